@@ -1,0 +1,23 @@
+// The mva program: reads the data file and its dictionary, runs the MVA
+// commands of the scripts and of -e through the reference host, and writes
+// the output document in the chosen format.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace mva::cli {
+
+// Exit statuses of the program.
+enum ExitStatus : int {
+  kSuccess = 0,       // every command ran (warnings and notes allowed)
+  kCommandError = 1,  // a command ended with an error
+  kBadInput = 2,      // unusable options or unreadable input
+};
+
+// Runs the program with the given arguments (without the program name);
+// output goes to `out` unless --output names a file, diagnostics to `err`.
+int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace mva::cli

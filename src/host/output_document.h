@@ -1,0 +1,216 @@
+// The output document of one run: messages, split-group markers, headings and
+// pivot tables, kept in the order they happen, as the host's output calls
+// build them. The renderers (renderers.h) read it; nothing here formats text
+// beyond caching what each label displays.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include "mva/frame/host/types.h"
+
+namespace mva::host {
+
+// One split variable's value in the current split group.
+struct SplitValue {
+  std::string variable;
+  double value = 0.0;  // NaN for a string value
+  std::string text;    // the value as shown (its value label when it has one)
+};
+
+enum class Axis { Rows, Columns };
+
+// Where BP_ANNOTATE puts its text.
+enum class AnnotationCode : int {
+  Note = 0,       // a note under the table (or the heading)
+  TableNote = 1,  // a note under the table
+  Category = 3,   // a footnote on the category or group made current last
+  Cell = 4,       // a footnote on the cell stored last
+  Title = 6,      // a footnote on the title
+};
+
+// How a message is presented: severity 3 and above is an error; severity 2
+// is a warning in class 1 and a note in class 2; anything lower is a note.
+enum class MessageKind { Error, Warning, Note };
+MessageKind message_kind(int msg_class, int severity);
+
+// True for the codes that put a marked footnote on an element; every other
+// code makes a note under the table.
+bool is_footnote_code(int code);
+
+// The marker of the footnote with this index: a, b, ..., z, aa, ab, ...
+std::string footnote_marker(int index);
+
+// A category of a dimension, or a group label with categories under it.
+struct Category {
+  Text label;
+  std::string text;            // display(label)
+  int parent = -1;             // index of the enclosing group; -1 at the top
+  std::vector<int> children;   // in the order they were added
+  bool group = false;          // opened by begin_group
+  bool ungrouped = false;      // shown flat: its label beside its children
+  std::vector<int> footnotes;  // indices into PivotTable::annotations
+};
+
+struct Dimension {
+  Text name;
+  std::string text;                 // display(name)
+  bool positioned = false;          // declared by position_dimension
+  std::array<int, 4> placement{};   // order, axis (1 columns), show name, reserved
+  int sequence = 0;                 // declaration order within the table
+  std::vector<Category> categories;
+  std::vector<int> top;             // top-level categories in order
+
+  // A dimension that is only the cell dimension sits innermost in the columns.
+  Axis axis() const { return !positioned || placement[1] == 1 ? Axis::Columns : Axis::Rows; }
+  int order() const { return placement[0]; }
+  bool show_name() const { return positioned && placement[2] == 1; }
+  const std::vector<int>& children_of(int parent) const {
+    return parent < 0 ? top : categories[static_cast<std::size_t>(parent)].children;
+  }
+
+ private:
+  friend class OutputDocument;
+  std::unordered_map<std::string, int> lookup_;  // (parent, identity) -> category
+  std::vector<int> open_groups_;
+  int current_ = -1;
+};
+
+struct TableCell {
+  std::vector<int> at;  // a category of every dimension, by dimension index
+  Text value;
+  std::vector<int> footnotes;
+};
+
+struct Annotation {
+  Text text;
+  std::string shown;  // display(text)
+  int code = 0;       // the code of its first use
+  int marker = -1;    // footnote marker index; -1 for a note
+};
+
+struct CoordinateHash {
+  std::size_t operator()(const std::vector<int>& at) const noexcept;
+};
+
+struct PivotTable {
+  int number = 0;
+  Text title;
+  Text subtype;
+  bool open = true;
+  std::map<int, Text> properties;
+  std::vector<Dimension> dimensions;
+  int cell_dimension = -1;
+  std::vector<TableCell> cells;
+  std::vector<Annotation> annotations;  // notes and footnotes, in order of first use
+  std::vector<int> title_footnotes;
+
+  int find_dimension(const Text& name) const;  // index, or -1
+
+ private:
+  friend class OutputDocument;
+  std::unordered_map<std::string, int> dimension_index_;
+  std::unordered_map<std::vector<int>, int, CoordinateHash> cell_index_;
+  int footnote_count_ = 0;
+  int last_dimension_ = -1;  // the category or group made current last
+  int last_category_ = -1;
+  int last_group_dimension_ = -1;  // the group begun last
+  int last_group_ = -1;
+  int last_cell_ = -1;
+};
+
+struct Item;
+
+struct MessageItem {
+  Text text;
+  int msg_class = 0;
+  int severity = 0;
+};
+
+// A note under a heading, or between tables when no heading is open.
+struct NoteItem {
+  Text text;
+};
+
+struct SplitItem {
+  std::vector<SplitValue> values;
+};
+
+struct HeadingItem {
+  Text text;
+  std::vector<Item> items;
+};
+
+struct TableItem {
+  std::size_t table = 0;  // index for OutputDocument::table()
+};
+
+struct Item {
+  std::variant<MessageItem, NoteItem, SplitItem, HeadingItem, TableItem> content;
+};
+
+class OutputDocument {
+ public:
+  // The host's own table, filled by the procedure without being begun.
+  static constexpr int kFilesSavedTable = 1;
+
+  OutputDocument() = default;
+  OutputDocument(const OutputDocument&) = delete;
+  OutputDocument& operator=(const OutputDocument&) = delete;
+  OutputDocument(OutputDocument&&) = default;
+  OutputDocument& operator=(OutputDocument&&) = default;
+
+  void add_message(const Text& text, int msg_class, int severity);
+  void add_split(std::vector<SplitValue> values);
+  void begin_heading(const Text& text);
+  void end_heading();
+
+  // Every call that names a table which is not open throws std::logic_error,
+  // except that table 1 is created by the first call naming it.
+  void begin_table(int number, const Text& title, const Text& subtype);
+  void end_table(int number);
+  void table_property(int number, int property, const Text& value);
+  void position_dimension(int number, const Text& name, std::array<int, 4> placement);
+  void cell_dimension(int number, const Text& name);
+  void category(int number, const Text& category, const Text& dimension);
+  void begin_group(int number, const Text& group, const Text& dimension);
+  void end_group(int number, const Text& dimension);
+  void ungroup(int number);
+  void cell(int number, const Text& value, const Text& category);
+  void annotate(const Text& text, int code);
+
+  bool empty() const { return items_.empty(); }
+  const std::vector<Item>& items() const { return items_; }
+  const PivotTable& table(std::size_t index) const { return *tables_.at(index); }
+  std::size_t table_count() const { return tables_.size(); }
+  bool is_open(int number) const { return open_.count(number) != 0; }
+
+ private:
+  enum class Target { None, Table, Heading };
+
+  std::vector<Item>& current_items();
+  PivotTable& create_table(int number, const Text& title, const Text& subtype);
+  PivotTable& open_table(int number, std::string_view call);
+  int dimension_of(PivotTable& table, const Text& name, std::string_view call);
+  int add_dimension(PivotTable& table, const Text& name);
+  int find_or_add(Dimension& dimension, const Text& label, int parent);
+  int blank_category(Dimension& dimension);
+  void attach_footnote(PivotTable& table, std::vector<int>& target, const Text& text, int code);
+  void add_note(PivotTable& table, const Text& text, int code);
+
+  std::vector<Item> items_;
+  std::vector<HeadingItem*> headings_;  // open headings, outermost first
+  std::vector<std::unique_ptr<PivotTable>> tables_;
+  std::unordered_map<int, std::size_t> open_;  // table number -> index
+  Target last_target_ = Target::None;
+  std::size_t last_table_ = 0;
+};
+
+}  // namespace mva::host

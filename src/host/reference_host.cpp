@@ -1,0 +1,572 @@
+// The reference host's services. Cases are read group by group from the
+// data set into the case buffer in the workspace; the group's split values
+// are kept for the split heading and for the notes that name the group.
+// Faults of the caller (a call naming a table that is not open, freeing an
+// array with the wrong size) become internal errors that stop the procedure.
+#include "host/reference_host.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+#include "host/variable_list.h"
+
+namespace mva::host {
+
+namespace {
+
+std::atomic<bool> interrupt_requested{false};
+
+Text literal(std::string_view text) {
+  Text t;
+  t.kind = Text::Kind::Literal;
+  t.key = std::string(text);
+  return t;
+}
+
+}  // namespace
+
+ReferenceHost::ReferenceHost(DataSet data, const HostOptions& options)
+    : data_(std::move(data)),
+      reader_(data_.reader()),
+      options_(options),
+      arena_(options.workspace_bytes),
+      random_(options.seed),
+      progress_(options.progress) {
+  static const VarRecord empty;
+  record_ = &empty;
+  reader_.set_unsorted_callback([this](const std::string& detail) {
+    report(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), 2, 2);
+  });
+}
+
+void ReferenceHost::request_interrupt() { interrupt_requested = true; }
+
+void ReferenceHost::load_command(const Command& command) { tokens_.load(command); }
+
+void ReferenceHost::report(const Text& text, int msg_class, int severity) {
+  output_.add_message(text, msg_class, severity);
+  if (severity >= 3) error_flag_ = true;
+}
+
+Text ReferenceHost::message(std::string_view key, std::vector<std::string> params) {
+  Text t;
+  t.kind = params.empty() ? Text::Kind::Key : Text::Kind::Composite;
+  t.key = std::string(key);
+  for (const std::string& p : params) t.params.push_back(literal(p));
+  return t;
+}
+
+template <class F>
+void ReferenceHost::table_call(std::string_view routine, F&& call) {
+  try {
+    call();
+  } catch (const std::logic_error& fault) {
+    ASSERT(routine, fault.what());
+  }
+}
+
+void ReferenceHost::arena_call(std::string_view routine, auto&& call) {
+  try {
+    call();
+  } catch (const std::logic_error& fault) {
+    ASSERT(routine, fault.what());
+  }
+}
+
+// ---- Frame --------------------------------------------------------------------
+
+void ReferenceHost::BP_PROCEDURE(std::string_view, int, int, Workspace&) {
+  error_flag_ = groups_done_ = data_stopped_ = group_ended_ = false;
+  interrupt_requested = false;
+  arena_.reset();
+  case_buffer_ = 0;
+  compositions_.clear();
+}
+
+int ReferenceHost::BP_END_PROCEDURE() {
+  progress_.show("", -1);
+  // Arrays a failed group left laid out are reclaimed with the procedure.
+  arena_.reset();
+  case_buffer_ = 0;
+  reading_ = false;
+  return error_flag_ ? 1 : 0;
+}
+
+void ReferenceHost::BP_SPLIT_CHANGE(Workspace&) {
+  std::vector<SplitValue> values;
+  for (const SplitCell& cell : group_split_) {
+    SplitValue sv;
+    sv.variable = data_.dictionary().slot(cell.v).name;
+    sv.is_string = data_.dictionary().slot(cell.v).type > 0;
+    sv.value = cell.number;
+    sv.text = cell.text;
+    values.push_back(std::move(sv));
+  }
+  output_.add_split(std::move(values));
+}
+
+// The split values of the group whose first case is in `cells`.
+void ReferenceHost::note_group(const std::vector<double>& cells) {
+  group_split_.clear();
+  const Dictionary& dict = data_.dictionary();
+  for (const std::int64_t v : dict.split()) {
+    const VarRecord& rec = dict.slot(v);
+    SplitCell cell{v, cells[static_cast<std::size_t>(v - 1)], {}};
+    if (rec.type > 0) {
+      std::string chars;
+      for (std::int64_t k = 0; k < (rec.type + 7) / 8; ++k) {
+        chars += chars_of_cell(cells[static_cast<std::size_t>(v - 1 + k)]);
+      }
+      chars.resize(static_cast<std::size_t>(rec.type));
+      cell.text = dict.value_text(v, std::string_view(chars));
+    } else {
+      cell.text = dict.value_text(v, cell.number);
+    }
+    group_split_.push_back(std::move(cell));
+  }
+}
+
+std::int64_t ReferenceHost::split_count() const {
+  return static_cast<std::int64_t>(data_.dictionary().split().size());
+}
+
+std::int64_t ReferenceHost::weight_var() const { return data_.dictionary().weight(); }
+
+// ---- Tokens -------------------------------------------------------------------
+
+void ReferenceHost::SSTACK(Workspace&, StackHandle& handle, int, std::int64_t& position) {
+  handle = tokens_.stack(position);
+}
+
+void ReferenceHost::SSETPT(Workspace&, StackHandle handle, std::int64_t position) {
+  table_call("SSETPT", [&] { tokens_.set_position(handle, position); });
+}
+
+void ReferenceHost::SSDELS(Workspace&, StackHandle handle) {
+  table_call("SSDELS", [&] { tokens_.drop(handle); });
+}
+
+void ReferenceHost::SSNXT1(Workspace&, StackHandle handle) {
+  table_call("SSNXT1", [&] { tokens_.next(handle); });
+}
+
+bool ReferenceHost::QABEQL(std::string_view token, std::string_view keyword, int n) const {
+  return keyword_equal(token, keyword, n);
+}
+
+bool ReferenceHost::QCHEQL(char a, char b) const {
+  return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+}
+
+std::int64_t ReferenceHost::ICHWDC(std::string_view text) const { return trimmed_length(text); }
+
+void ReferenceHost::PRVRLT(Workspace&, StackHandle handle, const ListOptions& options,
+                           std::span<std::int64_t> into, std::int64_t& count, Logical& error) {
+  const Dictionary& dict = data_.dictionary();
+  DictionaryView view;
+  view.size = dict.size();
+  view.find = [&dict](std::string_view name) { return dict.find(name); };
+  view.is_variable = [&dict](std::int64_t v) { return dict.slot(v).type >= 0; };
+  view.name = [&dict](std::int64_t v) { return dict.slot(v).name; };
+
+  ListResult result;
+  table_call("PRVRLT", [&] { result = read_variable_list(tokens_, handle, options, view); });
+  count = std::min<std::int64_t>(static_cast<std::int64_t>(result.indices.size()),
+                                 static_cast<std::int64_t>(into.size()));
+  std::copy_n(result.indices.begin(), count, into.begin());
+  error = kFalse;
+  if (result.fault) {
+    report(message(result.fault->key, result.fault->params), 1, 3);
+    error = kTrue;
+  }
+}
+
+std::int64_t ReferenceHost::DICSCH(std::string_view name) const {
+  return data_.dictionary().find(name);
+}
+
+// ---- Dictionary ---------------------------------------------------------------
+
+std::int64_t ReferenceHost::dict_count() const { return data_.dictionary().size(); }
+
+const VarRecord& ReferenceHost::DICGET(std::int64_t v) {
+  if (v < 1 || v > dict_count()) ASSERT("DICGET", "V .GE. 1 .AND. V .LE. NVAR");
+  record_ = &data_.dictionary().slot(v);
+  return *record_;
+}
+
+// ---- Cases --------------------------------------------------------------------
+
+void ReferenceHost::OBINIT(Workspace&) {
+  reader_.rewind();
+  groups_done_ = data_stopped_ = group_ended_ = false;
+  group_split_.clear();
+  group_started_ = false;
+  case_cells_.assign(static_cast<std::size_t>(dict_count()), 0.0);
+}
+
+void ReferenceHost::OBPINI(Workspace&) {
+  // The case buffer: one cell per dictionary slot, in the workspace.
+  if (!arena_.allocate(dict_count(), case_buffer_)) {
+    report(message("IMEM_ NOT ENOUGH MEMORY", {}), 2, 3);
+    return;
+  }
+  reading_ = true;
+}
+
+void ReferenceHost::OBSERV(Workspace& ws) {
+  if (!reading_ || data_stopped_ || groups_done_) {
+    data_stopped_ = true;
+    return;
+  }
+  if (group_ended_) {  // the first case of the next group
+    group_ended_ = false;
+    group_started_ = false;
+  }
+  switch (reader_.next(case_cells_.data())) {
+    case CaseReader::Next::Case: {
+      const auto n = static_cast<std::size_t>(dict_count());
+      std::memcpy(ws.cell(case_buffer_), case_cells_.data(), n * sizeof(double));
+      if (!group_started_) {
+        note_group(case_cells_);
+        group_started_ = true;
+      }
+      return;
+    }
+    case CaseReader::Next::EndOfGroup:
+      group_ended_ = true;
+      groups_done_ = reader_.at_end();
+      return;
+    case CaseReader::Next::EndOfData:
+      group_ended_ = true;
+      groups_done_ = true;
+      return;
+  }
+}
+
+void ReferenceHost::OBPEND(Workspace&) {
+  reading_ = false;
+  if (case_buffer_ > 0) {
+    arena_.release(case_buffer_, dict_count());
+    case_buffer_ = 0;
+  }
+}
+
+// ---- Saved files --------------------------------------------------------------
+
+void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) {
+  const Token& t = tokens_.current();
+  error = kFalse;
+  if (t.kind != TokenKind::String && t.kind != TokenKind::Name) {
+    report(message("HOST_ EXPECTED FILE NAME AT ^1", {t.typed}), 1, 3);
+    error = kTrue;
+    return;
+  }
+  std::string problem;
+  handle = saved_.define(t.kind == TokenKind::String ? t.text : t.typed, problem);
+  if (handle == 0) {
+    report(message("HOST_ CANNOT OPEN OUTFILE ^1", {problem}), 2, 3);
+    error = kTrue;
+  }
+}
+
+void ReferenceHost::SFCLDE(Workspace&, FileHandle handle, int, int, Logical) {
+  if (!saved_.contains(handle)) return;
+  if (error_flag_) {
+    saved_.discard(handle);
+    return;
+  }
+  std::string problem;
+  const auto dict = saved_dictionaries_.find(handle);
+  const std::string json = dict == saved_dictionaries_.end() ? "" : dict->second;
+  if (!saved_.commit(handle, json, problem)) {
+    report(message("HOST_ CANNOT WRITE OUTFILE ^1", {problem}), 2, 3);
+  }
+}
+
+void ReferenceHost::DICGETFSP(FileHandle handle, std::span<char> into) {
+  std::fill(into.begin(), into.end(), ' ');
+  if (!saved_.contains(handle)) return;
+  const std::string& path = saved_.path(handle);
+  std::copy_n(path.begin(), std::min(path.size(), into.size()), into.begin());
+}
+
+// ---- Workspace ----------------------------------------------------------------
+
+bool ReferenceHost::QNOMEM(Workspace&, Index& index, int, std::int64_t count) {
+  Index base = 0;
+  if (!arena_.allocate(count, base)) return true;
+  index = base;
+  return false;
+}
+
+std::int64_t ReferenceHost::GETMEM(Workspace&, Index& index, std::int64_t count, int) {
+  return arena_.allocate_up_to(count, index);
+}
+
+void ReferenceHost::KPMEM(Workspace&, Index index, std::int64_t keep) {
+  arena_call("KPMEM", [&] { arena_.shrink(index, keep); });
+}
+
+void ReferenceHost::FREMEM(Workspace&, Index index, std::int64_t count) {
+  arena_call("FREMEM", [&] { arena_.release(index, count); });
+}
+
+void ReferenceHost::IZERO(Workspace& ws, Index index, std::int64_t count) {
+  if (count > 0) std::fill_n(ws.words(index).data(), count, std::int64_t{0});
+}
+
+void ReferenceHost::LRZERO(Workspace& ws, Index index, std::int64_t count) {
+  if (count > 0) std::fill_n(ws.reals(index).data(), count, 0.0);
+}
+
+void ReferenceHost::LRINIV(Workspace& ws, Index index, std::int64_t count, double value) {
+  if (count > 0) std::fill_n(ws.reals(index).data(), count, value);
+}
+
+void ReferenceHost::LRMOVE(Workspace& ws, Index from, Index to, std::int64_t count) {
+  if (count > 0) std::memmove(ws.cell(to), ws.cell(from), static_cast<std::size_t>(count) * 8);
+}
+
+// ---- Failures -----------------------------------------------------------------
+
+void ReferenceHost::BP_ERROR(const Text& text, int msg_class, int severity) {
+  report(text, msg_class, severity);
+}
+
+void ReferenceHost::ERROR(std::int64_t number, int msg_class, int severity) {
+  report(message("HOST_ ERROR ^1", {std::to_string(number)}), msg_class, severity);
+}
+
+void ReferenceHost::ASSERT(std::string_view routine, std::string_view condition) {
+  report(message("HOST_ INTERNAL ERROR IN ^1: ^2", {std::string(routine), std::string(condition)}),
+         2, 3);
+  throw ProcedureStop{};
+}
+
+void ReferenceHost::ATNJMP() {
+  if (!interrupt_requested.exchange(false)) return;
+  report(message("HOST_ INTERRUPTED", {}), 2, 3);
+  throw ProcedureStop{};
+}
+
+// ---- Numerics -----------------------------------------------------------------
+
+double ReferenceHost::CORREL(double var1, double var2, double cov) const {
+  return correlation(var1, var2, cov);
+}
+
+double ReferenceHost::SIGT(double t, double df, int& tails) const {
+  tails = 0;  // the probability returned is one-tailed
+  return t_upper_tail(t, df);
+}
+
+double ReferenceHost::SIGCHI(double chisq, double df) const { return chisq_upper_tail(chisq, df); }
+
+void ReferenceHost::VORL_DSCAL(std::int64_t n, double alpha, double* x, std::int64_t incx) const {
+  if (n <= 0 || incx <= 0) return;
+  for (std::int64_t i = 0; i < n; ++i) x[i * incx] *= alpha;
+}
+
+void ReferenceHost::SRTI(std::int64_t* values, std::int64_t n) const {
+  if (n > 1) std::sort(values, values + n);
+}
+
+void ReferenceHost::CASCTR(std::int64_t case_number) { progress_.show("Cases read", case_number); }
+
+void ReferenceHost::ODOMTR(std::string_view label, int label_length, std::int64_t count, int) {
+  label = label.substr(0, static_cast<std::size_t>(std::max(label_length, 0)));
+  progress_.show(label, count);
+}
+
+// ---- Texts --------------------------------------------------------------------
+
+Text ReferenceHost::BP_CSTRING(std::string_view key) {
+  Text t;
+  t.kind = Text::Kind::Key;
+  t.key = std::string(key);
+  return t;
+}
+
+Text ReferenceHost::BP_CSTRING_NO_TRANSLATE(std::string_view text) { return literal(text); }
+
+void ReferenceHost::BP_BEGIN_COMPSTRING(const Text& key) {
+  Text t = key;
+  t.kind = Text::Kind::Composite;
+  t.params.clear();
+  compositions_.push_back({std::move(t)});
+}
+
+void ReferenceHost::BP_ADD_PARAMETER(const Text& parameter) {
+  if (compositions_.empty()) ASSERT("BP_ADD_PARAMETER", "no composite text is open");
+  compositions_.back().front().params.push_back(parameter);
+}
+
+Text ReferenceHost::BP_END_COMPSTRING() {
+  if (compositions_.empty()) ASSERT("BP_END_COMPSTRING", "no composite text is open");
+  Text t = std::move(compositions_.back().front());
+  compositions_.pop_back();
+  return t;
+}
+
+void ReferenceHost::BP_BEGIN_REPEAT_LIST() {
+  Text list;
+  list.kind = Text::Kind::RepeatList;
+  compositions_.push_back({std::move(list)});
+}
+
+void ReferenceHost::BP_SPLIT_LIST(Workspace&) {
+  if (compositions_.empty() || compositions_.back().front().kind != Text::Kind::RepeatList) {
+    ASSERT("BP_SPLIT_LIST", "no repeat list is open");
+  }
+  for (const SplitCell& cell : group_split_) {
+    Text item;
+    item.kind = Text::Kind::Composite;
+    item.params.push_back(BP_VARIABLE(cell.v, 0));
+    item.params.push_back(literal(cell.text));
+    compositions_.back().front().params.push_back(std::move(item));
+  }
+}
+
+void ReferenceHost::BP_END_REPEAT_LIST() {
+  if (compositions_.size() < 2 || compositions_.back().front().kind != Text::Kind::RepeatList) {
+    ASSERT("BP_END_REPEAT_LIST", "no repeat list is open inside a composite text");
+  }
+  Text list = std::move(compositions_.back().front());
+  compositions_.pop_back();
+  compositions_.back().front().params.push_back(std::move(list));
+}
+
+Text ReferenceHost::BP_VARIABLE(std::int64_t v, int) {
+  const VarRecord& rec = DICGET(v);
+  Text t;
+  t.kind = Text::Kind::Variable;
+  t.variable = v;
+  t.name = rec.name;
+  t.label = rec.label;
+  return t;
+}
+
+Text ReferenceHost::BP_VARVALUE(std::int64_t v, double value) {
+  const VarRecord& rec = DICGET(v);
+  Text t;
+  t.kind = Text::Kind::VarValue;
+  t.variable = v;
+  t.number = value;
+  t.name = rec.name;
+  t.format = Format{FormatKind::Print, rec.format.type, rec.format.width, rec.format.decimals};
+  t.label = data_.dictionary().value_text(v, value);
+  return t;
+}
+
+Text ReferenceHost::BP_LRVALUE(double value, const Format& format) {
+  Text t;
+  t.kind = Text::Kind::Number;
+  t.number = value;
+  t.format = format;
+  return t;
+}
+
+Text ReferenceHost::BP_IVALUE(std::int64_t value, const Format& format) {
+  Text t = BP_LRVALUE(static_cast<double>(value), format);
+  t.is_integer = true;
+  return t;
+}
+
+// ---- Formats ------------------------------------------------------------------
+
+Format ReferenceHost::variable_format(FormatKind kind, std::int64_t v) {
+  const PrintFormat& f = DICGET(v).format;
+  const int decimals = std::min(f.decimals + 2, 16);
+  return Format{kind, 5, std::max(f.width + 2, 8), decimals};
+}
+
+Format ReferenceHost::BP_N_FORMAT() const { return Format{FormatKind::Count, 5, 8, 0}; }
+
+Format ReferenceHost::BP_MEAN_FORMAT(Workspace&, std::int64_t v, int) {
+  return variable_format(FormatKind::Mean, v);
+}
+
+Format ReferenceHost::BP_STDDEV_FORMAT(Workspace&, std::int64_t v, int) {
+  return variable_format(FormatKind::StdDev, v);
+}
+
+Format ReferenceHost::BP_CORRELATION_FORMAT() const {
+  return Format{FormatKind::Correlation, 5, 8, 3};
+}
+
+Format ReferenceHost::BP_GENSTAT_FORMAT() const { return Format{FormatKind::GenStat, 5, 8, 3}; }
+
+Format ReferenceHost::BP_SIGNIFICANCE_FORMAT() const {
+  return Format{FormatKind::Significance, 5, 8, 3};
+}
+
+Format ReferenceHost::BP_PERCENT_NS_FORMAT() const { return Format{FormatKind::PercentNS, 5, 8, 1}; }
+
+Format ReferenceHost::DIFENC(int type, int width, int decimals) const {
+  return Format{FormatKind::Print, type, width, std::clamp(decimals, 0, 16)};
+}
+
+// ---- Pivot tables -------------------------------------------------------------
+
+void ReferenceHost::BP_TABLE_ID(int) {}
+
+void ReferenceHost::BP_BEGIN_PIVOT_TABLE(int number, const Text& title, const Text& subtype) {
+  table_call("BP_BEGIN_PIVOT_TABLE", [&] { output_.begin_table(number, title, subtype); });
+}
+
+void ReferenceHost::BP_END_PIVOT_TABLE(int number) {
+  table_call("BP_END_PIVOT_TABLE", [&] { output_.end_table(number); });
+}
+
+void ReferenceHost::BP_TABLE_PROPERTY(int number, int property, const Text& value) {
+  table_call("BP_TABLE_PROPERTY", [&] { output_.table_property(number, property, value); });
+}
+
+void ReferenceHost::BP_BEGIN_HEADING(const Text& text) {
+  table_call("BP_BEGIN_HEADING", [&] { output_.begin_heading(text); });
+}
+
+void ReferenceHost::BP_END_HEADING() {
+  table_call("BP_END_HEADING", [&] { output_.end_heading(); });
+}
+
+void ReferenceHost::BP_POSITION_DIMENSION(int number, const Text& name,
+                                          std::array<int, 4> placement) {
+  table_call("BP_POSITION_DIMENSION",
+             [&] { output_.position_dimension(number, name, placement); });
+}
+
+void ReferenceHost::BP_CELL_DIMENSION(int number, const Text& name) {
+  table_call("BP_CELL_DIMENSION", [&] { output_.cell_dimension(number, name); });
+}
+
+void ReferenceHost::BP_CATEGORY_DIMENSION(int number, const Text& category,
+                                          const Text& dimension) {
+  table_call("BP_CATEGORY_DIMENSION", [&] { output_.category(number, category, dimension); });
+}
+
+void ReferenceHost::BP_BEGIN_GROUP(int number, const Text& group, const Text& dimension) {
+  table_call("BP_BEGIN_GROUP", [&] { output_.begin_group(number, group, dimension); });
+}
+
+void ReferenceHost::BP_END_GROUP(int number, const Text& dimension) {
+  table_call("BP_END_GROUP", [&] { output_.end_group(number, dimension); });
+}
+
+void ReferenceHost::BP_UNGROUP(int number) {
+  table_call("BP_UNGROUP", [&] { output_.ungroup(number); });
+}
+
+void ReferenceHost::BP_CELL_IN_CATEGORY(int number, const Text& value, const Text& category) {
+  table_call("BP_CELL_IN_CATEGORY", [&] { output_.cell(number, value, category); });
+}
+
+void ReferenceHost::BP_ANNOTATE(const Text& text, int code) {
+  table_call("BP_ANNOTATE", [&] { output_.annotate(text, code); });
+}
+
+}  // namespace mva::host

@@ -1,0 +1,201 @@
+// The reference host: the mva program's implementation of the services the
+// procedure asks for. It holds the active data set (dictionary and cases,
+// with weights and split groups), the current command's token stacks, the
+// workspace arena, the output document that collects tables and messages,
+// the random stream and the files the procedure saves.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/arena.h"
+#include "host/command_lexer.h"
+#include "host/data_set.h"
+#include "host/numerics.h"
+#include "host/output_document.h"
+#include "host/progress.h"
+#include "host/saved_files.h"
+#include "host/token_stream.h"
+#include "mva/frame/host/host.h"
+
+namespace mva::host {
+
+struct HostOptions {
+  std::int64_t workspace_bytes = std::int64_t{4} << 30;
+  std::uint32_t seed = 2000000;
+  bool progress = true;  // show progress on a terminal
+  std::int64_t max_cells = 0;  // largest pivot table in cells; 0 = no limit
+};
+
+class ReferenceHost : public Host {
+ public:
+  ReferenceHost(DataSet data, const HostOptions& options);
+
+  // Makes `command` the command whose tokens the procedure reads.
+  void load_command(const Command& command);
+  // Reports a problem the host met outside a procedure (an unknown command).
+  void report(const Text& text, int msg_class, int severity);
+  OutputDocument& output() { return output_; }
+  const DataSet& data() const { return data_; }
+  Workspace& workspace() { return arena_.workspace(); }
+  Arena& arena() { return arena_; }
+  // Asks the running procedure to stop at its next interrupt poll.
+  static void request_interrupt();
+
+  // ---- Frame
+  void BP_PROCEDURE(std::string_view name, int a, int b, Workspace& ws) override;
+  int BP_END_PROCEDURE() override;
+  void BP_SPLIT_CHANGE(Workspace& ws) override;
+  bool error_flag() const override { return error_flag_; }
+  bool groups_done() const override { return groups_done_; }
+  bool data_stopped() const override { return data_stopped_; }
+  bool group_ended() const override { return group_ended_; }
+  std::int64_t split_count() const override;
+  std::int64_t weight_var() const override;
+  Index case_buffer() const override { return case_buffer_; }
+  bool plain_split_notes() const override { return false; }
+
+  // ---- Tokens
+  void SSTACK(Workspace& ws, StackHandle& handle, int option, std::int64_t& position) override;
+  void SSETPT(Workspace& ws, StackHandle handle, std::int64_t position) override;
+  void SSDELS(Workspace& ws, StackHandle handle) override;
+  void SSNXT1(Workspace& ws, StackHandle handle) override;
+  const Token& token() const override { return tokens_.current(); }
+  std::int64_t token_position() const override { return tokens_.position(); }
+  bool QABEQL(std::string_view token, std::string_view keyword, int n) const override;
+  bool QCHEQL(char a, char b) const override;
+  std::int64_t ICHWDC(std::string_view text) const override;
+  void PRVRLT(Workspace& ws, StackHandle handle, const ListOptions& options,
+              std::span<std::int64_t> into, std::int64_t& count, Logical& error) override;
+  std::int64_t DICSCH(std::string_view name) const override;
+
+  // ---- Dictionary
+  void DICGNV() override {}
+  std::int64_t dict_count() const override;
+  const VarRecord& DICGET(std::int64_t v) override;
+  const VarRecord& dic_record() const override { return *record_; }
+
+  // ---- Cases and saved files
+  void OBINIT(Workspace& ws) override;
+  void OBPINI(Workspace& ws) override;
+  void OBSERV(Workspace& ws) override;
+  void OBPEND(Workspace& ws) override;
+  void SFDFRO(Workspace& ws, int option, FileHandle& handle, Logical& error) override;
+  void SFCLDE(Workspace& ws, FileHandle handle, int a, int b, Logical last) override;
+  void DICGETFSP(FileHandle handle, std::span<char> into) override;
+
+  // ---- Workspace
+  bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count) override;
+  std::int64_t GETMEM(Workspace& ws, Index& index, std::int64_t count, int element_size) override;
+  void KPMEM(Workspace& ws, Index index, std::int64_t keep) override;
+  void FREMEM(Workspace& ws, Index index, std::int64_t count) override;
+  void IZERO(Workspace& ws, Index index, std::int64_t count) override;
+  void LRZERO(Workspace& ws, Index index, std::int64_t count) override;
+  void LRINIV(Workspace& ws, Index index, std::int64_t count, double value) override;
+  void LRMOVE(Workspace& ws, Index from, Index to, std::int64_t count) override;
+
+  // ---- Failures
+  void BP_ERROR(const Text& text, int msg_class, int severity) override;
+  void ERROR(std::int64_t number, int msg_class, int severity) override;
+  [[noreturn]] void ASSERT(std::string_view routine, std::string_view condition) override;
+  void ATNJMP() override;
+
+  // ---- Numerics
+  double PCINMS() const override { return kSysmis; }
+  double CORREL(double var1, double var2, double cov) const override;
+  double SIGT(double t, double df, int& tails) const override;
+  double SIGCHI(double chisq, double df) const override;
+  double RVUNI(double a, double b) override { return random_.uniform(a, b); }
+  double RVSNOR() override { return random_.standard_normal(); }
+  double RVT(double df) override { return random_.student_t(df); }
+  void VORL_DSCAL(std::int64_t n, double alpha, double* x, std::int64_t incx) const override;
+  void SRTI(std::int64_t* values, std::int64_t n) const override;
+  double FUZZYTRUNCATE(double weight) const override { return fuzzy_truncate(weight); }
+  void CASCTR(std::int64_t case_number) override;
+  void ODOMTR(std::string_view label, int label_length, std::int64_t count, int width) override;
+
+  // ---- Texts
+  Text BP_CSTRING(std::string_view key) override;
+  Text BP_CSTRING_NO_TRANSLATE(std::string_view text) override;
+  void BP_BEGIN_COMPSTRING(const Text& key) override;
+  void BP_ADD_PARAMETER(const Text& parameter) override;
+  Text BP_END_COMPSTRING() override;
+  Text BP_REPLICATE_PARAMETER(const Text& value) override { return value; }
+  void BP_BEGIN_REPEAT_LIST() override;
+  void BP_SPLIT_LIST(Workspace& ws) override;
+  void BP_END_REPEAT_LIST() override;
+  Text BP_VARIABLE(std::int64_t v, int option) override;
+  Text BP_VARVALUE(std::int64_t v, double value) override;
+  Text BP_LRVALUE(double value, const Format& format) override;
+  Text BP_IVALUE(std::int64_t value, const Format& format) override;
+
+  // ---- Formats
+  Format BP_N_FORMAT() const override;
+  Format BP_MEAN_FORMAT(Workspace& ws, std::int64_t v, int option) override;
+  Format BP_STDDEV_FORMAT(Workspace& ws, std::int64_t v, int option) override;
+  Format BP_CORRELATION_FORMAT() const override;
+  Format BP_GENSTAT_FORMAT() const override;
+  Format BP_SIGNIFICANCE_FORMAT() const override;
+  Format BP_PERCENT_NS_FORMAT() const override;
+  Format DIFENC(int type, int width, int decimals) const override;
+
+  // ---- Pivot tables
+  void BP_TABLE_ID(int number) override;
+  void BP_END_TABLE_IDS() override {}
+  void BP_BEGIN_PIVOT_TABLE(int number, const Text& title, const Text& subtype) override;
+  void BP_END_PIVOT_TABLE(int number) override;
+  void BP_TABLE_PROPERTY(int number, int property, const Text& value) override;
+  void BP_BEGIN_HEADING(const Text& text) override;
+  void BP_END_HEADING() override;
+  void BP_POSITION_DIMENSION(int number, const Text& name, std::array<int, 4> placement) override;
+  void BP_CELL_DIMENSION(int number, const Text& name) override;
+  void BP_CATEGORY_DIMENSION(int number, const Text& category, const Text& dimension) override;
+  void BP_BEGIN_GROUP(int number, const Text& group, const Text& dimension) override;
+  void BP_END_GROUP(int number, const Text& dimension) override;
+  void BP_UNGROUP(int number) override;
+  void BP_CELL_IN_CATEGORY(int number, const Text& value, const Text& category) override;
+  void BP_ANNOTATE(const Text& text, int code) override;
+
+ private:
+  Text message(std::string_view key, std::vector<std::string> params);
+  // Runs an output-document call; a fault of the caller becomes an internal
+  // error that stops the procedure.
+  template <class F>
+  void table_call(std::string_view routine, F&& call);
+  void arena_call(std::string_view routine, auto&& call);
+  Format variable_format(FormatKind kind, std::int64_t v);
+  void note_group(const std::vector<double>& cells);
+
+  DataSet data_;
+  CaseReader reader_;
+  HostOptions options_;
+  Arena arena_;
+  TokenStream tokens_;
+  OutputDocument output_;
+  RandomStream random_;
+  SavedFiles saved_;
+  Progress progress_;
+
+  const VarRecord* record_;
+  bool error_flag_ = false;
+  bool groups_done_ = false;
+  bool data_stopped_ = false;
+  bool group_ended_ = false;
+  bool reading_ = false;
+  Index case_buffer_ = 0;
+  std::vector<double> case_cells_;   // the case being delivered
+  struct SplitCell {
+    std::int64_t v;
+    double number;
+    std::string text;
+  };
+  std::vector<SplitCell> group_split_;  // split values of the group being read
+  bool group_started_ = false;
+  std::map<FileHandle, std::string> saved_dictionaries_;  // dictionary files to write
+  std::vector<std::vector<Text>> compositions_;  // open composite texts
+};
+
+}  // namespace mva::host

@@ -1,0 +1,10 @@
+// The executive: runs the analyses of one split group over the case matrix.
+#pragma once
+
+#include "mva/frame/common.h"
+
+namespace mva {
+
+void EXEC(Context& cx);
+
+}  // namespace mva

@@ -1,0 +1,179 @@
+// The host interface: every service the procedure asks of its host, as one
+// table of operations. The procedure includes this header and nothing of any
+// particular host; a host (the reference host of the mva program, or a test's
+// recording host) implements it. Values the host keeps in its shared areas are
+// read through named queries (error_flag(), split_count(), weight_var(), ...).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "mva/frame/host/types.h"
+#include "mva/frame/host/workspace.h"
+
+namespace mva {
+
+// Thrown by the host's ASSERT and ATNJMP to stop the procedure at once; the
+// entry catches it, closes the saved files and ends the procedure.
+struct __attribute__((visibility("default"))) ProcedureStop {};
+
+// How PRVRLT reads a variable list. The readers pass four option numbers; the
+// host gives them these meanings.
+struct ListOptions {
+  int scratch = 0;        // 0: only existing variables may be named
+  int duplicates = 2;     // 2: a variable named twice is an error; 3: repeats are ignored
+  int terminator = 11;    // code of the special symbol that ends the list ("/")
+  int list = 1;           // 1 a plain list (ends at the terminator or the end of
+                          // the command); 3 a dependent list (also ends at WITH
+                          // or "("); 2 an independent list (also ends at "(")
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // ---- Frame ---------------------------------------------------------------
+  virtual void BP_PROCEDURE(std::string_view name, int a, int b, Workspace& ws) = 0;
+  virtual int BP_END_PROCEDURE() = 0;
+  virtual void BP_SPLIT_CHANGE(Workspace& ws) = 0;
+
+  // Shared-area words the procedure reads.
+  virtual bool error_flag() const = 0;        // the error flag (word 36)
+  virtual bool groups_done() const = 0;       // stop flag after the plans (word 35)
+  virtual bool data_stopped() const = 0;      // stop flag after the data pass (word 37)
+  virtual bool group_ended() const = 0;       // the current group's cases are read (word 38)
+  virtual std::int64_t split_count() const = 0;  // number of split variables (word 116)
+  virtual std::int64_t weight_var() const = 0;   // weight variable index, 0 = none (word 28)
+  virtual Index case_buffer() const = 0;      // first cell of the case buffer (word 17)
+  virtual bool plain_split_notes() const = 0; // notes without the split values (word 115)
+
+  // ---- Tokens ----------------------------------------------------------------
+  virtual void SSTACK(Workspace& ws, StackHandle& handle, int option, std::int64_t& position) = 0;
+  virtual void SSETPT(Workspace& ws, StackHandle handle, std::int64_t position) = 0;
+  virtual void SSDELS(Workspace& ws, StackHandle handle) = 0;
+  virtual void SSNXT1(Workspace& ws, StackHandle handle) = 0;
+  virtual const Token& token() const = 0;             // the current token
+  virtual std::int64_t token_position() const = 0;    // its position in the stream (1-based)
+
+  // True when the first n characters of `token` (blank padded) equal the
+  // first n characters of `keyword` (blank padded).
+  virtual bool QABEQL(std::string_view token, std::string_view keyword, int n) const = 0;
+  virtual bool QCHEQL(char a, char b) const = 0;
+  // Length of a text less its trailing blanks.
+  virtual std::int64_t ICHWDC(std::string_view text) const = 0;
+
+  // Reads a variable list starting at the current token into dictionary
+  // indices; leaves the first token after the list current. Unknown names and
+  // other faults are reported (severity 3) and set `error`.
+  virtual void PRVRLT(Workspace& ws, StackHandle handle, const ListOptions& options,
+                      std::span<std::int64_t> into, std::int64_t& count, Logical& error) = 0;
+  // Dictionary index of the variable with this name (case-insensitive), 0 = none.
+  virtual std::int64_t DICSCH(std::string_view name) const = 0;
+
+  // ---- Dictionary --------------------------------------------------------------
+  virtual void DICGNV() = 0;
+  virtual std::int64_t dict_count() const = 0;  // number of dictionary slots (word 11)
+  virtual const VarRecord& DICGET(std::int64_t v) = 0;
+  virtual const VarRecord& dic_record() const = 0;  // the record DICGET last loaded
+
+  // ---- Cases and saved files -----------------------------------------------------
+  virtual void OBINIT(Workspace& ws) = 0;
+  virtual void OBPINI(Workspace& ws) = 0;
+  virtual void OBSERV(Workspace& ws) = 0;
+  virtual void OBPEND(Workspace& ws) = 0;
+  // Defines an output file from the file specification at the current token.
+  virtual void SFDFRO(Workspace& ws, int option, FileHandle& handle, Logical& error) = 0;
+  // Closes an output file; it is kept only when the procedure ends without error.
+  virtual void SFCLDE(Workspace& ws, FileHandle handle, int a, int b, Logical last) = 0;
+  // The file's specification as the host holds it, blank-padded into `into`.
+  virtual void DICGETFSP(FileHandle handle, std::span<char> into) = 0;
+
+  // ---- Workspace -------------------------------------------------------------------
+  // Lays out `count` cells of `element_size` bytes; stores the base index in
+  // `index` and returns true when memory is short (then `index` is untouched).
+  virtual bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count) = 0;
+  // Lays out up to `count` cells (count < 0: as many as are free); returns the
+  // number of cells obtained.
+  virtual std::int64_t GETMEM(Workspace& ws, Index& index, std::int64_t count, int element_size) = 0;
+  virtual void KPMEM(Workspace& ws, Index index, std::int64_t keep) = 0;
+  virtual void FREMEM(Workspace& ws, Index index, std::int64_t count) = 0;
+  virtual void IZERO(Workspace& ws, Index index, std::int64_t count) = 0;
+  virtual void LRZERO(Workspace& ws, Index index, std::int64_t count) = 0;
+  virtual void LRINIV(Workspace& ws, Index index, std::int64_t count, double value) = 0;
+  virtual void LRMOVE(Workspace& ws, Index from, Index to, std::int64_t count) = 0;
+
+  // ---- Failures ----------------------------------------------------------------------
+  // class 1 command syntax, 2 run time; severity 3 error (sets the error
+  // flag), 2 warning or note.
+  virtual void BP_ERROR(const Text& text, int msg_class, int severity) = 0;
+  virtual void ERROR(std::int64_t number, int msg_class, int severity) = 0;
+  [[noreturn]] virtual void ASSERT(std::string_view routine, std::string_view condition) = 0;
+  virtual void ATNJMP() = 0;  // polls for a user interrupt; throws ProcedureStop
+
+  // ---- Numerics ----------------------------------------------------------------------
+  virtual double PCINMS() const = 0;  // the system-missing value
+  virtual double CORREL(double var1, double var2, double cov) const = 0;
+  // One-tailed probability of |t| with `df` degrees of freedom; `tails` is
+  // set to 0 to say that the value is one-tailed.
+  virtual double SIGT(double t, double df, int& tails) const = 0;
+  virtual double SIGCHI(double chisq, double df) const = 0;  // upper tail
+  virtual double RVUNI(double a, double b) = 0;
+  virtual double RVSNOR() = 0;
+  virtual double RVT(double df) = 0;
+  virtual void VORL_DSCAL(std::int64_t n, double alpha, double* x, std::int64_t incx) const = 0;
+  virtual void SRTI(std::int64_t* values, std::int64_t n) const = 0;
+  virtual double FUZZYTRUNCATE(double weight) const = 0;
+  virtual void CASCTR(std::int64_t case_number) = 0;  // -1 ends the counter
+  virtual void ODOMTR(std::string_view label, int label_length, std::int64_t count, int width) = 0;
+
+  // ---- Texts --------------------------------------------------------------------------
+  virtual Text BP_CSTRING(std::string_view key) = 0;
+  virtual Text BP_CSTRING_NO_TRANSLATE(std::string_view text) = 0;
+  virtual void BP_BEGIN_COMPSTRING(const Text& key) = 0;
+  virtual void BP_ADD_PARAMETER(const Text& parameter) = 0;
+  virtual Text BP_END_COMPSTRING() = 0;
+  virtual Text BP_REPLICATE_PARAMETER(const Text& value) = 0;
+  virtual void BP_BEGIN_REPEAT_LIST() = 0;
+  virtual void BP_SPLIT_LIST(Workspace& ws) = 0;
+  virtual void BP_END_REPEAT_LIST() = 0;
+  virtual Text BP_VARIABLE(std::int64_t v, int option) = 0;
+  virtual Text BP_VARVALUE(std::int64_t v, double value) = 0;
+  virtual Text BP_LRVALUE(double value, const Format& format) = 0;
+  virtual Text BP_IVALUE(std::int64_t value, const Format& format) = 0;
+
+  // ---- Formats ------------------------------------------------------------------------
+  virtual Format BP_N_FORMAT() const = 0;
+  virtual Format BP_MEAN_FORMAT(Workspace& ws, std::int64_t v, int option) = 0;
+  virtual Format BP_STDDEV_FORMAT(Workspace& ws, std::int64_t v, int option) = 0;
+  virtual Format BP_CORRELATION_FORMAT() const = 0;
+  virtual Format BP_GENSTAT_FORMAT() const = 0;
+  virtual Format BP_SIGNIFICANCE_FORMAT() const = 0;
+  virtual Format BP_PERCENT_NS_FORMAT() const = 0;
+  virtual Format DIFENC(int type, int width, int decimals) const = 0;
+
+  // ---- Pivot tables -------------------------------------------------------------------
+  virtual void BP_TABLE_ID(int number) = 0;
+  virtual void BP_END_TABLE_IDS() = 0;
+  virtual void BP_BEGIN_PIVOT_TABLE(int number, const Text& title, const Text& subtype) = 0;
+  virtual void BP_END_PIVOT_TABLE(int number) = 0;
+  virtual void BP_TABLE_PROPERTY(int number, int property, const Text& value) = 0;
+  virtual void BP_BEGIN_HEADING(const Text& text) = 0;
+  virtual void BP_END_HEADING() = 0;
+  // placement: {nesting order (higher is outer), 1 columns / 0 rows, 1 show
+  // the dimension's name / 0 hide it, reserved}
+  virtual void BP_POSITION_DIMENSION(int number, const Text& name, std::array<int, 4> placement) = 0;
+  virtual void BP_CELL_DIMENSION(int number, const Text& name) = 0;
+  virtual void BP_CATEGORY_DIMENSION(int number, const Text& category, const Text& dimension) = 0;
+  virtual void BP_BEGIN_GROUP(int number, const Text& group, const Text& dimension) = 0;
+  virtual void BP_END_GROUP(int number, const Text& dimension) = 0;
+  virtual void BP_UNGROUP(int number) = 0;
+  virtual void BP_CELL_IN_CATEGORY(int number, const Text& value, const Text& category) = 0;
+  // Footnote codes: 0 a note under the open table (or the open heading when
+  // no table is open), 1 a note under the table, 3 on the category or group
+  // made current last, 4 on the cell stored last, 6 on the title.
+  virtual void BP_ANNOTATE(const Text& text, int code) = 0;
+};
+
+}  // namespace mva

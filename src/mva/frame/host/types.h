@@ -1,0 +1,119 @@
+// Plain values that cross the host boundary: command tokens, a variable's
+// dictionary record, display formats and the texts handed to the host's output
+// calls. The procedure builds texts only through the host's calls and passes
+// them back unopened; the host reads their fields to translate and render them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mva {
+
+// ---- Command tokens -------------------------------------------------------
+
+enum class TokenKind : int {
+  End = 1,      // end of the command
+  Name = 2,     // a word: keyword or variable name (WITH carries Symbol::With)
+  Number = 3,   // a number; `text` keeps it exactly as typed
+  String = 4,   // a quoted string; `text` holds its contents
+  Special = 5,  // a special symbol; `symbol` says which
+};
+
+enum class Symbol : int {
+  None = 0,
+  Equals = 3,       // =
+  Asterisk = 10,    // *
+  Slash = 11,       // /
+  Comma = 12,       // ,
+  LeftParen = 13,   // (
+  RightParen = 14,  // )
+  Other = 20,       // any other character; `text` holds it
+  With = 31,        // the reserved word WITH (kind Name)
+};
+
+struct Token {
+  TokenKind kind = TokenKind::End;
+  Symbol symbol = Symbol::None;
+  std::string text;   // names upper-cased; numbers and strings as typed
+  std::string typed;  // the token exactly as it stands in the command
+  double number = 0.0;
+  int line = 0;    // where the token starts in its command source
+  int column = 0;
+};
+
+using StackHandle = std::int64_t;  // token-stack handle; 0 = none
+using FileHandle = std::int64_t;   // saved-file handle; 0 = none
+
+// ---- Dictionary -------------------------------------------------------------
+
+// The missing-value forms of a dictionary record.
+enum MissingForm : int {
+  kNoMissing = 0,       // 1..3: that many discrete values
+  kMissingRange = -2,   // low in value 0, high in value 1
+  kMissingRangeOne = -3 // a range and one discrete value (value 2)
+};
+
+struct PrintFormat {
+  int type = 5;  // 5 = F (fixed decimals), 1 = A (characters)
+  int width = 8;
+  int decimals = 2;
+};
+
+// One dictionary slot as DICGET loads it.
+struct VarRecord {
+  std::string name;               // as declared; empty for a continuation slot
+  std::int64_t type = 0;          // 0 numeric, > 0 string width, < 0 continuation
+  int missing_form = kNoMissing;  // MissingForm, or 1..3 discrete values
+  std::array<double, 3> missing{};             // numeric missing values
+  std::array<std::string, 3> missing_text{};  // string missing values, padded to the width
+  PrintFormat format;
+  std::string label;
+};
+
+// ---- Output texts and values -----------------------------------------------
+
+enum class FormatKind : int {
+  Count,         // counts and sums of weights: integers
+  Mean,          // the variable's decimals plus two
+  StdDev,        // the variable's decimals plus two
+  Correlation,   // three decimals
+  GenStat,       // general statistics: three decimals
+  Significance,  // probabilities: three decimals
+  PercentNS,     // percentages without a sign: one decimal
+  Print,         // an explicit print format (DIFENC)
+};
+
+struct Format {
+  FormatKind kind = FormatKind::GenStat;
+  int type = 5;
+  int width = 8;
+  int decimals = 3;
+};
+
+// A text (or value) to show. The procedure only ever makes these through the
+// host's calls; the fields are the host's to read.
+struct Text {
+  enum class Kind : int {
+    Empty,      // shows nothing
+    Key,        // a message key, translated through the catalogue
+    Literal,    // shown as it stands
+    Number,     // a number in a format (system-missing shows as ".")
+    Variable,   // the name (or label) of a dictionary variable
+    VarValue,   // a value of a variable (its value label when it has one)
+    Composite,  // a key whose ^n placeholders are filled by `params`
+    RepeatList, // the items of a repeat group: each item's `params`
+  };
+  Kind kind = Kind::Empty;
+  std::string key;       // Key, Composite: the message key; Literal: the text
+  double number = 0.0;   // Number, VarValue
+  Format format;         // Number, VarValue
+  std::int64_t variable = 0;  // Variable, VarValue: dictionary index
+  std::string name;      // Variable, VarValue: the variable's name
+  std::string label;     // Variable: its label; VarValue: the value's label or text
+  bool is_integer = false;    // Number made by BP_IVALUE
+  std::vector<Text> params;   // Composite: parameters; RepeatList: items
+};
+
+}  // namespace mva

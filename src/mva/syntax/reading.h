@@ -1,0 +1,51 @@
+// Small helpers the command readers share: tests on the current token,
+// stepping through the token stream, and reporting a message key with its
+// parameters through the host.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "mva/frame/common.h"
+
+namespace mva {
+
+inline const Token& current(const Context& cx) { return cx.host.token(); }
+inline void advance(Context& cx) { cx.host.SSNXT1(cx.ws, cx.handle); }
+
+inline bool at_end(const Context& cx) { return current(cx).kind == TokenKind::End; }
+inline bool at_name(const Context& cx) { return current(cx).kind == TokenKind::Name; }
+inline bool at_number(const Context& cx) { return current(cx).kind == TokenKind::Number; }
+inline bool at_symbol(const Context& cx, Symbol s) {
+  return current(cx).kind == TokenKind::Special && current(cx).symbol == s;
+}
+inline bool at_slash(const Context& cx) { return at_symbol(cx, Symbol::Slash); }
+inline bool at_with(const Context& cx) {
+  return at_name(cx) && current(cx).symbol == Symbol::With;
+}
+
+// Passes over an optional "=".
+inline void skip_equals(Context& cx) {
+  if (at_symbol(cx, Symbol::Equals)) advance(cx);
+}
+
+// True when the current token matches the keyword on its first n characters.
+inline bool keyword(const Context& cx, std::string_view word, int n) {
+  return at_name(cx) && cx.host.QABEQL(current(cx).text, word, n);
+}
+
+// The current token's text as typed, trailing blanks removed.
+std::string token_text(const Context& cx);
+
+// Reports `key` with literal parameters through BP_ERROR.
+void report(Context& cx, std::string_view key, std::initializer_list<std::string_view> params,
+            int msg_class, int severity);
+
+// A command-syntax error (class 1, severity 3).
+inline void syntax_error(Context& cx, std::string_view key,
+                         std::initializer_list<std::string_view> params = {}) {
+  report(cx, key, params, 1, 3);
+}
+
+}  // namespace mva

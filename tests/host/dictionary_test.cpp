@@ -1,0 +1,322 @@
+// Tests of the dictionary: reading numbers and print formats, user-missing
+// values in every form (option and dictionary file) with their errors, value
+// labels and value texts, continuation slots, and the dictionary file's
+// checks and round trip.
+#include "host/dictionary.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/data_error.h"
+#include "host/dictionary_json.h"
+#include "host/missing_values.h"
+#include "host/number_text.h"
+#include "mva/frame/host/workspace.h"
+
+namespace mva::host {
+namespace {
+
+std::string error_of(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const DataError& error) {
+    return error.what();
+  }
+  return "(no error)";
+}
+
+// A dictionary with a numeric "age" (F8.0), a 4-wide "code" and a 20-wide "city".
+Dictionary sample() {
+  Dictionary d;
+  d.add_numeric("Age", PrintFormat{kFormatF, 8, 0});
+  d.add_string("code", 4);
+  d.add_string("city", 20);
+  d.add_numeric("wt", PrintFormat{kFormatF, 8, 2});
+  return d;
+}
+
+TEST(NumberText, ParsesNumbersLikeADataFile) {
+  struct Row {
+    const char* text;
+    std::optional<double> value;
+  };
+  const std::vector<Row> rows = {
+      {"12", 12.0},      {"-3.5", -3.5},   {".5", 0.5},      {"1e-3", 0.001}, {"+4", 4.0},
+      {" 7 ", 7.0},      {"\t2.\t", 2.0},  {"-0", 0.0},      {"1E+2", 100.0}, {"", std::nullopt},
+      {"  ", std::nullopt}, {"inf", std::nullopt}, {"-inf", std::nullopt}, {"nan", std::nullopt},
+      {"+-1", std::nullopt}, {"1,5", std::nullopt}, {"0x1A", std::nullopt}, {"1e", std::nullopt},
+      {".", std::nullopt}, {"1e999", std::nullopt}, {"12abc", std::nullopt}, {"- 1", std::nullopt},
+  };
+  for (const Row& row : rows) EXPECT_EQ(parse_number(row.text), row.value) << '"' << row.text << '"';
+  EXPECT_FALSE(std::signbit(*parse_number("-0.0")));
+}
+
+TEST(NumberText, MeasuresNumbersAsWritten) {
+  struct Row {
+    const char* text;
+    int decimals;
+    int integer_width;
+  };
+  const std::vector<Row> rows = {
+      {"2.50", 2, 1}, {"12", 0, 2}, {"-3.5", 1, 2}, {".5", 1, 1}, {"-0.25", 2, 2},
+      {"00042", 0, 2}, {"1e-3", 3, 1}, {"1.5e-3", 4, 1}, {"1.5e3", 0, 4}, {"123456.7", 1, 6},
+  };
+  for (const Row& row : rows) {
+    const NumberShape shape = shape_of_number(row.text, *parse_number(row.text));
+    EXPECT_EQ(shape.decimals, row.decimals) << row.text;
+    EXPECT_EQ(shape.integer_width, row.integer_width) << row.text;
+  }
+}
+
+TEST(NumberText, ReadsAndWritesPrintFormats) {
+  struct Good {
+    const char* text;
+    PrintFormat format;
+    const char* written;
+  };
+  const std::vector<Good> good = {
+      {"F8.2", {kFormatF, 8, 2}, "F8.2"}, {"f5", {kFormatF, 5, 0}, "F5.0"},
+      {" A10 ", {kFormatA, 10, 0}, "A10"}, {"F40.16", {kFormatF, 40, 16}, "F40.16"},
+  };
+  for (const Good& row : good) {
+    const PrintFormat format = parse_print_format(row.text, "x");
+    EXPECT_EQ(format.type, row.format.type) << row.text;
+    EXPECT_EQ(format.width, row.format.width) << row.text;
+    EXPECT_EQ(format.decimals, row.format.decimals) << row.text;
+    EXPECT_EQ(print_format_text(format), row.written);
+  }
+  const std::vector<std::pair<const char*, const char*>> bad = {
+      {"", "x: format \"\" is empty"},
+      {"E8.2", "is not understood"},
+      {"F8.x", "is not understood"},
+      {"A8.2", "has decimals, which A formats do not take"},
+      {"F0.0", "has width 0"},
+      {"F41.2", "has width 41"},
+      {"F4.4", "has 4 decimals, too many for width 4"},
+  };
+  for (const auto& [text, message] : bad) {
+    EXPECT_NE(error_of([&] { parse_print_format(text, "x"); }).find(message), std::string::npos) << text;
+  }
+}
+
+TEST(NumberText, ShowsValuesInTheirPrintFormat) {
+  struct Row {
+    double value;
+    PrintFormat format;
+    const char* text;
+  };
+  const std::vector<Row> rows = {
+      {2.5, {kFormatF, 8, 2}, "2.50"},       {-1.0, {kFormatF, 8, 0}, "-1"},
+      {0.126, {kFormatF, 8, 2}, "0.13"},     {-0.001, {kFormatF, 8, 2}, "0.00"},
+      {kSysmis, {kFormatF, 8, 2}, "."},      {kLowest, {kFormatF, 8, 2}, "LO"},
+      {kHighest, {kFormatF, 8, 2}, "HI"},    {12345.678, {kFormatF, 6, 2}, "12346"},
+      {123456789.0, {kFormatF, 6, 0}, "1E+08"}, {1234.5, {kFormatF, 8, 3}, "1234.500"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(format_number(row.value, row.format), row.text) << row.value;
+}
+
+TEST(Dictionary, StringsTakeContinuationSlots) {
+  const Dictionary d = sample();
+  ASSERT_EQ(d.size(), 1 + 1 + 3 + 1);
+  EXPECT_EQ(d.slot(3).name, "city");
+  EXPECT_EQ(d.slot(3).type, 20);
+  EXPECT_EQ(d.slot(3).format.type, kFormatA);
+  EXPECT_EQ(d.slot(3).format.width, 20);
+  EXPECT_EQ(d.slot(4).type, -1);
+  EXPECT_EQ(d.slot(5).type, -2);
+  EXPECT_TRUE(d.slot(4).name.empty());
+  EXPECT_EQ(d.slot(6).name, "wt");
+  EXPECT_EQ(d.slot_count(3), 3);
+  EXPECT_EQ(d.slot_count(2), 1);
+  EXPECT_EQ(d.variables(), (std::vector<std::int64_t>{1, 2, 3, 6}));
+  EXPECT_EQ(d.find("AGE"), 1);
+  EXPECT_EQ(d.find("City"), 3);
+  EXPECT_EQ(d.find(""), 0);
+  EXPECT_EQ(d.find("nothing"), 0);
+  EXPECT_THROW(d.slot(0), std::out_of_range);
+  EXPECT_THROW(d.slot(7), std::out_of_range);
+}
+
+TEST(Dictionary, StoresMissingValuesFromOptions) {
+  struct Row {
+    const char* option;
+    std::int64_t slot;
+    int form;
+    std::array<double, 3> values;
+    std::array<std::string, 3> texts;
+  };
+  const std::vector<Row> rows = {
+      {"age=9,99", 1, 2, {9, 99, 0}, {}},
+      {"age = 1, 2 ,3", 1, 3, {1, 2, 3}, {}},
+      {"AGE=90:99", 1, kMissingRange, {90, 99, 0}, {}},
+      {"age=90:99,0", 1, kMissingRangeOne, {90, 99, 0}, {}},
+      {"age=0,90:99", 1, kMissingRangeOne, {90, 99, 0}, {}},
+      {"age=LO:5", 1, kMissingRange, {kLowest, 5, 0}, {}},
+      {"age=lowest:5", 1, kMissingRange, {kLowest, 5, 0}, {}},
+      {"age=90:HI", 1, kMissingRange, {90, kHighest, 0}, {}},
+      {"age=", 1, kNoMissing, {0, 0, 0}, {}},
+      {"code=NONE,N/A", 2, 2, {}, {"NONE", "N/A "}},
+      {"city=unknown", 3, 1, {}, {std::string("unknown") + std::string(13, ' ')}},
+  };
+  for (const Row& row : rows) {
+    Dictionary d = sample();
+    d.set_missing(1, parse_missing_option("age=1,2,3").spec, "setup");  // replaced, not added to
+    const MissingOption option = parse_missing_option(row.option);
+    const std::int64_t v = d.find(option.variable);
+    ASSERT_EQ(v, row.slot) << row.option;
+    d.set_missing(v, option.spec, row.option);
+    const VarRecord& r = d.slot(v);
+    EXPECT_EQ(r.missing_form, row.form) << row.option;
+    if (r.type == 0) {
+      EXPECT_EQ(r.missing, row.values) << row.option;
+    } else {
+      EXPECT_EQ(r.missing_text, row.texts) << row.option;
+    }
+  }
+}
+
+TEST(Dictionary, RejectsBadMissingValues) {
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"age=1,2,3,4", "--missing 'age=1,2,3,4': at most three missing values are allowed (4 given)"},
+      {"age=90:99,1,2", "a range of missing values can go with one more value, not 2"},
+      {"age=1:2,3:4", "only one range is allowed"},
+      {"age=99:90", "the range 99:90 has its low end above its high end"},
+      {"age=9x", "--missing 'age=9x': \"9x\" is not a number"},
+      {"age=LO", "LO can only end a range"},
+      {"age=HI:5", "HI cannot be the low end of a range"},
+      {"age=1,,2", "an empty value in the list"},
+      {"age=:5", "needs both ends"},
+      {"age", "expected VARIABLE=VALUES"},
+      {"=5", "no variable named before '='"},
+      {"code=A:B", "a range of missing values applies only to numeric variables, and code is a string variable"},
+      {"code=TOOLONG", "the missing value \"TOOLONG\" is longer than the width 4 of code"},
+  };
+  for (const auto& [option, message] : rows) {
+    const std::string error = error_of([&] {
+      Dictionary d = sample();
+      const MissingOption parsed = parse_missing_option(option);
+      d.set_missing(d.find(parsed.variable), parsed.spec, "--missing '" + option + "'");
+    });
+    EXPECT_NE(error.find(message), std::string::npos) << "got: " << error << "\nwanted: " << message;
+  }
+}
+
+TEST(Dictionary, StoresMissingValuesFromTheDictionaryFile) {
+  struct Row {
+    const char* missing;
+    int form;
+    std::array<double, 3> values;
+  };
+  const std::vector<Row> rows = {
+      {R"({"values": [9, 99]})", 2, {9, 99, 0}},
+      {R"({"values": [-1.5]})", 1, {-1.5, 0, 0}},
+      {R"({"values": ["7"]})", 1, {7, 0, 0}},
+      {R"({"range": [90, 99]})", kMissingRange, {90, 99, 0}},
+      {R"({"range": [90, 99], "value": 0})", kMissingRangeOne, {90, 99, 0}},
+      {R"({"range": ["LO", 5]})", kMissingRange, {kLowest, 5, 0}},
+      {R"({"range": [5, "HI"]})", kMissingRange, {5, kHighest, 0}},
+      {R"({})", kNoMissing, {0, 0, 0}},
+      {R"(null)", kNoMissing, {0, 0, 0}},
+  };
+  for (const Row& row : rows) {
+    Dictionary d = sample();
+    d.apply_json(nlohmann::json::parse(std::string(R"({"variables": [{"name": "age", "missing": )") +
+                                       row.missing + "}]}"),
+                 "d.json");
+    EXPECT_EQ(d.slot(1).missing_form, row.form) << row.missing;
+    EXPECT_EQ(d.slot(1).missing, row.values) << row.missing;
+  }
+}
+
+TEST(Dictionary, RejectsBadDictionaryFiles) {
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {R"({"variables": [{"name": "age", "lable": "x"}]})",
+       "d.json: variable \"age\": unknown field \"lable\""},
+      {R"({"variable": []})", "d.json: unknown field \"variable\""},
+      {R"({"variables": [{"name": "nope"}]})", "d.json: the variable \"nope\" is not in the data"},
+      {R"({"variables": [{"label": "x"}]})", "d.json: variables[0]: has no \"name\""},
+      {R"({"variables": [{"name": "age"}, {"name": "AGE"}]})", "the variable \"AGE\" is described twice"},
+      {R"({"variables": [{"name": "age", "type": "text"}]})", "\"type\" must be \"numeric\" or \"string\""},
+      {R"({"variables": [{"name": "age", "type": "string"}]})", "is declared string, but it is a numeric variable"},
+      {R"({"variables": [{"name": "code", "width": 6}]})", "is declared with width 6, but it has width 4"},
+      {R"({"variables": [{"name": "age", "width": -2}]})", "\"width\" must be a whole number"},
+      {R"({"variables": [{"name": "age", "format": "A8"}]})", "Age is a numeric variable and cannot take the format A8"},
+      {R"({"variables": [{"name": "code", "format": "F8.2"}]})", "code is a string variable and cannot take the format F8.2"},
+      {R"({"variables": [{"name": "age", "missing": {"values": [1, 2, 3, 4]}}]})",
+       "d.json: variable \"age\": at most three missing values are allowed (4 given)"},
+      {R"({"variables": [{"name": "age", "missing": {"value": 1}}]})", "a missing \"value\" goes with a \"range\""},
+      {R"({"variables": [{"name": "age", "missing": {"values": [1], "range": [2, 3]}}]})", "not both"},
+      {R"({"variables": [{"name": "age", "missing": {"range": [1]}}]})", "must be an array of two ends"},
+      {R"({"variables": [{"name": "age", "missing": {"values": [true]}}]})", "must be a number or a text, not boolean"},
+      {R"({"variables": [{"name": "code", "missing": {"range": ["A", "B"]}}]})", "applies only to numeric variables"},
+      {R"({"variables": [{"name": "age", "value_labels": {"one": "x"}}]})",
+       "the labelled value \"one\" of the numeric variable Age is not a number"},
+      {R"({"variables": [{"name": "age", "value_labels": {"1": "x", "1.0": "y"}}]})", "is labelled twice"},
+      {R"({"variables": [{"name": "code", "value_labels": {"LONGER": "x"}}]})", "longer than the width 4 of code"},
+      {R"({"variables": [{"name": "age", "value_labels": {"1": 2}}]})", "must be a text, not number"},
+      {R"({"weight": "code"})", "d.json: the weight variable must be numeric, and code is a string variable"},
+      {R"({"weight": "nobody"})", "d.json: there is no variable named \"nobody\""},
+      {R"({"split": ["age", "Age"]})", "the split variable Age is named twice"},
+      {R"({"split": 3})", "\"split\" must be an array of variable names"},
+      {R"([1, 2])", "the dictionary must be a JSON object"},
+  };
+  for (const auto& [text, message] : rows) {
+    const std::string error = error_of([&] {
+      Dictionary d = sample();
+      d.apply_json(nlohmann::json::parse(text), "d.json");
+    });
+    EXPECT_NE(error.find(message), std::string::npos) << "got: " << error << "\nwanted: " << message;
+  }
+  const std::string syntax = error_of([] { DictionaryFile::parse_text("{\n  \"variables\": [,]\n}", "d.json"); });
+  EXPECT_NE(syntax.find("d.json: invalid JSON: parse error at line 2, column 17"), std::string::npos) << syntax;
+}
+
+TEST(Dictionary, GivesValueTextsAndLabels) {
+  Dictionary d = sample();
+  d.apply_json(nlohmann::json::parse(R"({"variables": [
+      {"name": "age", "format": "F8.1", "value_labels": {"1": "One", "2.5": "Two and a half"}},
+      {"name": "code", "value_labels": {"AB": "Alpha Bravo"}},
+      {"name": "city", "value_labels": {"Zurich": "Zürich", "Rio de Janeiro": "Rio"}}]})"),
+               "d.json");
+  EXPECT_EQ(d.value_text(1, 1.0), "One");
+  EXPECT_EQ(d.value_text(1, 2.5), "Two and a half");
+  EXPECT_EQ(d.value_text(1, 3.0), "3.0");
+  EXPECT_EQ(d.value_text(1, kSysmis), ".");
+  EXPECT_EQ(d.value_label(1, 3.0), std::nullopt);
+  EXPECT_EQ(d.value_text(2, cell_of_chars("AB")), "Alpha Bravo");
+  EXPECT_EQ(d.value_text(2, cell_of_chars("CD")), "CD");
+  EXPECT_EQ(d.value_text(2, std::string_view("AB  ")), "Alpha Bravo");
+  EXPECT_EQ(d.value_text(3, std::string_view("Rio de Janeiro      ")), "Rio");
+  EXPECT_EQ(d.value_text(3, std::string_view("Geneva              ")), "Geneva");
+  EXPECT_EQ(d.value_text(3, cell_of_chars("Zurich")), "Zürich");  // first cell of a wider string
+  EXPECT_EQ(d.value_text(3, cell_of_chars("Rio de J")), "Rio de J");
+  EXPECT_EQ(d.value_text(6, 1.0), "1.00");
+  EXPECT_EQ(d.value_text(6, -0.5), "-0.50");
+}
+
+TEST(Dictionary, RoundTripsThroughItsFile) {
+  Dictionary original = sample();
+  original.apply_json(nlohmann::json::parse(R"({"variables": [
+      {"name": "age", "format": "F6.1", "label": "Age in years", "value_labels": {"-1": "Refused", "0.1": "x"},
+       "missing": {"range": ["LO", 0], "value": 999}},
+      {"name": "code", "missing": {"values": ["NA", "X"]}, "value_labels": {"A": "a", "AB": "b"}},
+      {"name": "city", "label": "Town", "missing": {"values": ["unknown"]}},
+      {"name": "wt", "missing": {"range": [1e300, "HI"]}}],
+      "weight": "wt", "split": ["code", "age"]})"),
+                      "d.json");
+  const nlohmann::json written = original.to_json();
+  // The file as text, read back, applied to fresh variables of the same types.
+  Dictionary copy = sample();
+  copy.apply(DictionaryFile::parse_text(written.dump(2), "copy.json"));
+  EXPECT_TRUE(copy == original) << written.dump(2);
+  EXPECT_EQ(copy.to_json(), written);
+  EXPECT_EQ(written["variables"][2]["width"], 20);
+  EXPECT_EQ(written["variables"][0]["missing"]["range"][0], "LO");
+  EXPECT_EQ(written["weight"], "wt");
+  EXPECT_FALSE(sample() == original);
+}
+
+}  // namespace
+}  // namespace mva::host

@@ -1,0 +1,116 @@
+// The entry and its split-group loop, checked through the order of the host
+// calls it makes: one pass without split variables, one pass per group with
+// them (the split announced after each group's data pass), no data pass
+// after a syntax error, saved files closed once in slot order, and the same
+// run through the module loaded as a shared object.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include "mva/frame/module_export.h"
+#include "support/harness.h"
+
+namespace mva::test {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+const char* kSplitCsv = "g,a,b\n1,1,2\n1,,3\n2,4,5\n3,6,\n3,7,8\n";
+
+Setup split_setup() {
+  Setup s{kSplitCsv, {}};
+  s.options.split = {"g"};
+  return s;
+}
+
+TEST(Entry, OnePassWithoutSplitVariables) {
+  auto host = make_host({kSplitCsv, {}});
+  EXPECT_EQ(run_command(*host, "MVA a b."), 0);
+  EXPECT_EQ(host->folded_calls(),
+            (Calls{"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*5",
+                   "OBSERV:end", "OBPEND", "SSDELS", "BP_END_PROCEDURE"}));
+  EXPECT_EQ(host->arena().used_cells(), 0);  // every array given back
+}
+
+TEST(Entry, OnePassPerSplitGroup) {
+  auto host = make_host(split_setup());
+  EXPECT_EQ(run_command(*host, "MVA a b."), 0);
+  EXPECT_EQ(host->folded_calls(),
+            (Calls{"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2",
+                   "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*1",
+                   "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*2",
+                   "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBPEND", "SSDELS",
+                   "BP_END_PROCEDURE"}));
+}
+
+TEST(Entry, SyntaxErrorSkipsDataPassAndEndOfReading) {
+  auto host = make_host(split_setup());
+  EXPECT_EQ(run_command(*host, "MVA a b /MAXCAT=0."), 1);
+  EXPECT_EQ(host->folded_calls(),
+            (Calls{"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV",
+                   "BP_ERROR PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", "SSDELS",
+                   "BP_END_PROCEDURE"}));
+}
+
+TEST(Entry, WorkspaceShortageStopsBeforeParsing) {
+  Setup s{kSplitCsv, {}};
+  s.workspace_bytes = 8 * 20;  // the case buffer fits, the first plan does not
+  auto host = make_host(s);
+  EXPECT_EQ(run_command(*host, "MVA a b."), 1);
+  ASSERT_EQ(host->messages.size(), 1u);
+  EXPECT_EQ(host->messages[0].key, "IMEM_ NOT ENOUGH MEMORY");
+  EXPECT_EQ(host->messages[0].msg_class, 2);
+  EXPECT_EQ(host->messages[0].severity, 3);
+}
+
+TEST(Entry, SavedFilesCloseOnceInSlotOrder) {
+  auto host = make_host(split_setup());
+  int groups = 0;
+  host->on_call = [&](const std::string& call) {
+    if (call != "BP_SPLIT_CHANGE" || groups++ != 0) return;
+    // Files opened in the first group, slots filled out of order.
+    SFSETS(mva_common(), 15, kDataFile, 515);
+    SFSETS(mva_common(), 12, kStatisticsFile, 512);
+    SFSETS(mva_common(), 14, kDataFile, 514);
+  };
+  EXPECT_EQ(run_command(*host, "MVA a b."), 0);
+  const Calls calls = host->folded_calls();
+  const Calls tail(calls.end() - 6, calls.end());
+  EXPECT_EQ(tail, (Calls{"SFCLDE 512", "SFCLDE 514", "SFCLDE 515", "OBPEND", "SSDELS",
+                         "BP_END_PROCEDURE"}));
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), "SFCLDE 515"), 1);
+}
+
+TEST(Entry, SlotQueriesOutsideTheSlotsAnswerZero) {
+  MvaCommon c;
+  SFSETS(c, 11, kDataFile, 7);
+  SFSETS(c, 16, kDataFile, 7);
+  SFSETS(c, 13, kIndicatorFile, 9);
+  for (int k : {0, 11, 16, -1}) {
+    EXPECT_EQ(SFKIND(c, k), 0);
+    EXPECT_EQ(SFGETH(c, k), 0);
+  }
+  EXPECT_EQ(SFKIND(c, 13), kIndicatorFile);
+  EXPECT_EQ(SFGETH(c, 13), 9);
+}
+
+TEST(Entry, LoadedModuleRunsACommand) {
+  void* module = dlopen(MVA_MODULE_SO, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(module, nullptr) << dlerror();
+  auto bind = reinterpret_cast<int (*)(Host*)>(dlsym(module, kMvaBindSymbol));
+  auto entry = reinterpret_cast<int (*)(Workspace*)>(dlsym(module, kMvaEntrySymbol));
+  ASSERT_NE(bind, nullptr);
+  ASSERT_NE(entry, nullptr);
+
+  auto host = make_host(split_setup());
+  EXPECT_EQ(entry(&host->workspace()), -1);  // no host bound yet
+  EXPECT_EQ(bind(host.get()), 1);
+  host->load_command(host::split_commands("MVA a b /TTEST /TTEST.", "test").at(0));
+  EXPECT_EQ(entry(&host->workspace()), 0);
+  EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_SPLIT_CHANGE"), 3);
+  // The duplicate warning comes once per group: the command is read afresh.
+  EXPECT_EQ(host->messages.size(), 3u);
+  dlclose(module);
+}
+
+}  // namespace
+}  // namespace mva::test

@@ -1,0 +1,140 @@
+// Test support: a reference host over in-memory data that also records the
+// calls it receives, and helpers to run a command through the procedure or
+// through its first stages only.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/command_lexer.h"
+#include "host/data_set.h"
+#include "host/reference_host.h"
+#include "mva/frame/common.h"
+#include "mva/frame/entry.h"
+#include "mva/frame/workspace_plan.h"
+#include "mva/syntax/dispatcher.h"
+
+namespace mva::test {
+
+struct Message {
+  std::string key;
+  std::vector<std::string> params;
+  int msg_class = 0;
+  int severity = 0;
+};
+
+// Literal parameter texts of a message text.
+inline std::vector<std::string> literal_params(const Text& text) {
+  std::vector<std::string> params;
+  for (const Text& p : text.params) params.push_back(p.kind == Text::Kind::Literal ? p.key : p.name);
+  return params;
+}
+
+// The reference host, recording the frame's calls and every message.
+class RecordingHost : public host::ReferenceHost {
+ public:
+  using ReferenceHost::ReferenceHost;
+
+  std::vector<std::string> calls;
+  std::vector<Message> messages;
+  std::function<void(const std::string&)> on_call;  // runs after a call is recorded
+
+  void BP_PROCEDURE(std::string_view name, int a, int b, Workspace& ws) override {
+    ReferenceHost::BP_PROCEDURE(name, a, b, ws);
+    record("BP_PROCEDURE");
+  }
+  int BP_END_PROCEDURE() override {
+    record("BP_END_PROCEDURE");
+    return ReferenceHost::BP_END_PROCEDURE();
+  }
+  void BP_SPLIT_CHANGE(Workspace& ws) override {
+    record("BP_SPLIT_CHANGE");
+    ReferenceHost::BP_SPLIT_CHANGE(ws);
+  }
+  void OBINIT(Workspace& ws) override {
+    record("OBINIT");
+    ReferenceHost::OBINIT(ws);
+  }
+  void OBPINI(Workspace& ws) override {
+    record("OBPINI");
+    ReferenceHost::OBPINI(ws);
+  }
+  void OBSERV(Workspace& ws) override {
+    ReferenceHost::OBSERV(ws);
+    record(group_ended() ? "OBSERV:end" : "OBSERV");
+  }
+  void OBPEND(Workspace& ws) override {
+    record("OBPEND");
+    ReferenceHost::OBPEND(ws);
+  }
+  void SSTACK(Workspace& ws, StackHandle& h, int option, std::int64_t& position) override {
+    ReferenceHost::SSTACK(ws, h, option, position);
+    record("SSTACK");
+  }
+  void SSETPT(Workspace& ws, StackHandle h, std::int64_t position) override {
+    record("SSETPT " + std::to_string(position));
+    ReferenceHost::SSETPT(ws, h, position);
+  }
+  void SSDELS(Workspace& ws, StackHandle h) override {
+    record("SSDELS");
+    ReferenceHost::SSDELS(ws, h);
+  }
+  void DICGNV() override {
+    record("DICGNV");
+    ReferenceHost::DICGNV();
+  }
+  void SFCLDE(Workspace& ws, FileHandle h, int a, int b, Logical last) override {
+    record("SFCLDE " + std::to_string(h));
+    ReferenceHost::SFCLDE(ws, h, a, b, last);
+  }
+  void BP_ERROR(const Text& text, int msg_class, int severity) override {
+    messages.push_back({text.key, literal_params(text), msg_class, severity});
+    record("BP_ERROR " + text.key);
+    ReferenceHost::BP_ERROR(text, msg_class, severity);
+  }
+
+  // The calls recorded, with runs of OBSERV folded into "OBSERV*N".
+  std::vector<std::string> folded_calls() const;
+
+ private:
+  void record(const std::string& call) {
+    calls.push_back(call);
+    if (on_call) on_call(call);
+  }
+};
+
+struct Setup {
+  std::string csv;
+  host::DataOptions options;
+  std::int64_t workspace_bytes = std::int64_t{64} << 20;
+};
+
+// A host over in-memory CSV data.
+std::unique_ptr<RecordingHost> make_host(const Setup& setup);
+
+// Runs one command (text ending in a period) through MVA; returns its result.
+int run_command(RecordingHost& host, const std::string& command);
+
+// Runs the first plan, the parser and the second plan of one command, and
+// leaves their results in place for inspection. The context stays valid
+// while the fixture lives.
+class ParseFixture {
+ public:
+  explicit ParseFixture(const Setup& setup);
+  // False when a stage reported an error.
+  bool parse(const std::string& command);
+
+  RecordingHost& host() { return *host_; }
+  MvaCommon& cmn() { return common_; }
+  Context& cx() { return cx_; }
+  std::int64_t word(Index MvaCommon_base, std::int64_t i) { return cx_.words(MvaCommon_base)(i); }
+
+ private:
+  std::unique_ptr<RecordingHost> host_;
+  MvaCommon common_;
+  Context cx_;
+  host::Command command_;
+};
+
+}  // namespace mva::test
