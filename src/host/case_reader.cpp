@@ -20,7 +20,7 @@ void fill(const detail::DataContent& content, std::span<const std::string_view> 
     const std::string_view cell = fields[c];
     if (plan.width == 0) {
       const std::string_view trimmed = trim_blanks(cell);
-      into[plan.cell] = content.is_na(trimmed) ? kSysmis : parse_number(trimmed).value_or(kSysmis);
+      into[plan.cell] = content.is_na(trimmed) ? kSystemMissing : parse_number(trimmed).value_or(kSystemMissing);
     } else {
       // Strings travel as characters in the cells: blank padded, 8 per cell.
       char* chars = reinterpret_cast<char*>(into + plan.cell);

@@ -101,6 +101,7 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
     {"HOST_ SPLIT FILE NOT SORTED BY ^1", "The file is not sorted by the split variables (^1): a combination of split values comes back after another one."},
     {"HOST_ TO RANGE ^1 TO ^2 IS REVERSED", "The range ^1 TO ^2 is reversed: ^2 comes before ^1 in the file."},
     {"HOST_ UNEXPECTED ^1 IN VARIABLE LIST", "Unexpected ^1 in the variable list."},
+    {"HOST_ UNKNOWN COMMAND ^1", "Unknown command: ^1. Only MVA commands can be run."},
     {"HOST_ UNKNOWN VARIABLE ^1", "Unknown variable name: ^1."},
     {"HOST_ VARIABLE LIST EXPECTED AT ^1", "A variable list is expected at ^1."},
     {"HOST_ VARIABLE ^1 NAMED TWICE", "Variable ^1 is named twice in the list."},

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,23 @@
 
 namespace mva::host::detail {
 
+// The bytes of the data file: a buffer read from disk, or a string handed
+// over (in-memory data).
+class TextBuffer {
+ public:
+  TextBuffer() = default;
+  explicit TextBuffer(std::string text) : owned_(std::move(text)) {}
+  TextBuffer(std::unique_ptr<char[]> bytes, std::size_t size) : bytes_(std::move(bytes)), size_(size) {}
+  std::string_view view() const {
+    return bytes_ ? std::string_view(bytes_.get(), size_) : std::string_view(owned_);
+  }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_ = 0;
+  std::string owned_;
+};
+
 // Where one CSV column goes in the case buffer.
 struct ColumnPlan {
   std::size_t cell = 0;  // first cell (0-based slot)
@@ -21,7 +39,8 @@ struct ColumnPlan {
 };
 
 struct DataContent {
-  std::string text;
+  TextBuffer buffer;
+  std::string_view text;  // buffer.view()
   std::string source;
   char delimiter = ',';
   std::size_t columns = 0;

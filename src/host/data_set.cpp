@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fmt/format.h>
+#include <memory>
+#include <sys/mman.h>
 #include <unordered_map>
 
 #include "host/data_content.h"
@@ -26,7 +29,21 @@ using detail::DataContent;
 
 const std::vector<std::string> kDefaultNaTokens = {"NA", "."};
 
-std::string read_file(const std::string& path) {
+// Asks the kernel to back a large buffer with huge pages: first touching a
+// gigabyte page by page costs more than parsing it.
+void advise_huge_pages([[maybe_unused]] char* bytes, [[maybe_unused]] std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kPage = 4096;
+  if (size < (std::size_t{4} << 20)) return;
+  const auto start = reinterpret_cast<std::uintptr_t>(bytes);
+  const std::uintptr_t first = (start + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t last = (start + size) & ~(kPage - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);  // a hint only
+#endif
+}
+
+// The whole file in one buffer, read once.
+detail::TextBuffer read_file(const std::string& path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) {
     throw DataError(fmt::format("{}: is a folder, not a data file", path));
@@ -35,16 +52,27 @@ std::string read_file(const std::string& path) {
   if (file == nullptr) {
     throw DataError(fmt::format("{}: cannot open the data file ({})", path, std::strerror(errno)));
   }
+  const bool regular = std::filesystem::is_regular_file(path, error);
+  const auto size = regular ? std::filesystem::file_size(path, error) : 0;
+  if (regular && !error) {
+    // Straight into an uninitialised buffer: no zero fill, no chunk copies.
+    auto bytes = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size) + 1);
+    advise_huge_pages(bytes.get(), static_cast<std::size_t>(size));
+    const std::size_t got = std::fread(bytes.get(), 1, static_cast<std::size_t>(size), file);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) throw DataError(fmt::format("{}: cannot read the data file ({})", path, std::strerror(errno)));
+    return detail::TextBuffer(std::move(bytes), got);
+  }
+  // A pipe or device: read to its end.
   std::string text;
   char chunk[1 << 16];
-  const auto size = std::filesystem::file_size(path, error);
-  if (!error) text.reserve(static_cast<std::size_t>(size));
   std::size_t got = 0;
   while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
   const bool failed = std::ferror(file) != 0;
   std::fclose(file);
-  if (failed) throw DataError(fmt::format("{}: cannot read the data file", path));
-  return text;
+  if (failed) throw DataError(fmt::format("{}: cannot read the data file ({})", path, std::strerror(errno)));
+  return detail::TextBuffer(std::move(text));
 }
 
 // What the pass over the records learns about one column.
@@ -57,7 +85,6 @@ struct ColumnStats {
   int integer_width = 1;
   std::size_t longest = 0;   // bytes, trailing blanks removed
   std::int64_t overflow_line = 0;  // first cell longer than the declared width
-  std::int64_t overflow_column = 0;
   std::size_t overflow_length = 0;
 };
 
@@ -100,7 +127,6 @@ void scan_records(CsvReader& csv, const DataContent& content, const std::vector<
           s.longest = length;
           if (s.declared_width && length > static_cast<std::size_t>(*s.declared_width) && s.overflow_line == 0) {
             s.overflow_line = csv.field_line(c);
-            s.overflow_column = csv.field_column(c);
             s.overflow_length = length;
           }
         }
@@ -108,10 +134,9 @@ void scan_records(CsvReader& csv, const DataContent& content, const std::vector<
       if (!s.numeric) continue;
       const std::string_view trimmed = trim_blanks(cell);
       if (content.is_na(trimmed)) continue;
-      if (const auto value = parse_number(trimmed)) {
-        const NumberShape shape = shape_of_number(trimmed, *value);
-        s.decimals = std::max(s.decimals, shape.decimals);
-        s.integer_width = std::max(s.integer_width, shape.integer_width);
+      if (const auto shape = measure_number(trimmed)) {
+        s.decimals = std::max(s.decimals, shape->decimals);
+        s.integer_width = std::max(s.integer_width, shape->integer_width);
       } else if (s.declared == DeclaredType::Numeric) {
         throw DataError(fmt::format("{}, line {}, column {} ({}): \"{}\" is not a number, and {} is declared numeric",
                                     csv.source(), csv.field_line(c), c + 1, names[c], cell, names[c]));
@@ -190,10 +215,11 @@ void apply_options(Dictionary& dictionary, const DataOptions& options) {
 
 }  // namespace
 
-DataSet DataSet::build(std::string text, std::string source, const std::optional<DictionaryFile>& file,
+DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::optional<DictionaryFile>& file,
                        const DataOptions& options) {
   auto content = std::make_shared<DataContent>();
-  content->text = std::move(text);
+  content->buffer = std::move(text);
+  content->text = content->buffer.view();
   content->source = std::move(source);
   if (options.delimiter) {
     const char d = *options.delimiter;
@@ -254,7 +280,7 @@ DataSet DataSet::from_text(std::string csv, const DataOptions& options, std::str
   } else if (!options.dict_path.empty()) {
     file = DictionaryFile::read(options.dict_path);
   }
-  return build(std::move(csv), options.data_path.empty() ? "<data>" : options.data_path, file, options);
+  return build(detail::TextBuffer(std::move(csv)), options.data_path.empty() ? "<data>" : options.data_path, file, options);
 }
 
 const Dictionary& DataSet::dictionary() const { return content_->dictionary; }

@@ -31,6 +31,7 @@ struct DataOptions {
 
 namespace detail {
 struct DataContent;
+class TextBuffer;
 }
 
 class CaseReader;
@@ -56,7 +57,7 @@ class DataSet {
 
  private:
   explicit DataSet(std::shared_ptr<const detail::DataContent> content) : content_(std::move(content)) {}
-  static DataSet build(std::string text, std::string source, const std::optional<DictionaryFile>& file,
+  static DataSet build(detail::TextBuffer text, std::string source, const std::optional<DictionaryFile>& file,
                        const DataOptions& options);
   std::shared_ptr<const detail::DataContent> content_;
 };

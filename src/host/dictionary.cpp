@@ -95,7 +95,7 @@ std::string Dictionary::value_text(std::int64_t v, double value) const {
     return value_text(v, std::string_view(chars).substr(0, width));
   }
   if (auto label = value_label(v, value)) return *label;
-  return format_number(value, record.format);
+  return format_value(value, record.format);
 }
 
 std::string Dictionary::value_text(std::int64_t v, std::string_view full_string) const {

@@ -3,8 +3,10 @@
 #include "host/number_text.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <fmt/format.h>
 
 #include "host/data_error.h"
@@ -28,13 +30,34 @@ std::optional<int> parse_small_int(std::string_view text) {
   return value;
 }
 
-// The value with `decimals` decimals; a result that rounds to zero loses its
-// minus sign ("-0.00" shows as "0.00").
+// The value with `decimals` decimals. The shortest decimal form that reads
+// back as the value is rounded, halves away from zero, so that a value
+// written 0.125 shows as 0.13, as its writer would expect; a result that
+// rounds to zero loses its minus sign.
 std::string fixed_text(double value, int decimals) {
-  std::string text = fmt::format("{:.{}f}", value, decimals);
-  if (text.front() == '-' && text.find_first_not_of("0.", 1) == std::string::npos) {
-    text.erase(0, 1);
+  std::array<char, 400> buffer;  // fixed notation of any finite double fits
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+  std::string_view shortest(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+  const bool negative = shortest.front() == '-';
+  if (negative) shortest.remove_prefix(1);
+  const std::size_t point = shortest.find('.');
+  const std::string_view fraction = point == std::string_view::npos ? std::string_view{} : shortest.substr(point + 1);
+  const auto kept = static_cast<std::size_t>(decimals);
+  std::string digits(shortest.substr(0, point));
+  digits += fraction.substr(0, kept);
+  digits.append(kept - std::min(kept, fraction.size()), '0');
+  if (fraction.size() > kept && fraction[kept] >= '5') {
+    std::size_t i = digits.size();
+    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+    if (i == 0) {
+      digits.insert(digits.begin(), '1');
+    } else {
+      ++digits[i - 1];
+    }
   }
+  std::string text = digits.substr(0, digits.size() - kept);
+  if (kept > 0) text += '.' + digits.substr(digits.size() - kept);
+  if (negative && text.find_first_not_of("0.") != std::string::npos) text.insert(text.begin(), '-');
   return text;
 }
 
@@ -54,56 +77,112 @@ std::string_view trim_trailing_blanks(std::string_view text) {
   return text.substr(0, last);
 }
 
-std::optional<double> parse_number(std::string_view text) {
-  text = trim_blanks(text);
-  if (text.empty()) return std::nullopt;
-  const char* first = text.data();
-  const char* const end = first + text.size();
-  if (*first == '+') {
-    ++first;
-    if (first == end || *first == '-') return std::nullopt;
+namespace {
+
+// A number's text taken apart by one scan of its form.
+struct ScannedNumber {
+  std::string_view text;     // blanks trimmed, sign included
+  bool negative = false;
+  std::uint64_t mantissa = 0;  // all digits, point ignored (exact when digits <= 19)
+  int digits = 0;
+  std::string_view whole;    // digits before the point
+  int fraction_digits = 0;
+  bool has_exponent = false;
+  int exponent = 0;
+
+  // Clinger's fast path: a mantissa below 2^53 and a power of ten up to
+  // 10^22 are both exact doubles, so one multiplication or division rounds
+  // correctly, and the value is finite.
+  int scale() const { return exponent - fraction_digits; }
+  bool fast() const {
+    return digits <= 19 && mantissa < (std::uint64_t{1} << 53) && scale() >= -22 && scale() <= 22;
   }
-  // from_chars also takes "inf", "nan" and friends: require a digit or a
-  // point after the sign.
-  const char* mantissa = (*first == '-') ? first + 1 : first;
-  if (mantissa == end || !(is_digit(*mantissa) || *mantissa == '.')) return std::nullopt;
+};
+
+std::optional<ScannedNumber> scan_number(std::string_view text) {
+  ScannedNumber n;
+  n.text = trim_blanks(text);
+  const char* p = n.text.data();
+  const char* const end = p + n.text.size();
+  if (p < end && (*p == '+' || *p == '-')) n.negative = *p++ == '-';
+  const char* const whole = p;
+  while (p < end && is_digit(*p)) {
+    n.mantissa = n.mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    ++p;
+  }
+  n.whole = std::string_view(whole, static_cast<std::size_t>(p - whole));
+  if (p < end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p < end && is_digit(*p)) {
+      n.mantissa = n.mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+      ++p;
+    }
+    n.fraction_digits = static_cast<int>(p - fraction);
+  }
+  n.digits = static_cast<int>(n.whole.size()) + n.fraction_digits;
+  if (n.digits == 0) return std::nullopt;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    n.has_exponent = true;
+    ++p;
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+    if (p == end || !is_digit(*p)) return std::nullopt;
+    while (p < end && is_digit(*p)) {
+      if (n.exponent < 100000) n.exponent = n.exponent * 10 + (*p - '0');  // far out of range already
+      ++p;
+    }
+    if (negative) n.exponent = -n.exponent;
+  }
+  if (p != end) return std::nullopt;
+  return n;
+}
+
+std::optional<double> value_of(const ScannedNumber& n) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   double value = 0.0;
-  auto [stop, ec] = std::from_chars(first, end, value, std::chars_format::general);
-  if (ec != std::errc{} || stop != end) return std::nullopt;
+  if (n.fast()) {
+    value = static_cast<double>(n.mantissa);
+    value = n.scale() < 0 ? value / kPowers[-n.scale()] : value * kPowers[n.scale()];
+    if (n.negative) value = -value;
+  } else {
+    // from_chars takes no plus sign.
+    const std::string_view text = n.text.front() == '+' ? n.text.substr(1) : n.text;
+    auto [stop, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (ec != std::errc{} || stop != text.data() + text.size()) return std::nullopt;
+  }
   if (value == 0.0) value = 0.0;  // -0 reads as 0
   return value;
 }
 
-NumberShape shape_of_number(std::string_view text, double value) {
-  text = trim_blanks(text);
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
-  const std::size_t e = text.find_first_of("eE");
-  const std::string_view mantissa = text.substr(0, e);
-  int exponent = 0;
-  if (e != std::string_view::npos) {
-    std::string_view digits = text.substr(e + 1);
-    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-    std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
-  }
-  const std::size_t point = mantissa.find('.');
-  const int written = point == std::string_view::npos
-                          ? 0
-                          : static_cast<int>(mantissa.size() - point - 1);
+}  // namespace
+
+std::optional<double> parse_number(std::string_view text) {
+  const auto scanned = scan_number(text);
+  if (!scanned) return std::nullopt;
+  return value_of(*scanned);
+}
+
+std::optional<NumberShape> measure_number(std::string_view text) {
+  const auto n = scan_number(text);
+  if (!n) return std::nullopt;
   NumberShape shape;
-  // Clamp before subtracting so that absurd exponents cannot overflow.
-  const long long decimals = static_cast<long long>(written) - exponent;
-  shape.decimals = static_cast<int>(std::clamp<long long>(decimals, 0, kMaxDecimals));
-  const double magnitude = std::fabs(value);
-  if (magnitude >= 1.0) {
-    if (e == std::string_view::npos) {
-      std::string_view whole = mantissa.substr(0, point);
-      while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
-      shape.integer_width = static_cast<int>(whole.size());
-    } else {
-      shape.integer_width = static_cast<int>(std::floor(std::log10(magnitude))) + 1;
-    }
+  shape.decimals = static_cast<int>(std::clamp<long>(long{n->fraction_digits} - n->exponent, 0, kMaxDecimals));
+  if (!n->fast() || n->has_exponent) {
+    // The value decides: whether it is in range, and its integer digits.
+    const auto value = value_of(*n);
+    if (!value) return std::nullopt;
+    const double magnitude = std::fabs(*value);
+    shape.integer_width = magnitude >= 1.0 ? static_cast<int>(std::floor(std::log10(magnitude))) + 1 : 1;
+    if (*value < 0.0) ++shape.integer_width;
+    return shape;
   }
-  if (value < 0.0) ++shape.integer_width;
+  // A plain decimal: count the digits before the point, less leading zeros.
+  std::string_view whole = n->whole;
+  while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
+  shape.integer_width = whole.empty() ? 1 : static_cast<int>(whole.size());
+  if (n->negative && n->mantissa != 0) ++shape.integer_width;
   return shape;
 }
 
@@ -153,8 +232,8 @@ std::string print_format_text(const PrintFormat& format) {
   return fmt::format("F{}.{}", format.width, format.decimals);
 }
 
-std::string format_number(double value, const PrintFormat& format) {
-  if (value == kSysmis) return ".";
+std::string format_value(double value, const PrintFormat& format) {
+  if (value == kSystemMissing) return ".";
   if (value == kLowest) return "LO";
   if (value == kHighest) return "HI";
   if (!std::isfinite(value)) return fmt::format("{}", value);

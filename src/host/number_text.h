@@ -13,8 +13,9 @@
 
 namespace mva::host {
 
-// The system-missing value: a numeric cell that holds no value.
-inline constexpr double kSysmis = -std::numeric_limits<double>::max();
+// The system-missing value: a numeric cell that holds no value (the value
+// the host's PCINMS gives).
+inline constexpr double kSystemMissing = -std::numeric_limits<double>::max();
 // The ends "LO" and "HI" of an open missing-value range. LO lies just above
 // the system-missing value so the two stay apart.
 extern const double kLowest;
@@ -36,17 +37,19 @@ std::string_view trim_trailing_blanks(std::string_view text);
 // Reads a number: optional blanks around it, an optional sign, digits with an
 // optional decimal point and exponent (12, -3.5, .5, 1e-3, +4). Infinities,
 // NaNs, hexadecimal forms and numbers out of range are not numbers. A
-// negative zero reads as zero.
+// negative zero reads as zero. The result is the correctly rounded double.
 std::optional<double> parse_number(std::string_view text);
 
 // How a number was written: decimals shown (digits after the point, less the
 // exponent: "2.50" has 2, "1.5e-3" has 4) and the digits before the point of
-// the value, plus one for a minus sign. `text` must have read as `value`.
+// the value, plus one for a minus sign ("-12.5" has 3).
 struct NumberShape {
   int decimals = 0;
   int integer_width = 1;
 };
-NumberShape shape_of_number(std::string_view text, double value);
+// The shape of `text` when it reads as a number (as parse_number), else
+// nothing. Cheaper than parse_number: most forms need no conversion.
+std::optional<NumberShape> measure_number(std::string_view text);
 
 // "F8.2", "F8" (no decimals), "A10"; letters in either case. Throws
 // DataError ("<context>: ...") for anything else or an impossible width.
@@ -55,8 +58,10 @@ PrintFormat parse_print_format(std::string_view text, std::string_view context);
 std::string print_format_text(const PrintFormat& format);
 
 // A numeric value as its print format shows it, without padding: "." for the
-// system-missing value, "LO"/"HI" for the open range ends. A value too wide
+// system-missing value, "LO"/"HI" for the open range ends. The shortest
+// decimal form of the value is rounded, halves away from zero (12.25 shows
+// as 12.3 with one decimal); zero never has a minus sign. A value too wide
 // for the format loses decimals, then goes to E notation.
-std::string format_number(double value, const PrintFormat& format);
+std::string format_value(double value, const PrintFormat& format);
 
 }  // namespace mva::host

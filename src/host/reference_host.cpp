@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "host/variable_list.h"
@@ -38,7 +39,7 @@ ReferenceHost::ReferenceHost(DataSet data, const HostOptions& options)
   static const VarRecord empty;
   record_ = &empty;
   reader_.set_unsorted_callback([this](const std::string& detail) {
-    report(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), 2, 2);
+    BP_ERROR(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), 1, 2);
   });
 }
 
@@ -47,8 +48,7 @@ void ReferenceHost::request_interrupt() { interrupt_requested = true; }
 void ReferenceHost::load_command(const Command& command) { tokens_.load(command); }
 
 void ReferenceHost::report(const Text& text, int msg_class, int severity) {
-  output_.add_message(text, msg_class, severity);
-  if (severity >= 3) error_flag_ = true;
+  BP_ERROR(text, msg_class, severity);
 }
 
 Text ReferenceHost::message(std::string_view key, std::vector<std::string> params) {
@@ -79,7 +79,7 @@ void ReferenceHost::arena_call(std::string_view routine, auto&& call) {
 // ---- Frame --------------------------------------------------------------------
 
 void ReferenceHost::BP_PROCEDURE(std::string_view, int, int, Workspace&) {
-  error_flag_ = groups_done_ = data_stopped_ = group_ended_ = false;
+  error_flag_ = groups_done_ = data_stopped_ = group_ended_ = quiet_ = false;
   interrupt_requested = false;
   arena_.reset();
   case_buffer_ = 0;
@@ -100,8 +100,8 @@ void ReferenceHost::BP_SPLIT_CHANGE(Workspace&) {
   for (const SplitCell& cell : group_split_) {
     SplitValue sv;
     sv.variable = data_.dictionary().slot(cell.v).name;
-    sv.is_string = data_.dictionary().slot(cell.v).type > 0;
-    sv.value = cell.number;
+    const bool is_string = data_.dictionary().slot(cell.v).type > 0;
+    sv.value = is_string ? std::numeric_limits<double>::quiet_NaN() : cell.number;
     sv.text = cell.text;
     values.push_back(std::move(sv));
   }
@@ -142,6 +142,10 @@ void ReferenceHost::SSTACK(Workspace&, StackHandle& handle, int, std::int64_t& p
 }
 
 void ReferenceHost::SSETPT(Workspace&, StackHandle handle, std::int64_t position) {
+  // After the last split group the procedure reads its command once more
+  // before it learns that no group is left; what that reading reports was
+  // already reported for every group, so it is not shown again.
+  if (groups_done_ && position == 0) quiet_ = true;
   table_call("SSETPT", [&] { tokens_.set_position(handle, position); });
 }
 
@@ -179,7 +183,7 @@ void ReferenceHost::PRVRLT(Workspace&, StackHandle handle, const ListOptions& op
   std::copy_n(result.indices.begin(), count, into.begin());
   error = kFalse;
   if (result.fault) {
-    report(message(result.fault->key, result.fault->params), 1, 3);
+    BP_ERROR(message(result.fault->key, result.fault->params), 1, 3);
     error = kTrue;
   }
 }
@@ -211,7 +215,7 @@ void ReferenceHost::OBINIT(Workspace&) {
 void ReferenceHost::OBPINI(Workspace&) {
   // The case buffer: one cell per dictionary slot, in the workspace.
   if (!arena_.allocate(dict_count(), case_buffer_)) {
-    report(message("IMEM_ NOT ENOUGH MEMORY", {}), 2, 3);
+    BP_ERROR(message("IMEM_ NOT ENOUGH MEMORY", {}), 2, 3);
     return;
   }
   reading_ = true;
@@ -261,14 +265,14 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
   const Token& t = tokens_.current();
   error = kFalse;
   if (t.kind != TokenKind::String && t.kind != TokenKind::Name) {
-    report(message("HOST_ EXPECTED FILE NAME AT ^1", {t.typed}), 1, 3);
+    BP_ERROR(message("HOST_ EXPECTED FILE NAME AT ^1", {t.typed}), 1, 3);
     error = kTrue;
     return;
   }
   std::string problem;
   handle = saved_.define(t.kind == TokenKind::String ? t.text : t.typed, problem);
   if (handle == 0) {
-    report(message("HOST_ CANNOT OPEN OUTFILE ^1", {problem}), 2, 3);
+    BP_ERROR(message("HOST_ CANNOT OPEN OUTFILE ^1", {problem}), 2, 3);
     error = kTrue;
   }
 }
@@ -283,7 +287,7 @@ void ReferenceHost::SFCLDE(Workspace&, FileHandle handle, int, int, Logical) {
   const auto dict = saved_dictionaries_.find(handle);
   const std::string json = dict == saved_dictionaries_.end() ? "" : dict->second;
   if (!saved_.commit(handle, json, problem)) {
-    report(message("HOST_ CANNOT WRITE OUTFILE ^1", {problem}), 2, 3);
+    BP_ERROR(message("HOST_ CANNOT WRITE OUTFILE ^1", {problem}), 2, 3);
   }
 }
 
@@ -334,22 +338,23 @@ void ReferenceHost::LRMOVE(Workspace& ws, Index from, Index to, std::int64_t cou
 // ---- Failures -----------------------------------------------------------------
 
 void ReferenceHost::BP_ERROR(const Text& text, int msg_class, int severity) {
-  report(text, msg_class, severity);
+  if (!quiet_) output_.add_message(text, msg_class, severity);
+  if (severity >= 3) error_flag_ = true;
 }
 
 void ReferenceHost::ERROR(std::int64_t number, int msg_class, int severity) {
-  report(message("HOST_ ERROR ^1", {std::to_string(number)}), msg_class, severity);
+  BP_ERROR(message("HOST_ ERROR ^1", {std::to_string(number)}), msg_class, severity);
 }
 
 void ReferenceHost::ASSERT(std::string_view routine, std::string_view condition) {
-  report(message("HOST_ INTERNAL ERROR IN ^1: ^2", {std::string(routine), std::string(condition)}),
+  BP_ERROR(message("HOST_ INTERNAL ERROR IN ^1: ^2", {std::string(routine), std::string(condition)}),
          2, 3);
   throw ProcedureStop{};
 }
 
 void ReferenceHost::ATNJMP() {
   if (!interrupt_requested.exchange(false)) return;
-  report(message("HOST_ INTERRUPTED", {}), 2, 3);
+  BP_ERROR(message("HOST_ INTERRUPTED", {}), 2, 3);
   throw ProcedureStop{};
 }
 

@@ -185,6 +185,7 @@ class ReferenceHost : public Host {
   bool data_stopped_ = false;
   bool group_ended_ = false;
   bool reading_ = false;
+  bool quiet_ = false;  // the command's reading after the last group
   Index case_buffer_ = 0;
   std::vector<double> case_cells_;   // the case being delivered
   struct SplitCell {

@@ -5,6 +5,7 @@
 // system-missing and for texts) and the text as shown. Footnote markers are
 // listed on the elements they mark, and each footnote carries its marker.
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -37,12 +38,21 @@ ordered_json params_json(const Text& text) {
   return params;
 }
 
+// Whole numbers as integers (counts read as 10, not 10.0).
+ordered_json number_json(double number) {
+  constexpr double kExact = 9007199254740992.0;  // 2^53: integers up to here are exact
+  if (std::trunc(number) == number && std::fabs(number) <= kExact) {
+    return static_cast<std::int64_t>(number);
+  }
+  return number;
+}
+
 // The number a value stands for: null when system-missing or not a number.
 ordered_json number_json(const Text& value) {
   const bool numeric = value.kind == Text::Kind::Number ||
                        (value.kind == Text::Kind::VarValue && value.format.type != 1);
   if (!numeric || is_system_missing(value.number)) return nullptr;
-  return value.number;
+  return number_json(value.number);
 }
 
 void add_markers(ordered_json& j, const PivotTable& table, const std::vector<int>& footnotes) {
@@ -179,7 +189,7 @@ ordered_json items_json(const OutputDocument& document, const std::vector<Item>&
       for (const SplitValue& v : split->values) {
         ordered_json value;
         value["variable"] = v.variable;
-        value["value"] = std::isnan(v.value) ? ordered_json(nullptr) : ordered_json(v.value);
+        value["value"] = std::isfinite(v.value) ? number_json(v.value) : ordered_json(nullptr);
         value["text"] = v.text;
         values.push_back(std::move(value));
       }

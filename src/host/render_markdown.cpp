@@ -30,10 +30,16 @@ std::string escape(std::string_view text) {
 
 // An escaped paragraph: a leading "+", "-" or digit-and-period would start a list.
 std::string paragraph(std::string_view text) {
-  std::string out = escape(text);
-  if (!out.empty() && (out.front() == '+' || out.front() == '-')) out.insert(out.begin(), '\\');
-  const std::size_t digits = out.find_first_not_of("0123456789");
-  if (digits != std::string::npos && digits > 0 && out[digits] == '.') out.insert(digits, "\\");
+  const std::string body = escape(text);
+  const std::size_t digits = body.find_first_not_of("0123456789");
+  const bool list_start = !body.empty() && (body.front() == '+' || body.front() == '-');
+  const bool numbered = digits != std::string::npos && digits > 0 && body[digits] == '.';
+  if (!list_start && !numbered) return body;
+  const std::size_t at = list_start ? 0 : digits;
+  std::string out;
+  out.reserve(body.size() + 1);
+  out.append(body, 0, at).push_back('\\');
+  out.append(body, at);
   return out;
 }
 
@@ -69,13 +75,13 @@ void render_table(const PivotTable& table, std::string& out) {
     std::string line = "|";
     std::string rule = "|";
     for (std::size_t k = 0; k < columns; ++k) {
-      line += " " + (headers[k].empty() ? std::string(" ") : headers[k]) + " |";
+      line.append(" ").append(headers[k].empty() ? " " : headers[k]).append(" |");
       rule += right[k] ? " ---: |" : " --- |";
     }
     out += line + '\n' + rule + '\n';
     for (const auto& row : grid.body) {
       line = "|";
-      for (const GridCell& cell : row) line += " " + cell_text(cell) + " |";
+      for (const GridCell& cell : row) line.append(" ").append(cell_text(cell)).append(" |");
       out += line + '\n';
     }
     out += '\n';

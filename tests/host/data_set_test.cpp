@@ -107,11 +107,11 @@ TEST(DataSet, ReadsCellsIntoSlots) {
   EXPECT_EQ(chars_of_cell(cells[5]), "NA      ");
   ASSERT_EQ(reader.next(cells.data()), Next::Case);
   EXPECT_EQ(text_in(data, cells, 2), std::string(23, ' '));
-  EXPECT_EQ(cells[4], kSysmis);
+  EXPECT_EQ(cells[4], kSystemMissing);
   EXPECT_EQ(chars_of_cell(cells[5]), ".       ");
   ASSERT_EQ(reader.next(cells.data()), Next::Case);
   EXPECT_EQ(chars_of_cell(cells[1]), "Bern    ");
-  EXPECT_EQ(cells[4], kSysmis);
+  EXPECT_EQ(cells[4], kSystemMissing);
   EXPECT_EQ(reader.line(), 4);
   EXPECT_EQ(reader.next(cells.data()), Next::EndOfData);
   EXPECT_EQ(reader.next(cells.data()), Next::EndOfData);
@@ -130,7 +130,7 @@ TEST(DataSet, TakesNaTokensFromTheOptions) {
   std::vector<double> cells(3);
   CaseReader reader = data.reader();
   ASSERT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(cells[0], kSysmis);
+  EXPECT_EQ(cells[0], kSystemMissing);
 }
 
 TEST(DataSet, HonoursDeclaredTypesAndWidths) {

@@ -70,7 +70,7 @@ TEST(TextDisplay, FillsPlaceholdersAndRepeatGroups) {
 
 TEST(TextDisplay, TemplateEscapesAndLongPlaceholders) {
   std::vector<Text> params;
-  for (int i = 1; i <= 11; ++i) params.push_back(lit("p" + std::to_string(i)));
+  for (int i = 1; i <= 11; ++i) params.push_back(lit(std::string("p").append(std::to_string(i))));
   EXPECT_EQ(fill_template("^11 ^1 ^10", params), "p11 p1 p10");
   EXPECT_EQ(fill_template("a\\:b \\% c\\nd \\^1", params), "a:b % c\nd ^1");
   EXPECT_EQ(fill_template("[not a group] ^2", params), "[not a group] p2");

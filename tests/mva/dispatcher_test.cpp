@@ -8,7 +8,7 @@
 namespace mva::test {
 namespace {
 
-const Setup kData{"age,income,region,educ,id\n30,10,North,12,1\n40,,South,16,2\n", {}};
+const TestData kData{"age,income,region,educ,id\n30,10,North,12,1\n40,,South,16,2\n", {}};
 
 struct Row {
   const char* command;

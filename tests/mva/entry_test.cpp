@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include "host/renderers.h"
 #include "mva/frame/module_export.h"
 #include "support/harness.h"
 
@@ -16,8 +17,8 @@ using Calls = std::vector<std::string>;
 
 const char* kSplitCsv = "g,a,b\n1,1,2\n1,,3\n2,4,5\n3,6,\n3,7,8\n";
 
-Setup split_setup() {
-  Setup s{kSplitCsv, {}};
+TestData split_setup() {
+  TestData s{kSplitCsv, {}};
   s.options.split = {"g"};
   return s;
 }
@@ -52,7 +53,7 @@ TEST(Entry, SyntaxErrorSkipsDataPassAndEndOfReading) {
 }
 
 TEST(Entry, WorkspaceShortageStopsBeforeParsing) {
-  Setup s{kSplitCsv, {}};
+  TestData s{kSplitCsv, {}};
   s.workspace_bytes = 8 * 20;  // the case buffer fits, the first plan does not
   auto host = make_host(s);
   EXPECT_EQ(run_command(*host, "MVA a b."), 1);
@@ -107,8 +108,17 @@ TEST(Entry, LoadedModuleRunsACommand) {
   host->load_command(host::split_commands("MVA a b /TTEST /TTEST.", "test").at(0));
   EXPECT_EQ(entry(&host->workspace()), 0);
   EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_SPLIT_CHANGE"), 3);
-  // The duplicate warning comes once per group: the command is read afresh.
-  EXPECT_EQ(host->messages.size(), 3u);
+  // The command is read afresh in every group, and once more after the last
+  // one, when the host says that no group is left; that reading's warning is
+  // not shown again.
+  EXPECT_EQ(host->messages.size(), 4u);
+  const std::string shown = host::render_text(host->output());
+  std::size_t count = 0;
+  for (std::size_t at = shown.find("more than once"); at != std::string::npos;
+       at = shown.find("more than once", at + 1)) {
+    ++count;
+  }
+  EXPECT_EQ(count, 3u);
   dlclose(module);
 }
 

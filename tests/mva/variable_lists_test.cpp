@@ -16,8 +16,8 @@ const char* kCsv =
     "1,2,a rather long name,x,5,1\n"
     "3,,short,yy,6,2\n";
 
-Setup setup(std::vector<std::string> weight = {}) {
-  Setup s{kCsv, {}};
+TestData setup(std::vector<std::string> weight = {}) {
+  TestData s{kCsv, {}};
   if (!weight.empty()) s.options.weight = weight[0];
   return s;
 }

@@ -16,7 +16,7 @@ std::vector<std::string> RecordingHost::folded_calls() const {
   return folded;
 }
 
-std::unique_ptr<RecordingHost> make_host(const Setup& setup) {
+std::unique_ptr<RecordingHost> make_host(const TestData& setup) {
   host::HostOptions options;
   options.workspace_bytes = setup.workspace_bytes;
   options.progress = false;
@@ -30,7 +30,7 @@ int run_command(RecordingHost& host, const std::string& command) {
   return MVA(host, host.workspace());
 }
 
-ParseFixture::ParseFixture(const Setup& setup)
+ParseFixture::ParseFixture(const TestData& setup)
     : host_(make_host(setup)), cx_{*host_, host_->workspace(), common_, 0} {}
 
 bool ParseFixture::parse(const std::string& command) {

@@ -104,14 +104,14 @@ class RecordingHost : public host::ReferenceHost {
   }
 };
 
-struct Setup {
+struct TestData {
   std::string csv;
   host::DataOptions options;
   std::int64_t workspace_bytes = std::int64_t{64} << 20;
 };
 
 // A host over in-memory CSV data.
-std::unique_ptr<RecordingHost> make_host(const Setup& setup);
+std::unique_ptr<RecordingHost> make_host(const TestData& setup);
 
 // Runs one command (text ending in a period) through MVA; returns its result.
 int run_command(RecordingHost& host, const std::string& command);
@@ -121,7 +121,7 @@ int run_command(RecordingHost& host, const std::string& command);
 // while the fixture lives.
 class ParseFixture {
  public:
-  explicit ParseFixture(const Setup& setup);
+  explicit ParseFixture(const TestData& setup);
   // False when a stage reported an error.
   bool parse(const std::string& command);
 

@@ -1,0 +1,50 @@
+// Benchmarks of the program's fixed costs on large data: reading and typing
+// a CSV file, and one MVA command's pass over every case (token rewind,
+// workspace plans, parse, data pass) with and without split groups.
+#include <benchmark/benchmark.h>
+
+#include "host/command_lexer.h"
+#include "host/data_set.h"
+#include "host/reference_host.h"
+#include "mva/frame/entry.h"
+#include "synthetic_data.h"
+
+namespace mva::bench {
+namespace {
+
+void BM_LoadCsv(benchmark::State& state) {
+  const std::string csv = synthetic_csv(state.range(0), 20, 0.1);
+  for (auto _ : state) {
+    auto data = host::DataSet::from_text(csv, {});
+    benchmark::DoNotOptimize(data.case_count());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(csv.size()));
+  state.counters["cases"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_LoadCsv)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_CommandOverAllCases(benchmark::State& state) {
+  const std::int64_t cases = state.range(0);
+  const int groups = static_cast<int>(state.range(1));
+  host::DataOptions options;
+  if (groups > 1) options.split = {"g"};
+  host::HostOptions host_options;
+  host_options.progress = false;
+  host::ReferenceHost host(host::DataSet::from_text(synthetic_csv(cases, 20, 0.1, groups), options),
+                           host_options);
+  const auto command = host::split_commands("MVA x1 TO x20 /EM /PAIRWISE.", "bench").at(0);
+  for (auto _ : state) {
+    host.load_command(command);
+    benchmark::DoNotOptimize(MVA(host, host.workspace()));
+  }
+  state.SetItemsProcessed(state.iterations() * cases);
+}
+BENCHMARK(BM_CommandOverAllCases)
+    ->Args({100000, 1})
+    ->Args({100000, 100})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace mva::bench
+
+BENCHMARK_MAIN();

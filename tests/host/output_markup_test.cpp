@@ -1,0 +1,59 @@
+// Smoke tests of the Markdown and HTML presentations: the values are there,
+// and text from the data cannot break the markup.
+#include <gtest/gtest.h>
+
+#include "host/output_fixture.h"
+#include "host/renderers.h"
+
+namespace mva::host {
+namespace {
+
+using namespace testing;
+
+void add_hostile_table(OutputDocument& doc) {
+  doc.begin_table(26, key("MMAP_ MAP OF MISSING VALUES"), Text{});
+  doc.position_dimension(26, key("MMAP_ PATTERN CODES"), {1, 1, 0, 0});
+  doc.position_dimension(26, key("MMAP_ VARIABLES"), {1, 0, 1, 0});
+  doc.cell_dimension(26, key("MMAP_ PATTERN CODES"));
+  doc.category(26, var(1, "a|b_c"), key("MMAP_ VARIABLES"));
+  doc.cell(26, value(1, "a|b_c", 9, "<b>&\"nine\"</b>"), lit("A"));
+  doc.end_table(26);
+  doc.add_message(lit("x < y & *z*"), 2, 3);
+}
+
+TEST(OutputMarkdown, TablesValuesAndEscaping) {
+  OutputDocument doc;
+  build_univariate(doc);
+  add_hostile_table(doc);
+  const std::string md = render_markdown(doc);
+  EXPECT_NE(md.find("> **Warning:** The EM subcommand is given more than once"), std::string::npos) << md;
+  EXPECT_NE(md.find("**Univariate Statistics**<sup>a</sup>"), std::string::npos) << md;
+  EXPECT_NE(md.find("| Variables | Statistics / N | Statistics / Mean | Statistics / Extremes<sup>b</sup> / Low |"),
+            std::string::npos)
+      << md;
+  EXPECT_NE(md.find("| --- | ---: | ---: | ---: | ---: |"), std::string::npos) << md;
+  EXPECT_NE(md.find("| age | 10 | 35.20 | 0 | 2<sup>c</sup> |"), std::string::npos) << md;
+  EXPECT_NE(md.find("| a\\|b\\_c | \\<b\\>&\"nine\"\\</b\\> |"), std::string::npos) << md;
+  EXPECT_NE(md.find("> **Error:** x \\< y & \\*z\\*"), std::string::npos) << md;
+  EXPECT_EQ(md.find("<b>"), std::string::npos);
+}
+
+TEST(OutputHtml, OnePageValuesAndEscaping) {
+  OutputDocument doc;
+  build_univariate(doc);
+  add_hostile_table(doc);
+  const std::string html = render_html(doc);
+  EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_NE(html.find("<style>"), std::string::npos);
+  EXPECT_EQ(html.find("<link"), std::string::npos);  // nothing fetched
+  EXPECT_NE(html.find("<caption>Univariate Statistics<sup>a</sup></caption>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<th colspan=\"2\">Extremes<sup>b</sup></th>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<td class=\"num\">35.20</td>"), std::string::npos) << html;
+  EXPECT_NE(html.find("&lt;b&gt;&amp;&quot;nine&quot;&lt;/b&gt;"), std::string::npos) << html;
+  EXPECT_NE(html.find("x &lt; y &amp; *z*"), std::string::npos) << html;
+  EXPECT_EQ(html.find("<b>"), std::string::npos);
+  EXPECT_NE(html.find("</body>\n</html>\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mva::host
