@@ -180,7 +180,8 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
     if (MVA(*host, host->workspace()) != 0) failed = true;
   }
 
-  const std::string rendered = render(host->output(), o.format);
+  std::string rendered = render(host->output(), o.format);
+  if (!rendered.empty() && rendered.back() != '\n') rendered += '\n';
   if (o.output.empty()) {
     out << rendered;
   } else {

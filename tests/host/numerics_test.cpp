@@ -1,0 +1,75 @@
+// The host's numerics checked against closed forms: Student's t with one and
+// two degrees of freedom, P(T > t) = 1/2 - atan(t)/pi and
+// 1/2 - t / (2 sqrt(2 + t^2)); the chi-square with two degrees of freedom,
+// P(X > x) = exp(-x/2), and with one, erfc(sqrt(x/2)). Tolerances are a few
+// units in the last place of a double.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "host/numerics.h"
+
+namespace mva::host {
+namespace {
+
+constexpr double kTight = 1e-14;
+
+TEST(Numerics, TailProbabilitiesMatchClosedForms) {
+  for (double t : {0.0, 0.3, 1.0, 2.5, 12.0, 200.0}) {
+    EXPECT_NEAR(t_upper_tail(t, 1.0), 0.5 - std::atan(t) / std::numbers::pi, kTight) << t;
+    EXPECT_NEAR(t_upper_tail(-t, 1.0), 0.5 - std::atan(t) / std::numbers::pi, kTight) << t;
+    EXPECT_NEAR(t_upper_tail(t, 2.0), 0.5 - t / (2.0 * std::sqrt(2.0 + t * t)), kTight) << t;
+  }
+  for (double x : {0.01, 1.0, 3.841458820694124, 10.0, 60.0}) {
+    EXPECT_NEAR(chisq_upper_tail(x, 2.0), std::exp(-x / 2.0), kTight) << x;
+    EXPECT_NEAR(chisq_upper_tail(x, 1.0), std::erfc(std::sqrt(x / 2.0)), kTight) << x;
+  }
+  EXPECT_NEAR(chisq_upper_tail(3.841458820694124, 1.0), 0.05, 1e-15);
+  EXPECT_EQ(chisq_upper_tail(0.0, 3.0), 1.0);
+  EXPECT_EQ(t_upper_tail(1.0, 0.0), kSysmis);  // no degrees of freedom: undefined
+  EXPECT_EQ(chisq_upper_tail(1.0, -1.0), kSysmis);
+}
+
+TEST(Numerics, CorrelationAndWeights) {
+  EXPECT_DOUBLE_EQ(correlation(4.0, 9.0, 3.0), 0.5);
+  EXPECT_EQ(correlation(4.0, 9.0, 6.0000000001), 1.0);  // rounding past 1 is held at 1
+  EXPECT_EQ(correlation(0.0, 9.0, 0.0), kSysmis);       // zero variance: undefined
+  EXPECT_EQ(correlation(4.0, -1.0, 0.0), kSysmis);
+
+  const struct {
+    double weight, truncated;
+  } rows[] = {{2.7, 2.0}, {2.9999999999, 3.0}, {3.0, 3.0}, {0.4, 0.0},
+              {-1.5, -1.0}, {kSysmis, 0.0},     {1e6 + 0.5, 1e6}};
+  for (const auto& row : rows) EXPECT_EQ(fuzzy_truncate(row.weight), row.truncated) << row.weight;
+}
+
+TEST(Numerics, RandomStreamIsReproducible) {
+  RandomStream a(42), b(42), c(43);
+  std::vector<double> first;
+  for (int i = 0; i < 5; ++i) first.push_back(a.uniform(0.0, 1.0));
+  for (double x : first) EXPECT_EQ(b.uniform(0.0, 1.0), x);
+  EXPECT_NE(c.uniform(0.0, 1.0), first[0]);
+  for (double x : first) EXPECT_TRUE(x >= 0.0 && x < 1.0);
+
+  // Moments of many draws are those of the distributions.
+  RandomStream s(7);
+  const int n = 200000;
+  double sum = 0, sum2 = 0, tsum2 = 0;
+  for (int i = 0; i < n; ++i) {
+    const double z = s.standard_normal();
+    sum += z;
+    sum2 += z * z;
+    const double t = s.student_t(10.0);
+    tsum2 += t * t;
+  }
+  EXPECT_NEAR(sum / n, 0.0, 0.01);
+  EXPECT_NEAR(sum2 / n, 1.0, 0.02);
+  EXPECT_NEAR(tsum2 / n, 10.0 / 8.0, 0.05);  // variance of t(10) is 10/8
+
+  s.reseed(42);
+  EXPECT_EQ(s.uniform(0.0, 1.0), first[0]);
+}
+
+}  // namespace
+}  // namespace mva::host
