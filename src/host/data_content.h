@@ -54,7 +54,7 @@ struct DataContent {
   bool is_na(std::string_view trimmed) const {
     if (trimmed.empty()) return true;
     for (const std::string& token : na_tokens) {
-      if (trimmed == token) return true;
+      if (trimmed.size() == token.size() && trimmed.front() == token.front() && trimmed == token) return true;
     }
     return false;
   }

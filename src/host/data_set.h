@@ -25,8 +25,8 @@ struct DataOptions {
   std::optional<char> delimiter;         // detected from the header when absent
   std::vector<std::string> na_tokens;    // replace NA and "." when any are given
   std::vector<std::string> missing;      // --missing options, "VAR=9,99"
-  std::optional<std::string> weight;     // overrides the dictionary file's
-  std::vector<std::string> split;        // overrides the dictionary file's when not empty
+  std::optional<std::string> weight;     // overrides the dictionary file's; "" clears it
+  std::vector<std::string> split;        // names or comma lists; override the file's when not empty
 };
 
 namespace detail {

@@ -13,11 +13,8 @@
 
 namespace mva::host {
 
-const double kLowest = std::nextafter(-std::numeric_limits<double>::max(), 0.0);
-
 namespace {
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Reads an unsigned decimal integer that must fill `text`.
@@ -63,20 +60,6 @@ std::string fixed_text(double value, int decimals) {
 
 }  // namespace
 
-std::string_view trim_blanks(std::string_view text) {
-  std::size_t first = 0;
-  while (first < text.size() && is_blank(text[first])) ++first;
-  std::size_t last = text.size();
-  while (last > first && is_blank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
-std::string_view trim_trailing_blanks(std::string_view text) {
-  std::size_t last = text.size();
-  while (last > 0 && is_blank(text[last - 1])) --last;
-  return text.substr(0, last);
-}
-
 namespace {
 
 // A number's text taken apart by one scan of its form.
@@ -99,8 +82,10 @@ struct ScannedNumber {
   }
 };
 
-std::optional<ScannedNumber> scan_number(std::string_view text) {
-  ScannedNumber n;
+// Fills `n` and says whether `text` has the form of a number. (An out
+// parameter rather than an optional result: copying the struct out costs
+// store-forwarding stalls in the hottest loop of loading.)
+bool scan_number(std::string_view text, ScannedNumber& n) {
   n.text = trim_blanks(text);
   const char* p = n.text.data();
   const char* const end = p + n.text.size();
@@ -120,24 +105,24 @@ std::optional<ScannedNumber> scan_number(std::string_view text) {
     n.fraction_digits = static_cast<int>(p - fraction);
   }
   n.digits = static_cast<int>(n.whole.size()) + n.fraction_digits;
-  if (n.digits == 0) return std::nullopt;
+  if (n.digits == 0) return false;
   if (p < end && (*p == 'e' || *p == 'E')) {
     n.has_exponent = true;
     ++p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    if (p == end || !is_digit(*p)) return std::nullopt;
+    if (p == end || !is_digit(*p)) return false;
     while (p < end && is_digit(*p)) {
       if (n.exponent < 100000) n.exponent = n.exponent * 10 + (*p - '0');  // far out of range already
       ++p;
     }
     if (negative) n.exponent = -n.exponent;
   }
-  if (p != end) return std::nullopt;
-  return n;
+  return p == end;
 }
 
-std::optional<double> value_of(const ScannedNumber& n) {
+// The value of a scanned number; false when it is out of range.
+bool value_of(const ScannedNumber& n, double& result) {
   static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -150,39 +135,40 @@ std::optional<double> value_of(const ScannedNumber& n) {
     // from_chars takes no plus sign.
     const std::string_view text = n.text.front() == '+' ? n.text.substr(1) : n.text;
     auto [stop, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-    if (ec != std::errc{} || stop != text.data() + text.size()) return std::nullopt;
+    if (ec != std::errc{} || stop != text.data() + text.size()) return false;
   }
-  if (value == 0.0) value = 0.0;  // -0 reads as 0
-  return value;
+  result = value == 0.0 ? 0.0 : value;  // -0 reads as 0
+  return true;
 }
 
 }  // namespace
 
 std::optional<double> parse_number(std::string_view text) {
-  const auto scanned = scan_number(text);
-  if (!scanned) return std::nullopt;
-  return value_of(*scanned);
+  ScannedNumber n;
+  double value = 0.0;
+  if (!scan_number(text, n) || !value_of(n, value)) return std::nullopt;
+  return value;
 }
 
 std::optional<NumberShape> measure_number(std::string_view text) {
-  const auto n = scan_number(text);
-  if (!n) return std::nullopt;
+  ScannedNumber n;
+  if (!scan_number(text, n)) return std::nullopt;
   NumberShape shape;
-  shape.decimals = static_cast<int>(std::clamp<long>(long{n->fraction_digits} - n->exponent, 0, kMaxDecimals));
-  if (!n->fast() || n->has_exponent) {
+  shape.decimals = static_cast<int>(std::clamp<long>(long{n.fraction_digits} - n.exponent, 0, kMaxPrintDecimals));
+  if (!n.fast() || n.has_exponent) {
     // The value decides: whether it is in range, and its integer digits.
-    const auto value = value_of(*n);
-    if (!value) return std::nullopt;
-    const double magnitude = std::fabs(*value);
+    double value = 0.0;
+    if (!value_of(n, value)) return std::nullopt;
+    const double magnitude = std::fabs(value);
     shape.integer_width = magnitude >= 1.0 ? static_cast<int>(std::floor(std::log10(magnitude))) + 1 : 1;
-    if (*value < 0.0) ++shape.integer_width;
+    if (value < 0.0) ++shape.integer_width;
     return shape;
   }
   // A plain decimal: count the digits before the point, less leading zeros.
-  std::string_view whole = n->whole;
+  std::string_view whole = n.whole;
   while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
   shape.integer_width = whole.empty() ? 1 : static_cast<int>(whole.size());
-  if (n->negative && n->mantissa != 0) ++shape.integer_width;
+  if (n.negative && n.mantissa != 0) ++shape.integer_width;
   return shape;
 }
 
@@ -218,7 +204,7 @@ PrintFormat parse_print_format(std::string_view text, std::string_view context) 
     if (format.width < 1 || format.width > kMaxNumericWidth) {
       throw bad(fmt::format("has width {}; F widths go from 1 to {}", format.width, kMaxNumericWidth));
     }
-    if (format.decimals > kMaxDecimals || format.decimals >= format.width) {
+    if (format.decimals > kMaxPrintDecimals || format.decimals >= format.width) {
       throw bad(fmt::format("has {} decimals, too many for width {}", format.decimals, format.width));
     }
   } else if (format.width < 1 || format.width > kMaxStringWidth) {
@@ -238,7 +224,7 @@ std::string format_value(double value, const PrintFormat& format) {
   if (value == kHighest) return "HI";
   if (!std::isfinite(value)) return fmt::format("{}", value);
   const auto width = static_cast<std::size_t>(std::max(format.width, 1));
-  int decimals = std::clamp(format.decimals, 0, kMaxDecimals);
+  int decimals = std::clamp(format.decimals, 0, kMaxPrintDecimals);
   std::string text = fixed_text(value, decimals);
   // Too wide: give up decimals first, as fixed formats do, then the E form.
   while (text.size() > width && decimals > 0) text = fixed_text(value, --decimals);

@@ -18,7 +18,7 @@ namespace mva::host {
 inline constexpr double kSystemMissing = -std::numeric_limits<double>::max();
 // The ends "LO" and "HI" of an open missing-value range. LO lies just above
 // the system-missing value so the two stay apart.
-extern const double kLowest;
+inline constexpr double kLowest = -0x1.ffffffffffffep+1023;  // nextafter(-max, 0)
 inline constexpr double kHighest = std::numeric_limits<double>::max();
 
 inline constexpr int kFormatF = 5;  // PrintFormat::type of F (fixed decimals)
@@ -27,12 +27,21 @@ inline constexpr int kFormatA = 1;  // PrintFormat::type of A (characters)
 inline constexpr int kMaxInferredDecimals = 6;
 inline constexpr int kMinInferredWidth = 8;
 inline constexpr int kMaxNumericWidth = 40;
-inline constexpr int kMaxDecimals = 16;
+inline constexpr int kMaxPrintDecimals = 16;
 inline constexpr int kMaxStringWidth = 32767;
 
-// Blanks (spaces and tabs) removed at both ends, or at the end only.
-std::string_view trim_blanks(std::string_view text);
-std::string_view trim_trailing_blanks(std::string_view text);
+// Blanks (spaces and tabs) removed at both ends, or at the end only. Inline:
+// they run on every cell of a data file.
+inline std::string_view trim_trailing_blanks(std::string_view text) {
+  std::size_t last = text.size();
+  while (last > 0 && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
+  return text.substr(0, last);
+}
+inline std::string_view trim_blanks(std::string_view text) {
+  std::size_t first = 0;
+  while (first < text.size() && (text[first] == ' ' || text[first] == '\t')) ++first;
+  return trim_trailing_blanks(text.substr(first));
+}
 
 // Reads a number: optional blanks around it, an optional sign, digits with an
 // optional decimal point and exponent (12, -3.5, .5, 1e-3, +4). Infinities,

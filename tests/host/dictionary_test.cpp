@@ -57,6 +57,7 @@ TEST(NumberText, ParsesNumbersLikeADataFile) {
     EXPECT_EQ(measure_number(row.text).has_value(), row.value.has_value()) << '"' << row.text << '"';
   }
   EXPECT_FALSE(std::signbit(*parse_number("-0.0")));
+  EXPECT_EQ(kLowest, std::nextafter(kSystemMissing, 0.0));
 }
 
 TEST(NumberText, ParsesToTheCorrectlyRoundedDouble) {
