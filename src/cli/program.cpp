@@ -96,13 +96,6 @@ std::string render(const host::OutputDocument& doc, const std::string& format) {
   return host::render_text(doc);
 }
 
-Text literal(std::string_view text) {
-  Text t;
-  t.kind = Text::Kind::Literal;
-  t.key = std::string(text);
-  return t;
-}
-
 }  // namespace
 
 int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -168,11 +161,7 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   for (const host::Command& command : commands) {
     const Token& name = command.tokens.front();
     if (name.kind != TokenKind::Name || name.text != "MVA") {
-      Text text;
-      text.kind = Text::Kind::Composite;
-      text.key = "HOST_ UNKNOWN COMMAND ^1";
-      text.params.push_back(literal(name.typed.empty() ? "(empty)" : name.typed));
-      host->report(text, 1, 3);
+      host->report(host->message("HOST_ UNKNOWN COMMAND ^1", {name.typed}), 1, 3);
       failed = true;
       continue;
     }

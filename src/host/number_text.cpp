@@ -27,41 +27,6 @@ std::optional<int> parse_small_int(std::string_view text) {
   return value;
 }
 
-// The value with `decimals` decimals. The shortest decimal form that reads
-// back as the value is rounded, halves away from zero, so that a value
-// written 0.125 shows as 0.13, as its writer would expect; a result that
-// rounds to zero loses its minus sign.
-std::string fixed_text(double value, int decimals) {
-  std::array<char, 400> buffer;  // fixed notation of any finite double fits
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
-  std::string_view shortest(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
-  const bool negative = shortest.front() == '-';
-  if (negative) shortest.remove_prefix(1);
-  const std::size_t point = shortest.find('.');
-  const std::string_view fraction = point == std::string_view::npos ? std::string_view{} : shortest.substr(point + 1);
-  const auto kept = static_cast<std::size_t>(decimals);
-  std::string digits(shortest.substr(0, point));
-  digits += fraction.substr(0, kept);
-  digits.append(kept - std::min(kept, fraction.size()), '0');
-  if (fraction.size() > kept && fraction[kept] >= '5') {
-    std::size_t i = digits.size();
-    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-    if (i == 0) {
-      digits.insert(digits.begin(), '1');
-    } else {
-      ++digits[i - 1];
-    }
-  }
-  std::string text = digits.substr(0, digits.size() - kept);
-  if (kept > 0) text += '.' + digits.substr(digits.size() - kept);
-  if (negative && text.find_first_not_of("0.") != std::string::npos) text.insert(text.begin(), '-');
-  return text;
-}
-
-}  // namespace
-
-namespace {
-
 // A number's text taken apart by one scan of its form.
 struct ScannedNumber {
   std::string_view text;     // blanks trimmed, sign included
@@ -217,6 +182,38 @@ std::string print_format_text(const PrintFormat& format) {
   if (format.type == kFormatA) return fmt::format("A{}", format.width);
   return fmt::format("F{}.{}", format.width, format.decimals);
 }
+
+// The value with `decimals` decimals. The shortest decimal form that reads
+// back as the value is rounded, halves away from zero, so that a value
+// written 0.125 shows as 0.13, as its writer would expect; a result that
+// rounds to zero loses its minus sign.
+std::string fixed_text(double value, int decimals) {
+  std::array<char, 400> buffer;  // fixed notation of any finite double fits
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+  std::string_view shortest(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
+  const bool negative = shortest.front() == '-';
+  if (negative) shortest.remove_prefix(1);
+  const std::size_t point = shortest.find('.');
+  const std::string_view fraction = point == std::string_view::npos ? std::string_view{} : shortest.substr(point + 1);
+  const auto kept = static_cast<std::size_t>(decimals);
+  std::string digits(shortest.substr(0, point));
+  digits += fraction.substr(0, kept);
+  digits.append(kept - std::min(kept, fraction.size()), '0');
+  if (fraction.size() > kept && fraction[kept] >= '5') {
+    std::size_t i = digits.size();
+    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+    if (i == 0) {
+      digits.insert(digits.begin(), '1');
+    } else {
+      ++digits[i - 1];
+    }
+  }
+  std::string text = digits.substr(0, digits.size() - kept);
+  if (kept > 0) text += '.' + digits.substr(digits.size() - kept);
+  if (negative && text.find_first_not_of("0.") != std::string::npos) text.insert(text.begin(), '-');
+  return text;
+}
+
 
 std::string format_value(double value, const PrintFormat& format) {
   if (value == kSystemMissing) return ".";

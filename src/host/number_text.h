@@ -73,4 +73,8 @@ std::string print_format_text(const PrintFormat& format);
 // for the format loses decimals, then goes to E notation.
 std::string format_value(double value, const PrintFormat& format);
 
+// The value with `decimals` decimals: the shortest decimal form that reads
+// back as the value, rounded halves away from zero; no minus sign on zero.
+std::string fixed_text(double value, int decimals);
+
 }  // namespace mva::host

@@ -16,26 +16,26 @@
 namespace mva::host {
 
 double correlation(double var1, double var2, double cov) {
-  if (!(var1 > 0.0) || !(var2 > 0.0)) return kSysmis;  // zero variance: undefined
+  if (!(var1 > 0.0) || !(var2 > 0.0)) return kSystemMissing;  // zero variance: undefined
   const double r = cov / std::sqrt(var1 * var2);
   return std::clamp(r, -1.0, 1.0);  // rounding may step just past +-1
 }
 
 double t_upper_tail(double t, double df) {
-  if (!(df > 0.0) || !std::isfinite(t)) return kSysmis;
+  if (!(df > 0.0) || !std::isfinite(t)) return kSystemMissing;
   const boost::math::students_t dist(df);
   return boost::math::cdf(boost::math::complement(dist, std::fabs(t)));
 }
 
 double chisq_upper_tail(double chisq, double df) {
-  if (!(df > 0.0) || !std::isfinite(chisq)) return kSysmis;
+  if (!(df > 0.0) || !std::isfinite(chisq)) return kSystemMissing;
   if (chisq <= 0.0) return 1.0;
   const boost::math::chi_squared dist(df);
   return boost::math::cdf(boost::math::complement(dist, chisq));
 }
 
 double fuzzy_truncate(double weight) {
-  if (weight == kSysmis || !std::isfinite(weight)) return 0.0;
+  if (weight == kSystemMissing || !std::isfinite(weight)) return 0.0;
   const double nearest = std::round(weight);
   if (std::fabs(weight - nearest) <= 1e-8 * std::max(1.0, std::fabs(weight))) return nearest;
   return std::trunc(weight);

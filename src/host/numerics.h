@@ -9,10 +9,9 @@
 
 #include <boost/random/mersenne_twister.hpp>
 
-namespace mva::host {
+#include "host/number_text.h"
 
-// The system-missing value: a finite number that compares equal to itself.
-inline constexpr double kSysmis = -std::numeric_limits<double>::max();
+namespace mva::host {
 
 double correlation(double var1, double var2, double cov);
 // Upper-tail probability of |t| under Student's t with df degrees of freedom.

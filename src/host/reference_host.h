@@ -38,6 +38,8 @@ class ReferenceHost : public Host {
   void load_command(const Command& command);
   // Reports a problem the host met outside a procedure (an unknown command).
   void report(const Text& text, int msg_class, int severity);
+  // A message key with literal parameters.
+  static Text message(std::string_view key, std::vector<std::string> params);
   OutputDocument& output() { return output_; }
   const DataSet& data() const { return data_; }
   Workspace& workspace() { return arena_.workspace(); }
@@ -104,7 +106,7 @@ class ReferenceHost : public Host {
   void ATNJMP() override;
 
   // ---- Numerics
-  double PCINMS() const override { return kSysmis; }
+  double PCINMS() const override { return kSystemMissing; }
   double CORREL(double var1, double var2, double cov) const override;
   double SIGT(double t, double df, int& tails) const override;
   double SIGCHI(double chisq, double df) const override;
@@ -160,7 +162,6 @@ class ReferenceHost : public Host {
   void BP_ANNOTATE(const Text& text, int code) override;
 
  private:
-  Text message(std::string_view key, std::vector<std::string> params);
   // Runs an output-document call; a fault of the caller becomes an internal
   // error that stops the procedure.
   template <class F>

@@ -10,12 +10,12 @@
 #include <limits>
 
 #include "host/catalogue.h"
+#include "host/number_text.h"
 
 namespace mva::host {
 namespace {
 
-constexpr double kSystemMissing = -std::numeric_limits<double>::max();
-constexpr int kMaxDecimals = 16;
+constexpr int kMaxDecimals = kMaxPrintDecimals;
 
 // Reads the digits at `pos` (advancing it); 0 when there are none.
 int read_number(std::string_view s, std::size_t& pos) {
@@ -163,35 +163,7 @@ std::string format_number(double value, const Format& format) {
   if (is_system_missing(value)) return ".";
   const int decimals =
       format.kind == FormatKind::Count ? 0 : std::clamp(format.decimals, 0, kMaxDecimals);
-  // Round the shortest decimal form of the value, halves away from zero, so
-  // that a value that reads 12.25 shows as 12.3 with one decimal.
-  std::array<char, 512> buffer{};
-  const auto result =
-      std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
-  std::string_view shortest(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));
-  const bool negative = !shortest.empty() && shortest.front() == '-';
-  if (negative) shortest.remove_prefix(1);
-  const std::size_t point = shortest.find('.');
-  std::string digits(shortest.substr(0, point));
-  const std::string_view fraction =
-      point == std::string_view::npos ? std::string_view{} : shortest.substr(point + 1);
-  const auto kept = static_cast<std::size_t>(decimals);
-  digits += fraction.substr(0, kept);
-  digits.append(kept - std::min(kept, fraction.size()), '0');
-  if (fraction.size() > kept && fraction[kept] >= '5') {
-    std::size_t i = digits.size();
-    while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
-    if (i == 0) {
-      digits.insert(digits.begin(), '1');
-    } else {
-      ++digits[i - 1];
-    }
-  }
-  std::string out = digits.substr(0, digits.size() - kept);
-  if (kept > 0) out += '.' + digits.substr(digits.size() - kept);
-  // No minus sign in front of a zero (-0, or a small negative value rounded away).
-  if (negative && out.find_first_not_of("0.") != std::string::npos) out.insert(out.begin(), '-');
-  return out;
+  return fixed_text(value, decimals);
 }
 
 std::string fill_template(std::string_view pattern, const std::vector<Text>& params) {

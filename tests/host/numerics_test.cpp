@@ -27,20 +27,20 @@ TEST(Numerics, TailProbabilitiesMatchClosedForms) {
   }
   EXPECT_NEAR(chisq_upper_tail(3.841458820694124, 1.0), 0.05, 1e-15);
   EXPECT_EQ(chisq_upper_tail(0.0, 3.0), 1.0);
-  EXPECT_EQ(t_upper_tail(1.0, 0.0), kSysmis);  // no degrees of freedom: undefined
-  EXPECT_EQ(chisq_upper_tail(1.0, -1.0), kSysmis);
+  EXPECT_EQ(t_upper_tail(1.0, 0.0), kSystemMissing);  // no degrees of freedom: undefined
+  EXPECT_EQ(chisq_upper_tail(1.0, -1.0), kSystemMissing);
 }
 
 TEST(Numerics, CorrelationAndWeights) {
   EXPECT_DOUBLE_EQ(correlation(4.0, 9.0, 3.0), 0.5);
   EXPECT_EQ(correlation(4.0, 9.0, 6.0000000001), 1.0);  // rounding past 1 is held at 1
-  EXPECT_EQ(correlation(0.0, 9.0, 0.0), kSysmis);       // zero variance: undefined
-  EXPECT_EQ(correlation(4.0, -1.0, 0.0), kSysmis);
+  EXPECT_EQ(correlation(0.0, 9.0, 0.0), kSystemMissing);       // zero variance: undefined
+  EXPECT_EQ(correlation(4.0, -1.0, 0.0), kSystemMissing);
 
   const struct {
     double weight, truncated;
   } rows[] = {{2.7, 2.0}, {2.9999999999, 3.0}, {3.0, 3.0}, {0.4, 0.0},
-              {-1.5, -1.0}, {kSysmis, 0.0},     {1e6 + 0.5, 1e6}};
+              {-1.5, -1.0}, {kSystemMissing, 0.0},     {1e6 + 0.5, 1e6}};
   for (const auto& row : rows) EXPECT_EQ(fuzzy_truncate(row.weight), row.truncated) << row.weight;
 }
 

@@ -8,11 +8,12 @@
 #include <utility>
 #include <vector>
 
+#include "host/number_text.h"
 #include "mva/frame/host/types.h"
 
 namespace mva::host::testing {
 
-inline constexpr double kSysmis = -std::numeric_limits<double>::max();
+inline constexpr double kSysmis = kSystemMissing;
 
 inline Text key(std::string k) {
   Text t;
