@@ -40,6 +40,20 @@ bool Arena::allocate(std::int64_t cells, Index& base) {
     base = free_.empty() ? 1 : free_.begin()->first;
     return true;
   }
+  const Index start = take(cells);
+  if (start == 0) return false;
+  base = start;
+  return true;
+}
+
+std::int64_t Arena::allocate_up_to(std::int64_t cells, Index& base) {
+  const std::int64_t largest = largest_free();
+  const std::int64_t want = cells < 0 ? largest : std::min(cells, largest);
+  base = want > 0 ? take(want) : 0;
+  return base > 0 ? want : 0;
+}
+
+Index Arena::take(std::int64_t cells) {
   for (auto it = free_.begin(); it != free_.end(); ++it) {
     if (it->second < cells) continue;
     const Index start = it->first;
@@ -47,31 +61,8 @@ bool Arena::allocate(std::int64_t cells, Index& base) {
     free_.erase(it);
     if (left > 0) free_[start + cells] = left;
     taken_[start] = cells;
-    base = start;
-    return true;
+    return start;
   }
-  return false;
-}
-
-std::int64_t Arena::allocate_up_to(std::int64_t cells, Index& base) {
-  const std::int64_t largest = largest_free();
-  const std::int64_t want = cells < 0 ? largest : std::min(cells, largest);
-  if (want <= 0) {
-    base = 0;
-    return 0;
-  }
-  // Take the block from the largest run so that the array can grow into it.
-  for (auto it = free_.begin(); it != free_.end(); ++it) {
-    if (it->second < want) continue;
-    const Index start = it->first;
-    const std::int64_t left = it->second - want;
-    free_.erase(it);
-    if (left > 0) free_[start + want] = left;
-    taken_[start] = want;
-    base = start;
-    return want;
-  }
-  base = 0;
   return 0;
 }
 

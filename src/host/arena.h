@@ -39,6 +39,8 @@ class Arena {
   std::int64_t largest_free() const;
 
  private:
+  // First fit: the start of a new array of `cells` cells, 0 when none fits.
+  Index take(std::int64_t cells);
   void add_free(Index base, std::int64_t cells);
   void return_pages(Index base, std::int64_t cells);
 

@@ -7,12 +7,28 @@
 #include "mva/frame/workspace_plan.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace mva {
 
 namespace {
 
 std::int64_t triangle(std::int64_t p) { return p * (p + 1) / 2; }
+
+struct Layout {
+  Index* base;
+  std::int64_t cells;
+};
+
+// The arrays of the first plan, in the order they are laid out and released.
+std::vector<Layout> first_plan(MvaCommon& c) {
+  ArrayBases& a = c.a;
+  const std::int64_t n = c.NVAR;
+  return {{&a.SCRROW, 2 * n}, {&a.LWMEAN, n},      {&a.VMEAN, n},       {&a.CASEVAL, n},
+          {&a.ISCAT, n},      {&a.CATROW, n},      {&a.VLIST, n},       {&a.COLOF2, n},
+          {&a.COLOF, n},      {&a.NCATS, n},       {&a.VWIDTH, n},      {&a.DEPFLG, 2 * n},
+          {&a.INDFLG, 2 * n}, {&a.SORTKY, 2 * n},  {&a.DESFLG, 3 * n}};
+}
 
 void no_memory(Context& cx) {
   cx.host.BP_ERROR(cx.host.BP_CSTRING("IMEM_ NOT ENOUGH MEMORY"), 2, 3);
@@ -47,16 +63,7 @@ void IMEM1(Context& cx) {
   const std::int64_t n = c.NVAR;
 
   ArrayBases& a = c.a;
-  const struct {
-    Index* base;
-    std::int64_t cells;
-  } plan[] = {
-      {&a.SCRROW, 2 * n}, {&a.LWMEAN, n}, {&a.VMEAN, n},      {&a.CASEVAL, n},
-      {&a.ISCAT, n},      {&a.CATROW, n}, {&a.VLIST, n},      {&a.COLOF2, n},
-      {&a.COLOF, n},      {&a.NCATS, n},  {&a.VWIDTH, n},     {&a.DEPFLG, 2 * n},
-      {&a.INDFLG, 2 * n}, {&a.SORTKY, 2 * n}, {&a.DESFLG, 3 * n},
-  };
-  for (const auto& step : plan) {
+  for (const Layout& step : first_plan(c)) {
     if (!lay_out(cx, *step.base, step.cells)) return;
   }
 
@@ -90,10 +97,7 @@ void IMEM2(Context& cx) {
   c.NANAL = p;
   if (c.NPRED < 0) c.NPRED = p;
 
-  const struct {
-    Index* base;
-    std::int64_t cells;
-  } plan[] = {
+  const Layout plan[] = {
       {&a.PWMEAN, p * p},        {&a.PWVAR, p * p},       {&a.LWCOV, triangle(p)},
       {&a.PWCOV, triangle(p)},   {&a.EMCOV, triangle(p)}, {&a.PWW, triangle(p)},
       {&a.PWN, triangle(p)},     {&a.ANVAR, p},
@@ -126,21 +130,16 @@ void FMEM(Context& cx) {
   MvaCommon& c = cx.cmn;
   ArrayBases& a = c.a;
   const std::int64_t n = c.NVAR, p = c.NANAL;
-  const struct {
-    Index* base;
-    std::int64_t cells;
-  } order[] = {
-      {&a.SCRROW, 2 * n}, {&a.LWMEAN, n},      {&a.VMEAN, n},       {&a.CASEVAL, n},
-      {&a.ISCAT, n},      {&a.CATROW, n},      {&a.VLIST, n},       {&a.COLOF2, n},
-      {&a.COLOF, n},      {&a.NCATS, n},       {&a.VWIDTH, n},      {&a.DEPFLG, 2 * n},
-      {&a.INDFLG, 2 * n}, {&a.SORTKY, 2 * n},  {&a.DESFLG, 3 * n},  {&a.ANVAR, p},
+  std::vector<Layout> order = first_plan(c);
+  order.insert(order.end(), {
+      {&a.ANVAR, p},
       {&a.LWCOV, triangle(p)}, {&a.PWCOV, triangle(p)}, {&a.EMCOV, triangle(p)},
       {&a.PWW, triangle(p)},   {&a.PWN, triangle(p)},   {&a.PWMEAN, p * p},
       {&a.PWVAR, p * p},       {&a.CASES, c.NV * c.NCASES},
       {&a.CATVAL, c.MAXCAT * n}, {&a.LOCOF, c.NCASES}, {&a.CASEAT, c.NCASES},
       {&a.CORDER, c.NCASES},
-  };
-  for (const auto& step : order) {
+  });
+  for (const Layout& step : order) {
     if (*step.base > 0) {
       cx.host.FREMEM(cx.ws, *step.base, step.cells);
       *step.base = 0;
