@@ -21,7 +21,12 @@ std::size_t text_width(std::string_view s) {
       std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-std::string shown(const GridCell& cell) { return cell.text + cell.markers; }
+// Footnote markers stand in brackets after the text they annotate: "Mean[a]".
+std::string bracketed(const std::string& markers) {
+  return markers.empty() ? "" : "[" + markers + "]";
+}
+
+std::string shown(const GridCell& cell) { return cell.text + bracketed(cell.markers); }
 
 std::string pad(const std::string& text, std::size_t width, Align align) {
   const std::size_t w = text_width(text);
@@ -59,7 +64,7 @@ std::string grid_line(const std::vector<GridCell>& cells, const std::vector<std:
 
 void render_table(const PivotTable& table, std::string& out) {
   const TableGrid grid = layout_table(table);
-  out += grid.title + grid.title_markers + '\n';
+  out += grid.title + bracketed(grid.title_markers) + '\n';
   const auto columns = static_cast<std::size_t>(grid.label_columns + grid.value_columns);
   if (!grid.body.empty() && columns > 0) {
     std::vector<std::size_t> widths(columns, 0);
@@ -98,7 +103,7 @@ void render_table(const PivotTable& table, std::string& out) {
     for (const auto& row : grid.body) out += grid_line(row, widths) + '\n';
   }
   for (const std::string& note : grid.notes) out += note + '\n';
-  for (const auto& [marker, text] : grid.footnotes) out += marker + ". " + text + '\n';
+  for (const auto& [marker, text] : grid.footnotes) out += bracketed(marker) + " " + text + '\n';
 }
 
 // Makes the output end in an empty line, so that the next block stands apart.

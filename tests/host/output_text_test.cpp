@@ -19,17 +19,17 @@ TEST(OutputText, SmallDocumentExactly) {
       "\n"
       "Warning: The EM subcommand is given more than once; the last one is used.\n"
       "\n"
-      "Univariate Statisticsa\n"
-      "                Statistics\n"
-      "                      Extremesb\n"
-      "Variables   N   Mean  Low  High\n"
-      "-------------------------------\n"
-      "age        10  35.20    0    2c\n"
-      "incomea     9      .    .\n"
+      "Univariate Statistics[a]\n"
+      "                 Statistics\n"
+      "                      Extremes[b]\n"
+      "Variables   N   Mean  Low    High\n"
+      "---------------------------------\n"
+      "age        10  35.20    0    2[c]\n"
+      "income[a]   9      .    .\n"
       "Grouping variables missing in fewer than 5 percent of the cases are not shown.\n"
-      "a. . indicates that the interquartile range (IQR) is 0.\n"
-      "b. Number of cases outside the range Q1 - 1.5*IQR to Q3 + 1.5*IQR.\n"
-      "c. Only variables missing in at least 5 percent of the cases are shown.\n";
+      "[a] . indicates that the interquartile range (IQR) is 0.\n"
+      "[b] Number of cases outside the range Q1 - 1.5*IQR to Q3 + 1.5*IQR.\n"
+      "[c] Only variables missing in at least 5 percent of the cases are shown.\n";
   EXPECT_EQ(render_text(doc), expected);
   EXPECT_EQ(render_text(OutputDocument{}), "");
 }
