@@ -1,5 +1,7 @@
 // Entry of the mva program: hands the arguments to the program runner and
-// turns Ctrl-C into a request that the running procedure stop.
+// turns Ctrl-C into a request that the running procedure stop (discarding its
+// saved files); outside a procedure, or pressed twice, Ctrl-C ends the
+// program at once.
 #include <csignal>
 #include <iostream>
 #include <string>
@@ -9,7 +11,11 @@
 #include "host/reference_host.h"
 
 namespace {
-extern "C" void on_interrupt(int) { mva::host::ReferenceHost::request_interrupt(); }
+extern "C" void on_interrupt(int signal_number) {
+  if (mva::host::ReferenceHost::request_interrupt()) return;
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -19,6 +19,7 @@ namespace mva::host {
 namespace {
 
 std::atomic<bool> interrupt_requested{false};
+std::atomic<bool> procedure_running{false};
 
 Text literal(std::string_view text) {
   Text t;
@@ -43,7 +44,11 @@ ReferenceHost::ReferenceHost(DataSet data, const HostOptions& options)
   });
 }
 
-void ReferenceHost::request_interrupt() { interrupt_requested = true; }
+bool ReferenceHost::request_interrupt() {
+  if (!procedure_running || interrupt_requested) return false;
+  interrupt_requested = true;
+  return true;
+}
 
 void ReferenceHost::load_command(const Command& command) { tokens_.load(command); }
 
@@ -81,12 +86,14 @@ void ReferenceHost::arena_call(std::string_view routine, auto&& call) {
 void ReferenceHost::BP_PROCEDURE(std::string_view, int, int, Workspace&) {
   error_flag_ = groups_done_ = data_stopped_ = group_ended_ = quiet_ = false;
   interrupt_requested = false;
+  procedure_running = true;
   arena_.reset();
   case_buffer_ = 0;
   compositions_.clear();
 }
 
 int ReferenceHost::BP_END_PROCEDURE() {
+  procedure_running = false;
   progress_.show("", -1);
   // Arrays a failed group left laid out are reclaimed with the procedure.
   arena_.reset();

@@ -44,8 +44,10 @@ class ReferenceHost : public Host {
   const DataSet& data() const { return data_; }
   Workspace& workspace() { return arena_.workspace(); }
   Arena& arena() { return arena_; }
-  // Asks the running procedure to stop at its next interrupt poll.
-  static void request_interrupt();
+  // Asks the running procedure to stop at its next interrupt poll; false
+  // when no procedure runs or a request is already pending (the caller may
+  // then end the program at once). Safe in a signal handler.
+  static bool request_interrupt();
 
   // ---- Frame
   void BP_PROCEDURE(std::string_view name, int a, int b, Workspace& ws) override;

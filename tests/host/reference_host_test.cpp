@@ -78,12 +78,15 @@ TEST(ReferenceHost, FaultsOfTheCallerStopTheProcedure) {
   host->BP_PROCEDURE("MVA", 3, 1, ws);
   EXPECT_FALSE(host->error_flag());
   EXPECT_NO_THROW(host->ATNJMP());
-  ReferenceHost::request_interrupt();
+  EXPECT_TRUE(ReferenceHost::request_interrupt());
+  EXPECT_FALSE(ReferenceHost::request_interrupt());  // pending: a second Ctrl-C ends the program
   EXPECT_THROW(host->ATNJMP(), ProcedureStop);
   EXPECT_TRUE(host->error_flag());
   EXPECT_NO_THROW(host->ATNJMP());  // the request is taken once
   const std::string shown = display(std::get<MessageItem>(host->output().items().back().content).text);
   EXPECT_NE(shown.find("nterrupt"), std::string::npos) << shown;
+  host->BP_END_PROCEDURE();
+  EXPECT_FALSE(ReferenceHost::request_interrupt());  // no procedure runs
 }
 
 TEST(ReferenceHost, SavedFileAppearsOnlyAfterASuccessfulRun) {

@@ -63,6 +63,18 @@ TEST(Entry, WorkspaceShortageStopsBeforeParsing) {
   EXPECT_EQ(host->messages[0].severity, 3);
 }
 
+TEST(Entry, InterruptStopsTheProcedureAndDiscardsItsEnd) {
+  auto host = make_host(split_setup());
+  int cases = 0;
+  host->on_call = [&](const std::string& call) {
+    if (call == "OBSERV" && ++cases == 2) host::ReferenceHost::request_interrupt();
+  };
+  EXPECT_EQ(run_command(*host, "MVA a b."), 1);
+  EXPECT_EQ(host->folded_calls(),
+            (Calls{"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2",
+                   "BP_ERROR HOST_ INTERRUPTED", "SSDELS", "BP_END_PROCEDURE"}));
+}
+
 TEST(Entry, SavedFilesCloseOnceInSlotOrder) {
   auto host = make_host(split_setup());
   int groups = 0;
