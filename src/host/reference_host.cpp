@@ -56,7 +56,7 @@ void ReferenceHost::report(const Text& text, int msg_class, int severity) {
   BP_ERROR(text, msg_class, severity);
 }
 
-Text ReferenceHost::message(std::string_view key, std::vector<std::string> params) {
+Text ReferenceHost::message(std::string_view key, const std::vector<std::string>& params) {
   Text t;
   t.kind = params.empty() ? Text::Kind::Key : Text::Kind::Composite;
   t.key = std::string(key);

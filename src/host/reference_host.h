@@ -39,7 +39,7 @@ class ReferenceHost : public Host {
   // Reports a problem the host met outside a procedure (an unknown command).
   void report(const Text& text, int msg_class, int severity);
   // A message key with literal parameters.
-  static Text message(std::string_view key, std::vector<std::string> params);
+  static Text message(std::string_view key, const std::vector<std::string>& params);
   OutputDocument& output() { return output_; }
   const DataSet& data() const { return data_; }
   Workspace& workspace() { return arena_.workspace(); }
