@@ -1,8 +1,9 @@
-// The reference host's services. Cases are read group by group from the
-// data set into the case buffer in the workspace; the group's split values
-// are kept for the split heading and for the notes that name the group.
-// Faults of the caller (a call naming a table that is not open, freeing an
-// array with the wrong size) become internal errors that stop the procedure.
+// The reference host's services for the procedure's frame, tokens, dictionary,
+// cases, saved files, workspace, failures and numerics. Cases are read group
+// by group from the data set into the case buffer in the workspace; the
+// group's split values are kept for the split heading and for the notes that
+// name the group. Faults of the caller (freeing an array with the wrong size,
+// an unknown token stack) become internal errors that stop the procedure.
 #include "host/reference_host.h"
 
 #include <algorithm>
@@ -20,13 +21,6 @@ namespace {
 
 std::atomic<bool> interrupt_requested{false};
 std::atomic<bool> procedure_running{false};
-
-Text literal(std::string_view text) {
-  Text t;
-  t.kind = Text::Kind::Literal;
-  t.key = std::string(text);
-  return t;
-}
 
 }  // namespace
 
@@ -56,24 +50,8 @@ void ReferenceHost::report(const Text& text, int msg_class, int severity) {
   BP_ERROR(text, msg_class, severity);
 }
 
-Text ReferenceHost::message(std::string_view key, const std::vector<std::string>& params) {
-  Text t;
-  t.kind = params.empty() ? Text::Kind::Key : Text::Kind::Composite;
-  t.key = std::string(key);
-  for (const std::string& p : params) t.params.push_back(literal(p));
-  return t;
-}
 
-template <class F>
-void ReferenceHost::table_call(std::string_view routine, F&& call) {
-  try {
-    call();
-  } catch (const std::logic_error& fault) {
-    ASSERT(routine, fault.what());
-  }
-}
-
-void ReferenceHost::arena_call(std::string_view routine, auto&& call) {
+void ReferenceHost::guarded(std::string_view routine, const std::function<void()>& call) {
   try {
     call();
   } catch (const std::logic_error& fault) {
@@ -153,15 +131,15 @@ void ReferenceHost::SSETPT(Workspace&, StackHandle handle, std::int64_t position
   // before it learns that no group is left; what that reading reports was
   // already reported for every group, so it is not shown again.
   if (groups_done_ && position == 0) quiet_ = true;
-  table_call("SSETPT", [&] { tokens_.set_position(handle, position); });
+  guarded("SSETPT", [&] { tokens_.set_position(handle, position); });
 }
 
 void ReferenceHost::SSDELS(Workspace&, StackHandle handle) {
-  table_call("SSDELS", [&] { tokens_.drop(handle); });
+  guarded("SSDELS", [&] { tokens_.drop(handle); });
 }
 
 void ReferenceHost::SSNXT1(Workspace&, StackHandle handle) {
-  table_call("SSNXT1", [&] { tokens_.next(handle); });
+  guarded("SSNXT1", [&] { tokens_.next(handle); });
 }
 
 bool ReferenceHost::QABEQL(std::string_view token, std::string_view keyword, int n) const {
@@ -184,7 +162,7 @@ void ReferenceHost::PRVRLT(Workspace&, StackHandle handle, const ListOptions& op
   view.name = [&dict](std::int64_t v) { return dict.slot(v).name; };
 
   ListResult result;
-  table_call("PRVRLT", [&] { result = read_variable_list(tokens_, handle, options, view); });
+  guarded("PRVRLT", [&] { result = read_variable_list(tokens_, handle, options, view); });
   count = std::min<std::int64_t>(static_cast<std::int64_t>(result.indices.size()),
                                  static_cast<std::int64_t>(into.size()));
   std::copy_n(result.indices.begin(), count, into.begin());
@@ -319,11 +297,11 @@ std::int64_t ReferenceHost::GETMEM(Workspace&, Index& index, std::int64_t count,
 }
 
 void ReferenceHost::KPMEM(Workspace&, Index index, std::int64_t keep) {
-  arena_call("KPMEM", [&] { arena_.shrink(index, keep); });
+  guarded("KPMEM", [&] { arena_.shrink(index, keep); });
 }
 
 void ReferenceHost::FREMEM(Workspace&, Index index, std::int64_t count) {
-  arena_call("FREMEM", [&] { arena_.release(index, count); });
+  guarded("FREMEM", [&] { arena_.release(index, count); });
 }
 
 void ReferenceHost::IZERO(Workspace& ws, Index index, std::int64_t count) {
@@ -392,193 +370,6 @@ void ReferenceHost::CASCTR(std::int64_t case_number) { progress_.show("Cases rea
 void ReferenceHost::ODOMTR(std::string_view label, int label_length, std::int64_t count, int) {
   label = label.substr(0, static_cast<std::size_t>(std::max(label_length, 0)));
   progress_.show(label, count);
-}
-
-// ---- Texts --------------------------------------------------------------------
-
-Text ReferenceHost::BP_CSTRING(std::string_view key) {
-  Text t;
-  t.kind = Text::Kind::Key;
-  t.key = std::string(key);
-  return t;
-}
-
-Text ReferenceHost::BP_CSTRING_NO_TRANSLATE(std::string_view text) { return literal(text); }
-
-void ReferenceHost::BP_BEGIN_COMPSTRING(const Text& key) {
-  Text t = key;
-  t.kind = Text::Kind::Composite;
-  t.params.clear();
-  compositions_.push_back({std::move(t)});
-}
-
-void ReferenceHost::BP_ADD_PARAMETER(const Text& parameter) {
-  if (compositions_.empty()) ASSERT("BP_ADD_PARAMETER", "no composite text is open");
-  compositions_.back().front().params.push_back(parameter);
-}
-
-Text ReferenceHost::BP_END_COMPSTRING() {
-  if (compositions_.empty()) ASSERT("BP_END_COMPSTRING", "no composite text is open");
-  Text t = std::move(compositions_.back().front());
-  compositions_.pop_back();
-  return t;
-}
-
-void ReferenceHost::BP_BEGIN_REPEAT_LIST() {
-  Text list;
-  list.kind = Text::Kind::RepeatList;
-  compositions_.push_back({std::move(list)});
-}
-
-void ReferenceHost::BP_SPLIT_LIST(Workspace&) {
-  if (compositions_.empty() || compositions_.back().front().kind != Text::Kind::RepeatList) {
-    ASSERT("BP_SPLIT_LIST", "no repeat list is open");
-  }
-  for (const SplitCell& cell : group_split_) {
-    Text item;
-    item.kind = Text::Kind::Composite;
-    item.params.push_back(BP_VARIABLE(cell.v, 0));
-    item.params.push_back(literal(cell.text));
-    compositions_.back().front().params.push_back(std::move(item));
-  }
-}
-
-void ReferenceHost::BP_END_REPEAT_LIST() {
-  if (compositions_.size() < 2 || compositions_.back().front().kind != Text::Kind::RepeatList) {
-    ASSERT("BP_END_REPEAT_LIST", "no repeat list is open inside a composite text");
-  }
-  Text list = std::move(compositions_.back().front());
-  compositions_.pop_back();
-  compositions_.back().front().params.push_back(std::move(list));
-}
-
-Text ReferenceHost::BP_VARIABLE(std::int64_t v, int) {
-  const VarRecord& rec = DICGET(v);
-  Text t;
-  t.kind = Text::Kind::Variable;
-  t.variable = v;
-  t.name = rec.name;
-  t.label = rec.label;
-  return t;
-}
-
-Text ReferenceHost::BP_VARVALUE(std::int64_t v, double value) {
-  const VarRecord& rec = DICGET(v);
-  Text t;
-  t.kind = Text::Kind::VarValue;
-  t.variable = v;
-  t.number = value;
-  t.name = rec.name;
-  t.format = Format{FormatKind::Print, rec.format.type, rec.format.width, rec.format.decimals};
-  t.label = data_.dictionary().value_text(v, value);
-  return t;
-}
-
-Text ReferenceHost::BP_LRVALUE(double value, const Format& format) {
-  Text t;
-  t.kind = Text::Kind::Number;
-  t.number = value;
-  t.format = format;
-  return t;
-}
-
-Text ReferenceHost::BP_IVALUE(std::int64_t value, const Format& format) {
-  Text t = BP_LRVALUE(static_cast<double>(value), format);
-  t.is_integer = true;
-  return t;
-}
-
-// ---- Formats ------------------------------------------------------------------
-
-Format ReferenceHost::variable_format(FormatKind kind, std::int64_t v) {
-  const PrintFormat& f = DICGET(v).format;
-  const int decimals = std::min(f.decimals + 2, 16);
-  return Format{kind, 5, std::max(f.width + 2, 8), decimals};
-}
-
-Format ReferenceHost::BP_N_FORMAT() const { return Format{FormatKind::Count, 5, 8, 0}; }
-
-Format ReferenceHost::BP_MEAN_FORMAT(Workspace&, std::int64_t v, int) {
-  return variable_format(FormatKind::Mean, v);
-}
-
-Format ReferenceHost::BP_STDDEV_FORMAT(Workspace&, std::int64_t v, int) {
-  return variable_format(FormatKind::StdDev, v);
-}
-
-Format ReferenceHost::BP_CORRELATION_FORMAT() const {
-  return Format{FormatKind::Correlation, 5, 8, 3};
-}
-
-Format ReferenceHost::BP_GENSTAT_FORMAT() const { return Format{FormatKind::GenStat, 5, 8, 3}; }
-
-Format ReferenceHost::BP_SIGNIFICANCE_FORMAT() const {
-  return Format{FormatKind::Significance, 5, 8, 3};
-}
-
-Format ReferenceHost::BP_PERCENT_NS_FORMAT() const { return Format{FormatKind::PercentNS, 5, 8, 1}; }
-
-Format ReferenceHost::DIFENC(int type, int width, int decimals) const {
-  return Format{FormatKind::Print, type, width, std::clamp(decimals, 0, 16)};
-}
-
-// ---- Pivot tables -------------------------------------------------------------
-
-void ReferenceHost::BP_TABLE_ID(int) {}
-
-void ReferenceHost::BP_BEGIN_PIVOT_TABLE(int number, const Text& title, const Text& subtype) {
-  table_call("BP_BEGIN_PIVOT_TABLE", [&] { output_.begin_table(number, title, subtype); });
-}
-
-void ReferenceHost::BP_END_PIVOT_TABLE(int number) {
-  table_call("BP_END_PIVOT_TABLE", [&] { output_.end_table(number); });
-}
-
-void ReferenceHost::BP_TABLE_PROPERTY(int number, int property, const Text& value) {
-  table_call("BP_TABLE_PROPERTY", [&] { output_.table_property(number, property, value); });
-}
-
-void ReferenceHost::BP_BEGIN_HEADING(const Text& text) {
-  table_call("BP_BEGIN_HEADING", [&] { output_.begin_heading(text); });
-}
-
-void ReferenceHost::BP_END_HEADING() {
-  table_call("BP_END_HEADING", [&] { output_.end_heading(); });
-}
-
-void ReferenceHost::BP_POSITION_DIMENSION(int number, const Text& name,
-                                          std::array<int, 4> placement) {
-  table_call("BP_POSITION_DIMENSION",
-             [&] { output_.position_dimension(number, name, placement); });
-}
-
-void ReferenceHost::BP_CELL_DIMENSION(int number, const Text& name) {
-  table_call("BP_CELL_DIMENSION", [&] { output_.cell_dimension(number, name); });
-}
-
-void ReferenceHost::BP_CATEGORY_DIMENSION(int number, const Text& category,
-                                          const Text& dimension) {
-  table_call("BP_CATEGORY_DIMENSION", [&] { output_.category(number, category, dimension); });
-}
-
-void ReferenceHost::BP_BEGIN_GROUP(int number, const Text& group, const Text& dimension) {
-  table_call("BP_BEGIN_GROUP", [&] { output_.begin_group(number, group, dimension); });
-}
-
-void ReferenceHost::BP_END_GROUP(int number, const Text& dimension) {
-  table_call("BP_END_GROUP", [&] { output_.end_group(number, dimension); });
-}
-
-void ReferenceHost::BP_UNGROUP(int number) {
-  table_call("BP_UNGROUP", [&] { output_.ungroup(number); });
-}
-
-void ReferenceHost::BP_CELL_IN_CATEGORY(int number, const Text& value, const Text& category) {
-  table_call("BP_CELL_IN_CATEGORY", [&] { output_.cell(number, value, category); });
-}
-
-void ReferenceHost::BP_ANNOTATE(const Text& text, int code) {
-  table_call("BP_ANNOTATE", [&] { output_.annotate(text, code); });
 }
 
 }  // namespace mva::host

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -164,11 +165,9 @@ class ReferenceHost : public Host {
   void BP_ANNOTATE(const Text& text, int code) override;
 
  private:
-  // Runs an output-document call; a fault of the caller becomes an internal
-  // error that stops the procedure.
-  template <class F>
-  void table_call(std::string_view routine, F&& call);
-  void arena_call(std::string_view routine, auto&& call);
+  // Runs a call into the output document, token stream or arena; a fault of
+  // the caller becomes an internal error that stops the procedure.
+  void guarded(std::string_view routine, const std::function<void()>& call);
   Format variable_format(FormatKind kind, std::int64_t v);
   void note_group(const std::vector<double>& cells);
 
