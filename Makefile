@@ -6,6 +6,7 @@ SAN_BUILD  ?= build-sanitize
 BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 WERROR     ?= OFF
+MAKEFLAGS  += --no-print-directory
 
 PACKAGES := g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev \
             nlohmann-json3-dev libcli11-dev libfmt-dev
