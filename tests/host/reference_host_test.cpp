@@ -62,6 +62,26 @@ TEST(ReferenceHost, DeliversCasesGroupByGroup) {
   EXPECT_EQ(host->BP_END_PROCEDURE(), 0);
 }
 
+TEST(ReferenceHost, TextsOfVariablesValuesAndNumbers) {
+  DataOptions options;
+  auto host = std::make_unique<ReferenceHost>(
+      DataSet::from_text("sex,income\n1,12.5\n2,7.25\n", options,
+                         R"({"variables": [{"name": "sex", "label": "Sex",
+                              "value_labels": {"1": "Male"}}]})"),
+      HostOptions{1 << 20, 1, false, 0});
+  Workspace& ws = host->workspace();
+  EXPECT_EQ(display(host->BP_VARIABLE(1, 0)), "sex");
+  EXPECT_EQ(display(host->BP_VARVALUE(1, 1.0)), "Male");  // the value label
+  EXPECT_EQ(display(host->BP_VARVALUE(1, 2.0)), "2");     // no label: the value itself
+  // Means and standard deviations show two decimals more than the variable.
+  const Format mean = host->BP_MEAN_FORMAT(ws, 2, 1);
+  EXPECT_EQ(mean.decimals, 4);
+  EXPECT_EQ(display(host->BP_LRVALUE(9.876543, mean)), "9.8765");
+  EXPECT_EQ(display(host->BP_IVALUE(12, host->BP_N_FORMAT())), "12");
+  EXPECT_EQ(display(host->BP_LRVALUE(host->PCINMS(), host->BP_CORRELATION_FORMAT())), ".");
+  EXPECT_EQ(display(host->BP_LRVALUE(0.4567, host->DIFENC(5, 40, 2))), "0.46");
+}
+
 TEST(ReferenceHost, FaultsOfTheCallerStopTheProcedure) {
   auto host = make("x\n1\n");
   Workspace& ws = host->workspace();
