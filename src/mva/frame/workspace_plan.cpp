@@ -30,19 +30,17 @@ std::vector<Layout> first_plan(MvaCommon& c) {
           {&a.INDFLG, 2 * n}, {&a.SORTKY, 2 * n},  {&a.DESFLG, 3 * n}};
 }
 
-void no_memory(Context& cx) {
-  cx.host.BP_ERROR(cx.host.BP_CSTRING("IMEM_ NOT ENOUGH MEMORY"), 2, 3);
-}
-
-}  // namespace
-
+// Lays out `count` 8-byte cells into `base`; false, with the memory
+// message, when the workspace is short.
 bool lay_out(Context& cx, Index& base, std::int64_t count) {
   if (cx.host.QNOMEM(cx.ws, base, 8, count)) {
-    no_memory(cx);
+    cx.host.BP_ERROR(cx.host.BP_CSTRING("IMEM_ NOT ENOUGH MEMORY"), 2, 3);
     return false;
   }
   return true;
 }
+
+}  // namespace
 
 void IMEM1(Context& cx) {
   MvaCommon& c = cx.cmn;

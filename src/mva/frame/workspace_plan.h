@@ -11,8 +11,4 @@ void IMEM1(Context& cx);
 void IMEM2(Context& cx);
 void FMEM(Context& cx);
 
-// Lays out `count` 8-byte cells into `base` with QNOMEM; false (and the
-// memory message) when the workspace is short.
-bool lay_out(Context& cx, Index& base, std::int64_t count);
-
 }  // namespace mva
