@@ -47,6 +47,33 @@ T& append(std::vector<Item>& items, T value) {
 
 }  // namespace
 
+std::string_view message_kind_name(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Error: return "error";
+    case MessageKind::Warning: return "warning";
+    case MessageKind::Note: break;
+  }
+  return "note";
+}
+
+std::string_view message_label(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Error: return "Error";
+    case MessageKind::Warning: return "Warning";
+    case MessageKind::Note: break;
+  }
+  return "Note";
+}
+
+std::string describe_split(const SplitItem& split, std::string (*escape)(std::string_view)) {
+  std::string line;
+  for (const SplitValue& value : split.values) {
+    if (!line.empty()) line += ", ";
+    line += escape(value.variable) + " = " + escape(value.text);
+  }
+  return line;
+}
+
 MessageKind message_kind(int msg_class, int severity) {
   if (severity >= 3) return MessageKind::Error;
   if (severity == 2 && msg_class == 1) return MessageKind::Warning;

@@ -40,6 +40,10 @@ enum class AnnotationCode : int {
 // is a warning in class 1 and a note in class 2; anything lower is a note.
 enum class MessageKind { Error, Warning, Note };
 MessageKind message_kind(int msg_class, int severity);
+// "error", "warning" or "note".
+std::string_view message_kind_name(MessageKind kind);
+// "Error", "Warning" or "Note".
+std::string_view message_label(MessageKind kind);
 
 // True for the codes that put a marked footnote on an element; every other
 // code makes a note under the table.
@@ -142,6 +146,9 @@ struct NoteItem {
 struct SplitItem {
   std::vector<SplitValue> values;
 };
+
+// "sex = Male, region = North", each name and value passed through `escape`.
+std::string describe_split(const SplitItem& split, std::string (*escape)(std::string_view));
 
 struct HeadingItem {
   Text text;

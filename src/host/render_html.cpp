@@ -117,23 +117,15 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
                   std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
-      std::string_view kind = "note";
-      std::string_view label = "Note:";
-      switch (message_kind(message->msg_class, message->severity)) {
-        case MessageKind::Error: kind = "error"; label = "Error:"; break;
-        case MessageKind::Warning: kind = "warning"; label = "Warning:"; break;
-        case MessageKind::Note: break;
-      }
-      out += "<p class=\"message " + std::string(kind) + "\"><strong>" + std::string(label) + "</strong> " +
-             escape(display(message->text)) + "</p>\n";
+      const MessageKind kind = message_kind(message->msg_class, message->severity);
+      out += "<p class=\"message " + std::string(message_kind_name(kind)) + "\"><strong>" +
+             std::string(message_label(kind)) + ":</strong> " + escape(display(message->text)) +
+             "</p>\n";
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
       out += "<p class=\"note\">" + escape(display(note->text)) + "</p>\n";
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
-      std::string line = "<p class=\"split\"><strong>Split group:</strong>";
-      for (std::size_t k = 0; k < split->values.size(); ++k) {
-        line += (k == 0 ? " " : ", ") + escape(split->values[k].variable) + " = " + escape(split->values[k].text);
-      }
-      out += line + "</p>\n";
+      out += "<p class=\"split\"><strong>Split group:</strong> " + describe_split(*split, escape) +
+             "</p>\n";
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
       const std::string level = std::to_string(std::min(depth + 2, 6));
       out += "<section class=\"heading\">\n<h" + level + ">" + escape(display(heading->text)) + "</h" + level +

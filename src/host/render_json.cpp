@@ -174,13 +174,8 @@ ordered_json items_json(const OutputDocument& document, const std::vector<Item>&
   ordered_json out = ordered_json::array();
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
-      std::string_view kind = "note";
-      switch (message_kind(message->msg_class, message->severity)) {
-        case MessageKind::Error: kind = "error"; break;
-        case MessageKind::Warning: kind = "warning"; break;
-        case MessageKind::Note: break;
-      }
-      out.push_back(message_json(message->text, kind, message->severity));
+      const MessageKind kind = message_kind(message->msg_class, message->severity);
+      out.push_back(message_json(message->text, message_kind_name(kind), message->severity));
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
       // A note under a heading: a message of its own, severity 0.
       out.push_back(message_json(note->text, "note", 0));

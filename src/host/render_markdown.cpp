@@ -90,31 +90,16 @@ void render_table(const PivotTable& table, std::string& out) {
   for (const auto& [marker, text] : grid.footnotes) out += sup(marker) + " " + escape(text) + "\n\n";
 }
 
-std::string_view message_label(const MessageItem& message) {
-  switch (message_kind(message.msg_class, message.severity)) {
-    case MessageKind::Error:
-      return "Error:";
-    case MessageKind::Warning:
-      return "Warning:";
-    case MessageKind::Note:
-      break;
-  }
-  return "Note:";
-}
-
 void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth,
                   std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
-      out += "> **" + std::string(message_label(*message)) + "** " + escape(display(message->text)) + "\n\n";
+      const MessageKind kind = message_kind(message->msg_class, message->severity);
+      out += "> **" + std::string(message_label(kind)) + ":** " + escape(display(message->text)) + "\n\n";
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
       out += paragraph(display(note->text)) + "\n\n";
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
-      std::string line = "**Split group:**";
-      for (std::size_t k = 0; k < split->values.size(); ++k) {
-        line += (k == 0 ? " " : ", ") + escape(split->values[k].variable) + " = " + escape(split->values[k].text);
-      }
-      out += line + "\n\n";
+      out += "**Split group:** " + describe_split(*split, escape) + "\n\n";
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
       out += std::string(static_cast<std::size_t>(std::min(depth + 2, 6)), '#') + " " +
              escape(display(heading->text)) + "\n\n";

@@ -106,38 +106,25 @@ void render_table(const PivotTable& table, std::string& out) {
   for (const auto& [marker, text] : grid.footnotes) out += bracketed(marker) + " " + text + '\n';
 }
 
+std::string as_is(std::string_view text) { return std::string(text); }
+
 // Makes the output end in an empty line, so that the next block stands apart.
 void blank_line(std::string& out) {
   if (out.empty()) return;
   while (out.size() < 2 || out.compare(out.size() - 2, 2, "\n\n") != 0) out += '\n';
 }
 
-std::string_view message_label(const MessageItem& message) {
-  switch (message_kind(message.msg_class, message.severity)) {
-    case MessageKind::Error:
-      return "Error: ";
-    case MessageKind::Warning:
-      return "Warning: ";
-    case MessageKind::Note:
-      break;
-  }
-  return "Note: ";
-}
-
 void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth,
                   std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
-      out += std::string(message_label(*message)) + display(message->text) + '\n';
+      out += std::string(message_label(message_kind(message->msg_class, message->severity))) + ": " +
+             display(message->text) + '\n';
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
       out += display(note->text) + '\n';
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
       blank_line(out);
-      std::string line = "Split group:";
-      for (std::size_t k = 0; k < split->values.size(); ++k) {
-        line += (k == 0 ? " " : ", ") + split->values[k].variable + " = " + split->values[k].text;
-      }
-      out += line + "\n\n";
+      out += "Split group: " + describe_split(*split, as_is) + "\n\n";
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
       blank_line(out);
       const std::string text = display(heading->text);
