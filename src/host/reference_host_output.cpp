@@ -158,6 +158,9 @@ Format ReferenceHost::DIFENC(int type, int width, int decimals) const {
 
 // ---- Pivot tables -------------------------------------------------------------
 
+// Table numbers are announced for hosts that reserve a place for each table
+// ahead of time; this host places a table where it is begun, so the
+// announcements need no record.
 void ReferenceHost::BP_TABLE_ID(int) {}
 
 void ReferenceHost::BP_BEGIN_PIVOT_TABLE(int number, const Text& title, const Text& subtype) {

@@ -128,7 +128,8 @@ class ParseFixture {
   RecordingHost& host() { return *host_; }
   MvaCommon& cmn() { return common_; }
   Context& cx() { return cx_; }
-  std::int64_t word(Index MvaCommon_base, std::int64_t i) { return cx_.words(MvaCommon_base)(i); }
+  // Element i of the word array based at `base`.
+  std::int64_t word(Index base, std::int64_t i) { return cx_.words(base)(i); }
 
  private:
   std::unique_ptr<RecordingHost> host_;
