@@ -52,15 +52,32 @@ TEST(Entry, SyntaxErrorSkipsDataPassAndEndOfReading) {
                    "BP_END_PROCEDURE"}));
 }
 
-TEST(Entry, WorkspaceShortageStopsBeforeParsing) {
-  TestData s{kSplitCsv, {}};
-  s.workspace_bytes = 8 * 20;  // the case buffer fits, the first plan does not
-  auto host = make_host(s);
-  EXPECT_EQ(run_command(*host, "MVA a b."), 1);
-  ASSERT_EQ(host->messages.size(), 1u);
-  EXPECT_EQ(host->messages[0].key, "IMEM_ NOT ENOUGH MEMORY");
-  EXPECT_EQ(host->messages[0].msg_class, 2);
-  EXPECT_EQ(host->messages[0].severity, 3);
+TEST(Entry, EveryShortageOfWorkspaceHasItsMessage) {
+  // Three variables: the case buffer takes 3 cells and the first plan 63
+  // (21 per variable); the second plan of two variables takes 25 more.
+  const struct {
+    std::int64_t cells;
+    const char* command;
+    const char* key;
+  } rows[] = {
+      {65, "MVA a b.", "IMEM_ NOT ENOUGH MEMORY"},  // the first plan does not fit
+      {66, "MVA a b.", "IMEM_ NOT ENOUGH MEMORY"},  // the second does not
+      {66, "MVA a b /EM a.", "DEPV_ ERROR READING DEPENDENT VARIABLE LIST"},
+      {66, "MVA a b /REGRESSION WITH b.", "INDV_ NOT ENOUGH MEMORY"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    TestData data{"a,b,c\n1,2,3\n", {}};
+    data.workspace_bytes = row.cells * 8;
+    auto host = make_host(data);
+    EXPECT_EQ(run_command(*host, row.command), 1);
+    ASSERT_EQ(host->messages.size(), 1u);
+    EXPECT_EQ(host->messages[0].key, row.key);
+    EXPECT_EQ(host->messages[0].severity, 3);
+  }
+  TestData data{"a,b,c\n1,2,3\n", {}};
+  data.workspace_bytes = 91 * 8;
+  EXPECT_EQ(run_command(*make_host(data), "MVA a b."), 0);  // exactly enough
 }
 
 TEST(Entry, InterruptStopsTheProcedureAndDiscardsItsEnd) {
@@ -91,6 +108,29 @@ TEST(Entry, SavedFilesCloseOnceInSlotOrder) {
   EXPECT_EQ(tail, (Calls{"SFCLDE 512", "SFCLDE 514", "SFCLDE 515", "OBPEND", "SSDELS",
                          "BP_END_PROCEDURE"}));
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "SFCLDE 515"), 1);
+}
+
+TEST(Entry, EachGroupStartsFromTheDefaultsButKeepsItsFiles) {
+  auto host = make_host(split_setup());
+  int groups = 0;
+  std::vector<std::int64_t> maxcat_at_plan, maxcat_at_split;
+  host->on_call = [&](const std::string& call) {
+    MvaCommon& c = mva_common();
+    if (call == "DICGNV") {  // inside the first plan, after its resets
+      maxcat_at_plan.push_back(c.MAXCAT);
+      EXPECT_EQ(c.NV, 0);
+      EXPECT_FALSE(is_true(c.SUBCMD[kTtest]));
+      EXPECT_EQ(SFKIND(c, 14), groups == 0 ? kNoFile : kDataFile);
+    }
+    if (call == "BP_SPLIT_CHANGE") {
+      maxcat_at_split.push_back(c.MAXCAT);
+      EXPECT_EQ(is_true(c.FIRSTG), groups == 0);
+      if (groups++ == 0) SFSETS(c, 14, kDataFile, 514);
+    }
+  };
+  EXPECT_EQ(run_command(*host, "MVA a b /MAXCAT=10 /TTEST."), 0);
+  EXPECT_EQ(maxcat_at_plan, (std::vector<std::int64_t>{25, 25, 25, 25}));
+  EXPECT_EQ(maxcat_at_split, (std::vector<std::int64_t>{10, 10, 10}));
 }
 
 TEST(Entry, SlotQueriesOutsideTheSlotsAnswerZero) {
