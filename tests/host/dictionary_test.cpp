@@ -339,27 +339,5 @@ TEST(Dictionary, GivesValueTextsAndLabels) {
   EXPECT_EQ(d.value_text(6, -0.5), "-0.50");
 }
 
-TEST(Dictionary, RoundTripsThroughItsFile) {
-  Dictionary original = sample();
-  original.apply_json(nlohmann::json::parse(R"({"variables": [
-      {"name": "age", "format": "F6.1", "label": "Age in years", "value_labels": {"-1": "Refused", "0.1": "x"},
-       "missing": {"range": ["LO", 0], "value": 999}},
-      {"name": "code", "missing": {"values": ["NA", "X"]}, "value_labels": {"A": "a", "AB": "b"}},
-      {"name": "city", "label": "Town", "missing": {"values": ["unknown"]}},
-      {"name": "wt", "missing": {"range": [1e300, "HI"]}}],
-      "weight": "wt", "split": ["code", "age"]})"),
-                      "d.json");
-  const nlohmann::json written = original.to_json();
-  // The file as text, read back, applied to fresh variables of the same types.
-  Dictionary copy = sample();
-  copy.apply(DictionaryFile::parse_text(written.dump(2), "copy.json"));
-  EXPECT_TRUE(copy == original) << written.dump(2);
-  EXPECT_EQ(copy.to_json(), written);
-  EXPECT_EQ(written["variables"][2]["width"], 20);
-  EXPECT_EQ(written["variables"][0]["missing"]["range"][0], "LO");
-  EXPECT_EQ(written["weight"], "wt");
-  EXPECT_FALSE(sample() == original);
-}
-
 }  // namespace
 }  // namespace mva::host
