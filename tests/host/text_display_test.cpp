@@ -111,13 +111,5 @@ TEST(TextDisplay, FormatsNumbers) {
   EXPECT_EQ(display(value(1, "x", 2.5, "")), "3");  // a value without a label shows its number
 }
 
-TEST(TextDisplay, KeyOfOnlyForKeyedTexts) {
-  EXPECT_EQ(key_of(key("UOUT_ MEAN")), "UOUT_ MEAN");
-  EXPECT_EQ(key_of(comp("PARS_ BAD SUBCOMMAND ^1", {lit("X")})), "PARS_ BAD SUBCOMMAND ^1");
-  EXPECT_EQ(key_of(lit("UOUT_ MEAN")), "");
-  EXPECT_EQ(key_of(var(1, "age")), "");
-  EXPECT_EQ(key_of(num(1, 0)), "");
-}
-
 }  // namespace
 }  // namespace mva::host
