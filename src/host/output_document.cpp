@@ -47,23 +47,26 @@ T& append(std::vector<Item>& items, T value) {
 
 }  // namespace
 
-std::string_view message_kind_name(MessageKind kind) {
+namespace {
+
+struct KindWords {
+  std::string_view name, label;
+};
+
+KindWords words_of(MessageKind kind) {
   switch (kind) {
-    case MessageKind::Error: return "error";
-    case MessageKind::Warning: return "warning";
+    case MessageKind::Error: return {"error", "Error"};
+    case MessageKind::Warning: return {"warning", "Warning"};
     case MessageKind::Note: break;
   }
-  return "note";
+  return {"note", "Note"};
 }
 
-std::string_view message_label(MessageKind kind) {
-  switch (kind) {
-    case MessageKind::Error: return "Error";
-    case MessageKind::Warning: return "Warning";
-    case MessageKind::Note: break;
-  }
-  return "Note";
-}
+}  // namespace
+
+std::string_view message_kind_name(MessageKind kind) { return words_of(kind).name; }
+
+std::string_view message_label(MessageKind kind) { return words_of(kind).label; }
 
 std::string describe_split(const SplitItem& split, std::string (*escape)(std::string_view)) {
   std::string line;

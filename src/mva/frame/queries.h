@@ -39,9 +39,4 @@ inline std::int64_t NCASQ(const Context& cx) { return cx.cmn.NCASES; }
 inline std::int64_t NCOMPQ(const Context& cx) { return cx.cmn.NCOMPL; }
 inline std::int64_t NINCQ(const Context& cx) { return cx.cmn.NINCOM; }
 
-// Position of element (j, k) of a packed lower triangle, k <= j.
-inline std::int64_t tri(std::int64_t j, std::int64_t k) {
-  return j >= k ? j * (j - 1) / 2 + k : k * (k - 1) / 2 + j;
-}
-
 }  // namespace mva
