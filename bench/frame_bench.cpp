@@ -3,8 +3,8 @@
 // workspace plans, parse, data pass) with and without split groups.
 #include <benchmark/benchmark.h>
 
-#include "host/command_lexer.h"
-#include "host/data_set.h"
+#include "host/commands/command_lexer.h"
+#include "host/data/data_set.h"
 #include "host/reference_host.h"
 #include "mva/frame/entry.h"
 #include "synthetic_data.h"

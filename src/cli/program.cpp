@@ -8,12 +8,12 @@
 #include <optional>
 #include <sstream>
 
-#include "host/arena.h"
-#include "host/command_lexer.h"
-#include "host/data_error.h"
-#include "host/data_set.h"
+#include "host/services/arena.h"
+#include "host/commands/command_lexer.h"
+#include "host/data/data_error.h"
+#include "host/data/data_set.h"
 #include "host/reference_host.h"
-#include "host/renderers.h"
+#include "host/output/renderers.h"
 #include "mva/frame/entry.h"
 
 namespace mva::cli {

@@ -13,7 +13,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "host/variable_list.h"
+#include "host/commands/variable_list.h"
 
 namespace mva::host {
 

@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "host/arena.h"
-#include "host/command_lexer.h"
-#include "host/data_set.h"
-#include "host/numerics.h"
-#include "host/output_document.h"
-#include "host/progress.h"
-#include "host/saved_files.h"
-#include "host/token_stream.h"
+#include "host/services/arena.h"
+#include "host/commands/command_lexer.h"
+#include "host/data/data_set.h"
+#include "host/services/numerics.h"
+#include "host/output/output_document.h"
+#include "host/services/progress.h"
+#include "host/services/saved_files.h"
+#include "host/commands/token_stream.h"
 #include "mva/frame/host/host.h"
 
 namespace mva::host {

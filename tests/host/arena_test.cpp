@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-#include "host/arena.h"
+#include "host/services/arena.h"
 
 namespace mva::host {
 namespace {

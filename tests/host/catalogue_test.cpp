@@ -1,7 +1,7 @@
 // Tests of the English message catalogue: its order (the look-up is a binary
 // search), and that every text keeps the placeholders and repeat groups of its
 // key, so that no parameter is lost or invented in translation.
-#include "host/catalogue.h"
+#include "host/output/catalogue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Tests for reading command scripts into commands and tokens: every token
 // kind, where commands end, comments, positions and the errors.
-#include "host/command_lexer.h"
+#include "host/commands/command_lexer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // Tests of the CSV reader: well-formed inputs record by record, malformed
 // inputs by the exact place their message names, and delimiter detection.
-#include "host/csv_reader.h"
+#include "host/data/csv_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "host/data_error.h"
+#include "host/data/data_error.h"
 
 namespace mva::host {
 namespace {

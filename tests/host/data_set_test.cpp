@@ -1,7 +1,7 @@
 // Tests of the data set: type, width and format inference, NA tokens,
 // declared types, the data options, loading from files, the dictionary file
 // round trip, and the case reader's cells and split groups.
-#include "host/data_set.h"
+#include "host/data/data_set.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/data_error.h"
-#include "host/number_text.h"
+#include "host/data/data_error.h"
+#include "host/data/number_text.h"
 #include "mva/frame/host/workspace.h"
 
 namespace mva::host {

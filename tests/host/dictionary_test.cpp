@@ -2,7 +2,7 @@
 // values in every form (option and dictionary file) with their errors, value
 // labels and value texts, continuation slots, and the dictionary file's
 // checks and round trip.
-#include "host/dictionary.h"
+#include "host/data/dictionary.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "host/data_error.h"
-#include "host/dictionary_json.h"
-#include "host/missing_values.h"
-#include "host/number_text.h"
+#include "host/data/data_error.h"
+#include "host/data/dictionary_json.h"
+#include "host/data/missing_values.h"
+#include "host/data/number_text.h"
 #include "mva/frame/host/workspace.h"
 
 namespace mva::host {

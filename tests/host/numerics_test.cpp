@@ -8,7 +8,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "host/numerics.h"
+#include "host/services/numerics.h"
 
 namespace mva::host {
 namespace {

@@ -1,14 +1,14 @@
 // Tests of building the output document from the host's output calls: where
 // items go, how tables collect dimensions, categories, groups and cells, where
 // footnotes land, and which calls are refused.
-#include "host/output_document.h"
+#include "host/output/output_document.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 
 #include "host/output_texts.h"
-#include "host/text_display.h"
+#include "host/output/text_display.h"
 
 namespace mva::host {
 namespace {

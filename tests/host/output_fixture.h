@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "host/output_document.h"
+#include "host/output/output_document.h"
 #include "host/output_texts.h"
 
 namespace mva::host::testing {

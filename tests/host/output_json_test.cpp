@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/output_fixture.h"
-#include "host/renderers.h"
+#include "host/output/renderers.h"
 
 namespace mva::host {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "host/output_fixture.h"
-#include "host/renderers.h"
+#include "host/output/renderers.h"
 
 namespace mva::host {
 namespace {

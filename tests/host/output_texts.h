@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/number_text.h"
+#include "host/data/number_text.h"
 #include "mva/frame/host/types.h"
 
 namespace mva::host::testing {

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "host/reference_host.h"
-#include "host/text_display.h"
+#include "host/output/text_display.h"
 
 namespace mva::host {
 namespace {

@@ -1,6 +1,6 @@
 // Tests of the display of output texts: catalogue look-up, placeholders,
 // repeat groups over split lists, and number formatting.
-#include "host/text_display.h"
+#include "host/output/text_display.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Tests for the token stacks (positions, rewinding, the repeating End token,
 // handle faults) and the keyword and trimmed-length helpers.
-#include "host/token_stream.h"
+#include "host/commands/token_stream.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Tests for the variable-list reader over a small dictionary with a
 // continuation slot: names, TO ranges, ALL, commas, where each kind of list
 // ends, every fault with its parameters, and which token is left current.
-#include "host/variable_list.h"
+#include "host/commands/variable_list.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <set>
 #include <sstream>
 
-#include "host/catalogue.h"
+#include "host/output/catalogue.h"
 
 namespace mva::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include "host/renderers.h"
+#include "host/output/renderers.h"
 #include "mva/frame/module_export.h"
 #include "support/harness.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/command_lexer.h"
-#include "host/data_set.h"
+#include "host/commands/command_lexer.h"
+#include "host/data/data_set.h"
 #include "host/reference_host.h"
 #include "mva/frame/common.h"
 #include "mva/frame/entry.h"

@@ -1,0 +1,150 @@
+// The case reader: walks the records of a loaded data set, fills the case
+// buffer, and cuts the records into split groups. The data were checked when
+// the set was loaded, so reading cannot fail; a numeric cell is parsed again
+// on every pass (cheaper than keeping a converted copy of the whole file).
+#include <algorithm>
+#include <cstring>
+#include <fmt/format.h>
+
+#include "host/data/data_content.h"
+#include "host/data/data_set.h"
+#include "host/data/number_text.h"
+
+namespace mva::host {
+
+namespace {
+
+void fill(const detail::DataContent& content, std::span<const std::string_view> fields, double* into) {
+  for (std::size_t c = 0; c < content.columns; ++c) {
+    const detail::ColumnPlan& plan = content.plans[c];
+    const std::string_view cell = fields[c];
+    if (plan.width == 0) {
+      const std::string_view trimmed = trim_blanks(cell);
+      into[plan.cell] = content.is_na(trimmed) ? kSystemMissing : parse_number(trimmed).value_or(kSystemMissing);
+    } else {
+      // Strings travel as characters in the cells: blank padded, 8 per cell.
+      char* chars = reinterpret_cast<char*>(into + plan.cell);
+      const std::size_t size = static_cast<std::size_t>(plan.cells) * 8;
+      const std::size_t used = std::min(cell.size(), static_cast<std::size_t>(plan.width));
+      std::memcpy(chars, cell.data(), used);
+      std::memset(chars + used, ' ', size - used);
+    }
+  }
+}
+
+std::string bytes_of(const std::vector<double>& cells) {
+  return std::string(reinterpret_cast<const char*>(cells.data()), cells.size() * sizeof(double));
+}
+
+}  // namespace
+
+CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content)
+    : content_(std::move(content)), csv_(content_->text, content_->delimiter, content_->source) {
+  csv_.expect_fields(content_->columns);
+  const Dictionary& dictionary = content_->dictionary;
+  for (const std::int64_t v : dictionary.split()) {
+    split_offsets_.push_back(split_cells_.size());
+    for (std::int64_t k = 0; k < dictionary.slot_count(v); ++k) {
+      split_cells_.push_back(static_cast<std::size_t>(v - 1 + k));
+    }
+  }
+  if (!split_cells_.empty()) row_.assign(static_cast<std::size_t>(dictionary.size()), 0.0);
+  rewind();
+}
+
+const Dictionary& CaseReader::dictionary() const { return content_->dictionary; }
+
+void CaseReader::rewind() {
+  csv_.seek(content_->first_record);
+  pending_ = false;
+  in_group_ = false;
+  exhausted_ = false;
+  case_number_ = 0;
+  line_ = 0;
+  group_number_ = 0;
+  group_values_.clear();
+  seen_groups_.clear();
+  reported_.clear();
+}
+
+bool CaseReader::read_record(double* into) {
+  if (!csv_.next()) {
+    exhausted_ = true;
+    return false;
+  }
+  fill(*content_, csv_.fields(), into);
+  return true;
+}
+
+CaseReader::Next CaseReader::next(double* buffer) {
+  if (split_cells_.empty()) {
+    if (exhausted_ || !read_record(buffer)) return Next::EndOfData;
+    ++case_number_;
+    line_ = csv_.line();
+    return Next::Case;
+  }
+  if (!pending_ && !exhausted_ && read_record(row_.data())) {
+    pending_ = true;
+    pending_line_ = csv_.line();
+  }
+  if (!pending_) {
+    if (in_group_) {  // the last group ends like any other
+      in_group_ = false;
+      return Next::EndOfGroup;
+    }
+    return Next::EndOfData;
+  }
+  if (in_group_ && !same_group(row_.data())) {
+    in_group_ = false;  // the record waits for the next call
+    return Next::EndOfGroup;
+  }
+  if (!in_group_) start_group(row_.data());
+  std::copy(row_.begin(), row_.end(), buffer);
+  pending_ = false;
+  ++case_number_;
+  line_ = pending_line_;
+  return Next::Case;
+}
+
+bool CaseReader::same_group(const double* row) const {
+  // Bytes, not doubles: string cells are characters. Numeric cells compare
+  // alike both ways, since parsing never yields -0 or a NaN.
+  for (std::size_t k = 0; k < split_cells_.size(); ++k) {
+    if (std::memcmp(&row[split_cells_[k]], &group_values_[k], sizeof(double)) != 0) return false;
+  }
+  return true;
+}
+
+void CaseReader::start_group(const double* row) {
+  group_values_.resize(split_cells_.size());
+  for (std::size_t k = 0; k < split_cells_.size(); ++k) group_values_[k] = row[split_cells_[k]];
+  ++group_number_;
+  in_group_ = true;
+  std::string key = bytes_of(group_values_);
+  if (seen_groups_.insert(key).second) return;
+  if (!reported_.insert(std::move(key)).second) return;
+  if (unsorted_) unsorted_(fmt::format("{} (again at line {})", group_description(), pending_line_));
+}
+
+std::string CaseReader::group_value_text(std::size_t k) const {
+  const Dictionary& dictionary = content_->dictionary;
+  const std::int64_t v = dictionary.split().at(k);
+  const std::size_t first = split_offsets_.at(k);
+  if (group_values_.empty()) return {};
+  if (!dictionary.is_string(v)) return dictionary.value_text(v, group_values_[first]);
+  const auto width = static_cast<std::size_t>(dictionary.slot(v).type);
+  const std::string_view chars(reinterpret_cast<const char*>(&group_values_[first]), width);
+  return dictionary.value_text(v, chars);
+}
+
+std::string CaseReader::group_description() const {
+  const Dictionary& dictionary = content_->dictionary;
+  std::string text;
+  for (std::size_t k = 0; k < dictionary.split().size(); ++k) {
+    if (k > 0) text += ", ";
+    text += fmt::format("{}={}", dictionary.slot(dictionary.split()[k]).name, group_value_text(k));
+  }
+  return text;
+}
+
+}  // namespace mva::host

@@ -1,0 +1,375 @@
+// Building the output document from the host's output calls: where each item
+// goes (the open heading, the place a table was begun), and how a pivot table
+// collects its dimensions, categories, cells and footnotes.
+#include "host/output/output_document.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "host/output/text_display.h"
+
+namespace mva::host {
+namespace {
+
+// Dimensions are the same when their keys are, or, without a key, their texts.
+std::string dimension_identity(const Text& name) {
+  std::string key = key_of(name);
+  return key.empty() ? "t:" + display(name) : "k:" + key;
+}
+
+std::int64_t variable_of(const Text& text) {
+  return text.kind == Text::Kind::Variable || text.kind == Text::Kind::VarValue ? text.variable : 0;
+}
+
+// Categories under one parent are the same when they show the same text and
+// name the same variable.
+std::string category_identity(int parent, const Text& label, const std::string& shown) {
+  std::string id = std::to_string(parent);
+  id += '\x1f';
+  id += std::to_string(variable_of(label));
+  id += '\x1f';
+  id += shown;
+  return id;
+}
+
+// Appends an item built in place (moving a whole variant into the vector
+// trips a false maybe-uninitialized warning in g++ 12).
+template <class T>
+T& append(std::vector<Item>& items, T value) {
+  return items.emplace_back().content.template emplace<T>(std::move(value));
+}
+
+[[noreturn]] void fault(int number, std::string_view call, std::string_view what) {
+  throw std::logic_error("output call " + std::string(call) + " on table " + std::to_string(number) +
+                         ": " + std::string(what));
+}
+
+}  // namespace
+
+namespace {
+
+struct KindWords {
+  std::string_view name, label;
+};
+
+KindWords words_of(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Error: return {"error", "Error"};
+    case MessageKind::Warning: return {"warning", "Warning"};
+    case MessageKind::Note: break;
+  }
+  return {"note", "Note"};
+}
+
+}  // namespace
+
+std::string_view message_kind_name(MessageKind kind) { return words_of(kind).name; }
+
+std::string_view message_label(MessageKind kind) { return words_of(kind).label; }
+
+std::string describe_split(const SplitItem& split, std::string (*escape)(std::string_view)) {
+  std::string line;
+  for (const SplitValue& value : split.values) {
+    if (!line.empty()) line += ", ";
+    line += escape(value.variable) + " = " + escape(value.text);
+  }
+  return line;
+}
+
+MessageKind message_kind(int msg_class, int severity) {
+  if (severity >= 3) return MessageKind::Error;
+  if (severity == 2 && msg_class == 1) return MessageKind::Warning;
+  return MessageKind::Note;
+}
+
+bool is_footnote_code(int code) {
+  return code == static_cast<int>(AnnotationCode::Category) ||
+         code == static_cast<int>(AnnotationCode::Cell) ||
+         code == static_cast<int>(AnnotationCode::Title);
+}
+
+std::string footnote_marker(int index) {
+  std::string marker;
+  int n = index;
+  do {
+    marker.insert(marker.begin(), static_cast<char>('a' + n % 26));
+    n = n / 26 - 1;
+  } while (n >= 0);
+  return marker;
+}
+
+std::size_t CoordinateHash::operator()(const std::vector<int>& at) const noexcept {
+  std::size_t h = 0x9e3779b97f4a7c15ULL;
+  for (const int c : at) {
+    h ^= static_cast<std::size_t>(c) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+  }
+  return h;
+}
+
+int PivotTable::find_dimension(const Text& name) const {
+  const auto it = dimension_index_.find(dimension_identity(name));
+  return it == dimension_index_.end() ? -1 : it->second;
+}
+
+// ---- Document items -----------------------------------------------------------
+
+std::vector<Item>& OutputDocument::current_items() {
+  return headings_.empty() ? items_ : headings_.back()->items;
+}
+
+void OutputDocument::add_message(const Text& text, int msg_class, int severity) {
+  append(current_items(), MessageItem{text, msg_class, severity});
+}
+
+void OutputDocument::add_split(std::vector<SplitValue> values) {
+  append(current_items(), SplitItem{std::move(values)});
+}
+
+void OutputDocument::begin_heading(const Text& text) {
+  headings_.push_back(&append(current_items(), HeadingItem{text, {}}));
+  last_target_ = Target::Heading;
+}
+
+void OutputDocument::end_heading() {
+  if (headings_.empty()) throw std::logic_error("output call END_HEADING with no open heading");
+  headings_.pop_back();
+  last_target_ = headings_.empty() ? Target::None : Target::Heading;
+}
+
+// ---- Tables --------------------------------------------------------------------
+
+PivotTable& OutputDocument::create_table(int number, const Text& title, const Text& subtype) {
+  auto table = std::make_unique<PivotTable>();
+  table->number = number;
+  table->title = title;
+  table->subtype = subtype;
+  const std::size_t index = tables_.size();
+  tables_.push_back(std::move(table));
+  open_[number] = index;
+  append(current_items(), TableItem{index});
+  last_target_ = Target::Table;
+  last_table_ = index;
+  return *tables_.back();
+}
+
+void OutputDocument::begin_table(int number, const Text& title, const Text& subtype) {
+  if (is_open(number)) fault(number, "BEGIN_PIVOT_TABLE", "the table is already open");
+  create_table(number, title, subtype);
+}
+
+PivotTable& OutputDocument::open_table(int number, std::string_view call) {
+  auto it = open_.find(number);
+  if (it == open_.end()) {
+    if (number != kFilesSavedTable) fault(number, call, "the table is not open");
+    Text title;
+    title.kind = Text::Kind::Key;
+    title.key = "Files Saved";
+    return create_table(number, title, title);
+  }
+  last_target_ = Target::Table;
+  last_table_ = it->second;
+  return *tables_[it->second];
+}
+
+void OutputDocument::end_table(int number) {
+  PivotTable& table = open_table(number, "END_PIVOT_TABLE");
+  table.open = false;
+  open_.erase(number);
+  last_target_ = Target::None;
+}
+
+void OutputDocument::table_property(int number, int property, const Text& value) {
+  open_table(number, "TABLE_PROPERTY").properties[property] = value;
+}
+
+int OutputDocument::add_dimension(PivotTable& table, const Text& name) {
+  const int index = static_cast<int>(table.dimensions.size());
+  Dimension dimension;
+  dimension.name = name;
+  dimension.text = display(name);
+  dimension.sequence = index;
+  table.dimensions.push_back(std::move(dimension));
+  table.dimension_index_[dimension_identity(name)] = index;
+  if (!table.cells.empty()) {
+    // Cells stored before the dimension existed stand in its blank category.
+    const int blank = blank_category(table.dimensions.back());
+    table.cell_index_.clear();
+    for (std::size_t i = 0; i < table.cells.size(); ++i) {
+      table.cells[i].at.push_back(blank);
+      table.cell_index_.emplace(table.cells[i].at, static_cast<int>(i));
+    }
+  }
+  return index;
+}
+
+void OutputDocument::position_dimension(int number, const Text& name, std::array<int, 4> placement) {
+  PivotTable& table = open_table(number, "POSITION_DIMENSION");
+  int index = table.find_dimension(name);
+  if (index < 0) index = add_dimension(table, name);
+  Dimension& dimension = table.dimensions[static_cast<std::size_t>(index)];
+  dimension.positioned = true;
+  dimension.placement = placement;
+}
+
+void OutputDocument::cell_dimension(int number, const Text& name) {
+  PivotTable& table = open_table(number, "CELL_DIMENSION");
+  int index = table.find_dimension(name);
+  if (index < 0) index = add_dimension(table, name);
+  table.cell_dimension = index;
+}
+
+int OutputDocument::dimension_of(PivotTable& table, const Text& name, std::string_view call) {
+  const int index = table.find_dimension(name);
+  if (index < 0) fault(table.number, call, "no dimension named \"" + display(name) + "\"");
+  return index;
+}
+
+int OutputDocument::find_or_add(Dimension& dimension, const Text& label, int parent) {
+  std::string shown = display(label);
+  std::string id = category_identity(parent, label, shown);
+  const auto found = dimension.lookup_.find(id);
+  if (found != dimension.lookup_.end()) return found->second;
+  const int index = static_cast<int>(dimension.categories.size());
+  Category category;
+  category.label = label;
+  category.text = std::move(shown);
+  category.parent = parent;
+  dimension.categories.push_back(std::move(category));
+  if (parent < 0) {
+    dimension.top.push_back(index);
+  } else {
+    dimension.categories[static_cast<std::size_t>(parent)].children.push_back(index);
+  }
+  dimension.lookup_.emplace(std::move(id), index);
+  return index;
+}
+
+int OutputDocument::blank_category(Dimension& dimension) { return find_or_add(dimension, Text{}, -1); }
+
+void OutputDocument::category(int number, const Text& category, const Text& dimension) {
+  PivotTable& table = open_table(number, "CATEGORY_DIMENSION");
+  const int d = dimension_of(table, dimension, "CATEGORY_DIMENSION");
+  Dimension& dim = table.dimensions[static_cast<std::size_t>(d)];
+  const int parent = dim.open_groups_.empty() ? -1 : dim.open_groups_.back();
+  dim.current_ = find_or_add(dim, category, parent);
+  table.last_dimension_ = d;
+  table.last_category_ = dim.current_;
+}
+
+void OutputDocument::begin_group(int number, const Text& group, const Text& dimension) {
+  PivotTable& table = open_table(number, "BEGIN_GROUP");
+  const int d = dimension_of(table, dimension, "BEGIN_GROUP");
+  Dimension& dim = table.dimensions[static_cast<std::size_t>(d)];
+  const int parent = dim.open_groups_.empty() ? -1 : dim.open_groups_.back();
+  const int index = find_or_add(dim, group, parent);
+  dim.categories[static_cast<std::size_t>(index)].group = true;
+  dim.open_groups_.push_back(index);
+  table.last_dimension_ = table.last_group_dimension_ = d;
+  table.last_category_ = table.last_group_ = index;
+}
+
+void OutputDocument::end_group(int number, const Text& dimension) {
+  PivotTable& table = open_table(number, "END_GROUP");
+  Dimension& dim = table.dimensions[static_cast<std::size_t>(dimension_of(table, dimension, "END_GROUP"))];
+  if (dim.open_groups_.empty()) fault(number, "END_GROUP", "no open group in \"" + dim.text + "\"");
+  dim.open_groups_.pop_back();
+}
+
+void OutputDocument::ungroup(int number) {
+  PivotTable& table = open_table(number, "UNGROUP");
+  if (table.last_group_ < 0) fault(number, "UNGROUP", "no group has been begun");
+  table.dimensions[static_cast<std::size_t>(table.last_group_dimension_)]
+      .categories[static_cast<std::size_t>(table.last_group_)]
+      .ungrouped = true;
+}
+
+void OutputDocument::cell(int number, const Text& value, const Text& category) {
+  PivotTable& table = open_table(number, "CELL_IN_CATEGORY");
+  if (table.cell_dimension < 0) fault(number, "CELL_IN_CATEGORY", "no cell dimension has been named");
+  std::vector<int> at(table.dimensions.size());
+  for (std::size_t d = 0; d < table.dimensions.size(); ++d) {
+    Dimension& dim = table.dimensions[d];
+    if (static_cast<int>(d) == table.cell_dimension) {
+      const int parent = dim.open_groups_.empty() ? -1 : dim.open_groups_.back();
+      dim.current_ = find_or_add(dim, category, parent);
+      table.last_dimension_ = static_cast<int>(d);
+      table.last_category_ = dim.current_;
+      at[d] = dim.current_;
+    } else if (dim.positioned && dim.current_ >= 0) {
+      at[d] = dim.current_;
+    } else {
+      at[d] = blank_category(dim);
+    }
+  }
+  const auto [it, inserted] = table.cell_index_.try_emplace(at, static_cast<int>(table.cells.size()));
+  if (inserted) {
+    table.cells.push_back(TableCell{std::move(at), value, {}});
+  } else {
+    TableCell& stored = table.cells[static_cast<std::size_t>(it->second)];
+    stored.value = value;
+    stored.footnotes.clear();
+  }
+  table.last_cell_ = it->second;
+}
+
+// ---- Notes and footnotes ----------------------------------------------------------
+
+void OutputDocument::attach_footnote(PivotTable& table, std::vector<int>& target, const Text& text,
+                                     int code) {
+  const std::string shown = display(text);
+  const std::string key = key_of(text);
+  auto same = [&](const Annotation& a) {
+    return a.marker >= 0 && a.shown == shown && key_of(a.text) == key;
+  };
+  auto it = std::find_if(table.annotations.begin(), table.annotations.end(), same);
+  int index = static_cast<int>(it - table.annotations.begin());
+  if (it == table.annotations.end()) {
+    table.annotations.push_back(Annotation{text, shown, code, table.footnote_count_++});
+  }
+  if (std::find(target.begin(), target.end(), index) == target.end()) target.push_back(index);
+}
+
+void OutputDocument::add_note(PivotTable& table, const Text& text, int code) {
+  const std::string shown = display(text);
+  for (const Annotation& a : table.annotations) {
+    if (a.marker < 0 && a.shown == shown) return;
+  }
+  table.annotations.push_back(Annotation{text, shown, code, -1});
+}
+
+void OutputDocument::annotate(const Text& text, int code) {
+  PivotTable* table = nullptr;
+  if (last_target_ == Target::Table && tables_[last_table_]->open) table = tables_[last_table_].get();
+  if (table == nullptr) {
+    // No table took the last call: a note under the open heading, or between
+    // the tables when there is none.
+    append(current_items(), NoteItem{text});
+    return;
+  }
+  switch (code) {
+    case static_cast<int>(AnnotationCode::Category):
+      if (table->last_category_ >= 0) {
+        Dimension& dim = table->dimensions[static_cast<std::size_t>(table->last_dimension_)];
+        attach_footnote(*table, dim.categories[static_cast<std::size_t>(table->last_category_)].footnotes,
+                        text, code);
+        return;
+      }
+      break;
+    case static_cast<int>(AnnotationCode::Cell):
+      if (table->last_cell_ >= 0) {
+        attach_footnote(*table, table->cells[static_cast<std::size_t>(table->last_cell_)].footnotes, text,
+                        code);
+        return;
+      }
+      break;
+    case static_cast<int>(AnnotationCode::Title):
+      attach_footnote(*table, table->title_footnotes, text, code);
+      return;
+    default:
+      break;
+  }
+  add_note(*table, text, code);
+}
+
+}  // namespace mva::host

@@ -1,0 +1,219 @@
+// The JSON presentation, for programs: one document {"output": [...]} with
+// every message, split marker, heading and table in order. Every title,
+// dimension, category and message carries its message key (null when it has
+// none) and its display text; every cell carries its raw number (null for
+// system-missing and for texts) and the text as shown. Footnote markers are
+// listed on the elements they mark, and each footnote carries its marker.
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "host/output/renderers.h"
+#include "host/output/text_display.h"
+
+namespace mva::host {
+namespace {
+
+using nlohmann::ordered_json;
+
+ordered_json key_json(const Text& text) {
+  std::string key = key_of(text);
+  return key.empty() ? ordered_json(nullptr) : ordered_json(std::move(key));
+}
+
+ordered_json labelled(const Text& text) {
+  ordered_json j;
+  j["key"] = key_json(text);
+  j["text"] = display(text);
+  return j;
+}
+
+ordered_json params_json(const Text& text) {
+  ordered_json params = ordered_json::array();
+  if (text.kind == Text::Kind::Composite || text.kind == Text::Kind::Key) {
+    for (const Text& p : text.params) params.push_back(display(p));
+  }
+  return params;
+}
+
+// Whole numbers as integers (counts read as 10, not 10.0).
+ordered_json number_json(double number) {
+  constexpr double kExact = 9007199254740992.0;  // 2^53: integers up to here are exact
+  if (std::trunc(number) == number && std::fabs(number) <= kExact) {
+    return static_cast<std::int64_t>(number);
+  }
+  return number;
+}
+
+// The number a value stands for: null when system-missing or not a number.
+ordered_json number_json(const Text& value) {
+  const bool numeric = value.kind == Text::Kind::Number ||
+                       (value.kind == Text::Kind::VarValue && value.format.type != 1);
+  if (!numeric || is_system_missing(value.number)) return nullptr;
+  return number_json(value.number);
+}
+
+void add_markers(ordered_json& j, const PivotTable& table, const std::vector<int>& footnotes) {
+  if (footnotes.empty()) return;
+  ordered_json markers = ordered_json::array();
+  for (const int f : footnotes) markers.push_back(footnote_marker(table.annotations[static_cast<std::size_t>(f)].marker));
+  j["footnotes"] = std::move(markers);
+}
+
+ordered_json category_json(const PivotTable& table, const Dimension& dim, int index) {
+  const Category& category = dim.categories[static_cast<std::size_t>(index)];
+  ordered_json j;
+  j["key"] = key_json(category.label);
+  j["text"] = category.text;
+  if (category.label.kind == Text::Kind::Variable) j["variable"] = category.label.name;
+  if (category.label.kind == Text::Kind::VarValue) j["value"] = number_json(category.label);
+  if (category.group || !category.children.empty()) {
+    ordered_json children = ordered_json::array();
+    for (const int c : category.children) children.push_back(category_json(table, dim, c));
+    j["children"] = std::move(children);
+    if (category.ungrouped) j["ungrouped"] = true;
+  }
+  add_markers(j, table, category.footnotes);
+  return j;
+}
+
+// How a dimension or a category is named in a cell's "at": its key, else the
+// variable it names, else its text.
+std::string dimension_name(const Dimension& dim) {
+  std::string key = key_of(dim.name);
+  return key.empty() ? dim.text : key;
+}
+
+std::string category_name(const Category& category) {
+  std::string key = key_of(category.label);
+  if (!key.empty()) return key;
+  if (category.label.kind == Text::Kind::Variable) return category.label.name;
+  return category.text;
+}
+
+ordered_json table_json(const PivotTable& table) {
+  ordered_json j;
+  j["type"] = "table";
+  j["number"] = table.number;
+  ordered_json title = labelled(table.title);
+  add_markers(title, table, table.title_footnotes);
+  j["title"] = std::move(title);
+  const std::string subtype_key = key_of(table.subtype);
+  j["subtype"] = subtype_key.empty() ? display(table.subtype) : subtype_key;
+
+  ordered_json properties = ordered_json::object();
+  for (const auto& [property, value] : table.properties) {
+    properties[std::to_string(property)] =
+        value.kind == Text::Kind::Number ? number_json(value) : ordered_json(display(value));
+  }
+  j["properties"] = std::move(properties);
+
+  ordered_json dimensions = ordered_json::array();
+  std::vector<std::string> names;
+  names.reserve(table.dimensions.size());
+  for (const Dimension& dim : table.dimensions) {
+    ordered_json d;
+    d["name"] = labelled(dim.name);
+    d["axis"] = dim.axis() == Axis::Columns ? "column" : "row";
+    d["codes"] = dim.positioned ? ordered_json(dim.placement) : ordered_json::array();
+    ordered_json categories = ordered_json::array();
+    for (const int c : dim.top) categories.push_back(category_json(table, dim, c));
+    d["categories"] = std::move(categories);
+    dimensions.push_back(std::move(d));
+    names.push_back(dimension_name(dim));
+  }
+  j["dimensions"] = std::move(dimensions);
+  j["cell_dimension"] = table.cell_dimension < 0
+                            ? ordered_json(nullptr)
+                            : labelled(table.dimensions[static_cast<std::size_t>(table.cell_dimension)].name);
+
+  ordered_json cells = ordered_json::array();
+  for (const TableCell& cell : table.cells) {
+    ordered_json c;
+    ordered_json at = ordered_json::object();
+    for (std::size_t d = 0; d < cell.at.size(); ++d) {
+      const Dimension& dim = table.dimensions[d];
+      at[names[d]] = category_name(dim.categories[static_cast<std::size_t>(cell.at[d])]);
+    }
+    c["at"] = std::move(at);
+    c["value"] = number_json(cell.value);
+    c["text"] = display(cell.value);
+    add_markers(c, table, cell.footnotes);
+    cells.push_back(std::move(c));
+  }
+  j["cells"] = std::move(cells);
+
+  ordered_json footnotes = ordered_json::array();
+  for (const Annotation& a : table.annotations) {
+    ordered_json f;
+    f["key"] = key_json(a.text);
+    f["text"] = a.shown;
+    f["code"] = a.code;
+    f["params"] = params_json(a.text);
+    if (a.marker >= 0) f["marker"] = footnote_marker(a.marker);
+    footnotes.push_back(std::move(f));
+  }
+  j["footnotes"] = std::move(footnotes);
+  return j;
+}
+
+ordered_json message_json(const Text& text, std::string_view kind, int severity) {
+  ordered_json j;
+  j["type"] = "message";
+  j["key"] = key_json(text);
+  j["text"] = display(text);
+  j["params"] = params_json(text);
+  j["class"] = kind;
+  j["severity"] = severity;
+  return j;
+}
+
+ordered_json items_json(const OutputDocument& document, const std::vector<Item>& items) {
+  ordered_json out = ordered_json::array();
+  for (const Item& item : items) {
+    if (const auto* message = std::get_if<MessageItem>(&item.content)) {
+      const MessageKind kind = message_kind(message->msg_class, message->severity);
+      out.push_back(message_json(message->text, message_kind_name(kind), message->severity));
+    } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
+      // A note under a heading: a message of its own, severity 0.
+      out.push_back(message_json(note->text, "note", 0));
+    } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
+      ordered_json values = ordered_json::array();
+      for (const SplitValue& v : split->values) {
+        ordered_json value;
+        value["variable"] = v.variable;
+        value["value"] = std::isfinite(v.value) ? number_json(v.value) : ordered_json(nullptr);
+        value["text"] = v.text;
+        values.push_back(std::move(value));
+      }
+      ordered_json j;
+      j["type"] = "split";
+      j["values"] = std::move(values);
+      out.push_back(std::move(j));
+    } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
+      ordered_json j;
+      j["type"] = "heading";
+      j["key"] = key_json(heading->text);
+      j["text"] = display(heading->text);
+      j["items"] = items_json(document, heading->items);
+      out.push_back(std::move(j));
+    } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
+      out.push_back(table_json(document.table(table->table)));
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string render_json(const OutputDocument& document) {
+  ordered_json j;
+  j["output"] = items_json(document, document.items());
+  // Texts from the data may hold bytes that are not UTF-8: show them as
+  // replacement characters rather than fail.
+  return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + '\n';
+}
+
+}  // namespace mva::host

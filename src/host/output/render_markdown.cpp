@@ -1,0 +1,122 @@
+// The Markdown presentation: the same content as the text output, each pivot
+// table as a Markdown table whose column headers join their nesting levels
+// with " / ", messages as quoted lines, footnote markers as superscripts.
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "host/output/renderers.h"
+#include "host/output/table_layout.h"
+#include "host/output/text_display.h"
+
+namespace mva::host {
+namespace {
+
+// Escapes the characters that Markdown would read as markup, and turns line
+// breaks into blanks (a table cell or a quoted line holds one line).
+std::string escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    if (c == '\n' || c == '\r') {
+      out += ' ';
+      continue;
+    }
+    if (std::string_view("\\`*_[]<>|#").find(c) != std::string_view::npos) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+// An escaped paragraph: a leading "+", "-" or digit-and-period would start a list.
+std::string paragraph(std::string_view text) {
+  const std::string body = escape(text);
+  const std::size_t digits = body.find_first_not_of("0123456789");
+  const bool list_start = !body.empty() && (body.front() == '+' || body.front() == '-');
+  const bool numbered = digits != std::string::npos && digits > 0 && body[digits] == '.';
+  if (!list_start && !numbered) return body;
+  const std::size_t at = list_start ? 0 : digits;
+  std::string out;
+  out.reserve(body.size() + 1);
+  out.append(body, 0, at).push_back('\\');
+  out.append(body, at);
+  return out;
+}
+
+std::string sup(const std::string& markers) { return markers.empty() ? "" : "<sup>" + markers + "</sup>"; }
+
+std::string cell_text(const GridCell& cell) { return escape(cell.text) + sup(cell.markers); }
+
+void render_table(const PivotTable& table, std::string& out) {
+  const TableGrid grid = layout_table(table);
+  out += "**" + escape(grid.title) + "**" + sup(grid.title_markers) + "\n\n";
+  const auto columns = static_cast<std::size_t>(grid.label_columns + grid.value_columns);
+  if (!grid.body.empty() && columns > 0) {
+    // One header line: each column's labels from the outermost level down.
+    std::vector<std::string> headers(columns);
+    for (const auto& row : grid.header) {
+      std::size_t column = 0;
+      for (const GridCell& cell : row) {
+        const std::string text = cell_text(cell);
+        for (std::size_t k = column; k < column + static_cast<std::size_t>(cell.span); ++k) {
+          if (text.empty()) continue;
+          if (!headers[k].empty()) headers[k] += " / ";
+          headers[k] += text;
+        }
+        column += static_cast<std::size_t>(cell.span);
+      }
+    }
+    std::vector<bool> right(columns, false);
+    for (const auto& row : grid.body) {
+      for (std::size_t k = 0; k < columns; ++k) {
+        if (row[k].role == GridRole::Value && row[k].align == Align::Right) right[k] = true;
+      }
+    }
+    std::string line = "|";
+    std::string rule = "|";
+    for (std::size_t k = 0; k < columns; ++k) {
+      line.append(" ").append(headers[k].empty() ? " " : headers[k]).append(" |");
+      rule += right[k] ? " ---: |" : " --- |";
+    }
+    out += line + '\n' + rule + '\n';
+    for (const auto& row : grid.body) {
+      line = "|";
+      for (const GridCell& cell : row) line.append(" ").append(cell_text(cell)).append(" |");
+      out += line + '\n';
+    }
+    out += '\n';
+  }
+  for (const std::string& note : grid.notes) out += paragraph(note) + "\n\n";
+  for (const auto& [marker, text] : grid.footnotes) out += sup(marker) + " " + escape(text) + "\n\n";
+}
+
+void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth,
+                  std::string& out) {
+  for (const Item& item : items) {
+    if (const auto* message = std::get_if<MessageItem>(&item.content)) {
+      const MessageKind kind = message_kind(message->msg_class, message->severity);
+      out += "> **" + std::string(message_label(kind)) + ":** " + escape(display(message->text)) + "\n\n";
+    } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
+      out += paragraph(display(note->text)) + "\n\n";
+    } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
+      out += "**Split group:** " + describe_split(*split, escape) + "\n\n";
+    } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
+      out += std::string(static_cast<std::size_t>(std::min(depth + 2, 6)), '#') + " " +
+             escape(display(heading->text)) + "\n\n";
+      render_items(document, heading->items, depth + 1, out);
+    } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
+      render_table(document.table(table->table), out);
+    }
+  }
+}
+
+}  // namespace
+
+std::string render_markdown(const OutputDocument& document) {
+  std::string out;
+  render_items(document, document.items(), 0, out);
+  while (out.size() >= 2 && out.compare(out.size() - 2, 2, "\n\n") == 0) out.pop_back();
+  return out;
+}
+
+}  // namespace mva::host

@@ -1,0 +1,151 @@
+// The text presentation, for a terminal: messages as "Error: ...",
+// "Warning: ...", "Note: ..." lines in the order they happen, headings
+// underlined, and each pivot table as an aligned grid with its notes and
+// footnotes under it.
+#include <algorithm>
+#include <numeric>
+#include <string_view>
+
+#include "host/output/renderers.h"
+#include "host/output/table_layout.h"
+#include "host/output/text_display.h"
+
+namespace mva::host {
+namespace {
+
+constexpr std::string_view kGap = "  ";
+
+// Columns taken on a terminal: one per UTF-8 character.
+std::size_t text_width(std::string_view s) {
+  return static_cast<std::size_t>(
+      std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// Footnote markers stand in brackets after the text they annotate: "Mean[a]".
+std::string bracketed(const std::string& markers) {
+  return markers.empty() ? "" : "[" + markers + "]";
+}
+
+std::string shown(const GridCell& cell) { return cell.text + bracketed(cell.markers); }
+
+std::string pad(const std::string& text, std::size_t width, Align align) {
+  const std::size_t w = text_width(text);
+  if (w >= width) return text;
+  const std::size_t room = width - w;
+  switch (align) {
+    case Align::Right:
+      return std::string(room, ' ') + text;
+    case Align::Center:
+      return std::string(room / 2, ' ') + text + std::string(room - room / 2, ' ');
+    case Align::Left:
+      break;
+  }
+  return text + std::string(room, ' ');
+}
+
+void trim_right(std::string& line) {
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+}
+
+std::string grid_line(const std::vector<GridCell>& cells, const std::vector<std::size_t>& widths) {
+  std::string line;
+  std::size_t column = 0;
+  for (const GridCell& cell : cells) {
+    const auto span = static_cast<std::size_t>(cell.span);
+    std::size_t width = kGap.size() * (span - 1);
+    for (std::size_t k = column; k < column + span && k < widths.size(); ++k) width += widths[k];
+    if (column > 0) line += kGap;
+    line += pad(shown(cell), width, cell.align);
+    column += span;
+  }
+  trim_right(line);
+  return line;
+}
+
+void render_table(const PivotTable& table, std::string& out) {
+  const TableGrid grid = layout_table(table);
+  out += grid.title + bracketed(grid.title_markers) + '\n';
+  const auto columns = static_cast<std::size_t>(grid.label_columns + grid.value_columns);
+  if (!grid.body.empty() && columns > 0) {
+    std::vector<std::size_t> widths(columns, 0);
+    for (const auto& row : grid.body) {
+      for (std::size_t k = 0; k < row.size(); ++k) widths[k] = std::max(widths[k], text_width(shown(row[k])));
+    }
+    // Single-column headers first, then widen the last column under each
+    // spanning header that does not fit yet, narrowest spans first.
+    std::vector<std::pair<std::size_t, const GridCell*>> spanning;  // (first column, cell)
+    for (const auto& row : grid.header) {
+      std::size_t column = 0;
+      for (const GridCell& cell : row) {
+        if (cell.span == 1) {
+          widths[column] = std::max(widths[column], text_width(shown(cell)));
+        } else {
+          spanning.emplace_back(column, &cell);
+        }
+        column += static_cast<std::size_t>(cell.span);
+      }
+    }
+    std::stable_sort(spanning.begin(), spanning.end(),
+                     [](const auto& a, const auto& b) { return a.second->span < b.second->span; });
+    for (const auto& [first, cell] : spanning) {
+      const auto span = static_cast<std::size_t>(cell->span);
+      const std::size_t have = std::accumulate(widths.begin() + static_cast<std::ptrdiff_t>(first),
+                                               widths.begin() + static_cast<std::ptrdiff_t>(first + span),
+                                               kGap.size() * (span - 1));
+      const std::size_t need = text_width(shown(*cell));
+      if (need > have) widths[first + span - 1] += need - have;
+    }
+    for (const auto& row : grid.header) out += grid_line(row, widths) + '\n';
+    if (!grid.header.empty()) {
+      const std::size_t total = std::accumulate(widths.begin(), widths.end(), kGap.size() * (columns - 1));
+      out += std::string(total, '-') + '\n';
+    }
+    for (const auto& row : grid.body) out += grid_line(row, widths) + '\n';
+  }
+  for (const std::string& note : grid.notes) out += note + '\n';
+  for (const auto& [marker, text] : grid.footnotes) out += bracketed(marker) + " " + text + '\n';
+}
+
+std::string as_is(std::string_view text) { return std::string(text); }
+
+// Makes the output end in an empty line, so that the next block stands apart.
+void blank_line(std::string& out) {
+  if (out.empty()) return;
+  while (out.size() < 2 || out.compare(out.size() - 2, 2, "\n\n") != 0) out += '\n';
+}
+
+void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth,
+                  std::string& out) {
+  for (const Item& item : items) {
+    if (const auto* message = std::get_if<MessageItem>(&item.content)) {
+      out += std::string(message_label(message_kind(message->msg_class, message->severity))) + ": " +
+             display(message->text) + '\n';
+    } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
+      out += display(note->text) + '\n';
+    } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
+      blank_line(out);
+      out += "Split group: " + describe_split(*split, as_is) + "\n\n";
+    } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
+      blank_line(out);
+      const std::string text = display(heading->text);
+      out += text + '\n' + std::string(text_width(text), depth == 0 ? '=' : '-') + '\n';
+      render_items(document, heading->items, depth + 1, out);
+      blank_line(out);
+    } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
+      blank_line(out);
+      render_table(document.table(table->table), out);
+      blank_line(out);
+    }
+  }
+}
+
+}  // namespace
+
+std::string render_text(const OutputDocument& document) {
+  std::string out;
+  render_items(document, document.items(), 0, out);
+  while (out.size() >= 2 && out.compare(out.size() - 2, 2, "\n\n") == 0) out.pop_back();
+  return out;
+}
+
+}  // namespace mva::host

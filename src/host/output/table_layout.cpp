@@ -1,0 +1,276 @@
+// Laying out a pivot table as a grid. Dimensions nest on their axis (higher
+// order code outer, equal codes in declaration order); each dimension's
+// categories are flattened into leaves in the order they were added, and the
+// rows and columns are every combination of the leaves of their dimensions.
+// The cells are placed by one pass over the stored cells, so the work grows
+// with the size of the table, not with its square.
+#include "host/output/table_layout.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <stdexcept>
+
+#include "host/output/text_display.h"
+
+namespace mva::host {
+namespace {
+
+// One dimension on an axis: its leaves and their paths from the top.
+struct AxisDimension {
+  const Dimension* dimension = nullptr;
+  int index = 0;
+  int depth = 0;                         // longest path
+  std::vector<std::vector<int>> paths;   // per leaf: categories from the top down
+  std::vector<int> leaf_of;              // per category: leaf ordinal, -1 for a group
+};
+
+void collect_leaves(const Dimension& dim, int parent, std::vector<int>& path, AxisDimension& out) {
+  for (const int c : dim.children_of(parent)) {
+    path.push_back(c);
+    const Category& category = dim.categories[static_cast<std::size_t>(c)];
+    if (category.children.empty()) {
+      out.leaf_of[static_cast<std::size_t>(c)] = static_cast<int>(out.paths.size());
+      out.paths.push_back(path);
+      out.depth = std::max(out.depth, static_cast<int>(path.size()));
+    } else {
+      collect_leaves(dim, c, path, out);
+    }
+    path.pop_back();
+  }
+}
+
+std::vector<AxisDimension> axis_dimensions(const PivotTable& table, Axis axis) {
+  std::vector<AxisDimension> out;
+  for (std::size_t d = 0; d < table.dimensions.size(); ++d) {
+    const Dimension& dim = table.dimensions[d];
+    if (dim.axis() != axis || dim.categories.empty()) continue;
+    AxisDimension a;
+    a.dimension = &dim;
+    a.index = static_cast<int>(d);
+    a.leaf_of.assign(dim.categories.size(), -1);
+    std::vector<int> path;
+    collect_leaves(dim, -1, path, a);
+    if (!a.paths.empty()) out.push_back(std::move(a));
+  }
+  // Outer first: positioned dimensions by descending order code (ties in
+  // declaration order), then the cell-only dimensions innermost.
+  std::stable_sort(out.begin(), out.end(), [](const AxisDimension& x, const AxisDimension& y) {
+    if (x.dimension->positioned != y.dimension->positioned) return x.dimension->positioned;
+    if (x.dimension->positioned && x.dimension->order() != y.dimension->order()) {
+      return x.dimension->order() > y.dimension->order();
+    }
+    return x.dimension->sequence < y.dimension->sequence;
+  });
+  return out;
+}
+
+std::size_t combinations(const std::vector<AxisDimension>& dims) {
+  std::size_t n = 1;
+  for (const AxisDimension& d : dims) {
+    if (n > std::numeric_limits<std::size_t>::max() / d.paths.size()) {
+      throw std::length_error("pivot table too large to lay out");
+    }
+    n *= d.paths.size();
+  }
+  return n;
+}
+
+std::string flatten(std::string text) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text;
+}
+
+GridCell label_cell(const PivotTable& table, const Category& category, GridRole role, Align align,
+                    int span) {
+  return GridCell{flatten(category.text), footnote_markers(table, category.footnotes), align, span, role};
+}
+
+// The category shown at `level` of a column header for a leaf path: groups at
+// their own level, the leaf itself on the bottom level.
+int header_category(const std::vector<int>& path, int level, int depth) {
+  const int length = static_cast<int>(path.size());
+  if (level < length - 1) return path[static_cast<std::size_t>(level)];
+  if (level == depth - 1) return path.back();
+  return -1;
+}
+
+}  // namespace
+
+std::string footnote_markers(const PivotTable& table, const std::vector<int>& footnotes) {
+  std::string out;
+  for (const int f : footnotes) {
+    if (!out.empty()) out += ',';
+    out += footnote_marker(table.annotations[static_cast<std::size_t>(f)].marker);
+  }
+  return out;
+}
+
+bool is_numeric_value(const Text& value, const std::string& shown) {
+  if (value.kind == Text::Kind::Number) return true;
+  if (value.kind != Text::Kind::VarValue || value.format.type == 1 || shown.empty()) return false;
+  double parsed = 0.0;
+  const char* end = shown.data() + shown.size();
+  const auto result = std::from_chars(shown.data(), end, parsed);
+  return (result.ec == std::errc() && result.ptr == end) || shown == ".";
+}
+
+TableGrid layout_table(const PivotTable& table) {
+  TableGrid grid;
+  grid.title = display(table.title);
+  grid.title_markers = footnote_markers(table, table.title_footnotes);
+  std::vector<std::pair<int, std::string>> marked;
+  for (const Annotation& a : table.annotations) {
+    if (a.marker < 0) {
+      grid.notes.push_back(a.shown);
+    } else {
+      marked.emplace_back(a.marker, a.shown);
+    }
+  }
+  std::sort(marked.begin(), marked.end());
+  for (auto& [marker, text] : marked) grid.footnotes.emplace_back(footnote_marker(marker), std::move(text));
+  if (table.cells.empty()) return grid;
+
+  const std::vector<AxisDimension> rows = axis_dimensions(table, Axis::Rows);
+  const std::vector<AxisDimension> columns = axis_dimensions(table, Axis::Columns);
+  const std::size_t row_count = combinations(rows);
+  const std::size_t column_count = combinations(columns);
+  for (const AxisDimension& d : rows) grid.label_columns += d.depth;
+  grid.value_columns = static_cast<int>(column_count);
+  const std::size_t width = static_cast<std::size_t>(grid.label_columns) + column_count;
+
+  // Place the cells.
+  std::vector<int> at(row_count * column_count, -1);
+  std::vector<bool> numeric_column(column_count, false);
+  std::vector<std::string> shown(table.cells.size());
+  for (std::size_t i = 0; i < table.cells.size(); ++i) {
+    const TableCell& cell = table.cells[i];
+    auto position = [&](const std::vector<AxisDimension>& dims, std::size_t& out) {
+      out = 0;
+      for (const AxisDimension& d : dims) {
+        const int leaf = d.leaf_of[static_cast<std::size_t>(cell.at[static_cast<std::size_t>(d.index)])];
+        if (leaf < 0) return false;  // stored at a label that later became a group
+        out = out * d.paths.size() + static_cast<std::size_t>(leaf);
+      }
+      return true;
+    };
+    std::size_t r = 0;
+    std::size_t c = 0;
+    if (!position(rows, r) || !position(columns, c)) continue;
+    at[r * column_count + c] = static_cast<int>(i);
+    shown[i] = flatten(display(cell.value));
+    if (is_numeric_value(cell.value, shown[i])) numeric_column[c] = true;
+  }
+
+  // Column headers.
+  int header_rows = 0;
+  for (const AxisDimension& d : columns) header_rows += d.depth + (d.dimension->show_name() ? 1 : 0);
+  const bool row_names = std::any_of(rows.begin(), rows.end(),
+                                     [](const AxisDimension& d) { return d.dimension->show_name(); });
+  if (header_rows == 0 && row_names) header_rows = 1;
+  grid.header.assign(static_cast<std::size_t>(header_rows), {});
+  for (auto& row : grid.header) {
+    for (int k = 0; k < grid.label_columns; ++k) row.push_back(GridCell{{}, {}, Align::Left, 1, GridRole::Corner});
+  }
+  if (header_rows > 0) {
+    auto& last = grid.header.back();
+    int offset = 0;
+    for (const AxisDimension& d : rows) {
+      if (d.dimension->show_name()) {
+        last[static_cast<std::size_t>(offset)] =
+            GridCell{flatten(d.dimension->text), {}, Align::Left, 1, GridRole::DimensionName};
+      }
+      offset += d.depth;
+    }
+  }
+  std::size_t header_row = 0;
+  std::size_t block = column_count;  // columns per category of the dimensions outside
+  for (const AxisDimension& d : columns) {
+    const std::size_t outer_block = block;
+    block /= d.paths.size();  // columns per leaf of this dimension
+    if (d.dimension->show_name()) {
+      auto& row = grid.header[header_row++];
+      for (std::size_t c = 0; c < column_count; c += outer_block) {
+        row.push_back(GridCell{flatten(d.dimension->text), {}, Align::Center, static_cast<int>(outer_block),
+                               GridRole::DimensionName});
+      }
+    }
+    for (int level = 0; level < d.depth; ++level) {
+      auto& row = grid.header[header_row++];
+      std::size_t c = 0;
+      while (c < column_count) {
+        const auto& path = d.paths[(c / block) % d.paths.size()];
+        const int category = header_category(path, level, d.depth);
+        if (category < 0) {
+          row.push_back(GridCell{{}, {}, Align::Left, 1, GridRole::ColumnLabel});
+          ++c;
+          continue;
+        }
+        // Extend over the following columns that show the same label within
+        // the same category of the outer dimensions.
+        std::size_t end = c + block;
+        while (end < column_count && end / outer_block == c / outer_block &&
+               header_category(d.paths[(end / block) % d.paths.size()], level, d.depth) == category) {
+          end += block;
+        }
+        const int span = static_cast<int>(end - c);
+        const Align align = span > 1 ? Align::Center : (numeric_column[c] ? Align::Right : Align::Left);
+        row.push_back(label_cell(table, d.dimension->categories[static_cast<std::size_t>(category)],
+                                 GridRole::ColumnLabel, align, span));
+        c = end;
+      }
+    }
+  }
+
+  // Body rows.
+  grid.body.reserve(row_count);
+  std::vector<std::size_t> previous(rows.size(), 0);
+  std::vector<std::size_t> leaves(rows.size(), 0);
+  for (std::size_t r = 0; r < row_count; ++r) {
+    std::size_t rest = r;
+    for (std::size_t k = rows.size(); k-- > 0;) {
+      leaves[k] = rest % rows[k].paths.size();
+      rest /= rows[k].paths.size();
+    }
+    std::vector<GridCell> line;
+    line.reserve(width);
+    bool changed = r == 0;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+      const AxisDimension& d = rows[k];
+      const auto& path = d.paths[leaves[k]];
+      const auto& before = d.paths[previous[k]];
+      for (int level = 0; level < d.depth; ++level) {
+        const auto l = static_cast<std::size_t>(level);
+        // A label is shown where it differs from the row above, and so is
+        // everything to the right of it.
+        if (!changed && leaves[k] != previous[k]) {
+          const bool in_path = l < path.size();
+          changed = in_path != (l < before.size()) || (in_path && path[l] != before[l]);
+        }
+        if (changed && l < path.size()) {
+          const Category& category = d.dimension->categories[static_cast<std::size_t>(path[l])];
+          line.push_back(label_cell(table, category, GridRole::RowLabel, Align::Left, 1));
+        } else {
+          line.push_back(GridCell{{}, {}, Align::Left, 1, GridRole::RowLabel});
+        }
+      }
+    }
+    previous = leaves;
+    for (std::size_t c = 0; c < column_count; ++c) {
+      const int i = at[r * column_count + c];
+      if (i < 0) {
+        line.push_back(GridCell{});
+        continue;
+      }
+      const TableCell& cell = table.cells[static_cast<std::size_t>(i)];
+      const auto index = static_cast<std::size_t>(i);
+      line.push_back(GridCell{shown[index], footnote_markers(table, cell.footnotes),
+                              is_numeric_value(cell.value, shown[index]) ? Align::Right : Align::Left, 1,
+                              GridRole::Value});
+    }
+    grid.body.push_back(std::move(line));
+  }
+  return grid;
+}
+
+}  // namespace mva::host

@@ -1,0 +1,56 @@
+// The layout of a pivot table as a grid of text, shared by the text, markdown
+// and html renderers: row label columns (one per nesting level of the row
+// dimensions), column header rows (one per nesting level of the column
+// dimensions, plus a row for each shown dimension name), the value cells, and
+// the notes and footnotes under the table.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/output/output_document.h"
+
+namespace mva::host {
+
+enum class Align { Left, Right, Center };
+
+enum class GridRole {
+  Corner,         // above the row labels
+  DimensionName,  // a shown dimension name
+  ColumnLabel,    // a category or group label in the column headers
+  RowLabel,       // a category or group label beside a row
+  Value,          // a cell of the table
+};
+
+struct GridCell {
+  std::string text;     // as displayed, line breaks turned into blanks
+  std::string markers;  // footnote markers, "a" or "a,b"; "" for none
+  Align align = Align::Left;
+  int span = 1;         // columns covered (header rows only)
+  GridRole role = GridRole::Value;
+};
+
+struct TableGrid {
+  std::string title;
+  std::string title_markers;
+  int label_columns = 0;
+  int value_columns = 0;
+  // Each header row's cells cover label_columns + value_columns columns.
+  std::vector<std::vector<GridCell>> header;
+  // Each body row has label_columns + value_columns cells.
+  std::vector<std::vector<GridCell>> body;
+  std::vector<std::string> notes;
+  std::vector<std::pair<std::string, std::string>> footnotes;  // marker, text
+};
+
+TableGrid layout_table(const PivotTable& table);
+
+// The markers of these footnotes (indices into the table's annotations).
+std::string footnote_markers(const PivotTable& table, const std::vector<int>& footnotes);
+
+// True when a value is shown right-aligned: numbers, and values of variables
+// whose text reads as a number.
+bool is_numeric_value(const Text& value, const std::string& shown);
+
+}  // namespace mva::host
