@@ -9,6 +9,7 @@
 #include <string>
 
 #include "mva/frame/host/host.h"
+#include "mva/frame/views.h"
 
 namespace mva {
 
@@ -116,6 +117,20 @@ struct Context {
 
   RealArray reals(Index base) const { return ws.reals(base); }
   WordArray words(Index base) const { return ws.words(base); }
+
+  // The case matrix CASES, NV columns per stored case.
+  CaseMatrix case_matrix() const { return {reals(cmn.a.CASES), cmn.NV}; }
+  // A packed triangle over the NV columns (LWCOV, PWCOV, EMCOV, PWW, PWN).
+  RealTriangle triangle(Index base) const { return RealTriangle(reals(base)); }
+  // A square NV x NV matrix stored by columns (PWMEAN, PWVAR).
+  RealSquare square(Index base) const { return {reals(base), cmn.NV}; }
+  // Dependent and independent flags: blocks 14 (EM) and 15 (REGRESSION).
+  FlagBlocks dependent_flags() const { return {words(cmn.a.DEPFLG), cmn.NVAR, kEm, kRegression}; }
+  FlagBlocks independent_flags() const { return {words(cmn.a.INDFLG), cmn.NVAR, kEm, kRegression}; }
+  // DESCRIBE flags: blocks 8 (DPATTERN), 9 (MPATTERN), 10 (TPATTERN).
+  FlagBlocks describe_flags() const { return {words(cmn.a.DESFLG), cmn.NVAR, kDpattern, kTpattern}; }
+  // Category values CATVAL: one row of MAXCAT values per categorical variable.
+  RowTable category_values() const { return {reals(cmn.a.CATVAL), cmn.MAXCAT}; }
 };
 
 // Saved-file slots by subcommand number; numbers outside 12..15 are ignored

@@ -8,12 +8,11 @@ namespace {
 
 bool in_dict(const Context& cx, std::int64_t v) { return v >= 1 && v <= cx.cmn.NVAR; }
 
-// Half m (14 EM, 15 REGRESSION) of a flag array of 2 * NVAR cells.
-std::int64_t half_flag(const Context& cx, Index base, std::int64_t v, int m) {
-  if (!in_dict(cx, v) || base == 0) return 0;
-  if (m == kEm) return cx.words(base)(v);
-  if (m == kRegression) return cx.words(base)(cx.cmn.NVAR + v);
-  return 0;
+// Entry v of block m (14 EM, 15 REGRESSION) of the dependent or independent
+// flags; 0 outside the dictionary or for any other m.
+std::int64_t half_flag(const Context& cx, const FlagBlocks& flags, std::int64_t v, int m) {
+  if (!in_dict(cx, v) || !flags.has_block(m)) return 0;
+  return flags(m, v);
 }
 
 }  // namespace
@@ -62,7 +61,7 @@ std::int64_t NCATV(const Context& cx) {
 }
 
 bool INDFL(const Context& cx, std::int64_t v, int m) {
-  return half_flag(cx, cx.cmn.a.INDFLG, v, m) != 0;
+  return half_flag(cx, cx.independent_flags(), v, m) != 0;
 }
 
 bool ISINDP(const Context& cx, std::int64_t v, int m) {
@@ -70,7 +69,7 @@ bool ISINDP(const Context& cx, std::int64_t v, int m) {
 }
 
 bool DEPFL(const Context& cx, std::int64_t v, int m) {
-  return half_flag(cx, cx.cmn.a.DEPFLG, v, m) != 0;
+  return half_flag(cx, cx.dependent_flags(), v, m) != 0;
 }
 
 bool ISDEPV(const Context& cx, std::int64_t v, int m) {
@@ -78,23 +77,23 @@ bool ISDEPV(const Context& cx, std::int64_t v, int m) {
 }
 
 bool ISDESC(const Context& cx, std::int64_t v, int m) {
-  if (!in_dict(cx, v) || m < kDpattern || m > kTpattern) return false;
-  return cx.words(cx.cmn.a.DESFLG)((m - kDpattern) * cx.cmn.NVAR + v) != 0;
+  const FlagBlocks flags = cx.describe_flags();
+  return in_dict(cx, v) && flags.has_block(m) && flags(m, v) != 0;
 }
 
 double CELLV(const Context& cx, std::int64_t v, std::int64_t L) {
-  if (!in_dict(cx, v)) return 0.0;
+  if (!in_dict(cx, v) || L < 1 || L > cx.cmn.NCASES) return 0.0;
   const std::int64_t col = cx.words(cx.cmn.a.COLOF)(v);
   if (col < 1) return 0.0;
-  return cx.reals(cx.cmn.a.CASES)((L - 1) * cx.cmn.NV + col);
+  return cx.case_matrix()(L, col);
 }
 
 std::int64_t LOCCAS(const Context& cx, std::int64_t loc) {
-  return cx.words(cx.cmn.a.CASEAT)(loc);
+  return loc >= 1 && loc <= cx.cmn.NINCOM ? cx.words(cx.cmn.a.CASEAT)(loc) : 0;
 }
 
 std::int64_t NCATOF(const Context& cx, std::int64_t v) {
-  return cx.words(cx.cmn.a.NCATS)(v);
+  return in_dict(cx, v) ? cx.words(cx.cmn.a.NCATS)(v) : 0;
 }
 
 double CATVL(const Context& cx, std::int64_t v, std::int64_t k) {
@@ -102,7 +101,7 @@ double CATVL(const Context& cx, std::int64_t v, std::int64_t k) {
   if (!in_dict(cx, v) || k < 1 || k > cx.cmn.MAXCAT) return kEmptySlot;
   const std::int64_t row = cx.words(cx.cmn.a.CATROW)(v);
   if (row < 1) return kEmptySlot;
-  return cx.reals(cx.cmn.a.CATVAL)((row - 1) * cx.cmn.MAXCAT + k);
+  return cx.category_values()(row, k);
 }
 
 std::int64_t SORTK(const Context& cx, std::int64_t k) {

@@ -1,0 +1,123 @@
+// Typed 1-based views over the arrays the procedure lays out in the
+// workspace. Every shape the procedure uses has one view here: the case
+// matrix, packed lower triangles, square column-major matrices, the EM and
+// REGRESSION halves of the dependent and independent flags, the three blocks
+// of DESCRIBE flags and the rows of category values. The index arithmetic of
+// those shapes lives in this header and nowhere else; the analyses use these
+// views and never compute a cell offset themselves.
+#pragma once
+
+#include <cstdint>
+
+#include "mva/frame/host/workspace.h"
+
+namespace mva {
+
+// Case matrix CASES: NV doubles per stored case, case after case; element
+// (L, k) is column k of stored case L.
+class CaseMatrix {
+ public:
+  CaseMatrix() = default;
+  CaseMatrix(RealArray cases, std::int64_t nv) : cases_(cases), nv_(nv) {}
+  double& operator()(std::int64_t L, std::int64_t k) const { return cases_((L - 1) * nv_ + k); }
+  // The NV values of stored case L, as a 1-based vector over the columns.
+  RealArray row(std::int64_t L) const { return RealArray(cases_.data() + (L - 1) * nv_); }
+  std::int64_t columns() const { return nv_; }
+  explicit operator bool() const { return static_cast<bool>(cases_); }
+
+ private:
+  RealArray cases_;
+  std::int64_t nv_ = 0;
+};
+
+// Number of cells of a packed triangle of order p: T(p) = p(p + 1) / 2.
+constexpr std::int64_t triangle_cells(std::int64_t p) { return p * (p + 1) / 2; }
+
+// Position of element (j, k), k <= j, of a packed lower triangle stored row by
+// row.
+constexpr std::int64_t packed_position(std::int64_t j, std::int64_t k) {
+  return j * (j - 1) / 2 + k;
+}
+
+// A symmetric matrix stored as its packed lower triangle; (j, k) and (k, j)
+// name the same cell.
+template <class T>
+class PackedTriangle {
+ public:
+  PackedTriangle() = default;
+  explicit PackedTriangle(WorkArray<T> cells) : cells_(cells) {}
+  T& operator()(std::int64_t j, std::int64_t k) const {
+    return j >= k ? cells_(packed_position(j, k)) : cells_(packed_position(k, j));
+  }
+  // Cell i of the triangle in storage order (1..T(p)).
+  T& at(std::int64_t i) const { return cells_(i); }
+  WorkArray<T> cells() const { return cells_; }
+  explicit operator bool() const { return static_cast<bool>(cells_); }
+
+ private:
+  WorkArray<T> cells_;
+};
+
+using RealTriangle = PackedTriangle<double>;
+
+// A square matrix of order n stored column by column: element (a, b) at
+// (b - 1) * n + a.
+template <class T>
+class SquareMatrix {
+ public:
+  SquareMatrix() = default;
+  SquareMatrix(WorkArray<T> cells, std::int64_t n) : cells_(cells), n_(n) {}
+  T& operator()(std::int64_t a, std::int64_t b) const { return cells_((b - 1) * n_ + a); }
+  // Column b as a 1-based vector.
+  WorkArray<T> column(std::int64_t b) const { return WorkArray<T>(cells_.data() + (b - 1) * n_); }
+  std::int64_t order() const { return n_; }
+  explicit operator bool() const { return static_cast<bool>(cells_); }
+
+ private:
+  WorkArray<T> cells_;
+  std::int64_t n_ = 0;
+};
+
+using RealSquare = SquareMatrix<double>;
+
+// Consecutive blocks of `length` words each, numbered from `first_block`:
+// entry (m, v) is element v of block m. The dependent and independent flags
+// are two such blocks (14 EM, 15 REGRESSION) of NVAR words; the DESCRIBE
+// flags three (8 DPATTERN, 9 MPATTERN, 10 TPATTERN).
+class FlagBlocks {
+ public:
+  FlagBlocks() = default;
+  FlagBlocks(WordArray words, std::int64_t length, int first_block, int last_block)
+      : words_(words), length_(length), first_(first_block), last_(last_block) {}
+  bool has_block(int m) const { return m >= first_ && m <= last_; }
+  std::int64_t& operator()(int m, std::int64_t v) const {
+    return words_((m - first_) * length_ + v);
+  }
+  // Block m as a 1-based vector of `length` words.
+  WordArray block(int m) const { return WordArray(words_.data() + (m - first_) * length_); }
+  std::int64_t length() const { return length_; }
+
+ private:
+  WordArray words_;
+  std::int64_t length_ = 0;
+  int first_ = 0;
+  int last_ = -1;
+};
+
+// Rows of `width` doubles each: row r holds elements (r - 1) * width + 1 ..
+// r * width. CATVAL keeps one row of MAXCAT category values per categorical
+// variable.
+class RowTable {
+ public:
+  RowTable() = default;
+  RowTable(RealArray cells, std::int64_t width) : cells_(cells), width_(width) {}
+  double& operator()(std::int64_t r, std::int64_t k) const { return cells_((r - 1) * width_ + k); }
+  RealArray row(std::int64_t r) const { return RealArray(cells_.data() + (r - 1) * width_); }
+  std::int64_t width() const { return width_; }
+
+ private:
+  RealArray cells_;
+  std::int64_t width_ = 0;
+};
+
+}  // namespace mva
