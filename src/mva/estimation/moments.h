@@ -1,0 +1,22 @@
+// Listwise and pairwise moments: one weighted, updating pass over the case
+// matrix that fills the listwise means and covariances (complete cases only)
+// and the pairwise counts, means, variances and covariances (cases in which
+// both values of a pair are present), and sums the weights of all cases.
+#pragma once
+
+#include "mva/frame/common.h"
+
+namespace mva {
+
+// The listwise sums MOMENT hands back to the executive.
+struct ListwiseSums {
+  double LWN = 0.0;            // summed weight of the complete cases (the listwise N)
+  double update_weight = 0.0;  // running weight sum of the listwise update
+};
+
+// One pass over CASES filling LWMEAN, LWCOV, PWN, PWW, PWMEAN, PWVAR, PWCOV
+// and SUMWT; returns at once when MOMDONE is set, and sets it at the end.
+// CASEMISS is the executive's per-variable missing-code scratch array.
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums);
+
+}  // namespace mva
