@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "mva/frame/host/workspace.h"
 
@@ -29,6 +30,20 @@ class CaseMatrix {
   RealArray cases_;
   std::int64_t nv_ = 0;
 };
+
+// Cell counts of workspace requests, computed without overflow: the product
+// (or sum) of non-negative counts, or nullopt when it cannot be represented.
+// A request whose size is nullopt gives the memory message of its step.
+inline std::optional<std::int64_t> checked_product(std::int64_t a, std::int64_t b) {
+  std::int64_t out = 0;
+  if (a < 0 || b < 0 || __builtin_mul_overflow(a, b, &out)) return std::nullopt;
+  return out;
+}
+inline std::optional<std::int64_t> checked_sum(std::int64_t a, std::int64_t b) {
+  std::int64_t out = 0;
+  if (a < 0 || b < 0 || __builtin_add_overflow(a, b, &out)) return std::nullopt;
+  return out;
+}
 
 // Number of cells of a packed triangle of order p: T(p) = p(p + 1) / 2.
 constexpr std::int64_t triangle_cells(std::int64_t p) { return p * (p + 1) / 2; }
