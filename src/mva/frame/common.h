@@ -43,13 +43,13 @@ enum FileKind : std::int64_t {
 
 // Status of one cell of the case matrix, as the missing-code queries classify
 // it; patterns show codes 1 to 5 as the letters S, A, B, C, D.
-enum CellStatus : std::int64_t {
-  kValid = 0,         // a valid value
-  kSystemMissing = 1, // the system-missing value (or a blank string)
-  kMissingFirst = 2,  // the first discrete user-missing value
-  kMissingSecond = 3, // the second discrete user-missing value
-  kMissingThird = 4,  // the third discrete value, or the extra value of a range
-  kMissingRange = 5,  // inside the user-missing range
+enum class CellStatus : std::int64_t {
+  Valid = 0,          // a valid value
+  SystemMissing = 1,  // the system-missing value (or a blank string)
+  MissingFirst = 2,   // the first discrete user-missing value
+  MissingSecond = 3,  // the second discrete user-missing value
+  MissingThird = 4,   // the third discrete value, or the extra value of a range
+  InMissingRange = 5, // inside the user-missing range
 };
 
 // Base indices of the workspace arrays of one split group (0 = not laid out).
