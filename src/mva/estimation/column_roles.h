@@ -36,6 +36,18 @@ class ColumnRoles {
   std::vector<ColumnRole> roles_;
 };
 
+// The columns among the first `count` of the display order `order` whose
+// role passes `keep`, in display order.
+template <class Keep>
+std::vector<std::int64_t> columns_where(const ColumnRoles& roles, WordArray order,
+                                        std::int64_t count, Keep keep) {
+  std::vector<std::int64_t> columns;
+  for (std::int64_t i = 1; i <= count; ++i) {
+    if (keep(roles(order(i)))) columns.push_back(order(i));
+  }
+  return columns;
+}
+
 // Reads the roles of the NV columns of the case matrix from ANVAR, the
 // VARIABLES list, ISCAT and the dictionary.
 ColumnRoles column_roles(const Context& cx);
