@@ -160,12 +160,12 @@ TEST(MomentUpdate, MatchesTwoPassOnLargeMeans) {
   // Variables 3 and 1 of the dictionary in columns 1 and 2; column 3 is
   // categorical and takes no part.
   const ColumnRoles roles({{3, true, true, false}, {1, true, true, false}, {2, true, false, true}});
-  Cells x(3), means(3, 99.0), cp(6, 99.0);
+  Cells x(3), means(3, 99.0), cp(6, 99.0), work(3);
   MomentWeights sums{7.0, 7.0};
   for (int i = 0; i < n; ++i) {
     x = {x2[i], 123.0, x1[i]};
     MOMUPD(i == 0, i == 0, 3, 6, roles, 1, 3, w[i], 1.0, RealArray(x.data()), sums,
-           RealArray(means.data()), RealTriangle(RealArray(cp.data())));
+           RealArray(means.data()), RealTriangle(RealArray(cp.data())), RealArray(work.data()));
     if (i == 0) {
       EXPECT_EQ(means[1], 0.0);  // zeroed, then left alone (categorical)
     }
@@ -190,12 +190,12 @@ TEST(MomentUpdate, MatchesTwoPassOnLargeMeans) {
 
 TEST(MomentUpdate, SmallCases) {
   const ColumnRoles roles({{1, true, true, false}});
-  Cells x{0.0}, means{0.0}, cp{0.0};
+  Cells x{0.0}, means{0.0}, cp{0.0}, work{0.0};
   MomentWeights sums;
   const auto add = [&](double value, double w, double f, bool first) {
     x[0] = value;
     MOMUPD(first, first, 1, 1, roles, 1, 1, w, f, RealArray(x.data()), sums,
-           RealArray(means.data()), RealTriangle(RealArray(cp.data())));
+           RealArray(means.data()), RealTriangle(RealArray(cp.data())), RealArray(work.data()));
   };
   add(3.0, 1.0, 1.0, true);
   add(100.0, 0.0, 1.0, false);  // weight 0: nothing changes, not even sumw

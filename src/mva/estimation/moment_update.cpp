@@ -8,7 +8,7 @@ namespace mva {
 
 void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std::int64_t ncells,
             const ColumnRoles& roles, std::int64_t first, std::int64_t last, double w, double f,
-            RealArray x, MomentWeights& sums, RealArray means, RealTriangle cp) {
+            RealArray x, MomentWeights& sums, RealArray means, RealTriangle cp, RealArray work) {
   if (zero_means) {
     sums = MomentWeights{};
     for (std::int64_t i = 1; i <= nmeans; ++i) means(i) = 0.0;
@@ -24,23 +24,23 @@ void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std:
   const double g = c * before / after;
   sums.sumw += w;
 
-  // Cross-products first, every deviation from the means before this
-  // observation; then the means move.
+  // Deviations from the means before this observation (0 for the columns
+  // that take no part, so the products below need no test); then the
+  // cross-products; then the means move.
   for (std::int64_t k = first; k <= last; ++k) {
     const ColumnRole& rk = roles(k);
-    if (!rk.quantitative) continue;
-    const double dk = (x(rk.variable) - means(rk.variable)) * g;
+    work(k) = rk.quantitative ? x(rk.variable) - means(rk.variable) : 0.0;
+  }
+  for (std::int64_t k = first; k <= last; ++k) {
+    if (!roles(k).quantitative) continue;
+    const double dk = work(k) * g;
     const RealArray row(&cp(k, 1));  // row k of the triangle is contiguous
-    for (std::int64_t j = first; j < k; ++j) {
-      const ColumnRole& rj = roles(j);
-      if (rj.quantitative) row(j) += (x(rj.variable) - means(rj.variable)) * dk;
-    }
-    row(k) += (x(rk.variable) - means(rk.variable)) * dk;
+    for (std::int64_t j = first; j <= k; ++j) row(j) += work(j) * dk;
   }
   const double r = c / after;
   for (std::int64_t k = first; k <= last; ++k) {
     const ColumnRole& rk = roles(k);
-    if (rk.quantitative) means(rk.variable) += (x(rk.variable) - means(rk.variable)) * r;
+    if (rk.quantitative) means(rk.variable) += work(k) * r;
   }
   sums.sumwf = after;
 }

@@ -4,6 +4,8 @@
 // columns are read once before the pass, and nothing is laid out during it.
 #include "mva/estimation/moments.h"
 
+#include <vector>
+
 #include "mva/estimation/column_roles.h"
 #include "mva/estimation/moment_update.h"
 #include "mva/estimation/pairwise_update.h"
@@ -68,6 +70,10 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, CellCodeQuery c
     pw.PWN.at(i) = 0.0;
     pw.PWW.at(i) = 0.0;
   }
+  // Scratch for the pass, laid out once: the deviations of the listwise
+  // update and the present columns of the pairwise one.
+  std::vector<double> deviations(static_cast<std::size_t>(nv));
+  PairScratch pair_scratch(nv);
   bool first_listwise = true;
   bool first_pairwise = true;
 
@@ -95,10 +101,10 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, CellCodeQuery c
     cmn.SUMWT += w;
     if (complete) {
       MOMUPD(first_listwise, first_listwise, cmn.NVAR, cells, roles, 1, nv, w, 1.0, CASEVAL,
-             listwise, LWMEAN, LWCOV);
+             listwise, LWMEAN, LWCOV, RealArray(deviations.data()));
       first_listwise = false;
     }
-    PAIRUPD(first_pairwise, first_pairwise, roles, w, CASEVAL, CASEMISS, pw);
+    PAIRUPD(first_pairwise, first_pairwise, roles, w, CASEVAL, CASEMISS, pw, pair_scratch);
     first_pairwise = false;
   }
   host.CASCTR(-1);

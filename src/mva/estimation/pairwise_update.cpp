@@ -23,7 +23,8 @@ void zero(RealTriangle t, std::int64_t p) {
 }  // namespace
 
 void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, double w,
-             RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw) {
+             RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw,
+             PairScratch& scratch) {
   const std::int64_t p = roles.columns();
   if (zero_sums) {
     zero(pw.PWMEAN);
@@ -35,34 +36,52 @@ void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, doubl
     zero(pw.PWCOV, p);
   }
 
-  const auto present = [&](const ColumnRole& r) {
-    return (r.quantitative || r.categorical) && CASEMISS(r.variable) == 0;
-  };
-  for (std::int64_t j = 1; j <= p; ++j) {
-    const ColumnRole& rj = roles(j);
-    if (!present(rj)) continue;
-    // Categorical values are 0 in CASEVAL and their pair means stay 0, so
-    // their deviations are 0 without a test.
-    const double xj = CASEVAL(rj.variable);
-    for (std::int64_t k = 1; k <= j; ++k) {
-      const ColumnRole& rk = roles(k);
-      if (!present(rk)) continue;
-      const double before = pw.PWW(j, k);
-      const double after = before + w;
-      const double r = w / after;      // weight of the case in the new means
-      const double f = before * r;     // W w / (W + w): weight of its products
-      const double dj = xj - pw.PWMEAN(j, k);
-      const double dk = CASEVAL(rk.variable) - pw.PWMEAN(k, j);
-      pw.PWN(j, k) += w;
-      pw.PWW(j, k) = after;
-      pw.PWCOV(j, k) += f * dj * dk;
-      pw.PWVAR(j, k) += f * dj * dj;
-      pw.PWMEAN(j, k) += r * dj;
-      if (k != j) {
-        pw.PWVAR(k, j) += f * dk * dk;
-        pw.PWMEAN(k, j) += r * dk;
-      }
+  // The columns present in the case that take part, in column order, with
+  // their values. Categorical values are 0 in CASEVAL and their pair means
+  // stay 0, so their deviations are 0 without a test.
+  std::int64_t m = 0;
+  for (std::int64_t k = 1; k <= p; ++k) {
+    const ColumnRole& r = roles(k);
+    if ((r.quantitative || r.categorical) && CASEMISS(r.variable) == 0) {
+      scratch.columns[static_cast<std::size_t>(m)] = k;
+      scratch.values[static_cast<std::size_t>(m)] = CASEVAL(r.variable);
+      ++m;
     }
+  }
+
+  for (std::int64_t a = 0; a < m; ++a) {
+    const std::int64_t j = scratch.columns[static_cast<std::size_t>(a)];
+    const double xj = scratch.values[static_cast<std::size_t>(a)];
+    // Row j of the triangles and column j of the squares are contiguous.
+    const RealArray n_row(&pw.PWN(j, 1)), w_row(&pw.PWW(j, 1)), cov_row(&pw.PWCOV(j, 1));
+    const RealArray mean_col = pw.PWMEAN.column(j), var_col = pw.PWVAR.column(j);
+    for (std::int64_t b = 0; b < a; ++b) {
+      const std::int64_t k = scratch.columns[static_cast<std::size_t>(b)];
+      const double before = w_row(k);
+      const double after = before + w;
+      const double r = w / after;   // weight of the case in the new means
+      const double f = before * r;  // W w / (W + w): weight of its products
+      double& mean_jk = pw.PWMEAN(j, k);
+      const double dj = xj - mean_jk;
+      const double dk = scratch.values[static_cast<std::size_t>(b)] - mean_col(k);
+      n_row(k) += w;
+      w_row(k) = after;
+      cov_row(k) += f * dj * dk;
+      pw.PWVAR(j, k) += f * dj * dj;
+      var_col(k) += f * dk * dk;
+      mean_jk += r * dj;
+      mean_col(k) += r * dk;
+    }
+    const double before = w_row(j);
+    const double after = before + w;
+    const double r = w / after;
+    const double f = before * r;
+    const double d = xj - mean_col(j);
+    n_row(j) += w;
+    w_row(j) = after;
+    cov_row(j) += f * d * d;
+    var_col(j) += f * d * d;
+    mean_col(j) += r * d;
   }
 }
 

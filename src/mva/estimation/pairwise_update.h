@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mva/estimation/column_roles.h"
 #include "mva/frame/views.h"
@@ -19,6 +20,15 @@ struct PairwiseArrays {
   RealSquare PWVAR;   // (a, b): variance of a over the cases where a and b are present
 };
 
+// Per-case scratch of PAIRUPD, laid out once before a pass over the cases:
+// the columns that are present in the case and take part, and their values.
+struct PairScratch {
+  explicit PairScratch(std::int64_t p)
+      : columns(static_cast<std::size_t>(p)), values(static_cast<std::size_t>(p)) {}
+  std::vector<std::int64_t> columns;
+  std::vector<double> values;
+};
+
 // Adds a case of weight w, with values CASEVAL and missing codes CASEMISS
 // (both by dictionary variable; 0 = present), to the pairs of columns whose
 // variables are present and quantitative or categorical. A categorical
@@ -26,6 +36,7 @@ struct PairwiseArrays {
 // covariances (its CASEVAL is 0). `zero_sums` clears PWMEAN, PWN and PWW
 // first, `zero_products` PWVAR and PWCOV.
 void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, double w,
-             RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw);
+             RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw,
+             PairScratch& scratch);
 
 }  // namespace mva
