@@ -54,7 +54,7 @@ enum AddType : std::int64_t {
 // it; patterns show codes 1 to 5 as the letters S, A, B, C, D.
 enum class CellStatus : std::int64_t {
   Valid = 0,          // a valid value
-  SystemMissing = 1,  // the system-missing value (or a blank string)
+  SystemMissing = 1,  // the system-missing value (numeric variables only)
   MissingFirst = 2,   // the first discrete user-missing value
   MissingSecond = 3,  // the second discrete user-missing value
   MissingThird = 4,   // the third discrete value, or the extra value of a range
