@@ -1,6 +1,7 @@
 // Test support for the moments and their tables: the data of
-// tests/fixtures/estimation/moments.csv parsed under a command, the case
-// matrix filled from the same file, and the expected values that
+// tests/fixtures/estimation/moments.csv (the value 99 of y user-missing)
+// parsed under a command and read into the case matrix, and the expected
+// values that
 // tools/estimation/moments_reference.py computed from it.
 #pragma once
 
@@ -11,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "mva/cases/data_pass.h"
 #include "mva/estimation/moments.h"
 #include "mva/frame/queries.h"
 #include "support/harness.h"
@@ -61,37 +63,15 @@ class MomentsFixture {
  private:
   static TestData setup(bool weighted) {
     TestData s{read_fixture("moments.csv"), {}};
+    s.options.missing = {"y=99"};
     if (weighted) s.options.weight = "w";
     return s;
   }
 
   void store_cases() {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(read_fixture("moments.csv"));
-    std::string line;
-    std::getline(lines, line);  // the header: w,x,y,z,c
-    const std::vector<std::string> names = {"w", "x", "y", "z", "c"};
-    while (std::getline(lines, line)) {
-      std::vector<std::string> fields;
-      std::istringstream cells(line);
-      for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(cell);
-      fields.resize(names.size());
-      rows.push_back(fields);
-    }
-    Context& c = cx();
-    const std::int64_t n = static_cast<std::int64_t>(rows.size());
-    fx_.host().QNOMEM(c.ws, c.cmn.a.CASES, 8, c.cmn.NV * n);
-    c.cmn.NCASES = n;
-    const CaseMatrix cases = c.case_matrix();
-    for (std::int64_t L = 1; L <= n; ++L) {
-      for (std::int64_t k = 1; k <= c.cmn.NV; ++k) {
-        const std::string name = host().DICGET(IANVAR(c, k)).name;
-        std::size_t f = 0;
-        while (names[f] != name) ++f;
-        const std::string& text = rows[static_cast<std::size_t>(L - 1)][f];
-        cases(L, k) = text.empty() ? host().PCINMS() : std::stod(text);
-      }
-    }
+    fx_.host().OBINIT(cx().ws);
+    fx_.host().OBPINI(cx().ws);
+    DATA(cx());
   }
 
   ParseFixture fx_;

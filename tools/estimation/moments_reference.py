@@ -2,7 +2,8 @@
 (tests/mva/moments_test.cpp, tests/mva/listwise_pairwise_tables_test.cpp).
 
 Data: tests/fixtures/estimation/moments.csv (x, y, z quantitative, c
-categorical, w the case weight; an empty cell is missing). Two runs: without
+categorical, w the case weight; an empty cell is missing, and so is the
+value 99 of y, declared user-missing). Two runs: without
 weights (every case counts 1) and weighted by w (the case of weight 0 counts
 nowhere). Weights are frequency weights: a weighted mean is sum(w x)/W, a
 variance or covariance sum(w dx dy)/(W - 1).
@@ -29,6 +30,7 @@ ALL = ["x", "y", "z", "c"]
 with open(os.path.join(FIXTURES, "moments.csv")) as f:
     rows = list(csv.DictReader(f))
 data = {v: np.array([float(r[v]) if r[v] != "" else np.nan for r in rows]) for v in ALL + ["w"]}
+data["y"][data["y"] == 99] = np.nan
 
 
 def wmean(x, w):

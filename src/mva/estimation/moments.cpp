@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "mva/cases/missing_codes.h"
 #include "mva/estimation/column_roles.h"
 #include "mva/estimation/moment_update.h"
 #include "mva/estimation/pairwise_update.h"
@@ -31,17 +32,10 @@ void finish_pairs(const ColumnRoles& roles, const PairwiseArrays& pw) {
   }
 }
 
-// Until the missing-code queries are in place: a numeric cell is missing
-// when it holds the system-missing value.
-CellStatus system_missing_only(const Context& cx, std::int64_t L, std::int64_t v) {
-  if (cx.host.DICGET(v).type != 0) return CellStatus::Valid;
-  return CELLV(cx, v, L) == cx.host.PCINMS() ? CellStatus::SystemMissing : CellStatus::Valid;
-}
-
 }  // namespace
 
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) {
-  MOMENT(cx, CASEMISS, sums, &system_missing_only);
+  MOMENT(cx, CASEMISS, sums, &IQMSNG);
 }
 
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, CellCodeQuery code_of) {
