@@ -111,6 +111,7 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, CellCodeQuery c
   } else {
     for (std::int64_t i = 1; i <= cells; ++i) LWCOV.at(i) = 0.0;
   }
+  pairwise_weights_done(nv, pw);
   finish_pairs(roles, pw);
   SETMOM(cx, true);
 }

@@ -2,7 +2,9 @@
 // running weight, its two means and its sums of squares and cross-products;
 // a case moves them by the weighted incremental formulas, with deviations
 // from the pair's means before the case. A pair's means are touched by that
-// pair alone, so its products and its mean moves are made in one step.
+// pair alone, so its products and its mean moves are made in one step. The
+// running pair weight is the pair's weight sum itself: PWN serves as both
+// during the pass, and PWW receives a copy at its end (pairwise_weights_done).
 #include "mva/estimation/pairwise_update.h"
 
 namespace mva {
@@ -53,36 +55,38 @@ void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, doubl
     const std::int64_t j = scratch.columns[static_cast<std::size_t>(a)];
     const double xj = scratch.values[static_cast<std::size_t>(a)];
     // Row j of the triangles and column j of the squares are contiguous.
-    const RealArray n_row(&pw.PWN(j, 1)), w_row(&pw.PWW(j, 1)), cov_row(&pw.PWCOV(j, 1));
+    const RealArray n_row(&pw.PWN(j, 1)), cov_row(&pw.PWCOV(j, 1));
     const RealArray mean_col = pw.PWMEAN.column(j), var_col = pw.PWVAR.column(j);
     for (std::int64_t b = 0; b < a; ++b) {
       const std::int64_t k = scratch.columns[static_cast<std::size_t>(b)];
-      const double before = w_row(k);
+      const double before = n_row(k);
       const double after = before + w;
       const double r = w / after;   // weight of the case in the new means
       const double f = before * r;  // W w / (W + w): weight of its products
       double& mean_jk = pw.PWMEAN(j, k);
       const double dj = xj - mean_jk;
       const double dk = scratch.values[static_cast<std::size_t>(b)] - mean_col(k);
-      n_row(k) += w;
-      w_row(k) = after;
+      n_row(k) = after;
       cov_row(k) += f * dj * dk;
       pw.PWVAR(j, k) += f * dj * dj;
       var_col(k) += f * dk * dk;
       mean_jk += r * dj;
       mean_col(k) += r * dk;
     }
-    const double before = w_row(j);
+    const double before = n_row(j);
     const double after = before + w;
     const double r = w / after;
     const double f = before * r;
     const double d = xj - mean_col(j);
-    n_row(j) += w;
-    w_row(j) = after;
+    n_row(j) = after;
     cov_row(j) += f * d * d;
     var_col(j) += f * d * d;
     mean_col(j) += r * d;
   }
+}
+
+void pairwise_weights_done(std::int64_t p, const PairwiseArrays& pw) {
+  for (std::int64_t i = 1; i <= triangle_cells(p); ++i) pw.PWW.at(i) = pw.PWN.at(i);
 }
 
 }  // namespace mva

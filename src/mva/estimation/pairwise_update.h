@@ -14,7 +14,7 @@ namespace mva {
 // The pairwise accumulators over the columns of the case matrix.
 struct PairwiseArrays {
   RealTriangle PWN;   // summed weight of the cases in which both columns are present
-  RealTriangle PWW;   // running pair weight sums of the update (equal to PWN)
+  RealTriangle PWW;   // the running pair weight sums, equal to PWN (copied at the end of a pass)
   RealSquare PWMEAN;  // (a, b): mean of a over the cases where a and b are present
   RealTriangle PWCOV; // covariance (sums of cross-products until the pass ends)
   RealSquare PWVAR;   // (a, b): variance of a over the cases where a and b are present
@@ -38,5 +38,9 @@ struct PairScratch {
 void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, double w,
              RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw,
              PairScratch& scratch);
+
+// Ends a pass of PAIRUPD over p columns: the running pair weights, kept in
+// PWN during the pass, are copied to PWW.
+void pairwise_weights_done(std::int64_t p, const PairwiseArrays& pw);
 
 }  // namespace mva
