@@ -13,6 +13,7 @@
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/listwise_pairwise_tables.h"
 #include "moments_fixture.h"
+#include "mva/cases/data_pass.h"
 
 namespace mva::test {
 namespace {
@@ -170,17 +171,12 @@ TEST(PairwiseTables, PairsWithoutEnoughWeightAreSystemMissing) {
   // system-missing; b and c share none: no mean either. Expected values by
   // hand: a over the cases with c is 1, 2, 4 (mean 7/3, variance 7/3), c is
   // 4, 5, 6 (variance 1), their covariance 3/2.
-  TestData data{"a,b,c\n1,,4\n2,,5\n4,,6\n,5,\n3,7,\n", {}};
-  ParseFixture fx(data);
+  ParseFixture fx({"a,b,c\n1,,4\n2,,5\n4,,6\n,5,\n3,7,\n", {}});
   ASSERT_TRUE(fx.parse("MVA b a c."));
   Context& cx = fx.cx();
-  const double rows[5][3] = {{1, 0, 4}, {2, 0, 5}, {4, 0, 6}, {0, 5, 0}, {3, 7, 0}};
-  const bool present[5][3] = {{1, 0, 1}, {1, 0, 1}, {1, 0, 1}, {0, 1, 0}, {1, 1, 0}};
-  fx.host().QNOMEM(cx.ws, cx.cmn.a.CASES, 8, 15);
-  cx.cmn.NCASES = 5;
-  for (int L = 0; L < 5; ++L) {
-    for (int k = 0; k < 3; ++k) cx.case_matrix()(L + 1, k + 1) = present[L][k] ? rows[L][k] : fx.host().PCINMS();
-  }
+  fx.host().OBINIT(cx.ws);
+  fx.host().OBPINI(cx.ws);
+  DATA(cx);
   std::vector<std::int64_t> casemiss(3), order = {2, 1, 3};
   ListwiseSums sums;
   MOMENT(cx, WordArray(casemiss.data()), sums);
@@ -234,14 +230,13 @@ TEST_F(Tables, ComparisonColumnsOfListwiseAndPairwise) {
     f.host().BP_END_PIVOT_TABLE(28);
   }
   // The first pair of comparison tables got both columns.
-  const PivotTable* means = nullptr;
-  const PivotTable* sds = nullptr;
-  for (std::size_t i = 0; i < doc().table_count(); ++i) {
-    if (doc().table(i).number == 27 && !means) means = &doc().table(i);
-    if (doc().table(i).number == 28 && !sds) sds = &doc().table(i);
-  }
-  const auto m = cells_of(*means);
-  const auto s = cells_of(*sds);
+  const auto first = [&](int number) {
+    std::size_t i = 0;
+    while (doc().table(i).number != number) ++i;
+    return cells_of(doc().table(i));
+  };
+  const auto m = first(27);
+  const auto s = first(28);
   EXPECT_EQ(m.size(), 6u);  // x, y, z under two methods; c nowhere
   for (const char* v : {"x", "y", "z"}) {
     const std::string key = std::string(v) + "," + v;

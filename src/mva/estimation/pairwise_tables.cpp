@@ -33,6 +33,7 @@ void begin_pairs(Host& host, int number, const char* title, const char* rows) {
   host.BP_CELL_DIMENSION(number, columns);
 }
 
+// A standard deviation from a variance; 0 when the variance is not positive.
 double root_or_zero(double variance) { return variance > 0.0 ? std::sqrt(variance) : 0.0; }
 
 }  // namespace

@@ -11,6 +11,7 @@ namespace mva {
 
 namespace {
 
+// Sets every element of a square matrix to 0.
 void zero(RealSquare m) {
   const std::int64_t n = m.order();
   for (std::int64_t b = 1; b <= n; ++b) {
@@ -18,6 +19,7 @@ void zero(RealSquare m) {
   }
 }
 
+// Sets every cell of a packed triangle of order p to 0.
 void zero(RealTriangle t, std::int64_t p) {
   for (std::int64_t i = 1; i <= triangle_cells(p); ++i) t.at(i) = 0.0;
 }

@@ -9,10 +9,10 @@ namespace mva {
 
 namespace {
 
-std::int64_t status_of(RealArray status, std::int64_t k) {
-  return static_cast<std::int64_t>(status(k));  // truncation, as the callers store it
-}
+// The status of column k, truncated to an integer as the callers store it.
+std::int64_t status_of(RealArray status, std::int64_t k) { return static_cast<std::int64_t>(status(k)); }
 
+// The integer value of a status code.
 constexpr std::int64_t code(SweepStatus s) { return static_cast<std::int64_t>(s); }
 
 // The column to pivot next: a swept-in column (negative status) at once,
