@@ -52,8 +52,8 @@ TEST(MissingCodes, EveryFormOfUserMissingValues) {
       // Width 12: the first 8 characters are compared and the rest of the
       // cell must be blank...
       {"x=NONE", {"NONE", "\"NONE    X\"", "NONEX", "abcdefghijkl"}, {2, 0, 0, 0}},
-      // ...so a missing value longer than 8 matches only its first 8.
-      {"x=ABCDEFGHIJ", {"ABCDEFGH", "ABCDEFGHIJ", "abcdefghijkl"}, {2, 0, 0}},
+      // ...so an 8-character missing value never matches a longer text.
+      {"x=ABCDEFGH", {"ABCDEFGH", "ABCDEFGHIJ", "abcdefghijkl"}, {2, 0, 0}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.missing);
