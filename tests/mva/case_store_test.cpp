@@ -4,6 +4,7 @@
 // cases, and a message for every shortage of the workspace in the data pass.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "mva/cases/data_pass.h"
@@ -219,6 +220,47 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   EXPECT_TRUE(ISMSLC(cx, 3, 2));
   EXPECT_FALSE(ISMSLC(cx, 2, 2));
   EXPECT_FALSE(ISMSLC(cx, 3, 4));  // no location 4
+}
+
+// A host whose string variables claim a range of missing values, a form the
+// reference host itself refuses for strings.
+class RangeOnStringHost : public RecordingHost {
+ public:
+  using RecordingHost::RecordingHost;
+  const VarRecord& DICGET(std::int64_t v) override {
+    record_ = RecordingHost::DICGET(v);
+    if (record_.type > 0) record_.missing_form = kMissingRange;
+    return record_;
+  }
+
+ private:
+  VarRecord record_;
+};
+
+TEST(MissingCodes, BrokenConditionsAreInternalErrors) {
+  auto f = store({"x\n1\n", {}}, "MVA x.");
+  const Context& cx = f->cx();
+  const struct {
+    std::function<void()> call;
+    Strings params;
+  } rows[] = {
+      {[&] { IQLOCM(cx, 0); }, {"IQLOCM", "L .GT. 0 .AND. L .LE. NCASES"}},
+      {[&] { ISLOCM(cx, 2, 1); }, {"ISLOCM", "L .GT. 0 .AND. L .LE. NCASES"}},
+  };
+  for (const auto& row : rows) {
+    f->host().messages.clear();
+    EXPECT_THROW(row.call(), ProcedureStop);
+    ASSERT_EQ(f->host().messages.size(), 1u);
+    EXPECT_EQ(f->host().messages[0].params, row.params);
+  }
+
+  host::HostOptions options;
+  options.workspace_bytes = 1 << 20;
+  options.progress = false;
+  RangeOnStringHost host(host::DataSet::from_text("s,y\nab,1\n", {}), options);
+  EXPECT_EQ(run_command(host, "MVA s y."), 1);
+  ASSERT_EQ(keys_of(host), Strings{"HOST_ INTERNAL ERROR IN ^1: ^2"});
+  EXPECT_EQ(host.messages[0].params, (Strings{"IQMSNG", "DITYPE .EQ. 0"}));
 }
 
 TEST(DataPass, WorkspaceNeededInKilobytes) {
