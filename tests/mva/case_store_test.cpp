@@ -51,10 +51,9 @@ TEST(MissingCodes, EveryFormOfUserMissingValues) {
       // Strings are compared by their characters and are never system-missing.
       {"x=NONE,N/A", {"NONE", "N/A", "none", "\"\"", "abcdefgh"}, {2, 3, 0, 0, 0}},
       // Width 12: the first 8 characters are compared and the rest of the
-      // cell must be blank...
+      // cell must be blank.
       {"x=NONE", {"NONE", "\"NONE    X\"", "NONEX", "abcdefghijkl"}, {2, 0, 0, 0}},
-      // ...so a missing value longer than 8 matches only its first 8.
-      {"x=ABCDEFGHIJ", {"ABCDEFGH", "ABCDEFGHIJ", "abcdefghijkl"}, {2, 0, 0}},
+      {"x=ABCDEFGH", {"ABCDEFGH", "ABCDEFGHIJ", "abcdefghijkl"}, {2, 0, 0}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.missing);
