@@ -29,6 +29,7 @@ std::unique_ptr<ParseFixture> store(const TestData& setup, const std::string& co
   return f;
 }
 
+// The keys of the messages the host received, in order.
 Strings keys_of(const RecordingHost& host) {
   Strings keys;
   for (const Message& m : host.messages) keys.push_back(m.key);
