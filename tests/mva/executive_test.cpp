@@ -10,17 +10,29 @@
 #include <vector>
 
 #include "host/output/renderers.h"
+#include "mva/cases/data_pass.h"
+#include "mva/frame/executive.h"
 #include "support/harness.h"
 
 namespace mva::test {
 namespace {
 
 // The reference host, also recording the table numbers announced (0 for the
-// end of the announcements).
+// end of the announcements) and the tables begun and ended.
 class ExecHost : public RecordingHost {
  public:
   using RecordingHost::RecordingHost;
   std::vector<int> announced;
+  std::vector<std::string> tables;  // "+n" when table n is begun, "-n" when ended
+
+  void BP_BEGIN_PIVOT_TABLE(int number, const Text& title, const Text& subtype) override {
+    tables.push_back("+" + std::to_string(number));
+    RecordingHost::BP_BEGIN_PIVOT_TABLE(number, title, subtype);
+  }
+  void BP_END_PIVOT_TABLE(int number) override {
+    tables.push_back("-" + std::to_string(number));
+    RecordingHost::BP_END_PIVOT_TABLE(number);
+  }
 
   void BP_TABLE_ID(int number) override {
     announced.push_back(number);
@@ -140,6 +152,59 @@ TEST(Executive, NotesOnTheCommandInTheFirstGroupOnly) {
       for (const std::string& key : row.keys) expected.push_back({key, 2});
       EXPECT_EQ(notes_of(*host), expected);
     }
+  }
+}
+
+// A group without missing values and files asked for on EM and REGRESSION:
+// the EM note on the file always names the split group (here there is none),
+// the regression note never does.
+TEST(Executive, NoOutfileNotesWithoutMissingValues) {
+  ParseFixture fx({"a,b\n1,2\n3,4\n", {}});
+  ASSERT_TRUE(fx.parse("MVA a b /NOUNIVARIATE /EM /REGRESSION."));
+  Context& cx = fx.cx();
+  cx.host.OBINIT(cx.ws);
+  cx.host.OBPINI(cx.ws);
+  DATA(cx);
+  ASSERT_EQ(cx.cmn.NINCOM, 0);
+  SFSETS(cx.cmn, kEm, kDataFile, 0);
+  SFSETS(cx.cmn, kRegression, kStatisticsFile, 0);
+  EXEC(cx);
+  std::vector<Note> expected = {{"EXEC_ NO MISSING VALUE => NO EM_EST", 1},
+                                {"EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE", 2},
+                                {"EXEC_ NO MISSING VALUE => NO REGR", 2},
+                                {"EXEC_ NO MISSING VALUE => NO OUTFILE", 2}};
+  EXPECT_EQ(notes_of(fx.host()), expected);
+}
+
+// Table 3 is begun before the comparison tables and ended before the other
+// analyses; the comparison tables are ended last. The order of the
+// subcommands does not matter.
+TEST(Executive, TablesInTheirFixedOrder) {
+  const char* csv = "a,b\n1,2\n3,\n5,6\n,8\n9,10\n";
+  const std::vector<std::string> listwise = {"+4", "-4", "+5", "-5", "+6", "-6"};
+  const std::vector<std::string> pairwise = {"+7", "-7", "+8", "-8", "+9", "-9", "+10", "-10",
+                                             "+11", "-11"};
+  const auto order = [&](std::vector<std::string> head, bool with_pairwise,
+                         std::vector<std::string> tail) {
+    head.insert(head.end(), listwise.begin(), listwise.end());
+    if (with_pairwise) head.insert(head.end(), pairwise.begin(), pairwise.end());
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+  };
+  const struct {
+    std::string command;
+    std::vector<std::string> tables;
+  } rows[] = {
+      {"MVA a b /EM /LISTWISE /TTEST.", order({"+3", "+27", "+28", "-3"}, false, {"-27", "-28"})},
+      {"MVA a b /TTEST /LISTWISE /EM.", order({"+3", "+27", "+28", "-3"}, false, {"-27", "-28"})},
+      {"MVA a b /PAIRWISE /NOUNIVARIATE /LISTWISE.", order({"+27", "+28"}, true, {"-27", "-28"})},
+      {"MVA a b /LISTWISE /NOUNIVARIATE.", order({}, false, {})},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    auto host = exec_host(csv, false);
+    EXPECT_EQ(run_command(*host, row.command), 0);
+    EXPECT_EQ(host->tables, row.tables);
   }
 }
 
