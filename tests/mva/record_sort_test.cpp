@@ -64,23 +64,6 @@ TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
       EXPECT_EQ(perm, stable_order(cells, shape.reclen, n, shape.keys));
     }
   }
-  // Already sorted and reversed inputs, the classic hard cases of a
-  // quicksort.
-  for (const bool reversed : {false, true}) {
-    std::vector<double> cells(500);
-    std::iota(cells.begin(), cells.end(), 0.0);
-    if (reversed) std::reverse(cells.begin(), cells.end());
-    std::vector<std::int64_t> perm(cells.size());
-    RSORT(fx.cx(), 1, 500, RealArray(cells.data()), std::vector<std::int64_t>{1, 0},
-          WordArray(perm.data()));
-    EXPECT_EQ(perm, stable_order(cells, 1, 500, {1, 0}));
-  }
-  // Nothing to sort: perm is left alone.
-  std::vector<std::int64_t> untouched = {-1};
-  double cell = 0;
-  RSORT(fx.cx(), 0, 1, RealArray(&cell), std::vector<std::int64_t>{1, 0}, WordArray(untouched.data()));
-  RSORT(fx.cx(), 1, 0, RealArray(&cell), std::vector<std::int64_t>{1, 0}, WordArray(untouched.data()));
-  EXPECT_EQ(untouched[0], -1);
 }
 
 // Cells holding the characters of a string, 8 per cell, blank padded.

@@ -31,17 +31,20 @@ int compare_text(const char* a, const char* b, std::int64_t width) {
 // The pending ranges of the quicksort. Taking the smaller part first and
 // pushing the larger keeps at most log2(n) ranges pending.
 struct Range {
-  std::int64_t lo = 0;
-  std::int64_t hi = 0;
+  std::int64_t lo = 0;  // first position
+  std::int64_t hi = 0;  // last position
+  // Number of positions (0 or less: empty).
   std::int64_t size() const { return hi - lo + 1; }
 };
 
+// One sort of n records into perm.
 class RecordSorter {
  public:
   RecordSorter(Context& cx, std::int64_t reclen, RealArray records,
                std::span<const std::int64_t> keys, WordArray perm)
       : cx_(cx), reclen_(reclen), records_(records, reclen), keys_(keys), perm_(perm) {}
 
+  // Quicksort over perm(1..n), starting from the identity.
   void sort(std::int64_t n) {
     for (std::int64_t i = 1; i <= n; ++i) perm_(i) = i;
     std::array<Range, 64> pending;
@@ -67,6 +70,7 @@ class RecordSorter {
     return RCOMP(cx_, reclen_, records_.row(x), x, records_.row(y), y, keys_) < 0;
   }
 
+  // Exchanges perm(i) and perm(j).
   void swap_at(std::int64_t i, std::int64_t j) const { std::swap(perm_(i), perm_(j)); }
 
   // Median of three as the pivot, then a scan from both ends. Returns the
@@ -103,10 +107,10 @@ class RecordSorter {
   }
 
   Context& cx_;
-  std::int64_t reclen_;
-  RowTable records_;
-  std::span<const std::int64_t> keys_;
-  WordArray perm_;
+  std::int64_t reclen_;                 // cells per record
+  RowTable records_;                    // the records, one row each
+  std::span<const std::int64_t> keys_;  // the sort keys, ended by 0
+  WordArray perm_;                      // the record numbers being ordered
 };
 
 }  // namespace

@@ -26,11 +26,13 @@ struct Row {
   Text label;                 // BP_VARIABLE of v: the row's category
 };
 
+// One filling of table 3.
 class UnivariateTable {
  public:
   UnivariateTable(Context& cx, const UnivariateInputs& in)
       : cx_(cx), host_(cx.host), in_(in), sysmis_(cx.host.PCINMS()) {}
 
+  // The dimensions, then each column down the rows.
   void fill() {
     collect_rows();
     host_.BP_POSITION_DIMENSION(kTable, key("UOUT_ VARIABLES"), {1, 0, 1, 0});
@@ -84,6 +86,7 @@ class UnivariateTable {
   }
 
  private:
+  // A message key as a text, and a number in a format.
   Text key(std::string_view k) { return host_.BP_CSTRING(k); }
   Text number(double value, const Format& format) { return host_.BP_LRVALUE(value, format); }
 
@@ -98,20 +101,24 @@ class UnivariateTable {
     }
   }
 
+  // Number of rows of quantitative variables.
   std::int64_t quantitative_rows() const {
     std::int64_t q = 0;
     for (const Row& row : rows_) q += row.quantitative ? 1 : 0;
     return q;
   }
 
+  // Makes a new column of table 3 current.
   void add_column(std::string_view category) {
     host_.BP_CATEGORY_DIMENSION(kTable, key(category), key("UOUT_ STATISTICS"));
   }
 
+  // Makes the "all values" column of a comparison table current.
   void all_values_column(int table) {
     host_.BP_CATEGORY_DIMENSION(table, key("UOUT_ ALL VALUES"), key("CMPB_ STATISTICS"));
   }
 
+  // Stores a cell in the row's category of the current column.
   void store(int table, const Text& value, const Row& row) {
     host_.BP_CELL_IN_CATEGORY(table, value, row.label);
   }
@@ -138,8 +145,10 @@ class UnivariateTable {
     if (explain) host_.BP_ANNOTATE(key("UOUT_ . INDICATES THAT IQR=0"), 3);
   }
 
+  // The summed weight of the cases in which the row's variable is present.
   double n_of(const Row& row) const { return in_.PWN(row.c, row.c); }
 
+  // The mean over the present values; undefined when there is none.
   Text mean_of(const Row& row) {
     const double mean = n_of(row) > 0.0 ? in_.PWMEAN(row.c, row.c) : sysmis_;
     return number(mean, host_.BP_MEAN_FORMAT(cx_.ws, row.v, 1));
@@ -159,8 +168,8 @@ class UnivariateTable {
   Context& cx_;
   Host& host_;
   const UnivariateInputs& in_;
-  double sysmis_;
-  std::vector<Row> rows_;
+  double sysmis_;          // the system-missing value
+  std::vector<Row> rows_;  // the rows, in list order
 };
 
 }  // namespace

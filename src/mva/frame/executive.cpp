@@ -8,7 +8,6 @@
 #include "mva/frame/executive.h"
 
 #include <array>
-#include <vector>
 
 #include "mva/diagnostics/crosstabs.h"
 #include "mva/diagnostics/extremes.h"
@@ -49,10 +48,12 @@ constexpr int kCrosstabBase = 28;
 constexpr int kFirstAnnounced = 3;
 constexpr int kLastAnnounced = 28;
 
+// One run of the executive over the current split group.
 class Executive {
  public:
   explicit Executive(Context& cx) : cx_(cx), host_(cx.host), c_(cx.cmn) {}
 
+  // The steps in their fixed order.
   void run() {
     if (!lay_out()) {
       host_.BP_ERROR(host_.BP_CSTRING("EXEC_ INSUFFICIENT MEMORY"), 2, 3);
@@ -88,19 +89,21 @@ class Executive {
   }
 
  private:
+  // One scratch array: where its base index goes, and its cell count.
   struct Layout {
-    Index* base;
-    std::int64_t cells;
+    Index* base;         // the base index in ScratchBases
+    std::int64_t cells;  // cells laid out
   };
 
   // The scratch arrays in the order they are laid out.
-  std::vector<Layout> layout() {
+  std::array<Layout, 10> layout() {
     const std::int64_t n = c_.NVAR, p = c_.NANAL;
-    return {{&s_.VCOLS, p},   {&s_.EXHIGH, n}, {&s_.EXLOW, n},  {&s_.CASEMISS, n},
-            {&s_.EXULIM, n},  {&s_.EXLLIM, n}, {&s_.CASREC, n}, {&s_.PATWRK, n},
-            {&s_.EMWRK1, p},  {&s_.EMWRK2, p}};
+    return {{{&s_.VCOLS, p},  {&s_.EXHIGH, n}, {&s_.EXLOW, n},  {&s_.CASEMISS, n},
+             {&s_.EXULIM, n}, {&s_.EXLLIM, n}, {&s_.CASREC, n}, {&s_.PATWRK, n},
+             {&s_.EMWRK1, p}, {&s_.EMWRK2, p}}};
   }
 
+  // Lays out every scratch array; false at the first request that fails.
   bool lay_out() {
     for (const Layout& array : layout()) {
       if (host_.QNOMEM(cx_.ws, *array.base, 8, array.cells)) return false;
@@ -121,10 +124,13 @@ class Executive {
     }
   }
 
+  // Typed views of a workspace array.
   WordArray words(Index base) const { return cx_.words(base); }
   RealArray reals(Index base) const { return cx_.reals(base); }
+  // True when the subcommand was given (univariate statistics: not refused).
   bool wanted(int subcommand) const { return is_true(c_.SUBCMD[subcommand]); }
 
+  // The extreme limits and counts, as EXTR fills them.
   ExtremeArrays extremes() const {
     return {words(s_.EXLOW), words(s_.EXHIGH), reals(s_.EXLLIM), reals(s_.EXULIM)};
   }
@@ -189,6 +195,7 @@ class Executive {
     }
   }
 
+  // t tests: they need an incomplete case and a quantitative variable.
   void t_tests() {
     if (c_.NINCOM < 1) {
       data_note(cx_, DataNote::NoTStat);
@@ -199,6 +206,7 @@ class Executive {
     }
   }
 
+  // Crosstabulations: they need a categorical variable.
   void crosstabs() {
     if (NCATV(cx_) >= 1) {
       TAB(cx_, words(s_.VCOLS), c_.NANAL);
@@ -223,6 +231,7 @@ class Executive {
     }
   }
 
+  // Listwise tables: they need a quantitative variable and a complete case.
   void listwise() {
     if (NQUANT(cx_) < 1) {
       command_note(cx_, "EXEC_ NO QUANTITATIVE => NO LISTWISE");
@@ -273,6 +282,7 @@ class Executive {
     return true;
   }
 
+  // Regression imputation, its tables and its statistics matrix file.
   void regression() {
     if (c_.NINCOM < 1) {
       data_note(cx_, DataNote::NoRegr);
@@ -295,8 +305,8 @@ class Executive {
   Context& cx_;
   Host& host_;
   MvaCommon& c_;
-  ScratchBases s_;
-  ListwiseSums sums_;
+  ScratchBases s_;     // the scratch arrays of this run
+  ListwiseSums sums_;  // the listwise sums of the latest moments
 };
 
 }  // namespace
