@@ -1,9 +1,13 @@
 // The reference host's services for the procedure's frame, tokens, dictionary,
 // cases, saved files, workspace, failures and numerics. Cases are read group
 // by group from the data set into the case buffer in the workspace; the
-// group's split values are kept for the split heading and for the notes that
-// name the group. Faults of the caller (freeing an array with the wrong size,
-// an unknown token stack) become internal errors that stop the procedure.
+// group's split values are kept for the split marker and for the notes that
+// name the group. A group's messages raised before its split marker (while
+// the command is read again and the cases are read) wait for the marker, so
+// they stand under the group they belong to; a syntax message names the
+// place in the script of the token being read. Faults of the caller (freeing
+// an array with the wrong size, an unknown token stack) become internal
+// errors that stop the procedure.
 #include "host/reference_host.h"
 
 #include <algorithm>

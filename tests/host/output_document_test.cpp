@@ -32,39 +32,6 @@ const Dimension& dimension(const PivotTable& t, const char* k) {
   return t.dimensions.at(static_cast<std::size_t>(d));
 }
 
-TEST(OutputDocument, BuildsNestedDimensionsGroupsAndCells) {
-  OutputDocument doc;
-  const Text col = key("TOUT_ COL_VAR"), stat = key("TOUT_ STATISTICS"), row = key("TOUT_ ROW_VAR");
-  doc.begin_table(12, key("TOUT_ MATRIX OF T STATISTICS"), key("TOUT_ MATRIX OF T STATISTICS"));
-  doc.position_dimension(12, col, {1, 1, 1, 0});
-  doc.position_dimension(12, stat, {1, 0, 1, 0});
-  doc.position_dimension(12, row, {2, 0, 1, 0});
-  doc.cell_dimension(12, stat);
-  for (const auto& [r, name] : {std::pair{1, "age"}, std::pair{2, "income"}}) {
-    doc.category(12, var(r, name), row);
-    doc.category(12, var(1, "age"), col);  // reused for the second row variable
-    doc.cell(12, num(1.5, 2), key("TOUT_ T"));
-    doc.cell(12, num(r * 10.0, 1), key("TOUT_ D.F."));
-  }
-  doc.cell(12, num(99.0, 1), key("TOUT_ D.F."));  // the same coordinates again: replaces
-  doc.end_table(12);
-
-  const PivotTable& t = table_item(doc, doc.items(), 0);
-  EXPECT_FALSE(t.open);
-  ASSERT_EQ(t.dimensions.size(), 3u);
-  EXPECT_EQ(t.cell_dimension, 1);
-  EXPECT_EQ(t.dimensions[0].axis(), Axis::Columns);
-  EXPECT_EQ(t.dimensions[2].axis(), Axis::Rows);
-  EXPECT_EQ(texts(dimension(t, "TOUT_ ROW_VAR")), (std::vector<std::string>{"age", "income"}));
-  EXPECT_EQ(texts(dimension(t, "TOUT_ COL_VAR")), (std::vector<std::string>{"age"}));
-  EXPECT_EQ(texts(dimension(t, "TOUT_ STATISTICS")), (std::vector<std::string>{"t", "df"}));
-  ASSERT_EQ(t.cells.size(), 4u);
-  // at: {column variable, statistic, row variable}
-  EXPECT_EQ(t.cells[3].at, (std::vector<int>{0, 1, 1}));
-  EXPECT_EQ(display(t.cells[3].value), "99.0");
-  EXPECT_EQ(display(t.cells[1].value), "10.0");
-}
-
 TEST(OutputDocument, GroupsNestReopenAndUngroup) {
   OutputDocument doc;
   const Text cases = key("POUT_ # OF CASES"), vars = key("POUT_ VARIABLES");
@@ -108,6 +75,7 @@ TEST(OutputDocument, GroupsNestReopenAndUngroup) {
             (std::vector<std::string>{"Low"}));
   EXPECT_EQ(t.cells.size(), 6u);  // the second pass replaced pattern 1's count
   EXPECT_EQ(display(t.cells[2].value), "42");
+  EXPECT_EQ(t.cells[2].at, (std::vector<int>{4, 1}));  // {variables, cases}: "Complete If ...", "5" under "1"
 }
 
 TEST(OutputDocument, CategoriesDifferByTextOrVariable) {
@@ -225,6 +193,33 @@ TEST(OutputDocument, ItemsKeepTheirOrderAndPlace) {
   EXPECT_EQ(key_of(files.title), "Files Saved");
   EXPECT_TRUE(files.open);
   EXPECT_EQ(files.cells.size(), 1u);
+}
+
+TEST(OutputDocument, RepeatsOfEveryGroupAreShownOnce) {
+  OutputDocument doc;
+  doc.add_message(lit("earlier command"), 1, 2);
+  const std::size_t first = doc.items().size();
+  const auto group = [&](const char* value, std::vector<std::pair<const char*, int>> messages) {
+    doc.add_split({SplitValue{"g", 1.0, value}});
+    for (const auto& [text, severity] : messages) doc.add_message(lit(text), 2, severity);
+  };
+  group("1", {{"every", 2}, {"some", 2}, {"every", 2}});
+  group("2", {{"every", 2}, {"some", 2}});
+  group("3", {{"only here", 1}, {"every", 2}});
+  doc.add_message(lit("every"), 2, 3);  // an error is never folded
+  doc.close_all();
+  doc.fold_group_repeats(first);
+
+  std::vector<std::string> seen;
+  for (const Item& item : doc.items()) {
+    if (const auto* m = std::get_if<MessageItem>(&item.content)) {
+      seen.push_back(display(m->text) + (m->groups > 1 ? " x" + std::to_string(m->groups) : ""));
+    } else {
+      seen.push_back("split " + std::get<SplitItem>(item.content).values[0].text);
+    }
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"earlier command", "every x3", "split 1", "some", "every", "split 2",
+                                            "some", "split 3", "only here", "every"}));
 }
 
 TEST(OutputDocument, RefusesCallsOnTablesThatAreNotOpen) {
