@@ -158,7 +158,7 @@ void ReferenceHost::SSETPT(Workspace&, StackHandle handle, std::int64_t position
   if (position == 0) {
     if (groups_done_) {
       // After the last split group the procedure reads its command once
-      // more before it learns that no group is left; the syntax messages of
+      // more before it learns that no group is left; the syntax warnings of
       // that reading were shown for every group and are not shown again.
       final_reading_ = true;
     } else {
@@ -369,7 +369,9 @@ void ReferenceHost::LRMOVE(Workspace& ws, Index from, Index to, std::int64_t cou
 
 void ReferenceHost::BP_ERROR(const Text& text, int msg_class, int severity) {
   if (severity >= 3) error_flag_ = true;
-  if (final_reading_ && msg_class == 1) return;
+  // The final reading repeats the syntax warnings every group has shown (an
+  // error would have stopped the groups, so one here is new and is shown).
+  if (final_reading_ && msg_class == 1 && severity < 3) return;
   MessageItem item{text, msg_class, severity, std::nullopt, 0};
   if (reading_command_ && msg_class == 1) item.source = token_place();
   if (in_procedure_ && split_count() > 0 && !group_announced_) {
