@@ -203,7 +203,7 @@ class ReferenceHost : public Host {
   bool data_stopped_ = false;
   bool group_ended_ = false;
   bool reading_ = false;
-  bool in_procedure_ = false;
+  bool in_procedure_ = false;     // between BP_PROCEDURE and BP_END_PROCEDURE
   bool reading_command_ = false;  // from the rewind of the tokens to the group's data pass
   bool final_reading_ = false;    // the command's reading after the last group
   bool group_announced_ = false;  // the current group's split marker is out

@@ -127,7 +127,7 @@ Text ReferenceHost::BP_IVALUE(std::int64_t value, const Format& format) {
 // The record is read without DICGET: the procedure may hold the record it
 // loaded last and read it after asking for a format.
 Format ReferenceHost::variable_format(FormatKind kind, std::int64_t v) {
-  const PrintFormat& f = slot(v, "BP_MEAN_FORMAT").format;
+  const PrintFormat& f = slot(v, kind == FormatKind::Mean ? "BP_MEAN_FORMAT" : "BP_STDDEV_FORMAT").format;
   const int decimals = std::min(f.decimals + 2, 16);
   return Format{kind, 5, std::max(f.width + 2, 8), decimals};
 }
