@@ -19,6 +19,8 @@ namespace mva::host {
 
 namespace {
 
+// Set by the first Ctrl-C and kept: it stops the running procedure at its
+// next poll, and the program runs no further command.
 std::atomic<bool> interrupt_requested{false};
 std::atomic<bool> procedure_running{false};
 
@@ -38,10 +40,18 @@ ReferenceHost::ReferenceHost(DataSet data, const HostOptions& options)
   });
 }
 
-bool ReferenceHost::request_interrupt() {
-  if (!procedure_running || interrupt_requested) return false;
-  interrupt_requested = true;
-  return true;
+bool ReferenceHost::request_interrupt() { return !interrupt_requested.exchange(true); }
+
+bool ReferenceHost::interrupted() { return interrupt_requested; }
+
+bool ReferenceHost::procedure_running_now() { return procedure_running; }
+
+void ReferenceHost::clear_interrupt() { interrupt_requested = false; }
+
+void ReferenceHost::report_interrupt() {
+  if (interrupt_reported_) return;
+  interrupt_reported_ = true;
+  BP_ERROR(message("HOST_ INTERRUPTED", {}), 2, 3);
 }
 
 void ReferenceHost::load_command(const Command& command) { tokens_.load(command); }
@@ -62,8 +72,7 @@ void ReferenceHost::guarded(std::string_view routine, const std::function<void()
 // ---- Frame --------------------------------------------------------------------
 
 void ReferenceHost::BP_PROCEDURE(std::string_view, int, int, Workspace&) {
-  error_flag_ = groups_done_ = data_stopped_ = group_ended_ = quiet_ = false;
-  interrupt_requested = false;
+  error_flag_ = groups_done_ = data_stopped_ = group_ended_ = quiet_ = interrupt_reported_ = false;
   procedure_running = true;
   arena_.reset();
   case_buffer_ = 0;
@@ -264,6 +273,7 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
 
 void ReferenceHost::SFCLDE(Workspace&, FileHandle handle, int, int, Logical) {
   if (!saved_.contains(handle)) return;
+  if (interrupt_requested) report_interrupt();  // after the last poll: still discarded
   if (error_flag_) {
     saved_.discard(handle);
     return;
@@ -338,8 +348,8 @@ void ReferenceHost::ASSERT(std::string_view routine, std::string_view condition)
 }
 
 void ReferenceHost::ATNJMP() {
-  if (!interrupt_requested.exchange(false)) return;
-  BP_ERROR(message("HOST_ INTERRUPTED", {}), 2, 3);
+  if (!interrupt_requested || interrupt_reported_) return;
+  report_interrupt();
   throw ProcedureStop{};
 }
 
