@@ -9,7 +9,7 @@ WERROR     ?= OFF
 MAKEFLAGS  += --no-print-directory
 
 PACKAGES := g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev \
-            nlohmann-json3-dev libcli11-dev libfmt-dev
+            nlohmann-json3-dev libfmt-dev
 
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
 

@@ -23,6 +23,8 @@ namespace mva::host {
 
 namespace {
 
+// Set by the first Ctrl-C and kept: it stops the running procedure at its
+// next poll, and the program runs no further command.
 std::atomic<bool> interrupt_requested{false};
 std::atomic<bool> procedure_running{false};
 
@@ -42,10 +44,18 @@ ReferenceHost::ReferenceHost(DataSet data, const HostOptions& options)
   });
 }
 
-bool ReferenceHost::request_interrupt() {
-  if (!procedure_running || interrupt_requested) return false;
-  interrupt_requested = true;
-  return true;
+bool ReferenceHost::request_interrupt() { return !interrupt_requested.exchange(true); }
+
+bool ReferenceHost::interrupted() { return interrupt_requested; }
+
+bool ReferenceHost::procedure_running_now() { return procedure_running; }
+
+void ReferenceHost::clear_interrupt() { interrupt_requested = false; }
+
+void ReferenceHost::report_interrupt() {
+  if (interrupt_reported_) return;
+  interrupt_reported_ = true;
+  BP_ERROR(message("HOST_ INTERRUPTED", {}), 2, 3);
 }
 
 void ReferenceHost::load_command(const Command& command) {
@@ -74,7 +84,7 @@ void ReferenceHost::BP_PROCEDURE(std::string_view, int, int, Workspace&) {
   reading_command_ = final_reading_ = group_announced_ = false;
   held_.clear();
   procedure_start_ = output_.items().size();
-  interrupt_requested = false;
+  interrupt_reported_ = false;  // a Ctrl-C once recorded stays: no later command runs
   procedure_running = true;
   arena_.reset();
   case_buffer_ = 0;
@@ -309,6 +319,7 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
 void ReferenceHost::SFCLDE(Workspace&, FileHandle handle, int, int, Logical) {
   end_groups();
   if (!saved_.contains(handle)) return;
+  if (interrupt_requested) report_interrupt();  // after the last poll: still discarded
   if (error_flag_) {
     saved_.discard(handle);
     return;
@@ -398,8 +409,8 @@ void ReferenceHost::ASSERT(std::string_view routine, std::string_view condition)
 }
 
 void ReferenceHost::ATNJMP() {
-  if (!interrupt_requested.exchange(false)) return;
-  BP_ERROR(message("HOST_ INTERRUPTED", {}), 2, 3);
+  if (!interrupt_requested || interrupt_reported_) return;
+  report_interrupt();
   throw ProcedureStop{};
 }
 

@@ -46,10 +46,19 @@ class ReferenceHost : public Host {
   const DataSet& data() const { return data_; }
   Workspace& workspace() { return arena_.workspace(); }
   Arena& arena() { return arena_; }
-  // Asks the running procedure to stop at its next interrupt poll; false
-  // when no procedure runs or a request is already pending (the caller may
-  // then end the program at once). Safe in a signal handler.
+  // Records a user interrupt (Ctrl-C): the running procedure stops at its
+  // next poll and discards its saved files, and interrupted() stays true.
+  // False when an interrupt was already recorded (the caller may then end
+  // the program at once). Safe in a signal handler.
   static bool request_interrupt();
+  // Whether an interrupt has been recorded; clear_interrupt() forgets it.
+  static bool interrupted();
+  static void clear_interrupt();
+  // Whether a procedure is running (between BP_PROCEDURE and BP_END_PROCEDURE).
+  static bool procedure_running_now();
+  // Reports the interrupt once per procedure ("HOST_ INTERRUPTED", an error).
+  void report_interrupt();
+  bool interrupt_reported() const { return interrupt_reported_; }
 
   // ---- Frame
   void BP_PROCEDURE(std::string_view name, int a, int b, Workspace& ws) override;
@@ -210,6 +219,7 @@ class ReferenceHost : public Host {
   std::vector<MessageItem> held_;  // messages of the group before its split marker
   std::size_t procedure_start_ = 0;  // first top-level output item of the procedure
   std::string command_source_;       // the script of the loaded command
+  bool interrupt_reported_ = false;  // HOST_ INTERRUPTED given in this procedure
   Index case_buffer_ = 0;
   std::vector<double> case_cells_;   // the case being delivered
   struct SplitCell {

@@ -51,6 +51,7 @@ TEST(NumberText, ParsesNumbersLikeADataFile) {
       {"  ", std::nullopt}, {"inf", std::nullopt}, {"-inf", std::nullopt}, {"nan", std::nullopt},
       {"+-1", std::nullopt}, {"1,5", std::nullopt}, {"0x1A", std::nullopt}, {"1e", std::nullopt},
       {".", std::nullopt}, {"1e999", std::nullopt}, {"12abc", std::nullopt}, {"- 1", std::nullopt},
+      {"1e-400", 0.0},   {"-1e-400", 0.0}, {"1e-320", 1e-320},  // below the doubles: the nearest
   };
   for (const Row& row : rows) {
     EXPECT_EQ(parse_number(row.text), row.value) << '"' << row.text << '"';

@@ -62,6 +62,7 @@ TEST(Entry, InterruptStopsTheProcedureAndDiscardsItsEnd) {
   EXPECT_EQ(host->folded_calls(),
             (Calls{"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2",
                    "BP_ERROR HOST_ INTERRUPTED", "SSDELS", "BP_END_PROCEDURE"}));
+  host::ReferenceHost::clear_interrupt();
 }
 
 TEST(Entry, SavedFilesCloseOnceInSlotOrder) {
