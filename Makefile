@@ -48,7 +48,7 @@ sanitize: deps
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMVA_BENCH=ON >/dev/null
-	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target mva_bench
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target mva_bench mva_gen
 	./$(BENCH_BUILD)/mva_bench
 
 clean:

@@ -235,6 +235,8 @@ TEST(Dictionary, RejectsBadMissingValues) {
       {"=5", "no variable named before '='"},
       {"code=A:B", "a range of missing values applies only to numeric variables, and code is a string variable"},
       {"code=TOOLONG", "the missing value \"TOOLONG\" is longer than the width 4 of code"},
+      {"city=ninechars", "--missing 'city=ninechars': the missing value \"ninechars\" of city is 9 characters "
+                         "long; a string missing value has at most 8 characters"},
   };
   for (const auto& [option, message] : rows) {
     const std::string error = error_of([&] {
@@ -294,6 +296,9 @@ TEST(Dictionary, RejectsBadDictionaryFiles) {
       {R"({"variables": [{"name": "age", "missing": {"range": [1]}}]})", "must be an array of two ends"},
       {R"({"variables": [{"name": "age", "missing": {"values": [true]}}]})", "must be a number or a text, not boolean"},
       {R"({"variables": [{"name": "code", "missing": {"range": ["A", "B"]}}]})", "applies only to numeric variables"},
+      {R"({"variables": [{"name": "city", "missing": {"values": ["unknown", "not known"]}}]})",
+       "d.json: variable \"city\": the missing value \"not known\" of city is 9 characters long; a string "
+       "missing value has at most 8 characters"},
       {R"({"variables": [{"name": "age", "value_labels": {"one": "x"}}]})",
        "the labelled value \"one\" of the numeric variable Age is not a number"},
       {R"({"variables": [{"name": "age", "value_labels": {"1": "x", "1.0": "y"}}]})", "is labelled twice"},

@@ -105,6 +105,8 @@ class FlagBlocks {
   FlagBlocks(WordArray words, std::int64_t length, int first_block, int last_block)
       : words_(words), length_(length), first_(first_block), last_(last_block) {}
   bool has_block(int m) const { return m >= first_ && m <= last_; }
+  int first() const { return first_; }  // number of the first block
+  int last() const { return last_; }    // number of the last block
   std::int64_t& operator()(int m, std::int64_t v) const {
     return words_((m - first_) * length_ + v);
   }

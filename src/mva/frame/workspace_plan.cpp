@@ -44,15 +44,9 @@ bool lay_out(Context& cx, Index& base, std::int64_t count) {
 
 void IMEM1(Context& cx) {
   MvaCommon& c = cx.cmn;
-  c.NCASES = c.NCOMPL = c.NINCOM = c.NANAL = c.NV = c.IDVAR = 0;
-  c.MOMDONE = kFalse;
-  c.a = ArrayBases{};
-  c.MAXCAT = 25;
-  c.MMSORT = c.MPSORT = c.TPSORT = kTrue;
-  c.SUBCMD.fill(kFalse);
-  c.CMPMTH = kFalse;
+  c.reset_group();
   if (is_true(c.FIRSTG)) {
-    c.SFOPEN.fill(0);
+    c.SFOPEN.fill(kNoFile);
     c.SFHAND.fill(0);
   }
 

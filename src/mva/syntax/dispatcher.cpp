@@ -39,30 +39,6 @@ struct ParseState {
   Logical list_error = kFalse;
 };
 
-void set_defaults(MvaCommon& c) {
-  c.SUBCMD[kUnivariate] = kTrue;
-  c.TTPCT = 5.0;
-  c.TTPTXT = "5.0";
-  c.TTT = c.TTDF = c.TTCNT = c.TTMEAN = kTrue;
-  c.TTPROB = kFalse;
-  c.CTPCT = 5.0;
-  c.CTPTXT = "5.0";
-  c.MMPCT = 5.0;
-  c.MMPTXT = "5.0";
-  c.PATPCT = 1.0;
-  c.PATTXT = "1.0";
-  c.EMTOL = 0.001;
-  c.EMCONV = 0.0001;
-  c.EMITER = 25;
-  c.EMPROP = 0.0;
-  c.EMLAMB = 0.0;
-  c.RTOL = 0.001;
-  c.RFLIM = 4.0;
-  c.NPRED = -1;
-  c.RADDTY = 1;
-  c.outfiles = OutfileRequests{};
-}
-
 // MAXCAT [=] n, with 1 <= n <= 2**63; the value is truncated.
 void read_maxcat(Context& cx) {
   advance(cx);
@@ -165,7 +141,7 @@ void PARS(Context& cx) {
   MvaCommon& c = cx.cmn;
   Host& host = cx.host;
   ParseState state;
-  set_defaults(c);
+  c.reset_options();
 
   read_variables(cx, state.list_error);
   c.SUBCMD[kUnivariate] = kTrue;
