@@ -4,6 +4,7 @@
 // cases, and a message for every shortage of the workspace in the data pass.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "mva/cases/data_pass.h"
@@ -28,6 +29,7 @@ std::unique_ptr<ParseFixture> store(const TestData& setup, const std::string& co
   return f;
 }
 
+// The keys of the messages the host received, in order.
 Strings keys_of(const RecordingHost& host) {
   Strings keys;
   for (const Message& m : host.messages) keys.push_back(m.key);
@@ -50,10 +52,9 @@ TEST(MissingCodes, EveryFormOfUserMissingValues) {
       // Strings are compared by their characters and are never system-missing.
       {"x=NONE,N/A", {"NONE", "N/A", "none", "\"\"", "abcdefgh"}, {2, 3, 0, 0, 0}},
       // Width 12: the first 8 characters are compared and the rest of the
-      // cell must be blank...
+      // cell must be blank.
       {"x=NONE", {"NONE", "\"NONE    X\"", "NONEX", "abcdefghijkl"}, {2, 0, 0, 0}},
-      // ...so a missing value longer than 8 matches only its first 8.
-      {"x=ABCDEFGHIJ", {"ABCDEFGH", "ABCDEFGHIJ", "abcdefghijkl"}, {2, 0, 0}},
+      {"x=ABCDEFGH", {"ABCDEFGH", "ABCDEFGHIJ", "abcdefghijkl"}, {2, 0, 0}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.missing);
@@ -107,9 +108,6 @@ TEST(Categories, CollectedAscendingOnceAndCappedAtMaxcat) {
     Strings s_categories;
     for (const double value : categories(3)) s_categories.push_back(chars_of_cell(value));
     EXPECT_EQ(s_categories, (Strings{"a       ", "b       ", "c       "}));
-    // Each variable has its own row, taken in the order the values came.
-    EXPECT_EQ(f->word(f->cmn().a.CATROW, 1), 1);
-    EXPECT_EQ(f->word(f->cmn().a.CATROW, 2), 2);
     EXPECT_EQ(ICATIX(cx, 2, 3), 3);  // d = 7 in case 3
     EXPECT_EQ(ICATIX(cx, 2, 2), 0);  // d missing in case 2
   }
@@ -224,22 +222,53 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   EXPECT_FALSE(ISMSLC(cx, 3, 4));  // no location 4
 }
 
-TEST(DataPass, WorkspaceNeededInKilobytes) {
-  // 8 bytes per dictionary variable and case, rounded up to whole kilobytes.
+// A host whose string variables claim a range of missing values, a form the
+// reference host itself refuses for strings.
+class RangeOnStringHost : public RecordingHost {
+ public:
+  using RecordingHost::RecordingHost;
+  const VarRecord& DICGET(std::int64_t v) override {
+    record_ = RecordingHost::DICGET(v);
+    if (record_.type > 0) record_.missing_form = kMissingRange;
+    return record_;
+  }
+
+ private:
+  VarRecord record_;
+};
+
+TEST(MissingCodes, BrokenConditionsAreInternalErrors) {
+  auto f = store({"x\n1\n", {}}, "MVA x.");
+  const Context& cx = f->cx();
   const struct {
-    std::int64_t nvar, ncases;
-    std::optional<std::int64_t> kilobytes;
+    std::function<void()> call;
+    Strings params;
   } rows[] = {
-      {3, 1, 1},           // 24 bytes
-      {128, 1, 1},         // 1024 bytes exactly
-      {129, 1, 2},         // 1032 bytes
-      {3, 1000, 24},       // 24000 bytes = 23.4 KB
-      {INT64_MAX / 4, 1, std::nullopt},
-      {4, INT64_MAX / 2, std::nullopt},
+      {[&] { IQLOCM(cx, 0); }, {"IQLOCM", "L .GT. 0 .AND. L .LE. NCASES"}},
+      {[&] { ISLOCM(cx, 2, 1); }, {"ISLOCM", "L .GT. 0 .AND. L .LE. NCASES"}},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(workspace_kilobytes(row.nvar, row.ncases), row.kilobytes) << row.nvar;
+    f->host().messages.clear();
+    EXPECT_THROW(row.call(), ProcedureStop);
+    ASSERT_EQ(f->host().messages.size(), 1u);
+    EXPECT_EQ(f->host().messages[0].params, row.params);
   }
+
+  host::HostOptions options;
+  options.workspace_bytes = 1 << 20;
+  options.progress = false;
+  RangeOnStringHost host(host::DataSet::from_text("s,y\nab,1\n", {}), options);
+  EXPECT_EQ(run_command(host, "MVA s y."), 1);
+  ASSERT_EQ(keys_of(host), Strings{"HOST_ INTERNAL ERROR IN ^1: ^2"});
+  EXPECT_EQ(host.messages[0].params, (Strings{"IQMSNG", "DITYPE .EQ. 0"}));
+}
+
+TEST(DataPass, WorkspaceNeededInKilobytes) {
+  // 8 bytes per dictionary variable and case, rounded up to whole kilobytes.
+  EXPECT_EQ(workspace_kilobytes(128, 1), 1);  // 1024 bytes exactly
+  EXPECT_EQ(workspace_kilobytes(129, 1), 2);
+  EXPECT_EQ(workspace_kilobytes(INT64_MAX / 4, 1), std::nullopt);
+  EXPECT_EQ(workspace_kilobytes(4, INT64_MAX / 2), std::nullopt);
 }
 
 TEST(DataPass, EveryShortageOfTheCaseStoreHasItsMessage) {

@@ -15,7 +15,7 @@ namespace mva {
 
 namespace {
 
-constexpr std::int64_t kCellChars = 8;
+constexpr std::int64_t kCellChars = 8;  // characters a cell holds
 
 // True when the string cell at column `col` of stored case L equals a missing
 // text. The first min(width, 8) characters are compared; a string wider than
@@ -42,6 +42,7 @@ bool string_equals(const CaseMatrix& cases, std::int64_t L, std::int64_t col, st
   return true;
 }
 
+// True when L numbers a stored case.
 bool in_cases(const Context& cx, std::int64_t L) { return L >= 1 && L <= cx.cmn.NCASES; }
 
 }  // namespace
