@@ -72,7 +72,7 @@ struct OutfileRequest {
 // (12 LISTWISE, 13 PAIRWISE, 14 EM, 15 REGRESSION); cleared at the start of
 // every parse.
 struct OutfileRequests {
-  std::array<OutfileRequest, 4> methods{};
+  std::array<OutfileRequest, 4> methods{};  // methods 12..15 in order
   // The request of method k (12..15).
   OutfileRequest& operator[](int k) { return methods.at(static_cast<std::size_t>(k - kListwise)); }
   const OutfileRequest& operator[](int k) const {

@@ -16,11 +16,11 @@ namespace mva {
 // characters, blank padded), the field it sets, the values it accepts and the
 // message for any other value.
 struct NumericParameter {
-  std::string_view keyword;
-  double MvaCommon::*real = nullptr;          // set to the value, or
-  std::int64_t MvaCommon::*count = nullptr;   // set to the value's integer part
-  bool (*accepts)(double) = nullptr;          // the bounds of the value
-  std::string_view message;                   // reported for a value out of bounds
+  std::string_view keyword;                  // the keyword as compared
+  double MvaCommon::*real = nullptr;         // set to the value, or
+  std::int64_t MvaCommon::*count = nullptr;  // set to the value's integer part
+  bool (*accepts)(double) = nullptr;         // the bounds of the value
+  std::string_view message;                  // reported for a value out of bounds
 };
 
 // Reads "[dependent list] [WITH independent list]" of method m (14 EM, 15

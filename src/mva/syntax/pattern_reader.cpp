@@ -13,6 +13,7 @@ namespace mva {
 
 namespace {
 
+// True on SORT or NOSORT, which end a DESCRIBE list.
 bool at_sort_keyword(const Context& cx) {
   return keyword(cx, "SORT", 8) || keyword(cx, "NOSORT", 8);
 }

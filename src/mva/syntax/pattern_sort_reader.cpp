@@ -10,6 +10,7 @@ namespace mva {
 
 namespace {
 
+// True when one of the first `stored` keys is a key of variable v.
 bool keyed(WordArray keys, std::int64_t stored, std::int64_t v) {
   for (std::int64_t i = 1; i <= stored; ++i) {
     if (keys(i) == v || keys(i) == -v) return true;

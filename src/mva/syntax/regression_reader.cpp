@@ -27,8 +27,8 @@ constexpr NumericParameter kRegressionParameters[] = {
 
 // A word naming a choice, compared on eight characters (blank padded).
 struct Choice {
-  std::string_view word;
-  std::int64_t code;
+  std::string_view word;  // the word as compared
+  std::int64_t code;      // the code it stands for
 };
 
 // What ADDTYPE adds to each predicted value (RADDTY); T is read on its own.
@@ -40,6 +40,7 @@ constexpr Choice kFileKinds[] = {{"DATA", kDataFile},
                                  {"IMPUTES", kImputesFile},
                                  {"STATISTI", kStatisticsFile}};
 
+// The choice whose word is current, or null.
 const Choice* find_choice(const Context& cx, std::span<const Choice> choices) {
   for (const Choice& choice : choices) {
     if (keyword(cx, choice.word, 8)) return &choice;
