@@ -5,6 +5,7 @@
 #include "host/data/dictionary.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <charconv>
 #include <cstring>
@@ -268,7 +269,7 @@ TEST(Dictionary, StoresMissingValuesFromTheDictionaryFile) {
   };
   for (const Row& row : rows) {
     Dictionary d = sample();
-    d.apply_json(nlohmann::json::parse(std::string(R"({"variables": [{"name": "age", "missing": )") +
+    apply_dictionary_json(d, nlohmann::json::parse(std::string(R"({"variables": [{"name": "age", "missing": )") +
                                        row.missing + "}]}"),
                  "d.json");
     EXPECT_EQ(d.slot(1).missing_form, row.form) << row.missing;
@@ -314,7 +315,7 @@ TEST(Dictionary, RejectsBadDictionaryFiles) {
   for (const auto& [text, message] : rows) {
     const std::string error = error_of([&] {
       Dictionary d = sample();
-      d.apply_json(nlohmann::json::parse(text), "d.json");
+      apply_dictionary_json(d, nlohmann::json::parse(text), "d.json");
     });
     EXPECT_NE(error.find(message), std::string::npos) << "got: " << error << "\nwanted: " << message;
   }
@@ -324,7 +325,7 @@ TEST(Dictionary, RejectsBadDictionaryFiles) {
 
 TEST(Dictionary, GivesValueTextsAndLabels) {
   Dictionary d = sample();
-  d.apply_json(nlohmann::json::parse(R"({"variables": [
+  apply_dictionary_json(d, nlohmann::json::parse(R"({"variables": [
       {"name": "age", "format": "F8.1", "value_labels": {"1": "One", "2.5": "Two and a half"}},
       {"name": "code", "value_labels": {"AB": "Alpha Bravo"}},
       {"name": "city", "value_labels": {"Zurich": "Zürich", "Rio de Janeiro": "Rio"}}]})"),
