@@ -13,7 +13,7 @@ PACKAGES := g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libboost-d
 
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
 
-.PHONY: deps configure build run test sanitize bench clean
+.PHONY: deps configure build run test sanitize bench-build bench clean
 
 deps:
 	@missing=""; \
@@ -46,6 +46,13 @@ sanitize: deps
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Builds the benchmarks in the ordinary build folder (reusing its objects), so
+# that CI sees at once when they no longer compile; runs nothing.
+bench-build: configure
+	@cmake -S . -B $(BUILD) -DMVA_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target mva_bench
+
+# Measures: a Release build of its own.
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMVA_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target mva_bench
