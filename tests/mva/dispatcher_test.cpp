@@ -121,7 +121,7 @@ TEST(Dispatcher, MethodComparisonWanted) {
   }
 }
 
-TEST(Dispatcher, LaterSubcommandsAreRecognisedAndPassedOver) {
+TEST(Dispatcher, LaterSubcommandsAreRecognised) {
   ParseFixture f(kData);
   ASSERT_TRUE(f.parse("MVA age income /MISMATCH PERCENT=3 /DPATTERN SORT=age(D) /MPATTERN "
                       "/TPATTERN PERCENT=2 /LISTWISE /PAIRWISE /REGRESSION (ADDTYPE=NORMAL)."));

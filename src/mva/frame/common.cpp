@@ -10,12 +10,12 @@ bool is_slot(int k) { return k >= kListwise && k <= kRegression; }
 
 void SFSETS(MvaCommon& cmn, int k, std::int64_t kind, FileHandle handle) {
   if (!is_slot(k)) return;
-  cmn.SFOPEN[k - kListwise] = kind;
+  cmn.SFOPEN[k - kListwise] = static_cast<FileKind>(kind);
   cmn.SFHAND[k - kListwise] = handle;
 }
 
-std::int64_t SFKIND(const MvaCommon& cmn, int k) {
-  return is_slot(k) ? cmn.SFOPEN[k - kListwise] : 0;
+FileKind SFKIND(const MvaCommon& cmn, int k) {
+  return is_slot(k) ? cmn.SFOPEN[k - kListwise] : kNoFile;
 }
 
 FileHandle SFGETH(const MvaCommon& cmn, int k) {

@@ -48,6 +48,15 @@ inline std::optional<std::int64_t> checked_sum(std::int64_t a, std::int64_t b) {
 // Number of cells of a packed triangle of order p: T(p) = p(p + 1) / 2.
 constexpr std::int64_t triangle_cells(std::int64_t p) { return p * (p + 1) / 2; }
 
+// T(p) for a workspace request, nullopt when it cannot be represented. The
+// even one of p and p + 1 is halved first, so that no intermediate product
+// overflows before T(p) itself does.
+inline std::optional<std::int64_t> checked_triangle_cells(std::int64_t p) {
+  const std::optional<std::int64_t> next = checked_sum(p, 1);
+  if (!next) return std::nullopt;
+  return p % 2 == 0 ? checked_product(p / 2, *next) : checked_product(p, *next / 2);
+}
+
 // Position of element (j, k), k <= j, of a packed lower triangle stored row by
 // row.
 constexpr std::int64_t packed_position(std::int64_t j, std::int64_t k) {
@@ -105,6 +114,8 @@ class FlagBlocks {
   FlagBlocks(WordArray words, std::int64_t length, int first_block, int last_block)
       : words_(words), length_(length), first_(first_block), last_(last_block) {}
   bool has_block(int m) const { return m >= first_ && m <= last_; }
+  int first() const { return first_; }  // number of the first block
+  int last() const { return last_; }    // number of the last block
   std::int64_t& operator()(int m, std::int64_t v) const {
     return words_((m - first_) * length_ + v);
   }

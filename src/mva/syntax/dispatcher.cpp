@@ -10,6 +10,7 @@
 #include <string>
 
 #include "mva/syntax/reading.h"
+#include "mva/syntax/subcommand_readers.h"
 #include "mva/syntax/variable_lists.h"
 
 namespace mva {
@@ -37,29 +38,6 @@ struct ParseState {
   bool up_front = true;
   Logical list_error = kFalse;
 };
-
-void set_defaults(MvaCommon& c) {
-  c.SUBCMD[kUnivariate] = kTrue;
-  c.TTPCT = 5.0;
-  c.TTPTXT = "5.0";
-  c.TTT = c.TTDF = c.TTCNT = c.TTMEAN = kTrue;
-  c.TTPROB = kFalse;
-  c.CTPCT = 5.0;
-  c.CTPTXT = "5.0";
-  c.MMPCT = 5.0;
-  c.MMPTXT = "5.0";
-  c.PATPCT = 1.0;
-  c.PATTXT = "1.0";
-  c.EMTOL = 0.001;
-  c.EMCONV = 0.0001;
-  c.EMITER = 25;
-  c.EMPROP = 0.0;
-  c.EMLAMB = 0.0;
-  c.RTOL = 0.001;
-  c.RFLIM = 4.0;
-  c.NPRED = -1;
-  c.RADDTY = 1;
-}
 
 // MAXCAT [=] n, with 1 <= n <= 2**63; the value is truncated.
 void read_maxcat(Context& cx) {
@@ -137,29 +115,6 @@ void read_crosstab(Context& cx) {
   syntax_error(cx, "PARS_ SYNTAX ERROR IN /TABULATE SUBCOMMAND");
 }
 
-// Passes over the rest of a subcommand, leaving the "/" that ends it (or the
-// end of the command) current.
-void skip_subcommand(Context& cx) {
-  while (!at_slash(cx) && !at_end(cx)) advance(cx);
-}
-
-// EM and REGRESSION open with their dependent and independent lists:
-// [dependent list] [WITH independent list]. Their parameters in parentheses
-// are passed over.
-void read_method_lists(Context& cx, int m) {
-  advance(cx);
-  if (at_name(cx) && !at_with(cx)) {
-    DEPV(cx, m);
-    if (cx.host.error_flag()) return;
-  }
-  if (at_with(cx)) {
-    advance(cx);
-    INDV(cx, m);
-    if (cx.host.error_flag()) return;
-  }
-  skip_subcommand(cx);
-}
-
 void run_reader(Context& cx, int n, ParseState& state) {
   switch (n) {
     case kCategorical: CATV(cx, state.list_error); break;
@@ -167,10 +122,16 @@ void run_reader(Context& cx, int n, ParseState& state) {
     case kId: LABV(cx, state.list_error); break;
     case kTtest: read_ttest(cx); break;
     case kCrosstab: read_crosstab(cx); break;
+    case kMismatch: IGET(cx); break;
+    case kDpattern:
+    case kMpattern:
+    case kTpattern: PGET(cx, n, state.list_error); break;
     case kUnivariate: break;  // no parameters
-    case kEm:
-    case kRegression: read_method_lists(cx, n); break;
-    default: skip_subcommand(cx); break;
+    case kListwise:
+    case kPairwise: SGET(cx, n, cx.cmn.outfiles[n]); break;
+    case kEm: EGET(cx, cx.cmn.outfiles[n]); break;
+    case kRegression: RGET(cx, cx.cmn.outfiles[n]); break;
+    default: break;
   }
 }
 
@@ -180,7 +141,7 @@ void PARS(Context& cx) {
   MvaCommon& c = cx.cmn;
   Host& host = cx.host;
   ParseState state;
-  set_defaults(c);
+  c.reset_options();
 
   read_variables(cx, state.list_error);
   c.SUBCMD[kUnivariate] = kTrue;

@@ -19,10 +19,15 @@ namespace mva {
 
 namespace {
 
-constexpr ListOptions kVariablesList{0, 2, 11, 1};
-constexpr ListOptions kCategoricalList{0, 3, 11, 1};
-constexpr ListOptions kDependentList{0, 2, 11, 3};
-constexpr ListOptions kIndependentList{0, 2, 11, 2};
+// How the host's list reader reads each list: only existing variables;
+// the list ends at "/" (code 11) or, for the dependent and independent
+// lists, also where the next part of the subcommand begins.
+constexpr ListOptions kVariablesList{.scratch = 0, .duplicates = 2, .terminator = 11, .list = 1};
+constexpr ListOptions kCategoricalList{.scratch = 0, .duplicates = 3, .terminator = 11, .list = 1};
+constexpr ListOptions kDependentList{.scratch = 0, .duplicates = 2, .terminator = 11, .list = 3};
+constexpr ListOptions kIndependentList{.scratch = 0, .duplicates = 2, .terminator = 11, .list = 2};
+
+VarType type_of(Context& cx, std::int64_t v) { return var_type(cx.host.DICGET(v).type); }
 
 // Marks slot v as a case-matrix column; the running count NV counts each
 // slot once.
@@ -33,17 +38,19 @@ void select_column(Context& cx, std::int64_t v) {
 
 // Selects the continuation slots that follow slot v.
 void select_continuations(Context& cx, std::int64_t v) {
-  for (std::int64_t u = v + 1; u <= cx.cmn.NVAR && cx.host.DICGET(u).type < 0; ++u) {
+  for (std::int64_t u = v + 1; u <= cx.cmn.NVAR && type_of(cx, u) == VarType::Continuation; ++u) {
     select_column(cx, u);
   }
 }
 
+// The VARIABLES list as a span of its NVAR entries.
+std::span<std::int64_t> vlist_entries(const Context& cx) {
+  return cx.words(cx.cmn.a.VLIST).first(cx.cmn.NVAR);
+}
+
+// True when v is any entry of the VARIABLES list.
 bool on_vlist(const Context& cx, std::int64_t v) {
-  const WordArray vlist = cx.words(cx.cmn.a.VLIST);
-  for (std::int64_t i = 1; i <= cx.cmn.NVAR; ++i) {
-    if (vlist(i) == v) return true;
-  }
-  return false;
+  return std::ranges::find(vlist_entries(cx), v) != vlist_entries(cx).end();
 }
 
 // A temporary list of NVAR cells for the readers other than VARIABLES.
@@ -59,9 +66,8 @@ class TempList {
   TempList& operator=(const TempList&) = delete;
 
   bool ok() const { return ok_; }
-  std::span<std::int64_t> span() const {
-    return {cx_.words(base_).data(), static_cast<std::size_t>(cx_.cmn.NVAR)};
-  }
+  // The NVAR cells the list reader fills.
+  std::span<std::int64_t> cells() const { return cx_.words(base_).first(cx_.cmn.NVAR); }
 
  private:
   Context& cx_;
@@ -69,30 +75,15 @@ class TempList {
   bool ok_ = false;
 };
 
-// The role flags of variable v, negated (or restored) together.
-void negate_roles(Context& cx, std::int64_t v) {
-  const std::int64_t n = cx.cmn.NVAR;
-  const ArrayBases& a = cx.cmn.a;
-  const WordArray iscat = cx.words(a.ISCAT), dep = cx.words(a.DEPFLG),
-                  ind = cx.words(a.INDFLG), des = cx.words(a.DESFLG);
-  iscat(v) = -iscat(v);
-  for (std::int64_t half = 0; half < 2; ++half) {
-    dep(half * n + v) = -dep(half * n + v);
-    ind(half * n + v) = -ind(half * n + v);
+// Applies f to every role flag of variable v: ISCAT, both halves of the
+// dependent and independent flags and the three blocks of DESCRIBE flags.
+template <class F>
+void for_each_role_flag(const Context& cx, std::int64_t v, F f) {
+  f(cx.words(cx.cmn.a.ISCAT)(v));
+  for (const FlagBlocks& flags :
+       {cx.dependent_flags(), cx.independent_flags(), cx.describe_flags()}) {
+    for (int m = flags.first(); m <= flags.last(); ++m) f(flags(m, v));
   }
-  for (std::int64_t block = 0; block < 3; ++block) des(block * n + v) = -des(block * n + v);
-}
-
-void clamp_roles(Context& cx, std::int64_t v) {
-  const std::int64_t n = cx.cmn.NVAR;
-  const ArrayBases& a = cx.cmn.a;
-  auto clamp = [](std::int64_t& f) { f = std::max<std::int64_t>(f, 0); };
-  clamp(cx.words(a.ISCAT)(v));
-  for (std::int64_t half = 0; half < 2; ++half) {
-    clamp(cx.words(a.DEPFLG)(half * n + v));
-    clamp(cx.words(a.INDFLG)(half * n + v));
-  }
-  for (std::int64_t block = 0; block < 3; ++block) clamp(cx.words(a.DESFLG)(block * n + v));
 }
 
 bool is_variables_keyword(const Context& cx) {
@@ -102,26 +93,39 @@ bool is_variables_keyword(const Context& cx) {
          t.starts_with("VARIABLE");
 }
 
+// Rewrites the first `count` entries of the list so that each long string is
+// followed by its continuation slots; the rest become 0. Returns the new
+// length, at most the list's capacity.
+std::int64_t expand_long_strings(Context& cx, std::span<std::int64_t> list, std::int64_t count) {
+  std::vector<std::int64_t> expanded;
+  for (const std::int64_t v : list.first(static_cast<std::size_t>(count))) {
+    expanded.push_back(v);
+    const std::int64_t extra = continuation_slots(cx.host.DICGET(v).type);
+    for (std::int64_t e = 1; e <= extra; ++e) expanded.push_back(v + e);
+  }
+  const auto length = std::min(expanded.size(), list.size());
+  expanded.resize(list.size(), 0);
+  std::ranges::copy(expanded, list.begin());
+  return static_cast<std::int64_t>(length);
+}
+
 }  // namespace
 
 void read_variables(Context& cx, Logical& error) {
   MvaCommon& c = cx.cmn;
   const std::int64_t n = c.NVAR;
-  const ArrayBases& a = c.a;
-  const WordArray vlist = cx.words(a.VLIST), iscat = cx.words(a.ISCAT),
-                  dep = cx.words(a.DEPFLG), ind = cx.words(a.INDFLG),
-                  des = cx.words(a.DESFLG), sortky = cx.words(a.SORTKY);
+  const WordArray vlist = cx.words(c.a.VLIST), iscat = cx.words(c.a.ISCAT),
+                  sortky = cx.words(c.a.SORTKY);
+  const FlagBlocks dep = cx.dependent_flags(), ind = cx.independent_flags(),
+                   des = cx.describe_flags();
 
   for (std::int64_t v = 1; v <= n; ++v) {
     vlist(v) = 0;
-    const std::int64_t t = cx.host.DICGET(v).type;
-    const std::int64_t role = t == 0 ? 1 : 0;  // numeric: dependent and independent
-    for (std::int64_t half = 0; half < 2; ++half) {
-      dep(half * n + v) = role;
-      ind(half * n + v) = role;
-    }
-    iscat(v) = t > 0 ? 1 : 0;
-    for (std::int64_t block = 0; block < 3; ++block) des(block * n + v) = 0;
+    const VarType type = type_of(cx, v);
+    const std::int64_t role = type == VarType::Numeric ? 1 : 0;  // dependent and independent
+    for (const int m : {kEm, kRegression}) dep(m, v) = ind(m, v) = role;
+    iscat(v) = type == VarType::String ? 1 : 0;
+    for (int m = des.first(); m <= des.last(); ++m) des(m, v) = 0;
     sortky(v) = 0;
   }
 
@@ -131,35 +135,25 @@ void read_variables(Context& cx, Logical& error) {
 
   std::int64_t count = 0;
   error = kFalse;
-  cx.host.PRVRLT(cx.ws, cx.handle, kVariablesList,
-                 std::span<std::int64_t>(vlist.data(), static_cast<std::size_t>(n)), count,
-                 error);
-
-  // Each long string is followed on the list by its continuation slots.
-  if (count < n) {
-    std::vector<std::int64_t> expanded;
-    for (std::int64_t i = 1; i <= count; ++i) {
-      const std::int64_t v = vlist(i);
-      expanded.push_back(v);
-      const std::int64_t t = cx.host.DICGET(v).type;
-      const std::int64_t extra = t > 0 ? (t - 1) / 8 : 0;
-      for (std::int64_t e = 1; e <= extra; ++e) expanded.push_back(v + e);
-    }
-    count = std::min<std::int64_t>(static_cast<std::int64_t>(expanded.size()), n);
-    for (std::int64_t i = 1; i <= n; ++i) vlist(i) = i <= count ? expanded[i - 1] : 0;
-  }
+  const std::span<std::int64_t> list = vlist_entries(cx);
+  cx.host.PRVRLT(cx.ws, cx.handle, kVariablesList, list, count, error);
+  if (count < n) count = expand_long_strings(cx, list, count);
   if (is_true(error)) return;
 
-  for (std::int64_t v = 1; v <= n; ++v) negate_roles(cx, v);
+  // Roles are negated for every variable and restored for the listed ones;
+  // the clamp to 0 then clears the roles of every variable off the list.
+  const auto negate = [](std::int64_t& flag) { flag = -flag; };
+  for (std::int64_t v = 1; v <= n; ++v) for_each_role_flag(cx, v, negate);
   for (std::int64_t i = 1; i <= count; ++i) {
     const std::int64_t v = vlist(i);
-    negate_roles(cx, v);
+    for_each_role_flag(cx, v, negate);
     select_column(cx, v);
-    if (cx.host.DICGET(v).type < 0) select_continuations(cx, v);
+    if (type_of(cx, v) == VarType::Continuation) select_continuations(cx, v);
   }
   const std::int64_t w = cx.host.weight_var();
   if (w > 0) select_column(cx, w);  // the weight is stored with every case
-  for (std::int64_t v = 1; v <= n; ++v) clamp_roles(cx, v);
+  const auto clamp = [](std::int64_t& flag) { flag = std::max<std::int64_t>(flag, 0); };
+  for (std::int64_t v = 1; v <= n; ++v) for_each_role_flag(cx, v, clamp);
 }
 
 void CATV(Context& cx, Logical& error) {
@@ -174,26 +168,24 @@ void CATV(Context& cx, Logical& error) {
   const std::int64_t n = cx.cmn.NVAR;
   const WordArray iscat = cx.words(cx.cmn.a.ISCAT);
   for (std::int64_t v = 1; v <= n; ++v) {
-    iscat(v) = cx.host.DICGET(v).type > 0 && on_vlist(cx, v) ? 1 : 0;
+    iscat(v) = type_of(cx, v) == VarType::String && on_vlist(cx, v) ? 1 : 0;
   }
 
   std::int64_t count = 0;
   Logical failed = kFalse;
-  cx.host.PRVRLT(cx.ws, cx.handle, kCategoricalList, list.span(), count, failed);
+  cx.host.PRVRLT(cx.ws, cx.handle, kCategoricalList, list.cells(), count, failed);
   if (is_true(failed)) {
     error = kTrue;
     syntax_error(cx, "CATV_ ERROR READING VARIABLE LIST");
     return;
   }
-  for (std::int64_t i = 0; i < count; ++i) {
-    const std::int64_t v = list.span()[static_cast<std::size_t>(i)];
+  for (const std::int64_t v : list.cells().first(static_cast<std::size_t>(count))) {
     if (on_vlist(cx, v)) iscat(v) = 1;  // a variable off the list is ignored
   }
-  const WordArray dep = cx.words(cx.cmn.a.DEPFLG), ind = cx.words(cx.cmn.a.INDFLG);
+  const FlagBlocks dep = cx.dependent_flags(), ind = cx.independent_flags();
   for (std::int64_t v = 1; v <= n; ++v) {
     if (iscat(v) == 0) continue;
-    dep(v) = dep(n + v) = 0;
-    ind(v) = ind(n + v) = 0;
+    for (const int m : {kEm, kRegression}) dep(m, v) = ind(m, v) = 0;
   }
 }
 
@@ -205,27 +197,23 @@ void LABV(Context& cx, Logical& error) {
   c.IDVAR = -1;
   if (at_name(cx)) c.IDVAR = cx.host.DICSCH(current(cx).text);
 
-  const std::int64_t n = c.NVAR;
-  const WordArray vlist = cx.words(c.a.VLIST);
+  const std::span<std::int64_t> list = vlist_entries(cx);
   if (c.IDVAR >= 1) {
     const std::int64_t v = c.IDVAR;
-    cx.words(c.a.DEPFLG)(v) = 0;
-    cx.words(c.a.INDFLG)(v) = 0;
+    cx.dependent_flags()(kEm, v) = 0;
+    cx.independent_flags()(kEm, v) = 0;
     cx.words(c.a.ISCAT)(v) = 0;
-    cx.words(c.a.DESFLG)(v) = 0;
-    for (std::int64_t i = 1; i <= n; ++i) {
-      if (vlist(i) != v) continue;
-      for (std::int64_t j = i; j < n; ++j) vlist(j) = vlist(j + 1);
-      vlist(n) = 0;
-      break;
+    cx.describe_flags()(kDpattern, v) = 0;
+    // The ID leaves the list; the entries after it move up.
+    if (const auto at = std::ranges::find(list, v); at != list.end()) {
+      std::shift_left(at, list.end(), 1);
+      list.back() = 0;
     }
     select_column(cx, v);
     select_continuations(cx, v);
   }
 
-  std::int64_t listed = 0;
-  for (std::int64_t i = 1; i <= n; ++i) listed += vlist(i) != 0 ? 1 : 0;
-  if (listed == 0) {
+  if (std::ranges::count(list, 0) == static_cast<std::ptrdiff_t>(list.size())) {
     syntax_error(cx, "LABV_ THERE ARE NO VARIABLE TO USE");
     error = kTrue;
   }
@@ -239,14 +227,17 @@ void LABV(Context& cx, Logical& error) {
 
 namespace {
 
+// What tells the dependent and the independent list readers apart.
 struct RoleList {
-  Index ArrayBases::*flags;
-  ListOptions options;
-  std::string_view no_memory;
-  std::string_view unreadable;
-  std::string_view not_usable;
+  FlagBlocks (Context::*flags)() const;  // the flags the list sets
+  ListOptions options;                   // how the host reads the list
+  std::string_view no_memory;            // message: no temporary array
+  std::string_view unreadable;           // message: empty or unreadable list
+  std::string_view not_usable;           // message: a categorical or unlisted variable
 };
 
+// Reads the dependent or independent list of subcommand m (EM or
+// REGRESSION) into that subcommand's half of the flags.
 void read_role_list(Context& cx, int m, const RoleList& role) {
   TempList list(cx);
   if (!list.ok()) {
@@ -255,21 +246,18 @@ void read_role_list(Context& cx, int m, const RoleList& role) {
   }
   std::int64_t count = 0;
   Logical failed = kFalse;
-  cx.host.PRVRLT(cx.ws, cx.handle, role.options, list.span(), count, failed);
-  if (count == 0 || is_true(failed) || (m != kEm && m != kRegression)) {
+  cx.host.PRVRLT(cx.ws, cx.handle, role.options, list.cells(), count, failed);
+  const FlagBlocks flags = (cx.*role.flags)();
+  if (count == 0 || is_true(failed) || !flags.has_block(m)) {
     syntax_error(cx, role.unreadable);
     return;
   }
-  const std::int64_t n = cx.cmn.NVAR;
-  const WordArray flags = cx.words(cx.cmn.a.*role.flags);
-  const std::int64_t offset = m == kEm ? 0 : n;
-  for (std::int64_t v = 1; v <= n; ++v) flags(offset + v) = 0;
-  for (std::int64_t i = 0; i < count; ++i) {
-    const std::int64_t v = list.span()[static_cast<std::size_t>(i)];
+  for (std::int64_t v = 1; v <= cx.cmn.NVAR; ++v) flags(m, v) = 0;
+  for (const std::int64_t v : list.cells().first(static_cast<std::size_t>(count))) {
     if (ISCATV(cx, v) || !INVLST(cx, v)) {
       syntax_error(cx, role.not_usable, {cx.host.DICGET(v).name});
     }
-    flags(offset + v) = 1;
+    flags(m, v) = 1;
   }
 }
 
@@ -277,17 +265,20 @@ void read_role_list(Context& cx, int m, const RoleList& role) {
 
 void DEPV(Context& cx, int m) {
   read_role_list(cx, m,
-                 {&ArrayBases::DEPFLG, kDependentList,
-                  "DEPV_ ERROR READING DEPENDENT VARIABLE LIST",
-                  "DEPV_ ERROR READING DEPENDENT VARIABLE LIST",
-                  "DEPV_ VARIABLE ^1 IS NOT IN NOT USED OR IS CATEG"});
+                 {.flags = &Context::dependent_flags,
+                  .options = kDependentList,
+                  .no_memory = "DEPV_ ERROR READING DEPENDENT VARIABLE LIST",
+                  .unreadable = "DEPV_ ERROR READING DEPENDENT VARIABLE LIST",
+                  .not_usable = "DEPV_ VARIABLE ^1 IS NOT IN NOT USED OR IS CATEG"});
 }
 
 void INDV(Context& cx, int m) {
   read_role_list(cx, m,
-                 {&ArrayBases::INDFLG, kIndependentList, "INDV_ NOT ENOUGH MEMORY",
-                  "INDV_ ERROR READING INDEPENDENT VARIABLE LIST",
-                  "INDV_ VARIABLE ^1 IS NOT IN NOT USED OR IS CATEG"});
+                 {.flags = &Context::independent_flags,
+                  .options = kIndependentList,
+                  .no_memory = "INDV_ NOT ENOUGH MEMORY",
+                  .unreadable = "INDV_ ERROR READING INDEPENDENT VARIABLE LIST",
+                  .not_usable = "INDV_ VARIABLE ^1 IS NOT IN NOT USED OR IS CATEG"});
 }
 
 }  // namespace mva

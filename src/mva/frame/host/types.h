@@ -61,6 +61,24 @@ struct PrintFormat {
   int decimals = 2;
 };
 
+// What a dictionary slot holds, read from its host type word.
+enum class VarType : int {
+  Numeric,       // type word 0
+  String,        // type word > 0: the width in characters
+  Continuation,  // type word < 0: 8 more characters of the string before it
+};
+
+constexpr VarType var_type(std::int64_t type_word) {
+  return type_word == 0 ? VarType::Numeric
+                        : type_word > 0 ? VarType::String : VarType::Continuation;
+}
+
+// Number of continuation slots that follow a variable: one for every 8
+// characters of a string beyond its first 8; none for other slots.
+constexpr std::int64_t continuation_slots(std::int64_t type_word) {
+  return type_word > 0 ? (type_word - 1) / 8 : 0;
+}
+
 // One dictionary slot as DICGET loads it.
 struct VarRecord {
   std::string name;               // as declared; empty for a continuation slot

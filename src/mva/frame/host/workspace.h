@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,10 @@ class WorkArray {
   explicit WorkArray(T* first) : first_(first) {}
   T& operator()(std::int64_t i) const { return first_[i - 1]; }
   T* data() const { return first_; }
+  // Elements 1..count as a span (element i at span index i - 1).
+  std::span<T> first(std::int64_t count) const {
+    return {first_, static_cast<std::size_t>(count)};
+  }
   explicit operator bool() const { return first_ != nullptr; }
 
  private:
