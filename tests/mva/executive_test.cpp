@@ -122,9 +122,9 @@ TEST(Executive, SplitNotesNameTheirGroup) {
   EXPECT_EQ(run_command(*host, "MVA a b /NOUNIVARIATE /TTEST."), 0);
   EXPECT_EQ(host::render_text(host->output()),
             "Split group: g = 1\n\n"
-            "Note: g=1: there are no missing values, so no t tests are computed.\n\n"
+            "Warning: g=1: there are no missing values, so no t tests are computed.\n\n"
             "Split group: g = 2\n\n"
-            "Note: g=2: there are no missing values, so no t tests are computed.\n");
+            "Warning: g=2: there are no missing values, so no t tests are computed.\n");
 }
 
 TEST(Executive, NotesOnTheCommandInTheFirstGroupOnly) {
