@@ -1,7 +1,7 @@
-// The case reader: walks the records of a loaded data set, fills the case
-// buffer, and cuts the records into split groups. The data were checked when
-// the set was loaded, so reading cannot fail; a numeric cell is parsed again
-// on every pass (cheaper than keeping a converted copy of the whole file).
+// The case reader: walks the cases of a loaded data set, fills the case
+// buffer from the data set's columns, and cuts the cases into split groups.
+// The data were checked and converted when the set was loaded, so reading
+// cannot fail and parses nothing.
 #include "host/data/case_reader.h"
 
 #include <algorithm>
@@ -16,26 +16,6 @@ namespace mva::host {
 
 namespace {
 
-void fill(const detail::DataContent& content, std::span<const std::string_view> fields, double* into) {
-  for (std::size_t c = 0; c < content.columns; ++c) {
-    const detail::ColumnPlan& plan = content.plans[c];
-    const std::string_view cell = fields[c];
-    if (plan.width == 0) {
-      const std::string_view trimmed = trim_blanks(cell);
-      into[plan.cell] = content.is_na(trimmed) ? kSystemMissing : parse_number(trimmed).value_or(kSystemMissing);
-    } else {
-      // Strings travel as characters in the cells: blank padded, 8 per cell.
-      char* chars = reinterpret_cast<char*>(into + plan.cell);
-      const std::size_t size = static_cast<std::size_t>(plan.cells) * 8;
-      // A cell without a value (an NA token) reads as blank.
-      const std::size_t used =
-          content.is_na(trim_blanks(cell)) ? 0 : std::min(cell.size(), static_cast<std::size_t>(plan.width));
-      std::memcpy(chars, cell.data(), used);
-      std::memset(chars + used, ' ', size - used);
-    }
-  }
-}
-
 std::string bytes_of(const std::vector<double>& cells) {
   return std::string(reinterpret_cast<const char*>(cells.data()), cells.size() * sizeof(double));
 }
@@ -43,8 +23,7 @@ std::string bytes_of(const std::vector<double>& cells) {
 }  // namespace
 
 CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content)
-    : content_(std::move(content)), csv_(content_->text, content_->delimiter, content_->source) {
-  csv_.expect_fields(content_->columns);
+    : content_(std::move(content)) {
   const Dictionary& dictionary = content_->dictionary;
   for (const std::int64_t v : dictionary.split()) {
     split_offsets_.push_back(split_cells_.size());
@@ -59,7 +38,7 @@ CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content)
 const Dictionary& CaseReader::dictionary() const { return content_->dictionary; }
 
 void CaseReader::rewind() {
-  csv_.seek(content_->first_record);
+  record_ = 0;
   pending_ = false;
   in_group_ = false;
   exhausted_ = false;
@@ -72,11 +51,23 @@ void CaseReader::rewind() {
 }
 
 bool CaseReader::read_record(double* into) {
-  if (!csv_.next()) {
+  if (record_ >= content_->cases) {
     exhausted_ = true;
     return false;
   }
-  fill(*content_, csv_.fields(), into);
+  const auto record = static_cast<std::size_t>(record_);
+  for (std::size_t c = 0; c < content_->columns; ++c) {
+    const detail::ColumnPlan& plan = content_->plans[c];
+    const auto cells = static_cast<std::size_t>(plan.cells);
+    const double* const from = content_->cells[c].get() + record * cells;
+    if (cells == 1) {
+      into[plan.cell] = *from;
+    } else {
+      std::memcpy(into + plan.cell, from, cells * sizeof(double));
+    }
+  }
+  record_line_ = content_->line_of(record_);
+  ++record_;
   return true;
 }
 
@@ -84,12 +75,12 @@ CaseReader::Next CaseReader::next(double* buffer) {
   if (split_cells_.empty()) {
     if (exhausted_ || !read_record(buffer)) return Next::EndOfData;
     ++case_number_;
-    line_ = csv_.line();
+    line_ = record_line_;
     return Next::Case;
   }
   if (!pending_ && !exhausted_ && read_record(row_.data())) {
     pending_ = true;
-    pending_line_ = csv_.line();
+    pending_line_ = record_line_;
   }
   if (!pending_) {
     if (in_group_) {  // the last group ends like any other

@@ -9,7 +9,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "host/data/csv_reader.h"
 #include "host/data/dictionary.h"
 
 namespace mva::host {
@@ -72,13 +71,14 @@ class CaseReader {
   const Dictionary& dictionary() const;
 
  private:
-  bool read_record(double* into);  // parses the next record into `into`
+  bool read_record(double* into);  // copies the next case into `into`
   bool same_group(const double* row) const;
   void start_group(const double* row);
   std::string group_description() const;
 
   std::shared_ptr<const detail::DataContent> content_;
-  CsvReader csv_;
+  std::int64_t record_ = 0;       // the next case to read (0-based)
+  std::int64_t record_line_ = 0;  // the line of the case last read
   std::vector<double> row_;            // a record read ahead (split files)
   std::vector<double> group_values_;
   std::vector<std::size_t> split_cells_;   // every cell of the split variables, 0-based

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,7 +13,29 @@
 #include "host/data/csv_reader.h"
 #include "host/data/dictionary.h"
 
+#include <sys/mman.h>
+
 namespace mva::host::detail {
+
+// Asks the kernel to back a large buffer with huge pages: first touching a
+// gigabyte page by page costs more than parsing it.
+inline void advise_huge_pages([[maybe_unused]] void* bytes, [[maybe_unused]] std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kPage = 4096;
+  if (size < (std::size_t{4} << 20)) return;
+  const auto start = reinterpret_cast<std::uintptr_t>(bytes);
+  const std::uintptr_t first = (start + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t last = (start + size) & ~(kPage - 1);
+  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);  // a hint only
+#endif
+}
+
+// An uninitialised array of `count` cells for a column's values.
+inline std::unique_ptr<double[]> column_array(std::size_t count) {
+  auto cells = std::make_unique_for_overwrite<double[]>(count);
+  advise_huge_pages(cells.get(), count * sizeof(double));
+  return cells;
+}
 
 // The bytes of the data file: a buffer read from disk, or a string handed
 // over (in-memory data).
@@ -39,7 +62,7 @@ struct ColumnPlan {
 };
 
 struct DataContent {
-  TextBuffer buffer;
+  TextBuffer buffer;      // released once the cells are filled
   std::string_view text;  // buffer.view()
   std::string source;
   char delimiter = ',';
@@ -50,6 +73,18 @@ struct DataContent {
   std::vector<ColumnPlan> plans;
   std::vector<std::string> na_tokens;  // besides the empty cell
   std::vector<std::string> notes;      // what the user should know about how the file was read
+
+  // The values, column by column: plans[c].cells doubles per case, case
+  // after case, as the case buffer takes them.
+  std::vector<std::unique_ptr<double[]>> cells;
+  // The line of each case, kept only when records do not follow one per
+  // line from first_line on (quoted line ends, empty lines).
+  std::int64_t first_line = 2;
+  std::vector<std::int64_t> lines;
+
+  std::int64_t line_of(std::int64_t record) const {
+    return lines.empty() ? first_line + record : lines[static_cast<std::size_t>(record)];
+  }
 
   // Whether a cell, blanks trimmed, is an NA token.
   bool is_na(std::string_view trimmed) const {

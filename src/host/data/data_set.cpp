@@ -1,7 +1,9 @@
 // Loading a data set: the CSV file is read into memory once and walked once,
-// checking its form and gathering, per column, what decides the variable's
-// type and print format; then the dictionary is built (header names, inferred
-// or declared types, the dictionary file, the command-line options).
+// checking its form, gathering per column what decides the variable's type
+// and print format, and storing the values column by column; then the
+// dictionary is built (header names, inferred or declared types, the
+// dictionary file, the command-line options), string columns get their
+// cells, and the file's text is let go.
 #include "host/data/data_set.h"
 
 #include <algorithm>
@@ -12,9 +14,9 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <memory>
-#include <sys/mman.h>
 #include <unordered_map>
 
+#include "host/data/column_loader.h"
 #include "host/data/data_content.h"
 #include "host/data/data_error.h"
 #include "host/data/dictionary_json.h"
@@ -25,22 +27,11 @@ namespace mva::host {
 namespace {
 
 using detail::ColumnPlan;
+using detail::ColumnStats;
 using detail::DataContent;
+using detail::kOddCells;
 
 const std::vector<std::string> kDefaultNaTokens = {"NA", "."};
-
-// Asks the kernel to back a large buffer with huge pages: first touching a
-// gigabyte page by page costs more than parsing it.
-void advise_huge_pages([[maybe_unused]] char* bytes, [[maybe_unused]] std::size_t size) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kPage = 4096;
-  if (size < (std::size_t{4} << 20)) return;
-  const auto start = reinterpret_cast<std::uintptr_t>(bytes);
-  const std::uintptr_t first = (start + kPage - 1) & ~(kPage - 1);
-  const std::uintptr_t last = (start + size) & ~(kPage - 1);
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);  // a hint only
-#endif
-}
 
 // The whole file in one buffer, read once.
 detail::TextBuffer read_file(const std::string& path) {
@@ -57,7 +48,7 @@ detail::TextBuffer read_file(const std::string& path) {
   if (regular && !error) {
     // Straight into an uninitialised buffer: no zero fill, no chunk copies.
     auto bytes = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size) + 1);
-    advise_huge_pages(bytes.get(), static_cast<std::size_t>(size));
+    detail::advise_huge_pages(bytes.get(), static_cast<std::size_t>(size));
     const std::size_t got = std::fread(bytes.get(), 1, static_cast<std::size_t>(size), file);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
@@ -73,43 +64,6 @@ detail::TextBuffer read_file(const std::string& path) {
   std::fclose(file);
   if (failed) throw DataError(fmt::format("{}: cannot read the data file ({})", path, std::strerror(errno)));
   return detail::TextBuffer(std::move(text));
-}
-
-// At most this many cells that are not numbers make a column of numbers
-// text "by a few odd cells", which a note at load points out.
-constexpr std::int64_t kOddCells = 3;
-
-// What the pass over the records learns about one column.
-struct ColumnStats {
-  std::optional<DeclaredType> declared;
-  std::optional<int> declared_width;
-  bool numeric = true;       // every cell so far is an NA token or a number
-  bool may_be_string = true; // not declared numeric: its length matters
-  bool counting = true;      // still counting numbers and other cells
-  int decimals = 0;
-  int integer_width = 1;
-  std::size_t longest = 0;   // bytes, trailing blanks removed, NA cells left out
-  std::int64_t longest_line = 0;   // where the longest cell stands
-  std::int64_t overflow_line = 0;  // first cell longer than the declared width
-  std::size_t overflow_length = 0;
-  std::int64_t na_cells = 0;       // cells that are NA tokens (or empty)
-  std::int64_t numbers = 0;        // cells that read as numbers (while counting)
-  std::int64_t texts = 0;          // other cells (while counting)
-  std::int64_t first_text_line = 0;
-  std::string first_text;          // the first cell that is not a number
-};
-
-// A cell as a message quotes it: control bytes escaped (\xNN), and a long
-// cell cut after 40 bytes with its length.
-std::string shown_cell(std::string_view cell) {
-  constexpr std::size_t kLongest = 40;
-  std::string text;
-  for (std::size_t i = 0; i < std::min(cell.size(), kLongest); ++i) {
-    const auto byte = static_cast<unsigned char>(cell[i]);
-    text += byte < 0x20 || byte == 0x7f ? fmt::format("\\x{:02X}", byte) : std::string(1, cell[i]);
-  }
-  if (cell.size() > kLongest) text += fmt::format("... ({} bytes)", cell.size());
-  return text;
 }
 
 // A NUL byte has no place in a text file: most often the file is UTF-16.
@@ -154,55 +108,8 @@ std::vector<std::string> header_names(const CsvReader& csv) {
   return names;
 }
 
-// How many records are read between two polls of the user's interrupt.
-constexpr std::int64_t kInterruptPollRecords = 1 << 16;
-
 void poll_interrupt(const DataOptions& options) {
   if (options.interrupted && options.interrupted()) throw LoadInterrupted{};
-}
-
-void scan_records(CsvReader& csv, const DataContent& content, const std::vector<std::string>& names,
-                  std::vector<ColumnStats>& stats, std::int64_t& cases, const DataOptions& options) {
-  const std::size_t columns = stats.size();
-  while (csv.next()) {
-    if (++cases % kInterruptPollRecords == 0) poll_interrupt(options);
-    const auto fields = csv.fields();
-    for (std::size_t c = 0; c < columns; ++c) {
-      ColumnStats& s = stats[c];
-      const std::string_view cell = fields[c];
-      const std::string_view trimmed = trim_blanks(cell);
-      const bool na = content.is_na(trimmed);
-      if (s.may_be_string) {
-        const std::size_t length = trim_trailing_blanks(cell).size();
-        if (na) {
-          ++s.na_cells;
-        } else if (length > s.longest) {
-          s.longest = length;
-          s.longest_line = csv.field_line(c);
-          if (s.declared_width && length > static_cast<std::size_t>(*s.declared_width) && s.overflow_line == 0) {
-            s.overflow_line = s.longest_line;
-            s.overflow_length = length;
-          }
-        }
-      }
-      if (na || !s.counting) continue;
-      if (const auto shape = measure_number(trimmed)) {
-        ++s.numbers;
-        s.decimals = std::max(s.decimals, shape->decimals);
-        s.integer_width = std::max(s.integer_width, shape->integer_width);
-      } else if (s.declared == DeclaredType::Numeric) {
-        throw DataError(fmt::format("{}, line {}, column {} ({}): \"{}\" is not a number, and {} is declared numeric",
-                                    csv.source(), csv.field_line(c), c + 1, names[c], shown_cell(cell), names[c]));
-      } else {
-        s.numeric = false;
-        if (s.texts++ == 0) {
-          s.first_text = shown_cell(trimmed);
-          s.first_text_line = csv.field_line(c);
-        }
-        s.counting = s.texts <= kOddCells;  // past a few, the column is plainly text
-      }
-    }
-  }
 }
 
 // The dictionary from the names and what the pass found.
@@ -372,14 +279,19 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
       s.declared_width = entry.width;
     }
   }
-  poll_interrupt(options);
-  scan_records(csv, *content, names, stats, content->cases, options);
-  poll_interrupt(options);
+  const auto poll = [&options] { poll_interrupt(options); };
+  poll();
+  detail::read_records(csv, *content, names, stats, poll);
+  poll();
   build_dictionary(*content, names, stats);
   declare_blank_missing(*content, names, stats);
   if (file) content->dictionary.apply(*file);
   apply_options(content->dictionary, options);
   add_notes(*content, names, stats);
+  detail::fill_string_columns(*content, poll);
+  // Every value is in the cells now; the text is no longer needed.
+  content->text = {};
+  content->buffer = detail::TextBuffer();
   return DataSet(std::move(content));
 }
 

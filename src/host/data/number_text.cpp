@@ -47,13 +47,15 @@ struct ScannedNumber {
   }
 };
 
-// Fills `n` and says whether `text` has the form of a number. (An out
-// parameter rather than an optional result: copying the struct out costs
-// store-forwarding stalls in the hottest loop of loading.)
-bool scan_number(std::string_view text, ScannedNumber& n) {
-  n.text = trim_blanks(text);
-  const char* p = n.text.data();
-  const char* const end = p + n.text.size();
+// Scans the number that starts at `p`: an optional sign, digits with an
+// optional point, an optional exponent. Fills `n` (its text from `p` to the
+// end of the number) and returns where the number ends: the first character
+// that cannot continue it. Null when there is no number at `p` (no digit, or
+// an exponent without digits). (An out parameter rather than an optional
+// result: copying the struct out costs store-forwarding stalls in the
+// hottest loop of loading.)
+const char* scan_number_at(const char* p, const char* const end, ScannedNumber& n) {
+  const char* const start = p;
   if (p < end && (*p == '+' || *p == '-')) n.negative = *p++ == '-';
   const char* const whole = p;
   while (p < end && is_digit(*p)) {
@@ -70,20 +72,28 @@ bool scan_number(std::string_view text, ScannedNumber& n) {
     n.fraction_digits = static_cast<int>(p - fraction);
   }
   n.digits = static_cast<int>(n.whole.size()) + n.fraction_digits;
-  if (n.digits == 0) return false;
+  if (n.digits == 0) return nullptr;
   if (p < end && (*p == 'e' || *p == 'E')) {
     n.has_exponent = true;
     ++p;
     bool negative = false;
     if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-    if (p == end || !is_digit(*p)) return false;
+    if (p == end || !is_digit(*p)) return nullptr;
     while (p < end && is_digit(*p)) {
       if (n.exponent < 100000) n.exponent = n.exponent * 10 + (*p - '0');  // far out of range already
       ++p;
     }
     if (negative) n.exponent = -n.exponent;
   }
-  return p == end;
+  n.text = std::string_view(start, static_cast<std::size_t>(p - start));
+  return p;
+}
+
+// Fills `n` and says whether `text`, blanks trimmed, has the form of a number.
+bool scan_number(std::string_view text, ScannedNumber& n) {
+  text = trim_blanks(text);
+  const char* const end = text.data() + text.size();
+  return scan_number_at(text.data(), end, n) == end;
 }
 
 // The value of a scanned number; false when it is out of range.
@@ -119,26 +129,42 @@ std::optional<double> parse_number(std::string_view text) {
   return value;
 }
 
-std::optional<NumberShape> measure_number(std::string_view text) {
-  ScannedNumber n;
-  if (!scan_number(text, n)) return std::nullopt;
-  NumberShape shape;
+namespace {
+
+// The shape of a scanned number; false when it is out of range.
+bool shape_of(const ScannedNumber& n, NumberShape& shape) {
   shape.decimals = static_cast<int>(std::clamp<long>(long{n.fraction_digits} - n.exponent, 0, kMaxPrintDecimals));
   if (!n.fast() || n.has_exponent) {
     // The value decides: whether it is in range, and its integer digits.
     double value = 0.0;
-    if (!value_of(n, value)) return std::nullopt;
+    if (!value_of(n, value)) return false;
     const double magnitude = std::fabs(value);
     shape.integer_width = magnitude >= 1.0 ? static_cast<int>(std::floor(std::log10(magnitude))) + 1 : 1;
     if (value < 0.0) ++shape.integer_width;
-    return shape;
+    return true;
   }
   // A plain decimal: count the digits before the point, less leading zeros.
   std::string_view whole = n.whole;
   while (whole.size() > 1 && whole.front() == '0') whole.remove_prefix(1);
   shape.integer_width = whole.empty() ? 1 : static_cast<int>(whole.size());
   if (n.negative && n.mantissa != 0) ++shape.integer_width;
+  return true;
+}
+
+}  // namespace
+
+std::optional<NumberShape> measure_number(std::string_view text) {
+  ScannedNumber n;
+  NumberShape shape;
+  if (!scan_number(text, n) || !shape_of(n, shape)) return std::nullopt;
   return shape;
+}
+
+const char* read_number_at(const char* p, const char* end, double& value, NumberShape& shape) {
+  ScannedNumber n;
+  const char* const stop = scan_number_at(p, end, n);
+  if (stop == nullptr || !shape_of(n, shape) || !value_of(n, value)) return nullptr;
+  return stop;
 }
 
 PrintFormat parse_print_format(std::string_view text, std::string_view context) {

@@ -60,6 +60,13 @@ struct NumberShape {
 // nothing. Cheaper than parse_number: most forms need no conversion.
 std::optional<NumberShape> measure_number(std::string_view text);
 
+// Reads the number that starts at `p` (no blanks before it) and stops at the
+// first character that cannot continue it, for readers that parse in place:
+// returns that position, with `value` and `shape` as parse_number and
+// measure_number give them for the text up to it; null when no number
+// starts at `p` or it is out of range.
+const char* read_number_at(const char* p, const char* end, double& value, NumberShape& shape);
+
 // "F8.2", "F8" (no decimals), "A10"; letters in either case. Throws
 // DataError ("<context>: ...") for anything else or an impossible width.
 PrintFormat parse_print_format(std::string_view text, std::string_view context);

@@ -1,0 +1,325 @@
+// The loading pass. Most records of a data file are plain: numbers and
+// short texts, no quotes, no blanks around numbers, one line each. A record
+// like that is read in place, in one scan of its bytes: each number is parsed
+// where it stands and its value written straight into its column. Anything
+// else (a quote, an NA word, a cell longer than any seen before in its
+// column, a record with the wrong number of fields, an empty line) sends the
+// record to the general path, which reads it with the CSV reader and checks
+// every cell the long way, with the exact messages; the fast path only ever
+// accepts cells whose outcome the general path would give the same way.
+#include "host/data/column_loader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fmt/format.h>
+
+#include "host/data/data_error.h"
+#include "host/data/number_text.h"
+
+namespace mva::host::detail {
+
+namespace {
+
+// The number of times `c` occurs in `text` (memchr is vectorised where a
+// plain counting loop may not be).
+std::size_t occurrences(std::string_view text, char c) {
+  std::size_t count = 0;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while ((p = static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)))) != nullptr) {
+    ++count;
+    ++p;
+  }
+  return count;
+}
+
+// An upper bound on the number of records from `text` on: its line ends
+// (a CRLF counted twice), plus one for a last line without one.
+std::size_t record_capacity(std::string_view text) {
+  std::size_t ends = occurrences(text, '\n');
+  if (text.find('\r') != std::string_view::npos) ends += occurrences(text, '\r');
+  return ends + 1;
+}
+
+// Whether an NA token reads as a number: then a number is not simply a value,
+// and every record takes the general path.
+bool numbers_may_be_na(const DataContent& content) {
+  return std::any_of(content.na_tokens.begin(), content.na_tokens.end(),
+                     [](const std::string& token) { return parse_number(token).has_value(); });
+}
+
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Reads the number that starts at `p` in place, as read_number_at does, with
+// the common form (at most 19 digits, a mantissa below 2^53, at most 22
+// decimals, no exponent) worked out here: one scan, and one correctly
+// rounded division (Clinger's fast path). Other forms go to read_number_at.
+inline const char* read_plain_number(const char* const p, const char* const end, double& value, NumberShape& shape) {
+  const char* q = p;
+  const bool negative = q < end && *q == '-';
+  if (q < end && (*q == '-' || *q == '+')) ++q;
+  const char* const whole = q;
+  std::uint64_t mantissa = 0;
+  while (q < end && static_cast<unsigned char>(*q - '0') < 10) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q++ - '0');
+  const auto whole_digits = static_cast<int>(q - whole);
+  int fraction_digits = 0;
+  if (q < end && *q == '.') {
+    const char* const fraction = ++q;
+    while (q < end && static_cast<unsigned char>(*q - '0') < 10) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q++ - '0');
+    fraction_digits = static_cast<int>(q - fraction);
+  }
+  const int digits = whole_digits + fraction_digits;
+  if (digits == 0) return nullptr;
+  if (digits > 19 || mantissa >= (std::uint64_t{1} << 53) || fraction_digits > 22 ||
+      (q < end && (*q == 'e' || *q == 'E'))) {
+    return read_number_at(p, end, value, shape);
+  }
+  value = static_cast<double>(mantissa);
+  if (fraction_digits > 0) value /= kPowersOfTen[fraction_digits];
+  if (negative) value = -value;
+  if (value == 0.0) value = 0.0;  // -0 reads as 0
+  int leading_zeros = 0;
+  while (leading_zeros + 1 < whole_digits && whole[leading_zeros] == '0') ++leading_zeros;
+  shape.decimals = std::min(fraction_digits, kMaxPrintDecimals);
+  shape.integer_width = std::max(whole_digits - leading_zeros, 1) + (negative && mantissa != 0 ? 1 : 0);
+  return q;
+}
+
+// A cell as a message quotes it: control bytes escaped (\xNN), and a long
+// cell cut after 40 bytes with its length.
+std::string shown_cell(std::string_view cell) {
+  constexpr std::size_t kLongest = 40;
+  std::string text;
+  for (std::size_t i = 0; i < std::min(cell.size(), kLongest); ++i) {
+    const auto byte = static_cast<unsigned char>(cell[i]);
+    text += byte < 0x20 || byte == 0x7f ? fmt::format("\\x{:02X}", byte) : std::string(1, cell[i]);
+  }
+  if (cell.size() > kLongest) text += fmt::format("... ({} bytes)", cell.size());
+  return text;
+}
+
+class RecordPass {
+ public:
+  RecordPass(DataContent& content, std::vector<ColumnStats>& stats)
+      : content_(content), stats_(stats), delimiter_(content.delimiter), counted_(stats.size()) {
+    for (const auto& cells : content.cells) columns_.push_back(cells.get());
+  }
+
+  // Reads the record at `p` in place as the case numbered `record` (0-based)
+  // and returns where the next record starts; null when the record needs the
+  // general path. A record given up may leave values and maxima half
+  // written, which the general path overwrites and the maxima absorb; the
+  // counts of NA cells and numbers are only added once the record is read.
+  const char* read_plain(const char* p, const char* const end, std::size_t record) {
+    const std::size_t columns = stats_.size();
+    for (std::size_t c = 0; c < columns; ++c) {
+      ColumnStats& s = stats_[c];
+      const char* const start = p;
+      if (s.numeric) {  // and so still counting
+        double value = kSystemMissing;
+        Counted counted = Counted::NaCell;
+        if (p < end && *p != delimiter_ && *p != '\n' && *p != '\r') {
+          NumberShape shape;
+          const char* const stop = read_plain_number(p, end, value, shape);
+          if (stop != nullptr && (stop == end || *stop == delimiter_ || *stop == '\n' || *stop == '\r')) {
+            p = stop;
+            if (s.may_be_string && static_cast<std::size_t>(p - start) > s.longest) return nullptr;
+            s.decimals = std::max(s.decimals, shape.decimals);
+            s.integer_width = std::max(s.integer_width, shape.integer_width);
+            counted = Counted::Number;
+          } else {
+            // Not a plain number: an NA word is still plain, anything else is not.
+            if (*p == '"') return nullptr;
+            p = field_end(p, end);
+            if (!content_.is_na(trim_blanks(std::string_view(start, static_cast<std::size_t>(p - start))))) {
+              return nullptr;
+            }
+            value = kSystemMissing;
+          }
+        }
+        columns_[c][record] = value;
+        counted_[c] = counted == Counted::NaCell && !s.may_be_string ? Counted::Nothing : counted;
+      } else {
+        if (s.counting) return nullptr;  // the general path counts a text column's first cells
+        if (p < end && *p == '"') return nullptr;
+        p = field_end(p, end);
+        const std::string_view cell(start, static_cast<std::size_t>(p - start));
+        if (content_.is_na(trim_blanks(cell))) {
+          counted_[c] = Counted::NaCell;
+        } else if (trim_trailing_blanks(cell).size() > s.longest) {
+          return nullptr;
+        } else {
+          counted_[c] = Counted::Nothing;
+        }
+      }
+      if (c + 1 < columns) {
+        if (p == end || *p != delimiter_) return nullptr;
+        ++p;
+      }
+    }
+    const char* next = nullptr;
+    if (p == end) {
+      next = p;
+    } else if (*p == '\n') {
+      next = p + 1;
+    } else if (*p == '\r') {
+      next = p + 1 < end && p[1] == '\n' ? p + 2 : p + 1;
+    } else {
+      return nullptr;  // more fields than the header has
+    }
+    for (std::size_t c = 0; c < columns; ++c) {
+      stats_[c].na_cells += counted_[c] == Counted::NaCell;
+      stats_[c].numbers += counted_[c] == Counted::Number;
+    }
+    return next;
+  }
+
+  // Reads the record the CSV reader has just read, cell by cell, as the case
+  // numbered `record`.
+  void read_general(const CsvReader& csv, const std::vector<std::string>& names, std::size_t record) {
+    const auto fields = csv.fields();
+    for (std::size_t c = 0; c < stats_.size(); ++c) {
+      ColumnStats& s = stats_[c];
+      const std::string_view cell = fields[c];
+      const std::string_view trimmed = trim_blanks(cell);
+      const bool na = content_.is_na(trimmed);
+      if (s.may_be_string) {
+        const std::size_t length = trim_trailing_blanks(cell).size();
+        if (na) {
+          ++s.na_cells;
+        } else if (length > s.longest) {
+          s.longest = length;
+          s.longest_line = csv.field_line(c);
+          if (s.declared_width && length > static_cast<std::size_t>(*s.declared_width) && s.overflow_line == 0) {
+            s.overflow_line = s.longest_line;
+            s.overflow_length = length;
+          }
+        }
+      }
+      if (na && s.numeric) columns_[c][record] = kSystemMissing;
+      if (na || !s.counting) continue;
+      double value = 0.0;
+      NumberShape shape;
+      const char* const end = trimmed.data() + trimmed.size();
+      if (!trimmed.empty() && read_number_at(trimmed.data(), end, value, shape) == end) {
+        ++s.numbers;
+        s.decimals = std::max(s.decimals, shape.decimals);
+        s.integer_width = std::max(s.integer_width, shape.integer_width);
+        if (s.numeric) columns_[c][record] = value;
+      } else if (s.declared == DeclaredType::Numeric) {
+        throw DataError(fmt::format("{}, line {}, column {} ({}): \"{}\" is not a number, and {} is declared numeric",
+                                    csv.source(), csv.field_line(c), c + 1, names[c], shown_cell(cell), names[c]));
+      } else {
+        if (s.numeric) {  // its values are of no use now
+          s.numeric = false;
+          content_.cells[c].reset();
+          columns_[c] = nullptr;
+        }
+        if (s.texts++ == 0) {
+          s.first_text = shown_cell(trimmed);
+          s.first_text_line = csv.field_line(c);
+        }
+        s.counting = s.texts <= kOddCells;  // past a few, the column is plainly text
+      }
+    }
+  }
+
+ private:
+  // What a plain record's cell adds to its column's counts.
+  enum class Counted : unsigned char { Nothing, NaCell, Number };
+
+  // Where an unquoted field that starts at `p` ends.
+  const char* field_end(const char* p, const char* const end) const {
+    while (p < end && *p != delimiter_ && *p != '\n' && *p != '\r') ++p;
+    return p;
+  }
+
+  DataContent& content_;
+  std::vector<ColumnStats>& stats_;
+  std::vector<double*> columns_;  // content_.cells, for the hot loop
+  const char delimiter_;
+  std::vector<Counted> counted_;  // per column, for the record being read in place
+};
+
+}  // namespace
+
+void read_records(CsvReader& csv, DataContent& content, const std::vector<std::string>& names,
+                  std::vector<ColumnStats>& stats, const std::function<void()>& poll) {
+  const std::string_view text = content.text;
+  CsvReader::Position at = csv.position();
+  const std::size_t capacity = record_capacity(text.substr(at.offset));
+  content.cells.clear();
+  content.cells.resize(stats.size());
+  for (std::size_t c = 0; c < stats.size(); ++c) {
+    // Uninitialised: pages never written (a CRLF file's spare half) cost nothing.
+    if (stats[c].numeric) content.cells[c] = column_array(capacity);
+  }
+  content.first_line = at.line;
+  content.lines.clear();
+
+  RecordPass pass(content, stats);
+  const bool plain_allowed = !numbers_may_be_na(content);
+  const char* const begin = text.data();
+  const char* const end = begin + text.size();
+  std::size_t record = 0;
+  for (;;) {
+    const char* const p = begin + at.offset;
+    if (p == end) break;
+    if ((record + 1) % kInterruptPollRecords == 0) poll();
+    std::int64_t line = at.line;
+    const char* next = plain_allowed && *p != '\n' && *p != '\r' ? pass.read_plain(p, end, record) : nullptr;
+    if (next != nullptr) {
+      at.offset = static_cast<std::size_t>(next - begin);
+      at.line += 1;
+      at.records += 1;
+    } else {
+      csv.seek(at);
+      if (!csv.next()) break;  // only empty lines were left
+      pass.read_general(csv, names, record);
+      line = csv.line();
+      at = csv.position();
+    }
+    // Line numbers are kept only once a record stands off the one-per-line count.
+    const auto record_number = static_cast<std::int64_t>(record);
+    if (content.lines.empty() && line != content.first_line + record_number) {
+      content.lines.reserve(record + 1);
+      for (std::int64_t r = 0; r < record_number; ++r) content.lines.push_back(content.first_line + r);
+    }
+    if (!content.lines.empty()) content.lines.push_back(line);
+    ++record;
+  }
+  csv.seek(at);
+  content.cases = static_cast<std::int64_t>(record);
+}
+
+void fill_string_columns(DataContent& content, const std::function<void()>& poll) {
+  std::vector<std::size_t> strings;
+  for (std::size_t c = 0; c < content.plans.size(); ++c) {
+    if (content.plans[c].width > 0) strings.push_back(c);
+  }
+  if (strings.empty()) return;
+  const auto cases = static_cast<std::size_t>(content.cases);
+  for (const std::size_t c : strings) {
+    content.cells[c] = column_array(cases * static_cast<std::size_t>(content.plans[c].cells));
+  }
+  CsvReader csv(content.text, content.delimiter, content.source);
+  csv.seek(content.first_record);
+  csv.expect_fields(content.columns);
+  for (std::size_t record = 0; record < cases && csv.next(); ++record) {
+    if ((record + 1) % kInterruptPollRecords == 0) poll();
+    for (const std::size_t c : strings) {
+      // Blank padded, 8 characters per cell, as the case buffer holds them.
+      const ColumnPlan& plan = content.plans[c];
+      const std::string_view cell = csv.fields()[c];
+      const std::size_t size = static_cast<std::size_t>(plan.cells) * 8;
+      char* chars = reinterpret_cast<char*>(content.cells[c].get() + record * static_cast<std::size_t>(plan.cells));
+      const std::size_t used =
+          content.is_na(trim_blanks(cell)) ? 0 : std::min(cell.size(), static_cast<std::size_t>(plan.width));
+      std::memcpy(chars, cell.data(), used);
+      std::memset(chars + used, ' ', size - used);
+    }
+  }
+}
+
+}  // namespace mva::host::detail
