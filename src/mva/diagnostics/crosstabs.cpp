@@ -6,6 +6,7 @@
 // TOTAL row of percents of all weighted cases.
 #include "mva/diagnostics/crosstabs.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -19,12 +20,6 @@ namespace mva {
 namespace {
 
 constexpr int kCrosstabBase = 28;
-
-// The PERCENT value as typed, trailing blanks removed.
-std::string typed_percent(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
 
 // One run of the crosstabulations.
 class Crosstabs {
@@ -63,6 +58,11 @@ class Crosstabs {
 
  private:
   Text key(std::string_view k) { return host_.BP_CSTRING(k); }
+
+  // The PERCENT value as typed, trailing blanks removed.
+  std::string typed_percent(const std::string& text) const {
+    return text.substr(0, static_cast<std::size_t>(host_.ICHWDC(text)));
+  }
 
   // A key whose one parameter is the PERCENT value as typed.
   Text with_percent(std::string_view k) {

@@ -22,12 +22,6 @@ struct Entry {
   std::int64_t v = 0;  // dictionary index
 };
 
-// The PERCENT value as typed, trailing blanks removed.
-std::string typed_percent(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
-
 // One filling of the t-test table.
 class TTestTable {
  public:
@@ -63,6 +57,11 @@ class TTestTable {
 
  private:
   Text key(std::string_view k) { return host_.BP_CSTRING(k); }
+
+  // The PERCENT value as typed, trailing blanks removed.
+  std::string typed_percent(const std::string& text) const {
+    return text.substr(0, static_cast<std::size_t>(host_.ICHWDC(text)));
+  }
 
   // A key whose one parameter is the PERCENT value as typed.
   Text with_percent(std::string_view k) {
