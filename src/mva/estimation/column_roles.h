@@ -37,13 +37,16 @@ class ColumnRoles {
 };
 
 // The columns among the first `count` of the display order `order` whose
-// role passes `keep`, in display order.
+// role passes `keep`, in display order. The display order holds only the
+// VARIABLES-list columns; the entries after them (columns of the ID or weight
+// variable) are 0 and are passed over.
 template <class Keep>
 std::vector<std::int64_t> columns_where(const ColumnRoles& roles, WordArray order,
                                         std::int64_t count, Keep keep) {
   std::vector<std::int64_t> columns;
   for (std::int64_t i = 1; i <= count; ++i) {
-    if (keep(roles(order(i)))) columns.push_back(order(i));
+    const std::int64_t k = order(i);
+    if (k >= 1 && k <= roles.columns() && keep(roles(k))) columns.push_back(k);
   }
   return columns;
 }

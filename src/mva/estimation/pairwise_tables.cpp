@@ -77,6 +77,7 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
   if (compare) select_comparison_method(host, kCompareMeansTable, "UOUT_ ALL VALUES");
   for (std::int64_t i = 1; i <= count; ++i) {
     const std::int64_t ci = order(i);
+    if (ci < 1) continue;  // past the VARIABLES-list columns
     const ColumnRole& role = roles(ci);
     if (role.quantitative && compare) {
       host.BP_CELL_IN_CATEGORY(
@@ -99,6 +100,7 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
   if (compare) select_comparison_method(host, kCompareStdDevsTable, "UOUT_ ALL VALUES");
   for (std::int64_t i = 1; i <= count; ++i) {
     const std::int64_t ci = order(i);
+    if (ci < 1) continue;  // past the VARIABLES-list columns
     const ColumnRole& role = roles(ci);
     if (role.quantitative && compare) {
       host.BP_CELL_IN_CATEGORY(
