@@ -5,6 +5,8 @@
 
 namespace mva {
 
+// Runs the requested analyses of one split group, each behind its
+// precondition.
 void EXEC(Context& cx);
 
 }  // namespace mva
