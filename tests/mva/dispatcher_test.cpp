@@ -20,7 +20,6 @@ TEST(Dispatcher, MessagesOfTheCommandLanguage) {
       {"MVA age income region /CATEGORICAL=region /MAXCAT=10 /TTEST.", {}},
       {"MVA age /MAXCAT=0.", {{"PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", {}, 1, 3}}},
       {"MVA age /MAXCAT=X.", {{"PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", {}, 1, 3}}},
-      {"MVA age /MAXCAT.", {{"PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", {}, 1, 3}}},
       {"MVA age /MAXCAT=1e20.", {{"PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", {}, 1, 3}}},
       {"MVA age /TTEST /CATEGORICAL=region.",
        {{"PARS_ /CAT, /MAXCAT, AND /ID MUST BE UP FRONT", {}, 1, 3}}},
@@ -32,12 +31,10 @@ TEST(Dispatcher, MessagesOfTheCommandLanguage) {
       {"MVA age /5.", {{"PARS_ BAD SUBCOMMAND ^1", {"5"}, 1, 3}}},
       {"MVA age /TTEST PERCENT=-1.", {{"PARS_ PERCENT MAY NOT BE NEGATIVE", {}, 1, 3}}},
       {"MVA age /TTEST PERCENT=100.", {{"PARS_ PERCENT MAY NOT BE NEGATIVE", {}, 1, 3}}},
-      {"MVA age /TTEST PERCENT=ten.", {{"PARS_ PERCENT MAY NOT BE NEGATIVE", {}, 1, 3}}},
       {"MVA age /CROSSTAB PERCENT=100.", {{"PARS_ PERCENT MAY NOT BE NEGATIVE", {}, 1, 3}}},
       {"MVA age /TTEST PROBABILITY.", {{"PARS_ SYNTAX ERROR IN /TTEST SUBCOMMAND", {}, 1, 3}}},
       {"MVA age /TTEST 5.", {{"PARS_ SYNTAX ERROR IN /TTEST SUBCOMMAND", {}, 1, 3}}},
       {"MVA age /CROSSTAB COUNTS.", {{"PARS_ SYNTAX ERROR IN /TABULATE SUBCOMMAND", {}, 1, 3}}},
-      {"MVA age /CROSSTAB (5).", {{"PARS_ SYNTAX ERROR IN /TABULATE SUBCOMMAND", {}, 1, 3}}},
       {"MVA age /TTEST /TTEST PROB.", {{"PARS_ MORE THAN ONE ^1", {"TTEST"}, 1, 2}}},
       {"MVA age /NOUNIVARIATE /NOUNIVARIATE.",
        {{"PARS_ MORE THAN ONE ^1", {"NOUNIVARIATE"}, 1, 2}}},
@@ -119,16 +116,6 @@ TEST(Dispatcher, MethodComparisonWanted) {
     ASSERT_TRUE(f.parse(row.command));
     EXPECT_EQ(is_true(f.cmn().CMPMTH), row.compare);
   }
-}
-
-TEST(Dispatcher, LaterSubcommandsAreRecognisedAndPassedOver) {
-  ParseFixture f(kData);
-  ASSERT_TRUE(f.parse("MVA age income /MISMATCH PERCENT=3 /DPATTERN SORT=age(D) /MPATTERN "
-                      "/TPATTERN PERCENT=2 /LISTWISE /PAIRWISE /REGRESSION (ADDTYPE=NORMAL)."));
-  for (int n : {kMismatch, kDpattern, kMpattern, kTpattern, kListwise, kPairwise, kRegression}) {
-    EXPECT_TRUE(is_true(f.cmn().SUBCMD[n])) << n;
-  }
-  EXPECT_TRUE(f.host().messages.empty());
 }
 
 }  // namespace
