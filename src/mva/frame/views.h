@@ -36,11 +36,14 @@ class CaseMatrix {
 // Cell counts of workspace requests, computed without overflow: the product
 // (or sum) of non-negative counts, or nullopt when it cannot be represented.
 // A request whose size is nullopt gives the memory message of its step.
+//
+// The product a * b.
 inline std::optional<std::int64_t> checked_product(std::int64_t a, std::int64_t b) {
   std::int64_t out = 0;
   if (a < 0 || b < 0 || __builtin_mul_overflow(a, b, &out)) return std::nullopt;
   return out;
 }
+// The sum a + b.
 inline std::optional<std::int64_t> checked_sum(std::int64_t a, std::int64_t b) {
   std::int64_t out = 0;
   if (a < 0 || b < 0 || __builtin_add_overflow(a, b, &out)) return std::nullopt;
