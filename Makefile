@@ -9,7 +9,7 @@ WERROR     ?= OFF
 MAKEFLAGS  += --no-print-directory
 
 PACKAGES := g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev \
-            nlohmann-json3-dev libcli11-dev libfmt-dev
+            nlohmann-json3-dev libfmt-dev
 
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
 
@@ -48,7 +48,7 @@ sanitize: deps
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMVA_BENCH=ON >/dev/null
-	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target mva_bench
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target mva_bench mva_gen
 	./$(BENCH_BUILD)/mva_bench
 
 clean:

@@ -1,6 +1,6 @@
-// Benchmarks of the program's fixed costs on large data: reading and typing
-// a CSV file, and one MVA command's pass over every case (token rewind,
-// workspace plans, parse, data pass) with and without split groups.
+// Benchmark of one MVA command's fixed costs over every case of data already
+// loaded (token rewind, workspace plans, parse, data pass, moments), with and
+// without split groups.
 #include <benchmark/benchmark.h>
 
 #include "host/commands/command_lexer.h"
@@ -11,17 +11,6 @@
 
 namespace mva::bench {
 namespace {
-
-void BM_LoadCsv(benchmark::State& state) {
-  const std::string csv = synthetic_csv(state.range(0), 20, 0.1);
-  for (auto _ : state) {
-    auto data = host::DataSet::from_text(csv, {});
-    benchmark::DoNotOptimize(data.case_count());
-  }
-  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(csv.size()));
-  state.counters["cases"] = static_cast<double>(state.range(0));
-}
-BENCHMARK(BM_LoadCsv)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 void BM_CommandOverAllCases(benchmark::State& state) {
   const std::int64_t cases = state.range(0);
@@ -46,5 +35,3 @@ BENCHMARK(BM_CommandOverAllCases)
 
 }  // namespace
 }  // namespace mva::bench
-
-BENCHMARK_MAIN();

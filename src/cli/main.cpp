@@ -1,7 +1,7 @@
-// Entry of the mva program: hands the arguments to the program runner and
-// turns Ctrl-C into a request that the running procedure stop (discarding its
-// saved files); outside a procedure, or pressed twice, Ctrl-C ends the
-// program at once.
+// Entry of the mva program: hands the arguments to the program runner. The
+// first Ctrl-C stops the run (loading, the running procedure with its saved
+// files, and the commands still to come), which ends with a message and
+// status 1; a second one ends the program at once.
 #include <csignal>
 #include <iostream>
 #include <string>

@@ -1,9 +1,13 @@
 // The reference host's services for the procedure's frame, tokens, dictionary,
 // cases, saved files, workspace, failures and numerics. Cases are read group
 // by group from the data set into the case buffer in the workspace; the
-// group's split values are kept for the split heading and for the notes that
-// name the group. Faults of the caller (freeing an array with the wrong size,
-// an unknown token stack) become internal errors that stop the procedure.
+// group's split values are kept for the split marker and for the notes that
+// name the group. A group's messages raised before its split marker (while
+// the command is read again and the cases are read) wait for the marker, so
+// they stand under the group they belong to; a syntax message names the
+// place in the script of the token being read. Faults of the caller (freeing
+// an array with the wrong size, an unknown token stack) become internal
+// errors that stop the procedure.
 #include "host/reference_host.h"
 
 #include <algorithm>
@@ -19,6 +23,8 @@ namespace mva::host {
 
 namespace {
 
+// Set by the first Ctrl-C and kept: it stops the running procedure at its
+// next poll, and the program runs no further command.
 std::atomic<bool> interrupt_requested{false};
 std::atomic<bool> procedure_running{false};
 
@@ -34,17 +40,28 @@ ReferenceHost::ReferenceHost(DataSet data, const HostOptions& options)
   static const VarRecord empty;
   record_ = &empty;
   reader_.set_unsorted_callback([this](const std::string& detail) {
-    BP_ERROR(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), 1, 2);
+    BP_ERROR(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), 2, 2);
   });
 }
 
-bool ReferenceHost::request_interrupt() {
-  if (!procedure_running || interrupt_requested) return false;
-  interrupt_requested = true;
-  return true;
+bool ReferenceHost::request_interrupt() { return !interrupt_requested.exchange(true); }
+
+bool ReferenceHost::interrupted() { return interrupt_requested; }
+
+bool ReferenceHost::procedure_running_now() { return procedure_running; }
+
+void ReferenceHost::clear_interrupt() { interrupt_requested = false; }
+
+void ReferenceHost::report_interrupt() {
+  if (interrupt_reported_) return;
+  interrupt_reported_ = true;
+  BP_ERROR(message("HOST_ INTERRUPTED", {}), 2, 3);
 }
 
-void ReferenceHost::load_command(const Command& command) { tokens_.load(command); }
+void ReferenceHost::load_command(const Command& command) {
+  tokens_.load(command);
+  command_source_ = command.source_name;
+}
 
 void ReferenceHost::report(const Text& text, int msg_class, int severity) {
   BP_ERROR(text, msg_class, severity);
@@ -62,8 +79,12 @@ void ReferenceHost::guarded(std::string_view routine, const std::function<void()
 // ---- Frame --------------------------------------------------------------------
 
 void ReferenceHost::BP_PROCEDURE(std::string_view, int, int, Workspace&) {
-  error_flag_ = groups_done_ = data_stopped_ = group_ended_ = quiet_ = false;
-  interrupt_requested = false;
+  error_flag_ = groups_done_ = data_stopped_ = group_ended_ = false;
+  in_procedure_ = true;
+  reading_command_ = final_reading_ = group_announced_ = false;
+  held_.clear();
+  procedure_start_ = output_.items().size();
+  interrupt_reported_ = false;  // a Ctrl-C once recorded stays: no later command runs
   procedure_running = true;
   arena_.reset();
   case_buffer_ = 0;
@@ -71,6 +92,12 @@ void ReferenceHost::BP_PROCEDURE(std::string_view, int, int, Workspace&) {
 }
 
 int ReferenceHost::BP_END_PROCEDURE() {
+  end_groups();
+  // Whatever the procedure left open ends with it, so that the next command's
+  // tables and headings stand on their own and table 1 starts afresh.
+  output_.close_all();
+  if (split_count() > 0) output_.fold_group_repeats(procedure_start_);
+  in_procedure_ = false;
   procedure_running = false;
   progress_.show("", -1);
   // Arrays a failed group left laid out are reclaimed with the procedure.
@@ -81,6 +108,13 @@ int ReferenceHost::BP_END_PROCEDURE() {
 }
 
 void ReferenceHost::BP_SPLIT_CHANGE(Workspace&) {
+  reading_command_ = false;
+  announce_group();
+  place_held_messages();
+}
+
+void ReferenceHost::announce_group() {
+  if (group_announced_) return;
   std::vector<SplitValue> values;
   for (const SplitCell& cell : group_split_) {
     SplitValue sv;
@@ -91,26 +125,28 @@ void ReferenceHost::BP_SPLIT_CHANGE(Workspace&) {
     values.push_back(std::move(sv));
   }
   output_.add_split(std::move(values));
+  group_announced_ = true;
+}
+
+void ReferenceHost::place_held_messages() {
+  if (held_.empty()) return;
+  if (!group_split_.empty()) announce_group();
+  for (MessageItem& m : held_) output_.add_message(std::move(m));
+  held_.clear();
+}
+
+void ReferenceHost::end_groups() {
+  reading_command_ = final_reading_ = false;
+  place_held_messages();
 }
 
 // The split values of the group whose first case is in `cells`.
 void ReferenceHost::note_group(const std::vector<double>& cells) {
   group_split_.clear();
-  const Dictionary& dict = data_.dictionary();
-  for (const std::int64_t v : dict.split()) {
-    const VarRecord& rec = dict.slot(v);
-    SplitCell cell{v, cells[static_cast<std::size_t>(v - 1)], {}};
-    if (rec.type > 0) {
-      std::string chars;
-      for (std::int64_t k = 0; k < (rec.type + 7) / 8; ++k) {
-        chars += chars_of_cell(cells[static_cast<std::size_t>(v - 1 + k)]);
-      }
-      chars.resize(static_cast<std::size_t>(rec.type));
-      cell.text = dict.value_text(v, std::string_view(chars));
-    } else {
-      cell.text = dict.value_text(v, cell.number);
-    }
-    group_split_.push_back(std::move(cell));
+  const std::vector<std::int64_t>& split = data_.dictionary().split();
+  for (std::size_t k = 0; k < split.size(); ++k) {
+    const std::int64_t v = split[k];
+    group_split_.push_back(SplitCell{v, cells[static_cast<std::size_t>(v - 1)], reader_.group_value_text(k)});
   }
 }
 
@@ -124,17 +160,29 @@ std::int64_t ReferenceHost::weight_var() const { return data_.dictionary().weigh
 
 void ReferenceHost::SSTACK(Workspace&, StackHandle& handle, int, std::int64_t& position) {
   handle = tokens_.stack(position);
+  reading_command_ = true;
+  group_announced_ = false;
 }
 
 void ReferenceHost::SSETPT(Workspace&, StackHandle handle, std::int64_t position) {
-  // After the last split group the procedure reads its command once more
-  // before it learns that no group is left; what that reading reports was
-  // already reported for every group, so it is not shown again.
-  if (groups_done_ && position == 0) quiet_ = true;
+  if (position == 0) {
+    if (groups_done_) {
+      // After the last split group the procedure reads its command once
+      // more before it learns that no group is left; the syntax warnings of
+      // that reading were shown for every group and are not shown again.
+      final_reading_ = true;
+    } else {
+      // The next group's reading: its messages wait for its split marker.
+      group_announced_ = false;
+      group_split_.clear();
+    }
+  }
+  reading_command_ = true;
   guarded("SSETPT", [&] { tokens_.set_position(handle, position); });
 }
 
 void ReferenceHost::SSDELS(Workspace&, StackHandle handle) {
+  end_groups();
   guarded("SSDELS", [&] { tokens_.drop(handle); });
 }
 
@@ -182,9 +230,13 @@ std::int64_t ReferenceHost::DICSCH(std::string_view name) const {
 std::int64_t ReferenceHost::dict_count() const { return data_.dictionary().size(); }
 
 const VarRecord& ReferenceHost::DICGET(std::int64_t v) {
-  if (v < 1 || v > dict_count()) ASSERT("DICGET", "V .GE. 1 .AND. V .LE. NVAR");
-  record_ = &data_.dictionary().slot(v);
+  record_ = &slot(v, "DICGET");
   return *record_;
+}
+
+const VarRecord& ReferenceHost::slot(std::int64_t v, std::string_view routine) {
+  if (v < 1 || v > dict_count()) ASSERT(routine, "V .GE. 1 .AND. V .LE. NVAR");
+  return data_.dictionary().slot(v);
 }
 
 // ---- Cases --------------------------------------------------------------------
@@ -207,6 +259,7 @@ void ReferenceHost::OBPINI(Workspace&) {
 }
 
 void ReferenceHost::OBSERV(Workspace& ws) {
+  reading_command_ = false;
   if (!reading_ || data_stopped_ || groups_done_) {
     data_stopped_ = true;
     return;
@@ -237,6 +290,7 @@ void ReferenceHost::OBSERV(Workspace& ws) {
 }
 
 void ReferenceHost::OBPEND(Workspace&) {
+  end_groups();
   reading_ = false;
   if (case_buffer_ > 0) {
     arena_.release(case_buffer_, dict_count());
@@ -263,7 +317,9 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
 }
 
 void ReferenceHost::SFCLDE(Workspace&, FileHandle handle, int, int, Logical) {
+  end_groups();
   if (!saved_.contains(handle)) return;
+  if (interrupt_requested) report_interrupt();  // after the last poll: still discarded
   if (error_flag_) {
     saved_.discard(handle);
     return;
@@ -323,8 +379,23 @@ void ReferenceHost::LRMOVE(Workspace& ws, Index from, Index to, std::int64_t cou
 // ---- Failures -----------------------------------------------------------------
 
 void ReferenceHost::BP_ERROR(const Text& text, int msg_class, int severity) {
-  if (!quiet_) output_.add_message(text, msg_class, severity);
   if (severity >= 3) error_flag_ = true;
+  // The final reading repeats the syntax warnings every group has shown (an
+  // error would have stopped the groups, so one here is new and is shown).
+  if (final_reading_ && msg_class == 1 && severity < 3) return;
+  MessageItem item{text, msg_class, severity, std::nullopt, 0};
+  if (reading_command_ && msg_class == 1) item.source = token_place();
+  if (in_procedure_ && split_count() > 0 && !group_announced_) {
+    held_.push_back(std::move(item));  // shown under the group's split marker
+  } else {
+    output_.add_message(std::move(item));
+  }
+}
+
+std::optional<SourcePlace> ReferenceHost::token_place() const {
+  const Token& t = tokens_.current();
+  if (tokens_.position() < 1 || t.line < 1) return std::nullopt;
+  return SourcePlace{command_source_, t.line, t.column};
 }
 
 void ReferenceHost::ERROR(std::int64_t number, int msg_class, int severity) {
@@ -338,8 +409,8 @@ void ReferenceHost::ASSERT(std::string_view routine, std::string_view condition)
 }
 
 void ReferenceHost::ATNJMP() {
-  if (!interrupt_requested.exchange(false)) return;
-  BP_ERROR(message("HOST_ INTERRUPTED", {}), 2, 3);
+  if (!interrupt_requested || interrupt_reported_) return;
+  report_interrupt();
   throw ProcedureStop{};
 }
 

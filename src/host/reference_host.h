@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,19 @@ class ReferenceHost : public Host {
   const DataSet& data() const { return data_; }
   Workspace& workspace() { return arena_.workspace(); }
   Arena& arena() { return arena_; }
-  // Asks the running procedure to stop at its next interrupt poll; false
-  // when no procedure runs or a request is already pending (the caller may
-  // then end the program at once). Safe in a signal handler.
+  // Records a user interrupt (Ctrl-C): the running procedure stops at its
+  // next poll and discards its saved files, and interrupted() stays true.
+  // False when an interrupt was already recorded (the caller may then end
+  // the program at once). Safe in a signal handler.
   static bool request_interrupt();
+  // Whether an interrupt has been recorded; clear_interrupt() forgets it.
+  static bool interrupted();
+  static void clear_interrupt();
+  // Whether a procedure is running (between BP_PROCEDURE and BP_END_PROCEDURE).
+  static bool procedure_running_now();
+  // Reports the interrupt once per procedure ("HOST_ INTERRUPTED", an error).
+  void report_interrupt();
+  bool interrupt_reported() const { return interrupt_reported_; }
 
   // ---- Frame
   void BP_PROCEDURE(std::string_view name, int a, int b, Workspace& ws) override;
@@ -169,7 +179,22 @@ class ReferenceHost : public Host {
   // the caller becomes an internal error that stops the procedure.
   void guarded(std::string_view routine, const std::function<void()>& call);
   Format variable_format(FormatKind kind, std::int64_t v);
+  // Dictionary slot v for the host's own use: unlike DICGET it leaves the
+  // record the procedure read last in place.
+  const VarRecord& slot(std::int64_t v, std::string_view routine);
   void note_group(const std::vector<double>& cells);
+  // Where the token being read stands in the command's script; nothing
+  // before the first token.
+  std::optional<SourcePlace> token_place() const;
+  // Puts out the split marker of the group being read, once.
+  void announce_group();
+  // Places the messages held back for the group being read, after its split
+  // marker (made here when the group's cases were read but its split change
+  // did not come).
+  void place_held_messages();
+  // The closing sequence has begun: the final reading of the command is
+  // over and the group's held messages are placed.
+  void end_groups();
 
   DataSet data_;
   CaseReader reader_;
@@ -187,7 +212,14 @@ class ReferenceHost : public Host {
   bool data_stopped_ = false;
   bool group_ended_ = false;
   bool reading_ = false;
-  bool quiet_ = false;  // the command's reading after the last group
+  bool in_procedure_ = false;     // between BP_PROCEDURE and BP_END_PROCEDURE
+  bool reading_command_ = false;  // from the rewind of the tokens to the group's data pass
+  bool final_reading_ = false;    // the command's reading after the last group
+  bool group_announced_ = false;  // the current group's split marker is out
+  std::vector<MessageItem> held_;  // messages of the group before its split marker
+  std::size_t procedure_start_ = 0;  // first top-level output item of the procedure
+  std::string command_source_;       // the script of the loaded command
+  bool interrupt_reported_ = false;  // HOST_ INTERRUPTED given in this procedure
   Index case_buffer_ = 0;
   std::vector<double> case_cells_;   // the case being delivered
   struct SplitCell {

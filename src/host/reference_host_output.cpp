@@ -87,7 +87,7 @@ void ReferenceHost::BP_END_REPEAT_LIST() {
 }
 
 Text ReferenceHost::BP_VARIABLE(std::int64_t v, int) {
-  const VarRecord& rec = DICGET(v);
+  const VarRecord& rec = slot(v, "BP_VARIABLE");
   Text t;
   t.kind = Text::Kind::Variable;
   t.variable = v;
@@ -97,7 +97,7 @@ Text ReferenceHost::BP_VARIABLE(std::int64_t v, int) {
 }
 
 Text ReferenceHost::BP_VARVALUE(std::int64_t v, double value) {
-  const VarRecord& rec = DICGET(v);
+  const VarRecord& rec = slot(v, "BP_VARVALUE");
   Text t;
   t.kind = Text::Kind::VarValue;
   t.variable = v;
@@ -124,8 +124,10 @@ Text ReferenceHost::BP_IVALUE(std::int64_t value, const Format& format) {
 
 // ---- Formats ------------------------------------------------------------------
 
+// The record is read without DICGET: the procedure may hold the record it
+// loaded last and read it after asking for a format.
 Format ReferenceHost::variable_format(FormatKind kind, std::int64_t v) {
-  const PrintFormat& f = DICGET(v).format;
+  const PrintFormat& f = slot(v, kind == FormatKind::Mean ? "BP_MEAN_FORMAT" : "BP_STDDEV_FORMAT").format;
   const int decimals = std::min(f.decimals + 2, 16);
   return Format{kind, 5, std::max(f.width + 2, 8), decimals};
 }

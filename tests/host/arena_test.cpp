@@ -69,16 +69,5 @@ TEST(Arena, RefusesFaultsOfTheCaller) {
   EXPECT_THROW(arena.release(a, 10), std::logic_error);  // twice
 }
 
-TEST(Arena, ReadsSizes) {
-  const struct {
-    const char* text;
-    std::int64_t bytes;
-  } rows[] = {{"512M", 512LL << 20}, {"4G", 4LL << 30}, {"64k", 64LL << 10},
-              {"2GB", 2LL << 30},    {"1048576", 1048576}, {"0", 0},
-              {"-5M", 0},            {"12X", 0},           {"", 0},
-              {"G", 0},              {"99999999999T", 0}};
-  for (const auto& row : rows) EXPECT_EQ(parse_size(row.text), row.bytes) << row.text;
-}
-
 }  // namespace
 }  // namespace mva::host

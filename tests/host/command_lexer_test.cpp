@@ -48,6 +48,8 @@ TEST(CommandLexer, TokensAndCommandBoundaries) {
       {"MVA 'a'-1 2-1.", "MVA s[a] ?- #1=1 #2=2 ?- #1=1 <end>"},
       {"MVA = .5 1e-3 1.5E+2 5. 7e x 3abc 1.2.3.",
        "MVA = #.5=0.5 #1e-3=0.001 #1.5E+2=150 #5.=5 #7=7 E X #3=3 ABC #1.2=1.2 #.3=0.3 <end>"},
+      // Too small for a double: the nearest one, subnormal or zero.
+      {"MVA = 1e-320 = -1e-400.", "MVA = #1e-320=9.99989e-321 = #-1e-400=0 <end>"},
       // The period that ends a line ends the command and belongs to no token.
       {"MVA a b.c /EM.   \n", "MVA A B.C / EM <end>"},
       {"MVA x.\n", "MVA X <end>"},
@@ -132,6 +134,9 @@ TEST(CommandLexer, ErrorsNameSourceLineAndColumn) {
       {"MVA a\x01 b.", "s.mva:1:6: unexpected control character 1"},
       {"MVA a.\n\nMVA \x7f.", "s.mva:3:5: unexpected control character 127"},
       {"MVA 1e999.", "s.mva:1:5: number out of range: 1e999"},
+      // A long token is not repeated in full.
+      {"MVA " + std::string(5000, '9') + "e999.", "s.mva:1:5: number out of range: " + std::string(30, '9') +
+                                                     "... (5004 characters)"},
   };
   for (const Row& row : rows) {
     try {

@@ -92,7 +92,15 @@ TEST(DataSet, ReadsCellsIntoSlots) {
   EXPECT_LT(d.slot(3).type, 0);
   EXPECT_LT(d.slot(4).type, 0);
   EXPECT_EQ(d.find("score"), 5);
-  EXPECT_EQ(d.slot(6).type, 2);  // NA tokens are text in a string column
+  // NA tokens and empty cells of a string column read as blank, a
+  // user-missing value of the column; they do not count in its width.
+  EXPECT_EQ(d.slot(6).type, 1);
+  EXPECT_EQ(d.slot(6).missing_form, 1);
+  EXPECT_EQ(d.slot(6).missing_text[0], " ");
+  EXPECT_EQ(d.slot(2).missing_text[0], std::string(23, ' '));  // city has an empty cell
+  EXPECT_EQ(data.notes(), std::vector<std::string>{
+                              "d.csv: in the string columns city and flag, cells without a value (the empty "
+                              "cell, NA, .) are read as blank, and blank is a user-missing value of city and flag"});
   EXPECT_EQ(data.case_count(), 3);
 
   std::vector<double> cells(static_cast<std::size_t>(d.size()));
@@ -104,11 +112,11 @@ TEST(DataSet, ReadsCellsIntoSlots) {
   EXPECT_EQ(chars_of_cell(cells[2]), "aneiro a");
   EXPECT_EQ(chars_of_cell(cells[3]), "nd more ");
   EXPECT_EQ(cells[4], 2.5);
-  EXPECT_EQ(chars_of_cell(cells[5]), "NA      ");
+  EXPECT_EQ(chars_of_cell(cells[5]), "        ");
   ASSERT_EQ(reader.next(cells.data()), Next::Case);
   EXPECT_EQ(text_in(data, cells, 2), std::string(23, ' '));
   EXPECT_EQ(cells[4], kSystemMissing);
-  EXPECT_EQ(chars_of_cell(cells[5]), ".       ");
+  EXPECT_EQ(chars_of_cell(cells[5]), "        ");
   ASSERT_EQ(reader.next(cells.data()), Next::Case);
   EXPECT_EQ(chars_of_cell(cells[1]), "Bern    ");
   EXPECT_EQ(cells[4], kSystemMissing);
@@ -131,6 +139,30 @@ TEST(DataSet, TakesNaTokensFromTheOptions) {
   CaseReader reader = data.reader();
   ASSERT_EQ(reader.next(cells.data()), Next::Case);
   EXPECT_EQ(cells[0], kSystemMissing);
+}
+
+TEST(DataSet, NotesHowColumnsWereRead) {
+  const struct {
+    std::string csv;
+    std::string dictionary;
+    std::vector<std::string> notes;
+  } rows[] = {
+      {"a,b\n1,2\n3,4\n5,n/a\n", "",
+       {"d.csv: column 2 (b) is read as text because 1 of its cells is not a number, the first \"n/a\" at line 4; "
+        "if it means no value, give it with --na, or else correct the data"}},
+      {"a\nx\n1\n2\ny\n", "", {}},              // as many texts as numbers: a text column
+      {"a\nx\ny\nz\nw\n", "", {}},               // plain text
+      {"a\n1\n2\n", R"({"variables": [{"name": "a", "type": "string"}]})", {}},
+      {"a,b\nx,1\n,2\n", R"({"variables": [{"name": "a", "missing": {"values": ["x"]}}]})",
+       {"d.csv: in the string column a, cells without a value (the empty cell, NA, .) are read as blank"}},
+  };
+  for (const auto& row : rows) {
+    const DataSet data = DataSet::from_text(row.csv, named(), row.dictionary);
+    EXPECT_EQ(data.notes(), row.notes) << row.csv;
+  }
+  // The dictionary's missing values stand.
+  const DataSet data = DataSet::from_text("a,b\nx,1\n,2\n", named(), R"({"variables": [{"name": "a", "missing": {"values": ["x"]}}]})");
+  EXPECT_EQ(data.dictionary().slot(1).missing_text[0], "x");
 }
 
 TEST(DataSet, HonoursDeclaredTypesAndWidths) {
@@ -169,6 +201,11 @@ TEST(DataSet, ReportsBadDataWithPlace) {
        "d.csv, line 3, column 2 (b): \"abc\" is not a number, and b is declared numeric"},
       {"a,b\n1,\"x\ny\"\n2,\"toolong\"\n", R"({"variables": [{"name": "b", "width": 4}]})",
        "d.csv, line 4, column 2 (b): the text is 7 bytes long, wider than the declared width 4"},
+      {std::string("a,b\n1,2\n3,x\0y\n", 14), "", "d.csv, line 3, column 4: a NUL byte (\\x00) in the data"},
+      {"a,b\n1,2\n3,4\n5," + std::string(40000, 'x') + "\n", "",
+       "d.csv, line 4, column 2 (b): a text of 40000 bytes; strings go up to 32767"},
+      {"a,b\n1,\t" + std::string(50, 'z') + "\n", R"({"variables": [{"name": "b", "type": "numeric"}]})",
+       "(b): \"\\x09" + std::string(39, 'z') + "... (51 bytes)\" is not a number"},
       {"a,b\n1,2\n", R"({"variables": [{"name": "c"}]})", "<dictionary>: the variable \"c\" is not in the data file d.csv"},
       {"a,b\n1,2\n", R"({"variables": [{"name": "a", "width": 41}]})", "a numeric width goes up to 40, not 41"},
       {"a,b\n1,2\n", "{\"variables\": [}", "<dictionary>: invalid JSON: parse error at line 1, column 16"},

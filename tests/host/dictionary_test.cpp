@@ -51,6 +51,7 @@ TEST(NumberText, ParsesNumbersLikeADataFile) {
       {"  ", std::nullopt}, {"inf", std::nullopt}, {"-inf", std::nullopt}, {"nan", std::nullopt},
       {"+-1", std::nullopt}, {"1,5", std::nullopt}, {"0x1A", std::nullopt}, {"1e", std::nullopt},
       {".", std::nullopt}, {"1e999", std::nullopt}, {"12abc", std::nullopt}, {"- 1", std::nullopt},
+      {"1e-400", 0.0},   {"-1e-400", 0.0}, {"1e-320", 1e-320},  // below the doubles: the nearest
   };
   for (const Row& row : rows) {
     EXPECT_EQ(parse_number(row.text), row.value) << '"' << row.text << '"';
@@ -235,6 +236,8 @@ TEST(Dictionary, RejectsBadMissingValues) {
       {"=5", "no variable named before '='"},
       {"code=A:B", "a range of missing values applies only to numeric variables, and code is a string variable"},
       {"code=TOOLONG", "the missing value \"TOOLONG\" is longer than the width 4 of code"},
+      {"city=ninechars", "--missing 'city=ninechars': the missing value \"ninechars\" of city is 9 characters "
+                         "long; a string missing value has at most 8 characters"},
   };
   for (const auto& [option, message] : rows) {
     const std::string error = error_of([&] {
@@ -294,6 +297,9 @@ TEST(Dictionary, RejectsBadDictionaryFiles) {
       {R"({"variables": [{"name": "age", "missing": {"range": [1]}}]})", "must be an array of two ends"},
       {R"({"variables": [{"name": "age", "missing": {"values": [true]}}]})", "must be a number or a text, not boolean"},
       {R"({"variables": [{"name": "code", "missing": {"range": ["A", "B"]}}]})", "applies only to numeric variables"},
+      {R"({"variables": [{"name": "city", "missing": {"values": ["unknown", "not known"]}}]})",
+       "d.json: variable \"city\": the missing value \"not known\" of city is 9 characters long; a string "
+       "missing value has at most 8 characters"},
       {R"({"variables": [{"name": "age", "value_labels": {"one": "x"}}]})",
        "the labelled value \"one\" of the numeric variable Age is not a number"},
       {R"({"variables": [{"name": "age", "value_labels": {"1": "x", "1.0": "y"}}]})", "is labelled twice"},

@@ -32,39 +32,6 @@ const Dimension& dimension(const PivotTable& t, const char* k) {
   return t.dimensions.at(static_cast<std::size_t>(d));
 }
 
-TEST(OutputDocument, BuildsNestedDimensionsGroupsAndCells) {
-  OutputDocument doc;
-  const Text col = key("TOUT_ COL_VAR"), stat = key("TOUT_ STATISTICS"), row = key("TOUT_ ROW_VAR");
-  doc.begin_table(12, key("TOUT_ MATRIX OF T STATISTICS"), key("TOUT_ MATRIX OF T STATISTICS"));
-  doc.position_dimension(12, col, {1, 1, 1, 0});
-  doc.position_dimension(12, stat, {1, 0, 1, 0});
-  doc.position_dimension(12, row, {2, 0, 1, 0});
-  doc.cell_dimension(12, stat);
-  for (const auto& [r, name] : {std::pair{1, "age"}, std::pair{2, "income"}}) {
-    doc.category(12, var(r, name), row);
-    doc.category(12, var(1, "age"), col);  // reused for the second row variable
-    doc.cell(12, num(1.5, 2), key("TOUT_ T"));
-    doc.cell(12, num(r * 10.0, 1), key("TOUT_ D.F."));
-  }
-  doc.cell(12, num(99.0, 1), key("TOUT_ D.F."));  // the same coordinates again: replaces
-  doc.end_table(12);
-
-  const PivotTable& t = table_item(doc, doc.items(), 0);
-  EXPECT_FALSE(t.open);
-  ASSERT_EQ(t.dimensions.size(), 3u);
-  EXPECT_EQ(t.cell_dimension, 1);
-  EXPECT_EQ(t.dimensions[0].axis(), Axis::Columns);
-  EXPECT_EQ(t.dimensions[2].axis(), Axis::Rows);
-  EXPECT_EQ(texts(dimension(t, "TOUT_ ROW_VAR")), (std::vector<std::string>{"age", "income"}));
-  EXPECT_EQ(texts(dimension(t, "TOUT_ COL_VAR")), (std::vector<std::string>{"age"}));
-  EXPECT_EQ(texts(dimension(t, "TOUT_ STATISTICS")), (std::vector<std::string>{"t", "df"}));
-  ASSERT_EQ(t.cells.size(), 4u);
-  // at: {column variable, statistic, row variable}
-  EXPECT_EQ(t.cells[3].at, (std::vector<int>{0, 1, 1}));
-  EXPECT_EQ(display(t.cells[3].value), "99.0");
-  EXPECT_EQ(display(t.cells[1].value), "10.0");
-}
-
 TEST(OutputDocument, GroupsNestReopenAndUngroup) {
   OutputDocument doc;
   const Text cases = key("POUT_ # OF CASES"), vars = key("POUT_ VARIABLES");
@@ -108,6 +75,7 @@ TEST(OutputDocument, GroupsNestReopenAndUngroup) {
             (std::vector<std::string>{"Low"}));
   EXPECT_EQ(t.cells.size(), 6u);  // the second pass replaced pattern 1's count
   EXPECT_EQ(display(t.cells[2].value), "42");
+  EXPECT_EQ(t.cells[2].at, (std::vector<int>{4, 1}));  // {variables, cases}: "Complete If ...", "5" under "1"
 }
 
 TEST(OutputDocument, CategoriesDifferByTextOrVariable) {
@@ -190,7 +158,6 @@ TEST(OutputDocument, FootnotesLandWhereTheirCodesSay) {
 
 TEST(OutputDocument, ItemsKeepTheirOrderAndPlace) {
   OutputDocument doc;
-  EXPECT_TRUE(doc.empty());
   doc.add_message(lit("before"), 2, 2);
   doc.begin_heading(key("MOUT_ PAIRWISE STATISTICS"));
   doc.annotate(lit("under the heading"), 0);
@@ -203,13 +170,9 @@ TEST(OutputDocument, ItemsKeepTheirOrderAndPlace) {
   doc.annotate(lit("after the table"), 0);        // the last call ended a table: the heading's
   doc.end_table(7);
   doc.end_heading();
-  doc.cell_dimension(1, key("Contents"));         // table 1 comes into being here
-  doc.begin_group(1, key("Files Saved"), key("Contents"));
-  doc.cell(1, lit("/tmp/out.csv"), key("EM Imputed Data"));
-  doc.end_group(1, key("Contents"));
 
   const auto& top = doc.items();
-  ASSERT_EQ(top.size(), 3u);
+  ASSERT_EQ(top.size(), 2u);
   EXPECT_EQ(display(std::get<MessageItem>(top[0].content).text), "before");
   const auto& heading = std::get<HeadingItem>(top[1].content);
   ASSERT_EQ(heading.items.size(), 5u);
@@ -220,11 +183,33 @@ TEST(OutputDocument, ItemsKeepTheirOrderAndPlace) {
   EXPECT_TRUE(table_item(doc, heading.items, 2).cells.empty());
   EXPECT_EQ(display(std::get<MessageItem>(heading.items[3].content).text), "inside");
   EXPECT_EQ(display(std::get<NoteItem>(heading.items[4].content).text), "after the table");
-  const PivotTable& files = table_item(doc, top, 2);
-  EXPECT_EQ(files.number, 1);
-  EXPECT_EQ(key_of(files.title), "Files Saved");
-  EXPECT_TRUE(files.open);
-  EXPECT_EQ(files.cells.size(), 1u);
+}
+
+TEST(OutputDocument, RepeatsOfEveryGroupAreShownOnce) {
+  OutputDocument doc;
+  doc.add_message(lit("earlier command"), 1, 2);
+  const std::size_t first = doc.items().size();
+  const auto group = [&](const char* value, std::vector<std::pair<const char*, int>> messages) {
+    doc.add_split({SplitValue{"g", 1.0, value}});
+    for (const auto& [text, severity] : messages) doc.add_message(lit(text), 2, severity);
+  };
+  group("1", {{"every", 2}, {"some", 2}, {"every", 2}});
+  group("2", {{"every", 2}, {"some", 2}});
+  group("3", {{"only here", 1}, {"every", 2}});
+  doc.add_message(lit("every"), 2, 3);  // an error is never folded
+  doc.close_all();
+  doc.fold_group_repeats(first);
+
+  std::vector<std::string> seen;
+  for (const Item& item : doc.items()) {
+    if (const auto* m = std::get_if<MessageItem>(&item.content)) {
+      seen.push_back(display(m->text) + (m->groups > 1 ? " x" + std::to_string(m->groups) : ""));
+    } else {
+      seen.push_back("split " + std::get<SplitItem>(item.content).values[0].text);
+    }
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"earlier command", "every x3", "split 1", "some", "every", "split 2",
+                                            "some", "split 3", "only here", "every"}));
 }
 
 TEST(OutputDocument, RefusesCallsOnTablesThatAreNotOpen) {
@@ -242,12 +227,6 @@ TEST(OutputDocument, RefusesCallsOnTablesThatAreNotOpen) {
   EXPECT_THROW(doc.cell(5, count(1), key("UOUT_ MEAN")), std::logic_error);
   EXPECT_THROW(doc.table_property(9, 1, count(1)), std::logic_error);
   EXPECT_THROW(doc.end_heading(), std::logic_error);
-  try {
-    doc.position_dimension(4, key("X"), {1, 1, 1, 0});
-    FAIL() << "no exception";
-  } catch (const std::logic_error& e) {
-    EXPECT_NE(std::string(e.what()).find("table 4"), std::string::npos) << e.what();
-  }
 }
 
 }  // namespace

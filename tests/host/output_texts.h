@@ -15,17 +15,9 @@ namespace mva::host::testing {
 
 inline constexpr double kSysmis = kSystemMissing;
 
-inline Text key(std::string k) {
+inline Text of_kind(Text::Kind kind) {
   Text t;
-  t.kind = Text::Kind::Key;
-  t.key = std::move(k);
-  return t;
-}
-
-inline Text lit(std::string s) {
-  Text t;
-  t.kind = Text::Kind::Literal;
-  t.key = std::move(s);
+  t.kind = kind;
   return t;
 }
 
@@ -36,9 +28,20 @@ inline Format format(FormatKind kind, int decimals) {
   return f;
 }
 
+inline Text key(std::string k) {
+  Text t = of_kind(Text::Kind::Key);
+  t.key = std::move(k);
+  return t;
+}
+
+inline Text lit(std::string s) {
+  Text t = key(std::move(s));
+  t.kind = Text::Kind::Literal;
+  return t;
+}
+
 inline Text num(double v, int decimals, FormatKind kind = FormatKind::GenStat) {
-  Text t;
-  t.kind = Text::Kind::Number;
+  Text t = of_kind(Text::Kind::Number);
   t.number = v;
   t.format = format(kind, decimals);
   return t;
@@ -47,18 +50,15 @@ inline Text num(double v, int decimals, FormatKind kind = FormatKind::GenStat) {
 inline Text count(double v) { return num(v, 0, FormatKind::Count); }
 
 inline Text var(std::int64_t index, std::string name) {
-  Text t;
-  t.kind = Text::Kind::Variable;
+  Text t = of_kind(Text::Kind::Variable);
   t.variable = index;
   t.name = std::move(name);
   return t;
 }
 
 inline Text value(std::int64_t index, std::string name, double v, std::string label) {
-  Text t;
+  Text t = var(index, std::move(name));
   t.kind = Text::Kind::VarValue;
-  t.variable = index;
-  t.name = std::move(name);
   t.number = v;
   t.format = format(FormatKind::Print, 0);
   t.label = std::move(label);
@@ -72,7 +72,7 @@ inline Text comp(std::string k, std::vector<Text> params) {
   return t;
 }
 
-// One item of a repeat list: its own parameters.
+// One item of a repeat list (its own parameters), and the list.
 inline Text item(std::vector<Text> params) {
   Text t;
   t.params = std::move(params);
@@ -80,9 +80,8 @@ inline Text item(std::vector<Text> params) {
 }
 
 inline Text list(std::vector<Text> items) {
-  Text t;
+  Text t = item(std::move(items));
   t.kind = Text::Kind::RepeatList;
-  t.params = std::move(items);
   return t;
 }
 

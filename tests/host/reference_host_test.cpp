@@ -1,14 +1,21 @@
 // The reference host's own services: cases delivered group by group into the
 // case buffer with the end flags the procedure reads, split values in notes,
-// faults of the caller turned into internal errors, the interrupt poll, and
-// saved files that appear only when the procedure ends without error.
+// faults of the caller turned into internal errors, the interrupt poll, saved
+// files that appear only when the procedure ends without error, and what the
+// host does with the procedure's output: each procedure's output closed when
+// it ends, messages placed under their split group and naming their place in
+// the script, and no system-missing number left in the JSON.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
-#include "host/reference_host.h"
+#include "host/output/renderers.h"
 #include "host/output/text_display.h"
+#include "host/reference_host.h"
+#include "support/harness.h"
 
 namespace mva::host {
 namespace {
@@ -24,37 +31,35 @@ std::unique_ptr<ReferenceHost> make(const std::string& csv, DataOptions options 
 
 TEST(ReferenceHost, DeliversCasesGroupByGroup) {
   DataOptions options;
-  options.split = {"g"};
-  auto host = make("g,x,name\n1,1.5,a long string value\n1,,b\n2,3,c\n", options);
+  options.split = {"s"};  // a string whose value "a" has a label
+  auto host = std::make_unique<ReferenceHost>(
+      DataSet::from_text("s,x\na,1.5\na,\nb,3\n", options,
+                         R"({"variables": [{"name": "s", "value_labels": {"a": "Alpha"}}]})"),
+      HostOptions{1 << 20, 1, false, 0});
   Workspace& ws = host->workspace();
   host->BP_PROCEDURE("MVA", 3, 1, ws);
   host->OBINIT(ws);
   host->OBPINI(ws);
-  ASSERT_GT(host->case_buffer(), 0);
   const RealArray buffer = ws.reals(host->case_buffer());
-
   host->OBSERV(ws);
-  EXPECT_FALSE(host->group_ended());
   EXPECT_EQ(buffer(2), 1.5);
-  EXPECT_EQ(chars_of_cell(buffer(3)) + chars_of_cell(buffer(4)) + chars_of_cell(buffer(5)),
-            "a long string value     ");
   host->OBSERV(ws);
   EXPECT_EQ(buffer(2), host->PCINMS());  // an empty numeric cell is system-missing
-  EXPECT_EQ(chars_of_cell(buffer(3)), "b       ");
+  host->OBSERV(ws);
+  EXPECT_TRUE(host->group_ended());
+  EXPECT_FALSE(host->groups_done());
 
-  // The split list names the group just read.
+  // The split list and the split marker name the group just read.
   host->BP_BEGIN_COMPSTRING(host->BP_CSTRING("EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT"));
   host->BP_BEGIN_REPEAT_LIST();
   host->BP_SPLIT_LIST(ws);
   host->BP_END_REPEAT_LIST();
-  EXPECT_EQ(display(host->BP_END_COMPSTRING()).rfind("g=1", 0), 0u);
+  EXPECT_EQ(display(host->BP_END_COMPSTRING()).rfind("s=Alpha:", 0), 0u);
+  host->BP_SPLIT_CHANGE(ws);
+  EXPECT_EQ(std::get<SplitItem>(host->output().items().at(0).content).values.at(0).text, "Alpha");
 
   host->OBSERV(ws);
-  EXPECT_TRUE(host->group_ended());
-  EXPECT_FALSE(host->groups_done());
-  host->OBSERV(ws);
-  EXPECT_FALSE(host->group_ended());
-  EXPECT_EQ(buffer(1), 2.0);
+  EXPECT_EQ(buffer(2), 3.0);
   host->OBSERV(ws);
   EXPECT_TRUE(host->group_ended());
   EXPECT_TRUE(host->groups_done());  // the last group has been read
@@ -62,24 +67,21 @@ TEST(ReferenceHost, DeliversCasesGroupByGroup) {
   EXPECT_EQ(host->BP_END_PROCEDURE(), 0);
 }
 
-TEST(ReferenceHost, TextsOfVariablesValuesAndNumbers) {
-  DataOptions options;
+TEST(ReferenceHost, TextsAndFormatsLeaveTheRecordReadInPlace) {
   auto host = std::make_unique<ReferenceHost>(
-      DataSet::from_text("sex,income\n1,12.5\n2,7.25\n", options,
-                         R"({"variables": [{"name": "sex", "label": "Sex",
-                              "value_labels": {"1": "Male"}}]})"),
+      DataSet::from_text("sex,income\n1,12.5\n2,7.25\n", DataOptions{},
+                         R"({"variables": [{"name": "sex", "value_labels": {"1": "Male"}}]})"),
       HostOptions{1 << 20, 1, false, 0});
   Workspace& ws = host->workspace();
-  EXPECT_EQ(display(host->BP_VARIABLE(1, 0)), "sex");
-  EXPECT_EQ(display(host->BP_VARVALUE(1, 1.0)), "Male");  // the value label
-  EXPECT_EQ(display(host->BP_VARVALUE(1, 2.0)), "2");     // no label: the value itself
+  EXPECT_EQ(host->DICGET(1).name, "sex");
   // Means and standard deviations show two decimals more than the variable.
   const Format mean = host->BP_MEAN_FORMAT(ws, 2, 1);
-  EXPECT_EQ(mean.decimals, 4);
   EXPECT_EQ(display(host->BP_LRVALUE(9.876543, mean)), "9.8765");
-  EXPECT_EQ(display(host->BP_IVALUE(12, host->BP_N_FORMAT())), "12");
-  EXPECT_EQ(display(host->BP_LRVALUE(host->PCINMS(), host->BP_CORRELATION_FORMAT())), ".");
-  EXPECT_EQ(display(host->BP_LRVALUE(0.4567, host->DIFENC(5, 40, 2))), "0.46");
+  host->BP_STDDEV_FORMAT(ws, 2, 1);
+  EXPECT_EQ(display(host->BP_VARIABLE(2, 0)), "income");
+  EXPECT_EQ(display(host->BP_VARVALUE(1, 1.0)), "Male");
+  EXPECT_EQ(display(host->BP_VARVALUE(2, 7.25)), "7.25");
+  EXPECT_EQ(host->dic_record().name, "sex");  // still the record DICGET loaded
 }
 
 TEST(ReferenceHost, FaultsOfTheCallerStopTheProcedure) {
@@ -99,14 +101,15 @@ TEST(ReferenceHost, FaultsOfTheCallerStopTheProcedure) {
   EXPECT_FALSE(host->error_flag());
   EXPECT_NO_THROW(host->ATNJMP());
   EXPECT_TRUE(ReferenceHost::request_interrupt());
-  EXPECT_FALSE(ReferenceHost::request_interrupt());  // pending: a second Ctrl-C ends the program
+  EXPECT_FALSE(ReferenceHost::request_interrupt());  // recorded: a second Ctrl-C ends the program
   EXPECT_THROW(host->ATNJMP(), ProcedureStop);
   EXPECT_TRUE(host->error_flag());
-  EXPECT_NO_THROW(host->ATNJMP());  // the request is taken once
+  EXPECT_NO_THROW(host->ATNJMP());  // told once
   const std::string shown = display(std::get<MessageItem>(host->output().items().back().content).text);
   EXPECT_NE(shown.find("nterrupt"), std::string::npos) << shown;
   host->BP_END_PROCEDURE();
-  EXPECT_FALSE(ReferenceHost::request_interrupt());  // no procedure runs
+  EXPECT_TRUE(ReferenceHost::interrupted());  // kept, so that no further command runs
+  ReferenceHost::clear_interrupt();
 }
 
 TEST(ReferenceHost, SavedFileAppearsOnlyAfterASuccessfulRun) {
@@ -144,6 +147,156 @@ TEST(ReferenceHost, SavedFileAppearsOnlyAfterASuccessfulRun) {
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
   EXPECT_EQ(files, 1u);  // no temporary file is left behind
   fs::remove_all(dir);
+}
+
+// The messages and split markers of a document, in order, as "key class
+// severity [groups]" and "split TEXT".
+std::vector<std::string> outline(const OutputDocument& doc) {
+  std::vector<std::string> out;
+  for (const Item& item : doc.items()) {
+    if (const auto* m = std::get_if<MessageItem>(&item.content)) {
+      out.push_back(m->text.key + " " + std::to_string(m->msg_class) + " " + std::to_string(m->severity) +
+                    (m->groups > 1 ? " x" + std::to_string(m->groups) : ""));
+    } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
+      out.push_back("split " + split->values.at(0).text);
+    }
+  }
+  return out;
+}
+
+TEST(ReferenceHost, OutputLeftOpenEndsWithTheProcedure) {
+  auto host = make("x\n1\n");
+  Workspace& ws = host->workspace();
+  const Text files = host->BP_CSTRING("Contents");
+  for (int run = 0; run < 2; ++run) {
+    SCOPED_TRACE(run);
+    host->BP_PROCEDURE("MVA", 3, 1, ws);
+    host->BP_BEGIN_HEADING(host->BP_CSTRING("EOUT_ EM ESTIMATED STATISTICS"));
+    ASSERT_NO_THROW(host->BP_BEGIN_PIVOT_TABLE(3, host->BP_CSTRING("EXEC_ UNIVARIATE STATISTICS"), Text{}));
+    host->BP_CELL_DIMENSION(1, files);
+    host->BP_CELL_IN_CATEGORY(1, host->BP_CSTRING_NO_TRANSLATE("out.csv"), host->BP_CSTRING("EM Imputed Data"));
+    host->BP_ERROR(host->BP_CSTRING("HOST_ INTERRUPTED"), 2, 3);  // fails with both open
+    EXPECT_EQ(host->BP_END_PROCEDURE(), 1);
+  }
+  // Each run stands at the top level with its own heading and tables.
+  const OutputDocument& doc = host->output();
+  ASSERT_EQ(doc.items().size(), 2u);
+  ASSERT_EQ(doc.table_count(), 4u);
+  for (std::size_t t = 0; t < doc.table_count(); ++t) {
+    EXPECT_FALSE(doc.table(t).open);
+    EXPECT_EQ(doc.table(t).cells.size(), doc.table(t).number == 1 ? 1u : 0u);
+  }
+}
+
+TEST(ReferenceHost, MessagesStandUnderTheGroupTheyBelongTo) {
+  // The third group repeats the first's split value: the host's warning
+  // about it belongs to that group. The TTEST warning comes in every group.
+  test::TestData data{"g,a,b\n1,1,2\n1,,3\n2,4,5\n1,7,8\n", {}};
+  data.options.split = {"g"};
+  auto host = test::make_host(data);
+  EXPECT_EQ(test::run_command(*host, "MVA a b /TTEST /TTEST."), 0);
+  EXPECT_EQ(outline(host->output()),
+            (std::vector<std::string>{"PARS_ MORE THAN ONE ^1 1 2 x3", "split 1", "split 2", "split 1",
+                                      "HOST_ SPLIT FILE NOT SORTED BY ^1 2 2"}));
+  // The warning comes once the second TTEST is read, at the period.
+  EXPECT_NE(render_text(host->output()).find("(test, line 1, column 22; in each of the 3 split groups)"),
+            std::string::npos)
+      << render_text(host->output());
+
+}
+
+TEST(ReferenceHost, ClosingSequenceIsHeardAfterTheLastGroup) {
+  DataOptions options;
+  options.split = {"g"};
+  auto host = make("g,x\n1,1\n", options);
+  host->load_command(split_commands("MVA x.", "t").at(0));
+  Workspace& ws = host->workspace();
+  host->BP_PROCEDURE("MVA", 3, 1, ws);
+  host->OBINIT(ws);
+  host->OBPINI(ws);
+  StackHandle h = 0;
+  std::int64_t position = 0;
+  host->SSTACK(ws, h, 0, position);
+  while (!host->group_ended()) host->OBSERV(ws);
+  host->BP_SPLIT_CHANGE(ws);
+  ASSERT_TRUE(host->groups_done());
+  host->SSETPT(ws, h, 0);  // the final reading of the command
+  host->SSNXT1(ws, h);
+  host->BP_ERROR(host->BP_CSTRING("PARS_ MORE THAN ONE ^1"), 1, 2);  // shown in the group already
+  host->OBPEND(ws);
+  EXPECT_THROW(host->SSDELS(ws, h + 1), ProcedureStop);
+  host->BP_END_PROCEDURE();
+  EXPECT_EQ(outline(host->output()), (std::vector<std::string>{"split 1", "HOST_ INTERNAL ERROR IN ^1: ^2 2 3"}));
+}
+
+TEST(ReferenceHost, CommandMessagesNameTheirPlace) {
+  const struct {
+    const char* command;
+    const char* key;
+    int line, column;  // 0: no place
+  } rows[] = {
+      {"MVA a\n  /MAXCAT=0.", "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", 2, 11},
+      {"MVA a nosuch.", "HOST_ UNKNOWN VARIABLE ^1", 1, 7},
+      {"MVA a b\n /FOO.", "PARS_ BAD SUBCOMMAND ^1", 2, 3},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    auto host = test::make_host({"a,b\n1,2\n", {}});
+    EXPECT_EQ(test::run_command(*host, row.command), 1);
+    ASSERT_EQ(host->output().items().size(), 1u);
+    const auto& m = std::get<MessageItem>(host->output().items()[0].content);
+    EXPECT_EQ(m.text.key, row.key);
+    ASSERT_TRUE(m.source.has_value());
+    EXPECT_EQ(m.source->file, "test");
+    EXPECT_EQ(m.source->line, row.line);
+    EXPECT_EQ(m.source->column, row.column);
+    const std::string place = "test, line " + std::to_string(row.line) + ", column " + std::to_string(row.column);
+    EXPECT_NE(render_text(host->output()).find("(" + place + ")"), std::string::npos);
+    EXPECT_NE(render_markdown(host->output()).find(place), std::string::npos);
+    EXPECT_NE(render_html(host->output()).find(place), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(render_json(host->output())).at("output")[0].at("source"),
+              (nlohmann::json{{"file", "test"}, {"line", row.line}, {"column", row.column}}));
+  }
+}
+
+// Every number anywhere in `j`.
+void numbers_in(const nlohmann::json& j, std::vector<double>& out) {
+  if (j.is_number()) out.push_back(j.get<double>());
+  if (j.is_structured()) {
+    for (const auto& child : j) numbers_in(child, out);
+  }
+}
+
+TEST(ReferenceHost, NoSystemMissingNumberInJson) {
+  // A missing split value, and a table whose cell, category, property and
+  // footnote parameter are system-missing.
+  test::TestData data{"g,a\n1,1\n,2\n", {}};
+  data.options.split = {"g"};
+  auto host = test::make_host(data);
+  EXPECT_EQ(test::run_command(*host, "MVA a."), 0);
+  Workspace& ws = host->workspace();
+  const double sysmis = host->PCINMS();
+  host->BP_PROCEDURE("MVA", 3, 1, ws);
+  const Text vars = host->BP_CSTRING("UOUT_ VARIABLES");
+  host->BP_BEGIN_PIVOT_TABLE(3, host->BP_CSTRING("EXEC_ UNIVARIATE STATISTICS"), Text{});
+  host->BP_TABLE_PROPERTY(3, 1, host->BP_LRVALUE(sysmis, host->BP_N_FORMAT()));
+  host->BP_POSITION_DIMENSION(3, vars, {1, 0, 1, 0});
+  host->BP_CELL_DIMENSION(3, host->BP_CSTRING("UOUT_ STATISTICS"));
+  host->BP_CATEGORY_DIMENSION(3, host->BP_VARVALUE(2, sysmis), vars);
+  host->BP_CELL_IN_CATEGORY(3, host->BP_LRVALUE(sysmis, host->BP_N_FORMAT()), host->BP_CSTRING("UOUT_ MEAN"));
+  host->BP_BEGIN_COMPSTRING(host->BP_CSTRING("EOUT_ DID NOT CONVERGE ^1"));
+  host->BP_ADD_PARAMETER(host->BP_LRVALUE(sysmis, host->BP_N_FORMAT()));
+  host->BP_ANNOTATE(host->BP_END_COMPSTRING(), 1);
+  host->BP_END_PIVOT_TABLE(3);
+  host->BP_END_PROCEDURE();
+
+  const nlohmann::json j = nlohmann::json::parse(render_json(host->output()));
+  std::vector<double> numbers;
+  numbers_in(j, numbers);
+  ASSERT_FALSE(numbers.empty());
+  for (const double x : numbers) EXPECT_LT(std::fabs(x), 1e300) << j.dump();
+  EXPECT_TRUE(j.at("output")[1].at("values")[0].at("value").is_null());  // the missing split value
+  EXPECT_EQ(j.at("output").back().at("footnotes")[0].at("params"), nlohmann::json::array({nullptr}));
 }
 
 }  // namespace

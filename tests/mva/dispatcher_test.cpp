@@ -118,5 +118,15 @@ TEST(Dispatcher, MethodComparisonWanted) {
   }
 }
 
+TEST(Dispatcher, LaterSubcommandsAreRecognised) {
+  ParseFixture f(kData);
+  ASSERT_TRUE(f.parse("MVA age income /MISMATCH PERCENT=3 /DPATTERN SORT=age(D) /MPATTERN "
+                      "/TPATTERN PERCENT=2 /LISTWISE /PAIRWISE /REGRESSION (ADDTYPE=NORMAL)."));
+  for (int n : {kMismatch, kDpattern, kMpattern, kTpattern, kListwise, kPairwise, kRegression}) {
+    EXPECT_TRUE(is_true(f.cmn().SUBCMD[n])) << n;
+  }
+  EXPECT_TRUE(f.host().messages.empty());
+}
+
 }  // namespace
 }  // namespace mva::test

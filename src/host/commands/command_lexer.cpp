@@ -5,6 +5,8 @@
 #include "host/commands/command_lexer.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <system_error>
 #include <utility>
 
@@ -144,9 +146,14 @@ class Lexer {
     std::string_view digits = text;
     if (digits.front() == '+') digits.remove_prefix(1);  // from_chars takes no '+'
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), t.number);
-    if (ec == std::errc::result_out_of_range) fail(line, column, "number out of range: " + t.text);
-    if (ec != std::errc{} || end != digits.data() + digits.size()) {
-      fail(line, column, "malformed number: " + t.text);
+    if (ec == std::errc::result_out_of_range) {
+      // Too small for a double: strtod gives the nearest, zero or subnormal;
+      // too large stays an error.
+      const double value = std::strtod(std::string(digits).c_str(), nullptr);
+      if (!std::isfinite(value) || std::fabs(value) > 1.0) fail(line, column, "number out of range: " + shortened(t.text));
+      t.number = value == 0.0 ? 0.0 : value;
+    } else if (ec != std::errc{} || end != digits.data() + digits.size()) {
+      fail(line, column, "malformed number: " + shortened(t.text));
     }
     add(std::move(t), line, column);
   }
@@ -226,6 +233,16 @@ class Lexer {
 };
 
 }  // namespace
+
+std::string shortened(std::string_view text) {
+  constexpr std::size_t kLongest = 40;
+  if (text.size() <= kLongest) return std::string(text);
+  std::size_t cut = kLongest - 10;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+  std::size_t characters = 0;
+  for (const char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return std::string(text.substr(0, cut)) + "... (" + std::to_string(characters) + " characters)";
+}
 
 std::vector<Command> split_commands(std::string_view script, std::string_view source_name) {
   return Lexer(script, source_name).run();

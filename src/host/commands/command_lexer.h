@@ -35,4 +35,8 @@ struct Command {
 // token.
 std::vector<Command> split_commands(std::string_view script, std::string_view source_name);
 
+// A token's text as a message quotes it: as typed up to 40 bytes; a longer
+// text is cut (at a character boundary) and ends with "... (N characters)".
+std::string shortened(std::string_view text);
+
 }  // namespace mva::host

@@ -25,7 +25,9 @@ void fill(const detail::DataContent& content, std::span<const std::string_view> 
       // Strings travel as characters in the cells: blank padded, 8 per cell.
       char* chars = reinterpret_cast<char*>(into + plan.cell);
       const std::size_t size = static_cast<std::size_t>(plan.cells) * 8;
-      const std::size_t used = std::min(cell.size(), static_cast<std::size_t>(plan.width));
+      // A cell without a value (an NA token) reads as blank.
+      const std::size_t used =
+          content.is_na(trim_blanks(cell)) ? 0 : std::min(cell.size(), static_cast<std::size_t>(plan.width));
       std::memcpy(chars, cell.data(), used);
       std::memset(chars + used, ' ', size - used);
     }

@@ -49,6 +49,7 @@ struct DataContent {
   Dictionary dictionary;
   std::vector<ColumnPlan> plans;
   std::vector<std::string> na_tokens;  // besides the empty cell
+  std::vector<std::string> notes;      // what the user should know about how the file was read
 
   // Whether a cell, blanks trimmed, is an NA token.
   bool is_na(std::string_view trimmed) const {

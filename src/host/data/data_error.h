@@ -14,4 +14,10 @@ class DataError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Loading stopped because the user asked (Ctrl-C).
+class LoadInterrupted : public std::runtime_error {
+ public:
+  LoadInterrupted() : std::runtime_error("loading the data was interrupted") {}
+};
+
 }  // namespace mva::host

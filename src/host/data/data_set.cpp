@@ -75,18 +75,60 @@ detail::TextBuffer read_file(const std::string& path) {
   return detail::TextBuffer(std::move(text));
 }
 
+// At most this many cells that are not numbers make a column of numbers
+// text "by a few odd cells", which a note at load points out.
+constexpr std::int64_t kOddCells = 3;
+
 // What the pass over the records learns about one column.
 struct ColumnStats {
   std::optional<DeclaredType> declared;
   std::optional<int> declared_width;
   bool numeric = true;       // every cell so far is an NA token or a number
   bool may_be_string = true; // not declared numeric: its length matters
+  bool counting = true;      // still counting numbers and other cells
   int decimals = 0;
   int integer_width = 1;
-  std::size_t longest = 0;   // bytes, trailing blanks removed
+  std::size_t longest = 0;   // bytes, trailing blanks removed, NA cells left out
+  std::int64_t longest_line = 0;   // where the longest cell stands
   std::int64_t overflow_line = 0;  // first cell longer than the declared width
   std::size_t overflow_length = 0;
+  std::int64_t na_cells = 0;       // cells that are NA tokens (or empty)
+  std::int64_t numbers = 0;        // cells that read as numbers (while counting)
+  std::int64_t texts = 0;          // other cells (while counting)
+  std::int64_t first_text_line = 0;
+  std::string first_text;          // the first cell that is not a number
 };
+
+// A cell as a message quotes it: control bytes escaped (\xNN), and a long
+// cell cut after 40 bytes with its length.
+std::string shown_cell(std::string_view cell) {
+  constexpr std::size_t kLongest = 40;
+  std::string text;
+  for (std::size_t i = 0; i < std::min(cell.size(), kLongest); ++i) {
+    const auto byte = static_cast<unsigned char>(cell[i]);
+    text += byte < 0x20 || byte == 0x7f ? fmt::format("\\x{:02X}", byte) : std::string(1, cell[i]);
+  }
+  if (cell.size() > kLongest) text += fmt::format("... ({} bytes)", cell.size());
+  return text;
+}
+
+// A NUL byte has no place in a text file: most often the file is UTF-16.
+void refuse_nul_bytes(std::string_view text, const std::string& source) {
+  const std::size_t nul = text.find('\0');
+  if (nul == std::string_view::npos) return;
+  std::int64_t line = 1;
+  std::size_t line_start = 0;
+  for (std::size_t i = 0; i < nul; ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+      ++line;
+      line_start = i + 1;
+    }
+  }
+  std::int64_t column = 1;
+  for (std::size_t i = line_start; i < nul; ++i) column += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+  throw DataError(fmt::format("{}, line {}, column {}: a NUL byte (\\x00) in the data; a CSV file holds text "
+                              "(if it was saved as UTF-16, save it as UTF-8)", source, line, column));
+}
 
 std::string quoted_names(std::string_view a, std::string_view b) {
   if (a == b) return fmt::format("\"{}\"", a);
@@ -112,36 +154,52 @@ std::vector<std::string> header_names(const CsvReader& csv) {
   return names;
 }
 
+// How many records are read between two polls of the user's interrupt.
+constexpr std::int64_t kInterruptPollRecords = 1 << 16;
+
+void poll_interrupt(const DataOptions& options) {
+  if (options.interrupted && options.interrupted()) throw LoadInterrupted{};
+}
+
 void scan_records(CsvReader& csv, const DataContent& content, const std::vector<std::string>& names,
-                  std::vector<ColumnStats>& stats, std::int64_t& cases) {
+                  std::vector<ColumnStats>& stats, std::int64_t& cases, const DataOptions& options) {
   const std::size_t columns = stats.size();
   while (csv.next()) {
-    ++cases;
+    if (++cases % kInterruptPollRecords == 0) poll_interrupt(options);
     const auto fields = csv.fields();
     for (std::size_t c = 0; c < columns; ++c) {
       ColumnStats& s = stats[c];
       const std::string_view cell = fields[c];
+      const std::string_view trimmed = trim_blanks(cell);
+      const bool na = content.is_na(trimmed);
       if (s.may_be_string) {
         const std::size_t length = trim_trailing_blanks(cell).size();
-        if (length > s.longest) {
+        if (na) {
+          ++s.na_cells;
+        } else if (length > s.longest) {
           s.longest = length;
+          s.longest_line = csv.field_line(c);
           if (s.declared_width && length > static_cast<std::size_t>(*s.declared_width) && s.overflow_line == 0) {
-            s.overflow_line = csv.field_line(c);
+            s.overflow_line = s.longest_line;
             s.overflow_length = length;
           }
         }
       }
-      if (!s.numeric) continue;
-      const std::string_view trimmed = trim_blanks(cell);
-      if (content.is_na(trimmed)) continue;
+      if (na || !s.counting) continue;
       if (const auto shape = measure_number(trimmed)) {
+        ++s.numbers;
         s.decimals = std::max(s.decimals, shape->decimals);
         s.integer_width = std::max(s.integer_width, shape->integer_width);
       } else if (s.declared == DeclaredType::Numeric) {
         throw DataError(fmt::format("{}, line {}, column {} ({}): \"{}\" is not a number, and {} is declared numeric",
-                                    csv.source(), csv.field_line(c), c + 1, names[c], cell, names[c]));
+                                    csv.source(), csv.field_line(c), c + 1, names[c], shown_cell(cell), names[c]));
       } else {
         s.numeric = false;
+        if (s.texts++ == 0) {
+          s.first_text = shown_cell(trimmed);
+          s.first_text_line = csv.field_line(c);
+        }
+        s.counting = s.texts <= kOddCells;  // past a few, the column is plainly text
       }
     }
   }
@@ -168,8 +226,8 @@ void build_dictionary(DataContent& content, const std::vector<std::string>& name
       const int width = s.declared_width.value_or(
           static_cast<int>(std::clamp<std::size_t>(s.longest, 1, kMaxStringWidth)));
       if (!s.declared_width && s.longest > static_cast<std::size_t>(kMaxStringWidth)) {
-        throw DataError(fmt::format("{}: column {} ({}) holds a text of {} bytes; strings go up to {}",
-                                    content.source, c + 1, names[c], s.longest, kMaxStringWidth));
+        throw DataError(fmt::format("{}, line {}, column {} ({}): a text of {} bytes; strings go up to {}",
+                                    content.source, s.longest_line, c + 1, names[c], s.longest, kMaxStringWidth));
       }
       v = content.dictionary.add_string(names[c], width);
       plan.width = width;
@@ -178,6 +236,59 @@ void build_dictionary(DataContent& content, const std::vector<std::string>& name
     plan.cell = static_cast<std::size_t>(v - 1);
     content.plans.push_back(plan);
   }
+}
+
+// A string column with cells that mean no value (read as blank) gets blank
+// as its user-missing value; a dictionary file or --missing may replace it.
+void declare_blank_missing(DataContent& content, const std::vector<std::string>& names,
+                           const std::vector<ColumnStats>& stats) {
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    const auto v = static_cast<std::int64_t>(content.plans[c].cell) + 1;
+    if (stats[c].na_cells > 0 && content.dictionary.is_string(v)) {
+      MissingSpec blank;
+      blank.values.emplace_back();
+      content.dictionary.set_missing(v, blank, content.source);
+    }
+  }
+}
+
+std::string name_list(const std::vector<std::string>& names) {
+  std::string list;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    list += k == 0 ? "" : k + 1 == names.size() ? " and " : ", ";
+    list += names[k];
+  }
+  return list;
+}
+
+void add_notes(DataContent& content, const std::vector<std::string>& names, const std::vector<ColumnStats>& stats) {
+  std::vector<std::string> blank_read, blank_missing;
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    const ColumnStats& s = stats[c];
+    const auto v = static_cast<std::int64_t>(content.plans[c].cell) + 1;
+    if (!content.dictionary.is_string(v)) continue;
+    if (s.na_cells > 0) {
+      blank_read.push_back(names[c]);
+      const VarRecord& record = content.dictionary.slot(v);
+      if (record.missing_form == 1 && trim_blanks(record.missing_text[0]).empty()) blank_missing.push_back(names[c]);
+    }
+    if (!s.declared && s.texts > 0 && s.texts <= kOddCells && s.numbers > s.texts) {
+      content.notes.push_back(fmt::format(
+          "{}: column {} ({}) is read as text because {} of its cells {} not a number, the first \"{}\" at "
+          "line {}; if {} no value, give {} with --na, or else correct the data",
+          content.source, c + 1, names[c], s.texts, s.texts == 1 ? "is" : "are", s.first_text,
+          s.first_text_line, s.texts == 1 ? "it means" : "they mean", s.texts == 1 ? "it" : "them"));
+    }
+  }
+  if (blank_read.empty()) return;
+  std::string tokens = "the empty cell";
+  for (const std::string& token : content.na_tokens) tokens += ", " + token;
+  std::string note = fmt::format("{}: in the string column{} {}, cells without a value ({}) are read as blank",
+                                 content.source, blank_read.size() == 1 ? "" : "s", name_list(blank_read), tokens);
+  if (!blank_missing.empty()) {
+    note += fmt::format(", and blank is a user-missing value of {}", name_list(blank_missing));
+  }
+  content.notes.push_back(std::move(note));
 }
 
 void apply_options(Dictionary& dictionary, const DataOptions& options) {
@@ -236,6 +347,7 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
     if (!trimmed.empty()) content->na_tokens.emplace_back(trimmed);
   }
 
+  refuse_nul_bytes(content->text, content->source);
   CsvReader csv(content->text, content->delimiter, content->source);
   if (!csv.next()) {
     throw DataError(fmt::format("{}: the file is empty; its first line must name the columns", content->source));
@@ -255,15 +367,19 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
       }
       ColumnStats& s = stats[static_cast<std::size_t>(at - names.begin())];
       s.declared = entry.type;
-      if (entry.type == DeclaredType::String) s.numeric = false;
+      if (entry.type == DeclaredType::String) s.numeric = s.counting = false;
       if (entry.type == DeclaredType::Numeric) s.may_be_string = false;
       s.declared_width = entry.width;
     }
   }
-  scan_records(csv, *content, names, stats, content->cases);
+  poll_interrupt(options);
+  scan_records(csv, *content, names, stats, content->cases, options);
+  poll_interrupt(options);
   build_dictionary(*content, names, stats);
+  declare_blank_missing(*content, names, stats);
   if (file) content->dictionary.apply(*file);
   apply_options(content->dictionary, options);
+  add_notes(*content, names, stats);
   return DataSet(std::move(content));
 }
 
@@ -287,6 +403,7 @@ const Dictionary& DataSet::dictionary() const { return content_->dictionary; }
 std::int64_t DataSet::case_count() const { return content_->cases; }
 char DataSet::delimiter() const { return content_->delimiter; }
 const std::string& DataSet::source() const { return content_->source; }
+const std::vector<std::string>& DataSet::notes() const { return content_->notes; }
 CaseReader DataSet::reader() const { return CaseReader(content_); }
 
 }  // namespace mva::host

@@ -27,6 +27,7 @@ struct DataOptions {
   std::vector<std::string> missing;      // --missing options, "VAR=9,99"
   std::optional<std::string> weight;     // overrides the dictionary file's; "" clears it
   std::vector<std::string> split;        // names or comma lists; override the file's when not empty
+  std::function<bool()> interrupted;     // polled while loading: true stops it with LoadInterrupted
 };
 
 namespace detail {
@@ -50,6 +51,10 @@ class DataSet {
   std::int64_t case_count() const;
   char delimiter() const;
   const std::string& source() const;  // the data file's name in messages
+  // Notes on how the file was read, each a complete sentence naming the file
+  // and the columns: a column made text by a few cells that are not
+  // numbers; string columns whose cells without a value read as blank.
+  const std::vector<std::string>& notes() const;
 
   // A reader positioned at the first case. Readers share the data and stay
   // valid when the DataSet is moved or destroyed.

@@ -123,6 +123,13 @@ void apply_missing(VarRecord& record, const MissingSpec& spec, std::string_view 
         throw DataError(fmt::format("{}: the missing value \"{}\" is longer than the width {} of {}",
                                     context, text, width, record.name));
       }
+      // A string missing value is one 8-byte cell, matched against the
+      // first cell of the variable: a longer value could never match.
+      if (text.size() > kMaxMissingStringLength) {
+        throw DataError(fmt::format("{}: the missing value \"{}\" of {} is {} characters long; a string "
+                                    "missing value has at most {} characters",
+                                    context, text, record.name, text.size(), kMaxMissingStringLength));
+      }
       updated.missing_text[k] = std::string(text);
       updated.missing_text[k].resize(width, ' ');
     }

@@ -3,6 +3,7 @@
 // record (up to three discrete values; a range; a range and one value).
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,9 @@ struct MissingSpec {
   bool empty() const { return values.empty() && !range; }
 };
 
+// The longest string missing value: one 8-byte cell.
+constexpr std::size_t kMaxMissingStringLength = 8;
+
 // One --missing option: "VAR=9,99", "VAR=90:99", "VAR=90:99,0", "VAR=LO:5",
 // "VAR=NONE,N/A"; "VAR=" clears the variable's missing values.
 struct MissingOption {
@@ -34,7 +38,8 @@ MissingOption parse_missing_option(std::string_view option);
 // Checks `spec` against the variable and stores it in `record` (its form,
 // values and texts; texts blank-padded to the string width). Throws
 // DataError "<context>: ..." for more than three values, a range on a string
-// variable, a value that is not a number, a text wider than the variable.
+// variable, a value that is not a number, a text wider than the variable or
+// longer than kMaxMissingStringLength.
 void apply_missing(VarRecord& record, const MissingSpec& spec, std::string_view context);
 
 }  // namespace mva::host

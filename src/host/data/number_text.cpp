@@ -100,7 +100,11 @@ bool value_of(const ScannedNumber& n, double& result) {
     // from_chars takes no plus sign.
     const std::string_view text = n.text.front() == '+' ? n.text.substr(1) : n.text;
     auto [stop, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-    if (ec != std::errc{} || stop != text.data() + text.size()) return false;
+    if (ec == std::errc::result_out_of_range && n.scale() < 0) {
+      value = 0.0;  // too small for a double even as a subnormal: the nearest is zero
+    } else if (ec != std::errc{} || stop != text.data() + text.size()) {
+      return false;
+    }
   }
   result = value == 0.0 ? 0.0 : value;  // -0 reads as 0
   return true;

@@ -155,7 +155,7 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
     {"PARS_ /CAT, /MAXCAT, AND /ID MUST BE UP FRONT", "CATEGORICAL, MAXCAT and ID must come before all other subcommands."},
     {"PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", "MAXCAT must be a positive integer."},
     {"PARS_ BAD SUBCOMMAND ^1", "Unrecognized subcommand: ^1."},
-    {"PARS_ MORE THAN ONE ^1", "The ^1 subcommand is given more than once; the last one is used."},
+    {"PARS_ MORE THAN ONE ^1", "The ^1 subcommand is given more than once; all are read, and a setting given later replaces the same setting given earlier."},
     {"PARS_ PERCENT MAY NOT BE NEGATIVE", "PERCENT must be at least 0 and less than 100."},
     {"PARS_ SYNTAX ERROR IN /TABULATE SUBCOMMAND", "Syntax error in the CROSSTAB subcommand."},
     {"PARS_ SYNTAX ERROR IN /TTEST SUBCOMMAND", "Syntax error in the TTEST subcommand."},

@@ -77,10 +77,23 @@ std::string describe_split(const SplitItem& split, std::string (*escape)(std::st
   return line;
 }
 
-MessageKind message_kind(int msg_class, int severity) {
+MessageKind message_kind(int severity) {
   if (severity >= 3) return MessageKind::Error;
-  if (severity == 2 && msg_class == 1) return MessageKind::Warning;
+  if (severity == 2) return MessageKind::Warning;
   return MessageKind::Note;
+}
+
+std::string message_context(const MessageItem& message) {
+  std::string context;
+  if (message.source) {
+    context = message.source->file + ", line " + std::to_string(message.source->line) + ", column " +
+              std::to_string(message.source->column);
+  }
+  if (message.groups > 1) {
+    if (!context.empty()) context += "; ";
+    context += "in each of the " + std::to_string(message.groups) + " split groups";
+  }
+  return context;
 }
 
 bool is_footnote_code(int code) {
@@ -119,8 +132,10 @@ std::vector<Item>& OutputDocument::current_items() {
 }
 
 void OutputDocument::add_message(const Text& text, int msg_class, int severity) {
-  append(current_items(), MessageItem{text, msg_class, severity});
+  add_message(MessageItem{text, msg_class, severity, std::nullopt, 0});
 }
+
+void OutputDocument::add_message(MessageItem message) { append(current_items(), std::move(message)); }
 
 void OutputDocument::add_split(std::vector<SplitValue> values) {
   append(current_items(), SplitItem{std::move(values)});
@@ -135,6 +150,87 @@ void OutputDocument::end_heading() {
   if (headings_.empty()) throw std::logic_error("output call END_HEADING with no open heading");
   headings_.pop_back();
   last_target_ = headings_.empty() ? Target::None : Target::Heading;
+}
+
+void OutputDocument::close_all() {
+  for (const auto& [number, index] : open_) tables_[index]->open = false;
+  open_.clear();
+  headings_.clear();
+  last_target_ = Target::None;
+}
+
+namespace {
+
+// Messages are the same when they read the same, are of the same class and
+// severity, and were raised at the same place.
+std::string message_identity(const MessageItem& m) {
+  std::string id = key_of(m.text) + '\x1f' + display(m.text) + '\x1f' + std::to_string(m.msg_class) + '\x1f' +
+                   std::to_string(m.severity);
+  if (m.source) {
+    id += '\x1f' + m.source->file + ':' + std::to_string(m.source->line) + ':' + std::to_string(m.source->column);
+  }
+  return id;
+}
+
+}  // namespace
+
+void OutputDocument::fold_group_repeats(std::size_t first) {
+  std::vector<std::size_t> markers;
+  for (std::size_t i = first; i < items_.size(); ++i) {
+    if (std::holds_alternative<SplitItem>(items_[i].content)) markers.push_back(i);
+  }
+  if (markers.size() < 2) return;
+  const auto group_of = [&](std::size_t i) {
+    return static_cast<std::size_t>(std::upper_bound(markers.begin(), markers.end(), i) - markers.begin()) - 1;
+  };
+
+  // For every message of the first group: in how many groups it stands.
+  std::vector<std::string> order;
+  std::unordered_map<std::string, std::vector<bool>> seen;
+  for (std::size_t i = markers[0]; i < items_.size(); ++i) {
+    const auto* m = std::get_if<MessageItem>(&items_[i].content);
+    if (m == nullptr || m->severity >= 3) continue;
+    const std::string id = message_identity(*m);
+    const std::size_t g = group_of(i);
+    if (g == 0 && seen.find(id) == seen.end()) {
+      order.push_back(id);
+      seen[id].assign(markers.size(), false);
+    }
+    const auto it = seen.find(id);
+    if (it != seen.end()) it->second[g] = true;
+  }
+  std::vector<std::string> repeated;
+  for (const std::string& id : order) {
+    const std::vector<bool>& in = seen[id];
+    if (std::all_of(in.begin(), in.end(), [](bool b) { return b; })) repeated.push_back(id);
+  }
+  if (repeated.empty()) return;
+
+  // Rebuild: the items before the first marker, the repeated messages once,
+  // then the groups without their first copy of each.
+  std::vector<Item> rebuilt;
+  rebuilt.reserve(items_.size());
+  for (std::size_t i = 0; i < markers[0]; ++i) rebuilt.push_back(std::move(items_[i]));
+  std::vector<std::vector<bool>> taken(markers.size(), std::vector<bool>(repeated.size(), false));
+  std::vector<Item> groups_part;
+  for (std::size_t i = markers[0]; i < items_.size(); ++i) {
+    if (const auto* m = std::get_if<MessageItem>(&items_[i].content); m != nullptr && m->severity < 3) {
+      const auto r = std::find(repeated.begin(), repeated.end(), message_identity(*m));
+      const std::size_t g = group_of(i);
+      if (r != repeated.end() && !taken[g][static_cast<std::size_t>(r - repeated.begin())]) {
+        taken[g][static_cast<std::size_t>(r - repeated.begin())] = true;
+        if (g == 0) {
+          MessageItem once = *m;
+          once.groups = static_cast<int>(markers.size());
+          append(rebuilt, std::move(once));
+        }
+        continue;
+      }
+    }
+    groups_part.push_back(std::move(items_[i]));
+  }
+  for (Item& item : groups_part) rebuilt.push_back(std::move(item));
+  items_ = std::move(rebuilt);
 }
 
 // ---- Tables --------------------------------------------------------------------

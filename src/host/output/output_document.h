@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -36,10 +37,11 @@ enum class AnnotationCode : int {
   Title = 6,      // a footnote on the title
 };
 
-// How a message is presented: severity 3 and above is an error; severity 2
-// is a warning in class 1 and a note in class 2; anything lower is a note.
+// How a message is presented, by its severity alone: 3 and above an error,
+// 2 a warning, anything lower a note. (The class says what the message is
+// about: 1 command syntax, 2 a run-time condition.)
 enum class MessageKind { Error, Warning, Note };
-MessageKind message_kind(int msg_class, int severity);
+MessageKind message_kind(int severity);
 // "error", "warning" or "note".
 std::string_view message_kind_name(MessageKind kind);
 // "Error", "Warning" or "Note".
@@ -132,11 +134,27 @@ struct PivotTable {
 
 struct Item;
 
+// Where in a command script a message was raised: the script's name ("-e"
+// for commands given on the command line) and the line and column of the
+// token being read.
+struct SourcePlace {
+  std::string file;
+  int line = 0;
+  int column = 0;
+};
+
 struct MessageItem {
   Text text;
-  int msg_class = 0;
-  int severity = 0;
+  int msg_class = 0;  // 1 command syntax, 2 a run-time condition
+  int severity = 0;   // 3 an error, 2 a warning, lower a note
+  std::optional<SourcePlace> source;  // set when raised while a command is read
+  int groups = 0;  // when above 1: the same message came in each of this many split groups
 };
+
+// What is said of a message besides its text: where it was raised and how
+// many split groups repeated it ("-e, line 1, column 16; in each of the 3
+// split groups"); empty when there is neither.
+std::string message_context(const MessageItem& message);
 
 // A note under a heading, or between tables when no heading is open.
 struct NoteItem {
@@ -175,6 +193,7 @@ class OutputDocument {
   OutputDocument& operator=(OutputDocument&&) = default;
 
   void add_message(const Text& text, int msg_class, int severity);
+  void add_message(MessageItem message);
   void add_split(std::vector<SplitValue> values);
   void begin_heading(const Text& text);
   void end_heading();
@@ -192,6 +211,16 @@ class OutputDocument {
   void ungroup(int number);
   void cell(int number, const Text& value, const Text& category);
   void annotate(const Text& text, int code);
+
+  // Ends every table still open, table 1 included, and every heading: what
+  // the next procedure writes stands on its own.
+  void close_all();
+  // Among the top-level items from index `first` on, which hold one
+  // procedure's split groups (each begun by its split marker): a message
+  // other than an error that stands identically in every group is taken out
+  // of the groups and shown once, before the first marker, with the number
+  // of groups. Call after close_all().
+  void fold_group_repeats(std::size_t first);
 
   bool empty() const { return items_.empty(); }
   const std::vector<Item>& items() const { return items_; }

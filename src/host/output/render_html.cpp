@@ -30,6 +30,7 @@ tbody th { text-align: left; font-weight: normal; }
 td.num { text-align: right; font-variant-numeric: tabular-nums; }
 sup { font-size: 0.7em; }
 p.message { margin: 0.3em 0; }
+span.where { color: #666; }
 p.error { color: #a00; }
 p.warning { color: #850; }
 p.note, p.split { color: #333; }
@@ -117,10 +118,11 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
                   std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
-      const MessageKind kind = message_kind(message->msg_class, message->severity);
+      const MessageKind kind = message_kind(message->severity);
+      const std::string context = message_context(*message);
       out += "<p class=\"message " + std::string(message_kind_name(kind)) + "\"><strong>" +
              std::string(message_label(kind)) + ":</strong> " + escape(display(message->text)) +
-             "</p>\n";
+             (context.empty() ? "" : " <span class=\"where\">(" + escape(context) + ")</span>") + "</p>\n";
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
       out += "<p class=\"note\">" + escape(display(note->text)) + "</p>\n";
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {

@@ -1,12 +1,18 @@
 // The JSON presentation, for programs: one document {"output": [...]} with
-// every message, split marker, heading and table in order. Every title,
+// every message, note, split marker, heading and table in order. Every title,
 // dimension, category and message carries its message key (null when it has
 // none) and its display text; every cell carries its raw number (null for
-// system-missing and for texts) and the text as shown. Footnote markers are
-// listed on the elements they mark, and each footnote carries its marker.
+// system-missing and for texts), the text as shown, and its coordinates: the
+// innermost category of each dimension ("at") and the categories from the
+// outermost group down ("path"). A message carries its class (1 command
+// syntax, 2 run-time), severity and the label it is shown with ("kind"), and,
+// when raised while a command was read, its place in the script ("source").
+// Every system-missing number is null. Footnote markers are listed on the
+// elements they mark, and each footnote carries its marker.
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -30,16 +36,10 @@ ordered_json labelled(const Text& text) {
   return j;
 }
 
-ordered_json params_json(const Text& text) {
-  ordered_json params = ordered_json::array();
-  if (text.kind == Text::Kind::Composite || text.kind == Text::Kind::Key) {
-    for (const Text& p : text.params) params.push_back(display(p));
-  }
-  return params;
-}
-
-// Whole numbers as integers (counts read as 10, not 10.0).
+// Whole numbers as integers (counts read as 10, not 10.0); null for
+// system-missing.
 ordered_json number_json(double number) {
+  if (is_system_missing(number)) return nullptr;
   constexpr double kExact = 9007199254740992.0;  // 2^53: integers up to here are exact
   if (std::trunc(number) == number && std::fabs(number) <= kExact) {
     return static_cast<std::int64_t>(number);
@@ -51,8 +51,19 @@ ordered_json number_json(double number) {
 ordered_json number_json(const Text& value) {
   const bool numeric = value.kind == Text::Kind::Number ||
                        (value.kind == Text::Kind::VarValue && value.format.type != 1);
-  if (!numeric || is_system_missing(value.number)) return nullptr;
+  if (!numeric) return nullptr;
   return number_json(value.number);
+}
+
+// The parameters of a text: numbers as numbers, everything else as shown.
+ordered_json params_json(const Text& text) {
+  ordered_json params = ordered_json::array();
+  if (text.kind == Text::Kind::Composite || text.kind == Text::Kind::Key) {
+    for (const Text& p : text.params) {
+      params.push_back(p.kind == Text::Kind::Number ? number_json(p) : ordered_json(display(p)));
+    }
+  }
+  return params;
 }
 
 void add_markers(ordered_json& j, const PivotTable& table, const std::vector<int>& footnotes) {
@@ -91,6 +102,15 @@ std::string category_name(const Category& category) {
   if (!key.empty()) return key;
   if (category.label.kind == Text::Kind::Variable) return category.label.name;
   return category.text;
+}
+
+// The categories from the outermost group down to `leaf`, each named as in "at".
+ordered_json category_path(const Dimension& dim, int leaf) {
+  std::vector<std::string> names;
+  for (int c = leaf; c >= 0; c = dim.categories[static_cast<std::size_t>(c)].parent) {
+    names.push_back(category_name(dim.categories[static_cast<std::size_t>(c)]));
+  }
+  return ordered_json(std::vector<std::string>(names.rbegin(), names.rend()));
 }
 
 ordered_json table_json(const PivotTable& table) {
@@ -133,11 +153,14 @@ ordered_json table_json(const PivotTable& table) {
   for (const TableCell& cell : table.cells) {
     ordered_json c;
     ordered_json at = ordered_json::object();
+    ordered_json path = ordered_json::object();
     for (std::size_t d = 0; d < cell.at.size(); ++d) {
       const Dimension& dim = table.dimensions[d];
       at[names[d]] = category_name(dim.categories[static_cast<std::size_t>(cell.at[d])]);
+      path[names[d]] = category_path(dim, cell.at[d]);
     }
     c["at"] = std::move(at);
+    c["path"] = std::move(path);
     c["value"] = number_json(cell.value);
     c["text"] = display(cell.value);
     add_markers(c, table, cell.footnotes);
@@ -159,14 +182,19 @@ ordered_json table_json(const PivotTable& table) {
   return j;
 }
 
-ordered_json message_json(const Text& text, std::string_view kind, int severity) {
+ordered_json message_json(const MessageItem& message) {
   ordered_json j;
   j["type"] = "message";
-  j["key"] = key_json(text);
-  j["text"] = display(text);
-  j["params"] = params_json(text);
-  j["class"] = kind;
-  j["severity"] = severity;
+  j["key"] = key_json(message.text);
+  j["text"] = display(message.text);
+  j["params"] = params_json(message.text);
+  j["class"] = message.msg_class;
+  j["severity"] = message.severity;
+  j["kind"] = message_kind_name(message_kind(message.severity));
+  if (message.source) {
+    j["source"] = {{"file", message.source->file}, {"line", message.source->line}, {"column", message.source->column}};
+  }
+  if (message.groups > 1) j["groups"] = message.groups;
   return j;
 }
 
@@ -174,17 +202,21 @@ ordered_json items_json(const OutputDocument& document, const std::vector<Item>&
   ordered_json out = ordered_json::array();
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
-      const MessageKind kind = message_kind(message->msg_class, message->severity);
-      out.push_back(message_json(message->text, message_kind_name(kind), message->severity));
+      out.push_back(message_json(*message));
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
-      // A note under a heading: a message of its own, severity 0.
-      out.push_back(message_json(note->text, "note", 0));
+      // A note under a heading or between tables, made by BP_ANNOTATE.
+      ordered_json j;
+      j["type"] = "note";
+      j["key"] = key_json(note->text);
+      j["text"] = display(note->text);
+      j["params"] = params_json(note->text);
+      out.push_back(std::move(j));
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
       ordered_json values = ordered_json::array();
       for (const SplitValue& v : split->values) {
         ordered_json value;
         value["variable"] = v.variable;
-        value["value"] = std::isfinite(v.value) ? number_json(v.value) : ordered_json(nullptr);
+        value["value"] = number_json(v.value);  // null for a string or a missing value
         value["text"] = v.text;
         values.push_back(std::move(value));
       }

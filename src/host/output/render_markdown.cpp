@@ -94,8 +94,9 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
                   std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
-      const MessageKind kind = message_kind(message->msg_class, message->severity);
-      out += "> **" + std::string(message_label(kind)) + ":** " + escape(display(message->text)) + "\n\n";
+      const std::string context = message_context(*message);
+      out += "> **" + std::string(message_label(message_kind(message->severity))) + ":** " +
+             escape(display(message->text)) + (context.empty() ? "" : " *(" + escape(context) + ")*") + "\n\n";
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
       out += paragraph(display(note->text)) + "\n\n";
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {

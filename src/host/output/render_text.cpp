@@ -1,5 +1,6 @@
 // The text presentation, for a terminal: messages as "Error: ...",
-// "Warning: ...", "Note: ..." lines in the order they happen, headings
+// "Warning: ...", "Note: ..." lines in the order they happen (with the place
+// in the script and the number of split groups in parentheses), headings
 // underlined, and each pivot table as an aligned grid with its notes and
 // footnotes under it.
 #include <algorithm>
@@ -118,8 +119,9 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
                   std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
-      out += std::string(message_label(message_kind(message->msg_class, message->severity))) + ": " +
-             display(message->text) + '\n';
+      const std::string context = message_context(*message);
+      out += std::string(message_label(message_kind(message->severity))) + ": " + display(message->text) +
+             (context.empty() ? "" : " (" + context + ")") + '\n';
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
       out += display(note->text) + '\n';
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {

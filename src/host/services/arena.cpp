@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -139,28 +137,6 @@ void Arena::return_pages(Index base, std::int64_t cells) {
   first = (first + page - 1) / page * page;
   last = last / page * page;
   if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED);
-}
-
-std::int64_t parse_size(std::string_view text) {
-  std::int64_t number = 0;
-  const char* end = text.data() + text.size();
-  auto [p, ec] = std::from_chars(text.data(), end, number);
-  if (ec != std::errc() || number <= 0) return 0;
-  std::int64_t scale = 1;
-  if (p != end) {
-    switch (std::toupper(static_cast<unsigned char>(*p))) {
-      case 'K': scale = 1LL << 10; break;
-      case 'M': scale = 1LL << 20; break;
-      case 'G': scale = 1LL << 30; break;
-      case 'T': scale = 1LL << 40; break;
-      default: return 0;
-    }
-    ++p;
-    if (p != end && std::toupper(static_cast<unsigned char>(*p)) == 'B') ++p;
-    if (p != end) return 0;
-  }
-  if (number > (INT64_MAX / scale)) return 0;
-  return number * scale;
 }
 
 }  // namespace mva::host

@@ -51,8 +51,4 @@ class Arena {
   std::map<Index, std::int64_t> taken_;  // start -> cells
 };
 
-// Parses a size such as "512M", "4G", "64K" or "1048576" (bytes); 0 when
-// the text is not a size.
-std::int64_t parse_size(std::string_view text);
-
 }  // namespace mva::host

@@ -1,6 +1,9 @@
-// Saved files: temporary file beside the target, atomic rename on commit.
+// Saved files: each is written under a unique temporary name beside its
+// target, and on commit the data file and its dictionary replace the old pair
+// together.
 #include "host/services/saved_files.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +17,82 @@ namespace mva::host {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// A fresh empty file named `stem` plus a unique suffix, in the folder of
+// `stem`; its name, or empty with `error` set.
+std::string unique_name(const std::string& stem, std::string& error) {
+  std::string pattern = stem + ".tmpXXXXXX";
+  const int fd = mkstemp(pattern.data());
+  if (fd < 0) {
+    error = stem + ": " + std::strerror(errno);
+    return {};
+  }
+  // mkstemp makes the file private; a saved file gets the usual permissions.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  close(fd);
+  return pattern;
+}
+
+// Puts a set of finished files in place of their targets as one step: the
+// old targets are first moved aside, then each new file is renamed onto its
+// target; when any step fails every step done is undone, so the targets are
+// either all old or all new. The moved-aside files are removed at the end.
+class Replacement {
+ public:
+  // Adds a finished file `temp` for `target`.
+  void add(std::string temp, std::string target) { files_.push_back({std::move(temp), std::move(target), {}, false}); }
+
+  // False with `error` (the file and the system's reason) on failure, when
+  // the targets are as they were and the finished files are removed.
+  bool run(std::string& error) {
+    for (File& file : files_) {
+      std::error_code ec;
+      if (!fs::exists(fs::symlink_status(file.target, ec))) continue;
+      file.aside = unique_name(file.target, error);
+      if (file.aside.empty()) return undo();
+      if (std::rename(file.target.c_str(), file.aside.c_str()) != 0) {
+        error = file.target + ": " + std::strerror(errno);
+        std::remove(file.aside.c_str());
+        file.aside.clear();
+        return undo();
+      }
+    }
+    for (File& file : files_) {
+      if (std::rename(file.temp.c_str(), file.target.c_str()) != 0) {
+        error = file.target + ": " + std::strerror(errno);
+        return undo();
+      }
+      file.placed = true;
+    }
+    for (const File& file : files_) {
+      if (!file.aside.empty()) std::remove(file.aside.c_str());
+    }
+    return true;
+  }
+
+ private:
+  struct File {
+    std::string temp, target, aside;
+    bool placed;
+  };
+
+  bool undo() {
+    for (auto file = files_.rbegin(); file != files_.rend(); ++file) {
+      if (file->placed) std::remove(file->target.c_str());
+      if (!file->aside.empty()) std::rename(file->aside.c_str(), file->target.c_str());
+      std::remove(file->temp.c_str());
+    }
+    return false;
+  }
+
+  std::vector<File> files_;
+};
+
+}  // namespace
+
 SavedFiles::~SavedFiles() {
   while (!files_.empty()) discard(files_.begin()->first);
 }
@@ -26,16 +105,9 @@ std::string SavedFiles::path_of(const std::string& spec) {
 
 FileHandle SavedFiles::define(const std::string& spec, std::string& error) {
   const std::string path = path_of(spec);
-  std::string pattern = path + ".tmpXXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = mkstemp(name.data());
-  if (fd < 0) {
-    error = path + ": " + std::strerror(errno);
-    return 0;
-  }
-  close(fd);
-  File file{path, std::string(name.data()), std::ofstream(name.data(), std::ios::binary)};
+  const std::string temp = unique_name(path, error);
+  if (temp.empty()) return 0;
+  File file{path, temp, std::ofstream(temp, std::ios::binary)};
   if (!file.out) {
     std::remove(file.temp.c_str());
     error = path + ": cannot write";
@@ -68,26 +140,33 @@ bool SavedFiles::commit(FileHandle handle, const std::string& dictionary_json, s
     discard(handle);
     return false;
   }
+  Replacement replacement;
+  replacement.add(file.temp, file.path);
   if (!dictionary_json.empty()) {
-    const std::string dict_path = fs::path(file.path).replace_extension(".dict.json").string();
-    const std::string dict_temp = dict_path + ".tmp";
-    std::ofstream out(dict_temp, std::ios::binary);
-    out << dictionary_json << '\n';
-    out.close();
-    if (out.fail() || std::rename(dict_temp.c_str(), dict_path.c_str()) != 0) {
-      std::remove(dict_temp.c_str());
-      error = dict_path + ": " + std::strerror(errno);
+    const std::string dict_path = dictionary_path_of(file.path);
+    const std::string dict_temp = unique_name(dict_path, error);
+    if (dict_temp.empty()) {
       discard(handle);
       return false;
     }
+    std::ofstream out(dict_temp, std::ios::binary);
+    out << dictionary_json << '\n';
+    out.close();
+    if (out.fail()) {
+      error = dict_path + ": " + std::strerror(errno);
+      std::remove(dict_temp.c_str());
+      discard(handle);
+      return false;
+    }
+    replacement.add(dict_temp, dict_path);
   }
-  if (std::rename(file.temp.c_str(), file.path.c_str()) != 0) {
-    error = file.path + ": " + std::strerror(errno);
-    discard(handle);
-    return false;
-  }
+  const bool done = replacement.run(error);
   files_.erase(it);
-  return true;
+  return done;
+}
+
+std::string SavedFiles::dictionary_path_of(const std::string& path) {
+  return fs::path(path).replace_extension(".dict.json").string();
 }
 
 void SavedFiles::discard(FileHandle handle) {

@@ -1,7 +1,8 @@
-// Files the procedure saves. Each is written to a temporary file in its
-// target folder and renamed into place only when it is closed after a
-// successful run, so a failed or interrupted run never leaves a partial file
-// and never destroys an earlier one.
+// Files the procedure saves. Each is written under a unique temporary name in
+// its target folder; when it is closed after a successful run, it and its
+// dictionary replace the earlier pair together, so a failed or interrupted
+// run never leaves a partial file and leaves either both old files or both
+// new ones.
 #pragma once
 
 #include <cstdint>
@@ -23,15 +24,18 @@ class SavedFiles {
   // The path a file specification names: ".csv" is added when the name has
   // no extension.
   static std::string path_of(const std::string& spec);
+  // The dictionary file beside a saved file: "name.dict.json".
+  static std::string dictionary_path_of(const std::string& path);
 
   // Opens the temporary file of a new saved file; 0 and `error` on failure.
   FileHandle define(const std::string& spec, std::string& error);
   bool contains(FileHandle handle) const { return files_.count(handle) != 0; }
   const std::string& path(FileHandle handle) const;
   std::ofstream& stream(FileHandle handle);
-  // Renames the finished file into place (with `dictionary_json`, when not
-  // empty, written beside it as name.dict.json); false and `error` on
-  // failure, when nothing is left behind.
+  // Puts the finished file in place, with `dictionary_json` (when not empty)
+  // written beside it as name.dict.json; false and `error` (the file and the
+  // system's reason) on failure, when the earlier files stand unchanged and
+  // nothing else is left behind.
   bool commit(FileHandle handle, const std::string& dictionary_json, std::string& error);
   // Removes the temporary file.
   void discard(FileHandle handle);

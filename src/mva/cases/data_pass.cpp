@@ -1,18 +1,145 @@
-// The data pass of one split group. It reads the group's cases from the host
-// until the host says the group (or the data) has ended, so that the host's
-// reader stands at the start of the next group when the entry moves on. The
-// user may interrupt it between cases.
+// The data pass of one split group. The case matrix first takes all the free
+// workspace, because the number of cases in the group is learnt only by
+// reading them; the cases are read in one pass until the host says the group
+// (or the data) has ended, so that the host's reader then stands at the start
+// of the next group. The matrix is cut back to the cases read, the rest of
+// the case store is laid out beside it, and the classification pass runs.
 #include "mva/cases/data_pass.h"
+
+#include <string>
+#include <string_view>
+
+#include "mva/cases/case_classification.h"
+#include "mva/cases/categories.h"
 
 namespace mva {
 
-void DATA(Context& cx) {
+namespace {
+
+// Reports a run-time error of the data pass, with at most one parameter.
+void report(Context& cx, std::string_view key, std::string_view param = {}) {
   Host& host = cx.host;
+  if (param.empty()) {
+    host.BP_ERROR(host.BP_CSTRING(key), 2, 3);
+    return;
+  }
+  host.BP_BEGIN_COMPSTRING(host.BP_CSTRING(key));
+  host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(param));
+  host.BP_ERROR(host.BP_END_COMPSTRING(), 2, 3);
+}
+
+// Lays out `count` 8-byte cells into `base`; false when the workspace is
+// short or the count cannot be represented.
+bool lay_out(Context& cx, Index& base, std::optional<std::int64_t> count) {
+  return count && !cx.host.QNOMEM(cx.ws, base, 8, *count);
+}
+
+// Reads the group's cases; stores each taken case while the matrix has room.
+// Returns false when more cases were taken than it can hold (NCASES still
+// counts them all).
+bool read_cases(Context& cx) {
+  Host& host = cx.host;
+  MvaCommon& c = cx.cmn;
+  const VariableRange range = VRANGE(cx);
+  const WordArray colof = cx.words(c.a.COLOF);
+  const std::int64_t weight = host.weight_var();
+  bool overflow = false;
+
   host.OBSERV(cx.ws);
   while (!host.data_stopped() && !host.group_ended()) {
     host.ATNJMP();
+    const RealArray buffer = cx.reals(host.case_buffer());
+    bool taken = true;
+    if (weight >= 1) {
+      // A weight that truncates to zero or below, or is missing (truncated
+      // to 0), drops the case; the stored weight is the truncated one.
+      const double w = host.FUZZYTRUNCATE(buffer(weight));
+      taken = w > 0.0;
+      if (taken) buffer(weight) = w;
+    }
+    if (taken) {
+      ++c.NCASES;
+      // Reading goes on after an overflow, so that NCASES counts every
+      // taken case and the message can say how much room they need.
+      if (!overflow && c.NCASES > c.MAXCAS) overflow = true;
+      if (!overflow) {
+        const CaseMatrix cases = cx.case_matrix();
+        for (std::int64_t v = range.first; v <= range.last; ++v) {
+          if (colof(v) > 0) cases(c.NCASES, colof(v)) = buffer(v);
+        }
+      }
+    }
     host.OBSERV(cx.ws);
   }
+  return !overflow;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> workspace_kilobytes(std::int64_t nvar, std::int64_t ncases) {
+  const auto cells = checked_product(nvar, ncases);
+  const auto bytes = cells ? checked_product(8, *cells) : std::nullopt;
+  if (!bytes) return std::nullopt;
+  return (*bytes - 1) / 1024 + 1;
+}
+
+VariableRange VRANGE(const Context& cx) {
+  const std::int64_t n = cx.cmn.NVAR;
+  if (n < 1) return {1, n};
+  const WordArray colof = cx.words(cx.cmn.a.COLOF);
+  std::int64_t first = 1;
+  while (first <= n && colof(first) < 1) ++first;
+  if (first > n) return {1, 0};
+  std::int64_t last = n;
+  while (colof(last) < 1) --last;
+  return {first, last};
+}
+
+void DATA(Context& cx) {
+  Host& host = cx.host;
+  MvaCommon& c = cx.cmn;
+  ArrayBases& a = c.a;
+  c.NCASES = c.NCOMPL = c.NINCOM = 0;
+  a.CATVAL = a.CORDER = a.LOCOF = a.CASEAT = a.CASES = 0;
+  // The command readers refuse a command that leaves no column.
+  if (c.NV < 1) host.ASSERT("DATA", "NV .GE. 1");
+
+  const std::int64_t obtained = host.GETMEM(cx.ws, a.CASES, -1, 8);
+  c.MAXCAS = obtained / c.NV;
+
+  if (!read_cases(cx)) {
+    if (a.CASES > 0) host.FREMEM(cx.ws, a.CASES, obtained);
+    a.CASES = 0;
+    const auto kilobytes = workspace_kilobytes(c.NVAR, c.NCASES);
+    if (kilobytes) {
+      report(cx, "DATA_ SET WORKSPACE TO ^1", std::to_string(*kilobytes));
+    } else {
+      report(cx, "DATA_ NOT ENOUGH MEMORY");
+    }
+    return;
+  }
+
+  // NCASES <= MAXCAS = obtained / NV, so the product fits.
+  if (a.CASES > 0) host.KPMEM(cx.ws, a.CASES, c.NV * c.NCASES);
+  c.MAXCAS = c.NCASES;
+  const auto category_cells = checked_product(c.MAXCAT, c.NVAR);
+  if (!lay_out(cx, a.CATVAL, category_cells) || !lay_out(cx, a.LOCOF, c.NCASES) ||
+      !lay_out(cx, a.CASEAT, c.NCASES) || !lay_out(cx, a.CORDER, c.NCASES)) {
+    report(cx, "DATA_ NOT ENOUGH MEMORY");
+    return;
+  }
+  host.LRINIV(cx.ws, a.CATVAL, *category_cells, kEmptyCategory);
+
+  const WordArray locof = cx.words(a.LOCOF), corder = cx.words(a.CORDER);
+  for (std::int64_t L = 1; L <= c.NCASES; ++L) {
+    host.ATNJMP();
+    host.CASCTR(L);
+    locof(L) = 0;
+    corder(L) = L;
+  }
+  host.CASCTR(-1);
+
+  DINI(cx);
 }
 
 }  // namespace mva

@@ -1,8 +1,119 @@
-// Listwise and pairwise moments (filled in with the estimation routines).
+// The moment pass of one split group. Every case with a positive weight adds
+// to the weight sum and to the pairwise accumulators; a complete case (every
+// listed variable present) also to the listwise ones. The roles of the
+// columns are read once before the pass, and nothing is laid out during it.
 #include "mva/estimation/moments.h"
+
+#include <vector>
+
+#include "mva/cases/missing_codes.h"
+#include "mva/estimation/column_roles.h"
+#include "mva/estimation/moment_update.h"
+#include "mva/estimation/pairwise_update.h"
+#include "mva/frame/queries.h"
 
 namespace mva {
 
-void MOMENT(Context& /*cx*/, WordArray /*CASEMISS*/, ListwiseSums& /*sums*/) {}
+namespace {
+
+// Scales the sums of squares and cross-products of the pairs to covariances
+// and variances (divisor N - 1); a pair with weight 1 or less gets 0.
+void finish_pairs(const ColumnRoles& roles, const PairwiseArrays& pw) {
+  for (std::int64_t j = 1; j <= roles.columns(); ++j) {
+    if (!roles(j).listed) continue;
+    for (std::int64_t k = 1; k <= j; ++k) {
+      if (!roles(k).listed) continue;
+      const double n = pw.PWN(j, k);
+      const double scale = n > 1.0 ? 1.0 / (n - 1.0) : 0.0;
+      pw.PWCOV(j, k) *= scale;
+      pw.PWVAR(j, k) *= scale;
+      if (k != j) pw.PWVAR(k, j) *= scale;
+    }
+  }
+}
+
+}  // namespace
+
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) {
+  MOMENT(cx, CASEMISS, sums, &IQMSNG);
+}
+
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, CellCodeQuery code_of) {
+  if (MOMDON(cx)) return;
+  Host& host = cx.host;
+  MvaCommon& cmn = cx.cmn;
+  const std::int64_t weight_var = WGTVAR(cx);
+  const std::int64_t weight_col = weight_var > 0 ? ICOL2(cx, weight_var) : 0;
+  const ColumnRoles roles = column_roles(cx);
+  const std::int64_t nv = cmn.NV;
+  const std::int64_t cells = triangle_cells(nv);
+
+  const RealArray CASEVAL = cx.reals(cmn.a.CASEVAL);
+  const RealArray LWMEAN = cx.reals(cmn.a.LWMEAN);
+  const RealTriangle LWCOV = cx.triangle(cmn.a.LWCOV);
+  const PairwiseArrays pw{cx.triangle(cmn.a.PWN), cx.triangle(cmn.a.PWW), cx.square(cmn.a.PWMEAN),
+                          cx.triangle(cmn.a.PWCOV), cx.square(cmn.a.PWVAR)};
+
+  MomentWeights listwise;
+  cmn.SUMWT = 0.0;
+  for (std::int64_t v = 1; v <= cmn.NVAR; ++v) {
+    CASEMISS(v) = 0;
+    CASEVAL(v) = 0.0;
+  }
+  for (std::int64_t i = 1; i <= cells; ++i) {
+    pw.PWN.at(i) = 0.0;
+    pw.PWW.at(i) = 0.0;
+  }
+  // Scratch for the pass, laid out once: the deviations of the listwise
+  // update and the present columns of the pairwise one.
+  std::vector<double> deviations(static_cast<std::size_t>(nv));
+  PairScratch pair_scratch(nv);
+  bool first_listwise = true;
+  bool first_pairwise = true;
+
+  const CaseMatrix cases = cx.case_matrix();
+  for (std::int64_t L = 1; L <= cmn.NCASES; ++L) {
+    host.ATNJMP();
+    host.CASCTR(L);
+    const RealArray row = cases.row(L);
+    bool complete = true;
+    for (std::int64_t q = 1; q <= nv; ++q) {
+      const ColumnRole& r = roles(q);
+      if (!r.listed) continue;
+      const auto code = static_cast<std::int64_t>(code_of(cx, L, r.variable));
+      CASEMISS(r.variable) = code;
+      CASEVAL(r.variable) = r.quantitative ? row(q) : 0.0;
+      if (code != 0) complete = false;
+    }
+    double w = 1.0;
+    if (weight_col > 0) {
+      w = row(weight_col);
+      CASEVAL(weight_var) = w;
+      CASEMISS(weight_var) = 0;
+    }
+    if (!(w > 0.0)) continue;  // counts nowhere
+    cmn.SUMWT += w;
+    if (complete) {
+      MOMUPD(first_listwise, first_listwise, cmn.NVAR, cells, roles, 1, nv, w, 1.0, CASEVAL,
+             listwise, LWMEAN, LWCOV, RealArray(deviations.data()));
+      first_listwise = false;
+    }
+    PAIRUPD(first_pairwise, first_pairwise, roles, w, CASEVAL, CASEMISS, pw, pair_scratch);
+    first_pairwise = false;
+  }
+  host.CASCTR(-1);
+
+  // Listwise finish: sums of squares to covariances, divisor N - 1.
+  sums.LWN = listwise.sumw;
+  sums.update_weight = listwise.sumwf;
+  if (sums.LWN > 1.0) {
+    host.VORL_DSCAL(cells, 1.0 / (sums.LWN - 1.0), LWCOV.cells().data(), 1);
+  } else {
+    for (std::int64_t i = 1; i <= cells; ++i) LWCOV.at(i) = 0.0;
+  }
+  pairwise_weights_done(nv, pw);
+  finish_pairs(roles, pw);
+  SETMOM(cx, true);
+}
 
 }  // namespace mva

@@ -4,6 +4,8 @@
 // both values of a pair are present), and sums the weights of all cases.
 #pragma once
 
+#include <cstdint>
+
 #include "mva/frame/common.h"
 
 namespace mva {
@@ -14,9 +16,16 @@ struct ListwiseSums {
   double update_weight = 0.0;  // running weight sum of the listwise update
 };
 
+// The status of the cell of variable v in stored case L (0 = present).
+using CellCodeQuery = CellStatus (*)(const Context& cx, std::int64_t L, std::int64_t v);
+
 // One pass over CASES filling LWMEAN, LWCOV, PWN, PWW, PWMEAN, PWVAR, PWCOV
 // and SUMWT; returns at once when MOMDONE is set, and sets it at the end.
 // CASEMISS is the executive's per-variable missing-code scratch array.
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums);
+
+// MOMENT with the cells classified by `code_of` instead of the
+// missing-code query.
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, CellCodeQuery code_of);
 
 }  // namespace mva

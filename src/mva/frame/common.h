@@ -54,11 +54,30 @@ enum AddType : std::int64_t {
 // it; patterns show codes 1 to 5 as the letters S, A, B, C, D.
 enum class CellStatus : std::int64_t {
   Valid = 0,          // a valid value
-  SystemMissing = 1,  // the system-missing value (or a blank string)
+  SystemMissing = 1,  // the system-missing value (numeric variables only)
   MissingFirst = 2,   // the first discrete user-missing value
   MissingSecond = 3,  // the second discrete user-missing value
   MissingThird = 4,   // the third discrete value, or the extra value of a range
   InMissingRange = 5, // inside the user-missing range
+};
+
+// An output file asked for on a method subcommand, kept from the parse until
+// the outfile hand-over defines it.
+struct OutfileRequest {
+  std::int64_t position = 0;    // stream position of the file specification; 0 = no file
+  std::int64_t kind = kNoFile;  // the kind of file asked for (FileKind)
+};
+
+// The output files asked for during one parse, one request per method
+// (12 LISTWISE, 13 PAIRWISE, 14 EM, 15 REGRESSION); cleared at the start of
+// every parse.
+struct OutfileRequests {
+  std::array<OutfileRequest, 4> methods{};  // methods 12..15 in order
+  // The request of method k (12..15).
+  OutfileRequest& operator[](int k) { return methods.at(static_cast<std::size_t>(k - kListwise)); }
+  const OutfileRequest& operator[](int k) const {
+    return methods.at(static_cast<std::size_t>(k - kListwise));
+  }
 };
 
 // Base indices of the workspace arrays of one split group (0 = not laid out).
@@ -144,6 +163,7 @@ struct ParseOptions {
   double RFLIM = 4.0;           // REGRESSION: FLIMIT, the F a predictor must reach to enter
   std::int64_t NPRED = -1;      // REGRESSION: NPREDICTORS; negative = all analysis variables
   std::int64_t RADDTY = kAddResidual;  // REGRESSION: ADDTYPE (AddType)
+  OutfileRequests outfiles;             // OUTFILE requests of the current parse
 };
 
 // The MVA common: the group state, the options, and what lives across groups.

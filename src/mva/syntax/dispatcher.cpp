@@ -10,6 +10,7 @@
 #include <string>
 
 #include "mva/syntax/reading.h"
+#include "mva/syntax/subcommand_readers.h"
 #include "mva/syntax/variable_lists.h"
 
 namespace mva {
@@ -119,29 +120,6 @@ void read_crosstab(Context& cx) {
   syntax_error(cx, "PARS_ SYNTAX ERROR IN /TABULATE SUBCOMMAND");
 }
 
-// Passes over the rest of a subcommand, leaving the "/" that ends it (or the
-// end of the command) current.
-void skip_subcommand(Context& cx) {
-  while (!at_slash(cx) && !at_end(cx)) advance(cx);
-}
-
-// EM and REGRESSION open with their dependent and independent lists:
-// [dependent list] [WITH independent list]. Their parameters in parentheses
-// are passed over.
-void read_method_lists(Context& cx, int m) {
-  advance(cx);
-  if (at_name(cx) && !at_with(cx)) {
-    DEPV(cx, m);
-    if (cx.host.error_flag()) return;
-  }
-  if (at_with(cx)) {
-    advance(cx);
-    INDV(cx, m);
-    if (cx.host.error_flag()) return;
-  }
-  skip_subcommand(cx);
-}
-
 // Hands subcommand n to its reader.
 void run_reader(Context& cx, int n, ParseState& state) {
   switch (n) {
@@ -150,10 +128,16 @@ void run_reader(Context& cx, int n, ParseState& state) {
     case kId: LABV(cx, state.list_error); break;
     case kTtest: read_ttest(cx); break;
     case kCrosstab: read_crosstab(cx); break;
+    case kMismatch: IGET(cx); break;
+    case kDpattern:
+    case kMpattern:
+    case kTpattern: PGET(cx, n, state.list_error); break;
     case kUnivariate: break;  // no parameters
-    case kEm:
-    case kRegression: read_method_lists(cx, n); break;
-    default: skip_subcommand(cx); break;
+    case kListwise:
+    case kPairwise: SGET(cx, n, cx.cmn.outfiles[n]); break;
+    case kEm: EGET(cx, cx.cmn.outfiles[n]); break;
+    case kRegression: RGET(cx, cx.cmn.outfiles[n]); break;
+    default: break;
   }
 }
 

@@ -1,0 +1,38 @@
+// The missing-code queries. The case matrix holds raw values only; whether a
+// cell is valid, system-missing or user-missing is decided on demand from the
+// variable's dictionary record, every time it is asked. Beside them stand the
+// two queries that map stored cases to locations, the numbers 1..NINCOM the
+// data pass gives to the incomplete cases in case order.
+#pragma once
+
+#include <cstdint>
+
+#include "mva/frame/common.h"
+
+namespace mva {
+
+// Status of the cell of variable v in stored case L. Valid for v < 1, for a
+// continuation slot of a long string, and for a variable or case outside the
+// case matrix.
+CellStatus IQMSNG(const Context& cx, std::int64_t L, std::int64_t v);
+
+// True when the cell of variable v in the case at location loc is missing in
+// any way; FALSE for a location outside 1..NINCOM.
+bool ISMSLC(const Context& cx, std::int64_t v, std::int64_t loc);
+
+// Number (1..NCATS(v)) of the category of v equal to its cell in stored case
+// L; 0 when the cell is missing or is none of v's categories.
+std::int64_t ICATIX(const Context& cx, std::int64_t v, std::int64_t L);
+
+// Records that stored case L has location loc (LOCOF(L) and CASEAT(loc)).
+void ISLOCM(const Context& cx, std::int64_t L, std::int64_t loc);
+
+// Location of stored case L; 0 for a complete case.
+std::int64_t IQLOCM(const Context& cx, std::int64_t L);
+
+// True when two cells hold the same value: equal as numbers, or the same 8
+// bytes (so that string cells whose bytes happen to read as NaN still match
+// themselves).
+bool same_value(double a, double b);
+
+}  // namespace mva

@@ -1,0 +1,143 @@
+// Extremes of every analysis variable. The interquartile rule sorts each
+// quantitative variable's valid values (through the record sort, on a
+// permutation in two work arrays of NCASES cells); the mean +- 2 SD rule
+// needs no work arrays and is the fallback both for large data and for a
+// workspace too small to sort in.
+#include "mva/diagnostics/extremes.h"
+
+#include <array>
+#include <cmath>
+
+#include "mva/cases/missing_codes.h"
+#include "mva/diagnostics/record_sort.h"
+#include "mva/frame/queries.h"
+
+namespace mva {
+
+namespace {
+
+// One-cell records sorted ascending on their only cell.
+constexpr std::array<std::int64_t, 2> kAscending = {1, 0};
+
+// Largest Q * N * log10(N) for which the values are sorted.
+constexpr double kSortBudget = 150000.0;
+
+bool is_valid(const Context& cx, std::int64_t L, std::int64_t v) {
+  return IQMSNG(cx, L, v) == CellStatus::Valid;
+}
+
+void store(const ExtremeArrays& out, std::int64_t v, const Extremes& e) {
+  out.EXLLIM(v) = e.lower;
+  out.EXULIM(v) = e.upper;
+  out.EXLOW(v) = e.low;
+  out.EXHIGH(v) = e.high;
+}
+
+// The interquartile rule for every quantitative variable of the list, with
+// `values` and `order` as work arrays of NCASES cells.
+void by_quartiles(Context& cx, WordArray VCOLS, std::int64_t length, RealArray values,
+                  WordArray order, const ExtremeArrays& out) {
+  for (std::int64_t k = 1; k <= length; ++k) {
+    const std::int64_t v = IANVAR(cx, VCOLS(k));
+    if (v < 1 || !ISQUAN(cx, v)) continue;
+    std::int64_t n = 0;
+    for (std::int64_t L = 1; L <= cx.cmn.NCASES; ++L) {
+      if (is_valid(cx, L, v)) values(++n) = CELLV(cx, v, L);
+    }
+    if (n == 0) continue;  // no valid value: the initial limits and counts stay
+    RSORT(cx, 1, n, values, kAscending, order);
+    store(out, v, quartile_extremes(values, order, n));
+  }
+}
+
+// The mean +- 2 SD rule for every variable of the list, categorical ones
+// included (their pairwise moments are 0, so they get no interval).
+void by_two_sd(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWMEAN,
+               RealSquare PWVAR, const ExtremeArrays& out) {
+  for (std::int64_t k = 1; k <= length; ++k) {
+    const std::int64_t c = VCOLS(k);
+    const std::int64_t v = IANVAR(cx, c);
+    if (v < 1) continue;
+    Extremes e = two_sd_limits(PWMEAN(c, c), PWVAR(c, c));
+    if (e.low >= 0) {
+      for (std::int64_t L = 1; L <= cx.cmn.NCASES; ++L) {
+        if (!is_valid(cx, L, v)) continue;
+        const double x = CELLV(cx, v, L);
+        if (x <= e.lower) {
+          ++e.low;
+        } else if (x >= e.upper) {
+          ++e.high;
+        }
+      }
+    }
+    store(out, v, e);
+  }
+}
+
+}  // namespace
+
+bool quartile_rule_fits(std::int64_t quantitative, std::int64_t cases) {
+  // log10 of 0 or 1 cases is not positive: any such group can be sorted.
+  if (cases <= 1 || quantitative <= 0) return true;
+  const double load = static_cast<double>(quantitative) * static_cast<double>(cases) *
+                      std::log10(static_cast<double>(cases));
+  return load <= kSortBudget;
+}
+
+Extremes quartile_extremes(RealArray values, WordArray order, std::int64_t n) {
+  const auto x = [&](std::int64_t i) { return values(order(i)); };
+  const std::int64_t q = (n + 3) / 4;
+  const double q1 = x(q);
+  const double q3 = x(n - q + 1);
+  const double step = 1.5 * (q3 - q1);
+  Extremes e;
+  e.lower = q1 - step;
+  e.upper = q3 + step;
+  if (e.upper <= e.lower) {  // Q1 = Q3: no interval
+    e.low = e.high = -1;
+    return e;
+  }
+  while (e.low < n && x(e.low + 1) <= e.lower) ++e.low;
+  while (e.high < n && x(n - e.high) >= e.upper) ++e.high;
+  return e;
+}
+
+Extremes two_sd_limits(double mean, double variance) {
+  Extremes e;
+  const double d = variance > 0.0 ? 2.0 * std::sqrt(variance) : 0.0;
+  e.lower = mean - d;
+  e.upper = mean + d;
+  if (e.upper <= e.lower) e.low = e.high = -1;
+  return e;
+}
+
+void EXTR(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWMEAN, RealSquare PWVAR,
+          const ExtremeArrays& out) {
+  MvaCommon& c = cx.cmn;
+  Host& host = cx.host;
+  const double sysmis = host.PCINMS();
+  for (std::int64_t v = 1; v <= c.NVAR; ++v) {
+    store(out, v, Extremes{sysmis, sysmis, 0, 0});
+  }
+
+  Index values = 0;
+  Index order = 0;
+  bool quartiles = quartile_rule_fits(NQUANT(cx), c.NCASES);
+  if (quartiles && (host.QNOMEM(cx.ws, values, 8, c.NCASES) ||
+                    host.QNOMEM(cx.ws, order, 8, c.NCASES))) {
+    host.BP_ERROR(host.BP_CSTRING("EXTR_ FORCED TO MEAN+-2*SD"), 2, 2);
+    quartiles = false;
+  }
+  c.IQRRUL = logical(quartiles);
+
+  if (quartiles) {
+    by_quartiles(cx, VCOLS, length, cx.reals(values), cx.words(order), out);
+  } else {
+    by_two_sd(cx, VCOLS, length, PWMEAN, PWVAR, out);
+  }
+
+  if (order > 0) host.FREMEM(cx.ws, order, c.NCASES);
+  if (values > 0) host.FREMEM(cx.ws, values, c.NCASES);
+}
+
+}  // namespace mva

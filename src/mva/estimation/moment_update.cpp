@@ -1,0 +1,48 @@
+// The updating form of weighted means and cross-products (West's weighted
+// incremental algorithm): each observation's deviations are taken from the
+// current means, so the sums of squares never come from raw sums and stay
+// accurate for data whose means are large beside their spread.
+#include "mva/estimation/moment_update.h"
+
+namespace mva {
+
+void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std::int64_t ncells,
+            const ColumnRoles& roles, std::int64_t first, std::int64_t last, double w, double f,
+            RealArray x, MomentWeights& sums, RealArray means, RealTriangle cp, RealArray work) {
+  if (zero_means) {
+    sums = MomentWeights{};
+    for (std::int64_t i = 1; i <= nmeans; ++i) means(i) = 0.0;
+  }
+  if (zero_cross_products) {
+    for (std::int64_t i = 1; i <= ncells; ++i) cp.at(i) = 0.0;
+  }
+  if (!(w > 0.0) || !(f > 0.0)) return;
+
+  const double before = sums.sumwf;
+  const double c = w * f;
+  const double after = before + c;
+  const double g = c * before / after;
+  sums.sumw += w;
+
+  // Deviations from the means before this observation (0 for the columns
+  // that take no part, so the products below need no test); then the
+  // cross-products; then the means move.
+  for (std::int64_t k = first; k <= last; ++k) {
+    const ColumnRole& rk = roles(k);
+    work(k) = rk.quantitative ? x(rk.variable) - means(rk.variable) : 0.0;
+  }
+  for (std::int64_t k = first; k <= last; ++k) {
+    if (!roles(k).quantitative) continue;
+    const double dk = work(k) * g;
+    const RealArray row(&cp(k, 1));  // row k of the triangle is contiguous
+    for (std::int64_t j = first; j <= k; ++j) row(j) += work(j) * dk;
+  }
+  const double r = c / after;
+  for (std::int64_t k = first; k <= last; ++k) {
+    const ColumnRole& rk = roles(k);
+    if (rk.quantitative) means(rk.variable) += work(k) * r;
+  }
+  sums.sumwf = after;
+}
+
+}  // namespace mva

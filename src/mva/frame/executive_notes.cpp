@@ -1,0 +1,64 @@
+// The executive's notes, with the message keys of their plain and SPLIT
+// forms and the class each is reported with.
+#include "mva/frame/executive_notes.h"
+
+namespace mva {
+
+namespace {
+
+struct NoteKeys {
+  std::string_view plain;
+  std::string_view split;
+  int msg_class;
+};
+
+// Indexed by DataNote. The EM note is reported as class 1, the others as 2.
+constexpr NoteKeys kDataNotes[] = {
+    {"EXEC_ NO MISSING VALUE => NO T-STAT",
+     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT", 2},
+    {"EXEC_ NO MISSING VALUE => NO MPATT",
+     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO MPATT", 2},
+    {"EXEC_ NO MISSING VALUE => NO TPATT",
+     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO TPATT", 2},
+    {"EXEC_ NO COMPLETE CASE => NO LISTWISE",
+     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO COMPLETE CASE => NO LISTWISE", 2},
+    {"EXEC_ NO MISSING VALUE => NO EM_EST",
+     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO EM_EST", 1},
+    {"EXEC_ NO MISSING VALUE => NO REGR",
+     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO REGR", 2},
+};
+
+constexpr int kNoteSeverity = 2;
+
+}  // namespace
+
+Text split_text(Context& cx, std::string_view key) {
+  Host& host = cx.host;
+  host.BP_BEGIN_COMPSTRING(host.BP_CSTRING(key));
+  host.BP_BEGIN_REPEAT_LIST();
+  host.BP_SPLIT_LIST(cx.ws);
+  host.BP_END_REPEAT_LIST();
+  return host.BP_END_COMPSTRING();
+}
+
+void data_note(Context& cx, DataNote note) {
+  const NoteKeys& keys = kDataNotes[static_cast<int>(note)];
+  const Text text = cx.host.split_count() > 0 ? split_text(cx, keys.split)
+                                              : cx.host.BP_CSTRING(keys.plain);
+  cx.host.BP_ERROR(text, keys.msg_class, kNoteSeverity);
+}
+
+void em_outfile_note(Context& cx) {
+  cx.host.BP_ERROR(split_text(cx, "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE"),
+                   2, kNoteSeverity);
+}
+
+void regression_outfile_note(Context& cx) {
+  cx.host.BP_ERROR(cx.host.BP_CSTRING("EXEC_ NO MISSING VALUE => NO OUTFILE"), 2, kNoteSeverity);
+}
+
+void command_note(Context& cx, std::string_view key) {
+  if (is_true(cx.cmn.FIRSTG)) cx.host.BP_ERROR(cx.host.BP_CSTRING(key), 2, kNoteSeverity);
+}
+
+}  // namespace mva

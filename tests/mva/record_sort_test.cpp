@@ -1,0 +1,137 @@
+// The record sort: the permutation it returns against a stable sort of the
+// same records (ties keep their input order), on every range size around the
+// switch to insertion sort; string keys read over the variable's width, into
+// its continuation column; and the case sort on the DPATTERN keys.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "mva/diagnostics/record_sort.h"
+#include "mva/frame/queries.h"
+#include "support/harness.h"
+
+namespace mva::test {
+namespace {
+
+// The order a stable sort gives: records by number, compared cell by cell
+// on the numeric keys (negative = descending).
+std::vector<std::int64_t> stable_order(const std::vector<double>& cells, std::int64_t reclen,
+                                       std::int64_t n, const std::vector<std::int64_t>& keys) {
+  std::vector<std::int64_t> order(static_cast<std::size_t>(n));
+  std::iota(order.begin(), order.end(), 1);
+  const auto cell = [&](std::int64_t record, std::int64_t j) {
+    return cells[static_cast<std::size_t>((record - 1) * reclen + j - 1)];
+  };
+  std::stable_sort(order.begin(), order.end(), [&](std::int64_t x, std::int64_t y) {
+    for (const std::int64_t key : keys) {
+      if (key == 0) break;
+      const std::int64_t j = std::abs(key);
+      if (cell(x, j) != cell(y, j)) return key > 0 ? cell(x, j) < cell(y, j) : cell(x, j) > cell(y, j);
+    }
+    return false;
+  });
+  return order;
+}
+
+TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
+  ParseFixture fx({"a\n1\n", {}});
+  ASSERT_TRUE(fx.parse("MVA a."));
+  std::mt19937 random(7);
+  const struct {
+    std::int64_t reclen;
+    std::vector<std::int64_t> keys;
+    int distinct;  // values per cell: few values make many ties
+  } shapes[] = {
+      {1, {1, 0}, 1000},
+      {1, {-1, 0}, 3},
+      {3, {2, -1, 0}, 3},
+      {3, {3, 0}, 2},        // one key: ties on it keep record order
+      {2, {1, 2, 1, 2}, 4},  // more keys than cells: only the first two are read
+  };
+  for (const auto& shape : shapes) {
+    for (const std::int64_t n : {1, 2, 3, 11, 12, 13, 24, 100, 2000}) {
+      SCOPED_TRACE("reclen " + std::to_string(shape.reclen) + ", n " + std::to_string(n) +
+                   ", values " + std::to_string(shape.distinct));
+      std::uniform_int_distribution<int> pick(1, shape.distinct);
+      std::vector<double> cells(static_cast<std::size_t>(n * shape.reclen));
+      for (double& x : cells) x = pick(random);
+      std::vector<std::int64_t> perm(static_cast<std::size_t>(n), -1);
+      RSORT(fx.cx(), shape.reclen, n, RealArray(cells.data()), shape.keys, WordArray(perm.data()));
+      EXPECT_EQ(perm, stable_order(cells, shape.reclen, n, shape.keys));
+    }
+  }
+}
+
+// Cells holding the characters of a string, 8 per cell, blank padded.
+std::vector<double> text_cells(const std::string& text, std::size_t cells) {
+  std::string padded = text;
+  padded.resize(cells * 8, ' ');
+  std::vector<double> out(cells);
+  std::memcpy(out.data(), padded.data(), padded.size());
+  return out;
+}
+
+TEST(RecordSort, StringKeysReadTheVariablesWidth) {
+  // s is a string of width 12: two columns (the slot and its continuation),
+  // then x. Records are rows of 3 cells: s, its continuation, x.
+  ParseFixture fx({"s,x\nabcdefghijkl,1\n", {}});
+  ASSERT_TRUE(fx.parse("MVA s x."));
+  ASSERT_EQ(fx.cmn().NV, 3);
+  const auto record = [](const std::string& s, double x) {
+    std::vector<double> cells = text_cells(s, 2);
+    cells.push_back(x);
+    return cells;
+  };
+  const std::int64_t string_key = 3 + 1;  // NV + the column of s
+  const struct {
+    std::string a, b;
+    std::vector<std::int64_t> keys;
+    int expected;
+  } rows[] = {
+      {"abc", "abd", {string_key, 0}, -1},
+      {"abc", "abd", {-string_key, 0}, 1},
+      {"abcdefghXY", "abcdefghXZ", {string_key, 0}, -1},  // differ in the continuation column
+      {"abcdefghijkl", "abcdefghijkl", {string_key, 0}, -1},  // equal: record numbers decide
+      {"b", "a", {3, string_key, 0}, 1},  // x equal, then the string
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.a + " vs " + row.b);
+    std::vector<double> a = record(row.a, 5), b = record(row.b, 5);
+    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a.data()), 1, RealArray(b.data()), 2, row.keys),
+              row.expected);
+    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b.data()), 2, RealArray(a.data()), 1, row.keys),
+              -row.expected);
+  }
+}
+
+TEST(RecordSort, CasesOnTheDpatternKeys) {
+  // Columns in dictionary order: g (string), n (numeric). Keys: g ascending
+  // then n descending; cases 2 and 4 tie on both and keep their order.
+  ParseFixture fx({"g,n\nb,1\n", {}});
+  ASSERT_TRUE(fx.parse("MVA g n."));
+  Context& cx = fx.cx();
+  MvaCommon& c = fx.cmn();
+  const std::vector<std::pair<std::string, double>> cases = {
+      {"b", 1}, {"a", 2}, {"b", 3}, {"a", 2}, {"a", 9}};
+  std::vector<double> matrix;
+  for (const auto& [g, n] : cases) {
+    matrix.push_back(text_cells(g, 1)[0]);
+    matrix.push_back(n);
+  }
+  ASSERT_FALSE(cx.host.QNOMEM(cx.ws, c.a.CASES, 8, static_cast<std::int64_t>(matrix.size())));
+  std::copy(matrix.begin(), matrix.end(), cx.reals(c.a.CASES).data());
+  c.NCASES = static_cast<std::int64_t>(cases.size());
+  const WordArray keys = cx.words(c.a.SORTKY);
+  keys(1) = 1;   // g, ascending
+  keys(2) = -2;  // n, descending
+  std::vector<std::int64_t> perm(cases.size());
+  CSORT(cx, WordArray(perm.data()));
+  EXPECT_EQ(perm, (std::vector<std::int64_t>{5, 2, 4, 3, 1}));
+}
+
+}  // namespace
+}  // namespace mva::test
