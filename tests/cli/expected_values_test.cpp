@@ -1,0 +1,233 @@
+// End-to-end numbers: runs the program with --format json on the fixtures of
+// tests/fixtures/mva/ (R's airquality data; user-missing codes of every form
+// with a long string; a split file with fractional weights) and compares
+// every cell of the univariate, listwise and pairwise tables, group by group,
+// with the values in <fixture>.expected.json, computed from exact sums by
+// tools/mva_expected.py (see tools/README.md).
+//
+// Counts (N, frequencies, missing counts, extremes) must match exactly.
+// Other numbers must agree within a relative 1e-12, measured against the
+// larger of the expected value and the largest value of the same table (so a
+// covariance near zero is held to the scale of its table, not to its own
+// size): the program sums in doubles with running means, the script exactly,
+// and over ten thousand cases the two part by a few units in the 14th digit.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/program.h"
+
+namespace mva::cli {
+namespace {
+
+using nlohmann::json;
+
+constexpr double kRelativeTolerance = 1e-12;
+
+// Where each table's cells stand: the expected section, its part, and the
+// names of the row and column dimensions (empty: a one-way table).
+struct TableShape {
+  int number;
+  const char* section;
+  const char* part;
+  const char* rows;
+  const char* columns;
+  bool counts;  // every cell is a count, compared exactly
+};
+
+const TableShape kShapes[] = {
+    {4, "listwise", "mean", "", "LOUT_ COL VARIABLES", false},
+    {5, "listwise", "covariance", "LOUT_ ROW VARIABLES", "LOUT_ COL VARIABLES", false},
+    {6, "listwise", "correlation", "LOUT_ ROW VARIABLES", "LOUT_ COL VARIABLES", false},
+    {7, "pairwise", "frequency", "MOUT_ ROW VARIABLES", "MOUT_ VARIABLES", true},
+    {8, "pairwise", "mean", "MOUT_ OTHER VARIABLES", "MOUT_ VARIABLES", false},
+    {9, "pairwise", "sd", "MOUT_ OTHER VARIABLES", "MOUT_ VARIABLES", false},
+    {10, "pairwise", "covariance", "MOUT_ ROW VARIABLES", "MOUT_ VARIABLES", false},
+    {11, "pairwise", "correlation", "MOUT_ ROW VARIABLES", "MOUT_ VARIABLES", false},
+};
+
+// The univariate table's statistics and the fields of the expected rows.
+const std::map<std::string, std::string> kUnivariateFields = {
+    {"UOUT_ FREQUENCY", "n"},         {"UOUT_ MEAN", "mean"},
+    {"UOUT_ ST.DEV.", "sd"},          {"UOUT_ MIS_COUNT", "missing_count"},
+    {"UOUT_ MIS_PERCENT", "missing_percent"}, {"UOUT_ LOW", "low"},
+    {"UOUT_ HIGH", "high"},
+};
+const std::set<std::string> kUnivariateCounts = {"n", "missing_count", "low", "high"};
+
+json read_json(const std::string& path) {
+  std::ifstream in(path);
+  EXPECT_TRUE(in) << "cannot read " << path;
+  return json::parse(in);
+}
+
+// The tables of each split group, by number, in output order (headings
+// opened); an unsplit run is one group.
+std::vector<std::map<int, json>> tables_by_group(const json& items, std::vector<std::map<int, json>> groups = {}) {
+  for (const json& item : items) {
+    if (item["type"] == "split") {
+      groups.emplace_back();
+    } else if (item["type"] == "heading") {
+      groups = tables_by_group(item["items"], std::move(groups));
+    } else if (item["type"] == "table") {
+      if (groups.empty()) groups.emplace_back();
+      groups.back()[item["number"].get<int>()] = item;
+    }
+  }
+  return groups;
+}
+
+// Compares one number; `where` names it in a failure.
+void expect_number(const json& got, const json& expected, bool count, double scale, const std::string& where) {
+  if (expected.is_null() || got.is_null()) {
+    EXPECT_EQ(got.dump(), expected.dump()) << where << " (null is system-missing)";
+    return;
+  }
+  const double g = got.get<double>();
+  const double e = expected.get<double>();
+  if (count) {
+    EXPECT_EQ(g, e) << where;
+  } else {
+    EXPECT_LE(std::fabs(g - e), kRelativeTolerance * std::max(std::fabs(e), scale))
+        << where << ": expected " << json(e).dump() << ", got " << json(g).dump();
+  }
+}
+
+// The largest magnitude among the numbers of an expected table.
+double largest(const json& values) {
+  double m = 0.0;
+  if (values.is_number()) return std::fabs(values.get<double>());
+  if (values.is_structured()) {
+    for (const json& v : values) m = std::max(m, largest(v));
+  }
+  return m;
+}
+
+void check_univariate(const json& table, const json& expected, const std::string& where) {
+  std::map<std::string, json> rows;
+  for (const json& row : expected["univariate"]) rows[row["variable"].get<std::string>()] = row;
+  std::map<std::string, double> scales;
+  for (const auto& [statistic, field] : kUnivariateFields) {
+    for (const auto& [name, row] : rows) {
+      if (row.contains(field)) scales[field] = std::max(scales[field], largest(row[field]));
+    }
+  }
+  std::set<std::string> seen;
+  for (const json& cell : table["cells"]) {
+    const std::string variable = cell["at"].value("UOUT_ VARIABLES", "");
+    const std::string statistic = cell["at"].value("UOUT_ STATISTICS", "");
+    const std::string here = where + " univariate " + variable + " " + statistic;
+    const auto field = kUnivariateFields.find(statistic);
+    if (field == kUnivariateFields.end() || !rows.count(variable) || !rows[variable].contains(field->second)) {
+      ADD_FAILURE() << here << ": a cell that should not be there";
+      continue;
+    }
+    seen.insert(variable + "/" + field->second);
+    expect_number(cell["value"], rows[variable][field->second], kUnivariateCounts.count(field->second) > 0,
+                  scales[field->second], here);
+  }
+  for (const auto& [name, row] : rows) {
+    for (const auto& [statistic, field] : kUnivariateFields) {
+      if (row.contains(field) && !seen.count(name + "/" + field)) {
+        ADD_FAILURE() << where << " univariate " << name << " " << statistic << ": no cell";
+      }
+    }
+  }
+  // The footnote names the extremes rule.
+  const std::string rule_key = expected["extremes_rule"] == "iqr" ? "UOUT_ OUTSIDE OF (Q1-1.5*IQR,Q3+1.5*IQR)"
+                                                                   : "UOUT_ OUTSIDE OF (MEAN-2*SD,MEAN+2*SD)";
+  bool named = false;
+  for (const json& footnote : table["footnotes"]) named = named || footnote["key"] == rule_key;
+  EXPECT_TRUE(named) << where << ": no footnote " << rule_key;
+}
+
+void check_matrix(const json& table, const TableShape& shape, const json& expected, const std::string& where) {
+  const double scale = largest(expected[shape.part]);
+  std::set<std::string> seen;
+  for (const json& cell : table["cells"]) {
+    const std::string row = shape.rows[0] != '\0' ? cell["at"].value(shape.rows, "") : "";
+    const std::string column = cell["at"].value(shape.columns, "");
+    const std::string here = where + " " + shape.section + " " + shape.part + " row " + row + " column " + column;
+    if (shape.rows[0] == '\0' && column == "LOUT_ NO. OF CASES") {
+      seen.insert("n");
+      expect_number(cell["value"], expected["n"], true, 0.0, here);
+      continue;
+    }
+    const json& values = shape.rows[0] != '\0' ? expected[shape.part].value(row, json()) : expected[shape.part];
+    if (!values.is_object() || !values.contains(column)) {
+      ADD_FAILURE() << here << ": a cell that should not be there";
+      continue;
+    }
+    seen.insert(row + "/" + column);
+    expect_number(cell["value"], values[column], shape.counts, scale, here);
+  }
+  const json& part = expected[shape.part];
+  for (const auto& [row, values] : part.items()) {
+    if (shape.rows[0] == '\0') {
+      if (!seen.count("/" + row)) ADD_FAILURE() << where << " " << shape.part << " " << row << ": no cell";
+      continue;
+    }
+    for (const auto& [column, value] : values.items()) {
+      if (!seen.count(row + "/" + column)) {
+        ADD_FAILURE() << where << " " << shape.section << " " << shape.part << " row " << row << " column "
+                      << column << ": no cell";
+      }
+    }
+  }
+  if (shape.rows[0] == '\0' && !seen.count("n")) ADD_FAILURE() << where << " listwise: no number of cases";
+}
+
+TEST(ExpectedValues, ListwisePairwiseAndUnivariateTablesMatchTheIndependentValues) {
+  for (const char* fixture : {"airquality", "usermissing", "weighted_split"}) {
+    SCOPED_TRACE(fixture);
+    const json expected = read_json(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/" + fixture + ".expected.json");
+    std::vector<std::string> args;
+    for (const json& arg : expected["args"]) {
+      std::string text = arg.get<std::string>();
+      if (text.starts_with("tests/")) text = std::string(MVA_SOURCE_DIR) + "/" + text;
+      args.push_back(text);
+    }
+    args.insert(args.end(), {"--format", "json", "--no-progress"});
+    std::ostringstream out, err;
+    if (run_program(args, out, err) != kSuccess) {
+      ADD_FAILURE() << fixture << ": the run failed: " << err.str() << out.str();
+      continue;
+    }
+    const auto groups = tables_by_group(json::parse(out.str())["output"]);
+    if (groups.size() != expected["groups"].size()) {
+      ADD_FAILURE() << fixture << ": " << groups.size() << " split groups with tables, "
+                    << expected["groups"].size() << " expected";
+      continue;
+    }
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+      const json& want = expected["groups"][g];
+      const std::string where = std::string(fixture) + " group " + std::to_string(g + 1);
+      const auto& tables = groups[g];
+      if (!tables.count(3)) {
+        ADD_FAILURE() << where << ": no univariate table";
+      } else {
+        check_univariate(tables.at(3), want, where);
+      }
+      for (const TableShape& shape : kShapes) {
+        const json& section = want[shape.section];
+        if (section.is_null()) {
+          EXPECT_FALSE(tables.count(shape.number)) << where << ": table " << shape.number << " should not be there";
+        } else if (!tables.count(shape.number)) {
+          ADD_FAILURE() << where << ": no table " << shape.number << " (" << shape.section << " " << shape.part << ")";
+        } else {
+          check_matrix(tables.at(shape.number), shape, section, where);
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace mva::cli
