@@ -23,33 +23,37 @@ TestData split_setup() {
   return s;
 }
 
-TEST(Entry, OnePassWithoutSplitVariables) {
-  auto host = make_host({kSplitCsv, {}});
-  EXPECT_EQ(run_command(*host, "MVA a b."), 0);
-  EXPECT_EQ(host->folded_calls(),
-            (Calls{"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*5",
-                   "OBSERV:end", "OBPEND", "SSDELS", "BP_END_PROCEDURE"}));
-  EXPECT_EQ(host->arena().used_cells(), 0);  // every array given back
-}
-
-TEST(Entry, OnePassPerSplitGroup) {
-  auto host = make_host(split_setup());
-  EXPECT_EQ(run_command(*host, "MVA a b."), 0);
-  EXPECT_EQ(host->folded_calls(),
-            (Calls{"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2",
-                   "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*1",
-                   "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*2",
-                   "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBPEND", "SSDELS",
-                   "BP_END_PROCEDURE"}));
-}
-
-TEST(Entry, SyntaxErrorSkipsDataPassAndEndOfReading) {
-  auto host = make_host(split_setup());
-  EXPECT_EQ(run_command(*host, "MVA a b /MAXCAT=0."), 1);
-  EXPECT_EQ(host->folded_calls(),
-            (Calls{"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV",
-                   "BP_ERROR PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", "SSDELS",
-                   "BP_END_PROCEDURE"}));
+TEST(Entry, CallsOfOneRun) {
+  const struct {
+    bool split;
+    const char* command;
+    int result;
+    Calls calls;
+  } rows[] = {
+      {false, "MVA a b.", 0,
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*5", "OBSERV:end",
+        "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
+      // The split is announced after each group's data pass; the last
+      // rewind finds no group left.
+      {true, "MVA a b.", 0,
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2", "OBSERV:end",
+        "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*1", "OBSERV:end", "BP_SPLIT_CHANGE",
+        "SSETPT 0", "DICGNV", "OBSERV*2", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV",
+        "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
+      // A syntax error: no data pass, and the reading is not ended.
+      {true, "MVA a b /MAXCAT=0.", 1,
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV",
+        "BP_ERROR PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", "SSDELS", "BP_END_PROCEDURE"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    auto host = make_host(row.split ? split_setup() : TestData{kSplitCsv, {}});
+    EXPECT_EQ(run_command(*host, row.command), row.result);
+    EXPECT_EQ(host->folded_calls(), row.calls);
+    if (row.result == 0) {
+      EXPECT_EQ(host->arena().used_cells(), 0);  // every array given back
+    }
+  }
 }
 
 TEST(Entry, InterruptStopsTheProcedureAndDiscardsItsEnd) {
@@ -65,45 +69,31 @@ TEST(Entry, InterruptStopsTheProcedureAndDiscardsItsEnd) {
   host::ReferenceHost::clear_interrupt();
 }
 
-TEST(Entry, SavedFilesCloseOnceInSlotOrder) {
+TEST(Entry, GroupsStartFromTheDefaultsAndKeepTheirFiles) {
   auto host = make_host(split_setup());
   int groups = 0;
+  std::vector<std::int64_t> maxcat_at_plan;
   host->on_call = [&](const std::string& call) {
-    if (call != "BP_SPLIT_CHANGE" || groups++ != 0) return;
-    // Files opened in the first group, slots filled out of order.
-    SFSETS(mva_common(), 15, kDataFile, 515);
-    SFSETS(mva_common(), 12, kStatisticsFile, 512);
-    SFSETS(mva_common(), 14, kDataFile, 514);
+    MvaCommon& c = mva_common();
+    if (call == "DICGNV") {  // inside the first plan, after its resets
+      maxcat_at_plan.push_back(c.MAXCAT);
+      EXPECT_FALSE(is_true(c.SUBCMD[kTtest]));
+      EXPECT_EQ(SFKIND(c, 14), groups == 0 ? kNoFile : kDataFile);
+    }
+    if (call == "BP_SPLIT_CHANGE" && groups++ == 0) {
+      // Files opened in the first group, slots filled out of order.
+      SFSETS(c, 15, kDataFile, 515);
+      SFSETS(c, 12, kStatisticsFile, 512);
+      SFSETS(c, 14, kDataFile, 514);
+    }
   };
-  EXPECT_EQ(run_command(*host, "MVA a b."), 0);
+  EXPECT_EQ(run_command(*host, "MVA a b /MAXCAT=10 /TTEST."), 0);
+  EXPECT_EQ(maxcat_at_plan, (std::vector<std::int64_t>{25, 25, 25, 25}));
   const Calls calls = host->folded_calls();
   const Calls tail(calls.end() - 6, calls.end());
   EXPECT_EQ(tail, (Calls{"SFCLDE 512", "SFCLDE 514", "SFCLDE 515", "OBPEND", "SSDELS",
                          "BP_END_PROCEDURE"}));
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "SFCLDE 515"), 1);
-}
-
-TEST(Entry, EachGroupStartsFromTheDefaultsButKeepsItsFiles) {
-  auto host = make_host(split_setup());
-  int groups = 0;
-  std::vector<std::int64_t> maxcat_at_plan, maxcat_at_split;
-  host->on_call = [&](const std::string& call) {
-    MvaCommon& c = mva_common();
-    if (call == "DICGNV") {  // inside the first plan, after its resets
-      maxcat_at_plan.push_back(c.MAXCAT);
-      EXPECT_EQ(c.NV, 0);
-      EXPECT_FALSE(is_true(c.SUBCMD[kTtest]));
-      EXPECT_EQ(SFKIND(c, 14), groups == 0 ? kNoFile : kDataFile);
-    }
-    if (call == "BP_SPLIT_CHANGE") {
-      maxcat_at_split.push_back(c.MAXCAT);
-      EXPECT_EQ(is_true(c.FIRSTG), groups == 0);
-      if (groups++ == 0) SFSETS(c, 14, kDataFile, 514);
-    }
-  };
-  EXPECT_EQ(run_command(*host, "MVA a b /MAXCAT=10 /TTEST."), 0);
-  EXPECT_EQ(maxcat_at_plan, (std::vector<std::int64_t>{25, 25, 25, 25}));
-  EXPECT_EQ(maxcat_at_split, (std::vector<std::int64_t>{10, 10, 10}));
 }
 
 TEST(Entry, LoadedModuleRunsACommand) {

@@ -5,6 +5,7 @@
 namespace mva {
 
 namespace {
+// k numbers a saved-file slot (LISTWISE, PAIRWISE, EM, REGRESSION).
 bool is_slot(int k) { return k >= kListwise && k <= kRegression; }
 }  // namespace
 

@@ -16,20 +16,20 @@ namespace mva {
 // Subcommand numbers: they index SUBCMD, the saved-file slots (12..15) and the
 // EM and REGRESSION halves of the dependent and independent flags.
 enum Subcommand : int {
-  kCategorical = 2,
-  kMaxcat = 3,
-  kId = 4,
-  kTtest = 5,
-  kCrosstab = 6,
-  kMismatch = 7,
-  kDpattern = 8,
-  kMpattern = 9,
-  kTpattern = 10,
-  kUnivariate = 11,
-  kListwise = 12,
-  kPairwise = 13,
-  kEm = 14,
-  kRegression = 15,
+  kCategorical = 2,  // CATEGORICAL
+  kMaxcat = 3,       // MAXCAT
+  kId = 4,           // ID
+  kTtest = 5,        // TTEST
+  kCrosstab = 6,     // CROSSTAB
+  kMismatch = 7,     // MISMATCH
+  kDpattern = 8,     // DPATTERN
+  kMpattern = 9,     // MPATTERN
+  kTpattern = 10,    // TPATTERN
+  kUnivariate = 11,  // univariate statistics (cleared by NOUNIVARIATE)
+  kListwise = 12,    // LISTWISE
+  kPairwise = 13,    // PAIRWISE
+  kEm = 14,          // EM
+  kRegression = 15,  // REGRESSION
 };
 
 // Saved-file kinds held in SFOPEN.
@@ -191,13 +191,13 @@ struct MvaCommon : GroupState, ParseOptions {
 // What every routine is handed: the host, the workspace, the MVA common and
 // the token-stack handle of the command being run.
 struct Context {
-  Host& host;
-  Workspace& ws;
-  MvaCommon& cmn;
-  StackHandle handle = 0;
+  Host& host;              // the host's services
+  Workspace& ws;           // the workspace
+  MvaCommon& cmn;          // the MVA common
+  StackHandle handle = 0;  // the command's token stack, 0 until it is stacked
 
-  RealArray reals(Index base) const { return ws.reals(base); }
-  WordArray words(Index base) const { return ws.words(base); }
+  RealArray reals(Index base) const { return ws.reals(base); }  // doubles based at `base`
+  WordArray words(Index base) const { return ws.words(base); }  // words based at `base`
 
   // The case matrix CASES, NV columns per stored case.
   CaseMatrix case_matrix() const { return {reals(cmn.a.CASES), cmn.NV}; }

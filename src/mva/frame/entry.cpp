@@ -21,6 +21,7 @@ MvaCommon& mva_common() {
 
 namespace {
 
+// Runs the stages of every split group until the host's flags say stop.
 void run_groups(Context& cx) {
   Host& host = cx.host;
   Workspace& ws = cx.ws;
@@ -49,6 +50,7 @@ void run_groups(Context& cx) {
   }
 }
 
+// Closes the saved files still open, in slot order 12 to 15.
 void close_saved_files(Context& cx) {
   for (int k = kListwise; k <= kRegression; ++k) {
     if (SFKIND(cx.cmn, k) == 0) continue;

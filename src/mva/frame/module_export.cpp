@@ -5,7 +5,7 @@
 #include "mva/frame/entry.h"
 
 namespace {
-mva::Host* bound_host = nullptr;
+mva::Host* bound_host = nullptr;  // the host bound at load, null until then
 }  // namespace
 
 extern "C" {

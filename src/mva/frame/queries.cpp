@@ -6,6 +6,7 @@ namespace mva {
 
 namespace {
 
+// v is a dictionary variable (1..NVAR).
 bool in_dict(const Context& cx, std::int64_t v) { return v >= 1 && v <= cx.cmn.NVAR; }
 
 // Entry v of block m (14 EM, 15 REGRESSION) of the dependent or independent
@@ -97,7 +98,7 @@ std::int64_t NCATOF(const Context& cx, std::int64_t v) {
 }
 
 double CATVL(const Context& cx, std::int64_t v, std::int64_t k) {
-  constexpr double kEmptySlot = 1e33;
+  constexpr double kEmptySlot = 1e33;  // the value of a category slot not yet filled
   if (!in_dict(cx, v) || k < 1 || k > cx.cmn.MAXCAT) return kEmptySlot;
   const std::int64_t row = cx.words(cx.cmn.a.CATROW)(v);
   if (row < 1) return kEmptySlot;

@@ -18,13 +18,15 @@ namespace mva {
 // (L, k) is column k of stored case L.
 class CaseMatrix {
  public:
-  CaseMatrix() = default;
+  CaseMatrix() = default;  // no case matrix laid out
+  // The cases of `cases`, nv columns each.
   CaseMatrix(RealArray cases, std::int64_t nv) : cases_(cases), nv_(nv) {}
+  // Column k of stored case L.
   double& operator()(std::int64_t L, std::int64_t k) const { return cases_((L - 1) * nv_ + k); }
   // The NV values of stored case L, as a 1-based vector over the columns.
   RealArray row(std::int64_t L) const { return RealArray(cases_.data() + (L - 1) * nv_); }
-  std::int64_t columns() const { return nv_; }
-  explicit operator bool() const { return static_cast<bool>(cases_); }
+  std::int64_t columns() const { return nv_; }  // NV
+  explicit operator bool() const { return static_cast<bool>(cases_); }  // laid out
 
  private:
   RealArray cases_;
@@ -34,11 +36,14 @@ class CaseMatrix {
 // Cell counts of workspace requests, computed without overflow: the product
 // (or sum) of non-negative counts, or nullopt when it cannot be represented.
 // A request whose size is nullopt gives the memory message of its step.
+//
+// The product a * b.
 inline std::optional<std::int64_t> checked_product(std::int64_t a, std::int64_t b) {
   std::int64_t out = 0;
   if (a < 0 || b < 0 || __builtin_mul_overflow(a, b, &out)) return std::nullopt;
   return out;
 }
+// The sum a + b.
 inline std::optional<std::int64_t> checked_sum(std::int64_t a, std::int64_t b) {
   std::int64_t out = 0;
   if (a < 0 || b < 0 || __builtin_add_overflow(a, b, &out)) return std::nullopt;
@@ -68,41 +73,44 @@ constexpr std::int64_t packed_position(std::int64_t j, std::int64_t k) {
 template <class T>
 class PackedTriangle {
  public:
-  PackedTriangle() = default;
-  explicit PackedTriangle(WorkArray<T> cells) : cells_(cells) {}
+  PackedTriangle() = default;  // no triangle laid out
+  explicit PackedTriangle(WorkArray<T> cells) : cells_(cells) {}  // the triangle in `cells`
+  // Element (j, k), either order.
   T& operator()(std::int64_t j, std::int64_t k) const {
     return j >= k ? cells_(packed_position(j, k)) : cells_(packed_position(k, j));
   }
   // Cell i of the triangle in storage order (1..T(p)).
   T& at(std::int64_t i) const { return cells_(i); }
-  WorkArray<T> cells() const { return cells_; }
-  explicit operator bool() const { return static_cast<bool>(cells_); }
+  WorkArray<T> cells() const { return cells_; }  // the cells in storage order
+  explicit operator bool() const { return static_cast<bool>(cells_); }  // laid out
 
  private:
   WorkArray<T> cells_;
 };
 
-using RealTriangle = PackedTriangle<double>;
+using RealTriangle = PackedTriangle<double>;  // LWCOV, PWCOV, EMCOV, PWW, PWN
 
 // A square matrix of order n stored column by column: element (a, b) at
 // (b - 1) * n + a.
 template <class T>
 class SquareMatrix {
  public:
-  SquareMatrix() = default;
+  SquareMatrix() = default;  // no matrix laid out
+  // The matrix of order n in `cells`.
   SquareMatrix(WorkArray<T> cells, std::int64_t n) : cells_(cells), n_(n) {}
+  // Element (a, b): row a of column b.
   T& operator()(std::int64_t a, std::int64_t b) const { return cells_((b - 1) * n_ + a); }
   // Column b as a 1-based vector.
   WorkArray<T> column(std::int64_t b) const { return WorkArray<T>(cells_.data() + (b - 1) * n_); }
-  std::int64_t order() const { return n_; }
-  explicit operator bool() const { return static_cast<bool>(cells_); }
+  std::int64_t order() const { return n_; }  // n
+  explicit operator bool() const { return static_cast<bool>(cells_); }  // laid out
 
  private:
   WorkArray<T> cells_;
   std::int64_t n_ = 0;
 };
 
-using RealSquare = SquareMatrix<double>;
+using RealSquare = SquareMatrix<double>;  // PWMEAN, PWVAR
 
 // Consecutive blocks of `length` words each, numbered from `first_block`:
 // entry (m, v) is element v of block m. The dependent and independent flags
@@ -110,18 +118,20 @@ using RealSquare = SquareMatrix<double>;
 // flags three (8 DPATTERN, 9 MPATTERN, 10 TPATTERN).
 class FlagBlocks {
  public:
-  FlagBlocks() = default;
+  FlagBlocks() = default;  // no blocks laid out
+  // Blocks first_block..last_block of `length` words each, in `words`.
   FlagBlocks(WordArray words, std::int64_t length, int first_block, int last_block)
       : words_(words), length_(length), first_(first_block), last_(last_block) {}
-  bool has_block(int m) const { return m >= first_ && m <= last_; }
+  bool has_block(int m) const { return m >= first_ && m <= last_; }  // m names a block
   int first() const { return first_; }  // number of the first block
   int last() const { return last_; }    // number of the last block
+  // Element v of block m.
   std::int64_t& operator()(int m, std::int64_t v) const {
     return words_((m - first_) * length_ + v);
   }
   // Block m as a 1-based vector of `length` words.
   WordArray block(int m) const { return WordArray(words_.data() + (m - first_) * length_); }
-  std::int64_t length() const { return length_; }
+  std::int64_t length() const { return length_; }  // words per block
 
  private:
   WordArray words_;
@@ -135,11 +145,14 @@ class FlagBlocks {
 // variable.
 class RowTable {
  public:
-  RowTable() = default;
+  RowTable() = default;  // no table laid out
+  // Rows of `width` doubles in `cells`.
   RowTable(RealArray cells, std::int64_t width) : cells_(cells), width_(width) {}
+  // Element k of row r.
   double& operator()(std::int64_t r, std::int64_t k) const { return cells_((r - 1) * width_ + k); }
+  // Row r as a 1-based vector.
   RealArray row(std::int64_t r) const { return RealArray(cells_.data() + (r - 1) * width_); }
-  std::int64_t width() const { return width_; }
+  std::int64_t width() const { return width_; }  // elements per row
 
  private:
   RealArray cells_;

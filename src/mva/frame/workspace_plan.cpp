@@ -7,6 +7,7 @@
 // cannot be represented is a request the workspace cannot meet.
 #include "mva/frame/workspace_plan.h"
 
+#include <numeric>
 #include <vector>
 
 namespace mva {
@@ -70,11 +71,11 @@ void IMEM1(Context& cx) {
   }
   // Every array starts at zero, but for the type words and the list.
   for (const Layout& step : plan) cx.host.IZERO(cx.ws, *step.base, *step.cells);
-  const WordArray vwidth = cx.words(c.a.VWIDTH), vlist = cx.words(c.a.VLIST);
-  for (std::int64_t i = 1; i <= c.NVAR; ++i) {
-    vwidth(i) = cx.host.DICGET(i).type;
-    vlist(i) = i - 1;  // a value, overwritten by the VARIABLES reader
-  }
+  const WordArray vwidth = cx.words(c.a.VWIDTH);
+  for (std::int64_t i = 1; i <= c.NVAR; ++i) vwidth(i) = cx.host.DICGET(i).type;
+  // The list starts as 0, 1, 2, ... until the VARIABLES reader overwrites it.
+  const std::span<std::int64_t> vlist = cx.words(c.a.VLIST).first(c.NVAR);
+  std::iota(vlist.begin(), vlist.end(), std::int64_t{0});
 }
 
 void IMEM2(Context& cx) {

@@ -7,8 +7,12 @@
 
 namespace mva {
 
+// First plan: resets the group state and lays out the per-variable arrays.
 void IMEM1(Context& cx);
+// Second plan: maps the analysis variables onto columns in dictionary order
+// and lays out the moment arrays.
 void IMEM2(Context& cx);
+// Release step: hands back every array of the group that was laid out.
 void FMEM(Context& cx);
 
 }  // namespace mva

@@ -17,10 +17,11 @@ namespace mva {
 
 namespace {
 
+// A subcommand keyword as compared.
 struct Keyword {
-  int number;
+  int number;             // the subcommand number
   std::string_view word;  // blank padded to the length compared
-  int length;
+  int length;             // characters compared
 };
 
 // In the order compared; the first match decides. A word padded with blanks
@@ -35,8 +36,8 @@ constexpr Keyword kSubcommands[] = {
 
 // The state of one parse that the readers share with the dispatcher.
 struct ParseState {
-  bool up_front = true;
-  Logical list_error = kFalse;
+  bool up_front = true;         // no subcommand but CATEGORICAL, MAXCAT, ID seen yet
+  Logical list_error = kFalse;  // error switch of the list readers
 };
 
 // MAXCAT [=] n, with 1 <= n <= 2**63; the value is truncated.
@@ -68,11 +69,14 @@ bool read_percent(Context& cx, double& percent, std::string& typed) {
   return true;
 }
 
+// TTEST [PERCENT [=] p] and the switches T, DF, PROB, COUNTS, MEANS and
+// their NO forms.
 void read_ttest(Context& cx) {
   MvaCommon& c = cx.cmn;
+  // A switch of the t-test table: its two words and the option they set.
   struct Switch {
-    std::string_view on, off;
-    Logical MvaCommon::*field;
+    std::string_view on, off;   // the word that sets it TRUE, and FALSE
+    Logical MvaCommon::*field;  // the option
   };
   constexpr Switch kSwitches[] = {
       {"T", "NOT", &MvaCommon::TTT},           {"DF", "NODF", &MvaCommon::TTDF},
@@ -105,6 +109,7 @@ void read_ttest(Context& cx) {
   if (!at_slash(cx) && !at_end(cx)) syntax_error(cx, "PARS_ SYNTAX ERROR IN /TTEST SUBCOMMAND");
 }
 
+// CROSSTAB [PERCENT [=] p].
 void read_crosstab(Context& cx) {
   advance(cx);
   if (at_slash(cx) || at_end(cx)) return;
@@ -115,6 +120,7 @@ void read_crosstab(Context& cx) {
   syntax_error(cx, "PARS_ SYNTAX ERROR IN /TABULATE SUBCOMMAND");
 }
 
+// Hands subcommand n to its reader.
 void run_reader(Context& cx, int n, ParseState& state) {
   switch (n) {
     case kCategorical: CATV(cx, state.list_error); break;

@@ -5,6 +5,8 @@
 
 namespace mva {
 
+// Reads the MVA command from the option defaults on: the variable list, then
+// every subcommand.
 void PARS(Context& cx);
 
 }  // namespace mva

@@ -11,16 +11,24 @@
 
 namespace mva {
 
+// The current token.
 inline const Token& current(const Context& cx) { return cx.host.token(); }
+// Makes the next token current.
 inline void advance(Context& cx) { cx.host.SSNXT1(cx.ws, cx.handle); }
 
+// The current token is the end of the command.
 inline bool at_end(const Context& cx) { return current(cx).kind == TokenKind::End; }
+// The current token is a name.
 inline bool at_name(const Context& cx) { return current(cx).kind == TokenKind::Name; }
+// The current token is a number.
 inline bool at_number(const Context& cx) { return current(cx).kind == TokenKind::Number; }
+// The current token is the special symbol s.
 inline bool at_symbol(const Context& cx, Symbol s) {
   return current(cx).kind == TokenKind::Special && current(cx).symbol == s;
 }
+// The current token is "/".
 inline bool at_slash(const Context& cx) { return at_symbol(cx, Symbol::Slash); }
+// The current token is the word WITH.
 inline bool at_with(const Context& cx) {
   return at_name(cx) && current(cx).symbol == Symbol::With;
 }

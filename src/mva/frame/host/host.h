@@ -30,13 +30,18 @@ struct ListOptions {
                           // or "("); 2 an independent list (also ends at "(")
 };
 
+// The services of the host, one virtual call each. All results reach the
+// user through these calls; the procedure prints nothing itself.
 class Host {
  public:
   virtual ~Host() = default;
 
   // ---- Frame ---------------------------------------------------------------
+  // Opens the procedure `name` with the host's two procedure codes (3, 1).
   virtual void BP_PROCEDURE(std::string_view name, int a, int b, Workspace& ws) = 0;
+  // Ends the procedure; its result is the entry's result (0 = no error).
   virtual int BP_END_PROCEDURE() = 0;
+  // Announces that the cases of a new split group are about to be analysed.
   virtual void BP_SPLIT_CHANGE(Workspace& ws) = 0;
 
   // Shared-area words the procedure reads.
@@ -50,9 +55,14 @@ class Host {
   virtual bool plain_split_notes() const = 0; // notes without the split values (word 115)
 
   // ---- Tokens ----------------------------------------------------------------
+  // Moves the command's tokens onto a new token stack; sets its handle and
+  // the position of its first token.
   virtual void SSTACK(Workspace& ws, StackHandle& handle, int option, std::int64_t& position) = 0;
+  // Sets the read pointer of a token stack back to `position` (0 = its start).
   virtual void SSETPT(Workspace& ws, StackHandle handle, std::int64_t position) = 0;
+  // Drops a token stack.
   virtual void SSDELS(Workspace& ws, StackHandle handle) = 0;
+  // Makes the next token of the stack current.
   virtual void SSNXT1(Workspace& ws, StackHandle handle) = 0;
   virtual const Token& token() const = 0;             // the current token
   virtual std::int64_t token_position() const = 0;    // its position in the stream (1-based)
@@ -60,6 +70,7 @@ class Host {
   // True when the first n characters of `token` (blank padded) equal the
   // first n characters of `keyword` (blank padded).
   virtual bool QABEQL(std::string_view token, std::string_view keyword, int n) const = 0;
+  // True when two characters are equal, letters compared without case.
   virtual bool QCHEQL(char a, char b) const = 0;
   // Length of a text less its trailing blanks.
   virtual std::int64_t ICHWDC(std::string_view text) const = 0;
@@ -73,15 +84,22 @@ class Host {
   virtual std::int64_t DICSCH(std::string_view name) const = 0;
 
   // ---- Dictionary --------------------------------------------------------------
+  // Brings the number of dictionary slots up to date (read by dict_count).
   virtual void DICGNV() = 0;
   virtual std::int64_t dict_count() const = 0;  // number of dictionary slots (word 11)
+  // Loads the record of dictionary slot v and returns it.
   virtual const VarRecord& DICGET(std::int64_t v) = 0;
   virtual const VarRecord& dic_record() const = 0;  // the record DICGET last loaded
 
   // ---- Cases and saved files -----------------------------------------------------
+  // Prepares the active file for reading.
   virtual void OBINIT(Workspace& ws) = 0;
+  // Starts the procedure's pass over the active file.
   virtual void OBPINI(Workspace& ws) = 0;
+  // Delivers the next case into the case buffer, or says that the group or
+  // the data has ended (group_ended, data_stopped).
   virtual void OBSERV(Workspace& ws) = 0;
+  // Ends the procedure's pass over the active file.
   virtual void OBPEND(Workspace& ws) = 0;
   // Defines an output file from the file specification at the current token.
   virtual void SFDFRO(Workspace& ws, int option, FileHandle& handle, Logical& error) = 0;
@@ -97,78 +115,115 @@ class Host {
   // Lays out up to `count` cells (count < 0: as many as are free); returns the
   // number of cells obtained.
   virtual std::int64_t GETMEM(Workspace& ws, Index& index, std::int64_t count, int element_size) = 0;
+  // Keeps the first `keep` cells of the array at `index` and frees the rest.
   virtual void KPMEM(Workspace& ws, Index index, std::int64_t keep) = 0;
+  // Hands back the array at `index`, laid out with `count` cells.
   virtual void FREMEM(Workspace& ws, Index index, std::int64_t count) = 0;
+  // Sets `count` integer cells from `index` to 0.
   virtual void IZERO(Workspace& ws, Index index, std::int64_t count) = 0;
+  // Sets `count` double cells from `index` to 0.0.
   virtual void LRZERO(Workspace& ws, Index index, std::int64_t count) = 0;
+  // Sets `count` double cells from `index` to `value`.
   virtual void LRINIV(Workspace& ws, Index index, std::int64_t count, double value) = 0;
+  // Copies `count` cells from `from` to `to`.
   virtual void LRMOVE(Workspace& ws, Index from, Index to, std::int64_t count) = 0;
 
   // ---- Failures ----------------------------------------------------------------------
-  // class 1 command syntax, 2 run time; severity 3 error (sets the error
-  // flag), 2 warning or note.
+  // Reports a message: class 1 command syntax, 2 run time; severity 3 error
+  // (sets the error flag), 2 warning or note.
   virtual void BP_ERROR(const Text& text, int msg_class, int severity) = 0;
+  // Reports the host's own numbered error.
   virtual void ERROR(std::int64_t number, int msg_class, int severity) = 0;
+  // Reports a broken internal condition of `routine` and stops the procedure.
   [[noreturn]] virtual void ASSERT(std::string_view routine, std::string_view condition) = 0;
   virtual void ATNJMP() = 0;  // polls for a user interrupt; throws ProcedureStop
 
   // ---- Numerics ----------------------------------------------------------------------
   virtual double PCINMS() const = 0;  // the system-missing value
+  // Correlation from two variances and a covariance; system-missing when
+  // undefined.
   virtual double CORREL(double var1, double var2, double cov) const = 0;
   // One-tailed probability of |t| with `df` degrees of freedom; `tails` is
   // set to 0 to say that the value is one-tailed.
   virtual double SIGT(double t, double df, int& tails) const = 0;
   virtual double SIGCHI(double chisq, double df) const = 0;  // upper tail
-  virtual double RVUNI(double a, double b) = 0;
-  virtual double RVSNOR() = 0;
-  virtual double RVT(double df) = 0;
+  virtual double RVUNI(double a, double b) = 0;  // a uniform deviate on (a, b)
+  virtual double RVSNOR() = 0;                   // a standard-normal deviate
+  virtual double RVT(double df) = 0;             // a Student-t deviate with df degrees of freedom
+  // Multiplies n elements of x, `incx` apart, by alpha.
   virtual void VORL_DSCAL(std::int64_t n, double alpha, double* x, std::int64_t incx) const = 0;
+  // Sorts n integers ascending.
   virtual void SRTI(std::int64_t* values, std::int64_t n) const = 0;
+  // A case weight truncated to a whole number, with a tolerance for rounding.
   virtual double FUZZYTRUNCATE(double weight) const = 0;
-  virtual void CASCTR(std::int64_t case_number) = 0;  // -1 ends the counter
+  virtual void CASCTR(std::int64_t case_number) = 0;  // shows the case counter; -1 ends it
+  // Shows a counter labelled `label` (its first `label_length` characters);
+  // a count of -1 ends it.
   virtual void ODOMTR(std::string_view label, int label_length, std::int64_t count, int width) = 0;
 
   // ---- Texts --------------------------------------------------------------------------
-  virtual Text BP_CSTRING(std::string_view key) = 0;
-  virtual Text BP_CSTRING_NO_TRANSLATE(std::string_view text) = 0;
+  virtual Text BP_CSTRING(std::string_view key) = 0;               // a message key, translated
+  virtual Text BP_CSTRING_NO_TRANSLATE(std::string_view text) = 0; // a literal text
+  // Starts a composite text: the key whose ^1, ^2, ... the parameters fill.
   virtual void BP_BEGIN_COMPSTRING(const Text& key) = 0;
+  // Adds the next parameter of the composite text being built.
   virtual void BP_ADD_PARAMETER(const Text& parameter) = 0;
+  // Ends the composite text being built and returns it.
   virtual Text BP_END_COMPSTRING() = 0;
+  // A copy of a value or text, for a second use.
   virtual Text BP_REPLICATE_PARAMETER(const Text& value) = 0;
+  // Opens the item list of a repeat group of the composite text.
   virtual void BP_BEGIN_REPEAT_LIST() = 0;
+  // Adds the split variables and their values in the current group as items.
   virtual void BP_SPLIT_LIST(Workspace& ws) = 0;
+  // Closes the item list of a repeat group.
   virtual void BP_END_REPEAT_LIST() = 0;
+  // The text that names dictionary variable v (option 0: as the host shows it).
   virtual Text BP_VARIABLE(std::int64_t v, int option) = 0;
+  // The text of one value of variable v (its value label when it has one).
   virtual Text BP_VARVALUE(std::int64_t v, double value) = 0;
-  virtual Text BP_LRVALUE(double value, const Format& format) = 0;
-  virtual Text BP_IVALUE(std::int64_t value, const Format& format) = 0;
+  virtual Text BP_LRVALUE(double value, const Format& format) = 0;        // a double in a format
+  virtual Text BP_IVALUE(std::int64_t value, const Format& format) = 0;  // an integer in a format
 
   // ---- Formats ------------------------------------------------------------------------
-  virtual Format BP_N_FORMAT() const = 0;
+  virtual Format BP_N_FORMAT() const = 0;  // counts
+  // Means of variable v: from its print format, two more decimals.
   virtual Format BP_MEAN_FORMAT(Workspace& ws, std::int64_t v, int option) = 0;
+  // Standard deviations of variable v: from its print format, two more decimals.
   virtual Format BP_STDDEV_FORMAT(Workspace& ws, std::int64_t v, int option) = 0;
-  virtual Format BP_CORRELATION_FORMAT() const = 0;
-  virtual Format BP_GENSTAT_FORMAT() const = 0;
-  virtual Format BP_SIGNIFICANCE_FORMAT() const = 0;
-  virtual Format BP_PERCENT_NS_FORMAT() const = 0;
+  virtual Format BP_CORRELATION_FORMAT() const = 0;   // correlations
+  virtual Format BP_GENSTAT_FORMAT() const = 0;       // general statistics
+  virtual Format BP_SIGNIFICANCE_FORMAT() const = 0;  // probabilities
+  virtual Format BP_PERCENT_NS_FORMAT() const = 0;    // percentages without a sign
+  // An explicit print format of the given type, width and decimals.
   virtual Format DIFENC(int type, int width, int decimals) const = 0;
 
   // ---- Pivot tables -------------------------------------------------------------------
-  virtual void BP_TABLE_ID(int number) = 0;
-  virtual void BP_END_TABLE_IDS() = 0;
+  virtual void BP_TABLE_ID(int number) = 0;  // announces a table number
+  virtual void BP_END_TABLE_IDS() = 0;       // ends the announcements
+  // Opens table `number` with its title and subtype.
   virtual void BP_BEGIN_PIVOT_TABLE(int number, const Text& title, const Text& subtype) = 0;
-  virtual void BP_END_PIVOT_TABLE(int number) = 0;
+  virtual void BP_END_PIVOT_TABLE(int number) = 0;  // ends table `number`
+  // Sets a property of the open table `number`.
   virtual void BP_TABLE_PROPERTY(int number, int property, const Text& value) = 0;
-  virtual void BP_BEGIN_HEADING(const Text& text) = 0;
-  virtual void BP_END_HEADING() = 0;
+  virtual void BP_BEGIN_HEADING(const Text& text) = 0;  // opens a heading over several tables
+  virtual void BP_END_HEADING() = 0;                    // closes it
+  // Adds a row, column or layer dimension to table `number`.
   // placement: {nesting order (higher is outer), 1 columns / 0 rows, 1 show
   // the dimension's name / 0 hide it, reserved}
   virtual void BP_POSITION_DIMENSION(int number, const Text& name, std::array<int, 4> placement) = 0;
+  // Names the dimension whose categories label the cells.
   virtual void BP_CELL_DIMENSION(int number, const Text& name) = 0;
+  // Adds a category to a position dimension (once) and makes it current.
   virtual void BP_CATEGORY_DIMENSION(int number, const Text& category, const Text& dimension) = 0;
+  // Opens a group label over the categories added next to `dimension`.
   virtual void BP_BEGIN_GROUP(int number, const Text& group, const Text& dimension) = 0;
+  // Closes the group opened last in `dimension`.
   virtual void BP_END_GROUP(int number, const Text& dimension) = 0;
+  // Marks the group begun last in table `number` as ungrouped.
   virtual void BP_UNGROUP(int number) = 0;
+  // Stores a value in the cell at the current categories and `category` of
+  // the cell dimension.
   virtual void BP_CELL_IN_CATEGORY(int number, const Text& value, const Text& category) = 0;
   // Footnote codes: 0 a note under the open table (or the open heading when
   // no table is open), 1 a note under the table, 3 on the category or group

@@ -13,6 +13,7 @@ namespace mva {
 
 // ---- Command tokens -------------------------------------------------------
 
+// The class of a command token.
 enum class TokenKind : int {
   End = 1,      // end of the command
   Name = 2,     // a word: keyword or variable name (WITH carries Symbol::With)
@@ -21,8 +22,9 @@ enum class TokenKind : int {
   Special = 5,  // a special symbol; `symbol` says which
 };
 
+// The code of a special symbol (and of the reserved word WITH).
 enum class Symbol : int {
-  None = 0,
+  None = 0,         // not a special symbol
   Equals = 3,       // =
   Asterisk = 10,    // *
   Slash = 11,       // /
@@ -33,14 +35,15 @@ enum class Symbol : int {
   With = 31,        // the reserved word WITH (kind Name)
 };
 
+// One token of the command, as the host's token stream delivers it.
 struct Token {
-  TokenKind kind = TokenKind::End;
-  Symbol symbol = Symbol::None;
+  TokenKind kind = TokenKind::End;  // its class
+  Symbol symbol = Symbol::None;     // the symbol of a special token (or WITH)
   std::string text;   // names upper-cased; numbers and strings as typed
   std::string typed;  // the token exactly as it stands in the command
-  double number = 0.0;
-  int line = 0;    // where the token starts in its command source
-  int column = 0;
+  double number = 0.0;  // the value of a number
+  int line = 0;         // line where the token starts in its command source
+  int column = 0;       // column where it starts
 };
 
 using StackHandle = std::int64_t;  // token-stack handle; 0 = none
@@ -55,10 +58,11 @@ enum MissingForm : int {
   kMissingRangeOne = -3 // a range and one discrete value (value 2)
 };
 
+// A variable's print format.
 struct PrintFormat {
   int type = 5;  // 5 = F (fixed decimals), 1 = A (characters)
-  int width = 8;
-  int decimals = 2;
+  int width = 8;     // characters shown
+  int decimals = 2;  // decimals shown
 };
 
 // What a dictionary slot holds, read from its host type word.
@@ -86,12 +90,13 @@ struct VarRecord {
   int missing_form = kNoMissing;  // MissingForm, or 1..3 discrete values
   std::array<double, 3> missing{};             // numeric missing values
   std::array<std::string, 3> missing_text{};  // string missing values, padded to the width
-  PrintFormat format;
-  std::string label;
+  PrintFormat format;             // print format
+  std::string label;              // variable label, empty = none
 };
 
 // ---- Output texts and values -----------------------------------------------
 
+// What a value format is for; the host chooses the decimals by it.
 enum class FormatKind : int {
   Count,         // counts and sums of weights: integers
   Mean,          // the variable's decimals plus two
@@ -103,16 +108,18 @@ enum class FormatKind : int {
   Print,         // an explicit print format (DIFENC)
 };
 
+// The format of a value shown in a table.
 struct Format {
-  FormatKind kind = FormatKind::GenStat;
-  int type = 5;
-  int width = 8;
-  int decimals = 3;
+  FormatKind kind = FormatKind::GenStat;  // what the format is for
+  int type = 5;       // print format type: 5 = F, 1 = A
+  int width = 8;      // characters shown
+  int decimals = 3;   // decimals shown
 };
 
 // A text (or value) to show. The procedure only ever makes these through the
 // host's calls; the fields are the host's to read.
 struct Text {
+  // What the text is.
   enum class Kind : int {
     Empty,      // shows nothing
     Key,        // a message key, translated through the catalogue
@@ -123,10 +130,10 @@ struct Text {
     Composite,  // a key whose ^n placeholders are filled by `params`
     RepeatList, // the items of a repeat group: each item's `params`
   };
-  Kind kind = Kind::Empty;
+  Kind kind = Kind::Empty;  // what the text is
   std::string key;       // Key, Composite: the message key; Literal: the text
-  double number = 0.0;   // Number, VarValue
-  Format format;         // Number, VarValue
+  double number = 0.0;   // Number, VarValue: the value
+  Format format;         // Number, VarValue: its format
   std::int64_t variable = 0;  // Variable, VarValue: dictionary index
   std::string name;      // Variable, VarValue: the variable's name
   std::string label;     // Variable: its label; VarValue: the value's label or text
