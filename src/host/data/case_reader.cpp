@@ -2,6 +2,8 @@
 // buffer, and cuts the records into split groups. The data were checked when
 // the set was loaded, so reading cannot fail; a numeric cell is parsed again
 // on every pass (cheaper than keeping a converted copy of the whole file).
+#include "host/data/case_reader.h"
+
 #include <algorithm>
 #include <cstring>
 #include <fmt/format.h>

@@ -13,9 +13,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "host/data/csv_reader.h"
+#include "host/data/case_reader.h"
 #include "host/data/dictionary.h"
-#include "host/data/dictionary_json.h"
 
 namespace mva::host {
 
@@ -35,7 +34,7 @@ struct DataContent;
 class TextBuffer;
 }
 
-class CaseReader;
+class DictionaryFile;
 
 class DataSet {
  public:
@@ -65,83 +64,6 @@ class DataSet {
   static DataSet build(detail::TextBuffer text, std::string source, const std::optional<DictionaryFile>& file,
                        const DataOptions& options);
   std::shared_ptr<const detail::DataContent> content_;
-};
-
-// Delivers cases into a buffer of dictionary().size() cells, one 8-byte cell
-// per slot: a numeric value as a double (system-missing for an NA cell), a
-// string as its characters, blank padded, 8 per cell over the variable's
-// slots (as cell_of_chars makes them). The weight is an ordinary cell.
-//
-// Without split variables, next() returns Case for every record in file
-// order, then EndOfData (and EndOfData again on later calls).
-//
-// With split variables, a group is a run of consecutive records whose split
-// cells are equal (doubles for numeric variables, characters for strings).
-// next() returns Case for each record of the current group. When the next
-// record belongs to another group, next() returns EndOfGroup once and holds
-// that record back; the following call starts the new group with it (Case).
-// After the last record of the file next() returns EndOfGroup (the last group
-// ends like any other) and from then on EndOfData; at_end() tells, after an
-// EndOfGroup, whether another group follows. A file without records gives
-// EndOfData at once. So a procedure reads one group with
-//   while (reader.next(buffer) == Next::Case) { ... }
-// and goes on with the next group while !reader.at_end().
-class CaseReader {
- public:
-  enum class Next { Case, EndOfGroup, EndOfData };
-  // Told, once per combination and pass, when a combination of split values
-  // comes back after another one: the names and values, as
-  // "region=North, sex=2 (again at line 9)".
-  using UnsortedCallback = std::function<void(std::string message_detail)>;
-
-  explicit CaseReader(std::shared_ptr<const detail::DataContent> content);
-
-  // Back to the first case; forgets the groups seen so far.
-  void rewind();
-  Next next(double* buffer);
-
-  // True when every record has been delivered (the file holds no further
-  // group); meaningful after EndOfGroup or EndOfData.
-  bool at_end() const { return exhausted_ && !pending_; }
-  // Cases delivered since the start or the last rewind, and the line on
-  // which the case last delivered starts in the file.
-  std::int64_t case_number() const { return case_number_; }
-  std::int64_t line() const { return line_; }
-
-  // The current group: its number (1-based; 0 before the first), its split
-  // cells (every slot of every split variable, in split order) and the text
-  // of the k-th split variable's value (value label or formatted value).
-  // After EndOfGroup these still describe the group that just ended.
-  std::int64_t group_number() const { return group_number_; }
-  const std::vector<double>& group_values() const { return group_values_; }
-  std::string group_value_text(std::size_t k) const;
-
-  void set_unsorted_callback(UnsortedCallback callback) { unsorted_ = std::move(callback); }
-
-  const Dictionary& dictionary() const;
-
- private:
-  bool read_record(double* into);  // parses the next record into `into`
-  bool same_group(const double* row) const;
-  void start_group(const double* row);
-  std::string group_description() const;
-
-  std::shared_ptr<const detail::DataContent> content_;
-  CsvReader csv_;
-  std::vector<double> row_;            // a record read ahead (split files)
-  std::vector<double> group_values_;
-  std::vector<std::size_t> split_cells_;   // every cell of the split variables, 0-based
-  std::vector<std::size_t> split_offsets_; // where split variable k starts in group_values_
-  std::unordered_set<std::string> seen_groups_;  // split cells of the combinations met, as bytes
-  std::unordered_set<std::string> reported_;     // those already reported as unsorted
-  UnsortedCallback unsorted_;
-  bool pending_ = false;    // row_ holds a record not yet delivered
-  bool in_group_ = false;   // a group has started and not ended
-  bool exhausted_ = false;  // the CSV reader has no more records
-  std::int64_t case_number_ = 0;
-  std::int64_t line_ = 0;
-  std::int64_t pending_line_ = 0;
-  std::int64_t group_number_ = 0;
 };
 
 }  // namespace mva::host

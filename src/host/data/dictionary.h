@@ -4,7 +4,7 @@
 // slots (negative type word -1, -2, ..., empty name) that lookups never
 // return. Besides the records: value labels, the weight variable and the split
 // variables, and the texts of values as the user sees them. The JSON form of
-// the dictionary (to_json, apply_json) is implemented in dictionary_json.cpp.
+// the dictionary is in dictionary_json.h.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,6 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "host/data/missing_values.h"
 #include "mva/frame/host/types.h"
@@ -86,13 +84,10 @@ class Dictionary {
   void set_split(std::vector<std::int64_t> variables, std::string_view context);
   void set_split(const std::vector<std::string>& names, std::string_view context);
 
-  // ---- The dictionary file (dictionary_json.cpp) -----------------------------
-  nlohmann::json to_json() const;
   // Applies a dictionary file to these variables: labels, formats, value
   // labels, missing values, weight and split. Declared types and string
   // widths must agree with the variables (the data set honours them while it
-  // reads the data). Throws DataError naming `source`.
-  void apply_json(const nlohmann::json& document, std::string_view source);
+  // reads the data). Throws DataError naming the file. (dictionary_json.cpp)
   void apply(const DictionaryFile& file);
 
   bool operator==(const Dictionary& other) const;

@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <unordered_map>
 
@@ -224,8 +225,8 @@ const VariableEntry* DictionaryFile::find(std::string_view name) const {
 
 // ---- Applying ---------------------------------------------------------------------
 
-void Dictionary::apply_json(const nlohmann::json& document, std::string_view source) {
-  apply(DictionaryFile::parse(document, source));
+void apply_dictionary_json(Dictionary& dictionary, const nlohmann::json& document, std::string_view source) {
+  dictionary.apply(DictionaryFile::parse(document, source));
 }
 
 void Dictionary::apply(const DictionaryFile& file) {
@@ -274,10 +275,10 @@ void Dictionary::apply(const DictionaryFile& file) {
 
 // ---- Writing -------------------------------------------------------------------------
 
-nlohmann::json Dictionary::to_json() const {
+nlohmann::json dictionary_to_json(const Dictionary& dictionary) {
   json variables = json::array();
-  for (const std::int64_t v : this->variables()) {
-    const VarRecord& record = slot(v);
+  for (const std::int64_t v : dictionary.variables()) {
+    const VarRecord& record = dictionary.slot(v);
     const bool is_string = record.type > 0;
     json entry = json::object();
     entry["name"] = record.name;
@@ -285,7 +286,7 @@ nlohmann::json Dictionary::to_json() const {
     if (is_string) entry["width"] = record.type;
     entry["format"] = print_format_text(record.format);
     if (!record.label.empty()) entry["label"] = record.label;
-    const ValueLabels& labels = value_labels(v);
+    const ValueLabels& labels = dictionary.value_labels(v);
     if (!labels.empty()) {
       json object = json::object();
       for (const auto& [value, label] : labels.numeric) object[fmt::format("{}", value)] = label;
@@ -308,10 +309,10 @@ nlohmann::json Dictionary::to_json() const {
     variables.push_back(std::move(entry));
   }
   json document = {{"variables", std::move(variables)}};
-  if (weight_ != 0) document["weight"] = slot(weight_).name;
-  if (!split_.empty()) {
+  if (dictionary.weight() != 0) document["weight"] = dictionary.slot(dictionary.weight()).name;
+  if (!dictionary.split().empty()) {
     json names = json::array();
-    for (const std::int64_t v : split_) names.push_back(slot(v).name);
+    for (const std::int64_t v : dictionary.split()) names.push_back(dictionary.slot(v).name);
     document["split"] = std::move(names);
   }
   return document;

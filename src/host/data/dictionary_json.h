@@ -19,12 +19,14 @@
 #include <utility>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include "host/data/missing_values.h"
 #include "mva/frame/host/types.h"
 
 namespace mva::host {
+
+class Dictionary;
 
 enum class DeclaredType { Numeric, String };
 
@@ -63,5 +65,10 @@ class DictionaryFile {
   bool weight_given_ = false;
   std::optional<std::vector<std::string>> split_;
 };
+
+// The dictionary file of a dictionary, in the form DictionaryFile reads.
+nlohmann::json dictionary_to_json(const Dictionary& dictionary);
+// Reads `document` as a dictionary file and applies it (Dictionary::apply).
+void apply_dictionary_json(Dictionary& dictionary, const nlohmann::json& document, std::string_view source);
 
 }  // namespace mva::host

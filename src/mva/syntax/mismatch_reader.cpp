@@ -11,9 +11,10 @@ void IGET(Context& cx) {
   MvaCommon& c = cx.cmn;
   // Each MISMATCH starts from the defaults; the typed text goes back with the
   // value so that the table never quotes a threshold that is not in force.
+  const ParseOptions defaults;
   c.MMSORT = kTrue;
-  c.MMPCT = 5.0;
-  c.MMPTXT = "5.0";
+  c.MMPCT = defaults.MMPCT;
+  c.MMPTXT = defaults.MMPTXT;
   advance(cx);
   while (!at_end(cx) && !at_slash(cx) && !cx.host.error_flag()) {
     if (!at_name(cx)) {

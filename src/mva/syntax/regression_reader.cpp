@@ -32,7 +32,8 @@ struct Choice {
 };
 
 // What ADDTYPE adds to each predicted value (RADDTY); T is read on its own.
-constexpr Choice kAddTypes[] = {{"RESIDUAL", 1}, {"NONE", 2}, {"NORMAL", 3}};
+constexpr Choice kAddTypes[] = {
+    {"RESIDUAL", kAddResidual}, {"NONE", kAddNone}, {"NORMAL", kAddNormal}};
 
 // The kind of file written after OUTFILE=file.
 constexpr Choice kFileKinds[] = {{"DATA", kDataFile},
@@ -60,7 +61,7 @@ bool read_addtype(Context& cx) {
     return false;
   }
   if (keyword(cx, "T", 8)) {
-    c.RADDTY = 4;
+    c.RADDTY = kAddT;
     advance(cx);
     if (!at_symbol(cx, Symbol::LeftParen)) return true;  // t deviates keep 5 df
     advance(cx);
