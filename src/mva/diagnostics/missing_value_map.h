@@ -6,7 +6,9 @@
 
 namespace mva {
 
-// The map table.
+// The map table: a row for every VARIABLES-list variable with user-missing
+// values, giving the value each of the letters A to D stands for; no table
+// when no listed variable has user-missing values.
 void MMAP(Context& cx, int table);
 
 }  // namespace mva

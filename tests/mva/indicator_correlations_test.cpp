@@ -1,0 +1,185 @@
+// The mismatch table of the missing indicators, run end to end: its cells on
+// R's airquality data against tools/mismatch_reference.out (numpy over the
+// 0/1 indicators), and on a ten-case set worked by hand the variable order,
+// the PERCENT limit with its footnote and warning, NOSORT, and the weighted
+// present counts set against the unweighted number of cases.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/output/renderers.h"
+#include "support/harness.h"
+
+namespace mva::test {
+namespace {
+
+using nlohmann::json;
+
+// What one run shows: table 13 (null when absent) and the messages.
+struct Shown {
+  json table;
+  std::vector<Message> messages;
+
+  // Row labels of the table in order.
+  std::vector<std::string> rows() const {
+    std::vector<std::string> out;
+    for (const json& d : table["dimensions"]) {
+      if (d["axis"] != "row") continue;
+      for (const json& c : d["categories"]) out.push_back(c["text"]);
+    }
+    return out;
+  }
+  // The cell of variables x and y, in whichever order they stand; NaN when
+  // there is none.
+  double cell(const std::string& x, const std::string& y) const {
+    for (const json& c : table["cells"]) {
+      const json& row = c["at"]["IOUT_ ROWS"];
+      const json& column = c["at"]["IOUT_ COLUMNS"];
+      if ((row == x && column == y) || (row == y && column == x)) return c["value"];
+    }
+    return std::nan("");
+  }
+  // The parameter of the footnote `key` ("" when it has none), or "absent".
+  std::string footnote(const std::string& key) const {
+    for (const json& f : table["footnotes"]) {
+      if (f["key"] == key) return f["params"].empty() ? "" : f["params"][0].get<std::string>();
+    }
+    return "absent";
+  }
+};
+
+Shown run(const std::string& csv, const std::string& command, host::DataOptions options = {}) {
+  auto host = make_host({csv, std::move(options)});
+  run_command(*host, command);
+  Shown out;
+  out.messages = host->messages;
+  const json document = json::parse(host::render_json(host->output()));
+  for (const json& item : document["output"]) {
+    if (item["type"] == "table" && item["number"] == 13) out.table = item;
+  }
+  return out;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Every cell and the row order against tools/mismatch_reference.out (numpy
+// over the 0/1 indicators), read as it stands up to the correlations it
+// adds for comparison: "  A B x" lines give the mismatch of A and B, "  A x"
+// lines A's percent missing.
+TEST(IndicatorMismatch, AirqualityAgainstIndicatorPercents) {
+  const Shown s = run(read_file(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.csv"),
+                      "MVA Ozone SolarR Wind Temp Month /CATEGORICAL=Month /NOUNIVARIATE "
+                      "/MISMATCH PERCENT=0.");
+  ASSERT_FALSE(s.table.is_null());
+  std::istringstream reference(read_file(std::string(MVA_SOURCE_DIR) + "/tools/mismatch_reference.out"));
+  std::size_t checked = 0;
+  for (std::string line; std::getline(reference, line) && line.rfind("indicator correlations", 0);) {
+    std::istringstream words(line);
+    std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+    if (line.rfind("sorted order ", 0) == 0) {
+      EXPECT_EQ(s.rows(), std::vector<std::string>(w.begin() + 2, w.end()));
+    } else if (line.rfind("  ", 0) == 0 && (w.size() == 2 || w.size() == 3)) {
+      const std::string& column = w.size() == 2 ? w[0] : w[1];
+      EXPECT_NEAR(s.cell(w[0], column), std::stod(w.back()), 1e-12 * 100) << line;
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 15u);
+  EXPECT_EQ(s.table["cells"].size(), 15u);  // the lower triangle only
+  EXPECT_EQ(s.footnote("IOUT_ VARIABLES ARE SORTED ON MISSING PATTERNS"), "");
+  EXPECT_EQ(s.footnote("IOUT_ PERCENT LIMIT ^1"), "absent");
+}
+
+// Ten cases; missing cells (empty): b in case 1; c and d in cases 1 and 2;
+// e in case 3; a never. Percent missing: a 0, b 10, c 20, d 20, e 10.
+// Mismatch = 100 x cases where exactly one is missing / 10, e.g. c,d 0;
+// b,c 10; b,e 20; c,e 30.
+// The sorted order of the list e d a c b over the incomplete cases 1..3:
+// a (missing least) swaps to the front: a d e c b; after a, e and b are
+// both at distance 1 with 1 missing, e is met first: a e d c b; after e
+// ({3}) b ({1}) is nearest at 2 (d, c at 3): a e b c d; after b, c and d
+// are both at 1 with 2 missing, c is met first; then d.
+const char* const kTen =
+    "a,b,c,d,e,w\n1,,,,1,2\n2,2,,,2,1\n3,3,3,3,,1\n4,4,4,4,4,1\n5,5,5,5,5,1\n"
+    "6,6,6,6,6,1\n7,7,7,7,7,1\n8,8,8,8,8,1\n9,9,9,9,9,0.5\n10,10,10,10,10,0.5\n";
+
+TEST(IndicatorMismatch, OrderLimitAndFootnotes) {
+  const struct {
+    const char* options;
+    std::vector<std::string> rows;  // empty: no table, the warning instead
+    bool sorted;
+    const char* limit;  // the PERCENT LIMIT footnote's text, or the warning's
+  } cases[] = {
+      {"PERCENT=0", {"a", "e", "b", "c", "d"}, true, "absent"},
+      {"NOSORT PERCENT=0", {"e", "d", "a", "c", "b"}, false, "absent"},
+      {"", {"e", "b", "c", "d"}, true, "5.0"},  // a (0 %) is left out of rows and columns
+      {"PERCENT=15.00 NOSORT", {"d", "c"}, false, "15.00"},
+      {"PERCENT=20", {"d", "c"}, true, "20"},  // exactly at the limit is in
+      {"PERCENT=20.5", {}, false, "20.5"},
+  };
+  for (const auto& c : cases) {
+    const Shown s = run(kTen, std::string("MVA e d a c b /NOUNIVARIATE /MISMATCH ") + c.options + ".");
+    SCOPED_TRACE(c.options);
+    if (c.rows.empty()) {
+      EXPECT_TRUE(s.table.is_null());
+      ASSERT_EQ(s.messages.size(), 1u);
+      EXPECT_EQ(s.messages[0].key, "IOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT");
+      EXPECT_EQ(s.messages[0].params, std::vector<std::string>{c.limit});
+      EXPECT_EQ(s.messages[0].msg_class * 10 + s.messages[0].severity, 12);
+      continue;
+    }
+    ASSERT_FALSE(s.table.is_null());
+    EXPECT_TRUE(s.messages.empty());
+    EXPECT_EQ(s.rows(), c.rows);
+    EXPECT_EQ(s.footnote("IOUT_ VARIABLES ARE SORTED ON MISSING PATTERNS"), c.sorted ? "" : "absent");
+    EXPECT_EQ(s.footnote("IOUT_ PERCENT LIMIT ^1"), c.limit);
+    EXPECT_EQ(s.footnote("IOUT_ DIAG - PERCENT MISSING, OFFDIAG - PERCENT MISMATCH"), "");
+  }
+}
+
+// Unweighted percents of the ten cases, and the same with the weight w:
+// cases 9 and 10 (weight 0.5, truncated to 0) are not stored and case 1
+// counts twice, so 8 cases are stored and the present weights are N(a) = 9,
+// N(b) = 7, N(c) = N(d) = 6, N(e) = 8; pairs N(b,c) = 6, N(b,e) = 6,
+// N(c,e) = 5. Over 8 cases: a -12.5 (below PERCENT=0, so a is left out),
+// b 12.5, c 25, e 0; b,c (7 + 6 - 12) -> 12.5; b,e (7 + 8 - 12) -> 37.5;
+// c,e (6 + 8 - 10) -> 50; c,d 0.
+TEST(IndicatorMismatch, PercentsOverStoredCasesWithAndWithoutWeights) {
+  const double absent = std::nan("");
+  const struct {
+    const char* row;
+    const char* column;
+    double unweighted, weighted;
+  } cells[] = {
+      {"a", "a", 0, absent}, {"b", "b", 10, 12.5}, {"c", "c", 20, 25},   {"e", "e", 10, 0},
+      {"d", "c", 0, 0},      {"c", "b", 10, 12.5}, {"b", "e", 20, 37.5}, {"c", "e", 30, 50},
+  };
+  host::DataOptions weighted;
+  weighted.weight = "w";
+  const Shown plain = run(kTen, "MVA e d a c b /NOUNIVARIATE /MISMATCH PERCENT=0.");
+  const Shown heavy = run(kTen, "MVA e d a c b /NOUNIVARIATE /MISMATCH PERCENT=0.", weighted);
+  for (const auto& c : cells) {
+    EXPECT_NEAR(plain.cell(c.row, c.column), c.unweighted, 1e-12) << c.row << " x " << c.column;
+    const double got = heavy.cell(c.row, c.column);
+    if (std::isnan(c.weighted)) {
+      EXPECT_TRUE(std::isnan(got)) << c.row << " x " << c.column << " weighted";
+    } else {
+      EXPECT_NEAR(got, c.weighted, 1e-12) << c.row << " x " << c.column << " weighted";
+    }
+  }
+}
+
+}  // namespace
+}  // namespace mva::test
