@@ -5,6 +5,7 @@
 // the categories, then the variable's own missing codes that occur, and a
 // TOTAL row of percents of all weighted cases.
 #include "mva/diagnostics/crosstabs.h"
+#include "mva/diagnostics/percent_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,17 +60,8 @@ class Crosstabs {
  private:
   Text key(std::string_view k) { return host_.BP_CSTRING(k); }
 
-  // The PERCENT value as typed, trailing blanks removed.
-  std::string typed_percent(const std::string& text) const {
-    return text.substr(0, static_cast<std::size_t>(host_.ICHWDC(text)));
-  }
-
   // A key whose one parameter is the PERCENT value as typed.
-  Text with_percent(std::string_view k) {
-    host_.BP_BEGIN_COMPSTRING(key(k));
-    host_.BP_ADD_PARAMETER(host_.BP_CSTRING_NO_TRANSLATE(typed_percent(cmn_.CTPTXT)));
-    return host_.BP_END_COMPSTRING();
-  }
+  Text with_percent(std::string_view k) { return with_typed_percent(host_, k, cmn_.CTPTXT); }
 
   // The stored missing value i (1..3) of variable v as a cell value: the
   // number, or the first 8 characters of a string.

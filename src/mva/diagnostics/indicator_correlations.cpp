@@ -6,6 +6,7 @@
 // The percents come from the pairwise weight sums already computed, so the
 // table costs no pass over the cases except the one the ordering reads.
 #include "mva/diagnostics/indicator_correlations.h"
+#include "mva/diagnostics/percent_text.h"
 
 #include <string>
 
@@ -13,23 +14,6 @@
 #include "mva/diagnostics/variable_order.h"
 
 namespace mva {
-
-namespace {
-
-// The typed PERCENT text without its trailing blanks.
-std::string trimmed(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
-}
-
-// A key with the typed PERCENT text as its one parameter.
-Text with_percent(Host& host, const char* key, const std::string& typed) {
-  host.BP_BEGIN_COMPSTRING(host.BP_CSTRING(key));
-  host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(typed));
-  return host.BP_END_COMPSTRING();
-}
-
-}  // namespace
 
 void IOUT(Context& cx, WordArray VCOLS, std::int64_t length, WordArray PATWRK, int table) {
   Host& host = cx.host;
@@ -51,7 +35,7 @@ void IOUT(Context& cx, WordArray VCOLS, std::int64_t length, WordArray PATWRK, i
   }
   for (std::int64_t i = m + 1; i <= c.NVAR; ++i) PATWRK(i) = 0;
   if (m == 0) {
-    host.BP_ERROR(with_percent(host, "IOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT", trimmed(c.MMPTXT)), 1,
+    host.BP_ERROR(with_typed_percent(host, "IOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT", c.MMPTXT), 1,
                   2);
     return;
   }
@@ -64,7 +48,7 @@ void IOUT(Context& cx, WordArray VCOLS, std::int64_t length, WordArray PATWRK, i
     VARORD(cx, c.NVAR, PATWRK);
     host.BP_ANNOTATE(host.BP_CSTRING("IOUT_ VARIABLES ARE SORTED ON MISSING PATTERNS"), 1);
   }
-  if (c.MMPCT > 0.0) host.BP_ANNOTATE(with_percent(host, "IOUT_ PERCENT LIMIT ^1", c.MMPTXT), 1);
+  if (c.MMPCT > 0.0) host.BP_ANNOTATE(with_typed_percent(host, "IOUT_ PERCENT LIMIT ^1", c.MMPTXT), 1);
 
   const Text columns = host.BP_CSTRING("IOUT_ COLUMNS");
   const Text rows = host.BP_CSTRING("IOUT_ ROWS");

@@ -3,6 +3,7 @@
 // cases; columns are the quantitative variables. Every number comes from the
 // pairwise moments already computed for the group.
 #include "mva/diagnostics/t_tests.h"
+#include "mva/diagnostics/percent_text.h"
 
 #include <cmath>
 #include <string>
@@ -58,17 +59,8 @@ class TTestTable {
  private:
   Text key(std::string_view k) { return host_.BP_CSTRING(k); }
 
-  // The PERCENT value as typed, trailing blanks removed.
-  std::string typed_percent(const std::string& text) const {
-    return text.substr(0, static_cast<std::size_t>(host_.ICHWDC(text)));
-  }
-
   // A key whose one parameter is the PERCENT value as typed.
-  Text with_percent(std::string_view k) {
-    host_.BP_BEGIN_COMPSTRING(key(k));
-    host_.BP_ADD_PARAMETER(host_.BP_CSTRING_NO_TRANSLATE(typed_percent(cmn_.TTPTXT)));
-    return host_.BP_END_COMPSTRING();
-  }
+  Text with_percent(std::string_view k) { return with_typed_percent(host_, k, cmn_.TTPTXT); }
 
   // A row variable qualifies when at least TTPCT percent of the weighted
   // cases miss it; with TTPCT <= 0 every variable does.
