@@ -43,10 +43,11 @@ void DINI(Context& cx) {
     if (INVLST(cx, v)) listed.push_back(v);
   }
 
+  const MissingCodeTable code_of(cx);
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
     bool complete = true;
     for (const std::int64_t v : listed) {
-      if (IQMSNG(cx, L, v) != CellStatus::Valid) {
+      if (code_of(L, v) != CellStatus::Valid) {
         complete = false;
       } else if (ISCATV(cx, v) && ADDCAT(cx, v, CELLV(cx, v, L))) {
         report_too_many(cx, v);
@@ -60,7 +61,7 @@ void DINI(Context& cx) {
     ++c.NINCOM;
     ISLOCM(cx, L, c.NINCOM);
     for (const std::int64_t v : listed) {
-      DELCAT(cx, v, c.NINCOM, IQMSNG(cx, L, v) != CellStatus::Valid);
+      DELCAT(cx, v, c.NINCOM, code_of(L, v) != CellStatus::Valid);
     }
   }
 }

@@ -49,12 +49,13 @@ bool in_cases(const Context& cx, std::int64_t L) { return L >= 1 && L <= cx.cmn.
 
 bool same_value(double a, double b) { return a == b || std::memcmp(&a, &b, sizeof a) == 0; }
 
-CellStatus IQMSNG(const Context& cx, std::int64_t L, std::int64_t v) {
-  if (v < 1 || v > cx.cmn.NVAR || !in_cases(cx, L)) return CellStatus::Valid;
-  const CaseMatrix cases = cx.case_matrix();
-  const std::int64_t col = cx.words(cx.cmn.a.COLOF)(v);
+namespace {
+
+// Status of the cell at column `col` of stored case L, for a variable with
+// the record `rec`; the caller has checked that L lies in the case matrix.
+CellStatus classify(const Context& cx, const CaseMatrix& cases, std::int64_t L, std::int64_t col,
+                    const VarRecord& rec, double sysmis) {
   if (!cases || col < 1) return CellStatus::Valid;
-  const VarRecord& rec = cx.host.DICGET(v);
   if (rec.type < 0) return CellStatus::Valid;  // a continuation slot
 
   const bool numeric = rec.type == 0;
@@ -64,7 +65,7 @@ CellStatus IQMSNG(const Context& cx, std::int64_t L, std::int64_t v) {
                    : string_equals(cases, L, col, rec.type, rec.missing_text[k]);
   };
 
-  if (numeric && value == cx.host.PCINMS()) return CellStatus::SystemMissing;
+  if (numeric && value == sysmis) return CellStatus::SystemMissing;
   const int form = rec.missing_form;
   if (form >= 1 && form <= 3) {
     for (int k = 0; k < form; ++k) {
@@ -82,6 +83,33 @@ CellStatus IQMSNG(const Context& cx, std::int64_t L, std::int64_t v) {
     if (rec.missing[0] <= value && value <= rec.missing[1]) return CellStatus::InMissingRange;
   }
   return CellStatus::Valid;
+}
+
+}  // namespace
+
+CellStatus IQMSNG(const Context& cx, std::int64_t L, std::int64_t v) {
+  if (v < 1 || v > cx.cmn.NVAR || !in_cases(cx, L)) return CellStatus::Valid;
+  const CaseMatrix cases = cx.case_matrix();
+  const std::int64_t col = cx.words(cx.cmn.a.COLOF)(v);
+  if (!cases || col < 1) return CellStatus::Valid;
+  return classify(cx, cases, L, col, cx.host.DICGET(v), cx.host.PCINMS());
+}
+
+MissingCodeTable::MissingCodeTable(const Context& cx)
+    : cx_(cx), cases_(cx.case_matrix()), sysmis_(cx.host.PCINMS()) {
+  records_.reserve(static_cast<std::size_t>(cx.cmn.NVAR));
+  columns_.reserve(static_cast<std::size_t>(cx.cmn.NVAR));
+  const WordArray COLOF = cx.words(cx.cmn.a.COLOF);
+  for (std::int64_t v = 1; v <= cx.cmn.NVAR; ++v) {
+    records_.push_back(cx.host.DICGET(v));
+    columns_.push_back(COLOF ? COLOF(v) : 0);
+  }
+}
+
+CellStatus MissingCodeTable::operator()(std::int64_t L, std::int64_t v) const {
+  if (v < 1 || v > cx_.cmn.NVAR || !in_cases(cx_, L)) return CellStatus::Valid;
+  const auto at = static_cast<std::size_t>(v - 1);
+  return classify(cx_, cases_, L, columns_[at], records_[at], sysmis_);
 }
 
 bool ISMSLC(const Context& cx, std::int64_t v, std::int64_t loc) {

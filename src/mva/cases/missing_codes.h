@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "mva/frame/common.h"
 
@@ -29,6 +30,24 @@ void ISLOCM(const Context& cx, std::int64_t L, std::int64_t loc);
 
 // Location of stored case L; 0 for a complete case.
 std::int64_t IQLOCM(const Context& cx, std::int64_t L);
+
+// The missing-value rules of every variable, read from the dictionary once for
+// a pass over the cases, so that classifying a cell costs no host call. Its
+// answers are IQMSNG's as long as the dictionary does not change, which it
+// does not during a pass.
+class MissingCodeTable {
+ public:
+  explicit MissingCodeTable(const Context& cx);
+  // IQMSNG(cx, L, v) without a call to the host.
+  CellStatus operator()(std::int64_t L, std::int64_t v) const;
+
+ private:
+  const Context& cx_;
+  CaseMatrix cases_;                  // the case matrix of the group
+  std::vector<VarRecord> records_;    // the dictionary record of variable v at v - 1
+  std::vector<std::int64_t> columns_; // the case-matrix column of variable v at v - 1 (0 = none)
+  double sysmis_ = 0.0;             // the system-missing value
+};
 
 // True when two cells hold the same value: equal as numbers, or the same 8
 // bytes (so that string cells whose bytes happen to read as NaN still match

@@ -35,10 +35,14 @@ void finish_pairs(const ColumnRoles& roles, const PairwiseArrays& pw) {
 }  // namespace
 
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) {
-  MOMENT(cx, CASEMISS, sums, &IQMSNG);
+  if (MOMDON(cx)) return;
+  // The missing-value rules are read once for the pass, not once per cell.
+  const MissingCodeTable table(cx);
+  MOMENT(cx, CASEMISS, sums,
+         [&table](const Context&, std::int64_t L, std::int64_t v) { return table(L, v); });
 }
 
-void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, CellCodeQuery code_of) {
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQuery& code_of) {
   if (MOMDON(cx)) return;
   Host& host = cx.host;
   MvaCommon& cmn = cx.cmn;

@@ -4,6 +4,8 @@
 // both values of a pair are present), and sums the weights of all cases.
 #pragma once
 
+#include <functional>
+
 #include <cstdint>
 
 #include "mva/frame/common.h"
@@ -17,7 +19,7 @@ struct ListwiseSums {
 };
 
 // The status of the cell of variable v in stored case L (0 = present).
-using CellCodeQuery = CellStatus (*)(const Context& cx, std::int64_t L, std::int64_t v);
+using CellCodeQuery = std::function<CellStatus(const Context& cx, std::int64_t L, std::int64_t v)>;
 
 // One pass over CASES filling LWMEAN, LWCOV, PWN, PWW, PWMEAN, PWVAR, PWCOV
 // and SUMWT; returns at once when MOMDONE is set, and sets it at the end.
@@ -26,6 +28,6 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums);
 
 // MOMENT with the cells classified by `code_of` instead of the
 // missing-code query.
-void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, CellCodeQuery code_of);
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQuery& code_of);
 
 }  // namespace mva
