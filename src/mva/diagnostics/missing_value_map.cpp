@@ -43,7 +43,7 @@ double missing_value(const VarRecord& rec, int k) {
   return rec.type > 0 ? cell_of_chars(rec.missing_text[at]) : rec.missing[at];
 }
 
-// The cells of variable v's row from its missing-value specification.
+// The cells of variable v's row from its user-missing values.
 void map_row(Host& host, int table, std::int64_t v, const VarRecord& rec) {
   static constexpr const char* kDiscrete[] = {"A", "B", "C"};
   const int form = rec.missing_form;

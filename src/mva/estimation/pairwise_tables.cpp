@@ -71,52 +71,42 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
   }
   host.BP_END_PIVOT_TABLE(kFrequencyTable);
 
-  // Table 8: the mean of column k over the cases where row i is present.
-  begin_pairs(host, kMeansTable, "MOUT_ MEAN", "MOUT_ OTHER VARIABLES");
-  host.BP_ANNOTATE(host.BP_CSTRING("MOUT_ MEAN(COL|ROW)"), 6);
-  if (compare) select_comparison_method(host, kCompareMeansTable, "UOUT_ ALL VALUES");
-  for (std::int64_t i = 1; i <= count; ++i) {
-    const std::int64_t ci = order(i);
-    if (ci < 1) continue;  // past the VARIABLES-list columns
-    const ColumnRole& role = roles(ci);
-    if (role.quantitative && compare) {
-      host.BP_CELL_IN_CATEGORY(
-          kCompareMeansTable,
-          host.BP_LRVALUE(PWMEAN(ci, ci), host.BP_MEAN_FORMAT(ws, role.variable, 1)), label(ci));
+  // Tables 8 and 9: a statistic of column k over the cases where row i is
+  // present, every listed row against every quantitative column. `own` is
+  // the row variable's value for the comparison table, `cell` the value of a
+  // cell, `format` the format of a variable's values.
+  const auto present_with = [&](int number, const char* title, const char* footnote,
+                                int compare_table, const auto& own, const auto& cell, const auto& format) {
+    begin_pairs(host, number, title, "MOUT_ OTHER VARIABLES");
+    host.BP_ANNOTATE(host.BP_CSTRING(footnote), 6);
+    if (compare) select_comparison_method(host, compare_table, "UOUT_ ALL VALUES");
+    for (std::int64_t i = 1; i <= count; ++i) {
+      const std::int64_t ci = order(i);
+      if (ci < 1) continue;  // past the VARIABLES-list columns
+      const ColumnRole& role = roles(ci);
+      if (role.quantitative && compare) {
+        host.BP_CELL_IN_CATEGORY(compare_table, host.BP_LRVALUE(own(ci), format(role.variable)), label(ci));
+      }
+      if (!role.quantitative && !role.categorical) continue;
+      host.BP_CATEGORY_DIMENSION(number, label(ci), other_variables);
+      for (const std::int64_t ck : quant) {
+        host.BP_CELL_IN_CATEGORY(number, host.BP_LRVALUE(cell(ci, ck), format(ANVAR(ck))), label(ck));
+      }
     }
-    if (!role.quantitative && !role.categorical) continue;
-    host.BP_CATEGORY_DIMENSION(kMeansTable, label(ci), other_variables);
-    for (const std::int64_t ck : quant) {
-      const double mean = PWN(ci, ck) > 0.0 ? PWMEAN(ck, ci) : sysmis;  // no common case
-      host.BP_CELL_IN_CATEGORY(
-          kMeansTable, host.BP_LRVALUE(mean, host.BP_MEAN_FORMAT(ws, ANVAR(ck), 1)), label(ck));
-    }
-  }
-  host.BP_END_PIVOT_TABLE(kMeansTable);
-
-  // Table 9: the standard deviation of column k over the same cases.
-  begin_pairs(host, kStdDevsTable, "MOUT_ STD DEV", "MOUT_ OTHER VARIABLES");
-  host.BP_ANNOTATE(host.BP_CSTRING("MOUT_ STD DEV(COL|ROW)"), 6);
-  if (compare) select_comparison_method(host, kCompareStdDevsTable, "UOUT_ ALL VALUES");
-  for (std::int64_t i = 1; i <= count; ++i) {
-    const std::int64_t ci = order(i);
-    if (ci < 1) continue;  // past the VARIABLES-list columns
-    const ColumnRole& role = roles(ci);
-    if (role.quantitative && compare) {
-      host.BP_CELL_IN_CATEGORY(
-          kCompareStdDevsTable,
-          host.BP_LRVALUE(root_or_zero(PWVAR(ci, ci)), host.BP_STDDEV_FORMAT(ws, role.variable, 1)),
-          label(ci));
-    }
-    if (!role.quantitative && !role.categorical) continue;
-    host.BP_CATEGORY_DIMENSION(kStdDevsTable, label(ci), other_variables);
-    for (const std::int64_t ck : quant) {
-      const double sd = PWN(ci, ck) > 1.0 ? root_or_zero(PWVAR(ck, ci)) : sysmis;
-      host.BP_CELL_IN_CATEGORY(
-          kStdDevsTable, host.BP_LRVALUE(sd, host.BP_STDDEV_FORMAT(ws, ANVAR(ck), 1)), label(ck));
-    }
-  }
-  host.BP_END_PIVOT_TABLE(kStdDevsTable);
+    host.BP_END_PIVOT_TABLE(number);
+  };
+  present_with(
+      kMeansTable, "MOUT_ MEAN", "MOUT_ MEAN(COL|ROW)", kCompareMeansTable,
+      [&](std::int64_t c) { return PWMEAN(c, c); },
+      [&](std::int64_t ci, std::int64_t ck) { return PWN(ci, ck) > 0.0 ? PWMEAN(ck, ci) : sysmis; },
+      [&](std::int64_t v) { return host.BP_MEAN_FORMAT(ws, v, 1); });
+  present_with(
+      kStdDevsTable, "MOUT_ STD DEV", "MOUT_ STD DEV(COL|ROW)", kCompareStdDevsTable,
+      [&](std::int64_t c) { return root_or_zero(PWVAR(c, c)); },
+      [&](std::int64_t ci, std::int64_t ck) {
+        return PWN(ci, ck) > 1.0 ? root_or_zero(PWVAR(ck, ci)) : sysmis;  // fewer than two cases
+      },
+      [&](std::int64_t v) { return host.BP_STDDEV_FORMAT(ws, v, 1); });
 
   // Table 10: covariances over co-present cases, lower triangle.
   begin_pairs(host, kCovariancesTable, "MOUT_ COVARIANCE", "MOUT_ ROW VARIABLES");

@@ -1,5 +1,5 @@
 // The LISTWISE and PAIRWISE subcommand reader. Both ask for their tables and
-// take no specifications; neither can write a file.
+// take no settings; neither can write a file.
 #include "mva/syntax/reading.h"
 #include "mva/syntax/subcommand_readers.h"
 

@@ -59,7 +59,7 @@ bool read_degrees_of_freedom(Context& cx, double& df, std::string_view out_of_ra
 // OUTFILE [=] file, with OUTFILE current. In the first split group records
 // where the file specification stands, and reports `asterisk` (false) when it
 // is "*"; in later groups the file of the first group stays in use and
-// nothing is recorded. Passes over the specification, leaving the token
+// nothing is recorded. Passes over the file name, leaving the token
 // after it current, and asks for a data file.
 bool read_outfile(Context& cx, OutfileRequest& request, std::string_view asterisk);
 

@@ -18,7 +18,7 @@ void EGET(Context& cx, OutfileRequest& outfile);
 // options of regression imputation and the file it writes.
 void RGET(Context& cx, OutfileRequest& outfile);
 
-// LISTWISE or PAIRWISE (method 12 or 13): no specifications; asks for no file.
+// LISTWISE or PAIRWISE (method 12 or 13): no settings; asks for no file.
 void SGET(Context& cx, int method, OutfileRequest& outfile);
 
 // DPATTERN, MPATTERN or TPATTERN (subcommand 8, 9 or 10): DESCRIBE lists,
