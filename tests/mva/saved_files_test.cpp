@@ -1,0 +1,323 @@
+// Saved files: the dictionary of every file kind read back, the records the
+// record writer lays out (a long string ID over several cells, indicators),
+// the statistics matrix rows of a split file against numpy
+// (tools/statistics_matrix_reference.py, rows in saved_matrix_rows.out beside
+// this file), the Files Saved entries, and files that are never left behind
+// when the command fails or is interrupted.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <tuple>
+
+#include <fmt/format.h>
+#include <fmt/ranges.h>
+
+#include <nlohmann/json.hpp>
+
+#include "mva/cases/data_pass.h"
+#include "mva/frame/queries.h"
+#include "mva/save/files_saved.h"
+#include "mva/save/record_writer.h"
+#include "support/harness.h"
+
+namespace mva::test {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+// A fresh empty folder for one test's files.
+fs::path fresh_dir(const std::string& name) {
+  const fs::path dir = fs::temp_directory_path() / ("mva_saved_" + name);
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+std::string contents(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> lines_of(const fs::path& path) {
+  std::vector<std::string> lines;
+  std::istringstream in(contents(path));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> names_in(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Split by g; income_2023 has the user-missing value 99 and an F8.2 format;
+// id is a 20-character string.
+TestData survey() {
+  TestData data{
+      "g,id,income_2023,income_2024,age\n"
+      "1,aaaaaaaaaaaaaaaaaaa1,10.5,11,30\n"
+      "1,bbbbbbbbbbbbbbbbbbb2,,12,45\n"
+      "1,ccccccccccccccccccc3,99,13,50\n"
+      "2,ddddddddddddddddddd4,20,21,35\n"
+      "2,eeeeeeeeeeeeeeeeeee5,,22,44\n",
+      {}};
+  data.options.split = {"g"};
+  data.options.missing = {"income_2023=99"};
+  return data;
+}
+
+std::unique_ptr<RecordingHost> survey_host() {
+  TestData data = survey();
+  host::HostOptions options;
+  options.progress = false;
+  options.workspace_bytes = data.workspace_bytes;
+  return std::make_unique<RecordingHost>(
+      host::DataSet::from_text(data.csv, data.options,
+                               R"({"variables": [{"name": "income_2023", "format": "F8.2"}]})"),
+      options);
+}
+
+std::vector<std::string> names_of(const json& dict) {
+  std::vector<std::string> names;
+  for (const json& v : dict["variables"]) names.push_back(v["name"]);
+  return names;
+}
+
+TEST(SavedFiles, DictionariesOfEveryKind) {
+  const fs::path dir = fresh_dir("kinds");
+  const std::string out = (dir / "out").string();
+  const struct {
+    std::string subcommand;
+    std::vector<std::string> names;
+  } rows[] = {
+      // DATA: the analysed and the split variables in dictionary order.
+      {"/EM (OUTFILE='" + out + "')", {"g", "income_2023", "age"}},
+      {"/REGRESSION income_2023 WITH age (OUTFILE='" + out + "' INDICATOR)",
+       {"g", "income_2023", "age", "R_income", "CASE_IS"}},
+      {"/REGRESSION income_2023 WITH age (OUTFILE='" + out + "' IMPUTES)",
+       {"g", "CASE_", "VAR_NAME", "R_ESTIM"}},
+      {"/ID=id /REGRESSION income_2023 WITH age (OUTFILE='" + out + "' IMPUTES)",
+       {"g", "id", "VAR_NAME", "R_ESTIM"}},
+      {"/REGRESSION income_2023 WITH age (OUTFILE='" + out + "' STATISTICS)",
+       {"g", "ROWTYPE_", "VAR_NAME", "income_2", "age"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.subcommand);
+    fs::remove(dir / "out.csv");
+    auto host = survey_host();
+    ASSERT_EQ(run_command(*host, "MVA income_2023 age " + row.subcommand + "."), 0);
+    const json dict = json::parse(contents(dir / "out.dict.json"));
+    EXPECT_EQ(names_of(dict), row.names);
+    EXPECT_EQ(lines_of(dir / "out.csv").at(0), fmt::format("{}", fmt::join(row.names, ",")));
+    // Copies keep the whole entry; new variables have their own formats and
+    // labels. Each field is checked in the files that have the variable.
+    const std::tuple<const char*, const char*, json> fields[] = {
+        {"income_2023", "missing", json::parse(R"({"values": [99]})")},
+        {"R_income", "format", "F2.0"},
+        {"R_income", "value_labels",
+         json::parse(R"({"-1": "income_2 is 99.00", "0": "income_2 is system sissing",
+                         "1": "income_2 is present"})")},
+        {"CASE_IS", "value_labels", json::parse(R"({"0": "Incomplete", "1": "Complete  "})")},
+        {"id", "width", 20},
+        {"CASE_", "format", "F8.0"},
+        {"VAR_NAME", "width", 8},
+        {"R_ESTIM", "format", "F8.0"},
+        {"ROWTYPE_", "width", 8},
+        {"income_2", "format", "F10.4"},
+    };
+    for (const auto& [name, field, value] : fields) {
+      for (const json& v : dict["variables"]) {
+        if (v["name"] == name) {
+          EXPECT_EQ(v[field], value) << name << " " << field;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(names_in(dir), (std::vector<std::string>{"out.csv", "out.dict.json"}));
+}
+
+// Records laid out by the record writer, for stored cases of the first
+// split group: the file is closed and read back.
+TEST(SavedFiles, RecordsOfImputedValuesAndIndicators) {
+  const fs::path dir = fresh_dir("records");
+  const std::string file = "(OUTFILE='" + (dir / "out").string() + "' ";
+  using Write = std::function<std::int64_t(Context&, FileHandle, std::int64_t)>;
+  // Completed income of case L, the others as stored.
+  const auto completed_case = [](Context& cx, FileHandle h, std::int64_t L, double income) {
+    std::vector<double> completed(static_cast<std::size_t>(cx.cmn.NVAR), 0.0);
+    completed[static_cast<std::size_t>(cx.host.DICSCH("income_2023") - 1)] = income;
+    return write_case_record(cx, h, kRegression, kIndicatorFile, L, RealArray(completed.data()));
+  };
+  const struct {
+    std::string command;
+    Write write;
+    std::vector<std::string> lines;
+  } rows[] = {
+      // A 20-character ID takes three cells and reads back whole.
+      {"MVA income_2023 age /ID=id /REGRESSION income_2023 WITH age " + file + "IMPUTES).",
+       [](Context& cx, FileHandle h, std::int64_t v) { return write_imputed_value(cx, h, 2, v, 15.25); },
+       {"g,id,VAR_NAME,R_ESTIM", "1,bbbbbbbbbbbbbbbbbbb2,income_2,15.25"}},
+      {"MVA income_2023 age /REGRESSION income_2023 WITH age " + file + "IMPUTES).",
+       [](Context& cx, FileHandle h, std::int64_t v) { return write_imputed_value(cx, h, 3, v, -4); },
+       {"g,CASE_,VAR_NAME,R_ESTIM", "1,3,income_2,-4"}},
+      // A complete case, then a user-missing income imputed.
+      {"MVA income_2023 age /REGRESSION income_2023 WITH age " + file + "INDICATOR).",
+       [&](Context& cx, FileHandle h, std::int64_t) {
+         return completed_case(cx, h, 1, 10.5) + completed_case(cx, h, 3, 15.25);
+       },
+       {"g,income_2023,age,R_income,CASE_IS", "1,10.5,30,1,1", "1,15.25,50,0,0"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    ParseFixture fx(survey());
+    ASSERT_TRUE(fx.parse(row.command));
+    Context& cx = fx.cx();
+    cx.host.OBINIT(cx.ws);
+    cx.host.OBPINI(cx.ws);
+    DATA(cx);
+    const FileHandle h = SFGETH(cx.cmn, kRegression);
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(row.write(cx, h, cx.host.DICSCH("income_2023")), 0);
+    cx.host.SFCLDE(cx.ws, h, 0, 0, kTrue);
+    cx.host.BP_END_PROCEDURE();
+    EXPECT_EQ(lines_of(dir / "out.csv"), row.lines);
+  }
+}
+
+// One numpy row of a statistics matrix: group, row type, variable name and
+// the cells of inc and age.
+struct MatrixRow {
+  int group;
+  const char* row_type;
+  const char* name;
+  double inc, age;
+};
+
+const MatrixRow kMatrixRows[] = {
+#include "saved_matrix_rows.out"
+};
+
+TEST(SavedFiles, StatisticsMatrixOfASplitFile) {
+  const fs::path dir = fresh_dir("matrix");
+  TestData data{"g,x,inc,age\n1,1,11.5,30\n1,,12.25,45\n1,3,13,52\n1,4,10,41\n"
+                "2,5,21,35\n2,,22.5,47\n2,7,20,38\n",
+                {}};
+  data.options.split = {"g"};
+  auto host = make_host(data);
+  ASSERT_EQ(run_command(*host, "MVA x inc age /REGRESSION inc WITH age (OUTFILE='" + (dir / "m").string() +
+                                   "' STATISTICS)."),
+            0);
+  // The file stays open over both groups and is closed once, after them.
+  std::vector<std::string> frame;
+  for (const std::string& call : host->calls) {
+    if (call == "BP_SPLIT_CHANGE" || call.starts_with("SFCLDE")) frame.push_back(call.substr(0, 6));
+  }
+  EXPECT_EQ(frame, (std::vector<std::string>{"BP_SPL", "BP_SPL", "SFCLDE"}));
+
+  host::DataOptions read_back;
+  read_back.data_path = (dir / "m.csv").string();
+  read_back.dict_path = (dir / "m.dict.json").string();
+  EXPECT_EQ(host::DataSet::load(read_back).dictionary().size(), 5);
+
+  const std::vector<std::string> lines = lines_of(dir / "m.csv");
+  ASSERT_EQ(lines.size(), std::size(kMatrixRows) + 1);
+  EXPECT_EQ(lines[0], "g,ROWTYPE_,VAR_NAME,inc,age");
+  for (std::size_t i = 0; i < std::size(kMatrixRows); ++i) {
+    const MatrixRow& want = kMatrixRows[i];
+    SCOPED_TRACE(lines[i + 1]);
+    std::vector<std::string> fields;
+    std::istringstream in(lines[i + 1]);
+    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+    ASSERT_EQ(fields.size(), 5u);
+    EXPECT_EQ(fields[0], std::to_string(want.group));
+    EXPECT_EQ(fields[1], want.row_type);
+    EXPECT_EQ(fields[2], want.name);
+    EXPECT_NEAR(std::stod(fields[3]), want.inc, 1e-13 * std::abs(want.inc));
+    EXPECT_NEAR(std::stod(fields[4]), want.age, 1e-13 * std::abs(want.age));
+  }
+}
+
+TEST(SavedFiles, FilesSavedEntries) {
+  const fs::path dir = fresh_dir("entries");
+  // A specification of 255 characters once ".csv" is added.
+  const std::string em = (dir / std::string(255 - 4 - (dir.string().size() + 1), 'e')).string();
+  ParseFixture fx(survey());
+  ASSERT_TRUE(fx.parse("MVA income_2023 age /EM (OUTFILE='" + em + "') /REGRESSION (OUTFILE='" +
+                       (dir / "r").string() + "')."));
+  Context& cx = fx.cx();
+  const FileHandle em_file = SFGETH(cx.cmn, kEm), reg_file = SFGETH(cx.cmn, kRegression);
+  EXPECT_LT(em_file, reg_file);  // the EM file is defined first
+  mvshfn(cx, kEm, em_file);
+  mvshfn(cx, kRegression, reg_file);
+  mvshfn(cx, kPairwise, em_file);  // no entry
+
+  const host::OutputDocument& doc = fx.host().output();
+  ASSERT_EQ(doc.table_count(), 1u);
+  const host::PivotTable& table = doc.table(0);
+  EXPECT_EQ(table.number, 1);
+  const auto& contents = table.dimensions.at(static_cast<std::size_t>(table.cell_dimension));
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (const host::TableCell& cell : table.cells) {
+    const host::Category& category = contents.categories.at(static_cast<std::size_t>(cell.at.at(static_cast<std::size_t>(table.cell_dimension))));
+    EXPECT_EQ(contents.categories.at(static_cast<std::size_t>(category.parent)).label.key, "Files Saved");
+    entries.emplace_back(category.label.key, cell.value.key);
+  }
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"EM Imputed Data", em + ".csv"}, {"Regression Imputed Data", (dir / "r.csv").string()}};
+  EXPECT_EQ(entries, expected);
+  EXPECT_EQ(entries[0].second.size(), 255u);
+  fx.host().BP_END_PROCEDURE();
+}
+
+// A command that fails, at whatever step, leaves the earlier files as they
+// were and nothing else.
+TEST(SavedFiles, NoFileIsLeftWhenTheCommandFails) {
+  const fs::path dir = fresh_dir("failures");
+  const std::string out = (dir / "out").string();
+  const std::string nowhere = (dir / "no such folder" / "out").string();
+  const struct {
+    std::string subcommand;
+    bool fail_writes, interrupt;
+    std::vector<std::string> errors;
+  } rows[] = {
+      {"/REGRESSION income_2024 WITH age (OUTFILE='" + out + "' STATISTICS)", true, false, {"HOST_ ERROR ^1"}},
+      {"/REGRESSION income_2024 WITH age (OUTFILE='" + out + "' STATISTICS)", false, true, {"HOST_ INTERRUPTED"}},
+      // income_2023 and income_2024 would both be named income_2.
+      {"/REGRESSION income_2023 income_2024 WITH age (OUTFILE='" + out + "' STATISTICS)", false, false,
+       {"HOST_ CANNOT MAKE OUTFILE DICTIONARY ^1"}},
+      {"/EM (OUTFILE='" + nowhere + "')", false, false,
+       {"HOST_ CANNOT OPEN OUTFILE ^1", "EGET_ ERROR READING OUTFILE INFORMATION"}},
+      {"/REGRESSION (OUTFILE='" + nowhere + "')", false, false,
+       {"HOST_ CANNOT OPEN OUTFILE ^1", "RGET_ ERROR READING OUTFILE INFORMATION"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.subcommand);
+    std::ofstream(dir / "out.csv") << "old";
+    std::ofstream(dir / "out.dict.json") << "old";
+    auto host = survey_host();
+    host->fail_writes = row.fail_writes;
+    if (row.interrupt) host::ReferenceHost::request_interrupt();
+    EXPECT_EQ(run_command(*host, "MVA income_2023 income_2024 age " + row.subcommand + "."), 1);
+    host::ReferenceHost::clear_interrupt();
+    std::vector<std::string> errors;
+    for (const Message& m : host->messages) {
+      if (m.severity == 3) errors.push_back(m.key);
+    }
+    EXPECT_EQ(errors, row.errors);
+    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"out.csv", "out.dict.json"}));
+    EXPECT_EQ(contents(dir / "out.csv"), "old");
+    EXPECT_EQ(contents(dir / "out.dict.json"), "old");
+  }
+}
+
+}  // namespace
+}  // namespace mva::test
