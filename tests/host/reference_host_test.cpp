@@ -131,6 +131,11 @@ TEST(ReferenceHost, SavedFileAppearsOnlyAfterASuccessfulRun) {
     Logical error = kTrue;
     host->SFDFRO(ws, -1, file, error);
     ASSERT_FALSE(is_true(error));
+    // A file is kept only with a finished dictionary.
+    host->DICPUT(file, host->DICCLR("x", 0));
+    std::int64_t dictionary_error = 0;
+    host->DSDICTX(file, dictionary_error);
+    EXPECT_EQ(dictionary_error, 0);
     char name[255];
     host->DICGETFSP(file, name);
     const std::string expected = run == 0 ? (dir / "done.csv").string() : (dir / "fails.txt").string();
@@ -142,10 +147,11 @@ TEST(ReferenceHost, SavedFileAppearsOnlyAfterASuccessfulRun) {
     host->BP_END_PROCEDURE();
   }
   EXPECT_TRUE(fs::exists(dir / "done.csv"));
+  EXPECT_TRUE(fs::exists(dir / "done.dict.json"));
   EXPECT_FALSE(fs::exists(dir / "fails.txt"));
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
-  EXPECT_EQ(files, 1u);  // no temporary file is left behind
+  EXPECT_EQ(files, 2u);  // no temporary file is left behind
   fs::remove_all(dir);
 }
 
