@@ -21,10 +21,9 @@ void order_locations(Context& cx, WordArray order) {
   for (std::int64_t m = 1; m <= cx.cmn.NINCOM; ++m) order(m) = m;
 }
 
-// The incomplete cases of the group in pattern order, with their groups.
-// Sets `missing_independent` when an independent variable that is not also
-// dependent is missing in some case.
-EmPlan make_plan(Context& cx, bool& missing_independent) {
+}  // namespace
+
+EmPlan make_em_plan(Context& cx, WordArray order, bool& missing_independent) {
   MvaCommon& c = cx.cmn;
   EmPlan plan;
   plan.p = c.NV;
@@ -40,8 +39,6 @@ EmPlan make_plan(Context& cx, bool& missing_independent) {
                             r.quantitative && ISDEPV(cx, r.variable, kEm),
                             r.quantitative && ISINDP(cx, r.variable, kEm)});
   }
-  const WordArray order = cx.words(c.a.CORDER);
-  order_locations(cx, order);
   const WordArray CASEAT = cx.words(c.a.CASEAT);
   plan.case_at.reserve(static_cast<std::size_t>(c.NINCOM));
   for (std::int64_t m = 1; m <= c.NINCOM; ++m) plan.case_at.push_back(CASEAT(order(m)));
@@ -61,8 +58,6 @@ EmPlan make_plan(Context& cx, bool& missing_independent) {
   return plan;
 }
 
-}  // namespace
-
 void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2,
          RealArray CASREC, EmResult& result) {
   Host& host = cx.host;
@@ -74,7 +69,9 @@ void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   SETMOM(cx, false);
 
   bool missing_independent = false;
-  EmPlan plan = make_plan(cx, missing_independent);
+  const WordArray order = cx.words(c.a.CORDER);
+  order_locations(cx, order);
+  EmPlan plan = make_em_plan(cx, order, missing_independent);
   const EmModel model{c.EMTOL, c.EMCONV, c.EMTDF, c.EMPROP, c.EMLAMB};
   const EmArrays arrays{cx.reals(c.a.CASEVAL), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),
                         EMWRK1, EMWRK2, cx.reals(c.a.VMEAN), cx.triangle(c.a.PWCOV),
