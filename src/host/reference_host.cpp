@@ -18,6 +18,9 @@
 #include <stdexcept>
 
 #include "host/commands/variable_list.h"
+#include "host/data/dictionary_json.h"
+
+#include <nlohmann/json.hpp>
 
 namespace mva::host {
 
@@ -96,6 +99,11 @@ int ReferenceHost::BP_END_PROCEDURE() {
   // Whatever the procedure left open ends with it, so that the next command's
   // tables and headings stand on their own and table 1 starts afresh.
   output_.close_all();
+  // A file the procedure defined but never handed to SFCLDE (its dictionary
+  // failed, or the procedure stopped first) is not kept.
+  saved_.discard_all();
+  records_.clear();
+  pending_labels_ = {};
   if (split_count() > 0) output_.fold_group_repeats(procedure_start_);
   in_procedure_ = false;
   procedure_running = false;
@@ -146,12 +154,25 @@ void ReferenceHost::note_group(const std::vector<double>& cells) {
   const std::vector<std::int64_t>& split = data_.dictionary().split();
   for (std::size_t k = 0; k < split.size(); ++k) {
     const std::int64_t v = split[k];
-    group_split_.push_back(SplitCell{v, cells[static_cast<std::size_t>(v - 1)], reader_.group_value_text(k)});
+    const auto first = cells.begin() + (v - 1);
+    group_split_.push_back(SplitCell{v, cells[static_cast<std::size_t>(v - 1)], reader_.group_value_text(k),
+                                     std::vector<double>(first, first + data_.dictionary().slot_count(v))});
   }
 }
 
 std::int64_t ReferenceHost::split_count() const {
   return static_cast<std::int64_t>(data_.dictionary().split().size());
+}
+
+std::int64_t ReferenceHost::split_variable(std::int64_t k) const {
+  const std::vector<std::int64_t>& split = data_.dictionary().split();
+  if (k < 1 || k > static_cast<std::int64_t>(split.size())) return 0;
+  return split[static_cast<std::size_t>(k - 1)];
+}
+
+std::span<const double> ReferenceHost::split_cells(std::int64_t k) const {
+  if (k < 1 || k > static_cast<std::int64_t>(group_split_.size())) return {};
+  return group_split_[static_cast<std::size_t>(k - 1)].cells;
 }
 
 std::int64_t ReferenceHost::weight_var() const { return data_.dictionary().weight(); }
@@ -313,20 +334,23 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
   if (handle == 0) {
     BP_ERROR(message("HOST_ CANNOT OPEN OUTFILE ^1", {problem}), 2, 3);
     error = kTrue;
+    return;
   }
+  records_.open(handle);
 }
 
 void ReferenceHost::SFCLDE(Workspace&, FileHandle handle, int, int, Logical) {
   end_groups();
   if (!saved_.contains(handle)) return;
   if (interrupt_requested) report_interrupt();  // after the last poll: still discarded
-  if (error_flag_) {
+  if (error_flag_ || !records_.ready(handle)) {
     saved_.discard(handle);
+    records_.drop(handle);
     return;
   }
   std::string problem;
-  const auto dict = saved_dictionaries_.find(handle);
-  const std::string json = dict == saved_dictionaries_.end() ? "" : dict->second;
+  const std::string json = dictionary_to_json(records_.dictionary(handle)).dump(2);
+  records_.drop(handle);
   if (!saved_.commit(handle, json, problem)) {
     BP_ERROR(message("HOST_ CANNOT WRITE OUTFILE ^1", {problem}), 2, 3);
   }
@@ -399,7 +423,16 @@ std::optional<SourcePlace> ReferenceHost::token_place() const {
 }
 
 void ReferenceHost::ERROR(std::int64_t number, int msg_class, int severity) {
-  BP_ERROR(message("HOST_ ERROR ^1", {std::to_string(number)}), msg_class, severity);
+  const auto detail = error_details_.find(number);
+  if (detail == error_details_.end()) {
+    BP_ERROR(message("HOST_ ERROR ^1", {std::to_string(number)}), msg_class, severity);
+    return;
+  }
+  const std::string text = detail->second;
+  error_details_.erase(detail);
+  const char* key = number == kOutfileWriteError ? "HOST_ CANNOT WRITE OUTFILE ^1"
+                                                 : "HOST_ CANNOT MAKE OUTFILE DICTIONARY ^1";
+  BP_ERROR(message(key, {text}), msg_class, severity);
 }
 
 void ReferenceHost::ASSERT(std::string_view routine, std::string_view condition) {

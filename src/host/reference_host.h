@@ -20,10 +20,17 @@
 #include "host/output/output_document.h"
 #include "host/services/progress.h"
 #include "host/services/saved_files.h"
+#include "host/services/saved_records.h"
 #include "host/commands/token_stream.h"
 #include "mva/frame/host/host.h"
 
 namespace mva::host {
+
+// The host's own error numbers, reported through ERROR.
+enum HostError : std::int64_t {
+  kOutfileDictionaryError = 101,  // a saved file's dictionary cannot be made
+  kOutfileWriteError = 102,       // a record cannot be written to a saved file
+};
 
 struct HostOptions {
   std::int64_t workspace_bytes = std::int64_t{4} << 30;
@@ -72,6 +79,8 @@ class ReferenceHost : public Host {
   std::int64_t weight_var() const override;
   Index case_buffer() const override { return case_buffer_; }
   bool plain_split_notes() const override { return false; }
+  std::int64_t split_variable(std::int64_t k) const override;
+  std::span<const double> split_cells(std::int64_t k) const override;
 
   // ---- Tokens
   void SSTACK(Workspace& ws, StackHandle& handle, int option, std::int64_t& position) override;
@@ -101,6 +110,17 @@ class ReferenceHost : public Host {
   void SFDFRO(Workspace& ws, int option, FileHandle& handle, Logical& error) override;
   void SFCLDE(Workspace& ws, FileHandle handle, int a, int b, Logical last) override;
   void DICGETFSP(FileHandle handle, std::span<char> into) override;
+  void OBMOVE(FileHandle handle, std::int64_t first, std::span<const double> cells) override;
+  void DSWRCASE(FileHandle handle, std::int64_t& error) override;
+
+  // ---- Dictionaries of saved files (reference_host_saved.cpp)
+  void DICRDA(FileHandle handle, std::int64_t v) override;
+  VarRecord DICCLR(std::string_view name, std::int64_t type) const override;
+  void DIFDEC(const PrintFormat& format, int& type, int& width, int& decimals) const override;
+  std::int64_t DICPUT(FileHandle handle, const VarRecord& record) override;
+  void VLBPTL(double value, std::string_view label) override;
+  void VLBPDE(FileHandle handle, std::int64_t slot) override;
+  void DSDICTX(FileHandle handle, std::int64_t& error) override;
 
   // ---- Workspace
   bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count) override;
@@ -226,10 +246,13 @@ class ReferenceHost : public Host {
     std::int64_t v;
     double number;
     std::string text;
+    std::vector<double> cells;  // the value's cells (ceil(width/8) for a string)
   };
   std::vector<SplitCell> group_split_;  // split values of the group being read
   bool group_started_ = false;
-  std::map<FileHandle, std::string> saved_dictionaries_;  // dictionary files to write
+  SavedRecords records_;             // dictionaries and record buffers of the saved files
+  ValueLabels pending_labels_;       // value labels listed for VLBPDE
+  std::map<std::int64_t, std::string> error_details_;  // what ERROR says of a host error number
   std::vector<std::vector<Text>> compositions_;  // open composite texts
 };
 

@@ -39,6 +39,7 @@ class RecordingHost : public host::ReferenceHost {
   std::vector<std::string> calls;
   std::vector<Message> messages;
   std::function<void(const std::string&)> on_call;  // runs after a call is recorded
+  bool fail_writes = false;  // DSWRCASE reports a write error and writes nothing
 
   void BP_PROCEDURE(std::string_view name, int a, int b, Workspace& ws) override {
     ReferenceHost::BP_PROCEDURE(name, a, b, ws);
@@ -87,6 +88,13 @@ class RecordingHost : public host::ReferenceHost {
   void SFCLDE(Workspace& ws, FileHandle h, int a, int b, Logical last) override {
     record("SFCLDE " + std::to_string(h));
     ReferenceHost::SFCLDE(ws, h, a, b, last);
+  }
+  void DSWRCASE(FileHandle h, std::int64_t& error) override {
+    if (fail_writes) {
+      error = host::kOutfileWriteError;
+      return;
+    }
+    ReferenceHost::DSWRCASE(h, error);
   }
   void BP_ERROR(const Text& text, int msg_class, int severity) override {
     messages.push_back({text.key, literal_params(text), msg_class, severity});

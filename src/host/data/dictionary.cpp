@@ -137,6 +137,12 @@ std::int64_t Dictionary::add_numeric(std::string name, PrintFormat format) {
   return add(std::move(record), 1);
 }
 
+std::int64_t Dictionary::add_record(VarRecord record) {
+  if (record.type < 0) throw DataError(fmt::format("{}: a continuation slot is not a variable", record.name));
+  const std::int64_t slots = record.type > 0 ? (record.type + 7) / 8 : 1;
+  return add(std::move(record), static_cast<int>(slots));
+}
+
 std::int64_t Dictionary::add_string(std::string name, int width) {
   if (width < 1 || width > kMaxStringWidth) {
     throw DataError(fmt::format("{}: string width {} is outside 1..{}", name, width, kMaxStringWidth));

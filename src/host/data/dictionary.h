@@ -67,6 +67,10 @@ class Dictionary {
   // duplicate name or a string width outside 1..32767.
   std::int64_t add_numeric(std::string name, PrintFormat format);
   std::int64_t add_string(std::string name, int width);
+  // Append a variable as its record stands (with the continuation slots its
+  // string width needs); returns its slot. Throws DataError for an empty or
+  // duplicate name.
+  std::int64_t add_record(VarRecord record);
 
   // `context` starts each DataError message (a file name, an option).
   void set_label(std::int64_t v, std::string label);

@@ -91,6 +91,7 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
     {"EXEC_ UNIVARIATE STATISTICS", "Univariate Statistics"},
     {"EXTR_ FORCED TO MEAN+-2*SD", "There is not enough memory to sort the values for the quartile rule; extremes are counted outside the mean +/- 2 SD instead."},
     {"Files Saved", "Files Saved"},
+    {"HOST_ CANNOT MAKE OUTFILE DICTIONARY ^1", "The dictionary of the output file cannot be made: ^1."},
     {"HOST_ CANNOT OPEN OUTFILE ^1", "Cannot open the output file ^1."},
     {"HOST_ CANNOT WRITE OUTFILE ^1", "Cannot write the output file ^1."},
     {"HOST_ DATA ERROR ^1", "Data error: ^1"},

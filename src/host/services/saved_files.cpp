@@ -93,7 +93,9 @@ class Replacement {
 
 }  // namespace
 
-SavedFiles::~SavedFiles() {
+SavedFiles::~SavedFiles() { discard_all(); }
+
+void SavedFiles::discard_all() {
   while (!files_.empty()) discard(files_.begin()->first);
 }
 

@@ -39,6 +39,8 @@ class SavedFiles {
   bool commit(FileHandle handle, const std::string& dictionary_json, std::string& error);
   // Removes the temporary file.
   void discard(FileHandle handle);
+  // Removes the temporary files of every file not yet committed.
+  void discard_all();
 
  private:
   struct File {

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <string>
 
+#include "mva/syntax/outfile_handover.h"
 #include "mva/syntax/reading.h"
 #include "mva/syntax/subcommand_readers.h"
 #include "mva/syntax/variable_lists.h"
@@ -171,7 +172,7 @@ void PARS(Context& cx) {
     }
     if (match == nullptr) {
       syntax_error(cx, "PARS_ BAD SUBCOMMAND ^1", {token_text(cx)});
-      return;
+      break;
     }
 
     const int n = match->number;
@@ -194,6 +195,10 @@ void PARS(Context& cx) {
                       (is_true(c.SUBCMD[kListwise]) ? 1 : 0) + (is_true(c.SUBCMD[kEm]) ? 1 : 0) +
                       (is_true(c.SUBCMD[kRegression]) ? 1 : 0);
   c.CMPMTH = logical(methods > 1);
+
+  // The files asked for are defined once, when the first group's parse ends.
+  const bool files_asked = c.outfiles[kEm].position > 0 || c.outfiles[kRegression].position > 0;
+  if (is_true(c.FIRSTG) && files_asked) OUTINFO(cx);
 }
 
 }  // namespace mva

@@ -53,6 +53,11 @@ class Host {
   virtual std::int64_t weight_var() const = 0;   // weight variable index, 0 = none (word 28)
   virtual Index case_buffer() const = 0;      // first cell of the case buffer (word 17)
   virtual bool plain_split_notes() const = 0; // notes without the split values (word 115)
+  // Dictionary index of split variable k (1..split_count()), in the host's order.
+  virtual std::int64_t split_variable(std::int64_t k) const = 0;
+  // The current group's value of split variable k as stored cells: one for a
+  // number, ceil(width/8) for a string.
+  virtual std::span<const double> split_cells(std::int64_t k) const = 0;
 
   // ---- Tokens ----------------------------------------------------------------
   // Moves the command's tokens onto a new token stack; sets its handle and
@@ -107,6 +112,37 @@ class Host {
   virtual void SFCLDE(Workspace& ws, FileHandle handle, int a, int b, Logical last) = 0;
   // The file's specification as the host holds it, blank-padded into `into`.
   virtual void DICGETFSP(FileHandle handle, std::span<char> into) = 0;
+  // Moves `cells` into the record buffer of saved file `handle`, from cell
+  // `first` (1-based) on.
+  virtual void OBMOVE(FileHandle handle, std::int64_t first, std::span<const double> cells) = 0;
+  // Writes the record buffer of saved file `handle` as its next case and
+  // clears the buffer; `error` is 0 when the case is written, else the
+  // host's error number (positive, for ERROR).
+  virtual void DSWRCASE(FileHandle handle, std::int64_t& error) = 0;
+
+  // ---- Dictionaries of saved files -------------------------------------------------
+  // Appends a copy of active-file variable v (its continuation slots, missing
+  // values, format, label and value labels) to the dictionary of saved file
+  // `handle`.
+  virtual void DICRDA(FileHandle handle, std::int64_t v) = 0;
+  // A new variable record: `name` (trailing blanks dropped) and type word
+  // (0 numeric, 8 an 8-character string), no missing values, the host's
+  // default format for the type.
+  virtual VarRecord DICCLR(std::string_view name, std::int64_t type) const = 0;
+  // Splits a print format into its type, width and decimals.
+  virtual void DIFDEC(const PrintFormat& format, int& type, int& width, int& decimals) const = 0;
+  // Appends `record` to the dictionary of saved file `handle`; returns its
+  // slot there.
+  virtual std::int64_t DICPUT(FileHandle handle, const VarRecord& record) = 0;
+  // Adds a value and its label to the list that VLBPDE attaches next.
+  virtual void VLBPTL(double value, std::string_view label) = 0;
+  // Attaches the listed value labels to variable `slot` of saved file
+  // `handle` and empties the list.
+  virtual void VLBPDE(FileHandle handle, std::int64_t slot) = 0;
+  // Ends the dictionary of saved file `handle`: records can be written from
+  // now on. `error` is 0, or the host's error number (for ERROR) when the
+  // dictionary cannot be used.
+  virtual void DSDICTX(FileHandle handle, std::int64_t& error) = 0;
 
   // ---- Workspace -------------------------------------------------------------------
   // Lays out `count` cells of `element_size` bytes; stores the base index in

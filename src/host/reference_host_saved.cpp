@@ -1,0 +1,105 @@
+// The reference host's services for the contents of saved files: the
+// dictionary the procedure builds for each new file (variables copied from
+// the active file or made afresh, value labels), and the records it moves
+// into the file's buffer and writes. A dictionary that cannot be used (two
+// variables with one name) is refused when it is ended, naming the file and
+// the variables; the procedure then reports the host's error number and the
+// file is never kept.
+#include <algorithm>
+#include <fmt/format.h>
+
+#include "host/data/number_text.h"
+#include "host/reference_host.h"
+
+namespace mva::host {
+
+void ReferenceHost::OBMOVE(FileHandle handle, std::int64_t first, std::span<const double> cells) {
+  guarded("OBMOVE", [&] {
+    const std::span<double> record = records_.record(handle);
+    const auto size = static_cast<std::int64_t>(record.size());
+    const auto count = static_cast<std::int64_t>(cells.size());
+    if (first < 1 || first - 1 + count > size) {
+      throw std::logic_error(fmt::format("cells {}..{} are outside the record of {} cells", first,
+                                         first + count - 1, size));
+    }
+    std::copy(cells.begin(), cells.end(), record.begin() + (first - 1));
+  });
+}
+
+void ReferenceHost::DSWRCASE(FileHandle handle, std::int64_t& error) {
+  error = 0;
+  guarded("DSWRCASE", [&] {
+    std::ofstream& out = saved_.stream(handle);
+    out << records_.record_line(handle) << '\n';
+    const std::span<double> record = records_.record(handle);
+    std::fill(record.begin(), record.end(), kSystemMissing);
+    if (!out) {
+      error = kOutfileWriteError;
+      error_details_[error] = saved_.path(handle) + ": the record cannot be written";
+    }
+  });
+}
+
+void ReferenceHost::DICRDA(FileHandle handle, std::int64_t v) {
+  guarded("DICRDA", [&] {
+    if (slot(v, "DICRDA").type < 0) throw std::logic_error("a continuation slot is copied with its variable");
+    records_.copy_variable(handle, data_.dictionary(), v);
+  });
+}
+
+VarRecord ReferenceHost::DICCLR(std::string_view name, std::int64_t type) const {
+  VarRecord record;
+  record.name = std::string(trim_blanks(name));
+  record.type = type;
+  record.format = type > 0 ? PrintFormat{kFormatA, static_cast<int>(type), 0} : PrintFormat{kFormatF, 8, 2};
+  return record;
+}
+
+void ReferenceHost::DIFDEC(const PrintFormat& format, int& type, int& width, int& decimals) const {
+  type = format.type;
+  width = format.width;
+  decimals = format.decimals;
+}
+
+std::int64_t ReferenceHost::DICPUT(FileHandle handle, const VarRecord& record) {
+  std::int64_t slot = 0;
+  guarded("DICPUT", [&] {
+    VarRecord put = record;
+    if (put.type == 0) {
+      // Formats widened past what this host shows are kept at its widest.
+      put.format.width = std::clamp(put.format.width, 1, kMaxNumericWidth);
+      put.format.decimals = std::clamp(put.format.decimals, 0, std::min(kMaxPrintDecimals, put.format.width - 1));
+    }
+    slot = records_.add_variable(handle, std::move(put));
+  });
+  return slot;
+}
+
+void ReferenceHost::VLBPTL(double value, std::string_view label) {
+  pending_labels_.numeric[value] = std::string(label);
+}
+
+void ReferenceHost::VLBPDE(FileHandle handle, std::int64_t slot) {
+  ValueLabels labels = std::move(pending_labels_);
+  pending_labels_ = {};
+  guarded("VLBPDE", [&] { records_.set_labels(handle, slot, std::move(labels)); });
+}
+
+void ReferenceHost::DSDICTX(FileHandle handle, std::int64_t& error) {
+  error = 0;
+  guarded("DSDICTX", [&] {
+    if (const auto fault = records_.finish(handle)) {
+      error = kOutfileDictionaryError;
+      error_details_[error] = saved_.path(handle) + ": " + *fault;
+      return;
+    }
+    std::ofstream& out = saved_.stream(handle);
+    out << records_.header_line(handle) << '\n';
+    if (!out) {
+      error = kOutfileWriteError;
+      error_details_[error] = saved_.path(handle) + ": the header cannot be written";
+    }
+  });
+}
+
+}  // namespace mva::host

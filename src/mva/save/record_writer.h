@@ -1,0 +1,51 @@
+// Records of the saved data files. A record is laid out cell by cell in the
+// order of the file's dictionary (see saved_dictionary.h): the walk over the
+// active file's dictionary that builds it is written here once, for the
+// completed data of EM and of regression imputation, the indicator file, the
+// imputed-value file and the rows of a statistics matrix. Each record is
+// moved into the host's buffer of the file (OBMOVE) and written (DSWRCASE);
+// the writers return the host's error number so that the caller gives its
+// own I/O message.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "mva/frame/common.h"
+
+namespace mva {
+
+// Moves the current split group's value of every split variable into the
+// record of `handle` from cell `first` (one cell for a number, ceil(width/8)
+// for a string); returns the next free cell.
+std::int64_t move_split_values(Context& cx, FileHandle handle, std::int64_t first);
+
+// Moves the text `chars` (blank padded or cut to 8 characters) as one cell
+// at `cell`; returns the next free cell.
+std::int64_t move_chars(Context& cx, FileHandle handle, std::int64_t cell, std::string_view chars);
+
+// Moves the number `value` as one cell at `cell`; returns the next free cell.
+std::int64_t move_number(Context& cx, FileHandle handle, std::int64_t cell, double value);
+
+// Writes the record of `handle`: 0, or the host's error number.
+std::int64_t write_record(Context& cx, FileHandle handle);
+
+// Writes the completed-data record of stored case L. For each dictionary
+// slot in order: a dependent of `method` (14 EM, 15 REGRESSION) gives
+// completed(v), another slot with a case-matrix column its stored cell, a
+// split variable without a column the group's value; any other slot gives
+// nothing. An INDICATOR file adds, for each dependent in dictionary order, 1
+// when its value is present in L and 0 when it is missing, then 1 when L is
+// a complete case and 0 when it is not. Returns 0, or the host's error
+// number.
+std::int64_t write_case_record(Context& cx, FileHandle handle, int method, FileKind kind,
+                               std::int64_t L, RealArray completed);
+
+// Writes the record of one imputed value of an IMPUTES file: the split
+// values, the ID variable's value in case L (as many cells as its width
+// needs) or, without an ID variable, L itself; the first 8 characters of the
+// name of variable v; `value`. Returns 0, or the host's error number.
+std::int64_t write_imputed_value(Context& cx, FileHandle handle, std::int64_t L, std::int64_t v,
+                                 double value);
+
+}  // namespace mva
