@@ -1,10 +1,169 @@
-// The EM algorithm. It comes with its own work; until then nothing is
-// estimated.
+// The EM algorithm of one split group: orders the incomplete cases by
+// pattern, checks that every independent-only variable is present, runs the
+// iterations with the iteration counter shown, computes Little's MCAR test
+// and writes the completed data when the EM subcommand named a file. The
+// arithmetic is in em_iterations.cpp.
 #include "mva/estimation/em_algorithm.h"
+
+#include <vector>
+
+#include "mva/cases/missing_codes.h"
+#include "mva/estimation/column_roles.h"
+#include "mva/estimation/em_iterations.h"
+#include "mva/estimation/sweep.h"
+#include "mva/frame/queries.h"
+#include "mva/save/files_saved.h"
+#include "mva/save/record_writer.h"
 
 namespace mva {
 
-void EMA(Context& /*cx*/, const ListwiseSums& /*sums*/, RealArray /*EMWRK1*/,
-         RealArray /*EMWRK2*/, RealArray /*CASREC*/, EmResult& /*result*/) {}
+namespace {
+
+// Fills `order` with the locations 1..n in pattern order.
+void order_locations(Context& cx, WordArray order) {
+  for (std::int64_t m = 1; m <= cx.cmn.NINCOM; ++m) order(m) = m;
+}
+
+// Writes every stored case of the group to the EM file, each missing value
+// of a dependent variable replaced by its conditional mean under the final
+// estimates (the regression on the case's observed independent variables).
+// `scale` is the factor that turned the last cross-products into the
+// covariances; the sweep takes the cross-products, whose regression is the
+// same. Returns false after an I/O error, which it reports.
+bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
+                          const EmArrays& a, double scale) {
+  Host& host = cx.host;
+  MvaCommon& c = cx.cmn;
+  const FileHandle handle = SFGETH(c, kEm);
+  const std::int64_t p = plan.p;
+  const RealArray x = cx.reals(c.a.SCRROW);
+  for (std::int64_t k = 1; k <= p; ++k) {
+    const std::int64_t v = plan.columns[static_cast<std::size_t>(k - 1)].variable;
+    a.mu(v) = a.means(v);
+    a.status(k) = 0.0;
+    for (std::int64_t j = 1; j <= k; ++j) a.S(k, j) = scale > 0.0 ? a.cp(k, j) / scale : 0.0;
+  }
+  const MissingCodeTable codes(cx);
+  std::vector<char> observed(static_cast<std::size_t>(p), 0), missing(static_cast<std::size_t>(p), 0);
+  bool first_sweep = true;
+  for (std::int64_t L = 1; L <= c.NCASES; ++L) {
+    host.ATNJMP();
+    host.CASCTR(L);
+    const RealArray row = plan.cases.row(L);
+    for (std::int64_t k = 1; k <= p; ++k) x(plan.columns[static_cast<std::size_t>(k - 1)].variable) = row(k);
+    if (IQLOCM(cx, L) > 0) {
+      for (std::int64_t k = 1; k <= p; ++k) {
+        const EmColumn& col = plan.columns[static_cast<std::size_t>(k - 1)];
+        const std::size_t i = static_cast<std::size_t>(k - 1);
+        missing[i] = codes(L, col.variable) != CellStatus::Valid;
+        observed[i] = col.independent && !missing[i];
+        a.status(k) += observed[i];
+      }
+      SWEEP(p, a.S, a.status, a.work, a.refdiag, p, first_sweep ? model.tolerance : -model.tolerance,
+            0.0, plan.ncases);
+      first_sweep = false;
+      for (std::int64_t k = 1; k <= p; ++k) a.status(k) -= observed[static_cast<std::size_t>(k - 1)];
+      for (std::int64_t k = 1; k <= p; ++k) {
+        const EmColumn& col = plan.columns[static_cast<std::size_t>(k - 1)];
+        if (!col.dependent || !missing[static_cast<std::size_t>(k - 1)]) continue;
+        double value = a.mu(col.variable);
+        for (std::int64_t j = 1; j <= p; ++j) {
+          if (a.status(j) >= -0.5 || !plan.columns[static_cast<std::size_t>(j - 1)].independent) continue;
+          const std::int64_t u = plan.columns[static_cast<std::size_t>(j - 1)].variable;
+          value += (x(u) - a.mu(u)) * a.S(k, j);
+        }
+        x(col.variable) = value;
+      }
+    }
+    if (write_case_record(cx, handle, kEm, kDataFile, L, x) > 0) {
+      host.BP_ERROR(host.BP_CSTRING("_EMA_ I/O ERROR"), 2, 3);
+      return false;
+    }
+  }
+  if (handle > 0) mvshfn(cx, kEm, handle);
+  return true;
+}
+
+}  // namespace
+
+EmPlan make_em_plan(Context& cx, WordArray order, bool& missing_independent) {
+  MvaCommon& c = cx.cmn;
+  EmPlan plan;
+  plan.p = c.NV;
+  plan.nvar = c.NVAR;
+  plan.ncases = c.NCASES;
+  plan.roles = column_roles(cx);
+  plan.cases = cx.case_matrix();
+  const std::int64_t weight_var = WGTVAR(cx);
+  plan.weight_column = weight_var > 0 ? ICOL2(cx, weight_var) : 0;
+  for (std::int64_t k = 1; k <= c.NV; ++k) {
+    const ColumnRole& r = plan.roles(k);
+    plan.columns.push_back({r.variable, r.listed, r.quantitative, r.categorical,
+                            r.quantitative && ISDEPV(cx, r.variable, kEm),
+                            r.quantitative && ISINDP(cx, r.variable, kEm)});
+  }
+  const WordArray CASEAT = cx.words(c.a.CASEAT);
+  plan.case_at.reserve(static_cast<std::size_t>(c.NINCOM));
+  for (std::int64_t m = 1; m <= c.NINCOM; ++m) plan.case_at.push_back(CASEAT(order(m)));
+
+  const MissingCodeTable codes(cx);
+  const auto missing = [&](std::int64_t L, std::int64_t k) {
+    return codes(L, plan.columns[static_cast<std::size_t>(k - 1)].variable) != CellStatus::Valid;
+  };
+  plan.groups = pattern_groups(plan.columns, plan.case_at, missing);
+  missing_independent = false;
+  for (const EmGroup& g : plan.groups) {
+    for (std::size_t k = 0; k < plan.columns.size(); ++k) {
+      const EmColumn& col = plan.columns[k];
+      if (col.independent && !col.dependent && g.missing[k]) missing_independent = true;
+    }
+  }
+  return plan;
+}
+
+void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2,
+         RealArray CASREC, EmResult& result) {
+  Host& host = cx.host;
+  MvaCommon& c = cx.cmn;
+  result = EmResult{};
+  const std::int64_t limit = c.EMITER < 0 ? -c.EMITER : c.EMITER;
+  host.ODOMTR("Iteration", 9, 0, 9);
+  for (std::int64_t v = 1; v <= c.NVAR; ++v) CASREC(v) = 0.0;
+  SETMOM(cx, false);
+
+  bool missing_independent = false;
+  const WordArray order = cx.words(c.a.CORDER);
+  order_locations(cx, order);
+  EmPlan plan = make_em_plan(cx, order, missing_independent);
+  const EmModel model{c.EMTOL, c.EMCONV, c.EMTDF, c.EMPROP, c.EMLAMB};
+  const EmArrays arrays{cx.reals(c.a.CASEVAL), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),
+                        EMWRK1, EMWRK2, cx.reals(c.a.VMEAN), cx.triangle(c.a.PWCOV),
+                        cx.reals(c.a.LWMEAN), cx.triangle(c.a.LWCOV)};
+  if (limit > 0 && missing_independent) {
+    host.ODOMTR("Iteration", 9, 1, 9);
+    host.ODOMTR(" ", 1, -1, 1);
+    host.BP_ERROR(host.BP_CSTRING("_EMA_ MISSING IDEP VAR"), 1, 3);
+    host.CASCTR(-1);
+    return;
+  }
+  if (model.normal() && limit > 0) form_group_sums(plan);
+
+  double scale = 0.0;
+  while (!result.converged && result.iterations < limit) {
+    host.ATNJMP();
+    ++result.iterations;
+    host.ODOMTR("Iteration", 9, result.iterations, 9);
+    const EmStep step = em_iteration(plan, model, sums, arrays);
+    result.converged = step.converged;
+    scale = step.scale;
+  }
+  host.ODOMTR(" ", 1, -1, 1);
+
+  const McarResult mcar = little_mcar(plan, model, sums, arrays, host.PCINMS());
+  result.mcar_chisq = mcar.chisq;
+  result.mcar_df = mcar.df;
+  if (SFKIND(c, kEm) == kDataFile) write_completed_data(cx, plan, model, arrays, scale);
+  host.CASCTR(-1);
+}
 
 }  // namespace mva

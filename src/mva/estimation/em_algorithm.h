@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "mva/estimation/em_iterations.h"
 #include "mva/estimation/moments.h"
 #include "mva/frame/common.h"
 
@@ -18,6 +19,11 @@ struct EmResult {
   double mcar_df = 0.0;        // degrees of freedom of Little's test
   double mcar_chisq = 0.0;     // chi-square of Little's test
 };
+
+// The incomplete cases of the group, at the locations order(1..NINCOM), in
+// runs of one pattern. Sets `missing_independent` when an independent
+// variable that is not also dependent is missing in some case.
+EmPlan make_em_plan(Context& cx, WordArray order, bool& missing_independent);
 
 // Runs EM from the listwise sums: the EM means go to VMEAN and the
 // covariances to the PWCOV storage. EMWRK1 and EMWRK2 are the sweep's work

@@ -1,0 +1,394 @@
+// One EM iteration over the pattern groups, the observed-data sums of the
+// groups, and Little's MCAR statistic.
+//
+// For a group with swept-in (observed, independent) columns J and missing
+// dependent columns M, every case is completed by x_M = mu_M + B (x_J - mu_J),
+// B = S(M, J) after the sweep. The completed cases' weighted mean and centred
+// cross-products therefore follow from the group's observed mean m and
+// scatter C over its present columns K: mean_M = mu_M + B (m_J - mu_J),
+// C(M, K) = B C(J, K), C(M, M) = B C(J, J) B'. Each case also adds its
+// weight times the residual covariance S(M, .) of the missing part.
+#include "mva/estimation/em_iterations.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "mva/estimation/mahalanobis.h"
+#include "mva/estimation/sweep.h"
+
+namespace mva {
+
+namespace {
+
+using Pos = std::size_t;
+
+// The group's present EM columns (K), as 1-based column numbers.
+std::vector<std::int64_t> present_columns(const EmPlan& plan, const EmGroup& group) {
+  std::vector<std::int64_t> K;
+  for (std::int64_t k = 1; k <= plan.p; ++k) {
+    const EmColumn& c = plan.columns[static_cast<Pos>(k - 1)];
+    if (c.quantitative && (c.dependent || c.independent) && !group.missing[static_cast<Pos>(k - 1)]) {
+      K.push_back(k);
+    }
+  }
+  return K;
+}
+
+// Running weighted mean and centred cross-products of the columns K of a
+// group's cases (West's updating form), kept compact over K.
+class GroupAccumulator {
+ public:
+  explicit GroupAccumulator(const std::vector<std::int64_t>& K)
+      : K_(K), n_(K.size()), mean_(n_), scatter_(n_ * n_), delta_(n_) {}
+
+  // Adds the values `row` (1-based over the columns) with weight w and
+  // weight-times-factor c.
+  void add(RealArray row, double w, double c) {
+    const double after = sumwf_ + c;
+    const double g = c * sumwf_ / after;
+    const double r = c / after;
+    for (Pos a = 0; a < n_; ++a) delta_[a] = row(K_[a]) - mean_[a];
+    for (Pos a = 0; a < n_; ++a) {
+      const double da = delta_[a] * g;
+      double* out = &scatter_[a * n_];
+      for (Pos b = 0; b <= a; ++b) out[b] += delta_[b] * da;
+    }
+    for (Pos a = 0; a < n_; ++a) mean_[a] += delta_[a] * r;
+    sumw_ += w;
+    sumwf_ = after;
+  }
+
+  // The sums spread over all p columns.
+  GroupSums result(std::int64_t p) const {
+    GroupSums s;
+    s.count = sumwf_;
+    s.mean.assign(static_cast<Pos>(p), 0.0);
+    s.scatter.assign(static_cast<Pos>(p * p), 0.0);
+    for (Pos a = 0; a < n_; ++a) {
+      const Pos ka = static_cast<Pos>(K_[a] - 1);
+      s.mean[ka] = mean_[a];
+      for (Pos b = 0; b <= a; ++b) {
+        const Pos kb = static_cast<Pos>(K_[b] - 1);
+        s.scatter[ka * static_cast<Pos>(p) + kb] = scatter_[a * n_ + b];
+        s.scatter[kb * static_cast<Pos>(p) + ka] = scatter_[a * n_ + b];
+      }
+    }
+    return s;
+  }
+  double sumw() const { return sumw_; }
+
+ private:
+  const std::vector<std::int64_t>& K_;
+  Pos n_;
+  std::vector<double> mean_, scatter_, delta_;
+  double sumw_ = 0.0, sumwf_ = 0.0;
+};
+
+// The group's cases under the current estimates: each weighted by w times
+// its model factor (from its squared distance over the swept-in columns J).
+GroupSums weighted_group_sums(const EmPlan& plan, const EmGroup& group, const EmModel& model,
+                              const std::vector<std::int64_t>& J, const EmArrays& a,
+                              double& sumw) {
+  const std::vector<std::int64_t> K = present_columns(plan, group);
+  GroupAccumulator acc(K);
+  // The swept-in block (minus the inverse covariance) and the means of J,
+  // gathered once for the group.
+  const Pos q = J.size();
+  std::vector<double> block(q * q), muJ(q), e(q);
+  for (Pos i = 0; i < q; ++i) {
+    muJ[i] = a.mu(plan.columns[static_cast<Pos>(J[i] - 1)].variable);
+    for (Pos j = 0; j < q; ++j) block[i * q + j] = a.S(J[i], J[j]);
+  }
+  const bool normal = model.normal();
+  for (std::int64_t pos = group.first; pos < group.end; ++pos) {
+    const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
+    const double w = plan.weight(L);
+    if (!(w > 0.0)) continue;
+    const RealArray row = plan.cases.row(L);
+    double f = 1.0;
+    if (!normal) {
+      for (Pos i = 0; i < q; ++i) e[i] = row(J[i]) - muJ[i];
+      double d2 = 0.0;
+      for (Pos i = 0; i < q; ++i) {
+        double s = 0.0;
+        const double* bi = &block[i * q];
+        for (Pos j = 0; j < q; ++j) s += bi[j] * e[j];
+        d2 -= s * e[i];
+      }
+      f = model.factor(std::max(d2, 0.0), static_cast<double>(q));
+      if (!(f > 0.0)) continue;
+    }
+    acc.add(row, w, w * f);
+  }
+  sumw = acc.sumw();
+  return acc.result(plan.p);
+}
+
+}  // namespace
+
+double EmModel::factor(double d2, double q) const {
+  if (contaminated()) {
+    // The posterior weight of the contaminating component, times its
+    // precision ratio, averaged with the main component's. When the
+    // exponential overflows the case is all contaminant and f tends to lambda.
+    const double e = std::exp(std::log(proportion) + 0.5 * ((1.0 - lambda) * d2 + q * std::log(lambda)));
+    if (std::isinf(e)) return lambda;
+    return ((1.0 - proportion) + lambda * e) / ((1.0 - proportion) + e);
+  }
+  if (t_model()) return (q + tdf) / (d2 + tdf);
+  return 1.0;
+}
+
+void form_group_sums(EmPlan& plan) {
+  plan.sums.clear();
+  const auto groups = static_cast<std::int64_t>(plan.groups.size());
+  if (groups * plan.p > static_cast<std::int64_t>(plan.case_at.size())) return;
+  plan.sums.reserve(plan.groups.size());
+  for (const EmGroup& group : plan.groups) {
+    const std::vector<std::int64_t> K = present_columns(plan, group);
+    GroupAccumulator acc(K);
+    for (std::int64_t pos = group.first; pos < group.end; ++pos) {
+      const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
+      const double w = plan.weight(L);
+      if (w > 0.0) acc.add(plan.cases.row(L), w, w);
+    }
+    plan.sums.push_back(acc.result(plan.p));
+  }
+}
+
+EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
+                    const EmArrays& a) {
+  const std::int64_t p = plan.p;
+  const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
+
+  // Restart the sums from the complete cases; S and mu keep the previous
+  // estimate.
+  const double Nc = listwise.LWN, Wc = listwise.update_weight;
+  const double g = Nc > 0.0 ? (Nc - 1.0) * Wc / Nc : 0.0;
+  for (std::int64_t k = 1; k <= p; ++k) {
+    const std::int64_t v = col(k).variable;
+    a.mu(v) = a.means(v);
+    a.means(v) = a.LWMEAN(v);
+    for (std::int64_t j = 1; j <= k; ++j) {
+      a.S(k, j) = a.cp(k, j);
+      a.cp(k, j) = g * a.LWCOV(k, j);
+    }
+    a.status(k) = 0.0;
+  }
+  double N = Nc, W = Wc;
+
+  std::vector<char> observed(static_cast<Pos>(p), 0);
+  std::vector<std::int64_t> J, M, K;
+  std::vector<double> xm(static_cast<Pos>(p)), T(static_cast<Pos>(p * p)), C(static_cast<Pos>(p * p));
+  bool first_sweep = true;
+  const double tol = model.tolerance;
+
+  for (Pos gi = 0; gi < plan.groups.size(); ++gi) {
+    const EmGroup& group = plan.groups[gi];
+    // Bring S to the group's observed independent columns: only the columns
+    // whose state differs from the previous group's are pivoted.
+    for (std::int64_t k = 1; k <= p; ++k) {
+      const Pos i = static_cast<Pos>(k - 1);
+      observed[i] = col(k).independent && !group.missing[i];
+      a.status(k) += observed[i];
+    }
+    SWEEP(p, a.S, a.status, a.work, a.refdiag, p, first_sweep ? tol : -tol, 0.0, plan.ncases);
+    first_sweep = false;
+    J.clear();
+    M.clear();
+    for (std::int64_t k = 1; k <= p; ++k) {
+      const Pos i = static_cast<Pos>(k - 1);
+      a.status(k) -= observed[i];
+      if (a.status(k) < -0.5) J.push_back(k);
+      if (col(k).dependent && group.missing[i]) M.push_back(k);
+    }
+    if (M.empty()) continue;  // nothing to estimate: the group adds nothing
+
+    GroupSums local;
+    const GroupSums* gs = nullptr;
+    double sumw = 0.0;
+    if (model.normal() && !plan.sums.empty()) {
+      gs = &plan.sums[gi];
+      sumw = gs->count;
+    } else {
+      local = weighted_group_sums(plan, group, model, J, a, sumw);
+      gs = &local;
+    }
+    const double W2 = gs->count;
+    if (!(W2 > 0.0)) continue;
+
+    // Completed means and scatter of the group, over the quantitative
+    // columns (a column in neither EM set holds 0).
+    const auto P = static_cast<Pos>(p);
+    for (std::int64_t k = 1; k <= p; ++k) xm[static_cast<Pos>(k - 1)] = gs->mean[static_cast<Pos>(k - 1)];
+    for (const std::int64_t m : M) {
+      double x = a.mu(col(m).variable);
+      for (const std::int64_t j : J) x += (gs->mean[static_cast<Pos>(j - 1)] - a.mu(col(j).variable)) * a.S(m, j);
+      xm[static_cast<Pos>(m - 1)] = x;
+    }
+    std::copy(gs->scatter.begin(), gs->scatter.end(), C.begin());
+    for (const std::int64_t m : M) {  // T = B C(J, .), C(M, K) = T(M, K)
+      double* t = &T[static_cast<Pos>(m - 1) * P];
+      std::fill(t, t + P, 0.0);
+      for (const std::int64_t j : J) {
+        const double b = a.S(m, j);
+        const double* cj = &gs->scatter[static_cast<Pos>(j - 1) * P];
+        for (Pos c = 0; c < P; ++c) t[c] += b * cj[c];
+      }
+      for (Pos c = 0; c < P; ++c) {
+        C[static_cast<Pos>(m - 1) * P + c] = t[c];
+        C[c * P + static_cast<Pos>(m - 1)] = t[c];
+      }
+    }
+    for (const std::int64_t m : M) {  // C(M, M) = T(M, J) B'
+      for (const std::int64_t n : M) {
+        double s = 0.0;
+        for (const std::int64_t j : J) s += T[static_cast<Pos>(m - 1) * P + static_cast<Pos>(j - 1)] * a.S(n, j);
+        C[static_cast<Pos>(m - 1) * P + static_cast<Pos>(n - 1)] = s;
+      }
+    }
+
+    // The residual covariance of the missing part, once per unit of
+    // weight: cells (m, j), j <= m, of columns not observed.
+    for (const std::int64_t m : M) {
+      for (std::int64_t j = 1; j <= m; ++j) {
+        if (col(j).listed && !observed[static_cast<Pos>(j - 1)]) a.cp(m, j) += W2 * a.S(m, j);
+      }
+    }
+
+    // Pool the group into the running moments.
+    const double pooled = W + W2;
+    const double h = W * W2 / pooled;
+    const double r = W2 / pooled;
+    for (std::int64_t k = 1; k <= p; ++k) {
+      if (!col(k).quantitative) continue;
+      const double dk = xm[static_cast<Pos>(k - 1)] - a.means(col(k).variable);
+      const double* ck = &C[static_cast<Pos>(k - 1) * P];
+      for (std::int64_t j = 1; j <= k; ++j) {
+        if (!col(j).quantitative) continue;
+        const double dj = xm[static_cast<Pos>(j - 1)] - a.means(col(j).variable);
+        a.cp(k, j) += ck[j - 1] + h * dk * dj;
+      }
+    }
+    for (std::int64_t k = 1; k <= p; ++k) {
+      if (!col(k).quantitative) continue;
+      const std::int64_t v = col(k).variable;
+      a.means(v) += (xm[static_cast<Pos>(k - 1)] - a.means(v)) * r;
+    }
+    W = pooled;
+    N += sumw;
+  }
+
+  // Cross-products to covariances.
+  EmStep step;
+  const std::int64_t cells = triangle_cells(p);
+  if (N > 1.0) {
+    step.scale = (N / W) / (N - 1.0);
+    for (std::int64_t i = 1; i <= cells; ++i) a.cp.at(i) *= step.scale;
+  } else {
+    for (std::int64_t i = 1; i <= cells; ++i) a.cp.at(i) = 0.0;
+  }
+  // Sweep out what is still in, so that S holds the previous estimate.
+  SWEEP(p, a.S, a.status, a.work, a.refdiag, p, first_sweep ? tol : -tol, 0.0, plan.ncases);
+
+  step.converged = true;
+  for (std::int64_t k = 1; k <= p; ++k) {
+    if (!col(k).dependent) continue;
+    const double now = a.cp(k, k), before = a.S(k, k);
+    const double limit = std::fabs(now) > 1.0 ? model.convergence * std::fabs(now) : model.convergence;
+    if (std::fabs(before - now) > limit) {
+      step.converged = false;
+      break;
+    }
+  }
+  return step;
+}
+
+McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
+                       const EmArrays& a, double sysmis) {
+  const std::int64_t p = plan.p;
+  const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
+  McarResult out;
+  std::vector<char> observed(static_cast<Pos>(p), 0);
+  for (std::int64_t k = 1; k <= p; ++k) {
+    observed[static_cast<Pos>(k - 1)] = col(k).independent;
+    a.status(k) = col(k).independent ? 1.0 : 0.0;
+    a.mu(col(k).variable) = a.LWMEAN(col(k).variable);
+    for (std::int64_t j = 1; j <= k; ++j) a.S(k, j) = a.cp(k, j);
+  }
+  SWEEP(p, a.S, a.status, a.work, a.refdiag, p, model.tolerance, 0.0, plan.ncases);
+  if (listwise.LWN > 0.0) out.chisq = listwise.LWN * MAHAL(p, a.LWMEAN, a.S, a.means, plan.roles, sysmis);
+  if (plan.case_at.empty()) return out;
+
+  // A group is a run of cases whose dependent variables are missing in the
+  // same places; leading cases with no missing dependent variable are passed
+  // over (when every case is such, the last one forms the only group).
+  const auto dependent_missing = [&](const EmGroup& g, std::int64_t k) {
+    return col(k).dependent && g.missing[static_cast<Pos>(k - 1)];
+  };
+  const auto any_missing = [&](const EmGroup& g) {
+    for (std::int64_t k = 1; k <= p; ++k) {
+      if (dependent_missing(g, k)) return true;
+    }
+    return false;
+  };
+  const auto same_dependents = [&](const EmGroup& x, const EmGroup& y) {
+    for (std::int64_t k = 1; k <= p; ++k) {
+      if (dependent_missing(x, k) != dependent_missing(y, k)) return false;
+    }
+    return true;
+  };
+  Pos gi = 0;
+  while (gi < plan.groups.size() && !any_missing(plan.groups[gi])) ++gi;
+  std::int64_t begin = 0;
+  if (gi == plan.groups.size()) {
+    gi = plan.groups.size() - 1;
+    begin = static_cast<std::int64_t>(plan.case_at.size()) - 1;
+  } else {
+    begin = plan.groups[gi].first;
+  }
+
+  while (gi < plan.groups.size()) {
+    const EmGroup& head = plan.groups[gi];
+    Pos last = gi;
+    while (last + 1 < plan.groups.size() && same_dependents(head, plan.groups[last + 1])) ++last;
+    const std::int64_t end = plan.groups[last].end;
+
+    for (std::int64_t k = 1; k <= p; ++k) {
+      const Pos i = static_cast<Pos>(k - 1);
+      if (!col(k).independent) continue;
+      a.status(k) -= observed[i];
+      if (!head.missing[i]) {
+        a.status(k) += 1.0;
+        observed[i] = 1;
+        out.df += 1.0;
+      } else {
+        observed[i] = 0;
+      }
+    }
+    // Weighted means of the group's values of the EM variables (in the mu
+    // storage); the other entries stay 0.
+    for (std::int64_t k = 1; k <= p; ++k) a.mu(col(k).variable) = 0.0;
+    double sumw = 0.0;
+    for (std::int64_t pos = begin; pos < end; ++pos) {
+      const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
+      const double w = plan.weight(L);
+      if (!(w > 0.0)) continue;
+      sumw += w;
+      const RealArray row = plan.cases.row(L);
+      for (std::int64_t k = 1; k <= p; ++k) {
+        if (!(col(k).dependent || col(k).independent)) continue;
+        double& m = a.mu(col(k).variable);
+        m += w * (row(k) - m) / sumw;
+      }
+    }
+    SWEEP(p, a.S, a.status, a.work, a.refdiag, p, -model.tolerance, 0.0, plan.ncases);
+    const auto n = static_cast<double>(end - begin);
+    if (n > 0.0) out.chisq += n * MAHAL(p, a.mu, a.S, a.means, plan.roles, sysmis);
+    gi = last + 1;
+    if (gi < plan.groups.size()) begin = plan.groups[gi].first;
+  }
+  return out;
+}
+
+}  // namespace mva

@@ -1,0 +1,149 @@
+// The numerical core of EM: the incomplete cases arranged in groups of one
+// missing-data pattern, and one E and M step over them. Cases of one pattern
+// share the swept matrix, so the matrix is swept once per group, on the
+// columns whose observed state differs from the group before. Under the
+// normal model each group's observed-data sums (weight, means and centred
+// cross-products of its present columns) are formed once, before the first
+// iteration; the completed data's sums then follow from them and the group's
+// regression in O(p^3) per group. The t and contaminated-normal models weigh
+// each case by a factor that depends on the current estimates, so they pass
+// over the group's cases once per iteration. The group sums are pooled into
+// the running moments by the pairwise form of the updating algorithm (Chan,
+// Golub and LeVeque), which gives the case-by-case update's moments up to
+// rounding.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mva/estimation/column_roles.h"
+#include "mva/estimation/moments.h"
+#include "mva/frame/views.h"
+
+namespace mva {
+
+// What EM needs to know of one case-matrix column.
+struct EmColumn {
+  std::int64_t variable = 0;  // dictionary index (ANVAR)
+  bool listed = false;        // on the VARIABLES list
+  bool quantitative = false;  // listed, numeric, not categorical
+  bool categorical = false;   // ISCAT set
+  bool dependent = false;     // its missing values are estimated
+  bool independent = false;   // swept in as a predictor when present
+};
+
+// A run of incomplete cases, in pattern order, that share one pattern of
+// missing EM variables.
+struct EmGroup {
+  std::int64_t first = 0;     // position of its first case in EmPlan::cases (0-based)
+  std::int64_t end = 0;       // one past its last case
+  std::vector<char> missing;  // per column (k - 1): the cell is missing
+};
+
+// Observed-data sums of one group over its present EM columns, with the
+// case weights (no model factor).
+struct GroupSums {
+  double count = 0.0;          // sum of the positive weights
+  std::vector<double> mean;    // per column (k - 1); 0 outside the present columns
+  std::vector<double> scatter; // p x p, row-major, centred cross-products
+};
+
+// The incomplete cases of a split group ready for EM.
+struct EmPlan {
+  std::int64_t p = 0;                 // NV
+  std::int64_t nvar = 0;              // NVAR
+  std::int64_t ncases = 0;            // NCASES, the case count handed to SWEEP
+  std::vector<EmColumn> columns;      // per column (k - 1)
+  ColumnRoles roles;                  // the same columns for the kernels
+  CaseMatrix cases;                   // the case matrix
+  std::int64_t weight_column = 0;     // column of the weight variable, 0 = unweighted
+  std::vector<std::int64_t> case_at;  // stored case of each position, in pattern order
+  std::vector<EmGroup> groups;        // the pattern groups, in pattern order
+  std::vector<GroupSums> sums;        // per group, formed once when affordable (normal model)
+
+  double weight(std::int64_t L) const {  // case weight of stored case L
+    return weight_column > 0 ? cases(L, weight_column) : 1.0;
+  }
+};
+
+// Splits the positions of `case_at` into runs whose missing EM cells agree;
+// `missing(L, k)` tells whether column k of stored case L is missing.
+template <class Missing>
+std::vector<EmGroup> pattern_groups(const std::vector<EmColumn>& columns,
+                                    const std::vector<std::int64_t>& case_at, Missing missing) {
+  std::vector<EmGroup> groups;
+  const std::size_t p = columns.size();
+  std::vector<char> mask(p);
+  for (std::size_t i = 0; i < case_at.size(); ++i) {
+    for (std::size_t k = 0; k < p; ++k) {
+      const EmColumn& c = columns[k];
+      mask[k] = (c.dependent || c.independent) && missing(case_at[i], static_cast<std::int64_t>(k) + 1);
+    }
+    if (groups.empty() || groups.back().missing != mask) {
+      groups.push_back({static_cast<std::int64_t>(i), static_cast<std::int64_t>(i), mask});
+    }
+    groups.back().end = static_cast<std::int64_t>(i) + 1;
+  }
+  return groups;
+}
+
+// Forms every group's observed-data sums when they take no more room than
+// the incomplete cases' values; leaves `sums` empty otherwise, and the
+// iterations then pass over the cases.
+void form_group_sums(EmPlan& plan);
+
+// The model and the sweep settings of the iterations.
+struct EmModel {
+  double tolerance = 0.001;   // EMTOL
+  double convergence = 1e-4;  // EMCONV
+  double tdf = 0.0;           // EMTDF: t model when >= 2
+  double proportion = 0.0;    // EMPROP: contaminated normal when > 0 with lambda > 0
+  double lambda = 0.0;        // EMLAMB
+
+  bool contaminated() const { return proportion > 0.0 && lambda > 0.0; }
+  bool t_model() const { return !contaminated() && tdf >= 2.0; }
+  bool normal() const { return !contaminated() && !t_model(); }
+  // The expected precision factor of a case at squared distance d2 over q
+  // swept-in columns.
+  double factor(double d2, double q) const;
+};
+
+// The arrays one iteration works on.
+struct EmArrays {
+  RealArray mu;       // dict.: the previous means (the CASEVAL storage)
+  RealTriangle S;     // the previous covariances, swept per group (EMCOV)
+  RealArray status;   // p: sweep status (PWW storage)
+  RealArray work;     // p: sweep work (EMWRK1)
+  RealArray refdiag;  // p: reference diagonal (EMWRK2)
+  RealArray means;    // dict.: in the previous means, out the new ones (VMEAN)
+  RealTriangle cp;    // in the previous covariances, out the new ones (PWCOV)
+  RealArray LWMEAN;   // listwise means
+  RealTriangle LWCOV; // listwise covariances
+};
+
+// What one iteration reports.
+struct EmStep {
+  bool converged = false;  // every dependent variance moved less than the criterion
+  double scale = 0.0;      // s: the factor that turned cross-products into covariances
+};
+
+// One E and M step: the sums restart from the complete cases, each group
+// adds its completed cases and the residual covariance of its missing part,
+// and the result replaces the estimates in `a.means` and `a.cp`.
+EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
+                    const EmArrays& a);
+
+// Little's MCAR test over the pattern groups.
+struct McarResult {
+  double chisq = 0.0;  // chi-square
+  double df = 0.0;     // degrees of freedom
+};
+
+// Little's statistic under the EM estimates `a.means` and `a.cp`: the
+// complete cases (weight LWN) at the listwise means, then every group of
+// cases with a missing dependent variable at its weighted means, counted by
+// its number of cases. Uses a.mu, a.S, a.status, a.work and a.refdiag.
+McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
+                       const EmArrays& a, double sysmis);
+
+}  // namespace mva
