@@ -6,6 +6,9 @@
 // the variables; the procedure then reports the host's error number and the
 // file is never kept.
 #include <algorithm>
+#include <fstream>
+#include <stdexcept>
+
 #include <fmt/format.h>
 
 #include "host/data/number_text.h"
