@@ -301,6 +301,8 @@ TEST(EmReference, ConvergedEstimatesAndLittleTest) {
       }
     }
     const McarResult mcar = setup.mcar_in_pattern_order();
+    EXPECT_EQ(r.mcar_df, 14.0);
+    EXPECT_NEAR(r.mcar_chisq, mcar.chisq, 1e-12 * mcar.chisq);
     EXPECT_EQ(mcar.df, 14.0);
     EXPECT_NEAR(mcar.chisq, want["mcar_chisq"].get<double>(), 1e-9 * mcar.chisq);
     if (!weighted) {
