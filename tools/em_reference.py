@@ -125,6 +125,20 @@ def little(x, w, mu, s, complete_weight_for_complete_pattern):
     return d2, df
 
 
+def conditional_means(x, mu, s):
+    """Each missing cell's conditional mean given the case's observed cells."""
+    out = []
+    for i, row in enumerate(x):
+        m = np.isnan(row)
+        if not m.any():
+            continue
+        o = ~m
+        b = np.linalg.solve(s[np.ix_(o, o)], s[np.ix_(o, m)]).T
+        for j, value in zip(np.flatnonzero(m), mu[m] + b @ (row[o] - mu[o])):
+            out.append([i + 1, int(j), value])
+    return out
+
+
 def case(names, x, w, label):
     mu, s, iters = em(x, w, 1.0)
     mu_ml, s_ml, _ = em(x, w, 0.0)
@@ -145,6 +159,7 @@ def case(names, x, w, label):
         "mcar_p": chi2.sf(d2, df),
         "ml_mcar_chisq": d2_ml,
         "ml_mcar_p": chi2.sf(d2_ml, df_ml),
+        "imputed": conditional_means(x, mu, s),
     }
 
 
