@@ -4,6 +4,8 @@
 BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 300
 JOBS       ?= $(shell nproc)
 WERROR     ?= OFF
 MAKEFLAGS  += --no-print-directory
@@ -11,13 +13,23 @@ MAKEFLAGS  += --no-print-directory
 PACKAGES := g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev \
             nlohmann-json3-dev libcli11-dev libfmt-dev
 
+# The fuzz targets are built with clang and libFuzzer.
+FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+FUZZ_TARGETS := csv dictionary options command
+
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
 
-.PHONY: deps configure build run test sanitize bench-build bench clean
+.PHONY: deps fuzz-deps install-packages configure build run test sanitize bench-build bench fuzz-build fuzz clean
 
 deps:
+	@$(MAKE) install-packages WANTED="$(PACKAGES)"
+
+fuzz-deps: deps
+	@$(MAKE) install-packages WANTED="$(FUZZ_PACKAGES)"
+
+install-packages:
 	@missing=""; \
-	for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	for p in $(WANTED); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
 	  if [ "$$(id -u)" = 0 ]; then \
 	    echo "Installing:$$missing"; \
@@ -58,5 +70,26 @@ bench: deps
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target mva_bench mva_gen
 	./$(BENCH_BUILD)/mva_bench
 
+# The fuzz targets (clang, ASan and UBSan) in a build folder of their own.
+fuzz-build: fuzz-deps
+	@CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMVA_FUZZ=ON \
+	  -DMVA_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) $(addprefix --target fuzz_,$(FUZZ_TARGETS))
+
+# Runs each target for FUZZ_SECONDS from the committed corpus (new inputs go
+# to $(FUZZ_BUILD)/corpus, crashes to $(FUZZ_BUILD)/crashes); stops at the
+# first fault. Keep a fault's input under tests/fuzz/regressions/TARGET/.
+fuzz: fuzz-build
+	@mkdir -p $(FUZZ_BUILD)/crashes
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  ./$(FUZZ_BUILD)/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -dict=tests/fuzz/$$t.dict -timeout=20 \
+	    -rss_limit_mb=2560 -max_len=4096 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/crashes/$$t- \
+	    $(FUZZ_BUILD)/corpus/$$t tests/fuzz/corpus/$$t 2>$(FUZZ_BUILD)/fuzz_$$t.log \
+	    || { tail -60 $(FUZZ_BUILD)/fuzz_$$t.log; exit 1; }; \
+	  grep -E "^(stat::|#[0-9]+ +DONE)" $(FUZZ_BUILD)/fuzz_$$t.log; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -1,12 +1,16 @@
-// Reading the command line of the mva program. Each option that takes a value
-// takes exactly one, so an option never swallows the script files after it;
-// list-valued options are repeated or given a comma list.
+// Reading the command line of the mva program. CLI11 takes the arguments
+// apart; the values are checked here with the program's own messages. Each
+// option that takes a value takes exactly one, so an option never swallows
+// the script files after it; list-valued options are repeated or given a
+// comma list.
 #include "cli/options.h"
 
+#include <CLI/CLI.hpp>
 #include <cctype>
 #include <charconv>
 #include <fmt/format.h>
 #include <limits>
+#include <optional>
 
 namespace mva::cli {
 
@@ -71,28 +75,6 @@ Exit status:
 
 constexpr std::string_view kVersion = "mva 0.1.0\n";
 
-// How the text of one option's value is taken into the options.
-enum class Kind { Data, Dict, Delimiter, Na, Missing, Weight, Split, Command, Format, Output, Workspace,
-                  MaxCells, Seed, NoProgress, Version, Help };
-
-struct OptionName {
-  std::string_view name;
-  Kind kind;
-  bool takes_value;
-};
-
-constexpr OptionName kOptions[] = {
-    {"--data", Kind::Data, true},         {"--dict", Kind::Dict, true},
-    {"--delimiter", Kind::Delimiter, true}, {"--na", Kind::Na, true},
-    {"--missing", Kind::Missing, true},   {"--weight", Kind::Weight, true},
-    {"--split", Kind::Split, true},       {"-e", Kind::Command, true},
-    {"--format", Kind::Format, true},     {"--output", Kind::Output, true},
-    {"--workspace", Kind::Workspace, true}, {"--max-cells", Kind::MaxCells, true},
-    {"--seed", Kind::Seed, true},         {"--no-progress", Kind::NoProgress, false},
-    {"--version", Kind::Version, false},  {"--help", Kind::Help, false},
-    {"-h", Kind::Help, false},
-};
-
 // A refusal: the message of the first unusable argument.
 struct Refusal {
   std::string message;
@@ -141,96 +123,118 @@ char delimiter_of(std::string_view text) {
   return c;
 }
 
-void take(ParsedArguments& parsed, std::vector<Kind>& seen, const OptionName& option, std::string_view value) {
+// The texts of the arguments as the command line gave them, before their
+// values are checked.
+struct RawArguments {
+  std::vector<std::string> data, dict, delimiter, weight, format, output, workspace, max_cells, seed;  // once
+  std::vector<std::string> na, missing, split, commands, scripts;  // repeatable
+  bool no_progress = false, version = false, help = false;
+};
+
+// Declares the options on `app`. Each takes one value per use (the next
+// argument or the text after '='), so it never swallows the script files
+// that follow it; every use is kept, and take() refuses a second use of an
+// option that is not repeatable.
+void declare(CLI::App& app, RawArguments& raw) {
+  app.set_help_flag();  // --help is ours: the text of help_text()
+  app.allow_windows_style_options(false);
+  const auto each = [&app](const std::string& name, std::vector<std::string>& into) {
+    app.add_option(name, into)->expected(1)->allow_extra_args(false)->multi_option_policy(
+        CLI::MultiOptionPolicy::TakeAll);
+  };
+  for (auto [name, into] : {std::pair{"--data", &raw.data}, {"--dict", &raw.dict}, {"--delimiter", &raw.delimiter},
+                            {"--weight", &raw.weight}, {"--format", &raw.format}, {"--output", &raw.output},
+                            {"--workspace", &raw.workspace}, {"--max-cells", &raw.max_cells}, {"--seed", &raw.seed}}) {
+    each(name, *into);
+  }
+  each("--na", raw.na);
+  each("--missing", raw.missing);
+  each("--split", raw.split);
+  each("-e", raw.commands);
+  app.add_flag("--no-progress", raw.no_progress)->disable_flag_override();
+  app.add_flag("--version", raw.version)->disable_flag_override();
+  app.add_flag("-h,--help", raw.help)->disable_flag_override();
+  app.add_option("scripts", raw.scripts);
+}
+
+// The message of a command line that the option reader could not take apart.
+std::string structural_problem(const CLI::ParseError& error) {
+  std::string what = error.what();
+  if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) what += " (see mva --help)";
+  return "mva: " + what;
+}
+
+// The value of an option that may be given once; refused when given twice.
+std::optional<std::string> single(std::string_view option, const std::vector<std::string>& uses) {
+  if (uses.size() > 1) refuse(fmt::format("{} is given twice", option));
+  if (uses.empty()) return std::nullopt;
+  return uses.front();
+}
+
+// Checks the values of the arguments and stores them in the program's options.
+void take(const RawArguments& raw, ParsedArguments& parsed) {
   ProgramOptions& o = parsed.options;
-  const bool repeatable = option.kind == Kind::Na || option.kind == Kind::Missing || option.kind == Kind::Split ||
-                          option.kind == Kind::Command;
-  for (const Kind kind : seen) {
-    if (kind == option.kind && !repeatable) refuse(fmt::format("{} is given twice", option.name));
+  if (raw.help) parsed.action = ParsedArguments::Action::Help;
+  if (raw.version && !raw.help) parsed.action = ParsedArguments::Action::Version;
+  if (const auto data = single("--data", raw.data)) o.data.data_path = *data;
+  if (const auto dict = single("--dict", raw.dict)) o.data.dict_path = *dict;
+  if (const auto delimiter = single("--delimiter", raw.delimiter)) o.data.delimiter = delimiter_of(*delimiter);
+  for (const std::string& value : raw.na) {
+    if (value.empty()) {
+      o.data.na_tokens.emplace_back();  // only the empty cell
+      continue;
+    }
+    for (std::string& token : comma_list("--na", value)) o.data.na_tokens.push_back(std::move(token));
   }
-  seen.push_back(option.kind);
-  switch (option.kind) {
-    case Kind::Data: o.data.data_path = value; break;
-    case Kind::Dict: o.data.dict_path = value; break;
-    case Kind::Delimiter: o.data.delimiter = delimiter_of(value); break;
-    case Kind::Na:
-      if (value.empty()) {
-        o.data.na_tokens.emplace_back();  // only the empty cell
-      } else {
-        for (std::string& token : comma_list(option.name, value)) o.data.na_tokens.push_back(std::move(token));
-      }
-      break;
-    case Kind::Missing:
-      if (value.empty()) refuse("--missing: the value is empty (give VAR=VALUES, such as age=9,99)");
-      o.data.missing.emplace_back(value);
-      break;
-    case Kind::Weight: o.data.weight = std::string(value); break;
-    case Kind::Split:
-      for (std::string& name : comma_list(option.name, value)) o.data.split.push_back(std::move(name));
-      break;
-    case Kind::Command: o.commands.emplace_back(value); break;
-    case Kind::Format:
-      if (value != "text" && value != "markdown" && value != "html" && value != "json") {
-        refuse(fmt::format("--format: '{}' is not a format (text, markdown, html or json)", value));
-      }
-      o.format = value;
-      break;
-    case Kind::Output:
-      if (value.empty()) refuse("--output: the file name is empty");
-      o.output = value;
-      break;
-    case Kind::Workspace:
-      o.workspace_bytes = parse_size(value);
-      if (o.workspace_bytes < 8) refuse(fmt::format("--workspace: '{}' is not a size (such as 512M or 4G)", value));
-      break;
-    case Kind::MaxCells:
-      o.max_cells = whole_number<std::int64_t>(option.name, value, 0, std::numeric_limits<std::int64_t>::max());
-      break;
-    case Kind::Seed:
-      o.seed = whole_number<std::uint32_t>(option.name, value, 0, std::numeric_limits<std::uint32_t>::max());
-      break;
-    case Kind::NoProgress: o.no_progress = true; break;
-    case Kind::Version: parsed.action = ParsedArguments::Action::Version; break;
-    case Kind::Help: parsed.action = ParsedArguments::Action::Help; break;
+  for (const std::string& value : raw.missing) {
+    if (value.empty()) refuse("--missing: the value is empty (give VAR=VALUES, such as age=9,99)");
+    o.data.missing.push_back(value);
   }
+  if (const auto weight = single("--weight", raw.weight)) o.data.weight = *weight;
+  for (const std::string& value : raw.split) {
+    for (std::string& name : comma_list("--split", value)) o.data.split.push_back(std::move(name));
+  }
+  o.commands = raw.commands;
+  o.scripts = raw.scripts;
+  if (const auto format = single("--format", raw.format)) {
+    if (*format != "text" && *format != "markdown" && *format != "html" && *format != "json") {
+      refuse(fmt::format("--format: '{}' is not a format (text, markdown, html or json)", *format));
+    }
+    o.format = *format;
+  }
+  if (const auto output = single("--output", raw.output)) {
+    if (output->empty()) refuse("--output: the file name is empty");
+    o.output = *output;
+  }
+  if (const auto workspace = single("--workspace", raw.workspace)) {
+    o.workspace_bytes = parse_size(*workspace);
+    if (o.workspace_bytes < 8) refuse(fmt::format("--workspace: '{}' is not a size (such as 512M or 4G)", *workspace));
+  }
+  if (const auto cells = single("--max-cells", raw.max_cells)) {
+    o.max_cells = whole_number<std::int64_t>("--max-cells", *cells, 0, std::numeric_limits<std::int64_t>::max());
+  }
+  if (const auto seed = single("--seed", raw.seed)) {
+    o.seed = whole_number<std::uint32_t>("--seed", *seed, 0, std::numeric_limits<std::uint32_t>::max());
+  }
+  o.no_progress = raw.no_progress;
 }
 
 }  // namespace
 
 ParsedArguments parse_arguments(const std::vector<std::string>& args) {
   ParsedArguments parsed;
-  std::vector<Kind> seen;
+  CLI::App app{"mva"};
+  RawArguments raw;
+  declare(app, raw);
   try {
-    bool options_end = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-      const std::string_view arg = args[i];
-      if (options_end || arg.size() < 2 || arg.front() != '-') {
-        parsed.options.scripts.emplace_back(arg);
-        continue;
-      }
-      if (arg == "--") {
-        options_end = true;
-        continue;
-      }
-      const std::size_t equals = arg.find('=');
-      const std::string_view name = arg.substr(0, equals);
-      const OptionName* option = nullptr;
-      for (const OptionName& known : kOptions) {
-        if (known.name == name) option = &known;
-      }
-      if (option == nullptr) refuse(fmt::format("unknown option '{}' (see mva --help)", name));
-      std::string_view value;
-      if (equals != std::string_view::npos) {
-        if (!option->takes_value) refuse(fmt::format("{} takes no value", option->name));
-        value = arg.substr(equals + 1);
-      } else if (option->takes_value) {
-        if (i + 1 == args.size()) refuse(fmt::format("{} needs a value", option->name));
-        value = args[++i];
-      }
-      take(parsed, seen, *option, value);
-    }
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+    app.parse(reversed);
+    take(raw, parsed);
     if (parsed.action != ParsedArguments::Action::Run) return parsed;
     if (parsed.options.data.data_path.empty()) refuse("--data FILE is required: the CSV data file (see mva --help)");
+  } catch (const CLI::ParseError& error) {
+    parsed.action = ParsedArguments::Action::Refuse;
+    parsed.problem = structural_problem(error);
   } catch (const Refusal& refusal) {
     parsed.action = ParsedArguments::Action::Refuse;
     parsed.problem = refusal.message;

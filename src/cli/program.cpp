@@ -143,24 +143,29 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
     return kBadInput;
   }
 
+  const bool failed = !run_commands(*host, *commands);
+  return finish(*target, host->output(), o.format, failed ? kCommandError : kSuccess, err);
+}
+
+bool run_commands(host::ReferenceHost& host, const std::vector<host::Command>& commands) {
   bool failed = false;
-  for (const host::Command& command : *commands) {
+  for (const host::Command& command : commands) {
     if (host::ReferenceHost::interrupted()) break;
     const Token& name = command.tokens.front();
     if (name.kind != TokenKind::Name || name.text != "MVA") {
-      host->report(host->message("HOST_ UNKNOWN COMMAND ^1", {host::shortened(name.typed)}), 1, 3);
+      host.report(host.message("HOST_ UNKNOWN COMMAND ^1", {host::shortened(name.typed)}), 1, 3);
       failed = true;
       continue;
     }
-    host->load_command(command);
-    if (MVA(*host, host->workspace()) != 0) failed = true;
+    host.load_command(command);
+    if (MVA(host, host.workspace()) != 0) failed = true;
   }
   if (host::ReferenceHost::interrupted()) {
     // Ctrl-C stops the rest of the script too; it is told once.
-    if (!host->interrupt_reported()) host->report_interrupt();
+    if (!host.interrupt_reported()) host.report_interrupt();
     failed = true;
   }
-  return finish(*target, host->output(), o.format, failed ? kCommandError : kSuccess, err);
+  return !failed;
 }
 
 }  // namespace mva::cli

@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+namespace mva::host {
+class ReferenceHost;
+struct Command;
+}  // namespace mva::host
+
 namespace mva::cli {
 
 // Exit statuses of the program.
@@ -19,5 +24,10 @@ enum ExitStatus : int {
 // Runs the program with the given arguments (without the program name);
 // output goes to `out` unless --output names a file, diagnostics to `err`.
 int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// Runs the commands in order through the host's procedure (a command that is
+// not MVA gets an error); false when any ended with an error or Ctrl-C
+// stopped them.
+bool run_commands(host::ReferenceHost& host, const std::vector<host::Command>& commands);
 
 }  // namespace mva::cli

@@ -82,6 +82,7 @@ bool CsvReader::next() {
   }
   fields_.clear();
   starts_.clear();
+  field_lines_.clear();
   escaped_.clear();
   record_line_ = line;
   record_start_ = p;
@@ -89,6 +90,7 @@ bool CsvReader::next() {
   const char delimiter = delimiter_;
   for (;;) {
     starts_.push_back(p);
+    field_lines_.push_back(line);
     if (p < end && *p == '"') {
       const char* const content = p + 1;
       const char* q = content;
@@ -184,7 +186,7 @@ std::int64_t CsvReader::column_at(const char* at) const {
   return column;
 }
 
-std::int64_t CsvReader::field_line(std::size_t index) const { return line_at(starts_.at(index)); }
+std::int64_t CsvReader::field_line(std::size_t index) const { return field_lines_.at(index); }
 
 std::int64_t CsvReader::field_column(std::size_t index) const { return column_at(starts_.at(index)); }
 

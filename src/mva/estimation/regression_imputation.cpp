@@ -1,10 +1,158 @@
-// Regression imputation. It comes with its own work; until then nothing is
-// imputed.
+// Regression imputation over the cases of one split group. The equations are
+// regressions on the pairwise covariances, centred on each variable's mean
+// over all its present values; the estimates start from the listwise sums of
+// the complete cases and take in each incomplete case once it is completed.
+// The case records of a DATA, INDICATOR or IMPUTES file are written as the
+// cases go by.
 #include "mva/estimation/regression_imputation.h"
+
+#include <vector>
+
+#include "mva/cases/missing_codes.h"
+#include "mva/estimation/case_imputation.h"
+#include "mva/estimation/column_roles.h"
+#include "mva/estimation/moment_update.h"
+#include "mva/frame/executive_notes.h"
+#include "mva/frame/queries.h"
 
 namespace mva {
 
-void REG(Context& /*cx*/, const ListwiseSums& /*sums*/, RealArray /*EMWRK1*/,
-         RealArray /*EMWRK2*/, RealArray /*CASREC*/, WordArray /*CASEMISS*/) {}
+namespace {
+
+// The host's random deviates.
+class HostDraws : public RandomDraws {
+ public:
+  explicit HostDraws(Host& host) : host_(host) {}
+  double uniform(double a, double b) override { return host_.RVUNI(a, b); }
+  double normal() override { return host_.RVSNOR(); }
+  double student_t(double df) override { return host_.RVT(df); }
+
+ private:
+  Host& host_;
+};
+
+// RESIDUAL draws its donors among the complete cases; unless they outnumber
+// the incomplete ones, normal deviates are added instead, with a warning.
+void check_add_option(Context& cx) {
+  MvaCommon& c = cx.cmn;
+  if (c.RADDTY != kAddResidual || c.NCASES > 2 * c.NINCOM) return;
+  c.RADDTY = kAddNormal;
+  const Text text = cx.host.split_count() > 0
+                        ? split_text(cx, "_REG_ SPLIT [:^1=^2, :$2=$1]1 CHANGING ADD OPTION")
+                        : cx.host.BP_CSTRING("_REG_ CHANGING ADD OPTION");
+  cx.host.BP_ERROR(text, 2, 2);
+}
+
+// The columns whose variables pass `keep`, ascending.
+template <class Keep>
+std::vector<std::int64_t> columns_of(const ColumnRoles& roles, Keep keep) {
+  std::vector<std::int64_t> columns;
+  for (std::int64_t k = 1; k <= roles.columns(); ++k) {
+    if (keep(roles(k).variable)) columns.push_back(k);
+  }
+  return columns;
+}
+
+}  // namespace
+
+void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2,
+         RealArray CASREC, WordArray CASEMISS) {
+  Host& host = cx.host;
+  MvaCommon& c = cx.cmn;
+  const std::int64_t p = c.NV;
+  const std::int64_t cells = triangle_cells(p);
+
+  check_add_option(cx);
+  SETMOM(cx, false);
+
+  // The listwise covariances back to the cross-product sums that the moment
+  // update continues: cov * (W1 - 1) with f = 1.
+  MomentWeights running{sums.LWN, sums.update_weight};
+  const double W1 = running.sumw, W = running.sumwf;
+  const double g = W1 > 0.0 ? (W1 - 1.0) * (W / W1) : 0.0;
+
+  const RealArray RCASE = cx.reals(c.a.SCRROW);
+  const WordArray RMISS = CASEMISS;
+  const RealArray RMEAN = cx.reals(c.a.CASEVAL);
+  const RealArray REGMEAN = cx.reals(c.a.VMEAN);
+  const RealArray LWMEAN = cx.reals(c.a.LWMEAN);
+  for (std::int64_t v = 1; v <= c.NVAR; ++v) {
+    RMISS(v) = 0;
+    RCASE(v) = 0.0;
+    RMEAN(v) = REGMEAN(v);
+    // Without a complete case the first completed case sets the means
+    // whatever they start from; 0 keeps them clear of stale values.
+    REGMEAN(v) = W > 0.0 ? LWMEAN(v) : 0.0;
+  }
+  const SweepArrays sweep{cx.triangle(c.a.LWCOV), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),
+                          cx.reals(c.a.PWMEAN), EMWRK1, EMWRK2};
+  for (std::int64_t k = 1; k <= p; ++k) sweep.status(k) = 0.0;
+  const RealTriangle PWCOV = cx.triangle(c.a.PWCOV);
+  const RealTriangle REGCOV = PWCOV;
+  for (std::int64_t t = 1; t <= cells; ++t) {
+    const double listwise = sweep.base.at(t);
+    sweep.base.at(t) = PWCOV.at(t);
+    sweep.work.at(t) = PWCOV.at(t);
+    REGCOV.at(t) = listwise * g;
+  }
+
+  const ColumnRoles roles = column_roles(cx);
+  ImputationInputs in;
+  in.cases = cx.case_matrix();
+  in.LOCOF = cx.words(c.a.LOCOF);
+  in.ncases = c.NCASES;
+  in.roles = &roles;
+  in.dependents = columns_of(roles, [&](std::int64_t v) { return ISDEPV(cx, v, kRegression); });
+  in.predictors = columns_of(roles, [&](std::int64_t v) { return ISINDP(cx, v, kRegression); });
+  in.RCASE = RCASE;
+  in.RMISS = RMISS;
+  in.RMEAN = RMEAN;
+  in.addtype = static_cast<AddType>(c.RADDTY);
+  in.tdf = c.RTDF;
+  const std::vector<std::int64_t> coded =
+      columns_of(roles, [&](std::int64_t v) {
+        return ISDEPV(cx, v, kRegression) || ISINDP(cx, v, kRegression);
+      });
+
+  const SelectionLimits limits{c.NPRED < 1 ? p - 1 : c.NPRED, c.RTOL, c.RFLIM, c.NCASES};
+  EquationCache equations(p, sweep, limits);
+  CaseImputer imputer(in, equations);
+  HostDraws draws(host);
+  const MissingCodeTable code_of(cx);
+  const std::int64_t weight_var = WGTVAR(cx);
+  const std::int64_t weight_col = weight_var > 0 ? ICOL2(cx, weight_var) : 0;
+  std::vector<double> deviations(static_cast<std::size_t>(p));
+  (void)CASREC;
+
+  const CaseMatrix cases = cx.case_matrix();
+  for (std::int64_t L = 1; L <= c.NCASES; ++L) {
+    host.ATNJMP();
+    host.CASCTR(L);
+    const RealArray row = cases.row(L);
+    for (std::int64_t q = 1; q <= p; ++q) RCASE(roles(q).variable) = row(q);
+    if (in.LOCOF(L) > 0) {
+      double w = 1.0;
+      if (weight_col > 0) {
+        w = row(weight_col);
+        RMISS(weight_var) = static_cast<std::int64_t>(code_of(L, weight_var));
+      }
+      for (const std::int64_t q : coded) {
+        const std::int64_t v = roles(q).variable;
+        RMISS(v) = static_cast<std::int64_t>(code_of(L, v));
+      }
+      imputer.impute(draws);
+      MOMUPD(false, false, c.NVAR, cells, roles, 1, p, w, 1.0, RCASE, running, REGMEAN, REGCOV,
+             RealArray(deviations.data()));
+    }
+  }
+
+  if (running.sumw <= 1.0) {
+    for (std::int64_t t = 1; t <= cells; ++t) REGCOV.at(t) = 0.0;
+  } else {
+    host.VORL_DSCAL(cells, running.sumw / running.sumwf / (running.sumw - 1.0),
+                    REGCOV.cells().data(), 1);
+  }
+  host.CASCTR(-1);
+}
 
 }  // namespace mva

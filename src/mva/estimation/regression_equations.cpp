@@ -1,0 +1,86 @@
+// Solving and keeping the imputation equations. A cached equation is the
+// very result a fresh sweep would give, since the sweep sees the same
+// covariances and the same column status; the imputations are therefore
+// the same whether an equation is reused or solved again.
+#include "mva/estimation/regression_equations.h"
+
+#include "mva/estimation/sweep.h"
+
+namespace mva {
+
+void solve_equation(std::int64_t p, const SweepArrays& a, const SelectionLimits& limits,
+                    const PredictorSet& present, std::int64_t q, RegressionEquation& into) {
+  const std::int64_t cells = triangle_cells(p);
+  for (std::int64_t i = 1; i <= cells; ++i) a.work.at(i) = a.base.at(i);
+  for (std::int64_t r = 1; r <= p; ++r) {
+    a.status(r) = has_column(present, r) ? static_cast<double>(SweepStatus::Candidate) : 0.0;
+  }
+  a.status(q) = static_cast<double>(SweepStatus::Dependent);
+  for (std::int64_t r = 1; r <= p; ++r) a.status0(r) = a.status(r);
+
+  SWEEP(p, a.work, a.status, a.pivot, a.refdiag, limits.maxsteps, limits.tolerance,
+        limits.flimit, limits.n);
+
+  // Entered: candidates before the sweep, pivoted (status 0) after it.
+  into.columns.clear();
+  into.coefficients.clear();
+  for (std::int64_t r = 1; r <= p; ++r) {
+    if (static_cast<std::int64_t>(a.status0(r)) == 1 && static_cast<std::int64_t>(a.status(r)) == 0) {
+      into.columns.push_back(r);
+      into.coefficients.push_back(a.work(q, r));
+    }
+  }
+  into.residual_variance = a.work(q, q);
+}
+
+EquationCache::EquationCache(std::int64_t p, const SweepArrays& arrays,
+                             const SelectionLimits& limits, std::size_t budget_bytes)
+    : p_(p), arrays_(arrays), limits_(limits), budget_(budget_bytes) {}
+
+std::size_t EquationCache::SetHash::operator()(const PredictorSet& set) const {
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL;
+  for (const std::uint64_t word : set) {
+    h ^= word + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
+    h *= 0xBF58476D1CE4E5B9ULL;
+  }
+  return static_cast<std::size_t>(h ^ (h >> 31));
+}
+
+const RegressionEquation& EquationCache::equation(const PredictorSet& present, std::int64_t q) {
+  if (last_set_ == nullptr || *last_set_ != present) {
+    last_set_ = nullptr;
+    last_slots_ = nullptr;
+    auto found = sets_.find(present);
+    if (found == sets_.end()) {
+      const auto slots = static_cast<std::size_t>(p_);
+      const std::size_t cost =
+          present.size() * 8 + slots * (sizeof(RegressionEquation) + 1) + 64;
+      if (used_ + cost <= budget_) {
+        used_ += cost;
+        Slots fresh;
+        fresh.equations.resize(slots);
+        fresh.ready.assign(slots, false);
+        found = sets_.emplace(present, std::move(fresh)).first;
+      }
+    }
+    if (found != sets_.end()) {
+      last_set_ = &found->first;
+      last_slots_ = &found->second;
+    }
+  }
+  if (last_slots_ == nullptr) {
+    ++solved_;
+    solve_equation(p_, arrays_, limits_, present, q, spare_);
+    return spare_;
+  }
+  const auto slot = static_cast<std::size_t>(q - 1);
+  RegressionEquation& eq = last_slots_->equations[slot];
+  if (last_slots_->ready[slot]) return eq;
+  ++solved_;
+  solve_equation(p_, arrays_, limits_, present, q, eq);
+  last_slots_->ready[slot] = true;
+  used_ += eq.columns.size() * 16;
+  return eq;
+}
+
+}  // namespace mva

@@ -1,0 +1,105 @@
+// Hostile sizes through the program: a huge field, a hundred thousand
+// columns, very long variable lists, thousands of commands, numbers out of
+// range and subcommands repeated thousands of times. Each run must end with
+// its result or a clear message; the inputs are generated here, scaled down
+// where the full size would only take longer along the same linear path.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "cli/program.h"
+
+namespace mva::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Limit {
+  std::string name;
+  std::string csv;
+  std::string commands;                // one -e text
+  std::vector<std::string> options;    // more arguments
+  int status;
+  std::string expected;                // in the output or the diagnostics
+};
+
+std::string repeat(const std::string& text, int times) {
+  std::string out;
+  out.reserve(text.size() * static_cast<std::size_t>(times));
+  for (int k = 0; k < times; ++k) out += text;
+  return out;
+}
+
+// A header of `columns` names v0, v1, ... and three records of digits, with
+// a cell missing in every fifth place.
+std::string wide_csv(int columns) {
+  std::string csv;
+  for (int c = 0; c < columns; ++c) csv += (c ? ",v" : "v") + std::to_string(c);
+  csv += '\n';
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      if (c) csv += ',';
+      if ((c + r) % 5 != 0) csv += static_cast<char>('0' + (c * 7 + r) % 10);
+    }
+    csv += '\n';
+  }
+  return csv;
+}
+
+std::string names(const std::string& stem, int count, int distinct) {
+  std::string list;
+  for (int k = 0; k < count; ++k) list += " " + stem + std::to_string(k % distinct);
+  return list;
+}
+
+TEST(ResourceLimits, HostileSizesGetAResultOrAMessage) {
+  const std::string small = "a,b,c\n1,2,3\n4,,6\n7,8,\n2,3,4\n";
+  const Limit limits[] = {
+      {"a field of 4 MB", "a,b\n1,\"" + std::string(4'000'000, 'x') + "\"\n2,y\n", "MVA a.", {}, cli::kBadInput,
+       "line 2, column 2 (b): a text of 4000000 bytes; strings go up to 32767"},
+      {"100,000 columns", wide_csv(100'000), "MVA v1 v2 v3.", {}, cli::kSuccess, "Univariate Statistics"},
+      {"100,000 variables in a small workspace", wide_csv(100'000), "MVA v0 TO v99999.", {"--workspace", "16M"},
+       cli::kCommandError, "There is not enough memory"},
+      {"a line of 100,000 distinct names", wide_csv(100'000), "MVA" + names("v", 100'000, 100'000) + ".",
+       {"--workspace", "16M"}, cli::kCommandError, "There is not enough memory"},
+      {"a line of 300,000 names", small, "MVA" + names("x", 300'000, 300'000) + ".", {}, cli::kCommandError,
+       "Unknown variable name: X0"},
+      {"3,000 commands", small, repeat("MVA a b.\n", 3000), {}, cli::kSuccess, "Univariate Statistics"},
+      {"20,000 failing commands", small, repeat("MVA nosuch.\n", 20'000), {}, cli::kCommandError,
+       "Unknown variable name: NOSUCH"},
+      {"a subcommand 20,000 times", small, "MVA a b c" + repeat(" /TTEST", 20'000) + ".", {}, cli::kSuccess,
+       "The TTEST subcommand is given more than once"},
+      {"every subcommand 2,000 times", small,
+       "MVA a b c" + repeat(" /CATEGORICAL=c", 2000) + repeat(" /EM /DPATTERN /MISMATCH /PAIRWISE", 2000) + ".", {},
+       cli::kCommandError, "CATEGORICAL, MAXCAT and ID must come before"},
+      {"cells 1e400 and -0", "a,b\n1e400,-0\n2,1e-400\n3,4\n", "MVA b.", {}, cli::kSuccess, "Univariate Statistics"},
+      {"MAXCAT=1e400", small, "MVA a b /MAXCAT=1e400.", {}, cli::kBadInput, "-e:1:16: number out of range: 1e400"},
+      {"MAXCAT=1e300", small, "MVA a b /MAXCAT=1e300.", {}, cli::kSuccess, "Univariate Statistics"},
+      {"MAXCAT=-0", small, "MVA a b /MAXCAT=-0.", {}, cli::kCommandError, "MAXCAT must be a positive integer"},
+      {"PERCENT=1e300", small, "MVA a b /TTEST PERCENT=1e300.", {}, cli::kCommandError,
+       "PERCENT must be at least 0 and less than 100"},
+      {"ITERATIONS=1e300", small, "MVA a b /EM (ITERATIONS=1e300).", {}, cli::kSuccess, "EM Means"},
+  };
+  const fs::path dir = fs::temp_directory_path() / "mva_resource_limits_test";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  for (const Limit& limit : limits) {
+    SCOPED_TRACE(limit.name);
+    const std::string data = (dir / "data.csv").string();
+    std::ofstream(data, std::ios::binary) << limit.csv;
+    std::vector<std::string> args = {"--data", data, "--no-progress", "-e", limit.commands};
+    args.insert(args.end(), limit.options.begin(), limit.options.end());
+    std::ostringstream out, err;
+    const int status = cli::run_program(args, out, err);
+    EXPECT_EQ(status, limit.status) << err.str().substr(0, 400);
+    const std::string shown = out.str() + err.str();
+    EXPECT_NE(shown.find(limit.expected), std::string::npos) << shown.substr(0, 600);
+  }
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace mva::fuzz

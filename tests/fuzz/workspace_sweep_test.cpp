@@ -1,0 +1,92 @@
+// The workspace sweep: one command with every subcommand and analysis runs
+// with the workspace capacity stepping up one cell at a time, from a single
+// cell to the size at which the command completes. Every run must either
+// complete or stop with one of the memory messages, and a run that stops
+// must leave no saved file behind, finished or temporary.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "cli/program.h"
+#include "fuzz/entries/fixed_data.h"
+#include "fuzz/entries/output_check.h"
+#include "support/harness.h"
+
+namespace mva::fuzz {
+namespace {
+
+constexpr char kFullCommand[] =
+    "MVA age income q s region /CATEGORICAL=s region /MAXCAT=5 /ID=id"
+    " /TTEST PROB PERCENT=5 /CROSSTAB PERCENT=5 /MISMATCH PERCENT=5"
+    " /DPATTERN DESCRIBE=region /MPATTERN /TPATTERN PERCENT=1"
+    " /LISTWISE /PAIRWISE /EM (OUTFILE='em') /REGRESSION (OUTFILE='reg').";
+
+const std::set<std::string>& memory_keys() {
+  static const std::set<std::string> keys = {
+      "IMEM_ NOT ENOUGH MEMORY",   "DATA_ NOT ENOUGH MEMORY", "DATA_ SET WORKSPACE TO ^1",
+      "EXEC_ INSUFFICIENT MEMORY", "INDV_ NOT ENOUGH MEMORY", "EXTR_ FORCED TO MEAN+-2*SD"};
+  return keys;
+}
+
+struct SweepRun {
+  int result = 0;
+  std::vector<test::Message> messages;
+  std::vector<std::string> files;
+  std::vector<std::string> nonfinite;
+};
+
+SweepRun run_with_capacity(std::int64_t cells) {
+  static const host::DataSet data = fixed_data_set();
+  host::HostOptions options;
+  options.workspace_bytes = cells * 8;
+  options.progress = false;
+  SweepRun run;
+  const ScratchFolder folder;
+  {
+    test::RecordingHost host(data, options);
+    run.result = test::run_command(host, kFullCommand);
+    run.messages = host.messages;
+    run.nonfinite = nonfinite_numbers(host.output());
+  }
+  run.files = folder.files();
+  return run;
+}
+
+TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
+  // The size that completes, found first, bounds the sweep.
+  const SweepRun full = run_with_capacity(std::int64_t{1} << 22);
+  ASSERT_EQ(full.result, 0);
+  for (const test::Message& m : full.messages) EXPECT_LT(m.severity, 3) << m.key;
+
+  std::int64_t completes = 0;
+  std::set<std::string> seen;
+  for (std::int64_t cells = 1; completes == 0; ++cells) {
+    ASSERT_LT(cells, std::int64_t{1} << 22) << "the command never completes";
+    const SweepRun run = run_with_capacity(cells);
+    ASSERT_TRUE(run.nonfinite.empty()) << cells << " cells: " << run.nonfinite.front();
+    bool memory = false;
+    for (const test::Message& m : run.messages) {
+      if (memory_keys().count(m.key) != 0) {
+        memory = true;
+        seen.insert(m.key);
+      } else {
+        ASSERT_LT(m.severity, 3) << cells << " cells: error " << m.key;
+      }
+    }
+    for (const std::string& file : run.files) {
+      ASSERT_EQ(file.find(".tmp"), std::string::npos) << cells << " cells: " << file << " is left";
+    }
+    if (run.result == 0 && !memory) {
+      completes = cells;
+    } else {
+      ASSERT_TRUE(memory) << cells << " cells: the run stopped without a memory message";
+      ASSERT_TRUE(run.files.empty()) << cells << " cells: a stopped run left " << run.files.front();
+    }
+  }
+  EXPECT_GT(completes, 1);
+  EXPECT_FALSE(seen.empty());
+}
+
+}  // namespace
+}  // namespace mva::fuzz
