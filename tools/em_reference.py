@@ -47,8 +47,23 @@ def read():
     return names, x
 
 
-def em(x, w, divisor_offset, tol=1e-15, max_iter=100000):
-    """Weighted normal EM; the M step divides by sum(w) - divisor_offset."""
+def factor(d2, q, tdf=0.0, proportion=0.0, lam=0.0):
+    """Expected precision weight of an incomplete case at squared distance d2
+    over q observed variables: Student t (Little and Rubin, 12.1) or a
+    two-component normal mixture with covariances S and S / lam."""
+    if proportion > 0 and lam > 0:
+        main = (1 - proportion)
+        other = proportion * lam ** (q / 2) * np.exp(-lam * d2 / 2) / np.exp(-d2 / 2)
+        return (main + lam * other) / (main + other)
+    if tdf >= 2:
+        return (q + tdf) / (d2 + tdf)
+    return 1.0
+
+
+def em(x, w, divisor_offset, tol=1e-15, max_iter=100000, **model):
+    """Weighted EM; the M step divides the cross-products weighted by w f by
+    (sum w f) (sum w - divisor_offset) / sum w. Incomplete cases get the model
+    factor f from the previous estimates; complete cases count with f = 1."""
     n, p = x.shape
     miss = np.isnan(x)
     # Start: complete-case moments (any start converges to the same point).
@@ -60,6 +75,7 @@ def em(x, w, divisor_offset, tol=1e-15, max_iter=100000):
         patterns.setdefault(tuple(miss[i]), []).append(i)
     for it in range(max_iter):
         xhat = np.where(miss, 0.0, x)
+        f = np.ones(n)
         extra = np.zeros((p, p))
         for pat, rows in patterns.items():
             m = np.array(pat)
@@ -71,12 +87,14 @@ def em(x, w, divisor_offset, tol=1e-15, max_iter=100000):
             b = np.linalg.solve(soo, smo.T).T if o.any() else np.zeros((m.sum(), 0))
             cond = s[np.ix_(m, m)] - b @ smo.T
             for i in rows:
-                xhat[i, m] = mu[m] + b @ (x[i, o] - mu[o])
-                extra[np.ix_(m, m)] += w[i] * cond
-        wsum = w.sum()
-        new_mu = (w[:, None] * xhat).sum(axis=0) / wsum
+                e = x[i, o] - mu[o]
+                f[i] = factor(e @ np.linalg.solve(soo, e), o.sum(), **model)
+                xhat[i, m] = mu[m] + b @ e
+                extra[np.ix_(m, m)] += w[i] * f[i] * cond
+        wf = w * f
+        new_mu = (wf[:, None] * xhat).sum(axis=0) / wf.sum()
         d = xhat - new_mu
-        new_s = ((w[:, None] * d).T @ d + extra) / (wsum - divisor_offset)
+        new_s = ((wf[:, None] * d).T @ d + extra) * (w.sum() / wf.sum()) / (w.sum() - divisor_offset)
         delta = max(np.max(np.abs(new_mu - mu) / np.abs(new_mu)),
                     np.max(np.abs(new_s - s) / np.max(np.abs(new_s))))
         mu, s = new_mu, new_s
@@ -107,6 +125,20 @@ def little(x, w, mu, s, complete_weight_for_complete_pattern):
     return d2, df
 
 
+def conditional_means(x, mu, s):
+    """Each missing cell's conditional mean given the case's observed cells."""
+    out = []
+    for i, row in enumerate(x):
+        m = np.isnan(row)
+        if not m.any():
+            continue
+        o = ~m
+        b = np.linalg.solve(s[np.ix_(o, o)], s[np.ix_(o, m)]).T
+        for j, value in zip(np.flatnonzero(m), mu[m] + b @ (row[o] - mu[o])):
+            out.append([i + 1, int(j), value])
+    return out
+
+
 def case(names, x, w, label):
     mu, s, iters = em(x, w, 1.0)
     mu_ml, s_ml, _ = em(x, w, 0.0)
@@ -127,6 +159,7 @@ def case(names, x, w, label):
         "mcar_p": chi2.sf(d2, df),
         "ml_mcar_chisq": d2_ml,
         "ml_mcar_p": chi2.sf(d2_ml, df_ml),
+        "imputed": conditional_means(x, mu, s),
     }
 
 

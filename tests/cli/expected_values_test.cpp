@@ -229,5 +229,65 @@ TEST(ExpectedValues, ListwisePairwiseAndUnivariateTablesMatchTheIndependentValue
   }
 }
 
+// EM on airquality under the normal, t and contaminated-normal models,
+// iterated to the fixed point: the means and covariances (tables 20, 21) and
+// Little's test line against tools/mva_expected.py (textbook E and M steps
+// in floating point, so held to 1e-9 relative rather than the exact-sum
+// tolerance above).
+TEST(ExpectedValues, EmTablesMatchTheIndependentValues) {
+  const json expected = read_json(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.em.expected.json");
+  std::set<std::string> seen_means;
+  for (const json& run : expected["runs"]) {
+    const std::string model = run["model"];
+    SCOPED_TRACE(model);
+    std::vector<std::string> args;
+    for (const json& arg : run["args"]) {
+      std::string text = arg.get<std::string>();
+      if (text.starts_with("tests/")) text = std::string(MVA_SOURCE_DIR) + "/" + text;
+      args.push_back(text);
+    }
+    args.insert(args.end(), {"--format", "json", "--no-progress"});
+    std::ostringstream out, err;
+    ASSERT_EQ(run_program(args, out, err), kSuccess) << err.str();
+    const json items = json::parse(out.str())["output"];
+    const json* heading = nullptr;
+    for (const json& item : items) {
+      if (item["type"] == "heading" && item["key"] == "EOUT_ EM ESTIMATED STATISTICS") heading = &item;
+    }
+    ASSERT_NE(heading, nullptr);
+    const auto tables = tables_by_group(items).at(0);
+    std::string means_text;
+    for (const json& cell : tables.at(20)["cells"]) {
+      const std::string v = cell["at"]["EOUT_ VARIABLES"];
+      const double want = run["means"][v];
+      EXPECT_NEAR(cell["value"].get<double>(), want, 1e-9 * std::fabs(want)) << v;
+      means_text += cell["text"].get<std::string>() + " ";
+    }
+    seen_means.insert(means_text);
+    const double scale = largest(run["covariance"]);
+    int cells = 0;
+    for (const json& cell : tables.at(21)["cells"]) {
+      const std::string row = cell["at"]["EOUT_ ROW VARIABLES"], col = cell["at"]["EOUT_ VARIABLES"];
+      EXPECT_NEAR(cell["value"].get<double>(), run["covariance"][row][col].get<double>(), 1e-9 * scale)
+          << row << "," << col;
+      ++cells;
+    }
+    EXPECT_EQ(cells, 21);
+    // The MCAR line; a criterion of 1E-300 is never met, so the iteration
+    // count follows.
+    const json& notes = (*heading)["items"];
+    ASSERT_EQ(notes.at(0)["type"], "note");
+    EXPECT_EQ(notes.at(0)["key"], "EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3");
+    const json& params = notes.at(0)["params"];
+    const double chisq = run["mcar_chisq"], p = run["mcar_p"];
+    EXPECT_NEAR(params.at(0).get<double>(), chisq, 1e-9 * chisq);
+    EXPECT_EQ(params.at(1).get<double>(), run["mcar_df"].get<double>());
+    EXPECT_NEAR(params.at(2).get<double>(), p, 1e-8 * p);
+    EXPECT_EQ(notes.at(1)["key"], "EOUT_ DID NOT CONVERGE ^1");
+    EXPECT_EQ(notes.at(2)["type"], "table");
+  }
+  EXPECT_EQ(seen_means.size(), 3u);  // the three models give different estimates as shown
+}
+
 }  // namespace
 }  // namespace mva::cli

@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
+#include "host/output/output_document.h"
 #include "mva/cases/data_pass.h"
 #include "mva/cases/missing_codes.h"
 #include "mva/estimation/em_algorithm.h"
@@ -301,6 +303,8 @@ TEST(EmReference, ConvergedEstimatesAndLittleTest) {
       }
     }
     const McarResult mcar = setup.mcar_in_pattern_order();
+    EXPECT_EQ(r.mcar_df, 14.0);
+    EXPECT_NEAR(r.mcar_chisq, mcar.chisq, 1e-12 * mcar.chisq);
     EXPECT_EQ(mcar.df, 14.0);
     EXPECT_NEAR(mcar.chisq, want["mcar_chisq"].get<double>(), 1e-9 * mcar.chisq);
     if (!weighted) {
@@ -308,6 +312,131 @@ TEST(EmReference, ConvergedEstimatesAndLittleTest) {
       EXPECT_NEAR(want["ml_mcar_chisq"].get<double>(), 35.1061, 1e-4);
     }
   }
+}
+
+// The model factors: t with 2 degrees of freedom weighs a case by
+// (q + 2) / (d2 + 2), below 1 beyond d2 = q; the contaminated-normal factor
+// against the mixture's posterior written out: component densities
+// proportional to exp(-d2 / 2) and lambda^(q/2) exp(-lambda d2 / 2).
+TEST(EmModelFactors, TAndContaminatedNormal) {
+  const EmModel t2{0.001, 1e-4, 2.0, 0.0, 0.0};
+  EXPECT_DOUBLE_EQ(t2.factor(0.0, 3), 2.5);
+  EXPECT_DOUBLE_EQ(t2.factor(3.0, 3), 1.0);
+  EXPECT_LT(t2.factor(40.0, 3), 0.12);
+  EXPECT_GT(t2.factor(0.5, 3), t2.factor(5.0, 3));
+  for (const double pi : {0.05, 0.1, 0.3}) {
+    for (const double lambda : {0.2, 5.0}) {
+      const EmModel mix{0.001, 1e-4, 4.0, pi, lambda};  // TDF is passed over
+      for (const double d2 : {0.0, 1.0, 7.5, 30.0}) {
+        for (const double q : {1.0, 4.0}) {
+          const double main = (1 - pi) * std::exp(-d2 / 2);
+          const double other = pi * std::pow(lambda, q / 2) * std::exp(-lambda * d2 / 2);
+          const double want = (main + lambda * other) / (main + other);
+          EXPECT_NEAR(mix.factor(d2, q), want, 1e-14 * want) << pi << " " << lambda << " " << d2 << " " << q;
+        }
+      }
+    }
+  }
+  const EmModel only_proportion{0.001, 1e-4, 0.0, 0.1, 0.0};  // PROPORTION without LAMBDA
+  EXPECT_TRUE(only_proportion.normal());
+}
+
+// Under t with 2 degrees of freedom the cases far from the means count less:
+// the EM mean of Ozone moves toward the bulk when the far case is added.
+TEST(EmModelFactors, TModelDownWeightsAFarCase) {
+  const std::string rows = "a,b\n1,1\n2,2\n3,3\n4,4\n5,5\n,3\n,2\n";
+  const std::string far = rows + ",100\n";
+  double shift[2];
+  int i = 0;
+  for (const char* options : {"(ITERATIONS=50)", "(TDF=2 ITERATIONS=50)"}) {
+    double means[2];
+    int j = 0;
+    for (const std::string& data : {rows, far}) {
+      EmSetup setup({data, {}}, std::string("MVA a b /NOUNIVARIATE /EM ") + options + ".");
+      ASSERT_TRUE(setup.parsed());
+      setup.run();
+      means[j++] = setup.current().means[0];
+    }
+    shift[i++] = std::fabs(means[1] - means[0]);
+  }
+  EXPECT_LT(shift[1], 0.5 * shift[0]);
+}
+
+// The messages: an independent-only variable missing stops EM (not when no
+// iteration runs), a failed write stops the completed data; ITERATIONS=0
+// leaves the start values and reports no convergence.
+TEST(EmProcedure, Messages) {
+  const std::string data = "a,b,c\n1,2,3\n2,,4\n3,4,\n4,3,5\n5,5,6\n";
+  const struct {
+    std::string command;
+    bool fail_writes;
+    std::vector<std::string> keys;
+  } rows[] = {
+      {"MVA a b c /EM b WITH a c.", false, {"_EMA_ MISSING IDEP VAR"}},
+      {"MVA a b c /EM b WITH a c (ITERATIONS=0).", false, {}},
+      {"MVA a b c /EM (OUTFILE='" + (std::filesystem::temp_directory_path() / "em_io").string() + "').", true,
+       {"_EMA_ I/O ERROR"}},
+  };
+  for (const auto& row : rows) {
+    auto host = make_host({data, {}});
+    host->fail_writes = row.fail_writes;
+    run_command(*host, row.command);
+    std::vector<std::string> keys;
+    for (const Message& m : host->messages) {
+      keys.push_back(m.key);
+      EXPECT_EQ(m.severity, 3) << m.key;
+      EXPECT_EQ(m.msg_class, m.key == "_EMA_ MISSING IDEP VAR" ? 1 : 2) << m.key;
+    }
+    EXPECT_EQ(keys, row.keys) << row.command;
+  }
+
+  EmSetup setup({data, {}}, "MVA a b c /EM (ITERATIONS=0).");
+  const Estimates start = setup.current();
+  const EmResult r = setup.run();
+  EXPECT_FALSE(r.converged);
+  EXPECT_EQ(r.iterations, 0);
+  EXPECT_EQ(setup.current().means, start.means);
+  EXPECT_EQ(setup.current().cov, start.cov);
+  EXPECT_EQ(r.mcar_df, 4.0);  // b missing: a and c observed; c missing: a and b
+}
+
+// The completed-data file read back: every case, no Ozone or SolarR
+// missing, each imputed cell the conditional mean under the fixed-point
+// estimates (tools/em_reference.py), the file named in Files Saved.
+TEST(EmProcedure, CompletedDataFile) {
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "em_test_done";
+  std::filesystem::remove(path.string() + ".csv");
+  auto host = make_host(airquality(false));
+  ASSERT_EQ(run_command(*host, "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM (OUTFILE='" +
+                                   path.string() + "' ITERATIONS=300 CONVERGENCE=1E-300)."),
+            0);
+  std::ifstream in(path.string() + ".csv");
+  ASSERT_TRUE(in);
+  ASSERT_TRUE(std::filesystem::exists(path.string() + ".dict.json"));
+  std::vector<std::vector<std::string>> cells;
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> row;
+    std::stringstream fields(line);
+    for (std::string f; std::getline(fields, f, ',');) row.push_back(f);
+    if (!line.empty() && line.back() == ',') row.emplace_back();
+    cells.push_back(row);
+  }
+  ASSERT_EQ(cells.size(), 154u);  // header and 153 cases
+  for (std::size_t r = 1; r < cells.size(); ++r) {
+    ASSERT_EQ(cells[r].size(), 6u);
+    for (const std::string& f : cells[r]) EXPECT_FALSE(f.empty() || f == "NA") << "row " << r;
+  }
+  const auto& imputed = reference()["unweighted"]["imputed"];
+  EXPECT_EQ(imputed.size(), 44u);
+  for (const auto& cell : imputed) {
+    const double got = std::stod(cells[cell[0].get<std::size_t>()][cell[1].get<std::size_t>()]);
+    EXPECT_NEAR(got, cell[2].get<double>(), 1e-9 * std::fabs(cell[2].get<double>())) << cell.dump();
+  }
+  bool saved = false;
+  for (std::size_t t = 0; t < host->output().table_count(); ++t) {
+    saved = saved || host->output().table(t).number == host::OutputDocument::kFilesSavedTable;
+  }
+  EXPECT_TRUE(saved);
 }
 
 }  // namespace

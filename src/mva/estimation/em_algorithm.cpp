@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mva/cases/missing_codes.h"
+#include "mva/diagnostics/case_order.h"
 #include "mva/estimation/column_roles.h"
 #include "mva/estimation/em_iterations.h"
 #include "mva/estimation/sweep.h"
@@ -18,11 +19,6 @@
 namespace mva {
 
 namespace {
-
-// Fills `order` with the locations 1..n in pattern order.
-void order_locations(Context& cx, WordArray order) {
-  for (std::int64_t m = 1; m <= cx.cmn.NINCOM; ++m) order(m) = m;
-}
 
 // Writes every stored case of the group to the EM file, each missing value
 // of a dependent variable replaced by its conditional mean under the final
@@ -133,7 +129,7 @@ void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
 
   bool missing_independent = false;
   const WordArray order = cx.words(c.a.CORDER);
-  order_locations(cx, order);
+  CASORD(cx, c.NVAR, order, true);
   EmPlan plan = make_em_plan(cx, order, missing_independent);
   const EmModel model{c.EMTOL, c.EMCONV, c.EMTDF, c.EMPROP, c.EMLAMB};
   const EmArrays arrays{cx.reals(c.a.CASEVAL), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),
