@@ -14,6 +14,8 @@
 #include "mva/estimation/moment_update.h"
 #include "mva/frame/executive_notes.h"
 #include "mva/frame/queries.h"
+#include "mva/save/files_saved.h"
+#include "mva/save/record_writer.h"
 
 namespace mva {
 
@@ -42,6 +44,9 @@ void check_add_option(Context& cx) {
                         : cx.host.BP_CSTRING("_REG_ CHANGING ADD OPTION");
   cx.host.BP_ERROR(text, 2, 2);
 }
+
+// A record could not be written: the command fails.
+void io_error(Context& cx) { cx.host.BP_ERROR(cx.host.BP_CSTRING("_REG_ I/O ERROR"), 2, 3); }
 
 // The columns whose variables pass `keep`, ascending.
 template <class Keep>
@@ -122,7 +127,12 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   const std::int64_t weight_var = WGTVAR(cx);
   const std::int64_t weight_col = weight_var > 0 ? ICOL2(cx, weight_var) : 0;
   std::vector<double> deviations(static_cast<std::size_t>(p));
+  // Records are laid out in the host's buffer of the file; CASREC is not
+  // needed for them.
   (void)CASREC;
+  const FileKind kind = SFKIND(c, kRegression);
+  const FileHandle handle = SFGETH(c, kRegression);
+  const bool case_records = kind == kDataFile || kind == kIndicatorFile;
 
   const CaseMatrix cases = cx.case_matrix();
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
@@ -140,11 +150,21 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
         const std::int64_t v = roles(q).variable;
         RMISS(v) = static_cast<std::int64_t>(code_of(L, v));
       }
-      imputer.impute(draws);
+      const std::vector<std::int64_t>& imputed = imputer.impute(draws);
+      if (kind == kImputesFile) {
+        for (const std::int64_t q : imputed) {
+          const std::int64_t v = roles(q).variable;
+          if (write_imputed_value(cx, handle, L, v, RCASE(v)) != 0) return io_error(cx);
+        }
+      }
       MOMUPD(false, false, c.NVAR, cells, roles, 1, p, w, 1.0, RCASE, running, REGMEAN, REGCOV,
              RealArray(deviations.data()));
     }
+    if (case_records && write_case_record(cx, handle, kRegression, kind, L, RCASE) != 0) {
+      return io_error(cx);
+    }
   }
+  if (handle > 0) mvshfn(cx, kRegression, handle);
 
   if (running.sumw <= 1.0) {
     for (std::int64_t t = 1; t <= cells; ++t) REGCOV.at(t) = 0.0;
