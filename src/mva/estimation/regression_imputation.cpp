@@ -14,6 +14,8 @@
 #include "mva/estimation/moment_update.h"
 #include "mva/frame/executive_notes.h"
 #include "mva/frame/queries.h"
+#include "mva/save/files_saved.h"
+#include "mva/save/record_writer.h"
 
 namespace mva {
 
@@ -43,6 +45,9 @@ void check_add_option(Context& cx) {
   cx.host.BP_ERROR(text, 2, 2);
 }
 
+// A record could not be written: the command fails.
+void io_error(Context& cx) { cx.host.BP_ERROR(cx.host.BP_CSTRING("_REG_ I/O ERROR"), 2, 3); }
+
 // The columns whose variables pass `keep`, ascending.
 template <class Keep>
 std::vector<std::int64_t> columns_of(const ColumnRoles& roles, Keep keep) {
@@ -53,29 +58,18 @@ std::vector<std::int64_t> columns_of(const ColumnRoles& roles, Keep keep) {
   return columns;
 }
 
-}  // namespace
-
-void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2,
-         RealArray CASREC, WordArray CASEMISS) {
-  Host& host = cx.host;
-  MvaCommon& c = cx.cmn;
-  const std::int64_t p = c.NV;
-  const std::int64_t cells = triangle_cells(p);
-
-  check_add_option(cx);
-  SETMOM(cx, false);
-
-  // The listwise covariances back to the cross-product sums that the moment
-  // update continues: cov * (W1 - 1) with f = 1.
-  MomentWeights running{sums.LWN, sums.update_weight};
+// The estimates start from the listwise sums: the listwise covariances go
+// back to the cross-product sums that the moment update continues (cov (W1 -
+// 1) with factor 1). RMEAN takes the all-values means, RBASE and RWORK the
+// pairwise covariances, which REGCOV's space gives up.
+MomentWeights start_estimates(Context& cx, const ListwiseSums& sums, const SweepArrays& sweep,
+                              RealArray RCASE, WordArray RMISS, RealArray RMEAN) {
+  const MvaCommon& c = cx.cmn;
+  const MomentWeights running{sums.LWN, sums.update_weight};
   const double W1 = running.sumw, W = running.sumwf;
   const double g = W1 > 0.0 ? (W1 - 1.0) * (W / W1) : 0.0;
 
-  const RealArray RCASE = cx.reals(c.a.SCRROW);
-  const WordArray RMISS = CASEMISS;
-  const RealArray RMEAN = cx.reals(c.a.CASEVAL);
-  const RealArray REGMEAN = cx.reals(c.a.VMEAN);
-  const RealArray LWMEAN = cx.reals(c.a.LWMEAN);
+  const RealArray REGMEAN = cx.reals(c.a.VMEAN), LWMEAN = cx.reals(c.a.LWMEAN);
   for (std::int64_t v = 1; v <= c.NVAR; ++v) {
     RMISS(v) = 0;
     RCASE(v) = 0.0;
@@ -84,19 +78,34 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
     // whatever they start from; 0 keeps them clear of stale values.
     REGMEAN(v) = W > 0.0 ? LWMEAN(v) : 0.0;
   }
-  const SweepArrays sweep{cx.triangle(c.a.LWCOV), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),
-                          cx.reals(c.a.PWMEAN), EMWRK1, EMWRK2};
-  for (std::int64_t k = 1; k <= p; ++k) sweep.status(k) = 0.0;
-  const RealTriangle PWCOV = cx.triangle(c.a.PWCOV);
-  const RealTriangle REGCOV = PWCOV;
-  for (std::int64_t t = 1; t <= cells; ++t) {
+  for (std::int64_t k = 1; k <= c.NV; ++k) sweep.status(k) = 0.0;
+  const RealTriangle REGCOV = cx.triangle(c.a.PWCOV);
+  for (std::int64_t t = 1; t <= triangle_cells(c.NV); ++t) {
     const double listwise = sweep.base.at(t);
-    sweep.base.at(t) = PWCOV.at(t);
-    sweep.work.at(t) = PWCOV.at(t);
+    sweep.base.at(t) = REGCOV.at(t);
+    sweep.work.at(t) = REGCOV.at(t);
     REGCOV.at(t) = listwise * g;
   }
+  return running;
+}
 
-  const ColumnRoles roles = column_roles(cx);
+// The cross-product sums to covariances, divisor W1 - 1; 0 when W1 <= 1.
+void finish_estimates(Context& cx, const MomentWeights& running) {
+  const RealTriangle REGCOV = cx.triangle(cx.cmn.a.PWCOV);
+  const std::int64_t cells = triangle_cells(cx.cmn.NV);
+  if (running.sumw <= 1.0) {
+    for (std::int64_t t = 1; t <= cells; ++t) REGCOV.at(t) = 0.0;
+  } else {
+    cx.host.VORL_DSCAL(cells, running.sumw / running.sumwf / (running.sumw - 1.0),
+                       REGCOV.cells().data(), 1);
+  }
+}
+
+// What the imputation of every case reads: the columns of the dependents and
+// predictors, the options, the case vectors.
+ImputationInputs imputation_inputs(Context& cx, const ColumnRoles& roles, RealArray RCASE,
+                                   WordArray RMISS, RealArray RMEAN) {
+  const MvaCommon& c = cx.cmn;
   ImputationInputs in;
   in.cases = cx.case_matrix();
   in.LOCOF = cx.words(c.a.LOCOF);
@@ -109,20 +118,45 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   in.RMEAN = RMEAN;
   in.addtype = static_cast<AddType>(c.RADDTY);
   in.tdf = c.RTDF;
-  const std::vector<std::int64_t> coded =
-      columns_of(roles, [&](std::int64_t v) {
-        return ISDEPV(cx, v, kRegression) || ISINDP(cx, v, kRegression);
-      });
+  return in;
+}
 
+}  // namespace
+
+void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2,
+         RealArray /*CASREC: records are laid out in the host's buffer of the file*/,
+         WordArray CASEMISS) {
+  Host& host = cx.host;
+  MvaCommon& c = cx.cmn;
+  const std::int64_t p = c.NV;
+
+  check_add_option(cx);
+  SETMOM(cx, false);
+  const RealArray RCASE = cx.reals(c.a.SCRROW), RMEAN = cx.reals(c.a.CASEVAL);
+  const WordArray RMISS = CASEMISS;
+  const SweepArrays sweep{cx.triangle(c.a.LWCOV), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),
+                          cx.reals(c.a.PWMEAN), EMWRK1, EMWRK2};
+  MomentWeights running = start_estimates(cx, sums, sweep, RCASE, RMISS, RMEAN);
+
+  const ColumnRoles roles = column_roles(cx);
+  const ImputationInputs in = imputation_inputs(cx, roles, RCASE, RMISS, RMEAN);
   const SelectionLimits limits{c.NPRED < 1 ? p - 1 : c.NPRED, c.RTOL, c.RFLIM, c.NCASES};
   EquationCache equations(p, sweep, limits);
   CaseImputer imputer(in, equations);
   HostDraws draws(host);
+  // Missing codes of the dependents and predictors (and the weight).
+  const std::vector<std::int64_t> coded = columns_of(roles, [&](std::int64_t v) {
+    return ISDEPV(cx, v, kRegression) || ISINDP(cx, v, kRegression);
+  });
   const MissingCodeTable code_of(cx);
   const std::int64_t weight_var = WGTVAR(cx);
   const std::int64_t weight_col = weight_var > 0 ? ICOL2(cx, weight_var) : 0;
   std::vector<double> deviations(static_cast<std::size_t>(p));
-  (void)CASREC;
+  const RealArray REGMEAN = cx.reals(c.a.VMEAN);
+  const RealTriangle REGCOV = cx.triangle(c.a.PWCOV);
+  const FileKind kind = SFKIND(c, kRegression);
+  const FileHandle handle = SFGETH(c, kRegression);
+  const bool case_records = kind == kDataFile || kind == kIndicatorFile;
 
   const CaseMatrix cases = cx.case_matrix();
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
@@ -140,18 +174,22 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
         const std::int64_t v = roles(q).variable;
         RMISS(v) = static_cast<std::int64_t>(code_of(L, v));
       }
-      imputer.impute(draws);
-      MOMUPD(false, false, c.NVAR, cells, roles, 1, p, w, 1.0, RCASE, running, REGMEAN, REGCOV,
-             RealArray(deviations.data()));
+      const std::vector<std::int64_t>& imputed = imputer.impute(draws);
+      if (kind == kImputesFile) {
+        for (const std::int64_t q : imputed) {
+          const std::int64_t v = roles(q).variable;
+          if (write_imputed_value(cx, handle, L, v, RCASE(v)) != 0) return io_error(cx);
+        }
+      }
+      MOMUPD(false, false, c.NVAR, triangle_cells(p), roles, 1, p, w, 1.0, RCASE, running,
+             REGMEAN, REGCOV, RealArray(deviations.data()));
+    }
+    if (case_records && write_case_record(cx, handle, kRegression, kind, L, RCASE) != 0) {
+      return io_error(cx);
     }
   }
-
-  if (running.sumw <= 1.0) {
-    for (std::int64_t t = 1; t <= cells; ++t) REGCOV.at(t) = 0.0;
-  } else {
-    host.VORL_DSCAL(cells, running.sumw / running.sumwf / (running.sumw - 1.0),
-                    REGCOV.cells().data(), 1);
-  }
+  if (handle > 0) mvshfn(cx, kRegression, handle);
+  finish_estimates(cx, running);
   host.CASCTR(-1);
 }
 
