@@ -154,6 +154,11 @@ std::int64_t ReferenceHost::split_count() const {
   return static_cast<std::int64_t>(data_.dictionary().split().size());
 }
 
+// Without --max-cells every table may be as large as it needs.
+std::int64_t ReferenceHost::max_table_cells() const {
+  return options_.max_cells > 0 ? options_.max_cells : std::numeric_limits<std::int64_t>::max();
+}
+
 std::int64_t ReferenceHost::weight_var() const { return data_.dictionary().weight(); }
 
 // ---- Tokens -------------------------------------------------------------------

@@ -72,6 +72,7 @@ class ReferenceHost : public Host {
   std::int64_t weight_var() const override;
   Index case_buffer() const override { return case_buffer_; }
   bool plain_split_notes() const override { return false; }
+  std::int64_t max_table_cells() const override;
 
   // ---- Tokens
   void SSTACK(Workspace& ws, StackHandle& handle, int option, std::int64_t& position) override;
@@ -144,6 +145,7 @@ class ReferenceHost : public Host {
   void BP_END_REPEAT_LIST() override;
   Text BP_VARIABLE(std::int64_t v, int option) override;
   Text BP_VARVALUE(std::int64_t v, double value) override;
+  Text BP_VARVALUE(std::int64_t v, std::string_view chars) override;
   Text BP_LRVALUE(double value, const Format& format) override;
   Text BP_IVALUE(std::int64_t value, const Format& format) override;
 

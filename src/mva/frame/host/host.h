@@ -53,6 +53,7 @@ class Host {
   virtual std::int64_t weight_var() const = 0;   // weight variable index, 0 = none (word 28)
   virtual Index case_buffer() const = 0;      // first cell of the case buffer (word 17)
   virtual bool plain_split_notes() const = 0; // notes without the split values (word 115)
+  virtual std::int64_t max_table_cells() const = 0;  // most cells one table may have (word 138)
 
   // ---- Tokens ----------------------------------------------------------------
   // Moves the command's tokens onto a new token stack; sets its handle and
@@ -182,6 +183,9 @@ class Host {
   virtual Text BP_VARIABLE(std::int64_t v, int option) = 0;
   // The text of one value of variable v (its value label when it has one).
   virtual Text BP_VARVALUE(std::int64_t v, double value) = 0;
+  // The text of a string value of variable v given as its characters
+  // (blank padded to the variable's width), for strings wider than a cell.
+  virtual Text BP_VARVALUE(std::int64_t v, std::string_view chars) = 0;
   virtual Text BP_LRVALUE(double value, const Format& format) = 0;        // a double in a format
   virtual Text BP_IVALUE(std::int64_t value, const Format& format) = 0;  // an integer in a format
 
