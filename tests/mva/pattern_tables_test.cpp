@@ -222,6 +222,11 @@ TEST(PatternTables, DataPatternsSortKeysLabelsAndValues) {
   EXPECT_EQ(t.columns("POUT_ VALUES"), (std::vector<std::string>{"a", "c"}));
   EXPECT_EQ(t.text("4/p4", "a"), "8");
   EXPECT_EQ(t.text("6/p6", "c"), "7");
+  // A string wider than a cell is gathered from its columns, as label and value.
+  const Shown wide = run("a,s\n1,abcdefghijkl\n,xy\n", "MVA a s /ID=s /NOUNIVARIATE /DPATTERN.");
+  EXPECT_EQ(wide.tables.at(14).rows(), (std::vector<std::string>{"1/abcdefghijkl", "2/xy"}));
+  const Shown described = run("a,s\n1,abcdefghijkl\n,xy\n", "MVA a s /NOUNIVARIATE /DPATTERN DESCRIBE=s.");
+  EXPECT_EQ(described.tables.at(14).text("1/1", "s"), "abcdefghijkl");
 }
 
 // Twenty cases weighted by w: 1-10 complete (z = 1..10, k = 1 for six of
