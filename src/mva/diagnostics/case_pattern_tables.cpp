@@ -51,7 +51,11 @@ class CaseRows {
     }
     host_.BP_CELL_DIMENSION(table_, variables_);
 
-    for (std::int64_t i = 1; i <= job_.lists.npv(); ++i) vars_.push_back(job_.PATWRK(i));
+    for (std::int64_t i = 1; i <= job_.lists.npv(); ++i) {
+      vars_.push_back(job_.PATWRK(i));
+      names_.push_back(host_.BP_VARIABLE(job_.PATWRK(i), 0));
+    }
+    for (const std::int64_t v : job_.lists.described) described_.push_back(host_.BP_VARIABLE(v, 0));
     const MarkInputs marks{status_, cx_.case_matrix(), cx_.words(cx_.cmn.a.COLOF), job_.EXLLIM,
                            job_.EXULIM, job_.lists.quantitative};
     const WordArray LOCOF = cx_.words(cx_.cmn.a.LOCOF);
@@ -110,14 +114,14 @@ class CaseRows {
     }
     for (std::size_t j = 0; j < vars_.size(); ++j) {
       host_.BP_CELL_IN_CATEGORY(table_, host_.BP_CSTRING_NO_TRANSLATE(std::string(1, m.marks[j])),
-                                host_.BP_VARIABLE(vars_[j], 0));
+                                names_[j]);
     }
     host_.BP_END_GROUP(table_, variables_);
     store_counts(m.missing, m.percent());
     if (job_.lists.describes()) {
       host_.BP_BEGIN_GROUP(table_, job_.key("POUT_ VALUES"), variables_);
-      for (const std::int64_t v : job_.lists.described) {
-        host_.BP_CELL_IN_CATEGORY(table_, value_text(v, L), host_.BP_VARIABLE(v, 0));
+      for (std::size_t j = 0; j < described_.size(); ++j) {
+        host_.BP_CELL_IN_CATEGORY(table_, value_text(job_.lists.described[j], L), described_[j]);
       }
       host_.BP_END_GROUP(table_, variables_);
     }
@@ -152,7 +156,9 @@ class CaseRows {
   MissingCodeTable status_;
   Text variables_, case_, count_, percent_;
   Format count_format_, percent_format_;
-  std::vector<std::int64_t> vars_;
+  std::vector<std::int64_t> vars_;  // pattern variables in display order
+  std::vector<Text> names_;         // their names, made once for every row
+  std::vector<Text> described_;     // the names of the described variables
 };
 
 }  // namespace
