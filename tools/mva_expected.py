@@ -409,10 +409,102 @@ def check_against_r(result):
         sys.exit("airquality: the values differ from R's")
 
 
+# ---------------------------------------------------------------- patterns
+
+PATTERN_COMMAND = ("MVA Ozone SolarR Wind Temp Month /CATEGORICAL=Month /TTEST PROB /CROSSTAB PERCENT=0 "
+                   "/MISMATCH PERCENT=0 /TPATTERN PERCENT=0 /MPATTERN /DPATTERN.")
+
+
+def nearest_neighbour_chain(items, distance, missing):
+    """Orders `items`: the one missing least first (the first on ties), then
+    repeatedly the remaining item nearest the last placed, fewer missing
+    breaking ties, then the earlier one in the current arrangement. The
+    current arrangement is changed by swapping the chosen item forward, as
+    the chain is defined."""
+    order = list(items)
+    if not order:
+        return order
+    start = min(range(len(order)), key=lambda i: (missing(order[i]), i))
+    order[0], order[start] = order[start], order[0]
+    for p in range(len(order) - 1):
+        best = min(range(p + 1, len(order)),
+                   key=lambda q: (distance(order[q], order[p]), missing(order[q]), q))
+        order[p + 1], order[best] = order[best], order[p + 1]
+    return order
+
+
+def pattern_tables(limits):
+    """The three pattern tables of PATTERN_COMMAND on airquality: marks
+    (S for a blank cell; - at or below the lower extreme limit, + at or above
+    the upper one, for the quantitative variables; the limits are those of
+    the univariate table), missing counts and percents; the missing-pattern
+    rows chained on their patterns and the variables chained on their
+    missing columns; the tabulated patterns with their counts, X marks and
+    the "complete if" counts (complete cases plus every pattern whose missing
+    variables are all missing in this one)."""
+    run = RUNS[0]
+    variables, _, n = load(run)
+    names = ["Ozone", "SolarR", "Wind", "Temp", "Month"]
+    listed = [variables[x.lower()] for x in names]
+    missing = {c: frozenset(v.name for v in listed if not v.present(c)) for c in range(n)}
+
+    def marks(c, order):
+        out = ""
+        for name in order:
+            v = variables[name.lower()]
+            if name in missing[c]:
+                out += "S"
+            elif name in limits and v.cells[c] <= limits[name][0]:
+                out += "-"
+            elif name in limits and v.cells[c] >= limits[name][1]:
+                out += "+"
+            else:
+                out += " "
+        return out
+
+    def row(c, order):
+        k = len(missing[c])
+        return {"case": c + 1, "marks": marks(c, order), "missing": k, "percent": 100.0 * k / len(order)}
+
+    incomplete = [c for c in range(n) if missing[c]]
+    cases = nearest_neighbour_chain(incomplete, lambda a, b: len(missing[a] ^ missing[b]),
+                                    lambda a: len(missing[a]))
+    columns = {x: frozenset(c for c in incomplete if x in missing[c]) for x in names}
+    sorted_names = nearest_neighbour_chain(names, lambda a, b: len(columns[a] ^ columns[b]),
+                                           lambda a: len(columns[a]))
+    patterns = []
+    for c in cases:
+        if patterns and missing[patterns[-1]["case"]] == missing[c]:
+            patterns[-1]["count"] += 1
+        else:
+            patterns.append({"case": c, "count": 1})
+    n_complete = n - len(incomplete)
+    tabulated = []
+    for p in patterns:
+        gone = missing[p["case"]]
+        tabulated.append({
+            "count": p["count"],
+            "marks": "".join("X" if x in gone else " " for x in sorted_names),
+            "complete_if": n_complete + sum(q["count"] for q in patterns if missing[q["case"]] <= gone)})
+    return {
+        "about": "Computed by tools/mva_expected.py (pattern_tables); see its docstring.",
+        "args": ["--data", FIXTURES + run["data"], "-e", PATTERN_COMMAND],
+        "command": PATTERN_COMMAND,
+        "dpattern": {"columns": names, "rows": [row(c, names) for c in range(n)]},
+        "mpattern": {"columns": sorted_names, "rows": [row(c, sorted_names) for c in cases]},
+        "tpattern": {"columns": sorted_names, "complete": n_complete, "patterns": tabulated},
+    }
+
+
 for run in RUNS:
     result = expected(run)
     if run["name"] == "airquality":
         check_against_r(result)
+        limits = {row["variable"]: (row["lower_limit"], row["upper_limit"])
+                  for row in result["groups"][0]["univariate"] if "lower_limit" in row}
+        with open(FIXTURES + "airquality.patterns.expected.json", "w") as f:
+            json.dump(pattern_tables(limits), f, indent=1)
+            f.write("\n")
     with open(FIXTURES + run["name"] + ".expected.json", "w") as f:
         json.dump(result, f, indent=1)
         f.write("\n")

@@ -81,6 +81,7 @@ class ReferenceHost : public Host {
   bool plain_split_notes() const override { return false; }
   std::int64_t split_variable(std::int64_t k) const override;
   std::span<const double> split_cells(std::int64_t k) const override;
+  std::int64_t max_table_cells() const override;
 
   // ---- Tokens
   void SSTACK(Workspace& ws, StackHandle& handle, int option, std::int64_t& position) override;
@@ -164,6 +165,7 @@ class ReferenceHost : public Host {
   void BP_END_REPEAT_LIST() override;
   Text BP_VARIABLE(std::int64_t v, int option) override;
   Text BP_VARVALUE(std::int64_t v, double value) override;
+  Text BP_VARVALUE(std::int64_t v, std::string_view chars) override;
   Text BP_LRVALUE(double value, const Format& format) override;
   Text BP_IVALUE(std::int64_t value, const Format& format) override;
 

@@ -108,6 +108,17 @@ Text ReferenceHost::BP_VARVALUE(std::int64_t v, double value) {
   return t;
 }
 
+Text ReferenceHost::BP_VARVALUE(std::int64_t v, std::string_view chars) {
+  const VarRecord& rec = slot(v, "BP_VARVALUE");
+  Text t;
+  t.kind = Text::Kind::VarValue;
+  t.variable = v;
+  t.name = rec.name;
+  t.format = Format{FormatKind::Print, rec.format.type, rec.format.width, rec.format.decimals};
+  t.label = data_.dictionary().value_text(v, chars);
+  return t;
+}
+
 Text ReferenceHost::BP_LRVALUE(double value, const Format& format) {
   Text t;
   t.kind = Text::Kind::Number;

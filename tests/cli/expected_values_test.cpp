@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -287,6 +288,86 @@ TEST(ExpectedValues, EmTablesMatchTheIndependentValues) {
     EXPECT_EQ(notes.at(2)["type"], "table");
   }
   EXPECT_EQ(seen_means.size(), 3u);  // the three models give different estimates as shown
+}
+
+// The rows of a pattern table: for each row label path (joined by "/"), in
+// order, the shown text of each cell by its "POUT_ VARIABLES" category.
+std::vector<std::pair<std::string, std::map<std::string, std::string>>> pattern_rows(const json& table,
+                                                                                     const std::string& dimension) {
+  std::vector<std::pair<std::string, std::map<std::string, std::string>>> rows;
+  std::map<std::string, std::size_t> index;
+  for (const json& cell : table["cells"]) {
+    std::string label;
+    for (const json& part : cell["path"][dimension]) label += (label.empty() ? "" : "/") + part.get<std::string>();
+    const auto [at, added] = index.try_emplace(label, rows.size());
+    if (added) rows.push_back({label, {}});
+    rows[at->second].second[cell["at"]["POUT_ VARIABLES"].get<std::string>()] = cell["text"];
+  }
+  return rows;
+}
+
+// The marks of a row over `columns`, a blank for an empty cell.
+std::string marks_of(const std::map<std::string, std::string>& cells, const json& columns) {
+  std::string out;
+  for (const json& column : columns) {
+    const auto it = cells.find(column.get<std::string>());
+    out += it == cells.end() || it->second.empty() ? ' ' : it->second[0];
+  }
+  return out;
+}
+
+// Every analysis of the command on airquality runs, and the three pattern
+// tables match tests/fixtures/mva/airquality.patterns.expected.json
+// (tools/mva_expected.py): marks, counts and percents of every case row, the
+// chained row and variable orders, the tabulated counts and "complete if".
+TEST(ExpectedValues, PatternTablesOfAirquality) {
+  const json expected = read_json(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.patterns.expected.json");
+  std::vector<std::string> args;
+  for (const json& arg : expected["args"]) {
+    std::string text = arg.get<std::string>();
+    if (text.starts_with("tests/")) text = std::string(MVA_SOURCE_DIR) + "/" + text;
+    args.push_back(text);
+  }
+  args.insert(args.end(), {"--format", "json", "--no-progress"});
+  std::ostringstream out, err;
+  ASSERT_EQ(run_program(args, out, err), kSuccess) << err.str() << out.str();
+  const auto groups = tables_by_group(json::parse(out.str())["output"]);
+  ASSERT_EQ(groups.size(), 1u);
+  const auto& tables = groups[0];
+  // Univariate, t tests, mismatch, the three pattern tables, and the
+  // crosstabulation of Month (dictionary variable 5: table 28 + 5).
+  for (const int number : {3, 12, 13, 14, 16, 18, 33}) EXPECT_TRUE(tables.count(number)) << "table " << number;
+  if (!tables.count(14) || !tables.count(16) || !tables.count(18)) return;
+
+  for (const auto& [number, section] : {std::pair{14, "dpattern"}, std::pair{16, "mpattern"}}) {
+    const json& want = expected[section];
+    const auto rows = pattern_rows(tables.at(number), "POUT_ CASE");
+    ASSERT_EQ(rows.size(), want["rows"].size()) << section;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const json& w = want["rows"][i];
+      const std::string c = std::to_string(w["case"].get<int>());
+      const std::string where = std::string(section) + " row " + std::to_string(i + 1);
+      EXPECT_EQ(rows[i].first, c + "/" + c) << where;
+      EXPECT_EQ(marks_of(rows[i].second, want["columns"]), w["marks"].get<std::string>()) << where;
+      EXPECT_EQ(rows[i].second.at("POUT_ # MISSING"), std::to_string(w["missing"].get<int>())) << where;
+      char percent[32];
+      std::snprintf(percent, sizeof percent, "%.1f", w["percent"].get<double>());
+      EXPECT_EQ(rows[i].second.at("POUT_ % MISSING"), percent) << where;
+    }
+  }
+
+  const json& want = expected["tpattern"];
+  const auto rows = pattern_rows(tables.at(18), "POUT_ # OF CASES");
+  ASSERT_EQ(rows.size(), want["patterns"].size() + 1);
+  const std::string complete = std::to_string(want["complete"].get<int>());
+  EXPECT_EQ(rows[0].first, "0/" + complete);
+  EXPECT_EQ(rows[0].second.at("POUT_ COMPLETE IF ..."), complete);
+  for (std::size_t p = 1; p < rows.size(); ++p) {
+    const json& w = want["patterns"][p - 1];
+    EXPECT_EQ(rows[p].first, std::to_string(p) + "/" + std::to_string(w["count"].get<int>()));
+    EXPECT_EQ(marks_of(rows[p].second, want["columns"]), w["marks"].get<std::string>()) << "pattern " << p;
+    EXPECT_EQ(rows[p].second.at("POUT_ COMPLETE IF ..."), std::to_string(w["complete_if"].get<int>()));
+  }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ std::vector<std::string> RecordingHost::folded_calls() const {
 std::unique_ptr<RecordingHost> make_host(const TestData& setup) {
   host::HostOptions options;
   options.workspace_bytes = setup.workspace_bytes;
+  options.max_cells = setup.max_cells;
   options.progress = false;
   return std::make_unique<RecordingHost>(host::DataSet::from_text(setup.csv, setup.options),
                                          options);

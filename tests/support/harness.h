@@ -116,6 +116,7 @@ struct TestData {
   std::string csv;
   host::DataOptions options;
   std::int64_t workspace_bytes = std::int64_t{64} << 20;
+  std::int64_t max_cells = 0;  // largest pivot table in cells; 0 = no limit
 };
 
 // A host over in-memory CSV data.

@@ -32,12 +32,13 @@ constexpr int kNoteSeverity = 2;
 
 }  // namespace
 
-Text split_text(Context& cx, std::string_view key) {
+Text split_text(Context& cx, std::string_view key, std::initializer_list<Text> more) {
   Host& host = cx.host;
   host.BP_BEGIN_COMPSTRING(host.BP_CSTRING(key));
   host.BP_BEGIN_REPEAT_LIST();
   host.BP_SPLIT_LIST(cx.ws);
   host.BP_END_REPEAT_LIST();
+  for (const Text& parameter : more) host.BP_ADD_PARAMETER(parameter);
   return host.BP_END_COMPSTRING();
 }
 

@@ -5,6 +5,7 @@
 // categorical") come once, in the first group.
 #pragma once
 
+#include <initializer_list>
 #include <string_view>
 
 #include "mva/frame/common.h"
@@ -38,7 +39,7 @@ void regression_outfile_note(Context& cx);
 void command_note(Context& cx, std::string_view key);
 
 // The composite text of `key` whose repeat group lists the split variables
-// and values of the current group.
-Text split_text(Context& cx, std::string_view key);
+// and values of the current group; `more` fills the parameters after it.
+Text split_text(Context& cx, std::string_view key, std::initializer_list<Text> more = {});
 
 }  // namespace mva

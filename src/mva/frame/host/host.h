@@ -58,6 +58,7 @@ class Host {
   // The current group's value of split variable k as stored cells: one for a
   // number, ceil(width/8) for a string.
   virtual std::span<const double> split_cells(std::int64_t k) const = 0;
+  virtual std::int64_t max_table_cells() const = 0;  // most cells one table may have (word 138)
 
   // ---- Tokens ----------------------------------------------------------------
   // Moves the command's tokens onto a new token stack; sets its handle and
@@ -218,6 +219,9 @@ class Host {
   virtual Text BP_VARIABLE(std::int64_t v, int option) = 0;
   // The text of one value of variable v (its value label when it has one).
   virtual Text BP_VARVALUE(std::int64_t v, double value) = 0;
+  // The text of a string value of variable v given as its characters
+  // (blank padded to the variable's width), for strings wider than a cell.
+  virtual Text BP_VARVALUE(std::int64_t v, std::string_view chars) = 0;
   virtual Text BP_LRVALUE(double value, const Format& format) = 0;        // a double in a format
   virtual Text BP_IVALUE(std::int64_t value, const Format& format) = 0;  // an integer in a format
 

@@ -1,0 +1,168 @@
+// The data-pattern table (one row per case, in case order or sorted on the
+// DPATTERN keys) and the missing-pattern table (one row per incomplete case,
+// chained on the patterns). Each row shows the case's marks, its number and
+// percent of missing cells, and the values of the described variables.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "mva/cases/missing_codes.h"
+#include "mva/diagnostics/case_order.h"
+#include "mva/diagnostics/pattern_marks.h"
+#include "mva/diagnostics/pattern_table_parts.h"
+#include "mva/diagnostics/record_sort.h"
+#include "mva/diagnostics/variable_order.h"
+#include "mva/frame/queries.h"
+
+namespace mva {
+
+namespace {
+
+constexpr std::int64_t kCellChars = 8;  // characters a cell holds
+
+class CaseRows {
+ public:
+  explicit CaseRows(PatternTableJob& job)
+      : job_(job), cx_(job.cx), host_(job.cx.host), table_(job.table),
+        status_(job.cx), variables_(job.key("POUT_ VARIABLES")), case_(job.key("POUT_ CASE")),
+        count_(job.key("POUT_ # MISSING")), percent_(job.key("POUT_ % MISSING")),
+        count_format_(host_.BP_N_FORMAT()), percent_format_(host_.DIFENC(5, 20, 1)) {}
+
+  void run() {
+    const bool data = job_.subcommand == kDpattern;
+    begin_pattern_table(job_, data ? "POUT_ DATA PATTERNS" : "POUT_ MISSING PATTERNS");
+    host_.BP_ANNOTATE(job_.key(is_true(cx_.cmn.IQRRUL)
+                                   ? "POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES"
+                                   : "POUT_ + HIGH VALUES \\n - LOW VALUES WITH SD"),
+                      6);
+    host_.BP_POSITION_DIMENSION(table_, variables_, {1, 1, 1, 0});
+    host_.BP_POSITION_DIMENSION(table_, case_, {1, 0, 0, 0});
+    const WordArray CORDER = cx_.words(cx_.cmn.a.CORDER);
+    const WordArray CASEAT = cx_.words(cx_.cmn.a.CASEAT);
+    std::int64_t rows = 0;
+    if (data) {
+      rows = cx_.cmn.NCASES;
+      data_order(CORDER);
+    } else {
+      rows = cx_.cmn.NINCOM;
+      CASORD(cx_, cx_.cmn.NVAR, CORDER, false);
+      if (is_true(cx_.cmn.MPSORT)) VARORD(cx_, cx_.cmn.NVAR, job_.PATWRK);
+    }
+    host_.BP_CELL_DIMENSION(table_, variables_);
+
+    for (std::int64_t i = 1; i <= job_.lists.npv(); ++i) {
+      vars_.push_back(job_.PATWRK(i));
+      names_.push_back(host_.BP_VARIABLE(job_.PATWRK(i), 0));
+    }
+    for (const std::int64_t v : job_.lists.described) described_.push_back(host_.BP_VARIABLE(v, 0));
+    const MarkInputs marks{status_, cx_.case_matrix(), cx_.words(cx_.cmn.a.COLOF), job_.EXLLIM,
+                           job_.EXULIM, job_.lists.quantitative};
+    const WordArray LOCOF = cx_.words(cx_.cmn.a.LOCOF);
+    for (std::int64_t i = 1; i <= rows; ++i) {
+      host_.ATNJMP();
+      const std::int64_t L = data ? CORDER(i) : CASEAT(CORDER(i));
+      row(L, row_marks(marks, vars_, L, !data || LOCOF(L) != 0), !data);
+    }
+    host_.BP_END_PIVOT_TABLE(table_);
+  }
+
+ private:
+  // Data patterns: case order, or the order of the sort keys with their
+  // footnote.
+  void data_order(WordArray CORDER) {
+    const std::int64_t keys = NSORTK(cx_);
+    if (keys < 1) {
+      for (std::int64_t L = 1; L <= cx_.cmn.NCASES; ++L) CORDER(L) = L;
+      return;
+    }
+    CSORT(cx_, CORDER);
+    const auto variable = [&](std::int64_t k) {
+      const std::int64_t key = SORTK(cx_, k);
+      return host_.BP_VARIABLE(key < 0 ? -key : key, 0);
+    };
+    if (keys == 1) {
+      host_.BP_BEGIN_COMPSTRING(job_.key("POUT_ CASES ARE SORTED BY ^1"));
+      host_.BP_ADD_PARAMETER(variable(1));
+    } else {
+      host_.BP_BEGIN_COMPSTRING(job_.key("POUT_ CASES ARE SORTED BY [%1:, ^1:, AND $1]1"));
+      host_.BP_BEGIN_REPEAT_LIST();
+      for (std::int64_t k = 1; k <= cx_.cmn.NVAR && SORTK(cx_, k) != 0; ++k) {
+        host_.BP_BEGIN_COMPSTRING(host_.BP_CSTRING_NO_TRANSLATE(""));
+        host_.BP_ADD_PARAMETER(variable(k));
+        host_.BP_ADD_PARAMETER(host_.BP_END_COMPSTRING());
+      }
+      host_.BP_END_REPEAT_LIST();
+    }
+    host_.BP_ANNOTATE(host_.BP_END_COMPSTRING(), 2);
+  }
+
+  // One case row.
+  void row(std::int64_t L, const RowMarks& m, bool sorted_footnote) {
+    host_.BP_BEGIN_GROUP(table_, host_.BP_IVALUE(L, count_format_), case_);
+    host_.BP_UNGROUP(table_);
+    const std::int64_t id = cx_.cmn.IDVAR;
+    host_.BP_CATEGORY_DIMENSION(table_, id > 0 ? value_text(id, L) : host_.BP_IVALUE(L, count_format_),
+                                case_);
+    store_counts(0, 0.0);
+    host_.BP_BEGIN_GROUP(table_, job_.key("POUT_ MISSING & EXTREME PATTERNS"), variables_);
+    if (sorted_footnote) {
+      host_.BP_ANNOTATE(job_.key(is_true(cx_.cmn.MPSORT)
+                                     ? "POUT_ CASES + VARIABLES ARE SORTED ON PATTERNS"
+                                     : "POUT_ CASES ARE SORTED, VARIABLES ARE NOT"),
+                        3);
+    }
+    for (std::size_t j = 0; j < vars_.size(); ++j) {
+      host_.BP_CELL_IN_CATEGORY(table_, host_.BP_CSTRING_NO_TRANSLATE(std::string(1, m.marks[j])),
+                                names_[j]);
+    }
+    host_.BP_END_GROUP(table_, variables_);
+    store_counts(m.missing, m.percent());
+    if (job_.lists.describes()) {
+      host_.BP_BEGIN_GROUP(table_, job_.key("POUT_ VALUES"), variables_);
+      for (std::size_t j = 0; j < described_.size(); ++j) {
+        host_.BP_CELL_IN_CATEGORY(table_, value_text(job_.lists.described[j], L), described_[j]);
+      }
+      host_.BP_END_GROUP(table_, variables_);
+    }
+    host_.BP_END_GROUP(table_, case_);
+  }
+
+  void store_counts(std::int64_t missing, double percent) {
+    host_.BP_CELL_IN_CATEGORY(table_, host_.BP_IVALUE(missing, count_format_), count_);
+    host_.BP_CELL_IN_CATEGORY(table_, host_.BP_LRVALUE(percent, percent_format_), percent_);
+  }
+
+  // The value of variable v in stored case L. A string wider than a cell is
+  // gathered, blank padded, from its columns into the text buffer.
+  Text value_text(std::int64_t v, std::int64_t L) {
+    const std::int64_t width = cx_.words(cx_.cmn.a.VWIDTH)(v);
+    if (width <= kCellChars) return host_.BP_VARVALUE(v, CELLV(cx_, v, L));
+    const std::int64_t cells = std::min((width + kCellChars - 1) / kCellChars, job_.text_cells);
+    char* buffer = cx_.ws.chars(job_.text);
+    std::memset(buffer, ' ', static_cast<std::size_t>(job_.text_cells * kCellChars));
+    for (std::int64_t i = 0; i < cells; ++i) {
+      const std::string chars = chars_of_cell(CELLV(cx_, v + i, L));
+      std::memcpy(buffer + i * kCellChars, chars.data(), kCellChars);
+    }
+    return host_.BP_VARVALUE(v, std::string_view(buffer, static_cast<std::size_t>(cells * kCellChars))
+                                     .substr(0, static_cast<std::size_t>(width)));
+  }
+
+  PatternTableJob& job_;
+  Context& cx_;
+  Host& host_;
+  int table_;
+  MissingCodeTable status_;
+  Text variables_, case_, count_, percent_;
+  Format count_format_, percent_format_;
+  std::vector<std::int64_t> vars_;  // pattern variables in display order
+  std::vector<Text> names_;         // their names, made once for every row
+  std::vector<Text> described_;     // the names of the described variables
+};
+
+}  // namespace
+
+void case_pattern_table(PatternTableJob& job) { CaseRows(job).run(); }
+
+}  // namespace mva

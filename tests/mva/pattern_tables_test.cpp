@@ -1,0 +1,373 @@
+// The three pattern tables run end to end on small sets worked by hand: the
+// letters of every kind of missing cell and the extreme marks at the limits,
+// the chained row order and the sorted variables, SORT keys with ties, ID
+// labels and described values; the tabulated patterns with weights, the
+// PERCENT threshold, a hidden pattern inside another's "complete if", means
+// and frequencies; the size guard in its plain and split forms; and R's
+// airquality patterns against mice's md.pattern (tools/md_pattern_airquality.out).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/output/renderers.h"
+#include "support/harness.h"
+
+namespace mva::test {
+namespace {
+
+using nlohmann::json;
+using Strings = std::vector<std::string>;
+
+// The shown texts of a JSON list of parameters.
+Strings texts(const json& list) {
+  Strings out;
+  for (const json& p : list) out.push_back(p.is_string() ? p.get<std::string>() : p.dump());
+  return out;
+}
+
+// One pattern table as the JSON presentation gives it. A row is named by its
+// labels joined with "/" ("case/label", or "pattern/count").
+struct Table {
+  json table;
+  std::string row_dimension;  // "POUT_ CASE" or "POUT_ # OF CASES"
+  std::string marks_group;    // the group of "POUT_ VARIABLES" that holds the marks
+
+  Strings rows() const {
+    Strings out;
+    std::set<std::string> seen;
+    for (const json& c : table["cells"]) {
+      if (seen.insert(row_of(c)).second) out.push_back(row_of(c));
+    }
+    return out;
+  }
+  // The last cell stored in `row` and `column`, inside `group` when one is named.
+  const json* cell(const std::string& row, const std::string& column, const std::string& group = "") const {
+    const json* found = nullptr;
+    for (const json& c : table["cells"]) {
+      if (row_of(c) == row && c["at"]["POUT_ VARIABLES"] == column &&
+          (group.empty() || c["path"]["POUT_ VARIABLES"][0] == group)) {
+        found = &c;
+      }
+    }
+    return found;
+  }
+  std::string text(const std::string& row, const std::string& column) const {
+    const json* c = cell(row, column);
+    return c ? (*c)["text"].get<std::string>() : "none";
+  }
+  // The marks of a row over `columns`, a blank for an empty text.
+  std::string marks(const std::string& row, const Strings& columns) const {
+    std::string out;
+    for (const std::string& column : columns) {
+      const json* c = cell(row, column, marks_group);
+      const std::string t = c ? (*c)["text"].get<std::string>() : "?";
+      out += t.empty() ? ' ' : t[0];
+    }
+    return out;
+  }
+  // The variables of a group of "POUT_ VARIABLES", in column order.
+  Strings columns(const std::string& group) const {
+    Strings out;
+    for (const json& d : table["dimensions"]) {
+      for (const json& g : d["categories"]) {
+        if (g["key"] != group) continue;
+        for (const json& c : g["children"]) out.push_back(c["text"]);
+      }
+    }
+    return out;
+  }
+  // The parameters of footnote `key`, or {"absent"}.
+  Strings footnote(const std::string& key) const {
+    for (const json& f : table["footnotes"]) {
+      if (f["key"] == key) return texts(f["params"]);
+    }
+    return {"absent"};
+  }
+
+ private:
+  std::string row_of(const json& c) const {
+    std::string row;
+    for (const json& part : c["path"][row_dimension]) row += (row.empty() ? "" : "/") + part.get<std::string>();
+    return row;
+  }
+};
+
+struct Shown {
+  std::map<int, Table> tables;
+  std::vector<json> messages;
+};
+
+Shown run(const std::string& csv, const std::string& command, host::DataOptions options = {},
+          std::int64_t max_cells = 0) {
+  auto host = make_host({csv, std::move(options), std::int64_t{64} << 20, max_cells});
+  run_command(*host, command);
+  Shown out;
+  const json document = json::parse(host::render_json(host->output()));
+  for (const json& item : document["output"]) {
+    const bool tabulated = item.value("number", 0) == 18;
+    if (item["type"] == "table") {
+      out.tables[item["number"]] = {item, tabulated ? "POUT_ # OF CASES" : "POUT_ CASE",
+                                    tabulated ? "POUT_ PATTERNS" : "POUT_ MISSING & EXTREME PATTERNS"};
+    } else if (item["type"] == "message") {
+      out.messages.push_back(item);
+    }
+  }
+  return out;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(std::string(MVA_SOURCE_DIR) + "/" + path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// a: 7, 8, 9 user-missing (letters A, B, C); b: 90 to 99 and 0 (D, and C
+// for the extra value); c: blank is system-missing (S). Interquartile limits
+// of c over -1 2 3 3 3 4 7: Q1 = 2, Q3 = 4, limits -1 and 7, so case 1 is
+// marked "-" and case 6 "+" (values exactly at the limits); a and b have no
+// extremes (limits -1 and 7, 6.5 and 18.5).
+// Locations 1..4 are cases 2 {a}, 3 {b,c}, 4 {a,b}, 5 {a}. The chain: 1,
+// then 4 (the same pattern), 3, 2: cases 2 5 4 3. Variables by the chain:
+// c (missing once), b (distance 1), a.
+const char* const kLetters =
+    "a,b,c,name\n1,10,-1,p1\n7,11,2,p2\n2,95,,p3\n8,0,3,p4\n9,12,4,p5\n3,13,7,p6\n4,14,3,p7\n"
+    "5,15,3,p8\n";
+
+host::DataOptions letters_options() {
+  host::DataOptions o;
+  o.missing = {"a=7,8,9", "b=90:99,0"};
+  return o;
+}
+
+TEST(PatternTables, MissingPatternsLettersOrderAndCounts) {
+  // Marks by row in the order of the columns.
+  const struct {
+    const char* subcommand;
+    Strings columns, marks;
+    const char* footnote;
+  } cases[] = {
+      {"MPATTERN", {"c", "b", "a"}, {"  A", "  C", " CB", "SD "}, "POUT_ CASES + VARIABLES ARE SORTED ON PATTERNS"},
+      {"MPATTERN NOSORT", {"a", "b", "c"}, {"A  ", "C  ", "BC ", " DS"}, "POUT_ CASES ARE SORTED, VARIABLES ARE NOT"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.subcommand);
+    const Shown r = run(kLetters, std::string("MVA a b c /NOUNIVARIATE /") + c.subcommand + ".", letters_options());
+    ASSERT_TRUE(r.tables.count(16));
+    const Table& t = r.tables.at(16);
+    const Strings rows = {"2/2", "5/5", "4/4", "3/3"};
+    EXPECT_EQ(t.rows(), rows);
+    EXPECT_EQ(t.columns("POUT_ MISSING & EXTREME PATTERNS"), c.columns);
+    for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(t.marks(rows[i], c.columns), c.marks[i]) << rows[i];
+    EXPECT_EQ(t.text("2/2", "POUT_ # MISSING"), "1");
+    EXPECT_EQ(t.text("2/2", "POUT_ % MISSING"), "33.3");
+    EXPECT_EQ(t.text("3/3", "POUT_ % MISSING"), "66.7");
+    EXPECT_EQ(t.footnote(c.footnote), Strings{});
+    EXPECT_EQ(t.footnote("POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES"), Strings{});
+    EXPECT_EQ(t.columns("POUT_ VALUES"), Strings{});  // nothing described
+  }
+}
+
+TEST(PatternTables, DataPatternsSortKeysLabelsAndValues) {
+  const struct {
+    const char* options;
+    Strings rows, footnote;
+  } cases[] = {
+      // Case order; case 1 is complete and shows only its "-".
+      {"", {"1/1", "2/2", "3/3", "4/4", "5/5", "6/6", "7/7", "8/8"}, {"absent"}},
+      // c = 3 in cases 4, 7, 8: the tie keeps case order; system-missing (case 3) sorts lowest.
+      {"SORT=c", {"3/3", "1/1", "2/2", "4/4", "7/7", "8/8", "5/5", "6/6"}, {"c"}},
+      // c descending, then a ascending among c = 3: 8 (case 4, as stored), 4 (case 7), 5 (case 8).
+      {"SORT=c(D) a", {"6/6", "5/5", "7/7", "8/8", "4/4", "2/2", "1/1", "3/3"}, {"absent"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    const Shown r = run(kLetters, std::string("MVA a b c /NOUNIVARIATE /DPATTERN ") + c.options + ".",
+                        letters_options());
+    ASSERT_TRUE(r.tables.count(14));
+    const Table& t = r.tables.at(14);
+    EXPECT_EQ(t.rows(), c.rows);
+    EXPECT_EQ(t.marks("1/1", {"a", "b", "c"}), "  -");
+    EXPECT_EQ(t.marks("6/6", {"a", "b", "c"}), "  +");
+    EXPECT_EQ(t.marks("4/4", {"a", "b", "c"}), "BC ");
+    EXPECT_EQ(t.text("1/1", "POUT_ # MISSING"), "0");
+    EXPECT_EQ(t.footnote("POUT_ CASES ARE SORTED BY ^1"), c.footnote);
+  }
+  const Shown two = run(kLetters, "MVA a b c /NOUNIVARIATE /DPATTERN SORT=c(D) a.", letters_options());
+  EXPECT_EQ(two.tables.at(14).table["footnotes"][1]["key"], "POUT_ CASES ARE SORTED BY [%1:, ^1:, AND $1]1");
+  EXPECT_EQ(two.tables.at(14).table["footnotes"][1]["text"], "Cases are sorted by c, a.");
+  // The ID variable labels the rows; DESCRIBE shows values in list order.
+  const Shown r = run(kLetters, "MVA a b c /ID=name /NOUNIVARIATE /DPATTERN DESCRIBE=c a.", letters_options());
+  const Table& t = r.tables.at(14);
+  EXPECT_EQ(t.rows().front(), "1/p1");
+  EXPECT_EQ(t.columns("POUT_ VALUES"), (Strings{"a", "c"}));
+  EXPECT_EQ(t.text("4/p4", "a"), "8");
+  EXPECT_EQ(t.text("6/p6", "c"), "7");
+  // A string wider than a cell is gathered from its columns, as label and value.
+  const Shown wide = run("a,s\n1,abcdefghijkl\n,xy\n", "MVA a s /ID=s /NOUNIVARIATE /DPATTERN.");
+  EXPECT_EQ(wide.tables.at(14).rows(), (Strings{"1/abcdefghijkl", "2/xy"}));
+  const Shown described = run("a,s\n1,abcdefghijkl\n,xy\n", "MVA a s /NOUNIVARIATE /DPATTERN DESCRIBE=s.");
+  EXPECT_EQ(described.tables.at(14).text("1/1", "s"), "abcdefghijkl");
+}
+
+// Twenty cases weighted by w: 1-10 complete (z = 1..10, k = 1 for six of
+// them); 11 missing y; 12-16 missing x (case 12 weighs 2); 17-20 missing x
+// and y. Met by the chain: {y} (weight 1, 5 percent: equal to PERCENT=5,
+// hidden), {x,y} (4), {x} (6). Complete if: {x,y} 10 + 4 + 6 + 1 = 21 (the
+// hidden {y} included), {x} 10 + 6 = 16. Means of z: {x,y} (30 + 31 + 32 +
+// 33) / 4 = 31.5; {x} (2 x 20 + 22 + 24 + 26 + 28) / 6; complete cases 5.5.
+const char* const kTwenty =
+    "x,y,z,k,w\n1,1,1,1,1\n2,2,2,1,1\n3,3,3,1,1\n4,4,4,1,1\n5,5,5,1,1\n6,6,6,1,1\n7,7,7,2,1\n"
+    "8,8,8,2,1\n9,9,9,2,1\n10,10,10,2,1\n11,,11,1,1\n,1,20,1,2\n,1,22,1,1\n,1,24,2,1\n,1,26,2,1\n"
+    ",1,28,2,1\n,,30,2,1\n,,31,2,1\n,,32,2,1\n,,33,1,1\n";
+
+TEST(PatternTables, TabulatedPatternsThresholdWeightsAndCompleteIf) {
+  host::DataOptions weighted;
+  weighted.weight = "w";
+  const Shown r = run(kTwenty, "MVA x y z k /CATEGORICAL=k /NOUNIVARIATE /TPATTERN PERCENT=5 DESCRIBE=z k.", weighted);
+  ASSERT_TRUE(r.tables.count(18));
+  const Table& t = r.tables.at(18);
+  // Rows: the complete cases, then {x,y} and {x}; by row: marks over x y z k,
+  // complete if, mean of z, frequencies of k = 1 and 2.
+  const struct {
+    const char* row;
+    const char* marks;
+    const char* complete_if;
+    double mean;
+    const char* k1;
+    const char* k2;
+  } rows[] = {{"0/10", "    ", "10", 5.5, "6", "4"},
+              {"2/4", "XX  ", "21", 31.5, "1", "3"},
+              {"3/6", "X   ", "16", 140.0 / 6.0, "3", "3"}};
+  EXPECT_EQ(t.rows(), (Strings{"0/10", "2/4", "3/6"}));
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.row);
+    EXPECT_EQ(t.marks(row.row, {"x", "y", "z", "k"}), row.marks);
+    EXPECT_EQ(t.text(row.row, "POUT_ COMPLETE IF ..."), row.complete_if);
+    EXPECT_NEAR((*t.cell(row.row, "z", "z"))["value"].get<double>(), row.mean, 1e-13);
+    EXPECT_EQ(t.text(row.row, "1"), row.k1);
+    EXPECT_EQ(t.text(row.row, "2"), row.k2);
+  }
+  // Variables by the chain over the locations: z and k never missing, y, x.
+  EXPECT_EQ(t.columns("POUT_ PATTERNS"), (Strings{"z", "k", "y", "x"}));
+  EXPECT_EQ(t.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"), (Strings{"5", "1"}));
+  for (const char* key : {"POUT_ VARIABLES ARE SORTED ON MISSING PATTERNS", "POUT_ MISSING VARIABLES WOULD NOT BE USED",
+                          "POUT_ MEANS AT EACH PATTERN", "POUT_ FREQUENCIES AT EACH PATTERN"}) {
+    EXPECT_EQ(t.footnote(key), Strings{}) << key;
+  }
+
+  // Unweighted, PERCENT=6 over 20 cases: t = 1.2; {y} hidden, {x} has 5.
+  const Shown plain = run(kTwenty, "MVA x y z /NOUNIVARIATE /TPATTERN NOSORT PERCENT=6.00.");
+  const Table& p = plain.tables.at(18);
+  EXPECT_EQ(p.rows(), (Strings{"0/10", "2/4", "3/5"}));
+  EXPECT_EQ(p.columns("POUT_ PATTERNS"), (Strings{"x", "y", "z"}));
+  EXPECT_EQ(p.footnote("POUT_ VARIABLES ARE NOT SORTED"), Strings{});
+  EXPECT_EQ(p.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED")[0], "6.00");
+  // No complete case: its row is still there; t = 0.15 gives no footnote.
+  const Shown none = run("x,y\n1,\n,2\n,3\n", "MVA x y /NOUNIVARIATE /TPATTERN PERCENT=5.");
+  const Table& n = none.tables.at(18);
+  EXPECT_EQ(n.rows(), (Strings{"0/0", "1/1", "2/2"}));
+  EXPECT_EQ(n.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"), Strings{"absent"});
+}
+
+// 100 cases of five variables, ten of them missing a: the data-pattern
+// table has (0 + 2 + 5) x 100 = 700 cells, the missing-pattern table
+// 10 x 7 = 70, the tabulated one 11 x 6 = 66. Split in two groups of 50,
+// each data-pattern table has 350 cells.
+TEST(PatternTables, SizeGuardPlainAndSplit) {
+  std::string csv = "a,b,c,d,e,g\n";
+  for (int i = 1; i <= 100; ++i) {
+    csv += (i % 10 == 0 ? "" : std::to_string(i)) + ",1,2,3," + std::to_string(i % 7) + (i <= 50 ? ",1\n" : ",2\n");
+  }
+  host::DataOptions split;
+  split.split = {"g"};
+  const struct {
+    const char* subcommand;
+    std::int64_t limit;
+    bool split;
+    const char* key;  // "" when the table is built
+    Strings params;   // Ncell and the limit
+  } cases[] = {
+      {"DPATTERN", 600, false, "NO DPATTERN ^1 ^2 ...", {"700", "600"}},
+      {"DPATTERN", 700, false, "", {}},
+      {"MPATTERN", 600, false, "", {}},
+      {"MPATTERN", 69, false, "NO MPATTERN ^1 ^2 ...", {"70", "69"}},
+      {"TPATTERN", 65, false, "NO TPATTERN ^1 ^2 ...", {"66", "65"}},
+      {"TPATTERN", 66, false, "", {}},
+      {"DPATTERN", 300, true, "NO DPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {"350", "300"}},
+      {"MPATTERN", 30, true, "NO MPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {"35", "30"}},
+      {"TPATTERN", 30, true, "NO TPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {"36", "30"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.subcommand) + " " + std::to_string(c.limit));
+    const Shown r = run(csv, std::string("MVA a b c d e /NOUNIVARIATE /") + c.subcommand + ".",
+                        c.split ? split : host::DataOptions{}, c.limit);
+    std::vector<json> refusals;
+    for (const json& m : r.messages) {
+      if (m["key"].get<std::string>().starts_with("NO ")) refusals.push_back(m);
+    }
+    if (!*c.key) {
+      EXPECT_TRUE(refusals.empty());
+      EXPECT_EQ(r.tables.size(), 1u);  // the pattern table alone (no user-missing value to map)
+      continue;
+    }
+    EXPECT_TRUE(r.tables.empty());
+    ASSERT_EQ(refusals.size(), c.split ? 2u : 1u);
+    for (const json& m : refusals) {
+      EXPECT_EQ(m["key"], c.key);
+      EXPECT_EQ(m["class"].get<int>() * 10 + m["severity"].get<int>(), 22);
+      const Strings params = texts(m["params"]);
+      EXPECT_EQ(Strings(params.end() - 2, params.end()), c.params);
+    }
+  }
+}
+
+// R's airquality, PERCENT=2 over 153 cases: the patterns of mice's
+// md.pattern ("pattern <count> <missing variables>" lines), the {Ozone,
+// SolarR} one (2 cases) hidden; the footnote gives the threshold as a
+// count, 153 x 2 / 100 = 3.06.
+TEST(PatternTables, AirqualityAgainstMdPattern) {
+  const Shown r = run(read_file("tests/fixtures/mva/airquality.csv"),
+                      "MVA Ozone SolarR Wind Temp Month /CATEGORICAL=Month /NOUNIVARIATE /TPATTERN PERCENT=2.");
+  ASSERT_TRUE(r.tables.count(18));
+  const Table& t = r.tables.at(18);
+  const Strings vars = {"Ozone", "SolarR", "Wind", "Temp", "Month"};
+  std::vector<std::pair<int, std::set<std::string>>> patterns;
+  std::istringstream reference(read_file("tools/md_pattern_airquality.out"));
+  for (std::string line; std::getline(reference, line) && line.starts_with("pattern ");) {
+    std::istringstream words(line.substr(8));
+    int count = 0;
+    words >> count;
+    patterns.push_back({count, {std::istream_iterator<std::string>(words), {}}});
+  }
+  ASSERT_EQ(patterns.size(), 4u);
+  // Each shown pattern as "count:marks:complete if"; complete if = the
+  // complete cases and every pattern inside this one.
+  std::set<std::string> shown, expected;
+  for (const std::string& row : t.rows()) {
+    shown.insert(row.substr(row.find('/') + 1) + ":" + t.marks(row, vars) + ":" + t.text(row, "POUT_ COMPLETE IF ..."));
+  }
+  for (const auto& [count, missing] : patterns) {
+    if (!missing.empty() && count <= 3.06) continue;
+    std::string marks;
+    for (const std::string& v : vars) marks += missing.count(v) ? 'X' : ' ';
+    int complete_if = patterns[0].first;
+    for (const auto& [other, gone] : patterns) {
+      if (!gone.empty() && std::includes(missing.begin(), missing.end(), gone.begin(), gone.end())) complete_if += other;
+    }
+    expected.insert(std::to_string(count) + ":" + marks + ":" + std::to_string(complete_if));
+  }
+  EXPECT_EQ(shown, expected);
+  EXPECT_EQ(t.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"), (Strings{"2", "3.06"}));
+}
+
+}  // namespace
+}  // namespace mva::test
