@@ -22,6 +22,10 @@ namespace mva::cli {
 
 namespace {
 
+// The most commands one run takes. Every table a run makes is kept until the
+// end to render the document, so this bounds the run's memory and time.
+constexpr std::size_t kMaxCommands = 10000;
+
 std::string render(const host::OutputDocument& doc, const std::string& format) {
   std::string text;
   if (format == "json") {
@@ -50,10 +54,14 @@ std::optional<std::vector<host::Command>> read_commands(const ProgramOptions& o,
         err << "mva: cannot read the script " << path << " (" << std::strerror(errno) << ")\n";
         return std::nullopt;
       }
-      for (auto& c : host::split_commands(text.str(), path)) commands.push_back(std::move(c));
+      for (auto& c : host::split_commands(text.str(), path, kMaxCommands - commands.size())) {
+        commands.push_back(std::move(c));
+      }
     }
     for (const std::string& text : o.commands) {
-      for (auto& c : host::split_commands(text, "-e")) commands.push_back(std::move(c));
+      for (auto& c : host::split_commands(text, "-e", kMaxCommands - commands.size())) {
+        commands.push_back(std::move(c));
+      }
     }
   } catch (const host::CommandError& e) {
     err << "mva: " << e.what() << "\n";

@@ -69,7 +69,9 @@ void check_json_cells(const nlohmann::json& j, const std::string& name) {
       for (const char* word : {"nan", "NaN", "inf", "Inf"}) {
         EXPECT_EQ(text.find(word), std::string::npos) << name << ": " << j.dump();
       }
-      if (j["value"].is_null()) EXPECT_TRUE(text == "." || text.empty()) << name << ": " << j.dump();
+      if (j["value"].is_null()) {
+        EXPECT_TRUE(text == "." || text.empty()) << name << ": " << j.dump();
+      }
     }
     for (const auto& [key, value] : j.items()) check_json_cells(value, name);
   } else if (j.is_array()) {
@@ -82,16 +84,16 @@ TEST(DegenerateData, NotesOrCorrectNumbersNeverNonFinite) {
   const auto plain_y = [](int k) { return number(10 + (k * k) % 5); };
   const Degenerate cases[] = {
       {"column all missing", data([](int) { return std::string(); }, plain_y), false,
-       {"EXEC_ NO COMPLETE CASE => NO LISTWISE"}},
+       {"EXEC_ NO COMPLETE CASE => NO LISTWISE"}, {}, 0},
       {"no missing value",
        data(plain_x, plain_y, [](int, std::vector<std::string>& r) { r[1] = r[1].empty() ? "4" : r[1];
                                                                      r[2] = r[2].empty() ? "3" : r[2];
                                                                      r[3] = r[3].empty() ? "5" : r[3]; }),
-       false, {"EXEC_ NO MISSING VALUE => NO T-STAT"}},
-      {"one case", "id,x,y,z,c,w,g\n1,1,2,,1,1,1\n"},
-      {"two cases", "id,x,y,z,c,w,g\n1,1,2,,1,1,1\n2,3,,4,2,1,1\n"},
-      {"constant column", data([](int k) { return k == 5 ? std::string() : std::string("7"); }, plain_y)},
-      {"identical columns", data(plain_x, [&](int k) { return plain_x(k); })},
+       false, {"EXEC_ NO MISSING VALUE => NO T-STAT"}, {}, 0},
+      {"one case", "id,x,y,z,c,w,g\n1,1,2,,1,1,1\n", false, {}, {}, 0},
+      {"two cases", "id,x,y,z,c,w,g\n1,1,2,,1,1,1\n2,3,,4,2,1,1\n", false, {}, {}, 0},
+      {"constant column", data([](int k) { return k == 5 ? std::string() : std::string("7"); }, plain_y), false, {}, {}, 0},
+      {"identical columns", data(plain_x, [&](int k) { return plain_x(k); }), false, {}, {}, 0},
       {"values near 1e9 with spread 1e-3",
        data([](int k) { return number(1e9 + k / 1000.0); }, [](int k) { return number(k * k % 5); },
             [](int k, std::vector<std::string>& r) { if (k == 2) r[2] = "4"; }),
@@ -101,12 +103,12 @@ TEST(DegenerateData, NotesOrCorrectNumbersNeverNonFinite) {
             [](int k, std::vector<std::string>& r) { if (k == 2) r[2] = number(1e-3 * (2 + 4 % 5)); }),
        false, {}, {150000000.0, 34992710.61118826, 0.2097046980148584}, 1e-9},
       {"categorical with one category",
-       data(plain_x, plain_y, [](int, std::vector<std::string>& r) { r[4] = "1"; })},
+       data(plain_x, plain_y, [](int, std::vector<std::string>& r) { r[4] = "1"; }), false, {}, {}, 0},
       {"weights all below 1",
-       data(plain_x, plain_y, [](int k, std::vector<std::string>& r) { r[5] = number(0.05 + 0.1 * k); })},
+       data(plain_x, plain_y, [](int k, std::vector<std::string>& r) { r[5] = number(0.05 + 0.1 * k); }), false, {}, {}, 0},
       {"split group without usable cases",
        data(plain_x, plain_y, [](int k, std::vector<std::string>& r) { if (k >= 4) r[5] = k % 2 ? "0" : ""; }),
-       true},
+       true, {}, {}, 0},
   };
   for (const Degenerate& d : cases) {
     SCOPED_TRACE(d.name);

@@ -47,7 +47,8 @@ Symbol special_symbol(char c) {
 
 class Lexer {
  public:
-  Lexer(std::string_view script, std::string_view source) : script_(script), source_(source) {}
+  Lexer(std::string_view script, std::string_view source, std::size_t max_commands)
+      : script_(script), source_(source), max_commands_(max_commands) {}
 
   std::vector<Command> run() {
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -110,6 +111,11 @@ class Lexer {
 
   void close_command(int line, int column, std::string typed) {
     if (open_.tokens.empty()) return;  // a lone period: nothing to run
+    if (commands_.size() == max_commands_) {
+      const Token& first = open_.tokens.front();
+      fail(first.line, first.column, "more than " + std::to_string(max_commands_) +
+                                         " commands in one run; split the script and run the parts one by one");
+    }
     Token end;
     end.kind = TokenKind::End;
     end.typed = std::move(typed);
@@ -228,6 +234,7 @@ class Lexer {
 
   std::string_view script_;
   std::string_view source_;
+  std::size_t max_commands_;
   Command open_;
   std::vector<Command> commands_;
 };
@@ -244,8 +251,9 @@ std::string shortened(std::string_view text) {
   return std::string(text.substr(0, cut)) + "... (" + std::to_string(characters) + " characters)";
 }
 
-std::vector<Command> split_commands(std::string_view script, std::string_view source_name) {
-  return Lexer(script, source_name).run();
+std::vector<Command> split_commands(std::string_view script, std::string_view source_name,
+                                    std::size_t max_commands) {
+  return Lexer(script, source_name, max_commands).run();
 }
 
 }  // namespace mva::host

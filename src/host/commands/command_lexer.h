@@ -7,6 +7,7 @@
 // each with the line and column where it starts.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,8 +33,10 @@ struct Command {
 // Reads every command of `script`. Commands without any token (a lone period)
 // are skipped; a script of comments and blank lines gives no command. Throws
 // CommandError on an unterminated string or a character that cannot start a
-// token.
-std::vector<Command> split_commands(std::string_view script, std::string_view source_name);
+// token, and when the script holds more than `max_commands` commands (so
+// that a runaway script is refused before it is run or even read whole).
+std::vector<Command> split_commands(std::string_view script, std::string_view source_name,
+                                    std::size_t max_commands = SIZE_MAX);
 
 // A token's text as a message quotes it: as typed up to 40 bytes; a longer
 // text is cut (at a character boundary) and ends with "... (N characters)".

@@ -98,6 +98,10 @@ std::vector<std::string> header_names(const CsvReader& csv) {
       throw DataError(fmt::format("{}: column {} has no name in the header (line {})", csv.source(), c + 1,
                                   csv.line()));
     }
+    if (!valid_utf8(name)) {
+      throw DataError(fmt::format("{}: the name of column {} in the header (line {}) is not UTF-8 text; "
+                                  "save the file as UTF-8", csv.source(), c + 1, csv.line()));
+    }
     const auto [at, fresh] = seen.emplace(fold_name(name), c);
     if (!fresh) {
       throw DataError(fmt::format("{}: columns {} and {} have the same name {}", csv.source(), at->second + 1,

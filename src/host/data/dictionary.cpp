@@ -42,6 +42,42 @@ const VarRecord& Dictionary::slot(std::int64_t v) const {
   return slots_[static_cast<std::size_t>(checked(v) - 1)];
 }
 
+bool valid_utf8(std::string_view text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* const end = p + text.size();
+  while (p < end) {
+    const unsigned char lead = *p;
+    if (lead < 0x80) {
+      ++p;
+      continue;
+    }
+    // The length of the sequence and the range its second byte must be in
+    // (narrower than 80..BF where overlong forms, surrogates or code points
+    // past U+10FFFF would start).
+    int length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (end - p < length || p[1] < low || p[1] > high) return false;
+    for (int k = 2; k < length; ++k) {
+      if (p[k] < 0x80 || p[k] > 0xBF) return false;
+    }
+    p += length;
+  }
+  return true;
+}
+
 std::int64_t Dictionary::find(std::string_view name) const {
   const auto found = index_.find(fold_name(name));
   return found == index_.end() ? 0 : found->second;

@@ -111,4 +111,9 @@ class Dictionary {
 // ASCII lower case, the key names are compared by.
 std::string fold_name(std::string_view name);
 
+// Whether `text` is well-formed UTF-8 (no stray continuation bytes, overlong
+// forms, surrogates or code points past U+10FFFF), as the JSON files the
+// program writes require.
+bool valid_utf8(std::string_view text);
+
 }  // namespace mva::host

@@ -160,9 +160,10 @@ DictionaryFile DictionaryFile::parse_text(std::string_view text, std::string_vie
   json document;
   try {
     document = json::parse(text);
-  } catch (const json::parse_error& error) {
-    // Drop the library's "[json.exception.parse_error.101] " tag; keep its
-    // position and explanation.
+  } catch (const json::exception& error) {
+    // A syntax error, or a number too large for a double (1e400). Drop the
+    // library's "[json.exception.parse_error.101] " tag; keep its position
+    // and explanation.
     std::string_view what = error.what();
     if (const auto close = what.find("] "); what.starts_with("[") && close != std::string_view::npos) {
       what.remove_prefix(close + 2);

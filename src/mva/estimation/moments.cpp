@@ -72,6 +72,13 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQ
   // update and the present columns of the pairwise one.
   std::vector<double> deviations(static_cast<std::size_t>(nv));
   PairScratch pair_scratch(nv);
+  // Each quantitative column is updated about an origin, its first present
+  // value, and the origins are added back to the means at the end. Values
+  // near 1e9 that differ by 1e-3 then enter the updates as small exact
+  // differences instead of losing most of their digits to the size of the
+  // running mean; the products about the means are the same either way.
+  std::vector<double> origin(static_cast<std::size_t>(nv) + 1, 0.0);
+  std::vector<char> has_origin(static_cast<std::size_t>(nv) + 1, 0);
   bool first_listwise = true;
   bool first_pairwise = true;
 
@@ -86,7 +93,12 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQ
       if (!r.listed) continue;
       const auto code = static_cast<std::int64_t>(code_of(cx, L, r.variable));
       CASEMISS(r.variable) = code;
-      CASEVAL(r.variable) = r.quantitative ? row(q) : 0.0;
+      const auto at = static_cast<std::size_t>(q);
+      if (r.quantitative && code == 0 && !has_origin[at]) {
+        origin[at] = row(q);
+        has_origin[at] = 1;
+      }
+      CASEVAL(r.variable) = r.quantitative ? row(q) - origin[at] : 0.0;
       if (code != 0) complete = false;
     }
     double w = 1.0;
@@ -106,6 +118,17 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQ
     first_pairwise = false;
   }
   host.CASCTR(-1);
+
+  // The origins back into the means of the listwise update and of every
+  // pair that has cases.
+  for (std::int64_t a = 1; a <= nv; ++a) {
+    const double shift = origin[static_cast<std::size_t>(a)];
+    if (shift == 0.0) continue;
+    if (listwise.sumw > 0.0) LWMEAN(roles(a).variable) += shift;
+    for (std::int64_t b = 1; b <= nv; ++b) {
+      if (pw.PWN(a, b) > 0.0) pw.PWMEAN(a, b) += shift;
+    }
+  }
 
   // Listwise finish: sums of squares to covariances, divisor N - 1.
   sums.LWN = listwise.sumw;
