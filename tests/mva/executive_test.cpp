@@ -196,8 +196,11 @@ TEST(Executive, TablesInTheirFixedOrder) {
     std::string command;
     std::vector<std::string> tables;
   } rows[] = {
-      {"MVA a b /EM /LISTWISE /TTEST.", order({"+3", "+27", "+28", "-3", "+12", "-12"}, false, {"-27", "-28"})},
-      {"MVA a b /TTEST /LISTWISE /EM.", order({"+3", "+27", "+28", "-3", "+12", "-12"}, false, {"-27", "-28"})},
+      // The EM tables come after the listwise ones.
+      {"MVA a b /EM /LISTWISE /TTEST.",
+       order({"+3", "+27", "+28", "-3", "+12", "-12"}, false, {"+20", "-20", "+21", "-21", "+22", "-22", "-27", "-28"})},
+      {"MVA a b /TTEST /LISTWISE /EM.",
+       order({"+3", "+27", "+28", "-3", "+12", "-12"}, false, {"+20", "-20", "+21", "-21", "+22", "-22", "-27", "-28"})},
       {"MVA a b /PAIRWISE /NOUNIVARIATE /LISTWISE.", order({"+27", "+28"}, true, {"-27", "-28"})},
       {"MVA a b /LISTWISE /NOUNIVARIATE.", order({}, false, {})},
   };
