@@ -81,9 +81,20 @@ struct EstimateTables : ::testing::Test {
   const OutputDocument& doc() { return fx.host().output(); }
 };
 
+// With the comparison tables open the EM column gets the means and the
+// standard deviations (0 for a variance that is not positive).
 TEST_F(EstimateTables, DependentsInListOrderAsTriangles) {
   parse("MVA b a c /EM c a WITH a b c /REGRESSION c a WITH a b c.");
+  fx.cmn().CMPMTH = kTrue;
+  cov[5] = -16.0;  // var c not positive
+  CMPB(fx.cx(), false, true, true);
   eout(kEmMethod, EmResult{true, 4, 3.0, 7.5}, {20, 21, 22});
+  const auto means27 = cells_of(table_numbered(doc(), kCompareMeansTable));
+  const auto sds28 = cells_of(table_numbered(doc(), kCompareStdDevsTable));
+  EXPECT_EQ(means27.at("a|EOUT_ EM").number, 10.0);
+  EXPECT_EQ(means27.count("b|EOUT_ EM"), 0u);
+  EXPECT_EQ(sds28.at("a|EOUT_ EM").number, 2.0);
+  EXPECT_EQ(sds28.at("c|EOUT_ EM").number, 0.0);
 
   const auto m = cells_of(table_numbered(doc(), 20));
   ASSERT_EQ(m.size(), 2u);
@@ -98,15 +109,16 @@ TEST_F(EstimateTables, DependentsInListOrderAsTriangles) {
   EXPECT_EQ(c.size(), 3u);
   EXPECT_EQ(c.at("a|a").number, 4.0);
   EXPECT_EQ(c.at("c|a").number, -2.0);  // row c (after a in the list), column a
-  EXPECT_EQ(c.at("c|c").number, 16.0);
+  EXPECT_EQ(c.at("c|c").number, -16.0);
   // Rows and columns in list order a, c (not the dependent-list order c, a).
   EXPECT_EQ(name_of(ct.dimensions[0].categories[static_cast<std::size_t>(ct.dimensions[0].top[0])]), "a");
 
   const auto r = cells_of(table_numbered(doc(), 22));
   EXPECT_EQ(r.size(), 3u);
-  EXPECT_NEAR(r.at("c|a").number, -2.0 / (2.0 * 4.0), 1e-15);
+  EXPECT_EQ(r.at("c|a").number, fx.host().CORREL(4.0, -16.0, -2.0));
   EXPECT_EQ(r.at("a|a").number, 1.0);
   EXPECT_TRUE(r.at("a|a").is_integer);
+  EXPECT_EQ(r.at("c|c").number, fx.host().PCINMS());
 }
 
 // The heading and its notes: key and parameters for each method code, plain
@@ -187,25 +199,6 @@ TEST(EstimateTablesSplit, NotesNameTheSplitGroup) {
       EXPECT_EQ(notes[i].params.at(0).kind, Text::Kind::RepeatList) << row.keys[i];
     }
   }
-}
-
-// The comparison column: means and standard deviations (0 for a variance
-// that is not positive) under the method's column.
-TEST_F(EstimateTables, ComparisonColumn) {
-  parse("MVA b a c /EM a c WITH a b c /REGRESSION.");
-  fx.cmn().CMPMTH = kTrue;
-  cov[5] = -1.0;  // var c not positive
-  CMPB(fx.cx(), false, true, true);
-  eout(kEmMethod, EmResult{true, 3, 1.0, 1.0}, {20, 21, 22});
-  const auto means27 = cells_of(table_numbered(doc(), kCompareMeansTable));
-  const auto sds28 = cells_of(table_numbered(doc(), kCompareStdDevsTable));
-  EXPECT_EQ(means27.at("a|EOUT_ EM").number, 10.0);
-  EXPECT_EQ(means27.at("c|EOUT_ EM").number, 30.0);
-  EXPECT_EQ(means27.count("b|EOUT_ EM"), 0u);
-  EXPECT_EQ(sds28.at("a|EOUT_ EM").number, 2.0);
-  EXPECT_EQ(sds28.at("c|EOUT_ EM").number, 0.0);
-  // The diagonal correlation of c is system-missing.
-  EXPECT_EQ(cells_of(table_numbered(doc(), 22)).at("c|c").number, fx.host().PCINMS());
 }
 
 }  // namespace

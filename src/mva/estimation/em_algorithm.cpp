@@ -143,6 +143,7 @@ void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
     return;
   }
   if (model.normal() && limit > 0) form_group_sums(plan);
+  if (limit > 0 && plan.sums.empty()) pack_group_values(plan);
 
   double scale = 0.0;
   while (!result.converged && result.iterations < limit) {

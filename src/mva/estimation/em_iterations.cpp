@@ -41,13 +41,13 @@ class GroupAccumulator {
   explicit GroupAccumulator(const std::vector<std::int64_t>& K)
       : K_(K), n_(K.size()), mean_(n_), scatter_(n_ * n_), delta_(n_) {}
 
-  // Adds the values `row` (1-based over the columns) with weight w and
+  // Adds the values `xk` (over K, in order) with weight w and
   // weight-times-factor c.
-  void add(RealArray row, double w, double c) {
+  void add(const double* xk, double w, double c) {
     const double after = sumwf_ + c;
     const double g = c * sumwf_ / after;
     const double r = c / after;
-    for (Pos a = 0; a < n_; ++a) delta_[a] = row(K_[a]) - mean_[a];
+    for (Pos a = 0; a < n_; ++a) delta_[a] = xk[a] - mean_[a];
     for (Pos a = 0; a < n_; ++a) {
       const double da = delta_[a] * g;
       double* out = &scatter_[a * n_];
@@ -85,29 +85,31 @@ class GroupAccumulator {
 };
 
 // The group's cases under the current estimates: each weighted by w times
-// its model factor (from its squared distance over the swept-in columns J).
+// its model factor (from its squared distance over the swept-in columns J),
+// read from the packed copy.
 GroupSums weighted_group_sums(const EmPlan& plan, const EmGroup& group, const EmModel& model,
                               const std::vector<std::int64_t>& J, const EmArrays& a,
                               double& sumw) {
   const std::vector<std::int64_t> K = present_columns(plan, group);
   GroupAccumulator acc(K);
-  // The swept-in block (minus the inverse covariance) and the means of J,
-  // gathered once for the group.
-  const Pos q = J.size();
+  // The swept-in block (minus the inverse covariance), the places of J
+  // within K and the means of J, gathered once for the group.
+  const Pos q = J.size(), nk = K.size();
   std::vector<double> block(q * q), muJ(q), e(q);
+  std::vector<Pos> at(q);
   for (Pos i = 0; i < q; ++i) {
+    at[i] = static_cast<Pos>(std::find(K.begin(), K.end(), J[i]) - K.begin());
     muJ[i] = a.mu(plan.columns[static_cast<Pos>(J[i] - 1)].variable);
     for (Pos j = 0; j < q; ++j) block[i * q + j] = a.S(J[i], J[j]);
   }
   const bool normal = model.normal();
-  for (std::int64_t pos = group.first; pos < group.end; ++pos) {
-    const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
-    const double w = plan.weight(L);
+  const double* xk = plan.packed.data() + group.packed;
+  for (std::int64_t pos = group.first; pos < group.end; ++pos, xk += nk + 1) {
+    const double w = xk[nk];
     if (!(w > 0.0)) continue;
-    const RealArray row = plan.cases.row(L);
     double f = 1.0;
     if (!normal) {
-      for (Pos i = 0; i < q; ++i) e[i] = row(J[i]) - muJ[i];
+      for (Pos i = 0; i < q; ++i) e[i] = xk[at[i]] - muJ[i];
       double d2 = 0.0;
       for (Pos i = 0; i < q; ++i) {
         double s = 0.0;
@@ -118,7 +120,7 @@ GroupSums weighted_group_sums(const EmPlan& plan, const EmGroup& group, const Em
       f = model.factor(std::max(d2, 0.0), static_cast<double>(q));
       if (!(f > 0.0)) continue;
     }
-    acc.add(row, w, w * f);
+    acc.add(xk, w, w * f);
   }
   sumw = acc.sumw();
   return acc.result(plan.p);
@@ -147,12 +149,35 @@ void form_group_sums(EmPlan& plan) {
   for (const EmGroup& group : plan.groups) {
     const std::vector<std::int64_t> K = present_columns(plan, group);
     GroupAccumulator acc(K);
+    std::vector<double> xk(K.size());
     for (std::int64_t pos = group.first; pos < group.end; ++pos) {
       const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
       const double w = plan.weight(L);
-      if (w > 0.0) acc.add(plan.cases.row(L), w, w);
+      if (!(w > 0.0)) continue;
+      const RealArray row = plan.cases.row(L);
+      for (Pos a = 0; a < K.size(); ++a) xk[a] = row(K[a]);
+      acc.add(xk.data(), w, w);
     }
     plan.sums.push_back(acc.result(plan.p));
+  }
+}
+
+void pack_group_values(EmPlan& plan) {
+  plan.packed.clear();
+  std::size_t cells = 0;
+  for (const EmGroup& group : plan.groups) {
+    cells += static_cast<Pos>(group.end - group.first) * (present_columns(plan, group).size() + 1);
+  }
+  plan.packed.reserve(cells);
+  for (EmGroup& group : plan.groups) {
+    const std::vector<std::int64_t> K = present_columns(plan, group);
+    group.packed = static_cast<std::int64_t>(plan.packed.size());
+    for (std::int64_t pos = group.first; pos < group.end; ++pos) {
+      const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
+      const RealArray row = plan.cases.row(L);
+      for (const std::int64_t k : K) plan.packed.push_back(row(k));
+      plan.packed.push_back(plan.weight(L));
+    }
   }
 }
 

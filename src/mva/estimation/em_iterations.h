@@ -38,6 +38,7 @@ struct EmGroup {
   std::int64_t first = 0;     // position of its first case in EmPlan::cases (0-based)
   std::int64_t end = 0;       // one past its last case
   std::vector<char> missing;  // per column (k - 1): the cell is missing
+  std::int64_t packed = -1;   // offset of its cases in EmPlan::packed, -1 = not packed
 };
 
 // Observed-data sums of one group over its present EM columns, with the
@@ -60,6 +61,10 @@ struct EmPlan {
   std::vector<std::int64_t> case_at;  // stored case of each position, in pattern order
   std::vector<EmGroup> groups;        // the pattern groups, in pattern order
   std::vector<GroupSums> sums;        // per group, formed once when affordable (normal model)
+  // The groups' cases copied once, group after group, each case its
+  // present EM columns in column order followed by its weight, so that the
+  // iterations of the t and contaminated models read memory in order.
+  std::vector<double> packed;
 
   double weight(std::int64_t L) const {  // case weight of stored case L
     return weight_column > 0 ? cases(L, weight_column) : 1.0;
@@ -91,6 +96,9 @@ std::vector<EmGroup> pattern_groups(const std::vector<EmColumn>& columns,
 // the incomplete cases' values; leaves `sums` empty otherwise, and the
 // iterations then pass over the cases.
 void form_group_sums(EmPlan& plan);
+
+// Copies every group's cases into plan.packed (see there).
+void pack_group_values(EmPlan& plan);
 
 // The model and the sweep settings of the iterations.
 struct EmModel {
