@@ -95,11 +95,13 @@ TEST(RegressionImputation, ResidualNeedsMoreCompleteThanIncompleteCases) {
     }
     EXPECT_EQ(keys, row.keys);
   }
-  TestData plain{"a,b\n1,2\n2,\n3,5\n,3\n", {}};
-  auto host = make_host(plain);
-  EXPECT_EQ(run_command(*host, "MVA a b /NOUNIVARIATE /REGRESSION."), 0);
-  ASSERT_EQ(host->messages.size(), 1U);
-  EXPECT_EQ(host->messages[0].key, "_REG_ CHANGING ADD OPTION");
+  // Half the cases incomplete; no complete case at all.
+  for (const char* plain : {"a,b\n1,2\n2,\n3,5\n,3\n", "a,b\n1,\n,2\n3,\n,4\n"}) {
+    auto host = make_host(TestData{plain, {}});
+    EXPECT_EQ(run_command(*host, "MVA a b /NOUNIVARIATE /REGRESSION."), 0);
+    ASSERT_EQ(host->messages.size(), 1U) << plain;
+    EXPECT_EQ(host->messages[0].key, "_REG_ CHANGING ADD OPTION");
+  }
 }
 
 }  // namespace
