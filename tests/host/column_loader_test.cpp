@@ -116,7 +116,7 @@ TEST(LoadingPass, ErrorsAfterPlainRecordsNameTheirLine) {
       {many + std::string("1,\"x\0\"\n", 7), "", "<data>, line 1002, column 5: a NUL byte"},
       {many + std::string("1,x\n2,NA\0\n", 11), "", "<data>, line 1003, column 5: a NUL byte"},
       {std::string("a,b\n1,2,3\n\0\n", 13), "", "<data>, line 3, column 1: a NUL byte"},
-      {std::string("a\0,b\n1,2\n", 10), "", "<data>, line 1, column 2: a NUL byte"},
+      {std::string("a\0,b\n1,2\n", 10), "", "<data>, line 1, column 2: a NUL byte (\\x00) in the data; a CSV file holds text"},
   };
   for (const auto& row : rows) {
     std::string error = "(no error)";
