@@ -72,6 +72,30 @@ TEST(LoadingPass, PlainAndQuotedRecordsGiveTheSameCells) {
   }
 }
 
+TEST(LoadingPass, NumbersReadInPlaceAsTheCheckedPathReadsThem) {
+  // Each form is read in place and quoted (the checked path): the cell, the
+  // column's type and its print format must agree, and a number must read
+  // as parse_number reads it. The long zero first makes the later cells
+  // short enough to be read in place.
+  const char* const forms[] = {"0", "-0", "+7", "-007.50", ".5", "-.5", "5.", "12345678", "0.00000012",
+                               "1e3", "-1.5E-2", "123456789012345678901", "9007199254740993", "0.1",
+                               "1-2", "1.2.3", "--1", "+", ".", "1e", "12a", "\xC3\xA9"};
+  for (const std::string form : forms) {
+    std::vector<std::string> seen;
+    for (const std::string& cell : {form, "\"" + form + "\""}) {
+      const DataSet data = DataSet::from_text("x\n-00000000000000000000000\n" + cell + "\n1\n", {});
+      const std::string read = cases_of(data).at(1);
+      const VarRecord& x = data.dictionary().slot(1);
+      seen.push_back(fmt::format("{} {}.{} {}", read.substr(0, read.find(';')), x.format.width, x.format.decimals,
+                                 x.type));
+    }
+    EXPECT_EQ(seen[0], seen[1]) << form;
+    if (const auto value = parse_number(form)) {
+      EXPECT_EQ(seen[0].substr(0, seen[0].find(' ')), fmt::format("{}", *value)) << form;
+    }
+  }
+}
+
 TEST(LoadingPass, ErrorsAfterPlainRecordsNameTheirLine) {
   std::string many = "a,b\n";
   for (int i = 0; i < 1000; ++i) many += fmt::format("{},{}.5\n", i, i);
@@ -86,6 +110,13 @@ TEST(LoadingPass, ErrorsAfterPlainRecordsNameTheirLine) {
        "<data>, line 1002, column 2 (b): \"x\" is not a number, and b is declared numeric"},
       {many + "1,abcdefg\n", R"({"variables": [{"name": "b", "width": 6}]})",
        "<data>, line 1002, column 2 (b): the text is 7 bytes long, wider than the declared width 6"},
+      // A NUL byte anywhere is found, and named before any other fault.
+      {many + std::string("1,2\0\n", 5), "", "<data>, line 1002, column 4: a NUL byte"},
+      {many + std::string("\0,1\n", 4), "", "<data>, line 1002, column 1: a NUL byte"},
+      {many + std::string("1,\"x\0\"\n", 7), "", "<data>, line 1002, column 5: a NUL byte"},
+      {many + std::string("1,x\n2,NA\0\n", 11), "", "<data>, line 1003, column 5: a NUL byte"},
+      {std::string("a,b\n1,2,3\n\0\n", 13), "", "<data>, line 3, column 1: a NUL byte"},
+      {std::string("a\0,b\n1,2\n", 10), "", "<data>, line 1, column 2: a NUL byte (\\x00) in the data; a CSV file holds text"},
   };
   for (const auto& row : rows) {
     std::string error = "(no error)";

@@ -25,6 +25,10 @@ std::string bytes_of(const std::vector<double>& cells) {
 CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content)
     : content_(std::move(content)) {
   const Dictionary& dictionary = content_->dictionary;
+  for (std::size_t c = 0; c < content_->columns; ++c) {
+    const detail::ColumnPlan& plan = content_->plans[c];
+    sources_.push_back({content_->cells[c].get(), static_cast<std::size_t>(plan.cells), plan.cell});
+  }
   for (const std::int64_t v : dictionary.split()) {
     split_offsets_.push_back(split_cells_.size());
     for (std::int64_t k = 0; k < dictionary.slot_count(v); ++k) {
@@ -56,14 +60,11 @@ bool CaseReader::read_record(double* into) {
     return false;
   }
   const auto record = static_cast<std::size_t>(record_);
-  for (std::size_t c = 0; c < content_->columns; ++c) {
-    const detail::ColumnPlan& plan = content_->plans[c];
-    const auto cells = static_cast<std::size_t>(plan.cells);
-    const double* const from = content_->cells[c].get() + record * cells;
-    if (cells == 1) {
-      into[plan.cell] = *from;
+  for (const Source& source : sources_) {
+    if (source.count == 1) {
+      into[source.into] = source.cells[record];
     } else {
-      std::memcpy(into + plan.cell, from, cells * sizeof(double));
+      std::memcpy(into + source.into, source.cells + record * source.count, source.count * sizeof(double));
     }
   }
   record_line_ = content_->line_of(record_);

@@ -77,6 +77,14 @@ class CaseReader {
   std::string group_description() const;
 
   std::shared_ptr<const detail::DataContent> content_;
+  // Where each column's cells are and where they go in the case buffer;
+  // kept here so that copying a case follows no pointer through content_.
+  struct Source {
+    const double* cells;
+    std::size_t count;  // cells per case
+    std::size_t into;   // first cell in the case buffer
+  };
+  std::vector<Source> sources_;
   std::int64_t record_ = 0;       // the next case to read (0-based)
   std::int64_t record_line_ = 0;  // the line of the case last read
   std::vector<double> row_;            // a record read ahead (split files)

@@ -20,25 +20,18 @@ namespace mva::host::detail {
 
 namespace {
 
-// The number of times `c` occurs in `text` (memchr is vectorised where a
-// plain counting loop may not be).
-std::size_t occurrences(std::string_view text, char c) {
-  std::size_t count = 0;
-  const char* p = text.data();
-  const char* const end = p + text.size();
-  while ((p = static_cast<const char*>(std::memchr(p, c, static_cast<std::size_t>(end - p)))) != nullptr) {
-    ++count;
-    ++p;
+// A first guess at the number of records from `text` on: its size over the
+// mean length of the lines in its first 64 KiB, with a margin. It saves a
+// pass over the whole text; the columns grow when the guess falls short.
+std::size_t estimated_records(std::string_view text) {
+  const std::string_view sample = text.substr(0, std::size_t{1} << 16);
+  std::size_t lines = 1;
+  for (const char* p = sample.data(), *const end = p + sample.size();
+       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr; ++p) {
+    ++lines;
   }
-  return count;
-}
-
-// An upper bound on the number of records from `text` on: its line ends
-// (a CRLF counted twice), plus one for a last line without one.
-std::size_t record_capacity(std::string_view text) {
-  std::size_t ends = occurrences(text, '\n');
-  if (text.find('\r') != std::string_view::npos) ends += occurrences(text, '\r');
-  return ends + 1;
+  const std::size_t line_length = std::max<std::size_t>(sample.size() / lines, 1);
+  return text.size() / line_length / 8 * 9 + 64;
 }
 
 // Whether an NA token reads as a number: then a number is not simply a value,
@@ -51,11 +44,27 @@ bool numbers_may_be_na(const DataContent& content) {
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+// A number read in place: where it stops (null when no number starts there)
+// and its value and shape.
+struct PlainNumber {
+  const char* stop = nullptr;
+  double value = 0.0;
+  NumberShape shape;
+};
+
+// Reads the number that starts at `p` with read_number_at, for the forms
+// read_plain_number leaves to it.
+PlainNumber read_any_number(const char* p, const char* end) {
+  PlainNumber n;
+  n.stop = read_number_at(p, end, n.value, n.shape);
+  return n;
+}
+
 // Reads the number that starts at `p` in place, as read_number_at does, with
 // the common form (at most 19 digits, a mantissa below 2^53, at most 22
-// decimals, no exponent) worked out here: one scan, and one correctly
-// rounded division (Clinger's fast path). Other forms go to read_number_at.
-inline const char* read_plain_number(const char* const p, const char* const end, double& value, NumberShape& shape) {
+// decimals, no exponent) worked out here in one scan. Other forms go to
+// read_number_at.
+PlainNumber read_plain_number(const char* const p, const char* const end) {
   const char* q = p;
   const bool negative = q < end && *q == '-';
   if (q < end && (*q == '-' || *q == '+')) ++q;
@@ -70,20 +79,22 @@ inline const char* read_plain_number(const char* const p, const char* const end,
     fraction_digits = static_cast<int>(q - fraction);
   }
   const int digits = whole_digits + fraction_digits;
-  if (digits == 0) return nullptr;
+  if (digits == 0) return {};
   if (digits > 19 || mantissa >= (std::uint64_t{1} << 53) || fraction_digits > 22 ||
       (q < end && (*q == 'e' || *q == 'E'))) {
-    return read_number_at(p, end, value, shape);
+    return read_any_number(p, end);
   }
-  value = static_cast<double>(mantissa);
-  if (fraction_digits > 0) value /= kPowersOfTen[fraction_digits];
-  if (negative) value = -value;
-  if (value == 0.0) value = 0.0;  // -0 reads as 0
+  // Mantissa and power of ten are exact doubles, so one division rounds
+  // correctly (Clinger's fast path); -0 reads as 0.
+  PlainNumber n;
+  n.stop = q;
+  n.value = static_cast<double>(mantissa) / kPowersOfTen[fraction_digits];
+  if (negative && mantissa != 0) n.value = -n.value;
   int leading_zeros = 0;
   while (leading_zeros + 1 < whole_digits && whole[leading_zeros] == '0') ++leading_zeros;
-  shape.decimals = std::min(fraction_digits, kMaxPrintDecimals);
-  shape.integer_width = std::max(whole_digits - leading_zeros, 1) + (negative && mantissa != 0 ? 1 : 0);
-  return q;
+  n.shape.decimals = std::min(fraction_digits, kMaxPrintDecimals);
+  n.shape.integer_width = std::max(whole_digits - leading_zeros, 1) + (negative && mantissa != 0 ? 1 : 0);
+  return n;
 }
 
 // A cell as a message quotes it: control bytes escaped (\xNN), and a long
@@ -120,13 +131,14 @@ class RecordPass {
         double value = kSystemMissing;
         Counted counted = Counted::NaCell;
         if (p < end && *p != delimiter_ && *p != '\n' && *p != '\r') {
-          NumberShape shape;
-          const char* const stop = read_plain_number(p, end, value, shape);
+          const PlainNumber number = read_plain_number(p, end);
+          const char* const stop = number.stop;
           if (stop != nullptr && (stop == end || *stop == delimiter_ || *stop == '\n' || *stop == '\r')) {
             p = stop;
             if (s.may_be_string && static_cast<std::size_t>(p - start) > s.longest) return nullptr;
-            s.decimals = std::max(s.decimals, shape.decimals);
-            s.integer_width = std::max(s.integer_width, shape.integer_width);
+            s.decimals = std::max(s.decimals, number.shape.decimals);
+            s.integer_width = std::max(s.integer_width, number.shape.integer_width);
+            value = number.value;
             counted = Counted::Number;
           } else {
             // Not a plain number: an NA word is still plain, anything else is not.
@@ -173,6 +185,15 @@ class RecordPass {
       stats_[c].numbers += counted_[c] == Counted::Number;
     }
     return next;
+  }
+
+  // Makes room in the columns of numbers for `count` cases.
+  void grow(std::size_t count) {
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+      if (columns_[c] == nullptr) continue;
+      grow_column(content_.cells[c], count);
+      columns_[c] = content_.cells[c].get();
+    }
   }
 
   // Reads the record the CSV reader has just read, cell by cell, as the case
@@ -229,9 +250,10 @@ class RecordPass {
   // What a plain record's cell adds to its column's counts.
   enum class Counted : unsigned char { Nothing, NaCell, Number };
 
-  // Where an unquoted field that starts at `p` ends.
+  // Where an unquoted field that starts at `p` ends; a NUL byte stops it
+  // too, so that no record with one is read in place.
   const char* field_end(const char* p, const char* const end) const {
-    while (p < end && *p != delimiter_ && *p != '\n' && *p != '\r') ++p;
+    while (p < end && *p != delimiter_ && *p != '\n' && *p != '\r' && *p != '\0') ++p;
     return p;
   }
 
@@ -244,15 +266,31 @@ class RecordPass {
 
 }  // namespace
 
+void refuse_nul_bytes(std::string_view text, const std::string& source) {
+  const std::size_t nul = text.find('\0');
+  if (nul == std::string_view::npos) return;
+  std::int64_t line = 1;
+  std::size_t line_start = 0;
+  for (std::size_t i = 0; i < nul; ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
+      ++line;
+      line_start = i + 1;
+    }
+  }
+  std::int64_t column = 1;
+  for (std::size_t i = line_start; i < nul; ++i) column += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+  throw DataError(fmt::format("{}, line {}, column {}: a NUL byte (\\x00) in the data; a CSV file holds text "
+                              "(if it was saved as UTF-16, save it as UTF-8)", source, line, column));
+}
+
 void read_records(CsvReader& csv, DataContent& content, const std::vector<std::string>& names,
                   std::vector<ColumnStats>& stats, const std::function<void()>& poll) {
   const std::string_view text = content.text;
   CsvReader::Position at = csv.position();
-  const std::size_t capacity = record_capacity(text.substr(at.offset));
+  std::size_t capacity = estimated_records(text.substr(at.offset));
   content.cells.clear();
   content.cells.resize(stats.size());
   for (std::size_t c = 0; c < stats.size(); ++c) {
-    // Uninitialised: pages never written (a CRLF file's spare half) cost nothing.
     if (stats[c].numeric) content.cells[c] = column_array(capacity);
   }
   content.first_line = at.line;
@@ -267,6 +305,10 @@ void read_records(CsvReader& csv, DataContent& content, const std::vector<std::s
     const char* const p = begin + at.offset;
     if (p == end) break;
     if ((record + 1) % kInterruptPollRecords == 0) poll();
+    if (record == capacity) {
+      capacity += capacity / 2;
+      pass.grow(capacity);
+    }
     std::int64_t line = at.line;
     const char* next = plain_allowed && *p != '\n' && *p != '\r' ? pass.read_plain(p, end, record) : nullptr;
     if (next != nullptr) {
@@ -276,9 +318,11 @@ void read_records(CsvReader& csv, DataContent& content, const std::vector<std::s
     } else {
       csv.seek(at);
       if (!csv.next()) break;  // only empty lines were left
+      const CsvReader::Position after = csv.position();
+      if (std::memchr(p, '\0', after.offset - at.offset) != nullptr) refuse_nul_bytes(text, content.source);
       pass.read_general(csv, names, record);
       line = csv.line();
-      at = csv.position();
+      at = after;
     }
     // Line numbers are kept only once a record stands off the one-per-line count.
     const auto record_number = static_cast<std::int64_t>(record);

@@ -44,14 +44,19 @@ struct ColumnStats {
   std::string first_text;          // the first cell that is not a number
 };
 
+// Throws DataError naming the line and column of the first NUL byte of
+// `text`, if it has one: a NUL byte has no place in a text file, and most
+// often means the file is UTF-16.
+void refuse_nul_bytes(std::string_view text, const std::string& source);
+
 // Reads every record after the header (`csv` stands at the first one):
 // counts the cases into content.cases, gathers `stats`, records the cases'
 // lines, and fills content.cells[c] with one double per case for every
 // column that stays numeric (system-missing for an NA cell); columns found
 // to hold text get their cells from fill_string_columns. Calls `poll` every
 // kInterruptPollRecords records (it may throw to stop). Throws DataError as
-// the CSV reader does, and for a cell that is not a number in a column
-// declared numeric.
+// the CSV reader does, for a cell that is not a number in a column declared
+// numeric, and (refuse_nul_bytes) for a record with a NUL byte.
 void read_records(CsvReader& csv, DataContent& content, const std::vector<std::string>& names,
                   std::vector<ColumnStats>& stats, const std::function<void()>& poll);
 

@@ -3,9 +3,12 @@
 // each CSV column the cells it fills in the case buffer.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,26 +33,53 @@ inline void advise_huge_pages([[maybe_unused]] void* bytes, [[maybe_unused]] std
 #endif
 }
 
-// An uninitialised array of `count` cells for a column's values.
-inline std::unique_ptr<double[]> column_array(std::size_t count) {
-  auto cells = std::make_unique_for_overwrite<double[]>(count);
-  advise_huge_pages(cells.get(), count * sizeof(double));
-  return cells;
+// A column's cells, uninitialised and held by malloc, so that a column
+// sized from an estimate of the rows can grow with realloc: a large block is
+// moved by remapping its pages, not by copying them.
+struct FreeCells {
+  void operator()(double* cells) const { std::free(cells); }
+};
+using ColumnCells = std::unique_ptr<double[], FreeCells>;
+
+// An uninitialised array of `count` cells for a column's values. Pages never
+// written cost nothing, so a generous count is cheap.
+inline ColumnCells column_array(std::size_t count) {
+  auto* cells = static_cast<double*>(std::malloc(std::max<std::size_t>(count, 1) * sizeof(double)));
+  if (cells == nullptr) throw std::bad_alloc();
+  advise_huge_pages(cells, count * sizeof(double));
+  return ColumnCells(cells);
 }
 
-// The bytes of the data file: a buffer read from disk, or a string handed
-// over (in-memory data).
+// Makes room for `count` cells, keeping the ones already written.
+inline void grow_column(ColumnCells& cells, std::size_t count) {
+  auto* grown = static_cast<double*>(std::realloc(cells.get(), count * sizeof(double)));
+  if (grown == nullptr) throw std::bad_alloc();
+  static_cast<void>(cells.release());
+  cells.reset(grown);
+  advise_huge_pages(grown, count * sizeof(double));
+}
+
+// Unmaps a file mapping of `size` bytes.
+struct Unmap {
+  std::size_t size = 0;
+  void operator()(char* bytes) const { munmap(bytes, size); }
+};
+
+// The bytes of the data file: a file mapped into memory (read straight from
+// the page cache, nothing copied or zeroed), or a string handed over
+// (in-memory data, or a pipe read to its end).
 class TextBuffer {
  public:
   TextBuffer() = default;
   explicit TextBuffer(std::string text) : owned_(std::move(text)) {}
-  TextBuffer(std::unique_ptr<char[]> bytes, std::size_t size) : bytes_(std::move(bytes)), size_(size) {}
+  // Takes over a mapping of `size` bytes made with mmap.
+  TextBuffer(void* mapped, std::size_t size) : mapped_(static_cast<char*>(mapped), Unmap{size}), size_(size) {}
   std::string_view view() const {
-    return bytes_ ? std::string_view(bytes_.get(), size_) : std::string_view(owned_);
+    return mapped_ ? std::string_view(mapped_.get(), size_) : std::string_view(owned_);
   }
 
  private:
-  std::unique_ptr<char[]> bytes_;
+  std::unique_ptr<char, Unmap> mapped_;
   std::size_t size_ = 0;
   std::string owned_;
 };
@@ -76,7 +106,7 @@ struct DataContent {
 
   // The values, column by column: plans[c].cells doubles per case, case
   // after case, as the case buffer takes them.
-  std::vector<std::unique_ptr<double[]>> cells;
+  std::vector<ColumnCells> cells;
   // The line of each case, kept only when records do not follow one per
   // line from first_line on (quoted line ends, empty lines).
   std::int64_t first_line = 2;

@@ -16,6 +16,9 @@
 #include <memory>
 #include <unordered_map>
 
+#include <sys/mman.h>
+#include <sys/stat.h>
+
 #include "host/data/column_loader.h"
 #include "host/data/data_content.h"
 #include "host/data/data_error.h"
@@ -33,7 +36,9 @@ using detail::kOddCells;
 
 const std::vector<std::string> kDefaultNaTokens = {"NA", "."};
 
-// The whole file in one buffer, read once.
+// The whole file in memory. A regular file is mapped, its pages taken in one
+// go from the page cache: no copy, no zeroed buffer. A pipe or device (or a
+// file that cannot be mapped) is read to its end.
 detail::TextBuffer read_file(const std::string& path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) {
@@ -43,19 +48,16 @@ detail::TextBuffer read_file(const std::string& path) {
   if (file == nullptr) {
     throw DataError(fmt::format("{}: cannot open the data file ({})", path, std::strerror(errno)));
   }
-  const bool regular = std::filesystem::is_regular_file(path, error);
-  const auto size = regular ? std::filesystem::file_size(path, error) : 0;
-  if (regular && !error) {
-    // Straight into an uninitialised buffer: no zero fill, no chunk copies.
-    auto bytes = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size) + 1);
-    detail::advise_huge_pages(bytes.get(), static_cast<std::size_t>(size));
-    const std::size_t got = std::fread(bytes.get(), 1, static_cast<std::size_t>(size), file);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) throw DataError(fmt::format("{}: cannot read the data file ({})", path, std::strerror(errno)));
-    return detail::TextBuffer(std::move(bytes), got);
+  struct stat info {};
+  if (fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    const auto size = static_cast<std::size_t>(info.st_size);
+    void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fileno(file), 0);
+    if (mapped != MAP_FAILED) {
+      std::fclose(file);
+      madvise(mapped, size, MADV_SEQUENTIAL);  // a hint only
+      return detail::TextBuffer(mapped, size);
+    }
   }
-  // A pipe or device: read to its end.
   std::string text;
   char chunk[1 << 16];
   std::size_t got = 0;
@@ -64,24 +66,6 @@ detail::TextBuffer read_file(const std::string& path) {
   std::fclose(file);
   if (failed) throw DataError(fmt::format("{}: cannot read the data file ({})", path, std::strerror(errno)));
   return detail::TextBuffer(std::move(text));
-}
-
-// A NUL byte has no place in a text file: most often the file is UTF-16.
-void refuse_nul_bytes(std::string_view text, const std::string& source) {
-  const std::size_t nul = text.find('\0');
-  if (nul == std::string_view::npos) return;
-  std::int64_t line = 1;
-  std::size_t line_start = 0;
-  for (std::size_t i = 0; i < nul; ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
-      ++line;
-      line_start = i + 1;
-    }
-  }
-  std::int64_t column = 1;
-  for (std::size_t i = line_start; i < nul; ++i) column += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-  throw DataError(fmt::format("{}, line {}, column {}: a NUL byte (\\x00) in the data; a CSV file holds text "
-                              "(if it was saved as UTF-16, save it as UTF-8)", source, line, column));
 }
 
 std::string quoted_names(std::string_view a, std::string_view b) {
@@ -258,34 +242,46 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
     if (!trimmed.empty()) content->na_tokens.emplace_back(trimmed);
   }
 
-  refuse_nul_bytes(content->text, content->source);
-  CsvReader csv(content->text, content->delimiter, content->source);
-  if (!csv.next()) {
-    throw DataError(fmt::format("{}: the file is empty; its first line must name the columns", content->source));
-  }
-  const std::vector<std::string> names = header_names(csv);
-  content->columns = names.size();
-  content->first_record = csv.position();
-
-  std::vector<ColumnStats> stats(names.size());
-  if (file) {
-    for (const VariableEntry& entry : file->variables()) {
-      const auto at = std::find_if(names.begin(), names.end(),
-                                   [&](const std::string& name) { return fold_name(name) == fold_name(entry.name); });
-      if (at == names.end()) {
-        throw DataError(fmt::format("{}: the variable \"{}\" is not in the data file {}", file->source(), entry.name,
-                                    content->source));
-      }
-      ColumnStats& s = stats[static_cast<std::size_t>(at - names.begin())];
-      s.declared = entry.type;
-      if (entry.type == DeclaredType::String) s.numeric = s.counting = false;
-      if (entry.type == DeclaredType::Numeric) s.may_be_string = false;
-      s.declared_width = entry.width;
-    }
-  }
   const auto poll = [&options] { poll_interrupt(options); };
-  poll();
-  detail::read_records(csv, *content, names, stats, poll);
+  CsvReader csv(content->text, content->delimiter, content->source);
+  std::vector<std::string> names;
+  std::vector<ColumnStats> stats;
+  // NUL bytes are looked for as the records are read, not in a pass of their
+  // own; one anywhere in the file is reported before any other fault.
+  try {
+    if (!csv.next()) {
+      throw DataError(fmt::format("{}: the file is empty; its first line must name the columns", content->source));
+    }
+    if (content->text.substr(0, csv.position().offset).find('\0') != std::string_view::npos) {
+      detail::refuse_nul_bytes(content->text, content->source);
+    }
+    names = header_names(csv);
+    content->columns = names.size();
+    content->first_record = csv.position();
+
+    stats.resize(names.size());
+    if (file) {
+      for (const VariableEntry& entry : file->variables()) {
+        const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+          return fold_name(name) == fold_name(entry.name);
+        });
+        if (at == names.end()) {
+          throw DataError(fmt::format("{}: the variable \"{}\" is not in the data file {}", file->source(),
+                                      entry.name, content->source));
+        }
+        ColumnStats& s = stats[static_cast<std::size_t>(at - names.begin())];
+        s.declared = entry.type;
+        if (entry.type == DeclaredType::String) s.numeric = s.counting = false;
+        if (entry.type == DeclaredType::Numeric) s.may_be_string = false;
+        s.declared_width = entry.width;
+      }
+    }
+    poll();
+    detail::read_records(csv, *content, names, stats, poll);
+  } catch (const DataError&) {
+    detail::refuse_nul_bytes(content->text, content->source);
+    throw;
+  }
   poll();
   build_dictionary(*content, names, stats);
   declare_blank_missing(*content, names, stats);
