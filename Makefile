@@ -88,7 +88,7 @@ fuzz: fuzz-build
 	    -rss_limit_mb=2560 -max_len=4096 -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD)/crashes/$$t- \
 	    $(FUZZ_BUILD)/corpus/$$t tests/fuzz/corpus/$$t 2>$(FUZZ_BUILD)/fuzz_$$t.log \
 	    || { tail -60 $(FUZZ_BUILD)/fuzz_$$t.log; exit 1; }; \
-	  grep -E "^(stat::|#[0-9]+ +DONE)" $(FUZZ_BUILD)/fuzz_$$t.log; \
+	  grep -E "^(stat::|#[0-9]+[[:space:]]+DONE)" $(FUZZ_BUILD)/fuzz_$$t.log; \
 	done
 
 clean:

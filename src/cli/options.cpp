@@ -26,7 +26,8 @@ pairwise, EM, regression imputation).
 
 A SCRIPT file holds MVA commands, each ended by a period at the end of a line
 (or by the end of the file); a line starting with * is a comment. The scripts
-run in order, then the commands of -e. Options may stand anywhere.
+run in order, then the commands of -e; one run takes at most 10000 commands.
+Options may stand anywhere.
 
 Data:
   --data FILE        CSV data file whose first line names the variables (required)
