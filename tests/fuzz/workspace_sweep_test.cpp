@@ -1,8 +1,8 @@
 // The workspace sweep: one command with every subcommand and analysis runs
 // with the workspace capacity stepping up one cell at a time, from a single
 // cell to the size at which the command completes. Every run must either
-// complete or stop with one of the memory messages, and a run that stops
-// must leave no saved file behind, finished or temporary.
+// complete or give one of the memory messages; a run that ends with an
+// error must leave no saved file behind, finished or temporary.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -84,9 +84,13 @@ TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
     }
     if (run.result == 0 && !memory) {
       completes = cells;
-    } else {
-      ASSERT_TRUE(memory) << cells << " cells: the run stopped without a memory message";
-      ASSERT_TRUE(run.files.empty()) << cells << " cells: a stopped run left " << run.files.front();
+      continue;
+    }
+    ASSERT_TRUE(memory) << cells << " cells: the run stopped without a memory message";
+    // A run that ends with an error keeps no file; one that ends well after
+    // a step fell back for memory keeps the files it finished.
+    if (run.result != 0) {
+      ASSERT_TRUE(run.files.empty()) << cells << " cells: a failed run left " << run.files.front();
     }
   }
   EXPECT_GT(completes, 1);
