@@ -1,6 +1,5 @@
 // Tests of the text presentation: the exact output for one small document,
-// the layout of nested row dimensions and flat groups, and a table of
-// 100,000 cells (which would not finish if placing cells were quadratic).
+// and the layout of nested row dimensions and flat groups.
 #include <gtest/gtest.h>
 
 #include "host/output_fixture.h"
@@ -96,25 +95,6 @@ TEST(OutputText, NestedRowsFlatGroupsHeadingsAndMessages) {
       "1  id-7  S\n"
       "2  id-9  +\n";
   EXPECT_EQ(render_text(doc), expected);
-}
-
-TEST(OutputText, LargeTableRendersInOnePass) {
-  OutputDocument doc;
-  const Text rows = key("POUT_ CASE"), cols = key("POUT_ VARIABLES");
-  doc.begin_table(14, key("POUT_ DATA PATTERNS"), Text{});
-  doc.position_dimension(14, cols, {1, 1, 1, 0});
-  doc.position_dimension(14, rows, {1, 0, 0, 0});
-  doc.cell_dimension(14, cols);
-  constexpr int kRows = 5000;
-  constexpr int kColumns = 20;
-  for (int r = 1; r <= kRows; ++r) {
-    doc.category(14, count(r), rows);
-    for (int c = 1; c <= kColumns; ++c) doc.cell(14, num(r * 0.5 + c, 1), var(c, std::string("v").append(std::to_string(c))));
-  }
-  doc.end_table(14);
-  EXPECT_EQ(doc.table(0).cells.size(), static_cast<std::size_t>(kRows * kColumns));
-  const std::string text = render_text(doc);
-  EXPECT_NE(text.find("\n5000  2501.0  2502.0"), std::string::npos);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The reference host's own services: cases delivered group by group into the
 // case buffer with the end flags the procedure reads, split values in notes,
-// faults of the caller turned into internal errors, the interrupt poll, saved
-// files that appear only when the procedure ends without error, and what the
+// faults of the caller turned into internal errors, the interrupt poll, a
+// saved file under the name it was given, and what the
 // host does with the procedure's output: each procedure's output closed when
 // it ends, messages placed under their split group and naming their place in
 // the script, and no system-missing number left in the JSON.
@@ -112,46 +112,36 @@ TEST(ReferenceHost, FaultsOfTheCallerStopTheProcedure) {
   ReferenceHost::clear_interrupt();
 }
 
-TEST(ReferenceHost, SavedFileAppearsOnlyAfterASuccessfulRun) {
+TEST(ReferenceHost, SavedFileKeepsTheExtensionItWasGiven) {
   const fs::path dir = fs::temp_directory_path() / "mva_saved_file_test";
   fs::remove_all(dir);
   fs::create_directories(dir);
   auto host = make("x\n1\n");
   Workspace& ws = host->workspace();
-  const std::string spec = (dir / "done").string();
-  host->load_command(split_commands("MVA '" + spec + "' '" + (dir / "fails.txt").string() + "'.", "t").at(0));
+  const std::string spec = (dir / "kept.txt").string();
+  host->load_command(split_commands("MVA '" + spec + "'.", "t").at(0));
+  host->BP_PROCEDURE("MVA", 3, 1, ws);
   StackHandle h = 0;
   std::int64_t position = 0;
-  for (int run = 0; run < 2; ++run) {
-    host->BP_PROCEDURE("MVA", 3, 1, ws);
-    host->SSTACK(ws, h, 0, position);
-    host->SSNXT1(ws, h);
-    for (int i = 0; i <= run; ++i) host->SSNXT1(ws, h);
-    FileHandle file = 0;
-    Logical error = kTrue;
-    host->SFDFRO(ws, -1, file, error);
-    ASSERT_FALSE(is_true(error));
-    // A file is kept only with a finished dictionary.
-    host->DICPUT(file, host->DICCLR("x", 0));
-    std::int64_t dictionary_error = 0;
-    host->DSDICTX(file, dictionary_error);
-    EXPECT_EQ(dictionary_error, 0);
-    char name[255];
-    host->DICGETFSP(file, name);
-    const std::string expected = run == 0 ? (dir / "done.csv").string() : (dir / "fails.txt").string();
-    EXPECT_EQ(std::string(name, expected.size()), expected);
-    EXPECT_EQ(name[expected.size()], ' ');
-    if (run == 1) host->BP_ERROR(host->BP_CSTRING("HOST_ INTERRUPTED"), 2, 3);
-    host->SFCLDE(ws, file, 0, 0, kTrue);
-    host->SSDELS(ws, h);
-    host->BP_END_PROCEDURE();
-  }
-  EXPECT_TRUE(fs::exists(dir / "done.csv"));
-  EXPECT_TRUE(fs::exists(dir / "done.dict.json"));
-  EXPECT_FALSE(fs::exists(dir / "fails.txt"));
-  std::size_t files = 0;
-  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
-  EXPECT_EQ(files, 2u);  // no temporary file is left behind
+  host->SSTACK(ws, h, 0, position);
+  host->SSNXT1(ws, h);
+  host->SSNXT1(ws, h);
+  FileHandle file = 0;
+  Logical error = kTrue;
+  host->SFDFRO(ws, -1, file, error);
+  ASSERT_FALSE(is_true(error));
+  host->DICPUT(file, host->DICCLR("x", 0));  // a file is kept only with a finished dictionary
+  std::int64_t dictionary_error = 0;
+  host->DSDICTX(file, dictionary_error);
+  EXPECT_EQ(dictionary_error, 0);
+  char name[255];
+  host->DICGETFSP(file, name);
+  EXPECT_EQ(std::string(name, spec.size() + 1), spec + " ");
+  host->SFCLDE(ws, file, 0, 0, kTrue);
+  host->SSDELS(ws, h);
+  host->BP_END_PROCEDURE();
+  EXPECT_TRUE(fs::exists(dir / "kept.txt"));
+  EXPECT_TRUE(fs::exists(dir / "kept.dict.json"));
   fs::remove_all(dir);
 }
 

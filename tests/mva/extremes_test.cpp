@@ -165,13 +165,11 @@ TEST(Extremes, BothRulesAgainstR) {
       EXPECT_EQ(got.low, want.low) << v;
       EXPECT_EQ(got.high, want.high) << v;
     }
-    std::vector<Message> warnings;
-    if (short_of_memory) warnings.push_back({"EXTR_ FORCED TO MEAN+-2*SD", {}, 2, 2});
-    ASSERT_EQ(group.host().messages.size(), warnings.size());
-    for (std::size_t m = 0; m < warnings.size(); ++m) {
-      EXPECT_EQ(group.host().messages[m].key, warnings[m].key);
-      EXPECT_EQ(group.host().messages[m].msg_class, warnings[m].msg_class);
-      EXPECT_EQ(group.host().messages[m].severity, warnings[m].severity);
+    const auto& messages = group.host().messages;
+    ASSERT_EQ(messages.size(), short_of_memory ? 1u : 0u);
+    if (short_of_memory) {
+      EXPECT_EQ(messages[0].key, "EXTR_ FORCED TO MEAN+-2*SD");
+      EXPECT_EQ(messages[0].msg_class * 10 + messages[0].severity, 22);  // a warning of class 2
     }
   }
 }

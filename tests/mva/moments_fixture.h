@@ -1,8 +1,7 @@
 // Test support for the moments and their tables: the data of
 // tests/fixtures/estimation/moments.csv (the value 99 of y user-missing)
 // parsed under a command and read into the case matrix, and the expected
-// values that
-// tools/estimation/moments_reference.py computed from it.
+// values that tools/estimation/moments_reference.py computed from it.
 #pragma once
 
 #include <fstream>
@@ -37,7 +36,9 @@ class MomentsFixture {
   // stores every case in the case matrix.
   MomentsFixture(const std::string& command, bool weighted) : fx_(setup(weighted)) {
     parsed_ = fx_.parse(command);
-    store_cases();
+    fx_.host().OBINIT(cx().ws);
+    fx_.host().OBPINI(cx().ws);
+    DATA(cx());
     casemiss_.assign(static_cast<std::size_t>(cx().cmn.NVAR), -7);
   }
 
@@ -66,12 +67,6 @@ class MomentsFixture {
     s.options.missing = {"y=99"};
     if (weighted) s.options.weight = "w";
     return s;
-  }
-
-  void store_cases() {
-    fx_.host().OBINIT(cx().ws);
-    fx_.host().OBPINI(cx().ws);
-    DATA(cx());
   }
 
   ParseFixture fx_;
