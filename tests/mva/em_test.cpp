@@ -7,8 +7,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -25,12 +23,7 @@
 namespace mva::test {
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(std::string(MVA_SOURCE_DIR) + "/" + path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string read_file(const std::string& path) { return file_text(std::string(MVA_SOURCE_DIR) + "/" + path); }
 
 const nlohmann::json& reference() {
   static const nlohmann::json j =
@@ -382,17 +375,8 @@ TEST(EmProcedure, CompletedDataFile) {
   ASSERT_EQ(run_command(*host, "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM (OUTFILE='" +
                                    path.string() + "' ITERATIONS=300 CONVERGENCE=1E-300)."),
             0);
-  std::ifstream in(path.string() + ".csv");
-  ASSERT_TRUE(in);
   ASSERT_TRUE(std::filesystem::exists(path.string() + ".dict.json"));
-  std::vector<std::vector<std::string>> cells;
-  for (std::string line; std::getline(in, line);) {
-    std::vector<std::string> row;
-    std::stringstream fields(line);
-    for (std::string f; std::getline(fields, f, ',');) row.push_back(f);
-    if (!line.empty() && line.back() == ',') row.emplace_back();
-    cells.push_back(row);
-  }
+  const std::vector<std::vector<std::string>> cells = csv_rows(file_text(path.string() + ".csv"));
   ASSERT_EQ(cells.size(), 154u);  // header and 153 cases
   for (std::size_t r = 1; r < cells.size(); ++r) {
     ASSERT_EQ(cells[r].size(), 6u);
