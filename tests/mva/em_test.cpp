@@ -367,11 +367,8 @@ TEST(EmProcedure, CompletedDataFile) {
     const double got = std::stod(cells[cell[0].get<std::size_t>()][cell[1].get<std::size_t>()]);
     EXPECT_NEAR(got, cell[2].get<double>(), 1e-9 * std::fabs(cell[2].get<double>())) << cell.dump();
   }
-  bool saved = false;
-  for (std::size_t t = 0; t < host->output().table_count(); ++t) {
-    saved = saved || host->output().table(t).number == host::OutputDocument::kFilesSavedTable;
-  }
-  EXPECT_TRUE(saved);
+  ASSERT_EQ(files_saved(host->output()).size(), 1u);
+  EXPECT_EQ(files_saved(host->output())[0].second, path.string() + ".csv");
 }
 
 }  // namespace

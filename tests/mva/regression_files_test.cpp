@@ -36,21 +36,6 @@ std::unique_ptr<RecordingHost> host_over(const std::string& csv, std::uint32_t s
   return make_host(data);
 }
 
-// The Files Saved entries of the run: (label, file).
-std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputDocument& doc) {
-  std::vector<std::pair<std::string, std::string>> entries;
-  for (std::size_t i = 0; i < doc.table_count(); ++i) {
-    const host::PivotTable& t = doc.table(i);
-    if (t.number != 1) continue;
-    const auto& contents = t.dimensions.at(static_cast<std::size_t>(t.cell_dimension));
-    for (const host::TableCell& cell : t.cells) {
-      const auto at = static_cast<std::size_t>(cell.at.at(static_cast<std::size_t>(t.cell_dimension)));
-      entries.emplace_back(contents.categories.at(at).label.key, cell.value.key);
-    }
-  }
-  return entries;
-}
-
 void expect_close(const std::string& got, double want, const std::string& what) {
   EXPECT_NEAR(std::stod(got), want, 1e-12 * std::fabs(want)) << what;
 }

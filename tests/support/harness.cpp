@@ -46,6 +46,20 @@ std::filesystem::path fresh_dir(const std::string& name) {
   return dir;
 }
 
+std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputDocument& doc) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (std::size_t i = 0; i < doc.table_count(); ++i) {
+    const host::PivotTable& t = doc.table(i);
+    if (t.number != host::OutputDocument::kFilesSavedTable) continue;
+    const auto& contents = t.dimensions.at(static_cast<std::size_t>(t.cell_dimension));
+    for (const host::TableCell& cell : t.cells) {
+      const auto at = static_cast<std::size_t>(cell.at.at(static_cast<std::size_t>(t.cell_dimension)));
+      entries.emplace_back(contents.categories.at(at).label.key, cell.value.key);
+    }
+  }
+  return entries;
+}
+
 std::unique_ptr<RecordingHost> make_host(const TestData& setup) {
   host::HostOptions options;
   options.workspace_bytes = setup.workspace_bytes;

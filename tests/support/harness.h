@@ -10,6 +10,7 @@
 
 #include "host/commands/command_lexer.h"
 #include "host/data/data_set.h"
+#include "host/output/output_document.h"
 #include "host/reference_host.h"
 #include "mva/frame/common.h"
 #include "mva/frame/entry.h"
@@ -132,6 +133,9 @@ std::string file_text(const std::filesystem::path& path);
 std::vector<std::vector<std::string>> csv_rows(const std::string& text);
 // A fresh empty folder under the temporary directory.
 std::filesystem::path fresh_dir(const std::string& name);
+
+// The Files Saved entries of the output: (label, file).
+std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputDocument& doc);
 
 // Runs one command (text ending in a period) through MVA; returns its result.
 int run_command(RecordingHost& host, const std::string& command);
