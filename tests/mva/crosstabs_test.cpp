@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,27 +16,17 @@
 namespace mva::test {
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // A host over a fixture of tests/fixtures/mva/, with its dictionary when
 // `with_dictionary` is set.
 std::unique_ptr<RecordingHost> fixture_host(const std::string& name, bool with_dictionary) {
   const std::string base = MVA_SOURCE_DIR "/tests/fixtures/mva/" + name;
-  host::DataOptions data;
-  data.data_path = name + ".csv";
-  if (with_dictionary) data.dict_path = name + ".dict.json";
-  host::HostOptions options;
-  options.progress = false;
-  options.workspace_bytes = std::int64_t{64} << 20;
-  return std::make_unique<RecordingHost>(
-      host::DataSet::from_text(read_file(base + ".csv"), data,
-                               with_dictionary ? read_file(base + ".dict.json") : std::string()),
-      options);
+  TestData data{file_text(base + ".csv"), {}};
+  data.options.data_path = name + ".csv";
+  if (with_dictionary) {
+    data.options.dict_path = name + ".dict.json";
+    data.dictionary = file_text(base + ".dict.json");
+  }
+  return make_host(data);
 }
 
 // The text of a category and of the groups above it, outermost first,

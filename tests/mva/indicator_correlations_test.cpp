@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -67,23 +66,16 @@ Shown run(const std::string& csv, const std::string& command, host::DataOptions 
   return out;
 }
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // Every cell and the row order against tools/mismatch_reference.out (numpy
 // over the 0/1 indicators), read as it stands up to the correlations it
 // adds for comparison: "  A B x" lines give the mismatch of A and B, "  A x"
 // lines A's percent missing.
 TEST(IndicatorMismatch, AirqualityAgainstIndicatorPercents) {
-  const Shown s = run(read_file(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.csv"),
+  const Shown s = run(file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.csv"),
                       "MVA Ozone SolarR Wind Temp Month /CATEGORICAL=Month /NOUNIVARIATE "
                       "/MISMATCH PERCENT=0.");
   ASSERT_FALSE(s.table.is_null());
-  std::istringstream reference(read_file(std::string(MVA_SOURCE_DIR) + "/tools/mismatch_reference.out"));
+  std::istringstream reference(file_text(std::string(MVA_SOURCE_DIR) + "/tools/mismatch_reference.out"));
   std::size_t checked = 0;
   for (std::string line; std::getline(reference, line) && line.rfind("indicator correlations", 0);) {
     std::istringstream words(line);

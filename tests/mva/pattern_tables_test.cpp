@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -123,12 +122,7 @@ Shown run(const std::string& csv, const std::string& command, host::DataOptions 
   return out;
 }
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(std::string(MVA_SOURCE_DIR) + "/" + path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string read_file(const std::string& path) { return file_text(std::string(MVA_SOURCE_DIR) + "/" + path); }
 
 // a: 7, 8, 9 user-missing (letters A, B, C); b: 90 to 99 and 0 (D, and C
 // for the extra value); c: blank is system-missing (S). Interquartile limits

@@ -8,10 +8,8 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "host/output/output_document.h"
 #include "support/harness.h"
@@ -22,14 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using Row = std::vector<std::string>;
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string source_file(const std::string& path) { return read_file(fs::path(MVA_SOURCE_DIR) / path); }
+std::string source_file(const std::string& path) { return file_text(fs::path(MVA_SOURCE_DIR) / path); }
 
 const nlohmann::json& expected() {
   static const nlohmann::json json =
@@ -37,49 +28,12 @@ const nlohmann::json& expected() {
   return json;
 }
 
-// The fields of every line of a CSV file without quoted fields.
-std::vector<Row> csv_rows(const std::string& text) {
-  std::vector<Row> rows;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    Row row;
-    std::string field;
-    std::istringstream fields(line);
-    while (std::getline(fields, field, ',')) row.push_back(field);
-    if (!line.empty() && line.back() == ',') row.emplace_back();
-    rows.push_back(row);
-  }
-  return rows;
-}
-
-fs::path fresh_dir(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("mva_regression_" + name);
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
-
 std::unique_ptr<RecordingHost> host_over(const std::string& csv, std::uint32_t seed,
                                          const std::string& dictionary = "") {
-  host::HostOptions options;
-  options.progress = false;
-  options.seed = seed;
-  return std::make_unique<RecordingHost>(host::DataSet::from_text(csv, {}, dictionary), options);
-}
-
-// The Files Saved entries of the run: (label, file).
-std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputDocument& doc) {
-  std::vector<std::pair<std::string, std::string>> entries;
-  for (std::size_t i = 0; i < doc.table_count(); ++i) {
-    const host::PivotTable& t = doc.table(i);
-    if (t.number != 1) continue;
-    const auto& contents = t.dimensions.at(static_cast<std::size_t>(t.cell_dimension));
-    for (const host::TableCell& cell : t.cells) {
-      const auto at = static_cast<std::size_t>(cell.at.at(static_cast<std::size_t>(t.cell_dimension)));
-      entries.emplace_back(contents.categories.at(at).label.key, cell.value.key);
-    }
-  }
-  return entries;
+  TestData data{csv, {}};
+  data.dictionary = dictionary;
+  data.seed = seed;
+  return make_host(data);
 }
 
 void expect_close(const std::string& got, double want, const std::string& what) {
@@ -87,7 +41,7 @@ void expect_close(const std::string& got, double want, const std::string& what) 
 }
 
 TEST(RegressionFiles, AirqualityRecordsOfEveryKind) {
-  const fs::path dir = fresh_dir("kinds");
+  const fs::path dir = fresh_dir("regression_kinds");
   const std::string data = source_file("tests/fixtures/mva/airquality.csv");
   const std::vector<Row> input = csv_rows(data);
   const auto& names = expected()["variables"];
@@ -124,7 +78,7 @@ TEST(RegressionFiles, AirqualityRecordsOfEveryKind) {
               0);
     const std::vector<std::pair<std::string, std::string>> saved = {{"Regression Imputed Data", file + ".csv"}};
     EXPECT_EQ(files_saved(host->output()), saved);
-    const std::vector<Row> out = csv_rows(read_file(file + ".csv"));
+    const std::vector<Row> out = csv_rows(file_text(file + ".csv"));
     ASSERT_FALSE(out.empty());
     EXPECT_EQ(out[0], row.header);
 
@@ -165,7 +119,7 @@ TEST(RegressionFiles, AirqualityRecordsOfEveryKind) {
 }
 
 TEST(RegressionFiles, TheSeedMovesOnlyTheRandomTerms) {
-  const fs::path dir = fresh_dir("seeds");
+  const fs::path dir = fresh_dir("regression_seeds");
   const std::string data = source_file("tests/fixtures/mva/airquality.csv");
   const std::vector<Row> input = csv_rows(data);
   for (const std::string add : {"NONE", "NORMAL", "T(4)", "RESIDUAL"}) {
@@ -178,7 +132,7 @@ TEST(RegressionFiles, TheSeedMovesOnlyTheRandomTerms) {
                                        " OUTFILE='" + file.string() + "')."),
                 0);
       EXPECT_TRUE(host->messages.empty());
-      files.push_back(read_file(file.string() + ".csv"));
+      files.push_back(file_text(file.string() + ".csv"));
     }
     EXPECT_EQ(files[0], files[1]);
     const std::vector<Row> a = csv_rows(files[0]), b = csv_rows(files[2]);
@@ -215,13 +169,13 @@ std::map<std::string, double> cells_of(const host::PivotTable& t) {
 }
 
 TEST(RegressionFiles, StatisticsMatrixOfEachSplitGroupEqualsItsTables) {
-  const fs::path dir = fresh_dir("matrix");
+  const fs::path dir = fresh_dir("regression_matrix");
   auto host = host_over(source_file("tests/fixtures/mva/weighted_split.csv"), 3,
                         source_file("tests/fixtures/mva/weighted_split.dict.json"));
   ASSERT_EQ(run_command(*host, "MVA a b c d /REGRESSION (ADDTYPE=NORMAL OUTFILE='" + (dir / "s").string() +
                                    "' STATISTICS)."),
             0);
-  const std::vector<Row> out = csv_rows(read_file(dir / "s.csv"));
+  const std::vector<Row> out = csv_rows(file_text(dir / "s.csv"));
   const Row vars = {"a", "b", "c", "d"};
   ASSERT_EQ(out.at(0), (Row{"wave", "ROWTYPE_", "VAR_NAME", "a", "b", "c", "d"}));
   // The tables of each group, in group order.
@@ -262,7 +216,7 @@ TEST(RegressionFiles, StatisticsMatrixOfEachSplitGroupEqualsItsTables) {
 }
 
 TEST(RegressionFiles, NothingToPredictFromNothingToImputeAndWriteErrors) {
-  const fs::path dir = fresh_dir("edges");
+  const fs::path dir = fresh_dir("regression_edges");
   // Case 5 has no value: a and b get their means over their present values.
   // Case 6 misses only c, which is not imputed: no record.
   const std::string data = "a,b,c\n1,2,1\n2,4,2\n3,5,3\n4,9,4\n,,\n2,4,\n3,,7\n1,2,8\n";
@@ -270,7 +224,7 @@ TEST(RegressionFiles, NothingToPredictFromNothingToImputeAndWriteErrors) {
                               "' IMPUTES).";
   auto host = host_over(data, 1);
   ASSERT_EQ(run_command(*host, command), 0);
-  const std::vector<Row> out = csv_rows(read_file(dir / "m.csv"));
+  const std::vector<Row> out = csv_rows(file_text(dir / "m.csv"));
   ASSERT_EQ(out.size(), 4U);
   EXPECT_EQ(out[1][0] + out[1][1] + out[2][0] + out[2][1], "5a5b");
   EXPECT_DOUBLE_EQ(std::stod(out[1][2]), 16.0 / 7.0);

@@ -30,24 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-// A fresh empty folder for one test's files.
-fs::path fresh_dir(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("mva_saved_" + name);
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
-
-std::string contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::vector<std::string> lines_of(const fs::path& path) {
   std::vector<std::string> lines;
-  std::istringstream in(contents(path));
+  std::istringstream in(file_text(path));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
@@ -77,13 +62,8 @@ TestData survey() {
 
 std::unique_ptr<RecordingHost> survey_host() {
   TestData data = survey();
-  host::HostOptions options;
-  options.progress = false;
-  options.workspace_bytes = data.workspace_bytes;
-  return std::make_unique<RecordingHost>(
-      host::DataSet::from_text(data.csv, data.options,
-                               R"({"variables": [{"name": "income_2023", "format": "F8.2"}]})"),
-      options);
+  data.dictionary = R"({"variables": [{"name": "income_2023", "format": "F8.2"}]})";
+  return make_host(data);
 }
 
 std::vector<std::string> names_of(const json& dict) {
@@ -93,7 +73,7 @@ std::vector<std::string> names_of(const json& dict) {
 }
 
 TEST(SavedFiles, DictionariesOfEveryKind) {
-  const fs::path dir = fresh_dir("kinds");
+  const fs::path dir = fresh_dir("saved_kinds");
   const std::string out = (dir / "out").string();
   const struct {
     std::string subcommand;
@@ -115,7 +95,7 @@ TEST(SavedFiles, DictionariesOfEveryKind) {
     fs::remove(dir / "out.csv");
     auto host = survey_host();
     ASSERT_EQ(run_command(*host, "MVA income_2023 age " + row.subcommand + "."), 0);
-    const json dict = json::parse(contents(dir / "out.dict.json"));
+    const json dict = json::parse(file_text(dir / "out.dict.json"));
     EXPECT_EQ(names_of(dict), row.names);
     EXPECT_EQ(lines_of(dir / "out.csv").at(0), fmt::format("{}", fmt::join(row.names, ",")));
     // Copies keep the whole entry; new variables have their own formats and
@@ -148,7 +128,7 @@ TEST(SavedFiles, DictionariesOfEveryKind) {
 // Records laid out by the record writer, for stored cases of the first
 // split group: the file is closed and read back.
 TEST(SavedFiles, RecordsOfImputedValuesAndIndicators) {
-  const fs::path dir = fresh_dir("records");
+  const fs::path dir = fresh_dir("saved_records");
   const std::string file = "(OUTFILE='" + (dir / "out").string() + "' ";
   using Write = std::function<std::int64_t(Context&, FileHandle, std::int64_t)>;
   // Completed income of case L, the others as stored.
@@ -207,7 +187,7 @@ const MatrixRow kMatrixRows[] = {
 };
 
 TEST(SavedFiles, StatisticsMatrixOfASplitFile) {
-  const fs::path dir = fresh_dir("matrix");
+  const fs::path dir = fresh_dir("saved_matrix");
   TestData data{"g,x,inc,age\n1,1,11.5,30\n1,,12.25,45\n1,3,13,52\n1,4,10,41\n"
                 "2,5,21,35\n2,,22.5,47\n2,7,20,38\n",
                 {}};
@@ -228,26 +208,22 @@ TEST(SavedFiles, StatisticsMatrixOfASplitFile) {
   read_back.dict_path = (dir / "m.dict.json").string();
   EXPECT_EQ(host::DataSet::load(read_back).dictionary().size(), 5);
 
-  const std::vector<std::string> lines = lines_of(dir / "m.csv");
+  const auto lines = csv_rows(file_text(dir / "m.csv"));
   ASSERT_EQ(lines.size(), std::size(kMatrixRows) + 1);
-  EXPECT_EQ(lines[0], "g,ROWTYPE_,VAR_NAME,inc,age");
+  EXPECT_EQ(lines[0], (std::vector<std::string>{"g", "ROWTYPE_", "VAR_NAME", "inc", "age"}));
   for (std::size_t i = 0; i < std::size(kMatrixRows); ++i) {
     const MatrixRow& want = kMatrixRows[i];
-    SCOPED_TRACE(lines[i + 1]);
-    std::vector<std::string> fields;
-    std::istringstream in(lines[i + 1]);
-    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+    const std::vector<std::string>& fields = lines[i + 1];
+    SCOPED_TRACE(i);
     ASSERT_EQ(fields.size(), 5u);
-    EXPECT_EQ(fields[0], std::to_string(want.group));
-    EXPECT_EQ(fields[1], want.row_type);
-    EXPECT_EQ(fields[2], want.name);
+    EXPECT_EQ(fields[0] + fields[1] + fields[2], std::to_string(want.group) + want.row_type + want.name);
     EXPECT_NEAR(std::stod(fields[3]), want.inc, 1e-13 * std::abs(want.inc));
     EXPECT_NEAR(std::stod(fields[4]), want.age, 1e-13 * std::abs(want.age));
   }
 }
 
 TEST(SavedFiles, FilesSavedEntries) {
-  const fs::path dir = fresh_dir("entries");
+  const fs::path dir = fresh_dir("saved_entries");
   // A specification of 255 characters once ".csv" is added.
   const std::string em = (dir / std::string(255 - 4 - (dir.string().size() + 1), 'e')).string();
   ParseFixture fx(survey());
@@ -265,12 +241,9 @@ TEST(SavedFiles, FilesSavedEntries) {
   const host::PivotTable& table = doc.table(0);
   EXPECT_EQ(table.number, 1);
   const auto& contents = table.dimensions.at(static_cast<std::size_t>(table.cell_dimension));
-  std::vector<std::pair<std::string, std::string>> entries;
-  for (const host::TableCell& cell : table.cells) {
-    const host::Category& category = contents.categories.at(static_cast<std::size_t>(cell.at.at(static_cast<std::size_t>(table.cell_dimension))));
-    EXPECT_EQ(contents.categories.at(static_cast<std::size_t>(category.parent)).label.key, "Files Saved");
-    entries.emplace_back(category.label.key, cell.value.key);
-  }
+  EXPECT_EQ(contents.categories.at(static_cast<std::size_t>(contents.categories.back().parent)).label.key,
+            "Files Saved");
+  const auto entries = files_saved(doc);
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"EM Imputed Data", em + ".csv"}, {"Regression Imputed Data", (dir / "r.csv").string()}};
   EXPECT_EQ(entries, expected);
@@ -281,7 +254,7 @@ TEST(SavedFiles, FilesSavedEntries) {
 // A command that fails, at whatever step, leaves the earlier files as they
 // were and nothing else.
 TEST(SavedFiles, NoFileIsLeftWhenTheCommandFails) {
-  const fs::path dir = fresh_dir("failures");
+  const fs::path dir = fresh_dir("saved_failures");
   const std::string out = (dir / "out").string();
   const std::string nowhere = (dir / "no such folder" / "out").string();
   const struct {
@@ -314,8 +287,8 @@ TEST(SavedFiles, NoFileIsLeftWhenTheCommandFails) {
     }
     EXPECT_EQ(errors, row.errors);
     EXPECT_EQ(names_in(dir), (std::vector<std::string>{"out.csv", "out.dict.json"}));
-    EXPECT_EQ(contents(dir / "out.csv"), "old");
-    EXPECT_EQ(contents(dir / "out.dict.json"), "old");
+    EXPECT_EQ(file_text(dir / "out.csv"), "old");
+    EXPECT_EQ(file_text(dir / "out.dict.json"), "old");
   }
 }
 

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -22,13 +21,6 @@ namespace {
 
 using nlohmann::json;
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // The output of one command on the airquality fixture, with its messages.
 struct CommandOutput {
   json output;
@@ -36,7 +28,7 @@ struct CommandOutput {
 };
 
 CommandOutput run_airquality(const std::string& command) {
-  auto host = make_host({read_file(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"), {}});
+  auto host = make_host({file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"), {}});
   EXPECT_EQ(run_command(*host, command), 0) << command;
   return {json::parse(host::render_json(host->output()))["output"], host->messages};
 }

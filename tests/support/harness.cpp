@@ -1,6 +1,9 @@
 // Test support: in-memory hosts and command runners.
 #include "support/harness.h"
 
+#include <fstream>
+#include <sstream>
+
 namespace mva::test {
 
 std::vector<std::string> RecordingHost::folded_calls() const {
@@ -16,12 +19,54 @@ std::vector<std::string> RecordingHost::folded_calls() const {
   return folded;
 }
 
+std::string file_text(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> row;
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, ',');) row.push_back(field);
+    if (!line.empty() && line.back() == ',') row.emplace_back();
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::filesystem::path fresh_dir(const std::string& name) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("mva_test_" + name);
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputDocument& doc) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (std::size_t i = 0; i < doc.table_count(); ++i) {
+    const host::PivotTable& t = doc.table(i);
+    if (t.number != host::OutputDocument::kFilesSavedTable) continue;
+    const auto& contents = t.dimensions.at(static_cast<std::size_t>(t.cell_dimension));
+    for (const host::TableCell& cell : t.cells) {
+      const auto at = static_cast<std::size_t>(cell.at.at(static_cast<std::size_t>(t.cell_dimension)));
+      entries.emplace_back(contents.categories.at(at).label.key, cell.value.key);
+    }
+  }
+  return entries;
+}
+
 std::unique_ptr<RecordingHost> make_host(const TestData& setup) {
   host::HostOptions options;
   options.workspace_bytes = setup.workspace_bytes;
   options.max_cells = setup.max_cells;
   options.progress = false;
-  return std::make_unique<RecordingHost>(host::DataSet::from_text(setup.csv, setup.options),
+  options.seed = setup.seed;
+  return std::make_unique<RecordingHost>(host::DataSet::from_text(setup.csv, setup.options, setup.dictionary),
                                          options);
 }
 

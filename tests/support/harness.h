@@ -3,12 +3,14 @@
 // through its first stages only.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "host/commands/command_lexer.h"
 #include "host/data/data_set.h"
+#include "host/output/output_document.h"
 #include "host/reference_host.h"
 #include "mva/frame/common.h"
 #include "mva/frame/entry.h"
@@ -117,10 +119,23 @@ struct TestData {
   host::DataOptions options;
   std::int64_t workspace_bytes = std::int64_t{64} << 20;
   std::int64_t max_cells = 0;  // largest pivot table in cells; 0 = no limit
+  std::string dictionary = {};  // dictionary JSON text; "" = none
+  std::uint32_t seed = 2000000;  // of the host's random stream
 };
 
 // A host over in-memory CSV data.
 std::unique_ptr<RecordingHost> make_host(const TestData& setup);
+
+// The whole text of a file ("" when it cannot be read).
+std::string file_text(const std::filesystem::path& path);
+// The fields of every line of CSV text without quoted fields; a line ending
+// in a comma has an empty last field.
+std::vector<std::vector<std::string>> csv_rows(const std::string& text);
+// A fresh empty folder under the temporary directory.
+std::filesystem::path fresh_dir(const std::string& name);
+
+// The Files Saved entries of the output: (label, file).
+std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputDocument& doc);
 
 // Runs one command (text ending in a period) through MVA; returns its result.
 int run_command(RecordingHost& host, const std::string& command);
