@@ -30,24 +30,6 @@ const PivotTable& table_numbered(const OutputDocument& doc, int number) {
   throw std::runtime_error("no table " + std::to_string(number));
 }
 
-std::string name_of(const host::Category& c) {
-  return c.label.kind == Text::Kind::Variable ? c.label.name : c.label.key;
-}
-
-// Cells keyed "row|column" (or the column alone for a one-dimension table).
-std::map<std::string, Text> cells_of(const PivotTable& t) {
-  std::map<std::string, Text> cells;
-  for (const auto& cell : t.cells) {
-    std::string key;
-    for (std::size_t d = 0; d < cell.at.size(); ++d) {
-      if (d > 0) key += '|';
-      key += name_of(t.dimensions[d].categories[static_cast<std::size_t>(cell.at[d])]);
-    }
-    cells[key] = cell.value;
-  }
-  return cells;
-}
-
 // The notes under the last heading of the document.
 std::vector<Text> heading_notes(const OutputDocument& doc, std::string* heading_key) {
   const auto& heading = std::get<HeadingItem>(doc.items().back().content);

@@ -29,25 +29,6 @@ const PivotTable& table_numbered(const OutputDocument& doc, int number) {
   throw std::runtime_error("no table " + std::to_string(number));
 }
 
-std::string name_of(const Category& c) {
-  return c.label.kind == Text::Kind::Variable ? c.label.name : c.label.key;
-}
-
-// Cells by the names of their categories, dimension by dimension in the
-// order the dimensions were declared: "column|row".
-std::map<std::string, Text> cells_of(const PivotTable& t) {
-  std::map<std::string, Text> cells;
-  for (const auto& cell : t.cells) {
-    std::string key;
-    for (std::size_t d = 0; d < cell.at.size(); ++d) {
-      if (d > 0) key += '|';
-      key += name_of(t.dimensions[d].categories[static_cast<std::size_t>(cell.at[d])]);
-    }
-    cells[key] = cell.value;
-  }
-  return cells;
-}
-
 // Names of the top categories of dimension d, in order.
 std::vector<std::string> categories(const PivotTable& t, std::size_t d) {
   std::vector<std::string> names;

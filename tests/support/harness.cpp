@@ -95,4 +95,21 @@ bool ParseFixture::parse(const std::string& command) {
   return !host_->error_flag();
 }
 
+std::string name_of(const host::Category& c) {
+  return c.label.kind == Text::Kind::Variable ? c.label.name : c.label.key;
+}
+
+std::map<std::string, Text> cells_of(const host::PivotTable& t) {
+  std::map<std::string, Text> cells;
+  for (const auto& cell : t.cells) {
+    std::string key;
+    for (std::size_t d = 0; d < cell.at.size(); ++d) {
+      if (d > 0) key += '|';
+      key += name_of(t.dimensions[d].categories[static_cast<std::size_t>(cell.at[d])]);
+    }
+    cells[key] = cell.value;
+  }
+  return cells;
+}
+
 }  // namespace mva::test

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,13 @@ std::filesystem::path fresh_dir(const std::string& name);
 
 // The Files Saved entries of the output: (label, file).
 std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputDocument& doc);
+
+// The name of a category: a variable's name, else its message key.
+std::string name_of(const host::Category& c);
+
+// The cells of a table by the names of their categories, dimension by
+// dimension in the order the dimensions were declared ("column|row").
+std::map<std::string, Text> cells_of(const host::PivotTable& t);
 
 // Runs one command (text ending in a period) through MVA; returns its result.
 int run_command(RecordingHost& host, const std::string& command);

@@ -125,7 +125,6 @@ void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means,
   const int subcommand = is_em ? kEmSubcommand : kRegressionSubcommand;
   const bool compare = is_true(cx.cmn.CMPMTH);
   const bool for_split = host.split_count() >= 1 && !host.plain_split_notes();
-  const double sysmis = host.PCINMS();
   const auto [means_table, covariance_table, correlation_table] = tables;
 
   // The dependent columns of the display list, in list order.
@@ -187,22 +186,7 @@ void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means,
 
   // Correlations: a diagonal of 1 where the variable varies.
   begin_square(host, correlation_table, texts.correlations);
-  const Format correlation = host.BP_CORRELATION_FORMAT();
-  for (std::size_t a = 0; a < cols.size(); ++a) {
-    const std::int64_t k = cols[a], v = IANVAR(cx, k);
-    const Text label = host.BP_VARIABLE(v, 0);
-    host.BP_CATEGORY_DIMENSION(correlation_table, label, rows);
-    for (std::size_t b = 0; b < a; ++b) {
-      const std::int64_t j = cols[b];
-      const double r = host.CORREL(covariances(k, k), covariances(j, j), covariances(k, j));
-      host.BP_CELL_IN_CATEGORY(correlation_table, host.BP_LRVALUE(r, correlation),
-                               host.BP_VARIABLE(IANVAR(cx, j), 0));
-    }
-    const Text diagonal = covariances(k, k) > 0.0
-                              ? host.BP_IVALUE(1, host.BP_N_FORMAT())
-                              : host.BP_LRVALUE(sysmis, host.BP_N_FORMAT());
-    host.BP_CELL_IN_CATEGORY(correlation_table, diagonal, label);
-  }
+  fill_correlation_triangle(cx, correlation_table, cols, covariances, rows, host.BP_N_FORMAT());
   host.BP_END_PIVOT_TABLE(correlation_table);
 
   host.BP_END_HEADING();

@@ -32,7 +32,6 @@ void begin_square(Host& host, int number, const char* title) {
 void LOUT(Context& cx, WordArray order, std::int64_t count, const ListwiseSums& sums, bool compare) {
   Host& host = cx.host;
   Workspace& ws = cx.ws;
-  const double sysmis = host.PCINMS();
   const WordArray ANVAR = cx.words(cx.cmn.a.ANVAR);
   const RealArray LWMEAN = cx.reals(cx.cmn.a.LWMEAN);
   const RealTriangle LWCOV = cx.triangle(cx.cmn.a.LWCOV);
@@ -85,21 +84,7 @@ void LOUT(Context& cx, WordArray order, std::int64_t count, const ListwiseSums& 
 
   // Table 6: correlations; a diagonal of 1 where the variable varies.
   begin_square(host, kCorrelationsTable, "LOUT_ CORRELATION");
-  const Format correlation = host.BP_CORRELATION_FORMAT();
-  for (std::size_t a = 0; a < quant.size(); ++a) {
-    const std::int64_t ci = quant[a], vi = ANVAR(ci);
-    const Text label_i = host.BP_VARIABLE(vi, 0);
-    host.BP_CATEGORY_DIMENSION(kCorrelationsTable, label_i, rows);
-    for (std::size_t b = 0; b < a; ++b) {
-      const std::int64_t ck = quant[b];
-      const double r = host.CORREL(LWCOV(ci, ci), LWCOV(ck, ck), LWCOV(ci, ck));
-      host.BP_CELL_IN_CATEGORY(kCorrelationsTable, host.BP_LRVALUE(r, correlation),
-                               host.BP_VARIABLE(ANVAR(ck), 0));
-    }
-    const Text diagonal = LWCOV(ci, ci) > 0.0 ? host.BP_IVALUE(1, host.BP_N_FORMAT())
-                                              : host.BP_LRVALUE(sysmis, correlation);
-    host.BP_CELL_IN_CATEGORY(kCorrelationsTable, diagonal, label_i);
-  }
+  fill_correlation_triangle(cx, kCorrelationsTable, quant, LWCOV, rows, host.BP_CORRELATION_FORMAT());
   host.BP_END_PIVOT_TABLE(kCorrelationsTable);
 
   host.BP_END_HEADING();
