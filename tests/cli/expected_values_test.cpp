@@ -185,17 +185,24 @@ void check_matrix(const json& table, const TableShape& shape, const json& expect
   if (shape.rows[0] == '\0' && !seen.count("n")) ADD_FAILURE() << where << " listwise: no number of cases";
 }
 
+// The arguments of a run kept with the expected values, fixture paths made
+// absolute, asking for JSON output.
+std::vector<std::string> program_args(const json& kept) {
+  std::vector<std::string> args;
+  for (const json& arg : kept) {
+    std::string text = arg.get<std::string>();
+    if (text.starts_with("tests/")) text = std::string(MVA_SOURCE_DIR) + "/" + text;
+    args.push_back(text);
+  }
+  args.insert(args.end(), {"--format", "json", "--no-progress"});
+  return args;
+}
+
 TEST(ExpectedValues, ListwisePairwiseAndUnivariateTablesMatchTheIndependentValues) {
   for (const char* fixture : {"airquality", "usermissing", "weighted_split"}) {
     SCOPED_TRACE(fixture);
     const json expected = read_json(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/" + fixture + ".expected.json");
-    std::vector<std::string> args;
-    for (const json& arg : expected["args"]) {
-      std::string text = arg.get<std::string>();
-      if (text.starts_with("tests/")) text = std::string(MVA_SOURCE_DIR) + "/" + text;
-      args.push_back(text);
-    }
-    args.insert(args.end(), {"--format", "json", "--no-progress"});
+    const std::vector<std::string> args = program_args(expected["args"]);
     std::ostringstream out, err;
     if (run_program(args, out, err) != kSuccess) {
       ADD_FAILURE() << fixture << ": the run failed: " << err.str() << out.str();
@@ -241,13 +248,7 @@ TEST(ExpectedValues, EmTablesMatchTheIndependentValues) {
   for (const json& run : expected["runs"]) {
     const std::string model = run["model"];
     SCOPED_TRACE(model);
-    std::vector<std::string> args;
-    for (const json& arg : run["args"]) {
-      std::string text = arg.get<std::string>();
-      if (text.starts_with("tests/")) text = std::string(MVA_SOURCE_DIR) + "/" + text;
-      args.push_back(text);
-    }
-    args.insert(args.end(), {"--format", "json", "--no-progress"});
+    const std::vector<std::string> args = program_args(run["args"]);
     std::ostringstream out, err;
     ASSERT_EQ(run_program(args, out, err), kSuccess) << err.str();
     const json items = json::parse(out.str())["output"];
@@ -322,13 +323,7 @@ std::string marks_of(const std::map<std::string, std::string>& cells, const json
 // chained row and variable orders, the tabulated counts and "complete if".
 TEST(ExpectedValues, PatternTablesOfAirquality) {
   const json expected = read_json(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.patterns.expected.json");
-  std::vector<std::string> args;
-  for (const json& arg : expected["args"]) {
-    std::string text = arg.get<std::string>();
-    if (text.starts_with("tests/")) text = std::string(MVA_SOURCE_DIR) + "/" + text;
-    args.push_back(text);
-  }
-  args.insert(args.end(), {"--format", "json", "--no-progress"});
+  const std::vector<std::string> args = program_args(expected["args"]);
   std::ostringstream out, err;
   ASSERT_EQ(run_program(args, out, err), kSuccess) << err.str() << out.str();
   const auto groups = tables_by_group(json::parse(out.str())["output"]);

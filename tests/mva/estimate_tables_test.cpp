@@ -23,13 +23,6 @@ using host::NoteItem;
 using host::OutputDocument;
 using host::PivotTable;
 
-const PivotTable& table_numbered(const OutputDocument& doc, int number) {
-  for (std::size_t i = doc.table_count(); i-- > 0;) {
-    if (doc.table(i).number == number) return doc.table(i);
-  }
-  throw std::runtime_error("no table " + std::to_string(number));
-}
-
 // The notes under the last heading of the document.
 std::vector<Text> heading_notes(const OutputDocument& doc, std::string* heading_key) {
   const auto& heading = std::get<HeadingItem>(doc.items().back().content);

@@ -22,13 +22,6 @@ using host::Category;
 using host::OutputDocument;
 using host::PivotTable;
 
-const PivotTable& table_numbered(const OutputDocument& doc, int number) {
-  for (std::size_t i = doc.table_count(); i-- > 0;) {
-    if (doc.table(i).number == number) return doc.table(i);
-  }
-  throw std::runtime_error("no table " + std::to_string(number));
-}
-
 // Names of the top categories of dimension d, in order.
 std::vector<std::string> categories(const PivotTable& t, std::size_t d) {
   std::vector<std::string> names;

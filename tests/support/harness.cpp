@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace mva::test {
 
@@ -93,6 +94,13 @@ bool ParseFixture::parse(const std::string& command) {
   if (host_->error_flag()) return false;
   IMEM2(cx_);
   return !host_->error_flag();
+}
+
+const host::PivotTable& table_numbered(const host::OutputDocument& doc, int number) {
+  for (std::size_t i = doc.table_count(); i-- > 0;) {
+    if (doc.table(i).number == number) return doc.table(i);
+  }
+  throw std::runtime_error("no table " + std::to_string(number));
 }
 
 std::string name_of(const host::Category& c) {

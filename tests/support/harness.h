@@ -138,6 +138,9 @@ std::filesystem::path fresh_dir(const std::string& name);
 // The Files Saved entries of the output: (label, file).
 std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputDocument& doc);
 
+// The last table numbered `number` in the document; throws when there is none.
+const host::PivotTable& table_numbered(const host::OutputDocument& doc, int number);
+
 // The name of a category: a variable's name, else its message key.
 std::string name_of(const host::Category& c);
 
