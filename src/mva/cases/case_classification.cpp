@@ -39,17 +39,22 @@ void DINI(Context& cx) {
   // The variables of the range that stand on the VARIABLES list, in
   // ascending order; looked up once rather than once per cell.
   std::vector<std::int64_t> listed;
+  std::vector<char> categorical;  // ISCATV of each listed variable
   for (std::int64_t v = range.first; v <= range.last; ++v) {
-    if (INVLST(cx, v)) listed.push_back(v);
+    if (INVLST(cx, v)) {
+      listed.push_back(v);
+      categorical.push_back(ISCATV(cx, v) ? 1 : 0);
+    }
   }
 
   const MissingCodeTable code_of(cx);
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
     bool complete = true;
-    for (const std::int64_t v : listed) {
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+      const std::int64_t v = listed[i];
       if (code_of(L, v) != CellStatus::Valid) {
         complete = false;
-      } else if (ISCATV(cx, v) && ADDCAT(cx, v, CELLV(cx, v, L))) {
+      } else if (categorical[i] != 0 && ADDCAT(cx, v, CELLV(cx, v, L))) {
         report_too_many(cx, v);
         return;
       }

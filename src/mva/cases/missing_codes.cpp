@@ -96,19 +96,20 @@ CellStatus IQMSNG(const Context& cx, std::int64_t L, std::int64_t v) {
 }
 
 MissingCodeTable::MissingCodeTable(const Context& cx)
-    : cx_(cx), cases_(cx.case_matrix()), sysmis_(cx.host.PCINMS()) {
-  records_.reserve(static_cast<std::size_t>(cx.cmn.NVAR));
-  columns_.reserve(static_cast<std::size_t>(cx.cmn.NVAR));
+    : cx_(cx), cases_(cx.case_matrix()), nvar_(cx.cmn.NVAR), ncases_(cx.cmn.NCASES),
+      sysmis_(cx.host.PCINMS()) {
+  records_.reserve(static_cast<std::size_t>(nvar_));
+  columns_.reserve(static_cast<std::size_t>(nvar_));
   const WordArray COLOF = cx.words(cx.cmn.a.COLOF);
-  for (std::int64_t v = 1; v <= cx.cmn.NVAR; ++v) {
+  for (std::int64_t v = 1; v <= nvar_; ++v) {
     records_.push_back(cx.host.DICGET(v));
     columns_.push_back(COLOF ? COLOF(v) : 0);
+    const VarRecord& rec = records_.back();
+    plain_.push_back(cases_ && columns_.back() >= 1 && rec.type == 0 && rec.missing_form == kNoMissing ? 1 : 0);
   }
 }
 
-CellStatus MissingCodeTable::operator()(std::int64_t L, std::int64_t v) const {
-  if (v < 1 || v > cx_.cmn.NVAR || !in_cases(cx_, L)) return CellStatus::Valid;
-  const auto at = static_cast<std::size_t>(v - 1);
+CellStatus MissingCodeTable::general(std::int64_t L, std::size_t at) const {
   return classify(cx_, cases_, L, columns_[at], records_[at], sysmis_);
 }
 

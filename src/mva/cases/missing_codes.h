@@ -38,14 +38,27 @@ std::int64_t IQLOCM(const Context& cx, std::int64_t L);
 class MissingCodeTable {
  public:
   explicit MissingCodeTable(const Context& cx);
-  // IQMSNG(cx, L, v) without a call to the host.
-  CellStatus operator()(std::int64_t L, std::int64_t v) const;
+  // IQMSNG(cx, L, v) without a call to the host. A numeric variable without
+  // user-missing values, the common case, is decided here in line.
+  CellStatus operator()(std::int64_t L, std::int64_t v) const {
+    if (v < 1 || v > nvar_ || L < 1 || L > ncases_) return CellStatus::Valid;
+    const auto at = static_cast<std::size_t>(v - 1);
+    if (!plain_[at]) return general(L, at);
+    return cases_(L, columns_[at]) == sysmis_ ? CellStatus::SystemMissing : CellStatus::Valid;
+  }
 
  private:
+  // The status by the variable's whole record: strings, user-missing values,
+  // variables without a column.
+  CellStatus general(std::int64_t L, std::size_t at) const;
+
   const Context& cx_;
   CaseMatrix cases_;                  // the case matrix of the group
+  std::int64_t nvar_ = 0;             // NVAR
+  std::int64_t ncases_ = 0;           // NCASES
   std::vector<VarRecord> records_;    // the dictionary record of variable v at v - 1
   std::vector<std::int64_t> columns_; // the case-matrix column of variable v at v - 1 (0 = none)
+  std::vector<char> plain_;           // variable v at v - 1 is numeric, has a column and no missing values
   double sysmis_ = 0.0;             // the system-missing value
 };
 

@@ -363,6 +363,14 @@ McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseS
     }
     return true;
   };
+  // The EM columns (dependent or independent) and their variables.
+  std::vector<std::int64_t> em_columns, em_variables;
+  for (std::int64_t k = 1; k <= p; ++k) {
+    if (col(k).dependent || col(k).independent) {
+      em_columns.push_back(k);
+      em_variables.push_back(col(k).variable);
+    }
+  }
   Pos gi = 0;
   while (gi < plan.groups.size() && !any_missing(plan.groups[gi])) ++gi;
   std::int64_t begin = 0;
@@ -400,11 +408,11 @@ McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseS
       const double w = plan.weight(L);
       if (!(w > 0.0)) continue;
       sumw += w;
+      const double r = w / sumw;  // the case's weight in the running means
       const RealArray row = plan.cases.row(L);
-      for (std::int64_t k = 1; k <= p; ++k) {
-        if (!(col(k).dependent || col(k).independent)) continue;
-        double& m = a.mu(col(k).variable);
-        m += w * (row(k) - m) / sumw;
+      for (Pos i = 0; i < em_columns.size(); ++i) {
+        double& m = a.mu(em_variables[i]);
+        m += r * (row(em_columns[i]) - m);
       }
     }
     SWEEP(p, a.S, a.status, a.work, a.refdiag, p, -model.tolerance, 0.0, plan.ncases);

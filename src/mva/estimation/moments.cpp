@@ -10,6 +10,7 @@
 #include "mva/estimation/column_roles.h"
 #include "mva/estimation/moment_update.h"
 #include "mva/estimation/pairwise_update.h"
+#include "mva/estimation/pattern_moments.h"
 #include "mva/frame/queries.h"
 
 namespace mva {
@@ -32,18 +33,9 @@ void finish_pairs(const ColumnRoles& roles, const PairwiseArrays& pw) {
   }
 }
 
-}  // namespace
-
-void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) {
-  if (MOMDON(cx)) return;
-  // The missing-value rules are read once for the pass, not once per cell.
-  const MissingCodeTable table(cx);
-  MOMENT(cx, CASEMISS, sums,
-         [&table](const Context&, std::int64_t L, std::int64_t v) { return table(L, v); });
-}
-
-void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQuery& code_of) {
-  if (MOMDON(cx)) return;
+// The pass itself, with the cell query inlined where it can be.
+template <class Query>
+void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Query& code_of) {
   Host& host = cx.host;
   MvaCommon& cmn = cx.cmn;
   const std::int64_t weight_var = WGTVAR(cx);
@@ -67,11 +59,18 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQ
   for (std::int64_t i = 1; i <= cells; ++i) {
     pw.PWN.at(i) = 0.0;
     pw.PWW.at(i) = 0.0;
+    pw.PWCOV.at(i) = 0.0;
+  }
+  for (std::int64_t b = 1; b <= nv; ++b) {
+    for (std::int64_t a = 1; a <= nv; ++a) {
+      pw.PWMEAN(a, b) = 0.0;
+      pw.PWVAR(a, b) = 0.0;
+    }
   }
   // Scratch for the pass, laid out once: the deviations of the listwise
-  // update and the present columns of the pairwise one.
+  // update; the pairwise sums gather by pattern.
   std::vector<double> deviations(static_cast<std::size_t>(nv));
-  PairScratch pair_scratch(nv);
+  PatternMoments pairs(roles);
   // Each quantitative column is updated about an origin, its first present
   // value, and the origins are added back to the means at the end. Values
   // near 1e9 that differ by 1e-3 then enter the updates as small exact
@@ -80,7 +79,6 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQ
   std::vector<double> origin(static_cast<std::size_t>(nv) + 1, 0.0);
   std::vector<char> has_origin(static_cast<std::size_t>(nv) + 1, 0);
   bool first_listwise = true;
-  bool first_pairwise = true;
 
   const CaseMatrix cases = cx.case_matrix();
   for (std::int64_t L = 1; L <= cmn.NCASES; ++L) {
@@ -114,10 +112,10 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQ
              listwise, LWMEAN, LWCOV, RealArray(deviations.data()));
       first_listwise = false;
     }
-    PAIRUPD(first_pairwise, first_pairwise, roles, w, CASEVAL, CASEMISS, pw, pair_scratch);
-    first_pairwise = false;
+    pairs.add(w, CASEVAL, CASEMISS, pw);
   }
   host.CASCTR(-1);
+  pairs.merge_into(pw);
 
   // The origins back into the means of the listwise update and of every
   // pair that has cases.
@@ -141,6 +139,20 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQ
   pairwise_weights_done(nv, pw);
   finish_pairs(roles, pw);
   SETMOM(cx, true);
+}
+
+}  // namespace
+
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) {
+  if (MOMDON(cx)) return;
+  // The missing-value rules are read once for the pass, not once per cell.
+  const MissingCodeTable table(cx);
+  moment_pass(cx, CASEMISS, sums, [&table](const Context&, std::int64_t L, std::int64_t v) { return table(L, v); });
+}
+
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQuery& code_of) {
+  if (MOMDON(cx)) return;
+  moment_pass(cx, CASEMISS, sums, code_of);
 }
 
 }  // namespace mva

@@ -1,0 +1,65 @@
+// Pairwise moments gathered by pattern. The cases that share one set of
+// present columns share every pair they touch, so within such a group one
+// weight sum, one vector of means and one triangle of cross-products serve all
+// its pairs: a case costs one division and a contiguous rank-one update
+// instead of a running weight, a division and two mean moves per pair. At the
+// end each pair merges the groups that hold it, in the order the groups were
+// met, by the pooled (between-group) form, which adds the groups' sums about
+// their own means and the spread of the group means; no raw sum of squares is
+// ever formed. Groups are kept within a memory budget; the cases of patterns
+// met after it is spent go to PAIRUPD case by case, and the groups merge into
+// what it left.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "mva/estimation/column_roles.h"
+#include "mva/estimation/pairwise_update.h"
+#include "mva/frame/views.h"
+
+namespace mva {
+
+class PatternMoments {
+ public:
+  // Over the columns of `roles`; at most `budget_cells` doubles are kept.
+  explicit PatternMoments(const ColumnRoles& roles, std::size_t budget_cells = std::size_t{1} << 20);
+
+  // Adds a case of weight w (> 0) with values CASEVAL and missing codes
+  // CASEMISS, as PAIRUPD would add it; `pw` takes the cases that no group
+  // holds, and must be cleared before the first call.
+  void add(double w, RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw);
+
+  // Merges every group into the pair arrays (weight sums in PWN, means,
+  // sums of squares and cross-products), as PAIRUPD leaves them.
+  void merge_into(const PairwiseArrays& pw) const;
+
+ private:
+  // The cases of one pattern: its present columns and, in `cells`, the
+  // weight sum, the mean of each column, then the packed lower triangle of
+  // sums of cross-products about the means (row i holds i + 1 cells).
+  struct Group {
+    std::vector<std::int64_t> columns;
+    std::size_t first = 0;  // where its cells start in cells_
+  };
+  struct KeyHash {
+    std::size_t operator()(const std::vector<std::uint64_t>& key) const;
+  };
+
+  const ColumnRoles& roles_;
+  std::size_t budget_;
+  std::vector<Group> groups_;
+  std::vector<double> cells_;
+  std::unordered_map<std::vector<std::uint64_t>, std::size_t, KeyHash> index_;
+  std::vector<std::uint64_t> key_;       // the present columns of the case being added
+  std::vector<std::uint64_t> last_key_;  // and of the case before it
+  std::size_t last_group_ = 0;           // its group, or npos
+  std::vector<std::int64_t> present_;    // the case's present columns
+  std::vector<double> values_;           // their values
+  std::vector<double> deviations_;       // their deviations from the group means
+  PairScratch scratch_;                  // for the cases no group holds
+};
+
+}  // namespace mva
