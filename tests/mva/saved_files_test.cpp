@@ -181,7 +181,7 @@ TEST(SavedFiles, FilesSavedEntries) {
 // were and nothing else.
 TEST(SavedFiles, NoFileIsLeftWhenTheCommandFails) {
   const fs::path dir = fresh_dir("saved_failures");
-  const std::string stats = "(OUTFILE='" + (dir / "out").string() + "' STATISTICS)",
+  const std::string out = (dir / "out").string(), stats = "(OUTFILE='" + out + "' STATISTICS)",
                     nowhere = (dir / "no such folder" / "out").string();
   const struct {
     std::string subcommand;
@@ -190,6 +190,8 @@ TEST(SavedFiles, NoFileIsLeftWhenTheCommandFails) {
   } rows[] = {
       {"/REGRESSION income_2024 WITH age " + stats, true, false, {"HOST_ ERROR ^1"}},
       {"/REGRESSION income_2024 WITH age " + stats, false, true, {"HOST_ INTERRUPTED"}},
+      {"/EM (OUTFILE='" + out + "')", true, false, {"_EMA_ I/O ERROR"}},
+      {"/REGRESSION income_2023 WITH age (OUTFILE='" + out + "' IMPUTES)", true, false, {"_REG_ I/O ERROR"}},
       // income_2023 and income_2024 would both be named income_2.
       {"/REGRESSION income_2023 income_2024 WITH age " + stats, false, false,
        {"HOST_ CANNOT MAKE OUTFILE DICTIONARY ^1"}},
