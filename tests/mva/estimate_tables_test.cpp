@@ -50,40 +50,36 @@ struct Estimates {
   const host::OutputDocument& doc() { return fx.host().output(); }
 };
 
-// With the comparison tables open the EM column gets the means and the
-// standard deviations (0 for a variance that is not positive).
+// Tables 20 to 22 over a and c in list order (not the dependent-list order
+// c, a), lower triangles; with the comparison tables open the EM column gets
+// the means and the standard deviations (0 for a variance that is not
+// positive, whose correlations are system-missing).
 TEST(EstimateTables, DependentsInListOrderAsTriangles) {
   Estimates e("MVA b a c /EM c a WITH a b c /REGRESSION c a WITH a b c.", false);
   e.fx.cmn().CMPMTH = kTrue;
   e.cov[5] = -16.0;  // var c not positive
   CMPB(e.fx.cx(), false, true, true);
   e.eout(kEmMethod, EmResult{true, 4, 3.0, 7.5});
-  const auto means27 = cells_of(table_numbered(e.doc(), kCompareMeansTable));
-  const auto sds28 = cells_of(table_numbered(e.doc(), kCompareStdDevsTable));
-  EXPECT_EQ(means27.at("a|EOUT_ EM").number, 10.0);
-  EXPECT_EQ(means27.count("b|EOUT_ EM"), 0u);
-  EXPECT_EQ(sds28.at("a|EOUT_ EM").number, 2.0);
-  EXPECT_EQ(sds28.at("c|EOUT_ EM").number, 0.0);
-
-  const auto m = cells_of(table_numbered(e.doc(), 20));
-  EXPECT_EQ(m.size(), 2u);
-  EXPECT_EQ(m.at("a").number, 10.0);
-  EXPECT_EQ(m.at("c").number, 30.0);
+  std::map<int, std::map<std::string, Text>> t;
+  for (const int n : {20, 21, 22, kCompareMeansTable, kCompareStdDevsTable}) t[n] = cells_of(table_numbered(e.doc(), n));
+  EXPECT_EQ(t[20].size() + t[21].size() + t[22].size(), 8u);
+  EXPECT_EQ(t[kCompareMeansTable].count("b|EOUT_ EM"), 0u);
+  const struct {
+    int table;
+    const char* key;
+    double want;
+  } cells[] = {
+      {20, "a", 10.0}, {20, "c", 30.0}, {21, "a|a", 4.0}, {21, "c|a", -2.0},  // row c, column a
+      {21, "c|c", -16.0}, {22, "a|a", 1.0}, {22, "c|a", e.fx.host().CORREL(4.0, -16.0, -2.0)},
+      {22, "c|c", e.fx.host().PCINMS()}, {kCompareMeansTable, "a|EOUT_ EM", 10.0},
+      {kCompareStdDevsTable, "a|EOUT_ EM", 2.0}, {kCompareStdDevsTable, "c|EOUT_ EM", 0.0},
+  };
+  for (const auto& c : cells) EXPECT_EQ(t[c.table].at(c.key).number, c.want) << c.table << " " << c.key;
+  EXPECT_TRUE(t[22].at("a|a").is_integer);
   EXPECT_EQ(table_numbered(e.doc(), 20).title.key, "EOUT_ EM MEANS");
   const host::PivotTable& ct = table_numbered(e.doc(), 21);
   EXPECT_EQ(ct.title.key, "EOUT_ EM COVARIANCES");
-  const auto c = cells_of(ct);
-  EXPECT_EQ(c.size(), 3u);
-  EXPECT_EQ(c.at("a|a").number, 4.0);
-  EXPECT_EQ(c.at("c|a").number, -2.0);  // row c (after a in the list), column a
-  EXPECT_EQ(c.at("c|c").number, -16.0);
-  // Rows and columns in list order a, c (not the dependent-list order c, a).
   EXPECT_EQ(name_of(ct.dimensions[0].categories[static_cast<std::size_t>(ct.dimensions[0].top[0])]), "a");
-  const auto r = cells_of(table_numbered(e.doc(), 22));
-  EXPECT_EQ(r.size(), 3u);
-  EXPECT_EQ(r.at("c|a").number, e.fx.host().CORREL(4.0, -16.0, -2.0));
-  EXPECT_TRUE(r.at("a|a").is_integer && r.at("a|a").number == 1.0);
-  EXPECT_EQ(r.at("c|c").number, e.fx.host().PCINMS());
 }
 
 // The heading and its notes for each method code, plain and for a split
