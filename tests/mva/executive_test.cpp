@@ -67,22 +67,22 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   const struct {
     const char* csv;
     std::string command;
-    std::vector<std::string> keys;  // of one group, without "EXEC_ "
+    std::vector<std::string> keys;  // of one group
     bool every_group;
   } rows[] = {
       {no_missing, "MVA a b /NOUNIVARIATE /EM /TPATTERN /MPATTERN /TTEST.",
-       {"NO MISSING VALUE => NO T-STAT", "NO MISSING VALUE => NO MPATT", "NO MISSING VALUE => NO TPATT",
-        "NO MISSING VALUE => NO EM_EST"},
+       {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ NO MISSING VALUE => NO MPATT", "EXEC_ NO MISSING VALUE => NO TPATT",
+        "EXEC_ NO MISSING VALUE => NO EM_EST"},
        true},
-      {no_missing, "MVA a b /NOUNIVARIATE /REGRESSION.", {"NO MISSING VALUE => NO REGR"}, true},
-      {"g,a,b\n1,1,\n1,,2\n2,3,\n2,,4\n", "MVA a b /NOUNIVARIATE /LISTWISE.", {"NO COMPLETE CASE => NO LISTWISE"},
+      {no_missing, "MVA a b /NOUNIVARIATE /REGRESSION.", {"EXEC_ NO MISSING VALUE => NO REGR"}, true},
+      {"g,a,b\n1,1,\n1,,2\n2,3,\n2,,4\n", "MVA a b /NOUNIVARIATE /LISTWISE.", {"EXEC_ NO COMPLETE CASE => NO LISTWISE"},
        true},
       {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /TTEST /EM.",
-       {"NO QUANTITATIVE => NO T-STAT", "NO QUANTITATIVE => NO EMA"}, false},
-      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /LISTWISE.", {"NO QUANTITATIVE => NO LISTWISE"}, false},
-      {categorical_only, "MVA k /CATEGORICAL=k /PAIRWISE.", {"NO QUANTITATIVE => NO PAIRWISE"}, false},
-      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /REGRESSION.", {"NO QUANTITATIVE => NO REG"}, false},
-      {no_missing, "MVA a b /CROSSTAB.", {"NO CATEGORICAL => NO TABULATE"}, false},
+       {"EXEC_ NO QUANTITATIVE => NO T-STAT", "EXEC_ NO QUANTITATIVE => NO EMA"}, false},
+      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /LISTWISE.", {"EXEC_ NO QUANTITATIVE => NO LISTWISE"}, false},
+      {categorical_only, "MVA k /CATEGORICAL=k /PAIRWISE.", {"EXEC_ NO QUANTITATIVE => NO PAIRWISE"}, false},
+      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /REGRESSION.", {"EXEC_ NO QUANTITATIVE => NO REG"}, false},
+      {no_missing, "MVA a b /CROSSTAB.", {"EXEC_ NO CATEGORICAL => NO TABULATE"}, false},
   };
   for (const auto& row : rows) {
     for (const bool split : {false, true}) {
@@ -93,7 +93,7 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
       std::vector<std::string> expected;
       for (int group = 0; group < (per_group ? 2 : 1); ++group) {
         for (const std::string& key : row.keys) {
-          expected.push_back((per_group ? "EXEC_ SPLIT [:^1=^2, :$2=$1]1 " : "EXEC_ ") + key +
+          expected.push_back((per_group ? "EXEC_ SPLIT [:^1=^2, :$2=$1]1 " + key.substr(6) : key) +
                              (key.ends_with("EM_EST") ? " 1 2" : " 2 2"));
         }
       }
