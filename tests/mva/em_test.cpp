@@ -96,8 +96,8 @@ Estimates case_by_case(Context& cx, const ListwiseSums& sums) {
   const RealArray LWMEAN = cx.reals(c.a.LWMEAN), means = cx.reals(c.a.VMEAN);
   const RealTriangle LWCOV = cx.triangle(c.a.LWCOV), cp = cx.triangle(c.a.PWCOV);
   const auto P = static_cast<std::size_t>(p) + 1;
-  std::vector<double> mu_(static_cast<std::size_t>(nvar) + 1), x_(mu_.size()), S_(static_cast<std::size_t>(triangle_cells(p)) + 1),
-      status_(P), work_(P), ref_(P), dev_(P), obs(P);
+  std::vector<double> mu_(static_cast<std::size_t>(nvar) + 1), x_(mu_.size()),
+      S_(static_cast<std::size_t>(triangle_cells(p)) + 1), status_(P), work_(P), ref_(P), dev_(P), obs(P);
   const RealArray mu(mu_.data()), x(x_.data()), status(status_.data()), work(work_.data()), ref(ref_.data()),
       dev(dev_.data());
   const RealTriangle S(RealArray(S_.data()));

@@ -54,7 +54,9 @@ std::unique_ptr<ExecHost> exec_host(const std::string& csv, bool split, std::int
 // Each message as "key class severity".
 std::vector<std::string> messages_of(const RecordingHost& host) {
   std::vector<std::string> out;
-  for (const Message& m : host.messages) out.push_back(m.key + " " + std::to_string(m.msg_class) + " " + std::to_string(m.severity));
+  for (const Message& m : host.messages) {
+    out.push_back(m.key + " " + std::to_string(m.msg_class) + " " + std::to_string(m.severity));
+  }
   return out;
 }
 
@@ -71,15 +73,16 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
     bool every_group;
   } rows[] = {
       {no_missing, "MVA a b /NOUNIVARIATE /EM /TPATTERN /MPATTERN /TTEST.",
-       {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ NO MISSING VALUE => NO MPATT", "EXEC_ NO MISSING VALUE => NO TPATT",
-        "EXEC_ NO MISSING VALUE => NO EM_EST"},
+       {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ NO MISSING VALUE => NO MPATT",
+        "EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ NO MISSING VALUE => NO EM_EST"},
        true},
       {no_missing, "MVA a b /NOUNIVARIATE /REGRESSION.", {"EXEC_ NO MISSING VALUE => NO REGR"}, true},
-      {"g,a,b\n1,1,\n1,,2\n2,3,\n2,,4\n", "MVA a b /NOUNIVARIATE /LISTWISE.", {"EXEC_ NO COMPLETE CASE => NO LISTWISE"},
-       true},
+      {"g,a,b\n1,1,\n1,,2\n2,3,\n2,,4\n", "MVA a b /NOUNIVARIATE /LISTWISE.",
+       {"EXEC_ NO COMPLETE CASE => NO LISTWISE"}, true},
       {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /TTEST /EM.",
        {"EXEC_ NO QUANTITATIVE => NO T-STAT", "EXEC_ NO QUANTITATIVE => NO EMA"}, false},
-      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /LISTWISE.", {"EXEC_ NO QUANTITATIVE => NO LISTWISE"}, false},
+      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /LISTWISE.", {"EXEC_ NO QUANTITATIVE => NO LISTWISE"},
+       false},
       {categorical_only, "MVA k /CATEGORICAL=k /PAIRWISE.", {"EXEC_ NO QUANTITATIVE => NO PAIRWISE"}, false},
       {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /REGRESSION.", {"EXEC_ NO QUANTITATIVE => NO REG"}, false},
       {no_missing, "MVA a b /CROSSTAB.", {"EXEC_ NO CATEGORICAL => NO TABULATE"}, false},

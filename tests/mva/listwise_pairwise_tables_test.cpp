@@ -71,7 +71,9 @@ void expect_number(const Text& t, double want, const std::string& what) {
 // Names of the top categories of dimension d, in order.
 std::vector<std::string> categories(const PivotTable& t, std::size_t d) {
   std::vector<std::string> names;
-  for (const int c : t.dimensions[d].top) names.push_back(name_of(t.dimensions[d].categories[static_cast<std::size_t>(c)]));
+  for (const int c : t.dimensions[d].top) {
+    names.push_back(name_of(t.dimensions[d].categories[static_cast<std::size_t>(c)]));
+  }
   return names;
 }
 

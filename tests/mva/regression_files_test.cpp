@@ -38,7 +38,8 @@ TEST(RegressionFiles, AirqualityRecordsOfEveryKind) {
   const nlohmann::json expected =
       nlohmann::json::parse(source_file("tests/fixtures/estimation/regression_expected.json"));
   ASSERT_EQ(expected["command"], kAirquality + " /REGRESSION (ADDTYPE=NONE)");
-  const std::string data = source_file("tests/fixtures/mva/airquality.csv"), file = (fresh_dir("reg_kinds") / "r").string();
+  const std::string data = source_file("tests/fixtures/mva/airquality.csv");
+  const std::string file = (fresh_dir("reg_kinds") / "r").string();
   const std::vector<Row> input = csv_rows(data);
   const Row names = expected["variables"];
   const auto& imputed = expected["imputed"];

@@ -64,7 +64,8 @@ TEST(SavedFiles, DictionariesAndRecordsOfEveryKind) {
       {"/EM (OUTFILE='" + out + "')", {"g", "income_2023", "age"}, {}},
       {reg + "INDICATOR)", {"g", "income_2023", "age", "R_income", "CASE_IS"},
        {"1,10.5,30,1,1", "1,10.5,45,0,0", "1,10.5,50,0,0", "2,20,35,1,1", "2,20,44,0,0"}},
-      {reg + "IMPUTES)", {"g", "CASE_", "VAR_NAME", "R_ESTIM"}, {"1,2,income_2,10.5", "1,3,income_2,10.5", "2,2,income_2,20"}},
+      {reg + "IMPUTES)", {"g", "CASE_", "VAR_NAME", "R_ESTIM"},
+       {"1,2,income_2,10.5", "1,3,income_2,10.5", "2,2,income_2,20"}},
       // A 20-character ID takes three cells and reads back whole.
       {"/ID=id " + reg + "IMPUTES)", {"g", "id", "VAR_NAME", "R_ESTIM"},
        {"1,bbbbbbbbbbbbbbbbbbb2,income_2,10.5", "1,ccccccccccccccccccc3,income_2,10.5",
@@ -95,10 +96,6 @@ TEST(SavedFiles, DictionariesAndRecordsOfEveryKind) {
                          "1": "income_2 is present"})")},
         {"CASE_IS", "value_labels", json::parse(R"({"0": "Incomplete", "1": "Complete  "})")},
         {"id", "width", 20},
-        {"CASE_", "format", "F8.0"},
-        {"VAR_NAME", "width", 8},
-        {"R_ESTIM", "format", "F8.0"},
-        {"ROWTYPE_", "width", 8},
         {"income_2", "format", "F10.4"},
     };
     for (const auto& [name, field, value] : fields) {
