@@ -3,7 +3,8 @@
 // tools/estimation/regression_reference.py; the same seed giving the same
 // file and another seed changing only the imputed cells of the random terms;
 // the statistics matrix of a split file equal to the estimate tables; the
-// cases with nothing to predict from or nothing to impute; the change from RESIDUAL to NORMAL.
+// cases with nothing to predict from or nothing to impute; the change from
+// RESIDUAL to NORMAL.
 #include <gtest/gtest.h>
 
 #include <cmath>

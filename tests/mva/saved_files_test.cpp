@@ -1,9 +1,9 @@
 // Saved files: the dictionary and the records of every file kind read back
-// (a long string ID over several cells, indicators),
-// the statistics matrix rows of a split file against numpy
-// (tools/statistics_matrix_reference.py, rows in saved_matrix_rows.out beside
-// this file), the Files Saved entries, and files that are never left behind
-// when the command fails or is interrupted.
+// (a long string ID over several cells, indicators), the statistics matrix
+// rows of a split file against numpy (tools/statistics_matrix_reference.py,
+// rows in saved_matrix_rows.out beside this file), the Files Saved entries,
+// and files that are never left behind when the command fails, is
+// interrupted or cannot write a record.
 #include <gtest/gtest.h>
 
 #include <algorithm>
