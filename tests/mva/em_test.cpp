@@ -190,10 +190,7 @@ double worst(const std::vector<double>& a, const std::vector<double>& b) {
 // element of each set.
 TEST(EmIterations, GroupedFormMatchesCaseByCase) {
   const std::string all = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM";
-  const struct {
-    bool weighted;
-    std::string options;
-  } rows[] = {
+  const std::pair<bool, std::string> rows[] = {  // weighted, options
       {false, " (ITERATIONS=8)."},
       {false, " (TDF=2 ITERATIONS=8)."},
       {false, " (PROPORTION=0.1 LAMBDA=5 ITERATIONS=8)."},
@@ -203,9 +200,9 @@ TEST(EmIterations, GroupedFormMatchesCaseByCase) {
       {true, " Ozone SolarR WITH Wind Temp Day (PROPORTION=0.1 LAMBDA=4 ITERATIONS=8)."},
       {false, " (ITERATIONS=200 CONVERGENCE=1E-3)."},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.options + (row.weighted ? " weighted" : ""));
-    EmSetup ref(airquality(row.weighted), all + row.options), grouped(airquality(row.weighted), all + row.options);
+  for (const auto& [weighted, options] : rows) {
+    SCOPED_TRACE(options + (weighted ? " weighted" : ""));
+    EmSetup ref(airquality(weighted), all + options), grouped(airquality(weighted), all + options);
     ASSERT_TRUE(ref.parsed);
     const Estimates want = case_by_case(ref.cx(), ref.sums);
     const EmResult r = grouped.run();
