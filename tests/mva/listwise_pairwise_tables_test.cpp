@@ -39,7 +39,8 @@ const nlohmann::json& expected_moments() {
   return expected;
 }
 
-// A command parsed over `data`, its cases stored in the case matrix.
+// A command parsed over `data`, its cases stored in the case matrix and
+// their moments computed.
 struct Moments {
   ParseFixture fx;
   bool parsed;
@@ -51,6 +52,7 @@ struct Moments {
     fx.host().OBPINI(cx().ws);
     DATA(cx());
     casemiss.assign(static_cast<std::size_t>(cx().cmn.NVAR), -7);
+    moments();
   }
   Context& cx() { return fx.cx(); }
   const host::OutputDocument& doc() { return fx.host().output(); }
@@ -82,7 +84,6 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
     SCOPED_TRACE(weighted ? "weighted" : "unweighted");
     Moments f(moments_data(weighted), "MVA z c x y /CATEGORICAL=c.");
     ASSERT_TRUE(f.parsed);
-    f.moments();
     const nlohmann::json& want = expected_moments()[weighted ? "weighted" : "unweighted"];
     Context& cx = f.cx();
     const auto near = [](double got, const nlohmann::json& w, const std::string& what) {
@@ -122,7 +123,6 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
   Moments f(moments_data(false), "MVA x y z.");
   const RealArray LWMEAN = f.cx().reals(f.cx().cmn.a.LWMEAN);
   const std::int64_t x = f.fx.host().DICSCH("x");
-  f.moments();
   const double mean = LWMEAN(x);
   f.cx().case_matrix()(1, f.column("x")) = 1e6;
   f.moments();
@@ -139,7 +139,6 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
 TEST(MomentTables, ListwiseAndPairwiseInListOrder) {
   Moments f(moments_data(true), "MVA z c x y /CATEGORICAL=c.");
   ASSERT_TRUE(f.parsed);
-  f.moments();
   std::vector<std::int64_t> order = f.columns("zcxy");
   LOUT(f.cx(), WordArray(order.data()), 4, f.sums, false);
   EXPECT_EQ(std::get<host::HeadingItem>(f.doc().items().back().content).text.key,
@@ -163,7 +162,6 @@ TEST(MomentTables, PairsWithoutEnoughWeightAreSystemMissing) {
   // 4, 5, 6 (variance 1), their covariance 3/2.
   Moments f({"a,b,c\n1,,4\n2,,5\n4,,6\n,5,\n3,7,\n", {}}, "MVA b a c.");
   ASSERT_TRUE(f.parsed);
-  f.moments();
   std::vector<std::int64_t> order = {2, 1, 3};
   MOUT(f.cx(), WordArray(order.data()), 3, false);
   const double sysmis = f.fx.host().PCINMS();
@@ -191,7 +189,6 @@ TEST(MomentTables, PairsWithoutEnoughWeightAreSystemMissing) {
 TEST(MomentTables, ComparisonColumnsOfListwiseAndPairwise) {
   Moments f(moments_data(true), "MVA z c x y /CATEGORICAL=c.");
   ASSERT_TRUE(f.parsed);
-  f.moments();
   CMPB(f.cx(), false, true, true);
   EXPECT_EQ(categories(table_numbered(f.doc(), 28), 1),
             (std::vector<std::string>{"UOUT_ ALL VALUES", "EOUT_ EM", "EOUT_ REGRESSION"}));
