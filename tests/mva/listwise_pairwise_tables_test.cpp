@@ -1,225 +1,219 @@
-// The listwise, pairwise and comparison tables: shapes (lower triangles and
-// full squares in the order the VARIABLES list names the variables,
-// categorical variables only where they belong), the numbers against the
-// reference values of tools/estimation/moments_reference.py, system-missing
-// cells for pairs without enough weight, and the method columns.
+// Listwise and pairwise moments and their tables against the reference values
+// of tools/estimation/moments_reference.py (tests/fixtures/estimation/
+// moments_expected.json) over tests/fixtures/estimation/moments.csv (the value
+// 99 of y user-missing), unweighted and weighted, with a categorical variable
+// that counts in the pairs and the complete-case test but adds no moments;
+// the single-pass guard of MOMDONE; the table shapes (lower triangles and full
+// squares in VARIABLES-list order), system-missing cells for pairs without
+// enough weight, and the comparison columns.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <map>
-#include <set>
+
+#include <nlohmann/json.hpp>
 
 #include "host/output/output_document.h"
+#include "mva/cases/data_pass.h"
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/listwise_pairwise_tables.h"
-#include "moments_fixture.h"
-#include "mva/cases/data_pass.h"
+#include "mva/estimation/moments.h"
+#include "mva/frame/queries.h"
+#include "support/harness.h"
 
 namespace mva::test {
 namespace {
 
-using host::Category;
-using host::OutputDocument;
 using host::PivotTable;
 
-// Names of the top categories of dimension d, in order.
-std::vector<std::string> categories(const PivotTable& t, std::size_t d) {
-  std::vector<std::string> names;
-  for (const int c : t.dimensions[d].top) names.push_back(name_of(t.dimensions[d].categories[static_cast<std::size_t>(c)]));
-  return names;
+TestData moments_data(bool weighted) {
+  TestData s{file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/estimation/moments.csv"), {}};
+  s.options.missing = {"y=99"};
+  if (weighted) s.options.weight = "w";
+  return s;
 }
 
-std::set<std::string> keys(const std::map<std::string, Text>& cells) {
-  std::set<std::string> k;
-  for (const auto& [key, value] : cells) k.insert(key);
-  return k;
+const nlohmann::json& expected_moments() {
+  static const nlohmann::json expected = nlohmann::json::parse(
+      file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/estimation/moments_expected.json"));
+  return expected;
 }
+
+// A command parsed over `data`, its cases stored in the case matrix and
+// their moments computed.
+struct Moments {
+  ParseFixture fx;
+  bool parsed;
+  std::vector<std::int64_t> casemiss;
+  ListwiseSums sums;
+
+  Moments(const TestData& data, const std::string& command) : fx(data), parsed(fx.parse(command)) {
+    fx.host().OBINIT(cx().ws);
+    fx.host().OBPINI(cx().ws);
+    DATA(cx());
+    casemiss.assign(static_cast<std::size_t>(cx().cmn.NVAR), -7);
+    moments();
+  }
+  Context& cx() { return fx.cx(); }
+  const host::OutputDocument& doc() { return fx.host().output(); }
+  void moments() { MOMENT(cx(), WordArray(casemiss.data()), sums); }
+  std::int64_t column(const std::string& name) { return ICOL2(cx(), fx.host().DICSCH(name)); }
+  std::vector<std::int64_t> columns(const std::string& names) {
+    std::vector<std::int64_t> cols;
+    for (const char n : names) cols.push_back(column(std::string(1, n)));
+    return cols;
+  }
+};
 
 void expect_number(const Text& t, double want, const std::string& what) {
   EXPECT_EQ(t.kind, Text::Kind::Number) << what;
   EXPECT_NEAR(t.number, want, 1e-13 * std::fabs(want) + 1e-13) << what;
 }
 
-struct Tables : ::testing::Test {
-  MomentsFixture f{"MVA z c x y /CATEGORICAL=c.", true};
-  std::vector<std::int64_t> order;
-  const nlohmann::json& want = expected_moments()["weighted"];
-
-  void SetUp() override {
-    ASSERT_TRUE(f.parsed());
-    f.moments();
-    order = f.display_order();
+// Names of the top categories of dimension d, in order.
+std::vector<std::string> categories(const PivotTable& t, std::size_t d) {
+  std::vector<std::string> names;
+  for (const int c : t.dimensions[d].top) {
+    names.push_back(name_of(t.dimensions[d].categories[static_cast<std::size_t>(c)]));
   }
-  const OutputDocument& doc() { return f.host().output(); }
-  WordArray vcols() { return WordArray(order.data()); }
-  std::int64_t count() const { return static_cast<std::int64_t>(order.size()); }
-};
-
-TEST_F(Tables, ListwiseShapesAndNumbers) {
-  LOUT(f.cx(), vcols(), count(), f.sums(), false);
-  const auto& heading = std::get<host::HeadingItem>(doc().items().back().content);
-  EXPECT_EQ(heading.text.key, "LOUT_ LISTWISE STATISTICS FOR COMPLETE CASES");
-  EXPECT_EQ(heading.items.size(), 3u);
-
-  const PivotTable& means = table_numbered(doc(), 4);
-  EXPECT_EQ(means.title.key, "LOUT_ MEAN");
-  EXPECT_TRUE(means.properties.at(1).is_integer);
-  const auto m = cells_of(means);
-  EXPECT_EQ(keys(m), (std::set<std::string>{"LOUT_ NO. OF CASES", "x", "y", "z"}));
-  EXPECT_EQ(categories(means, 0), (std::vector<std::string>{"LOUT_ NO. OF CASES", "z", "x", "y"}));
-  expect_number(m.at("LOUT_ NO. OF CASES"), want["LWN"], "N");
-  for (const char* v : {"x", "y", "z"}) expect_number(m.at(v), want["LWMEAN"][v], v);
-
-  // Lower triangles in display order z, x, y (not dictionary order).
-  const std::set<std::string> triangle = {"z|z", "z|x", "x|x", "z|y", "x|y", "y|y"};
-  const PivotTable& cov = table_numbered(doc(), 5);
-  EXPECT_EQ(categories(cov, 1), (std::vector<std::string>{"z", "x", "y"}));
-  const auto c = cells_of(cov);
-  EXPECT_EQ(keys(c), triangle);
-  for (const auto& [key, value] : c) {
-    const std::string col = key.substr(0, 1), row = key.substr(2, 1);
-    expect_number(value, want["LWCOV"][row + "," + col], "cov " + key);
-    EXPECT_EQ(value.format.kind, FormatKind::StdDev);
-  }
-  const auto r = cells_of(table_numbered(doc(), 6));
-  EXPECT_EQ(keys(r), triangle);
-  for (const auto& [key, value] : r) {
-    const std::string col = key.substr(0, 1), row = key.substr(2, 1);
-    if (col == row) {
-      EXPECT_TRUE(value.is_integer && value.number == 1.0) << key;
-    } else {
-      expect_number(value, want["LWCORR"][row + "," + col], "corr " + key);
-    }
-  }
+  return names;
 }
 
-TEST_F(Tables, PairwiseShapesAndNumbers) {
-  MOUT(f.cx(), vcols(), count(), false);
-  const auto& heading = std::get<host::HeadingItem>(doc().items().back().content);
-  EXPECT_EQ(heading.text.key, "MOUT_ PAIRWISE STATISTICS");
-  EXPECT_EQ(heading.items.size(), 5u);
-
-  const auto n = cells_of(table_numbered(doc(), 7));
-  EXPECT_EQ(n.size(), 10u);  // the categorical c in rows and columns: 4 x 5 / 2
-  for (const auto& [key, value] : n) {
-    expect_number(value, want["PWN"][key.substr(2, 1) + "," + key.substr(0, 1)], "N " + key);
-  }
-
-  // Means and standard deviations: full squares, c a row but no column.
-  for (const int number : {8, 9}) {
-    const PivotTable& t = table_numbered(doc(), number);
-    EXPECT_EQ(t.annotations.at(0).text.key, number == 8 ? "MOUT_ MEAN(COL|ROW)" : "MOUT_ STD DEV(COL|ROW)");
-    EXPECT_EQ(categories(t, 0), (std::vector<std::string>{"z", "x", "y"}));
-    EXPECT_EQ(categories(t, 1), (std::vector<std::string>{"z", "c", "x", "y"}));
-    const auto cells = cells_of(t);
-    EXPECT_EQ(cells.size(), 12u);
-    for (const auto& [key, value] : cells) {
-      // Column k over the cases where row i is present: reference key "k,i".
-      const std::string ref = key.substr(0, 1) + "," + key.substr(2, 1);
-      if (number == 8) {
-        expect_number(value, want["PWMEAN"][ref], "mean " + key);
-      } else {
-        expect_number(value, std::sqrt(want["PWVAR"][ref].get<double>()), "sd " + key);
+TEST(Moments, MatchReferenceUnweightedAndWeighted) {
+  for (const bool weighted : {false, true}) {
+    SCOPED_TRACE(weighted ? "weighted" : "unweighted");
+    Moments f(moments_data(weighted), "MVA z c x y /CATEGORICAL=c.");
+    ASSERT_TRUE(f.parsed);
+    const nlohmann::json& want = expected_moments()[weighted ? "weighted" : "unweighted"];
+    Context& cx = f.cx();
+    const auto near = [](double got, const nlohmann::json& w, const std::string& what) {
+      EXPECT_NEAR(got, w.get<double>(), 1e-13 * std::fabs(w.get<double>()) + 1e-13) << what;
+    };
+    EXPECT_TRUE(MOMDON(cx));
+    near(cx.cmn.SUMWT, want["SUMWT"], "SUMWT");
+    near(f.sums.LWN, want["LWN"], "LWN");
+    near(f.sums.update_weight, want["LWN"], "update weight");
+    const RealTriangle LWCOV = cx.triangle(cx.cmn.a.LWCOV), PWN = cx.triangle(cx.cmn.a.PWN),
+                       PWW = cx.triangle(cx.cmn.a.PWW), PWCOV = cx.triangle(cx.cmn.a.PWCOV);
+    const RealSquare PWMEAN = cx.square(cx.cmn.a.PWMEAN), PWVAR = cx.square(cx.cmn.a.PWVAR);
+    for (const std::string a : {"x", "y", "z", "c"}) {
+      if (a != "c") near(cx.reals(cx.cmn.a.LWMEAN)(f.fx.host().DICSCH(a)), want["LWMEAN"][a], "LWMEAN " + a);
+      for (const std::string b : {"x", "y", "z", "c"}) {
+        const std::string key = a + "," + b;
+        const std::int64_t ca = f.column(a), cb = f.column(b);
+        near(PWN(ca, cb), want["PWN"][key], "PWN " + key);
+        EXPECT_EQ(PWW(ca, cb), PWN(ca, cb));
+        if (a == "c") {  // a categorical column has no moments of its own
+          EXPECT_EQ(PWMEAN(ca, cb) + PWVAR(ca, cb), 0.0) << key;
+          continue;
+        }
+        near(PWMEAN(ca, cb), want["PWMEAN"][key], "PWMEAN " + key);
+        near(PWVAR(ca, cb), want["PWVAR"][key], "PWVAR " + key);
+        if (b == "c") {
+          EXPECT_EQ(PWCOV(ca, cb) + LWCOV(ca, cb), 0.0) << key;
+          continue;
+        }
+        near(PWCOV(ca, cb), want["PWCOV"][key], "PWCOV " + key);
+        near(LWCOV(ca, cb), want["LWCOV"][key], "LWCOV " + key);
       }
     }
   }
-
-  const auto cov = cells_of(table_numbered(doc(), 10));
-  const auto corr = cells_of(table_numbered(doc(), 11));
-  EXPECT_EQ(cov.size(), 6u);
-  EXPECT_EQ(corr.size(), 6u);
-  for (const auto& [key, value] : cov) {
-    const std::string ref = key.substr(2, 1) + "," + key.substr(0, 1);
-    expect_number(value, want["PWCOV"][ref], "cov " + key);
-    if (key[0] == key[2]) {
-      EXPECT_EQ(corr.at(key).number, 1.0);
-      EXPECT_EQ(corr.at(key).format.kind, FormatKind::Count);
-    } else {
-      expect_number(corr.at(key), want["PWCORR"][ref], "corr " + key);
-    }
-  }
+  // Once per group: a change to the cases is not seen until SETMOM clears
+  // the guard, as EM does.
+  Moments f(moments_data(false), "MVA x y z.");
+  const RealArray LWMEAN = f.cx().reals(f.cx().cmn.a.LWMEAN);
+  const std::int64_t x = f.fx.host().DICSCH("x");
+  const double mean = LWMEAN(x);
+  f.cx().case_matrix()(1, f.column("x")) = 1e6;
+  f.moments();
+  EXPECT_EQ(LWMEAN(x), mean);
+  SETMOM(f.cx(), false);
+  f.moments();
+  EXPECT_GT(LWMEAN(x), 1000.0);
 }
 
-TEST(PairwiseTables, PairsWithoutEnoughWeightAreSystemMissing) {
+// The cells of every table are checked end to end against
+// tools/mva_expected.py (tests/cli/expected_values_test.cpp); here the orders:
+// the VARIABLES list, not the dictionary, and the categorical c only as a row
+// of the pairwise means.
+TEST(MomentTables, ListwiseAndPairwiseInListOrder) {
+  Moments f(moments_data(true), "MVA z c x y /CATEGORICAL=c.");
+  ASSERT_TRUE(f.parsed);
+  std::vector<std::int64_t> order = f.columns("zcxy");
+  LOUT(f.cx(), WordArray(order.data()), 4, f.sums, false);
+  EXPECT_EQ(std::get<host::HeadingItem>(f.doc().items().back().content).text.key,
+            "LOUT_ LISTWISE STATISTICS FOR COMPLETE CASES");
+  MOUT(f.cx(), WordArray(order.data()), 4, false);
+  EXPECT_EQ(std::get<host::HeadingItem>(f.doc().items().back().content).text.key, "MOUT_ PAIRWISE STATISTICS");
+  const PivotTable& means = table_numbered(f.doc(), 4);
+  EXPECT_EQ(means.title.key, "LOUT_ MEAN");
+  EXPECT_EQ(categories(means, 0), (std::vector<std::string>{"LOUT_ NO. OF CASES", "z", "x", "y"}));
+  const std::vector<std::string> zxy = {"z", "x", "y"}, zcxy = {"z", "c", "x", "y"};
+  EXPECT_EQ(categories(table_numbered(f.doc(), 5), 1), zxy);
+  EXPECT_EQ(categories(table_numbered(f.doc(), 7), 1), zcxy);
+  EXPECT_EQ(categories(table_numbered(f.doc(), 8), 0), zxy);
+  EXPECT_EQ(categories(table_numbered(f.doc(), 8), 1), zcxy);
+}
+
+TEST(MomentTables, PairsWithoutEnoughWeightAreSystemMissing) {
   // a and b share one case (the last): frequency 1, means shown, the rest
   // system-missing; b and c share none: no mean either. Expected values by
   // hand: a over the cases with c is 1, 2, 4 (mean 7/3, variance 7/3), c is
   // 4, 5, 6 (variance 1), their covariance 3/2.
-  ParseFixture fx({"a,b,c\n1,,4\n2,,5\n4,,6\n,5,\n3,7,\n", {}});
-  ASSERT_TRUE(fx.parse("MVA b a c."));
-  Context& cx = fx.cx();
-  fx.host().OBINIT(cx.ws);
-  fx.host().OBPINI(cx.ws);
-  DATA(cx);
-  std::vector<std::int64_t> casemiss(3), order = {2, 1, 3};
-  ListwiseSums sums;
-  MOMENT(cx, WordArray(casemiss.data()), sums);
-  MOUT(cx, WordArray(order.data()), 3, false);
-  const OutputDocument& doc = fx.host().output();
-  const double sysmis = fx.host().PCINMS();
-  const auto n = cells_of(table_numbered(doc, 7));
-  const auto mean = cells_of(table_numbered(doc, 8));
-  const auto sd = cells_of(table_numbered(doc, 9));
-  const auto cov = cells_of(table_numbered(doc, 10));
-  const auto corr = cells_of(table_numbered(doc, 11));
+  Moments f({"a,b,c\n1,,4\n2,,5\n4,,6\n,5,\n3,7,\n", {}}, "MVA b a c.");
+  ASSERT_TRUE(f.parsed);
+  std::vector<std::int64_t> order = {2, 1, 3};
+  MOUT(f.cx(), WordArray(order.data()), 3, false);
+  const double sysmis = f.fx.host().PCINMS();
+  std::map<int, std::map<std::string, Text>> t;
+  for (const int number : {7, 8, 9, 10, 11}) t[number] = cells_of(table_numbered(f.doc(), number));
   const struct {
-    const std::map<std::string, Text>& cells;
+    int table;
     const char* key;
     double want;
   } expected[] = {
-      {n, "b|a", 1.0},           {n, "b|b", 2.0},          {n, "b|c", 0.0},
-      {mean, "a|b", 3.0},        {mean, "b|a", 7.0},       {mean, "b|c", sysmis},  // no common case
-      {mean, "a|a", 2.5},        {sd, "a|b", sysmis},      {sd, "b|b", std::sqrt(2.0)},
-      {sd, "a|c", std::sqrt(7.0 / 3.0)},                   {cov, "b|a", sysmis},
-      {cov, "a|c", 1.5},         {corr, "b|a", sysmis},    {corr, "c|c", 1.0},
-      {corr, "a|c", 1.5 / std::sqrt(7.0 / 3.0 * 1.0)},
+      {7, "b|a", 1.0},    {7, "b|b", 2.0},       {7, "b|c", 0.0},           {8, "a|b", 3.0},
+      {8, "b|a", 7.0},    {8, "b|c", sysmis},    {8, "a|a", 2.5},           {9, "a|b", sysmis},
+      {9, "b|b", std::sqrt(2.0)},                {9, "a|c", std::sqrt(7.0 / 3.0)},
+      {10, "b|a", sysmis}, {10, "a|c", 1.5},     {11, "b|a", sysmis},       {11, "c|c", 1.0},
+      {11, "a|c", 1.5 / std::sqrt(7.0 / 3.0)},
   };
   for (const auto& row : expected) {
-    ASSERT_TRUE(row.cells.count(row.key)) << row.key;
-    EXPECT_NEAR(row.cells.at(row.key).number, row.want, 1e-14) << row.key;
+    ASSERT_TRUE(t[row.table].count(row.key)) << row.table << " " << row.key;
+    EXPECT_NEAR(t[row.table].at(row.key).number, row.want, 1e-14) << row.table << " " << row.key;
   }
 }
 
-TEST_F(Tables, ComparisonColumnsOfListwiseAndPairwise) {
-  const struct {
-    bool listwise, em, regression;
-    std::vector<std::string> methods;
-  } rows[] = {
-      {true, false, false, {"LOUT_ LISTWISE", "UOUT_ ALL VALUES"}},
-      {false, true, true, {"UOUT_ ALL VALUES", "EOUT_ EM", "EOUT_ REGRESSION"}},
-  };
-  for (const auto& row : rows) {
-    CMPB(f.cx(), row.listwise, row.em, row.regression);
-    for (const int number : {27, 28}) {
-      const PivotTable& t = table_numbered(doc(), number);
-      EXPECT_EQ(t.title.key, number == 27 ? "CMPB_ COMPARE MEANS" : "CMPB_ COMPARE STANDARD DEVIATIONS");
-      EXPECT_EQ(categories(t, 1), row.methods);
-      EXPECT_TRUE(t.open);
-    }
-    if (row.listwise) {
-      LOUT(f.cx(), vcols(), count(), f.sums(), true);
-      MOUT(f.cx(), vcols(), count(), true);
-    }
-    f.host().BP_END_PIVOT_TABLE(27);
-    f.host().BP_END_PIVOT_TABLE(28);
+// The comparison tables get a column for each method asked for; listwise
+// and pairwise fill theirs (c nowhere).
+TEST(MomentTables, ComparisonColumnsOfListwiseAndPairwise) {
+  Moments f(moments_data(true), "MVA z c x y /CATEGORICAL=c.");
+  ASSERT_TRUE(f.parsed);
+  CMPB(f.cx(), false, true, true);
+  EXPECT_EQ(categories(table_numbered(f.doc(), 28), 1),
+            (std::vector<std::string>{"UOUT_ ALL VALUES", "EOUT_ EM", "EOUT_ REGRESSION"}));
+  const auto end = [&] { f.fx.host().BP_END_PIVOT_TABLE(27), f.fx.host().BP_END_PIVOT_TABLE(28); };
+  end();
+  CMPB(f.cx(), true, false, false);
+  for (const int number : {27, 28}) {
+    EXPECT_EQ(table_numbered(f.doc(), number).title.key,
+              number == 27 ? "CMPB_ COMPARE MEANS" : "CMPB_ COMPARE STANDARD DEVIATIONS");
+    EXPECT_EQ(categories(table_numbered(f.doc(), number), 1),
+              (std::vector<std::string>{"LOUT_ LISTWISE", "UOUT_ ALL VALUES"}));
   }
-  // The first pair of comparison tables got both columns.
-  const auto first = [&](int number) {
-    std::size_t i = 0;
-    while (doc().table(i).number != number) ++i;
-    return cells_of(doc().table(i));
-  };
-  const auto m = first(27);
-  const auto s = first(28);
-  EXPECT_EQ(m.size(), 6u);  // x, y, z under two methods; c nowhere
-  for (const char* v : {"x", "y", "z"}) {
-    const std::string key = std::string(v) + "," + v;
-    expect_number(m.at(std::string(v) + "|LOUT_ LISTWISE"), want["LWMEAN"][v], "listwise mean");
-    expect_number(m.at(std::string(v) + "|UOUT_ ALL VALUES"), want["PWMEAN"][key], "all-values mean");
-    expect_number(s.at(std::string(v) + "|LOUT_ LISTWISE"), std::sqrt(want["LWCOV"][key].get<double>()),
-                  "listwise sd");
-    expect_number(s.at(std::string(v) + "|UOUT_ ALL VALUES"), std::sqrt(want["PWVAR"][key].get<double>()),
-                  "all-values sd");
+  std::vector<std::int64_t> order = f.columns("zcxy");
+  LOUT(f.cx(), WordArray(order.data()), 4, f.sums, true);
+  MOUT(f.cx(), WordArray(order.data()), 4, true);
+  end();
+  const auto m = cells_of(table_numbered(f.doc(), 27)), s = cells_of(table_numbered(f.doc(), 28));
+  EXPECT_EQ(m.size(), 6u);
+  const nlohmann::json& want = expected_moments()["weighted"];
+  for (const std::string v : {"x", "y", "z"}) {
+    const std::string key = v + "," + v;
+    expect_number(m.at(v + "|LOUT_ LISTWISE"), want["LWMEAN"][v], "listwise mean");
+    expect_number(m.at(v + "|UOUT_ ALL VALUES"), want["PWMEAN"][key], "all-values mean");
+    expect_number(s.at(v + "|LOUT_ LISTWISE"), std::sqrt(want["LWCOV"][key].get<double>()), "listwise sd");
+    expect_number(s.at(v + "|UOUT_ ALL VALUES"), std::sqrt(want["PWVAR"][key].get<double>()), "all-values sd");
   }
 }
 

@@ -53,18 +53,15 @@ std::string many_patterns() {
   return csv.str();
 }
 
-struct Imputations {
-  std::vector<double> values;  // every imputed value, in the order imputed
-};
+RealArray at(std::vector<double>& v) { return RealArray(v.data()); }
 
 struct Group {
   ParseFixture fx{TestData{many_patterns(), {}}};
   ListwiseSums sums;
-  std::vector<std::int64_t> casemiss;
   ColumnRoles roles;
   std::vector<double> base, work, status, status0, pivot, refdiag, rcase, rmean;
-  std::vector<std::int64_t> rmiss;
-  std::int64_t p_ = 0, n_ = 0;  // NV and NCASES
+  std::vector<std::int64_t> casemiss, rmiss;
+  std::int64_t p = 0, n = 0;  // NV and NCASES
 
   Group() {
     EXPECT_TRUE(fx.parse("MVA x1 TO x6 /REGRESSION x1 TO x6 WITH x1 TO x5."));
@@ -72,112 +69,96 @@ struct Group {
     fx.host().OBPINI(fx.cx().ws);
     DATA(fx.cx());
     const MvaCommon& c = fx.cmn();
-    casemiss.assign(static_cast<std::size_t>(c.NVAR), 0);
+    const auto nvar = static_cast<std::size_t>(c.NVAR);
+    casemiss.assign(nvar, 0);
     MOMENT(fx.cx(), WordArray(casemiss.data()), sums);
     roles = column_roles(fx.cx());
-    p_ = c.NV;
-    n_ = c.NCASES;
-    const auto cells = static_cast<std::size_t>(triangle_cells(c.NV));
-    const RealTriangle pwcov = fx.cx().triangle(c.a.PWCOV);
-    for (std::size_t t = 1; t <= cells; ++t) base.push_back(pwcov.at(static_cast<std::int64_t>(t)));
-    work.assign(cells, 0.0);
-    for (auto* v : {&status, &status0, &pivot, &refdiag}) v->assign(static_cast<std::size_t>(c.NV), 0.0);
-    rcase.assign(static_cast<std::size_t>(c.NVAR), 0.0);
-    rmean.assign(static_cast<std::size_t>(c.NVAR), 0.0);
-    rmiss.assign(static_cast<std::size_t>(c.NVAR), 0);
-    const RealSquare pwmean = fx.cx().square(c.a.PWMEAN);
-    for (std::int64_t k = 1; k <= c.NV; ++k) rmean[static_cast<std::size_t>(roles(k).variable - 1)] = pwmean(k, k);
+    p = c.NV;
+    n = c.NCASES;
+    for (std::int64_t t = 1; t <= triangle_cells(p); ++t) base.push_back(fx.cx().triangle(c.a.PWCOV).at(t));
+    work.assign(base.size(), 0.0);
+    for (auto* v : {&status, &status0, &pivot, &refdiag}) v->assign(static_cast<std::size_t>(p), 0.0);
+    rcase.assign(nvar, 0.0);
+    rmean.assign(nvar, 0.0);
+    rmiss.assign(nvar, 0);
+    for (std::int64_t k = 1; k <= p; ++k) at(rmean)(roles(k).variable) = fx.cx().square(c.a.PWMEAN)(k, k);
   }
 
   SweepArrays arrays() {
-    return {RealTriangle(RealArray(base.data())), RealTriangle(RealArray(work.data())),
-            RealArray(status.data()),             RealArray(status0.data()),
-            RealArray(pivot.data()),              RealArray(refdiag.data())};
+    return {RealTriangle(at(base)), RealTriangle(at(work)), at(status), at(status0), at(pivot), at(refdiag)};
   }
-  SelectionLimits limits() const { return {p_ - 1, 0.001, 4.0, n_}; }
-  RealArray RCASE() { return RealArray(rcase.data()); }
-  RealArray RMEAN() { return RealArray(rmean.data()); }
 
   // Loads stored case L into RCASE and, for an incomplete case, its codes
   // into RMISS; false for a complete case.
   bool load(std::int64_t L) {
-    const CaseMatrix cases = fx.cx().case_matrix();
-    for (std::int64_t q = 1; q <= p_; ++q) RCASE()(roles(q).variable) = cases(L, q);
+    for (std::int64_t q = 1; q <= p; ++q) at(rcase)(roles(q).variable) = fx.cx().case_matrix()(L, q);
     if (IQLOCM(fx.cx(), L) == 0) return false;
-    for (std::int64_t q = 1; q <= p_; ++q) {
+    for (std::int64_t q = 1; q <= p; ++q) {
       const std::int64_t v = roles(q).variable;
-      rmiss[static_cast<std::size_t>(v - 1)] = static_cast<std::int64_t>(IQMSNG(fx.cx(), L, v));
+      WordArray(rmiss.data())(v) = static_cast<std::int64_t>(IQMSNG(fx.cx(), L, v));
     }
     return true;
   }
+  bool missing(std::int64_t v) { return WordArray(rmiss.data())(v) != 0; }
 
   // The case-by-case form: a fresh sweep of the covariances for every
   // missing value of every incomplete case.
-  Imputations reference(AddType add, std::uint32_t seed) {
+  std::vector<double> reference(AddType add, std::uint32_t seed) {
     StreamDraws draws(seed);
-    Imputations out;
+    std::vector<double> out;
     const SweepArrays a = arrays();
-    const std::int64_t p = p_, n = n_;
     const CaseMatrix cases = fx.cx().case_matrix();
+    const RealArray RCASE = at(rcase), RMEAN = at(rmean);
     for (std::int64_t L = 1; L <= n; ++L) {
       if (!load(L)) continue;
       for (std::int64_t q = 1; q <= p; ++q) {
         const std::int64_t v = roles(q).variable;
-        if (rmiss[static_cast<std::size_t>(v - 1)] == 0) continue;
+        if (!missing(v)) continue;
         std::int64_t d = 0;
         if (add == kAddResidual) {
           do d = static_cast<std::int64_t>(draws.uniform(1.0, static_cast<double>(n)));
           while (IQLOCM(fx.cx(), d) != 0);
         }
-        for (std::size_t t = 0; t < base.size(); ++t) work[t] = base[t];
+        work = base;
         for (std::int64_t r = 1; r <= p; ++r) {
           const std::int64_t u = roles(r).variable;
-          a.status(r) = (u <= 5 && rmiss[static_cast<std::size_t>(u - 1)] == 0) ? 1.0 : 0.0;
+          a.status(r) = r == q ? 2.0 : (u <= 5 && !missing(u)) ? 1.0 : 0.0;
+          a.status0(r) = a.status(r);
         }
-        a.status(q) = 2.0;
-        for (std::int64_t r = 1; r <= p; ++r) a.status0(r) = a.status(r);
         SWEEP(p, a.work, a.status, a.pivot, a.refdiag, p - 1, 0.001, 4.0, n);
-        double value = RMEAN()(v);
-        double e = add == kAddResidual ? cases(d, q) - RMEAN()(v) : 0.0;
+        double value = RMEAN(v);
+        double e = add == kAddResidual ? cases(d, q) - RMEAN(v) : 0.0;
         for (std::int64_t r = 1; r <= p; ++r) {
           if (a.status0(r) != 1.0 || a.status(r) != 0.0) continue;
           const std::int64_t u = roles(r).variable;
-          value += a.work(q, r) * (RCASE()(u) - RMEAN()(u));
-          if (add == kAddResidual) e -= a.work(q, r) * (cases(d, r) - RMEAN()(u));
+          value += a.work(q, r) * (RCASE(u) - RMEAN(u));
+          if (add == kAddResidual) e -= a.work(q, r) * (cases(d, r) - RMEAN(u));
         }
         const double s2 = a.work(q, q);
         if (add == kAddNormal) e = s2 > 0.0 ? std::sqrt(s2) * draws.normal() : 0.0;
         if (add == kAddT) e = s2 > 0.0 ? std::sqrt(s2) * draws.student_t(3.0) : 0.0;
-        out.values.push_back(value + e);
+        out.push_back(value + e);
       }
     }
     return out;
   }
 
-  // The same imputations with the equations kept in a store of
-  // `budget` bytes.
-  Imputations cached(AddType add, std::uint32_t seed, std::size_t budget, std::size_t& sweeps) {
+  // The same imputations with the equations kept in a store of `budget`
+  // bytes; `sweeps` is the number of equations solved.
+  std::vector<double> cached(AddType add, std::uint32_t seed, std::size_t budget, std::size_t& sweeps) {
     StreamDraws draws(seed);
-    EquationCache equations(p_, arrays(), limits(), budget);
-    ImputationInputs in;
-    in.cases = fx.cx().case_matrix();
-    in.LOCOF = fx.cx().words(fx.cmn().a.LOCOF);
-    in.ncases = n_;
-    in.roles = &roles;
-    for (std::int64_t q = 1; q <= p_; ++q) {
+    EquationCache equations(p, arrays(), {p - 1, 0.001, 4.0, n}, budget);
+    ImputationInputs in{fx.cx().case_matrix(), fx.cx().words(fx.cmn().a.LOCOF), n, &roles, {}, {},
+                        at(rcase), WordArray(rmiss.data()), at(rmean), add, 3.0};
+    for (std::int64_t q = 1; q <= p; ++q) {
       in.dependents.push_back(q);
       if (roles(q).variable <= 5) in.predictors.push_back(q);
     }
-    in.RCASE = RCASE();
-    in.RMISS = WordArray(rmiss.data());
-    in.RMEAN = RMEAN();
-    in.addtype = add;
-    in.tdf = 3.0;
     CaseImputer imputer(in, equations);
-    Imputations out;
-    for (std::int64_t L = 1; L <= n_; ++L) {
+    std::vector<double> out;
+    for (std::int64_t L = 1; L <= n; ++L) {
       if (!load(L)) continue;
-      for (const std::int64_t q : imputer.impute(draws)) out.values.push_back(RCASE()(roles(q).variable));
+      for (const std::int64_t q : imputer.impute(draws)) out.push_back(at(rcase)(roles(q).variable));
     }
     sweeps = equations.solved();
     return out;
@@ -187,25 +168,18 @@ struct Group {
 TEST(RegressionEquations, KeptEquationsGiveTheCaseByCaseImputations) {
   Group g;
   ASSERT_GT(g.fx.cmn().NINCOM, 100);
-  const struct {
-    AddType add;
-    std::size_t budget;
-  } rows[] = {{kAddResidual, std::size_t{1} << 20}, {kAddNone, std::size_t{1} << 20},
-              {kAddNormal, std::size_t{1} << 20},   {kAddT, std::size_t{1} << 20},
-              {kAddResidual, 0},                    {kAddT, 0}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(::testing::Message() << "add type " << row.add << ", budget " << row.budget);
-    const Imputations want = g.reference(row.add, 99);
+  const std::size_t big = std::size_t{1} << 20;
+  const std::pair<AddType, std::size_t> rows[] = {{kAddResidual, big}, {kAddNone, big}, {kAddNormal, big},
+                                                  {kAddT, big},        {kAddResidual, 0}, {kAddT, 0}};
+  for (const auto& [add, budget] : rows) {
+    SCOPED_TRACE(::testing::Message() << "add type " << add << ", budget " << budget);
+    const std::vector<double> want = g.reference(add, 99);
     std::size_t sweeps = 0;
-    const Imputations got = g.cached(row.add, 99, row.budget, sweeps);
-    ASSERT_EQ(got.values.size(), want.values.size());
-    for (std::size_t i = 0; i < want.values.size(); ++i) {
-      ASSERT_EQ(got.values[i], want.values[i]) << "imputed value " << i;
-    }
-    if (row.budget == 0) {
-      EXPECT_EQ(sweeps, want.values.size());  // nothing kept: one sweep per value
+    EXPECT_EQ(g.cached(add, 99, budget, sweeps), want);
+    if (budget == 0) {
+      EXPECT_EQ(sweeps, want.size());  // nothing kept: one sweep per value
     } else {
-      EXPECT_LT(sweeps, want.values.size() / 2);  // patterns repeat
+      EXPECT_LT(sweeps, want.size() / 2);  // patterns repeat
     }
   }
 }
