@@ -16,16 +16,13 @@
 namespace mva::test {
 namespace {
 
-// A host over a fixture of tests/fixtures/mva/, with its dictionary when
-// `with_dictionary` is set.
-std::unique_ptr<RecordingHost> fixture_host(const std::string& name, bool with_dictionary) {
+// A host over a fixture of tests/fixtures/mva/, with its dictionary if it has one.
+std::unique_ptr<RecordingHost> fixture_host(const std::string& name) {
   const std::string base = MVA_SOURCE_DIR "/tests/fixtures/mva/" + name;
   TestData data{file_text(base + ".csv"), {}};
   data.options.data_path = name + ".csv";
-  if (with_dictionary) {
-    data.options.dict_path = name + ".dict.json";
-    data.dictionary = file_text(base + ".dict.json");
-  }
+  data.dictionary = file_text(base + ".dict.json");
+  if (!data.dictionary.empty()) data.options.dict_path = name + ".dict.json";
   return make_host(data);
 }
 
@@ -40,18 +37,16 @@ std::string path_of(const host::Dimension& d, int index) {
   return path;
 }
 
-// The cells of table `number`: (column path, row path) -> value.
+// The cells of table `number`: (column path, row path) -> value; the rows
+// ("_TAB_ CATEGORY CODES") are the first dimension.
 using Cells = std::map<std::pair<std::string, std::string>, double>;
 Cells cells_of(const host::OutputDocument& doc, int number) {
   Cells cells;
   for (std::size_t t = 0; t < doc.table_count(); ++t) {
     const host::PivotTable& table = doc.table(t);
     if (table.number != number) continue;
-    const int rows = table.find_dimension(table.dimensions.at(0).name);  // "_TAB_ CATEGORY CODES"
-    const int columns = 1 - rows;
     for (const host::TableCell& cell : table.cells) {
-      cells[{path_of(table.dimensions[static_cast<std::size_t>(columns)], cell.at[static_cast<std::size_t>(columns)]),
-             path_of(table.dimensions[static_cast<std::size_t>(rows)], cell.at[static_cast<std::size_t>(rows)])}] =
+      cells[{path_of(table.dimensions.at(1), cell.at[1]), path_of(table.dimensions.at(0), cell.at[0])}] =
           cell.value.number;
     }
   }
@@ -67,7 +62,7 @@ Cells cells_of(const host::OutputDocument& doc, int number) {
 //   ef:  4 present, 1 of 9 (case 9), 1 system-missing (case 20)
 // Column totals: present 27, system-missing 1, 7: 2, 8: 1, 9: 1.
 TEST(Crosstabs, EveryCellOfOneTableAgreesWithAHandTabulation) {
-  auto host = fixture_host("usermissing", true);
+  auto host = fixture_host("usermissing");
   ASSERT_EQ(run_command(*host, "MVA q1 q3 q5 sname /CATEGORICAL=q1 sname /NOUNIVARIATE /CROSSTAB."), 0);
   const Cells cells = cells_of(host->output(), 35);
   const std::string count = "q1 / Present / Count", present = "q1 / Present / Percent";
@@ -92,13 +87,6 @@ TEST(Crosstabs, EveryCellOfOneTableAgreesWithAHandTabulation) {
     ASSERT_NE(it, cells.end()) << row.column << " | " << row.row;
     EXPECT_NEAR(it->second, row.expected, 1e-12 * std::max(1.0, row.expected)) << row.column << " | " << row.row;
   }
-  // Percents within a row add to 100 across one variable's columns.
-  std::map<std::pair<std::string, std::string>, double> sums;  // (variable, row) -> sum
-  for (const auto& [at, value] : cells) {
-    const std::string variable = at.first.substr(0, at.first.find(" / "));
-    if (at.first.find("Count") == std::string::npos && at.second != "Total") sums[{variable, at.second}] += value;
-  }
-  for (const auto& [at, sum] : sums) EXPECT_NEAR(sum, 100.0, 1e-12) << at.first << " | " << at.second;
 }
 
 // Which column groups and rows appear: columns only for the codes some case
@@ -137,7 +125,7 @@ TEST(Crosstabs, MissingCodesAppearOnlyWhenUsedAndPercentGatesTheVariables) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
-    auto host = fixture_host(c.fixture, c.fixture == "usermissing");
+    auto host = fixture_host(c.fixture);
     ASSERT_EQ(run_command(*host, c.command), 0);
     std::set<std::string> columns, rows;
     for (const auto& [at, value] : cells_of(host->output(), c.table)) {
