@@ -37,43 +37,18 @@ Strings texts(const json& list) {
 // named by its labels joined with "/" ("case/label", or "pattern/count").
 struct Table {
   json table;
-  std::string row_dimension;  // "POUT_ CASE" or "POUT_ # OF CASES"
-  std::string marks_group;    // the group of "POUT_ VARIABLES" that holds the marks
+  Strings rows;                       // in order
+  std::map<std::string, json> cells;  // by "row|column" and by "row|group|column"
 
-  std::string row_of(const json& c) const {
-    std::string row;
-    for (const json& part : c["path"][row_dimension]) row += (row.empty() ? "" : "/") + part.get<std::string>();
-    return row;
-  }
-  Strings rows() const {
-    Strings out;
-    std::set<std::string> seen;
-    for (const json& c : table["cells"]) {
-      if (seen.insert(row_of(c)).second) out.push_back(row_of(c));
-    }
-    return out;
-  }
-  // The last cell stored in `row` and `column`, inside `group` when one is named.
-  const json* cell(const std::string& row, const std::string& column, const std::string& group = "") const {
-    const json* found = nullptr;
-    for (const json& c : table["cells"]) {
-      if (row_of(c) == row && c["at"]["POUT_ VARIABLES"] == column &&
-          (group.empty() || c["path"]["POUT_ VARIABLES"][0] == group)) {
-        found = &c;
-      }
-    }
-    return found;
-  }
-  std::string text(const std::string& row, const std::string& column) const {
-    const json* c = cell(row, column);
-    return c ? (*c)["text"].get<std::string>() : "none";
+  std::string text(const std::string& row, const std::string& column, const std::string& group = "") const {
+    const auto it = cells.find(row + "|" + (group.empty() ? "" : group + "|") + column);
+    return it == cells.end() ? "?" : it->second["text"].get<std::string>();
   }
   // The marks of a row over `columns`, a blank for an empty text.
   std::string marks(const std::string& row, const Strings& columns) const {
     std::string out;
     for (const std::string& column : columns) {
-      const json* c = cell(row, column, marks_group);
-      const std::string t = c ? (*c)["text"].get<std::string>() : "?";
+      const std::string t = text(row, column, table["number"] == 18 ? "POUT_ PATTERNS" : "POUT_ MISSING & EXTREME PATTERNS");
       out += t.empty() ? ' ' : t[0];
     }
     return out;
@@ -83,8 +58,7 @@ struct Table {
     Strings out;
     for (const json& d : table["dimensions"]) {
       for (const json& g : d["categories"]) {
-        if (g["key"] != group) continue;
-        for (const json& c : g["children"]) out.push_back(c["text"]);
+        for (const json& c : g["key"] == group ? g["children"] : json::array()) out.push_back(c["text"]);
       }
     }
     return out;
@@ -110,12 +84,19 @@ Shown run(const std::string& csv, const std::string& command, host::DataOptions 
   Shown out;
   const json document = json::parse(host::render_json(host->output()));
   for (const json& item : document["output"]) {
-    const bool tabulated = item.value("number", 0) == 18;
-    if (item["type"] == "table") {
-      out.tables[item["number"]] = {item, tabulated ? "POUT_ # OF CASES" : "POUT_ CASE",
-                                    tabulated ? "POUT_ PATTERNS" : "POUT_ MISSING & EXTREME PATTERNS"};
-    } else if (item["type"] == "message") {
-      out.messages.push_back(item);
+    if (item["type"] == "message") out.messages.push_back(item);
+    if (item["type"] != "table") continue;
+    Table& t = out.tables[item["number"]] = {item, {}, {}};
+    for (const json& c : item["cells"]) {
+      std::string row;
+      for (const json& part : c["path"].value(item["number"] == 18 ? "POUT_ # OF CASES" : "POUT_ CASE", json::array())) {
+        row += (row.empty() ? "" : "/") + part.get<std::string>();
+      }
+      if (std::find(t.rows.begin(), t.rows.end(), row) == t.rows.end()) t.rows.push_back(row);
+      const std::string column = c["at"].value("POUT_ VARIABLES", "");
+      const json groups = c["path"].value("POUT_ VARIABLES", json::array());
+      t.cells[row + "|" + column] = c;
+      if (!groups.empty()) t.cells[row + "|" + groups[0].get<std::string>() + "|" + column] = c;
     }
   }
   return out;
@@ -154,7 +135,7 @@ TEST(PatternTables, MissingPatternsLettersOrderAndCounts) {
     ASSERT_TRUE(r.tables.count(16));
     const Table& t = r.tables.at(16);
     const Strings rows = {"2/2", "5/5", "4/4", "3/3"};
-    EXPECT_EQ(t.rows(), rows);
+    EXPECT_EQ(t.rows, rows);
     EXPECT_EQ(t.columns("POUT_ MISSING & EXTREME PATTERNS"), c.columns);
     for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(t.marks(rows[i], c.columns), c.marks[i]) << rows[i];
     EXPECT_EQ(t.text("2/2", "POUT_ # MISSING") + " " + t.text("2/2", "POUT_ % MISSING") + " " +
@@ -185,7 +166,7 @@ TEST(PatternTables, DataPatternsSortKeysLabelsAndValues) {
     const Shown r = run_letters(std::string("MVA a b c /NOUNIVARIATE /DPATTERN ") + c.options + ".");
     ASSERT_TRUE(r.tables.count(14));
     const Table& t = r.tables.at(14);
-    EXPECT_EQ(t.rows(), c.rows);
+    EXPECT_EQ(t.rows, c.rows);
     EXPECT_EQ(t.marks("1/1", {"a", "b", "c"}) + t.marks("6/6", {"a", "b", "c"}) + t.marks("4/4", {"a", "b", "c"}),
               "  -  +BC ");
     EXPECT_EQ(t.text("1/1", "POUT_ # MISSING"), "0");
@@ -194,12 +175,12 @@ TEST(PatternTables, DataPatternsSortKeysLabelsAndValues) {
   // The ID variable labels the rows; DESCRIBE shows values in list order.
   const Shown r = run_letters("MVA a b c /ID=name /NOUNIVARIATE /DPATTERN DESCRIBE=c a.");
   const Table& t = r.tables.at(14);
-  EXPECT_EQ(t.rows().front(), "1/p1");
+  EXPECT_EQ(t.rows.front(), "1/p1");
   EXPECT_EQ(t.columns("POUT_ VALUES"), (Strings{"a", "c"}));
   EXPECT_EQ(t.text("4/p4", "a") + " " + t.text("6/p6", "c"), "8 7");
   // A string wider than a cell is gathered from its columns, as label and value.
   const std::string wide = "a,s\n1,abcdefghijkl\n,xy\n";
-  EXPECT_EQ(run(wide, "MVA a s /ID=s /NOUNIVARIATE /DPATTERN.").tables.at(14).rows(),
+  EXPECT_EQ(run(wide, "MVA a s /ID=s /NOUNIVARIATE /DPATTERN.").tables.at(14).rows,
             (Strings{"1/abcdefghijkl", "2/xy"}));
   EXPECT_EQ(run(wide, "MVA a s /NOUNIVARIATE /DPATTERN DESCRIBE=s.").tables.at(14).text("1/1", "s"), "abcdefghijkl");
 }
@@ -228,12 +209,12 @@ TEST(PatternTables, TabulatedPatternsThresholdWeightsAndCompleteIf) {
     const char* shown;
     double mean;
   } rows[] = {{"0/10", "    |10|6|4", 5.5}, {"2/4", "XX  |21|1|3", 31.5}, {"3/6", "X   |16|3|3", 140.0 / 6.0}};
-  EXPECT_EQ(t.rows(), (Strings{"0/10", "2/4", "3/6"}));
+  EXPECT_EQ(t.rows, (Strings{"0/10", "2/4", "3/6"}));
   for (const auto& row : rows) {
     EXPECT_EQ(t.marks(row.row, {"x", "y", "z", "k"}) + "|" + t.text(row.row, "POUT_ COMPLETE IF ...") + "|" +
                   t.text(row.row, "1") + "|" + t.text(row.row, "2"),
               row.shown);
-    EXPECT_NEAR((*t.cell(row.row, "z", "z"))["value"].get<double>(), row.mean, 1e-13) << row.row;
+    EXPECT_NEAR(t.cells.at(std::string(row.row) + "|z|z")["value"].get<double>(), row.mean, 1e-13) << row.row;
   }
   // Variables by the chain over the locations: z and k never missing, y, x.
   EXPECT_EQ(t.columns("POUT_ PATTERNS"), (Strings{"z", "k", "y", "x"}));
@@ -244,13 +225,13 @@ TEST(PatternTables, TabulatedPatternsThresholdWeightsAndCompleteIf) {
   }
   // Unweighted, PERCENT=6 over 20 cases: t = 1.2; {y} hidden, {x} has 5.
   const Table p = run(kTwenty, "MVA x y z /NOUNIVARIATE /TPATTERN NOSORT PERCENT=6.00.").tables.at(18);
-  EXPECT_EQ(p.rows(), (Strings{"0/10", "2/4", "3/5"}));
+  EXPECT_EQ(p.rows, (Strings{"0/10", "2/4", "3/5"}));
   EXPECT_EQ(p.columns("POUT_ PATTERNS"), (Strings{"x", "y", "z"}));
   EXPECT_EQ(p.footnote("POUT_ VARIABLES ARE NOT SORTED"), Strings{});
   EXPECT_EQ(p.footnote(hidden)[0], "6.00");
   // No complete case: its row is still there; t = 0.15 gives no footnote.
   const Table n = run("x,y\n1,\n,2\n,3\n", "MVA x y /NOUNIVARIATE /TPATTERN PERCENT=5.").tables.at(18);
-  EXPECT_EQ(n.rows(), (Strings{"0/0", "1/1", "2/2"}));
+  EXPECT_EQ(n.rows, (Strings{"0/0", "1/1", "2/2"}));
   EXPECT_EQ(n.footnote(hidden), Strings{"absent"});
 }
 
@@ -322,7 +303,7 @@ TEST(PatternTables, AirqualityAgainstMdPattern) {
   // Each shown pattern as "count:marks:complete if"; complete if = the
   // complete cases and every pattern inside this one.
   std::set<std::string> shown, expected;
-  for (const std::string& row : t.rows()) {
+  for (const std::string& row : t.rows) {
     shown.insert(row.substr(row.find('/') + 1) + ":" + t.marks(row, vars) + ":" + t.text(row, "POUT_ COMPLETE IF ..."));
   }
   for (const auto& [count, missing] : patterns) {
