@@ -4,16 +4,14 @@
 // variables, SORT keys with ties, ID labels and described values; the
 // tabulated patterns with weights, the PERCENT threshold, a hidden pattern
 // inside another's "complete if", means and frequencies; the size guard in
-// its plain and split forms; and R's airquality patterns against mice's
-// md.pattern (tools/md_pattern_airquality.out).
+// its plain and split forms. The airquality patterns are compared with the
+// values of tools/mva_expected.py in tests/cli/expected_values_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -279,45 +277,6 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
       EXPECT_EQ(Strings(params.end() - 2, params.end()), c.params);
     }
   }
-}
-
-// R's airquality, PERCENT=2 over 153 cases: the patterns of mice's
-// md.pattern ("pattern <count> <missing variables>" lines), the {Ozone,
-// SolarR} one (2 cases) hidden; the footnote gives the threshold as a
-// count, 153 x 2 / 100 = 3.06.
-TEST(PatternTables, AirqualityAgainstMdPattern) {
-  const Shown r = run(file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"),
-                      "MVA Ozone SolarR Wind Temp Month /CATEGORICAL=Month /NOUNIVARIATE /TPATTERN PERCENT=2.");
-  ASSERT_TRUE(r.tables.count(18));
-  const Table& t = r.tables.at(18);
-  const Strings vars = {"Ozone", "SolarR", "Wind", "Temp", "Month"};
-  std::vector<std::pair<int, std::set<std::string>>> patterns;
-  std::istringstream reference(file_text(MVA_SOURCE_DIR "/tools/md_pattern_airquality.out"));
-  for (std::string line; std::getline(reference, line) && line.starts_with("pattern ");) {
-    std::istringstream words(line.substr(8));
-    int count = 0;
-    words >> count;
-    patterns.push_back({count, {std::istream_iterator<std::string>(words), {}}});
-  }
-  ASSERT_EQ(patterns.size(), 4u);
-  // Each shown pattern as "count:marks:complete if"; complete if = the
-  // complete cases and every pattern inside this one.
-  std::set<std::string> shown, expected;
-  for (const std::string& row : t.rows) {
-    shown.insert(row.substr(row.find('/') + 1) + ":" + t.marks(row, vars) + ":" + t.text(row, "POUT_ COMPLETE IF ..."));
-  }
-  for (const auto& [count, missing] : patterns) {
-    if (!missing.empty() && count <= 3.06) continue;
-    std::string marks;
-    for (const std::string& v : vars) marks += missing.count(v) ? 'X' : ' ';
-    int complete_if = patterns[0].first;
-    for (const auto& [other, gone] : patterns) {
-      if (!gone.empty() && std::includes(missing.begin(), missing.end(), gone.begin(), gone.end())) complete_if += other;
-    }
-    expected.insert(std::to_string(count) + ":" + marks + ":" + std::to_string(complete_if));
-  }
-  EXPECT_EQ(shown, expected);
-  EXPECT_EQ(t.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"), (Strings{"2", "3.06"}));
 }
 
 // The map of missing values (table 26): which variables get a row, the value
