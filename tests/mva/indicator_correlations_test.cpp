@@ -30,10 +30,8 @@ struct Shown {
   // Row labels of the table in order.
   std::vector<std::string> rows() const {
     std::vector<std::string> out;
-    if (table.is_null()) return out;
-    for (const json& d : table["dimensions"]) {
-      if (d["axis"] != "row") continue;
-      for (const json& c : d["categories"]) out.push_back(c["text"]);
+    for (const json& d : table.is_null() ? json::array() : table["dimensions"]) {
+      for (const json& c : d["axis"] == "row" ? d["categories"] : json::array()) out.push_back(c["text"]);
     }
     return out;
   }
