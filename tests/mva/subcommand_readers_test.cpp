@@ -153,15 +153,10 @@ TEST(SubcommandReaders, OptionValues) {
     const char* options;   // option names, separated by blanks
     const char* expected;  // their values, separated by blanks
   } rows[] = {
-      {"MVA x y /EM /REGRESSION.", em, "0.001 0.0001 25 0 0 0"},
-      {"MVA x y /EM /REGRESSION.", reg, "0.001 4 2 1 5"},  // all of the 2 predictors
-      {"MVA x y.", "MAXCAT tt TTPTXT CTPTXT PATPCT PATTXT MMPCT MMPTXT sorts CMPMTH",
-       "25 11011 5.0 5.0 1 1.0 5 5.0 111 0"},
+      {"MVA x y /EM.", "NPRED CMPMTH", "2 1"},  // all 2 predictors; univariate counts as a method
       {"MVA x y s /CATEGORICAL=s /MAXCAT=10 /TTEST PROB NOCOUNTS PERCENT=2.50 /CROSSTAB PERCENT=0.",
        "MAXCAT tt TTPCT TTPTXT CTPCT CTPTXT", "10 11101 2.5 2.50 0 0"},
       {"MVA x /MAXCAT 2.7 /TTEST NOT NODF NOMEANS.", "MAXCAT tt", "2 00010"},
-      // Univariate statistics count as a method.
-      {"MVA x y /EM.", "CMPMTH", "1"},
       {"MVA x y /NOUNIVARIATE /EM.", "CMPMTH", "0"},
       // Each EM starts without a t model; the second EM here names none.
       {"MVA x y /EM (TDF=5) /EM.", "EMTDF", "0"},
