@@ -113,23 +113,14 @@ TEST(Categories, CollectedAscendingOnceAndCappedAtMaxcat) {
 }
 
 TEST(DataPass, WeightsNotPositiveDropTheCaseAndKeptOnesAreTruncated) {
-  const std::pair<const char*, double> weights[] = {  // weight typed, weight stored (0: dropped)
-      {"1", 1}, {"0", 0}, {"-1", 0}, {".", 0}, {"0.4", 0}, {"2.7", 2}, {"2.9999999999", 3}, {"3", 3}};
-  TestData data{"x,w\n", {}};
+  TestData data{"x,w\n1,1\n2,0\n3,-1\n4,.\n5,0.4\n6,2.7\n7,2.9999999999\n8,3\n", {}};
   data.options.weight = "w";
-  std::vector<double> x, w;
-  for (std::size_t i = 0; i < std::size(weights); ++i) {
-    data.csv += std::to_string(i + 1) + "," + weights[i].first + "\n";
-    if (weights[i].second > 0) x.push_back(static_cast<double>(i + 1)), w.push_back(weights[i].second);
-  }
   auto f = store(data, "MVA x.");
-  std::vector<double> got_x, got_w;
+  std::vector<double> stored;  // x and w of every case kept
   for (std::int64_t L = 1; L <= f->cmn().NCASES; ++L) {
-    got_x.push_back(CELLV(f->cx(), 1, L));
-    got_w.push_back(CELLV(f->cx(), 2, L));
+    stored.insert(stored.end(), {CELLV(f->cx(), 1, L), CELLV(f->cx(), 2, L)});
   }
-  EXPECT_EQ(got_x, x);
-  EXPECT_EQ(got_w, w);
+  EXPECT_EQ(stored, (std::vector<double>{1, 1, 6, 2, 7, 3, 8, 3}));
   EXPECT_EQ(f->cmn().NCOMPL, f->cmn().NCASES);  // the weight is stored, not classified
 }
 
