@@ -3,6 +3,7 @@
 // written here from its definition, on random data with many ties.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -18,33 +19,25 @@
 namespace mva::test {
 namespace {
 
-// Parses `command` over `csv` and runs the data pass.
-class Stored {
- public:
-  Stored(const std::string& csv, const std::string& command, std::vector<std::string> missing = {})
-      : fx_(setup(csv, std::move(missing))) {
-    EXPECT_TRUE(fx_.parse(command));
-    fx_.host().OBINIT(cx().ws);
-    fx_.host().OBPINI(cx().ws);
-    DATA(cx());
-  }
-  Context& cx() { return fx_.cx(); }
+// The data pass of `command` over `csv`, left in place.
+std::unique_ptr<ParseFixture> stored(const std::string& csv, const std::string& command,
+                                     std::vector<std::string> missing = {}) {
+  TestData data{csv, {}};
+  data.options.missing = std::move(missing);
+  auto f = std::make_unique<ParseFixture>(data);
+  EXPECT_TRUE(f->parse(command));
+  f->host().OBINIT(f->cx().ws);
+  f->host().OBPINI(f->cx().ws);
+  DATA(f->cx());
+  return f;
+}
 
-  static TestData setup(const std::string& csv, std::vector<std::string> missing) {
-    TestData data{csv, {}};
-    data.options.missing = std::move(missing);
-    return data;
-  }
-
-  std::vector<std::int64_t> casord(bool quantitative_only) {
-    std::vector<std::int64_t> order(static_cast<std::size_t>(cx().cmn.NINCOM));
-    CASORD(cx(), cx().cmn.NVAR, WordArray(order.data()), quantitative_only);
-    return order;
-  }
-
- private:
-  ParseFixture fx_;
-};
+// The chain as the procedure builds it.
+std::vector<std::int64_t> casord(Context& cx, bool quantitative_only) {
+  std::vector<std::int64_t> order(static_cast<std::size_t>(cx.cmn.NINCOM));
+  CASORD(cx, cx.cmn.NVAR, WordArray(order.data()), quantitative_only);
+  return order;
+}
 
 // The chain scanned one candidate at a time, as defined: the quadratic
 // reference the grouped chain must match.
@@ -89,14 +82,9 @@ TEST(CaseOrder, SmallSetWorkedByHand) {
   // (distance 0); from {a,b}, 4 and 8 are at distance 1 and 8 misses fewer.
   const std::string csv =
       "a,b,c,d\n1,1,1,1\n,,1,1\n1,1,,1\n2,2,2,2\n,1,1,1\n,,1,\n,,1,1\n1,1,,\n1,1,1,\n1,,1,1\n";
-  Stored s(csv, "MVA a b c d.");
-  EXPECT_EQ(s.casord(false), (std::vector<std::int64_t>{2, 6, 7, 3, 5, 1, 8, 4}));
-  EXPECT_EQ(s.casord(false), scanned_chain(s.cx(), false));
-
-  Stored one("a,b\n1,1\n1,\n", "MVA a b.");
-  EXPECT_EQ(one.casord(false), (std::vector<std::int64_t>{1}));
-  Stored none("a,b\n1,1\n", "MVA a b.");
-  EXPECT_TRUE(none.casord(false).empty());
+  auto f = stored(csv, "MVA a b c d.");
+  EXPECT_EQ(casord(f->cx(), false), (std::vector<std::int64_t>{2, 6, 7, 3, 5, 1, 8, 4}));
+  EXPECT_EQ(casord(stored("a,b\n1,1\n1,\n", "MVA a b.")->cx(), false), (std::vector<std::int64_t>{1}));
 }
 
 // Random cases drawn from a few patterns, so that most distances and missing
@@ -120,12 +108,12 @@ TEST(CaseOrder, GroupedChainMatchesTheScanOnTies) {
     }
     for (const char* command : {"MVA x1 x2 x3 x4 x5 k /CATEGORICAL=k.",
                                 "MVA k x5 x4 x3 x2 x1 /CATEGORICAL=k /EM x1 x3."}) {
-      Stored s(csv, command, {"x2=9"});
-      ASSERT_GT(s.cx().cmn.NINCOM, 150);
+      auto f = stored(csv, command, {"x2=9"});
+      ASSERT_GT(f->cx().cmn.NINCOM, 150);
       for (const bool quantitative_only : {false, true}) {
         SCOPED_TRACE(std::string(command) + " seed " + std::to_string(seed) +
                      (quantitative_only ? " quantitative only" : ""));
-        EXPECT_EQ(s.casord(quantitative_only), scanned_chain(s.cx(), quantitative_only));
+        EXPECT_EQ(casord(f->cx(), quantitative_only), scanned_chain(f->cx(), quantitative_only));
       }
     }
   }

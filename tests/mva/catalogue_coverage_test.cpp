@@ -4,52 +4,33 @@
 // message ("PARS_ BAD SUBCOMMAND ^1", "HOST_ UNKNOWN VARIABLE ^1").
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 
 #include "host/output/catalogue.h"
+#include "support/harness.h"
 
 namespace mva::test {
 namespace {
 
-namespace fs = std::filesystem;
-
-// Undoes the C++ escapes a key literal can hold (\\, \" and \n).
-std::string unescape(const std::string& literal) {
-  std::string out;
-  for (std::size_t i = 0; i < literal.size(); ++i) {
-    if (literal[i] == '\\' && i + 1 < literal.size()) {
-      ++i;
-      out += literal[i] == 'n' ? '\n' : literal[i];
-      continue;
-    }
-    out += literal[i];
-  }
-  return out;
-}
-
-std::set<std::string> keys_in_sources() {
+TEST(Catalogue, EveryKeyOfTheProcedureAndTheHostHasAText) {
   const std::regex key_literal(R"re("(_?[A-Z]{2,6}_ (?:[^"\\]|\\.)*)")re");
   std::set<std::string> keys;
-  for (const auto& entry : fs::recursive_directory_iterator(fs::path(MVA_SOURCE_DIR) / "src")) {
-    if (entry.path().extension() != ".cpp" && entry.path().extension() != ".h") continue;
-    if (entry.path().filename() == "catalogue.cpp") continue;  // the catalogue itself
-    std::ifstream in(entry.path());
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string source = text.str();
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(MVA_SOURCE_DIR "/src")) {
+    const auto& path = entry.path();
+    if ((path.extension() != ".cpp" && path.extension() != ".h") || path.filename() == "catalogue.cpp") continue;
+    const std::string source = file_text(path);
     for (std::sregex_iterator it(source.begin(), source.end(), key_literal), end; it != end; ++it) {
-      keys.insert(unescape((*it)[1].str()));
+      // Undo the C++ escapes a key literal can hold (\\, \" and \n).
+      const std::string literal = (*it)[1].str();
+      std::string key;
+      for (std::size_t i = 0; i < literal.size(); ++i) {
+        if (literal[i] == '\\' && i + 1 < literal.size()) key += literal[++i] == 'n' ? '\n' : literal[i];
+        else key += literal[i];
+      }
+      keys.insert(key);
     }
   }
-  return keys;
-}
-
-TEST(Catalogue, EveryKeyOfTheProcedureAndTheHostHasAText) {
-  const std::set<std::string> keys = keys_in_sources();
   EXPECT_TRUE(keys.count("PARS_ BAD SUBCOMMAND ^1") && keys.count("HOST_ INTERRUPTED"));  // the scan sees both
   for (const std::string& key : keys) {
     EXPECT_TRUE(host::english_text(key).has_value()) << "no catalogue entry for \"" << key << "\"";

@@ -3,6 +3,7 @@
 // tools/extremes_reference.R (output kept in tools/extremes_reference.out).
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "host/output/text_display.h"
@@ -20,13 +21,10 @@ TEST(Extremes, QuartileRuleUpToItsSortBudget) {
     std::int64_t quantitative, cases;
     bool fits;
   } rows[] = {
-      {10, 1000, true},     // 10 * 1000 * 3 = 30000
-      {10, 10000, false},   // 10 * 10000 * 4 = 400000
-      {50, 1000, true},     // exactly 150000
-      {51, 1000, false},    // 153000
-      {1000000, 1, true},   // log10(1) = 0
-      {5, 0, true},         // no cases
-      {0, 1000000, true},   // no quantitative variable
+      // 10 * 1000 * 3 = 30000; 10 * 10000 * 4 = 400000; exactly 150000; 153000.
+      {10, 1000, true}, {10, 10000, false}, {50, 1000, true}, {51, 1000, false},
+      // log10(1) = 0; no cases; no quantitative variable.
+      {1000000, 1, true}, {5, 0, true}, {0, 1000000, true},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(quartile_rule_fits(row.quantitative, row.cases), row.fits)
@@ -50,72 +48,45 @@ const DataSet kSets[] = {
     {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}},
 };
 
-// One split group with the data sets as columns (shorter ones padded with
-// missing cells), plus a categorical column k and a column `none` with no
-// valid value; the data pass and the moments have run.
-class ExtremesGroup {
- public:
-  ExtremesGroup() : fx_({csv(), {}}) {
-    std::string command = "MVA";
-    for (const DataSet& set : kSets) command += std::string(" ") + set.name;
-    EXPECT_TRUE(fx_.parse(command + " k none /CATEGORICAL=k."));
-    Context& cx = fx_.cx();
-    cx.host.OBINIT(cx.ws);
-    cx.host.OBPINI(cx.ws);
-    DATA(cx);
-    EXPECT_EQ(cx.cmn.NCASES, 13);
-    casemiss_.assign(static_cast<std::size_t>(cx.cmn.NVAR), 0);
-    ListwiseSums sums;
-    MOMENT(cx, WordArray(casemiss_.data()), sums);
-    const std::size_t n = static_cast<std::size_t>(cx.cmn.NVAR);
-    low_.assign(n, 7);
-    high_.assign(n, 7);
-    lower_.assign(n, 7.0);
-    upper_.assign(n, 7.0);
-  }
-
-  // Runs EXTR over the list in list order; with `short_of_memory` the
-  // workspace has no room for its work arrays.
-  void run(bool short_of_memory) {
-    Context& cx = fx_.cx();
-    std::vector<std::int64_t> vcols;
-    for (std::int64_t v = 1; v <= cx.cmn.NVAR; ++v) vcols.push_back(ICOL2(cx, v));
-    Index rest = 0;
-    if (short_of_memory) cx.host.QNOMEM(cx.ws, rest, 8, fx_.host().arena().largest_free());
-    EXTR(cx, WordArray(vcols.data()), cx.cmn.NANAL, cx.square(cx.cmn.a.PWMEAN),
-         cx.square(cx.cmn.a.PWVAR),
-         {WordArray(low_.data()), WordArray(high_.data()), RealArray(lower_.data()),
-          RealArray(upper_.data())});
-  }
-
-  // Limits and counts of dictionary variable v.
-  Extremes of(std::int64_t v) const {
-    const auto i = static_cast<std::size_t>(v - 1);
-    return {lower_[i], upper_[i], low_[i], high_[i]};
-  }
-  RecordingHost& host() { return fx_.host(); }
-  bool iqr_rule() { return is_true(fx_.cmn().IQRRUL); }
-
- private:
-  static std::string csv() {
-    std::string text;
-    for (const DataSet& set : kSets) text += std::string(set.name) + ",";
-    text += "k,none\n";
-    for (std::size_t row = 0; row < 13; ++row) {
-      for (const DataSet& set : kSets) {
-        if (row < set.values.size()) text += host::format_number(set.values[row], {});
-        text += ",";
-      }
-      text += row % 3 == 0 ? "" : std::to_string(row % 4);
-      text += ",\n";
-    }
-    return text;
-  }
-
-  ParseFixture fx_;
-  std::vector<std::int64_t> casemiss_, low_, high_;
-  std::vector<double> lower_, upper_;
+// EXTR over one split group whose columns are the data sets (shorter ones
+// padded with missing cells), plus a categorical column k and a column
+// `none` with no valid value, after the data pass and the moments. With
+// `short_of_memory` the workspace has no room for its work arrays. Gives the
+// limits and counts by dictionary variable, the rule used and the messages.
+struct Group {
+  std::vector<Extremes> of;
+  bool iqr_rule;
+  std::vector<Message> messages;
+  double sysmis;
 };
+Group extremes(bool short_of_memory) {
+  std::string csv, command = "MVA";
+  for (const DataSet& set : kSets) csv += std::string(set.name) + ",", command += std::string(" ") + set.name;
+  csv += "k,none\n";
+  for (std::size_t row = 0; row < 13; ++row) {
+    for (const DataSet& set : kSets) csv += (row < set.values.size() ? host::format_number(set.values[row], {}) : "") + ",";
+    csv += (row % 3 == 0 ? "" : std::to_string(row % 4)) + ",\n";
+  }
+  ParseFixture fx({csv, {}});
+  EXPECT_TRUE(fx.parse(command + " k none /CATEGORICAL=k."));
+  Context& cx = fx.cx();
+  cx.host.OBINIT(cx.ws);
+  cx.host.OBPINI(cx.ws);
+  DATA(cx);
+  const auto n = static_cast<std::size_t>(cx.cmn.NVAR);
+  std::vector<std::int64_t> casemiss(n, 0), low(n, 7), high(n, 7), vcols;
+  std::vector<double> lower(n, 7.0), upper(n, 7.0);
+  ListwiseSums sums;
+  MOMENT(cx, WordArray(casemiss.data()), sums);
+  for (std::int64_t v = 1; v <= cx.cmn.NVAR; ++v) vcols.push_back(ICOL2(cx, v));
+  Index rest = 0;
+  if (short_of_memory) cx.host.QNOMEM(cx.ws, rest, 8, fx.host().arena().largest_free());
+  EXTR(cx, WordArray(vcols.data()), cx.cmn.NANAL, cx.square(cx.cmn.a.PWMEAN), cx.square(cx.cmn.a.PWVAR),
+       {WordArray(low.data()), WordArray(high.data()), RealArray(lower.data()), RealArray(upper.data())});
+  Group out{{}, is_true(cx.cmn.IQRRUL), fx.host().messages, fx.host().PCINMS()};
+  for (std::size_t i = 0; i < n; ++i) out.of.push_back({lower[i], upper[i], low[i], high[i]});
+  return out;
+}
 
 TEST(Extremes, BothRulesAgainstR) {
   // Limits and counts per data set, from tools/extremes_reference.out.
@@ -139,13 +110,12 @@ TEST(Extremes, BothRulesAgainstR) {
       {{-5.75, 0.25, 1, 0}, {-108.10908710495036, 69.680515676378945, 1, 0}},
   };
   for (const bool short_of_memory : {false, true}) {
-    ExtremesGroup group;
-    group.run(short_of_memory);
-    EXPECT_EQ(group.iqr_rule(), !short_of_memory);
+    const Group group = extremes(short_of_memory);
+    EXPECT_EQ(group.iqr_rule, !short_of_memory);
     for (std::size_t i = 0; i < std::size(kSets); ++i) {
       SCOPED_TRACE(std::string(kSets[i].name) + (short_of_memory ? ", mean +- 2 SD" : ", quartiles"));
       const Extremes want = short_of_memory ? expected[i].two_sd : expected[i].quartile;
-      const Extremes got = group.of(static_cast<std::int64_t>(i) + 1);
+      const Extremes got = group.of[i];
       // Quartile limits are exact; the others within 4 units in the last place.
       EXPECT_NEAR(got.lower, want.lower, 4 * 2.2e-16 * std::abs(want.lower));
       EXPECT_NEAR(got.upper, want.upper, 4 * 2.2e-16 * std::abs(want.upper));
@@ -155,21 +125,14 @@ TEST(Extremes, BothRulesAgainstR) {
     // k is categorical and `none` has no valid value: untouched by the
     // quartile rule; under the mean +- 2 SD rule their moments are 0, so no
     // interval.
-    const double sysmis = group.host().PCINMS();
-    const Extremes untouched{sysmis, sysmis, 0, 0}, no_interval{0, 0, -1, -1};
-    for (const std::int64_t v : {9, 10}) {
-      const Extremes want = short_of_memory ? no_interval : untouched;
-      const Extremes got = group.of(v);
-      EXPECT_EQ(got.lower, want.lower) << v;
-      EXPECT_EQ(got.upper, want.upper) << v;
-      EXPECT_EQ(got.low, want.low) << v;
-      EXPECT_EQ(got.high, want.high) << v;
+    const Extremes want = short_of_memory ? Extremes{0, 0, -1, -1} : Extremes{group.sysmis, group.sysmis, 0, 0};
+    for (const std::size_t v : {8, 9}) {
+      const Extremes got = group.of[v];
+      EXPECT_EQ(std::tie(got.lower, got.upper, got.low, got.high), std::tie(want.lower, want.upper, want.low, want.high));
     }
-    const auto& messages = group.host().messages;
-    ASSERT_EQ(messages.size(), short_of_memory ? 1u : 0u);
-    if (short_of_memory) {
-      EXPECT_EQ(messages[0].key, "EXTR_ FORCED TO MEAN+-2*SD");
-      EXPECT_EQ(messages[0].msg_class * 10 + messages[0].severity, 22);  // a warning of class 2
+    ASSERT_EQ(group.messages.size(), short_of_memory ? 1u : 0u);
+    for (const Message& m : group.messages) {  // a warning of class 2
+      EXPECT_EQ(std::tie(m.key, m.msg_class, m.severity), std::tuple("EXTR_ FORCED TO MEAN+-2*SD", 2, 2));
     }
   }
 }

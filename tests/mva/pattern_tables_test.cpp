@@ -1,18 +1,17 @@
-// The three pattern tables run end to end on small sets worked by hand: the
-// letters of every kind of missing cell and the extreme marks at the limits,
-// the chained row order and the sorted variables, SORT keys with ties, ID
-// labels and described values; the tabulated patterns with weights, the
-// PERCENT threshold, a hidden pattern inside another's "complete if", means
-// and frequencies; the size guard in its plain and split forms; and R's
-// airquality patterns against mice's md.pattern (tools/md_pattern_airquality.out).
+// The three pattern tables and the map of missing values, run end to end on
+// small sets worked by hand: the letters of every kind of missing cell and
+// the extreme marks at the limits, the chained row order and the sorted
+// variables, SORT keys with ties, ID labels and described values; the
+// tabulated patterns with weights, the PERCENT threshold, a hidden pattern
+// inside another's "complete if", means and frequencies; the size guard in
+// its plain and split forms. The airquality patterns are compared with the
+// values of tools/mva_expected.py in tests/cli/expected_values_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,42 +31,22 @@ Strings texts(const json& list) {
   return out;
 }
 
-// One pattern table as the JSON presentation gives it. A row is named by its
-// labels joined with "/" ("case/label", or "pattern/count").
+// One table as the JSON presentation gives it. A row of a pattern table is
+// named by its labels joined with "/" ("case/label", or "pattern/count").
 struct Table {
   json table;
-  std::string row_dimension;  // "POUT_ CASE" or "POUT_ # OF CASES"
-  std::string marks_group;    // the group of "POUT_ VARIABLES" that holds the marks
+  Strings rows;                       // in order
+  std::map<std::string, json> cells;  // by "row|column" and by "row|group|column"
 
-  Strings rows() const {
-    Strings out;
-    std::set<std::string> seen;
-    for (const json& c : table["cells"]) {
-      if (seen.insert(row_of(c)).second) out.push_back(row_of(c));
-    }
-    return out;
-  }
-  // The last cell stored in `row` and `column`, inside `group` when one is named.
-  const json* cell(const std::string& row, const std::string& column, const std::string& group = "") const {
-    const json* found = nullptr;
-    for (const json& c : table["cells"]) {
-      if (row_of(c) == row && c["at"]["POUT_ VARIABLES"] == column &&
-          (group.empty() || c["path"]["POUT_ VARIABLES"][0] == group)) {
-        found = &c;
-      }
-    }
-    return found;
-  }
-  std::string text(const std::string& row, const std::string& column) const {
-    const json* c = cell(row, column);
-    return c ? (*c)["text"].get<std::string>() : "none";
+  std::string text(const std::string& row, const std::string& column, const std::string& group = "") const {
+    const auto it = cells.find(row + "|" + (group.empty() ? "" : group + "|") + column);
+    return it == cells.end() ? "?" : it->second["text"].get<std::string>();
   }
   // The marks of a row over `columns`, a blank for an empty text.
   std::string marks(const std::string& row, const Strings& columns) const {
     std::string out;
     for (const std::string& column : columns) {
-      const json* c = cell(row, column, marks_group);
-      const std::string t = c ? (*c)["text"].get<std::string>() : "?";
+      const std::string t = text(row, column, table["number"] == 18 ? "POUT_ PATTERNS" : "POUT_ MISSING & EXTREME PATTERNS");
       out += t.empty() ? ' ' : t[0];
     }
     return out;
@@ -77,8 +56,7 @@ struct Table {
     Strings out;
     for (const json& d : table["dimensions"]) {
       for (const json& g : d["categories"]) {
-        if (g["key"] != group) continue;
-        for (const json& c : g["children"]) out.push_back(c["text"]);
+        for (const json& c : g["key"] == group ? g["children"] : json::array()) out.push_back(c["text"]);
       }
     }
     return out;
@@ -89,13 +67,6 @@ struct Table {
       if (f["key"] == key) return texts(f["params"]);
     }
     return {"absent"};
-  }
-
- private:
-  std::string row_of(const json& c) const {
-    std::string row;
-    for (const json& part : c["path"][row_dimension]) row += (row.empty() ? "" : "/") + part.get<std::string>();
-    return row;
   }
 };
 
@@ -111,18 +82,23 @@ Shown run(const std::string& csv, const std::string& command, host::DataOptions 
   Shown out;
   const json document = json::parse(host::render_json(host->output()));
   for (const json& item : document["output"]) {
-    const bool tabulated = item.value("number", 0) == 18;
-    if (item["type"] == "table") {
-      out.tables[item["number"]] = {item, tabulated ? "POUT_ # OF CASES" : "POUT_ CASE",
-                                    tabulated ? "POUT_ PATTERNS" : "POUT_ MISSING & EXTREME PATTERNS"};
-    } else if (item["type"] == "message") {
-      out.messages.push_back(item);
+    if (item["type"] == "message") out.messages.push_back(item);
+    if (item["type"] != "table") continue;
+    Table& t = out.tables[item["number"]] = {item, {}, {}};
+    for (const json& c : item["cells"]) {
+      std::string row;
+      for (const json& part : c["path"].value(item["number"] == 18 ? "POUT_ # OF CASES" : "POUT_ CASE", json::array())) {
+        row += (row.empty() ? "" : "/") + part.get<std::string>();
+      }
+      if (std::find(t.rows.begin(), t.rows.end(), row) == t.rows.end()) t.rows.push_back(row);
+      const std::string column = c["at"].value("POUT_ VARIABLES", "");
+      const json groups = c["path"].value("POUT_ VARIABLES", json::array());
+      t.cells[row + "|" + column] = c;
+      if (!groups.empty()) t.cells[row + "|" + groups[0].get<std::string>() + "|" + column] = c;
     }
   }
   return out;
 }
-
-std::string read_file(const std::string& path) { return file_text(std::string(MVA_SOURCE_DIR) + "/" + path); }
 
 // a: 7, 8, 9 user-missing (letters A, B, C); b: 90 to 99 and 0 (D, and C
 // for the extra value); c: blank is system-missing (S). Interquartile limits
@@ -133,13 +109,12 @@ std::string read_file(const std::string& path) { return file_text(std::string(MV
 // then 4 (the same pattern), 3, 2: cases 2 5 4 3. Variables by the chain:
 // c (missing once), b (distance 1), a.
 const char* const kLetters =
-    "a,b,c,name\n1,10,-1,p1\n7,11,2,p2\n2,95,,p3\n8,0,3,p4\n9,12,4,p5\n3,13,7,p6\n4,14,3,p7\n"
-    "5,15,3,p8\n";
+    "a,b,c,name\n1,10,-1,p1\n7,11,2,p2\n2,95,,p3\n8,0,3,p4\n9,12,4,p5\n3,13,7,p6\n4,14,3,p7\n5,15,3,p8\n";
 
-host::DataOptions letters_options() {
+Shown run_letters(const std::string& command) {
   host::DataOptions o;
   o.missing = {"a=7,8,9", "b=90:99,0"};
-  return o;
+  return run(kLetters, command, o);
 }
 
 TEST(PatternTables, MissingPatternsLettersOrderAndCounts) {
@@ -154,62 +129,58 @@ TEST(PatternTables, MissingPatternsLettersOrderAndCounts) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.subcommand);
-    const Shown r = run(kLetters, std::string("MVA a b c /NOUNIVARIATE /") + c.subcommand + ".", letters_options());
+    const Shown r = run_letters(std::string("MVA a b c /NOUNIVARIATE /") + c.subcommand + ".");
     ASSERT_TRUE(r.tables.count(16));
     const Table& t = r.tables.at(16);
     const Strings rows = {"2/2", "5/5", "4/4", "3/3"};
-    EXPECT_EQ(t.rows(), rows);
+    EXPECT_EQ(t.rows, rows);
     EXPECT_EQ(t.columns("POUT_ MISSING & EXTREME PATTERNS"), c.columns);
     for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(t.marks(rows[i], c.columns), c.marks[i]) << rows[i];
-    EXPECT_EQ(t.text("2/2", "POUT_ # MISSING"), "1");
-    EXPECT_EQ(t.text("2/2", "POUT_ % MISSING"), "33.3");
-    EXPECT_EQ(t.text("3/3", "POUT_ % MISSING"), "66.7");
+    EXPECT_EQ(t.text("2/2", "POUT_ # MISSING") + " " + t.text("2/2", "POUT_ % MISSING") + " " +
+                  t.text("3/3", "POUT_ % MISSING"),
+              "1 33.3 66.7");
     EXPECT_EQ(t.footnote(c.footnote), Strings{});
     EXPECT_EQ(t.footnote("POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES"), Strings{});
-    EXPECT_EQ(t.columns("POUT_ VALUES"), Strings{});  // nothing described
   }
 }
 
 TEST(PatternTables, DataPatternsSortKeysLabelsAndValues) {
   const struct {
     const char* options;
-    Strings rows, footnote;
+    Strings rows;
+    const char* footnote_key;
+    Strings footnote;
   } cases[] = {
       // Case order; case 1 is complete and shows only its "-".
-      {"", {"1/1", "2/2", "3/3", "4/4", "5/5", "6/6", "7/7", "8/8"}, {"absent"}},
+      {"", {"1/1", "2/2", "3/3", "4/4", "5/5", "6/6", "7/7", "8/8"}, "POUT_ CASES ARE SORTED BY ^1", {"absent"}},
       // c = 3 in cases 4, 7, 8: the tie keeps case order; system-missing (case 3) sorts lowest.
-      {"SORT=c", {"3/3", "1/1", "2/2", "4/4", "7/7", "8/8", "5/5", "6/6"}, {"c"}},
+      {"SORT=c", {"3/3", "1/1", "2/2", "4/4", "7/7", "8/8", "5/5", "6/6"}, "POUT_ CASES ARE SORTED BY ^1", {"c"}},
       // c descending, then a ascending among c = 3: 8 (case 4, as stored), 4 (case 7), 5 (case 8).
-      {"SORT=c(D) a", {"6/6", "5/5", "7/7", "8/8", "4/4", "2/2", "1/1", "3/3"}, {"absent"}},
+      {"SORT=c(D) a", {"6/6", "5/5", "7/7", "8/8", "4/4", "2/2", "1/1", "3/3"},
+       "POUT_ CASES ARE SORTED BY [%1:, ^1:, AND $1]1", {"c, a"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);
-    const Shown r = run(kLetters, std::string("MVA a b c /NOUNIVARIATE /DPATTERN ") + c.options + ".",
-                        letters_options());
+    const Shown r = run_letters(std::string("MVA a b c /NOUNIVARIATE /DPATTERN ") + c.options + ".");
     ASSERT_TRUE(r.tables.count(14));
     const Table& t = r.tables.at(14);
-    EXPECT_EQ(t.rows(), c.rows);
-    EXPECT_EQ(t.marks("1/1", {"a", "b", "c"}), "  -");
-    EXPECT_EQ(t.marks("6/6", {"a", "b", "c"}), "  +");
-    EXPECT_EQ(t.marks("4/4", {"a", "b", "c"}), "BC ");
+    EXPECT_EQ(t.rows, c.rows);
+    EXPECT_EQ(t.marks("1/1", {"a", "b", "c"}) + t.marks("6/6", {"a", "b", "c"}) + t.marks("4/4", {"a", "b", "c"}),
+              "  -  +BC ");
     EXPECT_EQ(t.text("1/1", "POUT_ # MISSING"), "0");
-    EXPECT_EQ(t.footnote("POUT_ CASES ARE SORTED BY ^1"), c.footnote);
+    EXPECT_EQ(t.footnote(c.footnote_key), c.footnote);
   }
-  const Shown two = run(kLetters, "MVA a b c /NOUNIVARIATE /DPATTERN SORT=c(D) a.", letters_options());
-  EXPECT_EQ(two.tables.at(14).table["footnotes"][1]["key"], "POUT_ CASES ARE SORTED BY [%1:, ^1:, AND $1]1");
-  EXPECT_EQ(two.tables.at(14).table["footnotes"][1]["text"], "Cases are sorted by c, a.");
   // The ID variable labels the rows; DESCRIBE shows values in list order.
-  const Shown r = run(kLetters, "MVA a b c /ID=name /NOUNIVARIATE /DPATTERN DESCRIBE=c a.", letters_options());
+  const Shown r = run_letters("MVA a b c /ID=name /NOUNIVARIATE /DPATTERN DESCRIBE=c a.");
   const Table& t = r.tables.at(14);
-  EXPECT_EQ(t.rows().front(), "1/p1");
+  EXPECT_EQ(t.rows.front(), "1/p1");
   EXPECT_EQ(t.columns("POUT_ VALUES"), (Strings{"a", "c"}));
-  EXPECT_EQ(t.text("4/p4", "a"), "8");
-  EXPECT_EQ(t.text("6/p6", "c"), "7");
+  EXPECT_EQ(t.text("4/p4", "a") + " " + t.text("6/p6", "c"), "8 7");
   // A string wider than a cell is gathered from its columns, as label and value.
-  const Shown wide = run("a,s\n1,abcdefghijkl\n,xy\n", "MVA a s /ID=s /NOUNIVARIATE /DPATTERN.");
-  EXPECT_EQ(wide.tables.at(14).rows(), (Strings{"1/abcdefghijkl", "2/xy"}));
-  const Shown described = run("a,s\n1,abcdefghijkl\n,xy\n", "MVA a s /NOUNIVARIATE /DPATTERN DESCRIBE=s.");
-  EXPECT_EQ(described.tables.at(14).text("1/1", "s"), "abcdefghijkl");
+  const std::string wide = "a,s\n1,abcdefghijkl\n,xy\n";
+  EXPECT_EQ(run(wide, "MVA a s /ID=s /NOUNIVARIATE /DPATTERN.").tables.at(14).rows,
+            (Strings{"1/abcdefghijkl", "2/xy"}));
+  EXPECT_EQ(run(wide, "MVA a s /NOUNIVARIATE /DPATTERN DESCRIBE=s.").tables.at(14).text("1/1", "s"), "abcdefghijkl");
 }
 
 // Twenty cases weighted by w: 1-10 complete (z = 1..10, k = 1 for six of
@@ -224,52 +195,42 @@ const char* const kTwenty =
     ",1,28,2,1\n,,30,2,1\n,,31,2,1\n,,32,2,1\n,,33,1,1\n";
 
 TEST(PatternTables, TabulatedPatternsThresholdWeightsAndCompleteIf) {
+  const std::string hidden = "POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED";
   host::DataOptions weighted;
   weighted.weight = "w";
   const Shown r = run(kTwenty, "MVA x y z k /CATEGORICAL=k /NOUNIVARIATE /TPATTERN PERCENT=5 DESCRIBE=z k.", weighted);
   ASSERT_TRUE(r.tables.count(18));
   const Table& t = r.tables.at(18);
-  // Rows: the complete cases, then {x,y} and {x}; by row: marks over x y z k,
-  // complete if, mean of z, frequencies of k = 1 and 2.
+  // By row: marks over x y z k, complete if, mean of z, frequencies of k = 1 and 2.
   const struct {
     const char* row;
-    const char* marks;
-    const char* complete_if;
+    const char* shown;
     double mean;
-    const char* k1;
-    const char* k2;
-  } rows[] = {{"0/10", "    ", "10", 5.5, "6", "4"},
-              {"2/4", "XX  ", "21", 31.5, "1", "3"},
-              {"3/6", "X   ", "16", 140.0 / 6.0, "3", "3"}};
-  EXPECT_EQ(t.rows(), (Strings{"0/10", "2/4", "3/6"}));
+  } rows[] = {{"0/10", "    |10|6|4", 5.5}, {"2/4", "XX  |21|1|3", 31.5}, {"3/6", "X   |16|3|3", 140.0 / 6.0}};
+  EXPECT_EQ(t.rows, (Strings{"0/10", "2/4", "3/6"}));
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.row);
-    EXPECT_EQ(t.marks(row.row, {"x", "y", "z", "k"}), row.marks);
-    EXPECT_EQ(t.text(row.row, "POUT_ COMPLETE IF ..."), row.complete_if);
-    EXPECT_NEAR((*t.cell(row.row, "z", "z"))["value"].get<double>(), row.mean, 1e-13);
-    EXPECT_EQ(t.text(row.row, "1"), row.k1);
-    EXPECT_EQ(t.text(row.row, "2"), row.k2);
+    EXPECT_EQ(t.marks(row.row, {"x", "y", "z", "k"}) + "|" + t.text(row.row, "POUT_ COMPLETE IF ...") + "|" +
+                  t.text(row.row, "1") + "|" + t.text(row.row, "2"),
+              row.shown);
+    EXPECT_NEAR(t.cells.at(std::string(row.row) + "|z|z")["value"].get<double>(), row.mean, 1e-13) << row.row;
   }
   // Variables by the chain over the locations: z and k never missing, y, x.
   EXPECT_EQ(t.columns("POUT_ PATTERNS"), (Strings{"z", "k", "y", "x"}));
-  EXPECT_EQ(t.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"), (Strings{"5", "1"}));
+  EXPECT_EQ(t.footnote(hidden), (Strings{"5", "1"}));
   for (const char* key : {"POUT_ VARIABLES ARE SORTED ON MISSING PATTERNS", "POUT_ MISSING VARIABLES WOULD NOT BE USED",
                           "POUT_ MEANS AT EACH PATTERN", "POUT_ FREQUENCIES AT EACH PATTERN"}) {
     EXPECT_EQ(t.footnote(key), Strings{}) << key;
   }
-
   // Unweighted, PERCENT=6 over 20 cases: t = 1.2; {y} hidden, {x} has 5.
-  const Shown plain = run(kTwenty, "MVA x y z /NOUNIVARIATE /TPATTERN NOSORT PERCENT=6.00.");
-  const Table& p = plain.tables.at(18);
-  EXPECT_EQ(p.rows(), (Strings{"0/10", "2/4", "3/5"}));
+  const Table p = run(kTwenty, "MVA x y z /NOUNIVARIATE /TPATTERN NOSORT PERCENT=6.00.").tables.at(18);
+  EXPECT_EQ(p.rows, (Strings{"0/10", "2/4", "3/5"}));
   EXPECT_EQ(p.columns("POUT_ PATTERNS"), (Strings{"x", "y", "z"}));
   EXPECT_EQ(p.footnote("POUT_ VARIABLES ARE NOT SORTED"), Strings{});
-  EXPECT_EQ(p.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED")[0], "6.00");
+  EXPECT_EQ(p.footnote(hidden)[0], "6.00");
   // No complete case: its row is still there; t = 0.15 gives no footnote.
-  const Shown none = run("x,y\n1,\n,2\n,3\n", "MVA x y /NOUNIVARIATE /TPATTERN PERCENT=5.");
-  const Table& n = none.tables.at(18);
-  EXPECT_EQ(n.rows(), (Strings{"0/0", "1/1", "2/2"}));
-  EXPECT_EQ(n.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"), Strings{"absent"});
+  const Table n = run("x,y\n1,\n,2\n,3\n", "MVA x y /NOUNIVARIATE /TPATTERN PERCENT=5.").tables.at(18);
+  EXPECT_EQ(n.rows, (Strings{"0/0", "1/1", "2/2"}));
+  EXPECT_EQ(n.footnote(hidden), Strings{"absent"});
 }
 
 // 100 cases of five variables, ten of them missing a: the data-pattern
@@ -292,7 +253,6 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
   } cases[] = {
       {"DPATTERN", 600, false, "NO DPATTERN ^1 ^2 ...", {"700", "600"}},
       {"DPATTERN", 700, false, "", {}},
-      {"MPATTERN", 600, false, "", {}},
       {"MPATTERN", 69, false, "NO MPATTERN ^1 ^2 ...", {"70", "69"}},
       {"TPATTERN", 65, false, "NO TPATTERN ^1 ^2 ...", {"66", "65"}},
       {"TPATTERN", 66, false, "", {}},
@@ -308,13 +268,8 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
     for (const json& m : r.messages) {
       if (m["key"].get<std::string>().starts_with("NO ")) refusals.push_back(m);
     }
-    if (!*c.key) {
-      EXPECT_TRUE(refusals.empty());
-      EXPECT_EQ(r.tables.size(), 1u);  // the pattern table alone (no user-missing value to map)
-      continue;
-    }
-    EXPECT_TRUE(r.tables.empty());
-    ASSERT_EQ(refusals.size(), c.split ? 2u : 1u);
+    EXPECT_EQ(r.tables.size(), *c.key ? 0u : 1u);  // the pattern table alone (no user-missing value to map)
+    ASSERT_EQ(refusals.size(), !*c.key ? 0u : c.split ? 2u : 1u);
     for (const json& m : refusals) {
       EXPECT_EQ(m["key"], c.key);
       EXPECT_EQ(m["class"].get<int>() * 10 + m["severity"].get<int>(), 22);
@@ -324,43 +279,48 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
   }
 }
 
-// R's airquality, PERCENT=2 over 153 cases: the patterns of mice's
-// md.pattern ("pattern <count> <missing variables>" lines), the {Ozone,
-// SolarR} one (2 cases) hidden; the footnote gives the threshold as a
-// count, 153 x 2 / 100 = 3.06.
-TEST(PatternTables, AirqualityAgainstMdPattern) {
-  const Shown r = run(read_file("tests/fixtures/mva/airquality.csv"),
-                      "MVA Ozone SolarR Wind Temp Month /CATEGORICAL=Month /NOUNIVARIATE /TPATTERN PERCENT=2.");
-  ASSERT_TRUE(r.tables.count(18));
-  const Table& t = r.tables.at(18);
-  const Strings vars = {"Ozone", "SolarR", "Wind", "Temp", "Month"};
-  std::vector<std::pair<int, std::set<std::string>>> patterns;
-  std::istringstream reference(read_file("tools/md_pattern_airquality.out"));
-  for (std::string line; std::getline(reference, line) && line.starts_with("pattern ");) {
-    std::istringstream words(line.substr(8));
-    int count = 0;
-    words >> count;
-    patterns.push_back({count, {std::istream_iterator<std::string>(words), {}}});
-  }
-  ASSERT_EQ(patterns.size(), 4u);
-  // Each shown pattern as "count:marks:complete if"; complete if = the
-  // complete cases and every pattern inside this one.
-  std::set<std::string> shown, expected;
-  for (const std::string& row : t.rows()) {
-    shown.insert(row.substr(row.find('/') + 1) + ":" + t.marks(row, vars) + ":" + t.text(row, "POUT_ COMPLETE IF ..."));
-  }
-  for (const auto& [count, missing] : patterns) {
-    if (!missing.empty() && count <= 3.06) continue;
-    std::string marks;
-    for (const std::string& v : vars) marks += missing.count(v) ? 'X' : ' ';
-    int complete_if = patterns[0].first;
-    for (const auto& [other, gone] : patterns) {
-      if (!gone.empty() && std::includes(missing.begin(), missing.end(), gone.begin(), gone.end())) complete_if += other;
+// The map of missing values (table 26): which variables get a row, the value
+// shown under each letter for every form of user-missing values, and the
+// system-missing footnote, given when a system-missing value was met in the
+// list before the table was opened. p: missing 8 and 9; r: the range 90 to
+// 99 and the value 0; t: the string NONE; s: no user-missing values,
+// system-missing in case 1; q: none at all.
+TEST(MissingValueMap, RowsLettersAndSystemMissingNote) {
+  // The cells as "variable:letter" -> shown text, "rows" -> the row labels,
+  // "S" -> "yes" when the system-missing footnote is given.
+  const auto map_of = [](const std::string& command) {
+    host::DataOptions options;
+    options.missing = {"p=8,9", "r=90:99,0", "t=NONE"};
+    const Shown r = run("q,s,p,r,t\n1,,8,0,NONE\n2,1,9,95,ab\n3,3,1,2,cd\n", command, options);
+    std::map<std::string, std::string> out;
+    if (!r.tables.count(26)) return out;
+    const json& item = r.tables.at(26).table;
+    for (const json& d : item["dimensions"]) {
+      for (const json& c : d["categories"]) {
+        if (d["axis"] == "row") out["rows"] += c["text"].get<std::string>() + " ";
+      }
     }
-    expected.insert(std::to_string(count) + ":" + marks + ":" + std::to_string(complete_if));
-  }
-  EXPECT_EQ(shown, expected);
-  EXPECT_EQ(t.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"), (Strings{"2", "3.06"}));
+    for (const json& c : item["cells"]) {
+      out[c["at"]["MMAP_ VARIABLES"].get<std::string>() + ":" + c["at"]["MMAP_ PATTERN CODES"].get<std::string>()] =
+          c["text"];
+    }
+    for (const json& f : item["footnotes"]) {
+      if (f["key"] == "MMAP_ S DENOTES SYSTEM MISSING VALUES" && f["code"] == 6) out["S"] = "yes";
+    }
+    return out;
+  };
+  std::map<std::string, std::string> all = {{"p:A", "8"}, {"p:B", "9"},    {"r:C", "0"},
+                                            {"r:D", "90 TO 99"}, {"t:A", "NONE"}, {"rows", "p r t "}};
+  // s is scanned only after p's row opened the table: no S footnote.
+  EXPECT_EQ(map_of("MVA p r t s q /NOUNIVARIATE /MPATTERN."), all);
+  EXPECT_EQ(map_of("MVA q r /NOUNIVARIATE /MPATTERN /DPATTERN."),
+            (std::map<std::string, std::string>{{"r:C", "0"}, {"r:D", "90 TO 99"}, {"rows", "r "}}));
+  // No user-missing values in the list, or neither pattern subcommand: no map.
+  EXPECT_TRUE(map_of("MVA s q /NOUNIVARIATE /DPATTERN.").empty());
+  EXPECT_TRUE(map_of("MVA p r /NOUNIVARIATE /TPATTERN.").empty());
+  // s comes first: its system-missing value is found before the table opens.
+  all["S"] = "yes";
+  EXPECT_EQ(map_of("MVA s q p r t /NOUNIVARIATE /DPATTERN."), all);
 }
 
 }  // namespace

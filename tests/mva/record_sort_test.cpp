@@ -81,11 +81,6 @@ TEST(RecordSort, StringKeysReadTheVariablesWidth) {
   ParseFixture fx({"s,x\nabcdefghijkl,1\n", {}});
   ASSERT_TRUE(fx.parse("MVA s x."));
   ASSERT_EQ(fx.cmn().NV, 3);
-  const auto record = [](const std::string& s, double x) {
-    std::vector<double> cells = text_cells(s, 2);
-    cells.push_back(x);
-    return cells;
-  };
   const std::int64_t string_key = 3 + 1;  // NV + the column of s
   const struct {
     std::string a, b;
@@ -100,7 +95,8 @@ TEST(RecordSort, StringKeysReadTheVariablesWidth) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.a + " vs " + row.b);
-    std::vector<double> a = record(row.a, 5), b = record(row.b, 5);
+    std::vector<double> a = text_cells(row.a, 2), b = text_cells(row.b, 2);
+    a.push_back(5), b.push_back(5);
     EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a.data()), 1, RealArray(b.data()), 2, row.keys),
               row.expected);
     EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b.data()), 2, RealArray(a.data()), 1, row.keys),
@@ -115,20 +111,14 @@ TEST(RecordSort, CasesOnTheDpatternKeys) {
   ASSERT_TRUE(fx.parse("MVA g n."));
   Context& cx = fx.cx();
   MvaCommon& c = fx.cmn();
-  const std::vector<std::pair<std::string, double>> cases = {
-      {"b", 1}, {"a", 2}, {"b", 3}, {"a", 2}, {"a", 9}};
-  std::vector<double> matrix;
-  for (const auto& [g, n] : cases) {
-    matrix.push_back(text_cells(g, 1)[0]);
-    matrix.push_back(n);
-  }
-  ASSERT_FALSE(cx.host.QNOMEM(cx.ws, c.a.CASES, 8, static_cast<std::int64_t>(matrix.size())));
+  const std::vector<double> matrix = {text_cells("b", 1)[0], 1, text_cells("a", 1)[0], 2, text_cells("b", 1)[0], 3,
+                                      text_cells("a", 1)[0], 2, text_cells("a", 1)[0], 9};
+  ASSERT_FALSE(cx.host.QNOMEM(cx.ws, c.a.CASES, 8, 10));
   std::copy(matrix.begin(), matrix.end(), cx.reals(c.a.CASES).data());
-  c.NCASES = static_cast<std::int64_t>(cases.size());
-  const WordArray keys = cx.words(c.a.SORTKY);
-  keys(1) = 1;   // g, ascending
-  keys(2) = -2;  // n, descending
-  std::vector<std::int64_t> perm(cases.size());
+  c.NCASES = 5;
+  cx.words(c.a.SORTKY)(1) = 1;   // g, ascending
+  cx.words(c.a.SORTKY)(2) = -2;  // n, descending
+  std::vector<std::int64_t> perm(5);
   CSORT(cx, WordArray(perm.data()));
   EXPECT_EQ(perm, (std::vector<std::int64_t>{5, 2, 4, 3, 1}));
 }

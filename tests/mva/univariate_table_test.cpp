@@ -22,70 +22,49 @@ namespace {
 //   b: N 1, mean 7                      -> SD undefined (.), missing 11 (91.7%), no interval
 //   c: N 0                              -> mean and SD undefined, missing 12 (100.0%)
 //   k: categorical, N 12                -> missing 0 (0.0%)
-class UnivariateRun {
- public:
-  UnivariateRun() : fx_({"a,b,c,k\n1.5,2,3,4\n", {}}) {
-    EXPECT_TRUE(fx_.parse("MVA c k a b /CATEGORICAL=k."));
-    Context& cx = fx_.cx();
-    for (const std::int64_t v : {3, 4, 1, 2}) vcols_.push_back(ICOL2(cx, v));
-    const RealTriangle pwn(RealArray(pwn_.data()));
-    const RealSquare mean(RealArray(pwmean_.data()), 4), var(RealArray(pwvar_.data()), 4);
-    pwn(1, 1) = 10;
-    mean(1, 1) = 35.25;
-    var(1, 1) = 4;
-    pwn(2, 2) = 1;
-    mean(2, 2) = 7;
-    pwn(4, 4) = 12;
-    low_ = {0, -1, 0, 0};  // by dictionary index a, b, c, k
-    high_ = {2, -1, 0, 0};
+// Tables 27 and 28 begun as the comparison tables would be, then table 3
+// as UOUT fills it, rendered as text.
+std::string univariate_text(bool iqr_rule) {
+  ParseFixture fx({"a,b,c,k\n1.5,2,3,4\n", {}});
+  EXPECT_TRUE(fx.parse("MVA c k a b /CATEGORICAL=k."));
+  std::vector<std::int64_t> vcols, low = {0, -1, 0, 0}, high = {2, -1, 0, 0};  // by dictionary index a, b, c, k
+  for (const std::int64_t v : {3, 4, 1, 2}) vcols.push_back(ICOL2(fx.cx(), v));
+  std::vector<double> pwn(10, 0.0), pwmean(16, 0.0), pwvar(16, 0.0);
+  const RealTriangle n(RealArray(pwn.data()));
+  const RealSquare mean(RealArray(pwmean.data()), 4), var(RealArray(pwvar.data()), 4);
+  n(1, 1) = 10, mean(1, 1) = 35.25, var(1, 1) = 4;
+  n(2, 2) = 1, mean(2, 2) = 7;
+  n(4, 4) = 12;
+  Host& host = fx.host();
+  for (const int table : {27, 28}) {
+    host.BP_BEGIN_PIVOT_TABLE(table, host.BP_CSTRING("CMPB_ COMPARE MEANS"), host.BP_CSTRING("CMPB_ COMPARE MEANS"));
+    host.BP_POSITION_DIMENSION(table, host.BP_CSTRING("CMPB_ VARIABLES"), {1, 1, 1, 0});
+    host.BP_CELL_DIMENSION(table, host.BP_CSTRING("CMPB_ VARIABLES"));
+    host.BP_POSITION_DIMENSION(table, host.BP_CSTRING("CMPB_ STATISTICS"), {1, 0, 1, 0});
   }
+  const Text title = host.BP_CSTRING("EXEC_ UNIVARIATE STATISTICS");
+  host.BP_BEGIN_PIVOT_TABLE(3, title, title);
+  UOUT(fx.cx(), {WordArray(vcols.data()), 4, WordArray(low.data()), WordArray(high.data()), n, mean, var, 12, true,
+                 iqr_rule});
+  for (const int table : {3, 27, 28}) host.BP_END_PIVOT_TABLE(table);
+  return host::render_text(fx.host().output());
+}
 
-  // Table 3 as UOUT fills it, with tables 27 and 28 begun as the comparison
-  // tables would be when `compare` is set.
-  std::string run(bool iqr_rule, bool compare) {
-    Host& host = fx_.host();
-    if (compare) {
-      for (const int table : {27, 28}) {
-        host.BP_BEGIN_PIVOT_TABLE(table, host.BP_CSTRING("CMPB_ COMPARE MEANS"),
-                                  host.BP_CSTRING("CMPB_ COMPARE MEANS"));
-        host.BP_POSITION_DIMENSION(table, host.BP_CSTRING("CMPB_ VARIABLES"), {1, 1, 1, 0});
-        host.BP_CELL_DIMENSION(table, host.BP_CSTRING("CMPB_ VARIABLES"));
-        host.BP_POSITION_DIMENSION(table, host.BP_CSTRING("CMPB_ STATISTICS"), {1, 0, 1, 0});
-      }
-    }
-    const Text title = host.BP_CSTRING("EXEC_ UNIVARIATE STATISTICS");
-    host.BP_BEGIN_PIVOT_TABLE(3, title, title);
-    UnivariateInputs in;
-    in.VCOLS = WordArray(vcols_.data());
-    in.length = static_cast<std::int64_t>(vcols_.size());
-    in.EXLOW = WordArray(low_.data());
-    in.EXHIGH = WordArray(high_.data());
-    in.PWN = RealTriangle(RealArray(pwn_.data()));
-    in.PWMEAN = RealSquare(RealArray(pwmean_.data()), 4);
-    in.PWVAR = RealSquare(RealArray(pwvar_.data()), 4);
-    in.SUMWT = 12;
-    in.CMPMTH = compare;
-    in.IQRRUL = iqr_rule;
-    UOUT(fx_.cx(), in);
-    host.BP_END_PIVOT_TABLE(3);
-    if (compare) {
-      host.BP_END_PIVOT_TABLE(27);
-      host.BP_END_PIVOT_TABLE(28);
-    }
-    return host::render_text(fx_.host().output());
-  }
-
- private:
-  ParseFixture fx_;
-  std::vector<std::int64_t> vcols_;
-  std::vector<double> pwn_ = std::vector<double>(10, 0.0);
-  std::vector<double> pwmean_ = std::vector<double>(16, 0.0);
-  std::vector<double> pwvar_ = std::vector<double>(16, 0.0);
-  std::vector<std::int64_t> low_, high_;
-};
-
-TEST(UnivariateTable, RowsCellsAndFootnotesUnderEitherRule) {
-  const std::string header =
+// The comparison tables are begun before table 3, so they come first.
+TEST(UnivariateTable, RowsCellsFootnotesAndTheAllValuesColumn) {
+  const std::string compared =
+      "Summary of Estimated Means\n"
+      "               Variables\n"
+      "Method      c       a     b\n"
+      "---------------------------\n"
+      "All Values  .  35.250  7.00\n"
+      "\n"
+      "Summary of Estimated Means\n"
+      "             Variables\n"
+      "Method      c      a  b\n"
+      "-----------------------\n"
+      "All Values  .  2.000  .\n"
+      "\n"
       "Univariate Statistics\n"
       "                                         Statistics\n"
       "                                                  Missing              Extremes[a]\n"
@@ -94,41 +73,13 @@ TEST(UnivariateTable, RowsCellsAndFootnotesUnderEitherRule) {
       "c           0       .               .             12            100.0    0       0\n"
       "k          12                                      0              0.0\n"
       "a          10  35.250           2.000              2             16.7    0       2\n";
-  const struct {
-    bool iqr_rule;
-    std::string expected;
-  } rows[] = {
-      {true, header +
-                 "b[b]        1    7.00               .             11             91.7    .       .\n"
-                 "[a] Number of cases outside the range Q1 - 1.5*IQR to Q3 + 1.5*IQR.\n"
-                 "[b] . indicates that the interquartile range (IQR) is 0.\n"},
-      {false, header +
-                  "b           1    7.00               .             11             91.7    .       .\n"
-                  "[a] Number of cases outside the range mean - 2 SD to mean + 2 SD.\n"},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.iqr_rule ? "quartile rule" : "mean +- 2 SD rule");
-    EXPECT_EQ(UnivariateRun().run(row.iqr_rule, false), row.expected);
-  }
-}
-
-// The comparison tables are begun before table 3, so they come first.
-TEST(UnivariateTable, AllValuesColumnOfTheComparisonTables) {
-  const std::string compared = UnivariateRun().run(true, true);
-  const std::string alone = UnivariateRun().run(true, false);
-  EXPECT_EQ(compared,
-            "Summary of Estimated Means\n"
-            "               Variables\n"
-            "Method      c       a     b\n"
-            "---------------------------\n"
-            "All Values  .  35.250  7.00\n"
-            "\n"
-            "Summary of Estimated Means\n"
-            "             Variables\n"
-            "Method      c      a  b\n"
-            "-----------------------\n"
-            "All Values  .  2.000  .\n"
-            "\n" + alone);
+  EXPECT_EQ(univariate_text(true), compared +
+                                           "b[b]        1    7.00               .             11             91.7    .       .\n"
+                                           "[a] Number of cases outside the range Q1 - 1.5*IQR to Q3 + 1.5*IQR.\n"
+                                           "[b] . indicates that the interquartile range (IQR) is 0.\n");
+  EXPECT_EQ(univariate_text(false), compared +
+                                            "b           1    7.00               .             11             91.7    .       .\n"
+                                            "[a] Number of cases outside the range mean - 2 SD to mean + 2 SD.\n");
 }
 
 }  // namespace

@@ -16,43 +16,50 @@ const char* kCsv =
     "1,2,a rather long name,x,5,1\n"
     "3,,short,yy,6,2\n";
 
-TestData setup(std::vector<std::string> weight = {}) {
-  TestData s{kCsv, {}};
-  if (!weight.empty()) s.options.weight = weight[0];
-  return s;
-}
-
-std::vector<std::int64_t> list_of(ParseFixture& f) {
-  std::vector<std::int64_t> list;
+// The list and the case-matrix columns (COLOF) of every dictionary slot.
+std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> list_and_columns(ParseFixture& f) {
+  std::vector<std::int64_t> list, cols;
   for (std::int64_t i = 1; i <= f.cmn().NVAR; ++i) {
     if (f.word(f.cmn().a.VLIST, i) != 0) list.push_back(f.word(f.cmn().a.VLIST, i));
+    cols.push_back(f.word(f.cmn().a.COLOF, i));
   }
-  return list;
+  return {list, cols};
 }
 
-std::vector<std::int64_t> columns_of(ParseFixture& f) {
-  std::vector<std::int64_t> cols;
-  for (std::int64_t v = 1; v <= f.cmn().NVAR; ++v) cols.push_back(f.word(f.cmn().a.COLOF, v));
-  return cols;
-}
-
-TEST(VariableLists, KeywordFormsReadTheSameList) {
-  for (const char* command : {"MVA c a s.", "MVA VARIABLES=c a s.", "MVA VAR c a s.",
-                              "MVA variab=c a s.", "MVA VARIABLES c, a, s."}) {
-    SCOPED_TRACE(command);
-    ParseFixture f(setup());
-    ASSERT_TRUE(f.parse(command));
-    EXPECT_EQ(list_of(f), (std::vector<std::int64_t>{7, 1, 6}));
-    // Columns follow the dictionary order whatever the list order.
-    EXPECT_EQ(columns_of(f), (std::vector<std::int64_t>{1, 0, 0, 0, 0, 2, 3, 0}));
-    EXPECT_EQ(f.cmn().NV, 3);
-    EXPECT_EQ(f.word(f.cmn().a.ANVAR, 1), 1);
-    EXPECT_EQ(f.word(f.cmn().a.ANVAR, 3), 7);
+TEST(VariableLists, ListsAndColumns) {
+  using Words = std::vector<std::int64_t>;
+  TestData weighted{kCsv, {}};
+  weighted.options.weight = "w";
+  const struct {
+    const char* command;
+    Words list, columns;
+    std::int64_t nv;
+    bool weighted;
+  } rows[] = {
+      // Columns follow the dictionary order whatever the list order.
+      {"MVA c a s.", {7, 1, 6}, {1, 0, 0, 0, 0, 2, 3, 0}, 3, false},
+      {"MVA variab=c, a, s.", {7, 1, 6}, {1, 0, 0, 0, 0, 2, 3, 0}, 3, false},
+      // ID c leaves the list but keeps a column; name brings its two
+      // continuation slots; the weight is stored with every case.
+      {"MVA a name c /ID=c.", {1, 3, 4, 5}, {1, 0, 2, 3, 4, 0, 5, 6}, 6, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    ParseFixture f(row.weighted ? weighted : TestData{kCsv, {}});
+    ASSERT_TRUE(f.parse(row.command));
+    EXPECT_EQ(list_and_columns(f), std::pair(row.list, row.columns));
+    EXPECT_EQ(f.cmn().NV, row.nv);
   }
+  ParseFixture f(weighted);
+  ASSERT_TRUE(f.parse("MVA a name c /ID=c."));
+  EXPECT_EQ(f.cmn().IDVAR, 7);
+  EXPECT_FALSE(ISCATV(f.cx(), 7));
+  EXPECT_FALSE(DEPFL(f.cx(), 7, kEm));
+  EXPECT_TRUE(DEPFL(f.cx(), 7, kRegression));  // the ID leaves only the EM half
 }
 
 TEST(VariableLists, RolesOfListedVariables) {
-  ParseFixture g(setup());
+  ParseFixture g({kCsv, {}});
   ASSERT_TRUE(g.parse("MVA a b s c /CATEGORICAL=b name."));
   Context& cx = g.cx();
   EXPECT_TRUE(ISQUAN(cx, 1));
@@ -68,40 +75,20 @@ TEST(VariableLists, RolesOfListedVariables) {
     EXPECT_FALSE(DEPFL(cx, 6, m) || INDFL(cx, 6, m));  // strings never have them
     EXPECT_FALSE(DEPFL(cx, 8, m));                     // not listed
   }
-}
-
-TEST(VariableLists, LongStringsIdAndWeightGetColumns) {
-  ParseFixture f(setup({"w"}));
-  ASSERT_TRUE(f.parse("MVA a name c /ID=c."));
-  // ID c leaves the list but keeps a column; name brings its two
-  // continuation slots; the weight is stored with every case.
-  EXPECT_EQ(list_of(f), (std::vector<std::int64_t>{1, 3, 4, 5}));
-  EXPECT_EQ(f.cmn().IDVAR, 7);
-  EXPECT_EQ(columns_of(f), (std::vector<std::int64_t>{1, 0, 2, 3, 4, 0, 5, 6}));
-  EXPECT_EQ(f.cmn().NV, 6);
-  EXPECT_FALSE(ISCATV(f.cx(), 7));
-  EXPECT_FALSE(DEPFL(f.cx(), 7, kEm));
-  EXPECT_TRUE(DEPFL(f.cx(), 7, kRegression));  // the ID leaves only the EM half
-}
-
-TEST(VariableLists, DependentAndIndependentListsReplaceOneHalf) {
-  ParseFixture f(setup());
+  // A dependent or independent list replaces one half of the roles.
+  ParseFixture f({kCsv, {}});
   ASSERT_TRUE(f.parse("MVA a b c /EM a WITH c (TDF=5)."));
-  Context& cx = f.cx();
-  EXPECT_TRUE(ISDEPV(cx, 1, kEm));
-  EXPECT_FALSE(ISDEPV(cx, 2, kEm));
-  EXPECT_FALSE(ISDEPV(cx, 7, kEm));
-  EXPECT_TRUE(ISINDP(cx, 7, kEm));
-  EXPECT_FALSE(ISINDP(cx, 1, kEm));
+  EXPECT_EQ(std::vector<bool>({ISDEPV(f.cx(), 1, kEm), ISDEPV(f.cx(), 2, kEm), ISINDP(f.cx(), 7, kEm),
+                               ISINDP(f.cx(), 1, kEm)}),
+            std::vector<bool>({true, false, true, false}));
   for (std::int64_t v : {1, 2, 7}) {  // REGRESSION keeps the default roles
-    EXPECT_TRUE(ISDEPV(cx, v, kRegression) && ISINDP(cx, v, kRegression)) << v;
+    EXPECT_TRUE(ISDEPV(f.cx(), v, kRegression) && ISINDP(f.cx(), v, kRegression)) << v;
   }
-
-  ParseFixture g(setup());
-  ASSERT_TRUE(g.parse("MVA a b c /REGRESSION WITH b c."));
-  EXPECT_TRUE(ISDEPV(g.cx(), 1, kRegression));  // no dependent list: the default stays
-  EXPECT_FALSE(ISINDP(g.cx(), 1, kRegression));
-  EXPECT_TRUE(ISINDP(g.cx(), 2, kRegression));
+  ParseFixture h({kCsv, {}});
+  ASSERT_TRUE(h.parse("MVA a b c /REGRESSION WITH b c."));
+  EXPECT_TRUE(ISDEPV(h.cx(), 1, kRegression));  // no dependent list: the default stays
+  EXPECT_FALSE(ISINDP(h.cx(), 1, kRegression));
+  EXPECT_TRUE(ISINDP(h.cx(), 2, kRegression));
 }
 
 }  // namespace
