@@ -170,8 +170,9 @@ TEST(ExpectedValues, ListwisePairwiseAndUnivariateTablesMatchTheIndependentValue
       const auto& tables = groups[g];
       Cells univariate;
       for (const json& row : want["univariate"]) {
+        const std::string variable = row["variable"];
         for (const auto& f : kUnivariateFields) {
-          if (row.contains(f.field)) univariate[row["variable"].get<std::string>() + "|" + f.statistic] = {row[f.field], f.count};
+          if (row.contains(f.field)) univariate[variable + "|" + f.statistic] = {row[f.field], f.count};
         }
       }
       ASSERT_TRUE(tables.count(3)) << where << ": no univariate table";

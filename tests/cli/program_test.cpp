@@ -97,7 +97,8 @@ TEST(Program, ExitStatusesAndMessages) {
        "mva: --output " + dir + "/no/out.txt: No such file or directory\n"},
       {{"--data", data, "--output", data, "-e", "MVA age."}, kBadInput,
        "mva: --output " + data + ": this is the input file " + data + "; name another file\n"},
-      {{"--data", data, "--output", dir, "-e", "MVA age."}, kBadInput, "mva: --output " + dir + ": is a folder; name a file\n"},
+      {{"--data", data, "--output", dir, "-e", "MVA age."}, kBadInput,
+       "mva: --output " + dir + ": is a folder; name a file\n"},
       {{"--data", data, "--output", "/dev/full", "-e", "MVA age."}, kBadInput,
        "mva: cannot write the output to /dev/full: No space left on device\n"},
   };
@@ -113,7 +114,8 @@ TEST(Program, ExitStatusesAndMessages) {
 
   // Standard output on a full device: the program's own exit status.
   const std::string err = dir + "/err.txt";
-  const int status = std::system((std::string(MVA_PROGRAM) + " --data " + data + " -e 'MVA age.' >/dev/full 2>" + err).c_str());
+  const std::string command = std::string(MVA_PROGRAM) + " --data " + data + " -e 'MVA age.' >/dev/full 2>" + err;
+  const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), kBadInput);
   EXPECT_EQ(test::file_text(err), "mva: cannot write the output to standard output: No space left on device\n");
@@ -167,10 +169,9 @@ TEST(Program, CtrlCStopsTheRunWithStatusOne) {
 
 TEST(Program, JsonShowsEachSplitGroupAndMessageKeys) {
   const std::string dir = test::fresh_dir("program_json").string();
+  const std::string data = write(dir, "survey.csv", kSurvey), output = dir + "/out.json";
   const std::string script = write(dir, "run.mva", "* two commands\nMVA age income\n  /TTEST /TTEST.\nMVA age /MAXCAT=0.\n");
-  const std::string output = dir + "/out.json";
-  const ProgramRun r =
-      run({"--data", write(dir, "survey.csv", kSurvey), "--split", "g", "--format", "json", "--output", output, script});
+  const ProgramRun r = run({"--data", data, "--split", "g", "--format", "json", "--output", output, script});
   EXPECT_EQ(r.status, kCommandError);
   EXPECT_TRUE(r.out.empty());
   std::vector<std::string> seen;
