@@ -5,17 +5,15 @@
 // where the full size would only take longer along the same linear path.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "cli/program.h"
+#include "support/harness.h"
 
 namespace mva::fuzz {
 namespace {
-
-namespace fs = std::filesystem;
 
 struct Limit {
   std::string name;
@@ -28,7 +26,6 @@ struct Limit {
 
 std::string repeat(const std::string& text, int times) {
   std::string out;
-  out.reserve(text.size() * static_cast<std::size_t>(times));
   for (int k = 0; k < times; ++k) out += text;
   return out;
 }
@@ -49,23 +46,24 @@ std::string wide_csv(int columns) {
   return csv;
 }
 
-std::string names(const std::string& stem, int count, int distinct) {
+// " v0 v1 ..." with `count` names.
+std::string names(const std::string& stem, int count) {
   std::string list;
-  for (int k = 0; k < count; ++k) list += " " + stem + std::to_string(k % distinct);
+  for (int k = 0; k < count; ++k) list += " " + stem + std::to_string(k);
   return list;
 }
 
 TEST(ResourceLimits, HostileSizesGetAResultOrAMessage) {
-  const std::string small = "a,b,c\n1,2,3\n4,,6\n7,8,\n2,3,4\n";
+  const std::string small = "a,b,c\n1,2,3\n4,,6\n7,8,\n2,3,4\n", wide = wide_csv(100'000);
   const Limit limits[] = {
       {"a field of 4 MB", "a,b\n1,\"" + std::string(4'000'000, 'x') + "\"\n2,y\n", "MVA a.", {}, cli::kBadInput,
        "line 2, column 2 (b): a text of 4000000 bytes; strings go up to 32767"},
-      {"100,000 columns", wide_csv(100'000), "MVA v1 v2 v3.", {}, cli::kSuccess, "Univariate Statistics"},
-      {"100,000 variables in a small workspace", wide_csv(100'000), "MVA v0 TO v99999.", {"--workspace", "16M"},
+      {"100,000 columns", wide, "MVA v1 v2 v3.", {}, cli::kSuccess, "Univariate Statistics"},
+      {"100,000 variables in a small workspace", wide, "MVA v0 TO v99999.", {"--workspace", "16M"},
        cli::kCommandError, "There is not enough memory"},
-      {"a line of 100,000 distinct names", wide_csv(100'000), "MVA" + names("v", 100'000, 100'000) + ".",
+      {"a line of 100,000 distinct names", wide, "MVA" + names("v", 100'000) + ".",
        {"--workspace", "16M"}, cli::kCommandError, "There is not enough memory"},
-      {"a line of 300,000 names", small, "MVA" + names("x", 300'000, 300'000) + ".", {}, cli::kCommandError,
+      {"a line of 300,000 names", small, "MVA" + names("x", 300'000) + ".", {}, cli::kCommandError,
        "Unknown variable name: x0"},
       {"3,000 commands", small, repeat("MVA a b.\n", 3000), {}, cli::kSuccess, "Univariate Statistics"},
       {"5,000 failing commands", small, repeat("MVA nosuch.\n", 5000), {}, cli::kCommandError,
@@ -85,22 +83,17 @@ TEST(ResourceLimits, HostileSizesGetAResultOrAMessage) {
        "PERCENT must be at least 0 and less than 100"},
       {"ITERATIONS=1e300", small, "MVA a b /EM (ITERATIONS=1e300).", {}, cli::kSuccess, "Summary of Estimated Means"},
   };
-  const fs::path dir = fs::temp_directory_path() / "mva_resource_limits_test";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  const std::string data = (test::fresh_dir("resource_limits") / "data.csv").string();
   for (const Limit& limit : limits) {
     SCOPED_TRACE(limit.name);
-    const std::string data = (dir / "data.csv").string();
     std::ofstream(data, std::ios::binary) << limit.csv;
     std::vector<std::string> args = {"--data", data, "--no-progress", "-e", limit.commands};
     args.insert(args.end(), limit.options.begin(), limit.options.end());
     std::ostringstream out, err;
-    const int status = cli::run_program(args, out, err);
-    EXPECT_EQ(status, limit.status) << err.str().substr(0, 400);
+    EXPECT_EQ(cli::run_program(args, out, err), limit.status) << err.str().substr(0, 400);
     const std::string shown = out.str() + err.str();
     EXPECT_NE(shown.find(limit.expected), std::string::npos) << shown.substr(0, 600);
   }
-  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -8,32 +8,16 @@
 #include <set>
 #include <string>
 
-#include "cli/program.h"
-#include "fuzz/entries/fixed_data.h"
-#include "fuzz/entries/output_check.h"
+#include "fuzz/entries/entries.h"
 #include "support/harness.h"
 
 namespace mva::fuzz {
 namespace {
 
-constexpr char kFullCommand[] =
-    "MVA age income q s region /CATEGORICAL=s region /MAXCAT=5 /ID=id"
-    " /TTEST PROB PERCENT=5 /CROSSTAB PERCENT=5 /MISMATCH PERCENT=5"
-    " /DPATTERN DESCRIBE=region /MPATTERN /TPATTERN PERCENT=1"
-    " /LISTWISE /PAIRWISE /EM (OUTFILE='em') /REGRESSION (OUTFILE='reg').";
-
-const std::set<std::string>& memory_keys() {
-  static const std::set<std::string> keys = {
-      "IMEM_ NOT ENOUGH MEMORY",   "DATA_ NOT ENOUGH MEMORY", "DATA_ SET WORKSPACE TO ^1",
-      "EXEC_ INSUFFICIENT MEMORY", "INDV_ NOT ENOUGH MEMORY", "EXTR_ FORCED TO MEAN+-2*SD"};
-  return keys;
-}
-
 struct SweepRun {
   int result = 0;
   std::vector<test::Message> messages;
   std::vector<std::string> files;
-  std::vector<std::string> nonfinite;
 };
 
 SweepRun run_with_capacity(std::int64_t cells) {
@@ -45,15 +29,22 @@ SweepRun run_with_capacity(std::int64_t cells) {
   const ScratchFolder folder;
   {
     test::RecordingHost host(data, options);
-    run.result = test::run_command(host, kFullCommand);
+    run.result = test::run_command(host, "MVA age income q s region /CATEGORICAL=s region /MAXCAT=5 /ID=id"
+                                         " /TTEST PROB PERCENT=5 /CROSSTAB PERCENT=5 /MISMATCH PERCENT=5"
+                                         " /DPATTERN DESCRIBE=region /MPATTERN /TPATTERN PERCENT=1"
+                                         " /LISTWISE /PAIRWISE /EM (OUTFILE='em') /REGRESSION (OUTFILE='reg').");
     run.messages = host.messages;
-    run.nonfinite = nonfinite_numbers(host.output());
+    const std::vector<std::string> nonfinite = nonfinite_numbers(host.output());
+    EXPECT_TRUE(nonfinite.empty()) << cells << " cells: " << nonfinite.front();
   }
   run.files = folder.files();
   return run;
 }
 
 TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
+  const std::set<std::string> memory_keys = {"IMEM_ NOT ENOUGH MEMORY",   "DATA_ NOT ENOUGH MEMORY",
+                                             "DATA_ SET WORKSPACE TO ^1", "EXEC_ INSUFFICIENT MEMORY",
+                                             "INDV_ NOT ENOUGH MEMORY",   "EXTR_ FORCED TO MEAN+-2*SD"};
   // The size that completes, found first, bounds the sweep.
   const SweepRun full = run_with_capacity(std::int64_t{1} << 22);
   ASSERT_EQ(full.result, 0);
@@ -61,13 +52,12 @@ TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
 
   std::int64_t completes = 0;
   std::set<std::string> seen;
-  for (std::int64_t cells = 1; completes == 0; ++cells) {
+  for (std::int64_t cells = 1; completes == 0 && !HasFailure(); ++cells) {
     ASSERT_LT(cells, std::int64_t{1} << 22) << "the command never completes";
     const SweepRun run = run_with_capacity(cells);
-    ASSERT_TRUE(run.nonfinite.empty()) << cells << " cells: " << run.nonfinite.front();
     bool memory = false;
     for (const test::Message& m : run.messages) {
-      if (memory_keys().count(m.key) != 0) {
+      if (memory_keys.count(m.key) != 0) {
         memory = true;
         seen.insert(m.key);
       } else if (m.key == "PARS_ BAD SUBCOMMAND ^1" && m.params == std::vector<std::string>{"region"}) {
@@ -82,16 +72,11 @@ TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
     for (const std::string& file : run.files) {
       ASSERT_EQ(file.find(".tmp"), std::string::npos) << cells << " cells: " << file << " is left";
     }
-    if (run.result == 0 && !memory) {
-      completes = cells;
-      continue;
-    }
-    ASSERT_TRUE(memory) << cells << " cells: the run stopped without a memory message";
+    if (run.result == 0 && !memory) completes = cells;
+    ASSERT_TRUE(completes != 0 || memory) << cells << " cells: the run stopped without a memory message";
     // A run that ends with an error keeps no file; one that ends well after
     // a step fell back for memory keeps the files it finished.
-    if (run.result != 0) {
-      ASSERT_TRUE(run.files.empty()) << cells << " cells: a failed run left " << run.files.front();
-    }
+    ASSERT_TRUE(run.result == 0 || run.files.empty()) << cells << " cells: a failed run left " << run.files.front();
   }
   EXPECT_GT(completes, 1);
   EXPECT_FALSE(seen.empty());

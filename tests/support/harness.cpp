@@ -2,6 +2,7 @@
 #include "support/harness.h"
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -22,9 +23,7 @@ std::vector<std::string> RecordingHost::folded_calls() const {
 
 std::string file_text(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::vector<std::string>> csv_rows(const std::string& text) {

@@ -44,53 +44,29 @@ class RecordingHost : public host::ReferenceHost {
   std::function<void(const std::string&)> on_call;  // runs after a call is recorded
   bool fail_writes = false;  // DSWRCASE reports a write error and writes nothing
 
-  void BP_PROCEDURE(std::string_view name, int a, int b, Workspace& ws) override {
-    ReferenceHost::BP_PROCEDURE(name, a, b, ws);
-    record("BP_PROCEDURE");
+  // The calls below are recorded and passed on to the reference host.
+  void BP_PROCEDURE(std::string_view n, int a, int b, Workspace& ws) override {
+    ReferenceHost::BP_PROCEDURE(n, a, b, ws); record("BP_PROCEDURE");
   }
   int BP_END_PROCEDURE() override {
     record("BP_END_PROCEDURE");
     return ReferenceHost::BP_END_PROCEDURE();
   }
-  void BP_SPLIT_CHANGE(Workspace& ws) override {
-    record("BP_SPLIT_CHANGE");
-    ReferenceHost::BP_SPLIT_CHANGE(ws);
-  }
-  void OBINIT(Workspace& ws) override {
-    record("OBINIT");
-    ReferenceHost::OBINIT(ws);
-  }
-  void OBPINI(Workspace& ws) override {
-    record("OBPINI");
-    ReferenceHost::OBPINI(ws);
-  }
-  void OBSERV(Workspace& ws) override {
-    ReferenceHost::OBSERV(ws);
-    record(group_ended() ? "OBSERV:end" : "OBSERV");
-  }
-  void OBPEND(Workspace& ws) override {
-    record("OBPEND");
-    ReferenceHost::OBPEND(ws);
-  }
+  void BP_SPLIT_CHANGE(Workspace& ws) override { record("BP_SPLIT_CHANGE"); ReferenceHost::BP_SPLIT_CHANGE(ws); }
+  void OBINIT(Workspace& ws) override { record("OBINIT"); ReferenceHost::OBINIT(ws); }
+  void OBPINI(Workspace& ws) override { record("OBPINI"); ReferenceHost::OBPINI(ws); }
+  void OBSERV(Workspace& ws) override { ReferenceHost::OBSERV(ws); record(group_ended() ? "OBSERV:end" : "OBSERV"); }
+  void OBPEND(Workspace& ws) override { record("OBPEND"); ReferenceHost::OBPEND(ws); }
   void SSTACK(Workspace& ws, StackHandle& h, int option, std::int64_t& position) override {
-    ReferenceHost::SSTACK(ws, h, option, position);
-    record("SSTACK");
+    ReferenceHost::SSTACK(ws, h, option, position); record("SSTACK");
   }
   void SSETPT(Workspace& ws, StackHandle h, std::int64_t position) override {
-    record("SSETPT " + std::to_string(position));
-    ReferenceHost::SSETPT(ws, h, position);
+    record("SSETPT " + std::to_string(position)); ReferenceHost::SSETPT(ws, h, position);
   }
-  void SSDELS(Workspace& ws, StackHandle h) override {
-    record("SSDELS");
-    ReferenceHost::SSDELS(ws, h);
-  }
-  void DICGNV() override {
-    record("DICGNV");
-    ReferenceHost::DICGNV();
-  }
+  void SSDELS(Workspace& ws, StackHandle h) override { record("SSDELS"); ReferenceHost::SSDELS(ws, h); }
+  void DICGNV() override { record("DICGNV"); ReferenceHost::DICGNV(); }
   void SFCLDE(Workspace& ws, FileHandle h, int a, int b, Logical last) override {
-    record("SFCLDE " + std::to_string(h));
-    ReferenceHost::SFCLDE(ws, h, a, b, last);
+    record("SFCLDE " + std::to_string(h)); ReferenceHost::SFCLDE(ws, h, a, b, last);
   }
   void DSWRCASE(FileHandle h, std::int64_t& error) override {
     if (fail_writes) {

@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -20,27 +22,70 @@
 
 #include "cli/options.h"
 #include "cli/program.h"
-#include "fuzz/entries/fixed_data.h"
-#include "fuzz/entries/output_check.h"
 #include "host/commands/command_lexer.h"
 #include "host/data/data_error.h"
-#include "host/data/data_set.h"
 #include "host/data/dictionary_json.h"
 #include "host/output/renderers.h"
 #include "host/reference_host.h"
 
 namespace mva::fuzz {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-[[noreturn]] void fault(std::string_view what) {
-  std::fprintf(stderr, "fuzz check failed: %.*s\n", static_cast<int>(what.size()), what.data());
+// Commands of one input that are run; the rest are dropped.
+constexpr std::size_t kMaxCommands = 8;
+// The workspace of a fuzzed command run, in bytes: small enough that large
+// requests meet the memory messages.
+constexpr std::int64_t kCommandWorkspace = std::int64_t{1} << 20;
+// The cell limit of pattern tables in a fuzzed command run.
+constexpr std::int64_t kCommandMaxCells = 400;
+
+// The fixed data file's text.
+constexpr char kFixedCsv[] =
+    "id,age,income,q,s,region,w,g\n"
+    "1,23,41000,3,ab,1,1,1\n"
+    "2,,52000,9,cd,2,2,1\n"
+    "3,45,NA,95,,1,0.5,1\n"
+    "4,31,38000,2,ab,3,-1,1\n"
+    "5,52,.,4,zz,2,1,1\n"
+    "6,,61000,99,cd,1,1,1\n"
+    "7,38,45000,1,ab,2,1.5,2\n"
+    "8,29,,5,,3,1,2\n"
+    "9,61,72000,9,zz,1,,2\n"
+    "10,44,50000,3,cd,2,2,2\n"
+    "11,,47000,2,ab,1,1,2\n"
+    "12,36,39000,96,zz,3,1,2\n"
+    "13,40,44000,1,cd,2,1,3\n";
+
+// Its dictionary file's text.
+constexpr char kFixedDictionary[] = R"({"variables": [
+    {"name": "age", "format": "F4.0", "missing": {"values": [99]}},
+    {"name": "income", "label": "Yearly income"},
+    {"name": "q", "missing": {"range": [90, 99], "value": 9}},
+    {"name": "s", "type": "string", "width": 4, "missing": {"values": ["zz"]}},
+    {"name": "region", "value_labels": {"1": "North", "2": "South", "3": "West"}}],
+  "weight": "w", "split": ["g"]})";
+
+// The dictionaries for fuzzed CSV files (columns a, b, w, g) the third byte
+// picks from; the first is none.
+constexpr std::string_view kCsvDictionaries[] = {
+    "",
+    R"({"variables": [{"name": "a", "missing": {"values": [9, 99]}}]})",
+    R"({"variables": [{"name": "b", "type": "string", "width": 12, "missing": {"values": ["x"]}}]})",
+    R"({"variables": [{"name": "a", "type": "numeric", "format": "F8.2",
+        "missing": {"range": ["LO", 0]}}], "weight": "w", "split": ["g"]})",
+    R"({"variables": [{"name": "a", "value_labels": {"1": "one"}, "label": "A"},
+        {"name": "b", "missing": {"range": [1, 5], "value": 9}}]})",
+};
+
+[[noreturn]] void fault(const std::string& what) {
+  std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
   std::abort();
 }
 
-std::string_view text_of(const std::uint8_t* data, std::size_t size) {
-  return {reinterpret_cast<const char*>(data), size};
-}
+std::string text_of(const std::uint8_t* data, std::size_t size) { return {reinterpret_cast<const char*>(data), size}; }
 
 // Reads every case of every split group once, as a procedure does.
 void read_all_cases(const host::DataSet& data) {
@@ -57,24 +102,113 @@ void read_all_cases(const host::DataSet& data) {
   if (cases != data.case_count()) fault("the reader delivered fewer cases than the file holds");
 }
 
-// The dictionary the data set was given, written out and read back over the
-// same text, must be the same dictionary.
-void check_dictionary_round_trip(const std::string& csv, const host::DataSet& data, host::DataOptions options) {
-  const std::string written = host::dictionary_to_json(data.dictionary()).dump();
-  // The written dictionary holds the missing values, weight and split.
-  options.missing.clear();
-  options.weight.reset();
-  options.split.clear();
-  options.dict_path = "written.dict.json";
+// Loads the data, accepting a clean refusal, and reads every case back; with
+// `round_trip`, the dictionary the data set was given, written out and read
+// back over the same text, must be the same dictionary.
+void load(const std::string& csv, host::DataOptions options, std::string_view dictionary, bool round_trip) {
   try {
-    const host::DataSet again = host::DataSet::from_text(csv, options, written);
-    if (!(again.dictionary() == data.dictionary())) fault("a written dictionary reads back different");
-  } catch (const host::DataError& e) {
-    fault(std::string("a written dictionary does not read back: ") + e.what());
+    const host::DataSet data = host::DataSet::from_text(csv, options, dictionary);
+    read_all_cases(data);
+    if (!round_trip) return;
+    // The written dictionary holds the missing values, weight and split.
+    options.missing.clear();
+    options.weight.reset();
+    options.split.clear();
+    options.dict_path = "written.dict.json";
+    const std::string written = host::dictionary_to_json(data.dictionary()).dump();
+    try {
+      if (!(host::DataSet::from_text(csv, options, written).dictionary() == data.dictionary())) {
+        fault("a written dictionary reads back different");
+      }
+    } catch (const host::DataError& e) {
+      fault(std::string("a written dictionary does not read back: ") + e.what());
+    }
+  } catch (const host::DataError&) {
+  }
+}
+
+// Whether a text, or a text inside it, carries a number that is not finite.
+bool has_nonfinite(const Text& text) {
+  const bool numeric = text.kind == Text::Kind::Number || text.kind == Text::Kind::VarValue;
+  return (numeric && !std::isfinite(text.number)) || std::any_of(text.params.begin(), text.params.end(), has_nonfinite);
+}
+
+void find_nonfinite(const host::OutputDocument& document, const std::vector<host::Item>& items,
+                    std::vector<std::string>& found) {
+  for (const host::Item& item : items) {
+    if (const auto* message = std::get_if<host::MessageItem>(&item.content)) {
+      if (has_nonfinite(message->text)) found.push_back("message " + message->text.key);
+    } else if (const auto* heading = std::get_if<host::HeadingItem>(&item.content)) {
+      find_nonfinite(document, heading->items, found);
+    } else if (const auto* table_item = std::get_if<host::TableItem>(&item.content)) {
+      const host::PivotTable& table = document.table(table_item->table);
+      const std::string name = "table " + std::to_string(table.number);
+      for (std::size_t c = 0; c < table.cells.size(); ++c) {
+        if (has_nonfinite(table.cells[c].value)) found.push_back(name + " cell " + std::to_string(c));
+      }
+      for (const auto& [property, value] : table.properties) {
+        if (has_nonfinite(value)) found.push_back(name + " property " + std::to_string(property));
+      }
+      for (const host::Dimension& dimension : table.dimensions) {
+        for (const host::Category& category : dimension.categories) {
+          if (has_nonfinite(category.label)) found.push_back(name + " category");
+        }
+      }
+    }
+  }
+}
+
+// Rewrites path separators inside quoted strings of a script to '_', so that
+// a saved file named by fuzzed input stays in the current folder.
+void confine_file_names(std::string& script) {
+  char quote = 0;
+  for (char& c : script) {
+    if (quote != 0 && c == quote) {
+      quote = 0;
+    } else if (quote != 0 && (c == '/' || c == '\\')) {
+      c = '_';
+    } else if (quote == 0 && (c == '\'' || c == '"')) {
+      quote = c;
+    }
   }
 }
 
 }  // namespace
+
+host::DataSet fixed_data_set() {
+  host::DataOptions options;
+  options.data_path = "fixed.csv";
+  options.dict_path = "fixed.dict.json";
+  return host::DataSet::from_text(kFixedCsv, options, kFixedDictionary);
+}
+
+std::vector<std::string> nonfinite_numbers(const host::OutputDocument& document) {
+  std::vector<std::string> found;
+  find_nonfinite(document, document.items(), found);
+  return found;
+}
+
+ScratchFolder::ScratchFolder() : previous_(fs::current_path()) {
+  std::string pattern = (fs::temp_directory_path() / "mva_fuzz_XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) fault("mkdtemp cannot make a scratch folder");
+  folder_ = pattern;
+  fs::current_path(folder_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ec;
+  fs::current_path(previous_, ec);
+  fs::remove_all(folder_, ec);
+}
+
+std::vector<std::string> ScratchFolder::files() const {
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 void csv_input(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return;
@@ -83,40 +217,25 @@ void csv_input(const std::uint8_t* data, std::size_t size) {
   constexpr char kDelimiters[] = {0, ',', ';', '\t', '|'};
   const char delimiter = kDelimiters[data[0] % sizeof kDelimiters];
   if (delimiter != 0) options.delimiter = delimiter;
-  switch (data[1] % 4) {
-    case 0: break;  // the default tokens
-    case 1: options.na_tokens = {""}; break;
-    case 2: options.na_tokens = {"-", "n/a"}; break;
-    default: options.na_tokens = {"999", "NA"}; break;
-  }
-  const std::string_view dictionary = csv_dictionary(data[2]);
+  // The default tokens, or one of three other sets.
+  const std::vector<std::string> na_tokens[] = {{}, {""}, {"-", "n/a"}, {"999", "NA"}};
+  if (data[1] % 4 != 0) options.na_tokens = na_tokens[data[1] % 4];
+  const std::string_view dictionary = kCsvDictionaries[data[2] % std::size(kCsvDictionaries)];
   if (!dictionary.empty()) options.dict_path = "fuzz.dict.json";
-  const std::string csv(text_of(data + 3, size - 3));
-  try {
-    const host::DataSet loaded = host::DataSet::from_text(csv, options, dictionary);
-    read_all_cases(loaded);
-    check_dictionary_round_trip(csv, loaded, options);
-  } catch (const host::DataError&) {
-  }
+  load(text_of(data + 3, size - 3), options, dictionary, true);
 }
 
 void dictionary_input(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return;  // an empty text means "no dictionary"
   host::DataOptions options;
   options.data_path = "fixed.csv";
   options.dict_path = "fuzz.dict.json";
-  const std::string_view json = text_of(data, size);
-  if (json.empty()) return;  // an empty text means "no dictionary"
-  try {
-    const host::DataSet loaded = host::DataSet::from_text(std::string(fixed_csv()), options, json);
-    read_all_cases(loaded);
-    check_dictionary_round_trip(std::string(fixed_csv()), loaded, options);
-  } catch (const host::DataError&) {
-  }
+  load(kFixedCsv, options, text_of(data, size), true);
 }
 
 void options_input(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> args;
-  std::string_view rest = text_of(data, size);
+  std::string_view rest(reinterpret_cast<const char*>(data), size);
   while (!rest.empty() && args.size() < 64) {
     const std::size_t end = rest.find('\n');
     args.emplace_back(rest.substr(0, end));
@@ -124,27 +243,20 @@ void options_input(const std::uint8_t* data, std::size_t size) {
     rest.remove_prefix(end + 1);
   }
   for (const std::string& arg : args) {
-    const std::int64_t bytes = cli::parse_size(arg);
-    if (bytes < 0) fault("a size read as negative");
+    if (cli::parse_size(arg) < 0) fault("a size read as negative");
   }
   cli::ParsedArguments parsed = cli::parse_arguments(args);
-  if (parsed.action == cli::ParsedArguments::Action::Refuse) {
-    if (parsed.problem.rfind("mva: ", 0) != 0) fault("a refusal does not start with the program's name");
-    return;
+  if (parsed.action == cli::ParsedArguments::Action::Refuse && parsed.problem.rfind("mva: ", 0) != 0) {
+    fault("a refusal does not start with the program's name");
   }
   if (parsed.action != cli::ParsedArguments::Action::Run) return;
-  host::DataOptions& options = parsed.options.data;
-  options.data_path = "fixed.csv";
-  options.dict_path.clear();  // never read a file named by the input
-  try {
-    const host::DataSet loaded = host::DataSet::from_text(std::string(fixed_csv()), options);
-    read_all_cases(loaded);
-  } catch (const host::DataError&) {
-  }
+  parsed.options.data.data_path = "fixed.csv";
+  parsed.options.data.dict_path.clear();  // never read a file named by the input
+  load(kFixedCsv, parsed.options.data, {}, false);
 }
 
 void command_input(const std::uint8_t* data, std::size_t size) {
-  std::string script(text_of(data, size));
+  std::string script = text_of(data, size);
   confine_file_names(script);
   std::vector<host::Command> commands;
   try {
@@ -160,16 +272,19 @@ void command_input(const std::uint8_t* data, std::size_t size) {
   options.workspace_bytes = kCommandWorkspace;
   options.max_cells = kCommandMaxCells;
   options.progress = false;
+  const ScratchFolder folder;
   {
-    const ScratchFolder folder;
-    {
-      host::ReferenceHost host(fixed, options);
-      cli::run_commands(host, commands);
-      check_output(host.output());
-    }
-    for (const std::string& name : folder.files()) {
-      if (name.find(".tmp") != std::string::npos) fault("a temporary saved file is left: " + name);
-    }
+    host::ReferenceHost host(fixed, options);
+    cli::run_commands(host, commands);
+    const std::vector<std::string> found = nonfinite_numbers(host.output());
+    if (!found.empty()) fault("a number that is not finite in " + found.front());
+    host::render_text(host.output());
+    host::render_markdown(host.output());
+    host::render_html(host.output());
+    if (!nlohmann::json::accept(host::render_json(host.output()))) fault("the JSON output does not parse");
+  }
+  for (const std::string& name : folder.files()) {
+    if (name.find(".tmp") != std::string::npos) fault("a temporary saved file is left: " + name);
   }
 }
 

@@ -2,11 +2,19 @@
 // reader or the whole command path with them, and returns normally for every
 // input that gets a result or a clean message. A crash, a sanitizer report or
 // a failed check (abort) is a fault. The libFuzzer targets call them, and the
-// ordinary test suite replays the kept inputs through the same functions.
+// ordinary test suite replays the kept inputs through the same functions;
+// the fixed data, the output check and the scratch folder serve its tests
+// too.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/data/data_set.h"
+#include "host/output/output_document.h"
 
 namespace mva::fuzz {
 
@@ -29,5 +37,31 @@ void options_input(const std::uint8_t* data, std::size_t size);
 // variable, in a small workspace with a small cell limit; the output is
 // rendered in every format.
 void command_input(const std::uint8_t* data, std::size_t size);
+
+// The fixed data set (id age income q s region w g) loaded with its
+// dictionary (user-missing codes, the string, value labels), weight w and
+// split g.
+host::DataSet fixed_data_set();
+
+// Where a number that is not finite stands in a table cell, a table property
+// or a message parameter ("table 3 cell 12", "message KEY"); empty when
+// there is none.
+std::vector<std::string> nonfinite_numbers(const host::OutputDocument& document);
+
+// A fresh empty folder made the current one for the object's life; on
+// leaving, returns to the earlier folder and removes it.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  // The names of the files in it, in name order.
+  std::vector<std::string> files() const;
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+ private:
+  std::filesystem::path previous_;
+  std::filesystem::path folder_;
+};
 
 }  // namespace mva::fuzz
