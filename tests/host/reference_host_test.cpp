@@ -118,32 +118,11 @@ TEST(ReferenceHost, FaultsOfTheCallerAndInterruptsStopTheProcedure) {
 
 TEST(ReferenceHost, SavedFileKeepsTheExtensionItWasGivenAndItsDictionaryBeside) {
   const fs::path dir = test::fresh_dir("saved_file_extension");
-  auto host = make("x\n1\n");
-  Workspace& ws = host->workspace();
-  const std::string spec = (dir / "kept.txt").string();
-  host->load_command(split_commands("MVA '" + spec + "'.", "t").at(0));
-  host->BP_PROCEDURE("MVA", 3, 1, ws);
-  StackHandle h = 0;
-  std::int64_t position = 0;
-  host->SSTACK(ws, h, 0, position);
-  host->SSNXT1(ws, h);
-  host->SSNXT1(ws, h);
-  FileHandle file = 0;
-  Logical error = kTrue;
-  host->SFDFRO(ws, -1, file, error);
-  ASSERT_FALSE(is_true(error));
-  host->DICPUT(file, host->DICCLR("x", 0));  // a file is kept only with a finished dictionary
-  std::int64_t dictionary_error = 0;
-  host->DSDICTX(file, dictionary_error);
-  EXPECT_EQ(dictionary_error, 0);
-  char name[255];
-  host->DICGETFSP(file, name);
-  EXPECT_EQ(std::string(name, spec.size() + 1), spec + " ");
-  host->SFCLDE(ws, file, 0, 0, kTrue);
-  host->SSDELS(ws, h);
-  host->BP_END_PROCEDURE();
-  EXPECT_TRUE(fs::exists(dir / "kept.txt"));
+  auto host = test::make_host({"a,b\n1,2\n2,\n3,5\n4,3\n", {}});
+  EXPECT_EQ(test::run_command(*host, "MVA a b /EM (OUTFILE='" + (dir / "kept.txt").string() + "')."), 0);
+  EXPECT_EQ(test::file_text(dir / "kept.txt").substr(0, 4), "a,b\n");
   EXPECT_TRUE(fs::exists(dir / "kept.dict.json"));
+  EXPECT_EQ(test::files_saved(host->output()).at(0).second, (dir / "kept.txt").string());
 }
 
 TEST(ReferenceHost, OutputLeftOpenEndsWithTheProcedure) {
