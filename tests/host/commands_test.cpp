@@ -9,6 +9,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 
 #include "host/commands/command_lexer.h"
 #include "host/commands/token_stream.h"
@@ -53,20 +54,16 @@ TEST(CommandLexer, TokensAndCommandBoundaries) {
       // Too small for a double: the nearest one, subnormal or zero.
       {"MVA = 1e-320 = -1e-400.", "MVA = #1e-320=9.99989e-321 = #-1e-400=0 <end>"},
       // Only the period that ends a line ends the command; it belongs to no token.
-      {"MVA a b.c /EM.   \n", "MVA A B.C / EM <end>"},
-      {"MVA a. b\n /EM.", "MVA A. B / EM <end>"},
-      {"MVA a . b.", "MVA A ?. B <end>"},
+      {"MVA a. b . c.d\n /EM.   \n", "MVA A. B ?. C.D / EM <end>"},
       {"MVA 'it''s here' \"say \"\"hi\"\"\" 'a\"b' ''.", "MVA s[it's here] s[say \"hi\"] s[a\"b] s[] <end>"},
       {"MVA 'ends with a period.'\n", "MVA s[ends with a period.] <end>"},
       {"MVA a with b WITHIN.", "MVA A <WITH> B WITHIN <end>"},
       {"* comment.\n\nMVA a.\n* another\n\n   \nMVA b\n  /EM.\n", "MVA A <end> | MVA B / EM <end>"},
-      {"MVA a\n* a note inside the command.\n b.", "MVA A B <end>"},
-      {"MVA a * b\n * c.", "MVA A * B * C <end>"},
+      {"MVA a * b\n * c\n* a note inside the command.\n d.", "MVA A * B * C D <end>"},
       {"MVA a.\r\nMVA b", "MVA A <end> | MVA B <end>"},
       {".\nMVA a.", "MVA A <end>"},
       {"* only a comment\n\n", ""},
-      {"MVA @x #y $z _w v1.2_3 x@#$.", "MVA @X #Y $Z _W V1.2_3 X@#$ <end>"},
-      {"MVA a & b ; c ! d < e.", "MVA A ?& B ?; C ?! D ?< E <end>"},
+      {"MVA @x #y $z _w v1.2_3 x@#$ & b ; c ! d < e.", "MVA @X #Y $Z _W V1.2_3 X@#$ ?& B ?; C ?! D ?< E <end>"},
       {"\xEF\xBB\xBFMVA\tcaf\xC3\xA9\t/EM .", "MVA CAF\xC3\xA9 / EM <end>"},
   };
   for (const auto& [script, expected] : rows) {
@@ -147,18 +144,12 @@ TEST(TokenStream, StepsRewindsRepeatsEndAndChecksHandles) {
 }
 
 TEST(TokenStream, KeywordEqualAndTrimmedLength) {
-  const struct {
-    const char *token, *keyword;
-    int n;
-    bool equal;
-  } rows[] = {
+  const std::tuple<const char*, const char*, int, bool> rows[] = {
       {"CATEGORICAL", "CATEGORI", 8, true}, {"CAT", "CATEGORI", 8, false}, {"EMALGORITHM", "EM      ", 8, false},
       {"EM", "EM      ", 8, true},  {"NOUNIVARIATES", "NOUNIVARIATE", 12, true}, {"categorical", "CATEGORI", 8, true},
       {"EM", "EX", 0, true},       {"", "E", 1, false},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(keyword_equal(row.token, row.keyword, row.n), row.equal) << row.token << " / " << row.keyword;
-  }
+  for (const auto& [token, keyword, n, equal] : rows) EXPECT_EQ(keyword_equal(token, keyword, n), equal) << token;
   EXPECT_EQ(trimmed_length("    ") + trimmed_length(" a b "), 4);
 }
 
@@ -249,7 +240,7 @@ TEST(VariableList, ReadsListsAndLeavesTheRightTokenCurrent) {
   }
 }
 
-TEST(VariableList, VariablesNamedAllAndToAndListsThatFollowEachOther) {
+TEST(VariableList, VariablesNamedAllAndToAreVariables) {
   const DictionaryView odd = make_view({"all", "To", "x"});
   const std::pair<std::string, std::vector<std::int64_t>> rows[] = {
       {"all x", {1, 3}}, {"all to x", {1, 2, 3}}, {"to x", {2, 3}}, {"to to x", {2, 3}}};
@@ -258,15 +249,6 @@ TEST(VariableList, VariablesNamedAllAndToAndListsThatFollowEachOther) {
     EXPECT_EQ(result.indices, indices) << args;  // after a name, TO is the range keyword
     EXPECT_FALSE(result.fault.has_value()) << args;
   }
-
-  // A second list is read from the same stack after WITH.
-  ListReading r("a b WITH c /EM");
-  const DictionaryView view = make_view({"a", "b", "c"});
-  EXPECT_EQ(r.read(options(3), view).indices, (std::vector<std::int64_t>{1, 2}));
-  ASSERT_EQ(r.ts.current().symbol, Symbol::With);
-  r.ts.next(r.h);
-  EXPECT_EQ(r.read(options(2), view).indices, (std::vector<std::int64_t>{3}));
-  EXPECT_EQ(r.ts.current().symbol, Symbol::Slash);
 }
 
 }  // namespace

@@ -21,10 +21,6 @@ namespace {
 using namespace testing;
 using Strings = std::vector<std::string>;
 
-const PivotTable& table_item(const OutputDocument& doc, const std::vector<Item>& items, std::size_t i) {
-  return doc.table(std::get<TableItem>(items.at(i).content).table);
-}
-
 // The texts of a dimension's categories under `parent`, in order.
 Strings texts(const Dimension& dim, int parent = -1) {
   Strings out;
@@ -81,7 +77,7 @@ TEST(OutputDocument, GroupsNestReopenAndUngroup) {
     doc.cell(18, count(pattern * 10), key("POUT_ COMPLETE IF ..."));
     doc.end_group(18, cases);
   }
-  const PivotTable& t = table_item(doc, doc.items(), 0);
+  const PivotTable& t = doc.table(0);
   const Dimension& c = dimension(t, "POUT_ # OF CASES");
   EXPECT_EQ(texts(c), (Strings{"1", "2"}));
   EXPECT_TRUE(category(c, c.top[0]).group);
@@ -106,7 +102,7 @@ TEST(OutputDocument, CategoriesAndCellDimensions) {
   doc.category(26, value(1, "a", 9, "9"), dim);  // same value of the same variable
   doc.category(26, value(2, "b", 9, "9"), dim);  // same text, another variable
   doc.category(26, lit("9"), dim);               // same text, no variable
-  EXPECT_EQ(texts(table_item(doc, doc.items(), 0).dimensions[0]), (Strings{"9", "9", "9"}));
+  EXPECT_EQ(texts(doc.table(0).dimensions[0]), (Strings{"9", "9", "9"}));
 
   doc.begin_table(4, key("LOUT_ MEAN"), key("LOUT_ MEAN"));
   doc.position_dimension(4, key("LOUT_ ROW VARIABLES"), {1, 0, 1, 0});
@@ -114,7 +110,7 @@ TEST(OutputDocument, CategoriesAndCellDimensions) {
   doc.category(4, var(1, "age"), key("LOUT_ ROW VARIABLES"));
   doc.cell(4, num(1, 2), var(1, "age"));
   doc.cell(4, num(2, 2), var(2, "income"));
-  const PivotTable& t = table_item(doc, doc.items(), 1);
+  const PivotTable& t = doc.table(1);
   const Dimension& own = dimension(t, "LOUT_ COL VARIABLES");
   EXPECT_FALSE(own.positioned);
   EXPECT_EQ(own.axis(), Axis::Columns);
@@ -146,7 +142,7 @@ TEST(OutputDocument, FootnotesLandWhereTheirCodesSay) {
   doc.annotate(lit("a note"), 1);  // notes are not repeated either
   doc.annotate(lit("another note"), 1);
 
-  const PivotTable& t = table_item(doc, doc.items(), 0);
+  const PivotTable& t = doc.table(0);
   Strings seen;
   for (const Annotation& a : t.annotations) seen.push_back(a.shown + " " + std::to_string(a.marker));
   EXPECT_EQ(seen, (Strings{"on the title 0", "on the group 1", "on the category 2", "on the cell 3", "on the row 4",

@@ -1,8 +1,8 @@
 // The presentations of one small document (a split, a warning, a table with
 // a group, footnotes and system-missing cells): the exact text, the Markdown
 // and HTML with data text that must not break the markup, and the JSON read
-// back; also the text layout of nested rows and flat groups, and JSON cell
-// paths that tell apart cells whose innermost categories read the same.
+// back, with cell paths that tell apart cells whose innermost categories read
+// the same.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -37,61 +37,6 @@ TEST(OutputText, SmallDocumentExactly) {
             "[b] Number of cases outside the range Q1 - 1.5*IQR to Q3 + 1.5*IQR.\n"
             "[c] Only variables missing in at least 5 percent of the cases are shown.\n");
   EXPECT_EQ(render_text(OutputDocument{}), "");
-}
-
-TEST(OutputText, NestedRowsFlatGroupsAndHeadings) {
-  OutputDocument doc;
-  doc.add_message(lit("bad"), 1, 3);
-  doc.begin_heading(key("EOUT_ EM ESTIMATED STATISTICS"));
-  doc.annotate(comp("EOUT_ DID NOT CONVERGE ^1", {count(25)}), 0);
-  const Text col = key("TOUT_ COL_VAR"), stat = key("TOUT_ STATISTICS"), row = key("TOUT_ ROW_VAR");
-  doc.begin_table(12, key("TOUT_ MATRIX OF T STATISTICS"), Text{});
-  doc.position_dimension(12, col, {1, 1, 1, 0});
-  doc.position_dimension(12, stat, {1, 0, 1, 0});
-  doc.position_dimension(12, row, {2, 0, 1, 0});  // outer: higher order code
-  doc.cell_dimension(12, stat);
-  for (const auto& [r, name] : {std::pair{1, "age"}, std::pair{2, "income"}}) {
-    doc.category(12, var(r, name), row);
-    doc.category(12, var(1, "age"), col);
-    doc.cell(12, num(r == 1 ? kSysmis : 2.5, 2), key("TOUT_ T"));
-    doc.cell(12, count(30), key("TOUT_ #PRESENT"));
-  }
-  doc.end_table(12);
-  const Text cases = key("POUT_ CASE");
-  doc.begin_table(14, key("POUT_ DATA PATTERNS"), Text{});
-  doc.position_dimension(14, key("POUT_ VARIABLES"), {1, 1, 0, 0});
-  doc.position_dimension(14, cases, {1, 0, 0, 0});
-  doc.cell_dimension(14, key("POUT_ VARIABLES"));
-  for (const int c : {1, 2}) {
-    doc.begin_group(14, count(c), cases);
-    doc.ungroup(14);
-    doc.category(14, lit(c == 1 ? "id-7" : "id-9"), cases);
-    doc.cell(14, lit(c == 1 ? "S" : "+"), var(1, "age"));
-    doc.end_group(14, cases);
-  }
-  doc.end_table(14);
-  doc.end_heading();
-  EXPECT_EQ(render_text(doc),
-            "Error: bad\n"
-            "\n"
-            "EM Estimated Statistics\n"
-            "=======================\n"
-            "EM did not converge in 25 iterations.\n"
-            "\n"
-            "Separate Variance t Tests\n"
-            "                               Tested Variable\n"
-            "Grouping Variable  Statistics              age\n"
-            "----------------------------------------------\n"
-            "age                t                         .\n"
-            "                   # Present                30\n"
-            "income             t                      2.50\n"
-            "                   # Present                30\n"
-            "\n"
-            "Data Patterns (All Cases)\n"
-            "         age\n"
-            "------------\n"
-            "1  id-7  S\n"
-            "2  id-9  +\n");
 }
 
 TEST(OutputMarkup, TablesValuesAndEscaping) {
@@ -129,7 +74,7 @@ TEST(OutputMarkup, TablesValuesAndEscaping) {
   EXPECT_EQ(html.find("<b>"), std::string::npos);
 }
 
-TEST(OutputJson, SmallDocumentStructure) {
+TEST(OutputJson, SmallDocumentStructureAndCellPaths) {
   OutputDocument doc;
   build_univariate(doc);
   const json out = json::parse(render_json(doc)).at("output");
@@ -165,28 +110,27 @@ TEST(OutputJson, SmallDocumentStructure) {
                             {"text", ". indicates that the interquartile range (IQR) is 0."},
                             {"code", 6}, {"params", json::array()}, {"marker", "a"}}));
   EXPECT_FALSE(notes[3].contains("marker"));  // a note under the table
-}
 
-TEST(OutputJson, PathsTellApartCellsUnderDifferentGroups) {
-  OutputDocument doc;
+  // Cells under different groups whose innermost categories read the same.
+  OutputDocument groups;
   const Text cases = key("POUT_ # OF CASES"), vars = key("POUT_ VARIABLES");
-  doc.begin_table(18, key("POUT_ TABULATED PATTERNS"), Text{});
-  doc.position_dimension(18, cases, {1, 0, 0, 0});
-  doc.cell_dimension(18, vars);
+  groups.begin_table(18, key("POUT_ TABULATED PATTERNS"), Text{});
+  groups.position_dimension(18, cases, {1, 0, 0, 0});
+  groups.cell_dimension(18, vars);
   for (const int pattern : {1, 2}) {
-    doc.begin_group(18, count(pattern), cases);
-    doc.category(18, count(5), cases);  // the same leaf in both groups
-    doc.cell(18, lit("X"), var(1, "age"));
-    doc.end_group(18, cases);
+    groups.begin_group(18, count(pattern), cases);
+    groups.category(18, count(5), cases);  // the same leaf in both groups
+    groups.cell(18, lit("X"), var(1, "age"));
+    groups.end_group(18, cases);
   }
-  doc.end_table(18);
-  const json cells = json::parse(render_json(doc)).at("output")[0].at("cells");
-  ASSERT_EQ(cells.size(), 2u);
-  EXPECT_EQ(cells[0].at("at"), cells[1].at("at"));
-  EXPECT_EQ(cells[0].at("path"), (json{{"POUT_ # OF CASES", {"1", "5"}}, {"POUT_ VARIABLES", {"age"}}}));
-  EXPECT_EQ(cells[1].at("path"), (json{{"POUT_ # OF CASES", {"2", "5"}}, {"POUT_ VARIABLES", {"age"}}}));
-  EXPECT_TRUE(cells[0].at("value").is_null());  // a text cell
-  EXPECT_EQ(cells[0].at("text"), "X");
+  groups.end_table(18);
+  const json same = json::parse(render_json(groups)).at("output")[0].at("cells");
+  ASSERT_EQ(same.size(), 2u);
+  EXPECT_EQ(same[0].at("at"), same[1].at("at"));
+  EXPECT_EQ(same[0].at("path"), (json{{"POUT_ # OF CASES", {"1", "5"}}, {"POUT_ VARIABLES", {"age"}}}));
+  EXPECT_EQ(same[1].at("path"), (json{{"POUT_ # OF CASES", {"2", "5"}}, {"POUT_ VARIABLES", {"age"}}}));
+  EXPECT_TRUE(same[0].at("value").is_null());  // a text cell
+  EXPECT_EQ(same[0].at("text"), "X");
 }
 
 }  // namespace
