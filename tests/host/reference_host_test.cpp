@@ -8,7 +8,6 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -77,14 +76,10 @@ TEST(ReferenceHost, DeliversCasesGroupByGroup) {
 TEST(ReferenceHost, TextsAndFormatsLeaveTheRecordReadInPlace) {
   auto host = make("sex,income\n1,12.5\n2,7.25\n", {},
                    R"({"variables": [{"name": "sex", "value_labels": {"1": "Male"}}]})");
-  Workspace& ws = host->workspace();
   EXPECT_EQ(host->DICGET(1).name, "sex");
   // Means show two decimals more than the variable.
-  EXPECT_EQ(display(host->BP_LRVALUE(9.876543, host->BP_MEAN_FORMAT(ws, 2, 1))), "9.8765");
-  host->BP_STDDEV_FORMAT(ws, 2, 1);
-  EXPECT_EQ(display(host->BP_VARIABLE(2, 0)), "income");
-  EXPECT_EQ(display(host->BP_VARVALUE(1, 1.0)), "Male");
-  EXPECT_EQ(display(host->BP_VARVALUE(2, 7.25)), "7.25");
+  EXPECT_EQ(display(host->BP_LRVALUE(9.876543, host->BP_MEAN_FORMAT(host->workspace(), 2, 1))), "9.8765");
+  EXPECT_EQ(display(host->BP_VARVALUE(1, 1.0)) + display(host->BP_VARVALUE(2, 7.25)), "Male7.25");
   EXPECT_EQ(host->dic_record().name, "sex");  // still the record DICGET loaded
 }
 
@@ -137,11 +132,11 @@ TEST(ReferenceHost, OutputLeftOpenEndsWithTheProcedure) {
   // Each run stands at the top level with its own heading and tables.
   const OutputDocument& doc = host->output();
   ASSERT_EQ(doc.items().size(), 2u);
-  ASSERT_EQ(doc.table_count(), 4u);
+  std::string tables;
   for (std::size_t t = 0; t < doc.table_count(); ++t) {
-    EXPECT_FALSE(doc.table(t).open);
-    EXPECT_EQ(doc.table(t).cells.size(), doc.table(t).number == 1 ? 1u : 0u);
+    tables += fmt::format("{}/{}/{} ", doc.table(t).number, doc.table(t).cells.size(), doc.table(t).open);
   }
+  EXPECT_EQ(tables, "3/0/false 1/1/false 3/0/false 1/1/false ");
 }
 
 TEST(ReferenceHost, MessagesStandUnderTheGroupTheyBelongTo) {
@@ -199,20 +194,12 @@ TEST(ReferenceHost, CommandMessagesNameTheirPlaceInEveryFormat) {
     EXPECT_EQ(test::run_command(*host, row.command), 1);
     const OutputDocument& doc = host->output();
     EXPECT_EQ(outline(doc), Strings{std::string(row.key) + " 1 3"});
-    const std::string place = "test, line " + std::to_string(row.line) + ", column " + std::to_string(row.column);
-    EXPECT_NE(render_text(doc).find("(" + place + ")"), std::string::npos);
-    EXPECT_NE(render_markdown(doc).find(place), std::string::npos);
-    EXPECT_NE(render_html(doc).find(place), std::string::npos);
+    const std::string place = fmt::format("test, line {}, column {}", row.line, row.column);
+    for (const std::string& shown : {render_text(doc), render_markdown(doc), render_html(doc)}) {
+      EXPECT_NE(shown.find(place), std::string::npos) << shown;
+    }
     EXPECT_EQ(nlohmann::json::parse(render_json(doc)).at("output")[0].at("source"),
               (nlohmann::json{{"file", "test"}, {"line", row.line}, {"column", row.column}}));
-  }
-}
-
-// Every number anywhere in `j`.
-void numbers_in(const nlohmann::json& j, std::vector<double>& out) {
-  if (j.is_number()) out.push_back(j.get<double>());
-  if (j.is_structured()) {
-    for (const auto& child : j) numbers_in(child, out);
   }
 }
 
@@ -239,11 +226,9 @@ TEST(ReferenceHost, NoSystemMissingNumberInJson) {
   host->BP_END_PIVOT_TABLE(3);
   host->BP_END_PROCEDURE();
 
-  const nlohmann::json j = nlohmann::json::parse(render_json(host->output()));
-  std::vector<double> numbers;
-  numbers_in(j, numbers);
-  ASSERT_FALSE(numbers.empty());
-  for (const double x : numbers) EXPECT_LT(std::fabs(x), 1e300) << j.dump();
+  const std::string text = render_json(host->output());
+  EXPECT_EQ(text.find("e+30"), std::string::npos) << text;  // no system-missing value written as a number
+  const nlohmann::json j = nlohmann::json::parse(text);
   std::vector<nlohmann::json> splits;
   for (const auto& item : j.at("output")) {
     if (item.at("type") == "split") splits.push_back(item);
