@@ -3,9 +3,7 @@
 #pragma once
 
 #include <cmath>
-#include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "host/data/number_text.h"
