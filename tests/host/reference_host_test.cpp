@@ -96,6 +96,7 @@ TEST(ReferenceHost, FaultsOfTheCallerAndInterruptsStopTheProcedure) {
   EXPECT_TRUE(host->error_flag());
   EXPECT_THROW(host->BP_END_PIVOT_TABLE(3), ProcedureStop);  // a table that is not open
   EXPECT_EQ(host->BP_END_PROCEDURE(), 1);
+  EXPECT_EQ(outline(host->output()).back(), "HOST_ INTERNAL ERROR IN ^1: ^2 2 3");
 
   host->BP_PROCEDURE("MVA", 3, 1, ws);
   EXPECT_TRUE(ReferenceHost::request_interrupt());
