@@ -1,8 +1,7 @@
-// Tests of the data set: type, width and format inference, NA tokens,
-// declared types, the data options, loading from files, the dictionary file
-// round trip, and the case reader's cells and split groups.
-#include "host/data/data_set.h"
-
+// Reading the data: the CSV reader record by record, the loading pass (records
+// read in place and the long way must agree), type, width and format
+// inference, NA tokens, declared types, the data options, loading from files,
+// errors named by their place, and the case reader's cells and split groups.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -11,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "host/data/csv_reader.h"
 #include "host/data/data_error.h"
+#include "host/data/data_set.h"
 #include "host/data/dictionary_json.h"
 #include "host/data/number_text.h"
 #include "mva/frame/host/workspace.h"
@@ -20,58 +21,146 @@ namespace mva::host {
 namespace {
 
 using Next = CaseReader::Next;
+using Records = std::vector<std::vector<std::string>>;
 
-DataOptions named(std::string path = "d.csv") {
+Records read_all(std::string_view text, char delimiter = ',') {
+  CsvReader reader(text, delimiter, "t.csv");
+  Records records;
+  while (reader.next()) records.emplace_back(reader.fields().begin(), reader.fields().end());
+  return records;
+}
+
+DataOptions named(std::vector<std::string> split = {}, std::optional<std::string> weight = {},
+                  std::vector<std::string> missing = {}) {
   DataOptions options;
-  options.data_path = std::move(path);
+  options.data_path = "d.csv";
+  options.split = std::move(split);
+  options.weight = std::move(weight);
+  options.missing = std::move(missing);
   return options;
 }
 
-std::string load_error(const std::string& csv, const DataOptions& options = named(),
-                       std::string_view dictionary = {}) {
-  try {
-    DataSet::from_text(csv, options, dictionary);
-  } catch (const DataError& error) {
-    return error.what();
+// Every case of `data` as "cell|cell|...;line", numbers by their shortest
+// text ("." for system-missing), strings by their characters less trailing
+// blanks.
+std::vector<std::string> cases_of(const DataSet& data) {
+  const Dictionary& d = data.dictionary();
+  std::vector<double> cells(static_cast<std::size_t>(d.size()));
+  std::vector<std::string> out;
+  CaseReader reader = data.reader();
+  while (reader.next(cells.data()) == Next::Case) {
+    std::string text;
+    for (const std::int64_t v : d.variables()) {
+      const double& cell = cells[static_cast<std::size_t>(v - 1)];
+      const std::string_view chars(reinterpret_cast<const char*>(&cell), static_cast<std::size_t>(d.slot(v).type));
+      if (!text.empty()) text += '|';
+      text += !chars.empty() ? std::string(trim_trailing_blanks(chars))
+                             : cell == kSystemMissing ? "." : fmt::format("{}", cell);
+    }
+    out.push_back(fmt::format("{};{}", text, reader.line()));
   }
-  return "(no error)";
+  return out;
 }
 
-// The text of string variable v in a case buffer.
-std::string text_in(const DataSet& data, const std::vector<double>& cells, std::int64_t v) {
-  const auto width = static_cast<std::size_t>(data.dictionary().slot(v).type);
-  return std::string(reinterpret_cast<const char*>(&cells[static_cast<std::size_t>(v - 1)]), width);
+TEST(CsvReader, ReadsWellFormedInput) {
+  const struct {
+    std::string text;
+    char delimiter;
+    Records expected;
+  } rows[] = {
+      {"a,b\r\n1,2\r3,4", ',', {{"a", "b"}, {"1", "2"}, {"3", "4"}}},  // CRLF, lone CR, no final line end
+      {"\xEF\xBB\xBF\na,b\n\n\r\n1,2\n\n", ',', {{"a", "b"}, {"1", "2"}}},  // byte-order mark, empty lines
+      {"a,b\n\"x,y\",\"say \"\"hi\"\"\"\n", ',', {{"a", "b"}, {"x,y", "say \"hi\""}}},
+      {"a\r\n\"x\r\ny\"\r\n\"\"\"\"\n", ',', {{"a"}, {"x\r\ny"}, {"\""}}},
+      {"a,b\nx\"y, x \n", ',', {{"a", "b"}, {"x\"y", " x "}}},  // a quote inside a field, blanks kept
+      {"a;b\n1,5;\n", ';', {{"a", "b"}, {"1,5", ""}}},
+      {"", ',', {}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(read_all(row.text, row.delimiter), row.expected) << row.text;
+
+  // More escaped text than the scratch buffer starts with: the views must
+  // stay valid as it grows.
+  std::string header = "c0", record;
+  std::vector<std::string> expected;
+  for (int k = 0; k < 50; ++k) {
+    const std::string body(40 + k, 'x');
+    if (k > 0) header += ",c" + std::to_string(k);
+    record += (k > 0 ? ",\"" : "\"") + body + "\"\"\"";
+    expected.push_back(body + "\"");
+  }
+  EXPECT_EQ(read_all(header + "\n" + record + "\n").at(1), expected);
+}
+
+TEST(CsvReader, DetectsTheDelimiterFromTheHeader) {
+  const std::pair<std::string, char> rows[] = {
+      {"a,b,c\n1;2;3;4;5\n", ','}, {"\"x;y;z\",b,c\n", ','},  // only the header counts, outside quotes
+      {"a;b,c\n", ','},            {"single\n", ','},         // a tie goes to the comma
+      {"\xEF\xBB\xBF" "a;b", ';'}, {"a\tb;c\td\n", '\t'},
+  };
+  for (const auto& [csv, delimiter] : rows) EXPECT_EQ(CsvReader::detect_delimiter(csv), delimiter) << csv;
+}
+
+TEST(LoadingPass, PlainAndQuotedRecordsGiveTheSameCells) {
+  const struct {
+    std::string csv;
+    std::vector<std::string> na;  // --na tokens; empty for the defaults
+    std::vector<std::string> cases;
+  } rows[] = {
+      {"a,b,c\n1,-2.5,+4\n.5,,1e-3\n-0,7,\n", {}, {"1|-2.5|4;2", "0.5|.|0.001;3", "0|7|.;4"}},
+      // NA words, blanks and quotes between plain records
+      {"a,b\n1,2\nNA,3\n 4 ,\"5\"\n6,.\n7,8", {}, {"1|2;2", ".|3;3", "4|5;4", "6|.;5", "7|8;6"}},
+      // a column turns to text after numbers: their text is kept
+      {"n,s\n1,12\n2,3.50\n3,abc\n4,\n", {}, {"1|12;2", "2|3.50;3", "3|abc;4", "4|;5"}},
+      // quoted line ends, empty lines and CRLF move the lines
+      {"a,s\r\n1,x\r\n2,\"two\nlines\"\r\n\r\n3,y\r\n", {}, {"1|x;2", "2|two\nlines;3", "3|y;6"}},
+      {"s,n\nab,1\nabcdef,2\nabc,3\n", {}, {"ab|1;2", "abcdef|2;3", "abc|3;4"}},  // a longer text widens
+      // NA tokens from the options replace the defaults and are trimmed
+      {"a,b\n-99,NA\nn/a,.\n4,\n", {"-99", " n/a "}, {".|NA;2", ".|.;3", "4|;4"}},
+  };
+  for (const auto& row : rows) {
+    DataOptions options;
+    options.na_tokens = row.na;
+    EXPECT_EQ(cases_of(DataSet::from_text(row.csv, options)), row.cases) << row.csv;
+  }
+}
+
+TEST(LoadingPass, NumbersReadInPlaceAsTheCheckedPathReadsThem) {
+  // Each form is read in place and quoted (the checked path): the cell, the
+  // column's type and its print format must agree, and a number must read
+  // as parse_number reads it. The long zero first makes the later cells
+  // short enough to be read in place.
+  const char* const forms[] = {"0", "-0", "+7", "-007.50", ".5", "-.5", "5.", "12345678", "0.00000012", "1e3",
+                               "-1.5E-2", "123456789012345678901", "9007199254740993", "0.1", "1e400", "-1e-400",
+                               "1-2", "1.2.3", "--1", "+", ".", "1e", "12a", "\xC3\xA9"};
+  for (const std::string form : forms) {
+    std::vector<std::string> seen;
+    for (const std::string& cell : {form, "\"" + form + "\""}) {
+      const DataSet data = DataSet::from_text("x\n-00000000000000000000000\n" + cell + "\n1\n", {});
+      const std::string read = cases_of(data).at(1);
+      const VarRecord& x = data.dictionary().slot(1);
+      seen.push_back(fmt::format("{} {}.{} {}", read.substr(0, read.find(';')), x.format.width, x.format.decimals,
+                                 x.type));
+    }
+    EXPECT_EQ(seen[0], seen[1]) << form;
+    if (const auto value = parse_number(form)) {
+      EXPECT_EQ(seen[0].substr(0, seen[0].find(' ')), fmt::format("{}", *value)) << form;
+    }
+  }
 }
 
 TEST(DataSet, InfersTypesWidthsAndFormats) {
-  struct Row {
-    const char* name;
-    std::string column;  // the records under the header "x"
-    std::int64_t type;
-    PrintFormat format;
+  const std::pair<std::string, std::string> rows[] = {
+      {"1\n22\n-3\n", "0 F8.0"},       {"2.50\n1\n.5\n", "0 F8.2"},  // decimals as written
+      {"0.12345678\n", "0 F8.6"},      {"1e-3\n+4\n", "0 F8.3"},     // decimals capped; exponents
+      {"-123456789.25\n", "0 F13.2"},  {"NA\n.\n\"\"\n 7 \n", "0 F8.0"},
+      {"NA\n\"\"\n", "0 F8.0"},        {"12\nabc\n", "3 A3"},
+      {"Z\xC3\xBCrich\nBern\n", "7 A7"},  // the longest cell in bytes
+      {"ab   \nx\n", "2 A2"},          {"1\ninf\n", "3 A3"},         // trailing blanks do not widen; inf is text
+      {"\"1,5\"\n", "3 A3"},           {"1e400\n", "5 A5"},          // out of range: text
   };
-  const std::vector<Row> rows = {
-      {"integers", "1\n22\n-3\n", 0, {kFormatF, 8, 0}},
-      {"decimals as written", "2.50\n1\n.5\n", 0, {kFormatF, 8, 2}},
-      {"decimals capped", "0.12345678\n", 0, {kFormatF, 8, 6}},
-      {"exponent", "1e-3\n+4\n", 0, {kFormatF, 8, 3}},
-      {"wide numbers", "-123456789.25\n", 0, {kFormatF, 13, 2}},
-      {"NA tokens", "NA\n.\n\"\"\n 7 \n", 0, {kFormatF, 8, 0}},
-      {"only NA", "NA\n\"\"\n", 0, {kFormatF, 8, 0}},
-      {"text", "12\nabc\n", 3, {kFormatA, 3, 0}},
-      {"longest cell in bytes", "Z\xC3\xBCrich\nBern\n", 7, {kFormatA, 7, 0}},
-      {"trailing blanks do not widen", "ab   \nx\n", 2, {kFormatA, 2, 0}},
-      {"inf is text", "1\ninf\n", 3, {kFormatA, 3, 0}},
-      {"comma decimals are text", "\"1,5\"\n", 3, {kFormatA, 3, 0}},
-      {"all empty string", "\"\"\n1\n", 0, {kFormatF, 8, 0}},
-  };
-  for (const Row& row : rows) {
-    const DataSet data = DataSet::from_text("x\n" + row.column, named());
-    const VarRecord& x = data.dictionary().slot(1);
-    EXPECT_EQ(x.type, row.type) << row.name;
-    EXPECT_EQ(x.format.type, row.format.type) << row.name;
-    EXPECT_EQ(x.format.width, row.format.width) << row.name;
-    EXPECT_EQ(x.format.decimals, row.format.decimals) << row.name;
+  for (const auto& [column, expected] : rows) {
+    const VarRecord& x = DataSet::from_text("x\n" + column, named()).dictionary().slot(1);
+    EXPECT_EQ(std::to_string(x.type) + " " + print_format_text(x.format), expected) << column;
   }
 }
 
@@ -79,192 +168,109 @@ TEST(DataSet, ReadsCellsIntoSlots) {
   const DataSet data = DataSet::from_text(
       "id,city,score,flag\n1,Rio de Janeiro and more,2.5,NA\n2,,NA,.\n3,\"Bern\",,x\n", named());
   const Dictionary& d = data.dictionary();
-  ASSERT_EQ(d.size(), 1 + 3 + 1 + 1);  // city is 23 wide: three slots
-  EXPECT_EQ(d.slot(2).type, 23);
-  EXPECT_LT(d.slot(3).type, 0);
-  EXPECT_LT(d.slot(4).type, 0);
-  EXPECT_EQ(d.find("score"), 5);
+  EXPECT_EQ(d.variables(), (std::vector<std::int64_t>{1, 2, 5, 6}));  // city is 23 wide: three slots
   // NA tokens and empty cells of a string column read as blank, a
   // user-missing value of the column; they do not count in its width.
   EXPECT_EQ(d.slot(6).type, 1);
   EXPECT_EQ(d.slot(6).missing_form, 1);
-  EXPECT_EQ(d.slot(6).missing_text[0], " ");
-  EXPECT_EQ(d.slot(2).missing_text[0], std::string(23, ' '));  // city has an empty cell
-  EXPECT_EQ(data.notes(), std::vector<std::string>{
-                              "d.csv: in the string columns city and flag, cells without a value (the empty "
-                              "cell, NA, .) are read as blank, and blank is a user-missing value of city and flag"});
-  EXPECT_EQ(data.case_count(), 3);
-
-  std::vector<double> cells(static_cast<std::size_t>(d.size()));
-  CaseReader reader = data.reader();
-  ASSERT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(cells[0], 1.0);
-  EXPECT_EQ(text_in(data, cells, 2), "Rio de Janeiro and more");
-  EXPECT_EQ(cells[4], 2.5);
-  EXPECT_EQ(chars_of_cell(cells[5]), "        ");
-  ASSERT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(text_in(data, cells, 2), std::string(23, ' '));
-  EXPECT_EQ(cells[4], kSystemMissing);
-  EXPECT_EQ(chars_of_cell(cells[5]), "        ");
-  ASSERT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(chars_of_cell(cells[1]), "Bern    ");
-  EXPECT_EQ(cells[4], kSystemMissing);
-  EXPECT_EQ(reader.line(), 4);
-  EXPECT_EQ(reader.next(cells.data()), Next::EndOfData);
-  EXPECT_EQ(reader.next(cells.data()), Next::EndOfData);
-  EXPECT_TRUE(reader.at_end());
-  reader.rewind();
-  ASSERT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(cells[0], 1.0);
-}
-
-TEST(DataSet, TakesNaTokensFromTheOptions) {
-  DataOptions options = named();
-  options.na_tokens = {"-99", " n/a "};
-  const DataSet data = DataSet::from_text("a,b\n-99,NA\nn/a,.\n4,\n", options);
-  EXPECT_EQ(data.dictionary().slot(1).type, 0);  // -99 and n/a are NA now
-  EXPECT_EQ(data.dictionary().slot(2).type, 2);  // NA and "." are not
-  std::vector<double> cells(3);
-  CaseReader reader = data.reader();
-  ASSERT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(cells[0], kSystemMissing);
+  EXPECT_EQ(d.slot(2).missing_text[0], std::string(23, ' '));
+  EXPECT_EQ(cases_of(data), (std::vector<std::string>{"1|Rio de Janeiro and more|2.5|;2", "2||.|;3", "3|Bern|.|x;4"}));
 }
 
 TEST(DataSet, NotesHowColumnsWereRead) {
   const struct {
-    std::string csv;
-    std::string dictionary;
+    std::string csv, dictionary;
     std::vector<std::string> notes;
   } rows[] = {
       {"a,b\n1,2\n3,4\n5,n/a\n", "",
        {"d.csv: column 2 (b) is read as text because 1 of its cells is not a number, the first \"n/a\" at line 4; "
         "if it means no value, give it with --na, or else correct the data"}},
-      {"a\nx\n1\n2\ny\n", "", {}},              // as many texts as numbers: a text column
-      {"a\nx\ny\nz\nw\n", "", {}},               // plain text
+      {"a\nx\n1\n2\ny\n", "", {}},  // as many texts as numbers: a text column
+      {"a,b\nx,\n,y\n", "",
+       {"d.csv: in the string columns a and b, cells without a value (the empty cell, NA, .) are read as blank, and "
+        "blank is a user-missing value of a and b"}},
       {"a\n1\n2\n", R"({"variables": [{"name": "a", "type": "string"}]})", {}},
       {"a,b\nx,1\n,2\n", R"({"variables": [{"name": "a", "missing": {"values": ["x"]}}]})",
        {"d.csv: in the string column a, cells without a value (the empty cell, NA, .) are read as blank"}},
   };
-  for (const auto& row : rows) {
-    const DataSet data = DataSet::from_text(row.csv, named(), row.dictionary);
-    EXPECT_EQ(data.notes(), row.notes) << row.csv;
-  }
+  for (const auto& row : rows) EXPECT_EQ(DataSet::from_text(row.csv, named(), row.dictionary).notes(), row.notes);
 }
 
-TEST(DataSet, HonoursDeclaredTypesAndWidths) {
-  const DataSet data = DataSet::from_text("zip,n,name\n007,1,Al\n010,2,Bo\n", named(),
-                                          R"({"variables": [{"name": "ZIP", "type": "string"},
-                                              {"name": "n", "width": 12},
-                                              {"name": "name", "width": 10}]})");
-  const Dictionary& d = data.dictionary();
-  EXPECT_EQ(d.slot(1).type, 3);
-  EXPECT_EQ(d.slot(2).format.width, 12);
-  EXPECT_EQ(d.slot(3).type, 10);
-  EXPECT_EQ(d.size(), 4);
-  std::vector<double> cells(4);
-  CaseReader reader = data.reader();
-  ASSERT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(chars_of_cell(cells[0]), "007     ");
-  EXPECT_EQ(chars_of_cell(cells[2]), "Al      ");
-  EXPECT_EQ(chars_of_cell(cells[3]), "        ");
-}
+TEST(DataSet, HonoursDeclaredTypesWidthsAndOptions) {
+  const DataSet declared = DataSet::from_text("zip,n,name\n007,1,Al\n", named(), R"({"variables": [
+      {"name": "ZIP", "type": "string"}, {"name": "n", "width": 12}, {"name": "name", "width": 10}]})");
+  const Dictionary& dd = declared.dictionary();
+  EXPECT_EQ(fmt::format("{} {}", dd.slot(2).format.width, dd.slot(3).type), "12 10");
+  EXPECT_EQ(cases_of(declared), std::vector<std::string>{"007|1|Al;2"});
 
-TEST(DataSet, ReportsBadDataWithPlace) {
-  struct Row {
-    std::string csv;
-    std::string dictionary;
-    std::string message;
-  };
-  const std::vector<Row> rows = {
-      {"id,Age,x,y,age\n", "", "d.csv: columns 2 and 5 have the same name \"Age\"/\"age\""},
-      {"a,a\n", "", "d.csv: columns 1 and 2 have the same name \"a\""},
-      {"a, ,b\n", "", "d.csv: column 2 has no name in the header"},
-      {"", "", "d.csv: the file is empty"},
-      {"\n\n", "", "d.csv: the file is empty"},
-      {"a,b\n1,2\n3,\"x\n", "", "d.csv, line 3, column 3: unterminated quoted field"},
-      {"a,b\n1,\"x\ny\"\n2,\"toolong\"\n", R"({"variables": [{"name": "b", "width": 4}]})",
-       "d.csv, line 4, column 2 (b): the text is 7 bytes long, wider than the declared width 4"},
-      {"a,b\n1,2\n3,4\n5," + std::string(40000, 'x') + "\n", "",
-       "d.csv, line 4, column 2 (b): a text of 40000 bytes; strings go up to 32767"},
-      {"a,b\n1,\t" + std::string(50, 'z') + "\n", R"({"variables": [{"name": "b", "type": "numeric"}]})",
-       "(b): \"\\x09" + std::string(39, 'z') + "... (51 bytes)\" is not a number"},
-      {"a,b\n1,2\n", R"({"variables": [{"name": "c"}]})", "<dictionary>: the variable \"c\" is not in the data file d.csv"},
-      {"a,b\n1,2\n", R"({"variables": [{"name": "a", "width": 41}]})", "a numeric width goes up to 40, not 41"},
-      {"a,b\n1,2\n", "{\"variables\": [}", "<dictionary>: invalid JSON: parse error at line 1, column 16"},
-  };
-  for (const Row& row : rows) {
-    const std::string error = load_error(row.csv, named(), row.dictionary);
-    EXPECT_NE(error.find(row.message), std::string::npos) << "got: " << error << "\nwanted: " << row.message;
-  }
-}
-
-TEST(DataSet, AppliesTheOptionsOverTheDictionaryFile) {
+  // The options win over the dictionary file.
   const std::string csv = "g,h,wt,w2,s\n1,2,1.5,1,ab\n";
   const std::string dictionary = R"({"variables": [{"name": "g", "missing": {"values": [1]}}],
                                      "weight": "wt", "split": ["h"]})";
-  {
-    const DataSet data = DataSet::from_text(csv, named(), dictionary);
-    EXPECT_EQ(data.dictionary().weight(), 3);
-    EXPECT_EQ(data.dictionary().split(), (std::vector<std::int64_t>{2}));
-  }
-  DataOptions options = named();
-  options.weight = "W2";
-  options.split = {"s,g", "wt"};
-  options.missing = {"g=7:9", "s=ab"};
-  const DataSet data = DataSet::from_text(csv, options, dictionary);
+  EXPECT_EQ(DataSet::from_text(csv, named(), dictionary).dictionary().split(), (std::vector<std::int64_t>{2}));
+  const DataSet data = DataSet::from_text(csv, named({"s,g", "wt"}, "W2", {"g=7:9", "s=ab"}), dictionary);
   const Dictionary& d = data.dictionary();
-  EXPECT_EQ(d.weight(), 4);
   EXPECT_EQ(d.split(), (std::vector<std::int64_t>{5, 1, 3}));
+  EXPECT_EQ(d.weight(), 4);
   EXPECT_EQ(d.slot(1).missing_form, kMissingRange);
-  EXPECT_EQ(d.slot(5).missing_form, 1);
   EXPECT_EQ(d.slot(5).missing_text[0], "ab");
+}
 
+TEST(DataSet, ErrorsNameTheirPlace) {
+  std::string many = "a,b\n";  // errors after many records read in place
+  for (int i = 0; i < 1000; ++i) many += fmt::format("{},{}.5\n", i, i);
   const struct {
-    std::optional<std::string> weight;
-    std::vector<std::string> split, missing;
-    std::string message;
-  } bad[] = {
-      {"s", {}, {}, "--weight: the weight variable must be numeric, and s is a string variable"},
-      {"nobody", {}, {}, "--weight: there is no variable named \"nobody\""},
-      {{}, {"g,nobody"}, {}, "--split: there is no variable named \"nobody\""},
-      {{}, {}, {"nobody=1"}, "--missing 'nobody=1': there is no variable named \"nobody\""},
+    std::string csv, dictionary, message;
+    DataOptions options = named();
+  } rows[] = {
+      {"a,s\n1,x\n", "", "--weight: the weight variable must be numeric, and s is a string variable", named({}, "s")},
+      {"a\n1\n", "", "--split: there is no variable named \"nobody\"", named({"a,nobody"})},
+      {"a\n1\n", "", "--missing 'nobody=1': there is no variable named \"nobody\"", named({}, {}, {"nobody=1"})},
+      {"id,Age,x,y,age\n", "", "d.csv: columns 2 and 5 have the same name \"Age\"/\"age\""},
+      {"a, ,b\n", "", "d.csv: column 2 has no name in the header"},
+      {"\n\n", "", "d.csv: the file is empty"},
+      {"a,b\n1,\"open\n", "", "d.csv, line 2, column 3: unterminated quoted field"},
+      {"a,b\n1,2\n3,\"x\"y\n", "", "d.csv, line 3, column 6: unexpected character 'y' after the closing quote"},
+      {"a,b\n\"multi\nline\" x,2\n", "", "d.csv, line 3, column 6: unexpected character ' ' after the closing quote"},
+      // Columns count characters: the two-byte é is one.
+      {"a,b\n\xC3\xA9,\"x\"!\n", "", "d.csv, line 2, column 6: unexpected character '!'"},
+      {"a,b\n1,2\n\n7\n", "", "d.csv, line 4: 1 field found, 2 expected"},
+      {"a,b\n\"x\ny\",2\n1\n", "", "d.csv, line 4: 1 field found, 2 expected"},
+      {many + "1,2,3\n", "", "d.csv, line 1002: 3 fields found, 2 expected"},
+      {many + "1,x\n", R"({"variables": [{"name": "b", "type": "numeric"}]})",
+       "d.csv, line 1002, column 2 (b): \"x\" is not a number, and b is declared numeric"},
+      {many + "1,abcdefg\n", R"({"variables": [{"name": "b", "width": 6}]})",
+       "d.csv, line 1002, column 2 (b): the text is 7 bytes long, wider than the declared width 6"},
+      {"a,b\n1,\t" + std::string(50, 'z') + "\n", R"({"variables": [{"name": "b", "type": "numeric"}]})",
+       "(b): \"\\x09" + std::string(39, 'z') + "... (51 bytes)\" is not a number"},
+      // A NUL byte anywhere is found, and named before any other fault.
+      {many + std::string("1,2\0\n", 5), "", "d.csv, line 1002, column 4: a NUL byte (\\x00) in the data; a CSV file holds text"},
+      {many + std::string("1,\"x\0\"\n", 7), "", "d.csv, line 1002, column 5: a NUL byte"},
+      {many + std::string("1,x\n2,NA\0\n", 11), "", "d.csv, line 1003, column 5: a NUL byte"},
+      {std::string("a,b\n1,2,3\n\0\n", 13), "", "d.csv, line 3, column 1: a NUL byte"},
+      {"a,b\n1,2\n", R"({"variables": [{"name": "a", "width": 41}]})", "a numeric width goes up to 40, not 41"},
+      {"a,b\n1,2\n", R"({"variables": [{"name": "c"}]})", "<dictionary>: the variable \"c\" is not in the data file d.csv"},
+      {"a,b\n1,2\n", "{\"variables\": [}", "<dictionary>: invalid JSON: parse error at line 1, column 16"},
   };
-  for (const auto& row : bad) {
-    DataOptions o = named();
-    o.weight = row.weight;
-    o.split = row.split;
-    o.missing = row.missing;
-    const std::string error = load_error(csv, o);
+  for (const auto& row : rows) {
+    std::string error = "(no error)";
+    try {
+      DataSet::from_text(row.csv, row.options, row.dictionary);
+    } catch (const DataError& e) {
+      error = e.what();
+    }
     EXPECT_NE(error.find(row.message), std::string::npos) << "got: " << error << "\nwanted: " << row.message;
   }
 }
 
-TEST(DataSet, LoadsFilesAndNamesThemInMessages) {
+TEST(DataSet, LoadsFilesAndTheDictionaryRoundTrips) {
   const std::string dir = std::string(MVA_SOURCE_DIR) + "/tests/fixtures/data/";
   DataOptions options;
   options.data_path = dir + "survey.csv";
   options.dict_path = dir + "survey.dict.json";
   const DataSet data = DataSet::load(options);
   EXPECT_EQ(data.delimiter(), ';');  // byte-order mark, CRLF, semicolons
-  const Dictionary& d = data.dictionary();
-  EXPECT_EQ(d.find("id"), 1);
-  EXPECT_EQ(d.slot(d.find("income")).type, 6);
-  EXPECT_EQ(d.slot(d.find("income")).label, "Monthly income as written");
-  EXPECT_EQ(d.slot(d.find("comment")).type, 15);  // said "no"; left
-  EXPECT_EQ(d.split(), (std::vector<std::int64_t>{2}));
-  EXPECT_EQ(data.case_count(), 3);
-  std::vector<double> cells(static_cast<std::size_t>(d.size()));
-  CaseReader reader = data.reader();
-  ASSERT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(text_in(data, cells, d.find("comment")), "said \"no\"; left");
-  EXPECT_EQ(text_in(data, cells, d.find("income")), "1200,5");
-  EXPECT_EQ(reader.group_value_text(0), "Northern region");
-  EXPECT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(reader.next(cells.data()), Next::EndOfGroup);
-  EXPECT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(text_in(data, cells, d.find("comment")), "two\r\nlines     ");
-  EXPECT_EQ(reader.line(), 4);
-
+  EXPECT_EQ(cases_of(data).at(0), "1|North|1200,5|said \"no\"; left;2");
   options.data_path = dir + "absent.csv";
   try {
     DataSet::load(options);
@@ -272,104 +278,50 @@ TEST(DataSet, LoadsFilesAndNamesThemInMessages) {
   } catch (const DataError& error) {
     EXPECT_NE(std::string(error.what()).find(dir + "absent.csv: cannot open the data file"), std::string::npos);
   }
-}
 
-TEST(DataSet, DictionaryFileRoundTrips) {
   const std::string csv = "id,name,score,code\n1,Alexandria Troas,2.25,A\n2,Bo,NA,B\n";
-  const std::string first = R"({"variables": [
+  const DataSet original = DataSet::from_text(csv, named(), R"({"variables": [
       {"name": "name", "width": 24, "label": "Full name", "missing": {"values": ["none", "n/a"]}},
       {"name": "score", "format": "F7.3", "value_labels": {"2.25": "typical"}, "missing": {"range": [90, "HI"], "value": -1}},
       {"name": "code", "type": "string", "value_labels": {"A": "Alpha"}},
       {"name": "id", "missing": {"range": ["LO", 0]}}],
-    "weight": "id", "split": ["code"]})";
-  const DataSet original = DataSet::from_text(csv, named(), first);
+    "weight": "id", "split": ["code"]})");
   const std::string written = dictionary_to_json(original.dictionary()).dump(2);
   const DataSet again = DataSet::from_text(csv, named(), written);
   EXPECT_TRUE(again.dictionary() == original.dictionary()) << written;
   EXPECT_EQ(dictionary_to_json(again.dictionary()).dump(2), written);
-  EXPECT_EQ(again.dictionary().slot(2).type, 24);
-  EXPECT_EQ(again.dictionary().size(), 1 + 3 + 1 + 1);
 }
 
-// Region runs: North North | South | North (again) | South (again) South | East.
-const char* kSplitCsv =
-    "region,x\n"
-    "North,1\nNorth,2\n"
-    "South,3\n"
-    "North,4\n"
-    "South,5\nSouth,6\n"
-    "East,7\n";
-
-TEST(CaseReader, CutsSplitGroupsAndReportsUnsortedOnce) {
-  DataOptions options = named();
-  options.split = {"region"};
-  const DataSet data = DataSet::from_text(kSplitCsv, options);
+TEST(CaseReader, ReadsAGroupAtATimeAndReportsUnsortedGroupsOncePerPass) {
+  // Two split variables, one a 10-wide string over two cells; value labels
+  // show in the group texts.
+  const DataSet data = DataSet::from_text("place,n,v\nNorthfield,1,10\nNorthfield,1,11\nNorthfield,2,12\n"
+                                          "Southfield,2,13\nNorthfield,1,14\nNorthfield,1,15\nEast,1,16\n",
+                                          named({"place,n"}),
+                                          R"({"variables": [{"name": "n", "value_labels": {"2": "two"}}]})");
   CaseReader reader = data.reader();
   std::vector<std::string> unsorted;
-  reader.set_unsorted_callback([&](std::string detail) { unsorted.push_back(std::move(detail)); });
-
-  std::vector<double> cells(2);
-  std::string trace;
+  reader.set_unsorted_callback([&](std::string text) { unsorted.push_back(std::move(text)); });
+  std::vector<double> cells(static_cast<std::size_t>(data.dictionary().size()));
   for (int pass = 0; pass < 2; ++pass) {
-    trace.clear();
-    for (;;) {
-      const Next next = reader.next(cells.data());
-      if (next == Next::Case) {
-        trace += fmt::format("{}", cells[1]);
-      } else if (next == Next::EndOfGroup) {
-        trace += fmt::format("|{}{}", reader.group_value_text(0), reader.at_end() ? "$" : "");
-      } else {
-        trace += "#";
-        break;
-      }
-    }
-    EXPECT_EQ(trace, "12|North3|South4|North56|South7|East$#");
-    EXPECT_EQ(unsorted, (std::vector<std::string>{"region=North (again at line 5)",
-                                                  "region=South (again at line 6)"}));
+    std::vector<std::string> groups;
+    do {
+      std::string values;
+      while (reader.next(cells.data()) == Next::Case) values += fmt::format(" {}", cells[3]);
+      groups.push_back(reader.group_value_text(0) + "/" + reader.group_value_text(1) + ":" + values);
+    } while (!reader.at_end());
+    EXPECT_EQ(groups, (std::vector<std::string>{"Northfield/1: 10 11", "Northfield/two: 12", "Southfield/two: 13",
+                                                "Northfield/1: 14 15", "East/1: 16"}));
+    EXPECT_EQ(unsorted, std::vector<std::string>{"place=Northfield, n=1 (again at line 6)"});
+    EXPECT_EQ(reader.next(cells.data()), Next::EndOfData);
     unsorted.clear();
     reader.rewind();  // each pass reports again
   }
   EXPECT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(reader.group_number(), 1);
-  EXPECT_EQ(chars_of_cell(reader.group_values()[0]), "North   ");
-}
-
-TEST(CaseReader, ReadsAGroupAtATimeAsAProcedureDoes) {
-  // Two split variables, one a 10-wide string over two cells; value labels
-  // show in the group texts.
-  DataOptions options = named();
-  options.split = {"place,n"};
-  const DataSet data = DataSet::from_text("place,n,v\nNorthfield,1,10\nNorthfield,1,11\nNorthfield,2,12\n"
-                                          "Southfield,2,13\nNorthfield,1,14\nNorthfield,1,15\n",
-                                          options, R"({"variables": [{"name": "n", "value_labels": {"2": "two"}}]})");
-  CaseReader reader = data.reader();
-  int reports = 0;
-  std::string detail;
-  reader.set_unsorted_callback([&](std::string text) { ++reports; detail = std::move(text); });
-  std::vector<double> cells(static_cast<std::size_t>(data.dictionary().size()));
-  std::vector<std::string> groups;
-  do {
-    std::vector<double> values;
-    while (reader.next(cells.data()) == Next::Case) values.push_back(cells[3]);
-    std::string group = reader.group_value_text(0) + "/" + reader.group_value_text(1) + ":";
-    for (double value : values) group += fmt::format(" {}", value);
-    groups.push_back(group);
-  } while (!reader.at_end());
-  EXPECT_EQ(groups, (std::vector<std::string>{"Northfield/1: 10 11", "Northfield/two: 12", "Southfield/two: 13",
-                                              "Northfield/1: 14 15"}));
-  EXPECT_EQ(reports, 1);
-  EXPECT_EQ(detail, "place=Northfield, n=1 (again at line 6)");
   EXPECT_EQ(reader.group_values().size(), 3u);  // two cells of place, one of n
-  EXPECT_EQ(reader.next(cells.data()), Next::EndOfData);
-}
 
-TEST(CaseReader, EndsAtOnceWithoutCasesAndOutlivesItsDataSet) {
-  DataOptions options = named();
-  options.split = {"a"};
-  std::vector<double> cells(2);
-  CaseReader empty = DataSet::from_text("a,b\n", options).reader();
-  EXPECT_EQ(empty.next(cells.data()), Next::EndOfData);
-  EXPECT_TRUE(empty.at_end());
+  // No cases: the end at once; a reader outlives its data set.
+  EXPECT_EQ(DataSet::from_text("a,b\n", named({"a"})).reader().next(cells.data()), Next::EndOfData);
   CaseReader kept = DataSet::from_text("a\n5\n", named()).reader();
   ASSERT_EQ(kept.next(cells.data()), Next::Case);
   EXPECT_EQ(cells[0], 5.0);

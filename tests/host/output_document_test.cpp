@@ -1,35 +1,64 @@
-// Tests of building the output document from the host's output calls: where
-// items go, how tables collect dimensions, categories, groups and cells, where
-// footnotes land, and which calls are refused.
+// The output document built from the host's output calls (where items go, how
+// tables collect dimensions, categories, groups and cells, where footnotes
+// land, which calls are refused), the display of output texts, and the
+// English catalogue behind it.
 #include "host/output/output_document.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <regex>
+#include <set>
+#include <tuple>
 #include <stdexcept>
 
-#include "host/output_texts.h"
+#include "host/output/catalogue.h"
 #include "host/output/text_display.h"
+#include "host/output_texts.h"
 
 namespace mva::host {
 namespace {
 
 using namespace testing;
+using Strings = std::vector<std::string>;
 
-const PivotTable& table_item(const OutputDocument& doc, const std::vector<Item>& items, std::size_t i) {
-  return doc.table(std::get<TableItem>(items.at(i).content).table);
-}
-
-// The texts of a dimension's categories under `parent`, in order.
-std::vector<std::string> texts(const Dimension& dim, int parent = -1) {
-  std::vector<std::string> out;
-  for (const int c : dim.children_of(parent)) out.push_back(dim.categories[static_cast<std::size_t>(c)].text);
+// The categories of a dimension under `parent` as "text{children}", an
+// ungrouped group marked "~".
+std::string tree(const Dimension& dim, int parent = -1) {
+  std::string out;
+  for (const int c : dim.children_of(parent)) {
+    const Category& category = dim.categories[static_cast<std::size_t>(c)];
+    out += (out.empty() ? "" : " ") + category.text + (category.ungrouped ? "~" : "");
+    if (category.group) out += "{" + tree(dim, c) + "}";
+  }
   return out;
 }
 
 const Dimension& dimension(const PivotTable& t, const char* k) {
-  const int d = t.find_dimension(key(k));
-  EXPECT_GE(d, 0) << k;
-  return t.dimensions.at(static_cast<std::size_t>(d));
+  return t.dimensions.at(static_cast<std::size_t>(t.find_dimension(key(k))));
+}
+
+// Items as short texts: messages and notes by their text (a message seen in
+// several groups with " xN"), splits, tables by number and cell count, and
+// headings with their items in braces.
+std::string outline(const OutputDocument& doc, const std::vector<Item>& items) {
+  std::string out;
+  for (const Item& item : items) {
+    if (!out.empty()) out += "; ";
+    if (const auto* m = std::get_if<MessageItem>(&item.content)) {
+      out += display(m->text) + (m->groups > 1 ? " x" + std::to_string(m->groups) : "");
+    } else if (const auto* n = std::get_if<NoteItem>(&item.content)) {
+      out += "note " + display(n->text);
+    } else if (const auto* s = std::get_if<SplitItem>(&item.content)) {
+      out += "split " + s->values.at(0).text;
+    } else if (const auto* h = std::get_if<HeadingItem>(&item.content)) {
+      out += display(h->text) + " {" + outline(doc, h->items) + "}";
+    } else {
+      const PivotTable& t = doc.table(std::get<TableItem>(item.content).table);
+      out += "table " + std::to_string(t.number) + "/" + std::to_string(t.cells.size());
+    }
+  }
+  return out;
 }
 
 TEST(OutputDocument, GroupsNestReopenAndUngroup) {
@@ -39,7 +68,7 @@ TEST(OutputDocument, GroupsNestReopenAndUngroup) {
   doc.position_dimension(18, vars, {1, 1, 1, 0});
   doc.position_dimension(18, cases, {1, 0, 0, 0});
   doc.cell_dimension(18, vars);
-  for (const int pattern : {1, 2}) {
+  for (const int pattern : {1, 2, 1}) {  // the third pass reopens group 1 and reuses its category
     doc.begin_group(18, count(pattern), cases);
     doc.ungroup(18);
     doc.category(18, count(pattern * 5), cases);
@@ -49,114 +78,41 @@ TEST(OutputDocument, GroupsNestReopenAndUngroup) {
     doc.end_group(18, vars);
     doc.cell(18, lit("X"), var(3, "age"));
     doc.end_group(18, vars);
-    doc.cell(18, count(pattern), key("POUT_ COMPLETE IF ..."));
+    doc.cell(18, count(pattern * 10), key("POUT_ COMPLETE IF ..."));
     doc.end_group(18, cases);
   }
-  // Second pass: the same group label is reopened, the same category reused.
-  doc.begin_group(18, count(1), cases);
-  doc.ungroup(18);
-  doc.category(18, count(5), cases);
-  doc.cell(18, count(42), key("POUT_ COMPLETE IF ..."));
-  doc.end_group(18, cases);
-
-  const PivotTable& t = table_item(doc, doc.items(), 0);
-  const Dimension& c = dimension(t, "POUT_ # OF CASES");
-  EXPECT_EQ(texts(c), (std::vector<std::string>{"1", "2"}));
-  const int first = c.top[0];
-  EXPECT_TRUE(c.categories[static_cast<std::size_t>(first)].group);
-  EXPECT_TRUE(c.categories[static_cast<std::size_t>(first)].ungrouped);
-  EXPECT_EQ(texts(c, first), (std::vector<std::string>{"5"}));
-  const Dimension& v = dimension(t, "POUT_ VARIABLES");
-  EXPECT_EQ(texts(v), (std::vector<std::string>{"Missing Patterns", "Complete If ..."}));
-  const int patterns = v.top[0];
-  EXPECT_FALSE(v.categories[static_cast<std::size_t>(patterns)].ungrouped);
-  EXPECT_EQ(texts(v, patterns), (std::vector<std::string>{"educ", "age"}));
-  EXPECT_EQ(texts(v, v.categories[static_cast<std::size_t>(patterns)].children[0]),
-            (std::vector<std::string>{"Low"}));
-  EXPECT_EQ(t.cells.size(), 6u);  // the second pass replaced pattern 1's count
-  EXPECT_EQ(display(t.cells[2].value), "42");
+  const PivotTable& t = doc.table(0);
+  EXPECT_EQ(tree(dimension(t, "POUT_ # OF CASES")), "1~{5} 2~{10}");
+  EXPECT_EQ(tree(dimension(t, "POUT_ VARIABLES")), "Missing Patterns{educ{Low} age} Complete If ...");
+  ASSERT_EQ(t.cells.size(), 6u);  // the third pass replaced pattern 1's cells
+  EXPECT_EQ(display(t.cells[2].value), "10");
   EXPECT_EQ(t.cells[2].at, (std::vector<int>{4, 1}));  // {variables, cases}: "Complete If ...", "5" under "1"
 }
 
-TEST(OutputDocument, CategoriesDifferByTextOrVariable) {
+TEST(OutputDocument, CategoriesAndCellDimensions) {
   OutputDocument doc;
-  const Text dim = key("MMAP_ VARIABLES");
-  doc.begin_table(26, key("MMAP_ MAP OF MISSING VALUES"), Text{});
-  doc.position_dimension(26, dim, {1, 0, 1, 0});
-  doc.category(26, value(1, "a", 9, "9"), dim);
-  doc.category(26, value(1, "a", 9, "9"), dim);   // same value of the same variable
-  doc.category(26, value(2, "b", 9, "9"), dim);   // same text, another variable
-  doc.category(26, lit("9"), dim);                // same text, no variable
-  EXPECT_EQ(texts(table_item(doc, doc.items(), 0).dimensions[0]), (std::vector<std::string>{"9", "9", "9"}));
-}
-
-TEST(OutputDocument, CellDimensionOfItsOwn) {
-  OutputDocument doc;
+  const Text rows = key("LOUT_ ROW VARIABLES");
   doc.begin_table(4, key("LOUT_ MEAN"), key("LOUT_ MEAN"));
-  doc.position_dimension(4, key("LOUT_ ROW VARIABLES"), {1, 0, 1, 0});
+  doc.position_dimension(4, rows, {1, 0, 1, 0});
   doc.cell_dimension(4, key("LOUT_ COL VARIABLES"));  // not a position dimension
-  doc.category(4, var(1, "age"), key("LOUT_ ROW VARIABLES"));
+  doc.category(4, value(1, "a", 9, "9"), rows);
+  doc.category(4, value(1, "a", 9, "9"), rows);  // same value of the same variable
+  doc.category(4, value(2, "b", 9, "9"), rows);  // same text, another variable
+  doc.category(4, lit("9"), rows);               // same text, no variable
   doc.cell(4, num(1, 2), var(1, "age"));
   doc.cell(4, num(2, 2), var(2, "income"));
-  const PivotTable& t = table_item(doc, doc.items(), 0);
+  const PivotTable& t = doc.table(0);
+  EXPECT_EQ(tree(dimension(t, "LOUT_ ROW VARIABLES")), "9 9 9");
   const Dimension& own = dimension(t, "LOUT_ COL VARIABLES");
-  EXPECT_FALSE(own.positioned);
   EXPECT_EQ(own.axis(), Axis::Columns);
-  EXPECT_EQ(texts(own), (std::vector<std::string>{"age", "income"}));
-  EXPECT_EQ(t.cells[1].at, (std::vector<int>{0, 1}));
-
+  EXPECT_EQ(tree(own), "age income");
   // A dimension declared after cells were stored: those cells stand in its blank category.
   doc.position_dimension(4, key("LOUT_ NO. OF CASES"), {1, 1, 0, 0});
-  EXPECT_EQ(t.cells[1].at, (std::vector<int>{0, 1, 0}));
+  EXPECT_EQ(t.cells[1].at, (std::vector<int>{2, 1, 0}));
   EXPECT_EQ(t.dimensions[2].categories.at(0).text, "");
 }
 
-TEST(OutputDocument, FootnotesLandWhereTheirCodesSay) {
-  OutputDocument doc;
-  const Text vars = key("UOUT_ VARIABLES"), stats = key("UOUT_ STATISTICS");
-  doc.begin_table(3, key("EXEC_ UNIVARIATE STATISTICS"), Text{});
-  doc.position_dimension(3, vars, {1, 0, 1, 0});
-  doc.position_dimension(3, stats, {1, 1, 1, 0});
-  doc.cell_dimension(3, vars);
-  doc.annotate(lit("on the title"), 6);
-  doc.begin_group(3, key("UOUT_ EXTREMES"), stats);
-  doc.annotate(lit("on the group"), 3);
-  doc.category(3, key("UOUT_ LOW"), stats);
-  doc.annotate(lit("on the category"), 3);
-  doc.cell(3, count(1), var(1, "age"));
-  doc.annotate(lit("on the cell"), 4);
-  doc.annotate(lit("on the row"), 3);  // the cell made its row category current
-  doc.cell(3, count(2), var(2, "income"));
-  doc.annotate(lit("on the group"), 4);  // same text again: the same footnote
-  doc.annotate(lit("a note"), 0);
-  doc.annotate(lit("a note"), 1);       // notes are not repeated either
-  doc.annotate(lit("another note"), 1);
-
-  const PivotTable& t = table_item(doc, doc.items(), 0);
-  std::vector<std::pair<std::string, int>> seen;
-  for (const Annotation& a : t.annotations) seen.emplace_back(a.shown, a.marker);
-  EXPECT_EQ(seen, (std::vector<std::pair<std::string, int>>{{"on the title", 0},
-                                                            {"on the group", 1},
-                                                            {"on the category", 2},
-                                                            {"on the cell", 3},
-                                                            {"on the row", 4},
-                                                            {"a note", -1},
-                                                            {"another note", -1}}));
-  EXPECT_EQ(t.title_footnotes, (std::vector<int>{0}));
-  const Dimension& s = dimension(t, "UOUT_ STATISTICS");
-  const int group = s.top[0];
-  EXPECT_EQ(s.categories[static_cast<std::size_t>(group)].footnotes, (std::vector<int>{1}));
-  EXPECT_EQ(s.categories[static_cast<std::size_t>(s.categories[static_cast<std::size_t>(group)].children[0])].footnotes,
-            (std::vector<int>{2}));
-  EXPECT_EQ(t.cells[0].footnotes, (std::vector<int>{3}));
-  EXPECT_EQ(t.cells[1].footnotes, (std::vector<int>{1}));
-  EXPECT_EQ(dimension(t, "UOUT_ VARIABLES").categories[0].footnotes, (std::vector<int>{4}));
-  EXPECT_EQ(footnote_marker(0), "a");
-  EXPECT_EQ(footnote_marker(25), "z");
-  EXPECT_EQ(footnote_marker(26), "aa");
-}
-
-TEST(OutputDocument, ItemsKeepTheirOrderAndPlace) {
+TEST(OutputDocument, ItemsKeepTheirOrderAndPlaceAndRepeatsAreFolded) {
   OutputDocument doc;
   doc.add_message(lit("before"), 2, 2);
   doc.begin_heading(key("MOUT_ PAIRWISE STATISTICS"));
@@ -164,52 +120,32 @@ TEST(OutputDocument, ItemsKeepTheirOrderAndPlace) {
   doc.begin_table(7, key("MOUT_ FREQUENCY"), Text{});
   doc.begin_table(8, key("MOUT_ MEAN"), Text{});  // two tables open at once
   doc.cell_dimension(7, key("MOUT_ VARIABLES"));
-  doc.cell(7, count(3), var(1, "age"));           // a cell for the earlier table
+  doc.cell(7, count(3), var(1, "age"));  // a cell for the earlier table
   doc.add_message(lit("inside"), 2, 2);
   doc.end_table(8);
-  doc.annotate(lit("after the table"), 0);        // the last call ended a table: the heading's
+  doc.annotate(lit("after the table"), 0);  // the last call ended a table: the heading's
   doc.end_table(7);
   doc.end_heading();
+  EXPECT_EQ(footnote_marker(25) + footnote_marker(26), "zaa");
+  EXPECT_EQ(outline(doc, doc.items()), "before; Pairwise Statistics {note under the heading; table 7/1; table 8/0; "
+                                       "inside; note after the table}");
 
-  const auto& top = doc.items();
-  ASSERT_EQ(top.size(), 2u);
-  EXPECT_EQ(display(std::get<MessageItem>(top[0].content).text), "before");
-  const auto& heading = std::get<HeadingItem>(top[1].content);
-  ASSERT_EQ(heading.items.size(), 5u);
-  EXPECT_EQ(display(std::get<NoteItem>(heading.items[0].content).text), "under the heading");
-  EXPECT_EQ(table_item(doc, heading.items, 1).number, 7);
-  EXPECT_EQ(table_item(doc, heading.items, 2).number, 8);
-  EXPECT_EQ(table_item(doc, heading.items, 1).cells.size(), 1u);
-  EXPECT_TRUE(table_item(doc, heading.items, 2).cells.empty());
-  EXPECT_EQ(display(std::get<MessageItem>(heading.items[3].content).text), "inside");
-  EXPECT_EQ(display(std::get<NoteItem>(heading.items[4].content).text), "after the table");
-}
-
-TEST(OutputDocument, RepeatsOfEveryGroupAreShownOnce) {
-  OutputDocument doc;
-  doc.add_message(lit("earlier command"), 1, 2);
-  const std::size_t first = doc.items().size();
+  // Messages of every split group are shown once, before the first group.
+  OutputDocument folded;
+  folded.add_message(lit("earlier command"), 1, 2);
+  const std::size_t first = folded.items().size();
   const auto group = [&](const char* value, std::vector<std::pair<const char*, int>> messages) {
-    doc.add_split({SplitValue{"g", 1.0, value}});
-    for (const auto& [text, severity] : messages) doc.add_message(lit(text), 2, severity);
+    folded.add_split({SplitValue{"g", 1.0, value}});
+    for (const auto& [text, severity] : messages) folded.add_message(lit(text), 2, severity);
   };
   group("1", {{"every", 2}, {"some", 2}, {"every", 2}});
   group("2", {{"every", 2}, {"some", 2}});
   group("3", {{"only here", 1}, {"every", 2}});
-  doc.add_message(lit("every"), 2, 3);  // an error is never folded
-  doc.close_all();
-  doc.fold_group_repeats(first);
-
-  std::vector<std::string> seen;
-  for (const Item& item : doc.items()) {
-    if (const auto* m = std::get_if<MessageItem>(&item.content)) {
-      seen.push_back(display(m->text) + (m->groups > 1 ? " x" + std::to_string(m->groups) : ""));
-    } else {
-      seen.push_back("split " + std::get<SplitItem>(item.content).values[0].text);
-    }
-  }
-  EXPECT_EQ(seen, (std::vector<std::string>{"earlier command", "every x3", "split 1", "some", "every", "split 2",
-                                            "some", "split 3", "only here", "every"}));
+  folded.add_message(lit("every"), 2, 3);  // an error is never folded
+  folded.close_all();
+  folded.fold_group_repeats(first);
+  EXPECT_EQ(outline(folded, folded.items()),
+            "earlier command; every x3; split 1; some; every; split 2; some; split 3; only here; every");
 }
 
 TEST(OutputDocument, RefusesCallsOnTablesThatAreNotOpen) {
@@ -219,14 +155,84 @@ TEST(OutputDocument, RefusesCallsOnTablesThatAreNotOpen) {
   EXPECT_THROW(doc.begin_table(3, Text{}, Text{}), std::logic_error);
   EXPECT_THROW(doc.category(3, key("UOUT_ MEAN"), key("NO SUCH DIMENSION")), std::logic_error);
   EXPECT_THROW(doc.end_group(3, key("UOUT_ STATISTICS")), std::logic_error);
-  EXPECT_THROW(doc.ungroup(3), std::logic_error);
   EXPECT_THROW(doc.cell(3, count(1), key("UOUT_ MEAN")), std::logic_error);  // no cell dimension yet
   doc.end_table(3);
-  EXPECT_THROW(doc.end_table(3), std::logic_error);
   EXPECT_THROW(doc.category(3, key("UOUT_ MEAN"), key("UOUT_ STATISTICS")), std::logic_error);
-  EXPECT_THROW(doc.cell(5, count(1), key("UOUT_ MEAN")), std::logic_error);
-  EXPECT_THROW(doc.table_property(9, 1, count(1)), std::logic_error);
   EXPECT_THROW(doc.end_heading(), std::logic_error);
+}
+
+TEST(TextDisplay, FillsPlaceholdersAndRepeatGroups) {
+  const char* const no_t_stat = "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT";
+  const char* const sorted_by = "POUT_ CASES ARE SORTED BY [%1:, ^1:, AND $1]1";
+  const Text split_list = list({item({var(1, "sex"), value(1, "sex", 1, "Male")}),
+                                item({var(2, "region"), value(2, "region", 3, "North")})});
+  const std::pair<Text, std::string> rows[] = {
+      {lit("as typed ^1"), "as typed ^1"}, {key("NO SUCH KEY ^1"), "NO SUCH KEY ^1"},
+      {comp("PARS_ BAD SUBCOMMAND ^1", {}), "Unrecognized subcommand: ^1."},  // a placeholder without parameter
+      {comp("EGET_ UNRECOGNIZED EMALGORITHM PARAMETER\\: ^1", {lit("XYZ")}), "Unrecognized EM parameter: XYZ."},
+      {comp("^1 TO ^2", {num(90, 0), num(99, 0)}), "90 TO 99"},  // a template without entry
+      {comp(no_t_stat, {split_list}), "sex=Male, region=North: there are no missing values, so no t tests are computed."},
+      {comp(no_t_stat, {list({})}), "There are no missing values, so no t tests are computed."},
+      // Outer parameters after the list.
+      {comp("EOUT_ FOR [:^1=^2, :$2=$1]1, MCAR CHISQ=^2, DF=^3 PROB=^4",
+            {split_list, num(12.3456, 3), count(4), num(0.0154, 3, FormatKind::Significance)}),
+       "sex=Male, region=North: Little's MCAR test: Chi-Square = 12.346, DF = 4, Sig. = 0.015"},
+      // The first item in the prefix form.
+      {comp(sorted_by, {list({item({var(1, "a")}), item({var(2, "b")}), item({var(3, "c")})})}),
+       "Cases are sorted by a, b, c."},
+      {comp(sorted_by, {list({})}), "Cases are sorted by."},
+      {comp("NO DPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {split_list, count(700), count(600)}),
+       "sex=Male,region=North: the data patterns table is not shown: it would have 700 cells, more than the limit "
+       "of 600 (--max-cells)."},
+      {comp("X [:^1=^2; :]1 done", {split_list}), "X sex=Male; region=North done"},  // no entry: keeps its group
+  };
+  for (const auto& [text, expected] : rows) EXPECT_EQ(display(text), expected) << text.key;
+
+  std::vector<Text> params;
+  for (int i = 1; i <= 11; ++i) params.push_back(lit("p" + std::to_string(i)));
+  EXPECT_EQ(fill_template("^11 ^1 ^10 [not a group] a\\:b \\% c\\nd \\^1 trailing ^", params),
+            "p11 p1 p10 [not a group] a:b % c\nd ^1 trailing ^");
+}
+
+TEST(TextDisplay, FormatsNumbers) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  const FormatKind percent = FormatKind::PercentNS, counts = FormatKind::Count;
+  const std::tuple<double, Format, const char*> rows[] = {
+      {12.25, format(percent, 1), "12.3"}, {-12.25, format(percent, 1), "-12.3"},  // halves away from zero
+      {2.5, format(counts, 0), "3"},       {7.0, format(counts, 2), "7"},          // counts never show decimals
+      {99.95, format(percent, 1), "100.0"}, {1e20, format(counts, 0), "100000000000000000000"},  // a new digit
+      {-0.0004, format(FormatKind::GenStat, 3), "0.000"}, {-0.4, format(counts, 0), "0"},
+      {3.7, format(FormatKind::Print, -1), "4"},          {kSystemMissing, format(FormatKind::Mean, 2), "."},
+      {nan, format(FormatKind::Mean, 2), "."},            {-inf, format(counts, 0), "."},
+  };
+  for (const auto& [value, f, expected] : rows) EXPECT_EQ(format_number(value, f), expected) << value;
+}
+
+// The `^n` placeholders outside repeat groups, and the repeat groups
+// (`[...]n`, verbatim) of a key or text.
+std::pair<std::set<std::string>, Strings> slots_of(const std::string& s) {
+  static const std::regex group(R"(\[[^\]]*\]\d+)"), placeholder(R"(\^\d+)");
+  Strings groups;
+  for (std::sregex_iterator i(s.begin(), s.end(), group), end; i != end; ++i) groups.push_back(i->str());
+  const std::string outside = std::regex_replace(s, group, "");
+  std::set<std::string> placeholders;
+  for (std::sregex_iterator i(outside.begin(), outside.end(), placeholder), end; i != end; ++i) {
+    placeholders.insert(i->str());
+  }
+  return {placeholders, groups};
+}
+
+TEST(Catalogue, SortedAndKeepsPlaceholdersAndRepeatGroups) {
+  for (const CatalogueEntry& entry : english_catalogue()) {
+    EXPECT_EQ(english_text(entry.key), entry.text);  // the look-up is a binary search: the entries are sorted
+    // No parameter is lost or invented in translation.
+    EXPECT_EQ(slots_of(std::string(entry.key)), slots_of(std::string(entry.text))) << entry.key << " -> " << entry.text;
+  }
+  EXPECT_FALSE(english_text("NO SUCH KEY").has_value());
+  // Keys with a line break are found either way.
+  const auto escaped = english_text("POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES");
+  ASSERT_TRUE(escaped.has_value());
+  EXPECT_EQ(english_text("POUT_ + HIGH VALUES \n - LOW VALUES WITH HINGES"), escaped);
 }
 
 }  // namespace

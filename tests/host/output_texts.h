@@ -1,25 +1,17 @@
-// Builders of output texts for the output-document tests: the values the
-// reference host's text calls would hand over, made directly.
+// Builders of the output texts the reference host's text calls would hand
+// over, made directly, and a small document for the renderer tests.
 #pragma once
 
-#include <cstdint>
-#include <limits>
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "host/data/number_text.h"
+#include "host/output/output_document.h"
 #include "mva/frame/host/types.h"
 
 namespace mva::host::testing {
-
-inline constexpr double kSysmis = kSystemMissing;
-
-inline Text of_kind(Text::Kind kind) {
-  Text t;
-  t.kind = kind;
-  return t;
-}
 
 inline Format format(FormatKind kind, int decimals) {
   Format f;
@@ -28,20 +20,25 @@ inline Format format(FormatKind kind, int decimals) {
   return f;
 }
 
-inline Text key(std::string k) {
-  Text t = of_kind(Text::Kind::Key);
+inline Text text_of(Text::Kind kind, std::string k = {}, std::vector<Text> params = {}) {
+  Text t;
+  t.kind = kind;
   t.key = std::move(k);
+  t.params = std::move(params);
   return t;
 }
 
-inline Text lit(std::string s) {
-  Text t = key(std::move(s));
-  t.kind = Text::Kind::Literal;
-  return t;
+inline Text key(std::string k) { return text_of(Text::Kind::Key, std::move(k)); }
+inline Text lit(std::string s) { return text_of(Text::Kind::Literal, std::move(s)); }
+inline Text comp(std::string k, std::vector<Text> p) {
+  return text_of(Text::Kind::Composite, std::move(k), std::move(p));
 }
+// One item of a repeat list (its own parameters), and the list.
+inline Text item(std::vector<Text> params) { return text_of(Text::Kind::Empty, {}, std::move(params)); }
+inline Text list(std::vector<Text> items) { return text_of(Text::Kind::RepeatList, {}, std::move(items)); }
 
 inline Text num(double v, int decimals, FormatKind kind = FormatKind::GenStat) {
-  Text t = of_kind(Text::Kind::Number);
+  Text t = text_of(Text::Kind::Number);
   t.number = v;
   t.format = format(kind, decimals);
   return t;
@@ -50,7 +47,7 @@ inline Text num(double v, int decimals, FormatKind kind = FormatKind::GenStat) {
 inline Text count(double v) { return num(v, 0, FormatKind::Count); }
 
 inline Text var(std::int64_t index, std::string name) {
-  Text t = of_kind(Text::Kind::Variable);
+  Text t = text_of(Text::Kind::Variable);
   t.variable = index;
   t.name = std::move(name);
   return t;
@@ -65,24 +62,37 @@ inline Text value(std::int64_t index, std::string name, double v, std::string la
   return t;
 }
 
-inline Text comp(std::string k, std::vector<Text> params) {
-  Text t = key(std::move(k));
-  t.kind = Text::Kind::Composite;
-  t.params = std::move(params);
-  return t;
-}
-
-// One item of a repeat list (its own parameters), and the list.
-inline Text item(std::vector<Text> params) {
-  Text t;
-  t.params = std::move(params);
-  return t;
-}
-
-inline Text list(std::vector<Text> items) {
-  Text t = item(std::move(items));
-  t.kind = Text::Kind::RepeatList;
-  return t;
+// A split marker, a warning, and a univariate table with a group,
+// system-missing cells, footnotes on the title, a group, a row and a cell,
+// and a note.
+inline void build_univariate(OutputDocument& doc) {
+  doc.add_split({SplitValue{"sex", 1.0, "Male"}, SplitValue{"region", std::nan(""), "North"}});
+  doc.add_message(comp("PARS_ MORE THAN ONE ^1", {lit("EM")}), 1, 2);
+  const Text vars = key("UOUT_ VARIABLES"), stats = key("UOUT_ STATISTICS");
+  doc.begin_table(3, key("EXEC_ UNIVARIATE STATISTICS"), key("EXEC_ UNIVARIATE STATISTICS"));
+  doc.table_property(3, 1, count(1));
+  doc.position_dimension(3, vars, {1, 0, 1, 0});
+  doc.position_dimension(3, stats, {1, 1, 1, 0});
+  doc.cell_dimension(3, vars);
+  doc.annotate(key("UOUT_ . INDICATES THAT IQR=0"), 6);  // title footnote
+  doc.category(3, key("UOUT_ FREQUENCY"), stats);
+  doc.cell(3, count(10), var(1, "age"));
+  doc.cell(3, count(9), var(2, "income"));
+  doc.category(3, key("UOUT_ MEAN"), stats);
+  doc.cell(3, num(35.2, 2, FormatKind::Mean), var(1, "age"));
+  doc.cell(3, num(kSystemMissing, 2, FormatKind::Mean), var(2, "income"));
+  doc.begin_group(3, key("UOUT_ EXTREMES"), stats);
+  doc.annotate(key("UOUT_ OUTSIDE OF (Q1-1.5*IQR,Q3+1.5*IQR)"), 3);  // on the group
+  doc.category(3, key("UOUT_ LOW"), stats);
+  doc.cell(3, count(0), var(1, "age"));
+  doc.cell(3, num(kSystemMissing, 3), var(2, "income"));
+  doc.annotate(key("UOUT_ . INDICATES THAT IQR=0"), 3);  // on the income row, same text as the title's
+  doc.category(3, key("UOUT_ HIGH"), stats);
+  doc.cell(3, count(2), var(1, "age"));
+  doc.annotate(comp("IOUT_ PERCENT LIMIT ^1", {lit("5")}), 4);  // on that cell
+  doc.end_group(3, stats);
+  doc.annotate(comp("TOUT_ T_TEST, MISSING ^1", {lit("5")}), 1);
+  doc.end_table(3);
 }
 
 }  // namespace mva::host::testing

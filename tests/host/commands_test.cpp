@@ -1,0 +1,247 @@
+// Reading command scripts: the lexer's tokens, command boundaries, positions
+// and errors; the token stacks the procedure steps through; the keyword
+// helpers; and the variable-list reader over a dictionary with a
+// continuation slot.
+#include <gtest/gtest.h>
+
+#include <strings.h>
+
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+
+#include "host/commands/command_lexer.h"
+#include "host/commands/token_stream.h"
+#include "host/commands/variable_list.h"
+
+namespace mva::host {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// One line per script, commands split by " | ": names upper-cased (WITH as
+// <WITH>), numbers as #typed=value, strings as s[contents], specials as their
+// character (?c when not a known one), the end of a command as <end>.
+std::string render(const std::vector<Command>& commands) {
+  std::ostringstream out;
+  for (std::size_t c = 0; c < commands.size(); ++c) {
+    if (c > 0) out << " | ";
+    for (std::size_t i = 0; i < commands[c].tokens.size(); ++i) {
+      const Token& t = commands[c].tokens[i];
+      if (i > 0) out << ' ';
+      switch (t.kind) {
+        case TokenKind::Name: out << (t.symbol == Symbol::With ? "<WITH>" : t.text); break;
+        case TokenKind::Number: out << '#' << t.text << '=' << t.number; break;
+        case TokenKind::String: out << "s[" << t.text << ']'; break;
+        case TokenKind::Special: out << (t.symbol == Symbol::Other ? "?" : "") << t.text; break;
+        case TokenKind::End: out << "<end>"; break;
+      }
+    }
+  }
+  return out.str();
+}
+
+TEST(CommandLexer, TokensAndCommandBoundaries) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"mva Age /maxcat=2.50 /percent=-1.\n", "MVA AGE / MAXCAT = #2.50=2.5 / PERCENT = #-1=-1 <end>"},
+      // A sign after an operand is an operator; after anything else it signs the number.
+      {"MVA a-1 b - 1 (-1) x(1)-2 (1)+2 =+.5 = -x.",
+       "MVA A ?- #1=1 B ?- #1=1 ( #-1=-1 ) X ( #1=1 ) ?- #2=2 ( #1=1 ) ?+ #2=2 = #+.5=0.5 = ?- X <end>"},
+      {"MVA 'a'-1 2-1.", "MVA s[a] ?- #1=1 #2=2 ?- #1=1 <end>"},
+      {"MVA = .5 1e-3 1.5E+2 5. 7e x 3abc 1.2.3.",
+       "MVA = #.5=0.5 #1e-3=0.001 #1.5E+2=150 #5.=5 #7=7 E X #3=3 ABC #1.2=1.2 #.3=0.3 <end>"},
+      // Too small for a double: the nearest one, subnormal or zero.
+      {"MVA = 1e-320 = -1e-400.", "MVA = #1e-320=9.99989e-321 = #-1e-400=0 <end>"},
+      // Only the period that ends a line ends the command; it belongs to no token.
+      {"MVA a. b . c.d\n /EM.   \n", "MVA A. B ?. C.D / EM <end>"},
+      {"MVA 'it''s here' \"say \"\"hi\"\"\" 'a\"b' '' 'a period.'\n",
+       "MVA s[it's here] s[say \"hi\"] s[a\"b] s[] s[a period.] <end>"},
+      {"MVA a with b WITHIN.", "MVA A <WITH> B WITHIN <end>"},
+      {"* comment.\n\nMVA a.\n* another\n\n   \nMVA b\n  /EM.\n", "MVA A <end> | MVA B / EM <end>"},
+      {"MVA a * b\n * c\n* a note inside the command.\n d.", "MVA A * B * C D <end>"},
+      {"MVA a.\r\nMVA b", "MVA A <end> | MVA B <end>"},
+      {".\n* only a comment\n\n", ""},
+      {"MVA @x #y $z _w v1.2_3 x@#$ & b ; c ! d < e.", "MVA @X #Y $Z _W V1.2_3 X@#$ ?& B ?; C ?! D ?< E <end>"},
+      {"\xEF\xBB\xBFMVA\tcaf\xC3\xA9\t/EM .", "MVA CAF\xC3\xA9 / EM <end>"},
+  };
+  for (const auto& [script, expected] : rows) {
+    EXPECT_EQ(render(split_commands(script, "t.mva")), expected) << "script: " << script;
+  }
+}
+
+TEST(CommandLexer, TypedTextsPositionsAndErrors) {
+  const auto commands = split_commands("* header\nMVA age\n  /MaxCat=2.50 'x''y'  .\n\nmva b", "job.mva");
+  EXPECT_EQ(commands.at(1).first_line, 5);
+  std::vector<std::string> seen;
+  for (const Command& c : commands) {
+    for (const Token& t : c.tokens) {
+      seen.push_back(t.text + "|" + t.typed + "@" + std::to_string(t.line) + ":" + std::to_string(t.column));
+    }
+  }
+  // A command ended by the end of the script gets its End after its last token.
+  EXPECT_EQ(seen, (std::vector<std::string>{"MVA|MVA@2:1", "AGE|age@2:5", "/|/@3:3", "MAXCAT|MaxCat@3:4",
+                                            "=|=@3:10", "2.50|2.50@3:11", "x'y|'x''y'@3:16", "|.@3:24",
+                                            "MVA|mva@5:1", "B|b@5:5", "|@5:6"}));
+
+  const std::pair<std::string, std::string> errors[] = {
+      {"MVA a\n /OUT='abc\n", "s.mva:2:7: unterminated string"},
+      {"MVA 'abc\ndef'.", "s.mva:1:5: unterminated string"},
+      {"MVA a.\n\nMVA \x7f.", "s.mva:3:5: unexpected control character 127"},
+      {"MVA 1e999.", "s.mva:1:5: number out of range: 1e999"},
+      // A long token is not repeated in full.
+      {"MVA " + std::string(5000, '9') + "e999.",
+       "s.mva:1:5: number out of range: " + std::string(30, '9') + "... (5004 characters)"},
+  };
+  for (const auto& [script, message] : errors) {
+    try {
+      split_commands(script, "s.mva");
+      ADD_FAILURE() << "no error for: " << script;
+    } catch (const CommandError& e) {
+      EXPECT_EQ(std::string(e.what()), message);
+    }
+  }
+}
+
+Command one_command(std::string_view script) { return split_commands(script, "t.mva").at(0); }
+
+TEST(TokenStream, StepsRewindsRepeatsEndAndChecksHandles) {
+  TokenStream ts;
+  std::int64_t position = -7;
+  EXPECT_THROW(ts.stack(position), std::logic_error);  // nothing loaded
+  ts.load(one_command("MVA a b /OUTFILE='x.csv' /EM."));
+  const StackHandle h = ts.stack(position), other = ts.stack(position);
+  EXPECT_EQ(position, 0);
+  std::string texts;
+  for (int p = 1; p <= 12; ++p) {
+    ts.next(h);
+    texts += ts.current().text + std::to_string(ts.position()) + " ";
+  }
+  EXPECT_EQ(texts, "MVA1 A2 B3 /4 OUTFILE5 =6 x.csv7 /8 EM9 10 10 10 ");  // End repeats
+  // Back to a token noted earlier: set the pointer before it, step once.
+  ts.set_position(h, 6);
+  EXPECT_EQ(ts.position(), 10);  // setting the pointer moves nothing
+  ts.next(h);
+  EXPECT_EQ(ts.current().text + std::to_string(ts.position()), "x.csv7");
+  ts.next(other);  // the current token follows whichever stack stepped last
+  EXPECT_EQ(ts.current().text + std::to_string(ts.position()), "MVA1");
+
+  EXPECT_THROW(ts.set_position(h, 11), std::logic_error);
+  EXPECT_THROW(ts.next(0), std::logic_error);
+  ts.drop(h);
+  EXPECT_EQ(ts.current().text, "MVA");  // the current token outlives its stack
+  EXPECT_THROW(ts.next(h), std::logic_error);
+  EXPECT_THROW(ts.drop(h), std::logic_error);
+  EXPECT_NE(ts.stack(position), h);  // handles are not reused
+  ts.load(one_command("MVA c."));  // a new command drops the old stacks
+  EXPECT_EQ(ts.position(), 0);
+  EXPECT_THROW(ts.next(other), std::logic_error);
+  EXPECT_THROW(ts.load(Command{}), std::logic_error);
+}
+
+TEST(TokenStream, KeywordEqualAndTrimmedLength) {
+  const std::tuple<const char*, const char*, int, bool> rows[] = {
+      {"CATEGORICAL", "CATEGORI", 8, true}, {"CAT", "CATEGORI", 8, false}, {"EMALGORITHM", "EM      ", 8, false},
+      {"EM", "EM      ", 8, true},  {"NOUNIVARIATES", "NOUNIVARIATE", 12, true}, {"categorical", "CATEGORI", 8, true},
+      {"EM", "EX", 0, true},       {"", "E", 1, false},
+  };
+  for (const auto& [token, keyword, n, equal] : rows) EXPECT_EQ(keyword_equal(token, keyword, n), equal) << token;
+  EXPECT_EQ(trimmed_length("    ") + trimmed_length(" a b "), 4);
+}
+
+// Slot names; "" marks a continuation slot.
+DictionaryView make_view(const std::vector<std::string>& slots) {
+  DictionaryView view;
+  view.size = static_cast<std::int64_t>(slots.size());
+  view.find = [slots](std::string_view name) -> std::int64_t {
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+      if (!slots[i].empty() && strcasecmp(slots[i].c_str(), std::string(name).c_str()) == 0) return std::int64_t(i) + 1;
+    }
+    return 0;
+  };
+  view.is_variable = [slots](std::int64_t v) { return !slots.at(static_cast<std::size_t>(v - 1)).empty(); };
+  view.name = [slots](std::int64_t v) { return slots.at(static_cast<std::size_t>(v - 1)); };
+  return view;
+}
+
+// A stack over "MVA <args>." stepped to the first token after MVA.
+struct ListReading {
+  TokenStream ts;
+  StackHandle h = 0;
+  explicit ListReading(const std::string& args) {
+    ts.load(one_command("MVA " + args + "."));
+    std::int64_t position = 0;
+    h = ts.stack(position);
+    ts.next(h);
+    ts.next(h);
+  }
+  ListResult read(const ListOptions& o, const DictionaryView& view) { return read_variable_list(ts, h, o, view); }
+};
+
+ListOptions options(int list, int duplicates = 2, int terminator = 11) { return {0, duplicates, terminator, list}; }
+
+TEST(VariableList, ReadsListsAndLeavesTheRightTokenCurrent) {
+  // 1 Age, 2 income, 3 City (a long string), 4 its continuation, 5 educ, 6 SCORE
+  const DictionaryView view = make_view({"Age", "income", "City", "", "educ", "SCORE"});
+  const std::string twice(kNamedTwice), unknown(kUnknownVariable), unexpected(kUnexpectedInList),
+      expected(kListExpected);
+  const struct {
+    std::string args;
+    ListOptions options;
+    std::vector<std::int64_t> indices;
+    std::string key;  // "" = no fault
+    std::vector<std::string> params;
+    std::string current;  // typed text of the current token, "<end>" for End
+    std::int64_t position;
+  } rows[] = {
+      {"income to city educ", options(1), {2, 3, 5}, "", {}, "<end>", 6},
+      {"age, income to educ, score, /em", options(1), {1, 2, 3, 5, 6}, "", {}, "/", 10},  // a trailing comma
+      {"ALL", options(1), {1, 2, 3, 5, 6}, "", {}, "<end>", 3},
+      {"age with income", options(3), {1}, "", {}, "with", 3},
+      {"age income = 5", options(1, 2, 3), {1, 2}, "", {}, "=", 4},
+      // Duplicates: a fault, dropped, or kept.
+      {"age to educ income", options(1, 2), {1, 2, 3, 5}, twice, {"income"}, "income", 5},
+      {"income ALL", options(1, 2), {2, 1}, twice, {"income"}, "ALL", 3},
+      {"educ age to educ", options(1, 3), {5, 1, 2, 3}, "", {}, "<end>", 6},
+      {"age age", options(1, 1), {1, 1}, "", {}, "<end>", 4},
+      // Names that are not variables, and reversed ranges.
+      {"age bogus income", options(1), {1}, unknown, {"bogus"}, "bogus", 3},
+      {"age to NotHere", options(1), {1}, unknown, {"NotHere"}, "NotHere", 4},
+      {"educ TO age", options(1), {5}, std::string(kReversedRange), {"educ", "age"}, "age", 4},
+      // TO without a name after it: the TO is left current.
+      {"age TO /EM", options(1), {1}, unexpected, {"TO"}, "TO", 3},
+      {"all to educ", options(1), {1, 2, 3, 5, 6}, unexpected, {"to"}, "to", 3},
+      // Other tokens where a name should be.
+      {"age income / x", options(1, 2, 3), {1, 2}, unexpected, {"/"}, "/", 4},
+      {"age,,income", options(1), {1}, unexpected, {","}, ",", 4},
+      // No list at all.
+      {"/EM", options(1), {}, expected, {"/"}, "/", 2},
+      {"", options(1), {}, expected, {"end of command"}, "<end>", 2},
+      {"(1)", options(2), {}, expected, {"("}, "(", 2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE("MVA " + row.args + ".  list " + std::to_string(row.options.list) + " duplicates " +
+                 std::to_string(row.options.duplicates));
+    ListReading r(row.args);
+    const ListResult result = r.read(row.options, view);
+    EXPECT_EQ(result.indices, row.indices);
+    EXPECT_EQ(result.fault ? result.fault->key : "", row.key);
+    EXPECT_EQ(result.fault ? result.fault->params : Strings{}, row.params);
+    EXPECT_EQ(r.ts.current().kind == TokenKind::End ? "<end>" : r.ts.current().typed, row.current);
+    EXPECT_EQ(r.ts.position(), row.position);
+  }
+}
+
+TEST(VariableList, VariablesNamedAllAndToAreVariables) {
+  const DictionaryView odd = make_view({"all", "To", "x"});
+  const std::pair<std::string, std::vector<std::int64_t>> rows[] = {
+      {"all x", {1, 3}}, {"all to x", {1, 2, 3}}, {"to x", {2, 3}}, {"to to x", {2, 3}}};
+  for (const auto& [args, indices] : rows) {
+    const ListResult result = ListReading(args).read(options(1), odd);
+    EXPECT_EQ(result.indices, indices) << args;  // after a name, TO is the range keyword
+    EXPECT_FALSE(result.fault.has_value()) << args;
+  }
+}
+
+}  // namespace
+}  // namespace mva::host
