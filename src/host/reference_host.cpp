@@ -70,15 +70,6 @@ void ReferenceHost::report(const Text& text, int msg_class, int severity) {
   BP_ERROR(text, msg_class, severity);
 }
 
-
-void ReferenceHost::guarded(std::string_view routine, const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const std::logic_error& fault) {
-    ASSERT(routine, fault.what());
-  }
-}
-
 // ---- Frame --------------------------------------------------------------------
 
 void ReferenceHost::BP_PROCEDURE(std::string_view, int, int, Workspace&) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -199,7 +200,14 @@ class ReferenceHost : public Host {
  private:
   // Runs a call into the output document, token stream or arena; a fault of
   // the caller becomes an internal error that stops the procedure.
-  void guarded(std::string_view routine, const std::function<void()>& call);
+  template <class Call>
+  void guarded(std::string_view routine, const Call& call) {
+    try {
+      call();
+    } catch (const std::logic_error& fault) {
+      ASSERT(routine, fault.what());
+    }
+  }
   Format variable_format(FormatKind kind, std::int64_t v);
   // Dictionary slot v for the host's own use: unlike DICGET it leaves the
   // record the procedure read last in place.
@@ -253,6 +261,7 @@ class ReferenceHost : public Host {
   std::vector<SplitCell> group_split_;  // split values of the group being read
   bool group_started_ = false;
   SavedRecords records_;             // dictionaries and record buffers of the saved files
+  std::string line_;                 // the saved record being written, reused
   ValueLabels pending_labels_;       // value labels listed for VLBPDE
   std::map<std::int64_t, std::string> error_details_;  // what ERROR says of a host error number
   std::vector<std::vector<Text>> compositions_;  // open composite texts

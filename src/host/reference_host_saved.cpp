@@ -33,7 +33,10 @@ void ReferenceHost::DSWRCASE(FileHandle handle, std::int64_t& error) {
   error = 0;
   guarded("DSWRCASE", [&] {
     std::ofstream& out = saved_.stream(handle);
-    out << records_.record_line(handle) << '\n';
+    line_.clear();
+    records_.append_record_line(handle, line_);
+    line_ += '\n';
+    out.write(line_.data(), static_cast<std::streamsize>(line_.size()));
     const std::span<double> record = records_.record(handle);
     std::fill(record.begin(), record.end(), kSystemMissing);
     if (!out) {

@@ -22,6 +22,7 @@ std::vector<std::string> RecordingHost::folded_calls() const {
 }
 
 std::string file_text(const std::filesystem::path& path) {
+  if (!std::filesystem::is_regular_file(path)) return {};
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

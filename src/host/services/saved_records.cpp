@@ -1,11 +1,10 @@
 // Dictionaries and record buffers of saved files, and their CSV lines.
 #include "host/services/saved_records.h"
 
-#include <fmt/format.h>
-
+#include <charconv>
 #include <cmath>
-#include <iterator>
 #include <stdexcept>
+
 
 #include "host/data/data_error.h"
 #include "host/data/number_text.h"
@@ -95,10 +94,9 @@ std::string SavedRecords::header_line(FileHandle handle) const {
   return line;
 }
 
-std::string SavedRecords::record_line(FileHandle handle) const {
+void SavedRecords::append_record_line(FileHandle handle, std::string& line) const {
   const File& f = file(handle);
   const Dictionary& dict = f.dictionary;
-  std::string line;
   bool first = true;
   for (const std::int64_t v : dict.variables()) {
     if (!first) line += ',';
@@ -115,10 +113,11 @@ std::string SavedRecords::record_line(FileHandle handle) const {
     } else if (cell != kSystemMissing && std::isfinite(cell)) {
       // The shortest text that reads back as the same double, formatted in
       // place: a file of a million records formats tens of millions of cells.
-      fmt::format_to(std::back_inserter(line), "{}", cell);
+      char digits[32];
+      const auto written = std::to_chars(digits, digits + sizeof digits, cell);
+      line.append(digits, written.ptr);
     }
   }
-  return line;
 }
 
 std::string csv_field(std::string_view text) {

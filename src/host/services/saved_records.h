@@ -42,10 +42,10 @@ class SavedRecords {
   const Dictionary& dictionary(FileHandle handle) const;
   // The record buffer: one cell per dictionary slot.
   std::span<double> record(FileHandle handle);
-  // The CSV header line (names) and the line of the record buffer, without
-  // the line end.
+  // The CSV header line (names), without the line end.
   std::string header_line(FileHandle handle) const;
-  std::string record_line(FileHandle handle) const;
+  // Appends the line of the record buffer to `line`, without the line end.
+  void append_record_line(FileHandle handle, std::string& line) const;
 
  private:
   struct File {

@@ -40,6 +40,7 @@ bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
     for (std::int64_t j = 1; j <= k; ++j) a.S(k, j) = scale > 0.0 ? a.cp(k, j) / scale : 0.0;
   }
   const MissingCodeTable codes(cx);
+  CaseRecordWriter records(cx, handle, kEm, kDataFile);
   std::vector<char> observed(static_cast<std::size_t>(p), 0), missing(static_cast<std::size_t>(p), 0);
   bool first_sweep = true;
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
@@ -71,7 +72,7 @@ bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
         x(col.variable) = value;
       }
     }
-    if (write_case_record(cx, handle, kEm, kDataFile, L, x) > 0) {
+    if (records.write(L, x) > 0) {
       host.BP_ERROR(host.BP_CSTRING("_EMA_ I/O ERROR"), 2, 3);
       return false;
     }

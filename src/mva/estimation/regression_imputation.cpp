@@ -6,6 +6,7 @@
 // cases go by.
 #include "mva/estimation/regression_imputation.h"
 
+#include <optional>
 #include <vector>
 
 #include "mva/cases/missing_codes.h"
@@ -156,7 +157,8 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   const RealTriangle REGCOV = cx.triangle(c.a.PWCOV);
   const FileKind kind = SFKIND(c, kRegression);
   const FileHandle handle = SFGETH(c, kRegression);
-  const bool case_records = kind == kDataFile || kind == kIndicatorFile;
+  std::optional<CaseRecordWriter> records;
+  if (kind == kDataFile || kind == kIndicatorFile) records.emplace(cx, handle, kRegression, kind);
 
   const CaseMatrix cases = cx.case_matrix();
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
@@ -184,7 +186,7 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
       MOMUPD(false, false, c.NVAR, triangle_cells(p), roles, 1, p, w, 1.0, RCASE, running,
              REGMEAN, REGCOV, RealArray(deviations.data()));
     }
-    if (case_records && write_case_record(cx, handle, kRegression, kind, L, RCASE) != 0) {
+    if (records && records->write(L, RCASE) != 0) {
       return io_error(cx);
     }
   }

@@ -44,31 +44,42 @@ std::int64_t write_record(Context& cx, FileHandle handle) {
   return error;
 }
 
-std::int64_t write_case_record(Context& cx, FileHandle handle, int method, FileKind kind,
-                               std::int64_t L, RealArray completed) {
-  const CaseMatrix cases = cx.case_matrix();
+CaseRecordWriter::CaseRecordWriter(Context& cx, FileHandle handle, int method, FileKind kind)
+    : cx_(cx), handle_(handle), indicator_(kind == kIndicatorFile), codes_(cx) {
   const WordArray vwidth = cx.words(cx.cmn.a.VWIDTH);
-  std::int64_t cell = 1;
   for (std::int64_t v = 1; v <= cx.cmn.NVAR; ++v) {
     const std::int64_t column = ICOL2(cx, v);
     if (DEPFL(cx, v, method)) {
-      cell = move_number(cx, handle, cell, completed(v));
+      sources_.push_back({v, 0, {}});
+      dependents_.push_back(v);
     } else if (column > 0) {
-      cell = move_number(cx, handle, cell, cases(L, column));
+      sources_.push_back({v, column, {}});
     } else if (var_type(vwidth(v)) != VarType::Continuation) {
       const std::span<const double> split = split_cells_of(cx, v);
-      cx.host.OBMOVE(handle, cell, split);
-      cell += static_cast<std::int64_t>(split.size());
+      if (!split.empty()) sources_.push_back({v, -1, split});
     }
   }
-  if (kind == kIndicatorFile) {
-    for (std::int64_t v = 1; v <= cx.cmn.NVAR; ++v) {
-      if (!DEPFL(cx, v, method)) continue;
-      cell = move_number(cx, handle, cell, IQMSNG(cx, L, v) == CellStatus::Valid ? 1.0 : 0.0);
+  if (!indicator_) dependents_.clear();
+}
+
+std::int64_t CaseRecordWriter::write(std::int64_t L, RealArray completed) {
+  const CaseMatrix cases = cx_.case_matrix();
+  cells_.clear();
+  for (const Source& s : sources_) {
+    if (s.column == 0) {
+      cells_.push_back(completed(s.variable));
+    } else if (s.column > 0) {
+      cells_.push_back(cases(L, s.column));
+    } else {
+      cells_.insert(cells_.end(), s.split.begin(), s.split.end());
     }
-    move_number(cx, handle, cell, IQLOCM(cx, L) == 0 ? 1.0 : 0.0);
   }
-  return write_record(cx, handle);
+  if (indicator_) {
+    for (const std::int64_t v : dependents_) cells_.push_back(codes_(L, v) == CellStatus::Valid ? 1.0 : 0.0);
+    cells_.push_back(IQLOCM(cx_, L) == 0 ? 1.0 : 0.0);
+  }
+  if (!cells_.empty()) cx_.host.OBMOVE(handle_, 1, cells_);
+  return write_record(cx_, handle_);
 }
 
 std::int64_t write_imputed_value(Context& cx, FileHandle handle, std::int64_t L, std::int64_t v,

@@ -9,8 +9,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
+#include <vector>
 
+#include "mva/cases/missing_codes.h"
 #include "mva/frame/common.h"
 
 namespace mva {
@@ -30,16 +33,38 @@ std::int64_t move_number(Context& cx, FileHandle handle, std::int64_t cell, doub
 // Writes the record of `handle`: 0, or the host's error number.
 std::int64_t write_record(Context& cx, FileHandle handle);
 
-// Writes the completed-data record of stored case L. For each dictionary
-// slot in order: a dependent of `method` (14 EM, 15 REGRESSION) gives
-// completed(v), another slot with a case-matrix column its stored cell, a
-// split variable without a column the group's value; any other slot gives
+// The completed-data records of one file over a pass of the cases. For each
+// dictionary slot in order: a dependent of `method` (14 EM, 15 REGRESSION)
+// gives completed(v), another slot with a case-matrix column its stored cell,
+// a split variable without a column the group's value; any other slot gives
 // nothing. An INDICATOR file adds, for each dependent in dictionary order, 1
-// when its value is present in L and 0 when it is missing, then 1 when L is
-// a complete case and 0 when it is not. Returns 0, or the host's error
-// number.
-std::int64_t write_case_record(Context& cx, FileHandle handle, int method, FileKind kind,
-                               std::int64_t L, RealArray completed);
+// when its value is present in the case and 0 when it is missing, then 1 for
+// a complete case and 0 for another. Where each cell comes from is worked out
+// once, and a record is moved into the host's buffer in one call.
+class CaseRecordWriter {
+ public:
+  CaseRecordWriter(Context& cx, FileHandle handle, int method, FileKind kind);
+
+  // Writes the record of stored case L: 0, or the host's error number.
+  std::int64_t write(std::int64_t L, RealArray completed);
+
+ private:
+  // One cell of the record: completed(variable) when `column` is 0, else the
+  // stored cell; a split variable's cells are copied as they stand.
+  struct Source {
+    std::int64_t variable = 0;
+    std::int64_t column = 0;
+    std::span<const double> split;
+  };
+
+  Context& cx_;
+  FileHandle handle_;
+  bool indicator_;
+  std::vector<Source> sources_;
+  std::vector<std::int64_t> dependents_;  // dependents in dictionary order, for the indicators
+  MissingCodeTable codes_;
+  std::vector<double> cells_;  // the record being built
+};
 
 // Writes the record of one imputed value of an IMPUTES file: the split
 // values, the ID variable's value in case L (as many cells as its width
