@@ -1,16 +1,58 @@
 // Dictionaries and record buffers of saved files, and their CSV lines.
 #include "host/services/saved_records.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
 
+#include <fmt/compile.h>
+#include <fmt/format.h>
 
 #include "host/data/data_error.h"
 #include "host/data/number_text.h"
 #include "mva/frame/host/workspace.h"
 
 namespace mva::host {
+
+namespace {
+
+// Writes the shortest text that reads back as `value` (as "{}" formats it)
+// at `out` and returns its end. Most cells of a saved file are values read
+// from a data file, with a few decimals: such a value is m / 10^k for a small
+// k and an integer m, which is checked exactly and written as digits; any
+// other value goes to the general shortest-digits formatter.
+char* write_number(char* out, double value) {
+  constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0, 1000000.0};
+  constexpr int kMostDecimals = 6;
+  const double size = std::fabs(value);
+  if (size < 1e15 && (size >= 1e-4 || size == 0.0)) {
+    for (int k = 0; k <= kMostDecimals; ++k) {
+      const double m = std::nearbyint(size * kPowers[k]);
+      if (m / kPowers[k] != size || m >= 9007199254740992.0) continue;
+      // m / 10^k is value's magnitude exactly as the parser would round it.
+      char digits[24];
+      char* d = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(m)).ptr;
+      auto length = static_cast<int>(d - digits);
+      if (std::signbit(value)) *out++ = '-';
+      if (length <= k) {  // 0.0...: leading zeros after the point
+        *out++ = '0';
+        *out++ = '.';
+        for (int z = length; z < k; ++z) *out++ = '0';
+        return std::copy(digits, d, out);
+      }
+      out = std::copy(digits, digits + (length - k), out);
+      if (k > 0) {
+        *out++ = '.';
+        out = std::copy(digits + (length - k), d, out);
+      }
+      return out;
+    }
+  }
+  return fmt::format_to(out, FMT_COMPILE("{}"), value);
+}
+
+}  // namespace
 
 SavedRecords::File& SavedRecords::file(FileHandle handle) {
   const auto it = files_.find(handle);
@@ -65,6 +107,11 @@ std::optional<std::string> SavedRecords::finish(FileHandle handle) {
   if (f.fault) return f.fault;
   if (f.dictionary.size() == 0) return std::string("the file has no variables");
   f.record.assign(static_cast<std::size_t>(f.dictionary.size()), kSystemMissing);
+  f.fields.clear();
+  for (const std::int64_t v : f.dictionary.variables()) {
+    const std::int64_t width = f.dictionary.slot(v).type;
+    f.fields.push_back({static_cast<std::size_t>(v - 1), width > 0 ? width : 0, f.dictionary.slot_count(v)});
+  }
   f.ready = true;
   return std::nullopt;
 }
@@ -96,28 +143,36 @@ std::string SavedRecords::header_line(FileHandle handle) const {
 
 void SavedRecords::append_record_line(FileHandle handle, std::string& line) const {
   const File& f = file(handle);
-  const Dictionary& dict = f.dictionary;
+  // Numbers are formatted straight into the line, which is grown ahead of
+  // them and cut to length at the end.
+  constexpr std::size_t kNumberRoom = 32;  // a shortest double and a comma fit
+  std::size_t end = line.size();
+  const auto room = [&](std::size_t more) {
+    if (line.size() < end + more) line.resize(std::max(2 * line.size(), end + more));
+  };
   bool first = true;
-  for (const std::int64_t v : dict.variables()) {
-    if (!first) line += ',';
+  for (const Field& field : f.fields) {
+    room(kNumberRoom);
+    if (!first) line[end++] = ',';
     first = false;
-    const VarRecord& record = dict.slot(v);
-    const double cell = f.record[static_cast<std::size_t>(v - 1)];
-    if (record.type > 0) {
+    const double cell = f.record[field.cell];
+    if (field.width > 0) {
       std::string text;
-      for (std::int64_t k = 0; k < dict.slot_count(v); ++k) {
-        text += chars_of_cell(f.record[static_cast<std::size_t>(v - 1 + k)]);
+      for (std::int64_t k = 0; k < field.cells; ++k) {
+        text += chars_of_cell(f.record[field.cell + static_cast<std::size_t>(k)]);
       }
-      text.resize(static_cast<std::size_t>(record.type));
-      line += csv_field(trim_trailing_blanks(text));
+      text.resize(static_cast<std::size_t>(field.width));
+      const std::string quoted = csv_field(trim_trailing_blanks(text));
+      room(quoted.size());
+      line.replace(end, quoted.size(), quoted);
+      end += quoted.size();
     } else if (cell != kSystemMissing && std::isfinite(cell)) {
-      // The shortest text that reads back as the same double, formatted in
-      // place: a file of a million records formats tens of millions of cells.
-      char digits[32];
-      const auto written = std::to_chars(digits, digits + sizeof digits, cell);
-      line.append(digits, written.ptr);
+      // The shortest text that reads back as the same double: a file of a
+      // million records formats tens of millions of cells.
+      end = static_cast<std::size_t>(write_number(line.data() + end, cell) - line.data());
     }
   }
+  line.resize(end);
 }
 
 std::string csv_field(std::string_view text) {

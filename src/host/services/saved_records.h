@@ -48,8 +48,16 @@ class SavedRecords {
   void append_record_line(FileHandle handle, std::string& line) const;
 
  private:
+  // A variable of a finished dictionary: where its cells start in the record
+  // (0-based), its width (0 for a number) and how many cells it spans.
+  struct Field {
+    std::size_t cell = 0;
+    std::int64_t width = 0;
+    std::int64_t cells = 1;
+  };
   struct File {
     Dictionary dictionary;
+    std::vector<Field> fields;  // the variables in order, once finished
     std::vector<double> record;
     std::optional<std::string> fault;  // the first reason a variable could not be added
     bool ready = false;
