@@ -28,8 +28,14 @@ char* write_number(char* out, double value) {
   const double size = std::fabs(value);
   if (size < 1e15 && (size >= 1e-4 || size == 0.0)) {
     for (int k = 0; k <= kMostDecimals; ++k) {
-      const double m = std::nearbyint(size * kPowers[k]);
-      if (m / kPowers[k] != size || m >= 9007199254740992.0) continue;
+      // Below 2^50 the product is within 1/16 of the exact one and adding
+      // one half is exact, so m is the nearest integer; and the doubles there
+      // are closer together than 10^-k, so no other k-decimal number reads
+      // back as the same value.
+      const double scaled = size * kPowers[k];
+      if (scaled >= 1125899906842624.0) break;
+      const auto m = static_cast<double>(static_cast<std::uint64_t>(scaled + 0.5));
+      if (m / kPowers[k] != size) continue;
       // m / 10^k is value's magnitude exactly as the parser would round it.
       char digits[24];
       char* d = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(m)).ptr;
