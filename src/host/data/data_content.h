@@ -20,19 +20,6 @@
 
 namespace mva::host::detail {
 
-// Asks the kernel to back a large buffer with huge pages: first touching a
-// gigabyte page by page costs more than parsing it.
-inline void advise_huge_pages([[maybe_unused]] void* bytes, [[maybe_unused]] std::size_t size) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kPage = 4096;
-  if (size < (std::size_t{4} << 20)) return;
-  const auto start = reinterpret_cast<std::uintptr_t>(bytes);
-  const std::uintptr_t first = (start + kPage - 1) & ~(kPage - 1);
-  const std::uintptr_t last = (start + size) & ~(kPage - 1);
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);  // a hint only
-#endif
-}
-
 // A column's cells, uninitialised and held by malloc, so that a column
 // sized from an estimate of the rows can grow with realloc: a large block is
 // moved by remapping its pages, not by copying them.
@@ -46,7 +33,6 @@ using ColumnCells = std::unique_ptr<double[], FreeCells>;
 inline ColumnCells column_array(std::size_t count) {
   auto* cells = static_cast<double*>(std::malloc(std::max<std::size_t>(count, 1) * sizeof(double)));
   if (cells == nullptr) throw std::bad_alloc();
-  advise_huge_pages(cells, count * sizeof(double));
   return ColumnCells(cells);
 }
 
@@ -56,7 +42,6 @@ inline void grow_column(ColumnCells& cells, std::size_t count) {
   if (grown == nullptr) throw std::bad_alloc();
   static_cast<void>(cells.release());
   cells.reset(grown);
-  advise_huge_pages(grown, count * sizeof(double));
 }
 
 // Unmaps a file mapping of `size` bytes.
