@@ -4,6 +4,8 @@
 // columns are read once before the pass, and nothing is laid out during it.
 #include "mva/estimation/moments.h"
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "mva/cases/missing_codes.h"
@@ -153,6 +155,42 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) {
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQuery& code_of) {
   if (MOMDON(cx)) return;
   moment_pass(cx, CASEMISS, sums, code_of);
+}
+
+namespace {
+
+// The real arrays of a moment pass with their sizes, in a fixed order.
+std::vector<std::pair<RealArray, std::int64_t>> moment_arrays(const Context& cx) {
+  const MvaCommon& c = cx.cmn;
+  const std::int64_t cells = triangle_cells(c.NV), square = c.NV * c.NV;
+  return {{cx.reals(c.a.CASEVAL), c.NVAR}, {cx.reals(c.a.LWMEAN), c.NVAR}, {cx.reals(c.a.LWCOV), cells},
+          {cx.reals(c.a.PWN), cells},      {cx.reals(c.a.PWW), cells},     {cx.reals(c.a.PWCOV), cells},
+          {cx.reals(c.a.PWMEAN), square},  {cx.reals(c.a.PWVAR), square}};
+}
+
+}  // namespace
+
+MomentSnapshot::MomentSnapshot(const Context& cx, WordArray CASEMISS) {
+  if (!MOMDON(cx)) return;
+  for (const auto& [array, size] : moment_arrays(cx)) {
+    reals_.insert(reals_.end(), array.data(), array.data() + size);
+  }
+  missing_.assign(CASEMISS.data(), CASEMISS.data() + cx.cmn.NVAR);
+  sumwt_ = cx.cmn.SUMWT;
+  kept_ = true;
+}
+
+bool MomentSnapshot::restore(Context& cx, WordArray CASEMISS) const {
+  if (!kept_) return false;
+  const double* from = reals_.data();
+  for (const auto& [array, size] : moment_arrays(cx)) {
+    std::copy(from, from + size, array.data());
+    from += size;
+  }
+  std::copy(missing_.begin(), missing_.end(), CASEMISS.data());
+  cx.cmn.SUMWT = sumwt_;
+  SETMOM(cx, true);
+  return true;
 }
 
 }  // namespace mva

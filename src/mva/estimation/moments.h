@@ -4,9 +4,9 @@
 // both values of a pair are present), and sums the weights of all cases.
 #pragma once
 
-#include <functional>
-
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 #include "mva/frame/common.h"
 
@@ -29,5 +29,24 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums);
 // MOMENT with the cells classified by `code_of` instead of the
 // missing-code query.
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQuery& code_of);
+
+// What a completed moment pass left in the workspace (the arrays MOMENT fills,
+// CASEMISS, CASEVAL and SUMWT), kept while an analysis uses those arrays as
+// its own work space. Restoring it gives the very values another pass over
+// the same cases would give, without the pass.
+class MomentSnapshot {
+ public:
+  // Keeps the moments, when they are done; otherwise keeps nothing.
+  MomentSnapshot(const Context& cx, WordArray CASEMISS);
+  // Puts the moments back and marks them done; false (and nothing done)
+  // when none were kept.
+  bool restore(Context& cx, WordArray CASEMISS) const;
+
+ private:
+  bool kept_ = false;
+  std::vector<double> reals_;          // the real arrays, one after another
+  std::vector<std::int64_t> missing_;  // CASEMISS
+  double sumwt_ = 0.0;
+};
 
 }  // namespace mva

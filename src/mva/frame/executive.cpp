@@ -273,11 +273,15 @@ class Executive {
       return true;
     }
     present_value_means();
+    // EM works in the moment arrays; the moments it found there come back
+    // from a copy rather than from another pass over the same cases.
+    const MomentSnapshot moments(cx_, words(s_.CASEMISS));
     EmResult result;
     EMA(cx_, sums_, reals(s_.EMWRK1), reals(s_.EMWRK2), reals(s_.CASREC), result);
     if (host_.error_flag()) return false;
     EOUT(cx_, words(s_.VCOLS), c_.NANAL, reals(c_.a.VMEAN), cx_.triangle(c_.a.PWCOV), kEmMethod,
          c_.EMTDF, result, kEmTables);
+    moments.restore(cx_, words(s_.CASEMISS));
     MOMENT(cx_, words(s_.CASEMISS), sums_);
     return true;
   }
