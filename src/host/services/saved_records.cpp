@@ -19,29 +19,30 @@ namespace {
 
 // Writes the shortest text that reads back as `value` (as "{}" formats it)
 // at `out` and returns its end. Most cells of a saved file are values read
-// from a data file, with a few decimals: such a value is m / 10^k for a small
-// k and an integer m, which is checked exactly and written as digits; any
-// other value goes to the general shortest-digits formatter.
+// from a data file, with a few decimals: such a value is m / 10^6 for an
+// integer m, which is checked exactly and written as digits with the zeros at
+// the end of m dropped; any other value goes to the general shortest-digits
+// formatter.
 char* write_number(char* out, double value) {
-  constexpr double kPowers[] = {1.0, 10.0, 100.0, 1000.0, 10000.0, 100000.0, 1000000.0};
-  constexpr int kMostDecimals = 6;
+  // Below 2^32 the doubles lie closer together than 10^-6, so at most one
+  // number of six decimals reads back as `value`, and the product below is
+  // within 1/16 of m, so adding one half and truncating finds m.
+  constexpr double kScale = 1e6;
+  constexpr int kDecimals = 6;
   const double size = std::fabs(value);
-  if (size < 1e15 && (size >= 1e-4 || size == 0.0)) {
-    for (int k = 0; k <= kMostDecimals; ++k) {
-      // Below 2^50 the product is within 1/16 of the exact one and adding
-      // one half is exact, so m is the nearest integer; and the doubles there
-      // are closer together than 10^-k, so no other k-decimal number reads
-      // back as the same value.
-      const double scaled = size * kPowers[k];
-      if (scaled >= 1125899906842624.0) break;
-      const auto m = static_cast<double>(static_cast<std::uint64_t>(scaled + 0.5));
-      if (m / kPowers[k] != size) continue;
-      // m / 10^k is value's magnitude exactly as the parser would round it.
+  if (size < 4294967296.0 && (size >= 1e-4 || size == 0.0)) {
+    auto m = static_cast<std::uint64_t>(size * kScale + 0.5);
+    if (static_cast<double>(m) / kScale == size) {
+      int k = kDecimals;
+      while (k > 0 && m % 10 == 0) {
+        m /= 10;
+        --k;
+      }
       char digits[24];
-      char* d = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(m)).ptr;
-      auto length = static_cast<int>(d - digits);
+      char* const d = std::to_chars(digits, digits + sizeof digits, m).ptr;
+      const auto length = static_cast<int>(d - digits);
       if (std::signbit(value)) *out++ = '-';
-      if (length <= k) {  // 0.0...: leading zeros after the point
+      if (length <= k) {  // 0.0...: zeros after the point first
         *out++ = '0';
         *out++ = '.';
         for (int z = length; z < k; ++z) *out++ = '0';
