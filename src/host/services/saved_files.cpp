@@ -109,7 +109,10 @@ FileHandle SavedFiles::define(const std::string& spec, std::string& error) {
   const std::string path = path_of(spec);
   const std::string temp = unique_name(path, error);
   if (temp.empty()) return 0;
-  File file{path, temp, std::ofstream(temp, std::ios::binary)};
+  constexpr std::size_t kBuffer = std::size_t{1} << 20;
+  File file{path, temp, std::make_unique<char[]>(kBuffer), std::ofstream()};
+  file.out.rdbuf()->pubsetbuf(file.buffer.get(), kBuffer);
+  file.out.open(temp, std::ios::binary);
   if (!file.out) {
     std::remove(file.temp.c_str());
     error = path + ": cannot write";

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <memory>
 #include <map>
 #include <string>
 
@@ -46,6 +47,7 @@ class SavedFiles {
   struct File {
     std::string path;
     std::string temp;
+    std::unique_ptr<char[]> buffer;  // the stream's buffer: records leave in large writes
     std::ofstream out;
   };
   std::map<FileHandle, File> files_;

@@ -20,39 +20,30 @@ namespace {
 // Writes the shortest text that reads back as `value` (as "{}" formats it)
 // at `out` and returns its end. Most cells of a saved file are values read
 // from a data file, with a few decimals: such a value is m / 10^6 for an
-// integer m, which is checked exactly and written as digits with the zeros at
-// the end of m dropped; any other value goes to the general shortest-digits
-// formatter.
+// integer m, which is checked exactly and written as the digits of m with
+// the zeros at the end of its fraction dropped; any other value goes to the
+// general shortest-digits formatter.
 char* write_number(char* out, double value) {
   // Below 2^32 the doubles lie closer together than 10^-6, so at most one
   // number of six decimals reads back as `value`, and the product below is
   // within 1/16 of m, so adding one half and truncating finds m.
   constexpr double kScale = 1e6;
-  constexpr int kDecimals = 6;
+  constexpr std::int64_t kUnit = 1000000;
   const double size = std::fabs(value);
   if (size < 4294967296.0 && (size >= 1e-4 || size == 0.0)) {
-    auto m = static_cast<std::uint64_t>(size * kScale + 0.5);
+    const auto m = static_cast<std::int64_t>(size * kScale + 0.5);
     if (static_cast<double>(m) / kScale == size) {
-      int k = kDecimals;
-      while (k > 0 && m % 10 == 0) {
-        m /= 10;
-        --k;
-      }
-      char digits[24];
-      char* const d = std::to_chars(digits, digits + sizeof digits, m).ptr;
-      const auto length = static_cast<int>(d - digits);
       if (std::signbit(value)) *out++ = '-';
-      if (length <= k) {  // 0.0...: zeros after the point first
-        *out++ = '0';
-        *out++ = '.';
-        for (int z = length; z < k; ++z) *out++ = '0';
-        return std::copy(digits, d, out);
+      out = std::to_chars(out, out + 16, m / kUnit).ptr;
+      auto fraction = static_cast<int>(m % kUnit);
+      if (fraction == 0) return out;
+      *out++ = '.';
+      // The six decimals, then back over the zeros at the end.
+      for (int place = 100000; place > 0; place /= 10) {
+        *out++ = static_cast<char>('0' + fraction / place);
+        fraction %= place;
       }
-      out = std::copy(digits, digits + (length - k), out);
-      if (k > 0) {
-        *out++ = '.';
-        out = std::copy(digits + (length - k), d, out);
-      }
+      while (out[-1] == '0') --out;
       return out;
     }
   }
