@@ -151,13 +151,13 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
     return kBadInput;
   }
 
-  const bool failed = !run_commands(*host, *commands);
+  const bool failed = !run_commands(*host, std::move(*commands));
   return finish(*target, host->output(), o.format, failed ? kCommandError : kSuccess, err);
 }
 
-bool run_commands(host::ReferenceHost& host, const std::vector<host::Command>& commands) {
+bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands) {
   bool failed = false;
-  for (const host::Command& command : commands) {
+  for (host::Command& command : commands) {
     if (host::ReferenceHost::interrupted()) break;
     const Token& name = command.tokens.front();
     if (name.kind != TokenKind::Name || name.text != "MVA") {
@@ -165,7 +165,7 @@ bool run_commands(host::ReferenceHost& host, const std::vector<host::Command>& c
       failed = true;
       continue;
     }
-    host.load_command(command);
+    host.load_command(std::move(command));
     if (MVA(host, host.workspace()) != 0) failed = true;
   }
   if (host::ReferenceHost::interrupted()) {

@@ -27,7 +27,7 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
 
 // Runs the commands in order through the host's procedure (a command that is
 // not MVA gets an error); false when any ended with an error or Ctrl-C
-// stopped them.
-bool run_commands(host::ReferenceHost& host, const std::vector<host::Command>& commands);
+// stopped them. Each command's tokens move into the host when it runs.
+bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands);
 
 }  // namespace mva::cli

@@ -61,9 +61,9 @@ void ReferenceHost::report_interrupt() {
   BP_ERROR(message("HOST_ INTERRUPTED", {}), 2, 3);
 }
 
-void ReferenceHost::load_command(const Command& command) {
-  tokens_.load(command);
+void ReferenceHost::load_command(Command command) {
   command_source_ = command.source_name;
+  tokens_.load(std::move(command));
 }
 
 void ReferenceHost::report(const Text& text, int msg_class, int severity) {

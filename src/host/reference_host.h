@@ -45,7 +45,7 @@ class ReferenceHost : public Host {
   ReferenceHost(DataSet data, const HostOptions& options);
 
   // Makes `command` the command whose tokens the procedure reads.
-  void load_command(const Command& command);
+  void load_command(Command command);
   // Reports a problem the host met outside a procedure (an unknown command).
   void report(const Text& text, int msg_class, int severity);
   // A message key with literal parameters.

@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -159,8 +160,42 @@ TEST(DataSet, InfersTypesWidthsAndFormats) {
       {"\"1,5\"\n", "3 A3"},           {"1e400\n", "5 A5"},          // out of range: text
   };
   for (const auto& [column, expected] : rows) {
-    const VarRecord& x = DataSet::from_text("x\n" + column, named()).dictionary().slot(1);
+    const DataSet data = DataSet::from_text("x\n" + column, named());
+    const VarRecord& x = data.dictionary().slot(1);
     EXPECT_EQ(std::to_string(x.type) + " " + print_format_text(x.format), expected) << column;
+  }
+}
+
+TEST(LoadingPass, RandomNumbersReadInPlaceAsTheGeneralReaderReadsThem) {
+  // Numbers of every shape (signs, leading zeros, long digit runs on either
+  // side of the point, exponents, NA words) read in place; an NA token that
+  // reads as a number sends every record to the general reader instead.
+  std::mt19937 rng(11);
+  const auto digits = [&](int n) {
+    std::string d;
+    for (int i = 0; i < n; ++i) d += static_cast<char>('0' + rng() % 10);
+    return d;
+  };
+  std::string csv = "a,b,c\n";
+  for (int r = 0; r < 3000; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      std::string cell = rng() % 4 == 0 ? "-" : rng() % 9 == 0 ? "+" : "";
+      const int whole = static_cast<int>(rng() % (rng() % 5 == 0 ? 22 : 4));
+      const int fraction = rng() % 3 == 0 ? -1 : static_cast<int>(rng() % (rng() % 5 == 0 ? 20 : 4));
+      cell += digits(whole == 0 && fraction <= 0 ? 1 : whole);
+      if (fraction >= 0) cell += "." + digits(fraction);
+      if (rng() % 25 == 0) cell += "e" + std::to_string(static_cast<int>(rng() % 40) - 20);
+      if (rng() % 40 == 0) cell = "NA";
+      csv += cell + (c < 2 ? "," : "\n");
+    }
+  }
+  DataOptions general;
+  general.na_tokens = {"NA", ".", "-987654321987"};
+  const DataSet fast = DataSet::from_text(csv, {}), slow = DataSet::from_text(csv, general);
+  EXPECT_EQ(cases_of(fast), cases_of(slow));
+  for (std::int64_t v = 1; v <= 3; ++v) {
+    EXPECT_EQ(fast.dictionary().slot(v).type, 0);  // every column stays numeric
+    EXPECT_EQ(print_format_text(fast.dictionary().slot(v).format), print_format_text(slow.dictionary().slot(v).format));
   }
 }
 

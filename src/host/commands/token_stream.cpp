@@ -17,8 +17,8 @@ char padded_at(std::string_view s, int i) {
 
 }  // namespace
 
-void TokenStream::load(const Command& command) {
-  tokens_ = command.tokens;
+void TokenStream::load(Command command) {
+  tokens_ = std::move(command.tokens);
   if (tokens_.empty() || tokens_.back().kind != TokenKind::End) {
     throw std::logic_error("TokenStream::load: command does not end with an End token");
   }
@@ -31,7 +31,7 @@ void TokenStream::load(const Command& command) {
 StackHandle TokenStream::stack(std::int64_t& position) {
   if (!loaded_) throw std::logic_error("TokenStream::stack: no command loaded");
   const StackHandle handle = ++last_handle_;
-  stacks_.emplace(handle, Stack{tokens_, 0});
+  stacks_.emplace(handle, Stack{0});
   position = 0;
   return handle;
 }
@@ -46,7 +46,7 @@ TokenStream::Stack& TokenStream::find(StackHandle handle) {
 
 void TokenStream::set_position(StackHandle handle, std::int64_t position) {
   Stack& s = find(handle);
-  if (position < 0 || position > static_cast<std::int64_t>(s.tokens.size())) {
+  if (position < 0 || position > static_cast<std::int64_t>(tokens_.size())) {
     throw std::logic_error("token position " + std::to_string(position) + " is outside the stack");
   }
   s.read = position;
@@ -59,9 +59,9 @@ void TokenStream::drop(StackHandle handle) {
 
 void TokenStream::next(StackHandle handle) {
   Stack& s = find(handle);
-  const auto size = static_cast<std::int64_t>(s.tokens.size());
+  const auto size = static_cast<std::int64_t>(tokens_.size());
   if (s.read < size) ++s.read;
-  current_ = s.tokens[static_cast<std::size_t>(s.read - 1)];
+  current_ = tokens_[static_cast<std::size_t>(s.read - 1)];
   current_position_ = s.read;
 }
 

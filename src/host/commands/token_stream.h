@@ -1,7 +1,7 @@
 // The token stacks of the current command. The host loads each command's
-// tokens once; the procedure asks for stacks (copies of the command's tokens,
-// each with its own read pointer), steps through them and moves their read
-// pointers back to positions it noted earlier. The token most recently
+// tokens once; the procedure asks for stacks (read pointers over the
+// command's tokens, which every stack shares), steps through them and moves
+// their read pointers back to positions it noted earlier. The token most recently
 // stepped to, on any stack, is the current token. Also the two keyword and
 // text helpers the procedure uses when it compares tokens.
 #pragma once
@@ -20,9 +20,9 @@ class TokenStream {
  public:
   // Makes `command` the current command. Stacks of the previous command are
   // dropped; their handles are never handed out again.
-  void load(const Command& command);
+  void load(Command command);
 
-  // Copies the command's tokens onto a new stack and returns its handle
+  // Opens a new stack over the command's tokens and returns its handle
   // (never 0). The read pointer is before the first token: `position` is set
   // to 0 and the next next() delivers token 1. The current token is unchanged.
   StackHandle stack(std::int64_t& position);
@@ -44,7 +44,6 @@ class TokenStream {
 
  private:
   struct Stack {
-    std::vector<Token> tokens;
     std::int64_t read = 0;  // tokens delivered so far
   };
   Stack& find(StackHandle handle);

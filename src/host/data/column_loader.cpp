@@ -49,7 +49,10 @@ constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7
 struct PlainNumber {
   const char* stop = nullptr;
   double value = 0.0;
-  NumberShape shape;
+  NumberShape shape;            // integer_width: at least the exact width (see exact_integer_width)
+  const char* whole = nullptr;  // its whole digits, when read in place
+  int whole_digits = 0;
+  bool sign = false;            // a minus sign that counts in the width
 };
 
 // Reads the number that starts at `p` with read_number_at, for the forms
@@ -93,11 +96,22 @@ PlainNumber read_plain_number(const char* const p, const char* const end) {
   n.value = static_cast<double>(static_cast<std::int64_t>(mantissa));
   if (fraction_digits > 0) n.value /= kPowersOfTen[fraction_digits];
   if (negative && mantissa != 0) n.value = -n.value;
-  int leading_zeros = 0;
-  while (leading_zeros + 1 < whole_digits && whole[leading_zeros] == '0') ++leading_zeros;
   n.shape.decimals = std::min(fraction_digits, kMaxPrintDecimals);
-  n.shape.integer_width = std::max(whole_digits - leading_zeros, 1) + (negative && mantissa != 0 ? 1 : 0);
+  n.sign = negative && mantissa != 0;
+  n.shape.integer_width = std::max(whole_digits, 1) + (n.sign ? 1 : 0);
+  n.whole = whole;
+  n.whole_digits = whole_digits;
   return n;
+}
+
+// The integer width of a number: its whole digits without leading zeros (at
+// least one), and its sign. read_plain_number leaves the leading zeros in,
+// and this is asked for only when that width may widen the column.
+int exact_integer_width(const PlainNumber& n) {
+  if (n.whole == nullptr) return n.shape.integer_width;
+  int leading_zeros = 0;
+  while (leading_zeros + 1 < n.whole_digits && n.whole[leading_zeros] == '0') ++leading_zeros;
+  return std::max(n.whole_digits - leading_zeros, 1) + (n.sign ? 1 : 0);
 }
 
 // A cell as a message quotes it: control bytes escaped (\xNN), and a long
@@ -140,7 +154,9 @@ class RecordPass {
             p = stop;
             if (s.may_be_string && static_cast<std::size_t>(p - start) > s.longest) return nullptr;
             s.decimals = std::max(s.decimals, number.shape.decimals);
-            s.integer_width = std::max(s.integer_width, number.shape.integer_width);
+            if (number.shape.integer_width > s.integer_width) {
+              s.integer_width = std::max(s.integer_width, exact_integer_width(number));
+            }
             value = number.value;
             counted = Counted::Number;
           } else {

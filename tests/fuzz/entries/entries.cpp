@@ -275,7 +275,7 @@ void command_input(const std::uint8_t* data, std::size_t size) {
   const ScratchFolder folder;
   {
     host::ReferenceHost host(fixed, options);
-    cli::run_commands(host, commands);
+    cli::run_commands(host, std::move(commands));
     const std::vector<std::string> found = nonfinite_numbers(host.output());
     if (!found.empty()) fault("a number that is not finite in " + found.front());
     host::render_text(host.output());
