@@ -130,7 +130,8 @@ std::string shown_cell(std::string_view cell) {
 class RecordPass {
  public:
   RecordPass(DataContent& content, std::vector<ColumnStats>& stats)
-      : content_(content), stats_(stats), delimiter_(content.delimiter), counted_(stats.size()) {
+      : content_(content), stats_(stats), delimiter_(content.delimiter), counted_(stats.size()),
+        plain_na_(stats.size()), plain_numbers_(stats.size()) {
     for (const auto& cells : content.cells) columns_.push_back(cells.get());
   }
 
@@ -199,11 +200,21 @@ class RecordPass {
     } else {
       return nullptr;  // more fields than the header has
     }
+    // Counted in arrays of their own, which the loop goes through in order.
     for (std::size_t c = 0; c < columns; ++c) {
-      stats_[c].na_cells += counted_[c] == Counted::NaCell;
-      stats_[c].numbers += counted_[c] == Counted::Number;
+      plain_na_[c] += counted_[c] == Counted::NaCell ? 1 : 0;
+      plain_numbers_[c] += counted_[c] == Counted::Number ? 1 : 0;
     }
     return next;
+  }
+
+  // Adds the counts of the records read in place to the columns' counts.
+  void add_plain_counts() {
+    for (std::size_t c = 0; c < stats_.size(); ++c) {
+      stats_[c].na_cells += plain_na_[c];
+      stats_[c].numbers += plain_numbers_[c];
+      plain_na_[c] = plain_numbers_[c] = 0;
+    }
   }
 
   // Makes room in the columns of numbers for `count` cases.
@@ -281,6 +292,8 @@ class RecordPass {
   std::vector<double*> columns_;  // content_.cells, for the hot loop
   const char delimiter_;
   std::vector<Counted> counted_;  // per column, for the record being read in place
+  std::vector<std::int64_t> plain_na_;       // NA cells of the records read in place
+  std::vector<std::int64_t> plain_numbers_;  // numbers of the records read in place
 };
 
 }  // namespace
@@ -352,6 +365,7 @@ void read_records(CsvReader& csv, DataContent& content, const std::vector<std::s
     if (!content.lines.empty()) content.lines.push_back(line);
     ++record;
   }
+  pass.add_plain_counts();
   csv.seek(at);
   content.cases = static_cast<std::int64_t>(record);
 }
