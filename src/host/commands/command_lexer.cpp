@@ -13,6 +13,10 @@
 namespace mva::host {
 namespace {
 
+// The most tokens one script may hold (a command of a million variable names
+// is far past any data set's width).
+constexpr std::size_t kMaxTokens = 1'000'000;
+
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_letter(char c) {
@@ -100,6 +104,12 @@ class Lexer {
   static bool digit_at(std::string_view line, std::size_t i) { return i < line.size() && is_digit(line[i]); }
 
   void add(Token token, int line, int column) {
+    // A token takes many times the bytes of its text: a runaway script is
+    // refused before its tokens outgrow the memory a run may take.
+    if (++tokens_ > kMaxTokens) {
+      fail(line, column, "more than " + std::to_string(kMaxTokens) +
+                             " words and symbols in one script; no command needs that many");
+    }
     token.line = line;
     token.column = column;
     if (open_.tokens.empty()) {
@@ -235,6 +245,7 @@ class Lexer {
   std::string_view script_;
   std::string_view source_;
   std::size_t max_commands_;
+  std::size_t tokens_ = 0;  // tokens of the script so far
   Command open_;
   std::vector<Command> commands_;
 };

@@ -33,8 +33,9 @@ struct Command {
 // Reads every command of `script`. Commands without any token (a lone period)
 // are skipped; a script of comments and blank lines gives no command. Throws
 // CommandError on an unterminated string or a character that cannot start a
-// token, and when the script holds more than `max_commands` commands (so
-// that a runaway script is refused before it is run or even read whole).
+// token, and when the script holds more than `max_commands` commands or
+// more than a million tokens (so that a runaway script is refused before it
+// is run or even read whole).
 std::vector<Command> split_commands(std::string_view script, std::string_view source_name,
                                     std::size_t max_commands = SIZE_MAX);
 
