@@ -94,11 +94,9 @@ json run_kept(const json& kept) {
 // opened); an unsplit run is one group.
 std::vector<std::map<int, json>> tables_by_group(const json& items, std::vector<std::map<int, json>> groups = {}) {
   for (const json& item : items) {
-    if (item["type"] == "split") {
-      groups.emplace_back();
-    } else if (item["type"] == "heading") {
-      groups = tables_by_group(item["items"], std::move(groups));
-    } else if (item["type"] == "table") {
+    if (item["type"] == "split") groups.emplace_back();
+    if (item["type"] == "heading") groups = tables_by_group(item["items"], std::move(groups));
+    if (item["type"] == "table") {
       if (groups.empty()) groups.emplace_back();
       groups.back()[item["number"].get<int>()] = item;
     }

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "host/data/csv_reader.h"
-#include "host/data/data_error.h"
 #include "host/data/data_set.h"
 #include "host/data/dictionary_json.h"
 #include "host/data/number_text.h"

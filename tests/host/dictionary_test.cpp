@@ -14,7 +14,6 @@
 #include <tuple>
 #include <vector>
 
-#include "host/data/data_error.h"
 #include "host/data/dictionary_json.h"
 #include "host/data/missing_values.h"
 #include "host/data/number_text.h"
