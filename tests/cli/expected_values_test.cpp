@@ -20,11 +20,11 @@
 #include <map>
 #include <set>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/program.h"
+#include "support/program_run.h"
 
 namespace mva::cli {
 namespace {
@@ -37,10 +37,7 @@ constexpr double kRelativeTolerance = 1e-12;
 // the names of the row and column dimensions (no rows: a one-way table).
 struct TableShape {
   int number;
-  const char* section;
-  const char* part;
-  const char* rows;
-  const char* columns;
+  const char *section, *part, *rows, *columns;
   bool counts;  // every cell is a count, compared exactly
 };
 
@@ -58,14 +55,12 @@ const TableShape kShapes[] = {
 // The univariate table's statistics, the fields of the expected rows, and
 // whether they are counts.
 const struct {
-  const char* statistic;
-  const char* field;
+  const char *statistic, *field;
   bool count;
 } kUnivariateFields[] = {
-    {"UOUT_ FREQUENCY", "n", true},           {"UOUT_ MEAN", "mean", false},
-    {"UOUT_ ST.DEV.", "sd", false},           {"UOUT_ MIS_COUNT", "missing_count", true},
-    {"UOUT_ MIS_PERCENT", "missing_percent", false}, {"UOUT_ LOW", "low", true},
-    {"UOUT_ HIGH", "high", true},
+    {"UOUT_ FREQUENCY", "n", true}, {"UOUT_ MEAN", "mean", false}, {"UOUT_ ST.DEV.", "sd", false},
+    {"UOUT_ MIS_COUNT", "missing_count", true}, {"UOUT_ MIS_PERCENT", "missing_percent", false},
+    {"UOUT_ LOW", "low", true}, {"UOUT_ HIGH", "high", true},
 };
 
 // An expected cell, keyed "row|column".
@@ -90,20 +85,18 @@ json run_kept(const json& kept) {
     args.push_back(text.starts_with("tests/") ? std::string(MVA_SOURCE_DIR) + "/" + text : text);
   }
   args.insert(args.end(), {"--format", "json", "--no-progress"});
-  std::ostringstream out, err;
-  EXPECT_EQ(run_program(args, out, err), kSuccess) << err.str() << out.str();
-  return json::accept(out.str()) ? json::parse(out.str())["output"] : json::array();
+  const test::ProgramRun run = test::run_mva(args);
+  EXPECT_EQ(run.status, kSuccess) << run.err << run.out;
+  return json::accept(run.out) ? json::parse(run.out)["output"] : json::array();
 }
 
 // The tables of each split group, by number, in output order (headings
 // opened); an unsplit run is one group.
 std::vector<std::map<int, json>> tables_by_group(const json& items, std::vector<std::map<int, json>> groups = {}) {
   for (const json& item : items) {
-    if (item["type"] == "split") {
-      groups.emplace_back();
-    } else if (item["type"] == "heading") {
-      groups = tables_by_group(item["items"], std::move(groups));
-    } else if (item["type"] == "table") {
+    if (item["type"] == "split") groups.emplace_back();
+    if (item["type"] == "heading") groups = tables_by_group(item["items"], std::move(groups));
+    if (item["type"] == "table") {
       if (groups.empty()) groups.emplace_back();
       groups.back()[item["number"].get<int>()] = item;
     }

@@ -8,40 +8,26 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "host/reference_host.h"
 #include "support/harness.h"
+#include "support/program_run.h"
 
 namespace mva::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct ProgramRun {
-  int status;
-  std::string out, err;
-};
-
-ProgramRun run(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  const int status = run_program(args, out, err);
-  return {status, out.str(), err.str()};
-}
+using test::ProgramRun;
+const auto run = test::run_mva;
+const auto write = test::write_file;
 
 std::size_t count(const std::string& text, const std::string& part) {
   std::size_t n = 0;
   for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
-}
-
-// Writes a file into a folder; returns its path.
-std::string write(const std::string& dir, const std::string& name, const std::string& text) {
-  std::ofstream(dir + "/" + name, std::ios::binary) << text;
-  return dir + "/" + name;
 }
 
 const char* kSurvey = "g,age,income,region\n1,30,10,North\n1,41,,South\n2,,20,North\n2,50,25,East\n";
@@ -57,11 +43,7 @@ TEST(Program, ExitStatusesAndMessages) {
   const std::string empty = write(dir, "empty.csv", "g,age\n");
   const std::string latin1 = write(dir, "latin1.csv", "id,\xE9t\xE9\n1,2\n");
   const std::string ran = "The TTEST subcommand is given more than once";  // the script ran
-  const struct {
-    std::vector<std::string> args;
-    int status;
-    std::string shown;
-  } rows[] = {
+  const std::tuple<std::vector<std::string>, int, std::string> rows[] = {  // arguments, status, message
       {{"--data", data, "-e", "MVA age income."}, kSuccess, "Univariate Statistics"},
       {{"--data", data, "-e", "MVA age income /MAXCAT=0."}, kCommandError, "Error: MAXCAT must be a positive integer"},
       {{"--data", data, "-e", "DESCRIPTIVES age."}, kCommandError, "DESCRIPTIVES"},
@@ -102,12 +84,12 @@ TEST(Program, ExitStatusesAndMessages) {
       {{"--data", data, "--output", "/dev/full", "-e", "MVA age."}, kBadInput,
        "mva: cannot write the output to /dev/full: No space left on device\n"},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.args.back());
-    const ProgramRun r = run(row.args);
-    EXPECT_EQ(r.status, row.status) << r.out << r.err;
-    EXPECT_TRUE(row.status != kBadInput || r.out.empty()) << r.out;
-    EXPECT_EQ(count(row.status == kBadInput ? r.err : r.out, row.shown), 1u) << r.out << r.err;
+  for (const auto& [args, status, shown] : rows) {
+    SCOPED_TRACE(args.back());
+    const ProgramRun r = run(args);
+    EXPECT_EQ(r.status, status) << r.out << r.err;
+    EXPECT_TRUE(status != kBadInput || r.out.empty()) << r.out;
+    EXPECT_EQ(count(status == kBadInput ? r.err : r.out, shown), 1u) << r.out << r.err;
   }
   EXPECT_EQ(test::file_text(data), kSurvey);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 6);  // no temporary output file

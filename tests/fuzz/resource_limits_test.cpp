@@ -6,19 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "cli/program.h"
 #include "support/harness.h"
+#include "support/program_run.h"
 
 namespace mva::fuzz {
 namespace {
 
 struct Limit {
-  std::string name;
-  std::string csv;
-  std::string commands;                // one -e text
+  std::string name, csv, commands;     // commands: one -e text
   std::vector<std::string> options;    // more arguments
   int status;
   std::string expected;                // in the output or the diagnostics
@@ -26,7 +24,7 @@ struct Limit {
 
 std::string repeat(const std::string& text, int times) {
   std::string out;
-  for (int k = 0; k < times; ++k) out += text;
+  while (times-- > 0) out += text;
   return out;
 }
 
@@ -89,9 +87,9 @@ TEST(ResourceLimits, HostileSizesGetAResultOrAMessage) {
     std::ofstream(data, std::ios::binary) << limit.csv;
     std::vector<std::string> args = {"--data", data, "--no-progress", "-e", limit.commands};
     args.insert(args.end(), limit.options.begin(), limit.options.end());
-    std::ostringstream out, err;
-    EXPECT_EQ(cli::run_program(args, out, err), limit.status) << err.str().substr(0, 400);
-    const std::string shown = out.str() + err.str();
+    const test::ProgramRun run = test::run_mva(args);
+    EXPECT_EQ(run.status, limit.status) << run.err.substr(0, 400);
+    const std::string shown = run.out + run.err;
     EXPECT_NE(shown.find(limit.expected), std::string::npos) << shown.substr(0, 600);
   }
 }

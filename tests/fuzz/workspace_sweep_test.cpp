@@ -69,9 +69,7 @@ TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
         ASSERT_LT(m.severity, 3) << cells << " cells: error " << m.key;
       }
     }
-    for (const std::string& file : run.files) {
-      ASSERT_EQ(file.find(".tmp"), std::string::npos) << cells << " cells: " << file << " is left";
-    }
+    for (const std::string& f : run.files) ASSERT_EQ(f.find(".tmp"), std::string::npos) << cells << " cells: " << f;
     if (run.result == 0 && !memory) completes = cells;
     ASSERT_TRUE(completes != 0 || memory) << cells << " cells: the run stopped without a memory message";
     // A run that ends with an error keeps no file; one that ends well after

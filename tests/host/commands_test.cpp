@@ -2,6 +2,7 @@
 // and errors; the token stacks the procedure steps through; the keyword
 // helpers; and the variable-list reader over a dictionary with a
 // continuation slot.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <strings.h>
@@ -14,6 +15,7 @@
 #include "host/commands/command_lexer.h"
 #include "host/commands/token_stream.h"
 #include "host/commands/variable_list.h"
+#include "support/program_run.h"
 
 namespace mva::host {
 namespace {
@@ -25,11 +27,9 @@ using Strings = std::vector<std::string>;
 // character (?c when not a known one), the end of a command as <end>.
 std::string render(const std::vector<Command>& commands) {
   std::ostringstream out;
-  for (std::size_t c = 0; c < commands.size(); ++c) {
-    if (c > 0) out << " | ";
-    for (std::size_t i = 0; i < commands[c].tokens.size(); ++i) {
-      const Token& t = commands[c].tokens[i];
-      if (i > 0) out << ' ';
+  for (const Command& command : commands) {
+    for (const Token& t : command.tokens) {
+      out << (&t != &command.tokens.front() ? " " : &command != &commands.front() ? " | " : "");
       switch (t.kind) {
         case TokenKind::Name: out << (t.symbol == Symbol::With ? "<WITH>" : t.text); break;
         case TokenKind::Number: out << '#' << t.text << '=' << t.number; break;
@@ -75,9 +75,7 @@ TEST(CommandLexer, TypedTextsPositionsAndErrors) {
   EXPECT_EQ(commands.at(1).first_line, 5);
   std::vector<std::string> seen;
   for (const Command& c : commands) {
-    for (const Token& t : c.tokens) {
-      seen.push_back(t.text + "|" + t.typed + "@" + std::to_string(t.line) + ":" + std::to_string(t.column));
-    }
+    for (const Token& t : c.tokens) seen.push_back(fmt::format("{}|{}@{}:{}", t.text, t.typed, t.line, t.column));
   }
   // A command ended by the end of the script gets its End after its last token.
   EXPECT_EQ(seen, (std::vector<std::string>{"MVA|MVA@2:1", "AGE|age@2:5", "/|/@3:3", "MAXCAT|MaxCat@3:4",
@@ -94,12 +92,7 @@ TEST(CommandLexer, TypedTextsPositionsAndErrors) {
        "s.mva:1:5: number out of range: " + std::string(30, '9') + "... (5004 characters)"},
   };
   for (const auto& [script, message] : errors) {
-    try {
-      split_commands(script, "s.mva");
-      ADD_FAILURE() << "no error for: " << script;
-    } catch (const CommandError& e) {
-      EXPECT_EQ(std::string(e.what()), message);
-    }
+    EXPECT_EQ(test::error_of([&] { split_commands(script, "s.mva"); }), message) << script;
   }
 }
 
@@ -164,19 +157,16 @@ DictionaryView make_view(const std::vector<std::string>& slots) {
   return view;
 }
 
-// A stack over "MVA <args>." stepped to the first token after MVA.
-struct ListReading {
-  TokenStream ts;
-  StackHandle h = 0;
-  explicit ListReading(const std::string& args) {
-    ts.load(one_command("MVA " + args + "."));
-    std::int64_t position = 0;
-    h = ts.stack(position);
-    ts.next(h);
-    ts.next(h);
-  }
-  ListResult read(const ListOptions& o, const DictionaryView& view) { return read_variable_list(ts, h, o, view); }
-};
+// Reads a list from "MVA <args>." with a stack stepped to the first token
+// after MVA; leaves the token stream in `ts`.
+ListResult read_list(TokenStream& ts, const std::string& args, const ListOptions& o, const DictionaryView& view) {
+  ts.load(one_command("MVA " + args + "."));
+  std::int64_t position = 0;
+  const StackHandle h = ts.stack(position);
+  ts.next(h);
+  ts.next(h);
+  return read_variable_list(ts, h, o, view);
+}
 
 ListOptions options(int list, int duplicates = 2, int terminator = 11) { return {0, duplicates, terminator, list}; }
 
@@ -190,7 +180,7 @@ TEST(VariableList, ReadsListsAndLeavesTheRightTokenCurrent) {
     ListOptions options;
     std::vector<std::int64_t> indices;
     std::string key;  // "" = no fault
-    std::vector<std::string> params;
+    Strings params;
     std::string current;  // typed text of the current token, "<end>" for End
     std::int64_t position;
   } rows[] = {
@@ -222,13 +212,13 @@ TEST(VariableList, ReadsListsAndLeavesTheRightTokenCurrent) {
   for (const auto& row : rows) {
     SCOPED_TRACE("MVA " + row.args + ".  list " + std::to_string(row.options.list) + " duplicates " +
                  std::to_string(row.options.duplicates));
-    ListReading r(row.args);
-    const ListResult result = r.read(row.options, view);
+    TokenStream ts;
+    const ListResult result = read_list(ts, row.args, row.options, view);
     EXPECT_EQ(result.indices, row.indices);
     EXPECT_EQ(result.fault ? result.fault->key : "", row.key);
     EXPECT_EQ(result.fault ? result.fault->params : Strings{}, row.params);
-    EXPECT_EQ(r.ts.current().kind == TokenKind::End ? "<end>" : r.ts.current().typed, row.current);
-    EXPECT_EQ(r.ts.position(), row.position);
+    EXPECT_EQ(ts.current().kind == TokenKind::End ? "<end>" : ts.current().typed, row.current);
+    EXPECT_EQ(ts.position(), row.position);
   }
 }
 
@@ -237,7 +227,8 @@ TEST(VariableList, VariablesNamedAllAndToAreVariables) {
   const std::pair<std::string, std::vector<std::int64_t>> rows[] = {
       {"all x", {1, 3}}, {"all to x", {1, 2, 3}}, {"to x", {2, 3}}, {"to to x", {2, 3}}};
   for (const auto& [args, indices] : rows) {
-    const ListResult result = ListReading(args).read(options(1), odd);
+    TokenStream ts;
+    const ListResult result = read_list(ts, args, options(1), odd);
     EXPECT_EQ(result.indices, indices) << args;  // after a name, TO is the range keyword
     EXPECT_FALSE(result.fault.has_value()) << args;
   }

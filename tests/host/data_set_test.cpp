@@ -9,19 +9,21 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/data/csv_reader.h"
-#include "host/data/data_error.h"
 #include "host/data/data_set.h"
 #include "host/data/dictionary_json.h"
 #include "host/data/number_text.h"
 #include "mva/frame/host/workspace.h"
+#include "support/program_run.h"
 
 namespace mva::host {
 namespace {
 
 using Next = CaseReader::Next;
+using test::cases_of;
 using Records = std::vector<std::vector<std::string>>;
 
 Records read_all(std::string_view text, char delimiter = ',') {
@@ -32,43 +34,18 @@ Records read_all(std::string_view text, char delimiter = ',') {
 }
 
 DataOptions named(std::vector<std::string> split = {}, std::optional<std::string> weight = {},
-                  std::vector<std::string> missing = {}) {
+                  std::vector<std::string> missing = {}, std::vector<std::string> na_tokens = {}) {
   DataOptions options;
   options.data_path = "d.csv";
   options.split = std::move(split);
   options.weight = std::move(weight);
   options.missing = std::move(missing);
+  options.na_tokens = std::move(na_tokens);
   return options;
 }
 
-// Every case of `data` as "cell|cell|...;line", numbers by their shortest
-// text ("." for system-missing), strings by their characters less trailing
-// blanks.
-std::vector<std::string> cases_of(const DataSet& data) {
-  const Dictionary& d = data.dictionary();
-  std::vector<double> cells(static_cast<std::size_t>(d.size()));
-  std::vector<std::string> out;
-  CaseReader reader = data.reader();
-  while (reader.next(cells.data()) == Next::Case) {
-    std::string text;
-    for (const std::int64_t v : d.variables()) {
-      const double& cell = cells[static_cast<std::size_t>(v - 1)];
-      const std::string_view chars(reinterpret_cast<const char*>(&cell), static_cast<std::size_t>(d.slot(v).type));
-      if (!text.empty()) text += '|';
-      text += !chars.empty() ? std::string(trim_trailing_blanks(chars))
-                             : cell == kSystemMissing ? "." : fmt::format("{}", cell);
-    }
-    out.push_back(fmt::format("{};{}", text, reader.line()));
-  }
-  return out;
-}
-
 TEST(CsvReader, ReadsWellFormedInput) {
-  const struct {
-    std::string text;
-    char delimiter;
-    Records expected;
-  } rows[] = {
+  const std::tuple<std::string, char, Records> rows[] = {
       {"a,b\r\n1,2\r3,4", ',', {{"a", "b"}, {"1", "2"}, {"3", "4"}}},  // CRLF, lone CR, no final line end
       {"\xEF\xBB\xBF\na,b\n\n\r\n1,2\n\n", ',', {{"a", "b"}, {"1", "2"}}},  // byte-order mark, empty lines
       {"a,b\n\"x,y\",\"say \"\"hi\"\"\"\n", ',', {{"a", "b"}, {"x,y", "say \"hi\""}}},
@@ -77,7 +54,7 @@ TEST(CsvReader, ReadsWellFormedInput) {
       {"a;b\n1,5;\n", ';', {{"a", "b"}, {"1,5", ""}}},
       {"", ',', {}},
   };
-  for (const auto& row : rows) EXPECT_EQ(read_all(row.text, row.delimiter), row.expected) << row.text;
+  for (const auto& [text, delimiter, expected] : rows) EXPECT_EQ(read_all(text, delimiter), expected) << text;
 
   // More escaped text than the scratch buffer starts with: the views must
   // stay valid as it grows.
@@ -102,11 +79,8 @@ TEST(CsvReader, DetectsTheDelimiterFromTheHeader) {
 }
 
 TEST(LoadingPass, PlainAndQuotedRecordsGiveTheSameCells) {
-  const struct {
-    std::string csv;
-    std::vector<std::string> na;  // --na tokens; empty for the defaults
-    std::vector<std::string> cases;
-  } rows[] = {
+  // The data, the --na tokens (none for the defaults) and the cases.
+  const std::tuple<std::string, std::vector<std::string>, std::vector<std::string>> rows[] = {
       {"a,b,c\n1,-2.5,+4\n.5,,1e-3\n-0,7,\n", {}, {"1|-2.5|4;2", "0.5|.|0.001;3", "0|7|.;4"}},
       // NA words, blanks and quotes between plain records
       {"a,b\n1,2\nNA,3\n 4 ,\"5\"\n6,.\n7,8", {}, {"1|2;2", ".|3;3", "4|5;4", "6|.;5", "7|8;6"}},
@@ -118,10 +92,8 @@ TEST(LoadingPass, PlainAndQuotedRecordsGiveTheSameCells) {
       // NA tokens from the options replace the defaults and are trimmed
       {"a,b\n-99,NA\nn/a,.\n4,\n", {"-99", " n/a "}, {".|NA;2", ".|.;3", "4|;4"}},
   };
-  for (const auto& row : rows) {
-    DataOptions options;
-    options.na_tokens = row.na;
-    EXPECT_EQ(cases_of(DataSet::from_text(row.csv, options)), row.cases) << row.csv;
+  for (const auto& [csv, na, cases] : rows) {
+    EXPECT_EQ(cases_of(DataSet::from_text(csv, named({}, {}, {}, na))), cases) << csv;
   }
 }
 
@@ -189,9 +161,8 @@ TEST(LoadingPass, RandomNumbersReadInPlaceAsTheGeneralReaderReadsThem) {
       csv += cell + (c < 2 ? "," : "\n");
     }
   }
-  DataOptions general;
-  general.na_tokens = {"NA", ".", "-987654321987"};
-  const DataSet fast = DataSet::from_text(csv, {}), slow = DataSet::from_text(csv, general);
+  const DataSet fast = DataSet::from_text(csv, {}),
+                slow = DataSet::from_text(csv, named({}, {}, {}, {"NA", ".", "-987654321987"}));
   EXPECT_EQ(cases_of(fast), cases_of(slow));
   for (std::int64_t v = 1; v <= 3; ++v) {
     EXPECT_EQ(fast.dictionary().slot(v).type, 0);  // every column stays numeric
@@ -213,10 +184,7 @@ TEST(DataSet, ReadsCellsIntoSlots) {
 }
 
 TEST(DataSet, NotesHowColumnsWereRead) {
-  const struct {
-    std::string csv, dictionary;
-    std::vector<std::string> notes;
-  } rows[] = {
+  const std::tuple<std::string, std::string, std::vector<std::string>> rows[] = {  // data, dictionary, notes
       {"a,b\n1,2\n3,4\n5,n/a\n", "",
        {"d.csv: column 2 (b) is read as text because 1 of its cells is not a number, the first \"n/a\" at line 4; "
         "if it means no value, give it with --na, or else correct the data"}},
@@ -228,7 +196,7 @@ TEST(DataSet, NotesHowColumnsWereRead) {
       {"a,b\nx,1\n,2\n", R"({"variables": [{"name": "a", "missing": {"values": ["x"]}}]})",
        {"d.csv: in the string column a, cells without a value (the empty cell, NA, .) are read as blank"}},
   };
-  for (const auto& row : rows) EXPECT_EQ(DataSet::from_text(row.csv, named(), row.dictionary).notes(), row.notes);
+  for (const auto& [csv, json, notes] : rows) EXPECT_EQ(DataSet::from_text(csv, named(), json).notes(), notes) << csv;
 }
 
 TEST(DataSet, HonoursDeclaredTypesWidthsAndOptions) {
@@ -288,12 +256,7 @@ TEST(DataSet, ErrorsNameTheirPlace) {
       {"a,b\n1,2\n", "{\"variables\": [}", "<dictionary>: invalid JSON: parse error at line 1, column 16"},
   };
   for (const auto& row : rows) {
-    std::string error = "(no error)";
-    try {
-      DataSet::from_text(row.csv, row.options, row.dictionary);
-    } catch (const DataError& e) {
-      error = e.what();
-    }
+    const std::string error = test::error_of([&] { DataSet::from_text(row.csv, row.options, row.dictionary); });
     EXPECT_NE(error.find(row.message), std::string::npos) << "got: " << error << "\nwanted: " << row.message;
   }
 }
@@ -307,12 +270,8 @@ TEST(DataSet, LoadsFilesAndTheDictionaryRoundTrips) {
   EXPECT_EQ(data.delimiter(), ';');  // byte-order mark, CRLF, semicolons
   EXPECT_EQ(cases_of(data).at(0), "1|North|1200,5|said \"no\"; left;2");
   options.data_path = dir + "absent.csv";
-  try {
-    DataSet::load(options);
-    ADD_FAILURE() << "a missing file loaded";
-  } catch (const DataError& error) {
-    EXPECT_NE(std::string(error.what()).find(dir + "absent.csv: cannot open the data file"), std::string::npos);
-  }
+  EXPECT_NE(test::error_of([&] { DataSet::load(options); }).find(dir + "absent.csv: cannot open the data file"),
+            std::string::npos);
 
   const std::string csv = "id,name,score,code\n1,Alexandria Troas,2.25,A\n2,Bo,NA,B\n";
   const DataSet original = DataSet::from_text(csv, named(), R"({"variables": [

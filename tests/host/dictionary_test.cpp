@@ -14,23 +14,16 @@
 #include <tuple>
 #include <vector>
 
-#include "host/data/data_error.h"
 #include "host/data/dictionary_json.h"
 #include "host/data/missing_values.h"
 #include "host/data/number_text.h"
 #include "mva/frame/host/workspace.h"
+#include "support/program_run.h"
 
 namespace mva::host {
 namespace {
 
-std::string error_of(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const DataError& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
+using test::error_of;
 
 // A numeric "Age" (F8.0), a 4-wide "code", a 20-wide "city" and a numeric "wt" (F8.2).
 Dictionary sample() {
@@ -63,8 +56,8 @@ TEST(NumberText, ParsesMeasuresAndFormatsNumbersLikeADataFile) {
       {"-0.0", 1, 1},  {"12345678901234567890123", 0, 23},                 {"-1e-30", 16, 2},
   };
   for (const auto& [text, decimals, width] : shapes) {
-    EXPECT_EQ(measure_number(text).value_or(NumberShape{}).decimals, decimals) << text;
-    EXPECT_EQ(measure_number(text).value_or(NumberShape{}).integer_width, width) << text;
+    const NumberShape shape = measure_number(text).value_or(NumberShape{});
+    EXPECT_EQ(std::pair(shape.decimals, shape.integer_width), std::pair(decimals, width)) << text;
   }
 
   const PrintFormat f82{kFormatF, 8, 2};
@@ -150,9 +143,8 @@ TEST(Dictionary, StoresMissingValuesOfEveryForm) {
   };
   for (const auto& [missing, expected] : files) {
     Dictionary d = sample();
-    apply_dictionary_json(
-        d, nlohmann::json::parse(std::string(R"({"variables": [{"name": "age", "missing": )") + missing + "}]}"),
-        "d.json");
+    const std::string text = std::string(R"({"variables": [{"name": "age", "missing": )") + missing + "}]}";
+    apply_dictionary_json(d, nlohmann::json::parse(text), "d.json");
     EXPECT_EQ(missing_of(d.slot(1)), expected) << missing;
   }
 }

@@ -214,11 +214,9 @@ std::pair<std::set<std::string>, Strings> slots_of(const std::string& s) {
   static const std::regex group(R"(\[[^\]]*\]\d+)"), placeholder(R"(\^\d+)");
   Strings groups;
   for (std::sregex_iterator i(s.begin(), s.end(), group), end; i != end; ++i) groups.push_back(i->str());
-  const std::string outside = std::regex_replace(s, group, "");
+  const std::string out = std::regex_replace(s, group, "");
   std::set<std::string> placeholders;
-  for (std::sregex_iterator i(outside.begin(), outside.end(), placeholder), end; i != end; ++i) {
-    placeholders.insert(i->str());
-  }
+  for (std::sregex_iterator i(out.begin(), out.end(), placeholder), end; i != end; ++i) placeholders.insert(i->str());
   return {placeholders, groups};
 }
 

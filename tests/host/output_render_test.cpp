@@ -20,11 +20,9 @@ TEST(OutputText, SmallDocumentExactly) {
   OutputDocument doc;
   build_univariate(doc);
   EXPECT_EQ(render_text(doc),
-            "Split group: sex = Male, region = North\n"
-            "\n"
+            "Split group: sex = Male, region = North\n\n"
             "Warning: The EM subcommand is given more than once; all are read, and a setting given later replaces "
-            "the same setting given earlier.\n"
-            "\n"
+            "the same setting given earlier.\n\n"
             "Univariate Statistics[a]\n"
             "                 Statistics\n"
             "                      Extremes[b]\n"

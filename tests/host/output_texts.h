@@ -20,11 +20,17 @@ inline Format format(FormatKind kind, int decimals) {
   return f;
 }
 
-inline Text text_of(Text::Kind kind, std::string k = {}, std::vector<Text> params = {}) {
+inline Text text_of(Text::Kind kind, std::string k = {}, std::vector<Text> params = {}, double number = 0.0,
+                    Format f = {}, std::int64_t variable = 0, std::string name = {}, std::string label = {}) {
   Text t;
   t.kind = kind;
   t.key = std::move(k);
   t.params = std::move(params);
+  t.number = number;
+  t.format = f;
+  t.variable = variable;
+  t.name = std::move(name);
+  t.label = std::move(label);
   return t;
 }
 
@@ -38,28 +44,15 @@ inline Text item(std::vector<Text> params) { return text_of(Text::Kind::Empty, {
 inline Text list(std::vector<Text> items) { return text_of(Text::Kind::RepeatList, {}, std::move(items)); }
 
 inline Text num(double v, int decimals, FormatKind kind = FormatKind::GenStat) {
-  Text t = text_of(Text::Kind::Number);
-  t.number = v;
-  t.format = format(kind, decimals);
-  return t;
+  return text_of(Text::Kind::Number, {}, {}, v, format(kind, decimals));
 }
-
 inline Text count(double v) { return num(v, 0, FormatKind::Count); }
-
 inline Text var(std::int64_t index, std::string name) {
-  Text t = text_of(Text::Kind::Variable);
-  t.variable = index;
-  t.name = std::move(name);
-  return t;
+  return text_of(Text::Kind::Variable, {}, {}, 0.0, {}, index, std::move(name));
 }
-
 inline Text value(std::int64_t index, std::string name, double v, std::string label) {
-  Text t = var(index, std::move(name));
-  t.kind = Text::Kind::VarValue;
-  t.number = v;
-  t.format = format(FormatKind::Print, 0);
-  t.label = std::move(label);
-  return t;
+  const Format print = format(FormatKind::Print, 0);
+  return text_of(Text::Kind::VarValue, {}, {}, v, print, index, std::move(name), std::move(label));
 }
 
 // A split marker, a warning, and a univariate table with a group,

@@ -15,12 +15,14 @@
 #include "host/output/text_display.h"
 #include "host/reference_host.h"
 #include "support/harness.h"
+#include "support/program_run.h"
 
 namespace mva::host {
 namespace {
 
 namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
+using test::outline;
 
 std::unique_ptr<ReferenceHost> make(const std::string& csv, std::vector<std::string> split = {},
                                     std::string_view dictionary = {}) {
@@ -28,21 +30,6 @@ std::unique_ptr<ReferenceHost> make(const std::string& csv, std::vector<std::str
   options.split = std::move(split);
   return std::make_unique<ReferenceHost>(DataSet::from_text(csv, options, dictionary),
                                          HostOptions{1 << 20, 1, false, 0});
-}
-
-// The messages and split markers of a document, in order, as "key class
-// severity [xgroups]" and "split TEXT".
-Strings outline(const OutputDocument& doc) {
-  Strings out;
-  for (const Item& item : doc.items()) {
-    if (const auto* m = std::get_if<MessageItem>(&item.content)) {
-      out.push_back(m->text.key + " " + std::to_string(m->msg_class) + " " + std::to_string(m->severity) +
-                    (m->groups > 1 ? " x" + std::to_string(m->groups) : ""));
-    } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
-      out.push_back("split " + split->values.at(0).text);
-    }
-  }
-  return out;
 }
 
 TEST(ReferenceHost, DeliversCasesGroupByGroup) {
@@ -160,26 +147,23 @@ TEST(ReferenceHost, MessagesStandUnderTheGroupTheyBelongTo) {
 }
 
 TEST(ReferenceHost, CommandMessagesNameTheirPlaceInEveryFormat) {
-  const struct {
-    const char *command, *key;
-    int line, column;
-  } rows[] = {
+  const std::tuple<const char*, const char*, int, int> rows[] = {  // command, message key, line, column
       {"MVA a\n  /MAXCAT=0.", "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", 2, 11},
       {"MVA a nosuch.", "HOST_ UNKNOWN VARIABLE ^1", 1, 7},
       {"MVA a b\n /FOO.", "PARS_ BAD SUBCOMMAND ^1", 2, 3},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.command);
+  for (const auto& [command, key, line, column] : rows) {
+    SCOPED_TRACE(command);
     auto host = test::make_host({"a,b\n1,2\n", {}});
-    EXPECT_EQ(test::run_command(*host, row.command), 1);
+    EXPECT_EQ(test::run_command(*host, command), 1);
     const OutputDocument& doc = host->output();
-    EXPECT_EQ(outline(doc), Strings{std::string(row.key) + " 1 3"});
-    const std::string place = fmt::format("test, line {}, column {}", row.line, row.column);
+    EXPECT_EQ(outline(doc), Strings{std::string(key) + " 1 3"});
+    const std::string place = fmt::format("test, line {}, column {}", line, column);
     for (const std::string& shown : {render_text(doc), render_markdown(doc), render_html(doc)}) {
       EXPECT_NE(shown.find(place), std::string::npos) << shown;
     }
     EXPECT_EQ(nlohmann::json::parse(render_json(doc)).at("output")[0].at("source"),
-              (nlohmann::json{{"file", "test"}, {"line", row.line}, {"column", row.column}}));
+              (nlohmann::json{{"file", "test"}, {"line", line}, {"column", column}}));
   }
 }
 

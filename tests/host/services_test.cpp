@@ -10,6 +10,7 @@
 #include <numbers>
 #include <set>
 #include <stdexcept>
+#include <tuple>
 
 #include "host/services/arena.h"
 #include "host/services/numerics.h"
@@ -24,13 +25,11 @@ namespace fs = std::filesystem;
 TEST(Arena, LaysOutWithinItsCapacityCutsBackJoinsAndRefusesFaults) {
   Arena arena(100 * 8);
   Index a = 0, b = 0, c = 0, d = 0, none = 5;
-  ASSERT_TRUE(arena.allocate(40, a));
-  ASSERT_TRUE(arena.allocate(40, b));
+  ASSERT_TRUE(arena.allocate(40, a) && arena.allocate(40, b));
   EXPECT_EQ(b, 41);
   EXPECT_FALSE(arena.allocate(21, c));  // only 20 cells are left
   EXPECT_EQ(c, 0);
-  ASSERT_TRUE(arena.allocate(20, c));
-  ASSERT_TRUE(arena.allocate(0, d));  // an empty array gets a valid index and owns nothing
+  ASSERT_TRUE(arena.allocate(20, c) && arena.allocate(0, d));  // an empty array gets a valid index, owns nothing
   EXPECT_GE(d, 1);
   arena.release(d, 0);
   arena.release(a, 40);
@@ -104,16 +103,14 @@ TEST(SavedFiles, ReplaceTheDataFileAndItsDictionaryTogether) {
   // earlier saved file, "dir" a folder the rename cannot replace, "" nothing).
   // The data rename fails after the dictionary is ready, or the dictionary
   // rename after the data file is placed.
-  const struct {
-    std::string data, dict;
-    bool committed;
-  } rows[] = {{"", "", true}, {"file", "file", true}, {"dir", "file", false}, {"file", "dir", false}};
+  const std::tuple<std::string, std::string, bool> rows[] = {
+      {"", "", true}, {"file", "file", true}, {"dir", "file", false}, {"file", "dir", false}};
   const auto old = [](const std::string& kind) { return std::string(kind == "file" ? "old" : ""); };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.data + "/" + row.dict);
+  for (const auto& [on_data, on_dict, committed] : rows) {
+    SCOPED_TRACE(on_data + "/" + on_dict);
     const fs::path dir = test::fresh_dir("mva_saved_files_test");
     const fs::path data = dir / "out.csv", dict = dir / "out.dict.json";
-    const std::pair<fs::path, std::string> targets[] = {{data, row.data}, {dict, row.dict}};
+    const std::pair<fs::path, std::string> targets[] = {{data, on_data}, {dict, on_dict}};
     for (const auto& [path, kind] : targets) {
       if (kind == "file") std::ofstream(path) << "old";
       if (kind == "dir") fs::create_directories(path / "inside");
@@ -125,15 +122,14 @@ TEST(SavedFiles, ReplaceTheDataFileAndItsDictionaryTogether) {
     const FileHandle handle = files.define((dir / "out").string(), error);
     ASSERT_NE(handle, 0) << error;
     files.stream(handle) << "new";
-    EXPECT_EQ(files.commit(handle, "{}", error), row.committed) << error;
+    EXPECT_EQ(files.commit(handle, "{}", error), committed) << error;
     EXPECT_FALSE(files.contains(handle));
     // The temporary file is gone either way.
-    const std::set<std::string> pair = {"out.csv", "out.dict.json"};
-    EXPECT_EQ(names_in(dir), row.committed ? pair : before);
+    EXPECT_EQ(names_in(dir), committed ? std::set<std::string>({"out.csv", "out.dict.json"}) : before);
     EXPECT_EQ(test::file_text(data) + "|" + test::file_text(dict),
-              row.committed ? "new|{}\n" : old(row.data) + "|" + old(row.dict));
-    if (!row.committed) {
-      EXPECT_NE(error.find(row.data == "dir" ? data.string() : dict.string()), std::string::npos) << error;
+              committed ? "new|{}\n" : old(on_data) + "|" + old(on_dict));
+    if (!committed) {
+      EXPECT_NE(error.find(on_data == "dir" ? data.string() : dict.string()), std::string::npos) << error;
       EXPECT_NE(error.find("directory"), std::string::npos) << error;  // the system's reason
     }
   }
