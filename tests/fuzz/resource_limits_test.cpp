@@ -63,6 +63,8 @@ TEST(ResourceLimits, HostileSizesGetAResultOrAMessage) {
        {"--workspace", "16M"}, cli::kCommandError, "There is not enough memory"},
       {"a line of 300,000 names", small, "MVA" + names("x", 300'000) + ".", {}, cli::kCommandError,
        "Unknown variable name: x0"},
+      {"a line of 2,000,000 names", small, "MVA" + names("x", 2'000'000) + ".", {}, cli::kBadInput,
+       "more than 1000000 words and symbols in one script"},
       {"3,000 commands", small, repeat("MVA a b.\n", 3000), {}, cli::kSuccess, "Univariate Statistics"},
       {"5,000 failing commands", small, repeat("MVA nosuch.\n", 5000), {}, cli::kCommandError,
        "Unknown variable name: nosuch"},
