@@ -70,10 +70,7 @@ TEST(Crosstabs, EveryCellOfOneTableAgreesWithAHandTabulation) {
   const std::string sysmis = "q1 / Missing / % System Missing", m7 = "q1 / Missing / % 7",
                     m8 = "q1 / Missing / % 8", m9 = "q1 / Missing / % 9";
   const std::string none = "Missing / NONE", na = "Missing / N/A";
-  const struct {
-    std::string column, row;
-    double expected;
-  } rows[] = {
+  const struct { std::string column, row; double expected; } rows[] = {
       {count, "Total", 27},        {count, "ab", 11},          {count, "cd", 8},
       {count, "ef", 4},            {count, none, 3},           {count, na, 1},
       {present, "Total", 100.0 * 27 / 32}, {present, "ab", 100.0 * 11 / 12}, {present, "cd", 100.0 * 8 / 9},

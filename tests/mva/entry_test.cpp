@@ -22,12 +22,7 @@ std::unique_ptr<RecordingHost> host_of(bool split) {
 }
 
 TEST(Entry, CallsOfOneRun) {
-  const struct {
-    bool split;
-    const char* command;
-    int result;
-    Calls calls;
-  } rows[] = {
+  const struct { bool split; const char* command; int result; Calls calls; } rows[] = {
       {false, "MVA a b.", 0,
        {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*5", "OBSERV:end",
         "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
@@ -87,8 +82,7 @@ TEST(Entry, GroupsStartFromTheDefaultsAndKeepTheirFiles) {
   EXPECT_EQ(maxcat_at_plan, (std::vector<std::int64_t>{25, 25, 25, 25}));
   const Calls calls = host->folded_calls();
   const Calls tail(calls.end() - 6, calls.end());
-  EXPECT_EQ(tail, (Calls{"SFCLDE 512", "SFCLDE 514", "SFCLDE 515", "OBPEND", "SSDELS",
-                         "BP_END_PROCEDURE"}));
+  EXPECT_EQ(tail, (Calls{"SFCLDE 512", "SFCLDE 514", "SFCLDE 515", "OBPEND", "SSDELS", "BP_END_PROCEDURE"}));
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "SFCLDE 515"), 1);
 }
 

@@ -66,11 +66,7 @@ TEST(EstimateTables, DependentsInListOrderAsTriangles) {
   }
   EXPECT_EQ(t[20].size() + t[21].size() + t[22].size(), 8u);
   EXPECT_EQ(t[kCompareMeansTable].count("b|EOUT_ EM"), 0u);
-  const struct {
-    int table;
-    const char* key;
-    double want;
-  } cells[] = {
+  const struct { int table; const char* key; double want; } cells[] = {
       {20, "a", 10.0}, {20, "c", 30.0}, {21, "a|a", 4.0}, {21, "c|a", -2.0},  // row c, column a
       {21, "c|c", -16.0}, {22, "a|a", 1.0}, {22, "c|a", e.fx.host().CORREL(4.0, -16.0, -2.0)},
       {22, "c|c", e.fx.host().PCINMS()}, {kCompareMeansTable, "a|EOUT_ EM", 10.0},

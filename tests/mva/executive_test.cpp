@@ -51,15 +51,6 @@ std::unique_ptr<ExecHost> exec_host(const std::string& csv, bool split, std::int
   return std::make_unique<ExecHost>(host::DataSet::from_text(csv, data), options);
 }
 
-// Each message as "key class severity".
-std::vector<std::string> messages_of(const RecordingHost& host) {
-  std::vector<std::string> out;
-  for (const Message& m : host.messages) {
-    out.push_back(m.key + " " + std::to_string(m.msg_class) + " " + std::to_string(m.severity));
-  }
-  return out;
-}
-
 // Notes on the data come in every group, in the order of the analyses
 // whatever the order of the subcommands; notes on the command only in the
 // first. The EM note is class 1. Two split groups of two cases each.
@@ -97,10 +88,10 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
       for (int group = 0; group < (per_group ? 2 : 1); ++group) {
         for (const std::string& key : row.keys) {
           expected.push_back((per_group ? "EXEC_ SPLIT [:^1=^2, :$2=$1]1 " + key.substr(6) : key) +
-                             (key.ends_with("EM_EST") ? " 1 2" : " 2 2"));
+                             (key.ends_with("EM_EST") ? "|12" : "|22"));
         }
       }
-      EXPECT_EQ(messages_of(*host), expected);
+      EXPECT_EQ(message_lines(host->messages, false), expected);
       if (per_group && row.keys.size() == 4) {  // the split form names the group when shown
         const std::string shown = host::render_text(host->output());
         EXPECT_NE(shown.find("g=2: there are no missing values, so no t tests"), std::string::npos) << shown;
@@ -112,19 +103,15 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   // the EM note on the file always has the split form (here there is no
   // split), the regression note never has.
   ParseFixture fx({"a,b\n1,2\n3,4\n", {}});
-  ASSERT_TRUE(fx.parse("MVA a b /NOUNIVARIATE /EM /REGRESSION."));
+  ASSERT_TRUE(fx.pass("MVA a b /NOUNIVARIATE /EM /REGRESSION."));
   Context& cx = fx.cx();
-  cx.host.OBINIT(cx.ws);
-  cx.host.OBPINI(cx.ws);
-  DATA(cx);
   SFSETS(cx.cmn, kEm, kDataFile, 0);
   SFSETS(cx.cmn, kRegression, kStatisticsFile, 0);
   EXEC(cx);
-  EXPECT_EQ(messages_of(fx.host()), (std::vector<std::string>{
-                                        "EXEC_ NO MISSING VALUE => NO EM_EST 1 2",
-                                        "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE 2 2",
-                                        "EXEC_ NO MISSING VALUE => NO REGR 2 2",
-                                        "EXEC_ NO MISSING VALUE => NO OUTFILE 2 2"}));
+  EXPECT_EQ(message_lines(fx.host().messages, false),
+            (std::vector<std::string>{"EXEC_ NO MISSING VALUE => NO EM_EST|12",
+                                      "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE|22",
+                                      "EXEC_ NO MISSING VALUE => NO REGR|22", "EXEC_ NO MISSING VALUE => NO OUTFILE|22"}));
 }
 
 // Table 3 is begun before the comparison tables and ended before the other
@@ -143,10 +130,7 @@ TEST(Executive, TablesInTheirFixedOrder) {
 
   std::vector<int> standard;
   for (int n = 3; n <= 28; ++n) standard.push_back(n);
-  const struct {
-    std::string command;
-    std::vector<int> extra;
-  } rows[] = {
+  const struct { std::string command; std::vector<int> extra; } rows[] = {
       {"MVA a b c d /CATEGORICAL=d a /CROSSTAB.", {30, 33}},  // a and d: 2 and 5 in the dictionary
       {"MVA a b c d /CATEGORICAL=a d.", {}},
       {"MVA a b c d /CROSSTAB.", {}},
@@ -171,26 +155,16 @@ TEST(Executive, TablesInTheirFixedOrder) {
 // each work vector, 2 for each of the seven per-variable arrays), and the
 // quartile rule's two work arrays 4 more while it runs.
 TEST(Executive, ShortWorkspace) {
-  const struct {
-    std::int64_t cells;
-    int status;
-    std::vector<std::string> messages;
-  } rows[] = {
+  const struct { std::int64_t cells; int status; std::vector<std::string> messages; } rows[] = {
       {153, 0, {}},
-      {152, 0, {"EXTR_ FORCED TO MEAN+-2*SD 2"}},
-      {149, 0, {"EXTR_ FORCED TO MEAN+-2*SD 2"}},
-      {148, 1, {"EXEC_ INSUFFICIENT MEMORY 3"}},
-  };
+      {152, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}},
+      {149, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}},
+      {148, 1, {"EXEC_ INSUFFICIENT MEMORY|23"}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.cells);
     auto host = exec_host("a,b\n1,2\n3,\n", false, row.cells);
     EXPECT_EQ(run_command(*host, "MVA a b."), row.status);
-    std::vector<std::string> messages;  // key and severity
-    for (const Message& m : host->messages) {
-      EXPECT_EQ(m.msg_class, 2);
-      messages.push_back(m.key + " " + std::to_string(m.severity));
-    }
-    EXPECT_EQ(messages, row.messages);
+    EXPECT_EQ(message_lines(host->messages, false), row.messages);
     EXPECT_EQ(host->announced.empty(), row.status != 0);
     EXPECT_EQ(host->arena().used_cells(), 0);  // every array given back
   }

@@ -87,10 +87,7 @@ TEST(Sweep, ToleranceRefusesCollinearColumns) {
 TEST(Sweep, ForwardSelectionTakesTheLastOfEqualCriteria) {
   // Dependent column 3 explained equally by columns 1 and 2: q = 0.25 each,
   // criterion (n - 2) q / (2 - q) = 8 * 0.25 / 1.75 = 1.142857 with n = 10.
-  const struct {
-    double fmin;
-    Cells status_after;
-  } rows[] = {{0.0, {1, 0, 2}}, {1.1, {1, 0, 2}}, {1.2, {1, 1, 2}}};
+  const struct { double fmin; Cells status_after; } rows[] = {{0.0, {1, 0, 2}}, {1.1, {1, 0, 2}}, {1.2, {1, 1, 2}}};
   for (const auto& row : rows) {
     Sweeper s({1.0, 0.0, 1.0, 0.5, 0.5, 2.0}, {1, 1, 2});
     const SweepResult r = s.run(1, 1e-8, row.fmin, 10);

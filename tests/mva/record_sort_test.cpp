@@ -82,11 +82,7 @@ TEST(RecordSort, StringKeysReadTheVariablesWidth) {
   ASSERT_TRUE(fx.parse("MVA s x."));
   ASSERT_EQ(fx.cmn().NV, 3);
   const std::int64_t string_key = 3 + 1;  // NV + the column of s
-  const struct {
-    std::string a, b;
-    std::vector<std::int64_t> keys;
-    int expected;
-  } rows[] = {
+  const struct { std::string a, b; std::vector<std::int64_t> keys; int expected; } rows[] = {
       {"abc", "abd", {string_key, 0}, -1},
       {"abc", "abd", {-string_key, 0}, 1},
       {"abcdefghXY", "abcdefghXZ", {string_key, 0}, -1},  // differ in the continuation column
@@ -97,10 +93,8 @@ TEST(RecordSort, StringKeysReadTheVariablesWidth) {
     SCOPED_TRACE(row.a + " vs " + row.b);
     std::vector<double> a = text_cells(row.a, 2), b = text_cells(row.b, 2);
     a.push_back(5), b.push_back(5);
-    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a.data()), 1, RealArray(b.data()), 2, row.keys),
-              row.expected);
-    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b.data()), 2, RealArray(a.data()), 1, row.keys),
-              -row.expected);
+    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a.data()), 1, RealArray(b.data()), 2, row.keys), row.expected);
+    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b.data()), 2, RealArray(a.data()), 1, row.keys), -row.expected);
   }
 }
 

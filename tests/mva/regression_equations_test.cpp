@@ -57,21 +57,16 @@ RealArray at(std::vector<double>& v) { return RealArray(v.data()); }
 
 struct Group {
   ParseFixture fx{TestData{many_patterns(), {}}};
-  ListwiseSums sums;
   ColumnRoles roles;
   std::vector<double> base, work, status, status0, pivot, refdiag, rcase, rmean;
-  std::vector<std::int64_t> casemiss, rmiss;
+  std::vector<std::int64_t> rmiss;
   std::int64_t p = 0, n = 0;  // NV and NCASES
 
   Group() {
-    EXPECT_TRUE(fx.parse("MVA x1 TO x6 /REGRESSION x1 TO x6 WITH x1 TO x5."));
-    fx.host().OBINIT(fx.cx().ws);
-    fx.host().OBPINI(fx.cx().ws);
-    DATA(fx.cx());
+    EXPECT_TRUE(fx.pass("MVA x1 TO x6 /REGRESSION x1 TO x6 WITH x1 TO x5."));
+    fx.moments();
     const MvaCommon& c = fx.cmn();
     const auto nvar = static_cast<std::size_t>(c.NVAR);
-    casemiss.assign(nvar, 0);
-    MOMENT(fx.cx(), WordArray(casemiss.data()), sums);
     roles = column_roles(fx.cx());
     p = c.NV;
     n = c.NCASES;

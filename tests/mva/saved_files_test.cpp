@@ -56,10 +56,7 @@ TestData survey() {
 TEST(SavedFiles, DictionariesAndRecordsOfEveryKind) {
   const fs::path dir = fresh_dir("saved_kinds");
   const std::string out = (dir / "out").string(), reg = "/REGRESSION income_2023 WITH age (OUTFILE='" + out + "' ";
-  const struct {
-    std::string subcommand;
-    std::vector<std::string> names, records;
-  } rows[] = {
+  const struct { std::string subcommand; std::vector<std::string> names, records; } rows[] = {
       // DATA: the analysed and the split variables in dictionary order.
       {"/EM (OUTFILE='" + out + "')", {"g", "income_2023", "age"}, {}},
       {reg + "INDICATOR)", {"g", "income_2023", "age", "R_income", "CASE_IS"},
@@ -167,8 +164,7 @@ TEST(SavedFiles, FilesSavedEntries) {
   mvshfn(cx, kRegression, reg_file);
   mvshfn(cx, kPairwise, em_file);  // no entry
 
-  EXPECT_EQ(files_saved(fx.host().output()),
-            (std::vector<std::pair<std::string, std::string>>{
+  EXPECT_EQ(files_saved(fx.host().output()), (std::vector<std::pair<std::string, std::string>>{
                 {"EM Imputed Data", em + ".csv"}, {"Regression Imputed Data", (dir / "r.csv").string()}}));
   EXPECT_EQ(em.size() + 4, 255u);
   fx.host().BP_END_PROCEDURE();
@@ -180,11 +176,7 @@ TEST(SavedFiles, NoFileIsLeftWhenTheCommandFails) {
   const fs::path dir = fresh_dir("saved_failures");
   const std::string out = (dir / "out").string(), stats = "(OUTFILE='" + out + "' STATISTICS)",
                     nowhere = (dir / "no such folder" / "out").string();
-  const struct {
-    std::string subcommand;
-    bool fail_writes, interrupt;
-    std::vector<std::string> errors;
-  } rows[] = {
+  const struct { std::string subcommand; bool fail_writes, interrupt; std::vector<std::string> errors; } rows[] = {
       {"/REGRESSION income_2024 WITH age " + stats, true, false, {"HOST_ ERROR ^1"}},
       {"/REGRESSION income_2024 WITH age " + stats, false, true, {"HOST_ INTERRUPTED"}},
       {"/EM (OUTFILE='" + out + "')", true, false, {"_EMA_ I/O ERROR"}},

@@ -50,14 +50,12 @@ TEST(SubcommandReaders, Messages) {
       {"MVA x /CROSSTAB COUNTS.", {syntax("PARS_ SYNTAX ERROR IN /TABULATE SUBCOMMAND")}},
       {"MVA x /TTEST /TTEST PROB.", {{"PARS_ MORE THAN ONE ^1", {"TTEST"}, 1, 2}}},
       {"MVA x /EM /EMALGORITHM.", {{"PARS_ MORE THAN ONE ^1", {"EMALGORITHM"}, 1, 2}}},
-      {"MVA x s /CATEGORICAL=nosuch.",
-       {syntax(unknown, {"nosuch"}), syntax("CATV_ ERROR READING VARIABLE LIST")}},
+      {"MVA x s /CATEGORICAL=nosuch.", {syntax(unknown, {"nosuch"}), syntax("CATV_ ERROR READING VARIABLE LIST")}},
       {"MVA x /ID=nosuch.", {syntax("LABV_ BAD VARIABLE ^1", {"nosuch"})}},
       {"MVA id /ID=id.", {syntax("LABV_ THERE ARE NO VARIABLE TO USE")}},
       {"MVA x y s /EM s.", {syntax("DEPV_ VARIABLE ^1 IS NOT IN NOT USED OR IS CATEG", {"s"})}},
       {"MVA x y /EM x WITH z.", {syntax("INDV_ VARIABLE ^1 IS NOT IN NOT USED OR IS CATEG", {"z"})}},
-      {"MVA x y /REGRESSION WITH (TOLERANCE=0.1).",
-       {syntax("HOST_ VARIABLE LIST EXPECTED AT ^1", {"("}),
+      {"MVA x y /REGRESSION WITH (TOLERANCE=0.1).", {syntax("HOST_ VARIABLE LIST EXPECTED AT ^1", {"("}),
         syntax("INDV_ ERROR READING INDEPENDENT VARIABLE LIST")}},
       {"MVA x y /EM nosuch.", {syntax(unknown, {"nosuch"}), syntax("DEPV_ ERROR READING DEPENDENT VARIABLE LIST")}},
       {"MVA nosuch.", {syntax(unknown, {"nosuch"})}},
@@ -82,10 +80,8 @@ TEST(SubcommandReaders, Messages) {
       {"MVA x y /REGRESSION (ADDTYPE=T(201)).", {syntax("RGET_ TDF MUST BE BETWEEN 2 AND 200")}},
       {"MVA x y /REGRESSION (ADDTYPE=T(2.5) OUTFILE=*).",
        {syntax("RGET_ TDF MUST BE AN INTEGER"), {"RGET_ OUTFILE cannot be asterisk ...", {}, 2, 3}}},
-      {"MVA x y /REGRESSION (OUTFILE=f WITH).",
-       {syntax("RGET_ UNRECOGNIZED REGRESSION PARAMETER\\: ^1", {"WITH"})}},
-      {"MVA x y /REGRESSION 'x'.",
-       {syntax("RGET_ UNRECOGNIZED SYMBOL IN REGRESSION SUBCOMMAND\\: ^1", {"'x'"})}},
+      {"MVA x y /REGRESSION (OUTFILE=f WITH).", {syntax("RGET_ UNRECOGNIZED REGRESSION PARAMETER\\: ^1", {"WITH"})}},
+      {"MVA x y /REGRESSION 'x'.", {syntax("RGET_ UNRECOGNIZED SYMBOL IN REGRESSION SUBCOMMAND\\: ^1", {"'x'"})}},
       {"MVA x y /LISTWISE OUTFILE=f.", {syntax(sget, {"LISTWISE", "OUTFILE"})}},
       {"MVA x y /PAIRWISE (x).", {syntax(sget, {"PAIRWISE", "("})}},
       {"MVA x y /TPATTERN PERCENT=100.", {syntax(percent)}},
@@ -208,12 +204,7 @@ std::string specification_at(Context& cx, std::int64_t position) {
 
 TEST(SubcommandReaders, OutfileRequests) {
   const char* both = "MVA x y /LISTWISE /EM (OUTFILE=e) /REGRESSION (OUTFILE=r).";
-  const struct {
-    const char* command;
-    int method;
-    std::int64_t kind;
-    const char* file;
-  } rows[] = {
+  const struct { const char* command; int method; std::int64_t kind; const char* file; } rows[] = {
       {"MVA x y /EM x (TDF=3 OUTFILE 'em out.csv').", kEm, kDataFile, "'em out.csv'"},
       {"MVA x y /REGRESSION (OUTFILE=f INDICATORS).", kRegression, kIndicatorFile, "f"},
       {"MVA x y /REGRESSION (OUTFILE=f STATISTICS NPREDICTORS=1).", kRegression, kStatisticsFile, "f"},

@@ -30,12 +30,7 @@ TEST(VariableLists, ListsAndColumns) {
   using Words = std::vector<std::int64_t>;
   TestData weighted{kCsv, {}};
   weighted.options.weight = "w";
-  const struct {
-    const char* command;
-    Words list, columns;
-    std::int64_t nv;
-    bool weighted;
-  } rows[] = {
+  const struct { const char* command; Words list, columns; std::int64_t nv; bool weighted; } rows[] = {
       // Columns follow the dictionary order whatever the list order.
       {"MVA c a s.", {7, 1, 6}, {1, 0, 0, 0, 0, 2, 3, 0}, 3, false},
       {"MVA variab=c, a, s.", {7, 1, 6}, {1, 0, 0, 0, 0, 2, 3, 0}, 3, false},
