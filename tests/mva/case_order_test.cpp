@@ -3,13 +3,9 @@
 // written here from its definition, on random data with many ties.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <random>
-#include <string>
 #include <utility>
-#include <vector>
 
-#include "mva/cases/data_pass.h"
 #include "mva/cases/missing_codes.h"
 #include "mva/diagnostics/case_order.h"
 #include "mva/diagnostics/pattern_distance.h"

@@ -4,8 +4,6 @@
 // every shortage of the workspace in the data pass.
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "mva/cases/data_pass.h"
 #include "mva/cases/missing_codes.h"
 #include "mva/frame/queries.h"
@@ -32,13 +30,9 @@ TestData with_missing(const std::string& csv, Strings missing) {
 
 TEST(MissingCodes, EveryFormOfUserMissingValues) {
   // Column x is variable 1; its widest cell sets a string's width.
-  const struct {
-    const char* missing;
-    Strings cells;  // CSV fields of x
-    Words codes;
-  } rows[] = {
-      {"x=9,99", {"9", "99", "1", "."}, {2, 3, 0, 1}},
-      {"x=1,2,3", {"3", "2", "1", "4"}, {4, 3, 2, 0}},
+  // cells: CSV fields of x
+  const struct { const char* missing; Strings cells; Words codes; } rows[] = {
+      {"x=9,99", {"9", "99", "1", "."}, {2, 3, 0, 1}}, {"x=1,2,3", {"3", "2", "1", "4"}, {4, 3, 2, 0}},
       {"x=90:99", {"89.99", "90", "95", "99", "100"}, {0, 5, 5, 5, 0}},
       {"x=90:99,0", {"0", "95", "99", "100", "."}, {4, 5, 5, 0, 1}},
       // System-missing is told apart before a range that reaches down to it.
@@ -128,9 +122,7 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
     locof.push_back(IQLOCM(cx, L));
     corder.push_back(f->word(c.a.CORDER, L));
-    if (IQLOCM(cx, L) > 0) {
-      EXPECT_EQ(LOCCAS(cx, IQLOCM(cx, L)), L);
-    }
+    if (IQLOCM(cx, L) > 0) { EXPECT_EQ(LOCCAS(cx, IQLOCM(cx, L)), L); }
   }
   EXPECT_EQ(locof, (Words{0, 1, 0, 2, 3, 0, 0}));
   EXPECT_EQ(corder, (Words{1, 2, 3, 4, 5, 6, 7}));
@@ -193,15 +185,13 @@ TEST(DataPass, EveryShortageOfTheCaseStoreHasItsMessage) {
   const std::string set_workspace = "DATA_ SET WORKSPACE TO ^1|24|23", no_memory = "DATA_ NOT ENOUGH MEMORY|23";
   const struct { std::int64_t cells; const char* command; std::string message; } rows[] = {
       // Half the cases fit; reading goes on, so the size covers all 1000.
-      {before + kCases / 2, "MVA a.", set_workspace},
-      {before + kCases - 1, "MVA a.", set_workspace},
+      {before + kCases / 2, "MVA a.", set_workspace}, {before + kCases - 1, "MVA a.", set_workspace},
       {before + kCases + kCategoryCells - 1, "MVA a.", no_memory},  // CATVAL
       {enough - 2 * kCases - 1, "MVA a.", no_memory},               // LOCOF
       {enough - kCases - 1, "MVA a.", no_memory},                   // CASEAT
       {enough - 1, "MVA a.", no_memory},                            // CORDER
       // MAXCAT rows of NVAR cells: more than the workspace, or than a count holds.
-      {1 << 20, "MVA a /MAXCAT=1E18.", no_memory},
-      {1 << 20, "MVA a /MAXCAT=4E18.", no_memory},
+      {1 << 20, "MVA a /MAXCAT=1E18.", no_memory}, {1 << 20, "MVA a /MAXCAT=4E18.", no_memory},
       {enough, "MVA a.", "EXEC_ INSUFFICIENT MEMORY|23"},  // the case store fits
   };
   for (const auto& row : rows) {

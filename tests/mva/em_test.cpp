@@ -6,11 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 
-#include <nlohmann/json.hpp>
-
-#include "mva/cases/data_pass.h"
 #include "mva/cases/missing_codes.h"
 #include "mva/estimation/em_algorithm.h"
 #include "mva/estimation/mahalanobis.h"
@@ -184,10 +180,8 @@ double worst(const std::vector<double>& a, const std::vector<double>& b) {
 TEST(EmIterations, GroupedFormMatchesCaseByCase) {
   const std::string all = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM";
   const std::pair<bool, std::string> rows[] = {  // weighted, options
-      {false, " (ITERATIONS=8)."},
-      {false, " (TDF=2 ITERATIONS=8)."},
-      {false, " (PROPORTION=0.1 LAMBDA=5 ITERATIONS=8)."},
-      {true, " (TDF=4 ITERATIONS=8)."},
+      {false, " (ITERATIONS=8)."}, {false, " (TDF=2 ITERATIONS=8)."},
+      {false, " (PROPORTION=0.1 LAMBDA=5 ITERATIONS=8)."}, {true, " (TDF=4 ITERATIONS=8)."},
       {true, " (PROPORTION=0.2 LAMBDA=3 ITERATIONS=8)."},
       {false, " Ozone SolarR WITH Ozone Wind Temp (ITERATIONS=8)."},
       {true, " Ozone SolarR WITH Wind Temp Day (PROPORTION=0.1 LAMBDA=4 ITERATIONS=8)."},
@@ -311,9 +305,9 @@ TEST(EmProcedure, MissingIndependentAndNoIterations) {
 TEST(EmProcedure, CompletedDataFile) {
   const std::string path = (fresh_dir("em_test_done") / "done").string();
   auto host = make_host(airquality(false));
-  ASSERT_EQ(run_command(*host, "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM (OUTFILE='" + path +
-                                   "' ITERATIONS=300 CONVERGENCE=1E-300)."),
-            0);
+  const std::string command = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM (OUTFILE='" + path +
+      "' ITERATIONS=300 CONVERGENCE=1E-300).";
+  ASSERT_EQ(run_command(*host, command), 0);
   ASSERT_TRUE(std::filesystem::exists(path + ".dict.json"));
   const std::vector<std::vector<std::string>> cells = csv_rows(file_text(path + ".csv"));
   ASSERT_EQ(cells.size(), 154u);  // header and 153 cases

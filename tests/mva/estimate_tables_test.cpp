@@ -5,11 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
-#include <string>
-#include <vector>
 
-#include "host/output/output_document.h"
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/estimate_tables.h"
 #include "mva/frame/queries.h"
@@ -99,14 +95,11 @@ TEST(EstimateTables, HeadingNotes) {
       {false, kEmMethod, {true, 4, 3.0, 7.5}, em, {"EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3"}, {7.5, 3.0, p3}},
       {false, kEmMethod, {false, 2, 0.0, 0.0}, em,
        {"EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3", "EOUT_ DID NOT CONVERGE ^1"}, {0.0, 0.0, sysmis}},
-      {false, -1, {}, reg, {"EOUT_ RESIDUAL ADDED"}, {}},
-      {false, 1, {}, reg, {"EOUT_ NORMAL ADDED"}, {}},
-      {false, 2, {}, reg, {"EOUT_ T(^1) ADDED"}, {5.0}},
-      {false, 0, {}, reg, {}, {}},
+      {false, -1, {}, reg, {"EOUT_ RESIDUAL ADDED"}, {}}, {false, 1, {}, reg, {"EOUT_ NORMAL ADDED"}, {}},
+      {false, 2, {}, reg, {"EOUT_ T(^1) ADDED"}, {5.0}}, {false, 0, {}, reg, {}, {}},
       {true, kEmMethod, {false, 3, 1.0, 2.0}, em,
        {group + "MCAR CHISQ=^2, DF=^3 PROB=^4", group + "DID NOT CONVERGE ^2"}, {}},
-      {true, -1, {}, reg, {group + "RESIDUAL ADDED"}, {}},
-      {true, 1, {}, reg, {group + "NORMAL ADDED"}, {}},
+      {true, -1, {}, reg, {group + "RESIDUAL ADDED"}, {}}, {true, 1, {}, reg, {group + "NORMAL ADDED"}, {}},
       {true, 2, {}, reg, {group + "T(^2) ADDED"}, {}},
   };
   for (const auto& row : rows) {

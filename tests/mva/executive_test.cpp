@@ -5,11 +5,7 @@
 // message of its scratch arrays, after which every array is given back.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "host/output/renderers.h"
-#include "mva/cases/data_pass.h"
 #include "mva/frame/executive.h"
 #include "support/harness.h"
 
@@ -57,12 +53,8 @@ std::unique_ptr<ExecHost> exec_host(const std::string& csv, bool split, std::int
 TEST(Executive, NotesInPlaceOfAnAnalysis) {
   const char* no_missing = "g,a,b,k\n1,1,2,1\n1,3,4,2\n2,5,6,1\n2,7,8,2\n";
   const char* categorical_only = "g,k\n1,1\n1,\n2,2\n2,\n";
-  const struct {
-    const char* csv;
-    std::string command;
-    std::vector<std::string> keys;  // of one group
-    bool every_group;
-  } rows[] = {
+  // keys: of one group
+  const struct { const char* csv; std::string command; std::vector<std::string> keys; bool every_group; } rows[] = {
       {no_missing, "MVA a b /NOUNIVARIATE /EM /TPATTERN /MPATTERN /TTEST.",
        {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ NO MISSING VALUE => NO MPATT",
         "EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ NO MISSING VALUE => NO EM_EST"},
@@ -132,8 +124,7 @@ TEST(Executive, TablesInTheirFixedOrder) {
   for (int n = 3; n <= 28; ++n) standard.push_back(n);
   const struct { std::string command; std::vector<int> extra; } rows[] = {
       {"MVA a b c d /CATEGORICAL=d a /CROSSTAB.", {30, 33}},  // a and d: 2 and 5 in the dictionary
-      {"MVA a b c d /CATEGORICAL=a d.", {}},
-      {"MVA a b c d /CROSSTAB.", {}},
+      {"MVA a b c d /CATEGORICAL=a d.", {}}, {"MVA a b c d /CROSSTAB.", {}},
   };
   for (const auto& row : rows) {
     for (const bool split : {false, true}) {
@@ -156,9 +147,7 @@ TEST(Executive, TablesInTheirFixedOrder) {
 // quartile rule's two work arrays 4 more while it runs.
 TEST(Executive, ShortWorkspace) {
   const struct { std::int64_t cells; int status; std::vector<std::string> messages; } rows[] = {
-      {153, 0, {}},
-      {152, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}},
-      {149, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}},
+      {153, 0, {}}, {152, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}}, {149, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}},
       {148, 1, {"EXEC_ INSUFFICIENT MEMORY|23"}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.cells);

@@ -4,12 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
-#include <vector>
 
 #include "host/output/text_display.h"
-#include "mva/cases/data_pass.h"
 #include "mva/diagnostics/extremes.h"
-#include "mva/estimation/moments.h"
 #include "mva/frame/queries.h"
 #include "support/harness.h"
 
@@ -35,14 +32,10 @@ struct DataSet {
   std::vector<double> values;
 };
 const DataSet kSets[] = {
-    {"example", {1, 2, 3, 4, 100}},
-    {"four", {7, 1, 5, 3}},
-    {"at_limits", {-1, 2, 2, 3, 4, 4, 7, 2, 3}},
-    {"one", {42}},
+    {"example", {1, 2, 3, 4, 100}}, {"four", {7, 1, 5, 3}}, {"at_limits", {-1, 2, 2, 3, 4, 4, 7, 2, 3}}, {"one", {42}},
     {"ties", {5, 5, 5, 5, 9, 5, 5, 5}},
     {"skewed", {12.5, 3.25, 8, 0.5, 19, 7.75, 6, 250, -40, 9.5, 10, 11, 8.5}},
-    {"twelve", {3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84}},
-    {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}},
+    {"twelve", {3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84}}, {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}},
 };
 
 // EXTR over one split group whose columns are the data sets (shorter ones

@@ -7,12 +7,8 @@
 
 #include <cmath>
 #include <iterator>
-#include <map>
-#include <nlohmann/json.hpp>
 #include <sstream>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "support/harness.h"
 
@@ -98,12 +94,9 @@ const char* const kTen =
     "6,6,6,6,6,1\n7,7,7,7,7,1\n8,8,8,8,8,1\n9,9,9,9,9,0.5\n10,10,10,10,10,0.5\n";
 
 TEST(IndicatorMismatch, OrderLimitAndFootnotes) {
-  const struct {
-    const char* options;
-    std::vector<std::string> rows;  // empty: no table, the warning instead
-    bool sorted;
-    const char* limit;  // the PERCENT LIMIT footnote's text, or the warning's
-  } cases[] = {
+  // rows: empty: no table, the warning instead
+  // limit: the PERCENT LIMIT footnote's text, or the warning's
+  const struct { const char* options; std::vector<std::string> rows; bool sorted; const char* limit; } cases[] = {
       {"PERCENT=0", {"a", "e", "b", "c", "d"}, true, "absent"},
       {"NOSORT PERCENT=0", {"e", "d", "a", "c", "b"}, false, "absent"},
       {"", {"e", "b", "c", "d"}, true, "5.0"},  // a (0 %) is left out of rows and columns

@@ -9,15 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 
-#include <nlohmann/json.hpp>
-
-#include "host/output/output_document.h"
-#include "mva/cases/data_pass.h"
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/listwise_pairwise_tables.h"
-#include "mva/estimation/moments.h"
 #include "mva/frame/queries.h"
 #include "support/harness.h"
 
@@ -45,7 +39,9 @@ struct Moments {
   ParseFixture fx;
   bool parsed;
 
-  Moments(const TestData& data, const std::string& command) : fx(data), parsed(fx.pass(command)) { fx.moments(); }
+  Moments(const TestData& data, const std::string& command) : fx(data), parsed(fx.pass(command)) {
+    if (parsed) fx.moments();
+  }
   Context& cx() { return fx.cx(); }
   const host::OutputDocument& doc() { return fx.host().output(); }
   std::int64_t column(const std::string& name) { return ICOL2(cx(), fx.host().DICSCH(name)); }

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 #include "mva/estimation/mahalanobis.h"
 #include "mva/estimation/moment_update.h"

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <random>
-#include <vector>
 
 #include "mva/estimation/pattern_moments.h"
 

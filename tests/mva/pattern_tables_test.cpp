@@ -9,11 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
-#include <nlohmann/json.hpp>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "support/harness.h"
 
@@ -227,13 +223,9 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
   }
   host::DataOptions split;
   split.split = {"g"};
-  const struct {
-    const char* subcommand;
-    std::int64_t limit;
-    bool split;
-    const char* key;  // "" when the table is built
-    Strings params;   // Ncell and the limit
-  } cases[] = {
+  // key: "" when the table is built
+  // params: Ncell and the limit
+  const struct { const char* subcommand; std::int64_t limit; bool split; const char* key; Strings params; } cases[] = {
       {"DPATTERN", 600, false, "NO DPATTERN ^1 ^2 ...", {"700", "600"}},
       {"DPATTERN", 700, false, "", {}},
       {"MPATTERN", 69, false, "NO MPATTERN ^1 ^2 ...", {"70", "69"}},

@@ -10,10 +10,8 @@
 #include <sstream>
 
 #include "host/services/numerics.h"
-#include "mva/cases/data_pass.h"
 #include "mva/cases/missing_codes.h"
 #include "mva/estimation/case_imputation.h"
-#include "mva/estimation/moments.h"
 #include "mva/estimation/sweep.h"
 #include "mva/frame/queries.h"
 #include "support/harness.h"

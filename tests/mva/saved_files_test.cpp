@@ -7,15 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <tuple>
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
-
-#include <nlohmann/json.hpp>
 
 #include "mva/frame/queries.h"
 #include "mva/save/files_saved.h"
@@ -92,14 +89,11 @@ TEST(SavedFiles, DictionariesAndRecordsOfEveryKind) {
          json::parse(R"({"-1": "income_2 is 99.00", "0": "income_2 is system sissing",
                          "1": "income_2 is present"})")},
         {"CASE_IS", "value_labels", json::parse(R"({"0": "Incomplete", "1": "Complete  "})")},
-        {"id", "width", 20},
-        {"income_2", "format", "F10.4"},
+        {"id", "width", 20}, {"income_2", "format", "F10.4"},
     };
     for (const auto& [name, field, value] : fields) {
       for (const json& v : dict["variables"]) {
-        if (v["name"] == name) {
-          EXPECT_EQ(v[field], value) << name << " " << field;
-        }
+        if (v["name"] == name) { EXPECT_EQ(v[field], value) << name << " " << field; }
       }
     }
   }
@@ -126,9 +120,9 @@ TEST(SavedFiles, StatisticsMatrixOfASplitFile) {
                 {}};
   data.options.split = {"g"};
   auto host = make_host(data);
-  ASSERT_EQ(run_command(*host, "MVA x inc age /REGRESSION inc WITH age (OUTFILE='" + (dir / "m").string() +
-                                   "' STATISTICS)."),
-            0);
+  const std::string command = "MVA x inc age /REGRESSION inc WITH age (OUTFILE='" + (dir / "m").string() +
+      "' STATISTICS).";
+  ASSERT_EQ(run_command(*host, command), 0);
   // The file stays open over both groups and is closed once, after them.
   std::vector<std::string> frame;
   for (const std::string& call : host->calls) {

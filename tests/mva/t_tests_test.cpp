@@ -5,13 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
-#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "support/harness.h"
 
@@ -92,10 +88,8 @@ TEST(TTests, SwitchesChooseTheCellsAndPercentChoosesTheRows) {
     std::string warning, footnote;  // parameters of the percent warning and footnote; "" none
   } cases[] = {
       // Defaults: no probability; SolarR misses 7 of 153 (4.6%), below 5.
-      {"", "TD##MM", {"Ozone"}, "", "5.0"},
-      {"PROB NOT NODF NOCOUNTS", "PMM", {"Ozone"}, "", "5.0"},
-      {"NOMEANS NOT", "D##", {"Ozone"}, "", "5.0"},
-      {"PERCENT=4.5", "TD##MM", {"Ozone", "SolarR"}, "", "4.5"},
+      {"", "TD##MM", {"Ozone"}, "", "5.0"}, {"PROB NOT NODF NOCOUNTS", "PMM", {"Ozone"}, "", "5.0"},
+      {"NOMEANS NOT", "D##", {"Ozone"}, "", "5.0"}, {"PERCENT=4.5", "TD##MM", {"Ozone", "SolarR"}, "", "4.5"},
       // Ozone misses 24.2%: nothing reaches 25 (typed text kept as typed).
       {"PERCENT=25.00", "", {}, "25.00", ""},
   };

@@ -46,8 +46,7 @@ TEST(WorkspacePlan, CellCountsThatCannotBeRepresented) {
   const struct { const char* what; Count got, want; } rows[] = {
       {"3 * (max / 3)", checked_product(3, kMax / 3), kMax - 1},
       {"2 * (max / 2 + 1)", checked_product(2, kMax / 2 + 1), std::nullopt},
-      {"-1 * 1", checked_product(-1, 1), std::nullopt},
-      {"max + 1", checked_sum(kMax, 1), std::nullopt},
+      {"-1 * 1", checked_product(-1, 1), std::nullopt}, {"max + 1", checked_sum(kMax, 1), std::nullopt},
       {"T(4)", checked_triangle_cells(4), 10},
       {"T(4294967295)", checked_triangle_cells(4294967295), 9223372034707292160},
       {"T(4294967296)", checked_triangle_cells(4294967296), std::nullopt},

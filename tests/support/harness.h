@@ -58,10 +58,7 @@ class RecordingHost : public host::ReferenceHost {
   void BP_PROCEDURE(std::string_view n, int a, int b, Workspace& ws) override {
     ReferenceHost::BP_PROCEDURE(n, a, b, ws); record("BP_PROCEDURE");
   }
-  int BP_END_PROCEDURE() override {
-    record("BP_END_PROCEDURE");
-    return ReferenceHost::BP_END_PROCEDURE();
-  }
+  int BP_END_PROCEDURE() override { record("BP_END_PROCEDURE"); return ReferenceHost::BP_END_PROCEDURE(); }
   void BP_SPLIT_CHANGE(Workspace& ws) override { record("BP_SPLIT_CHANGE"); ReferenceHost::BP_SPLIT_CHANGE(ws); }
   void OBINIT(Workspace& ws) override { record("OBINIT"); ReferenceHost::OBINIT(ws); }
   void OBPINI(Workspace& ws) override { record("OBPINI"); ReferenceHost::OBPINI(ws); }
@@ -79,11 +76,8 @@ class RecordingHost : public host::ReferenceHost {
     record("SFCLDE " + std::to_string(h)); ReferenceHost::SFCLDE(ws, h, a, b, last);
   }
   void DSWRCASE(FileHandle h, std::int64_t& error) override {
-    if (fail_writes) {
-      error = host::kOutfileWriteError;
-      return;
-    }
-    ReferenceHost::DSWRCASE(h, error);
+    if (fail_writes) error = host::kOutfileWriteError;
+    else ReferenceHost::DSWRCASE(h, error);
   }
   void BP_ERROR(const Text& text, int msg_class, int severity) override {
     messages.push_back({text.key, literal_params(text), msg_class, severity});
