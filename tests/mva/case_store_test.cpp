@@ -30,7 +30,7 @@ TestData with_missing(const std::string& csv, Strings missing) {
 
 TEST(MissingCodes, EveryFormOfUserMissingValues) {
   // Column x is variable 1; its widest cell sets a string's width.
-  // cells: CSV fields of x
+  // cells: the CSV fields of x.
   const struct { const char* missing; Strings cells; Words codes; } rows[] = {
       {"x=9,99", {"9", "99", "1", "."}, {2, 3, 0, 1}}, {"x=1,2,3", {"3", "2", "1", "4"}, {4, 3, 2, 0}},
       {"x=90:99", {"89.99", "90", "95", "99", "100"}, {0, 5, 5, 5, 0}},

@@ -89,8 +89,8 @@ TEST(Crosstabs, MissingCodesAppearOnlyWhenUsedAndPercentGatesTheVariables) {
   const std::string airquality = "MVA Ozone SolarR Wind Month /CATEGORICAL=Month /NOUNIVARIATE /CROSSTAB";
   const std::string ozone = "Ozone:Missing:% System Missing Ozone:Present:Count Ozone:Present:Percent ";
   const std::string months = "5 6 7 8 9 Total ";
-  // rows: every column and row path, sorted, " / " shown as ":"
-  // warning: the parameter of "_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT"
+  // columns, rows: every column and row path, sorted, " / " shown as ":".
+  // warning: the parameter of "_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT".
   const struct { std::string fixture, command; int table; std::string columns, rows; std::string warning; } cases[] = {
       // q5 has only -9 and blanks: no column for a code no case has. q1's
       // rows show its system-missing value and each used code.

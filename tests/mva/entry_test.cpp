@@ -29,10 +29,9 @@ TEST(Entry, CallsOfOneRun) {
       // The split is announced after each group's data pass; the last
       // rewind finds no group left.
       {true, "MVA a b.", 0,
-       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2", "OBSERV:end",
-        "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*1", "OBSERV:end", "BP_SPLIT_CHANGE",
-        "SSETPT 0", "DICGNV", "OBSERV*2", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV",
-        "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0",
+        "DICGNV", "OBSERV*1", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*2", "OBSERV:end",
+        "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
       // A syntax error: no data pass, and the reading is not ended.
       {true, "MVA a b /MAXCAT=0.", 1,
        {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV",

@@ -53,7 +53,7 @@ std::unique_ptr<ExecHost> exec_host(const std::string& csv, bool split, std::int
 TEST(Executive, NotesInPlaceOfAnAnalysis) {
   const char* no_missing = "g,a,b,k\n1,1,2,1\n1,3,4,2\n2,5,6,1\n2,7,8,2\n";
   const char* categorical_only = "g,k\n1,1\n1,\n2,2\n2,\n";
-  // keys: of one group
+  // keys: the messages of one group.
   const struct { const char* csv; std::string command; std::vector<std::string> keys; bool every_group; } rows[] = {
       {no_missing, "MVA a b /NOUNIVARIATE /EM /TPATTERN /MPATTERN /TTEST.",
        {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ NO MISSING VALUE => NO MPATT",
@@ -111,9 +111,8 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
 // ended last. Tables 3 to 28 are announced in the first group only, then with
 // CROSSTAB 28 + v for every categorical variable v in dictionary order.
 TEST(Executive, TablesInTheirFixedOrder) {
-  const std::vector<std::string> em_order = {"+3",  "+27", "+28", "-3",  "+12", "-12", "+4",  "-4",
-                                             "+5",  "-5",  "+6",  "-6",  "+20", "-20", "+21", "-21",
-                                             "+22", "-22", "-27", "-28"};
+  const std::vector<std::string> em_order = {"+3", "+27", "+28", "-3", "+12", "-12", "+4", "-4", "+5", "-5", "+6", "-6",
+                                             "+20", "-20", "+21", "-21", "+22", "-22", "-27", "-28"};
   for (const char* command : {"MVA a b /EM /LISTWISE /TTEST.", "MVA a b /TTEST /LISTWISE /EM."}) {
     auto host = exec_host("a,b\n1,2\n3,\n5,6\n,8\n9,10\n", false);
     EXPECT_EQ(run_command(*host, command), 0);

@@ -94,8 +94,8 @@ const char* const kTen =
     "6,6,6,6,6,1\n7,7,7,7,7,1\n8,8,8,8,8,1\n9,9,9,9,9,0.5\n10,10,10,10,10,0.5\n";
 
 TEST(IndicatorMismatch, OrderLimitAndFootnotes) {
-  // rows: empty: no table, the warning instead
-  // limit: the PERCENT LIMIT footnote's text, or the warning's
+  // rows: none when there is no table, only the warning.
+  // limit: the text of the PERCENT LIMIT footnote, or of the warning.
   const struct { const char* options; std::vector<std::string> rows; bool sorted; const char* limit; } cases[] = {
       {"PERCENT=0", {"a", "e", "b", "c", "d"}, true, "absent"},
       {"NOSORT PERCENT=0", {"e", "d", "a", "c", "b"}, false, "absent"},

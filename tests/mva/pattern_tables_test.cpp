@@ -223,8 +223,8 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
   }
   host::DataOptions split;
   split.split = {"g"};
-  // key: "" when the table is built
-  // params: Ncell and the limit
+  // key: "" when the table is built;
+  // params: Ncell and the limit.
   const struct { const char* subcommand; std::int64_t limit; bool split; const char* key; Strings params; } cases[] = {
       {"DPATTERN", 600, false, "NO DPATTERN ^1 ^2 ...", {"700", "600"}},
       {"DPATTERN", 700, false, "", {}},

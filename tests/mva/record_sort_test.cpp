@@ -40,7 +40,7 @@ TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
   ParseFixture fx({"a\n1\n", {}});
   ASSERT_TRUE(fx.parse("MVA a."));
   std::mt19937 random(7);
-  // distinct: values per cell: few values make many ties
+  // distinct: values per cell (few values make many ties).
   const struct { std::int64_t reclen; std::vector<std::int64_t> keys; int distinct; } shapes[] = {
       {1, {1, 0}, 1000}, {1, {-1, 0}, 3}, {3, {2, -1, 0}, 3},
       {3, {3, 0}, 2},        // one key: ties on it keep record order

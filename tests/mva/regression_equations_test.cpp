@@ -71,8 +71,7 @@ struct Group {
     for (std::int64_t t = 1; t <= triangle_cells(p); ++t) base.push_back(fx.cx().triangle(c.a.PWCOV).at(t));
     work.assign(base.size(), 0.0);
     for (auto* v : {&status, &status0, &pivot, &refdiag}) v->assign(static_cast<std::size_t>(p), 0.0);
-    rcase.assign(nvar, 0.0);
-    rmean.assign(nvar, 0.0);
+    for (auto* v : {&rcase, &rmean}) v->assign(nvar, 0.0);
     rmiss.assign(nvar, 0);
     for (std::int64_t k = 1; k <= p; ++k) at(rmean)(roles(k).variable) = fx.cx().square(c.a.PWMEAN)(k, k);
   }

@@ -132,8 +132,8 @@ std::string option(ParseFixture& f, const std::string& name) {
 TEST(SubcommandReaders, OptionValues) {
   const char* em = "EMTOL EMCONV EMITER EMTDF EMPROP EMLAMB";
   const char* reg = "RTOL RFLIM NPRED RADDTY RTDF";
-  // options: option names, separated by blanks
-  // expected: their values, separated by blanks
+  // options: option names, separated by blanks;
+  // expected: their values, separated by blanks.
   const struct { const char* command; const char* options; const char* expected; } rows[] = {
       {"MVA x y /EM.", "NPRED CMPMTH", "2 1"},  // all 2 predictors; univariate counts as a method
       {"MVA x y s /CATEGORICAL=s /MAXCAT=10 /TTEST PROB NOCOUNTS PERCENT=2.50 /CROSSTAB PERCENT=0.",
