@@ -3,13 +3,9 @@
 // written here from its definition, on random data with many ties.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <random>
-#include <string>
 #include <utility>
-#include <vector>
 
-#include "mva/cases/data_pass.h"
 #include "mva/cases/missing_codes.h"
 #include "mva/diagnostics/case_order.h"
 #include "mva/diagnostics/pattern_distance.h"
@@ -25,10 +21,7 @@ std::unique_ptr<ParseFixture> stored(const std::string& csv, const std::string& 
   TestData data{csv, {}};
   data.options.missing = std::move(missing);
   auto f = std::make_unique<ParseFixture>(data);
-  EXPECT_TRUE(f->parse(command));
-  f->host().OBINIT(f->cx().ws);
-  f->host().OBPINI(f->cx().ws);
-  DATA(f->cx());
+  EXPECT_TRUE(f->pass(command));
   return f;
 }
 
@@ -59,8 +52,7 @@ std::vector<std::int64_t> scanned_chain(Context& cx, bool quantitative_only) {
   for (std::int64_t p = 1; p < count; ++p) {
     std::int64_t best = p + 1, best_d = n, best_m = n;
     for (std::int64_t q = p + 1; q <= count; ++q) {
-      const PatternDistance r =
-          PATDIST(cx, at(q), at(p), n, DistanceMode::Locations, quantitative_only);
+      const PatternDistance r = PATDIST(cx, at(q), at(p), n, DistanceMode::Locations, quantitative_only);
       if (r.d == 0) {
         best = q;
         break;
@@ -80,8 +72,7 @@ TEST(CaseOrder, SmallSetWorkedByHand) {
   // (distance 1); from {d}, 4, 3 and 8 are all at distance 2 and 3 comes
   // first of the two missing one cell; 5 (distance 1, before 1), 1
   // (distance 0); from {a,b}, 4 and 8 are at distance 1 and 8 misses fewer.
-  const std::string csv =
-      "a,b,c,d\n1,1,1,1\n,,1,1\n1,1,,1\n2,2,2,2\n,1,1,1\n,,1,\n,,1,1\n1,1,,\n1,1,1,\n1,,1,1\n";
+  const std::string csv = "a,b,c,d\n1,1,1,1\n,,1,1\n1,1,,1\n2,2,2,2\n,1,1,1\n,,1,\n,,1,1\n1,1,,\n1,1,1,\n1,,1,1\n";
   auto f = stored(csv, "MVA a b c d.");
   EXPECT_EQ(casord(f->cx(), false), (std::vector<std::int64_t>{2, 6, 7, 3, 5, 1, 8, 4}));
   EXPECT_EQ(casord(stored("a,b\n1,1\n1,\n", "MVA a b.")->cx(), false), (std::vector<std::int64_t>{1}));
@@ -92,8 +83,7 @@ TEST(CaseOrder, SmallSetWorkedByHand) {
 // missing cell), and /EM x1 x3 leaves only two quantitative variables that
 // count towards the start.
 TEST(CaseOrder, GroupedChainMatchesTheScanOnTies) {
-  const std::vector<std::string> pool = {"x1", "x2", "x1 x2", "k", "x3 k", "x4 x5",
-                                         "x2 x4", "x1 x2 x3", "x5", "x2 k"};
+  const std::vector<std::string> pool = {"x1", "x2", "x1 x2", "k", "x3 k", "x4 x5", "x2 x4", "x1 x2 x3", "x5", "x2 k"};
   for (unsigned seed : {1U, 2U, 3U}) {
     std::mt19937 rng(seed);
     std::string csv = "x1,x2,x3,x4,x5,k\n";

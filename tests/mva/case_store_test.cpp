@@ -4,8 +4,6 @@
 // every shortage of the workspace in the data pass.
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "mva/cases/data_pass.h"
 #include "mva/cases/missing_codes.h"
 #include "mva/frame/queries.h"
@@ -20,10 +18,7 @@ using Strings = std::vector<std::string>;
 // The plans, the parser and the data pass of one command, left in place.
 std::unique_ptr<ParseFixture> store(const TestData& setup, const std::string& command) {
   auto f = std::make_unique<ParseFixture>(setup);
-  if (!f->parse(command)) ADD_FAILURE() << "command not accepted: " << command;
-  f->host().OBINIT(f->cx().ws);
-  f->host().OBPINI(f->cx().ws);
-  DATA(f->cx());
+  if (!f->pass(command)) ADD_FAILURE() << "command not accepted: " << command;
   return f;
 }
 
@@ -33,24 +28,11 @@ TestData with_missing(const std::string& csv, Strings missing) {
   return data;
 }
 
-// The only message a host received, as "key|params|class|severity".
-std::string only_message(const RecordingHost& host) {
-  if (host.messages.size() != 1) return std::to_string(host.messages.size()) + " messages";
-  const Message& m = host.messages[0];
-  std::string out = m.key;
-  for (const std::string& p : m.params) out += "|" + p;
-  return out + "|" + std::to_string(m.msg_class) + std::to_string(m.severity);
-}
-
 TEST(MissingCodes, EveryFormOfUserMissingValues) {
   // Column x is variable 1; its widest cell sets a string's width.
-  const struct {
-    const char* missing;
-    Strings cells;  // CSV fields of x
-    Words codes;
-  } rows[] = {
-      {"x=9,99", {"9", "99", "1", "."}, {2, 3, 0, 1}},
-      {"x=1,2,3", {"3", "2", "1", "4"}, {4, 3, 2, 0}},
+  // cells: the CSV fields of x.
+  const struct { const char* missing; Strings cells; Words codes; } rows[] = {
+      {"x=9,99", {"9", "99", "1", "."}, {2, 3, 0, 1}}, {"x=1,2,3", {"3", "2", "1", "4"}, {4, 3, 2, 0}},
       {"x=90:99", {"89.99", "90", "95", "99", "100"}, {0, 5, 5, 5, 0}},
       {"x=90:99,0", {"0", "95", "99", "100", "."}, {4, 5, 5, 0, 1}},
       // System-missing is told apart before a range that reaches down to it.
@@ -96,10 +78,10 @@ TEST(Categories, CollectedAscendingOnceAndCappedAtMaxcat) {
 
   // c meets its third value in case 3 (after d has 5 and 7); without c, s does.
   const char* key = "DINI_ VARIABLE ^1 HAS MORE THAN ^2 CATEGORIES";
-  EXPECT_EQ(only_message(store({csv, {}}, "MVA c d s /MAXCAT=2 /CATEGORICAL=c d.")->host()),
-            std::string(key) + "|c|2|23");
-  EXPECT_EQ(only_message(store({csv, {}}, "MVA c d s /MAXCAT=2 /CATEGORICAL=d.")->host()),
-            std::string(key) + "|s|2|23");
+  EXPECT_EQ(message_lines(store({csv, {}}, "MVA c d s /MAXCAT=2 /CATEGORICAL=c d.")->host().messages),
+            Strings{std::string(key) + "|c|2|23"});
+  EXPECT_EQ(message_lines(store({csv, {}}, "MVA c d s /MAXCAT=2 /CATEGORICAL=d.")->host().messages),
+            Strings{std::string(key) + "|s|2|23"});
 
   // A long string: "NONE    X" is valid and lists its first 8 characters
   // "NONE    ", the value a missing "NONE" cell has too. An incomplete case
@@ -129,8 +111,7 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   // ID variable is stored but does not make a case incomplete. By hand:
   // cases 2 (a missing), 4 (b = 9, user-missing) and 5 (all missing) are
   // incomplete, at locations 1, 2, 3; cases 1, 3, 6 and 7 are complete.
-  auto f = store(with_missing("id,a,b,c\n1,1,2,3\n2,.,2,3\n3,1,2,3\n4,1,9,3\n5,.,.,.\n6,1,2,3\n.,4,5,6\n",
-                              {"b=9"}),
+  auto f = store(with_missing("id,a,b,c\n1,1,2,3\n2,.,2,3\n3,1,2,3\n4,1,9,3\n5,.,.,.\n6,1,2,3\n.,4,5,6\n", {"b=9"}),
                  "MVA c a b /ID=id.");
   const Context& cx = f->cx();
   const MvaCommon& c = f->cmn();
@@ -141,9 +122,7 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
     locof.push_back(IQLOCM(cx, L));
     corder.push_back(f->word(c.a.CORDER, L));
-    if (IQLOCM(cx, L) > 0) {
-      EXPECT_EQ(LOCCAS(cx, IQLOCM(cx, L)), L);
-    }
+    if (IQLOCM(cx, L) > 0) { EXPECT_EQ(LOCCAS(cx, IQLOCM(cx, L)), L); }
   }
   EXPECT_EQ(locof, (Words{0, 1, 0, 2, 3, 0, 0}));
   EXPECT_EQ(corder, (Words{1, 2, 3, 4, 5, 6, 7}));
@@ -204,21 +183,15 @@ TEST(DataPass, EveryShortageOfTheCaseStoreHasItsMessage) {
   const std::int64_t before = plans.host().arena().capacity_cells() - plans.host().arena().largest_free();
   const std::int64_t enough = before + kCases + kCategoryCells + 3 * kCases;
   const std::string set_workspace = "DATA_ SET WORKSPACE TO ^1|24|23", no_memory = "DATA_ NOT ENOUGH MEMORY|23";
-  const struct {
-    std::int64_t cells;
-    const char* command;
-    std::string message;
-  } rows[] = {
+  const struct { std::int64_t cells; const char* command; std::string message; } rows[] = {
       // Half the cases fit; reading goes on, so the size covers all 1000.
-      {before + kCases / 2, "MVA a.", set_workspace},
-      {before + kCases - 1, "MVA a.", set_workspace},
+      {before + kCases / 2, "MVA a.", set_workspace}, {before + kCases - 1, "MVA a.", set_workspace},
       {before + kCases + kCategoryCells - 1, "MVA a.", no_memory},  // CATVAL
       {enough - 2 * kCases - 1, "MVA a.", no_memory},               // LOCOF
       {enough - kCases - 1, "MVA a.", no_memory},                   // CASEAT
       {enough - 1, "MVA a.", no_memory},                            // CORDER
       // MAXCAT rows of NVAR cells: more than the workspace, or than a count holds.
-      {1 << 20, "MVA a /MAXCAT=1E18.", no_memory},
-      {1 << 20, "MVA a /MAXCAT=4E18.", no_memory},
+      {1 << 20, "MVA a /MAXCAT=1E18.", no_memory}, {1 << 20, "MVA a /MAXCAT=4E18.", no_memory},
       {enough, "MVA a.", "EXEC_ INSUFFICIENT MEMORY|23"},  // the case store fits
   };
   for (const auto& row : rows) {
@@ -226,7 +199,7 @@ TEST(DataPass, EveryShortageOfTheCaseStoreHasItsMessage) {
     data.workspace_bytes = row.cells * 8;
     auto host = make_host(data);
     EXPECT_EQ(run_command(*host, row.command), 1);
-    EXPECT_EQ(only_message(*host), row.message);
+    EXPECT_EQ(message_lines(host->messages), Strings{row.message});
     // Every case was read, the procedure ended, and the workspace is whole.
     const Strings calls = host->folded_calls();
     EXPECT_NE(std::find(calls.begin(), calls.end(), "OBSERV*1000"), calls.end());

@@ -5,13 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 #include <regex>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "host/output/output_document.h"
 #include "support/harness.h"
 
 namespace mva::test {
@@ -70,10 +66,7 @@ TEST(Crosstabs, EveryCellOfOneTableAgreesWithAHandTabulation) {
   const std::string sysmis = "q1 / Missing / % System Missing", m7 = "q1 / Missing / % 7",
                     m8 = "q1 / Missing / % 8", m9 = "q1 / Missing / % 9";
   const std::string none = "Missing / NONE", na = "Missing / N/A";
-  const struct {
-    std::string column, row;
-    double expected;
-  } rows[] = {
+  const struct { std::string column, row; double expected; } rows[] = {
       {count, "Total", 27},        {count, "ab", 11},          {count, "cd", 8},
       {count, "ef", 4},            {count, none, 3},           {count, na, 1},
       {present, "Total", 100.0 * 27 / 32}, {present, "ab", 100.0 * 11 / 12}, {present, "cd", 100.0 * 8 / 9},
@@ -96,12 +89,9 @@ TEST(Crosstabs, MissingCodesAppearOnlyWhenUsedAndPercentGatesTheVariables) {
   const std::string airquality = "MVA Ozone SolarR Wind Month /CATEGORICAL=Month /NOUNIVARIATE /CROSSTAB";
   const std::string ozone = "Ozone:Missing:% System Missing Ozone:Present:Count Ozone:Present:Percent ";
   const std::string months = "5 6 7 8 9 Total ";
-  const struct {
-    std::string fixture, command;
-    int table;
-    std::string columns, rows;  // every column and row path, sorted, " / " shown as ":"
-    std::string warning;        // the parameter of "_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT"
-  } cases[] = {
+  // columns, rows: every column and row path, sorted, " / " shown as ":".
+  // warning: the parameter of "_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT".
+  const struct { std::string fixture, command; int table; std::string columns, rows; std::string warning; } cases[] = {
       // q5 has only -9 and blanks: no column for a code no case has. q1's
       // rows show its system-missing value and each used code.
       {"usermissing", "MVA q1 q5 /CATEGORICAL=q1 /NOUNIVARIATE /CROSSTAB.", 30,

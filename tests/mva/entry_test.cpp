@@ -22,22 +22,16 @@ std::unique_ptr<RecordingHost> host_of(bool split) {
 }
 
 TEST(Entry, CallsOfOneRun) {
-  const struct {
-    bool split;
-    const char* command;
-    int result;
-    Calls calls;
-  } rows[] = {
+  const struct { bool split; const char* command; int result; Calls calls; } rows[] = {
       {false, "MVA a b.", 0,
        {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*5", "OBSERV:end",
         "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
       // The split is announced after each group's data pass; the last
       // rewind finds no group left.
       {true, "MVA a b.", 0,
-       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2", "OBSERV:end",
-        "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*1", "OBSERV:end", "BP_SPLIT_CHANGE",
-        "SSETPT 0", "DICGNV", "OBSERV*2", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV",
-        "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0",
+        "DICGNV", "OBSERV*1", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*2", "OBSERV:end",
+        "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
       // A syntax error: no data pass, and the reading is not ended.
       {true, "MVA a b /MAXCAT=0.", 1,
        {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV",
@@ -87,8 +81,7 @@ TEST(Entry, GroupsStartFromTheDefaultsAndKeepTheirFiles) {
   EXPECT_EQ(maxcat_at_plan, (std::vector<std::int64_t>{25, 25, 25, 25}));
   const Calls calls = host->folded_calls();
   const Calls tail(calls.end() - 6, calls.end());
-  EXPECT_EQ(tail, (Calls{"SFCLDE 512", "SFCLDE 514", "SFCLDE 515", "OBPEND", "SSDELS",
-                         "BP_END_PROCEDURE"}));
+  EXPECT_EQ(tail, (Calls{"SFCLDE 512", "SFCLDE 514", "SFCLDE 515", "OBPEND", "SSDELS", "BP_END_PROCEDURE"}));
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "SFCLDE 515"), 1);
 }
 

@@ -5,11 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
-#include <string>
-#include <vector>
 
-#include "host/output/output_document.h"
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/estimate_tables.h"
 #include "mva/frame/queries.h"
@@ -66,11 +62,7 @@ TEST(EstimateTables, DependentsInListOrderAsTriangles) {
   }
   EXPECT_EQ(t[20].size() + t[21].size() + t[22].size(), 8u);
   EXPECT_EQ(t[kCompareMeansTable].count("b|EOUT_ EM"), 0u);
-  const struct {
-    int table;
-    const char* key;
-    double want;
-  } cells[] = {
+  const struct { int table; const char* key; double want; } cells[] = {
       {20, "a", 10.0}, {20, "c", 30.0}, {21, "a|a", 4.0}, {21, "c|a", -2.0},  // row c, column a
       {21, "c|c", -16.0}, {22, "a|a", 1.0}, {22, "c|a", e.fx.host().CORREL(4.0, -16.0, -2.0)},
       {22, "c|c", e.fx.host().PCINMS()}, {kCompareMeansTable, "a|EOUT_ EM", 10.0},
@@ -103,14 +95,11 @@ TEST(EstimateTables, HeadingNotes) {
       {false, kEmMethod, {true, 4, 3.0, 7.5}, em, {"EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3"}, {7.5, 3.0, p3}},
       {false, kEmMethod, {false, 2, 0.0, 0.0}, em,
        {"EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3", "EOUT_ DID NOT CONVERGE ^1"}, {0.0, 0.0, sysmis}},
-      {false, -1, {}, reg, {"EOUT_ RESIDUAL ADDED"}, {}},
-      {false, 1, {}, reg, {"EOUT_ NORMAL ADDED"}, {}},
-      {false, 2, {}, reg, {"EOUT_ T(^1) ADDED"}, {5.0}},
-      {false, 0, {}, reg, {}, {}},
+      {false, -1, {}, reg, {"EOUT_ RESIDUAL ADDED"}, {}}, {false, 1, {}, reg, {"EOUT_ NORMAL ADDED"}, {}},
+      {false, 2, {}, reg, {"EOUT_ T(^1) ADDED"}, {5.0}}, {false, 0, {}, reg, {}, {}},
       {true, kEmMethod, {false, 3, 1.0, 2.0}, em,
        {group + "MCAR CHISQ=^2, DF=^3 PROB=^4", group + "DID NOT CONVERGE ^2"}, {}},
-      {true, -1, {}, reg, {group + "RESIDUAL ADDED"}, {}},
-      {true, 1, {}, reg, {group + "NORMAL ADDED"}, {}},
+      {true, -1, {}, reg, {group + "RESIDUAL ADDED"}, {}}, {true, 1, {}, reg, {group + "NORMAL ADDED"}, {}},
       {true, 2, {}, reg, {group + "T(^2) ADDED"}, {}},
   };
   for (const auto& row : rows) {

@@ -5,11 +5,7 @@
 // message of its scratch arrays, after which every array is given back.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "host/output/renderers.h"
-#include "mva/cases/data_pass.h"
 #include "mva/frame/executive.h"
 #include "support/harness.h"
 
@@ -51,27 +47,14 @@ std::unique_ptr<ExecHost> exec_host(const std::string& csv, bool split, std::int
   return std::make_unique<ExecHost>(host::DataSet::from_text(csv, data), options);
 }
 
-// Each message as "key class severity".
-std::vector<std::string> messages_of(const RecordingHost& host) {
-  std::vector<std::string> out;
-  for (const Message& m : host.messages) {
-    out.push_back(m.key + " " + std::to_string(m.msg_class) + " " + std::to_string(m.severity));
-  }
-  return out;
-}
-
 // Notes on the data come in every group, in the order of the analyses
 // whatever the order of the subcommands; notes on the command only in the
 // first. The EM note is class 1. Two split groups of two cases each.
 TEST(Executive, NotesInPlaceOfAnAnalysis) {
   const char* no_missing = "g,a,b,k\n1,1,2,1\n1,3,4,2\n2,5,6,1\n2,7,8,2\n";
   const char* categorical_only = "g,k\n1,1\n1,\n2,2\n2,\n";
-  const struct {
-    const char* csv;
-    std::string command;
-    std::vector<std::string> keys;  // of one group
-    bool every_group;
-  } rows[] = {
+  // keys: the messages of one group.
+  const struct { const char* csv; std::string command; std::vector<std::string> keys; bool every_group; } rows[] = {
       {no_missing, "MVA a b /NOUNIVARIATE /EM /TPATTERN /MPATTERN /TTEST.",
        {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ NO MISSING VALUE => NO MPATT",
         "EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ NO MISSING VALUE => NO EM_EST"},
@@ -97,10 +80,10 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
       for (int group = 0; group < (per_group ? 2 : 1); ++group) {
         for (const std::string& key : row.keys) {
           expected.push_back((per_group ? "EXEC_ SPLIT [:^1=^2, :$2=$1]1 " + key.substr(6) : key) +
-                             (key.ends_with("EM_EST") ? " 1 2" : " 2 2"));
+                             (key.ends_with("EM_EST") ? "|12" : "|22"));
         }
       }
-      EXPECT_EQ(messages_of(*host), expected);
+      EXPECT_EQ(message_lines(host->messages, false), expected);
       if (per_group && row.keys.size() == 4) {  // the split form names the group when shown
         const std::string shown = host::render_text(host->output());
         EXPECT_NE(shown.find("g=2: there are no missing values, so no t tests"), std::string::npos) << shown;
@@ -112,19 +95,15 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   // the EM note on the file always has the split form (here there is no
   // split), the regression note never has.
   ParseFixture fx({"a,b\n1,2\n3,4\n", {}});
-  ASSERT_TRUE(fx.parse("MVA a b /NOUNIVARIATE /EM /REGRESSION."));
+  ASSERT_TRUE(fx.pass("MVA a b /NOUNIVARIATE /EM /REGRESSION."));
   Context& cx = fx.cx();
-  cx.host.OBINIT(cx.ws);
-  cx.host.OBPINI(cx.ws);
-  DATA(cx);
   SFSETS(cx.cmn, kEm, kDataFile, 0);
   SFSETS(cx.cmn, kRegression, kStatisticsFile, 0);
   EXEC(cx);
-  EXPECT_EQ(messages_of(fx.host()), (std::vector<std::string>{
-                                        "EXEC_ NO MISSING VALUE => NO EM_EST 1 2",
-                                        "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE 2 2",
-                                        "EXEC_ NO MISSING VALUE => NO REGR 2 2",
-                                        "EXEC_ NO MISSING VALUE => NO OUTFILE 2 2"}));
+  EXPECT_EQ(message_lines(fx.host().messages, false),
+            (std::vector<std::string>{"EXEC_ NO MISSING VALUE => NO EM_EST|12",
+                                      "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE|22",
+                                      "EXEC_ NO MISSING VALUE => NO REGR|22", "EXEC_ NO MISSING VALUE => NO OUTFILE|22"}));
 }
 
 // Table 3 is begun before the comparison tables and ended before the other
@@ -132,9 +111,8 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
 // ended last. Tables 3 to 28 are announced in the first group only, then with
 // CROSSTAB 28 + v for every categorical variable v in dictionary order.
 TEST(Executive, TablesInTheirFixedOrder) {
-  const std::vector<std::string> em_order = {"+3",  "+27", "+28", "-3",  "+12", "-12", "+4",  "-4",
-                                             "+5",  "-5",  "+6",  "-6",  "+20", "-20", "+21", "-21",
-                                             "+22", "-22", "-27", "-28"};
+  const std::vector<std::string> em_order = {"+3", "+27", "+28", "-3", "+12", "-12", "+4", "-4", "+5", "-5", "+6", "-6",
+                                             "+20", "-20", "+21", "-21", "+22", "-22", "-27", "-28"};
   for (const char* command : {"MVA a b /EM /LISTWISE /TTEST.", "MVA a b /TTEST /LISTWISE /EM."}) {
     auto host = exec_host("a,b\n1,2\n3,\n5,6\n,8\n9,10\n", false);
     EXPECT_EQ(run_command(*host, command), 0);
@@ -143,13 +121,9 @@ TEST(Executive, TablesInTheirFixedOrder) {
 
   std::vector<int> standard;
   for (int n = 3; n <= 28; ++n) standard.push_back(n);
-  const struct {
-    std::string command;
-    std::vector<int> extra;
-  } rows[] = {
+  const struct { std::string command; std::vector<int> extra; } rows[] = {
       {"MVA a b c d /CATEGORICAL=d a /CROSSTAB.", {30, 33}},  // a and d: 2 and 5 in the dictionary
-      {"MVA a b c d /CATEGORICAL=a d.", {}},
-      {"MVA a b c d /CROSSTAB.", {}},
+      {"MVA a b c d /CATEGORICAL=a d.", {}}, {"MVA a b c d /CROSSTAB.", {}},
   };
   for (const auto& row : rows) {
     for (const bool split : {false, true}) {
@@ -171,26 +145,14 @@ TEST(Executive, TablesInTheirFixedOrder) {
 // each work vector, 2 for each of the seven per-variable arrays), and the
 // quartile rule's two work arrays 4 more while it runs.
 TEST(Executive, ShortWorkspace) {
-  const struct {
-    std::int64_t cells;
-    int status;
-    std::vector<std::string> messages;
-  } rows[] = {
-      {153, 0, {}},
-      {152, 0, {"EXTR_ FORCED TO MEAN+-2*SD 2"}},
-      {149, 0, {"EXTR_ FORCED TO MEAN+-2*SD 2"}},
-      {148, 1, {"EXEC_ INSUFFICIENT MEMORY 3"}},
-  };
+  const struct { std::int64_t cells; int status; std::vector<std::string> messages; } rows[] = {
+      {153, 0, {}}, {152, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}}, {149, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}},
+      {148, 1, {"EXEC_ INSUFFICIENT MEMORY|23"}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.cells);
     auto host = exec_host("a,b\n1,2\n3,\n", false, row.cells);
     EXPECT_EQ(run_command(*host, "MVA a b."), row.status);
-    std::vector<std::string> messages;  // key and severity
-    for (const Message& m : host->messages) {
-      EXPECT_EQ(m.msg_class, 2);
-      messages.push_back(m.key + " " + std::to_string(m.severity));
-    }
-    EXPECT_EQ(messages, row.messages);
+    EXPECT_EQ(message_lines(host->messages, false), row.messages);
     EXPECT_EQ(host->announced.empty(), row.status != 0);
     EXPECT_EQ(host->arena().used_cells(), 0);  // every array given back
   }

@@ -9,15 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 
-#include <nlohmann/json.hpp>
-
-#include "host/output/output_document.h"
-#include "mva/cases/data_pass.h"
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/listwise_pairwise_tables.h"
-#include "mva/estimation/moments.h"
 #include "mva/frame/queries.h"
 #include "support/harness.h"
 
@@ -44,19 +38,12 @@ const nlohmann::json& expected_moments() {
 struct Moments {
   ParseFixture fx;
   bool parsed;
-  std::vector<std::int64_t> casemiss;
-  ListwiseSums sums;
 
-  Moments(const TestData& data, const std::string& command) : fx(data), parsed(fx.parse(command)) {
-    fx.host().OBINIT(cx().ws);
-    fx.host().OBPINI(cx().ws);
-    DATA(cx());
-    casemiss.assign(static_cast<std::size_t>(cx().cmn.NVAR), -7);
-    moments();
+  Moments(const TestData& data, const std::string& command) : fx(data), parsed(fx.pass(command)) {
+    if (parsed) fx.moments();
   }
   Context& cx() { return fx.cx(); }
   const host::OutputDocument& doc() { return fx.host().output(); }
-  void moments() { MOMENT(cx(), WordArray(casemiss.data()), sums); }
   std::int64_t column(const std::string& name) { return ICOL2(cx(), fx.host().DICSCH(name)); }
   std::vector<std::int64_t> columns(const std::string& names) {
     std::vector<std::int64_t> cols;
@@ -91,8 +78,8 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
     };
     EXPECT_TRUE(MOMDON(cx));
     near(cx.cmn.SUMWT, want["SUMWT"], "SUMWT");
-    near(f.sums.LWN, want["LWN"], "LWN");
-    near(f.sums.update_weight, want["LWN"], "update weight");
+    near(f.fx.sums.LWN, want["LWN"], "LWN");
+    near(f.fx.sums.update_weight, want["LWN"], "update weight");
     const RealTriangle LWCOV = cx.triangle(cx.cmn.a.LWCOV), PWN = cx.triangle(cx.cmn.a.PWN),
                        PWW = cx.triangle(cx.cmn.a.PWW), PWCOV = cx.triangle(cx.cmn.a.PWCOV);
     const RealSquare PWMEAN = cx.square(cx.cmn.a.PWMEAN), PWVAR = cx.square(cx.cmn.a.PWVAR);
@@ -125,10 +112,10 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
   const std::int64_t x = f.fx.host().DICSCH("x");
   const double mean = LWMEAN(x);
   f.cx().case_matrix()(1, f.column("x")) = 1e6;
-  f.moments();
+  f.fx.moments();
   EXPECT_EQ(LWMEAN(x), mean);
   SETMOM(f.cx(), false);
-  f.moments();
+  f.fx.moments();
   EXPECT_GT(LWMEAN(x), 1000.0);
 }
 
@@ -140,7 +127,7 @@ TEST(MomentTables, ListwiseAndPairwiseInListOrder) {
   Moments f(moments_data(true), "MVA z c x y /CATEGORICAL=c.");
   ASSERT_TRUE(f.parsed);
   std::vector<std::int64_t> order = f.columns("zcxy");
-  LOUT(f.cx(), WordArray(order.data()), 4, f.sums, false);
+  LOUT(f.cx(), WordArray(order.data()), 4, f.fx.sums, false);
   EXPECT_EQ(std::get<host::HeadingItem>(f.doc().items().back().content).text.key,
             "LOUT_ LISTWISE STATISTICS FOR COMPLETE CASES");
   MOUT(f.cx(), WordArray(order.data()), 4, false);
@@ -167,11 +154,7 @@ TEST(MomentTables, PairsWithoutEnoughWeightAreSystemMissing) {
   const double sysmis = f.fx.host().PCINMS();
   std::map<int, std::map<std::string, Text>> t;
   for (const int number : {7, 8, 9, 10, 11}) t[number] = cells_of(table_numbered(f.doc(), number));
-  const struct {
-    int table;
-    const char* key;
-    double want;
-  } expected[] = {
+  const struct { int table; const char* key; double want; } expected[] = {
       {7, "b|a", 1.0},    {7, "b|b", 2.0},       {7, "b|c", 0.0},           {8, "a|b", 3.0},
       {8, "b|a", 7.0},    {8, "b|c", sysmis},    {8, "a|a", 2.5},           {9, "a|b", sysmis},
       {9, "b|b", std::sqrt(2.0)},                {9, "a|c", std::sqrt(7.0 / 3.0)},
@@ -202,7 +185,7 @@ TEST(MomentTables, ComparisonColumnsOfListwiseAndPairwise) {
               (std::vector<std::string>{"LOUT_ LISTWISE", "UOUT_ ALL VALUES"}));
   }
   std::vector<std::int64_t> order = f.columns("zcxy");
-  LOUT(f.cx(), WordArray(order.data()), 4, f.sums, true);
+  LOUT(f.cx(), WordArray(order.data()), 4, f.fx.sums, true);
   MOUT(f.cx(), WordArray(order.data()), 4, true);
   end();
   const auto m = cells_of(table_numbered(f.doc(), 27)), s = cells_of(table_numbered(f.doc(), 28));

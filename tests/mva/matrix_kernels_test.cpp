@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 #include "mva/estimation/mahalanobis.h"
 #include "mva/estimation/moment_update.h"
@@ -40,20 +39,18 @@ void expect_cells_near(const Cells& got, const Cells& want) {
 TEST(Sweep, FullAndPartialSweepsAgainstNumpyAndSweepingOutRestores) {
   Sweeper full(kS, {1, 1, 1, 1});
   const SweepResult r = full.run(4, 1e-8);
-  expect_cells_near(full.a, {-0.39793031566408577, 0.20741512805241213, -0.36480047647409164,
-                             -0.084871947587849883, 0.19952352590827865, -0.47647409172126254,
-                             0.22781417510422869, -0.21977367480643234, 0.22632519356759967,
-                             -0.6075044669446098});
+  expect_cells_near(full.a, {-0.39793031566408577, 0.20741512805241213, -0.36480047647409164, -0.084871947587849883,
+                             0.19952352590827865, -0.47647409172126254, 0.22781417510422869, -0.21977367480643234,
+                             0.22632519356759967, -0.6075044669446098});
   EXPECT_NEAR(r.logdet, 4.2070778322093405, 1e-14 * 4.2);
   EXPECT_EQ(r.remaining, 0);
   EXPECT_EQ(full.status, (Cells{0, 0, 0, 0}));
 
   Sweeper s(kS, {1, 0, 1, 0});
   const SweepResult in = s.run(4, 1e-8);
-  expect_cells_near(s.a, {-0.25773195876288657, 0.43814432989690716, 3.5051546391752577,
-                          0.051546391752577317, 0.41237113402061853, -0.3436426116838488,
-                          0.21649484536082472, -1.268041237113402, 0.22336769759450176,
-                          2.104810996563574});
+  expect_cells_near(s.a, {-0.25773195876288657, 0.43814432989690716, 3.5051546391752577, 0.051546391752577317,
+                          0.41237113402061853, -0.3436426116838488, 0.21649484536082472, -1.268041237113402,
+                          0.22336769759450176, 2.104810996563574});
   EXPECT_NEAR(in.logdet, 2.4544474423032918, 1e-14 * 2.5);
   s.status = {-1, 0, -1, 0};  // both swept in: take them out again
   const SweepResult out = s.run(4, -1e-8);
@@ -87,10 +84,7 @@ TEST(Sweep, ToleranceRefusesCollinearColumns) {
 TEST(Sweep, ForwardSelectionTakesTheLastOfEqualCriteria) {
   // Dependent column 3 explained equally by columns 1 and 2: q = 0.25 each,
   // criterion (n - 2) q / (2 - q) = 8 * 0.25 / 1.75 = 1.142857 with n = 10.
-  const struct {
-    double fmin;
-    Cells status_after;
-  } rows[] = {{0.0, {1, 0, 2}}, {1.1, {1, 0, 2}}, {1.2, {1, 1, 2}}};
+  const struct { double fmin; Cells status_after; } rows[] = {{0.0, {1, 0, 2}}, {1.1, {1, 0, 2}}, {1.2, {1, 1, 2}}};
   for (const auto& row : rows) {
     Sweeper s({1.0, 0.0, 1.0, 0.5, 0.5, 2.0}, {1, 1, 2});
     const SweepResult r = s.run(1, 1e-8, row.fmin, 10);

@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <random>
-#include <vector>
 
 #include "mva/estimation/pattern_moments.h"
 
@@ -39,9 +38,7 @@ TEST(PatternMoments, EveryBudgetGivesTheTwoPassMomentsOfEachPair) {
                             RealSquare(RealArray(pwmean.data()), p), RealTriangle(RealArray(pwcov.data())),
                             RealSquare(RealArray(pwvar.data()), p)};
     PatternMoments moments(roles, budget);
-    for (std::int64_t i = 0; i < n; ++i) {
-      moments.add(w[i], RealArray(x[i].data()), WordArray(miss[i].data()), pw);
-    }
+    for (std::int64_t i = 0; i < n; ++i) moments.add(w[i], RealArray(x[i].data()), WordArray(miss[i].data()), pw);
     moments.merge_into(pw);
 
     for (std::int64_t j = 1; j <= p; ++j) {

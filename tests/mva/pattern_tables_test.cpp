@@ -9,13 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
-#include <nlohmann/json.hpp>
 #include <set>
-#include <string>
-#include <vector>
 
-#include "host/output/renderers.h"
 #include "support/harness.h"
 
 namespace mva::test {
@@ -62,26 +57,19 @@ struct Table {
     return out;
   }
   // The parameters of footnote `key`, or {"absent"}.
-  Strings footnote(const std::string& key) const {
-    for (const json& f : table["footnotes"]) {
-      if (f["key"] == key) return texts(f["params"]);
-    }
-    return {"absent"};
-  }
+  Strings footnote(const std::string& key) const { return footnote_params(table, key); }
 };
 
-struct Shown {
+struct Patterns {
   std::map<int, Table> tables;
   std::vector<json> messages;
 };
 
-Shown run(const std::string& csv, const std::string& command, host::DataOptions options = {},
-          std::int64_t max_cells = 0) {
-  auto host = make_host({csv, std::move(options), std::int64_t{64} << 20, max_cells});
-  run_command(*host, command);
-  Shown out;
-  const json document = json::parse(host::render_json(host->output()));
-  for (const json& item : document["output"]) {
+Patterns run(const std::string& csv, const std::string& command, host::DataOptions options = {},
+             std::int64_t max_cells = 0) {
+  const Shown shown = run_shown({csv, std::move(options), std::int64_t{64} << 20, max_cells}, command);
+  Patterns out;
+  for (const json& item : shown.output) {
     if (item["type"] == "message") out.messages.push_back(item);
     if (item["type"] != "table") continue;
     Table& t = out.tables[item["number"]] = {item, {}, {}};
@@ -111,7 +99,7 @@ Shown run(const std::string& csv, const std::string& command, host::DataOptions 
 const char* const kLetters =
     "a,b,c,name\n1,10,-1,p1\n7,11,2,p2\n2,95,,p3\n8,0,3,p4\n9,12,4,p5\n3,13,7,p6\n4,14,3,p7\n5,15,3,p8\n";
 
-Shown run_letters(const std::string& command) {
+Patterns run_letters(const std::string& command) {
   host::DataOptions o;
   o.missing = {"a=7,8,9", "b=90:99,0"};
   return run(kLetters, command, o);
@@ -119,17 +107,13 @@ Shown run_letters(const std::string& command) {
 
 TEST(PatternTables, MissingPatternsLettersOrderAndCounts) {
   // Marks by row in the order of the columns.
-  const struct {
-    const char* subcommand;
-    Strings columns, marks;
-    const char* footnote;
-  } cases[] = {
+  const struct { const char* subcommand; Strings columns, marks; const char* footnote; } cases[] = {
       {"MPATTERN", {"c", "b", "a"}, {"  A", "  C", " CB", "SD "}, "POUT_ CASES + VARIABLES ARE SORTED ON PATTERNS"},
       {"MPATTERN NOSORT", {"a", "b", "c"}, {"A  ", "C  ", "BC ", " DS"}, "POUT_ CASES ARE SORTED, VARIABLES ARE NOT"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.subcommand);
-    const Shown r = run_letters(std::string("MVA a b c /NOUNIVARIATE /") + c.subcommand + ".");
+    const Patterns r = run_letters(std::string("MVA a b c /NOUNIVARIATE /") + c.subcommand + ".");
     ASSERT_TRUE(r.tables.count(16));
     const Table& t = r.tables.at(16);
     const Strings rows = {"2/2", "5/5", "4/4", "3/3"};
@@ -145,12 +129,7 @@ TEST(PatternTables, MissingPatternsLettersOrderAndCounts) {
 }
 
 TEST(PatternTables, DataPatternsSortKeysLabelsAndValues) {
-  const struct {
-    const char* options;
-    Strings rows;
-    const char* footnote_key;
-    Strings footnote;
-  } cases[] = {
+  const struct { const char* options; Strings rows; const char* footnote_key; Strings footnote; } cases[] = {
       // Case order; case 1 is complete and shows only its "-".
       {"", {"1/1", "2/2", "3/3", "4/4", "5/5", "6/6", "7/7", "8/8"}, "POUT_ CASES ARE SORTED BY ^1", {"absent"}},
       // c = 3 in cases 4, 7, 8: the tie keeps case order; system-missing (case 3) sorts lowest.
@@ -161,7 +140,7 @@ TEST(PatternTables, DataPatternsSortKeysLabelsAndValues) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);
-    const Shown r = run_letters(std::string("MVA a b c /NOUNIVARIATE /DPATTERN ") + c.options + ".");
+    const Patterns r = run_letters(std::string("MVA a b c /NOUNIVARIATE /DPATTERN ") + c.options + ".");
     ASSERT_TRUE(r.tables.count(14));
     const Table& t = r.tables.at(14);
     EXPECT_EQ(t.rows, c.rows);
@@ -171,7 +150,7 @@ TEST(PatternTables, DataPatternsSortKeysLabelsAndValues) {
     EXPECT_EQ(t.footnote(c.footnote_key), c.footnote);
   }
   // The ID variable labels the rows; DESCRIBE shows values in list order.
-  const Shown r = run_letters("MVA a b c /ID=name /NOUNIVARIATE /DPATTERN DESCRIBE=c a.");
+  const Patterns r = run_letters("MVA a b c /ID=name /NOUNIVARIATE /DPATTERN DESCRIBE=c a.");
   const Table& t = r.tables.at(14);
   EXPECT_EQ(t.rows.front(), "1/p1");
   EXPECT_EQ(t.columns("POUT_ VALUES"), (Strings{"a", "c"}));
@@ -198,7 +177,7 @@ TEST(PatternTables, TabulatedPatternsThresholdWeightsAndCompleteIf) {
   const std::string hidden = "POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED";
   host::DataOptions weighted;
   weighted.weight = "w";
-  const Shown r = run(kTwenty, "MVA x y z k /CATEGORICAL=k /NOUNIVARIATE /TPATTERN PERCENT=5 DESCRIBE=z k.", weighted);
+  const Patterns r = run(kTwenty, "MVA x y z k /CATEGORICAL=k /NOUNIVARIATE /TPATTERN PERCENT=5 DESCRIBE=z k.", weighted);
   ASSERT_TRUE(r.tables.count(18));
   const Table& t = r.tables.at(18);
   // By row: marks over x y z k, complete if, mean of z, frequencies of k = 1 and 2.
@@ -244,13 +223,9 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
   }
   host::DataOptions split;
   split.split = {"g"};
-  const struct {
-    const char* subcommand;
-    std::int64_t limit;
-    bool split;
-    const char* key;  // "" when the table is built
-    Strings params;   // Ncell and the limit
-  } cases[] = {
+  // key: "" when the table is built;
+  // params: Ncell and the limit.
+  const struct { const char* subcommand; std::int64_t limit; bool split; const char* key; Strings params; } cases[] = {
       {"DPATTERN", 600, false, "NO DPATTERN ^1 ^2 ...", {"700", "600"}},
       {"DPATTERN", 700, false, "", {}},
       {"MPATTERN", 69, false, "NO MPATTERN ^1 ^2 ...", {"70", "69"}},
@@ -262,7 +237,7 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.subcommand) + " " + std::to_string(c.limit));
-    const Shown r = run(csv, std::string("MVA a b c d e /NOUNIVARIATE /") + c.subcommand + ".",
+    const Patterns r = run(csv, std::string("MVA a b c d e /NOUNIVARIATE /") + c.subcommand + ".",
                         c.split ? split : host::DataOptions{}, c.limit);
     std::vector<json> refusals;
     for (const json& m : r.messages) {
@@ -291,7 +266,7 @@ TEST(MissingValueMap, RowsLettersAndSystemMissingNote) {
   const auto map_of = [](const std::string& command) {
     host::DataOptions options;
     options.missing = {"p=8,9", "r=90:99,0", "t=NONE"};
-    const Shown r = run("q,s,p,r,t\n1,,8,0,NONE\n2,1,9,95,ab\n3,3,1,2,cd\n", command, options);
+    const Patterns r = run("q,s,p,r,t\n1,,8,0,NONE\n2,1,9,95,ab\n3,3,1,2,cd\n", command, options);
     std::map<std::string, std::string> out;
     if (!r.tables.count(26)) return out;
     const json& item = r.tables.at(26).table;

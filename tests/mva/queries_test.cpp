@@ -34,10 +34,7 @@ TEST(Queries, IndicesOutsideTheirRangeAnswerNothing) {
   const std::int64_t n = c.NVAR;  // 3
   // The query as written, its answer, and the answer wanted.
 #define ROW(query, want) {#query, static_cast<double>(query), want}
-  const struct {
-    const char* call;
-    double got, want;
-  } rows[] = {
+  const struct { const char* call; double got, want; } rows[] = {
       ROW(IANVAR(cx, n), 3),          ROW(IANVAR(cx, n + 1), 0),        ROW(ICOL2(cx, 0), 0),
       ROW(ISANAL(cx, n + 1), 0),      ROW(INVLST(cx, 0), 0),            ROW(ISCATV(cx, n + 1), 0),
       ROW(ISQUAN(cx, 0), 0),          ROW(DEPFL(cx, 1, 15), 1),         ROW(DEPFL(cx, 1, 13), 0),

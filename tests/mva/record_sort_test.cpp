@@ -8,7 +8,6 @@
 #include <cstring>
 #include <numeric>
 #include <random>
-#include <vector>
 
 #include "mva/diagnostics/record_sort.h"
 #include "mva/frame/queries.h"
@@ -41,14 +40,9 @@ TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
   ParseFixture fx({"a\n1\n", {}});
   ASSERT_TRUE(fx.parse("MVA a."));
   std::mt19937 random(7);
-  const struct {
-    std::int64_t reclen;
-    std::vector<std::int64_t> keys;
-    int distinct;  // values per cell: few values make many ties
-  } shapes[] = {
-      {1, {1, 0}, 1000},
-      {1, {-1, 0}, 3},
-      {3, {2, -1, 0}, 3},
+  // distinct: values per cell (few values make many ties).
+  const struct { std::int64_t reclen; std::vector<std::int64_t> keys; int distinct; } shapes[] = {
+      {1, {1, 0}, 1000}, {1, {-1, 0}, 3}, {3, {2, -1, 0}, 3},
       {3, {3, 0}, 2},        // one key: ties on it keep record order
       {2, {1, 2, 1, 2}, 4},  // more keys than cells: only the first two are read
   };
@@ -82,13 +76,8 @@ TEST(RecordSort, StringKeysReadTheVariablesWidth) {
   ASSERT_TRUE(fx.parse("MVA s x."));
   ASSERT_EQ(fx.cmn().NV, 3);
   const std::int64_t string_key = 3 + 1;  // NV + the column of s
-  const struct {
-    std::string a, b;
-    std::vector<std::int64_t> keys;
-    int expected;
-  } rows[] = {
-      {"abc", "abd", {string_key, 0}, -1},
-      {"abc", "abd", {-string_key, 0}, 1},
+  const struct { std::string a, b; std::vector<std::int64_t> keys; int expected; } rows[] = {
+      {"abc", "abd", {string_key, 0}, -1}, {"abc", "abd", {-string_key, 0}, 1},
       {"abcdefghXY", "abcdefghXZ", {string_key, 0}, -1},  // differ in the continuation column
       {"abcdefghijkl", "abcdefghijkl", {string_key, 0}, -1},  // equal: record numbers decide
       {"b", "a", {3, string_key, 0}, 1},  // x equal, then the string
@@ -97,10 +86,8 @@ TEST(RecordSort, StringKeysReadTheVariablesWidth) {
     SCOPED_TRACE(row.a + " vs " + row.b);
     std::vector<double> a = text_cells(row.a, 2), b = text_cells(row.b, 2);
     a.push_back(5), b.push_back(5);
-    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a.data()), 1, RealArray(b.data()), 2, row.keys),
-              row.expected);
-    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b.data()), 2, RealArray(a.data()), 1, row.keys),
-              -row.expected);
+    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a.data()), 1, RealArray(b.data()), 2, row.keys), row.expected);
+    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b.data()), 2, RealArray(a.data()), 1, row.keys), -row.expected);
   }
 }
 

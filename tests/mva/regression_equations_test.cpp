@@ -10,10 +10,8 @@
 #include <sstream>
 
 #include "host/services/numerics.h"
-#include "mva/cases/data_pass.h"
 #include "mva/cases/missing_codes.h"
 #include "mva/estimation/case_imputation.h"
-#include "mva/estimation/moments.h"
 #include "mva/estimation/sweep.h"
 #include "mva/frame/queries.h"
 #include "support/harness.h"
@@ -57,29 +55,23 @@ RealArray at(std::vector<double>& v) { return RealArray(v.data()); }
 
 struct Group {
   ParseFixture fx{TestData{many_patterns(), {}}};
-  ListwiseSums sums;
   ColumnRoles roles;
   std::vector<double> base, work, status, status0, pivot, refdiag, rcase, rmean;
-  std::vector<std::int64_t> casemiss, rmiss;
+  std::vector<std::int64_t> rmiss;
   std::int64_t p = 0, n = 0;  // NV and NCASES
 
   Group() {
-    EXPECT_TRUE(fx.parse("MVA x1 TO x6 /REGRESSION x1 TO x6 WITH x1 TO x5."));
-    fx.host().OBINIT(fx.cx().ws);
-    fx.host().OBPINI(fx.cx().ws);
-    DATA(fx.cx());
+    EXPECT_TRUE(fx.pass("MVA x1 TO x6 /REGRESSION x1 TO x6 WITH x1 TO x5."));
+    fx.moments();
     const MvaCommon& c = fx.cmn();
     const auto nvar = static_cast<std::size_t>(c.NVAR);
-    casemiss.assign(nvar, 0);
-    MOMENT(fx.cx(), WordArray(casemiss.data()), sums);
     roles = column_roles(fx.cx());
     p = c.NV;
     n = c.NCASES;
     for (std::int64_t t = 1; t <= triangle_cells(p); ++t) base.push_back(fx.cx().triangle(c.a.PWCOV).at(t));
     work.assign(base.size(), 0.0);
     for (auto* v : {&status, &status0, &pivot, &refdiag}) v->assign(static_cast<std::size_t>(p), 0.0);
-    rcase.assign(nvar, 0.0);
-    rmean.assign(nvar, 0.0);
+    for (auto* v : {&rcase, &rmean}) v->assign(nvar, 0.0);
     rmiss.assign(nvar, 0);
     for (std::int64_t k = 1; k <= p; ++k) at(rmean)(roles(k).variable) = fx.cx().square(c.a.PWMEAN)(k, k);
   }

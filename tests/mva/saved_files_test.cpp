@@ -7,15 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <tuple>
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
-
-#include <nlohmann/json.hpp>
 
 #include "mva/frame/queries.h"
 #include "mva/save/files_saved.h"
@@ -56,10 +53,7 @@ TestData survey() {
 TEST(SavedFiles, DictionariesAndRecordsOfEveryKind) {
   const fs::path dir = fresh_dir("saved_kinds");
   const std::string out = (dir / "out").string(), reg = "/REGRESSION income_2023 WITH age (OUTFILE='" + out + "' ";
-  const struct {
-    std::string subcommand;
-    std::vector<std::string> names, records;
-  } rows[] = {
+  const struct { std::string subcommand; std::vector<std::string> names, records; } rows[] = {
       // DATA: the analysed and the split variables in dictionary order.
       {"/EM (OUTFILE='" + out + "')", {"g", "income_2023", "age"}, {}},
       {reg + "INDICATOR)", {"g", "income_2023", "age", "R_income", "CASE_IS"},
@@ -95,14 +89,11 @@ TEST(SavedFiles, DictionariesAndRecordsOfEveryKind) {
          json::parse(R"({"-1": "income_2 is 99.00", "0": "income_2 is system sissing",
                          "1": "income_2 is present"})")},
         {"CASE_IS", "value_labels", json::parse(R"({"0": "Incomplete", "1": "Complete  "})")},
-        {"id", "width", 20},
-        {"income_2", "format", "F10.4"},
+        {"id", "width", 20}, {"income_2", "format", "F10.4"},
     };
     for (const auto& [name, field, value] : fields) {
       for (const json& v : dict["variables"]) {
-        if (v["name"] == name) {
-          EXPECT_EQ(v[field], value) << name << " " << field;
-        }
+        if (v["name"] == name) { EXPECT_EQ(v[field], value) << name << " " << field; }
       }
     }
   }
@@ -129,9 +120,9 @@ TEST(SavedFiles, StatisticsMatrixOfASplitFile) {
                 {}};
   data.options.split = {"g"};
   auto host = make_host(data);
-  ASSERT_EQ(run_command(*host, "MVA x inc age /REGRESSION inc WITH age (OUTFILE='" + (dir / "m").string() +
-                                   "' STATISTICS)."),
-            0);
+  const std::string command = "MVA x inc age /REGRESSION inc WITH age (OUTFILE='" + (dir / "m").string() +
+      "' STATISTICS).";
+  ASSERT_EQ(run_command(*host, command), 0);
   // The file stays open over both groups and is closed once, after them.
   std::vector<std::string> frame;
   for (const std::string& call : host->calls) {
@@ -167,8 +158,7 @@ TEST(SavedFiles, FilesSavedEntries) {
   mvshfn(cx, kRegression, reg_file);
   mvshfn(cx, kPairwise, em_file);  // no entry
 
-  EXPECT_EQ(files_saved(fx.host().output()),
-            (std::vector<std::pair<std::string, std::string>>{
+  EXPECT_EQ(files_saved(fx.host().output()), (std::vector<std::pair<std::string, std::string>>{
                 {"EM Imputed Data", em + ".csv"}, {"Regression Imputed Data", (dir / "r.csv").string()}}));
   EXPECT_EQ(em.size() + 4, 255u);
   fx.host().BP_END_PROCEDURE();
@@ -180,11 +170,7 @@ TEST(SavedFiles, NoFileIsLeftWhenTheCommandFails) {
   const fs::path dir = fresh_dir("saved_failures");
   const std::string out = (dir / "out").string(), stats = "(OUTFILE='" + out + "' STATISTICS)",
                     nowhere = (dir / "no such folder" / "out").string();
-  const struct {
-    std::string subcommand;
-    bool fail_writes, interrupt;
-    std::vector<std::string> errors;
-  } rows[] = {
+  const struct { std::string subcommand; bool fail_writes, interrupt; std::vector<std::string> errors; } rows[] = {
       {"/REGRESSION income_2024 WITH age " + stats, true, false, {"HOST_ ERROR ^1"}},
       {"/REGRESSION income_2024 WITH age " + stats, false, true, {"HOST_ INTERRUPTED"}},
       {"/EM (OUTFILE='" + out + "')", true, false, {"_EMA_ I/O ERROR"}},

@@ -5,7 +5,6 @@
 // method-comparison switch and the OUTFILE requests kept for the hand-over.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <sstream>
 #include <tuple>
 
@@ -18,9 +17,7 @@ namespace {
 const TestData kData{"x,y,s,z,id\n30,10,North,12,1\n40,,South,16,2\n", {}};
 
 // A command-syntax error (class 1, severity 3).
-Message syntax(const char* key, std::vector<std::string> params = {}) {
-  return {key, std::move(params), 1, 3};
-}
+Message syntax(const char* key, std::vector<std::string> params = {}) { return {key, std::move(params), 1, 3}; }
 
 TEST(SubcommandReaders, Messages) {
   const char* em_unknown = "EGET_ UNRECOGNIZED EMALGORITHM PARAMETER\\: ^1";
@@ -39,8 +36,7 @@ TEST(SubcommandReaders, Messages) {
       {"MVA x y s /DPATTERN SORT=x(ascending), y(D) DESCRIBE=s "
        "/MPATTERN NOSORT DESCRIBE=x, z PERCENT=3 /TPATTERN NOSORT PERCENT 0 /MISMATCH NOSORT PERCENT=0.",
        {}},
-      {"MVA x /MAXCAT=0.", {syntax(maxcat)}},
-      {"MVA x /MAXCAT=1e20.", {syntax(maxcat)}},
+      {"MVA x /MAXCAT=0.", {syntax(maxcat)}}, {"MVA x /MAXCAT=1e20.", {syntax(maxcat)}},
       {"MVA x /TTEST /CATEGORICAL=s.", {syntax(up_front)}},
       {"MVA x /BOGUS.", {syntax("PARS_ BAD SUBCOMMAND ^1", {"BOGUS"})}},
       {"MVA x /CAT=s.", {syntax("PARS_ BAD SUBCOMMAND ^1", {"CAT"})}},
@@ -50,14 +46,12 @@ TEST(SubcommandReaders, Messages) {
       {"MVA x /CROSSTAB COUNTS.", {syntax("PARS_ SYNTAX ERROR IN /TABULATE SUBCOMMAND")}},
       {"MVA x /TTEST /TTEST PROB.", {{"PARS_ MORE THAN ONE ^1", {"TTEST"}, 1, 2}}},
       {"MVA x /EM /EMALGORITHM.", {{"PARS_ MORE THAN ONE ^1", {"EMALGORITHM"}, 1, 2}}},
-      {"MVA x s /CATEGORICAL=nosuch.",
-       {syntax(unknown, {"nosuch"}), syntax("CATV_ ERROR READING VARIABLE LIST")}},
+      {"MVA x s /CATEGORICAL=nosuch.", {syntax(unknown, {"nosuch"}), syntax("CATV_ ERROR READING VARIABLE LIST")}},
       {"MVA x /ID=nosuch.", {syntax("LABV_ BAD VARIABLE ^1", {"nosuch"})}},
       {"MVA id /ID=id.", {syntax("LABV_ THERE ARE NO VARIABLE TO USE")}},
       {"MVA x y s /EM s.", {syntax("DEPV_ VARIABLE ^1 IS NOT IN NOT USED OR IS CATEG", {"s"})}},
       {"MVA x y /EM x WITH z.", {syntax("INDV_ VARIABLE ^1 IS NOT IN NOT USED OR IS CATEG", {"z"})}},
-      {"MVA x y /REGRESSION WITH (TOLERANCE=0.1).",
-       {syntax("HOST_ VARIABLE LIST EXPECTED AT ^1", {"("}),
+      {"MVA x y /REGRESSION WITH (TOLERANCE=0.1).", {syntax("HOST_ VARIABLE LIST EXPECTED AT ^1", {"("}),
         syntax("INDV_ ERROR READING INDEPENDENT VARIABLE LIST")}},
       {"MVA x y /EM nosuch.", {syntax(unknown, {"nosuch"}), syntax("DEPV_ ERROR READING DEPENDENT VARIABLE LIST")}},
       {"MVA nosuch.", {syntax(unknown, {"nosuch"})}},
@@ -82,10 +76,8 @@ TEST(SubcommandReaders, Messages) {
       {"MVA x y /REGRESSION (ADDTYPE=T(201)).", {syntax("RGET_ TDF MUST BE BETWEEN 2 AND 200")}},
       {"MVA x y /REGRESSION (ADDTYPE=T(2.5) OUTFILE=*).",
        {syntax("RGET_ TDF MUST BE AN INTEGER"), {"RGET_ OUTFILE cannot be asterisk ...", {}, 2, 3}}},
-      {"MVA x y /REGRESSION (OUTFILE=f WITH).",
-       {syntax("RGET_ UNRECOGNIZED REGRESSION PARAMETER\\: ^1", {"WITH"})}},
-      {"MVA x y /REGRESSION 'x'.",
-       {syntax("RGET_ UNRECOGNIZED SYMBOL IN REGRESSION SUBCOMMAND\\: ^1", {"'x'"})}},
+      {"MVA x y /REGRESSION (OUTFILE=f WITH).", {syntax("RGET_ UNRECOGNIZED REGRESSION PARAMETER\\: ^1", {"WITH"})}},
+      {"MVA x y /REGRESSION 'x'.", {syntax("RGET_ UNRECOGNIZED SYMBOL IN REGRESSION SUBCOMMAND\\: ^1", {"'x'"})}},
       {"MVA x y /LISTWISE OUTFILE=f.", {syntax(sget, {"LISTWISE", "OUTFILE"})}},
       {"MVA x y /PAIRWISE (x).", {syntax(sget, {"PAIRWISE", "("})}},
       {"MVA x y /TPATTERN PERCENT=100.", {syntax(percent)}},
@@ -105,13 +97,7 @@ TEST(SubcommandReaders, Messages) {
     SCOPED_TRACE(command);
     ParseFixture f(kData);
     f.parse(command);
-    const auto& got = f.host().messages;
-    ASSERT_EQ(got.size(), expected.size());
-    for (std::size_t i = 0; i < got.size(); ++i) {
-      const Message& e = expected[i];
-      EXPECT_EQ(std::tie(got[i].key, got[i].params, got[i].msg_class, got[i].severity),
-                std::tie(e.key, e.params, e.msg_class, e.severity));
-    }
+    EXPECT_EQ(message_lines(f.host().messages), message_lines(expected));
   }
 }
 
@@ -146,11 +132,9 @@ std::string option(ParseFixture& f, const std::string& name) {
 TEST(SubcommandReaders, OptionValues) {
   const char* em = "EMTOL EMCONV EMITER EMTDF EMPROP EMLAMB";
   const char* reg = "RTOL RFLIM NPRED RADDTY RTDF";
-  const struct {
-    const char* command;
-    const char* options;   // option names, separated by blanks
-    const char* expected;  // their values, separated by blanks
-  } rows[] = {
+  // options: option names, separated by blanks;
+  // expected: their values, separated by blanks.
+  const struct { const char* command; const char* options; const char* expected; } rows[] = {
       {"MVA x y /EM.", "NPRED CMPMTH", "2 1"},  // all 2 predictors; univariate counts as a method
       {"MVA x y s /CATEGORICAL=s /MAXCAT=10 /TTEST PROB NOCOUNTS PERCENT=2.50 /CROSSTAB PERCENT=0.",
        "MAXCAT tt TTPCT TTPTXT CTPCT CTPTXT", "10 11101 2.5 2.50 0 0"},
@@ -208,18 +192,11 @@ std::string specification_at(Context& cx, std::int64_t position) {
 
 TEST(SubcommandReaders, OutfileRequests) {
   const char* both = "MVA x y /LISTWISE /EM (OUTFILE=e) /REGRESSION (OUTFILE=r).";
-  const struct {
-    const char* command;
-    int method;
-    std::int64_t kind;
-    const char* file;
-  } rows[] = {
+  const struct { const char* command; int method; std::int64_t kind; const char* file; } rows[] = {
       {"MVA x y /EM x (TDF=3 OUTFILE 'em out.csv').", kEm, kDataFile, "'em out.csv'"},
       {"MVA x y /REGRESSION (OUTFILE=f INDICATORS).", kRegression, kIndicatorFile, "f"},
       {"MVA x y /REGRESSION (OUTFILE=f STATISTICS NPREDICTORS=1).", kRegression, kStatisticsFile, "f"},
-      {both, kEm, kDataFile, "e"},
-      {both, kRegression, kDataFile, "r"},
-      {both, kListwise, kNoFile, ""},
+      {both, kEm, kDataFile, "e"}, {both, kRegression, kDataFile, "r"}, {both, kListwise, kNoFile, ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.command);

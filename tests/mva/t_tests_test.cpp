@@ -5,15 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
-#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
-#include <string>
 #include <tuple>
-#include <vector>
 
-#include "host/output/renderers.h"
 #include "support/harness.h"
 
 namespace mva::test {
@@ -25,25 +20,21 @@ using nlohmann::json;
 // (grouping, tested, statistic key), with "warning" -> the parameter of the
 // percent warning and "footnote" -> that of the percent footnote.
 std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(const std::string& command) {
-  auto host = make_host({file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"), {}});
-  EXPECT_EQ(run_command(*host, command), 0) << command;
+  const Shown shown = run_shown({file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"), {}}, command);
+  EXPECT_EQ(shown.result, 0) << command;
   std::map<std::tuple<std::string, std::string, std::string>, json> cells;
-  for (const Message& m : host->messages) {
+  for (const Message& m : shown.messages()) {
     if (m.key == "TOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT" && m.msg_class * 10 + m.severity == 22) {
       cells[{"warning", "", ""}] = m.params.at(0);
     }
   }
-  const json output = json::parse(host::render_json(host->output()))["output"];
-  for (const json& item : output) {
-    if (item["type"] != "table" || item["number"] != 12) continue;
-    for (const json& cell : item["cells"]) {
-      const json& at = cell["at"];
-      cells[{at["TOUT_ ROW_VAR"], at["TOUT_ COL_VAR"], at["TOUT_ STATISTICS"]}] = cell["value"];
-    }
-    for (const json& note : item["footnotes"]) {
-      if (note["key"] == "TOUT_ T_TEST, MISSING ^1") cells[{"footnote", "", ""}] = note["params"].at(0);
-    }
+  const json table = shown.table(12);
+  for (const json& cell : table.is_null() ? json::array() : table["cells"]) {
+    const json& at = cell["at"];
+    cells[{at["TOUT_ ROW_VAR"], at["TOUT_ COL_VAR"], at["TOUT_ STATISTICS"]}] = cell["value"];
   }
+  const std::vector<std::string> note = footnote_params(table, "TOUT_ T_TEST, MISSING ^1");
+  if (note != std::vector<std::string>{"absent"}) cells[{"footnote", "", ""}] = note.at(0);
   return cells;
 }
 
@@ -97,10 +88,8 @@ TEST(TTests, SwitchesChooseTheCellsAndPercentChoosesTheRows) {
     std::string warning, footnote;  // parameters of the percent warning and footnote; "" none
   } cases[] = {
       // Defaults: no probability; SolarR misses 7 of 153 (4.6%), below 5.
-      {"", "TD##MM", {"Ozone"}, "", "5.0"},
-      {"PROB NOT NODF NOCOUNTS", "PMM", {"Ozone"}, "", "5.0"},
-      {"NOMEANS NOT", "D##", {"Ozone"}, "", "5.0"},
-      {"PERCENT=4.5", "TD##MM", {"Ozone", "SolarR"}, "", "4.5"},
+      {"", "TD##MM", {"Ozone"}, "", "5.0"}, {"PROB NOT NODF NOCOUNTS", "PMM", {"Ozone"}, "", "5.0"},
+      {"NOMEANS NOT", "D##", {"Ozone"}, "", "5.0"}, {"PERCENT=4.5", "TD##MM", {"Ozone", "SolarR"}, "", "4.5"},
       // Ozone misses 24.2%: nothing reaches 25 (typed text kept as typed).
       {"PERCENT=25.00", "", {}, "25.00", ""},
   };

@@ -6,8 +6,6 @@
 // column of the comparison tables.
 #include <gtest/gtest.h>
 
-#include <vector>
-
 #include "host/output/renderers.h"
 #include "mva/diagnostics/univariate_table.h"
 #include "mva/frame/queries.h"

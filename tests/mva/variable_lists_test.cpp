@@ -11,10 +11,7 @@ namespace mva::test {
 namespace {
 
 // Slots: 1 a, 2 b, 3 name (width 20: slots 3, 4, 5), 6 s (width 3), 7 c, 8 w.
-const char* kCsv =
-    "a,b,name,s,c,w\n"
-    "1,2,a rather long name,x,5,1\n"
-    "3,,short,yy,6,2\n";
+const char* kCsv = "a,b,name,s,c,w\n1,2,a rather long name,x,5,1\n3,,short,yy,6,2\n";
 
 // The list and the case-matrix columns (COLOF) of every dictionary slot.
 std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> list_and_columns(ParseFixture& f) {
@@ -30,12 +27,7 @@ TEST(VariableLists, ListsAndColumns) {
   using Words = std::vector<std::int64_t>;
   TestData weighted{kCsv, {}};
   weighted.options.weight = "w";
-  const struct {
-    const char* command;
-    Words list, columns;
-    std::int64_t nv;
-    bool weighted;
-  } rows[] = {
+  const struct { const char* command; Words list, columns; std::int64_t nv; bool weighted; } rows[] = {
       // Columns follow the dictionary order whatever the list order.
       {"MVA c a s.", {7, 1, 6}, {1, 0, 0, 0, 0, 2, 3, 0}, 3, false},
       {"MVA variab=c, a, s.", {7, 1, 6}, {1, 0, 0, 0, 0, 2, 3, 0}, 3, false},

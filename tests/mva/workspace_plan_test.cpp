@@ -14,11 +14,7 @@ namespace {
 TEST(WorkspacePlan, EveryShortageOfWorkspaceHasItsMessage) {
   // Three variables: the case buffer takes 3 cells and the first plan 63
   // (21 per variable); the second plan of two variables takes 25 more.
-  const struct {
-    std::int64_t cells;
-    const char* command;
-    const char* key;
-  } rows[] = {
+  const struct { std::int64_t cells; const char* command; const char* key; } rows[] = {
       {65, "MVA a b.", "IMEM_ NOT ENOUGH MEMORY"},  // the first plan does not fit
       {66, "MVA a b.", "IMEM_ NOT ENOUGH MEMORY"},  // the second does not
       {66, "MVA a b /EM a.", "DEPV_ ERROR READING DEPENDENT VARIABLE LIST"},
@@ -47,14 +43,10 @@ TEST(WorkspacePlan, CellCountsThatCannotBeRepresented) {
   using Count = std::optional<std::int64_t>;
   // T(p) = p(p + 1)/2 is representable up to p = 4294967295 (T =
   // 9223372034707292160); T(4294967296) = 9223372039002259456 is not.
-  const struct {
-    const char* what;
-    Count got, want;
-  } rows[] = {
+  const struct { const char* what; Count got, want; } rows[] = {
       {"3 * (max / 3)", checked_product(3, kMax / 3), kMax - 1},
       {"2 * (max / 2 + 1)", checked_product(2, kMax / 2 + 1), std::nullopt},
-      {"-1 * 1", checked_product(-1, 1), std::nullopt},
-      {"max + 1", checked_sum(kMax, 1), std::nullopt},
+      {"-1 * 1", checked_product(-1, 1), std::nullopt}, {"max + 1", checked_sum(kMax, 1), std::nullopt},
       {"T(4)", checked_triangle_cells(4), 10},
       {"T(4294967295)", checked_triangle_cells(4294967295), 9223372034707292160},
       {"T(4294967296)", checked_triangle_cells(4294967296), std::nullopt},

@@ -1,6 +1,9 @@
 // Test support: in-memory hosts and command runners.
 #include "support/harness.h"
 
+#include "host/output/renderers.h"
+#include "mva/cases/data_pass.h"
+
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -94,6 +97,56 @@ bool ParseFixture::parse(const std::string& command) {
   if (host_->error_flag()) return false;
   IMEM2(cx_);
   return !host_->error_flag();
+}
+
+bool ParseFixture::pass(const std::string& command) {
+  if (!parse(command)) return false;
+  host_->OBINIT(cx_.ws);
+  host_->OBPINI(cx_.ws);
+  DATA(cx_);
+  return true;
+}
+
+void ParseFixture::moments(std::int64_t fill) {
+  casemiss.assign(static_cast<std::size_t>(common_.NVAR) + 1, fill);
+  MOMENT(cx_, WordArray(casemiss.data()), sums);
+}
+
+std::string message_line(const Message& m, bool params) {
+  std::string out = m.key;
+  for (const std::string& p : params ? m.params : std::vector<std::string>{}) out += "|" + p;
+  return out + "|" + std::to_string(m.msg_class) + std::to_string(m.severity);
+}
+
+std::vector<std::string> message_lines(const std::vector<Message>& messages, bool params) {
+  std::vector<std::string> out;
+  for (const Message& m : messages) out.push_back(message_line(m, params));
+  return out;
+}
+
+Shown run_shown(const TestData& data, const std::string& command) {
+  Shown out{make_host(data), 0, {}};
+  out.result = run_command(*out.host, command);
+  out.output = nlohmann::json::parse(host::render_json(out.host->output()))["output"];
+  return out;
+}
+
+nlohmann::json Shown::table(int number) const {
+  nlohmann::json found;
+  for (const nlohmann::json& item : output) {
+    if (item["type"] == "table" && item["number"] == number) found = item;
+  }
+  return found;
+}
+
+std::vector<std::string> footnote_params(const nlohmann::json& table, const std::string& key) {
+  for (const nlohmann::json& f : table.is_null() ? nlohmann::json::array() : table["footnotes"]) {
+    if (f["key"] != key) continue;
+    std::vector<std::string> out;
+    for (const nlohmann::json& p : f["params"]) out.push_back(p.is_string() ? p.get<std::string>() : p.dump());
+    return out;
+  }
+  return {"absent"};
 }
 
 const host::PivotTable& table_numbered(const host::OutputDocument& doc, int number) {

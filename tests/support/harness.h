@@ -6,13 +6,17 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "host/commands/command_lexer.h"
 #include "host/data/data_set.h"
 #include "host/output/output_document.h"
 #include "host/reference_host.h"
+#include "mva/estimation/moments.h"
 #include "mva/frame/common.h"
 #include "mva/frame/entry.h"
 #include "mva/frame/workspace_plan.h"
@@ -26,6 +30,12 @@ struct Message {
   int msg_class = 0;
   int severity = 0;
 };
+
+// A message as "key|param|...|CS" (C its class, S its severity); without
+// the parameters when `params` is false.
+std::string message_line(const Message& m, bool params = true);
+// Every message a host received, as message_line gives them.
+std::vector<std::string> message_lines(const std::vector<Message>& messages, bool params = true);
 
 // Literal parameter texts of a message text.
 inline std::vector<std::string> literal_params(const Text& text) {
@@ -48,10 +58,7 @@ class RecordingHost : public host::ReferenceHost {
   void BP_PROCEDURE(std::string_view n, int a, int b, Workspace& ws) override {
     ReferenceHost::BP_PROCEDURE(n, a, b, ws); record("BP_PROCEDURE");
   }
-  int BP_END_PROCEDURE() override {
-    record("BP_END_PROCEDURE");
-    return ReferenceHost::BP_END_PROCEDURE();
-  }
+  int BP_END_PROCEDURE() override { record("BP_END_PROCEDURE"); return ReferenceHost::BP_END_PROCEDURE(); }
   void BP_SPLIT_CHANGE(Workspace& ws) override { record("BP_SPLIT_CHANGE"); ReferenceHost::BP_SPLIT_CHANGE(ws); }
   void OBINIT(Workspace& ws) override { record("OBINIT"); ReferenceHost::OBINIT(ws); }
   void OBPINI(Workspace& ws) override { record("OBPINI"); ReferenceHost::OBPINI(ws); }
@@ -69,11 +76,8 @@ class RecordingHost : public host::ReferenceHost {
     record("SFCLDE " + std::to_string(h)); ReferenceHost::SFCLDE(ws, h, a, b, last);
   }
   void DSWRCASE(FileHandle h, std::int64_t& error) override {
-    if (fail_writes) {
-      error = host::kOutfileWriteError;
-      return;
-    }
-    ReferenceHost::DSWRCASE(h, error);
+    if (fail_writes) error = host::kOutfileWriteError;
+    else ReferenceHost::DSWRCASE(h, error);
   }
   void BP_ERROR(const Text& text, int msg_class, int severity) override {
     messages.push_back({text.key, literal_params(text), msg_class, severity});
@@ -139,8 +143,17 @@ class ParseFixture {
   RecordingHost& host() { return *host_; }
   MvaCommon& cmn() { return common_; }
   Context& cx() { return cx_; }
+  // Parses `command`, then runs OBINIT, OBPINI and the data pass; false when
+  // the command was not accepted (the data pass is then skipped).
+  bool pass(const std::string& command);
+  // The moments of the stored cases, into `sums` and `casemiss` (NVAR + 1
+  // words, each `fill` before the call).
+  void moments(std::int64_t fill = 0);
   // Element i of the word array based at `base`.
   std::int64_t word(Index base, std::int64_t i) { return cx_.words(base)(i); }
+
+  std::vector<std::int64_t> casemiss;  // of the last moments()
+  ListwiseSums sums;                   // of the last moments()
 
  private:
   std::unique_ptr<RecordingHost> host_;
@@ -148,5 +161,22 @@ class ParseFixture {
   Context cx_;
   host::Command command_;
 };
+
+// One command run over in-memory data, its output rendered as JSON.
+struct Shown {
+  std::unique_ptr<RecordingHost> host;
+  int result = 0;
+  nlohmann::json output;  // the items of the JSON rendering, in order
+
+  // The last table numbered `number`; null when there is none.
+  nlohmann::json table(int number) const;
+  const std::vector<Message>& messages() const { return host->messages; }
+};
+// Runs `command` over `data` and renders its output.
+Shown run_shown(const TestData& data, const std::string& command);
+
+// The parameters of footnote `key` of a JSON table, as shown texts; {"absent"}
+// when the table has no such footnote.
+std::vector<std::string> footnote_params(const nlohmann::json& table, const std::string& key);
 
 }  // namespace mva::test
