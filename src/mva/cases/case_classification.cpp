@@ -65,8 +65,9 @@ void DINI(Context& cx) {
     }
     ++c.NINCOM;
     ISLOCM(cx, L, c.NINCOM);
-    for (const std::int64_t v : listed) {
-      DELCAT(cx, v, c.NINCOM, code_of(L, v) != CellStatus::Valid);
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+      // Only a categorical variable has categories to take back.
+      if (categorical[i] != 0) DELCAT(cx, listed[i], c.NINCOM, code_of(L, listed[i]) != CellStatus::Valid);
     }
   }
 }

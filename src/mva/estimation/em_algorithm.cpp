@@ -107,7 +107,8 @@ EmPlan make_em_plan(Context& cx, WordArray order, bool& missing_independent) {
   const auto missing = [&](std::int64_t L, std::int64_t k) {
     return codes(L, plan.columns[static_cast<std::size_t>(k - 1)].variable) != CellStatus::Valid;
   };
-  plan.groups = pattern_groups(plan.columns, plan.case_at, missing);
+  plan.groups = pattern_groups(plan.columns, plan.case_at, missing,
+                               [&plan](std::size_t i) { plan.prefetch(i + kPrefetchAhead); });
   missing_independent = false;
   for (const EmGroup& g : plan.groups) {
     for (std::size_t k = 0; k < plan.columns.size(); ++k) {

@@ -151,6 +151,7 @@ void form_group_sums(EmPlan& plan) {
     GroupAccumulator acc(K);
     std::vector<double> xk(K.size());
     for (std::int64_t pos = group.first; pos < group.end; ++pos) {
+      plan.prefetch(static_cast<Pos>(pos) + kPrefetchAhead);
       const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
       const double w = plan.weight(L);
       if (!(w > 0.0)) continue;
@@ -404,6 +405,7 @@ McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseS
     for (std::int64_t k = 1; k <= p; ++k) a.mu(col(k).variable) = 0.0;
     double sumw = 0.0;
     for (std::int64_t pos = begin; pos < end; ++pos) {
+      plan.prefetch(static_cast<Pos>(pos) + kPrefetchAhead);
       const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
       const double w = plan.weight(L);
       if (!(w > 0.0)) continue;

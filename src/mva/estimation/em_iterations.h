@@ -69,17 +69,29 @@ struct EmPlan {
   double weight(std::int64_t L) const {  // case weight of stored case L
     return weight_column > 0 ? cases(L, weight_column) : 1.0;
   }
+  // Asks the processor for the case at `position` ahead of its use: the cases
+  // of a pattern lie scattered over the case matrix.
+  void prefetch(std::size_t position) const {
+    if (position >= case_at.size()) return;
+    const double* row = &cases(case_at[position], 1);
+    for (std::int64_t k = 0; k < p; k += 8) __builtin_prefetch(row + k);
+  }
 };
 
+// How many positions ahead the passes in pattern order ask for a case.
+inline constexpr std::size_t kPrefetchAhead = 8;
+
 // Splits the positions of `case_at` into runs whose missing EM cells agree;
-// `missing(L, k)` tells whether column k of stored case L is missing.
-template <class Missing>
+// `missing(L, k)` tells whether column k of stored case L is missing, and
+// `ahead(i)` is told of each position i before it is read.
+template <class Missing, class Ahead>
 std::vector<EmGroup> pattern_groups(const std::vector<EmColumn>& columns,
-                                    const std::vector<std::int64_t>& case_at, Missing missing) {
+                                    const std::vector<std::int64_t>& case_at, Missing missing, Ahead ahead) {
   std::vector<EmGroup> groups;
   const std::size_t p = columns.size();
   std::vector<char> mask(p);
   for (std::size_t i = 0; i < case_at.size(); ++i) {
+    ahead(i);
     for (std::size_t k = 0; k < p; ++k) {
       const EmColumn& c = columns[k];
       mask[k] = (c.dependent || c.independent) && missing(case_at[i], static_cast<std::int64_t>(k) + 1);
