@@ -36,7 +36,7 @@ struct FreeCells {
 using ColumnCells = std::unique_ptr<double[], FreeCells>;
 
 // Columns of at least this many bytes are mapped.
-inline constexpr std::size_t kMappedColumn = std::size_t{1} << 18;
+inline constexpr std::size_t kMappedColumn = std::size_t{1} << 20;
 
 // An uninitialised array of `count` cells for a column's values.
 inline ColumnCells column_array(std::size_t count) {
