@@ -3,8 +3,10 @@
 // reference host, and writes the output document in the chosen format.
 #include "cli/program.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -26,6 +28,13 @@ namespace {
 // end to render the document, so this bounds the run's memory and time.
 constexpr std::size_t kMaxCommands = 10000;
 
+// The tokens of a run: one for every kTokenBytes of the workspace, but never
+// fewer than kFewestTokens (a hundred thousand names is a wide file's
+// command) nor more than kMostTokens.
+constexpr std::size_t kTokenBytes = 128;
+constexpr std::size_t kFewestTokens = 200'000;
+constexpr std::size_t kMostTokens = 1'000'000;
+
 std::string render(const host::OutputDocument& doc, const std::string& format) {
   std::string text;
   if (format == "json") {
@@ -41,27 +50,55 @@ std::string render(const host::OutputDocument& doc, const std::string& format) {
   return text;
 }
 
+// The whole text of a script, read into one string of its size when it is a
+// regular file, else as it comes (a pipe); nullopt on a read error.
+std::optional<std::string> whole_text(const std::string& path, std::ifstream& in) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) {
+    errno = EISDIR;
+    return std::nullopt;
+  }
+  if (std::filesystem::is_regular_file(path, error)) {
+    const auto size = static_cast<std::streamsize>(std::filesystem::file_size(path, error));
+    if (!error) {
+      std::string text(static_cast<std::size_t>(size), '\0');
+      in.read(text.data(), size);
+      if (in.gcount() == size) return text;
+      return std::nullopt;
+    }
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!in || in.bad()) return std::nullopt;
+  return text.str();
+}
+
 // The commands of the scripts, in order, then those of -e; nullopt with the
 // message in `err` when a script cannot be read or a command not split.
 std::optional<std::vector<host::Command>> read_commands(const ProgramOptions& o, std::ostream& err) {
   std::vector<host::Command> commands;
+  // A token takes about a hundred bytes: the tokens of a run may take up to
+  // the workspace's size, within fixed bounds.
+  std::size_t tokens_left = std::clamp<std::size_t>(static_cast<std::size_t>(o.workspace_bytes) / kTokenBytes,
+                                                    kFewestTokens, kMostTokens);
+  const auto take = [&](std::vector<host::Command> split) {
+    for (auto& c : split) {
+      tokens_left -= c.tokens.size();
+      commands.push_back(std::move(c));
+    }
+  };
   try {
     for (const std::string& path : o.scripts) {
       std::ifstream in(path, std::ios::binary);
-      std::ostringstream text;
-      if (in) text << in.rdbuf();
-      if (!in || in.bad()) {
+      const std::optional<std::string> text = in ? whole_text(path, in) : std::nullopt;
+      if (!text) {
         err << "mva: cannot read the script " << path << " (" << std::strerror(errno) << ")\n";
         return std::nullopt;
       }
-      for (auto& c : host::split_commands(text.str(), path, kMaxCommands - commands.size())) {
-        commands.push_back(std::move(c));
-      }
+      take(host::split_commands(*text, path, kMaxCommands - commands.size(), tokens_left));
     }
     for (const std::string& text : o.commands) {
-      for (auto& c : host::split_commands(text, "-e", kMaxCommands - commands.size())) {
-        commands.push_back(std::move(c));
-      }
+      take(host::split_commands(text, "-e", kMaxCommands - commands.size(), tokens_left));
     }
   } catch (const host::CommandError& e) {
     err << "mva: " << e.what() << "\n";

@@ -65,6 +65,7 @@ TEST(Program, ExitStatusesAndMessages) {
       {{"--data", empty, "--split", "g", "-e", "MVA age.", "-e", "MVA age."}, kBadInput, "no cases in the data"},
       {{"--data", data, "--weight", "nosuch", "-e", "MVA age."}, kBadInput, "--weight: there is no variable named \"nosuch\""},
       {{"--data", data, "nosuch.mva"}, kBadInput, "mva: cannot read the script nosuch.mva (No such file or directory)"},
+      {{"--data", data, dir}, kBadInput, "mva: cannot read the script " + dir + " (Is a directory)"},
       {{"--data", data, "--seed", "abc", "-e", "x."}, kBadInput, "mva: --seed: 'abc' is not a whole number\n"},
       {{"--data", data, "--seed", "5000000000", "-e", "x."}, kBadInput, "mva: --seed: 5000000000 is out of range (0 to 4294967295)\n"},
       {{"--data", data, "--workspace", "lots", "-e", "x."}, kBadInput, "mva: --workspace: 'lots' is not a size (such as 512M or 4G)\n"},

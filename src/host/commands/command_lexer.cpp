@@ -13,10 +13,6 @@
 namespace mva::host {
 namespace {
 
-// The most tokens one script may hold (a command of a million variable names
-// is far past any data set's width).
-constexpr std::size_t kMaxTokens = 1'000'000;
-
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_letter(char c) {
@@ -51,8 +47,8 @@ Symbol special_symbol(char c) {
 
 class Lexer {
  public:
-  Lexer(std::string_view script, std::string_view source, std::size_t max_commands)
-      : script_(script), source_(source), max_commands_(max_commands) {}
+  Lexer(std::string_view script, std::string_view source, std::size_t max_commands, std::size_t max_tokens)
+      : script_(script), source_(source), max_commands_(max_commands), max_tokens_(max_tokens) {}
 
   std::vector<Command> run() {
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -106,9 +102,9 @@ class Lexer {
   void add(Token token, int line, int column) {
     // A token takes many times the bytes of its text: a runaway script is
     // refused before its tokens outgrow the memory a run may take.
-    if (++tokens_ > kMaxTokens) {
-      fail(line, column, "more than " + std::to_string(kMaxTokens) +
-                             " words and symbols in one script; no command needs that many");
+    if (++tokens_ > max_tokens_) {
+      fail(line, column, "more than " + std::to_string(max_tokens_) +
+                             " words and symbols in one run; a larger --workspace allows more");
     }
     token.line = line;
     token.column = column;
@@ -245,6 +241,7 @@ class Lexer {
   std::string_view script_;
   std::string_view source_;
   std::size_t max_commands_;
+  std::size_t max_tokens_;
   std::size_t tokens_ = 0;  // tokens of the script so far
   Command open_;
   std::vector<Command> commands_;
@@ -263,8 +260,8 @@ std::string shortened(std::string_view text) {
 }
 
 std::vector<Command> split_commands(std::string_view script, std::string_view source_name,
-                                    std::size_t max_commands) {
-  return Lexer(script, source_name, max_commands).run();
+                                    std::size_t max_commands, std::size_t max_tokens) {
+  return Lexer(script, source_name, max_commands, max_tokens).run();
 }
 
 }  // namespace mva::host

@@ -34,10 +34,10 @@ struct Command {
 // are skipped; a script of comments and blank lines gives no command. Throws
 // CommandError on an unterminated string or a character that cannot start a
 // token, and when the script holds more than `max_commands` commands or
-// more than a million tokens (so that a runaway script is refused before it
-// is run or even read whole).
+// `max_tokens` tokens (so that a runaway script is refused before it is run
+// or even read whole).
 std::vector<Command> split_commands(std::string_view script, std::string_view source_name,
-                                    std::size_t max_commands = SIZE_MAX);
+                                    std::size_t max_commands = SIZE_MAX, std::size_t max_tokens = SIZE_MAX);
 
 // A token's text as a message quotes it: as typed up to 40 bytes; a longer
 // text is cut (at a character boundary) and ends with "... (N characters)".
