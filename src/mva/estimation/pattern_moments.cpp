@@ -18,15 +18,6 @@ double products_diagonal(const double* cells, std::size_t m, std::size_t l) {
 
 }  // namespace
 
-std::size_t PatternMoments::KeyHash::operator()(const std::vector<std::uint64_t>& key) const {
-  std::uint64_t h = 0x9E3779B97F4A7C15ULL;
-  for (const std::uint64_t word : key) {
-    h ^= word + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
-    h *= 0xBF58476D1CE4E5B9ULL;
-  }
-  return static_cast<std::size_t>(h ^ (h >> 31));
-}
-
 PatternMoments::PatternMoments(const ColumnRoles& roles, std::size_t budget_cells)
     : roles_(roles), budget_(budget_cells),
       key_(static_cast<std::size_t>((roles.columns() + 63) / 64)), last_group_(kNoGroup),

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "mva/estimation/column_roles.h"
+#include "mva/estimation/column_set.h"
 #include "mva/estimation/pairwise_update.h"
 #include "mva/frame/views.h"
 
@@ -44,17 +45,14 @@ class PatternMoments {
     std::vector<std::int64_t> columns;
     std::size_t first = 0;  // where its cells start in cells_
   };
-  struct KeyHash {
-    std::size_t operator()(const std::vector<std::uint64_t>& key) const;
-  };
 
   const ColumnRoles& roles_;
   std::size_t budget_;
   std::vector<Group> groups_;
   std::vector<double> cells_;
-  std::unordered_map<std::vector<std::uint64_t>, std::size_t, KeyHash> index_;
-  std::vector<std::uint64_t> key_;       // the present columns of the case being added
-  std::vector<std::uint64_t> last_key_;  // and of the case before it
+  std::unordered_map<ColumnSet, std::size_t, ColumnSetHash> index_;
+  ColumnSet key_;                        // the present columns of the case being added
+  ColumnSet last_key_;                   // and of the case before it
   std::size_t last_group_ = 0;           // its group, or npos
   std::vector<std::int64_t> present_;    // the case's present columns
   std::vector<double> values_;           // their values

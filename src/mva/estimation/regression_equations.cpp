@@ -37,15 +37,6 @@ EquationCache::EquationCache(std::int64_t p, const SweepArrays& arrays,
                              const SelectionLimits& limits, std::size_t budget_bytes)
     : p_(p), arrays_(arrays), limits_(limits), budget_(budget_bytes) {}
 
-std::size_t EquationCache::SetHash::operator()(const PredictorSet& set) const {
-  std::uint64_t h = 0x9E3779B97F4A7C15ULL;
-  for (const std::uint64_t word : set) {
-    h ^= word + 0x9E3779B97F4A7C15ULL + (h << 6) + (h >> 2);
-    h *= 0xBF58476D1CE4E5B9ULL;
-  }
-  return static_cast<std::size_t>(h ^ (h >> 31));
-}
-
 const RegressionEquation& EquationCache::equation(const PredictorSet& present, std::int64_t q) {
   if (last_set_ == nullptr || *last_set_ != present) {
     last_set_ = nullptr;

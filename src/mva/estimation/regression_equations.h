@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "mva/estimation/column_set.h"
 #include "mva/frame/views.h"
 
 namespace mva {
@@ -44,7 +45,7 @@ struct SweepArrays {
 
 // The candidate predictors of a case: bit k - 1 set when column k is a
 // predictor whose value is present.
-using PredictorSet = std::vector<std::uint64_t>;
+using PredictorSet = ColumnSet;
 
 // Number of 64-bit words of a PredictorSet over p columns.
 constexpr std::size_t predictor_words(std::int64_t p) {
@@ -76,10 +77,6 @@ class EquationCache {
   std::size_t solved() const { return solved_; }  // sweeps done so far
 
  private:
-  // Hash of a predictor set.
-  struct SetHash {
-    std::size_t operator()(const PredictorSet& set) const;
-  };
   // The equations of one predictor set, by dependent column (slot q - 1).
   struct Slots {
     std::vector<RegressionEquation> equations;  // p slots
@@ -92,7 +89,7 @@ class EquationCache {
   std::size_t budget_;
   std::size_t used_ = 0;
   std::size_t solved_ = 0;
-  std::unordered_map<PredictorSet, Slots, SetHash> sets_;
+  std::unordered_map<PredictorSet, Slots, ColumnSetHash> sets_;
   const PredictorSet* last_set_ = nullptr;  // key of the set found last
   Slots* last_slots_ = nullptr;             // its slots
   RegressionEquation spare_;                // an equation solved past the budget
