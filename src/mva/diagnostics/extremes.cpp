@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "mva/cases/missing_codes.h"
 #include "mva/diagnostics/record_sort.h"
@@ -22,8 +23,10 @@ constexpr std::array<std::int64_t, 2> kAscending = {1, 0};
 // Largest Q * N * log10(N) for which the values are sorted.
 constexpr double kSortBudget = 150000.0;
 
-bool is_valid(const Context& cx, std::int64_t L, std::int64_t v) {
-  return IQMSNG(cx, L, v) == CellStatus::Valid;
+// Value of variable v in stored case L as CELLV gives it: 0 when v has no
+// column.
+double cell_of(const CaseMatrix& cases, std::int64_t col, std::int64_t L) {
+  return col >= 1 ? cases(L, col) : 0.0;
 }
 
 void store(const ExtremeArrays& out, std::int64_t v, const Extremes& e) {
@@ -37,12 +40,15 @@ void store(const ExtremeArrays& out, std::int64_t v, const Extremes& e) {
 // `values` and `order` as work arrays of NCASES cells.
 void by_quartiles(Context& cx, WordArray VCOLS, std::int64_t length, RealArray values,
                   WordArray order, const ExtremeArrays& out) {
+  const MissingCodeTable missing(cx);
+  const CaseMatrix cases = cx.case_matrix();
   for (std::int64_t k = 1; k <= length; ++k) {
     const std::int64_t v = IANVAR(cx, VCOLS(k));
     if (v < 1 || !ISQUAN(cx, v)) continue;
+    const std::int64_t col = cx.words(cx.cmn.a.COLOF)(v);
     std::int64_t n = 0;
     for (std::int64_t L = 1; L <= cx.cmn.NCASES; ++L) {
-      if (is_valid(cx, L, v)) values(++n) = CELLV(cx, v, L);
+      if (missing(L, v) == CellStatus::Valid) values(++n) = cell_of(cases, col, L);
     }
     if (n == 0) continue;  // no valid value: the initial limits and counts stay
     RSORT(cx, 1, n, values, kAscending, order);
@@ -51,27 +57,43 @@ void by_quartiles(Context& cx, WordArray VCOLS, std::int64_t length, RealArray v
 }
 
 // The mean +- 2 SD rule for every variable of the list, categorical ones
-// included (their pairwise moments are 0, so they get no interval).
+// included (their pairwise moments are 0, so they get no interval). The
+// values are counted in one pass over the stored cases, row by row, so that
+// the case matrix is read once whatever the number of variables.
 void by_two_sd(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWMEAN,
                RealSquare PWVAR, const ExtremeArrays& out) {
+  struct Counted {
+    std::int64_t v = 0;    // dictionary index
+    std::int64_t col = 0;  // case-matrix column (0: none)
+    Extremes e;
+  };
+  std::vector<Counted> list;
   for (std::int64_t k = 1; k <= length; ++k) {
     const std::int64_t c = VCOLS(k);
     const std::int64_t v = IANVAR(cx, c);
     if (v < 1) continue;
-    Extremes e = two_sd_limits(PWMEAN(c, c), PWVAR(c, c));
-    if (e.low >= 0) {
-      for (std::int64_t L = 1; L <= cx.cmn.NCASES; ++L) {
-        if (!is_valid(cx, L, v)) continue;
-        const double x = CELLV(cx, v, L);
-        if (x <= e.lower) {
-          ++e.low;
-        } else if (x >= e.upper) {
-          ++e.high;
+    list.push_back({v, cx.words(cx.cmn.a.COLOF)(v), two_sd_limits(PWMEAN(c, c), PWVAR(c, c))});
+  }
+  std::vector<Counted*> counted;  // the variables with an interval
+  for (Counted& x : list) {
+    if (x.e.low >= 0) counted.push_back(&x);
+  }
+  if (!counted.empty()) {
+    const MissingCodeTable missing(cx);
+    const CaseMatrix cases = cx.case_matrix();
+    for (std::int64_t L = 1; L <= cx.cmn.NCASES; ++L) {
+      for (Counted* x : counted) {
+        if (missing(L, x->v) != CellStatus::Valid) continue;
+        const double value = cell_of(cases, x->col, L);
+        if (value <= x->e.lower) {
+          ++x->e.low;
+        } else if (value >= x->e.upper) {
+          ++x->e.high;
         }
       }
     }
-    store(out, v, e);
   }
+  for (const Counted& x : list) store(out, x.v, x.e);
 }
 
 }  // namespace

@@ -14,8 +14,9 @@ namespace {
 
 // True when variable v is system-missing in some stored case.
 bool has_system_missing(const Context& cx, std::int64_t v) {
+  const MissingCodeTable missing(cx);
   for (std::int64_t L = 1; L <= cx.cmn.NCASES; ++L) {
-    if (IQMSNG(cx, L, v) == CellStatus::SystemMissing) return true;
+    if (missing(L, v) == CellStatus::SystemMissing) return true;
   }
   return false;
 }
