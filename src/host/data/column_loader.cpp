@@ -66,25 +66,29 @@ PlainNumber read_any_number(const char* p, const char* end) {
 // Reads the number that starts at `p` in place, as read_number_at does, with
 // the common form (at most 19 digits, a mantissa below 2^53, at most 22
 // decimals, no exponent) worked out here in one scan. Other forms go to
-// read_number_at.
+// read_number_at. Unchecked (kChecked false), the scan does not look for
+// `end`: the caller knows that a line end stands before it.
+template <bool kChecked>
 PlainNumber read_plain_number(const char* const p, const char* const end) {
+  const auto more = [end](const char* at) { return !kChecked || at < end; };
+  const auto digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
   const char* q = p;
-  const bool negative = q < end && *q == '-';
-  if (q < end && (*q == '-' || *q == '+')) ++q;
+  const bool negative = more(q) && *q == '-';
+  if (more(q) && (*q == '-' || *q == '+')) ++q;
   const char* const whole = q;
   std::uint64_t mantissa = 0;
-  while (q < end && static_cast<unsigned char>(*q - '0') < 10) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q++ - '0');
+  while (more(q) && digit(*q)) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q++ - '0');
   const auto whole_digits = static_cast<int>(q - whole);
   int fraction_digits = 0;
-  if (q < end && *q == '.') {
+  if (more(q) && *q == '.') {
     const char* const fraction = ++q;
-    while (q < end && static_cast<unsigned char>(*q - '0') < 10) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q++ - '0');
+    while (more(q) && digit(*q)) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q++ - '0');
     fraction_digits = static_cast<int>(q - fraction);
   }
   const int digits = whole_digits + fraction_digits;
   if (digits == 0) return {};
   if (digits > 19 || mantissa >= (std::uint64_t{1} << 53) || fraction_digits > 22 ||
-      (q < end && (*q == 'e' || *q == 'E'))) {
+      (more(q) && (*q == 'e' || *q == 'E'))) {
     return read_any_number(p, end);
   }
   // Mantissa and power of ten are exact doubles, so one division rounds
@@ -130,9 +134,9 @@ std::string shown_cell(std::string_view cell) {
 class RecordPass {
  public:
   RecordPass(DataContent& content, std::vector<ColumnStats>& stats)
-      : content_(content), stats_(stats), delimiter_(content.delimiter), counted_(stats.size()),
-        plain_na_(stats.size()), plain_numbers_(stats.size()) {
-    for (const auto& cells : content.cells) columns_.push_back(cells.get());
+      : content_(content), stats_(stats), delimiter_(content.delimiter), hot_(stats.size()),
+        na_(stats.size()), not_numbers_(stats.size()) {
+    load_hot();
   }
 
   // Reads the record at `p` in place as the case numbered `record` (0-based)
@@ -140,49 +144,47 @@ class RecordPass {
   // general path. A record given up may leave values and maxima half
   // written, which the general path overwrites and the maxima absorb; the
   // counts of NA cells and numbers are only added once the record is read.
+  // Unchecked (kChecked false), the scans do not look for `end`: the caller
+  // knows that a line end stands before it, and every scan stops at one.
+  template <bool kChecked>
   const char* read_plain(const char* p, const char* const end, std::size_t record) {
-    const std::size_t columns = stats_.size();
+    const std::size_t columns = hot_.size();
+    std::size_t exceptions = 0;  // NA cells of this record, in exceptions_
     for (std::size_t c = 0; c < columns; ++c) {
-      ColumnStats& s = stats_[c];
+      HotColumn& h = hot_[c];
       const char* const start = p;
-      if (s.numeric) {  // and so still counting
+      if (h.cells != nullptr) {  // numeric, and so still counting
         double value = kSystemMissing;
-        Counted counted = Counted::NaCell;
-        if (p < end && *p != delimiter_ && *p != '\n' && *p != '\r') {
-          const PlainNumber number = read_plain_number(p, end);
-          const char* const stop = number.stop;
-          if (stop != nullptr && (stop == end || *stop == delimiter_ || *stop == '\n' || *stop == '\r')) {
-            p = stop;
-            if (s.may_be_string && static_cast<std::size_t>(p - start) > s.longest) return nullptr;
-            s.decimals = std::max(s.decimals, number.shape.decimals);
-            if (number.shape.integer_width > s.integer_width) {
-              s.integer_width = std::max(s.integer_width, exact_integer_width(number));
-            }
-            value = number.value;
-            counted = Counted::Number;
-          } else {
-            // Not a plain number: an NA word is still plain, anything else is not.
-            if (*p == '"') return nullptr;
-            p = field_end(p, end);
-            if (!content_.is_na(trim_blanks(std::string_view(start, static_cast<std::size_t>(p - start))))) {
-              return nullptr;
-            }
-            value = kSystemMissing;
+        const PlainNumber number = read_plain_number<kChecked>(p, end);
+        const char* const stop = number.stop;
+        if (stop != nullptr && ends_field(stop, end)) {
+          p = stop;
+          if (static_cast<std::size_t>(p - start) > h.longest) return nullptr;
+          h.decimals = std::max(h.decimals, number.shape.decimals);
+          if (number.shape.integer_width > h.integer_width) {
+            h.integer_width = std::max(h.integer_width, exact_integer_width(number));
           }
+          value = number.value;
+        } else {
+          // Not a plain number: an empty cell or an NA word is still plain,
+          // anything else is not.
+          if (p < end && *p == '"') return nullptr;
+          p = field_end(p, end);
+          if (!content_.is_na(trim_blanks(std::string_view(start, static_cast<std::size_t>(p - start))))) {
+            return nullptr;
+          }
+          exceptions_[exceptions++] = c;
         }
-        columns_[c][record] = value;
-        counted_[c] = counted == Counted::NaCell && !s.may_be_string ? Counted::Nothing : counted;
+        h.cells[record] = value;
       } else {
-        if (s.counting) return nullptr;  // the general path counts a text column's first cells
+        if (stats_[c].counting) return nullptr;  // the general path counts a text column's first cells
         if (p < end && *p == '"') return nullptr;
         p = field_end(p, end);
         const std::string_view cell(start, static_cast<std::size_t>(p - start));
         if (content_.is_na(trim_blanks(cell))) {
-          counted_[c] = Counted::NaCell;
-        } else if (trim_trailing_blanks(cell).size() > s.longest) {
+          exceptions_[exceptions++] = c;
+        } else if (trim_trailing_blanks(cell).size() > h.longest) {
           return nullptr;
-        } else {
-          counted_[c] = Counted::Nothing;
         }
       }
       if (c + 1 < columns) {
@@ -200,35 +202,79 @@ class RecordPass {
     } else {
       return nullptr;  // more fields than the header has
     }
-    // Counted in arrays of their own, which the loop goes through in order.
-    for (std::size_t c = 0; c < columns; ++c) {
-      plain_na_[c] += counted_[c] == Counted::NaCell ? 1 : 0;
-      plain_numbers_[c] += counted_[c] == Counted::Number ? 1 : 0;
+    // An NA cell counts as one, except in a column declared numeric, where
+    // only its lack of a number counts.
+    for (std::size_t e = 0; e < exceptions; ++e) {
+      const std::size_t c = exceptions_[e];
+      if (hot_[c].cells != nullptr) ++not_numbers_[c];
+      if (stats_[c].may_be_string) ++na_[c];
     }
+    ++in_place_;
     return next;
   }
 
-  // Adds the counts of the records read in place to the columns' counts.
+  // Adds the counts of the records read in place to the columns' counts,
+  // and the maxima learnt in place to their stats.
   void add_plain_counts() {
     for (std::size_t c = 0; c < stats_.size(); ++c) {
-      stats_[c].na_cells += plain_na_[c];
-      stats_[c].numbers += plain_numbers_[c];
-      plain_na_[c] = plain_numbers_[c] = 0;
+      ColumnStats& s = stats_[c];
+      if (hot_[c].cells != nullptr) {
+        s.numbers += in_place_ - not_numbers_[c];
+        s.decimals = hot_[c].decimals;
+        s.integer_width = hot_[c].integer_width;
+      }
+      s.na_cells += na_[c];
+      na_[c] = not_numbers_[c] = 0;
     }
+    in_place_ = 0;
   }
 
   // Makes room in the columns of numbers for `count` cases.
   void grow(std::size_t count) {
-    for (std::size_t c = 0; c < columns_.size(); ++c) {
-      if (columns_[c] == nullptr) continue;
+    for (std::size_t c = 0; c < hot_.size(); ++c) {
+      if (hot_[c].cells == nullptr) continue;
       grow_column(content_.cells[c], count);
-      columns_[c] = content_.cells[c].get();
+      hot_[c].cells = content_.cells[c].get();
     }
   }
 
   // Reads the record the CSV reader has just read, cell by cell, as the case
-  // numbered `record`.
+  // numbered `record`, with the columns' stats brought up to date first.
   void read_general(const CsvReader& csv, const std::vector<std::string>& names, std::size_t record) {
+    add_plain_counts();
+    read_cells(csv, names, record);
+    load_hot();
+  }
+
+ private:
+  // What the in-place reading of a column needs, packed for the hot loop.
+  struct HotColumn {
+    double* cells = nullptr;  // the values of a numeric column; null for a text column
+    std::size_t longest = 0;  // a longer cell takes the general path (no limit when its length cannot matter)
+    int decimals = 0;         // ColumnStats::decimals, as it grows in place
+    int integer_width = 1;    // ColumnStats::integer_width, as it grows in place
+  };
+
+  // Takes the columns' state from their stats and cells.
+  void load_hot() {
+    for (std::size_t c = 0; c < stats_.size(); ++c) {
+      const ColumnStats& s = stats_[c];
+      HotColumn& h = hot_[c];
+      h.cells = s.numeric ? content_.cells[c].get() : nullptr;
+      h.longest = s.may_be_string ? s.longest : static_cast<std::size_t>(-1);
+      h.decimals = s.decimals;
+      h.integer_width = s.integer_width;
+    }
+    exceptions_.resize(stats_.size());
+  }
+
+  // Whether a number that stops at `at` fills its field.
+  bool ends_field(const char* at, const char* end) const {
+    return at == end || *at == delimiter_ || *at == '\n' || *at == '\r';
+  }
+
+  // The cells of the record the CSV reader has just read, the long way.
+  void read_cells(const CsvReader& csv, const std::vector<std::string>& names, std::size_t record) {
     const auto fields = csv.fields();
     for (std::size_t c = 0; c < stats_.size(); ++c) {
       ColumnStats& s = stats_[c];
@@ -248,7 +294,7 @@ class RecordPass {
           }
         }
       }
-      if (na && s.numeric) columns_[c][record] = kSystemMissing;
+      if (na && s.numeric) content_.cells[c][record] = kSystemMissing;
       if (na || !s.counting) continue;
       double value = 0.0;
       NumberShape shape;
@@ -257,7 +303,7 @@ class RecordPass {
         ++s.numbers;
         s.decimals = std::max(s.decimals, shape.decimals);
         s.integer_width = std::max(s.integer_width, shape.integer_width);
-        if (s.numeric) columns_[c][record] = value;
+        if (s.numeric) content_.cells[c][record] = value;
       } else if (s.declared == DeclaredType::Numeric) {
         throw DataError(fmt::format("{}, line {}, column {} ({}): \"{}\" is not a number, and {} is declared numeric",
                                     csv.source(), csv.field_line(c), c + 1, names[c], shown_cell(cell), names[c]));
@@ -265,7 +311,6 @@ class RecordPass {
         if (s.numeric) {  // its values are of no use now
           s.numeric = false;
           content_.cells[c].reset();
-          columns_[c] = nullptr;
         }
         if (s.texts++ == 0) {
           s.first_text = shown_cell(trimmed);
@@ -276,10 +321,6 @@ class RecordPass {
     }
   }
 
- private:
-  // What a plain record's cell adds to its column's counts.
-  enum class Counted : unsigned char { Nothing, NaCell, Number };
-
   // Where an unquoted field that starts at `p` ends; a NUL byte stops it
   // too, so that no record with one is read in place.
   const char* field_end(const char* p, const char* const end) const {
@@ -289,11 +330,12 @@ class RecordPass {
 
   DataContent& content_;
   std::vector<ColumnStats>& stats_;
-  std::vector<double*> columns_;  // content_.cells, for the hot loop
   const char delimiter_;
-  std::vector<Counted> counted_;  // per column, for the record being read in place
-  std::vector<std::int64_t> plain_na_;       // NA cells of the records read in place
-  std::vector<std::int64_t> plain_numbers_;  // numbers of the records read in place
+  std::vector<HotColumn> hot_;
+  std::vector<std::size_t> exceptions_;   // the columns of the NA cells of the record being read in place
+  std::int64_t in_place_ = 0;             // records read in place since the counts were last added
+  std::vector<std::int64_t> na_;          // their NA cells that count as such, per column
+  std::vector<std::int64_t> not_numbers_; // their cells of numeric columns that are not numbers
 };
 
 }  // namespace
@@ -332,6 +374,10 @@ void read_records(CsvReader& csv, DataContent& content, const std::vector<std::s
   const bool plain_allowed = !numbers_may_be_na(content);
   const char* const begin = text.data();
   const char* const end = begin + text.size();
+  // A record that starts before the last line end is read without looking
+  // for the end of the text: every scan stops at a line end.
+  const char* last_line_end = static_cast<const char*>(memrchr(begin, '\n', text.size()));
+  if (last_line_end == nullptr) last_line_end = begin;
   std::size_t record = 0;
   for (;;) {
     const char* const p = begin + at.offset;
@@ -342,7 +388,10 @@ void read_records(CsvReader& csv, DataContent& content, const std::vector<std::s
       pass.grow(capacity);
     }
     std::int64_t line = at.line;
-    const char* next = plain_allowed && *p != '\n' && *p != '\r' ? pass.read_plain(p, end, record) : nullptr;
+    const char* next = nullptr;
+    if (plain_allowed && *p != '\n' && *p != '\r') {
+      next = p < last_line_end ? pass.read_plain<false>(p, end, record) : pass.read_plain<true>(p, end, record);
+    }
     if (next != nullptr) {
       at.offset = static_cast<std::size_t>(next - begin);
       at.line += 1;
