@@ -37,7 +37,9 @@ LocationPatterns::LocationPatterns(const Context& cx, std::span<const std::int64
   const WordArray caseat = cx.words(cx.cmn.a.CASEAT);
 
   std::vector<std::uint64_t> row(words_);
-  std::unordered_map<std::string, std::uint32_t> seen;
+  // Patterns of one word, the usual case, are looked up by that word.
+  std::unordered_map<std::uint64_t, std::uint32_t> seen_word;
+  std::unordered_map<std::string, std::uint32_t> seen_words;
   for (std::int64_t loc = 1; loc <= n; ++loc) {
     const std::int64_t L = caseat(loc);
     std::fill(row.begin(), row.end(), 0);
@@ -48,13 +50,19 @@ LocationPatterns::LocationPatterns(const Context& cx, std::span<const std::int64
         ++count;
       }
     }
-    std::string key(reinterpret_cast<const char*>(row.data()), words_ * sizeof(std::uint64_t));
-    const auto [at, added] = seen.try_emplace(std::move(key), static_cast<std::uint32_t>(groups()));
-    if (added) {
+    const auto next = static_cast<std::uint32_t>(groups());
+    std::uint32_t group = next;
+    if (words_ == 1) {
+      group = seen_word.try_emplace(row[0], next).first->second;
+    } else {
+      const std::string key(reinterpret_cast<const char*>(row.data()), words_ * sizeof(std::uint64_t));
+      group = seen_words.try_emplace(key, next).first->second;
+    }
+    if (group == next) {
       bits_.insert(bits_.end(), row.begin(), row.end());
       missing_.push_back(count);
     }
-    group_[static_cast<std::size_t>(loc - 1)] = at->second;
+    group_[static_cast<std::size_t>(loc - 1)] = group;
   }
 }
 

@@ -5,6 +5,7 @@
 // arithmetic is in em_iterations.cpp.
 #include "mva/estimation/em_algorithm.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "mva/cases/missing_codes.h"
@@ -83,7 +84,8 @@ bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
 
 }  // namespace
 
-EmPlan make_em_plan(Context& cx, WordArray order, bool& missing_independent) {
+EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats,
+                    std::span<const std::int64_t> vars, bool& missing_independent) {
   MvaCommon& c = cx.cmn;
   EmPlan plan;
   plan.p = c.NV;
@@ -103,12 +105,40 @@ EmPlan make_em_plan(Context& cx, WordArray order, bool& missing_independent) {
   plan.case_at.reserve(static_cast<std::size_t>(c.NINCOM));
   for (std::int64_t m = 1; m <= c.NINCOM; ++m) plan.case_at.push_back(CASEAT(order(m)));
 
-  const MissingCodeTable codes(cx);
-  const auto missing = [&](std::int64_t L, std::int64_t k) {
-    return codes(L, plan.columns[static_cast<std::size_t>(k - 1)].variable) != CellStatus::Valid;
-  };
-  plan.groups = pattern_groups(plan.columns, plan.case_at, missing,
-                               [&plan](std::size_t i) { plan.prefetch(i + kPrefetchAhead); });
+  // The place in `vars` of each EM column's variable; -1 for a column that
+  // is neither dependent nor independent, whose cells never count.
+  std::vector<std::ptrdiff_t> slot(plan.columns.size(), -1);
+  bool from_patterns = true;
+  for (std::size_t k = 0; k < plan.columns.size(); ++k) {
+    const EmColumn& col = plan.columns[k];
+    if (!col.dependent && !col.independent) continue;
+    const auto at = std::find(vars.begin(), vars.end(), col.variable);
+    if (at == vars.end()) from_patterns = false;
+    slot[k] = at - vars.begin();
+  }
+  const std::size_t count = plan.case_at.size();
+  const std::size_t p = plan.columns.size();
+  if (from_patterns) {
+    // The chain puts the locations of a pattern together, so the mask is
+    // formed only where the pattern changes.
+    std::size_t previous = pats.groups();
+    plan.groups = pattern_groups(count, p, [&](std::size_t i, std::vector<char>& mask) {
+      const std::size_t g = pats.group_of(order(static_cast<std::int64_t>(i) + 1));
+      if (g == previous) return false;
+      previous = g;
+      for (std::size_t k = 0; k < p; ++k) mask[k] = slot[k] >= 0 && pats.is_missing(g, static_cast<std::size_t>(slot[k]));
+      return true;
+    });
+  } else {
+    const MissingCodeTable codes(cx);
+    plan.groups = pattern_groups(count, p, [&](std::size_t i, std::vector<char>& mask) {
+      plan.prefetch(i + kPrefetchAhead);
+      for (std::size_t k = 0; k < p; ++k) {
+        mask[k] = slot[k] >= 0 && codes(plan.case_at[i], plan.columns[k].variable) != CellStatus::Valid;
+      }
+      return true;
+    });
+  }
   missing_independent = false;
   for (const EmGroup& g : plan.groups) {
     for (std::size_t k = 0; k < plan.columns.size(); ++k) {
@@ -131,8 +161,10 @@ void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
 
   bool missing_independent = false;
   const WordArray order = cx.words(c.a.CORDER);
-  CASORD(cx, c.NVAR, order, true);
-  EmPlan plan = make_em_plan(cx, order, missing_independent);
+  const std::vector<std::int64_t> vars = pattern_variables(cx, c.NVAR, true);
+  const LocationPatterns pats(cx, vars);
+  CASORD(cx, c.NVAR, order, true, pats);
+  EmPlan plan = make_em_plan(cx, order, pats, vars, missing_independent);
   const EmModel model{c.EMTOL, c.EMCONV, c.EMTDF, c.EMPROP, c.EMLAMB};
   const EmArrays arrays{cx.reals(c.a.CASEVAL), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),
                         EMWRK1, EMWRK2, cx.reals(c.a.VMEAN), cx.triangle(c.a.PWCOV),

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
+#include "mva/diagnostics/location_patterns.h"
 #include "mva/estimation/em_iterations.h"
 #include "mva/estimation/moments.h"
 #include "mva/frame/common.h"
@@ -21,9 +23,13 @@ struct EmResult {
 };
 
 // The incomplete cases of the group, at the locations order(1..NINCOM), in
-// runs of one pattern. Sets `missing_independent` when an independent
-// variable that is not also dependent is missing in some case.
-EmPlan make_em_plan(Context& cx, WordArray order, bool& missing_independent);
+// runs of one pattern. `pats` holds the locations' patterns over the
+// variables `vars`; a position's missing EM cells are taken from its
+// pattern when every EM variable is one of them, and read from the cases
+// otherwise. Sets `missing_independent` when an independent variable that
+// is not also dependent is missing in some case.
+EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats,
+                    std::span<const std::int64_t> vars, bool& missing_independent);
 
 // Runs EM from the listwise sums: the EM means go to VMEAN and the
 // covariances to the PWCOV storage. EMWRK1 and EMWRK2 are the sweep's work

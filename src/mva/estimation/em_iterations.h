@@ -81,22 +81,17 @@ struct EmPlan {
 // How many positions ahead the passes in pattern order ask for a case.
 inline constexpr std::size_t kPrefetchAhead = 8;
 
-// Splits the positions of `case_at` into runs whose missing EM cells agree;
-// `missing(L, k)` tells whether column k of stored case L is missing, and
-// `ahead(i)` is told of each position i before it is read.
-template <class Missing, class Ahead>
-std::vector<EmGroup> pattern_groups(const std::vector<EmColumn>& columns,
-                                    const std::vector<std::int64_t>& case_at, Missing missing, Ahead ahead) {
+// Splits the positions 0..count-1 into runs whose missing EM cells agree.
+// `mask_of(i, mask)` sets `mask` (a cell per column) to the missing EM cells
+// of position i and returns true; it may instead leave `mask` as it is and
+// return false when it knows position i to agree with position i - 1.
+template <class MaskOf>
+std::vector<EmGroup> pattern_groups(std::size_t count, std::size_t p, MaskOf mask_of) {
   std::vector<EmGroup> groups;
-  const std::size_t p = columns.size();
   std::vector<char> mask(p);
-  for (std::size_t i = 0; i < case_at.size(); ++i) {
-    ahead(i);
-    for (std::size_t k = 0; k < p; ++k) {
-      const EmColumn& c = columns[k];
-      mask[k] = (c.dependent || c.independent) && missing(case_at[i], static_cast<std::int64_t>(k) + 1);
-    }
-    if (groups.empty() || groups.back().missing != mask) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const bool read = mask_of(i, mask);
+    if (groups.empty() || (read && groups.back().missing != mask)) {
       groups.push_back({static_cast<std::int64_t>(i), static_cast<std::int64_t>(i), mask});
     }
     groups.back().end = static_cast<std::int64_t>(i) + 1;
