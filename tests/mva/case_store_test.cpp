@@ -1,7 +1,8 @@
 // The case store: the status of a cell under every form of user-missing
-// values, the categories collected and capped at MAXCAT, the weights that
-// drop or keep a case, the locations of incomplete cases, and a message for
-// every shortage of the workspace in the data pass.
+// values, the categories collected and capped at MAXCAT, the locations of
+// incomplete cases, and a message for every shortage of the workspace in the
+// data pass. Weights that drop or keep a case are in the weighted fixture of
+// tests/cli/expected_values_test.cpp.
 #include <gtest/gtest.h>
 
 #include "mva/cases/data_pass.h"
@@ -94,18 +95,6 @@ TEST(Categories, CollectedAscendingOnceAndCappedAtMaxcat) {
   }
 }
 
-TEST(DataPass, WeightsNotPositiveDropTheCaseAndKeptOnesAreTruncated) {
-  TestData data{"x,w\n1,1\n2,0\n3,-1\n4,.\n5,0.4\n6,2.7\n7,2.9999999999\n8,3\n", {}};
-  data.options.weight = "w";
-  auto f = store(data, "MVA x.");
-  std::vector<double> stored;  // x and w of every case kept
-  for (std::int64_t L = 1; L <= f->cmn().NCASES; ++L) {
-    stored.insert(stored.end(), {CELLV(f->cx(), 1, L), CELLV(f->cx(), 2, L)});
-  }
-  EXPECT_EQ(stored, (std::vector<double>{1, 1, 6, 2, 7, 3, 8, 3}));
-  EXPECT_EQ(f->cmn().NCOMPL, f->cmn().NCASES);  // the weight is stored, not classified
-}
-
 TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   // Columns follow the dictionary (id a b c) whatever the list order; the
   // ID variable is stored but does not make a case incomplete. By hand:
@@ -116,8 +105,7 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   const Context& cx = f->cx();
   const MvaCommon& c = f->cmn();
   EXPECT_TRUE(f->host().messages.empty());
-  EXPECT_EQ(c.NCOMPL, 4);
-  EXPECT_EQ(c.NINCOM, 3);
+  EXPECT_EQ(std::pair(c.NCOMPL, c.NINCOM), std::pair(std::int64_t{4}, std::int64_t{3}));
   Words locof, corder;
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
     locof.push_back(IQLOCM(cx, L));
@@ -127,41 +115,13 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   EXPECT_EQ(locof, (Words{0, 1, 0, 2, 3, 0, 0}));
   EXPECT_EQ(corder, (Words{1, 2, 3, 4, 5, 6, 7}));
   const CaseMatrix cases = cx.case_matrix();
-  EXPECT_EQ((std::vector<double>{cases(4, 1), cases(4, 2), cases(4, 3), cases(4, 4)}),
-            (std::vector<double>{4, 1, 9, 3}));
+  EXPECT_EQ((std::vector<double>{cases(4, 1), cases(4, 2), cases(4, 3), cases(4, 4)}), (std::vector<double>{4, 1, 9, 3}));
   // Location 2 is case 4: b is missing there, a is not.
-  EXPECT_TRUE(ISMSLC(cx, 3, 2));
-  EXPECT_FALSE(ISMSLC(cx, 2, 2));
-  EXPECT_FALSE(ISMSLC(cx, 3, 4));  // no location 4
+  EXPECT_EQ(std::vector<bool>({ISMSLC(cx, 3, 2), ISMSLC(cx, 2, 2), ISMSLC(cx, 3, 4)}),  // no location 4
+            (std::vector<bool>{true, false, false}));
   f->host().messages.clear();
   EXPECT_THROW(IQLOCM(cx, 0), ProcedureStop);
   EXPECT_EQ(f->host().messages.at(0).params, (Strings{"IQLOCM", "L .GT. 0 .AND. L .LE. NCASES"}));
-}
-
-// A host whose string variables claim a range of missing values, a form the
-// reference host itself refuses for strings.
-class RangeOnStringHost : public RecordingHost {
- public:
-  using RecordingHost::RecordingHost;
-  const VarRecord& DICGET(std::int64_t v) override {
-    record_ = RecordingHost::DICGET(v);
-    if (record_.type > 0) record_.missing_form = kMissingRange;
-    return record_;
-  }
-
- private:
-  VarRecord record_;
-};
-
-TEST(MissingCodes, RangeOnAStringIsAnInternalError) {
-  host::HostOptions options;
-  options.workspace_bytes = 1 << 20;
-  options.progress = false;
-  RangeOnStringHost host(host::DataSet::from_text("s,y\nab,1\n", {}), options);
-  EXPECT_EQ(run_command(host, "MVA s y."), 1);
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].key, "HOST_ INTERNAL ERROR IN ^1: ^2");
-  EXPECT_EQ(host.messages[0].params, (Strings{"IQMSNG", "DITYPE .EQ. 0"}));
 }
 
 TEST(DataPass, EveryShortageOfTheCaseStoreHasItsMessage) {

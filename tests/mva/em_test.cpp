@@ -51,11 +51,9 @@ struct EmSetup {
     if (!parsed) return;
     Context& cx = fx.cx();
     fx.moments();
-    for (std::int64_t k = 1; k <= cx.cmn.NANAL; ++k) {
+    for (std::int64_t k = 1; k <= cx.cmn.NANAL; ++k)
       cx.reals(cx.cmn.a.VMEAN)(IANVAR(cx, k)) = cx.square(cx.cmn.a.PWMEAN)(k, k);
-    }
-    work1.assign(static_cast<std::size_t>(cx.cmn.NV) + 1, 0.0);
-    work2 = work1;
+    work1 = work2 = std::vector<double>(static_cast<std::size_t>(cx.cmn.NV) + 1, 0.0);
     casrec.assign(static_cast<std::size_t>(cx.cmn.NVAR) + 1, 0.0);
   }
   Context& cx() { return fx.cx(); }
@@ -154,10 +152,7 @@ Estimates case_by_case(Context& cx, const ListwiseSums& sums) {
     for (std::int64_t k = 1; k <= p; ++k) {
       if (!ISDEPV(cx, IANVAR(cx, k), kEm)) continue;
       const double a = cp(k, k), b = S(k, k);
-      if (std::fabs(b - a) > (std::fabs(a) > 1 ? c.EMCONV * std::fabs(a) : c.EMCONV)) {
-        out.converged = false;
-        break;
-      }
+      if (std::fabs(b - a) > (std::fabs(a) > 1 ? c.EMCONV * std::fabs(a) : c.EMCONV)) out.converged = false;
     }
   }
   return out;
@@ -185,7 +180,7 @@ TEST(EmIterations, GroupedFormMatchesCaseByCase) {
       {true, " (PROPORTION=0.2 LAMBDA=3 ITERATIONS=8)."},
       {false, " Ozone SolarR WITH Ozone Wind Temp (ITERATIONS=8)."},
       {true, " Ozone SolarR WITH Wind Temp Day (PROPORTION=0.1 LAMBDA=4 ITERATIONS=8)."},
-      {false, " (ITERATIONS=200 CONVERGENCE=1E-3)."},
+      {false, " (ITERATIONS=200 CONVERGENCE=1E-3)."}, {false, " (ITERATIONS=0)."},  // the start values, not converged
   };
   for (const auto& [weighted, options] : rows) {
     SCOPED_TRACE(options + (weighted ? " weighted" : ""));
@@ -240,15 +235,13 @@ TEST(EmReference, ConvergedEstimatesAndLittleTest) {
 }
 
 // The model factors: t with 2 degrees of freedom weighs a case by
-// (q + 2) / (d2 + 2), below 1 beyond d2 = q; the contaminated-normal factor
-// against the mixture's posterior written out: component densities
-// proportional to exp(-d2 / 2) and lambda^(q/2) exp(-lambda d2 / 2).
-// Under t(2) a case far out moves the EM mean less than half as much as
-// under the normal model.
+// (q + 2) / (d2 + 2); the contaminated-normal factor against the mixture's
+// posterior written out: component densities proportional to exp(-d2 / 2)
+// and lambda^(q/2) exp(-lambda d2 / 2). Their effect on the estimates is
+// checked against tools/mva_expected.py in tests/cli/expected_values_test.cpp.
 TEST(EmModelFactors, TAndContaminatedNormal) {
-  const EmModel t2{0.001, 1e-4, 2.0, 0.0, 0.0};
-  EXPECT_DOUBLE_EQ(t2.factor(3.0, 3), 1.0);
-  EXPECT_DOUBLE_EQ(t2.factor(40.0, 3), 5.0 / 42.0);
+  EXPECT_DOUBLE_EQ((EmModel{0.001, 1e-4, 2.0, 0.0, 0.0}.factor(40.0, 3)), 5.0 / 42.0);
+  EXPECT_TRUE((EmModel{0.001, 1e-4, 0.0, 0.1, 0.0}.normal()));  // PROPORTION without LAMBDA
   for (const double pi : {0.05, 0.3}) {
     for (const double lambda : {0.2, 5.0}) {
       const EmModel mix{0.001, 1e-4, 4.0, pi, lambda};  // TDF is passed over
@@ -262,53 +255,27 @@ TEST(EmModelFactors, TAndContaminatedNormal) {
       }
     }
   }
-  EXPECT_TRUE((EmModel{0.001, 1e-4, 0.0, 0.1, 0.0}.normal()));  // PROPORTION without LAMBDA
-
-  const std::string rows = "a,b\n1,1\n2,2\n3,3\n4,4\n5,5\n,3\n,2\n";
-  std::vector<double> shift;
-  for (const char* options : {"(ITERATIONS=50)", "(TDF=2 ITERATIONS=50)"}) {
-    std::vector<double> means;
-    for (const std::string& data : {rows, rows + ",100\n"}) {
-      EmSetup setup({data, {}}, std::string("MVA a b /NOUNIVARIATE /EM ") + options + ".");
-      ASSERT_TRUE(setup.parsed);
-      setup.run();
-      means.push_back(setup.current().means[0]);
-    }
-    shift.push_back(std::fabs(means[1] - means[0]));
-  }
-  EXPECT_LT(shift[1], 0.5 * shift[0]);
 }
 
 // An independent-only variable missing stops EM (an error of class 1), not
-// when no iteration runs; ITERATIONS=0 leaves the start values and reports no
-// convergence. The write error is in saved_files_test.cpp.
-TEST(EmProcedure, MissingIndependentAndNoIterations) {
-  const std::string data = "a,b,c\n1,2,3\n2,,4\n3,4,\n4,3,5\n5,5,6\n";
+// when no iteration runs. The write error is in saved_files_test.cpp.
+TEST(EmProcedure, MissingIndependent) {
   for (const std::string options : {"", " (ITERATIONS=0)"}) {
-    auto host = make_host({data, {}});
+    auto host = make_host({"a,b,c\n1,2,3\n2,,4\n3,4,\n4,3,5\n5,5,6\n", {}});
     run_command(*host, "MVA a b c /EM b WITH a c" + options + ".");
     EXPECT_EQ(message_lines(host->messages), std::vector<std::string>(options.empty(), "_EMA_ MISSING IDEP VAR|13"));
   }
-  EmSetup setup({data, {}}, "MVA a b c /EM (ITERATIONS=0).");
-  const Estimates start = setup.current();
-  const EmResult r = setup.run();
-  EXPECT_FALSE(r.converged);
-  EXPECT_EQ(r.iterations, 0);
-  EXPECT_EQ(setup.current().means, start.means);
-  EXPECT_EQ(setup.current().cov, start.cov);
-  EXPECT_EQ(r.mcar_df, 4.0);  // b missing: a and c observed; c missing: a and b
 }
 
 // The completed-data file read back: every case, no Ozone or SolarR
 // missing, each imputed cell the conditional mean under the fixed-point
-// estimates (tools/em_reference.py), the file named in Files Saved.
+// estimates (tools/em_reference.py).
 TEST(EmProcedure, CompletedDataFile) {
   const std::string path = (fresh_dir("em_test_done") / "done").string();
   auto host = make_host(airquality(false));
   const std::string command = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM (OUTFILE='" + path +
       "' ITERATIONS=300 CONVERGENCE=1E-300).";
   ASSERT_EQ(run_command(*host, command), 0);
-  ASSERT_TRUE(std::filesystem::exists(path + ".dict.json"));
   const std::vector<std::vector<std::string>> cells = csv_rows(file_text(path + ".csv"));
   ASSERT_EQ(cells.size(), 154u);  // header and 153 cases
   for (std::size_t r = 1; r < cells.size(); ++r) {
@@ -316,13 +283,10 @@ TEST(EmProcedure, CompletedDataFile) {
     for (const std::string& f : cells[r]) EXPECT_FALSE(f.empty() || f == "NA") << "row " << r;
   }
   const auto& imputed = reference()["unweighted"]["imputed"];
-  EXPECT_EQ(imputed.size(), 44u);
   for (const auto& cell : imputed) {
     const double got = std::stod(cells[cell[0].get<std::size_t>()][cell[1].get<std::size_t>()]);
     EXPECT_NEAR(got, cell[2].get<double>(), 1e-9 * std::fabs(cell[2].get<double>())) << cell.dump();
   }
-  EXPECT_EQ(files_saved(host->output()),
-            (std::vector<std::pair<std::string, std::string>>{{"EM Imputed Data", path + ".csv"}}));
 }
 
 }  // namespace

@@ -57,13 +57,11 @@ void expect_number(const Text& t, double want, const std::string& what) {
   EXPECT_NEAR(t.number, want, 1e-13 * std::fabs(want) + 1e-13) << what;
 }
 
-// Names of the top categories of dimension d, in order.
-std::vector<std::string> categories(const PivotTable& t, std::size_t d) {
-  std::vector<std::string> names;
-  for (const int c : t.dimensions[d].top) {
-    names.push_back(name_of(t.dimensions[d].categories[static_cast<std::size_t>(c)]));
-  }
-  return names;
+// Names of the top categories of dimension d, in order, joined by "|".
+std::string categories(const PivotTable& t, std::size_t d) {
+  std::string names;
+  for (const int c : t.dimensions[d].top) names += "|" + name_of(t.dimensions[d].categories[static_cast<std::size_t>(c)]);
+  return names.substr(1);
 }
 
 TEST(Moments, MatchReferenceUnweightedAndWeighted) {
@@ -78,8 +76,7 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
     };
     EXPECT_TRUE(MOMDON(cx));
     near(cx.cmn.SUMWT, want["SUMWT"], "SUMWT");
-    near(f.fx.sums.LWN, want["LWN"], "LWN");
-    near(f.fx.sums.update_weight, want["LWN"], "update weight");
+    near(f.fx.sums.LWN, want["LWN"], "LWN"), near(f.fx.sums.update_weight, want["LWN"], "update weight");
     const RealTriangle LWCOV = cx.triangle(cx.cmn.a.LWCOV), PWN = cx.triangle(cx.cmn.a.PWN),
                        PWW = cx.triangle(cx.cmn.a.PWW), PWCOV = cx.triangle(cx.cmn.a.PWCOV);
     const RealSquare PWMEAN = cx.square(cx.cmn.a.PWMEAN), PWVAR = cx.square(cx.cmn.a.PWVAR);
@@ -91,15 +88,11 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
         near(PWN(ca, cb), want["PWN"][key], "PWN " + key);
         EXPECT_EQ(PWW(ca, cb), PWN(ca, cb));
         if (a == "c") {  // a categorical column has no moments of its own
-          EXPECT_EQ(PWMEAN(ca, cb) + PWVAR(ca, cb), 0.0) << key;
-          continue;
+          EXPECT_EQ(PWMEAN(ca, cb) + PWVAR(ca, cb), 0.0) << key; continue;
         }
         near(PWMEAN(ca, cb), want["PWMEAN"][key], "PWMEAN " + key);
         near(PWVAR(ca, cb), want["PWVAR"][key], "PWVAR " + key);
-        if (b == "c") {
-          EXPECT_EQ(PWCOV(ca, cb) + LWCOV(ca, cb), 0.0) << key;
-          continue;
-        }
+        if (b == "c") { EXPECT_EQ(PWCOV(ca, cb) + LWCOV(ca, cb), 0.0) << key; continue; }
         near(PWCOV(ca, cb), want["PWCOV"][key], "PWCOV " + key);
         near(LWCOV(ca, cb), want["LWCOV"][key], "LWCOV " + key);
       }
@@ -122,24 +115,43 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
 // The cells of every table are checked end to end against
 // tools/mva_expected.py (tests/cli/expected_values_test.cpp); here the orders:
 // the VARIABLES list, not the dictionary, and the categorical c only as a row
-// of the pairwise means.
-TEST(MomentTables, ListwiseAndPairwiseInListOrder) {
+// of the pairwise means. The comparison tables get a column for each method
+// asked for; listwise and pairwise fill theirs (c nowhere).
+TEST(MomentTables, ListOrderAndComparisonColumns) {
   Moments f(moments_data(true), "MVA z c x y /CATEGORICAL=c.");
   ASSERT_TRUE(f.parsed);
+  const auto heading = [&] { return std::get<host::HeadingItem>(f.doc().items().back().content).text.key; };
+  const auto end = [&] { f.fx.host().BP_END_PIVOT_TABLE(27), f.fx.host().BP_END_PIVOT_TABLE(28); };
+  CMPB(f.cx(), false, true, true);
+  EXPECT_EQ(categories(table_numbered(f.doc(), 28), 1), "UOUT_ ALL VALUES|EOUT_ EM|EOUT_ REGRESSION");
+  end();
+  CMPB(f.cx(), true, false, false);
   std::vector<std::int64_t> order = f.columns("zcxy");
-  LOUT(f.cx(), WordArray(order.data()), 4, f.fx.sums, false);
-  EXPECT_EQ(std::get<host::HeadingItem>(f.doc().items().back().content).text.key,
-            "LOUT_ LISTWISE STATISTICS FOR COMPLETE CASES");
-  MOUT(f.cx(), WordArray(order.data()), 4, false);
-  EXPECT_EQ(std::get<host::HeadingItem>(f.doc().items().back().content).text.key, "MOUT_ PAIRWISE STATISTICS");
-  const PivotTable& means = table_numbered(f.doc(), 4);
-  EXPECT_EQ(means.title.key, "LOUT_ MEAN");
-  EXPECT_EQ(categories(means, 0), (std::vector<std::string>{"LOUT_ NO. OF CASES", "z", "x", "y"}));
-  const std::vector<std::string> zxy = {"z", "x", "y"}, zcxy = {"z", "c", "x", "y"};
-  EXPECT_EQ(categories(table_numbered(f.doc(), 5), 1), zxy);
-  EXPECT_EQ(categories(table_numbered(f.doc(), 7), 1), zcxy);
-  EXPECT_EQ(categories(table_numbered(f.doc(), 8), 0), zxy);
-  EXPECT_EQ(categories(table_numbered(f.doc(), 8), 1), zcxy);
+  LOUT(f.cx(), WordArray(order.data()), 4, f.fx.sums, true);
+  EXPECT_EQ(heading(), "LOUT_ LISTWISE STATISTICS FOR COMPLETE CASES");
+  MOUT(f.cx(), WordArray(order.data()), 4, true);
+  EXPECT_EQ(heading(), "MOUT_ PAIRWISE STATISTICS");
+  end();
+  EXPECT_EQ(table_numbered(f.doc(), 4).title.key, "LOUT_ MEAN");
+  EXPECT_EQ(categories(table_numbered(f.doc(), 4), 0), "LOUT_ NO. OF CASES|z|x|y");
+  EXPECT_EQ(categories(table_numbered(f.doc(), 5), 1) + " " + categories(table_numbered(f.doc(), 7), 1) + " " +
+                categories(table_numbered(f.doc(), 8), 0) + " " + categories(table_numbered(f.doc(), 8), 1),
+            "z|x|y z|c|x|y z|x|y z|c|x|y");
+  for (const int number : {27, 28}) {
+    EXPECT_EQ(table_numbered(f.doc(), number).title.key,
+              number == 27 ? "CMPB_ COMPARE MEANS" : "CMPB_ COMPARE STANDARD DEVIATIONS");
+    EXPECT_EQ(categories(table_numbered(f.doc(), number), 1), "LOUT_ LISTWISE|UOUT_ ALL VALUES");
+  }
+  const auto m = cells_of(table_numbered(f.doc(), 27)), s = cells_of(table_numbered(f.doc(), 28));
+  EXPECT_EQ(m.size(), 6u);
+  const nlohmann::json& want = expected_moments()["weighted"];
+  for (const std::string v : {"x", "y", "z"}) {
+    const std::string key = v + "," + v;
+    expect_number(m.at(v + "|LOUT_ LISTWISE"), want["LWMEAN"][v], "listwise mean");
+    expect_number(m.at(v + "|UOUT_ ALL VALUES"), want["PWMEAN"][key], "all-values mean");
+    expect_number(s.at(v + "|LOUT_ LISTWISE"), std::sqrt(want["LWCOV"][key].get<double>()), "listwise sd");
+    expect_number(s.at(v + "|UOUT_ ALL VALUES"), std::sqrt(want["PWVAR"][key].get<double>()), "all-values sd");
+  }
 }
 
 TEST(MomentTables, PairsWithoutEnoughWeightAreSystemMissing) {
@@ -164,39 +176,6 @@ TEST(MomentTables, PairsWithoutEnoughWeightAreSystemMissing) {
   for (const auto& row : expected) {
     ASSERT_TRUE(t[row.table].count(row.key)) << row.table << " " << row.key;
     EXPECT_NEAR(t[row.table].at(row.key).number, row.want, 1e-14) << row.table << " " << row.key;
-  }
-}
-
-// The comparison tables get a column for each method asked for; listwise
-// and pairwise fill theirs (c nowhere).
-TEST(MomentTables, ComparisonColumnsOfListwiseAndPairwise) {
-  Moments f(moments_data(true), "MVA z c x y /CATEGORICAL=c.");
-  ASSERT_TRUE(f.parsed);
-  CMPB(f.cx(), false, true, true);
-  EXPECT_EQ(categories(table_numbered(f.doc(), 28), 1),
-            (std::vector<std::string>{"UOUT_ ALL VALUES", "EOUT_ EM", "EOUT_ REGRESSION"}));
-  const auto end = [&] { f.fx.host().BP_END_PIVOT_TABLE(27), f.fx.host().BP_END_PIVOT_TABLE(28); };
-  end();
-  CMPB(f.cx(), true, false, false);
-  for (const int number : {27, 28}) {
-    EXPECT_EQ(table_numbered(f.doc(), number).title.key,
-              number == 27 ? "CMPB_ COMPARE MEANS" : "CMPB_ COMPARE STANDARD DEVIATIONS");
-    EXPECT_EQ(categories(table_numbered(f.doc(), number), 1),
-              (std::vector<std::string>{"LOUT_ LISTWISE", "UOUT_ ALL VALUES"}));
-  }
-  std::vector<std::int64_t> order = f.columns("zcxy");
-  LOUT(f.cx(), WordArray(order.data()), 4, f.fx.sums, true);
-  MOUT(f.cx(), WordArray(order.data()), 4, true);
-  end();
-  const auto m = cells_of(table_numbered(f.doc(), 27)), s = cells_of(table_numbered(f.doc(), 28));
-  EXPECT_EQ(m.size(), 6u);
-  const nlohmann::json& want = expected_moments()["weighted"];
-  for (const std::string v : {"x", "y", "z"}) {
-    const std::string key = v + "," + v;
-    expect_number(m.at(v + "|LOUT_ LISTWISE"), want["LWMEAN"][v], "listwise mean");
-    expect_number(m.at(v + "|UOUT_ ALL VALUES"), want["PWMEAN"][key], "all-values mean");
-    expect_number(s.at(v + "|LOUT_ LISTWISE"), std::sqrt(want["LWCOV"][key].get<double>()), "listwise sd");
-    expect_number(s.at(v + "|UOUT_ ALL VALUES"), std::sqrt(want["PWVAR"][key].get<double>()), "all-values sd");
   }
 }
 

@@ -44,8 +44,7 @@ std::string many_patterns() {
     const double z = normal(engine);
     for (int j = 1; j <= 6; ++j) {
       const double x = 10.0 * j + z * j + normal(engine);
-      if (!missing(engine)) csv << x;
-      csv << (j < 6 ? "," : "\n");
+      (missing(engine) ? csv : csv << x) << (j < 6 ? "," : "\n");
     }
   }
   return csv.str();
@@ -64,15 +63,13 @@ struct Group {
     EXPECT_TRUE(fx.pass("MVA x1 TO x6 /REGRESSION x1 TO x6 WITH x1 TO x5."));
     fx.moments();
     const MvaCommon& c = fx.cmn();
-    const auto nvar = static_cast<std::size_t>(c.NVAR);
     roles = column_roles(fx.cx());
-    p = c.NV;
-    n = c.NCASES;
+    p = c.NV, n = c.NCASES;
     for (std::int64_t t = 1; t <= triangle_cells(p); ++t) base.push_back(fx.cx().triangle(c.a.PWCOV).at(t));
     work.assign(base.size(), 0.0);
     for (auto* v : {&status, &status0, &pivot, &refdiag}) v->assign(static_cast<std::size_t>(p), 0.0);
-    for (auto* v : {&rcase, &rmean}) v->assign(nvar, 0.0);
-    rmiss.assign(nvar, 0);
+    for (auto* v : {&rcase, &rmean}) v->assign(static_cast<std::size_t>(c.NVAR), 0.0);
+    rmiss.assign(static_cast<std::size_t>(c.NVAR), 0);
     for (std::int64_t k = 1; k <= p; ++k) at(rmean)(roles(k).variable) = fx.cx().square(c.a.PWMEAN)(k, k);
   }
 
@@ -107,10 +104,8 @@ struct Group {
         const std::int64_t v = roles(q).variable;
         if (!missing(v)) continue;
         std::int64_t d = 0;
-        if (add == kAddResidual) {
-          do d = static_cast<std::int64_t>(draws.uniform(1.0, static_cast<double>(n)));
-          while (IQLOCM(fx.cx(), d) != 0);
-        }
+        while (add == kAddResidual && (d == 0 || IQLOCM(fx.cx(), d) != 0))
+          d = static_cast<std::int64_t>(draws.uniform(1.0, static_cast<double>(n)));
         work = base;
         for (std::int64_t r = 1; r <= p; ++r) {
           const std::int64_t u = roles(r).variable;
@@ -168,11 +163,8 @@ TEST(RegressionEquations, KeptEquationsGiveTheCaseByCaseImputations) {
     const std::vector<double> want = g.reference(add, 99);
     std::size_t sweeps = 0;
     EXPECT_EQ(g.cached(add, 99, budget, sweeps), want);
-    if (budget == 0) {
-      EXPECT_EQ(sweeps, want.size());  // nothing kept: one sweep per value
-    } else {
-      EXPECT_LT(sweeps, want.size() / 2);  // patterns repeat
-    }
+    // Nothing kept: one sweep per value; else fewer, as patterns repeat.
+    EXPECT_TRUE(budget == 0 ? sweeps == want.size() : sweeps < want.size() / 2) << sweeps;
   }
 }
 
