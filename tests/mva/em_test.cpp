@@ -98,10 +98,7 @@ Estimates case_by_case(Context& cx, const ListwiseSums& sums) {
       const std::int64_t v = IANVAR(cx, k);
       mu(v) = means(v);
       means(v) = LWMEAN(v);
-      for (std::int64_t j = 1; j <= k; ++j) {
-        S(k, j) = cp(k, j);
-        cp(k, j) = g * LWCOV(k, j);
-      }
+      for (std::int64_t j = 1; j <= k; ++j) S(k, j) = cp(k, j), cp(k, j) = g * LWCOV(k, j);
       status(k) = 0;
     }
     MomentWeights mw{sums.LWN, sums.update_weight};
@@ -144,8 +141,7 @@ Estimates case_by_case(Context& cx, const ListwiseSums& sums) {
       }
       if (any) MOMUPD(false, false, nvar, triangle_cells(p), roles, 1, p, w, f, x, mw, means, cp, dev);
     }
-    const double N = mw.sumw, W = mw.sumwf;
-    const double s = N > 1 ? (N / W) / (N - 1) : 0.0;
+    const double N = mw.sumw, s = N > 1 ? (N / mw.sumwf) / (N - 1) : 0.0;
     for (std::int64_t i = 1; i <= triangle_cells(p); ++i) cp.at(i) *= s;
     SWEEP(p, S, status, work, ref, p, -t, 0, c.NCASES);
     out.converged = true;
@@ -161,10 +157,7 @@ Estimates case_by_case(Context& cx, const ListwiseSums& sums) {
 // Relative difference, scaled by the largest magnitude of the set.
 double worst(const std::vector<double>& a, const std::vector<double>& b) {
   double scale = 0, diff = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    scale = std::max(scale, std::fabs(b[i]));
-    diff = std::max(diff, std::fabs(a[i] - b[i]));
-  }
+  for (std::size_t i = 0; i < a.size(); ++i) scale = std::max(scale, std::fabs(b[i])), diff = std::max(diff, std::fabs(a[i] - b[i]));
   return scale > 0 ? diff / scale : diff;
 }
 
@@ -175,9 +168,8 @@ double worst(const std::vector<double>& a, const std::vector<double>& b) {
 TEST(EmIterations, GroupedFormMatchesCaseByCase) {
   const std::string all = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM";
   const std::pair<bool, std::string> rows[] = {  // weighted, options
-      {false, " (ITERATIONS=8)."}, {false, " (TDF=2 ITERATIONS=8)."},
-      {false, " (PROPORTION=0.1 LAMBDA=5 ITERATIONS=8)."}, {true, " (TDF=4 ITERATIONS=8)."},
-      {true, " (PROPORTION=0.2 LAMBDA=3 ITERATIONS=8)."},
+      {false, " (ITERATIONS=8)."}, {false, " (TDF=2 ITERATIONS=8)."}, {false, " (PROPORTION=0.1 LAMBDA=5 ITERATIONS=8)."},
+      {true, " (TDF=4 ITERATIONS=8)."}, {true, " (PROPORTION=0.2 LAMBDA=3 ITERATIONS=8)."},
       {false, " Ozone SolarR WITH Ozone Wind Temp (ITERATIONS=8)."},
       {true, " Ozone SolarR WITH Wind Temp Day (PROPORTION=0.1 LAMBDA=4 ITERATIONS=8)."},
       {false, " (ITERATIONS=200 CONVERGENCE=1E-3)."}, {false, " (ITERATIONS=0)."},  // the start values, not converged
@@ -188,8 +180,7 @@ TEST(EmIterations, GroupedFormMatchesCaseByCase) {
     ASSERT_TRUE(ref.parsed);
     const Estimates want = case_by_case(ref.cx(), ref.fx.sums);
     const EmResult r = grouped.run();
-    EXPECT_EQ(r.iterations, want.iterations);
-    EXPECT_EQ(r.converged, want.converged);
+    EXPECT_EQ(std::pair(r.iterations, r.converged), std::pair(want.iterations, want.converged));
     EXPECT_LT(worst(grouped.current().means, ref.current().means), 1e-12);
     EXPECT_LT(worst(grouped.current().cov, ref.current().cov), 1e-12);
   }
@@ -221,8 +212,7 @@ TEST(EmReference, ConvergedEstimatesAndLittleTest) {
       for (std::size_t j = 0; j <= i; ++j) {
         const double scale = std::sqrt(want["cov"][i][i].get<double>() * want["cov"][j][j].get<double>());
         EXPECT_NEAR(cx.triangle(cx.cmn.a.PWCOV)(ICOL2(cx, column(i)), ICOL2(cx, column(j))),
-                    want["cov"][i][j].get<double>(), 1e-10 * scale)
-            << names[i] << "," << names[j];
+                    want["cov"][i][j].get<double>(), 1e-10 * scale) << names[i] << "," << names[j];
       }
     }
     EXPECT_EQ(r.mcar_df, 14.0);

@@ -73,9 +73,8 @@ Patterns run(const std::string& csv, const std::string& command, host::DataOptio
     Table& t = out.tables[item["number"]] = {item, {}, {}};
     for (const json& c : item["cells"]) {
       std::string row;
-      for (const json& part : c["path"].value(item["number"] == 18 ? "POUT_ # OF CASES" : "POUT_ CASE", json::array())) {
+      for (const json& part : c["path"].value(item["number"] == 18 ? "POUT_ # OF CASES" : "POUT_ CASE", json::array()))
         row += (row.empty() ? "" : "/") + part.get<std::string>();
-      }
       if (std::find(t.rows.begin(), t.rows.end(), row) == t.rows.end()) t.rows.push_back(row);
       const std::string column = c["at"].value("POUT_ VARIABLES", "");
       const json groups = c["path"].value("POUT_ VARIABLES", json::array());
@@ -176,11 +175,8 @@ TEST(PatternTables, TabulatedPatternsThresholdWeightsAndCompleteIf) {
   ASSERT_TRUE(r.tables.count(18));
   const Table& t = r.tables.at(18);
   // By row: marks over x y z k, complete if, mean of z, frequencies of k = 1 and 2.
-  const struct {
-    const char* row;
-    const char* shown;
-    double mean;
-  } rows[] = {{"0/10", "    |10|6|4", 5.5}, {"2/4", "XX  |21|1|3", 31.5}, {"3/6", "X   |16|3|3", 140.0 / 6.0}};
+  const struct { const char* row, *shown; double mean; } rows[] = {
+      {"0/10", "    |10|6|4", 5.5}, {"2/4", "XX  |21|1|3", 31.5}, {"3/6", "X   |16|3|3", 140.0 / 6.0}};
   EXPECT_EQ(t.rows, (Strings{"0/10", "2/4", "3/6"}));
   for (const auto& row : rows) {
     EXPECT_EQ(t.marks(row.row, {"x", "y", "z", "k"}) + "|" + t.text(row.row, "POUT_ COMPLETE IF ...") + "|" +
@@ -192,9 +188,8 @@ TEST(PatternTables, TabulatedPatternsThresholdWeightsAndCompleteIf) {
   EXPECT_EQ(t.columns("POUT_ PATTERNS"), (Strings{"z", "k", "y", "x"}));
   EXPECT_EQ(t.footnote(hidden), (Strings{"5", "1"}));
   for (const char* key : {"POUT_ VARIABLES ARE SORTED ON MISSING PATTERNS", "POUT_ MISSING VARIABLES WOULD NOT BE USED",
-                          "POUT_ MEANS AT EACH PATTERN", "POUT_ FREQUENCIES AT EACH PATTERN"}) {
+                          "POUT_ MEANS AT EACH PATTERN", "POUT_ FREQUENCIES AT EACH PATTERN"})
     EXPECT_EQ(t.footnote(key), Strings{}) << key;
-  }
   // Unweighted, PERCENT=6 over 20 cases: t = 1.2; {y} hidden, {x} has 5.
   const Table p = run(kTwenty, "MVA x y z /NOUNIVARIATE /TPATTERN NOSORT PERCENT=6.00.").tables.at(18);
   EXPECT_EQ(p.rows, (Strings{"0/10", "2/4", "3/5"}));

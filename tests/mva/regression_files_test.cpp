@@ -77,11 +77,9 @@ TEST(RegressionFiles, TheSeedMovesOnlyTheRandomTerms) {
       ASSERT_EQ(files.back().size(), input.size());
     }
     EXPECT_EQ(files[0], files[1]);
-    for (std::size_t c = 1; c < input.size(); ++c) {
-      for (std::size_t j = 0; j < input[c].size(); ++j) {
+    for (std::size_t c = 1; c < input.size(); ++c)
+      for (std::size_t j = 0; j < input[c].size(); ++j)
         EXPECT_EQ(files[0][c][j] == files[2][c][j], add == "NONE" || !is_missing(input[c][j])) << c << " " << j;
-      }
-    }
   }
 }
 
@@ -89,8 +87,7 @@ TEST(RegressionFiles, NothingToPredictFromNothingToImpute) {
   const fs::path dir = fresh_dir("regression_edges");
   // Case 5 has no value: a and b get their means over their present values.
   // Case 6 misses only c, which is not imputed: no record.
-  const std::string data = "a,b,c\n1,2,1\n2,4,2\n3,5,3\n4,9,4\n,,\n2,4,\n3,,7\n1,2,8\n";
-  auto host = host_over(data, 1);
+  auto host = host_over("a,b,c\n1,2,1\n2,4,2\n3,5,3\n4,9,4\n,,\n2,4,\n3,,7\n1,2,8\n", 1);
   ASSERT_EQ(run_command(*host, "MVA a b c /REGRESSION a b (ADDTYPE=NONE OUTFILE='" + (dir / "m").string() + "' IMPUTES)."), 0);
   const std::vector<Row> out = csv_rows(file_text(dir / "m.csv"));
   ASSERT_EQ(out.size(), 4U);

@@ -128,8 +128,6 @@ std::string option(ParseFixture& f, const std::string& name) {
 }
 
 TEST(SubcommandReaders, OptionValues) {
-  const char* em = "EMTOL EMCONV EMITER EMTDF EMPROP EMLAMB";
-  const char* reg = "RTOL RFLIM NPRED RADDTY RTDF";
   // options: option names, separated by blanks;
   // expected: their values, separated by blanks.
   const struct { const char* command; const char* options; const char* expected; } rows[] = {
@@ -142,11 +140,10 @@ TEST(SubcommandReaders, OptionValues) {
       {"MVA x y /EM (TDF=5) /EM.", "EMTDF", "0"},
       // Fractions are cut off; the parameters after TDF=4.5 still count; the
       // last TOLERANCE holds; a huge count saturates.
-      {"MVA x y /EMALGORITHM x WITH y (TDF=4.5 CONVERGENCE=0.01 ITERATIONS=7.9 "
-       "TOLERANCE=0.2 TOLERANCE=0 PROPORTION=0.1 LAMBDA=3).",
-       em, "0 0.01 7 4 0.1 3"},
+      {"MVA x y /EMALGORITHM x WITH y (TDF=4.5 CONVERGENCE=0.01 ITERATIONS=7.9 TOLERANCE=0.2 TOLERANCE=0 "
+       "PROPORTION=0.1 LAMBDA=3).", "EMTOL EMCONV EMITER EMTDF EMPROP EMLAMB", "0 0.01 7 4 0.1 3"},
       {"MVA x y /EM (ITERATIONS=1e300).", "EMITER", "9.22337e+18"},
-      {"MVA x y /REGRESSION (NPREDICTORS=2.9 FLIMIT=0 TOLERANCE=0.5).", reg, "0.5 0 2 1 5"},
+      {"MVA x y /REGRESSION (NPREDICTORS=2.9 FLIMIT=0 TOLERANCE=0.5).", "RTOL RFLIM NPRED RADDTY RTDF", "0.5 0 2 1 5"},
       {"MVA x y /REGRESSION (ADDTYPE NORMAL).", "RADDTY", "3"},
       {"MVA x y /REGRESSION (ADDTYPE=T FLIMIT=2).", "RADDTY RTDF RFLIM", "4 5 2"},
       {"MVA x y /REGRESSION (ADDTYPE=T(7) FLIMIT=3).", "RTDF RFLIM", "7 3"},
