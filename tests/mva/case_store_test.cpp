@@ -17,16 +17,12 @@ using Words = std::vector<std::int64_t>;
 using Strings = std::vector<std::string>;
 
 // The plans, the parser and the data pass of one command, left in place.
-std::unique_ptr<ParseFixture> store(const TestData& setup, const std::string& command) {
-  auto f = std::make_unique<ParseFixture>(setup);
-  if (!f->pass(command)) ADD_FAILURE() << "command not accepted: " << command;
-  return f;
-}
-
-TestData with_missing(const std::string& csv, Strings missing) {
+std::unique_ptr<ParseFixture> store(const std::string& csv, const std::string& command, Strings missing = {}) {
   TestData data{csv, {}};
   data.options.missing = std::move(missing);
-  return data;
+  auto f = std::make_unique<ParseFixture>(data);
+  if (!f->pass(command)) ADD_FAILURE() << "command not accepted: " << command;
+  return f;
 }
 
 TEST(MissingCodes, EveryFormOfUserMissingValues) {
@@ -49,7 +45,7 @@ TEST(MissingCodes, EveryFormOfUserMissingValues) {
     SCOPED_TRACE(row.missing);
     std::string csv = "x,y\n";
     for (const std::string& cell : row.cells) csv += cell + ",1\n";
-    auto f = store(with_missing(csv, {row.missing}), "MVA x y.");
+    auto f = store(csv, "MVA x y.", {row.missing});
     Words codes;
     for (std::int64_t L = 1; L <= f->cmn().NCASES; ++L) codes.push_back(static_cast<std::int64_t>(IQMSNG(f->cx(), L, 1)));
     EXPECT_EQ(codes, row.codes);
@@ -66,7 +62,7 @@ TEST(Categories, CollectedAscendingOnceAndCappedAtMaxcat) {
     EXPECT_EQ(CATVL(cx, v, NCATOF(cx, v) + 1), 1e33);  // the rest of the row is empty
     return values;
   };
-  auto f = store({csv, {}}, "MVA c d s /MAXCAT=3 /CATEGORICAL=c d.");
+  auto f = store(csv, "MVA c d s /MAXCAT=3 /CATEGORICAL=c d.");
   const Context& cx = f->cx();
   EXPECT_TRUE(f->host().messages.empty());
   EXPECT_EQ(categories(cx, 1), (std::vector<double>{1, 2, 3}));
@@ -78,9 +74,9 @@ TEST(Categories, CollectedAscendingOnceAndCappedAtMaxcat) {
 
   // c meets its third value in case 3 (after d has 5 and 7); without c, s does.
   const char* key = "DINI_ VARIABLE ^1 HAS MORE THAN ^2 CATEGORIES";
-  EXPECT_EQ(message_lines(store({csv, {}}, "MVA c d s /MAXCAT=2 /CATEGORICAL=c d.")->host().messages),
+  EXPECT_EQ(message_lines(store(csv, "MVA c d s /MAXCAT=2 /CATEGORICAL=c d.")->host().messages),
             Strings{std::string(key) + "|c|2|23"});
-  EXPECT_EQ(message_lines(store({csv, {}}, "MVA c d s /MAXCAT=2 /CATEGORICAL=d.")->host().messages),
+  EXPECT_EQ(message_lines(store(csv, "MVA c d s /MAXCAT=2 /CATEGORICAL=d.")->host().messages),
             Strings{std::string(key) + "|s|2|23"});
 
   // A long string: "NONE    X" is valid and lists its first 8 characters
@@ -88,7 +84,7 @@ TEST(Categories, CollectedAscendingOnceAndCappedAtMaxcat) {
   // takes that value back out of the list, so it stays only when the valid
   // cell comes after the missing one.
   for (const auto& [rows, count] : {std::pair{"\"NONE    X\",1\nNONE,1\n", 0}, std::pair{"NONE,1\n\"NONE    X\",1\n", 1}}) {
-    auto g = store(with_missing(std::string("s,y\n") + rows, {"s=NONE"}), "MVA s y.");
+    auto g = store(std::string("s,y\n") + rows, "MVA s y.", {"s=NONE"});
     EXPECT_EQ(NCATOF(g->cx(), 1), count) << rows;
     EXPECT_EQ(ICATIX(g->cx(), 1, 2), count) << rows;
   }
@@ -99,8 +95,8 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   // ID variable is stored but does not make a case incomplete. By hand:
   // cases 2 (a missing), 4 (b = 9, user-missing) and 5 (all missing) are
   // incomplete, at locations 1, 2, 3; cases 1, 3, 6 and 7 are complete.
-  auto f = store(with_missing("id,a,b,c\n1,1,2,3\n2,.,2,3\n3,1,2,3\n4,1,9,3\n5,.,.,.\n6,1,2,3\n.,4,5,6\n", {"b=9"}),
-                 "MVA c a b /ID=id.");
+  auto f = store("id,a,b,c\n1,1,2,3\n2,.,2,3\n3,1,2,3\n4,1,9,3\n5,.,.,.\n6,1,2,3\n.,4,5,6\n",
+                 "MVA c a b /ID=id.", {"b=9"});
   const Context& cx = f->cx();
   const MvaCommon& c = f->cmn();
   EXPECT_TRUE(f->host().messages.empty());
@@ -111,8 +107,8 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
     if (IQLOCM(cx, L) > 0) { EXPECT_EQ(LOCCAS(cx, IQLOCM(cx, L)), L); }
   }
   EXPECT_EQ(locof, (Words{0, 1, 0, 2, 3, 0, 0}));
-  const CaseMatrix cases = cx.case_matrix();
-  EXPECT_EQ((std::vector<double>{cases(4, 1), cases(4, 2), cases(4, 3), cases(4, 4)}), (std::vector<double>{4, 1, 9, 3}));
+  const CaseMatrix m = cx.case_matrix();
+  EXPECT_EQ((std::vector<double>{m(4, 1), m(4, 2), m(4, 3), m(4, 4)}), (std::vector<double>{4, 1, 9, 3}));
   // Location 2 is case 4: b is missing there, a is not.
   EXPECT_EQ(std::vector<bool>({ISMSLC(cx, 3, 2), ISMSLC(cx, 2, 2), ISMSLC(cx, 3, 4)}),  // no location 4
             (std::vector<bool>{true, false, false}));

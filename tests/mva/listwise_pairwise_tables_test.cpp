@@ -45,11 +45,6 @@ struct Moments {
   Context& cx() { return fx.cx(); }
   const host::OutputDocument& doc() { return fx.host().output(); }
   std::int64_t column(const std::string& name) { return ICOL2(cx(), fx.host().DICSCH(name)); }
-  std::vector<std::int64_t> columns(const std::string& names) {
-    std::vector<std::int64_t> cols;
-    for (const char n : names) cols.push_back(column(std::string(1, n)));
-    return cols;
-  }
 };
 
 void expect_number(const Text& t, double want, const std::string& what) {
@@ -60,7 +55,8 @@ void expect_number(const Text& t, double want, const std::string& what) {
 // Names of the top categories of dimension d, in order, joined by "|".
 std::string categories(const PivotTable& t, std::size_t d) {
   std::string names;
-  for (const int c : t.dimensions[d].top) names += "|" + name_of(t.dimensions[d].categories[static_cast<std::size_t>(c)]);
+  const host::Dimension& dim = t.dimensions[d];
+  for (const int c : dim.top) names += "|" + name_of(dim.categories[static_cast<std::size_t>(c)]);
   return names.substr(1);
 }
 
@@ -126,7 +122,7 @@ TEST(MomentTables, ListOrderAndComparisonColumns) {
   EXPECT_EQ(categories(table_numbered(f.doc(), 28), 1), "UOUT_ ALL VALUES|EOUT_ EM|EOUT_ REGRESSION");
   end();
   CMPB(f.cx(), true, false, false);
-  std::vector<std::int64_t> order = f.columns("zcxy");
+  std::vector<std::int64_t> order = {f.column("z"), f.column("c"), f.column("x"), f.column("y")};
   LOUT(f.cx(), WordArray(order.data()), 4, f.fx.sums, true);
   EXPECT_EQ(heading(), "LOUT_ LISTWISE STATISTICS FOR COMPLETE CASES");
   MOUT(f.cx(), WordArray(order.data()), 4, true);

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <set>
 
 #include "support/harness.h"
 
@@ -117,7 +116,7 @@ TEST(PatternTables, MissingPatternsLettersOrderAndCounts) {
     EXPECT_EQ(t.rows, rows);
     EXPECT_EQ(t.columns("POUT_ MISSING & EXTREME PATTERNS"), c.columns);
     for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(t.marks(rows[i], c.columns), c.marks[i]) << rows[i];
-    EXPECT_EQ(t.text("2/2", "POUT_ # MISSING") + " " + t.text("3/3", "POUT_ % MISSING"), "1 66.7");  // user-missing count
+    EXPECT_EQ(t.text("2/2", "POUT_ # MISSING") + " " + t.text("3/3", "POUT_ % MISSING"), "1 66.7");  // user-missing too
     EXPECT_EQ(t.footnote(c.footnote), Strings{});
     EXPECT_EQ(t.footnote("POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES"), Strings{});
   }
@@ -171,7 +170,8 @@ TEST(PatternTables, TabulatedPatternsThresholdWeightsAndCompleteIf) {
   const std::string hidden = "POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED";
   host::DataOptions weighted;
   weighted.weight = "w";
-  const Patterns r = run(kTwenty, "MVA x y z k /CATEGORICAL=k /NOUNIVARIATE /TPATTERN PERCENT=5 DESCRIBE=z k.", weighted);
+  const Patterns r = run(kTwenty, "MVA x y z k /CATEGORICAL=k /NOUNIVARIATE /TPATTERN PERCENT=5 DESCRIBE=z k.",
+                         weighted);
   ASSERT_TRUE(r.tables.count(18));
   const Table& t = r.tables.at(18);
   // By row: marks over x y z k, complete if, mean of z, frequencies of k = 1 and 2.
@@ -260,9 +260,11 @@ TEST(MissingValueMap, RowsLettersAndSystemMissingNote) {
     if (!r.tables.count(26)) return out;
     const json& item = r.tables.at(26).table;
     for (const json& d : item["dimensions"])
-      for (const json& c : d["axis"] == "row" ? d["categories"] : json::array()) out["rows"] += c["text"].get<std::string>() + " ";
+      for (const json& c : d["axis"] == "row" ? d["categories"] : json::array())
+        out["rows"] += c["text"].get<std::string>() + " ";
     for (const json& c : item["cells"])
-      out[c["at"]["MMAP_ VARIABLES"].get<std::string>() + ":" + c["at"]["MMAP_ PATTERN CODES"].get<std::string>()] = c["text"];
+      out[c["at"]["MMAP_ VARIABLES"].get<std::string>() + ":" + c["at"]["MMAP_ PATTERN CODES"].get<std::string>()] =
+          c["text"];
     for (const json& f : item["footnotes"])
       if (f["key"] == "MMAP_ S DENOTES SYSTEM MISSING VALUES" && f["code"] == 6) out["S"] = "yes";
     return out;

@@ -40,7 +40,7 @@ TEST(RegressionFiles, AirqualityIndicatorFile) {
   const std::vector<Row> input = csv_rows(data);
   const Row names = expected["variables"];
   std::map<std::pair<int, std::string>, double> value_at;  // (case, variable) -> the value imputed
-  for (const auto& i : expected["imputed"]) value_at[{i["case"].get<int>(), i["variable"].get<std::string>()}] = i["value"];
+  for (const auto& i : expected["imputed"]) value_at[{i["case"], i["variable"]}] = i["value"];
   auto host = host_over(data, 1);
   ASSERT_EQ(run_command(*host, kAirquality + " /REGRESSION (ADDTYPE=NONE OUTFILE='" + file + "' INDICATOR)."), 0);
   const std::vector<Row> out = csv_rows(file_text(file + ".csv"));
@@ -88,7 +88,8 @@ TEST(RegressionFiles, NothingToPredictFromNothingToImpute) {
   // Case 5 has no value: a and b get their means over their present values.
   // Case 6 misses only c, which is not imputed: no record.
   auto host = host_over("a,b,c\n1,2,1\n2,4,2\n3,5,3\n4,9,4\n,,\n2,4,\n3,,7\n1,2,8\n", 1);
-  ASSERT_EQ(run_command(*host, "MVA a b c /REGRESSION a b (ADDTYPE=NONE OUTFILE='" + (dir / "m").string() + "' IMPUTES)."), 0);
+  ASSERT_EQ(run_command(*host, "MVA a b c /REGRESSION a b (ADDTYPE=NONE OUTFILE='" + (dir / "m").string() +
+                                   "' IMPUTES)."), 0);
   const std::vector<Row> out = csv_rows(file_text(dir / "m.csv"));
   ASSERT_EQ(out.size(), 4U);
   EXPECT_EQ(out[1][0] + out[1][1] + out[2][0] + out[2][1] + out[3][0] + out[3][1], "5a5b7b");

@@ -6,14 +6,12 @@
 // interrupted or cannot write a record.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 #include <tuple>
 
 #include <fmt/format.h>
 #include <fmt/ranges.h>
 
-#include "mva/frame/queries.h"
 #include "mva/save/files_saved.h"
 #include "support/harness.h"
 
@@ -23,11 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::vector<std::string> names_in(const fs::path& dir) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
+// The number of entries of a folder.
+std::ptrdiff_t files_in(const fs::path& dir) {
+  return std::distance(fs::directory_iterator(dir), fs::directory_iterator());
 }
 
 // Split by g; income_2023 has the user-missing value 99 and an F8.2 format;
@@ -68,7 +64,7 @@ TEST(SavedFiles, DictionariesAndRecordsOfEveryKind) {
     for (const json& v : dict["variables"]) names.push_back(v["name"]);
     EXPECT_EQ(names, row.names);
     std::vector<std::string> lines;
-    for (const auto& fields : csv_rows(file_text(dir / "out.csv"))) lines.push_back(fmt::format("{}", fmt::join(fields, ",")));
+    for (const auto& f : csv_rows(file_text(dir / "out.csv"))) lines.push_back(fmt::format("{}", fmt::join(f, ",")));
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], fmt::format("{}", fmt::join(row.names, ",")));
     if (!row.records.empty()) { EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()), row.records); }
@@ -87,7 +83,7 @@ TEST(SavedFiles, DictionariesAndRecordsOfEveryKind) {
       for (const json& v : dict["variables"])
         if (v["name"] == name) { EXPECT_EQ(v[field], value) << name << " " << field; }
   }
-  EXPECT_EQ(names_in(dir), (std::vector<std::string>{"out.csv", "out.dict.json"}));
+  EXPECT_EQ(files_in(dir), 2);  // out.csv and out.dict.json
 }
 
 // One numpy row of a statistics matrix: group, row type, variable name and
@@ -108,7 +104,8 @@ TEST(SavedFiles, StatisticsMatrixOfASplitFile) {
   TestData data{"g,x,inc,age\n1,1,11.5,30\n1,,12.25,45\n1,3,13,52\n1,4,10,41\n2,5,21,35\n2,,22.5,47\n2,7,20,38\n", {}};
   data.options.split = {"g"};
   auto host = make_host(data);
-  ASSERT_EQ(run_command(*host, "MVA x inc age /REGRESSION inc WITH age (OUTFILE='" + (dir / "m").string() + "' STATISTICS)."), 0);
+  ASSERT_EQ(run_command(*host, "MVA x inc age /REGRESSION inc WITH age (OUTFILE='" + (dir / "m").string() +
+                                   "' STATISTICS)."), 0);
   // The file stays open over both groups and is closed once, after them.
   std::vector<std::string> frame;
   for (const std::string& call : host->calls)
@@ -180,7 +177,7 @@ TEST(SavedFiles, NoFileIsLeftWhenTheCommandFails) {
     std::vector<std::string> errors;
     for (const Message& m : host->messages) if (m.severity == 3) errors.push_back(m.key);
     EXPECT_EQ(errors, row.errors);
-    EXPECT_EQ(names_in(dir), (std::vector<std::string>{"out.csv", "out.dict.json"}));
+    EXPECT_EQ(files_in(dir), 2);
     EXPECT_EQ(file_text(dir / "out.csv") + file_text(dir / "out.dict.json"), "oldold");
   }
 }

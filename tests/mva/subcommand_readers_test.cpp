@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <tuple>
 
 #include "support/harness.h"
 
@@ -29,16 +28,13 @@ TEST(SubcommandReaders, Messages) {
   const std::vector<std::pair<const char*, std::vector<Message>>> rows = {
       // Every bound that is included, in accepted subcommands.
       {"MVA x y s /CATEGORICAL=s /MAXCAT=10 /TTEST /EM (TOLERANCE=0 TDF=200 ITERATIONS=0 OUTFILE=f) "
-       "/REGRESSION (TOLERANCE=0 FLIMIT=0 NPREDICTORS=0 ADDTYPE=T(2)) /LISTWISE /PAIRWISE.",
-       {}},
+       "/REGRESSION (TOLERANCE=0 FLIMIT=0 NPREDICTORS=0 ADDTYPE=T(2)) /LISTWISE /PAIRWISE.", {}},
       {"MVA x y s /DPATTERN SORT=x(ascending), y(D) DESCRIBE=s "
-       "/MPATTERN NOSORT DESCRIBE=x, z PERCENT=3 /TPATTERN NOSORT PERCENT 0 /MISMATCH NOSORT PERCENT=0.",
-       {}},
+       "/MPATTERN NOSORT DESCRIBE=x, z PERCENT=3 /TPATTERN NOSORT PERCENT 0 /MISMATCH NOSORT PERCENT=0.", {}},
       {"MVA x /MAXCAT=0.", {syntax(maxcat)}}, {"MVA x /MAXCAT=1e20.", {syntax(maxcat)}},
       {"MVA x /TTEST /CATEGORICAL=s.", {syntax("PARS_ /CAT, /MAXCAT, AND /ID MUST BE UP FRONT")}},
       {"MVA x /BOGUS.", {syntax("PARS_ BAD SUBCOMMAND ^1", {"BOGUS"})}},
-      {"MVA x /CAT=s.", {syntax("PARS_ BAD SUBCOMMAND ^1", {"CAT"})}},
-      {"MVA x /TTEST PERCENT=-1.", {syntax(negative)}},
+      {"MVA x /CAT=s.", {syntax("PARS_ BAD SUBCOMMAND ^1", {"CAT"})}}, {"MVA x /TTEST PERCENT=-1.", {syntax(negative)}},
       {"MVA x /CROSSTAB PERCENT=100.", {syntax(negative)}},  // the upper bound has the same message
       {"MVA x /TTEST PROBABILITY.", {syntax("PARS_ SYNTAX ERROR IN /TTEST SUBCOMMAND")}},
       {"MVA x /CROSSTAB COUNTS.", {syntax("PARS_ SYNTAX ERROR IN /TABULATE SUBCOMMAND")}},
@@ -136,8 +132,6 @@ TEST(SubcommandReaders, OptionValues) {
        "MAXCAT tt TTPCT TTPTXT CTPCT CTPTXT", "10 11101 2.5 2.50 0 0"},
       {"MVA x /MAXCAT 2.7 /TTEST NOT NODF NOMEANS.", "MAXCAT tt", "2 00010"},
       {"MVA x y /NOUNIVARIATE /EM.", "CMPMTH", "0"},
-      // Each EM starts without a t model; the second EM here names none.
-      {"MVA x y /EM (TDF=5) /EM.", "EMTDF", "0"},
       // Fractions are cut off; the parameters after TDF=4.5 still count; the
       // last TOLERANCE holds; a huge count saturates.
       {"MVA x y /EMALGORITHM x WITH y (TDF=4.5 CONVERGENCE=0.01 ITERATIONS=7.9 TOLERANCE=0.2 TOLERANCE=0 "
@@ -145,10 +139,10 @@ TEST(SubcommandReaders, OptionValues) {
       {"MVA x y /EM (ITERATIONS=1e300).", "EMITER", "9.22337e+18"},
       {"MVA x y /REGRESSION (NPREDICTORS=2.9 FLIMIT=0 TOLERANCE=0.5).", "RTOL RFLIM NPRED RADDTY RTDF", "0.5 0 2 1 5"},
       {"MVA x y /REGRESSION (ADDTYPE NORMAL).", "RADDTY", "3"},
+      {"MVA x y /EM (TDF=5) /EM.", "EMTDF", "0"},  // each EM starts without a t model
       {"MVA x y /REGRESSION (ADDTYPE=T FLIMIT=2).", "RADDTY RTDF RFLIM", "4 5 2"},
       {"MVA x y /REGRESSION (ADDTYPE=T(7) FLIMIT=3).", "RTDF RFLIM", "7 3"},
-      {"MVA x y /MPATTERN NOSORT /MISMATCH NOSORT.", "sorts", "010"},
-      {"MVA x y /TPATTERN NOSORT.", "sorts", "101"},
+      {"MVA x y /MPATTERN NOSORT /MISMATCH NOSORT.", "sorts", "010"}, {"MVA x y /TPATTERN NOSORT.", "sorts", "101"},
       // One PERCENT serves the three pattern subcommands; its text as typed.
       {"MVA x y /DPATTERN PERCENT=2.50 /TPATTERN.", "PATPCT PATTXT", "2.5 2.50"},
       {"MVA x y /MISMATCH PERCENT=03.0.", "MMPCT MMPTXT", "3 03.0"},
