@@ -18,13 +18,6 @@ namespace {
 using nlohmann::json;
 using Strings = std::vector<std::string>;
 
-// The shown texts of a JSON list of parameters.
-Strings texts(const json& list) {
-  Strings out;
-  for (const json& p : list) out.push_back(p.is_string() ? p.get<std::string>() : p.dump());
-  return out;
-}
-
 // One table as the JSON presentation gives it. A row of a pattern table is
 // named by its labels joined with "/" ("case/label", or "pattern/count").
 struct Table {
@@ -57,10 +50,8 @@ struct Table {
   Strings footnote(const std::string& key) const { return footnote_params(table, key); }
 };
 
-struct Patterns {
-  std::map<int, Table> tables;
-  std::vector<json> messages;
-};
+// The tables of a run by number, and its messages.
+struct Patterns { std::map<int, Table> tables; std::vector<json> messages; };
 
 Patterns run(const std::string& csv, const std::string& command, host::DataOptions options = {},
              std::int64_t max_cells = 0) {
@@ -208,26 +199,22 @@ TEST(PatternTables, TabulatedPatternsThresholdWeightsAndCompleteIf) {
 // each data-pattern table has 350 cells.
 TEST(PatternTables, SizeGuardPlainAndSplit) {
   std::string csv = "a,b,c,d,e,g\n";
-  for (int i = 1; i <= 100; ++i) {
+  for (int i = 1; i <= 100; ++i)
     csv += (i % 10 == 0 ? "" : std::to_string(i)) + ",1,2,3," + std::to_string(i % 7) + (i <= 50 ? ",1\n" : ",2\n");
-  }
   host::DataOptions split;
   split.split = {"g"};
-  // key: "" when the table is built;
-  // params: Ncell and the limit.
-  const struct { const char* subcommand; std::int64_t limit; bool split; const char* key; Strings params; } cases[] = {
-      {"DPATTERN", 600, false, "NO DPATTERN ^1 ^2 ...", {"700", "600"}},
-      {"DPATTERN", 700, false, "", {}},
-      {"MPATTERN", 69, false, "NO MPATTERN ^1 ^2 ...", {"70", "69"}},
-      {"TPATTERN", 65, false, "NO TPATTERN ^1 ^2 ...", {"66", "65"}},
-      {"TPATTERN", 66, false, "", {}},
-      {"DPATTERN", 300, true, "NO DPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {"350", "300"}},
-      {"MPATTERN", 30, true, "NO MPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {"35", "30"}},
-      {"TPATTERN", 30, true, "NO TPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {"36", "30"}},
+  // key: "" when the table is built; params: Ncell and the limit.
+  const struct { const char* sub; int limit; bool split; const char* key; std::vector<int> params; } cases[] = {
+      {"DPATTERN", 600, false, "NO DPATTERN ^1 ^2 ...", {700, 600}}, {"DPATTERN", 700, false, "", {}},
+      {"MPATTERN", 69, false, "NO MPATTERN ^1 ^2 ...", {70, 69}},
+      {"TPATTERN", 65, false, "NO TPATTERN ^1 ^2 ...", {66, 65}}, {"TPATTERN", 66, false, "", {}},
+      {"DPATTERN", 300, true, "NO DPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {350, 300}},
+      {"MPATTERN", 30, true, "NO MPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {35, 30}},
+      {"TPATTERN", 30, true, "NO TPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {36, 30}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.subcommand) + " " + std::to_string(c.limit));
-    const Patterns r = run(csv, std::string("MVA a b c d e /NOUNIVARIATE /") + c.subcommand + ".",
+    SCOPED_TRACE(std::string(c.sub) + " " + std::to_string(c.limit));
+    const Patterns r = run(csv, std::string("MVA a b c d e /NOUNIVARIATE /") + c.sub + ".",
                         c.split ? split : host::DataOptions{}, c.limit);
     EXPECT_EQ(r.tables.size(), *c.key ? 0u : 1u);  // the pattern table alone (no user-missing value to map)
     std::size_t refusals = 0;
@@ -236,8 +223,8 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
       ++refusals;
       EXPECT_EQ(m["key"], c.key);
       EXPECT_EQ(m["class"].get<int>() * 10 + m["severity"].get<int>(), 22);
-      const Strings params = texts(m["params"]);
-      EXPECT_EQ(Strings(params.end() - 2, params.end()), c.params);
+      const json& p = m["params"];
+      EXPECT_EQ(json::array({p[p.size() - 2], p[p.size() - 1]}), json(c.params));
     }
     EXPECT_EQ(refusals, !*c.key ? 0u : c.split ? 2u : 1u);
   }
