@@ -21,42 +21,39 @@ std::unique_ptr<RecordingHost> host_of(bool split) {
   return make_host(s);
 }
 
+// With `interrupt`, the host is interrupted at the second case: the
+// procedure stops and its end is discarded.
 TEST(Entry, CallsOfOneRun) {
-  const struct { bool split; const char* command; int result; Calls calls; } rows[] = {
-      {false, "MVA a b.", 0,
-       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*5", "OBSERV:end",
-        "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
+  const struct { bool split, interrupt; const char* command; int result; Calls calls; } rows[] = {
+      {false, false, "MVA a b.", 0,
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*5", "OBSERV:end", "OBPEND", "SSDELS",
+        "BP_END_PROCEDURE"}},
       // The split is announced after each group's data pass; the last
       // rewind finds no group left.
-      {true, "MVA a b.", 0,
+      {true, false, "MVA a b.", 0,
        {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0",
         "DICGNV", "OBSERV*1", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*2", "OBSERV:end",
         "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
       // A syntax error: no data pass, and the reading is not ended.
-      {true, "MVA a b /MAXCAT=0.", 1,
-       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV",
-        "BP_ERROR PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", "SSDELS", "BP_END_PROCEDURE"}},
+      {true, false, "MVA a b /MAXCAT=0.", 1,
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "BP_ERROR PARS_ /MAXCAT MUST BE A POSITIVE INTEGER",
+        "SSDELS", "BP_END_PROCEDURE"}},
+      {true, true, "MVA a b.", 1,
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2", "BP_ERROR HOST_ INTERRUPTED", "SSDELS",
+        "BP_END_PROCEDURE"}},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.command);
+    SCOPED_TRACE(row.command + std::string(row.interrupt ? " (interrupted)" : ""));
     auto host = host_of(row.split);
+    int cases = 0;
+    host->on_call = [&](const std::string& call) {
+      if (row.interrupt && call == "OBSERV" && ++cases == 2) host::ReferenceHost::request_interrupt();
+    };
     EXPECT_EQ(run_command(*host, row.command), row.result);
+    host::ReferenceHost::clear_interrupt();
     EXPECT_EQ(host->folded_calls(), row.calls);
     EXPECT_EQ(host->arena().used_cells(), 0);  // every array given back
   }
-}
-
-TEST(Entry, InterruptStopsTheProcedureAndDiscardsItsEnd) {
-  auto host = host_of(true);
-  int cases = 0;
-  host->on_call = [&](const std::string& call) {
-    if (call == "OBSERV" && ++cases == 2) host::ReferenceHost::request_interrupt();
-  };
-  EXPECT_EQ(run_command(*host, "MVA a b."), 1);
-  EXPECT_EQ(host->folded_calls(),
-            (Calls{"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2",
-                   "BP_ERROR HOST_ INTERRUPTED", "SSDELS", "BP_END_PROCEDURE"}));
-  host::ReferenceHost::clear_interrupt();
 }
 
 TEST(Entry, GroupsStartFromTheDefaultsAndKeepTheirFiles) {

@@ -5,6 +5,8 @@
 // message of its scratch arrays, after which every array is given back.
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "host/output/renderers.h"
 #include "mva/frame/executive.h"
 #include "support/harness.h"
@@ -20,22 +22,14 @@ class ExecHost : public RecordingHost {
   std::vector<int> announced;
   std::vector<std::string> tables;  // "+n" when table n is begun, "-n" when ended
 
-  void BP_BEGIN_PIVOT_TABLE(int number, const Text& title, const Text& subtype) override {
-    tables.push_back("+" + std::to_string(number));
-    RecordingHost::BP_BEGIN_PIVOT_TABLE(number, title, subtype);
+  void BP_BEGIN_PIVOT_TABLE(int n, const Text& title, const Text& subtype) override {
+    tables.push_back("+" + std::to_string(n)), RecordingHost::BP_BEGIN_PIVOT_TABLE(n, title, subtype);
   }
-  void BP_END_PIVOT_TABLE(int number) override {
-    tables.push_back("-" + std::to_string(number));
-    RecordingHost::BP_END_PIVOT_TABLE(number);
+  void BP_END_PIVOT_TABLE(int n) override {
+    tables.push_back("-" + std::to_string(n)), RecordingHost::BP_END_PIVOT_TABLE(n);
   }
-  void BP_TABLE_ID(int number) override {
-    announced.push_back(number);
-    RecordingHost::BP_TABLE_ID(number);
-  }
-  void BP_END_TABLE_IDS() override {
-    announced.push_back(0);
-    RecordingHost::BP_END_TABLE_IDS();
-  }
+  void BP_TABLE_ID(int n) override { announced.push_back(n), RecordingHost::BP_TABLE_ID(n); }
+  void BP_END_TABLE_IDS() override { announced.push_back(0), RecordingHost::BP_END_TABLE_IDS(); }
 };
 
 std::unique_ptr<ExecHost> exec_host(const std::string& csv, bool split, std::int64_t workspace_cells = 1 << 20) {
@@ -57,8 +51,7 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   const struct { const char* csv; std::string command; std::vector<std::string> keys; bool every_group; } rows[] = {
       {no_missing, "MVA a b /NOUNIVARIATE /EM /TPATTERN /MPATTERN /TTEST.",
        {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ NO MISSING VALUE => NO MPATT",
-        "EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ NO MISSING VALUE => NO EM_EST"},
-       true},
+        "EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ NO MISSING VALUE => NO EM_EST"}, true},
       {no_missing, "MVA a b /NOUNIVARIATE /REGRESSION.", {"EXEC_ NO MISSING VALUE => NO REGR"}, true},
       {"g,a,b\n1,1,\n1,,2\n2,3,\n2,,4\n", "MVA a b /NOUNIVARIATE /LISTWISE.",
        {"EXEC_ NO COMPLETE CASE => NO LISTWISE"}, true},
@@ -103,7 +96,8 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   EXPECT_EQ(message_lines(fx.host().messages, false),
             (std::vector<std::string>{"EXEC_ NO MISSING VALUE => NO EM_EST|12",
                                       "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE|22",
-                                      "EXEC_ NO MISSING VALUE => NO REGR|22", "EXEC_ NO MISSING VALUE => NO OUTFILE|22"}));
+                                      "EXEC_ NO MISSING VALUE => NO REGR|22",
+                                      "EXEC_ NO MISSING VALUE => NO OUTFILE|22"}));
 }
 
 // Table 3 is begun before the comparison tables and ended before the other
@@ -119,18 +113,16 @@ TEST(Executive, TablesInTheirFixedOrder) {
     EXPECT_EQ(host->tables, em_order) << command;
   }
 
-  std::vector<int> standard;
-  for (int n = 3; n <= 28; ++n) standard.push_back(n);
-  const struct { std::string command; std::vector<int> extra; } rows[] = {
-      {"MVA a b c d /CATEGORICAL=d a /CROSSTAB.", {30, 33}},  // a and d: 2 and 5 in the dictionary
-      {"MVA a b c d /CATEGORICAL=a d.", {}}, {"MVA a b c d /CROSSTAB.", {}},
-  };
+  const struct { std::string command; std::vector<int> extra; } rows[] = {  // a and d: 2 and 5 in the dictionary
+      {"MVA a b c d /CATEGORICAL=d a /CROSSTAB.", {30, 33}}, {"MVA a b c d /CATEGORICAL=a d.", {}},
+      {"MVA a b c d /CROSSTAB.", {}}};
   for (const auto& row : rows) {
     for (const bool split : {false, true}) {
       SCOPED_TRACE(row.command + (split ? " (split)" : ""));
       auto host = exec_host("g,a,b,c,d\n1,1,2,3,4\n2,5,6,7,8\n", split);
       run_command(*host, row.command);
-      std::vector<int> want = standard;
+      std::vector<int> want(26);
+      std::iota(want.begin(), want.end(), 3);
       want.insert(want.end(), row.extra.begin(), row.extra.end());
       want.push_back(0);
       EXPECT_EQ(host->announced, want);
@@ -145,8 +137,8 @@ TEST(Executive, TablesInTheirFixedOrder) {
 // each work vector, 2 for each of the seven per-variable arrays), and the
 // quartile rule's two work arrays 4 more while it runs.
 TEST(Executive, ShortWorkspace) {
-  const struct { std::int64_t cells; int status; std::vector<std::string> messages; } rows[] = {
-      {153, 0, {}}, {152, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}}, {149, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}},
+  const struct { std::int64_t cells; int status; std::vector<std::string> messages; } rows[] = {{153, 0, {}},
+      {152, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}}, {149, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}},
       {148, 1, {"EXEC_ INSUFFICIENT MEMORY|23"}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.cells);

@@ -43,8 +43,7 @@ TEST(Sweep, FullAndPartialSweepsAgainstNumpyAndSweepingOutRestores) {
                              0.19952352590827865, -0.47647409172126254, 0.22781417510422869, -0.21977367480643234,
                              0.22632519356759967, -0.6075044669446098});
   EXPECT_NEAR(r.logdet, 4.2070778322093405, 1e-14 * 4.2);
-  EXPECT_EQ(r.remaining, 0);
-  EXPECT_EQ(full.status, (Cells{0, 0, 0, 0}));
+  EXPECT_TRUE(r.remaining == 0 && full.status == (Cells{0, 0, 0, 0}));
 
   Sweeper s(kS, {1, 0, 1, 0});
   const SweepResult in = s.run(4, 1e-8);
@@ -55,8 +54,7 @@ TEST(Sweep, FullAndPartialSweepsAgainstNumpyAndSweepingOutRestores) {
   s.status = {-1, 0, -1, 0};  // both swept in: take them out again
   const SweepResult out = s.run(4, -1e-8);
   expect_cells_near(s.a, kS);
-  EXPECT_EQ(out.logdet, 0.0);  // sweeping out adds no pivot logarithm
-  EXPECT_EQ(out.remaining, 0);
+  EXPECT_TRUE(out.logdet == 0.0 && out.remaining == 0);  // sweeping out adds no pivot logarithm
 }
 
 TEST(Sweep, ToleranceRefusesCollinearColumns) {
@@ -120,20 +118,18 @@ TEST(MomentUpdate, MatchesTwoPassOnLargeMeans) {
   MomentWeights sums{7.0, 7.0};
   for (int i = 0; i < n; ++i) {
     x = {x2[i], 123.0, x1[i]};
-    MOMUPD(i == 0, i == 0, 3, 6, roles, 1, 3, w[i], 1.0, RealArray(x.data()), sums,
-           RealArray(means.data()), RealTriangle(RealArray(cp.data())), RealArray(work.data()));
+    MOMUPD(i == 0, i == 0, 3, 6, roles, 1, 3, w[i], 1.0, RealArray(x.data()), sums, RealArray(means.data()),
+           RealTriangle(RealArray(cp.data())), RealArray(work.data()));
   }
   EXPECT_EQ(means[1], 0.0);  // zeroed, then left alone (categorical)
-  EXPECT_EQ(sums.sumw, static_cast<double>(sw));
-  EXPECT_EQ(sums.sumwf, static_cast<double>(sw));
+  EXPECT_EQ(std::pair(sums.sumw, sums.sumwf), std::pair(static_cast<double>(sw), static_cast<double>(sw)));
   EXPECT_NEAR(means[2], static_cast<double>(m1), 1e-6);  // within 8 units in the last place
   EXPECT_NEAR(means[0], static_cast<double>(m2), 1e-6);
   // Each stored value is 1e9 to within ulp(1e9)/2 = 6e-8 against a spread of
   // 3e-4, and the running means are good to a few units in the last place:
   // the sums of squares agree to 1e-4 (3e-5 seen).
-  EXPECT_NEAR(cp[0], static_cast<double>(c11), 1e-4 * static_cast<double>(c11));
-  EXPECT_NEAR(cp[1], static_cast<double>(c21), 1e-4 * std::fabs(static_cast<double>(c21)));
-  EXPECT_NEAR(cp[2], static_cast<double>(c22), 1e-4 * static_cast<double>(c22));
+  const double want[] = {static_cast<double>(c11), static_cast<double>(c21), static_cast<double>(c22)};
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(cp[k], want[k], 1e-4 * std::fabs(want[k])) << k;
   EXPECT_EQ(cp[3] + cp[4] + cp[5], 0.0);  // zeroed; the categorical row stays empty
 
   // A case of weight 0 or factor not positive changes nothing; a factor
@@ -146,15 +142,12 @@ TEST(MomentUpdate, MatchesTwoPassOnLargeMeans) {
     MOMUPD(first, first, 1, 1, one, 1, 1, wt, f, RealArray(v.data()), s1, RealArray(mean.data()),
            RealTriangle(RealArray(ss.data())), RealArray(work.data()));
   };
-  add(3.0, 1.0, 1.0, true);
-  add(100.0, 0.0, 1.0, false);
-  add(100.0, 1.0, -1.0, false);
-  add(8.0, 1.0, 1.0, false);
+  const double adds[][3] = {{3, 1, 1}, {100, 0, 1}, {100, 1, -1}, {8, 1, 1}};  // value, weight, factor
+  for (const auto& a : adds) add(a[0], a[1], a[2], &a == adds);
   EXPECT_EQ(mean[0], 5.5);
   EXPECT_EQ(ss[0], 12.5);  // (3 - 8)^2 / 2
   add(5.5, 2.0, 0.5, false);
-  EXPECT_EQ(s1.sumw, 4.0);
-  EXPECT_EQ(s1.sumwf, 3.0);
+  EXPECT_EQ(std::pair(s1.sumw, s1.sumwf), std::pair(4.0, 3.0));
 }
 
 TEST(Mahalanobis, OverSweptInColumnsOnly) {

@@ -1,7 +1,8 @@
 // The record sort: the permutation it returns against a stable sort of the
 // same records (ties keep their input order), on every range size around the
 // switch to insertion sort; string keys read over the variable's width, into
-// its continuation column; and the case sort on the DPATTERN keys.
+// its continuation column. The case sort on the DPATTERN keys is checked
+// through the pattern tables (SORT with descending keys and ties).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +11,6 @@
 #include <random>
 
 #include "mva/diagnostics/record_sort.h"
-#include "mva/frame/queries.h"
 #include "support/harness.h"
 
 namespace mva::test {
@@ -22,9 +22,7 @@ std::vector<std::int64_t> stable_order(const std::vector<double>& cells, std::in
                                        std::int64_t n, const std::vector<std::int64_t>& keys) {
   std::vector<std::int64_t> order(static_cast<std::size_t>(n));
   std::iota(order.begin(), order.end(), 1);
-  const auto cell = [&](std::int64_t record, std::int64_t j) {
-    return cells[static_cast<std::size_t>((record - 1) * reclen + j - 1)];
-  };
+  const auto cell = [&](std::int64_t record, std::int64_t j) { return cells[(record - 1) * reclen + j - 1]; };
   std::stable_sort(order.begin(), order.end(), [&](std::int64_t x, std::int64_t y) {
     for (const std::int64_t key : keys) {
       if (key == 0) break;
@@ -48,8 +46,7 @@ TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
   };
   for (const auto& shape : shapes) {
     for (const std::int64_t n : {1, 2, 3, 11, 12, 13, 24, 100, 2000}) {
-      SCOPED_TRACE("reclen " + std::to_string(shape.reclen) + ", n " + std::to_string(n) +
-                   ", values " + std::to_string(shape.distinct));
+      SCOPED_TRACE(::testing::Message() << "reclen " << shape.reclen << ", n " << n << ", values " << shape.distinct);
       std::uniform_int_distribution<int> pick(1, shape.distinct);
       std::vector<double> cells(static_cast<std::size_t>(n * shape.reclen));
       for (double& x : cells) x = pick(random);
@@ -89,25 +86,6 @@ TEST(RecordSort, StringKeysReadTheVariablesWidth) {
     EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a.data()), 1, RealArray(b.data()), 2, row.keys), row.expected);
     EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b.data()), 2, RealArray(a.data()), 1, row.keys), -row.expected);
   }
-}
-
-TEST(RecordSort, CasesOnTheDpatternKeys) {
-  // Columns in dictionary order: g (string), n (numeric). Keys: g ascending
-  // then n descending; cases 2 and 4 tie on both and keep their order.
-  ParseFixture fx({"g,n\nb,1\n", {}});
-  ASSERT_TRUE(fx.parse("MVA g n."));
-  Context& cx = fx.cx();
-  MvaCommon& c = fx.cmn();
-  const std::vector<double> matrix = {text_cells("b", 1)[0], 1, text_cells("a", 1)[0], 2, text_cells("b", 1)[0], 3,
-                                      text_cells("a", 1)[0], 2, text_cells("a", 1)[0], 9};
-  ASSERT_FALSE(cx.host.QNOMEM(cx.ws, c.a.CASES, 8, 10));
-  std::copy(matrix.begin(), matrix.end(), cx.reals(c.a.CASES).data());
-  c.NCASES = 5;
-  cx.words(c.a.SORTKY)(1) = 1;   // g, ascending
-  cx.words(c.a.SORTKY)(2) = -2;  // n, descending
-  std::vector<std::int64_t> perm(5);
-  CSORT(cx, WordArray(perm.data()));
-  EXPECT_EQ(perm, (std::vector<std::int64_t>{5, 2, 4, 3, 1}));
 }
 
 }  // namespace

@@ -41,8 +41,7 @@ std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(const 
 // One Welch test by scipy: grouping and tested variable, t, df, two-tailed
 // p, group counts and means (t_tests_welch.out).
 struct Welch {
-  const char* grouping;
-  const char* tested;
+  const char *grouping, *tested;
   double t, df, p;
   int n_present, n_missing;
   double mean_present, mean_missing;
@@ -81,11 +80,12 @@ TEST(TTests, EveryCellAgreesWithAnIndependentWelchTest) {
 }
 
 TEST(TTests, SwitchesChooseTheCellsAndPercentChoosesTheRows) {
+  // statistics: the statistics shown, first letters of T, D.F., P, #PRESENT, #MISSING, MEANS; warning and
+  // footnote: the parameters of the percent warning and footnote ("" none).
   const struct {
-    std::string options;
-    std::string statistics;  // the statistics shown, first letters of T, D.F., P, #PRESENT, #MISSING, MEANS
+    std::string options, statistics;
     std::set<std::string> rows;
-    std::string warning, footnote;  // parameters of the percent warning and footnote; "" none
+    std::string warning, footnote;
   } cases[] = {
       // Defaults: no probability; SolarR misses 7 of 153 (4.6%), below 5.
       {"", "TD##MM", {"Ozone"}, "", "5.0"}, {"PROB NOT NODF NOCOUNTS", "PMM", {"Ozone"}, "", "5.0"},

@@ -25,8 +25,6 @@ std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> list_and_columns
 
 TEST(VariableLists, ListsAndColumns) {
   using Words = std::vector<std::int64_t>;
-  TestData weighted{kCsv, {}};
-  weighted.options.weight = "w";
   const struct { const char* command; Words list, columns; std::int64_t nv; bool weighted; } rows[] = {
       // Columns follow the dictionary order whatever the list order.
       {"MVA c a s.", {7, 1, 6}, {1, 0, 0, 0, 0, 2, 3, 0}, 3, false},
@@ -37,50 +35,44 @@ TEST(VariableLists, ListsAndColumns) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.command);
-    ParseFixture f(row.weighted ? weighted : TestData{kCsv, {}});
+    TestData data{kCsv, {}};
+    if (row.weighted) data.options.weight = "w";
+    ParseFixture f(data);
     ASSERT_TRUE(f.parse(row.command));
     EXPECT_EQ(list_and_columns(f), std::pair(row.list, row.columns));
     EXPECT_EQ(f.cmn().NV, row.nv);
   }
-  ParseFixture f(weighted);
-  ASSERT_TRUE(f.parse("MVA a name c /ID=c."));
-  EXPECT_EQ(f.cmn().IDVAR, 7);
-  EXPECT_FALSE(ISCATV(f.cx(), 7));
-  EXPECT_FALSE(DEPFL(f.cx(), 7, kEm));
-  EXPECT_TRUE(DEPFL(f.cx(), 7, kRegression));  // the ID leaves only the EM half
 }
 
 TEST(VariableLists, RolesOfListedVariables) {
-  ParseFixture g({kCsv, {}});
-  ASSERT_TRUE(g.parse("MVA a b s c /CATEGORICAL=b name."));
-  Context& cx = g.cx();
-  EXPECT_TRUE(ISQUAN(cx, 1));
-  EXPECT_FALSE(ISQUAN(cx, 2));  // numeric but named categorical
-  EXPECT_TRUE(ISCATV(cx, 2));
-  EXPECT_TRUE(ISCATV(cx, 6));   // a short string is categorical without being named
-  EXPECT_FALSE(ISCATV(cx, 3));  // named categorical but not on the list: ignored
-  EXPECT_EQ(NQUANT(cx), 2);
-  EXPECT_EQ(NCATV(cx), 2);
-  for (int m : {kEm, kRegression}) {
-    EXPECT_TRUE(DEPFL(cx, 1, m) && INDFL(cx, 1, m));
-    EXPECT_FALSE(DEPFL(cx, 2, m) || INDFL(cx, 2, m));  // categorical numeric loses both roles
-    EXPECT_FALSE(DEPFL(cx, 6, m) || INDFL(cx, 6, m));  // strings never have them
-    EXPECT_FALSE(DEPFL(cx, 8, m));                     // not listed
+  // roles: ISQUAN, ISCATV, then DEPFL and INDFL under EM and under
+  // REGRESSION; 1 true, 0 false, . not checked.
+  const char* categorical = "MVA a b s c /CATEGORICAL=b name.";
+  const char* em_lists = "MVA a b c /EM a WITH c (TDF=5).";
+  const struct { const char* command; std::int64_t v; const char* roles; } rows[] = {
+      {categorical, 1, "1.1111"},
+      {categorical, 2, "010000"},  // numeric but named categorical: no EM or regression role
+      {categorical, 6, ".10000"},  // a short string is categorical without being named
+      {categorical, 3, ".0...."},  // named categorical but not on the list: ignored
+      {categorical, 8, "..0.0."},  // not listed
+      // A dependent or independent list replaces one half of the roles;
+      // REGRESSION keeps the default ones.
+      {em_lists, 1, "..1011"}, {em_lists, 2, "..0.11"}, {em_lists, 7, "...111"},
+      {"MVA a b c /REGRESSION WITH b c.", 1, "....10"}, {"MVA a b c /REGRESSION WITH b c.", 2, ".....1"},
+      {"MVA a name c /ID=c.", 7, ".00.1."},  // the ID leaves only the EM half
+  };
+  for (const auto& row : rows) {
+    ParseFixture f({kCsv, {}});
+    ASSERT_TRUE(f.parse(row.command));
+    const Context& cx = f.cx();
+    const std::int64_t v = row.v;
+    const bool got[] = {ISQUAN(cx, v),     ISCATV(cx, v),     DEPFL(cx, v, kEm),
+                        INDFL(cx, v, kEm), DEPFL(cx, v, kRegression), INDFL(cx, v, kRegression)};
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_TRUE(row.roles[i] == '.' || got[i] == (row.roles[i] == '1')) << row.command << " v" << v << " role " << i;
+    }
+    if (row.command == categorical && v == 1) { EXPECT_TRUE(NQUANT(cx) == 2 && NCATV(cx) == 2); }
   }
-  // A dependent or independent list replaces one half of the roles.
-  ParseFixture f({kCsv, {}});
-  ASSERT_TRUE(f.parse("MVA a b c /EM a WITH c (TDF=5)."));
-  EXPECT_EQ(std::vector<bool>({ISDEPV(f.cx(), 1, kEm), ISDEPV(f.cx(), 2, kEm), ISINDP(f.cx(), 7, kEm),
-                               ISINDP(f.cx(), 1, kEm)}),
-            std::vector<bool>({true, false, true, false}));
-  for (std::int64_t v : {1, 2, 7}) {  // REGRESSION keeps the default roles
-    EXPECT_TRUE(ISDEPV(f.cx(), v, kRegression) && ISINDP(f.cx(), v, kRegression)) << v;
-  }
-  ParseFixture h({kCsv, {}});
-  ASSERT_TRUE(h.parse("MVA a b c /REGRESSION WITH b c."));
-  EXPECT_TRUE(ISDEPV(h.cx(), 1, kRegression));  // no dependent list: the default stays
-  EXPECT_FALSE(ISINDP(h.cx(), 1, kRegression));
-  EXPECT_TRUE(ISINDP(h.cx(), 2, kRegression));
 }
 
 }  // namespace
