@@ -14,16 +14,11 @@ namespace mva::test {
 namespace {
 
 TEST(Extremes, QuartileRuleUpToItsSortBudget) {
-  const struct { std::int64_t quantitative, cases; bool fits; } rows[] = {
-      // 10 * 1000 * 3 = 30000; 10 * 10000 * 4 = 400000; exactly 150000; 153000.
-      {10, 1000, true}, {10, 10000, false}, {50, 1000, true}, {51, 1000, false},
-      // log10(1) = 0; no cases; no quantitative variable.
-      {1000000, 1, true}, {5, 0, true}, {0, 1000000, true},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(quartile_rule_fits(row.quantitative, row.cases), row.fits)
-        << row.quantitative << " variables, " << row.cases << " cases";
-  }
+  // variables x cases x log10(cases) against 150000: 30000; 400000; exactly 150000; 153000; log10(1) = 0; no
+  // cases; no quantitative variable.
+  const struct { std::int64_t quantitative, cases; bool fits; } rows[] = {{10, 1000, true}, {10, 10000, false},
+      {50, 1000, true}, {51, 1000, false}, {1000000, 1, true}, {5, 0, true}, {0, 1000000, true}};
+  for (const auto& row : rows) EXPECT_EQ(quartile_rule_fits(row.quantitative, row.cases), row.fits) << row.quantitative;
 }
 
 // The data sets of tools/extremes_reference.R, in its order.
@@ -33,22 +28,15 @@ struct DataSet {
 };
 const DataSet kSets[] = {
     {"example", {1, 2, 3, 4, 100}}, {"four", {7, 1, 5, 3}}, {"at_limits", {-1, 2, 2, 3, 4, 4, 7, 2, 3}}, {"one", {42}},
-    {"ties", {5, 5, 5, 5, 9, 5, 5, 5}},
-    {"skewed", {12.5, 3.25, 8, 0.5, 19, 7.75, 6, 250, -40, 9.5, 10, 11, 8.5}},
-    {"twelve", {3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84}}, {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}},
-};
+    {"ties", {5, 5, 5, 5, 9, 5, 5, 5}}, {"skewed", {12.5, 3.25, 8, 0.5, 19, 7.75, 6, 250, -40, 9.5, 10, 11, 8.5}},
+    {"twelve", {3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84}}, {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}}};
 
 // EXTR over one split group whose columns are the data sets (shorter ones
 // padded with missing cells), plus a categorical column k and a column
 // `none` with no valid value, after the data pass and the moments. With
 // `short_of_memory` the workspace has no room for its work arrays. Gives the
 // limits and counts by dictionary variable, the rule used and the messages.
-struct Group {
-  std::vector<Extremes> of;
-  bool iqr_rule;
-  std::vector<Message> messages;
-  double sysmis;
-};
+struct Group { std::vector<Extremes> of; bool iqr_rule; std::vector<Message> messages; double sysmis; };
 Group extremes(bool short_of_memory) {
   std::string csv, command = "MVA";
   for (const DataSet& set : kSets) csv += std::string(set.name) + ",", command += std::string(" ") + set.name;
@@ -102,15 +90,13 @@ TEST(Extremes, BothRulesAgainstR) {
       // Quartile limits are exact; the others within 4 units in the last place.
       EXPECT_NEAR(got.lower, want.lower, 4 * 2.2e-16 * std::abs(want.lower));
       EXPECT_NEAR(got.upper, want.upper, 4 * 2.2e-16 * std::abs(want.upper));
-      EXPECT_EQ(got.low, want.low);
-      EXPECT_EQ(got.high, want.high);
+      EXPECT_EQ(std::pair(got.low, got.high), std::pair(want.low, want.high));
     }
     // k is categorical and `none` has no valid value: untouched by the
     // quartile rule; under the mean +- 2 SD rule their moments are 0, so no
     // interval.
     const Extremes want = short_of_memory ? Extremes{0, 0, -1, -1} : Extremes{group.sysmis, group.sysmis, 0, 0};
-    for (const std::size_t v : {8, 9}) {
-      const Extremes got = group.of[v];
+    for (const Extremes& got : {group.of[8], group.of[9]}) {
       EXPECT_EQ(std::tie(got.lower, got.upper, got.low, got.high), std::tie(want.lower, want.upper, want.low, want.high));
     }
     // A warning of class 2 when short of memory.

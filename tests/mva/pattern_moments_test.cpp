@@ -43,22 +43,16 @@ TEST(PatternMoments, EveryBudgetGivesTheTwoPassMomentsOfEachPair) {
 
     for (std::int64_t j = 1; j <= p; ++j) {
       for (std::int64_t k = 1; k <= j; ++k) {
-        double W = 0.0, mj = 0.0, mk = 0.0;
-        for (std::int64_t i = 0; i < n; ++i) {
-          if (miss[i][j - 1] != 0 || miss[i][k - 1] != 0) continue;
-          W += w[i];
-          mj += w[i] * x[i][j - 1];
-          mk += w[i] * x[i][k - 1];
-        }
-        mj /= W;
-        mk /= W;
-        double sjj = 0.0, skk = 0.0, sjk = 0.0;
-        for (std::int64_t i = 0; i < n; ++i) {
-          if (miss[i][j - 1] != 0 || miss[i][k - 1] != 0) continue;
-          const double dj = x[i][j - 1] - mj, dk = x[i][k - 1] - mk;
-          sjj += w[i] * dj * dj;
-          skk += w[i] * dk * dk;
-          sjk += w[i] * dj * dk;
+        // Two passes over the cases with both present: weights and means, then the centred sums.
+        double W = 0, mj = 0, mk = 0, sjj = 0, skk = 0, sjk = 0;
+        for (int pass = 0; pass < 2; ++pass) {
+          for (std::int64_t i = 0; i < n; ++i) {
+            if (miss[i][j - 1] != 0 || miss[i][k - 1] != 0) continue;
+            const double dj = x[i][j - 1] - (pass ? mj : 0), dk = x[i][k - 1] - (pass ? mk : 0);
+            if (pass == 0) W += w[i], mj += w[i] * dj, mk += w[i] * dk;
+            else sjj += w[i] * dj * dj, skk += w[i] * dk * dk, sjk += w[i] * dj * dk;
+          }
+          if (pass == 0) mj /= W, mk /= W;
         }
         SCOPED_TRACE(::testing::Message() << "budget " << budget << ", pair " << j << "," << k);
         EXPECT_NEAR(pw.PWN(j, k), W, 1e-12 * W);

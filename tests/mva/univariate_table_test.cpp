@@ -8,6 +8,7 @@
 
 #include "host/output/renderers.h"
 #include "mva/diagnostics/univariate_table.h"
+#include "mva/estimation/comparison_tables.h"
 #include "mva/frame/queries.h"
 #include "support/harness.h"
 
@@ -20,8 +21,8 @@ namespace {
 //   b: N 1, mean 7                      -> SD undefined (.), missing 11 (91.7%), no interval
 //   c: N 0                              -> mean and SD undefined, missing 12 (100.0%)
 //   k: categorical, N 12                -> missing 0 (0.0%)
-// Tables 27 and 28 begun as the comparison tables would be, then table 3
-// as UOUT fills it, rendered as text.
+// The comparison tables 27 and 28 begun, then table 3 as UOUT fills it,
+// rendered as text.
 std::string univariate_text(bool iqr_rule) {
   ParseFixture fx({"a,b,c,k\n1.5,2,3,4\n", {}});
   EXPECT_TRUE(fx.parse("MVA c k a b /CATEGORICAL=k."));
@@ -34,12 +35,7 @@ std::string univariate_text(bool iqr_rule) {
   n(2, 2) = 1, mean(2, 2) = 7;
   n(4, 4) = 12;
   Host& host = fx.host();
-  for (const int table : {27, 28}) {
-    host.BP_BEGIN_PIVOT_TABLE(table, host.BP_CSTRING("CMPB_ COMPARE MEANS"), host.BP_CSTRING("CMPB_ COMPARE MEANS"));
-    host.BP_POSITION_DIMENSION(table, host.BP_CSTRING("CMPB_ VARIABLES"), {1, 1, 1, 0});
-    host.BP_CELL_DIMENSION(table, host.BP_CSTRING("CMPB_ VARIABLES"));
-    host.BP_POSITION_DIMENSION(table, host.BP_CSTRING("CMPB_ STATISTICS"), {1, 0, 1, 0});
-  }
+  CMPB(fx.cx(), false, false, false);
   const Text title = host.BP_CSTRING("EXEC_ UNIVARIATE STATISTICS");
   host.BP_BEGIN_PIVOT_TABLE(3, title, title);
   UOUT(fx.cx(), {WordArray(vcols.data()), 4, WordArray(low.data()), WordArray(high.data()), n, mean, var, 12, true,
@@ -57,7 +53,7 @@ TEST(UnivariateTable, RowsCellsFootnotesAndTheAllValuesColumn) {
       "---------------------------\n"
       "All Values  .  35.250  7.00\n"
       "\n"
-      "Summary of Estimated Means\n"
+      "Summary of Estimated Standard Deviations\n"
       "             Variables\n"
       "Method      c      a  b\n"
       "-----------------------\n"
