@@ -72,8 +72,8 @@ TEST(CaseOrder, SmallSetWorkedByHand) {
   // (distance 1); from {d}, 4, 3 and 8 are all at distance 2 and 3 comes
   // first of the two missing one cell; 5 (distance 1, before 1), 1
   // (distance 0); from {a,b}, 4 and 8 are at distance 1 and 8 misses fewer.
-  const std::string csv = "a,b,c,d\n1,1,1,1\n,,1,1\n1,1,,1\n2,2,2,2\n,1,1,1\n,,1,\n,,1,1\n1,1,,\n1,1,1,\n1,,1,1\n";
-  auto f = stored(csv, "MVA a b c d.");
+  auto f = stored("a,b,c,d\n1,1,1,1\n,,1,1\n1,1,,1\n2,2,2,2\n,1,1,1\n,,1,\n,,1,1\n1,1,,\n1,1,1,\n1,,1,1\n",
+                  "MVA a b c d.");
   EXPECT_EQ(casord(f->cx(), false), (std::vector<std::int64_t>{2, 6, 7, 3, 5, 1, 8, 4}));
   EXPECT_EQ(casord(stored("a,b\n1,1\n1,\n", "MVA a b.")->cx(), false), (std::vector<std::int64_t>{1}));
 }
@@ -89,11 +89,10 @@ TEST(CaseOrder, GroupedChainMatchesTheScanOnTies) {
     std::string csv = "x1,x2,x3,x4,x5,k\n";
     for (int row = 0; row < 240; ++row) {
       const std::string missing = rng() % 6 == 0 ? "" : pool[rng() % (3 + seed * 3 % 8)];
-      for (const char* v : {"x1", "x2", "x3", "x4", "x5", "k"}) {
-        const bool gone = (" " + missing + " ").find(std::string(" ") + v + " ") != std::string::npos;
-        const bool user = gone && std::string(v) == "x2" && rng() % 2 == 0;
-        csv += gone ? (user ? "9" : "") : std::to_string(rng() % 4);
-        csv += std::string(v) == "k" ? "\n" : ",";
+      for (const std::string v : {"x1", "x2", "x3", "x4", "x5", "k"}) {
+        const bool gone = (" " + missing + " ").find(" " + v + " ") != std::string::npos;
+        csv += gone ? (v == "x2" && rng() % 2 == 0 ? "9" : "") : std::to_string(rng() % 4);  // 9: user-missing
+        csv += v == "k" ? "\n" : ",";
       }
     }
     for (const char* command : {"MVA x1 x2 x3 x4 x5 k /CATEGORICAL=k.",
@@ -101,8 +100,7 @@ TEST(CaseOrder, GroupedChainMatchesTheScanOnTies) {
       auto f = stored(csv, command, {"x2=9"});
       ASSERT_GT(f->cx().cmn.NINCOM, 150);
       for (const bool quantitative_only : {false, true}) {
-        SCOPED_TRACE(std::string(command) + " seed " + std::to_string(seed) +
-                     (quantitative_only ? " quantitative only" : ""));
+        SCOPED_TRACE(::testing::Message() << command << " seed " << seed << (quantitative_only ? " quantitative" : ""));
         EXPECT_EQ(casord(f->cx(), quantitative_only), scanned_chain(f->cx(), quantitative_only));
       }
     }
