@@ -27,11 +27,7 @@ struct Estimates {
   Estimates(const std::string& command, bool split) : fx(data(split)) {
     EXPECT_TRUE(fx.parse(command));
     fx.cmn().CMPMTH = kFalse;  // no comparison tables open
-    if (split) {
-      fx.host().OBINIT(fx.cx().ws);
-      fx.host().OBPINI(fx.cx().ws);
-      fx.host().OBSERV(fx.cx().ws);
-    }
+    if (split) fx.host().OBINIT(fx.cx().ws), fx.host().OBPINI(fx.cx().ws), fx.host().OBSERV(fx.cx().ws);
     for (const char* name : {"b", "a", "c"}) vcols.push_back(ICOL2(fx.cx(), fx.host().DICSCH(name)));
   }
   static TestData data(bool split) {

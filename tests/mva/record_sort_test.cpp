@@ -24,10 +24,9 @@ std::vector<std::int64_t> stable_order(const std::vector<double>& cells, std::in
   std::iota(order.begin(), order.end(), 1);
   const auto cell = [&](std::int64_t record, std::int64_t j) { return cells[(record - 1) * reclen + j - 1]; };
   std::stable_sort(order.begin(), order.end(), [&](std::int64_t x, std::int64_t y) {
-    for (const std::int64_t key : keys) {
-      if (key == 0) break;
-      const std::int64_t j = std::abs(key);
-      if (cell(x, j) != cell(y, j)) return key > 0 ? cell(x, j) < cell(y, j) : cell(x, j) > cell(y, j);
+    for (std::size_t k = 0; k < keys.size() && keys[k] != 0; ++k) {
+      const double a = cell(x, std::abs(keys[k])), b = cell(y, std::abs(keys[k]));
+      if (a != b) return keys[k] > 0 ? a < b : a > b;
     }
     return false;
   });
@@ -57,12 +56,11 @@ TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
   }
 }
 
-// Cells holding the characters of a string, 8 per cell, blank padded.
-std::vector<double> text_cells(const std::string& text, std::size_t cells) {
-  std::string padded = text;
-  padded.resize(cells * 8, ' ');
-  std::vector<double> out(cells);
-  std::memcpy(out.data(), padded.data(), padded.size());
+// A record of s x: the characters of s in two cells, blank padded, then x = 5.
+std::vector<double> record(std::string s) {
+  std::vector<double> out(3, 5.0);
+  s.resize(16, ' ');
+  std::memcpy(out.data(), s.data(), 16);
   return out;
 }
 
@@ -81,8 +79,7 @@ TEST(RecordSort, StringKeysReadTheVariablesWidth) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.a + " vs " + row.b);
-    std::vector<double> a = text_cells(row.a, 2), b = text_cells(row.b, 2);
-    a.push_back(5), b.push_back(5);
+    std::vector<double> a = record(row.a), b = record(row.b);
     EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a.data()), 1, RealArray(b.data()), 2, row.keys), row.expected);
     EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b.data()), 2, RealArray(a.data()), 1, row.keys), -row.expected);
   }
