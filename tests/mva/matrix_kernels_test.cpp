@@ -29,9 +29,8 @@ struct Sweeper {
   Sweeper(Cells packed, Cells st)
       : a(std::move(packed)), status(std::move(st)), work(status.size()), refdiag(status.size()) {}
   SweepResult run(std::int64_t maxsteps, double tol, double fmin = 0.0, std::int64_t n = 0) {
-    return SWEEP(static_cast<std::int64_t>(status.size()), RealTriangle(RealArray(a.data())),
-                 RealArray(status.data()), RealArray(work.data()), RealArray(refdiag.data()),
-                 maxsteps, tol, fmin, n);
+    return SWEEP(static_cast<std::int64_t>(status.size()), RealTriangle(RealArray(a.data())), RealArray(status.data()),
+                 RealArray(work.data()), RealArray(refdiag.data()), maxsteps, tol, fmin, n);
   }
 };
 
@@ -155,8 +154,8 @@ TEST(MomentUpdate, MatchesTwoPassOnLargeMeans) {
 }
 
 TEST(Mahalanobis, OverSweptInColumnsOnly) {
-  const ColumnRoles roles(
-      {{1, true, true, false}, {2, true, true, false}, {3, true, true, false}, {4, true, true, false}});
+  const ColumnRoles all({{1, true, true, false}, {2, true, true, false}, {3, true, true, false},
+                         {4, true, true, false}});
   Cells mu = {0.5, 1.0, -0.75, 2.0}, x = {1.5, -2.0, 0.25, 3.0};
   const double sysmis = -1.0e300;
   const auto distance = [&](const Cells& status, const ColumnRoles& r) {
@@ -164,16 +163,15 @@ TEST(Mahalanobis, OverSweptInColumnsOnly) {
     s.run(4, 1e-8);
     return MAHAL(4, RealArray(mu.data()), RealTriangle(RealArray(s.a.data())), RealArray(x.data()), r, sysmis);
   };
-  EXPECT_NEAR(distance({1, 1, 1, 1}, roles), 5.1495681953543784, 1e-14 * 5.15);
-  EXPECT_NEAR(distance({1, 0, 1, 0}, roles), 0.49828178694158076, 1e-14 * 0.5);
-  EXPECT_EQ(distance({0, 0, 0, 0}, roles), 0.0);
+  EXPECT_NEAR(distance({1, 1, 1, 1}, all), 5.1495681953543784, 1e-14 * 5.15);
+  EXPECT_NEAR(distance({1, 0, 1, 0}, all), 0.49828178694158076, 1e-14 * 0.5);
+  EXPECT_EQ(distance({0, 0, 0, 0}, all), 0.0);
   // A categorical column or a system-missing value leaves its column out.
-  const ColumnRoles categorical(
-      {{1, true, true, false}, {2, true, false, true}, {3, true, true, false}, {4, true, false, true}});
+  const ColumnRoles categorical({{1, true, true, false}, {2, true, false, true}, {3, true, true, false},
+                                 {4, true, false, true}});
   const double by_role = distance({1, 1, 1, 1}, categorical);
-  x[1] = sysmis;
-  mu[3] = sysmis;
-  EXPECT_EQ(distance({1, 1, 1, 1}, roles), by_role);
+  x[1] = mu[3] = sysmis;
+  EXPECT_EQ(distance({1, 1, 1, 1}, all), by_role);
   EXPECT_GT(by_role, 0.0);
 }
 
