@@ -53,9 +53,7 @@ TEST(EstimateTables, DependentsInListOrderAsTriangles) {
   CMPB(e.fx.cx(), false, true, true);
   e.eout(kEmMethod, EmResult{true, 4, 3.0, 7.5});
   std::map<int, std::map<std::string, Text>> t;
-  for (const int n : {20, 21, 22, kCompareMeansTable, kCompareStdDevsTable}) {
-    t[n] = cells_of(table_numbered(e.doc(), n));
-  }
+  for (int n : {20, 21, 22, kCompareMeansTable, kCompareStdDevsTable}) t[n] = cells_of(table_numbered(e.doc(), n));
   EXPECT_EQ(t[20].size() + t[21].size() + t[22].size(), 8u);
   EXPECT_EQ(t[kCompareMeansTable].count("b|EOUT_ EM"), 0u);
   const struct { int table; const char* key; double want; } cells[] = {

@@ -110,8 +110,8 @@ TEST(Extremes, BothRulesAgainstR) {
       EXPECT_EQ(std::tie(got.lower, got.upper, got.low, got.high), std::tie(want.lower, want.upper, want.low, want.high));
     }
     // A warning of class 2 when short of memory.
-    EXPECT_EQ(message_lines(group.messages),
-              std::vector<std::string>(short_of_memory, "EXTR_ FORCED TO MEAN+-2*SD|22"));
+    const std::string forced = "EXTR_ FORCED TO MEAN+-2*SD|22";
+    EXPECT_EQ(message_lines(group.messages), std::vector<std::string>(short_of_memory, forced));
   }
 }
 
@@ -132,8 +132,7 @@ std::string univariate_text(bool iqr_rule) {
   const RealTriangle n(RealArray(pwn.data()));
   const RealSquare mean(RealArray(pwmean.data()), 4), var(RealArray(pwvar.data()), 4);
   n(1, 1) = 10, mean(1, 1) = 35.25, var(1, 1) = 4;
-  n(2, 2) = 1, mean(2, 2) = 7;
-  n(4, 4) = 12;
+  n(2, 2) = 1, mean(2, 2) = 7, n(4, 4) = 12;
   Host& host = fx.host();
   CMPB(fx.cx(), false, false, false);
   const Text title = host.BP_CSTRING("EXEC_ UNIVARIATE STATISTICS");
@@ -151,14 +150,12 @@ TEST(UnivariateTable, RowsCellsFootnotesAndTheAllValuesColumn) {
       "               Variables\n"
       "Method      c       a     b\n"
       "---------------------------\n"
-      "All Values  .  35.250  7.00\n"
-      "\n"
+      "All Values  .  35.250  7.00\n\n"
       "Summary of Estimated Standard Deviations\n"
       "             Variables\n"
       "Method      c      a  b\n"
       "-----------------------\n"
-      "All Values  .  2.000  .\n"
-      "\n"
+      "All Values  .  2.000  .\n\n"
       "Univariate Statistics\n"
       "                                         Statistics\n"
       "                                                  Missing              Extremes[a]\n"

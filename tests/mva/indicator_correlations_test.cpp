@@ -42,8 +42,7 @@ struct Mismatch {
   // there is none.
   double cell(const std::string& x, const std::string& y) const {
     for (const json& c : table["cells"]) {
-      const json& row = c["at"]["IOUT_ ROWS"];
-      const json& column = c["at"]["IOUT_ COLUMNS"];
+      const json &row = c["at"]["IOUT_ ROWS"], &column = c["at"]["IOUT_ COLUMNS"];
       if ((row == x && column == y) || (row == y && column == x)) return c["value"];
     }
     return std::nan("");
@@ -154,9 +153,7 @@ TEST(IndicatorMismatch, PercentsOverStoredCasesWithAndWithoutWeights) {
 std::unique_ptr<RecordingHost> fixture_host(const std::string& name) {
   const std::string base = MVA_SOURCE_DIR "/tests/fixtures/mva/" + name;
   TestData data{file_text(base + ".csv"), {}};
-  data.options.data_path = name + ".csv";
   data.dictionary = file_text(base + ".dict.json");
-  if (!data.dictionary.empty()) data.options.dict_path = name + ".dict.json";
   return make_host(data);
 }
 
