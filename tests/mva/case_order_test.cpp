@@ -135,8 +135,7 @@ std::vector<std::int64_t> stable_order(const std::vector<double>& cells, std::in
 }
 
 TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
-  ParseFixture fx({"a\n1\n", {}});
-  ASSERT_TRUE(fx.parse("MVA a."));
+  const auto f = stored("a\n1\n", "MVA a.");
   std::mt19937 random(7);
   // distinct: values per cell (few values make many ties).
   const struct { std::int64_t reclen; std::vector<std::int64_t> keys; int distinct; } shapes[] = {
@@ -151,7 +150,7 @@ TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
       std::vector<double> cells(static_cast<std::size_t>(n * shape.reclen));
       for (double& x : cells) x = pick(random);
       std::vector<std::int64_t> perm(static_cast<std::size_t>(n), -1);
-      RSORT(fx.cx(), shape.reclen, n, RealArray(cells.data()), shape.keys, WordArray(perm.data()));
+      RSORT(f->cx(), shape.reclen, n, RealArray(cells.data()), shape.keys, WordArray(perm.data()));
       EXPECT_EQ(perm, stable_order(cells, shape.reclen, n, shape.keys));
     }
   }

@@ -95,8 +95,7 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   ParseFixture fx({"a,b\n1,2\n3,4\n", {}});
   ASSERT_TRUE(fx.pass("MVA a b /NOUNIVARIATE /EM /REGRESSION."));
   Context& cx = fx.cx();
-  SFSETS(cx.cmn, kEm, kDataFile, 0);
-  SFSETS(cx.cmn, kRegression, kStatisticsFile, 0);
+  SFSETS(cx.cmn, kEm, kDataFile, 0), SFSETS(cx.cmn, kRegression, kStatisticsFile, 0);
   EXEC(cx);
   EXPECT_EQ(message_lines(fx.host().messages, false),
             (std::vector<std::string>{"EXEC_ NO MISSING VALUE => NO EM_EST|12",

@@ -240,10 +240,7 @@ TEST(Crosstabs, MissingCodesAppearOnlyWhenUsedAndPercentGatesTheVariables) {
     auto host = fixture_host(c.fixture);
     ASSERT_EQ(run_command(*host, c.command), 0);
     std::set<std::string> columns, rows;
-    for (const auto& [at, value] : cells_of(host->output(), c.table)) {
-      columns.insert(at.first);
-      rows.insert(at.second);
-    }
+    for (const auto& [at, value] : cells_of(host->output(), c.table)) columns.insert(at.first), rows.insert(at.second);
     std::string shown;
     for (const auto* paths : {&columns, &rows}) {
       for (const std::string& p : *paths) shown += std::regex_replace(p, std::regex(" / "), ":") + " ";

@@ -35,7 +35,12 @@ std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(const 
 
 // One Welch test by scipy: grouping and tested variable, t, df, two-tailed
 // p, group counts and means (t_tests_welch.out).
-struct Welch { const char *grouping, *tested; double t, df, p; int n_present, n_missing; double mean_present, mean_missing; };
+struct Welch {
+  const char *grouping, *tested;
+  double t, df, p;
+  int n_present, n_missing;
+  double mean_present, mean_missing;
+};
 
 const Welch kWelch[] = {
 #include "t_tests_welch.out"
@@ -90,9 +95,7 @@ TEST(TTests, SwitchesChooseTheCellsAndPercentChoosesTheRows) {
     auto cells = t_cells("MVA Ozone SolarR Wind Temp /TTEST " + c.options + " /NOUNIVARIATE.");
     std::set<std::string> statistics, rows;
     for (const auto& [at, value] : cells) {
-      if (std::get<1>(at).empty()) continue;
-      rows.insert(std::get<0>(at));
-      statistics.insert(std::get<2>(at));
+      if (!std::get<1>(at).empty()) rows.insert(std::get<0>(at)), statistics.insert(std::get<2>(at));
     }
     std::string shown;
     for (const std::string& s : order) shown += statistics.count(s) ? s.substr(6, 1) : "";
