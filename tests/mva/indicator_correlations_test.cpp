@@ -23,6 +23,7 @@ namespace mva::test {
 namespace {
 
 using nlohmann::json;
+using Strings = std::vector<std::string>;
 
 // What one run shows: table 13 (null when absent) and the messages.
 struct Mismatch {
@@ -47,11 +48,8 @@ struct Mismatch {
     }
     return std::nan("");
   }
-  // The parameter of the footnote `key` ("" when it has none), or "absent".
-  std::string footnote(const std::string& key) const {
-    const std::vector<std::string> params = footnote_params(table, key);
-    return params.empty() ? "" : params[0];
-  }
+  // The parameters of the footnote `key`; {"absent"} when there is none.
+  std::vector<std::string> footnote(const std::string& key) const { return footnote_params(table, key); }
 };
 
 // With `weighted`, the cases are weighted by w.
@@ -67,8 +65,7 @@ Mismatch run(const std::string& csv, const std::string& command, bool weighted =
 // lines A's percent missing.
 TEST(IndicatorMismatch, AirqualityAgainstIndicatorPercents) {
   const Mismatch s = run(file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.csv"),
-                      "MVA Ozone SolarR Wind Temp Month /CATEGORICAL=Month /NOUNIVARIATE "
-                      "/MISMATCH PERCENT=0.");
+                         "MVA Ozone SolarR Wind Temp Month /CATEGORICAL=Month /NOUNIVARIATE /MISMATCH PERCENT=0.");
   ASSERT_FALSE(s.table.is_null());
   std::istringstream reference(file_text(std::string(MVA_SOURCE_DIR) + "/tools/mismatch_reference.out"));
   std::size_t checked = 0;
@@ -85,8 +82,8 @@ TEST(IndicatorMismatch, AirqualityAgainstIndicatorPercents) {
   }
   EXPECT_EQ(checked, 15u);
   EXPECT_EQ(s.table["cells"].size(), 15u);  // the lower triangle only
-  EXPECT_EQ(s.footnote("IOUT_ VARIABLES ARE SORTED ON MISSING PATTERNS"), "");
-  EXPECT_EQ(s.footnote("IOUT_ PERCENT LIMIT ^1"), "absent");
+  EXPECT_EQ(s.footnote("IOUT_ VARIABLES ARE SORTED ON MISSING PATTERNS"), Strings{});
+  EXPECT_EQ(s.footnote("IOUT_ PERCENT LIMIT ^1"), Strings{"absent"});
 }
 
 // Ten cases; missing cells (empty): b in case 1; c and d in cases 1 and 2;
@@ -120,9 +117,9 @@ TEST(IndicatorMismatch, OrderLimitAndFootnotes) {
     const std::string warning = "IOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT|" + std::string(c.limit) + "|12";
     EXPECT_EQ(message_lines(s.shown.messages()), std::vector<std::string>(c.rows.empty(), warning));
     if (c.rows.empty()) continue;
-    EXPECT_EQ(s.footnote("IOUT_ VARIABLES ARE SORTED ON MISSING PATTERNS"), c.sorted ? "" : "absent");
-    EXPECT_EQ(s.footnote("IOUT_ PERCENT LIMIT ^1"), c.limit);
-    EXPECT_EQ(s.footnote("IOUT_ DIAG - PERCENT MISSING, OFFDIAG - PERCENT MISMATCH"), "");
+    EXPECT_EQ(s.footnote("IOUT_ VARIABLES ARE SORTED ON MISSING PATTERNS"), c.sorted ? Strings{} : Strings{"absent"});
+    EXPECT_EQ(s.footnote("IOUT_ PERCENT LIMIT ^1"), Strings{c.limit});
+    EXPECT_EQ(s.footnote("IOUT_ DIAG - PERCENT MISSING, OFFDIAG - PERCENT MISMATCH"), Strings{});
   }
 }
 

@@ -35,12 +35,7 @@ std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(const 
 
 // One Welch test by scipy: grouping and tested variable, t, df, two-tailed
 // p, group counts and means (t_tests_welch.out).
-struct Welch {
-  const char *grouping, *tested;
-  double t, df, p;
-  int n_present, n_missing;
-  double mean_present, mean_missing;
-};
+struct Welch { const char *group, *tested; double t, df, p; int present, missing; double present_mean, missing_mean; };
 
 const Welch kWelch[] = {
 #include "t_tests_welch.out"
@@ -54,15 +49,15 @@ TEST(TTests, EveryCellAgreesWithAnIndependentWelchTest) {
     return got.is_number() && std::fabs(got.get<double>() - expected) <= tolerance * std::fabs(expected);
   };
   for (const Welch& w : kWelch) {
-    SCOPED_TRACE(std::string(w.grouping) + " / " + w.tested);
-    const auto at = [&](const char* statistic) { return cells[{w.grouping, w.tested, statistic}]; };
+    SCOPED_TRACE(std::string(w.group) + " / " + w.tested);
+    const auto at = [&](const char* statistic) { return cells[{w.group, w.tested, statistic}]; };
     EXPECT_TRUE(near(w.t, at("TOUT_ T"), 1e-10)) << at("TOUT_ T");
     EXPECT_TRUE(near(w.df, at("TOUT_ D.F."), 1e-10)) << at("TOUT_ D.F.");
     EXPECT_TRUE(near(w.p, at("TOUT_ P(TAIL)"), 1e-9)) << at("TOUT_ P(TAIL)");
-    EXPECT_EQ(at("TOUT_ #PRESENT"), w.n_present);
-    EXPECT_EQ(at("TOUT_ #MISSING"), w.n_missing);
-    EXPECT_TRUE(near(w.mean_present, at("TOUT_ MEAN PRESENT"), 1e-13));
-    EXPECT_TRUE(near(w.mean_missing, at("TOUT_ MEAN MISSING"), 1e-12));
+    EXPECT_EQ(at("TOUT_ #PRESENT"), w.present);
+    EXPECT_EQ(at("TOUT_ #MISSING"), w.missing);
+    EXPECT_TRUE(near(w.present_mean, at("TOUT_ MEAN PRESENT"), 1e-13));
+    EXPECT_TRUE(near(w.missing_mean, at("TOUT_ MEAN MISSING"), 1e-12));
   }
   // A variable against itself, and a grouping variable never missing
   // (PERCENT=0 lists it): no missing group, so no test and no missing mean.

@@ -16,16 +16,6 @@ namespace {
 // Slots: 1 a, 2 b, 3 name (width 20: slots 3, 4, 5), 6 s (width 3), 7 c, 8 w.
 const char* kCsv = "a,b,name,s,c,w\n1,2,a rather long name,x,5,1\n3,,short,yy,6,2\n";
 
-// The list and the case-matrix columns (COLOF) of every dictionary slot.
-std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> list_and_columns(ParseFixture& f) {
-  std::vector<std::int64_t> list, cols;
-  for (std::int64_t i = 1; i <= f.cmn().NVAR; ++i) {
-    if (f.word(f.cmn().a.VLIST, i) != 0) list.push_back(f.word(f.cmn().a.VLIST, i));
-    cols.push_back(f.word(f.cmn().a.COLOF, i));
-  }
-  return {list, cols};
-}
-
 TEST(VariableLists, ListsAndColumns) {
   using Words = std::vector<std::int64_t>;
   const struct { const char* command; Words list, columns; std::int64_t nv; bool weighted; } rows[] = {
@@ -42,7 +32,12 @@ TEST(VariableLists, ListsAndColumns) {
     if (row.weighted) data.options.weight = "w";
     ParseFixture f(data);
     ASSERT_TRUE(f.parse(row.command));
-    EXPECT_EQ(list_and_columns(f), std::pair(row.list, row.columns));
+    Words list, columns;  // the list, and the case-matrix column (COLOF) of every dictionary slot
+    for (std::int64_t i = 1; i <= f.cmn().NVAR; ++i) {
+      if (f.word(f.cmn().a.VLIST, i) != 0) list.push_back(f.word(f.cmn().a.VLIST, i));
+      columns.push_back(f.word(f.cmn().a.COLOF, i));
+    }
+    EXPECT_EQ(std::pair(list, columns), std::pair(row.list, row.columns));
     EXPECT_EQ(f.cmn().NV, row.nv);
   }
 }
