@@ -1,14 +1,24 @@
 // The case chain: a small set worked by hand (ties decided by the missing
 // count and by position), and the grouped chain against the one-by-one scan
 // written here from its definition, on random data with many ties.
+//
+// The record sort: the permutation it returns against a stable sort of the
+// same records (ties keep their input order), on every range size around the
+// switch to insertion sort; string keys read over the variable's width, into
+// its continuation column. The case sort on the DPATTERN keys is checked
+// through the pattern tables (SORT with descending keys and ties).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <numeric>
 #include <random>
 #include <utility>
 
 #include "mva/cases/missing_codes.h"
 #include "mva/diagnostics/case_order.h"
 #include "mva/diagnostics/pattern_distance.h"
+#include "mva/diagnostics/record_sort.h"
 #include "mva/frame/queries.h"
 #include "support/harness.h"
 
@@ -72,8 +82,8 @@ TEST(CaseOrder, SmallSetWorkedByHand) {
   // (distance 1); from {d}, 4, 3 and 8 are all at distance 2 and 3 comes
   // first of the two missing one cell; 5 (distance 1, before 1), 1
   // (distance 0); from {a,b}, 4 and 8 are at distance 1 and 8 misses fewer.
-  const std::string csv = "a,b,c,d\n1,1,1,1\n,,1,1\n1,1,,1\n2,2,2,2\n,1,1,1\n,,1,\n,,1,1\n1,1,,\n1,1,1,\n1,,1,1\n";
-  auto f = stored(csv, "MVA a b c d.");
+  auto f = stored("a,b,c,d\n1,1,1,1\n,,1,1\n1,1,,1\n2,2,2,2\n,1,1,1\n,,1,\n,,1,1\n1,1,,\n1,1,1,\n1,,1,1\n",
+                  "MVA a b c d.");
   EXPECT_EQ(casord(f->cx(), false), (std::vector<std::int64_t>{2, 6, 7, 3, 5, 1, 8, 4}));
   EXPECT_EQ(casord(stored("a,b\n1,1\n1,\n", "MVA a b.")->cx(), false), (std::vector<std::int64_t>{1}));
 }
@@ -89,11 +99,10 @@ TEST(CaseOrder, GroupedChainMatchesTheScanOnTies) {
     std::string csv = "x1,x2,x3,x4,x5,k\n";
     for (int row = 0; row < 240; ++row) {
       const std::string missing = rng() % 6 == 0 ? "" : pool[rng() % (3 + seed * 3 % 8)];
-      for (const char* v : {"x1", "x2", "x3", "x4", "x5", "k"}) {
-        const bool gone = (" " + missing + " ").find(std::string(" ") + v + " ") != std::string::npos;
-        const bool user = gone && std::string(v) == "x2" && rng() % 2 == 0;
-        csv += gone ? (user ? "9" : "") : std::to_string(rng() % 4);
-        csv += std::string(v) == "k" ? "\n" : ",";
+      for (const std::string v : {"x1", "x2", "x3", "x4", "x5", "k"}) {
+        const bool gone = (" " + missing + " ").find(" " + v + " ") != std::string::npos;
+        csv += gone ? (v == "x2" && rng() % 2 == 0 ? "9" : "") : std::to_string(rng() % 4);  // 9: user-missing
+        csv += v == "k" ? "\n" : ",";
       }
     }
     for (const char* command : {"MVA x1 x2 x3 x4 x5 k /CATEGORICAL=k.",
@@ -101,11 +110,77 @@ TEST(CaseOrder, GroupedChainMatchesTheScanOnTies) {
       auto f = stored(csv, command, {"x2=9"});
       ASSERT_GT(f->cx().cmn.NINCOM, 150);
       for (const bool quantitative_only : {false, true}) {
-        SCOPED_TRACE(std::string(command) + " seed " + std::to_string(seed) +
-                     (quantitative_only ? " quantitative only" : ""));
+        SCOPED_TRACE(::testing::Message() << command << " seed " << seed << (quantitative_only ? " quantitative" : ""));
         EXPECT_EQ(casord(f->cx(), quantitative_only), scanned_chain(f->cx(), quantitative_only));
       }
     }
+  }
+}
+
+// The order a stable sort gives: records by number, compared cell by cell
+// on the numeric keys (negative = descending).
+std::vector<std::int64_t> stable_order(const std::vector<double>& cells, std::int64_t reclen,
+                                       std::int64_t n, const std::vector<std::int64_t>& keys) {
+  std::vector<std::int64_t> order(static_cast<std::size_t>(n));
+  std::iota(order.begin(), order.end(), 1);
+  const auto cell = [&](std::int64_t record, std::int64_t j) { return cells[(record - 1) * reclen + j - 1]; };
+  std::stable_sort(order.begin(), order.end(), [&](std::int64_t x, std::int64_t y) {
+    for (std::size_t k = 0; k < keys.size() && keys[k] != 0; ++k) {
+      const double a = cell(x, std::abs(keys[k])), b = cell(y, std::abs(keys[k]));
+      if (a != b) return keys[k] > 0 ? a < b : a > b;
+    }
+    return false;
+  });
+  return order;
+}
+
+TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
+  const auto f = stored("a\n1\n", "MVA a.");
+  std::mt19937 random(7);
+  // distinct: values per cell (few values make many ties).
+  const struct { std::int64_t reclen; std::vector<std::int64_t> keys; int distinct; } shapes[] = {
+      {1, {1, 0}, 1000}, {1, {-1, 0}, 3}, {3, {2, -1, 0}, 3},
+      {3, {3, 0}, 2},        // one key: ties on it keep record order
+      {2, {1, 2, 1, 2}, 4},  // more keys than cells: only the first two are read
+  };
+  for (const auto& shape : shapes) {
+    for (const std::int64_t n : {1, 2, 3, 11, 12, 13, 24, 100, 2000}) {
+      SCOPED_TRACE(::testing::Message() << "reclen " << shape.reclen << ", n " << n << ", values " << shape.distinct);
+      std::uniform_int_distribution<int> pick(1, shape.distinct);
+      std::vector<double> cells(static_cast<std::size_t>(n * shape.reclen));
+      for (double& x : cells) x = pick(random);
+      std::vector<std::int64_t> perm(static_cast<std::size_t>(n), -1);
+      RSORT(f->cx(), shape.reclen, n, RealArray(cells.data()), shape.keys, WordArray(perm.data()));
+      EXPECT_EQ(perm, stable_order(cells, shape.reclen, n, shape.keys));
+    }
+  }
+}
+
+// A record of s x: the characters of s in two cells, blank padded, then x = 5.
+std::vector<double> record(std::string s) {
+  std::vector<double> out(3, 5.0);
+  s.resize(16, ' ');
+  std::memcpy(out.data(), s.data(), 16);
+  return out;
+}
+
+TEST(RecordSort, StringKeysReadTheVariablesWidth) {
+  // s is a string of width 12: two columns (the slot and its continuation),
+  // then x. Records are rows of 3 cells: s, its continuation, x.
+  ParseFixture fx({"s,x\nabcdefghijkl,1\n", {}});
+  ASSERT_TRUE(fx.parse("MVA s x."));
+  const std::int64_t string_key = 3 + 1;  // NV + the column of s
+  const struct { std::string a, b; std::vector<std::int64_t> keys; int expected; } rows[] = {
+      {"abc", "abd", {string_key, 0}, -1}, {"abc", "abd", {-string_key, 0}, 1},
+      {"abcdefghXY", "abcdefghXZ", {string_key, 0}, -1},  // differ in the continuation column
+      {"abcdefghijkl", "abcdefghijkl", {string_key, 0}, -1},  // equal: record numbers decide
+      {"b", "a", {3, string_key, 0}, 1},  // x equal, then the string
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.a + " vs " + row.b);
+    std::vector<double> a = record(row.a), b = record(row.b);
+    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a.data()), 1, RealArray(b.data()), 2, row.keys), row.expected);
+    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b.data()), 2, RealArray(a.data()), 1, row.keys), -row.expected);
   }
 }
 

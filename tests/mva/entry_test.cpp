@@ -3,9 +3,18 @@
 // them (the split announced after each group's data pass), no data pass
 // after a syntax error, saved files closed once in slot order, and the same
 // run through the module loaded as a shared object.
-#include <dlfcn.h>
+//
+// Every message key the procedure or the host can pass has a text in the
+// English catalogue. Their sources are scanned for string literals that have
+// the form of a key: a routine tag and an underscore, a blank, then the
+// message ("PARS_ BAD SUBCOMMAND ^1", "HOST_ UNKNOWN VARIABLE ^1").
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <regex>
+#include <set>
+
+#include "host/output/catalogue.h"
 #include "mva/frame/module_export.h"
 #include "support/harness.h"
 
@@ -21,42 +30,39 @@ std::unique_ptr<RecordingHost> host_of(bool split) {
   return make_host(s);
 }
 
+// With `interrupt`, the host is interrupted at the second case: the
+// procedure stops and its end is discarded.
 TEST(Entry, CallsOfOneRun) {
-  const struct { bool split; const char* command; int result; Calls calls; } rows[] = {
-      {false, "MVA a b.", 0,
-       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*5", "OBSERV:end",
-        "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
+  const struct { bool split, interrupt; const char* command; int result; Calls calls; } rows[] = {
+      {false, false, "MVA a b.", 0,
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*5", "OBSERV:end", "OBPEND", "SSDELS",
+        "BP_END_PROCEDURE"}},
       // The split is announced after each group's data pass; the last
       // rewind finds no group left.
-      {true, "MVA a b.", 0,
+      {true, false, "MVA a b.", 0,
        {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0",
         "DICGNV", "OBSERV*1", "OBSERV:end", "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBSERV*2", "OBSERV:end",
         "BP_SPLIT_CHANGE", "SSETPT 0", "DICGNV", "OBPEND", "SSDELS", "BP_END_PROCEDURE"}},
       // A syntax error: no data pass, and the reading is not ended.
-      {true, "MVA a b /MAXCAT=0.", 1,
-       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV",
-        "BP_ERROR PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", "SSDELS", "BP_END_PROCEDURE"}},
+      {true, false, "MVA a b /MAXCAT=0.", 1,
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "BP_ERROR PARS_ /MAXCAT MUST BE A POSITIVE INTEGER",
+        "SSDELS", "BP_END_PROCEDURE"}},
+      {true, true, "MVA a b.", 1,
+       {"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2", "BP_ERROR HOST_ INTERRUPTED", "SSDELS",
+        "BP_END_PROCEDURE"}},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.command);
+    SCOPED_TRACE(row.command + std::string(row.interrupt ? " (interrupted)" : ""));
     auto host = host_of(row.split);
+    int cases = 0;
+    host->on_call = [&](const std::string& call) {
+      if (row.interrupt && call == "OBSERV" && ++cases == 2) host::ReferenceHost::request_interrupt();
+    };
     EXPECT_EQ(run_command(*host, row.command), row.result);
+    host::ReferenceHost::clear_interrupt();
     EXPECT_EQ(host->folded_calls(), row.calls);
     EXPECT_EQ(host->arena().used_cells(), 0);  // every array given back
   }
-}
-
-TEST(Entry, InterruptStopsTheProcedureAndDiscardsItsEnd) {
-  auto host = host_of(true);
-  int cases = 0;
-  host->on_call = [&](const std::string& call) {
-    if (call == "OBSERV" && ++cases == 2) host::ReferenceHost::request_interrupt();
-  };
-  EXPECT_EQ(run_command(*host, "MVA a b."), 1);
-  EXPECT_EQ(host->folded_calls(),
-            (Calls{"BP_PROCEDURE", "OBINIT", "OBPINI", "SSTACK", "DICGNV", "OBSERV*2",
-                   "BP_ERROR HOST_ INTERRUPTED", "SSDELS", "BP_END_PROCEDURE"}));
-  host::ReferenceHost::clear_interrupt();
 }
 
 TEST(Entry, GroupsStartFromTheDefaultsAndKeepTheirFiles) {
@@ -72,16 +78,14 @@ TEST(Entry, GroupsStartFromTheDefaultsAndKeepTheirFiles) {
     }
     if (call == "BP_SPLIT_CHANGE" && groups++ == 0) {
       // Files opened in the first group, slots filled out of order.
-      SFSETS(c, 15, kDataFile, 515);
-      SFSETS(c, 12, kStatisticsFile, 512);
-      SFSETS(c, 14, kDataFile, 514);
+      SFSETS(c, 15, kDataFile, 515), SFSETS(c, 12, kStatisticsFile, 512), SFSETS(c, 14, kDataFile, 514);
     }
   };
   EXPECT_EQ(run_command(*host, "MVA a b /MAXCAT=10 /TTEST."), 0);
   EXPECT_EQ(maxcat_at_plan, (std::vector<std::int64_t>{25, 25, 25, 25}));
   const Calls calls = host->folded_calls();
-  const Calls tail(calls.end() - 6, calls.end());
-  EXPECT_EQ(tail, (Calls{"SFCLDE 512", "SFCLDE 514", "SFCLDE 515", "OBPEND", "SSDELS", "BP_END_PROCEDURE"}));
+  EXPECT_EQ(Calls(calls.end() - 6, calls.end()),
+            (Calls{"SFCLDE 512", "SFCLDE 514", "SFCLDE 515", "OBPEND", "SSDELS", "BP_END_PROCEDURE"}));
   EXPECT_EQ(std::count(calls.begin(), calls.end(), "SFCLDE 515"), 1);
 }
 
@@ -100,10 +104,27 @@ TEST(Entry, LoadedModuleRunsACommand) {
   EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_SPLIT_CHANGE"), 3);
   // The command is read afresh in every group, and once more after the last
   // one, when the host says that no group is left.
-  EXPECT_EQ(std::count_if(host->messages.begin(), host->messages.end(),
-                          [](const Message& m) { return m.key == "PARS_ MORE THAN ONE ^1"; }),
-            4);
+  const std::vector<std::string> lines = message_lines(host->messages, false);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "PARS_ MORE THAN ONE ^1|12"), 4);
   dlclose(module);
+}
+
+TEST(Catalogue, EveryKeyOfTheProcedureAndTheHostHasAText) {
+  const std::regex key_literal(R"re("(_?[A-Z]{2,6}_ (?:[^"\\]|\\.)*)")re");
+  std::set<std::string> keys;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(MVA_SOURCE_DIR "/src")) {
+    const auto& path = entry.path();
+    if ((path.extension() != ".cpp" && path.extension() != ".h") || path.filename() == "catalogue.cpp") continue;
+    const std::string source = file_text(path);
+    for (std::sregex_iterator it(source.begin(), source.end(), key_literal), end; it != end; ++it) {
+      // Undo the C++ escapes \\ and \"; the catalogue finds \n written out.
+      keys.insert(std::regex_replace((*it)[1].str(), std::regex(R"(\\([\\"]))"), "$1"));
+    }
+  }
+  EXPECT_TRUE(keys.count("PARS_ BAD SUBCOMMAND ^1") && keys.count("HOST_ INTERRUPTED"));  // the scan sees both
+  for (const std::string& key : keys) {
+    EXPECT_TRUE(host::english_text(key).has_value()) << "no catalogue entry for \"" << key << "\"";
+  }
 }
 
 }  // namespace

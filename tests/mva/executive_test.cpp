@@ -2,8 +2,15 @@
 // of an analysis (plain without split variables, the SPLIT form naming the
 // group with them; notes on the data in every group, notes on the command in
 // the first group only), the table numbers it announces, and the memory
-// message of its scratch arrays, after which every array is given back.
+// message of its scratch arrays, after which every array is given back. The
+// workspace plans before it: every shortage of workspace gives the message
+// of the step that meets it (with the executive's, above), a cell count that cannot be represented is a
+// shortage and never a wrapped count, and the release step hands back what
+// was laid out even under the largest category limit.
 #include <gtest/gtest.h>
+
+#include <limits>
+#include <numeric>
 
 #include "host/output/renderers.h"
 #include "mva/frame/executive.h"
@@ -20,22 +27,14 @@ class ExecHost : public RecordingHost {
   std::vector<int> announced;
   std::vector<std::string> tables;  // "+n" when table n is begun, "-n" when ended
 
-  void BP_BEGIN_PIVOT_TABLE(int number, const Text& title, const Text& subtype) override {
-    tables.push_back("+" + std::to_string(number));
-    RecordingHost::BP_BEGIN_PIVOT_TABLE(number, title, subtype);
+  void BP_BEGIN_PIVOT_TABLE(int n, const Text& title, const Text& subtype) override {
+    tables.push_back("+" + std::to_string(n)), RecordingHost::BP_BEGIN_PIVOT_TABLE(n, title, subtype);
   }
-  void BP_END_PIVOT_TABLE(int number) override {
-    tables.push_back("-" + std::to_string(number));
-    RecordingHost::BP_END_PIVOT_TABLE(number);
+  void BP_END_PIVOT_TABLE(int n) override {
+    tables.push_back("-" + std::to_string(n)), RecordingHost::BP_END_PIVOT_TABLE(n);
   }
-  void BP_TABLE_ID(int number) override {
-    announced.push_back(number);
-    RecordingHost::BP_TABLE_ID(number);
-  }
-  void BP_END_TABLE_IDS() override {
-    announced.push_back(0);
-    RecordingHost::BP_END_TABLE_IDS();
-  }
+  void BP_TABLE_ID(int n) override { announced.push_back(n), RecordingHost::BP_TABLE_ID(n); }
+  void BP_END_TABLE_IDS() override { announced.push_back(0), RecordingHost::BP_END_TABLE_IDS(); }
 };
 
 std::unique_ptr<ExecHost> exec_host(const std::string& csv, bool split, std::int64_t workspace_cells = 1 << 20) {
@@ -57,8 +56,7 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   const struct { const char* csv; std::string command; std::vector<std::string> keys; bool every_group; } rows[] = {
       {no_missing, "MVA a b /NOUNIVARIATE /EM /TPATTERN /MPATTERN /TTEST.",
        {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ NO MISSING VALUE => NO MPATT",
-        "EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ NO MISSING VALUE => NO EM_EST"},
-       true},
+        "EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ NO MISSING VALUE => NO EM_EST"}, true},
       {no_missing, "MVA a b /NOUNIVARIATE /REGRESSION.", {"EXEC_ NO MISSING VALUE => NO REGR"}, true},
       {"g,a,b\n1,1,\n1,,2\n2,3,\n2,,4\n", "MVA a b /NOUNIVARIATE /LISTWISE.",
        {"EXEC_ NO COMPLETE CASE => NO LISTWISE"}, true},
@@ -97,13 +95,13 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   ParseFixture fx({"a,b\n1,2\n3,4\n", {}});
   ASSERT_TRUE(fx.pass("MVA a b /NOUNIVARIATE /EM /REGRESSION."));
   Context& cx = fx.cx();
-  SFSETS(cx.cmn, kEm, kDataFile, 0);
-  SFSETS(cx.cmn, kRegression, kStatisticsFile, 0);
+  SFSETS(cx.cmn, kEm, kDataFile, 0), SFSETS(cx.cmn, kRegression, kStatisticsFile, 0);
   EXEC(cx);
   EXPECT_EQ(message_lines(fx.host().messages, false),
             (std::vector<std::string>{"EXEC_ NO MISSING VALUE => NO EM_EST|12",
                                       "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE|22",
-                                      "EXEC_ NO MISSING VALUE => NO REGR|22", "EXEC_ NO MISSING VALUE => NO OUTFILE|22"}));
+                                      "EXEC_ NO MISSING VALUE => NO REGR|22",
+                                      "EXEC_ NO MISSING VALUE => NO OUTFILE|22"}));
 }
 
 // Table 3 is begun before the comparison tables and ended before the other
@@ -119,18 +117,16 @@ TEST(Executive, TablesInTheirFixedOrder) {
     EXPECT_EQ(host->tables, em_order) << command;
   }
 
-  std::vector<int> standard;
-  for (int n = 3; n <= 28; ++n) standard.push_back(n);
-  const struct { std::string command; std::vector<int> extra; } rows[] = {
-      {"MVA a b c d /CATEGORICAL=d a /CROSSTAB.", {30, 33}},  // a and d: 2 and 5 in the dictionary
-      {"MVA a b c d /CATEGORICAL=a d.", {}}, {"MVA a b c d /CROSSTAB.", {}},
-  };
+  const struct { std::string command; std::vector<int> extra; } rows[] = {  // a and d: 2 and 5 in the dictionary
+      {"MVA a b c d /CATEGORICAL=d a /CROSSTAB.", {30, 33}}, {"MVA a b c d /CATEGORICAL=a d.", {}},
+      {"MVA a b c d /CROSSTAB.", {}}};
   for (const auto& row : rows) {
     for (const bool split : {false, true}) {
       SCOPED_TRACE(row.command + (split ? " (split)" : ""));
       auto host = exec_host("g,a,b,c,d\n1,1,2,3,4\n2,5,6,7,8\n", split);
       run_command(*host, row.command);
-      std::vector<int> want = standard;
+      std::vector<int> want(26);
+      std::iota(want.begin(), want.end(), 3);
       want.insert(want.end(), row.extra.begin(), row.extra.end());
       want.push_back(0);
       EXPECT_EQ(host->announced, want);
@@ -143,19 +139,54 @@ TEST(Executive, TablesInTheirFixedOrder) {
 // (25) and the case store (4 values, 50 category slots, 3 per case: 60):
 // 129 cells. The executive's scratch arrays take 20 more (2 for VCOLS and
 // each work vector, 2 for each of the seven per-variable arrays), and the
-// quartile rule's two work arrays 4 more while it runs.
+// quartile rule's two work arrays 4 more while it runs. With three variables
+// in the dictionary, the plans meet the shortage first: the case buffer
+// takes 3 cells and the first plan 63; the second plan of two variables 25.
 TEST(Executive, ShortWorkspace) {
-  const struct { std::int64_t cells; int status; std::vector<std::string> messages; } rows[] = {
-      {153, 0, {}}, {152, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}}, {149, 0, {"EXTR_ FORCED TO MEAN+-2*SD|22"}},
-      {148, 1, {"EXEC_ INSUFFICIENT MEMORY|23"}}};
+  const char *two = "a,b\n1,2\n3,\n", *three = "a,b,c\n1,2,3\n", *forced = "EXTR_ FORCED TO MEAN+-2*SD|22";
+  // message: the one message, with its class and severity ("" none).
+  const struct { const char *csv, *command; std::int64_t cells; int status; const char* message; } rows[] = {
+      {two, "MVA a b.", 153, 0, ""}, {two, "MVA a b.", 152, 0, forced}, {two, "MVA a b.", 149, 0, forced},
+      {two, "MVA a b.", 148, 1, "EXEC_ INSUFFICIENT MEMORY|23"},
+      {three, "MVA a b.", 65, 1, "IMEM_ NOT ENOUGH MEMORY|23"},  // the first plan does not fit
+      {three, "MVA a b.", 66, 1, "IMEM_ NOT ENOUGH MEMORY|23"},  // the second does not
+      {three, "MVA a b /EM a.", 66, 1, "DEPV_ ERROR READING DEPENDENT VARIABLE LIST|13"},
+      {three, "MVA a b /REGRESSION WITH b.", 66, 1, "INDV_ NOT ENOUGH MEMORY|13"},
+  };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.cells);
-    auto host = exec_host("a,b\n1,2\n3,\n", false, row.cells);
-    EXPECT_EQ(run_command(*host, "MVA a b."), row.status);
-    EXPECT_EQ(message_lines(host->messages, false), row.messages);
+    SCOPED_TRACE(::testing::Message() << row.command << " in " << row.cells << " cells");
+    auto host = exec_host(row.csv, false, row.cells);
+    EXPECT_EQ(run_command(*host, row.command), row.status);
+    EXPECT_EQ(message_lines(host->messages, false), std::vector<std::string>(*row.message != 0, row.message));
     EXPECT_EQ(host->announced.empty(), row.status != 0);
     EXPECT_EQ(host->arena().used_cells(), 0);  // every array given back
   }
+}
+
+TEST(WorkspacePlan, CellCountsThatCannotBeRepresented) {
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  using Count = std::optional<std::int64_t>;
+  // T(p) = p(p + 1)/2 is representable up to p = 4294967295 (T =
+  // 9223372034707292160); T(4294967296) = 9223372039002259456 is not.
+  const struct { const char* what; Count got, want; } rows[] = {
+      {"3 * (max / 3)", checked_product(3, kMax / 3), kMax - 1},
+      {"2 * (max / 2 + 1)", checked_product(2, kMax / 2 + 1), std::nullopt},
+      {"-1 * 1", checked_product(-1, 1), std::nullopt}, {"max + 1", checked_sum(kMax, 1), std::nullopt},
+      {"T(4294967295)", checked_triangle_cells(4294967295), 9223372034707292160},
+      {"T(4294967296)", checked_triangle_cells(4294967296), std::nullopt},
+  };
+  for (const auto& row : rows) EXPECT_EQ(row.got, row.want) << row.what;
+}
+
+TEST(WorkspacePlan, LargestCategoryLimitIsReleasedWithoutOverflow) {
+  // MAXCAT accepts 2**63, kept as the largest word; the release step must
+  // not form MAXCAT * NVAR for the category values that were never laid out.
+  ParseFixture f({"a,b\n1,2\n", {}});
+  ASSERT_TRUE(f.parse("MVA a b /MAXCAT=9223372036854775808."));
+  EXPECT_EQ(f.cmn().MAXCAT, std::numeric_limits<std::int64_t>::max());
+  FMEM(f.cx());
+  EXPECT_EQ(f.host().arena().used_cells(), 0);
+  EXPECT_TRUE(f.host().messages.empty());
 }
 
 }  // namespace

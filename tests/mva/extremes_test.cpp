@@ -1,12 +1,22 @@
 // Extremes: the rule choice at its threshold, and both rules over one split
 // group whose columns are small data sets; the limits and counts come from
 // tools/extremes_reference.R (output kept in tools/extremes_reference.out).
+//
+// The univariate statistics table, filled from moments and extreme counts
+// set by hand (so every number below is the input or a hand computation on
+// it): rows in VARIABLES-list order, categorical rows without mean, standard
+// deviation and extremes, system-missing cells where a statistic is
+// undefined, the rule footnote and the IQR=0 footnote, and the "all values"
+// column of the comparison tables.
 #include <gtest/gtest.h>
 
 #include <tuple>
 
+#include "host/output/renderers.h"
 #include "host/output/text_display.h"
 #include "mva/diagnostics/extremes.h"
+#include "mva/diagnostics/univariate_table.h"
+#include "mva/estimation/comparison_tables.h"
 #include "mva/frame/queries.h"
 #include "support/harness.h"
 
@@ -14,16 +24,11 @@ namespace mva::test {
 namespace {
 
 TEST(Extremes, QuartileRuleUpToItsSortBudget) {
-  const struct { std::int64_t quantitative, cases; bool fits; } rows[] = {
-      // 10 * 1000 * 3 = 30000; 10 * 10000 * 4 = 400000; exactly 150000; 153000.
-      {10, 1000, true}, {10, 10000, false}, {50, 1000, true}, {51, 1000, false},
-      // log10(1) = 0; no cases; no quantitative variable.
-      {1000000, 1, true}, {5, 0, true}, {0, 1000000, true},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(quartile_rule_fits(row.quantitative, row.cases), row.fits)
-        << row.quantitative << " variables, " << row.cases << " cases";
-  }
+  // variables x cases x log10(cases) against 150000: 30000; 400000; exactly 150000; 153000; log10(1) = 0; no
+  // cases; no quantitative variable.
+  const struct { std::int64_t quantitative, cases; bool fits; } rows[] = {{10, 1000, true}, {10, 10000, false},
+      {50, 1000, true}, {51, 1000, false}, {1000000, 1, true}, {5, 0, true}, {0, 1000000, true}};
+  for (const auto& row : rows) EXPECT_EQ(quartile_rule_fits(row.quantitative, row.cases), row.fits) << row.quantitative;
 }
 
 // The data sets of tools/extremes_reference.R, in its order.
@@ -33,22 +38,15 @@ struct DataSet {
 };
 const DataSet kSets[] = {
     {"example", {1, 2, 3, 4, 100}}, {"four", {7, 1, 5, 3}}, {"at_limits", {-1, 2, 2, 3, 4, 4, 7, 2, 3}}, {"one", {42}},
-    {"ties", {5, 5, 5, 5, 9, 5, 5, 5}},
-    {"skewed", {12.5, 3.25, 8, 0.5, 19, 7.75, 6, 250, -40, 9.5, 10, 11, 8.5}},
-    {"twelve", {3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84}}, {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}},
-};
+    {"ties", {5, 5, 5, 5, 9, 5, 5, 5}}, {"skewed", {12.5, 3.25, 8, 0.5, 19, 7.75, 6, 250, -40, 9.5, 10, 11, 8.5}},
+    {"twelve", {3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84}}, {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}}};
 
 // EXTR over one split group whose columns are the data sets (shorter ones
 // padded with missing cells), plus a categorical column k and a column
 // `none` with no valid value, after the data pass and the moments. With
 // `short_of_memory` the workspace has no room for its work arrays. Gives the
 // limits and counts by dictionary variable, the rule used and the messages.
-struct Group {
-  std::vector<Extremes> of;
-  bool iqr_rule;
-  std::vector<Message> messages;
-  double sysmis;
-};
+struct Group { std::vector<Extremes> of; bool iqr_rule; std::vector<Message> messages; double sysmis; };
 Group extremes(bool short_of_memory) {
   std::string csv, command = "MVA";
   for (const DataSet& set : kSets) csv += std::string(set.name) + ",", command += std::string(" ") + set.name;
@@ -102,21 +100,77 @@ TEST(Extremes, BothRulesAgainstR) {
       // Quartile limits are exact; the others within 4 units in the last place.
       EXPECT_NEAR(got.lower, want.lower, 4 * 2.2e-16 * std::abs(want.lower));
       EXPECT_NEAR(got.upper, want.upper, 4 * 2.2e-16 * std::abs(want.upper));
-      EXPECT_EQ(got.low, want.low);
-      EXPECT_EQ(got.high, want.high);
+      EXPECT_EQ(std::pair(got.low, got.high), std::pair(want.low, want.high));
     }
     // k is categorical and `none` has no valid value: untouched by the
     // quartile rule; under the mean +- 2 SD rule their moments are 0, so no
     // interval.
     const Extremes want = short_of_memory ? Extremes{0, 0, -1, -1} : Extremes{group.sysmis, group.sysmis, 0, 0};
-    for (const std::size_t v : {8, 9}) {
-      const Extremes got = group.of[v];
+    for (const Extremes& got : {group.of[8], group.of[9]}) {
       EXPECT_EQ(std::tie(got.lower, got.upper, got.low, got.high), std::tie(want.lower, want.upper, want.low, want.high));
     }
     // A warning of class 2 when short of memory.
-    EXPECT_EQ(message_lines(group.messages),
-              std::vector<std::string>(short_of_memory, "EXTR_ FORCED TO MEAN+-2*SD|22"));
+    const std::string forced = "EXTR_ FORCED TO MEAN+-2*SD|22";
+    EXPECT_EQ(message_lines(group.messages), std::vector<std::string>(short_of_memory, forced));
   }
+}
+
+// Dictionary a, b, c, k; the command lists them as c k a b with k
+// categorical, so rows come in that order. SUMWT = 12.
+//   a: N 10, mean 35.25, variance 4     -> SD 2, missing 2 (16.7%), extremes 0 and 2
+//   b: N 1, mean 7                      -> SD undefined (.), missing 11 (91.7%), no interval
+//   c: N 0                              -> mean and SD undefined, missing 12 (100.0%)
+//   k: categorical, N 12                -> missing 0 (0.0%)
+// The comparison tables 27 and 28 begun, then table 3 as UOUT fills it,
+// rendered as text.
+std::string univariate_text(bool iqr_rule) {
+  ParseFixture fx({"a,b,c,k\n1.5,2,3,4\n", {}});
+  EXPECT_TRUE(fx.parse("MVA c k a b /CATEGORICAL=k."));
+  std::vector<std::int64_t> vcols, low = {0, -1, 0, 0}, high = {2, -1, 0, 0};  // by dictionary index a, b, c, k
+  for (const std::int64_t v : {3, 4, 1, 2}) vcols.push_back(ICOL2(fx.cx(), v));
+  std::vector<double> pwn(10, 0.0), pwmean(16, 0.0), pwvar(16, 0.0);
+  const RealTriangle n(RealArray(pwn.data()));
+  const RealSquare mean(RealArray(pwmean.data()), 4), var(RealArray(pwvar.data()), 4);
+  n(1, 1) = 10, mean(1, 1) = 35.25, var(1, 1) = 4;
+  n(2, 2) = 1, mean(2, 2) = 7, n(4, 4) = 12;
+  Host& host = fx.host();
+  CMPB(fx.cx(), false, false, false);
+  const Text title = host.BP_CSTRING("EXEC_ UNIVARIATE STATISTICS");
+  host.BP_BEGIN_PIVOT_TABLE(3, title, title);
+  UOUT(fx.cx(), {WordArray(vcols.data()), 4, WordArray(low.data()), WordArray(high.data()), n, mean, var, 12, true,
+                 iqr_rule});
+  for (const int table : {3, 27, 28}) host.BP_END_PIVOT_TABLE(table);
+  return host::render_text(fx.host().output());
+}
+
+// The comparison tables are begun before table 3, so they come first.
+TEST(UnivariateTable, RowsCellsFootnotesAndTheAllValuesColumn) {
+  const std::string compared =
+      "Summary of Estimated Means\n"
+      "               Variables\n"
+      "Method      c       a     b\n"
+      "---------------------------\n"
+      "All Values  .  35.250  7.00\n\n"
+      "Summary of Estimated Standard Deviations\n"
+      "             Variables\n"
+      "Method      c      a  b\n"
+      "-----------------------\n"
+      "All Values  .  2.000  .\n\n"
+      "Univariate Statistics\n"
+      "                                         Statistics\n"
+      "                                                  Missing              Extremes[a]\n"
+      "Variables   N    Mean  Std. Deviation  Missing Count  Missing Percent  Low    High\n"
+      "----------------------------------------------------------------------------------\n"
+      "c           0       .               .             12            100.0    0       0\n"
+      "k          12                                      0              0.0\n"
+      "a          10  35.250           2.000              2             16.7    0       2\n";
+  EXPECT_EQ(univariate_text(true), compared +
+                                           "b[b]        1    7.00               .             11             91.7    .       .\n"
+                                           "[a] Number of cases outside the range Q1 - 1.5*IQR to Q3 + 1.5*IQR.\n"
+                                           "[b] . indicates that the interquartile range (IQR) is 0.\n");
+  EXPECT_EQ(univariate_text(false), compared +
+                                            "b           1    7.00               .             11             91.7    .       .\n"
+                                            "[a] Number of cases outside the range mean - 2 SD to mean + 2 SD.\n");
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 // The matrix kernels: the sweep operator against numpy (minus the inverse,
 // the log-determinant, a partial sweep's regression blocks), its tolerance
 // guard and forward selection; the moment update against a two-pass
-// computation on data with large means; the Mahalanobis distance. Reference
-// numbers come from tools/estimation/sweep_reference.py, whose output is
+// computation on data with large means; the Mahalanobis distance; pairwise
+// moments gathered by pattern (whole, in part and not at all) against a
+// two-pass computation. Reference numbers come from
+// tools/estimation/sweep_reference.py, whose output is
 // tools/estimation/sweep_reference.txt.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "mva/estimation/mahalanobis.h"
 #include "mva/estimation/moment_update.h"
+#include "mva/estimation/pattern_moments.h"
 #include "mva/estimation/sweep.h"
 
 namespace mva::test {
@@ -22,12 +26,10 @@ const Cells kS = {4.0, 2.0, 5.0, 0.6, 1.5, 3.0, 1.0, -0.5, 0.8, 2.5};
 
 struct Sweeper {
   Cells a, status, work, refdiag;
-  Sweeper(Cells packed, Cells st)
-      : a(std::move(packed)), status(std::move(st)), work(status.size()), refdiag(status.size()) {}
+  Sweeper(Cells packed, Cells s) : a(std::move(packed)), status(s), work(s.size()), refdiag(s.size()) {}
   SweepResult run(std::int64_t maxsteps, double tol, double fmin = 0.0, std::int64_t n = 0) {
-    return SWEEP(static_cast<std::int64_t>(status.size()), RealTriangle(RealArray(a.data())),
-                 RealArray(status.data()), RealArray(work.data()), RealArray(refdiag.data()),
-                 maxsteps, tol, fmin, n);
+    return SWEEP(static_cast<std::int64_t>(status.size()), RealTriangle(RealArray(a.data())), RealArray(status.data()),
+                 RealArray(work.data()), RealArray(refdiag.data()), maxsteps, tol, fmin, n);
   }
 };
 
@@ -43,8 +45,7 @@ TEST(Sweep, FullAndPartialSweepsAgainstNumpyAndSweepingOutRestores) {
                              0.19952352590827865, -0.47647409172126254, 0.22781417510422869, -0.21977367480643234,
                              0.22632519356759967, -0.6075044669446098});
   EXPECT_NEAR(r.logdet, 4.2070778322093405, 1e-14 * 4.2);
-  EXPECT_EQ(r.remaining, 0);
-  EXPECT_EQ(full.status, (Cells{0, 0, 0, 0}));
+  EXPECT_TRUE(r.remaining == 0 && full.status == (Cells{0, 0, 0, 0}));
 
   Sweeper s(kS, {1, 0, 1, 0});
   const SweepResult in = s.run(4, 1e-8);
@@ -55,8 +56,7 @@ TEST(Sweep, FullAndPartialSweepsAgainstNumpyAndSweepingOutRestores) {
   s.status = {-1, 0, -1, 0};  // both swept in: take them out again
   const SweepResult out = s.run(4, -1e-8);
   expect_cells_near(s.a, kS);
-  EXPECT_EQ(out.logdet, 0.0);  // sweeping out adds no pivot logarithm
-  EXPECT_EQ(out.remaining, 0);
+  EXPECT_TRUE(out.logdet == 0.0 && out.remaining == 0);  // sweeping out adds no pivot logarithm
 }
 
 TEST(Sweep, ToleranceRefusesCollinearColumns) {
@@ -120,46 +120,25 @@ TEST(MomentUpdate, MatchesTwoPassOnLargeMeans) {
   MomentWeights sums{7.0, 7.0};
   for (int i = 0; i < n; ++i) {
     x = {x2[i], 123.0, x1[i]};
-    MOMUPD(i == 0, i == 0, 3, 6, roles, 1, 3, w[i], 1.0, RealArray(x.data()), sums,
-           RealArray(means.data()), RealTriangle(RealArray(cp.data())), RealArray(work.data()));
+    MOMUPD(i == 0, i == 0, 3, 6, roles, 1, 3, w[i], 1.0, RealArray(x.data()), sums, RealArray(means.data()),
+           RealTriangle(RealArray(cp.data())), RealArray(work.data()));
   }
   EXPECT_EQ(means[1], 0.0);  // zeroed, then left alone (categorical)
-  EXPECT_EQ(sums.sumw, static_cast<double>(sw));
-  EXPECT_EQ(sums.sumwf, static_cast<double>(sw));
+  EXPECT_EQ(std::pair(sums.sumw, sums.sumwf), std::pair(static_cast<double>(sw), static_cast<double>(sw)));
   EXPECT_NEAR(means[2], static_cast<double>(m1), 1e-6);  // within 8 units in the last place
   EXPECT_NEAR(means[0], static_cast<double>(m2), 1e-6);
   // Each stored value is 1e9 to within ulp(1e9)/2 = 6e-8 against a spread of
   // 3e-4, and the running means are good to a few units in the last place:
   // the sums of squares agree to 1e-4 (3e-5 seen).
-  EXPECT_NEAR(cp[0], static_cast<double>(c11), 1e-4 * static_cast<double>(c11));
-  EXPECT_NEAR(cp[1], static_cast<double>(c21), 1e-4 * std::fabs(static_cast<double>(c21)));
-  EXPECT_NEAR(cp[2], static_cast<double>(c22), 1e-4 * static_cast<double>(c22));
+  const double want[] = {static_cast<double>(c11), static_cast<double>(c21), static_cast<double>(c22)};
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(cp[k], want[k], 1e-4 * std::fabs(want[k])) << k;
   EXPECT_EQ(cp[3] + cp[4] + cp[5], 0.0);  // zeroed; the categorical row stays empty
 
-  // A case of weight 0 or factor not positive changes nothing; a factor
-  // scales the weight of the means and cross-products only.
-  const ColumnRoles one({{1, true, true, false}});
-  Cells v{0.0}, mean{0.0}, ss{0.0};
-  MomentWeights s1;
-  const auto add = [&](double value, double wt, double f, bool first) {
-    v[0] = value;
-    MOMUPD(first, first, 1, 1, one, 1, 1, wt, f, RealArray(v.data()), s1, RealArray(mean.data()),
-           RealTriangle(RealArray(ss.data())), RealArray(work.data()));
-  };
-  add(3.0, 1.0, 1.0, true);
-  add(100.0, 0.0, 1.0, false);
-  add(100.0, 1.0, -1.0, false);
-  add(8.0, 1.0, 1.0, false);
-  EXPECT_EQ(mean[0], 5.5);
-  EXPECT_EQ(ss[0], 12.5);  // (3 - 8)^2 / 2
-  add(5.5, 2.0, 0.5, false);
-  EXPECT_EQ(s1.sumw, 4.0);
-  EXPECT_EQ(s1.sumwf, 3.0);
 }
 
 TEST(Mahalanobis, OverSweptInColumnsOnly) {
-  const ColumnRoles roles(
-      {{1, true, true, false}, {2, true, true, false}, {3, true, true, false}, {4, true, true, false}});
+  const ColumnRoles all({{1, true, true, false}, {2, true, true, false}, {3, true, true, false},
+                         {4, true, true, false}});
   Cells mu = {0.5, 1.0, -0.75, 2.0}, x = {1.5, -2.0, 0.25, 3.0};
   const double sysmis = -1.0e300;
   const auto distance = [&](const Cells& status, const ColumnRoles& r) {
@@ -167,17 +146,71 @@ TEST(Mahalanobis, OverSweptInColumnsOnly) {
     s.run(4, 1e-8);
     return MAHAL(4, RealArray(mu.data()), RealTriangle(RealArray(s.a.data())), RealArray(x.data()), r, sysmis);
   };
-  EXPECT_NEAR(distance({1, 1, 1, 1}, roles), 5.1495681953543784, 1e-14 * 5.15);
-  EXPECT_NEAR(distance({1, 0, 1, 0}, roles), 0.49828178694158076, 1e-14 * 0.5);
-  EXPECT_EQ(distance({0, 0, 0, 0}, roles), 0.0);
+  EXPECT_NEAR(distance({1, 1, 1, 1}, all), 5.1495681953543784, 1e-14 * 5.15);
+  EXPECT_NEAR(distance({1, 0, 1, 0}, all), 0.49828178694158076, 1e-14 * 0.5);
+  EXPECT_EQ(distance({0, 0, 0, 0}, all), 0.0);
   // A categorical column or a system-missing value leaves its column out.
-  const ColumnRoles categorical(
-      {{1, true, true, false}, {2, true, false, true}, {3, true, true, false}, {4, true, false, true}});
+  const ColumnRoles categorical({{1, true, true, false}, {2, true, false, true}, {3, true, true, false},
+                                 {4, true, false, true}});
   const double by_role = distance({1, 1, 1, 1}, categorical);
-  x[1] = sysmis;
-  mu[3] = sysmis;
-  EXPECT_EQ(distance({1, 1, 1, 1}, roles), by_role);
+  x[1] = mu[3] = sysmis;
+  EXPECT_EQ(distance({1, 1, 1, 1}, all), by_role);
   EXPECT_GT(by_role, 0.0);
+}
+
+TEST(PatternMoments, EveryBudgetGivesTheTwoPassMomentsOfEachPair) {
+  constexpr std::int64_t p = 5, n = 400;
+  // Column 3 is categorical: it counts in the pair weights only.
+  std::vector<ColumnRole> role_list;
+  for (std::int64_t k = 1; k <= p; ++k) role_list.push_back({k, true, k != 3, k == 3});
+  const ColumnRoles roles(role_list);
+  std::mt19937 rng(7);
+  std::normal_distribution<double> value(100.0, 1.0);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::vector<std::vector<double>> x(n, std::vector<double>(p));
+  std::vector<std::vector<std::int64_t>> miss(n, std::vector<std::int64_t>(p));
+  std::vector<double> w(n);
+  for (std::int64_t i = 0; i < n; ++i) {
+    w[i] = 0.25 + 2.0 * unit(rng);
+    for (std::int64_t k = 0; k < p; ++k) {
+      x[i][k] = k == 2 ? 0.0 : value(rng) + static_cast<double>(k);
+      miss[i][k] = unit(rng) < 0.15 * static_cast<double>(k) ? 1 : 0;
+    }
+  }
+
+  for (const std::size_t budget : {std::size_t{1} << 20, std::size_t{40}, std::size_t{0}}) {
+    const std::int64_t cells = p * (p + 1) / 2;
+    std::vector<double> pwn(cells, 0.0), pww(cells, 0.0), pwcov(cells, 0.0), pwmean(p * p, 0.0), pwvar(p * p, 0.0);
+    const PairwiseArrays pw{RealTriangle(RealArray(pwn.data())), RealTriangle(RealArray(pww.data())),
+                            RealSquare(RealArray(pwmean.data()), p), RealTriangle(RealArray(pwcov.data())),
+                            RealSquare(RealArray(pwvar.data()), p)};
+    PatternMoments moments(roles, budget);
+    for (std::int64_t i = 0; i < n; ++i) moments.add(w[i], RealArray(x[i].data()), WordArray(miss[i].data()), pw);
+    moments.merge_into(pw);
+
+    for (std::int64_t j = 1; j <= p; ++j) {
+      for (std::int64_t k = 1; k <= j; ++k) {
+        // Two passes over the cases with both present: weights and means, then the centred sums.
+        double W = 0, mj = 0, mk = 0, sjj = 0, skk = 0, sjk = 0;
+        for (int pass = 0; pass < 2; ++pass) {
+          for (std::int64_t i = 0; i < n; ++i) {
+            if (miss[i][j - 1] != 0 || miss[i][k - 1] != 0) continue;
+            const double dj = x[i][j - 1] - (pass ? mj : 0), dk = x[i][k - 1] - (pass ? mk : 0);
+            if (pass == 0) W += w[i], mj += w[i] * dj, mk += w[i] * dk;
+            else sjj += w[i] * dj * dj, skk += w[i] * dk * dk, sjk += w[i] * dj * dk;
+          }
+          if (pass == 0) mj /= W, mk /= W;
+        }
+        SCOPED_TRACE(::testing::Message() << "budget " << budget << ", pair " << j << "," << k);
+        EXPECT_NEAR(pw.PWN(j, k), W, 1e-12 * W);
+        EXPECT_NEAR(pw.PWMEAN(j, k), mj, 1e-12 * std::abs(mj));
+        EXPECT_NEAR(pw.PWMEAN(k, j), mk, 1e-12 * std::abs(mk));
+        EXPECT_NEAR(pw.PWVAR(j, k), sjj, 1e-12 * sjj + 1e-300);
+        EXPECT_NEAR(pw.PWVAR(k, j), skk, 1e-12 * skk + 1e-300);
+        EXPECT_NEAR(pw.PWCOV(j, k), sjk, 1e-12 * std::sqrt(sjj * skk) + 1e-300);
+      }
+    }
+  }
 }
 
 }  // namespace

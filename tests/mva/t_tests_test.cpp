@@ -17,21 +17,16 @@ namespace {
 using nlohmann::json;
 
 // Table 12 of one command on the airquality fixture, its cells by
-// (grouping, tested, statistic key), with "warning" -> the parameter of the
-// percent warning and "footnote" -> that of the percent footnote.
+// (grouping, tested, statistic key), with "messages" -> the message lines
+// and "footnote" -> the parameter of the percent footnote.
 std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(const std::string& command) {
   const Shown shown = run_shown({file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"), {}}, command);
   EXPECT_EQ(shown.result, 0) << command;
   std::map<std::tuple<std::string, std::string, std::string>, json> cells;
-  for (const Message& m : shown.messages()) {
-    if (m.key == "TOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT" && m.msg_class * 10 + m.severity == 22) {
-      cells[{"warning", "", ""}] = m.params.at(0);
-    }
-  }
+  if (!shown.messages().empty()) cells[{"messages", "", ""}] = message_lines(shown.messages());
   const json table = shown.table(12);
-  for (const json& cell : table.is_null() ? json::array() : table["cells"]) {
-    const json& at = cell["at"];
-    cells[{at["TOUT_ ROW_VAR"], at["TOUT_ COL_VAR"], at["TOUT_ STATISTICS"]}] = cell["value"];
+  for (const json& c : table.is_null() ? json::array() : table["cells"]) {
+    cells[{c["at"]["TOUT_ ROW_VAR"], c["at"]["TOUT_ COL_VAR"], c["at"]["TOUT_ STATISTICS"]}] = c["value"];
   }
   const std::vector<std::string> note = footnote_params(table, "TOUT_ T_TEST, MISSING ^1");
   if (note != std::vector<std::string>{"absent"}) cells[{"footnote", "", ""}] = note.at(0);
@@ -40,13 +35,7 @@ std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(const 
 
 // One Welch test by scipy: grouping and tested variable, t, df, two-tailed
 // p, group counts and means (t_tests_welch.out).
-struct Welch {
-  const char* grouping;
-  const char* tested;
-  double t, df, p;
-  int n_present, n_missing;
-  double mean_present, mean_missing;
-};
+struct Welch { const char *group, *tested; double t, df, p; int present, missing; double present_mean, missing_mean; };
 
 const Welch kWelch[] = {
 #include "t_tests_welch.out"
@@ -60,15 +49,15 @@ TEST(TTests, EveryCellAgreesWithAnIndependentWelchTest) {
     return got.is_number() && std::fabs(got.get<double>() - expected) <= tolerance * std::fabs(expected);
   };
   for (const Welch& w : kWelch) {
-    SCOPED_TRACE(std::string(w.grouping) + " / " + w.tested);
-    const auto at = [&](const char* statistic) { return cells[{w.grouping, w.tested, statistic}]; };
+    SCOPED_TRACE(std::string(w.group) + " / " + w.tested);
+    const auto at = [&](const char* statistic) { return cells[{w.group, w.tested, statistic}]; };
     EXPECT_TRUE(near(w.t, at("TOUT_ T"), 1e-10)) << at("TOUT_ T");
     EXPECT_TRUE(near(w.df, at("TOUT_ D.F."), 1e-10)) << at("TOUT_ D.F.");
     EXPECT_TRUE(near(w.p, at("TOUT_ P(TAIL)"), 1e-9)) << at("TOUT_ P(TAIL)");
-    EXPECT_EQ(at("TOUT_ #PRESENT"), w.n_present);
-    EXPECT_EQ(at("TOUT_ #MISSING"), w.n_missing);
-    EXPECT_TRUE(near(w.mean_present, at("TOUT_ MEAN PRESENT"), 1e-13));
-    EXPECT_TRUE(near(w.mean_missing, at("TOUT_ MEAN MISSING"), 1e-12));
+    EXPECT_EQ(at("TOUT_ #PRESENT"), w.present);
+    EXPECT_EQ(at("TOUT_ #MISSING"), w.missing);
+    EXPECT_TRUE(near(w.present_mean, at("TOUT_ MEAN PRESENT"), 1e-13));
+    EXPECT_TRUE(near(w.missing_mean, at("TOUT_ MEAN MISSING"), 1e-12));
   }
   // A variable against itself, and a grouping variable never missing
   // (PERCENT=0 lists it): no missing group, so no test and no missing mean.
@@ -81,11 +70,12 @@ TEST(TTests, EveryCellAgreesWithAnIndependentWelchTest) {
 }
 
 TEST(TTests, SwitchesChooseTheCellsAndPercentChoosesTheRows) {
+  // statistics: the statistics shown, first letters of T, D.F., P, #PRESENT, #MISSING, MEANS; warning and
+  // footnote: the parameters of the percent warning and footnote ("" none).
   const struct {
-    std::string options;
-    std::string statistics;  // the statistics shown, first letters of T, D.F., P, #PRESENT, #MISSING, MEANS
+    std::string options, statistics;
     std::set<std::string> rows;
-    std::string warning, footnote;  // parameters of the percent warning and footnote; "" none
+    std::string warning, footnote;
   } cases[] = {
       // Defaults: no probability; SolarR misses 7 of 153 (4.6%), below 5.
       {"", "TD##MM", {"Ozone"}, "", "5.0"}, {"PROB NOT NODF NOCOUNTS", "PMM", {"Ozone"}, "", "5.0"},
@@ -100,15 +90,14 @@ TEST(TTests, SwitchesChooseTheCellsAndPercentChoosesTheRows) {
     auto cells = t_cells("MVA Ozone SolarR Wind Temp /TTEST " + c.options + " /NOUNIVARIATE.");
     std::set<std::string> statistics, rows;
     for (const auto& [at, value] : cells) {
-      if (std::get<1>(at).empty()) continue;
-      rows.insert(std::get<0>(at));
-      statistics.insert(std::get<2>(at));
+      if (!std::get<1>(at).empty()) rows.insert(std::get<0>(at)), statistics.insert(std::get<2>(at));
     }
     std::string shown;
     for (const std::string& s : order) shown += statistics.count(s) ? s.substr(6, 1) : "";
     EXPECT_EQ(shown, c.statistics);
     EXPECT_EQ(rows, c.rows);
-    EXPECT_EQ((cells[{"warning", "", ""}]), c.warning.empty() ? json() : json(c.warning));
+    const std::string warning = "TOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT";
+    EXPECT_EQ((cells[{"messages", "", ""}]), c.warning.empty() ? json() : json({warning + "|" + c.warning + "|22"}));
     EXPECT_EQ((cells[{"footnote", "", ""}]), c.footnote.empty() ? json() : json(c.footnote));
   }
 }

@@ -1,7 +1,10 @@
 // The variable lists and the roles they leave: which variables are analysed,
 // categorical, dependent and independent; the case-matrix columns (in
 // dictionary order, with continuation slots of long strings, the ID and the
-// weight); the ID variable taken off the list.
+// weight); the ID variable taken off the list. The queries over the MVA
+// common and the workspace: every index outside its range answers 0, FALSE
+// or the empty category value, and the index at the edge still reaches its
+// cell.
 #include <gtest/gtest.h>
 
 #include "mva/frame/queries.h"
@@ -13,20 +16,8 @@ namespace {
 // Slots: 1 a, 2 b, 3 name (width 20: slots 3, 4, 5), 6 s (width 3), 7 c, 8 w.
 const char* kCsv = "a,b,name,s,c,w\n1,2,a rather long name,x,5,1\n3,,short,yy,6,2\n";
 
-// The list and the case-matrix columns (COLOF) of every dictionary slot.
-std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> list_and_columns(ParseFixture& f) {
-  std::vector<std::int64_t> list, cols;
-  for (std::int64_t i = 1; i <= f.cmn().NVAR; ++i) {
-    if (f.word(f.cmn().a.VLIST, i) != 0) list.push_back(f.word(f.cmn().a.VLIST, i));
-    cols.push_back(f.word(f.cmn().a.COLOF, i));
-  }
-  return {list, cols};
-}
-
 TEST(VariableLists, ListsAndColumns) {
   using Words = std::vector<std::int64_t>;
-  TestData weighted{kCsv, {}};
-  weighted.options.weight = "w";
   const struct { const char* command; Words list, columns; std::int64_t nv; bool weighted; } rows[] = {
       // Columns follow the dictionary order whatever the list order.
       {"MVA c a s.", {7, 1, 6}, {1, 0, 0, 0, 0, 2, 3, 0}, 3, false},
@@ -37,50 +28,85 @@ TEST(VariableLists, ListsAndColumns) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.command);
-    ParseFixture f(row.weighted ? weighted : TestData{kCsv, {}});
+    TestData data{kCsv, {}};
+    if (row.weighted) data.options.weight = "w";
+    ParseFixture f(data);
     ASSERT_TRUE(f.parse(row.command));
-    EXPECT_EQ(list_and_columns(f), std::pair(row.list, row.columns));
+    Words list, columns;  // the list, and the case-matrix column (COLOF) of every dictionary slot
+    for (std::int64_t i = 1; i <= f.cmn().NVAR; ++i) {
+      if (f.word(f.cmn().a.VLIST, i) != 0) list.push_back(f.word(f.cmn().a.VLIST, i));
+      columns.push_back(f.word(f.cmn().a.COLOF, i));
+    }
+    EXPECT_EQ(std::pair(list, columns), std::pair(row.list, row.columns));
     EXPECT_EQ(f.cmn().NV, row.nv);
   }
-  ParseFixture f(weighted);
-  ASSERT_TRUE(f.parse("MVA a name c /ID=c."));
-  EXPECT_EQ(f.cmn().IDVAR, 7);
-  EXPECT_FALSE(ISCATV(f.cx(), 7));
-  EXPECT_FALSE(DEPFL(f.cx(), 7, kEm));
-  EXPECT_TRUE(DEPFL(f.cx(), 7, kRegression));  // the ID leaves only the EM half
 }
 
 TEST(VariableLists, RolesOfListedVariables) {
-  ParseFixture g({kCsv, {}});
-  ASSERT_TRUE(g.parse("MVA a b s c /CATEGORICAL=b name."));
-  Context& cx = g.cx();
-  EXPECT_TRUE(ISQUAN(cx, 1));
-  EXPECT_FALSE(ISQUAN(cx, 2));  // numeric but named categorical
-  EXPECT_TRUE(ISCATV(cx, 2));
-  EXPECT_TRUE(ISCATV(cx, 6));   // a short string is categorical without being named
-  EXPECT_FALSE(ISCATV(cx, 3));  // named categorical but not on the list: ignored
-  EXPECT_EQ(NQUANT(cx), 2);
-  EXPECT_EQ(NCATV(cx), 2);
-  for (int m : {kEm, kRegression}) {
-    EXPECT_TRUE(DEPFL(cx, 1, m) && INDFL(cx, 1, m));
-    EXPECT_FALSE(DEPFL(cx, 2, m) || INDFL(cx, 2, m));  // categorical numeric loses both roles
-    EXPECT_FALSE(DEPFL(cx, 6, m) || INDFL(cx, 6, m));  // strings never have them
-    EXPECT_FALSE(DEPFL(cx, 8, m));                     // not listed
+  // roles: ISQUAN, ISCATV, then DEPFL and INDFL under EM and under
+  // REGRESSION; 1 true, 0 false, . not checked.
+  const char* categorical = "MVA a b s c /CATEGORICAL=b name.";
+  const char* em_lists = "MVA a b c /EM a WITH c (TDF=5).";
+  const struct { const char* command; std::int64_t v; const char* roles; } rows[] = {
+      {categorical, 1, "1.1111"},
+      {categorical, 2, "010000"},  // numeric but named categorical: no EM or regression role
+      {categorical, 6, ".10000"},  // a short string is categorical without being named
+      {categorical, 3, ".0...."},  // named categorical but not on the list: ignored
+      {categorical, 8, "..0.0."},  // not listed
+      // A dependent or independent list replaces one half of the roles;
+      // REGRESSION keeps the default ones.
+      {em_lists, 1, "..1011"}, {em_lists, 2, "..0.11"}, {em_lists, 7, "...111"},
+      {"MVA a b c /REGRESSION WITH b c.", 1, "....10"}, {"MVA a b c /REGRESSION WITH b c.", 2, ".....1"},
+      {"MVA a name c /ID=c.", 7, ".00.1."},  // the ID leaves only the EM half
+  };
+  for (const auto& row : rows) {
+    ParseFixture f({kCsv, {}});
+    ASSERT_TRUE(f.parse(row.command));
+    const Context& cx = f.cx();
+    const std::int64_t v = row.v;
+    const bool got[] = {ISQUAN(cx, v),     ISCATV(cx, v),     DEPFL(cx, v, kEm),
+                        INDFL(cx, v, kEm), DEPFL(cx, v, kRegression), INDFL(cx, v, kRegression)};
+    for (int i = 0; i < 6; ++i) {
+      EXPECT_TRUE(row.roles[i] == '.' || got[i] == (row.roles[i] == '1')) << row.command << " v" << v << " role " << i;
+    }
+    if (row.command == categorical && v == 1) { EXPECT_TRUE(NQUANT(cx) == 2 && NCATV(cx) == 2); }
   }
-  // A dependent or independent list replaces one half of the roles.
-  ParseFixture f({kCsv, {}});
-  ASSERT_TRUE(f.parse("MVA a b c /EM a WITH c (TDF=5)."));
-  EXPECT_EQ(std::vector<bool>({ISDEPV(f.cx(), 1, kEm), ISDEPV(f.cx(), 2, kEm), ISINDP(f.cx(), 7, kEm),
-                               ISINDP(f.cx(), 1, kEm)}),
-            std::vector<bool>({true, false, true, false}));
-  for (std::int64_t v : {1, 2, 7}) {  // REGRESSION keeps the default roles
-    EXPECT_TRUE(ISDEPV(f.cx(), v, kRegression) && ISINDP(f.cx(), v, kRegression)) << v;
+}
+
+TEST(Queries, IndicesOutsideTheirRangeAnswerNothing) {
+  // Slots: 1 a, 2 b (categorical), 3 s (a short string).
+  ParseFixture f({"a,b,s\n1,2,x\n3,,y\n", {}});
+  ASSERT_TRUE(f.parse("MVA a b s /CATEGORICAL=b /MAXCAT=3."));
+  Context& cx = f.cx();
+  MvaCommon& c = f.cmn();
+  // A case store of two cases, the second incomplete, and three categories
+  // of b, laid out by hand as the data pass would.
+  c.NCASES = 2, c.NINCOM = 1;
+  ASSERT_FALSE(cx.host.QNOMEM(cx.ws, c.a.CASES, 8, c.NV * c.NCASES) || cx.host.QNOMEM(cx.ws, c.a.CASEAT, 8, 1) ||
+               cx.host.QNOMEM(cx.ws, c.a.CATVAL, 8, c.MAXCAT * c.NVAR));
+  for (std::int64_t L = 1; L <= 2; ++L) {
+    for (std::int64_t k = 1; k <= 3; ++k) cx.case_matrix()(L, k) = 10.0 * L + k;
   }
-  ParseFixture h({kCsv, {}});
-  ASSERT_TRUE(h.parse("MVA a b c /REGRESSION WITH b c."));
-  EXPECT_TRUE(ISDEPV(h.cx(), 1, kRegression));  // no dependent list: the default stays
-  EXPECT_FALSE(ISINDP(h.cx(), 1, kRegression));
-  EXPECT_TRUE(ISINDP(h.cx(), 2, kRegression));
+  cx.words(c.a.CASEAT)(1) = 2, cx.words(c.a.CATROW)(2) = 1, cx.words(c.a.NCATS)(2) = 3;
+  for (std::int64_t k = 1; k <= 3; ++k) cx.category_values()(1, k) = 100.0 * k;
+
+  constexpr double kEmpty = 1e33;
+  const std::int64_t n = c.NVAR;  // 3
+  // The query as written, its answer, and the answer wanted.
+#define ROW(query, want) {#query, static_cast<double>(query), want}
+  const struct { const char* call; double got, want; } rows[] = {
+      ROW(IANVAR(cx, n), 3), ROW(IANVAR(cx, n + 1), 0), ROW(ICOL2(cx, 0), 0), ROW(ISANAL(cx, n + 1), 0),
+      ROW(INVLST(cx, 0), 0), ROW(ISCATV(cx, n + 1), 0), ROW(ISQUAN(cx, 0), 0), ROW(DEPFL(cx, 1, 15), 1),
+      ROW(DEPFL(cx, 1, 13), 0), ROW(DEPFL(cx, 1, 16), 0), ROW(DEPFL(cx, n + 1, 14), 0), ROW(INDFL(cx, 1, 13), 0),
+      ROW(ISDEPV(cx, 1, 16), 0), ROW(ISINDP(cx, 0, 14), 0), ROW(ISDESC(cx, 1, 11), 0), ROW(ISDESC(cx, n + 1, 10), 0),
+      ROW(CELLV(cx, 1, 2), 21), ROW(CELLV(cx, 1, 3), 0), ROW(CELLV(cx, 0, 1), 0), ROW(CELLV(cx, n + 1, 1), 0),
+      ROW(LOCCAS(cx, 1), 2), ROW(LOCCAS(cx, 2), 0), ROW(NCATOF(cx, 2), 3), ROW(NCATOF(cx, n + 1), 0),
+      ROW(CATVL(cx, 2, 3), 300), ROW(CATVL(cx, 2, 0), kEmpty), ROW(CATVL(cx, 2, 4), kEmpty),
+      ROW(CATVL(cx, 1, 1), kEmpty), ROW(CATVL(cx, n + 1, 1), kEmpty), ROW(SORTK(cx, 2 * n + 1), 0),
+      ROW(SORTSW(cx, 7), 1), ROW(SORTSW(cx, 8), 0), ROW(SFKIND(c, 11), 0),
+  };
+#undef ROW
+  for (const auto& row : rows) EXPECT_EQ(row.got, row.want) << row.call;
 }
 
 }  // namespace
