@@ -8,8 +8,6 @@
 #include <strings.h>
 
 #include <sstream>
-#include <stdexcept>
-#include <string>
 #include <tuple>
 
 #include "host/commands/command_lexer.h"
@@ -143,18 +141,15 @@ TEST(TokenStream, KeywordEqualAndTrimmedLength) {
 }
 
 // Slot names; "" marks a continuation slot.
-DictionaryView make_view(const std::vector<std::string>& slots) {
-  DictionaryView view;
-  view.size = static_cast<std::int64_t>(slots.size());
-  view.find = [slots](std::string_view name) -> std::int64_t {
+DictionaryView make_view(const Strings& slots) {
+  const auto name = [slots](std::int64_t v) { return slots.at(static_cast<std::size_t>(v - 1)); };
+  const auto find = [slots](std::string_view s) -> std::int64_t {
     for (std::size_t i = 0; i < slots.size(); ++i) {
-      if (!slots[i].empty() && strcasecmp(slots[i].c_str(), std::string(name).c_str()) == 0) return std::int64_t(i) + 1;
+      if (!slots[i].empty() && strcasecmp(slots[i].c_str(), std::string(s).c_str()) == 0) return std::int64_t(i) + 1;
     }
     return 0;
   };
-  view.is_variable = [slots](std::int64_t v) { return !slots.at(static_cast<std::size_t>(v - 1)).empty(); };
-  view.name = [slots](std::int64_t v) { return slots.at(static_cast<std::size_t>(v - 1)); };
-  return view;
+  return {std::int64_t(slots.size()), find, [name](std::int64_t v) { return !name(v).empty(); }, name};
 }
 
 // Reads a list from "MVA <args>." with a stack stepped to the first token
@@ -163,8 +158,7 @@ ListResult read_list(TokenStream& ts, const std::string& args, const ListOptions
   ts.load(one_command("MVA " + args + "."));
   std::int64_t position = 0;
   const StackHandle h = ts.stack(position);
-  ts.next(h);
-  ts.next(h);
+  for (int step = 0; step < 2; ++step) ts.next(h);
   return read_variable_list(ts, h, o, view);
 }
 
@@ -220,16 +214,14 @@ TEST(VariableList, ReadsListsAndLeavesTheRightTokenCurrent) {
     EXPECT_EQ(ts.current().kind == TokenKind::End ? "<end>" : ts.current().typed, row.current);
     EXPECT_EQ(ts.position(), row.position);
   }
-}
 
-TEST(VariableList, VariablesNamedAllAndToAreVariables) {
-  const DictionaryView odd = make_view({"all", "To", "x"});
-  const std::pair<std::string, std::vector<std::int64_t>> rows[] = {
+  // Variables named ALL and TO are variables; after a name, TO is the range keyword.
+  const std::pair<std::string, std::vector<std::int64_t>> odd[] = {
       {"all x", {1, 3}}, {"all to x", {1, 2, 3}}, {"to x", {2, 3}}, {"to to x", {2, 3}}};
-  for (const auto& [args, indices] : rows) {
+  for (const auto& [args, indices] : odd) {
     TokenStream ts;
-    const ListResult result = read_list(ts, args, options(1), odd);
-    EXPECT_EQ(result.indices, indices) << args;  // after a name, TO is the range keyword
+    const ListResult result = read_list(ts, args, options(1), make_view({"all", "To", "x"}));
+    EXPECT_EQ(result.indices, indices) << args;
     EXPECT_FALSE(result.fault.has_value()) << args;
   }
 }

@@ -2,7 +2,7 @@
 // a group, footnotes and system-missing cells): the exact text, the Markdown
 // and HTML with data text that must not break the markup, and the JSON read
 // back, with cell paths that tell apart cells whose innermost categories read
-// the same.
+// the same and no system-missing value written as a number.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -124,6 +124,25 @@ TEST(OutputJson, SmallDocumentStructureAndCellPaths) {
   EXPECT_EQ(same[1].at("path"), (json{{"POUT_ # OF CASES", {"2", "5"}}, {"POUT_ VARIABLES", {"age"}}}));
   EXPECT_TRUE(same[0].at("value").is_null());  // a text cell
   EXPECT_EQ(same[0].at("text"), "X");
+
+  // No system-missing value is written as a number: not a split value, a
+  // table property, a category, a cell or a footnote parameter.
+  OutputDocument missing;
+  const Text sysmis = num(kSystemMissing, 2), rows = key("UOUT_ VARIABLES");
+  missing.add_split({SplitValue{"g", kSystemMissing, "."}});
+  missing.begin_table(3, key("EXEC_ UNIVARIATE STATISTICS"), Text{});
+  missing.table_property(3, 1, sysmis);
+  missing.position_dimension(3, rows, {1, 0, 1, 0});
+  missing.cell_dimension(3, key("UOUT_ STATISTICS"));
+  missing.category(3, value(2, "a", kSystemMissing, "."), rows);
+  missing.cell(3, sysmis, key("UOUT_ MEAN"));
+  missing.annotate(comp("EOUT_ DID NOT CONVERGE ^1", {sysmis}), 1);
+  missing.end_table(3);
+  const std::string text = render_json(missing);
+  EXPECT_EQ(text.find("e+30"), std::string::npos) << text;
+  const json shown = json::parse(text).at("output");
+  EXPECT_TRUE(shown[0].at("values")[0].at("value").is_null());
+  EXPECT_EQ(shown[1].at("footnotes")[0].at("params"), json::array({nullptr}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,32 +14,19 @@
 
 namespace mva::host::testing {
 
-inline Format format(FormatKind kind, int decimals) {
-  Format f;
-  f.kind = kind;
-  f.decimals = decimals;
-  return f;
-}
+inline Format format(FormatKind kind, int decimals) { return Format{.kind = kind, .decimals = decimals}; }
 
 inline Text text_of(Text::Kind kind, std::string k = {}, std::vector<Text> params = {}, double number = 0.0,
                     Format f = {}, std::int64_t variable = 0, std::string name = {}, std::string label = {}) {
   Text t;
-  t.kind = kind;
-  t.key = std::move(k);
-  t.params = std::move(params);
-  t.number = number;
-  t.format = f;
-  t.variable = variable;
-  t.name = std::move(name);
-  t.label = std::move(label);
+  std::tie(t.kind, t.key, t.params, t.number, t.format, t.variable, t.name, t.label) =
+      std::tie(kind, k, params, number, f, variable, name, label);
   return t;
 }
 
 inline Text key(std::string k) { return text_of(Text::Kind::Key, std::move(k)); }
 inline Text lit(std::string s) { return text_of(Text::Kind::Literal, std::move(s)); }
-inline Text comp(std::string k, std::vector<Text> p) {
-  return text_of(Text::Kind::Composite, std::move(k), std::move(p));
-}
+inline Text comp(std::string k, std::vector<Text> p) { return text_of(Text::Kind::Composite, k, std::move(p)); }
 // One item of a repeat list (its own parameters), and the list.
 inline Text item(std::vector<Text> params) { return text_of(Text::Kind::Empty, {}, std::move(params)); }
 inline Text list(std::vector<Text> items) { return text_of(Text::Kind::RepeatList, {}, std::move(items)); }
@@ -51,8 +39,7 @@ inline Text var(std::int64_t index, std::string name) {
   return text_of(Text::Kind::Variable, {}, {}, 0.0, {}, index, std::move(name));
 }
 inline Text value(std::int64_t index, std::string name, double v, std::string label) {
-  const Format print = format(FormatKind::Print, 0);
-  return text_of(Text::Kind::VarValue, {}, {}, v, print, index, std::move(name), std::move(label));
+  return text_of(Text::Kind::VarValue, {}, {}, v, format(FormatKind::Print, 0), index, name, label);
 }
 
 // A split marker, a warning, and a univariate table with a group,

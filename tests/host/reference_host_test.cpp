@@ -3,8 +3,7 @@
 // turned into internal errors, the interrupt poll, a saved file under the
 // name it was given; and what it does with the procedure's output: each
 // procedure's output closed when it ends, messages placed under their split
-// group and naming their place in the script, no system-missing number in
-// the JSON.
+// group and naming their place in the script.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -165,41 +164,6 @@ TEST(ReferenceHost, CommandMessagesNameTheirPlaceInEveryFormat) {
     EXPECT_EQ(nlohmann::json::parse(render_json(doc)).at("output")[0].at("source"),
               (nlohmann::json{{"file", "test"}, {"line", line}, {"column", column}}));
   }
-}
-
-TEST(ReferenceHost, NoSystemMissingNumberInJson) {
-  // A missing split value, and a table whose cell, category, property and
-  // footnote parameter are system-missing.
-  test::TestData data{"g,a\n1,1\n,2\n", {}};
-  data.options.split = {"g"};
-  auto host = test::make_host(data);
-  EXPECT_EQ(test::run_command(*host, "MVA a."), 0);
-  Workspace& ws = host->workspace();
-  const Text sysmis = host->BP_LRVALUE(host->PCINMS(), host->BP_N_FORMAT());
-  host->BP_PROCEDURE("MVA", 3, 1, ws);
-  const Text vars = host->BP_CSTRING("UOUT_ VARIABLES");
-  host->BP_BEGIN_PIVOT_TABLE(3, host->BP_CSTRING("EXEC_ UNIVARIATE STATISTICS"), Text{});
-  host->BP_TABLE_PROPERTY(3, 1, sysmis);
-  host->BP_POSITION_DIMENSION(3, vars, {1, 0, 1, 0});
-  host->BP_CELL_DIMENSION(3, host->BP_CSTRING("UOUT_ STATISTICS"));
-  host->BP_CATEGORY_DIMENSION(3, host->BP_VARVALUE(2, host->PCINMS()), vars);
-  host->BP_CELL_IN_CATEGORY(3, sysmis, host->BP_CSTRING("UOUT_ MEAN"));
-  host->BP_BEGIN_COMPSTRING(host->BP_CSTRING("EOUT_ DID NOT CONVERGE ^1"));
-  host->BP_ADD_PARAMETER(sysmis);
-  host->BP_ANNOTATE(host->BP_END_COMPSTRING(), 1);
-  host->BP_END_PIVOT_TABLE(3);
-  host->BP_END_PROCEDURE();
-
-  const std::string text = render_json(host->output());
-  EXPECT_EQ(text.find("e+30"), std::string::npos) << text;  // no system-missing value written as a number
-  const nlohmann::json j = nlohmann::json::parse(text);
-  std::vector<nlohmann::json> splits;
-  for (const auto& item : j.at("output")) {
-    if (item.at("type") == "split") splits.push_back(item);
-  }
-  ASSERT_EQ(splits.size(), 2u);
-  EXPECT_TRUE(splits[1].at("values")[0].at("value").is_null());  // the missing split value
-  EXPECT_EQ(j.at("output").back().at("footnotes")[0].at("params"), nlohmann::json::array({nullptr}));
 }
 
 }  // namespace
