@@ -132,7 +132,7 @@ std::string outline(const OutputDocument& doc, const std::vector<Item>& items) {
   return out;
 }
 
-TEST(OutputDocument, GroupsNestReopenAndUngroup) {
+TEST(OutputDocument, GroupsNestReopenAndUngroupAndKeepTheirPathsInJson) {
   OutputDocument doc;
   const Text cases = key("POUT_ # OF CASES"), vars = key("POUT_ VARIABLES");
   doc.begin_table(18, key("POUT_ TABULATED PATTERNS"), key("POUT_ TABULATED PATTERNS"));
@@ -142,7 +142,7 @@ TEST(OutputDocument, GroupsNestReopenAndUngroup) {
   for (const int pattern : {1, 2, 1}) {  // the third pass reopens group 1 and reuses its category
     doc.begin_group(18, count(pattern), cases);
     doc.ungroup(18);
-    doc.category(18, count(pattern * 5), cases);
+    doc.category(18, count(5), cases);  // the same leaf in each group
     doc.begin_group(18, key("POUT_ PATTERNS"), vars);
     doc.begin_group(18, var(7, "educ"), vars);  // a group inside a group
     doc.cell(18, lit("X"), value(7, "educ", 1, "Low"));
@@ -152,12 +152,21 @@ TEST(OutputDocument, GroupsNestReopenAndUngroup) {
     doc.cell(18, count(pattern * 10), key("POUT_ COMPLETE IF ..."));
     doc.end_group(18, cases);
   }
+  doc.end_table(18);
   const PivotTable& t = doc.table(0);
-  EXPECT_EQ(tree(dimension(t, "POUT_ # OF CASES")), "1~{5} 2~{10}");
+  EXPECT_EQ(tree(dimension(t, "POUT_ # OF CASES")), "1~{5} 2~{5}");
   EXPECT_EQ(tree(dimension(t, "POUT_ VARIABLES")), "Missing Patterns{educ{Low} age} Complete If ...");
   ASSERT_EQ(t.cells.size(), 6u);  // the third pass replaced pattern 1's cells
   EXPECT_EQ(display(t.cells[2].value), "10");
   EXPECT_EQ(t.cells[2].at, (std::vector<int>{4, 1}));  // {variables, cases}: "Complete If ...", "5" under "1"
+
+  // In the JSON, cells whose innermost categories read the same keep their
+  // own paths; a text cell has no value.
+  const json cells = json::parse(render_json(doc)).at("output")[0].at("cells");
+  EXPECT_EQ(cells[2].at("at"), cells[5].at("at"));
+  EXPECT_EQ(cells[2].at("path"), (json{{"POUT_ # OF CASES", {"1", "5"}}, {"POUT_ VARIABLES", {"POUT_ COMPLETE IF ..."}}}));
+  EXPECT_EQ(cells[5].at("path").at("POUT_ # OF CASES"), json({"2", "5"}));
+  EXPECT_EQ(cells[0].at("value").dump() + cells[0].at("text").dump(), "null\"X\"");
 }
 
 TEST(OutputDocument, CategoriesAndCellDimensions) {
@@ -392,38 +401,15 @@ TEST(OutputJson, SmallDocumentStructureAndCellPaths) {
                             {"code", 6}, {"params", json::array()}, {"marker", "a"}}));
   EXPECT_FALSE(notes[3].contains("marker"));  // a note under the table
 
-  // Cells under different groups whose innermost categories read the same.
-  OutputDocument groups;
-  const Text cases = key("POUT_ # OF CASES"), vars = key("POUT_ VARIABLES");
-  groups.begin_table(18, key("POUT_ TABULATED PATTERNS"), Text{});
-  groups.position_dimension(18, cases, {1, 0, 0, 0});
-  groups.cell_dimension(18, vars);
-  for (const int pattern : {1, 2}) {
-    groups.begin_group(18, count(pattern), cases);
-    groups.category(18, count(5), cases);  // the same leaf in both groups
-    groups.cell(18, lit("X"), var(1, "age"));
-    groups.end_group(18, cases);
-  }
-  groups.end_table(18);
-  const json same = json::parse(render_json(groups)).at("output")[0].at("cells");
-  ASSERT_EQ(same.size(), 2u);
-  EXPECT_EQ(same[0].at("at"), same[1].at("at"));
-  EXPECT_EQ(same[0].at("path"), (json{{"POUT_ # OF CASES", {"1", "5"}}, {"POUT_ VARIABLES", {"age"}}}));
-  EXPECT_EQ(same[1].at("path"), (json{{"POUT_ # OF CASES", {"2", "5"}}, {"POUT_ VARIABLES", {"age"}}}));
-  EXPECT_TRUE(same[0].at("value").is_null());  // a text cell
-  EXPECT_EQ(same[0].at("text"), "X");
-
   // No system-missing value is written as a number: not a split value, a
   // table property, a category, a cell or a footnote parameter.
   OutputDocument missing;
-  const Text sysmis = num(kSystemMissing, 2), rows = key("UOUT_ VARIABLES");
+  const Text sysmis = num(kSystemMissing, 2);
   missing.add_split({SplitValue{"g", kSystemMissing, "."}});
   missing.begin_table(3, key("EXEC_ UNIVARIATE STATISTICS"), Text{});
   missing.table_property(3, 1, sysmis);
-  missing.position_dimension(3, rows, {1, 0, 1, 0});
   missing.cell_dimension(3, key("UOUT_ STATISTICS"));
-  missing.category(3, value(2, "a", kSystemMissing, "."), rows);
-  missing.cell(3, sysmis, key("UOUT_ MEAN"));
+  missing.cell(3, sysmis, value(2, "a", kSystemMissing, "."));
   missing.annotate(comp("EOUT_ DID NOT CONVERGE ^1", {sysmis}), 1);
   missing.end_table(3);
   const std::string text = render_json(missing);
