@@ -34,8 +34,8 @@ using Strings = std::vector<std::string>;
 // over, made directly.
 Format format(FormatKind kind, int decimals) { return Format{.kind = kind, .decimals = decimals}; }
 
-Text text_of(Text::Kind kind, std::string k = {}, std::vector<Text> params = {}, double number = 0.0,
-                    Format f = {}, std::int64_t variable = 0, std::string name = {}, std::string label = {}) {
+Text text_of(Text::Kind kind, std::string k = {}, std::vector<Text> params = {}, double number = 0.0, Format f = {},
+             std::int64_t variable = 0, std::string name = {}, std::string label = {}) {
   Text t;
   std::tie(t.kind, t.key, t.params, t.number, t.format, t.variable, t.name, t.label) =
       std::tie(kind, k, params, number, f, variable, name, label);
@@ -53,9 +53,7 @@ Text num(double v, int decimals, FormatKind kind = FormatKind::GenStat) {
   return text_of(Text::Kind::Number, {}, {}, v, format(kind, decimals));
 }
 Text count(double v) { return num(v, 0, FormatKind::Count); }
-Text var(std::int64_t index, std::string name) {
-  return text_of(Text::Kind::Variable, {}, {}, 0.0, {}, index, std::move(name));
-}
+Text var(std::int64_t index, std::string name) { return text_of(Text::Kind::Variable, {}, {}, 0.0, {}, index, name); }
 Text value(std::int64_t index, std::string name, double v, std::string label) {
   return text_of(Text::Kind::VarValue, {}, {}, v, format(FormatKind::Print, 0), index, name, label);
 }
@@ -169,7 +167,7 @@ TEST(OutputDocument, GroupsNestReopenAndUngroupAndKeepTheirPathsInJson) {
   EXPECT_EQ(cells[0].at("value").dump() + cells[0].at("text").dump(), "null\"X\"");
 }
 
-TEST(OutputDocument, CategoriesAndCellDimensions) {
+TEST(OutputDocument, CategoriesAndCellDimensionsAndCallsRefused) {
   OutputDocument doc;
   const Text rows = key("LOUT_ ROW VARIABLES");
   doc.begin_table(4, key("LOUT_ MEAN"), key("LOUT_ MEAN"));
@@ -190,6 +188,10 @@ TEST(OutputDocument, CategoriesAndCellDimensions) {
   doc.position_dimension(4, key("LOUT_ NO. OF CASES"), {1, 1, 0, 0});
   EXPECT_EQ(t.cells[1].at, (std::vector<int>{2, 1, 0}));
   EXPECT_EQ(t.dimensions[2].categories.at(0).text, "");
+  // Calls on a dimension that is not there, or on a closed table, are refused.
+  EXPECT_THROW(doc.category(4, lit("9"), key("NO SUCH DIMENSION")), std::logic_error);
+  doc.end_table(4);
+  EXPECT_THROW(doc.category(4, lit("9"), rows), std::logic_error);
 }
 
 TEST(OutputDocument, ItemsKeepTheirOrderAndPlaceAndRepeatsAreFolded) {
@@ -226,19 +228,6 @@ TEST(OutputDocument, ItemsKeepTheirOrderAndPlaceAndRepeatsAreFolded) {
   folded.fold_group_repeats(first);
   EXPECT_EQ(outline(folded, folded.items()),
             "earlier command; every x3; split 1; some; every; split 2; some; split 3; only here; every");
-}
-
-TEST(OutputDocument, RefusesCallsOnTablesThatAreNotOpen) {
-  OutputDocument doc;
-  doc.begin_table(3, key("EXEC_ UNIVARIATE STATISTICS"), Text{});
-  doc.position_dimension(3, key("UOUT_ STATISTICS"), {1, 1, 1, 0});
-  EXPECT_THROW(doc.begin_table(3, Text{}, Text{}), std::logic_error);
-  EXPECT_THROW(doc.category(3, key("UOUT_ MEAN"), key("NO SUCH DIMENSION")), std::logic_error);
-  EXPECT_THROW(doc.end_group(3, key("UOUT_ STATISTICS")), std::logic_error);
-  EXPECT_THROW(doc.cell(3, count(1), key("UOUT_ MEAN")), std::logic_error);  // no cell dimension yet
-  doc.end_table(3);
-  EXPECT_THROW(doc.category(3, key("UOUT_ MEAN"), key("UOUT_ STATISTICS")), std::logic_error);
-  EXPECT_THROW(doc.end_heading(), std::logic_error);
 }
 
 TEST(TextDisplay, FillsPlaceholdersAndRepeatGroups) {
