@@ -46,7 +46,7 @@ TEST(CommandLexer, TokensAndCommandBoundaries) {
       // A sign after an operand is an operator; after anything else it signs the number.
       {"MVA a-1 b - 1 (-1) x(1)-2 (1)+2 =+.5 = -x.",
        "MVA A ?- #1=1 B ?- #1=1 ( #-1=-1 ) X ( #1=1 ) ?- #2=2 ( #1=1 ) ?+ #2=2 = #+.5=0.5 = ?- X <end>"},
-      {"MVA 'a'-1 2-1.", "MVA s[a] ?- #1=1 #2=2 ?- #1=1 <end>"},
+      {"MVA 'a'-1 2-1.", "MVA s[a] ?- #1=1 #2=2 ?- #1=1 <end>"}, {".\n* only a comment\n\n", ""},
       {"MVA = .5 1e-3 1.5E+2 5. 7e x 3abc 1.2.3.",
        "MVA = #.5=0.5 #1e-3=0.001 #1.5E+2=150 #5.=5 #7=7 E X #3=3 ABC #1.2=1.2 #.3=0.3 <end>"},
       // Too small for a double: the nearest one, subnormal or zero.
@@ -55,17 +55,13 @@ TEST(CommandLexer, TokensAndCommandBoundaries) {
       {"MVA a. b . c.d\n /EM.   \n", "MVA A. B ?. C.D / EM <end>"},
       {"MVA 'it''s here' \"say \"\"hi\"\"\" 'a\"b' '' 'a period.'\n",
        "MVA s[it's here] s[say \"hi\"] s[a\"b] s[] s[a period.] <end>"},
-      {"MVA a with b WITHIN.", "MVA A <WITH> B WITHIN <end>"},
+      {"MVA a with b WITHIN.", "MVA A <WITH> B WITHIN <end>"}, {"MVA a.\r\nMVA b", "MVA A <end> | MVA B <end>"},
       {"* comment.\n\nMVA a.\n* another\n\n   \nMVA b\n  /EM.\n", "MVA A <end> | MVA B / EM <end>"},
       {"MVA a * b\n * c\n* a note inside the command.\n d.", "MVA A * B * C D <end>"},
-      {"MVA a.\r\nMVA b", "MVA A <end> | MVA B <end>"},
-      {".\n* only a comment\n\n", ""},
       {"MVA @x #y $z _w v1.2_3 x@#$ & b ; c ! d < e.", "MVA @X #Y $Z _W V1.2_3 X@#$ ?& B ?; C ?! D ?< E <end>"},
       {"\xEF\xBB\xBFMVA\tcaf\xC3\xA9\t/EM .", "MVA CAF\xC3\xA9 / EM <end>"},
   };
-  for (const auto& [script, expected] : rows) {
-    EXPECT_EQ(render(split_commands(script, "t.mva")), expected) << "script: " << script;
-  }
+  for (const auto& [script, expected] : rows) EXPECT_EQ(render(split_commands(script, "t.mva")), expected) << script;
 }
 
 TEST(CommandLexer, TypedTextsPositionsAndErrors) {
@@ -89,9 +85,7 @@ TEST(CommandLexer, TypedTextsPositionsAndErrors) {
       {"MVA " + std::string(5000, '9') + "e999.",
        "s.mva:1:5: number out of range: " + std::string(30, '9') + "... (5004 characters)"},
   };
-  for (const auto& [script, message] : errors) {
-    EXPECT_EQ(test::error_of([&] { split_commands(script, "s.mva"); }), message) << script;
-  }
+  for (const auto& [script, message] : errors) EXPECT_EQ(test::error_of([&] { split_commands(script, "s.mva"); }), message);
 }
 
 Command one_command(std::string_view script) { return split_commands(script, "t.mva").at(0); }

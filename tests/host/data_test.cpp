@@ -230,10 +230,7 @@ TEST(DataSet, HonoursDeclaredTypesWidthsAndOptions) {
 TEST(DataSet, ErrorsNameTheirPlace) {
   std::string many = "a,b\n";  // errors after many records read in place
   for (int i = 0; i < 1000; ++i) many += fmt::format("{},{}.5\n", i, i);
-  const struct {
-    std::string csv, dictionary, message;
-    DataOptions options = named();
-  } rows[] = {
+  const struct { std::string csv, dictionary, message; DataOptions options = named(); } rows[] = {
       {"a,s\n1,x\n", "", "--weight: the weight variable must be numeric, and s is a string variable", named({}, "s")},
       {"a\n1\n", "", "--split: there is no variable named \"nobody\"", named({"a,nobody"})},
       {"a\n1\n", "", "--missing 'nobody=1': there is no variable named \"nobody\"", named({}, {}, {"nobody=1"})},
