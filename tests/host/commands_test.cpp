@@ -1,7 +1,6 @@
 // Reading command scripts: the lexer's tokens, command boundaries, positions
-// and errors; the token stacks the procedure steps through; the keyword
-// helpers; and the variable-list reader over a dictionary with a
-// continuation slot.
+// and errors; the token stacks the procedure steps through; and the
+// variable-list reader over a dictionary with a continuation slot.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -118,16 +117,6 @@ TEST(TokenStream, StepsRewindsRepeatsEndAndChecksHandles) {
   ts.load(one_command("MVA c."));  // a new command drops the old stacks
   EXPECT_EQ(ts.position(), 0);
   EXPECT_THROW(ts.next(other), std::logic_error);
-}
-
-TEST(TokenStream, KeywordEqualAndTrimmedLength) {
-  const std::tuple<const char*, const char*, int, bool> rows[] = {
-      {"CATEGORICAL", "CATEGORI", 8, true}, {"CAT", "CATEGORI", 8, false}, {"EMALGORITHM", "EM      ", 8, false},
-      {"EM", "EM      ", 8, true},  {"NOUNIVARIATES", "NOUNIVARIATE", 12, true}, {"categorical", "CATEGORI", 8, true},
-      {"EM", "EX", 0, true},       {"", "E", 1, false},
-  };
-  for (const auto& [token, keyword, n, equal] : rows) EXPECT_EQ(keyword_equal(token, keyword, n), equal) << token;
-  EXPECT_EQ(trimmed_length("    ") + trimmed_length(" a b "), 4);
 }
 
 // Slot names; "" marks a continuation slot.
