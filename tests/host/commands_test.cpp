@@ -84,7 +84,9 @@ TEST(CommandLexer, TypedTextsPositionsAndErrors) {
       {"MVA " + std::string(5000, '9') + "e999.",
        "s.mva:1:5: number out of range: " + std::string(30, '9') + "... (5004 characters)"},
   };
-  for (const auto& [script, message] : errors) EXPECT_EQ(test::error_of([&] { split_commands(script, "s.mva"); }), message);
+  for (const auto& [script, message] : errors) {
+    EXPECT_EQ(test::error_of([&] { split_commands(script, "s.mva"); }), message) << script;
+  }
 }
 
 Command one_command(std::string_view script) { return split_commands(script, "t.mva").at(0); }

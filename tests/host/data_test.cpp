@@ -28,7 +28,9 @@ namespace {
 
 using Next = CaseReader::Next;
 using test::cases_of;
+using nlohmann::json;
 using test::error_of;
+using testing::IsSubstring;
 using Records = std::vector<std::vector<std::string>>;
 
 Records read_all(std::string_view text, char delimiter = ',') {
@@ -92,9 +94,7 @@ TEST(LoadingPass, PlainAndQuotedRecordsGiveTheSameCells) {
       // NA tokens from the options replace the defaults and are trimmed
       {"a,b\n-99,NA\nn/a,.\n4,\n", {"-99", " n/a "}, {".|NA;2", ".|.;3", "4|;4"}},
   };
-  for (const auto& [csv, na, cases] : rows) {
-    EXPECT_EQ(cases_of(DataSet::from_text(csv, named({}, {}, {}, na))), cases) << csv;
-  }
+  for (const auto& [csv, na, cases] : rows) EXPECT_EQ(cases_of(DataSet::from_text(csv, named({}, {}, {}, na))), cases);
 }
 
 TEST(LoadingPass, NumbersReadInPlaceAsTheCheckedPathReadsThem) {
@@ -260,9 +260,8 @@ TEST(DataSet, ErrorsNameTheirPlace) {
       {"a,b\n1,2\n", R"({"variables": [{"name": "c"}]})", "<dictionary>: the variable \"c\" is not in the data file d.csv"},
       {"a,b\n1,2\n", "{\"variables\": [}", "<dictionary>: invalid JSON: parse error at line 1, column 16"},
   };
-  for (const auto& row : rows) {
-    const std::string error = error_of([&] { DataSet::from_text(row.csv, row.options, row.dictionary); });
-    EXPECT_NE(error.find(row.message), std::string::npos) << "got: " << error << "\nwanted: " << row.message;
+  for (const auto& r : rows) {
+    EXPECT_PRED_FORMAT2(IsSubstring, r.message, error_of([&] { DataSet::from_text(r.csv, r.options, r.dictionary); }));
   }
 }
 
@@ -275,8 +274,8 @@ TEST(DataSet, LoadsFilesAndTheDictionaryRoundTrips) {
   EXPECT_EQ(data.delimiter(), ';');  // byte-order mark, CRLF, semicolons
   EXPECT_EQ(cases_of(data).at(0), "1|North|1200,5|said \"no\"; left;2");
   options.data_path = dir + "absent.csv";
-  EXPECT_NE(error_of([&] { DataSet::load(options); }).find(dir + "absent.csv: cannot open the data file"),
-            std::string::npos);
+  EXPECT_PRED_FORMAT2(IsSubstring, dir + "absent.csv: cannot open the data file",
+                      error_of([&] { DataSet::load(options); }));
 
   const std::string csv = "id,name,score,code\n1,Alexandria Troas,2.25,A\n2,Bo,NA,B\n";
   const DataSet original = DataSet::from_text(csv, named(), R"({"variables": [
@@ -361,7 +360,7 @@ TEST(NumberText, ReadsAndWritesPrintFormats) {
       {"F41.2", "has width 41"},        {"F4.4", "has 4 decimals, too many for width 4"},
   };
   for (const auto& [text, message] : bad) {
-    EXPECT_NE(error_of([&] { parse_print_format(text, "x"); }).find(message), std::string::npos) << text;
+    EXPECT_PRED_FORMAT2(IsSubstring, std::string(message), error_of([&] { parse_print_format(text, "x"); }));
   }
 }
 
@@ -393,7 +392,7 @@ TEST(Dictionary, StoresMissingValuesOfEveryForm) {
     std::int64_t v = 1;
     if (given.find('=') == std::string::npos) {
       const std::string text = R"({"variables": [{"name": "age", "missing": )" + given + "}]}";
-      apply_dictionary_json(d, nlohmann::json::parse(text), "d.json");
+      apply_dictionary_json(d, json::parse(text), "d.json");
     } else {
       const MissingOption parsed = parse_missing_option(given);
       d.set_missing(v = d.find(parsed.variable), parsed.spec, given);
@@ -417,12 +416,11 @@ TEST(Dictionary, RejectsBadMissingValues) {
                          "long; a string missing value has at most 8 characters"},
   };
   for (const auto& [option, message] : rows) {
-    const std::string error = error_of([&] {
-      Dictionary d = sample();
+    Dictionary d = sample();
+    EXPECT_PRED_FORMAT2(IsSubstring, message, error_of([&] {
       const MissingOption parsed = parse_missing_option(option);
       d.set_missing(d.find(parsed.variable), parsed.spec, "--missing '" + option + "'");
-    });
-    EXPECT_NE(error.find(message), std::string::npos) << "got: " << error << "\nwanted: " << message;
+    }));
   }
 }
 
@@ -448,21 +446,18 @@ TEST(Dictionary, RejectsBadDictionaryFiles) {
       {R"([1, 2])", "the dictionary must be a JSON object"},
   };
   for (const auto& [text, message] : rows) {
-    const std::string error = error_of([&] {
-      Dictionary d = sample();
-      apply_dictionary_json(d, nlohmann::json::parse(text), "d.json");
-    });
-    EXPECT_NE(error.find(message), std::string::npos) << "got: " << error << "\nwanted: " << message;
+    Dictionary d = sample();
+    EXPECT_PRED_FORMAT2(IsSubstring, message, error_of([&] { apply_dictionary_json(d, json::parse(text), "d.json"); }));
   }
-  const std::string syntax = error_of([] { DictionaryFile::parse_text("{\n  \"variables\": [,]\n}", "d.json"); });
-  EXPECT_NE(syntax.find("d.json: invalid JSON: parse error at line 2, column 17"), std::string::npos) << syntax;
+  EXPECT_PRED_FORMAT2(IsSubstring, "d.json: invalid JSON: parse error at line 2, column 17",
+                      error_of([] { DictionaryFile::parse_text("{\n  \"variables\": [,]\n}", "d.json"); }));
 }
 
 TEST(Dictionary, FindsVariablesAndGivesValueTexts) {
   Dictionary d = sample();
   EXPECT_EQ(d.variables(), (std::vector<std::int64_t>{1, 2, 3, 6}));  // city takes 3, 4 and 5
   EXPECT_EQ(d.find("City"), 3);
-  apply_dictionary_json(d, nlohmann::json::parse(R"({"variables": [
+  apply_dictionary_json(d, json::parse(R"({"variables": [
       {"name": "age", "format": "F8.1", "value_labels": {"1": "One", "2.5": "Two and a half"}},
       {"name": "code", "value_labels": {"AB": "Alpha Bravo"}},
       {"name": "city", "value_labels": {"Zurich": "Zürich", "Rio de Janeiro": "Rio"}}]})"),

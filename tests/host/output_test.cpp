@@ -162,7 +162,8 @@ TEST(OutputDocument, GroupsNestReopenAndUngroupAndKeepTheirPathsInJson) {
   // own paths; a text cell has no value.
   const json cells = json::parse(render_json(doc)).at("output")[0].at("cells");
   EXPECT_EQ(cells[2].at("at"), cells[5].at("at"));
-  EXPECT_EQ(cells[2].at("path"), (json{{"POUT_ # OF CASES", {"1", "5"}}, {"POUT_ VARIABLES", {"POUT_ COMPLETE IF ..."}}}));
+  EXPECT_EQ(cells[2].at("path"),
+            (json{{"POUT_ # OF CASES", {"1", "5"}}, {"POUT_ VARIABLES", {"POUT_ COMPLETE IF ..."}}}));
   EXPECT_EQ(cells[5].at("path").at("POUT_ # OF CASES"), json({"2", "5"}));
   EXPECT_EQ(cells[0].at("value").dump() + cells[0].at("text").dump(), "null\"X\"");
 }

@@ -32,13 +32,9 @@ namespace fs = std::filesystem;
 using Strings = std::vector<std::string>;
 using test::outline;
 
-// A host over this data with a workspace of 1 MiB.
-std::unique_ptr<test::RecordingHost> make(const std::string& csv, std::string dictionary = {}) {
-  return test::make_host({csv, {}, 1 << 20, 0, std::move(dictionary)});
-}
-
 TEST(ReferenceHost, TextsAndFormatsLeaveTheRecordReadInPlace) {
-  auto host = make("sex,income\n1,12.5\n2,7.25\n", R"({"variables": [{"name": "sex", "value_labels": {"1": "Male"}}]})");
+  auto host = test::make_host({"sex,income\n1,12.5\n2,7.25\n", {}, 1 << 20, 0,
+                               R"({"variables": [{"name": "sex", "value_labels": {"1": "Male"}}]})"});
   EXPECT_EQ(host->DICGET(1).name, "sex");
   // Means show two decimals more than the variable.
   EXPECT_EQ(display(host->BP_LRVALUE(9.876543, host->BP_MEAN_FORMAT(host->workspace(), 2, 1))), "9.8765");
@@ -47,7 +43,7 @@ TEST(ReferenceHost, TextsAndFormatsLeaveTheRecordReadInPlace) {
 }
 
 TEST(ReferenceHost, FaultsOfTheCallerAndInterruptsStopTheProcedure) {
-  auto host = make("x\n1\n");
+  auto host = test::make_host({"x\n1\n", {}, 1 << 20});  // a workspace of 1 MiB
   Workspace& ws = host->workspace();
   host->BP_PROCEDURE("MVA", 3, 1, ws);
   Index base = 0;
@@ -81,7 +77,7 @@ TEST(ReferenceHost, SavedFileKeepsTheExtensionItWasGivenAndItsDictionaryBeside) 
 }
 
 TEST(ReferenceHost, OutputLeftOpenEndsWithTheProcedure) {
-  auto host = make("x\n1\n");
+  auto host = test::make_host({"x\n1\n", {}});
   Workspace& ws = host->workspace();
   for (int run = 0; run < 2; ++run) {
     host->BP_PROCEDURE("MVA", 3, 1, ws);
