@@ -7,7 +7,6 @@
 #include <strings.h>
 
 #include <sstream>
-#include <tuple>
 
 #include "host/commands/command_lexer.h"
 #include "host/commands/token_stream.h"

@@ -16,7 +16,6 @@
 
 #include "host/data/csv_reader.h"
 #include "host/data/data_set.h"
-#include "host/data/dictionary.h"
 #include "host/data/dictionary_json.h"
 #include "host/data/missing_values.h"
 #include "host/data/number_text.h"
@@ -48,7 +47,7 @@ DataOptions named(std::vector<std::string> split = {}, std::optional<std::string
   return options;
 }
 
-TEST(CsvReader, ReadsWellFormedInput) {
+TEST(CsvReader, ReadsWellFormedInputAndDetectsTheDelimiter) {
   const std::tuple<std::string, char, Records> rows[] = {
       {"a,b\r\n1,2\r3,4", ',', {{"a", "b"}, {"1", "2"}, {"3", "4"}}},  // CRLF, lone CR, no final line end
       {"\xEF\xBB\xBF\na,b\n\n\r\n1,2\n\n", ',', {{"a", "b"}, {"1", "2"}}},  // byte-order mark, empty lines
@@ -69,15 +68,14 @@ TEST(CsvReader, ReadsWellFormedInput) {
     csv += (k > 0 ? ",\"" : "\"") + expected.back() + "\"\"";
   }
   EXPECT_EQ(read_all(csv + "\n").at(1), expected);
-}
 
-TEST(CsvReader, DetectsTheDelimiterFromTheHeader) {
-  const std::pair<std::string, char> rows[] = {
+  // The delimiter is detected from the header.
+  const std::pair<std::string, char> headers[] = {
       {"a,b,c\n1;2;3;4;5\n", ','}, {"\"x;y;z\",b,c\n", ','},  // only the header counts, outside quotes
       {"a;b,c\n", ','},            {"single\n", ','},         // a tie goes to the comma
       {"\xEF\xBB\xBF" "a;b", ';'}, {"a\tb;c\td\n", '\t'},
   };
-  for (const auto& [csv, delimiter] : rows) EXPECT_EQ(CsvReader::detect_delimiter(csv), delimiter) << csv;
+  for (const auto& [csv, delimiter] : headers) EXPECT_EQ(CsvReader::detect_delimiter(csv), delimiter) << csv;
 }
 
 TEST(LoadingPass, PlainAndQuotedRecordsGiveTheSameCells) {
@@ -328,7 +326,7 @@ Dictionary sample() {
   return DataSet::from_text("Age,code,city,wt\n1,abcd," + std::string(20, 'c') + ",1.25\n", named()).dictionary();
 }
 
-TEST(NumberText, ParsesMeasuresAndFormatsNumbersLikeADataFile) {
+TEST(NumberText, ParsesMeasuresAndFormatsNumbersAndPrintFormatsLikeADataFile) {
   const std::pair<const char*, std::optional<double>> parsed[] = {
       {"12", 12.0},      {"-3.5", -3.5},      {".5", 0.5},          {"1e-3", 0.001},      {"+4", 4.0},
       {" 7 ", 7.0},      {"\t2.\t", 2.0},     {"-0", 0.0},          {"1E+2", 100.0},      {"", std::nullopt},
@@ -349,9 +347,8 @@ TEST(NumberText, ParsesMeasuresAndFormatsNumbersLikeADataFile) {
       {kHighest, f82, "HI"}, {12345.678, {kFormatF, 6, 2}, "12346"}, {123456789.0, {kFormatF, 6, 0}, "1E+08"},
   };
   for (const auto& [value, format, text] : shown) EXPECT_EQ(format_value(value, format), text) << value;
-}
 
-TEST(NumberText, ReadsAndWritesPrintFormats) {
+  // Print formats read and written.
   const std::pair<const char*, const char*> good[] = {{"f5", "F5.0"}, {" A10 ", "A10"}, {"F40.16", "F40.16"}};
   for (const auto& [text, written] : good) EXPECT_EQ(print_format_text(parse_print_format(text, "x")), written);
   const std::pair<const char*, const char*> bad[] = {
