@@ -1,20 +1,23 @@
-// Reading the data: the CSV reader record by record, the loading pass (records
-// read in place and the long way must agree), type, width and format
-// inference, NA tokens, declared types, the data options, loading from files,
-// errors named by their place, and the case reader's cells and split groups.
+// Reading the data: numbers and print formats as a data file writes them,
+// the CSV reader record by record, the loading pass (records read in place
+// and the long way must agree), type, width and format inference, NA tokens,
+// declared types, the data options, loading from files, errors named by their
+// place, and the case reader's cells and split groups; the dictionary's
+// user-missing values in every form (option and dictionary file) with their
+// errors, value labels and value texts, continuation slots, and the dictionary
+// file's checks.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <optional>
+#include <charconv>
 #include <random>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "host/data/csv_reader.h"
 #include "host/data/data_set.h"
 #include "host/data/dictionary_json.h"
+#include "host/data/missing_values.h"
 #include "host/data/number_text.h"
 #include "mva/frame/host/workspace.h"
 #include "support/program_run.h"
@@ -24,6 +27,9 @@ namespace {
 
 using Next = CaseReader::Next;
 using test::cases_of;
+using nlohmann::json;
+using test::error_of;
+using testing::IsSubstring;
 using Records = std::vector<std::vector<std::string>>;
 
 Records read_all(std::string_view text, char delimiter = ',') {
@@ -34,17 +40,14 @@ Records read_all(std::string_view text, char delimiter = ',') {
 }
 
 DataOptions named(std::vector<std::string> split = {}, std::optional<std::string> weight = {},
-                  std::vector<std::string> missing = {}, std::vector<std::string> na_tokens = {}) {
+                  std::vector<std::string> missing = {}, std::vector<std::string> na = {}) {
   DataOptions options;
-  options.data_path = "d.csv";
-  options.split = std::move(split);
-  options.weight = std::move(weight);
-  options.missing = std::move(missing);
-  options.na_tokens = std::move(na_tokens);
+  std::tie(options.data_path, options.na_tokens, options.missing, options.weight, options.split) =
+      std::tie("d.csv", na, missing, weight, split);
   return options;
 }
 
-TEST(CsvReader, ReadsWellFormedInput) {
+TEST(CsvReader, ReadsWellFormedInputAndDetectsTheDelimiter) {
   const std::tuple<std::string, char, Records> rows[] = {
       {"a,b\r\n1,2\r3,4", ',', {{"a", "b"}, {"1", "2"}, {"3", "4"}}},  // CRLF, lone CR, no final line end
       {"\xEF\xBB\xBF\na,b\n\n\r\n1,2\n\n", ',', {{"a", "b"}, {"1", "2"}}},  // byte-order mark, empty lines
@@ -58,24 +61,21 @@ TEST(CsvReader, ReadsWellFormedInput) {
 
   // More escaped text than the scratch buffer starts with: the views must
   // stay valid as it grows.
-  std::string header = "c0", record;
+  std::string csv = std::string(49, ',') + "\n";  // 50 fields
   std::vector<std::string> expected;
   for (int k = 0; k < 50; ++k) {
-    const std::string body(40 + k, 'x');
-    if (k > 0) header += ",c" + std::to_string(k);
-    record += (k > 0 ? ",\"" : "\"") + body + "\"\"\"";
-    expected.push_back(body + "\"");
+    expected.push_back(std::string(40 + k, 'x') + "\"");
+    csv += (k > 0 ? ",\"" : "\"") + expected.back() + "\"\"";
   }
-  EXPECT_EQ(read_all(header + "\n" + record + "\n").at(1), expected);
-}
+  EXPECT_EQ(read_all(csv + "\n").at(1), expected);
 
-TEST(CsvReader, DetectsTheDelimiterFromTheHeader) {
-  const std::pair<std::string, char> rows[] = {
+  // The delimiter is detected from the header.
+  const std::pair<std::string, char> headers[] = {
       {"a,b,c\n1;2;3;4;5\n", ','}, {"\"x;y;z\",b,c\n", ','},  // only the header counts, outside quotes
       {"a;b,c\n", ','},            {"single\n", ','},         // a tie goes to the comma
       {"\xEF\xBB\xBF" "a;b", ';'}, {"a\tb;c\td\n", '\t'},
   };
-  for (const auto& [csv, delimiter] : rows) EXPECT_EQ(CsvReader::detect_delimiter(csv), delimiter) << csv;
+  for (const auto& [csv, delimiter] : headers) EXPECT_EQ(CsvReader::detect_delimiter(csv), delimiter) << csv;
 }
 
 TEST(LoadingPass, PlainAndQuotedRecordsGiveTheSameCells) {
@@ -92,9 +92,7 @@ TEST(LoadingPass, PlainAndQuotedRecordsGiveTheSameCells) {
       // NA tokens from the options replace the defaults and are trimmed
       {"a,b\n-99,NA\nn/a,.\n4,\n", {"-99", " n/a "}, {".|NA;2", ".|.;3", "4|;4"}},
   };
-  for (const auto& [csv, na, cases] : rows) {
-    EXPECT_EQ(cases_of(DataSet::from_text(csv, named({}, {}, {}, na))), cases) << csv;
-  }
+  for (const auto& [csv, na, cases] : rows) EXPECT_EQ(cases_of(DataSet::from_text(csv, named({}, {}, {}, na))), cases);
 }
 
 TEST(LoadingPass, NumbersReadInPlaceAsTheCheckedPathReadsThem) {
@@ -141,7 +139,9 @@ TEST(DataSet, InfersTypesWidthsAndFormats) {
 TEST(LoadingPass, RandomNumbersReadInPlaceAsTheGeneralReaderReadsThem) {
   // Numbers of every shape (signs, leading zeros, long digit runs on either
   // side of the point, exponents, NA words) read in place; an NA token that
-  // reads as a number sends every record to the general reader instead.
+  // reads as a number sends every record to the general reader instead. Each
+  // number must also read as the double from_chars gives for it, whether it
+  // takes the fast path for short forms or goes to from_chars.
   std::mt19937 rng(11);
   const auto digits = [&](int n) {
     std::string d;
@@ -149,15 +149,18 @@ TEST(LoadingPass, RandomNumbersReadInPlaceAsTheGeneralReaderReadsThem) {
     return d;
   };
   std::string csv = "a,b,c\n";
-  for (int r = 0; r < 3000; ++r) {
+  std::vector<std::string> numbers = {"9007199254740993", "123456789012345678901234567890", "0.1",
+                                      "2.2250738585072014e-308", "1.7976931348623157e308", "4.9e-324"};
+  for (int r = 0; r < 10000; ++r) {
     for (int c = 0; c < 3; ++c) {
       std::string cell = rng() % 4 == 0 ? "-" : rng() % 9 == 0 ? "+" : "";
       const int whole = static_cast<int>(rng() % (rng() % 5 == 0 ? 22 : 4));
       const int fraction = rng() % 3 == 0 ? -1 : static_cast<int>(rng() % (rng() % 5 == 0 ? 20 : 4));
       cell += digits(whole == 0 && fraction <= 0 ? 1 : whole);
       if (fraction >= 0) cell += "." + digits(fraction);
-      if (rng() % 25 == 0) cell += "e" + std::to_string(static_cast<int>(rng() % 40) - 20);
+      if (rng() % 25 == 0) cell += "e" + std::to_string(static_cast<int>(rng() % 80) - 40);
       if (rng() % 40 == 0) cell = "NA";
+      if (cell != "NA") numbers.push_back(cell[0] == '+' ? cell.substr(1) : cell);
       csv += cell + (c < 2 ? "," : "\n");
     }
   }
@@ -168,6 +171,11 @@ TEST(LoadingPass, RandomNumbersReadInPlaceAsTheGeneralReaderReadsThem) {
     EXPECT_EQ(fast.dictionary().slot(v).type, 0);  // every column stays numeric
     EXPECT_EQ(print_format_text(fast.dictionary().slot(v).format), print_format_text(slow.dictionary().slot(v).format));
   }
+  for (const std::string& text : numbers) {
+    double expected = 0.0;
+    std::from_chars(text.data(), text.data() + text.size(), expected);
+    ASSERT_EQ(parse_number(text), expected) << text;
+  }
 }
 
 TEST(DataSet, ReadsCellsIntoSlots) {
@@ -177,9 +185,8 @@ TEST(DataSet, ReadsCellsIntoSlots) {
   EXPECT_EQ(d.variables(), (std::vector<std::int64_t>{1, 2, 5, 6}));  // city is 23 wide: three slots
   // NA tokens and empty cells of a string column read as blank, a
   // user-missing value of the column; they do not count in its width.
-  EXPECT_EQ(d.slot(6).type, 1);
-  EXPECT_EQ(d.slot(6).missing_form, 1);
-  EXPECT_EQ(d.slot(2).missing_text[0], std::string(23, ' '));
+  EXPECT_EQ(fmt::format("{} {} [{}]", d.slot(6).type, d.slot(6).missing_form, d.slot(2).missing_text[0]),
+            "1 1 [" + std::string(23, ' ') + "]");
   EXPECT_EQ(cases_of(data), (std::vector<std::string>{"1|Rio de Janeiro and more|2.5|;2", "2||.|;3", "3|Bern|.|x;4"}));
 }
 
@@ -202,8 +209,8 @@ TEST(DataSet, NotesHowColumnsWereRead) {
 TEST(DataSet, HonoursDeclaredTypesWidthsAndOptions) {
   const DataSet declared = DataSet::from_text("zip,n,name\n007,1,Al\n", named(), R"({"variables": [
       {"name": "ZIP", "type": "string"}, {"name": "n", "width": 12}, {"name": "name", "width": 10}]})");
-  const Dictionary& dd = declared.dictionary();
-  EXPECT_EQ(fmt::format("{} {}", dd.slot(2).format.width, dd.slot(3).type), "12 10");
+  EXPECT_EQ(fmt::format("{} {}", declared.dictionary().slot(2).format.width, declared.dictionary().slot(3).type),
+            "12 10");
   EXPECT_EQ(cases_of(declared), std::vector<std::string>{"007|1|Al;2"});
 
   // The options win over the dictionary file.
@@ -214,18 +221,14 @@ TEST(DataSet, HonoursDeclaredTypesWidthsAndOptions) {
   const DataSet data = DataSet::from_text(csv, named({"s,g", "wt"}, "W2", {"g=7:9", "s=ab"}), dictionary);
   const Dictionary& d = data.dictionary();
   EXPECT_EQ(d.split(), (std::vector<std::int64_t>{5, 1, 3}));
-  EXPECT_EQ(d.weight(), 4);
-  EXPECT_EQ(d.slot(1).missing_form, kMissingRange);
-  EXPECT_EQ(d.slot(5).missing_text[0], "ab");
+  EXPECT_EQ(fmt::format("{} {} {}", d.weight(), d.slot(1).missing_form, d.slot(5).missing_text[0]),
+            fmt::format("4 {} ab", kMissingRange));
 }
 
 TEST(DataSet, ErrorsNameTheirPlace) {
   std::string many = "a,b\n";  // errors after many records read in place
   for (int i = 0; i < 1000; ++i) many += fmt::format("{},{}.5\n", i, i);
-  const struct {
-    std::string csv, dictionary, message;
-    DataOptions options = named();
-  } rows[] = {
+  const struct { std::string csv, dictionary, message; DataOptions options = named(); } rows[] = {
       {"a,s\n1,x\n", "", "--weight: the weight variable must be numeric, and s is a string variable", named({}, "s")},
       {"a\n1\n", "", "--split: there is no variable named \"nobody\"", named({"a,nobody"})},
       {"a\n1\n", "", "--missing 'nobody=1': there is no variable named \"nobody\"", named({}, {}, {"nobody=1"})},
@@ -255,9 +258,8 @@ TEST(DataSet, ErrorsNameTheirPlace) {
       {"a,b\n1,2\n", R"({"variables": [{"name": "c"}]})", "<dictionary>: the variable \"c\" is not in the data file d.csv"},
       {"a,b\n1,2\n", "{\"variables\": [}", "<dictionary>: invalid JSON: parse error at line 1, column 16"},
   };
-  for (const auto& row : rows) {
-    const std::string error = test::error_of([&] { DataSet::from_text(row.csv, row.options, row.dictionary); });
-    EXPECT_NE(error.find(row.message), std::string::npos) << "got: " << error << "\nwanted: " << row.message;
+  for (const auto& r : rows) {
+    EXPECT_PRED_FORMAT2(IsSubstring, r.message, error_of([&] { DataSet::from_text(r.csv, r.options, r.dictionary); }));
   }
 }
 
@@ -270,8 +272,8 @@ TEST(DataSet, LoadsFilesAndTheDictionaryRoundTrips) {
   EXPECT_EQ(data.delimiter(), ';');  // byte-order mark, CRLF, semicolons
   EXPECT_EQ(cases_of(data).at(0), "1|North|1200,5|said \"no\"; left;2");
   options.data_path = dir + "absent.csv";
-  EXPECT_NE(test::error_of([&] { DataSet::load(options); }).find(dir + "absent.csv: cannot open the data file"),
-            std::string::npos);
+  EXPECT_PRED_FORMAT2(IsSubstring, dir + "absent.csv: cannot open the data file",
+                      error_of([&] { DataSet::load(options); }));
 
   const std::string csv = "id,name,score,code\n1,Alexandria Troas,2.25,A\n2,Bo,NA,B\n";
   const DataSet original = DataSet::from_text(csv, named(), R"({"variables": [
@@ -311,14 +313,158 @@ TEST(CaseReader, ReadsAGroupAtATimeAndReportsUnsortedGroupsOncePerPass) {
     unsorted.clear();
     reader.rewind();  // each pass reports again
   }
-  EXPECT_EQ(reader.next(cells.data()), Next::Case);
-  EXPECT_EQ(reader.group_values().size(), 3u);  // two cells of place, one of n
 
   // No cases: the end at once; a reader outlives its data set.
   EXPECT_EQ(DataSet::from_text("a,b\n", named({"a"})).reader().next(cells.data()), Next::EndOfData);
   CaseReader kept = DataSet::from_text("a\n5\n", named()).reader();
   ASSERT_EQ(kept.next(cells.data()), Next::Case);
   EXPECT_EQ(cells[0], 5.0);
+}
+
+// A numeric "Age" (F8.0), a 4-wide "code", a 20-wide "city" and a numeric "wt" (F8.2).
+Dictionary sample() {
+  return DataSet::from_text("Age,code,city,wt\n1,abcd," + std::string(20, 'c') + ",1.25\n", named()).dictionary();
+}
+
+TEST(NumberText, ParsesMeasuresAndFormatsNumbersAndPrintFormatsLikeADataFile) {
+  const std::pair<const char*, std::optional<double>> parsed[] = {
+      {"12", 12.0},      {"-3.5", -3.5},      {".5", 0.5},          {"1e-3", 0.001},      {"+4", 4.0},
+      {" 7 ", 7.0},      {"\t2.\t", 2.0},     {"-0", 0.0},          {"1E+2", 100.0},      {"", std::nullopt},
+      {"  ", {}},        {"inf", {}},         {"nan", {}},          {"+-1", {}},          {"1,5", {}},
+      {"0x1A", {}},      {"1e", {}},          {".", {}},            {"1e400", {}},        {"12abc", {}},
+      {"- 1", {}},       {"1e-400", 0.0},     {"-1e-400", 0.0},     {"1e-320", 1e-320},  // below the doubles: the nearest
+  };
+  for (const auto& [text, value] : parsed) {
+    EXPECT_EQ(parse_number(text), value) << '"' << text << '"';
+    EXPECT_EQ(measure_number(text).has_value(), value.has_value()) << '"' << text << '"';
+  }
+  EXPECT_FALSE(std::signbit(*parse_number("-0.0")));
+
+  const PrintFormat f82{kFormatF, 8, 2};
+  const std::tuple<double, PrintFormat, const char*> shown[] = {
+      {2.5, f82, "2.50"},  {0.125, f82, "0.13"},  {-2.675, f82, "-2.68"},  {9.96, {kFormatF, 8, 1}, "10.0"},
+      {1e-7, f82, "0.00"}, {-0.001, f82, "0.00"}, {kSystemMissing, f82, "."}, {kLowest, f82, "LO"},
+      {kHighest, f82, "HI"}, {12345.678, {kFormatF, 6, 2}, "12346"}, {123456789.0, {kFormatF, 6, 0}, "1E+08"},
+  };
+  for (const auto& [value, format, text] : shown) EXPECT_EQ(format_value(value, format), text) << value;
+
+  // Print formats read and written.
+  const std::pair<const char*, const char*> good[] = {{"f5", "F5.0"}, {" A10 ", "A10"}, {"F40.16", "F40.16"}};
+  for (const auto& [text, written] : good) EXPECT_EQ(print_format_text(parse_print_format(text, "x")), written);
+  const std::pair<const char*, const char*> bad[] = {
+      {"", "x: format \"\" is empty"},  {"E8.2", "is not understood"}, {"F8.x", "is not understood"},
+      {"A8.2", "has decimals, which A formats do not take"},            {"F0.0", "has width 0"},
+      {"F41.2", "has width 41"},        {"F4.4", "has 4 decimals, too many for width 4"},
+  };
+  for (const auto& [text, message] : bad) {
+    EXPECT_PRED_FORMAT2(IsSubstring, std::string(message), error_of([&] { parse_print_format(text, "x"); }));
+  }
+}
+
+// The missing values of a variable as "form: values", LO and HI by name,
+// texts in brackets.
+std::string missing_of(const VarRecord& r) {
+  std::string out = std::to_string(r.missing_form) + ":";
+  for (int i = 0; i < 3; ++i) {
+    const double v = r.missing[static_cast<std::size_t>(i)];
+    out += " " + (r.type > 0 ? "[" + r.missing_text[static_cast<std::size_t>(i)] + "]"
+                             : v == kLowest ? "LO" : v == kHighest ? "HI" : fmt::format("{}", v));
+  }
+  return out;
+}
+
+TEST(Dictionary, StoresMissingValuesOfEveryForm) {
+  // A --missing option, or the "missing" of age in a dictionary file (JSON).
+  const std::pair<std::string, std::string> rows[] = {
+      {"age = 1, 2 ,3", "3: 1 2 3"},   {"AGE=90:99", "-2: 90 99 0"},     {"age=0,90:99", "-3: 90 99 0"},
+      {"age=lowest:5", "-2: LO 5 0"},  {"age=90:HI", "-2: 90 HI 0"},     {"age=", "0: 0 0 0"},
+      {"code=NONE,N/A", "2: [NONE] [N/A ] []"},  // padded to the width
+      {"city=unknown", "1: [unknown" + std::string(13, ' ') + "] [] []"},
+      {R"({"values": [9, "-1.5"]})", "2: 9 -1.5 0"}, {R"({"range": [90, 99], "value": 0})", "-3: 90 99 0"},
+      {R"({"range": ["LO", 5]})", "-2: LO 5 0"},     {R"(null)", "0: 0 0 0"},
+  };
+  for (const auto& [given, expected] : rows) {
+    Dictionary d = sample();
+    d.set_missing(1, parse_missing_option("age=7,8,9").spec, "setup");  // replaced, not added to
+    std::int64_t v = 1;
+    if (given.find('=') == std::string::npos) {
+      const std::string text = R"({"variables": [{"name": "age", "missing": )" + given + "}]}";
+      apply_dictionary_json(d, json::parse(text), "d.json");
+    } else {
+      const MissingOption parsed = parse_missing_option(given);
+      d.set_missing(v = d.find(parsed.variable), parsed.spec, given);
+    }
+    EXPECT_EQ(missing_of(d.slot(v)), expected) << given;
+  }
+}
+
+TEST(Dictionary, RejectsBadMissingValues) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"age=1,2,3,4", "--missing 'age=1,2,3,4': at most three missing values are allowed (4 given)"},
+      {"age=90:99,1,2", "a range of missing values can go with one more value, not 2"},
+      {"age=1:2,3:4", "only one range is allowed"},     {"age=LO", "LO can only end a range"},
+      {"age=99:90", "the range 99:90 has its low end above its high end"},
+      {"age=9x", "--missing 'age=9x': \"9x\" is not a number"},
+      {"age=HI:5", "HI cannot be the low end of a range"}, {"age=1,,2", "an empty value in the list"},
+      {"age=:5", "needs both ends"}, {"age", "expected VARIABLE=VALUES"}, {"=5", "no variable named before '='"},
+      {"code=A:B", "a range of missing values applies only to numeric variables, and code is a string variable"},
+      {"code=TOOLONG", "the missing value \"TOOLONG\" is longer than the width 4 of code"},
+      {"city=ninechars", "--missing 'city=ninechars': the missing value \"ninechars\" of city is 9 characters "
+                         "long; a string missing value has at most 8 characters"},
+  };
+  for (const auto& [option, message] : rows) {
+    Dictionary d = sample();
+    EXPECT_PRED_FORMAT2(IsSubstring, message, error_of([&] {
+      const MissingOption parsed = parse_missing_option(option);
+      d.set_missing(d.find(parsed.variable), parsed.spec, "--missing '" + option + "'");
+    }));
+  }
+}
+
+TEST(Dictionary, RejectsBadDictionaryFiles) {
+  const std::pair<std::string, std::string> rows[] = {
+      {R"({"variables": [{"name": "age", "lable": "x"}]})", "d.json: variable \"age\": unknown field \"lable\""},
+      {R"({"variables": [{"name": "nope"}]})", "d.json: the variable \"nope\" is not in the data"},
+      {R"({"variables": [{"label": "x"}]})", "d.json: variables[0]: has no \"name\""},
+      {R"({"variables": [{"name": "age"}, {"name": "AGE"}]})", "the variable \"AGE\" is described twice"},
+      {R"({"variables": [{"name": "age", "type": "string"}]})", "is declared string, but it is a numeric variable"},
+      {R"({"variables": [{"name": "code", "width": 6}]})", "is declared with width 6, but it has width 4"},
+      {R"({"variables": [{"name": "age", "format": "A8"}]})", "Age is a numeric variable and cannot take the format A8"},
+      {R"({"variables": [{"name": "age", "missing": {"value": 1}}]})",
+       "d.json: variable \"age\": a missing \"value\" goes with a \"range\""},
+      {R"({"variables": [{"name": "age", "missing": {"values": [1], "range": [2, 3]}}]})", "not both"},
+      {R"({"variables": [{"name": "age", "missing": {"values": [true]}}]})", "must be a number or a text, not boolean"},
+      {R"({"variables": [{"name": "age", "value_labels": {"one": "x"}}]})",
+       "the labelled value \"one\" of the numeric variable Age is not a number"},
+      {R"({"variables": [{"name": "age", "value_labels": {"1": "x", "1.0": "y"}}]})", "is labelled twice"},
+      {R"({"variables": [{"name": "code", "value_labels": {"LONGER": "x"}}]})", "longer than the width 4 of code"},
+      {R"({"weight": "code"})", "d.json: the weight variable must be numeric, and code is a string variable"},
+      {R"({"split": ["age", "Age"]})", "the split variable Age is named twice"},
+      {R"([1, 2])", "the dictionary must be a JSON object"},
+  };
+  for (const auto& [text, message] : rows) {
+    Dictionary d = sample();
+    EXPECT_PRED_FORMAT2(IsSubstring, message, error_of([&] { apply_dictionary_json(d, json::parse(text), "d.json"); }));
+  }
+  EXPECT_PRED_FORMAT2(IsSubstring, "d.json: invalid JSON: parse error at line 2, column 17",
+                      error_of([] { DictionaryFile::parse_text("{\n  \"variables\": [,]\n}", "d.json"); }));
+}
+
+TEST(Dictionary, FindsVariablesAndGivesValueTexts) {
+  Dictionary d = sample();
+  EXPECT_EQ(d.variables(), (std::vector<std::int64_t>{1, 2, 3, 6}));  // city takes 3, 4 and 5
+  EXPECT_EQ(d.find("City"), 3);
+  apply_dictionary_json(d, json::parse(R"({"variables": [
+      {"name": "age", "format": "F8.1", "value_labels": {"1": "One", "2.5": "Two and a half"}},
+      {"name": "code", "value_labels": {"AB": "Alpha Bravo"}},
+      {"name": "city", "value_labels": {"Zurich": "Zürich", "Rio de Janeiro": "Rio"}}]})"),
+                        "d.json");
+  // A string's value by its whole text, or by the first cell of a wider string.
+  EXPECT_EQ(d.value_text(1, 2.5) + "/" + d.value_text(1, 3.0) + "/" + d.value_text(6, -0.5) + "/" +
+                d.value_text(2, cell_of_chars("AB")) + "/" + d.value_text(3, std::string_view("Rio de Janeiro      ")) +
+                "/" + d.value_text(3, std::string_view("Geneva              ")) + "/" +
+                d.value_text(3, cell_of_chars("Zurich")) + "/" + d.value_text(3, cell_of_chars("Rio de J")),
+            "Two and a half/3.0/-0.50/Alpha Bravo/Rio/Geneva/Zürich/Rio de J");
 }
 
 }  // namespace
