@@ -21,9 +21,8 @@ TEST(FuzzReplay, KeptInputsRunCleanly) {
   for (const auto& [target, entry] : targets) {
     std::set<fs::path> files;  // in name order
     for (const char* kind : {"regressions", "corpus"}) {
-      const fs::path folder = fs::path(MVA_SOURCE_DIR) / "tests" / "fuzz" / kind / target;
-      if (!fs::exists(folder)) continue;
-      for (const fs::directory_entry& file : fs::directory_iterator(folder)) {
+      const fs::path folder = fs::path(MVA_SOURCE_DIR) / "tests/fuzz" / kind / target;
+      for (const auto& file : fs::exists(folder) ? fs::directory_iterator(folder) : fs::directory_iterator()) {
         if (file.is_regular_file() && file.path().filename() != "README.md") files.insert(file.path());
       }
     }
