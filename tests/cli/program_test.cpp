@@ -5,11 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <thread>
 #include <tuple>
 
 #include "host/reference_host.h"
@@ -131,26 +130,17 @@ TEST(Program, CtrlCStopsTheRunWithStatusOne) {
   EXPECT_EQ(r.status, kCommandError);
   EXPECT_EQ(r.out, stopped);
 
-  // While a command of a long script runs: no later command runs, and the
-  // message is the last thing shown. (Enough cases that each command takes
-  // a while, so the presser, however late it is scheduled, meets a running
-  // procedure.)
-  std::string script, cases = "age,income\n";
-  for (int k = 0; k < 300; ++k) script += "MVA age income /TTEST /TTEST.\n";
-  for (int k = 0; k < 20000; ++k) cases += std::to_string(k % 70) + "," + (k % 3 == 0 ? "" : "5") + "\n";
-  std::atomic<bool> done{false};
-  std::thread presser([&] {
-    while (!done && !host::ReferenceHost::procedure_running_now()) std::this_thread::yield();
-    host::ReferenceHost::request_interrupt();
-  });
-  r = run({"--data", write(dir, "many.csv", cases), write(dir, "long.mva", script)});
-  done = true;
-  presser.join();
+  // While the first command runs: the second does not run, and the message
+  // is the last thing shown.
+  const auto host = test::make_host({"age,income\n1,\n2,5\n", {}});
+  host->on_call = [](const std::string& call) {
+    if (call == "OBSERV") host::ReferenceHost::request_interrupt();
+  };
+  EXPECT_FALSE(run_commands(*host, host::split_commands("MVA age income /TTEST /TTEST.\nMVA age.\n", "test")));
   host::ReferenceHost::clear_interrupt();
-  EXPECT_EQ(r.status, kCommandError);
-  EXPECT_EQ(count(r.out, "interrupted"), 1u) << r.out;
-  EXPECT_LT(count(r.out, "Warning:"), 300u);
-  EXPECT_EQ(r.out.substr(r.out.rfind("Error:")), stopped);
+  EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_PROCEDURE"), 1);
+  EXPECT_EQ(test::outline(host->output()),
+            (std::vector<std::string>{"PARS_ MORE THAN ONE ^1 1 2", "HOST_ INTERRUPTED 2 3"}));
 }
 
 }  // namespace

@@ -23,8 +23,7 @@ struct SweepRun {
 SweepRun run_with_capacity(std::int64_t cells) {
   static const host::DataSet data = fixed_data_set();
   SweepRun run;
-  const ScratchFolder folder;
-  {
+  run.files = in_scratch_folder([&] {
     test::RecordingHost host(data, {.workspace_bytes = cells * 8, .progress = false});
     run.result = test::run_command(host, "MVA age income q s region /CATEGORICAL=s region /MAXCAT=5 /ID=id"
                                          " /TTEST PROB PERCENT=5 /CROSSTAB PERCENT=5 /MISMATCH PERCENT=5"
@@ -33,8 +32,7 @@ SweepRun run_with_capacity(std::int64_t cells) {
     run.messages = host.messages;
     const std::vector<std::string> nonfinite = nonfinite_numbers(host.output());
     EXPECT_TRUE(nonfinite.empty()) << cells << " cells: " << nonfinite.front();
-  }
-  run.files = folder.files();
+  });
   return run;
 }
 

@@ -8,7 +8,7 @@
 // reports as a crash.
 #include "fuzz/entries/entries.h"
 
-#include <unistd.h>
+#include <unistd.h>  // mkdtemp
 
 #include <fmt/format.h>
 
@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
@@ -173,22 +174,16 @@ std::vector<std::string> nonfinite_numbers(const host::OutputDocument& document)
   return found;
 }
 
-ScratchFolder::ScratchFolder() : previous_(fs::current_path()) {
-  std::string pattern = (fs::temp_directory_path() / "mva_fuzz_XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) fault("mkdtemp cannot make a scratch folder");
-  folder_ = pattern;
-  fs::current_path(folder_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ec;
-  fs::current_path(previous_, ec);
-  fs::remove_all(folder_, ec);
-}
-
-std::vector<std::string> ScratchFolder::files() const {
+std::vector<std::string> in_scratch_folder(const std::function<void()>& action) {
+  const fs::path previous = fs::current_path();
+  std::string folder = (fs::temp_directory_path() / "mva_fuzz_XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) fault("mkdtemp cannot make a scratch folder");
+  fs::current_path(folder);
+  action();
   std::set<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) names.insert(entry.path().filename());
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+  fs::current_path(previous);
+  fs::remove_all(folder);
   return {names.begin(), names.end()};
 }
 
@@ -245,8 +240,7 @@ void command_input(const std::uint8_t* data, std::size_t size) {
   if (commands.size() > kMaxCommands) commands.resize(kMaxCommands);
 
   static const host::DataSet fixed = fixed_data_set();
-  const ScratchFolder folder;
-  {
+  const std::vector<std::string> left = in_scratch_folder([&] {
     host::ReferenceHost host(fixed,
                              {.workspace_bytes = kCommandWorkspace, .progress = false, .max_cells = kCommandMaxCells});
     cli::run_commands(host, std::move(commands));
@@ -256,8 +250,8 @@ void command_input(const std::uint8_t* data, std::size_t size) {
     host::render_markdown(host.output());
     host::render_html(host.output());
     if (!nlohmann::json::accept(host::render_json(host.output()))) fault("the JSON output does not parse");
-  }
-  for (const std::string& name : folder.files()) {
+  });
+  for (const std::string& name : left) {
     if (name.find(".tmp") != std::string::npos) fault("a temporary saved file is left: " + name);
   }
 }
