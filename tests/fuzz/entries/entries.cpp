@@ -56,12 +56,10 @@ constexpr char kFixedCsv[] =
 
 // Its dictionary file's text.
 constexpr char kFixedDictionary[] = R"({"variables": [
-    {"name": "age", "format": "F4.0", "missing": {"values": [99]}},
-    {"name": "income", "label": "Yearly income"},
+    {"name": "age", "format": "F4.0", "missing": {"values": [99]}}, {"name": "income", "label": "Yearly income"},
     {"name": "q", "missing": {"range": [90, 99], "value": 9}},
     {"name": "s", "type": "string", "width": 4, "missing": {"values": ["zz"]}},
-    {"name": "region", "value_labels": {"1": "North", "2": "South", "3": "West"}}],
-  "weight": "w", "split": ["g"]})";
+    {"name": "region", "value_labels": {"1": "North", "2": "South", "3": "West"}}], "weight": "w", "split": ["g"]})";
 
 // The dictionaries for fuzzed CSV files (columns a, b, w, g) the third byte
 // picks from; the first is none.
