@@ -23,21 +23,19 @@ using test::ProgramRun;
 const auto run = test::run_mva;
 const auto write = test::write_file;
 
-std::size_t count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
+// Whether `part` stands in `text` exactly once.
+bool once(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos && text.find(part) == text.rfind(part);
 }
 
 const char* kSurvey = "g,age,income,region\n1,30,10,North\n1,41,,South\n2,,20,North\n2,50,25,East\n";
 
 // Each run's exit status and the one place its message is shown: standard
 // output, or standard error (and nothing on standard output) for status 2;
-// then the JSON output of a split run written to a file.
+// then the JSON output of a split run written to a file, and Ctrl-C.
 TEST(Program, ExitStatusesAndMessages) {
   const std::string dir = test::fresh_dir("program_statuses").string();
   const std::string data = write(dir, "survey.csv", kSurvey);
-  const std::string bad = write(dir, "bad.csv", "a,b\n1,2\n3,\"4\n");
   const std::string script = write(dir, "run.mva", "MVA age income /TTEST /TTEST.\n");
   const std::string tabbed = write(dir, "tabbed.csv", "g\tage\tincome\n1\t30\t99\n2\t40\t20\n");
   const std::string empty = write(dir, "empty.csv", "g,age\n");
@@ -55,15 +53,12 @@ TEST(Program, ExitStatusesAndMessages) {
       {{"--data", data, "-e", "MVA age.", script}, kSuccess, ran},
       {{"--data", tabbed, "--delimiter", "tab", script}, kSuccess, ran},
       {{"--data", tabbed, "--delimiter", "\\t", "--", script}, kSuccess, ran},
-      {{"--data", data, "-e", "MVA age 'open."}, kBadInput, "mva: -e:1:9: unterminated string\n"},
       {{"--data", data}, kBadInput, "mva: no command to run"},
       {{"-e", "MVA age."}, kBadInput, "mva: --data FILE is required"},
-      {{"--data", bad, "-e", "MVA a."}, kBadInput, "bad.csv, line 3, column 3: unterminated quoted field"},
       {{"--data", latin1, "-e", "MVA a."}, kBadInput,
        "latin1.csv: the name of column 2 in the header (line 1) is not UTF-8 text; save the file as UTF-8\n"},
       // Data without cases: said once, even with a split and two commands.
       {{"--data", empty, "--split", "g", "-e", "MVA age.", "-e", "MVA age."}, kBadInput, "no cases in the data"},
-      {{"--data", data, "--weight", "nosuch", "-e", "MVA age."}, kBadInput, "--weight: there is no variable named \"nosuch\""},
       {{"--data", data, "nosuch.mva"}, kBadInput, "mva: cannot read the script nosuch.mva (No such file or directory)"},
       {{"--data", data, dir}, kBadInput, "mva: cannot read the script " + dir + " (Is a directory)"},
       {{"--data", data, "--seed", "abc", "-e", "x."}, kBadInput, "mva: --seed: 'abc' is not a whole number\n"},
@@ -90,10 +85,10 @@ TEST(Program, ExitStatusesAndMessages) {
     const ProgramRun r = run(args);
     EXPECT_EQ(r.status, status) << r.out << r.err;
     EXPECT_TRUE(status != kBadInput || r.out.empty()) << r.out;
-    EXPECT_EQ(count(status == kBadInput ? r.err : r.out, shown), 1u) << r.out << r.err;
+    EXPECT_TRUE(once(status == kBadInput ? r.err : r.out, shown)) << r.out << r.err;
   }
   EXPECT_EQ(test::file_text(data), kSurvey);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 6);  // no temporary output file
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 5);  // no temporary output file
 
   // Standard output on a full device: the program's own exit status.
   const std::string err = dir + "/err.txt";
@@ -106,7 +101,7 @@ TEST(Program, ExitStatusesAndMessages) {
   // Two commands in JSON: the warning of both groups is shown once, before them.
   const std::string output = dir + "/out.json";
   write(dir, "run.mva", "* two commands\nMVA age income\n  /TTEST /TTEST.\nMVA age /MAXCAT=0.\n");
-  const ProgramRun r = run({"--data", data, "--split", "g", "--format", "json", "--output", output, script});
+  ProgramRun r = run({"--data", data, "--split", "g", "--format", "json", "--output", output, script});
   EXPECT_EQ(r.status, kCommandError);
   EXPECT_TRUE(r.out.empty());
   std::vector<std::string> seen;
@@ -118,20 +113,16 @@ TEST(Program, ExitStatusesAndMessages) {
   EXPECT_EQ(seen, (std::vector<std::string>{"PARS_ MORE THAN ONE ^1 warning", R"({"text":"1","value":1,"variable":"g"})",
                                             R"({"text":"2","value":2,"variable":"g"})",
                                             "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER error"}));
-}
 
-TEST(Program, CtrlCStopsTheRunWithStatusOne) {
-  const std::string dir = test::fresh_dir("program_ctrl_c").string();
-  const std::string stopped = "Error: The procedure was interrupted; the files it was saving are discarded.\n";
-  // While the data are loading.
+  // Ctrl-C while the data are loading stops the run with status 1.
   host::ReferenceHost::request_interrupt();
-  ProgramRun r = run({"--data", write(dir, "survey.csv", kSurvey), "-e", "MVA age /TTEST /TTEST."});
+  r = run({"--data", data, "-e", "MVA age /TTEST /TTEST."});
   host::ReferenceHost::clear_interrupt();
   EXPECT_EQ(r.status, kCommandError);
-  EXPECT_EQ(r.out, stopped);
+  EXPECT_EQ(r.out, "Error: The procedure was interrupted; the files it was saving are discarded.\n");
 
-  // While the first command runs: the second does not run, and the message
-  // is the last thing shown.
+  // Ctrl-C while the first command runs: the second does not run, and the
+  // message is the last thing shown.
   const auto host = test::make_host({"age,income\n1,\n2,5\n", {}});
   host->on_call = [](const std::string& call) {
     if (call == "OBSERV") host::ReferenceHost::request_interrupt();
