@@ -43,45 +43,42 @@ TEST(ResourceLimits, HostileSizesGetAResultOrAMessage) {
   const std::string small = "a,b,c\n1,2,3\n4,,6\n7,8,\n2,3,4\n", wide = wide_csv(100'000);
   const std::vector<std::string> tight = {"--workspace", "16M"};
   const struct {
-    std::string name, csv, commands;   // commands: one -e text
+    std::string csv, commands;         // commands: one -e text
     std::vector<std::string> options;  // more arguments
     int status;
     std::string expected;              // in the output or the diagnostics
   } limits[] = {
-      {"a field of 4 MB", "a,b\n1,\"" + std::string(4'000'000, 'x') + "\"\n2,y\n", "MVA a.", {}, cli::kBadInput,
+      // A field of 4 MB; 100,000 columns; 100,000 variables or distinct names in a small workspace.
+      {"a,b\n1,\"" + std::string(4'000'000, 'x') + "\"\n2,y\n", "MVA a.", {}, cli::kBadInput,
        "line 2, column 2 (b): a text of 4000000 bytes; strings go up to 32767"},
-      {"100,000 columns", wide, "MVA v1 v2 v3.", {}, cli::kSuccess, "Univariate Statistics"},
-      {"100,000 variables in a small workspace", wide, "MVA v0 TO v99999.", tight, cli::kCommandError,
-       "There is not enough memory"},
-      {"a line of 100,000 distinct names", wide, "MVA" + many(" v", 100'000, true) + ".", tight, cli::kCommandError,
-       "There is not enough memory"},
-      {"a line of 300,000 names", small, "MVA" + many(" x", 300'000, true) + ".", {}, cli::kCommandError,
-       "Unknown variable name: x0"},
-      {"a line of 2,000,000 names", small, "MVA" + many(" x", 2'000'000, true) + ".", {}, cli::kBadInput,
+      {wide, "MVA v1 v2 v3.", {}, cli::kSuccess, "Univariate Statistics"},
+      {wide, "MVA v0 TO v99999.", tight, cli::kCommandError, "There is not enough memory"},
+      {wide, "MVA" + many(" v", 100'000, true) + ".", tight, cli::kCommandError, "There is not enough memory"},
+      // Lines of 300,000 and 2,000,000 names, and of 300,000 in a small workspace.
+      {small, "MVA" + many(" x", 300'000, true) + ".", {}, cli::kCommandError, "Unknown variable name: x0"},
+      {small, "MVA" + many(" x", 2'000'000, true) + ".", {}, cli::kBadInput,
        "more than 1000000 words and symbols in one run"},
-      {"a line of 300,000 names in a small workspace", small, "MVA" + many(" x", 300'000, true) + ".", tight,
-       cli::kBadInput, "more than 200000 words and symbols in one run"},
-      {"3,000 commands", small, many("MVA a b.\n", 3000), {}, cli::kSuccess, "Univariate Statistics"},
-      {"5,000 failing commands", small, many("MVA nosuch.\n", 5000), {}, cli::kCommandError,
-       "Unknown variable name: nosuch"},
-      {"a million commands", small, many("MVA a b.\n", 1'000'000), {}, cli::kBadInput,
-       "mva: -e:10001:1: more than 10000 commands in one run"},
-      {"a subcommand 20,000 times", small, "MVA a b c" + many(" /TTEST", 20'000) + ".", {}, cli::kSuccess,
-       "The TTEST subcommand is given more than once"},
-      {"every subcommand 2,000 times", small,
-       "MVA a b c" + many(" /CATEGORICAL=c", 2000) + many(" /EM /DPATTERN /MISMATCH /PAIRWISE", 2000) + ".", {},
+      {small, "MVA" + many(" x", 300'000, true) + ".", tight, cli::kBadInput,
+       "more than 200000 words and symbols in one run"},
+      // Thousands of commands, failing or not, and a million.
+      {small, many("MVA a b.\n", 3000), {}, cli::kSuccess, "Univariate Statistics"},
+      {small, many("MVA nosuch.\n", 5000), {}, cli::kCommandError, "Unknown variable name: nosuch"},
+      {small, many("MVA a b.\n", 1'000'000), {}, cli::kBadInput, "-e:10001:1: more than 10000 commands in one run"},
+      // One subcommand 20,000 times; every subcommand 2,000 times.
+      {small, "MVA a b c" + many(" /TTEST", 20'000) + ".", {}, cli::kSuccess, "The TTEST subcommand is given more"},
+      {small, "MVA a b c" + many(" /CATEGORICAL=c", 2000) + many(" /EM /DPATTERN /MISMATCH /PAIRWISE", 2000) + ".", {},
        cli::kSuccess, "The CATEGORICAL subcommand is given more than once"},
-      {"cells 1e400 and -0", "a,b\n1e400,-0\n2,1e-400\n3,4\n", "MVA b.", {}, cli::kSuccess, "Univariate Statistics"},
-      {"MAXCAT=1e400", small, "MVA a b /MAXCAT=1e400.", {}, cli::kBadInput, "-e:1:17: number out of range: 1e400"},
-      {"MAXCAT=1e300", small, "MVA a b /MAXCAT=1e300.", {}, cli::kCommandError, "MAXCAT must be a positive integer"},
-      {"MAXCAT=-0", small, "MVA a b /MAXCAT=-0.", {}, cli::kCommandError, "MAXCAT must be a positive integer"},
-      {"PERCENT=1e300", small, "MVA a b /TTEST PERCENT=1e300.", {}, cli::kCommandError,
-       "PERCENT must be at least 0 and less than 100"},
-      {"ITERATIONS=1e300", small, "MVA a b /EM (ITERATIONS=1e300).", {}, cli::kSuccess, "Summary of Estimated Means"},
+      // Numbers out of range.
+      {"a,b\n1e400,-0\n2,1e-400\n3,4\n", "MVA b.", {}, cli::kSuccess, "Univariate Statistics"},
+      {small, "MVA a b /MAXCAT=1e400.", {}, cli::kBadInput, "-e:1:17: number out of range: 1e400"},
+      {small, "MVA a b /MAXCAT=1e300.", {}, cli::kCommandError, "MAXCAT must be a positive integer"},
+      {small, "MVA a b /MAXCAT=-0.", {}, cli::kCommandError, "MAXCAT must be a positive integer"},
+      {small, "MVA a b /TTEST PERCENT=1e300.", {}, cli::kCommandError, "PERCENT must be at least 0 and less than 100"},
+      {small, "MVA a b /EM (ITERATIONS=1e300).", {}, cli::kSuccess, "Summary of Estimated Means"},
   };
   const std::string data = (test::fresh_dir("resource_limits") / "data.csv").string();
   for (const auto& limit : limits) {
-    SCOPED_TRACE(limit.name);
+    SCOPED_TRACE(limit.commands.substr(0, 60) + " on " + limit.csv.substr(0, 20));
     std::ofstream(data, std::ios::binary) << limit.csv;
     std::vector<std::string> args = {"--data", data, "--no-progress", "-e", limit.commands};
     args.insert(args.end(), limit.options.begin(), limit.options.end());
