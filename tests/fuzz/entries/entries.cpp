@@ -19,9 +19,7 @@
 #include <filesystem>
 #include <set>
 #include <sstream>
-#include <string>
 #include <string_view>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -64,14 +62,12 @@ constexpr char kFixedDictionary[] = R"({"variables": [
 // The dictionaries for fuzzed CSV files (columns a, b, w, g) the third byte
 // picks from; the first is none.
 constexpr std::string_view kCsvDictionaries[] = {
-    "",
-    R"({"variables": [{"name": "a", "missing": {"values": [9, 99]}}]})",
+    "", R"({"variables": [{"name": "a", "missing": {"values": [9, 99]}}]})",
     R"({"variables": [{"name": "b", "type": "string", "width": 12, "missing": {"values": ["x"]}}]})",
     R"({"variables": [{"name": "a", "type": "numeric", "format": "F8.2",
         "missing": {"range": ["LO", 0]}}], "weight": "w", "split": ["g"]})",
     R"({"variables": [{"name": "a", "value_labels": {"1": "one"}, "label": "A"},
-        {"name": "b", "missing": {"range": [1, 5], "value": 9}}]})",
-};
+        {"name": "b", "missing": {"range": [1, 5], "value": 9}}]})"};
 
 [[noreturn]] void fault(const std::string& what) {
   std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
