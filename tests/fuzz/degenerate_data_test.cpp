@@ -38,13 +38,11 @@ std::string data(const std::function<void(int, Row&)>& edit) {
 }
 
 // Walks the JSON output: collects the number of every cell, and checks that
-// no cell's text is a word for a number that is not finite and that a cell
-// without a number (system-missing, or a text such as a pattern mark) never
-// shows digits.
+// a cell without a number (system-missing, or a text such as a pattern mark)
+// never shows digits.
 void walk_cells(const nlohmann::json& j, std::vector<double>& numbers) {
   if (j.is_object() && j.contains("value") && j.contains("text") && j["text"].is_string()) {
     const std::string text = j["text"];
-    for (const char* word : {"nan", "NaN", "inf", "Inf"}) EXPECT_EQ(text.find(word), std::string::npos) << j.dump();
     if (j["value"].is_number()) numbers.push_back(j["value"].get<double>());
     EXPECT_TRUE(!j["value"].is_null() || text.find_first_of("0123456789") == std::string::npos) << j.dump();
   }
