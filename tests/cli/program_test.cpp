@@ -61,24 +61,21 @@ TEST(Program, ExitStatusesAndMessages) {
       {{"--data", empty, "--split", "g", "-e", "MVA age.", "-e", "MVA age."}, kBadInput, "no cases in the data"},
       {{"--data", data, "nosuch.mva"}, kBadInput, "mva: cannot read the script nosuch.mva (No such file or directory)"},
       {{"--data", data, dir}, kBadInput, "mva: cannot read the script " + dir + " (Is a directory)"},
-      {{"--data", data, "--seed", "abc", "-e", "x."}, kBadInput, "mva: --seed: 'abc' is not a whole number\n"},
-      {{"--data", data, "--seed", "5000000000", "-e", "x."}, kBadInput, "mva: --seed: 5000000000 is out of range (0 to 4294967295)\n"},
-      {{"--data", data, "--workspace", "lots", "-e", "x."}, kBadInput, "mva: --workspace: 'lots' is not a size (such as 512M or 4G)\n"},
-      {{"--data", data, "--format", "pdf", "-e", "x."}, kBadInput, "mva: --format: 'pdf' is not a format (text, markdown, html or json)\n"},
-      {{"--data", data, "--delimiter", "", "-e", "x."}, kBadInput, "mva: --delimiter: the delimiter cannot be empty"},
-      {{"--data", data, "--split", "", "-e", "x."}, kBadInput, "mva: --split: the value is empty\n"},
-      {{"--data", data, "--split", "g,,age", "-e", "x."}, kBadInput, "mva: --split: 'g,,age' has an empty item\n"},
-      {{"--data", data, "--data", data, "-e", "x."}, kBadInput, "mva: --data is given twice\n"},
-      {{"--data", data, "--colour", "-e", "x."}, kBadInput, "mva: The following argument was not expected: --colour (see mva --help)\n"},
+      // Options are checked before the data file is asked for.
+      {{"--seed", "abc"}, kBadInput, "mva: --seed: 'abc' is not a whole number\n"},
+      {{"--seed", "5000000000"}, kBadInput, "mva: --seed: 5000000000 is out of range (0 to 4294967295)\n"},
+      {{"--workspace", "lots"}, kBadInput, "mva: --workspace: 'lots' is not a size (such as 512M or 4G)\n"},
+      {{"--format", "pdf"}, kBadInput, "mva: --format: 'pdf' is not a format (text, markdown, html or json)\n"},
+      {{"--delimiter", ""}, kBadInput, "mva: --delimiter: the delimiter cannot be empty"},
+      {{"--split", ""}, kBadInput, "mva: --split: the value is empty\n"},
+      {{"--split", "g,,age"}, kBadInput, "mva: --split: 'g,,age' has an empty item\n"},
+      {{"--data", data, "--data", data}, kBadInput, "mva: --data is given twice\n"},
+      {{"--colour"}, kBadInput, "mva: The following argument was not expected: --colour (see mva --help)\n"},
       // Output that cannot be written fails with the reason.
-      {{"--data", data, "--output", dir + "/no/out.txt", "-e", "MVA age."}, kBadInput,
-       "mva: --output " + dir + "/no/out.txt: No such file or directory\n"},
-      {{"--data", data, "--output", data, "-e", "MVA age."}, kBadInput,
-       "mva: --output " + data + ": this is the input file " + data + "; name another file\n"},
-      {{"--data", data, "--output", dir, "-e", "MVA age."}, kBadInput,
-       "mva: --output " + dir + ": is a folder; name a file\n"},
-      {{"--data", data, "--output", "/dev/full", "-e", "MVA age."}, kBadInput,
-       "mva: cannot write the output to /dev/full: No space left on device\n"},
+      {{"--data", data, "--output", dir + "/no/out.txt", script}, kBadInput, "/no/out.txt: No such file or directory"},
+      {{"--data", data, "--output", data, script}, kBadInput, "this is the input file " + data + "; name another file"},
+      {{"--data", data, "--output", dir, script}, kBadInput, "mva: --output " + dir + ": is a folder; name a file\n"},
+      {{"--data", data, "--output", "/dev/full", script}, kBadInput, "cannot write the output to /dev/full: No space"},
   };
   for (const auto& [args, status, shown] : rows) {
     SCOPED_TRACE(args.back());
@@ -110,7 +107,8 @@ TEST(Program, ExitStatusesAndMessages) {
     if (item.at("type") == "split") seen.push_back(item.at("values").at(0).dump());
     if (item.at("type") == "message") seen.push_back(item.at("key").get<std::string>() + " " + item.value("kind", ""));
   }
-  EXPECT_EQ(seen, (std::vector<std::string>{"PARS_ MORE THAN ONE ^1 warning", R"({"text":"1","value":1,"variable":"g"})",
+  EXPECT_EQ(seen, (std::vector<std::string>{"PARS_ MORE THAN ONE ^1 warning",
+                                            R"({"text":"1","value":1,"variable":"g"})",
                                             R"({"text":"2","value":2,"variable":"g"})",
                                             "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER error"}));
 
