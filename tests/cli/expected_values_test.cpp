@@ -35,21 +35,20 @@ using nlohmann::json;
 constexpr double kRelativeTolerance = 1e-12;
 
 // Where a matrix table's cells stand: its number, the expected section and
-// part, the names of the row and column dimensions (no rows: a one-way
-// table), and whether every cell is a count, compared exactly.
+// part, and the names of the row and column dimensions (no rows: a one-way
+// table). The cells of a frequency part are counts, compared exactly.
 const struct {
   int number;
   const char *section, *part, *rows, *columns;
-  bool counts;
 } kShapes[] = {
-    {4, "listwise", "mean", "", "LOUT_ COL VARIABLES", false},
-    {5, "listwise", "covariance", "LOUT_ ROW VARIABLES", "LOUT_ COL VARIABLES", false},
-    {6, "listwise", "correlation", "LOUT_ ROW VARIABLES", "LOUT_ COL VARIABLES", false},
-    {7, "pairwise", "frequency", "MOUT_ ROW VARIABLES", "MOUT_ VARIABLES", true},
-    {8, "pairwise", "mean", "MOUT_ OTHER VARIABLES", "MOUT_ VARIABLES", false},
-    {9, "pairwise", "sd", "MOUT_ OTHER VARIABLES", "MOUT_ VARIABLES", false},
-    {10, "pairwise", "covariance", "MOUT_ ROW VARIABLES", "MOUT_ VARIABLES", false},
-    {11, "pairwise", "correlation", "MOUT_ ROW VARIABLES", "MOUT_ VARIABLES", false},
+    {4, "listwise", "mean", "", "LOUT_ COL VARIABLES"},
+    {5, "listwise", "covariance", "LOUT_ ROW VARIABLES", "LOUT_ COL VARIABLES"},
+    {6, "listwise", "correlation", "LOUT_ ROW VARIABLES", "LOUT_ COL VARIABLES"},
+    {7, "pairwise", "frequency", "MOUT_ ROW VARIABLES", "MOUT_ VARIABLES"},
+    {8, "pairwise", "mean", "MOUT_ OTHER VARIABLES", "MOUT_ VARIABLES"},
+    {9, "pairwise", "sd", "MOUT_ OTHER VARIABLES", "MOUT_ VARIABLES"},
+    {10, "pairwise", "covariance", "MOUT_ ROW VARIABLES", "MOUT_ VARIABLES"},
+    {11, "pairwise", "correlation", "MOUT_ ROW VARIABLES", "MOUT_ VARIABLES"},
 };
 
 // The univariate table's statistics, the fields of the expected rows, and
@@ -171,7 +170,7 @@ TEST(ExpectedValues, ListwisePairwiseAndUnivariateTablesMatchTheIndependentValue
           EXPECT_EQ(section.is_null(), !tables.count(shape.number)) << here << ": table " << shape.number;
           continue;
         }
-        Cells cells = cells_of(section[shape.part], shape.counts);
+        Cells cells = cells_of(section[shape.part], std::string(shape.part) == "frequency");
         if (shape.rows[0] == '\0') cells["|LOUT_ NO. OF CASES"] = {section["n"], true};
         expect_cells(tables.at(shape.number), shape.rows, shape.columns, cells, kRelativeTolerance, false, here);
       }
