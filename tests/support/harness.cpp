@@ -85,12 +85,11 @@ bool ParseFixture::parse(const std::string& command) {
   host_->SSTACK(cx_.ws, cx_.handle, 0, position);
   host_->SSNXT1(cx_.ws, cx_.handle);
   common_ = MvaCommon{};
-  IMEM1(cx_);
-  if (host_->error_flag()) return false;
-  PARS(cx_);
-  if (host_->error_flag()) return false;
-  IMEM2(cx_);
-  return !host_->error_flag();
+  for (void (*stage)(Context&) : {IMEM1, PARS, IMEM2}) {
+    stage(cx_);
+    if (host_->error_flag()) return false;
+  }
+  return true;
 }
 
 bool ParseFixture::pass(const std::string& command) {
