@@ -1,15 +1,14 @@
 // End-to-end runs of the mva program: exit statuses and messages, options
 // anywhere among the script files, the help, output that cannot be written,
-// and Ctrl-C.
+// JSON output, and Ctrl-C.
 #include "cli/program.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
-#include <thread>
 #include <tuple>
 
 #include "host/reference_host.h"
@@ -24,20 +23,19 @@ using test::ProgramRun;
 const auto run = test::run_mva;
 const auto write = test::write_file;
 
-std::size_t count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
+// Whether `part` stands in `text` exactly once.
+bool once(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos && text.find(part) == text.rfind(part);
 }
 
 const char* kSurvey = "g,age,income,region\n1,30,10,North\n1,41,,South\n2,,20,North\n2,50,25,East\n";
 
 // Each run's exit status and the one place its message is shown: standard
-// output, or standard error (and nothing on standard output) for status 2.
+// output, or standard error (and nothing on standard output) for status 2;
+// then the JSON output of a split run written to a file, and Ctrl-C.
 TEST(Program, ExitStatusesAndMessages) {
   const std::string dir = test::fresh_dir("program_statuses").string();
   const std::string data = write(dir, "survey.csv", kSurvey);
-  const std::string bad = write(dir, "bad.csv", "a,b\n1,2\n3,\"4\n");
   const std::string script = write(dir, "run.mva", "MVA age income /TTEST /TTEST.\n");
   const std::string tabbed = write(dir, "tabbed.csv", "g\tage\tincome\n1\t30\t99\n2\t40\t20\n");
   const std::string empty = write(dir, "empty.csv", "g,age\n");
@@ -47,53 +45,47 @@ TEST(Program, ExitStatusesAndMessages) {
       {{"--data", data, "-e", "MVA age income."}, kSuccess, "Univariate Statistics"},
       {{"--data", data, "-e", "MVA age income /MAXCAT=0."}, kCommandError, "Error: MAXCAT must be a positive integer"},
       {{"--data", data, "-e", "DESCRIPTIVES age."}, kCommandError, "DESCRIPTIVES"},
+      {{"--na", "x", "--help"}, kSuccess, "Usage: mva --data FILE"},
+      {{"--version"}, kSuccess, "mva 0.1.0\n"},
       // Options take one value and stand anywhere among the scripts.
-      {{"--data", data, "--na", "99", script}, kSuccess, ran},
-      {{"--data", data, "--split", "g", script}, kSuccess, ran},
       {{"--data", data, "--missing", "age=99", script}, kSuccess, ran},
       {{script, "--data", data, "--na", "99,-1", "--split=g"}, kSuccess, ran},
       {{"--data", data, "-e", "MVA age.", script}, kSuccess, ran},
       {{"--data", tabbed, "--delimiter", "tab", script}, kSuccess, ran},
       {{"--data", tabbed, "--delimiter", "\\t", "--", script}, kSuccess, ran},
-      {{"--data", data, "-e", "MVA age 'open."}, kBadInput, "mva: -e:1:9: unterminated string\n"},
       {{"--data", data}, kBadInput, "mva: no command to run"},
       {{"-e", "MVA age."}, kBadInput, "mva: --data FILE is required"},
-      {{"--data", bad, "-e", "MVA a."}, kBadInput, "bad.csv, line 3, column 3: unterminated quoted field"},
       {{"--data", latin1, "-e", "MVA a."}, kBadInput,
        "latin1.csv: the name of column 2 in the header (line 1) is not UTF-8 text; save the file as UTF-8\n"},
       // Data without cases: said once, even with a split and two commands.
       {{"--data", empty, "--split", "g", "-e", "MVA age.", "-e", "MVA age."}, kBadInput, "no cases in the data"},
-      {{"--data", data, "--weight", "nosuch", "-e", "MVA age."}, kBadInput, "--weight: there is no variable named \"nosuch\""},
       {{"--data", data, "nosuch.mva"}, kBadInput, "mva: cannot read the script nosuch.mva (No such file or directory)"},
       {{"--data", data, dir}, kBadInput, "mva: cannot read the script " + dir + " (Is a directory)"},
-      {{"--data", data, "--seed", "abc", "-e", "x."}, kBadInput, "mva: --seed: 'abc' is not a whole number\n"},
-      {{"--data", data, "--seed", "5000000000", "-e", "x."}, kBadInput, "mva: --seed: 5000000000 is out of range (0 to 4294967295)\n"},
-      {{"--data", data, "--workspace", "lots", "-e", "x."}, kBadInput, "mva: --workspace: 'lots' is not a size (such as 512M or 4G)\n"},
-      {{"--data", data, "--format", "pdf", "-e", "x."}, kBadInput, "mva: --format: 'pdf' is not a format (text, markdown, html or json)\n"},
-      {{"--data", data, "--delimiter", "", "-e", "x."}, kBadInput, "mva: --delimiter: the delimiter cannot be empty"},
-      {{"--data", data, "--split", "", "-e", "x."}, kBadInput, "mva: --split: the value is empty\n"},
-      {{"--data", data, "--split", "g,,age", "-e", "x."}, kBadInput, "mva: --split: 'g,,age' has an empty item\n"},
-      {{"--data", data, "--data", data, "-e", "x."}, kBadInput, "mva: --data is given twice\n"},
-      {{"--data", data, "--colour", "-e", "x."}, kBadInput, "mva: The following argument was not expected: --colour (see mva --help)\n"},
+      // Options are checked before the data file is asked for.
+      {{"--seed", "abc"}, kBadInput, "mva: --seed: 'abc' is not a whole number\n"},
+      {{"--seed", "5000000000"}, kBadInput, "mva: --seed: 5000000000 is out of range (0 to 4294967295)\n"},
+      {{"--workspace", "lots"}, kBadInput, "mva: --workspace: 'lots' is not a size (such as 512M or 4G)\n"},
+      {{"--format", "pdf"}, kBadInput, "mva: --format: 'pdf' is not a format (text, markdown, html or json)\n"},
+      {{"--delimiter", ""}, kBadInput, "mva: --delimiter: the delimiter cannot be empty"},
+      {{"--split", ""}, kBadInput, "mva: --split: the value is empty\n"},
+      {{"--split", "g,,age"}, kBadInput, "mva: --split: 'g,,age' has an empty item\n"},
+      {{"--data", data, "--data", data}, kBadInput, "mva: --data is given twice\n"},
+      {{"--colour"}, kBadInput, "mva: The following argument was not expected: --colour (see mva --help)\n"},
       // Output that cannot be written fails with the reason.
-      {{"--data", data, "--output", dir + "/no/out.txt", "-e", "MVA age."}, kBadInput,
-       "mva: --output " + dir + "/no/out.txt: No such file or directory\n"},
-      {{"--data", data, "--output", data, "-e", "MVA age."}, kBadInput,
-       "mva: --output " + data + ": this is the input file " + data + "; name another file\n"},
-      {{"--data", data, "--output", dir, "-e", "MVA age."}, kBadInput,
-       "mva: --output " + dir + ": is a folder; name a file\n"},
-      {{"--data", data, "--output", "/dev/full", "-e", "MVA age."}, kBadInput,
-       "mva: cannot write the output to /dev/full: No space left on device\n"},
+      {{"--data", data, "--output", dir + "/no/out.txt", script}, kBadInput, "/no/out.txt: No such file or directory"},
+      {{"--data", data, "--output", data, script}, kBadInput, "this is the input file " + data + "; name another file"},
+      {{"--data", data, "--output", dir, script}, kBadInput, "mva: --output " + dir + ": is a folder; name a file\n"},
+      {{"--data", data, "--output", "/dev/full", script}, kBadInput, "cannot write the output to /dev/full: No space"},
   };
   for (const auto& [args, status, shown] : rows) {
     SCOPED_TRACE(args.back());
     const ProgramRun r = run(args);
     EXPECT_EQ(r.status, status) << r.out << r.err;
     EXPECT_TRUE(status != kBadInput || r.out.empty()) << r.out;
-    EXPECT_EQ(count(status == kBadInput ? r.err : r.out, shown), 1u) << r.out << r.err;
+    EXPECT_TRUE(once(status == kBadInput ? r.err : r.out, shown)) << r.out << r.err;
   }
   EXPECT_EQ(test::file_text(data), kSurvey);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 6);  // no temporary output file
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 5);  // no temporary output file
 
   // Standard output on a full device: the program's own exit status.
   const std::string err = dir + "/err.txt";
@@ -102,74 +94,42 @@ TEST(Program, ExitStatusesAndMessages) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), kBadInput);
   EXPECT_EQ(test::file_text(err), "mva: cannot write the output to standard output: No space left on device\n");
-}
 
-TEST(Program, HelpSpeaksPlainly) {
-  const ProgramRun help = run({"--na", "x", "--help"});
-  EXPECT_EQ(help.status, kSuccess);
-  EXPECT_EQ(help.out.rfind("Usage: mva --data FILE", 0), 0u) << help.out;
-  for (const char* shown : {"Exit status:", "  2  unusable options", "any --na replaces NA and .",
-                            "column it reads as blank", "0 (the default) sets no limit"}) {
-    EXPECT_NE(help.out.find(shown), std::string::npos) << shown;
-  }
-  for (const char* jargon : {"REQUIRED", "TEXT:", "OPTIONS:", "[Option", "Excludes"}) {
-    EXPECT_EQ(help.out.find(jargon), std::string::npos) << jargon;
-  }
-  EXPECT_EQ(run({"--version"}).out, "mva 0.1.0\n");
-}
-
-TEST(Program, CtrlCStopsTheRunWithStatusOne) {
-  const std::string dir = test::fresh_dir("program_ctrl_c").string();
-  const std::string stopped = "Error: The procedure was interrupted; the files it was saving are discarded.\n";
-  // While the data are loading.
-  host::ReferenceHost::request_interrupt();
-  ProgramRun r = run({"--data", write(dir, "survey.csv", kSurvey), "-e", "MVA age /TTEST /TTEST."});
-  host::ReferenceHost::clear_interrupt();
-  EXPECT_EQ(r.status, kCommandError);
-  EXPECT_EQ(r.out, stopped);
-
-  // While a command of a long script runs: no later command runs, and the
-  // message is the last thing shown. (Enough cases that each command takes
-  // a while, so the presser, however late it is scheduled, meets a running
-  // procedure.)
-  std::string script, cases = "age,income\n";
-  for (int k = 0; k < 300; ++k) script += "MVA age income /TTEST /TTEST.\n";
-  for (int k = 0; k < 20000; ++k) cases += std::to_string(k % 70) + "," + (k % 3 == 0 ? "" : "5") + "\n";
-  std::atomic<bool> done{false};
-  std::thread presser([&] {
-    while (!done && !host::ReferenceHost::procedure_running_now()) std::this_thread::yield();
-    host::ReferenceHost::request_interrupt();
-  });
-  r = run({"--data", write(dir, "many.csv", cases), write(dir, "long.mva", script)});
-  done = true;
-  presser.join();
-  host::ReferenceHost::clear_interrupt();
-  EXPECT_EQ(r.status, kCommandError);
-  EXPECT_EQ(count(r.out, "interrupted"), 1u) << r.out;
-  EXPECT_LT(count(r.out, "Warning:"), 300u);
-  EXPECT_EQ(r.out.substr(r.out.rfind("Error:")), stopped);
-}
-
-TEST(Program, JsonShowsEachSplitGroupAndMessageKeys) {
-  const std::string dir = test::fresh_dir("program_json").string();
-  const std::string data = write(dir, "survey.csv", kSurvey), output = dir + "/out.json";
-  const std::string script = write(dir, "run.mva", "* two commands\nMVA age income\n  /TTEST /TTEST.\nMVA age /MAXCAT=0.\n");
-  const ProgramRun r = run({"--data", data, "--split", "g", "--format", "json", "--output", output, script});
+  // Two commands in JSON: the warning of both groups is shown once, before them.
+  const std::string output = dir + "/out.json";
+  write(dir, "run.mva", "* two commands\nMVA age income\n  /TTEST /TTEST.\nMVA age /MAXCAT=0.\n");
+  ProgramRun r = run({"--data", data, "--split", "g", "--format", "json", "--output", output, script});
   EXPECT_EQ(r.status, kCommandError);
   EXPECT_TRUE(r.out.empty());
   std::vector<std::string> seen;
-  const auto doc = nlohmann::json::parse(test::file_text(output));
+  const nlohmann::json doc = nlohmann::json::parse(test::file_text(output));
   for (const auto& item : doc.at("output")) {
-    if (item.at("type") == "split") {
-      seen.push_back("split " + item.at("values").at(0).at("text").get<std::string>());
-      EXPECT_EQ(item.at("values").at(0).at("variable"), "g");
-    } else if (item.at("type") == "message") {
-      seen.push_back(item.at("key").get<std::string>() + " " + item.at("kind").get<std::string>());
-    }
+    if (item.at("type") == "split") seen.push_back(item.at("values").at(0).dump());
+    if (item.at("type") == "message") seen.push_back(item.at("key").get<std::string>() + " " + item.value("kind", ""));
   }
-  // The warning of both groups is shown once, before them.
-  EXPECT_EQ(seen, (std::vector<std::string>{"PARS_ MORE THAN ONE ^1 warning", "split 1", "split 2",
+  EXPECT_EQ(seen, (std::vector<std::string>{"PARS_ MORE THAN ONE ^1 warning",
+                                            R"({"text":"1","value":1,"variable":"g"})",
+                                            R"({"text":"2","value":2,"variable":"g"})",
                                             "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER error"}));
+
+  // Ctrl-C while the data are loading stops the run with status 1.
+  host::ReferenceHost::request_interrupt();
+  r = run({"--data", data, "-e", "MVA age /TTEST /TTEST."});
+  host::ReferenceHost::clear_interrupt();
+  EXPECT_EQ(r.status, kCommandError);
+  EXPECT_EQ(r.out, "Error: The procedure was interrupted; the files it was saving are discarded.\n");
+
+  // Ctrl-C while the first command runs: the second does not run, and the
+  // message is the last thing shown.
+  const auto host = test::make_host({"age,income\n1,\n2,5\n", {}});
+  host->on_call = [](const std::string& call) {
+    if (call == "OBSERV") host::ReferenceHost::request_interrupt();
+  };
+  EXPECT_FALSE(run_commands(*host, host::split_commands("MVA age income /TTEST /TTEST.\nMVA age.\n", "test")));
+  host::ReferenceHost::clear_interrupt();
+  EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_PROCEDURE"), 1);
+  EXPECT_EQ(test::outline(host->output()),
+            (std::vector<std::string>{"PARS_ MORE THAN ONE ^1 1 2", "HOST_ INTERRUPTED 2 3"}));
 }
 
 }  // namespace

@@ -3,98 +3,94 @@
 // range and subcommands repeated thousands of times. Each run must end with
 // its result or a clear message; the inputs are generated here, scaled down
 // where the full size would only take longer along the same linear path.
+// Then header names, which must be UTF-8 text since every dictionary and
+// JSON document the program writes carries them.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
 
 #include "cli/program.h"
+#include "host/data/dictionary.h"
 #include "support/harness.h"
 #include "support/program_run.h"
 
 namespace mva::fuzz {
 namespace {
 
-struct Limit {
-  std::string name, csv, commands;     // commands: one -e text
-  std::vector<std::string> options;    // more arguments
-  int status;
-  std::string expected;                // in the output or the diagnostics
-};
-
-std::string repeat(const std::string& text, int times) {
+// `count` copies of `text`, each followed by its index when `numbered`.
+std::string many(const std::string& text, int count, bool numbered = false) {
   std::string out;
-  while (times-- > 0) out += text;
+  for (int k = 0; k < count; ++k) out += numbered ? text + std::to_string(k) : text;
   return out;
 }
 
 // A header of `columns` names v0, v1, ... and three records of digits, with
-// a cell missing in every fifth place.
+// a cell missing in every fifth place; `columns` is a multiple of five.
 std::string wide_csv(int columns) {
-  std::string csv;
-  for (int c = 0; c < columns; ++c) csv += (c ? ",v" : "v") + std::to_string(c);
-  csv += '\n';
-  for (int r = 0; r < 3; ++r) {
-    for (int c = 0; c < columns; ++c) {
-      if (c) csv += ',';
-      if ((c + r) % 5 != 0) csv += static_cast<char>('0' + (c * 7 + r) % 10);
-    }
-    csv += '\n';
-  }
+  std::string csv = many(",v", columns, true).substr(1) + "\n";
+  for (const char* five : {",,1,2,3,4", ",5,,6,7,8", ",9,1,,2,3"}) csv += many(five, columns / 5).substr(1) + "\n";
   return csv;
-}
-
-// " v0 v1 ..." with `count` names.
-std::string names(const std::string& stem, int count) {
-  std::string list;
-  for (int k = 0; k < count; ++k) list += " " + stem + std::to_string(k);
-  return list;
 }
 
 TEST(ResourceLimits, HostileSizesGetAResultOrAMessage) {
   const std::string small = "a,b,c\n1,2,3\n4,,6\n7,8,\n2,3,4\n", wide = wide_csv(100'000);
-  const Limit limits[] = {
-      {"a field of 4 MB", "a,b\n1,\"" + std::string(4'000'000, 'x') + "\"\n2,y\n", "MVA a.", {}, cli::kBadInput,
+  const std::vector<std::string> tight = {"--workspace", "16M"};
+  const struct {
+    std::string csv, commands;         // commands: one -e text
+    std::vector<std::string> options;  // more arguments
+    int status;
+    std::string expected;              // in the output or the diagnostics
+  } limits[] = {
+      // A field of 4 MB; 100,000 columns; 100,000 variables or distinct names in a small workspace.
+      {"a,b\n1,\"" + std::string(4'000'000, 'x') + "\"\n2,y\n", "MVA a.", {}, cli::kBadInput,
        "line 2, column 2 (b): a text of 4000000 bytes; strings go up to 32767"},
-      {"100,000 columns", wide, "MVA v1 v2 v3.", {}, cli::kSuccess, "Univariate Statistics"},
-      {"100,000 variables in a small workspace", wide, "MVA v0 TO v99999.", {"--workspace", "16M"},
-       cli::kCommandError, "There is not enough memory"},
-      {"a line of 100,000 distinct names", wide, "MVA" + names("v", 100'000) + ".",
-       {"--workspace", "16M"}, cli::kCommandError, "There is not enough memory"},
-      {"a line of 300,000 names", small, "MVA" + names("x", 300'000) + ".", {}, cli::kCommandError,
-       "Unknown variable name: x0"},
-      {"a line of 2,000,000 names", small, "MVA" + names("x", 2'000'000) + ".", {}, cli::kBadInput,
+      {wide, "MVA v1 v2 v3.", {}, cli::kSuccess, "Univariate Statistics"},
+      {wide, "MVA v0 TO v99999.", tight, cli::kCommandError, "There is not enough memory"},
+      {wide, "MVA" + many(" v", 100'000, true) + ".", tight, cli::kCommandError, "There is not enough memory"},
+      // Lines of 300,000 and 2,000,000 names, and of 300,000 in a small workspace.
+      {small, "MVA" + many(" x", 300'000, true) + ".", {}, cli::kCommandError, "Unknown variable name: x0"},
+      {small, "MVA" + many(" x", 2'000'000, true) + ".", {}, cli::kBadInput,
        "more than 1000000 words and symbols in one run"},
-      {"a line of 300,000 names in a small workspace", small, "MVA" + names("x", 300'000) + ".",
-       {"--workspace", "16M"}, cli::kBadInput, "more than 200000 words and symbols in one run"},
-      {"3,000 commands", small, repeat("MVA a b.\n", 3000), {}, cli::kSuccess, "Univariate Statistics"},
-      {"5,000 failing commands", small, repeat("MVA nosuch.\n", 5000), {}, cli::kCommandError,
-       "Unknown variable name: nosuch"},
-      {"a million commands", small, repeat("MVA a b.\n", 1'000'000), {}, cli::kBadInput,
-       "mva: -e:10001:1: more than 10000 commands in one run"},
-      {"a subcommand 20,000 times", small, "MVA a b c" + repeat(" /TTEST", 20'000) + ".", {}, cli::kSuccess,
-       "The TTEST subcommand is given more than once"},
-      {"every subcommand 2,000 times", small,
-       "MVA a b c" + repeat(" /CATEGORICAL=c", 2000) + repeat(" /EM /DPATTERN /MISMATCH /PAIRWISE", 2000) + ".", {},
+      {small, "MVA" + many(" x", 300'000, true) + ".", tight, cli::kBadInput,
+       "more than 200000 words and symbols in one run"},
+      // Thousands of commands, failing or not, and a million.
+      {small, many("MVA a b.\n", 3000), {}, cli::kSuccess, "Univariate Statistics"},
+      {small, many("MVA nosuch.\n", 5000), {}, cli::kCommandError, "Unknown variable name: nosuch"},
+      {small, many("MVA a b.\n", 1'000'000), {}, cli::kBadInput, "-e:10001:1: more than 10000 commands in one run"},
+      // One subcommand 20,000 times; every subcommand 2,000 times.
+      {small, "MVA a b c" + many(" /TTEST", 20'000) + ".", {}, cli::kSuccess, "The TTEST subcommand is given more"},
+      {small, "MVA a b c" + many(" /CATEGORICAL=c", 2000) + many(" /EM /DPATTERN /MISMATCH /PAIRWISE", 2000) + ".", {},
        cli::kSuccess, "The CATEGORICAL subcommand is given more than once"},
-      {"cells 1e400 and -0", "a,b\n1e400,-0\n2,1e-400\n3,4\n", "MVA b.", {}, cli::kSuccess, "Univariate Statistics"},
-      {"MAXCAT=1e400", small, "MVA a b /MAXCAT=1e400.", {}, cli::kBadInput, "-e:1:17: number out of range: 1e400"},
-      {"MAXCAT=1e300", small, "MVA a b /MAXCAT=1e300.", {}, cli::kCommandError, "MAXCAT must be a positive integer"},
-      {"MAXCAT=-0", small, "MVA a b /MAXCAT=-0.", {}, cli::kCommandError, "MAXCAT must be a positive integer"},
-      {"PERCENT=1e300", small, "MVA a b /TTEST PERCENT=1e300.", {}, cli::kCommandError,
-       "PERCENT must be at least 0 and less than 100"},
-      {"ITERATIONS=1e300", small, "MVA a b /EM (ITERATIONS=1e300).", {}, cli::kSuccess, "Summary of Estimated Means"},
+      // Numbers out of range.
+      {"a,b\n1e400,-0\n2,1e-400\n3,4\n", "MVA b.", {}, cli::kSuccess, "Univariate Statistics"},
+      {small, "MVA a b /MAXCAT=1e400.", {}, cli::kBadInput, "-e:1:17: number out of range: 1e400"},
+      {small, "MVA a b /MAXCAT=1e300.", {}, cli::kCommandError, "MAXCAT must be a positive integer"},
+      {small, "MVA a b /MAXCAT=-0.", {}, cli::kCommandError, "MAXCAT must be a positive integer"},
+      {small, "MVA a b /TTEST PERCENT=1e300.", {}, cli::kCommandError, "PERCENT must be at least 0 and less than 100"},
+      {small, "MVA a b /EM (ITERATIONS=1e300).", {}, cli::kSuccess, "Summary of Estimated Means"},
   };
   const std::string data = (test::fresh_dir("resource_limits") / "data.csv").string();
-  for (const Limit& limit : limits) {
-    SCOPED_TRACE(limit.name);
+  for (const auto& limit : limits) {
+    SCOPED_TRACE(limit.commands.substr(0, 60) + " on " + limit.csv.substr(0, 20));
     std::ofstream(data, std::ios::binary) << limit.csv;
     std::vector<std::string> args = {"--data", data, "--no-progress", "-e", limit.commands};
     args.insert(args.end(), limit.options.begin(), limit.options.end());
     const test::ProgramRun run = test::run_mva(args);
     EXPECT_EQ(run.status, limit.status) << run.err.substr(0, 400);
-    const std::string shown = run.out + run.err;
-    EXPECT_NE(shown.find(limit.expected), std::string::npos) << shown.substr(0, 600);
+    EXPECT_NE((run.out + run.err).find(limit.expected), std::string::npos) << (run.out + run.err).substr(0, 600);
+  }
+}
+
+TEST(Utf8Names, WellFormedTextOnly) {
+  for (const char* text : {"income", "\xC3\xA9t\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"}) {
+    EXPECT_TRUE(host::valid_utf8(text)) << text;
+  }
+  // A stray continuation byte, overlong forms, a surrogate, beyond U+10FFFF,
+  // a cut sequence, a lead byte without its continuation.
+  for (const char* text : {"\x9A" "d", "\xC0\x80", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                           "\xF5\x80\x80\x80", "\xE2\x82", "\xC3\x28"}) {
+    EXPECT_FALSE(host::valid_utf8(text)) << text;
   }
 }
 

@@ -3,8 +3,14 @@
 // cell to the size at which the command completes. Every run must either
 // complete or give one of the memory messages; a run that ends with an
 // error must leave no saved file behind, finished or temporary.
+//
+// Then every input kept for the fuzz targets, the ones that once found a
+// fault (regressions/) and the seed and grown corpora (corpus/), replayed
+// through the same entry points the fuzzers call. A fault aborts the test
+// binary.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -14,70 +20,75 @@
 namespace mva::fuzz {
 namespace {
 
-struct SweepRun {
-  int result = 0;
-  std::vector<test::Message> messages;
-  std::vector<std::string> files;
-};
-
-SweepRun run_with_capacity(std::int64_t cells) {
-  static const host::DataSet data = fixed_data_set();
-  host::HostOptions options;
-  options.workspace_bytes = cells * 8;
-  options.progress = false;
-  SweepRun run;
-  const ScratchFolder folder;
-  {
-    test::RecordingHost host(data, options);
-    run.result = test::run_command(host, "MVA age income q s region /CATEGORICAL=s region /MAXCAT=5 /ID=id"
-                                         " /TTEST PROB PERCENT=5 /CROSSTAB PERCENT=5 /MISMATCH PERCENT=5"
-                                         " /DPATTERN DESCRIBE=region /MPATTERN /TPATTERN PERCENT=1"
-                                         " /LISTWISE /PAIRWISE /EM (OUTFILE='em') /REGRESSION (OUTFILE='reg').");
-    run.messages = host.messages;
-    const std::vector<std::string> nonfinite = nonfinite_numbers(host.output());
-    EXPECT_TRUE(nonfinite.empty()) << cells << " cells: " << nonfinite.front();
-  }
-  run.files = folder.files();
-  return run;
-}
-
 TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
   const std::set<std::string> memory_keys = {"IMEM_ NOT ENOUGH MEMORY",   "DATA_ NOT ENOUGH MEMORY",
                                              "DATA_ SET WORKSPACE TO ^1", "EXEC_ INSUFFICIENT MEMORY",
                                              "INDV_ NOT ENOUGH MEMORY",   "EXTR_ FORCED TO MEAN+-2*SD"};
+  static const host::DataSet data = fixed_data_set();
+  int result = 0;
+  std::vector<test::Message> messages;
+  // Runs the command in a workspace of `cells` cells; returns the files it left.
+  const auto run = [&](std::int64_t cells) {
+    return in_scratch_folder([&] {
+      test::RecordingHost host(data, {.workspace_bytes = cells * 8, .progress = false});
+      result = test::run_command(host, "MVA age income q s region /CATEGORICAL=s region /MAXCAT=5 /ID=id"
+                                       " /TTEST PROB PERCENT=5 /CROSSTAB PERCENT=5 /MISMATCH PERCENT=5"
+                                       " /DPATTERN DESCRIBE=region /MPATTERN /TPATTERN PERCENT=1"
+                                       " /LISTWISE /PAIRWISE /EM (OUTFILE='em') /REGRESSION (OUTFILE='reg').");
+      messages = host.messages;
+      const std::vector<std::string> nonfinite = nonfinite_numbers(host.output());
+      EXPECT_TRUE(nonfinite.empty()) << cells << " cells: " << nonfinite.front();
+    });
+  };
   // The size that completes, found first, bounds the sweep.
-  const SweepRun full = run_with_capacity(std::int64_t{1} << 22);
-  ASSERT_EQ(full.result, 0);
-  for (const test::Message& m : full.messages) EXPECT_LT(m.severity, 3) << m.key;
+  run(std::int64_t{1} << 22);
+  ASSERT_EQ(result, 0);
 
   std::int64_t completes = 0;
   std::set<std::string> seen;
   for (std::int64_t cells = 1; completes == 0 && !HasFailure(); ++cells) {
     ASSERT_LT(cells, std::int64_t{1} << 22) << "the command never completes";
-    const SweepRun run = run_with_capacity(cells);
+    const std::vector<std::string> files = run(cells);
     bool memory = false;
-    for (const test::Message& m : run.messages) {
-      if (memory_keys.count(m.key) != 0) {
-        memory = true;
-        seen.insert(m.key);
-      } else if (m.key == "PARS_ BAD SUBCOMMAND ^1" && m.params == std::vector<std::string>{"region"}) {
-        // The CATEGORICAL reader gives up without a message when its scratch
-        // list does not fit; the dispatcher then meets the list's second
-        // name as if it were a subcommand.
-        memory = true;
-      } else {
-        ASSERT_LT(m.severity, 3) << cells << " cells: error " << m.key;
-      }
+    for (const test::Message& m : messages) {
+      if (memory_keys.count(m.key) != 0) seen.insert(m.key);
+      // The CATEGORICAL reader gives up without a message when its scratch
+      // list does not fit; the dispatcher then meets the list's second name
+      // as if it were a subcommand.
+      const bool bad_name = m.key == "PARS_ BAD SUBCOMMAND ^1" && m.params == std::vector<std::string>{"region"};
+      memory = memory || bad_name || memory_keys.count(m.key) != 0;
+      ASSERT_TRUE(memory_keys.count(m.key) != 0 || bad_name || m.severity < 3) << cells << " cells: error " << m.key;
     }
-    for (const std::string& f : run.files) ASSERT_EQ(f.find(".tmp"), std::string::npos) << cells << " cells: " << f;
-    if (run.result == 0 && !memory) completes = cells;
+    for (const std::string& f : files) ASSERT_EQ(f.find(".tmp"), std::string::npos) << cells << " cells: " << f;
+    if (result == 0 && !memory) completes = cells;
     ASSERT_TRUE(completes != 0 || memory) << cells << " cells: the run stopped without a memory message";
     // A run that ends with an error keeps no file; one that ends well after
     // a step fell back for memory keeps the files it finished.
-    ASSERT_TRUE(run.result == 0 || run.files.empty()) << cells << " cells: a failed run left " << run.files.front();
+    ASSERT_TRUE(result == 0 || files.empty()) << cells << " cells: a failed run left " << files.front();
   }
   EXPECT_GT(completes, 1);
   EXPECT_FALSE(seen.empty());
+}
+
+TEST(FuzzReplay, KeptInputsRunCleanly) {
+  namespace fs = std::filesystem;
+  const std::pair<const char*, void (*)(const std::uint8_t*, std::size_t)> targets[] = {
+      {"csv", csv_input}, {"dictionary", dictionary_input}, {"options", options_input}, {"command", command_input}};
+  for (const auto& [target, entry] : targets) {
+    std::set<fs::path> files;  // in name order
+    for (const char* kind : {"regressions", "corpus"}) {
+      const fs::path folder = fs::path(MVA_SOURCE_DIR) / "tests/fuzz" / kind / target;
+      for (const auto& file : fs::exists(folder) ? fs::directory_iterator(folder) : fs::directory_iterator()) {
+        if (file.is_regular_file() && file.path().filename() != "README.md") files.insert(file.path());
+      }
+    }
+    EXPECT_FALSE(files.empty()) << target << ": no kept input";
+    for (const fs::path& file : files) {
+      SCOPED_TRACE(file.string());
+      const std::string bytes = test::file_text(file);
+      entry(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    }
+  }
 }
 
 }  // namespace

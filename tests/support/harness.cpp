@@ -14,12 +14,9 @@ namespace mva::test {
 std::vector<std::string> RecordingHost::folded_calls() const {
   std::vector<std::string> folded;
   for (const std::string& call : calls) {
-    if (call == "OBSERV" && !folded.empty() && folded.back().starts_with("OBSERV*")) {
-      const int n = std::stoi(folded.back().substr(7));
-      folded.back() = "OBSERV*" + std::to_string(n + 1);
-    } else {
-      folded.push_back(call == "OBSERV" ? "OBSERV*1" : call);
-    }
+    const bool more = call == "OBSERV" && !folded.empty() && folded.back().starts_with("OBSERV*");
+    if (more) folded.back() = "OBSERV*" + std::to_string(std::stoi(folded.back().substr(7)) + 1);
+    if (!more) folded.push_back(call == "OBSERV" ? "OBSERV*1" : call);
   }
   return folded;
 }
@@ -65,13 +62,10 @@ std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputD
 }
 
 std::unique_ptr<RecordingHost> make_host(const TestData& setup) {
-  host::HostOptions options;
-  options.workspace_bytes = setup.workspace_bytes;
-  options.max_cells = setup.max_cells;
-  options.progress = false;
-  options.seed = setup.seed;
-  return std::make_unique<RecordingHost>(host::DataSet::from_text(setup.csv, setup.options, setup.dictionary),
-                                         options);
+  return std::make_unique<RecordingHost>(
+      host::DataSet::from_text(setup.csv, setup.options, setup.dictionary),
+      host::HostOptions{.workspace_bytes = setup.workspace_bytes, .seed = setup.seed, .progress = false,
+                        .max_cells = setup.max_cells});
 }
 
 int run_command(RecordingHost& host, const std::string& command) {
@@ -91,12 +85,11 @@ bool ParseFixture::parse(const std::string& command) {
   host_->SSTACK(cx_.ws, cx_.handle, 0, position);
   host_->SSNXT1(cx_.ws, cx_.handle);
   common_ = MvaCommon{};
-  IMEM1(cx_);
-  if (host_->error_flag()) return false;
-  PARS(cx_);
-  if (host_->error_flag()) return false;
-  IMEM2(cx_);
-  return !host_->error_flag();
+  for (void (*stage)(Context&) : {IMEM1, PARS, IMEM2}) {
+    stage(cx_);
+    if (host_->error_flag()) return false;
+  }
+  return true;
 }
 
 bool ParseFixture::pass(const std::string& command) {

@@ -37,13 +37,6 @@ std::string message_line(const Message& m, bool params = true);
 // Every message a host received, as message_line gives them.
 std::vector<std::string> message_lines(const std::vector<Message>& messages, bool params = true);
 
-// Literal parameter texts of a message text.
-inline std::vector<std::string> literal_params(const Text& text) {
-  std::vector<std::string> params;
-  for (const Text& p : text.params) params.push_back(p.kind == Text::Kind::Literal ? p.key : p.name);
-  return params;
-}
-
 // The reference host, recording the frame's calls and every message.
 class RecordingHost : public host::ReferenceHost {
  public:
@@ -80,7 +73,8 @@ class RecordingHost : public host::ReferenceHost {
     else ReferenceHost::DSWRCASE(h, error);
   }
   void BP_ERROR(const Text& text, int msg_class, int severity) override {
-    messages.push_back({text.key, literal_params(text), msg_class, severity});
+    messages.push_back({text.key, {}, msg_class, severity});
+    for (const Text& p : text.params) messages.back().params.push_back(p.kind == Text::Kind::Literal ? p.key : p.name);
     record("BP_ERROR " + text.key);
     ReferenceHost::BP_ERROR(text, msg_class, severity);
   }

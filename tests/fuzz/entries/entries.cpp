@@ -8,15 +8,18 @@
 // reports as a crash.
 #include "fuzz/entries/entries.h"
 
-#include <unistd.h>
+#include <unistd.h>  // mkdtemp
+
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
+#include <filesystem>
+#include <set>
+#include <sstream>
 #include <string_view>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -44,41 +47,27 @@ constexpr std::int64_t kCommandMaxCells = 400;
 
 // The fixed data file's text.
 constexpr char kFixedCsv[] =
-    "id,age,income,q,s,region,w,g\n"
-    "1,23,41000,3,ab,1,1,1\n"
-    "2,,52000,9,cd,2,2,1\n"
-    "3,45,NA,95,,1,0.5,1\n"
-    "4,31,38000,2,ab,3,-1,1\n"
-    "5,52,.,4,zz,2,1,1\n"
-    "6,,61000,99,cd,1,1,1\n"
-    "7,38,45000,1,ab,2,1.5,2\n"
-    "8,29,,5,,3,1,2\n"
-    "9,61,72000,9,zz,1,,2\n"
-    "10,44,50000,3,cd,2,2,2\n"
-    "11,,47000,2,ab,1,1,2\n"
-    "12,36,39000,96,zz,3,1,2\n"
+    "id,age,income,q,s,region,w,g\n1,23,41000,3,ab,1,1,1\n2,,52000,9,cd,2,2,1\n3,45,NA,95,,1,0.5,1\n"
+    "4,31,38000,2,ab,3,-1,1\n5,52,.,4,zz,2,1,1\n6,,61000,99,cd,1,1,1\n7,38,45000,1,ab,2,1.5,2\n8,29,,5,,3,1,2\n"
+    "9,61,72000,9,zz,1,,2\n10,44,50000,3,cd,2,2,2\n11,,47000,2,ab,1,1,2\n12,36,39000,96,zz,3,1,2\n"
     "13,40,44000,1,cd,2,1,3\n";
 
 // Its dictionary file's text.
 constexpr char kFixedDictionary[] = R"({"variables": [
-    {"name": "age", "format": "F4.0", "missing": {"values": [99]}},
-    {"name": "income", "label": "Yearly income"},
+    {"name": "age", "format": "F4.0", "missing": {"values": [99]}}, {"name": "income", "label": "Yearly income"},
     {"name": "q", "missing": {"range": [90, 99], "value": 9}},
     {"name": "s", "type": "string", "width": 4, "missing": {"values": ["zz"]}},
-    {"name": "region", "value_labels": {"1": "North", "2": "South", "3": "West"}}],
-  "weight": "w", "split": ["g"]})";
+    {"name": "region", "value_labels": {"1": "North", "2": "South", "3": "West"}}], "weight": "w", "split": ["g"]})";
 
 // The dictionaries for fuzzed CSV files (columns a, b, w, g) the third byte
 // picks from; the first is none.
 constexpr std::string_view kCsvDictionaries[] = {
-    "",
-    R"({"variables": [{"name": "a", "missing": {"values": [9, 99]}}]})",
+    "", R"({"variables": [{"name": "a", "missing": {"values": [9, 99]}}]})",
     R"({"variables": [{"name": "b", "type": "string", "width": 12, "missing": {"values": ["x"]}}]})",
     R"({"variables": [{"name": "a", "type": "numeric", "format": "F8.2",
         "missing": {"range": ["LO", 0]}}], "weight": "w", "split": ["g"]})",
     R"({"variables": [{"name": "a", "value_labels": {"1": "one"}, "label": "A"},
-        {"name": "b", "missing": {"range": [1, 5], "value": 9}}]})",
-};
+        {"name": "b", "missing": {"range": [1, 5], "value": 9}}]})"};
 
 [[noreturn]] void fault(const std::string& what) {
   std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
@@ -91,12 +80,11 @@ std::string text_of(const std::uint8_t* data, std::size_t size) { return {reinte
 void read_all_cases(const host::DataSet& data) {
   host::CaseReader reader = data.reader();
   std::vector<double> row(static_cast<std::size_t>(data.dictionary().size()) + 1);
+  using Next = host::CaseReader::Next;
   std::int64_t cases = 0;
-  for (;;) {
-    const host::CaseReader::Next next = reader.next(row.data());
-    if (next == host::CaseReader::Next::EndOfData) break;
-    if (next == host::CaseReader::Next::Case) ++cases;
-    if (next == host::CaseReader::Next::EndOfGroup && reader.at_end()) break;
+  for (Next next; (next = reader.next(row.data())) != Next::EndOfData;) {
+    cases += next == Next::Case ? 1 : 0;
+    if (next == Next::EndOfGroup && reader.at_end()) break;
     if (cases > data.case_count()) fault("the reader delivered more cases than the file holds");
   }
   if (cases != data.case_count()) fault("the reader delivered fewer cases than the file holds");
@@ -115,14 +103,14 @@ void load(const std::string& csv, host::DataOptions options, std::string_view di
     options.weight.reset();
     options.split.clear();
     options.dict_path = "written.dict.json";
-    const std::string written = host::dictionary_to_json(data.dictionary()).dump();
+    bool same = false;
     try {
-      if (!(host::DataSet::from_text(csv, options, written).dictionary() == data.dictionary())) {
-        fault("a written dictionary reads back different");
-      }
+      same = host::DataSet::from_text(csv, options, host::dictionary_to_json(data.dictionary()).dump()).dictionary() ==
+             data.dictionary();
     } catch (const host::DataError& e) {
       fault(std::string("a written dictionary does not read back: ") + e.what());
     }
+    if (!same) fault("a written dictionary reads back different");
   } catch (const host::DataError&) {
   }
 }
@@ -142,17 +130,13 @@ void find_nonfinite(const host::OutputDocument& document, const std::vector<host
       find_nonfinite(document, heading->items, found);
     } else if (const auto* table_item = std::get_if<host::TableItem>(&item.content)) {
       const host::PivotTable& table = document.table(table_item->table);
-      const std::string name = "table " + std::to_string(table.number);
-      for (std::size_t c = 0; c < table.cells.size(); ++c) {
-        if (has_nonfinite(table.cells[c].value)) found.push_back(name + " cell " + std::to_string(c));
-      }
-      for (const auto& [property, value] : table.properties) {
-        if (has_nonfinite(value)) found.push_back(name + " property " + std::to_string(property));
-      }
+      const auto check = [&](const Text& text, const char* what, std::size_t at) {
+        if (has_nonfinite(text)) found.push_back(fmt::format("table {} {} {}", table.number, what, at));
+      };
+      for (std::size_t c = 0; c < table.cells.size(); ++c) check(table.cells[c].value, "cell", c);
+      for (const auto& [property, value] : table.properties) check(value, "property", std::size_t(property));
       for (const host::Dimension& dimension : table.dimensions) {
-        for (const host::Category& category : dimension.categories) {
-          if (has_nonfinite(category.label)) found.push_back(name + " category");
-        }
+        for (const host::Category& category : dimension.categories) check(category.label, "category", 0);
       }
     }
   }
@@ -163,13 +147,9 @@ void find_nonfinite(const host::OutputDocument& document, const std::vector<host
 void confine_file_names(std::string& script) {
   char quote = 0;
   for (char& c : script) {
-    if (quote != 0 && c == quote) {
-      quote = 0;
-    } else if (quote != 0 && (c == '/' || c == '\\')) {
-      c = '_';
-    } else if (quote == 0 && (c == '\'' || c == '"')) {
-      quote = c;
-    }
+    if (quote == 0 && (c == '\'' || c == '"')) quote = c;
+    else if (c == quote) quote = 0;
+    else if (quote != 0 && (c == '/' || c == '\\')) c = '_';
   }
 }
 
@@ -188,26 +168,17 @@ std::vector<std::string> nonfinite_numbers(const host::OutputDocument& document)
   return found;
 }
 
-ScratchFolder::ScratchFolder() : previous_(fs::current_path()) {
-  std::string pattern = (fs::temp_directory_path() / "mva_fuzz_XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) fault("mkdtemp cannot make a scratch folder");
-  folder_ = pattern;
-  fs::current_path(folder_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ec;
-  fs::current_path(previous_, ec);
-  fs::remove_all(folder_, ec);
-}
-
-std::vector<std::string> ScratchFolder::files() const {
-  std::vector<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+std::vector<std::string> in_scratch_folder(const std::function<void()>& action) {
+  const fs::path previous = fs::current_path();
+  std::string folder = (fs::temp_directory_path() / "mva_fuzz_XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) fault("mkdtemp cannot make a scratch folder");
+  fs::current_path(folder);
+  action();
+  std::set<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename());
+  fs::current_path(previous);
+  fs::remove_all(folder);
+  return {names.begin(), names.end()};
 }
 
 void csv_input(const std::uint8_t* data, std::size_t size) {
@@ -235,15 +206,10 @@ void dictionary_input(const std::uint8_t* data, std::size_t size) {
 
 void options_input(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> args;
-  std::string_view rest(reinterpret_cast<const char*>(data), size);
-  while (!rest.empty() && args.size() < 64) {
-    const std::size_t end = rest.find('\n');
-    args.emplace_back(rest.substr(0, end));
-    if (end == std::string_view::npos) break;
-    rest.remove_prefix(end + 1);
-  }
-  for (const std::string& arg : args) {
+  std::istringstream lines(text_of(data, size));
+  for (std::string arg; args.size() < 64 && std::getline(lines, arg);) {
     if (cli::parse_size(arg) < 0) fault("a size read as negative");
+    args.push_back(arg);
   }
   cli::ParsedArguments parsed = cli::parse_arguments(args);
   if (parsed.action == cli::ParsedArguments::Action::Refuse && parsed.problem.rfind("mva: ", 0) != 0) {
@@ -268,22 +234,16 @@ void command_input(const std::uint8_t* data, std::size_t size) {
   if (commands.size() > kMaxCommands) commands.resize(kMaxCommands);
 
   static const host::DataSet fixed = fixed_data_set();
-  host::HostOptions options;
-  options.workspace_bytes = kCommandWorkspace;
-  options.max_cells = kCommandMaxCells;
-  options.progress = false;
-  const ScratchFolder folder;
-  {
-    host::ReferenceHost host(fixed, options);
+  const std::vector<std::string> left = in_scratch_folder([&] {
+    host::ReferenceHost host(fixed,
+                             {.workspace_bytes = kCommandWorkspace, .progress = false, .max_cells = kCommandMaxCells});
     cli::run_commands(host, std::move(commands));
     const std::vector<std::string> found = nonfinite_numbers(host.output());
     if (!found.empty()) fault("a number that is not finite in " + found.front());
-    host::render_text(host.output());
-    host::render_markdown(host.output());
-    host::render_html(host.output());
+    for (const auto render : {host::render_text, host::render_markdown, host::render_html}) render(host.output());
     if (!nlohmann::json::accept(host::render_json(host.output()))) fault("the JSON output does not parse");
-  }
-  for (const std::string& name : folder.files()) {
+  });
+  for (const std::string& name : left) {
     if (name.find(".tmp") != std::string::npos) fault("a temporary saved file is left: " + name);
   }
 }

@@ -9,7 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,20 +48,9 @@ host::DataSet fixed_data_set();
 // there is none.
 std::vector<std::string> nonfinite_numbers(const host::OutputDocument& document);
 
-// A fresh empty folder made the current one for the object's life; on
-// leaving, returns to the earlier folder and removes it.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  // The names of the files in it, in name order.
-  std::vector<std::string> files() const;
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
- private:
-  std::filesystem::path previous_;
-  std::filesystem::path folder_;
-};
+// Runs `action` with a fresh empty folder as the current one, then returns
+// to the earlier folder and removes it; returns the names of the files the
+// action left there, in name order.
+std::vector<std::string> in_scratch_folder(const std::function<void()>& action);
 
 }  // namespace mva::fuzz
