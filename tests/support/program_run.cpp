@@ -50,10 +50,12 @@ std::vector<std::string> cases_of(const host::DataSet& data) {
   host::CaseReader reader = data.reader();
   while (reader.next(cells.data()) == host::CaseReader::Next::Case) {
     std::string text;
+    bool first = true;
     for (const std::int64_t v : d.variables()) {
       const double& cell = cells[static_cast<std::size_t>(v - 1)];
       const std::string_view chars(reinterpret_cast<const char*>(&cell), static_cast<std::size_t>(d.slot(v).type));
-      if (!text.empty()) text += '|';
+      if (!first) text += '|';
+      first = false;
       text += !chars.empty() ? std::string(host::trim_trailing_blanks(chars))
                              : cell == host::kSystemMissing ? "." : fmt::format("{}", cell);
     }

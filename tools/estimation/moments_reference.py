@@ -1,5 +1,5 @@
 """Reference moments for the listwise and pairwise tests
-(tests/mva/moments_test.cpp, tests/mva/listwise_pairwise_tables_test.cpp).
+(tests/mva/matrix_kernels_test.cpp, tests/mva/listwise_pairwise_tables_test.cpp).
 
 Data: tests/fixtures/estimation/moments.csv (x, y, z quantitative, c
 categorical, w the case weight; an empty cell is missing, and so is the

@@ -1,4 +1,4 @@
-"""Reference values for the sweep kernel tests (tests/mva/sweep_test.cpp).
+"""Reference values for the sweep kernel tests (tests/mva/matrix_kernels_test.cpp).
 
 Sweeping columns in of a covariance matrix S leaves minus the inverse of the
 swept block, the regression coefficients of the other columns on it, and the
