@@ -126,7 +126,9 @@ EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats,
       const std::size_t g = pats.group_of(order(static_cast<std::int64_t>(i) + 1));
       if (g == previous) return false;
       previous = g;
-      for (std::size_t k = 0; k < p; ++k) mask[k] = slot[k] >= 0 && pats.is_missing(g, static_cast<std::size_t>(slot[k]));
+      for (std::size_t k = 0; k < p; ++k) {
+        mask[k] = slot[k] >= 0 && pats.is_missing(g, static_cast<std::size_t>(slot[k]));
+      }
       return true;
     });
   } else {
