@@ -4,6 +4,9 @@
 #include "host/output/output_document.h"
 
 #include <algorithm>
+#include <bit>
+#include <functional>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -112,12 +115,164 @@ std::string footnote_marker(int index) {
   return marker;
 }
 
-std::size_t CoordinateHash::operator()(const std::vector<int>& at) const noexcept {
-  std::size_t h = 0x9e3779b97f4a7c15ULL;
-  for (const int c : at) {
-    h ^= static_cast<std::size_t>(c) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-  }
+// ---- Cell store ------------------------------------------------------------------
+
+namespace {
+
+constexpr std::uint64_t kGolden = 0x9e3779b97f4a7c15ULL;
+
+// Folds `v` into the running hash `h`.
+void mix(std::uint64_t& h, std::uint64_t v) {
+  h ^= v + kGolden + (h << 6) + (h >> 2);
+}
+
+// Spreads the bits of a finished hash so that its low bits pick slots well.
+std::uint64_t finish(std::uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdULL;
+  h ^= h >> 33;
   return h;
+}
+
+std::uint64_t bits_of(double x) { return std::bit_cast<std::uint64_t>(x); }
+
+// A hash of every field of a text, its parameters included.
+std::uint64_t text_hash(const Text& t) {
+  std::uint64_t h = static_cast<std::uint64_t>(t.kind);
+  mix(h, std::hash<std::string>{}(t.key));
+  mix(h, bits_of(t.number));
+  mix(h, static_cast<std::uint64_t>(t.format.kind) << 48 ^ static_cast<std::uint64_t>(t.format.type) << 32 ^
+             static_cast<std::uint64_t>(t.format.width) << 16 ^ static_cast<std::uint64_t>(t.format.decimals));
+  mix(h, static_cast<std::uint64_t>(t.variable));
+  mix(h, std::hash<std::string>{}(t.name));
+  mix(h, std::hash<std::string>{}(t.label));
+  mix(h, t.is_integer ? 1 : 0);
+  for (const Text& p : t.params) mix(h, text_hash(p));
+  return h;
+}
+
+// True when two texts agree in every field (numbers bit for bit, so that -0
+// and 0 stay apart), and so show the same wherever they are shown.
+bool same_text(const Text& a, const Text& b) {
+  if (a.kind != b.kind || bits_of(a.number) != bits_of(b.number) || a.variable != b.variable ||
+      a.is_integer != b.is_integer || a.format.kind != b.format.kind || a.format.type != b.format.type ||
+      a.format.width != b.format.width || a.format.decimals != b.format.decimals || a.key != b.key ||
+      a.name != b.name || a.label != b.label || a.params.size() != b.params.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.params.size(); ++i) {
+    if (!same_text(a.params[i], b.params[i])) return false;
+  }
+  return true;
+}
+
+const std::vector<int> kNoFootnotes;
+
+// The slot count for an open-addressed table of `count` entries: a power of
+// two that keeps it at most two-thirds full.
+std::size_t slots_for(std::size_t count) {
+  std::size_t slots = 16;
+  while (slots * 2 < count * 3) slots *= 2;
+  return slots;
+}
+
+}  // namespace
+
+int CellAt::at(std::size_t d) const {
+  if (d >= size_) throw std::out_of_range("cell coordinate " + std::to_string(d) + " of " + std::to_string(size_));
+  return first_[d];
+}
+
+bool operator==(const CellAt& a, const std::vector<int>& b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
+
+bool operator==(const CellAt& a, const CellAt& b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
+
+TableCell CellStore::operator[](std::size_t i) const {
+  const std::uint32_t notes = notes_of_[i];
+  return TableCell{CellAt(coords_.data() + i * dims_, dims_), values_[value_of_[i]],
+                   notes == 0 ? kNoFootnotes : note_lists_[notes - 1], value_of_[i]};
+}
+
+std::size_t CellStore::coordinate_hash(const int* at) const {
+  std::uint64_t h = kGolden;
+  for (std::size_t d = 0; d < dims_; ++d) mix(h, static_cast<std::uint32_t>(at[d]));
+  return static_cast<std::size_t>(finish(h));
+}
+
+void CellStore::grow_cell_slots() {
+  cell_slots_.assign(slots_for(size() + 1) * 2, 0);
+  const std::size_t mask = cell_slots_.size() - 1;
+  for (std::size_t i = 0; i < size(); ++i) {
+    std::size_t slot = coordinate_hash(coords_.data() + i * dims_) & mask;
+    while (cell_slots_[slot] != 0) slot = (slot + 1) & mask;
+    cell_slots_[slot] = static_cast<std::uint32_t>(i + 1);
+  }
+}
+
+std::size_t CellStore::intern(const Text& value) {
+  if (value_slots_.size() * 2 < (values_.size() + 1) * 3) {
+    value_slots_.assign(slots_for(values_.size() + 1) * 2, 0);
+    const std::size_t mask = value_slots_.size() - 1;
+    for (std::size_t k = 0; k < values_.size(); ++k) {
+      std::size_t slot = static_cast<std::size_t>(finish(text_hash(values_[k]))) & mask;
+      while (value_slots_[slot] != 0) slot = (slot + 1) & mask;
+      value_slots_[slot] = static_cast<std::uint32_t>(k + 1);
+    }
+  }
+  const std::size_t mask = value_slots_.size() - 1;
+  std::size_t slot = static_cast<std::size_t>(finish(text_hash(value))) & mask;
+  for (; value_slots_[slot] != 0; slot = (slot + 1) & mask) {
+    const std::size_t k = value_slots_[slot] - 1;
+    if (same_text(values_[k], value)) return k;
+  }
+  values_.push_back(value);
+  value_slots_[slot] = static_cast<std::uint32_t>(values_.size());
+  return values_.size() - 1;
+}
+
+std::size_t CellStore::put(const std::vector<int>& at, const Text& value) {
+  if (empty()) dims_ = at.size();
+  if (cell_slots_.size() * 2 < (size() + 1) * 3) grow_cell_slots();
+  const std::size_t mask = cell_slots_.size() - 1;
+  std::size_t slot = coordinate_hash(at.data()) & mask;
+  for (; cell_slots_[slot] != 0; slot = (slot + 1) & mask) {
+    const std::size_t i = cell_slots_[slot] - 1;
+    if (std::equal(at.begin(), at.end(), coords_.begin() + static_cast<std::ptrdiff_t>(i * dims_))) {
+      value_of_[i] = static_cast<std::uint32_t>(intern(value));
+      if (notes_of_[i] != 0) note_lists_[notes_of_[i] - 1].clear();
+      return i;
+    }
+  }
+  if (size() >= std::numeric_limits<std::uint32_t>::max() - 1) {
+    throw std::length_error("a pivot table holds at most 2^32 - 2 cells");
+  }
+  const std::size_t i = size();
+  coords_.insert(coords_.end(), at.begin(), at.end());
+  value_of_.push_back(static_cast<std::uint32_t>(intern(value)));
+  notes_of_.push_back(0);
+  cell_slots_[slot] = static_cast<std::uint32_t>(i + 1);
+  return i;
+}
+
+void CellStore::add_dimension(int blank) {
+  std::vector<int> wider;
+  wider.reserve(size() * (dims_ + 1));
+  for (std::size_t i = 0; i < size(); ++i) {
+    const auto first = coords_.begin() + static_cast<std::ptrdiff_t>(i * dims_);
+    wider.insert(wider.end(), first, first + static_cast<std::ptrdiff_t>(dims_));
+    wider.push_back(blank);
+  }
+  coords_ = std::move(wider);
+  ++dims_;
+  if (!empty()) grow_cell_slots();
+}
+
+std::vector<int>& CellStore::footnotes_of(std::size_t i) {
+  if (notes_of_[i] == 0) {
+    note_lists_.emplace_back();
+    notes_of_[i] = static_cast<std::uint32_t>(note_lists_.size());
+  }
+  return note_lists_[notes_of_[i] - 1];
 }
 
 int PivotTable::find_dimension(const Text& name) const {
@@ -289,12 +444,7 @@ int OutputDocument::add_dimension(PivotTable& table, const Text& name) {
   table.dimension_index_[dimension_identity(name)] = index;
   if (!table.cells.empty()) {
     // Cells stored before the dimension existed stand in its blank category.
-    const int blank = blank_category(table.dimensions.back());
-    table.cell_index_.clear();
-    for (std::size_t i = 0; i < table.cells.size(); ++i) {
-      table.cells[i].at.push_back(blank);
-      table.cell_index_.emplace(table.cells[i].at, static_cast<int>(i));
-    }
+    table.cells.add_dimension(blank_category(table.dimensions.back()));
   }
   return index;
 }
@@ -383,7 +533,8 @@ void OutputDocument::ungroup(int number) {
 void OutputDocument::cell(int number, const Text& value, const Text& category) {
   PivotTable& table = open_table(number, "CELL_IN_CATEGORY");
   if (table.cell_dimension < 0) fault(number, "CELL_IN_CATEGORY", "no cell dimension has been named");
-  std::vector<int> at(table.dimensions.size());
+  std::vector<int>& at = table.scratch_at_;
+  at.resize(table.dimensions.size());
   for (std::size_t d = 0; d < table.dimensions.size(); ++d) {
     Dimension& dim = table.dimensions[d];
     if (static_cast<int>(d) == table.cell_dimension) {
@@ -398,15 +549,7 @@ void OutputDocument::cell(int number, const Text& value, const Text& category) {
       at[d] = blank_category(dim);
     }
   }
-  const auto [it, inserted] = table.cell_index_.try_emplace(at, static_cast<int>(table.cells.size()));
-  if (inserted) {
-    table.cells.push_back(TableCell{std::move(at), value, {}});
-  } else {
-    TableCell& stored = table.cells[static_cast<std::size_t>(it->second)];
-    stored.value = value;
-    stored.footnotes.clear();
-  }
-  table.last_cell_ = it->second;
+  table.last_cell_ = static_cast<int>(table.cells.put(at, value));
 }
 
 // ---- Notes and footnotes ----------------------------------------------------------
@@ -454,7 +597,7 @@ void OutputDocument::annotate(const Text& text, int code) {
       break;
     case static_cast<int>(AnnotationCode::Cell):
       if (table->last_cell_ >= 0) {
-        attach_footnote(*table, table->cells[static_cast<std::size_t>(table->last_cell_)].footnotes, text,
+        attach_footnote(*table, table->cells.footnotes_of(static_cast<std::size_t>(table->last_cell_)), text,
                         code);
         return;
       }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -89,10 +90,89 @@ struct Dimension {
   int current_ = -1;
 };
 
+// Where a stored cell stands: a category of every dimension, by dimension
+// index. A view into the table's cell store, valid while the table is not changed.
+class CellAt {
+ public:
+  using value_type = int;
+  using iterator = const int*;
+  using const_iterator = const int*;
+
+  CellAt(const int* first, std::size_t size) : first_(first), size_(size) {}  // `size` ints from `first`
+  std::size_t size() const { return size_; }                                   // number of dimensions
+  int operator[](std::size_t d) const { return first_[d]; }                    // the category in dimension d
+  int at(std::size_t d) const;         // as [], but throws std::out_of_range past the end
+  const int* begin() const { return first_; }          // the first dimension's category
+  const int* end() const { return first_ + size_; }    // past the last
+  friend bool operator==(const CellAt& a, const std::vector<int>& b);  // the same categories
+  friend bool operator==(const CellAt& a, const CellAt& b);            // the same categories
+
+ private:
+  const int* first_;
+  std::size_t size_;
+};
+
+// One stored cell as the renderers read it; the references point into the
+// table's cell store.
 struct TableCell {
-  std::vector<int> at;  // a category of every dimension, by dimension index
-  Text value;
-  std::vector<int> footnotes;
+  CellAt at;                          // its category in every dimension
+  const Text& value;                  // what it shows
+  const std::vector<int>& footnotes;  // indices into PivotTable::annotations
+  std::size_t value_index;            // which of the store's distinct values it shows
+};
+
+// The cells of one pivot table, in the order they were first stored. A table
+// of case patterns has millions of cells that repeat a handful of values, so
+// the store keeps every cell's coordinates in one flat array, each distinct
+// value once, and a footnote list only for the few cells that have one; the
+// index that finds a cell by its coordinates is an open-addressed table of
+// cell numbers that reads the coordinates from the flat array.
+class CellStore {
+ public:
+  // Walks the cells in storage order, yielding TableCell views.
+  class Iterator {
+   public:
+    Iterator(const CellStore* store, std::size_t i) : store_(store), i_(i) {}  // cell i of `store`
+    TableCell operator*() const { return (*store_)[i_]; }                      // the cell it is at
+    Iterator& operator++() { ++i_; return *this; }                             // on to the next cell
+    bool operator==(const Iterator& other) const { return i_ == other.i_; }    // at the same cell
+
+   private:
+    const CellStore* store_;
+    std::size_t i_;
+  };
+
+  std::size_t size() const { return value_of_.size(); }  // number of cells
+  bool empty() const { return value_of_.empty(); }       // true before the first cell
+  TableCell operator[](std::size_t i) const;              // cell i, in storage order
+  Iterator begin() const { return {this, 0}; }            // the first cell
+  Iterator end() const { return {this, size()}; }         // past the last cell
+  std::size_t value_count() const { return values_.size(); }            // distinct values kept
+  const Text& value(std::size_t k) const { return values_[k]; }         // distinct value k
+
+ private:
+  friend class OutputDocument;
+
+  // Stores `value` at `at` (one category per dimension), replacing the value
+  // and dropping the footnotes of a cell already there; returns the cell's index.
+  std::size_t put(const std::vector<int>& at, const Text& value);
+  // Gives every stored cell category `blank` in a dimension added after them.
+  void add_dimension(int blank);
+  // The footnote list of cell i, made on first use.
+  std::vector<int>& footnotes_of(std::size_t i);
+
+  std::size_t intern(const Text& value);         // the index of `value` among values_, added if new
+  std::size_t coordinate_hash(const int* at) const;  // hash of dims_ coordinates from `at`
+  void grow_cell_slots();                        // doubles cell_slots_ and rehashes every cell
+
+  std::size_t dims_ = 0;                         // coordinates per cell
+  std::vector<int> coords_;                      // cell i's at coords_[i * dims_ ...]
+  std::vector<std::uint32_t> value_of_;          // cell i's index into values_
+  std::vector<std::uint32_t> notes_of_;          // cell i's footnote list + 1; 0 for none
+  std::vector<std::vector<int>> note_lists_;     // the footnote lists of the cells that have one
+  std::vector<Text> values_;                     // distinct values, in order of first use
+  std::vector<std::uint32_t> cell_slots_;        // cell index + 1 by coordinate hash; 0 free
+  std::vector<std::uint32_t> value_slots_;       // value index + 1 by text hash; 0 free
 };
 
 struct Annotation {
@@ -100,10 +180,6 @@ struct Annotation {
   std::string shown;  // display(text)
   int code = 0;       // the code of its first use
   int marker = -1;    // footnote marker index; -1 for a note
-};
-
-struct CoordinateHash {
-  std::size_t operator()(const std::vector<int>& at) const noexcept;
 };
 
 struct PivotTable {
@@ -114,7 +190,7 @@ struct PivotTable {
   std::map<int, Text> properties;
   std::vector<Dimension> dimensions;
   int cell_dimension = -1;
-  std::vector<TableCell> cells;
+  CellStore cells;
   std::vector<Annotation> annotations;  // notes and footnotes, in order of first use
   std::vector<int> title_footnotes;
 
@@ -123,7 +199,7 @@ struct PivotTable {
  private:
   friend class OutputDocument;
   std::unordered_map<std::string, int> dimension_index_;
-  std::unordered_map<std::vector<int>, int, CoordinateHash> cell_index_;
+  std::vector<int> scratch_at_;  // the coordinates of the cell being stored, kept between calls
   int footnote_count_ = 0;
   int last_dimension_ = -1;  // the category or group made current last
   int last_category_ = -1;

@@ -142,7 +142,9 @@ TableGrid layout_table(const PivotTable& table) {
   // Place the cells.
   std::vector<int> at(row_count * column_count, -1);
   std::vector<bool> numeric_column(column_count, false);
-  std::vector<std::string> shown(table.cells.size());
+  // What each distinct value shows, worked out once however many cells repeat it.
+  std::vector<std::string> shown(table.cells.value_count());
+  std::vector<signed char> numeric(table.cells.value_count(), -1);  // -1 not yet worked out
   for (std::size_t i = 0; i < table.cells.size(); ++i) {
     const TableCell& cell = table.cells[i];
     auto position = [&](const std::vector<AxisDimension>& dims, std::size_t& out) {
@@ -158,8 +160,12 @@ TableGrid layout_table(const PivotTable& table) {
     std::size_t c = 0;
     if (!position(rows, r) || !position(columns, c)) continue;
     at[r * column_count + c] = static_cast<int>(i);
-    shown[i] = flatten(display(cell.value));
-    if (is_numeric_value(cell.value, shown[i])) numeric_column[c] = true;
+    const std::size_t v = cell.value_index;
+    if (numeric[v] < 0) {
+      shown[v] = flatten(display(cell.value));
+      numeric[v] = is_numeric_value(cell.value, shown[v]) ? 1 : 0;
+    }
+    if (numeric[v] == 1) numeric_column[c] = true;
   }
 
   // Column headers.
@@ -263,10 +269,9 @@ TableGrid layout_table(const PivotTable& table) {
         continue;
       }
       const TableCell& cell = table.cells[static_cast<std::size_t>(i)];
-      const auto index = static_cast<std::size_t>(i);
-      line.push_back(GridCell{shown[index], footnote_markers(table, cell.footnotes),
-                              is_numeric_value(cell.value, shown[index]) ? Align::Right : Align::Left, 1,
-                              GridRole::Value});
+      const std::size_t v = cell.value_index;
+      line.push_back(GridCell{shown[v], footnote_markers(table, cell.footnotes),
+                              numeric[v] == 1 ? Align::Right : Align::Left, 1, GridRole::Value});
     }
     grid.body.push_back(std::move(line));
   }
