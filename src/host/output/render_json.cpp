@@ -113,7 +113,9 @@ ordered_json category_path(const Dimension& dim, int leaf) {
   return ordered_json(std::vector<std::string>(names.rbegin(), names.rend()));
 }
 
-ordered_json table_json(const PivotTable& table) {
+// The members of a table before its cells: type, number, title, subtype,
+// properties, dimensions and the cell dimension.
+ordered_json table_head_json(const PivotTable& table) {
   ordered_json j;
   j["type"] = "table";
   j["number"] = table.number;
@@ -131,8 +133,6 @@ ordered_json table_json(const PivotTable& table) {
   j["properties"] = std::move(properties);
 
   ordered_json dimensions = ordered_json::array();
-  std::vector<std::string> names;
-  names.reserve(table.dimensions.size());
   for (const Dimension& dim : table.dimensions) {
     ordered_json d;
     d["name"] = labelled(dim.name);
@@ -142,32 +142,35 @@ ordered_json table_json(const PivotTable& table) {
     for (const int c : dim.top) categories.push_back(category_json(table, dim, c));
     d["categories"] = std::move(categories);
     dimensions.push_back(std::move(d));
-    names.push_back(dimension_name(dim));
   }
   j["dimensions"] = std::move(dimensions);
   j["cell_dimension"] = table.cell_dimension < 0
                             ? ordered_json(nullptr)
                             : labelled(table.dimensions[static_cast<std::size_t>(table.cell_dimension)].name);
+  return j;
+}
 
-  ordered_json cells = ordered_json::array();
-  for (const TableCell& cell : table.cells) {
-    ordered_json c;
-    ordered_json at = ordered_json::object();
-    ordered_json path = ordered_json::object();
-    for (std::size_t d = 0; d < cell.at.size(); ++d) {
-      const Dimension& dim = table.dimensions[d];
-      at[names[d]] = category_name(dim.categories[static_cast<std::size_t>(cell.at[d])]);
-      path[names[d]] = category_path(dim, cell.at[d]);
-    }
-    c["at"] = std::move(at);
-    c["path"] = std::move(path);
-    c["value"] = number_json(cell.value);
-    c["text"] = display(cell.value);
-    add_markers(c, table, cell.footnotes);
-    cells.push_back(std::move(c));
+// One cell: its coordinates, raw number, text and footnote markers. `names`
+// holds each dimension's name as "at" and "path" key it.
+ordered_json cell_json(const PivotTable& table, const TableCell& cell, const std::vector<std::string>& names) {
+  ordered_json c;
+  ordered_json at = ordered_json::object();
+  ordered_json path = ordered_json::object();
+  for (std::size_t d = 0; d < cell.at.size(); ++d) {
+    const Dimension& dim = table.dimensions[d];
+    at[names[d]] = category_name(dim.categories[static_cast<std::size_t>(cell.at[d])]);
+    path[names[d]] = category_path(dim, cell.at[d]);
   }
-  j["cells"] = std::move(cells);
+  c["at"] = std::move(at);
+  c["path"] = std::move(path);
+  c["value"] = number_json(cell.value);
+  c["text"] = display(cell.value);
+  add_markers(c, table, cell.footnotes);
+  return c;
+}
 
+// The table's notes and footnotes, in order of first use.
+ordered_json footnotes_json(const PivotTable& table) {
   ordered_json footnotes = ordered_json::array();
   for (const Annotation& a : table.annotations) {
     ordered_json f;
@@ -178,8 +181,88 @@ ordered_json table_json(const PivotTable& table) {
     if (a.marker >= 0) f["marker"] = footnote_marker(a.marker);
     footnotes.push_back(std::move(f));
   }
-  j["footnotes"] = std::move(footnotes);
-  return j;
+  return footnotes;
+}
+
+// ---- Writing -----------------------------------------------------------------------
+// A table of case patterns has millions of cells, far too many to hold as one
+// JSON tree; the document is written piece by piece instead, each piece laid
+// out exactly as a pretty-printed dump of the whole tree would lay it out.
+
+// Texts from the data may hold bytes that are not UTF-8: they are shown as
+// replacement characters rather than fail.
+std::string dumped(const ordered_json& j) { return j.dump(2, ' ', false, ordered_json::error_handler_t::replace); }
+
+// Appends `j` as it stands at nesting depth `depth`: every line after its
+// first indented by two more spaces a level. (Strings are escaped, so every
+// line break in a dump falls between elements.)
+void append_json(std::string& out, const ordered_json& j, int depth) {
+  const std::string text = dumped(j);
+  const std::string indent(static_cast<std::size_t>(2 * depth), ' ');
+  std::size_t from = 0;
+  for (std::size_t nl = text.find('\n'); nl != std::string::npos; nl = text.find('\n', from)) {
+    out.append(text, from, nl + 1 - from);
+    out += indent;
+    from = nl + 1;
+  }
+  out.append(text, from);
+}
+
+// Writes an object or an array at nesting depth `depth` member by member.
+class Container {
+ public:
+  // Opens it with `open` ('{' or '[').
+  Container(std::string& out, int depth, char open) : out_(out), depth_(depth), close_(open == '{' ? '}' : ']') {
+    out_ += open;
+  }
+  // Starts the next element of an array.
+  void element() {
+    out_ += first_ ? "\n" : ",\n";
+    first_ = false;
+    out_.append(static_cast<std::size_t>(2 * (depth_ + 1)), ' ');
+  }
+  // Starts the member `name` of an object; its value follows.
+  void member(const std::string& name) {
+    element();
+    out_ += dumped(ordered_json(name));
+    out_ += ": ";
+  }
+  // Closes it: an empty one stays on its line.
+  void close() {
+    if (!first_) {
+      out_ += '\n';
+      out_.append(static_cast<std::size_t>(2 * depth_), ' ');
+    }
+    out_ += close_;
+  }
+
+ private:
+  std::string& out_;
+  int depth_;
+  char close_;
+  bool first_ = true;
+};
+
+void write_table(std::string& out, const PivotTable& table, int depth) {
+  Container object(out, depth, '{');
+  const ordered_json head = table_head_json(table);
+  for (auto it = head.begin(); it != head.end(); ++it) {
+    object.member(it.key());
+    append_json(out, it.value(), depth + 1);
+  }
+  std::vector<std::string> names;
+  names.reserve(table.dimensions.size());
+  for (const Dimension& dim : table.dimensions) names.push_back(dimension_name(dim));
+  object.member("cells");
+  Container cells(out, depth + 1, '[');
+  for (const TableCell& cell : table.cells) {
+    cells.element();
+    append_json(out, cell_json(table, cell, names), depth + 2);
+  }
+  cells.close();
+  object.member("footnotes");
+  append_json(out, footnotes_json(table), depth + 1);
+  object.close();
 }
 
 ordered_json message_json(const MessageItem& message) {
@@ -198,11 +281,12 @@ ordered_json message_json(const MessageItem& message) {
   return j;
 }
 
-ordered_json items_json(const OutputDocument& document, const std::vector<Item>& items) {
-  ordered_json out = ordered_json::array();
+void write_items(std::string& out, const OutputDocument& document, const std::vector<Item>& items, int depth) {
+  Container array(out, depth, '[');
   for (const Item& item : items) {
+    array.element();
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
-      out.push_back(message_json(*message));
+      append_json(out, message_json(*message), depth + 1);
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
       // A note under a heading or between tables, made by BP_ANNOTATE.
       ordered_json j;
@@ -210,7 +294,7 @@ ordered_json items_json(const OutputDocument& document, const std::vector<Item>&
       j["key"] = key_json(note->text);
       j["text"] = display(note->text);
       j["params"] = params_json(note->text);
-      out.push_back(std::move(j));
+      append_json(out, j, depth + 1);
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
       ordered_json values = ordered_json::array();
       for (const SplitValue& v : split->values) {
@@ -223,29 +307,35 @@ ordered_json items_json(const OutputDocument& document, const std::vector<Item>&
       ordered_json j;
       j["type"] = "split";
       j["values"] = std::move(values);
-      out.push_back(std::move(j));
+      append_json(out, j, depth + 1);
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
-      ordered_json j;
-      j["type"] = "heading";
-      j["key"] = key_json(heading->text);
-      j["text"] = display(heading->text);
-      j["items"] = items_json(document, heading->items);
-      out.push_back(std::move(j));
+      Container object(out, depth + 1, '{');
+      object.member("type");
+      out += "\"heading\"";
+      object.member("key");
+      append_json(out, key_json(heading->text), depth + 2);
+      object.member("text");
+      append_json(out, ordered_json(display(heading->text)), depth + 2);
+      object.member("items");
+      write_items(out, document, heading->items, depth + 2);
+      object.close();
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
-      out.push_back(table_json(document.table(table->table)));
+      write_table(out, document.table(table->table), depth + 1);
     }
   }
-  return out;
+  array.close();
 }
 
 }  // namespace
 
 std::string render_json(const OutputDocument& document) {
-  ordered_json j;
-  j["output"] = items_json(document, document.items());
-  // Texts from the data may hold bytes that are not UTF-8: show them as
-  // replacement characters rather than fail.
-  return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + '\n';
+  std::string out;
+  Container object(out, 0, '{');
+  object.member("output");
+  write_items(out, document, document.items(), 1);
+  object.close();
+  out += '\n';
+  return out;
 }
 
 }  // namespace mva::host
