@@ -194,6 +194,53 @@ TEST(OutputDocument, CategoriesAndCellDimensionsAndCallsRefused) {
   EXPECT_THROW(doc.category(4, lit("9"), rows), std::logic_error);
 }
 
+// Thousands of cells, a share stored twice: each is found again by its
+// coordinates (also after a dimension is added), keeps the value and the
+// footnotes of its last store, and values that differ in any field (the sign
+// of a zero, the decimals) are not taken for one another.
+TEST(OutputDocument, ManyCellsAreFoundAgainAndKeepTheirLastValueAndFootnotes) {
+  OutputDocument doc;
+  const Text rows = key("POUT_ CASE"), vars = key("POUT_ VARIABLES");
+  doc.begin_table(30, key("POUT_ DATA PATTERNS"), key("POUT_ DATA PATTERNS"));
+  doc.position_dimension(30, rows, {1, 0, 0, 0});
+  doc.cell_dimension(30, vars);
+  constexpr int kRows = 3000;
+  const auto restored = [](int i) { return i % 7 == 0; };
+  const auto zero = [](int r) { return r % 3 == 0 ? num(-0.0, 1) : num(0.0, 1 + r % 3 / 2); };
+  for (const int pass : {0, 1}) {
+    for (int r = 0; r < kRows; ++r) {
+      doc.category(30, count(r), rows);
+      for (int v = 0; v < 3; ++v) {
+        const int i = r * 3 + v;
+        if (pass == 1 && !restored(i)) continue;
+        doc.cell(30, pass == 0 ? lit(v == 0 ? "S" : "+") : zero(r), var(v + 1, "x" + std::to_string(v)));
+        if (i % (pass == 0 ? 11 : 5) == 0) doc.annotate(lit("marked"), 4);
+      }
+    }
+  }
+  doc.position_dimension(30, key("POUT_ STATISTICS"), {2, 0, 0, 0});
+  doc.cell(30, lit("S"), var(2, "x1"));  // stands at row kRows - 1, x1, blank: already stored
+  const PivotTable& t = doc.table(0);
+  ASSERT_EQ(t.cells.size(), 3u * kRows);
+  EXPECT_EQ(t.cells.value_count(), 5u);  // S, +, -0.0, 0.0 and 0.00
+  for (int i = 0; i < 3 * kRows; ++i) {
+    const TableCell cell = t.cells[static_cast<std::size_t>(i)];
+    const int r = i / 3, v = i % 3;
+    ASSERT_EQ(cell.at, (std::vector<int>{r, v, 0})) << i;
+    if (i == 3 * kRows - 2) {
+      EXPECT_EQ(display(cell.value), "S");
+      EXPECT_TRUE(cell.footnotes.empty());
+    } else if (restored(i)) {
+      EXPECT_EQ(std::signbit(cell.value.number), r % 3 == 0) << i;
+      EXPECT_EQ(cell.value.format.decimals, 1 + r % 3 / 2) << i;
+      EXPECT_EQ(cell.footnotes.size(), i % 5 == 0 ? 1u : 0u) << i;
+    } else {
+      EXPECT_EQ(display(cell.value), v == 0 ? "S" : "+") << i;
+      EXPECT_EQ(cell.footnotes.size(), i % 11 == 0 ? 1u : 0u) << i;
+    }
+  }
+}
+
 TEST(OutputDocument, ItemsKeepTheirOrderAndPlaceAndRepeatsAreFolded) {
   OutputDocument doc;
   doc.add_message(lit("before"), 2, 2);

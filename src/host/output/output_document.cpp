@@ -168,10 +168,10 @@ bool same_text(const Text& a, const Text& b) {
 
 const std::vector<int> kNoFootnotes;
 
-// The slot count for an open-addressed table of `count` entries: a power of
-// two that keeps it at most two-thirds full.
-std::size_t slots_for(std::size_t count) {
-  std::size_t slots = 16;
+// The slot count for an open-addressed table that holds `count` entries and
+// now has `slots`: doubled until it is at most two-thirds full.
+std::size_t slots_for(std::size_t count, std::size_t slots) {
+  if (slots == 0) slots = 16;
   while (slots * 2 < count * 3) slots *= 2;
   return slots;
 }
@@ -193,14 +193,21 @@ TableCell CellStore::operator[](std::size_t i) const {
                    notes == 0 ? kNoFootnotes : note_lists_[notes - 1], value_of_[i]};
 }
 
+bool CellStore::same_place(const int* a, const int* b) const {
+  for (std::size_t d = 0; d < dims_; ++d) {
+    if (a[d] != b[d]) return false;
+  }
+  return true;
+}
+
 std::size_t CellStore::coordinate_hash(const int* at) const {
   std::uint64_t h = kGolden;
-  for (std::size_t d = 0; d < dims_; ++d) mix(h, static_cast<std::uint32_t>(at[d]));
+  for (std::size_t d = 0; d < dims_; ++d) h = finish(h ^ static_cast<std::uint32_t>(at[d])) * kGolden;
   return static_cast<std::size_t>(finish(h));
 }
 
 void CellStore::grow_cell_slots() {
-  cell_slots_.assign(slots_for(size() + 1) * 2, 0);
+  cell_slots_.assign(slots_for(size() + 1, cell_slots_.size()), 0);
   const std::size_t mask = cell_slots_.size() - 1;
   for (std::size_t i = 0; i < size(); ++i) {
     std::size_t slot = coordinate_hash(coords_.data() + i * dims_) & mask;
@@ -211,7 +218,7 @@ void CellStore::grow_cell_slots() {
 
 std::size_t CellStore::intern(const Text& value) {
   if (value_slots_.size() * 2 < (values_.size() + 1) * 3) {
-    value_slots_.assign(slots_for(values_.size() + 1) * 2, 0);
+    value_slots_.assign(slots_for(values_.size() + 1, value_slots_.size()), 0);
     const std::size_t mask = value_slots_.size() - 1;
     for (std::size_t k = 0; k < values_.size(); ++k) {
       std::size_t slot = static_cast<std::size_t>(finish(text_hash(values_[k]))) & mask;
@@ -237,7 +244,7 @@ std::size_t CellStore::put(const std::vector<int>& at, const Text& value) {
   std::size_t slot = coordinate_hash(at.data()) & mask;
   for (; cell_slots_[slot] != 0; slot = (slot + 1) & mask) {
     const std::size_t i = cell_slots_[slot] - 1;
-    if (std::equal(at.begin(), at.end(), coords_.begin() + static_cast<std::ptrdiff_t>(i * dims_))) {
+    if (same_place(at.data(), coords_.data() + i * dims_)) {
       value_of_[i] = static_cast<std::uint32_t>(intern(value));
       if (notes_of_[i] != 0) note_lists_[notes_of_[i] - 1].clear();
       return i;

@@ -162,8 +162,9 @@ class CellStore {
   std::vector<int>& footnotes_of(std::size_t i);
 
   std::size_t intern(const Text& value);         // the index of `value` among values_, added if new
-  std::size_t coordinate_hash(const int* at) const;  // hash of dims_ coordinates from `at`
-  void grow_cell_slots();                        // doubles cell_slots_ and rehashes every cell
+  std::size_t coordinate_hash(const int* at) const;     // hash of dims_ coordinates from `at`
+  bool same_place(const int* a, const int* b) const;    // true when dims_ coordinates agree
+  void grow_cell_slots();  // rehashes every cell, first doubling cell_slots_ until it has room for one more
 
   std::size_t dims_ = 0;                         // coordinates per cell
   std::vector<int> coords_;                      // cell i's at coords_[i * dims_ ...]
