@@ -403,6 +403,20 @@ TEST(OutputMarkup, TablesValuesAndEscaping) {
 TEST(OutputJson, SmallDocumentStructureAndCellPaths) {
   OutputDocument doc;
   build_univariate(doc);
+  // Written piece by piece, the document still reads exactly as one
+  // pretty-printed dump: at the top and inside headings, cells with and
+  // without footnotes, and empty headings and tables.
+  OutputDocument nested;
+  nested.begin_heading(key("MOUT_ PAIRWISE STATISTICS"));
+  nested.begin_heading(key("LOUT_ LISTWISE STATISTICS FOR COMPLETE CASES"));
+  nested.end_heading();
+  build_univariate(nested);
+  nested.begin_table(7, key("LOUT_ MEAN"), key("LOUT_ MEAN"));
+  nested.close_all();
+  for (const OutputDocument* d : {&doc, &nested}) {
+    const std::string text = render_json(*d);
+    EXPECT_EQ(nlohmann::ordered_json::parse(text).dump(2) + "\n", text);
+  }
   const json out = json::parse(render_json(doc)).at("output");
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[0].at("values")[0], (json{{"variable", "sex"}, {"value", 1}, {"text", "Male"}}));

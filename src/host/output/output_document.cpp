@@ -479,6 +479,20 @@ int OutputDocument::dimension_of(PivotTable& table, const Text& name, std::strin
 }
 
 int OutputDocument::find_or_add(Dimension& dimension, const Text& label, int parent) {
+  // The same label under the same parent is the same category; only a label
+  // not met lately is displayed and looked up by its identity.
+  std::uint64_t h = text_hash(label);
+  mix(h, static_cast<std::uint64_t>(static_cast<std::int64_t>(parent)));
+  int& recent = dimension.recent_[finish(h) % dimension.recent_.size()];
+  if (recent >= 0) {
+    const Category& c = dimension.categories[static_cast<std::size_t>(recent)];
+    if (c.parent == parent && same_text(c.label, label)) return recent;
+  }
+  recent = find_or_add_shown(dimension, label, parent);
+  return recent;
+}
+
+int OutputDocument::find_or_add_shown(Dimension& dimension, const Text& label, int parent) {
   std::string shown = display(label);
   std::string id = category_identity(parent, label, shown);
   const auto found = dimension.lookup_.find(id);

@@ -86,6 +86,14 @@ struct Dimension {
  private:
   friend class OutputDocument;
   std::unordered_map<std::string, int> lookup_;  // (parent, identity) -> category
+  // Categories found lately, by a hash of parent and label: a label met again
+  // (every cell names its variable) is found without being displayed. -1 empty.
+  std::array<int, 64> recent_ = filled_recent();
+  static constexpr std::array<int, 64> filled_recent() {
+    std::array<int, 64> a{};
+    a.fill(-1);
+    return a;
+  }
   std::vector<int> open_groups_;
   int current_ = -1;
 };
@@ -313,7 +321,8 @@ class OutputDocument {
   PivotTable& open_table(int number, std::string_view call);
   int dimension_of(PivotTable& table, const Text& name, std::string_view call);
   int add_dimension(PivotTable& table, const Text& name);
-  int find_or_add(Dimension& dimension, const Text& label, int parent);
+  int find_or_add(Dimension& dimension, const Text& label, int parent);        // the category, added if new
+  int find_or_add_shown(Dimension& dimension, const Text& label, int parent);  // the same, by its identity
   int blank_category(Dimension& dimension);
   void attach_footnote(PivotTable& table, std::vector<int>& target, const Text& text, int code);
   void add_note(PivotTable& table, const Text& text, int code);

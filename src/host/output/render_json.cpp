@@ -11,6 +11,7 @@
 // elements they mark, and each footnote carries its marker.
 #include <cmath>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -243,6 +244,91 @@ class Container {
   bool first_ = true;
 };
 
+// What the cells of one table share, dumped once: each category's name and
+// path as "at" and "path" write them, and each distinct value's number and text.
+class CellWriter {
+ public:
+  // For the cells of `table`, written at nesting depth `depth`; `names` are
+  // the dimensions' names as a cell's keys.
+  CellWriter(const PivotTable& table, const std::vector<std::string>& names, int depth)
+      : table_(table), depth_(depth), at_(table.dimensions.size()), path_(table.dimensions.size()),
+        number_(table.cells.value_count()), text_(table.cells.value_count()) {
+    for (const std::string& name : names) keys_.push_back(dumped(ordered_json(name)).append(": "));
+  }
+
+  // Appends one cell, laid out as a dump of cell_json() would be.
+  void write(std::string& out, const TableCell& cell) {
+    const std::string inner = indent(1);
+    // Starts the member `key` ("\"name\": "), after `separator`.
+    const auto member = [&](const char* separator, const char* key) {
+      out += separator;
+      out += inner;
+      out += key;
+    };
+    member("{\n", "\"at\": ");
+    members(out, cell, at_, [&](const Dimension& dim, int c) {
+      return dumped(ordered_json(category_name(dim.categories[static_cast<std::size_t>(c)])));
+    });
+    member(",\n", "\"path\": ");
+    members(out, cell, path_, [&](const Dimension& dim, int c) {
+      std::string piece;
+      append_json(piece, category_path(dim, c), depth_ + 2);
+      return piece;
+    });
+    const std::size_t v = cell.value_index;
+    if (number_[v].empty()) {
+      number_[v] = dumped(number_json(cell.value));
+      text_[v] = dumped(ordered_json(display(cell.value)));
+    }
+    member(",\n", "\"value\": ");
+    out += number_[v];
+    member(",\n", "\"text\": ");
+    out += text_[v];
+    if (!cell.footnotes.empty()) {
+      ordered_json markers;
+      add_markers(markers, table_, cell.footnotes);
+      member(",\n", "\"footnotes\": ");
+      append_json(out, markers["footnotes"], depth_ + 1);
+    }
+    out += '\n';
+    out += indent(0);
+    out += '}';
+  }
+
+ private:
+  std::string indent(int levels) const { return std::string(static_cast<std::size_t>(2 * (depth_ + levels)), ' '); }
+
+  // Appends the object of one member per dimension, each value from `cache`
+  // (made by `make` on first use).
+  template <class Make>
+  void members(std::string& out, const TableCell& cell, std::vector<std::vector<std::string>>& cache, Make make) {
+    if (cell.at.size() == 0) {
+      out += "{}";
+      return;
+    }
+    out += "{\n";
+    for (std::size_t d = 0; d < cell.at.size(); ++d) {
+      const Dimension& dim = table_.dimensions[d];
+      std::vector<std::string>& pieces = cache[d];
+      const auto c = static_cast<std::size_t>(cell.at[d]);
+      if (pieces.size() <= c) pieces.resize(dim.categories.size());
+      if (pieces[c].empty()) pieces[c] = make(dim, cell.at[d]);
+      out += indent(2);
+      out += keys_[d];
+      out += pieces[c];
+      out += d + 1 < cell.at.size() ? ",\n" : "\n";
+    }
+    out += indent(1);
+    out += '}';
+  }
+
+  const PivotTable& table_;
+  std::vector<std::string> keys_;  // each dimension's name as a cell's key, dumped, with ": "
+  int depth_;
+  std::vector<std::vector<std::string>> at_, path_;  // by dimension and category
+  std::vector<std::string> number_, text_;           // by distinct value
+};
+
 void write_table(std::string& out, const PivotTable& table, int depth) {
   Container object(out, depth, '{');
   const ordered_json head = table_head_json(table);
@@ -255,9 +341,17 @@ void write_table(std::string& out, const PivotTable& table, int depth) {
   for (const Dimension& dim : table.dimensions) names.push_back(dimension_name(dim));
   object.member("cells");
   Container cells(out, depth + 1, '[');
+  // Two dimensions of one name share one key in "at" and "path": such a
+  // table's cells go through the general object.
+  const bool distinct = std::set<std::string>(names.begin(), names.end()).size() == names.size();
+  CellWriter writer(table, names, depth + 2);
   for (const TableCell& cell : table.cells) {
     cells.element();
-    append_json(out, cell_json(table, cell, names), depth + 2);
+    if (distinct) {
+      writer.write(out, cell);
+    } else {
+      append_json(out, cell_json(table, cell, names), depth + 2);
+    }
   }
   cells.close();
   object.member("footnotes");
