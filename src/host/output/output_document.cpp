@@ -183,7 +183,9 @@ int CellAt::at(std::size_t d) const {
   return first_[d];
 }
 
-bool operator==(const CellAt& a, const std::vector<int>& b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
+bool operator==(const CellAt& a, const std::vector<int>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
 
 bool operator==(const CellAt& a, const CellAt& b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
 

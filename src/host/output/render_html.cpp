@@ -85,7 +85,7 @@ void render_table(const PivotTable& table, std::string& out) {
         for (const GridCell& cell : row) {
           out += "<th";
           if (cell.span > 1) out += " colspan=\"" + std::to_string(cell.span) + "\"";
-          out += align_class(cell.align) + ">" + escape(cell.text) + sup(cell.markers) + "</th>";
+          out += align_class(cell.align) + ">" + escape(grid.text(cell)) + sup(grid.markers(cell)) + "</th>";
         }
         out += "</tr>\n";
       }
@@ -95,7 +95,7 @@ void render_table(const PivotTable& table, std::string& out) {
     for (const auto& row : grid.body) {
       out += "<tr>";
       for (const GridCell& cell : row) {
-        const std::string content = escape(cell.text) + sup(cell.markers);
+        const std::string content = escape(grid.text(cell)) + sup(grid.markers(cell));
         if (cell.role == GridRole::RowLabel) {
           out += "<th scope=\"row\">" + content + "</th>";
         } else {

@@ -45,7 +45,9 @@ std::string paragraph(std::string_view text) {
 
 std::string sup(const std::string& markers) { return markers.empty() ? "" : "<sup>" + markers + "</sup>"; }
 
-std::string cell_text(const GridCell& cell) { return escape(cell.text) + sup(cell.markers); }
+std::string cell_text(const TableGrid& grid, const GridCell& cell) {
+  return escape(grid.text(cell)) + sup(grid.markers(cell));
+}
 
 void render_table(const PivotTable& table, std::string& out) {
   const TableGrid grid = layout_table(table);
@@ -57,7 +59,7 @@ void render_table(const PivotTable& table, std::string& out) {
     for (const auto& row : grid.header) {
       std::size_t column = 0;
       for (const GridCell& cell : row) {
-        const std::string text = cell_text(cell);
+        const std::string text = cell_text(grid, cell);
         for (std::size_t k = column; k < column + static_cast<std::size_t>(cell.span); ++k) {
           if (text.empty()) continue;
           if (!headers[k].empty()) headers[k] += " / ";
@@ -81,7 +83,7 @@ void render_table(const PivotTable& table, std::string& out) {
     out += line + '\n' + rule + '\n';
     for (const auto& row : grid.body) {
       line = "|";
-      for (const GridCell& cell : row) line.append(" ").append(cell_text(cell)).append(" |");
+      for (const GridCell& cell : row) line.append(" ").append(cell_text(grid, cell)).append(" |");
       out += line + '\n';
     }
     out += '\n';

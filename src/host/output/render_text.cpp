@@ -27,7 +27,9 @@ std::string bracketed(const std::string& markers) {
   return markers.empty() ? "" : "[" + markers + "]";
 }
 
-std::string shown(const GridCell& cell) { return cell.text + bracketed(cell.markers); }
+std::string shown(const TableGrid& grid, const GridCell& cell) {
+  return grid.text(cell) + bracketed(grid.markers(cell));
+}
 
 std::string pad(const std::string& text, std::size_t width, Align align) {
   const std::size_t w = text_width(text);
@@ -48,7 +50,8 @@ void trim_right(std::string& line) {
   while (!line.empty() && line.back() == ' ') line.pop_back();
 }
 
-std::string grid_line(const std::vector<GridCell>& cells, const std::vector<std::size_t>& widths) {
+std::string grid_line(const TableGrid& grid, const std::vector<GridCell>& cells,
+                      const std::vector<std::size_t>& widths) {
   std::string line;
   std::size_t column = 0;
   for (const GridCell& cell : cells) {
@@ -56,7 +59,7 @@ std::string grid_line(const std::vector<GridCell>& cells, const std::vector<std:
     std::size_t width = kGap.size() * (span - 1);
     for (std::size_t k = column; k < column + span && k < widths.size(); ++k) width += widths[k];
     if (column > 0) line += kGap;
-    line += pad(shown(cell), width, cell.align);
+    line += pad(shown(grid, cell), width, cell.align);
     column += span;
   }
   trim_right(line);
@@ -70,7 +73,7 @@ void render_table(const PivotTable& table, std::string& out) {
   if (!grid.body.empty() && columns > 0) {
     std::vector<std::size_t> widths(columns, 0);
     for (const auto& row : grid.body) {
-      for (std::size_t k = 0; k < row.size(); ++k) widths[k] = std::max(widths[k], text_width(shown(row[k])));
+      for (std::size_t k = 0; k < row.size(); ++k) widths[k] = std::max(widths[k], text_width(shown(grid, row[k])));
     }
     // Single-column headers first, then widen the last column under each
     // spanning header that does not fit yet, narrowest spans first.
@@ -79,7 +82,7 @@ void render_table(const PivotTable& table, std::string& out) {
       std::size_t column = 0;
       for (const GridCell& cell : row) {
         if (cell.span == 1) {
-          widths[column] = std::max(widths[column], text_width(shown(cell)));
+          widths[column] = std::max(widths[column], text_width(shown(grid, cell)));
         } else {
           spanning.emplace_back(column, &cell);
         }
@@ -93,15 +96,15 @@ void render_table(const PivotTable& table, std::string& out) {
       const std::size_t have = std::accumulate(widths.begin() + static_cast<std::ptrdiff_t>(first),
                                                widths.begin() + static_cast<std::ptrdiff_t>(first + span),
                                                kGap.size() * (span - 1));
-      const std::size_t need = text_width(shown(*cell));
+      const std::size_t need = text_width(shown(grid, *cell));
       if (need > have) widths[first + span - 1] += need - have;
     }
-    for (const auto& row : grid.header) out += grid_line(row, widths) + '\n';
+    for (const auto& row : grid.header) out += grid_line(grid, row, widths) + '\n';
     if (!grid.header.empty()) {
       const std::size_t total = std::accumulate(widths.begin(), widths.end(), kGap.size() * (columns - 1));
       out += std::string(total, '-') + '\n';
     }
-    for (const auto& row : grid.body) out += grid_line(row, widths) + '\n';
+    for (const auto& row : grid.body) out += grid_line(grid, row, widths) + '\n';
   }
   for (const std::string& note : grid.notes) out += note + '\n';
   for (const auto& [marker, text] : grid.footnotes) out += bracketed(marker) + " " + text + '\n';

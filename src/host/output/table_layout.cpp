@@ -81,9 +81,10 @@ std::string flatten(std::string text) {
   return text;
 }
 
-GridCell label_cell(const PivotTable& table, const Category& category, GridRole role, Align align,
+GridCell label_cell(TableGrid& grid, const PivotTable& table, const Category& category, GridRole role, Align align,
                     int span) {
-  return GridCell{flatten(category.text), footnote_markers(table, category.footnotes), align, span, role};
+  return GridCell{grid.add(flatten(category.text)), grid.add(footnote_markers(table, category.footnotes)), align,
+                  span, role};
 }
 
 // The category shown at `level` of a column header for a leaf path: groups at
@@ -96,6 +97,12 @@ int header_category(const std::vector<int>& path, int level, int depth) {
 }
 
 }  // namespace
+
+std::uint32_t TableGrid::add(std::string text) {
+  if (text.empty()) return 0;
+  strings.push_back(std::move(text));
+  return static_cast<std::uint32_t>(strings.size() - 1);
+}
 
 std::string footnote_markers(const PivotTable& table, const std::vector<int>& footnotes) {
   std::string out;
@@ -144,6 +151,7 @@ TableGrid layout_table(const PivotTable& table) {
   std::vector<bool> numeric_column(column_count, false);
   // What each distinct value shows, worked out once however many cells repeat it.
   std::vector<std::string> shown(table.cells.value_count());
+  std::vector<std::uint32_t> shown_at(table.cells.value_count());  // its index in grid.strings
   std::vector<signed char> numeric(table.cells.value_count(), -1);  // -1 not yet worked out
   for (std::size_t i = 0; i < table.cells.size(); ++i) {
     const TableCell& cell = table.cells[i];
@@ -164,6 +172,7 @@ TableGrid layout_table(const PivotTable& table) {
     if (numeric[v] < 0) {
       shown[v] = flatten(display(cell.value));
       numeric[v] = is_numeric_value(cell.value, shown[v]) ? 1 : 0;
+      shown_at[v] = grid.add(shown[v]);
     }
     if (numeric[v] == 1) numeric_column[c] = true;
   }
@@ -184,7 +193,7 @@ TableGrid layout_table(const PivotTable& table) {
     for (const AxisDimension& d : rows) {
       if (d.dimension->show_name()) {
         last[static_cast<std::size_t>(offset)] =
-            GridCell{flatten(d.dimension->text), {}, Align::Left, 1, GridRole::DimensionName};
+            GridCell{grid.add(flatten(d.dimension->text)), 0, Align::Left, 1, GridRole::DimensionName};
       }
       offset += d.depth;
     }
@@ -197,7 +206,7 @@ TableGrid layout_table(const PivotTable& table) {
     if (d.dimension->show_name()) {
       auto& row = grid.header[header_row++];
       for (std::size_t c = 0; c < column_count; c += outer_block) {
-        row.push_back(GridCell{flatten(d.dimension->text), {}, Align::Center, static_cast<int>(outer_block),
+        row.push_back(GridCell{grid.add(flatten(d.dimension->text)), 0, Align::Center, static_cast<int>(outer_block),
                                GridRole::DimensionName});
       }
     }
@@ -221,7 +230,7 @@ TableGrid layout_table(const PivotTable& table) {
         }
         const int span = static_cast<int>(end - c);
         const Align align = span > 1 ? Align::Center : (numeric_column[c] ? Align::Right : Align::Left);
-        row.push_back(label_cell(table, d.dimension->categories[static_cast<std::size_t>(category)],
+        row.push_back(label_cell(grid, table, d.dimension->categories[static_cast<std::size_t>(category)],
                                  GridRole::ColumnLabel, align, span));
         c = end;
       }
@@ -255,7 +264,7 @@ TableGrid layout_table(const PivotTable& table) {
         }
         if (changed && l < path.size()) {
           const Category& category = d.dimension->categories[static_cast<std::size_t>(path[l])];
-          line.push_back(label_cell(table, category, GridRole::RowLabel, Align::Left, 1));
+          line.push_back(label_cell(grid, table, category, GridRole::RowLabel, Align::Left, 1));
         } else {
           line.push_back(GridCell{{}, {}, Align::Left, 1, GridRole::RowLabel});
         }
@@ -270,7 +279,7 @@ TableGrid layout_table(const PivotTable& table) {
       }
       const TableCell& cell = table.cells[static_cast<std::size_t>(i)];
       const std::size_t v = cell.value_index;
-      line.push_back(GridCell{shown[v], footnote_markers(table, cell.footnotes),
+      line.push_back(GridCell{shown_at[v], grid.add(footnote_markers(table, cell.footnotes)),
                               numeric[v] == 1 ? Align::Right : Align::Left, 1, GridRole::Value});
     }
     grid.body.push_back(std::move(line));

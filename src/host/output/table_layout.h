@@ -5,6 +5,7 @@
 // the notes and footnotes under the table.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,9 +14,9 @@
 
 namespace mva::host {
 
-enum class Align { Left, Right, Center };
+enum class Align : std::uint8_t { Left, Right, Center };
 
-enum class GridRole {
+enum class GridRole : std::uint8_t {
   Corner,         // above the row labels
   DimensionName,  // a shown dimension name
   ColumnLabel,    // a category or group label in the column headers
@@ -23,9 +24,12 @@ enum class GridRole {
   Value,          // a cell of the table
 };
 
+// A cell of the grid. A table of case patterns has millions of cells that
+// show a handful of texts, so a cell names its texts by their index in
+// TableGrid::strings.
 struct GridCell {
-  std::string text;     // as displayed, line breaks turned into blanks
-  std::string markers;  // footnote markers, "a" or "a,b"; "" for none
+  std::uint32_t text = 0;     // as displayed, line breaks turned into blanks
+  std::uint32_t markers = 0;  // footnote markers, "a" or "a,b"; 0 ("") for none
   Align align = Align::Left;
   int span = 1;         // columns covered (header rows only)
   GridRole role = GridRole::Value;
@@ -42,6 +46,11 @@ struct TableGrid {
   std::vector<std::vector<GridCell>> body;
   std::vector<std::string> notes;
   std::vector<std::pair<std::string, std::string>> footnotes;  // marker, text
+  std::vector<std::string> strings{std::string()};  // the cells' texts; the first is ""
+
+  const std::string& text(const GridCell& cell) const { return strings[cell.text]; }        // what it shows
+  const std::string& markers(const GridCell& cell) const { return strings[cell.markers]; }  // its markers
+  std::uint32_t add(std::string text);  // the index of `text` kept as a new string; 0 for ""
 };
 
 TableGrid layout_table(const PivotTable& table);
