@@ -187,8 +187,6 @@ bool operator==(const CellAt& a, const std::vector<int>& b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
-bool operator==(const CellAt& a, const CellAt& b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
-
 TableCell CellStore::operator[](std::size_t i) const {
   const std::uint32_t notes = notes_of_[i];
   return TableCell{CellAt(coords_.data() + i * dims_, dims_), values_[value_of_[i]],

@@ -89,6 +89,7 @@ struct Dimension {
   // Categories found lately, by a hash of parent and label: a label met again
   // (every cell names its variable) is found without being displayed. -1 empty.
   std::array<int, 64> recent_ = filled_recent();
+  // An empty recent_: every slot -1.
   static constexpr std::array<int, 64> filled_recent() {
     std::array<int, 64> a{};
     a.fill(-1);
@@ -113,7 +114,6 @@ class CellAt {
   const int* begin() const { return first_; }          // the first dimension's category
   const int* end() const { return first_ + size_; }    // past the last
   friend bool operator==(const CellAt& a, const std::vector<int>& b);  // the same categories
-  friend bool operator==(const CellAt& a, const CellAt& b);            // the same categories
 
  private:
   const int* first_;
@@ -155,8 +155,7 @@ class CellStore {
   TableCell operator[](std::size_t i) const;              // cell i, in storage order
   Iterator begin() const { return {this, 0}; }            // the first cell
   Iterator end() const { return {this, size()}; }         // past the last cell
-  std::size_t value_count() const { return values_.size(); }            // distinct values kept
-  const Text& value(std::size_t k) const { return values_[k]; }         // distinct value k
+  std::size_t value_count() const { return values_.size(); }  // distinct values kept
 
  private:
   friend class OutputDocument;
