@@ -168,12 +168,20 @@ bool same_text(const Text& a, const Text& b) {
 
 const std::vector<int> kNoFootnotes;
 
-// The slot count for an open-addressed table that holds `count` entries and
-// now has `slots`: doubled until it is at most two-thirds full.
-std::size_t slots_for(std::size_t count, std::size_t slots) {
-  if (slots == 0) slots = 16;
-  while (slots * 2 < count * 3) slots *= 2;
-  return slots;
+// Makes `slots` an open-addressed table with room for one more than its
+// `count` entries, at most two-thirds full (doubled as needed), and puts back
+// entry k (stored as k + 1) at the slot hash_of(k) picks.
+template <class HashOf>
+void rebuild_slots(std::vector<std::uint32_t>& slots, std::size_t count, HashOf hash_of) {
+  std::size_t size = slots.empty() ? 16 : slots.size();
+  while (size * 2 < (count + 1) * 3) size *= 2;
+  slots.assign(size, 0);
+  const std::size_t mask = size - 1;
+  for (std::size_t k = 0; k < count; ++k) {
+    std::size_t slot = static_cast<std::size_t>(hash_of(k)) & mask;
+    while (slots[slot] != 0) slot = (slot + 1) & mask;
+    slots[slot] = static_cast<std::uint32_t>(k + 1);
+  }
 }
 
 }  // namespace
@@ -207,24 +215,12 @@ std::size_t CellStore::coordinate_hash(const int* at) const {
 }
 
 void CellStore::grow_cell_slots() {
-  cell_slots_.assign(slots_for(size() + 1, cell_slots_.size()), 0);
-  const std::size_t mask = cell_slots_.size() - 1;
-  for (std::size_t i = 0; i < size(); ++i) {
-    std::size_t slot = coordinate_hash(coords_.data() + i * dims_) & mask;
-    while (cell_slots_[slot] != 0) slot = (slot + 1) & mask;
-    cell_slots_[slot] = static_cast<std::uint32_t>(i + 1);
-  }
+  rebuild_slots(cell_slots_, size(), [this](std::size_t i) { return coordinate_hash(coords_.data() + i * dims_); });
 }
 
 std::size_t CellStore::intern(const Text& value) {
   if (value_slots_.size() * 2 < (values_.size() + 1) * 3) {
-    value_slots_.assign(slots_for(values_.size() + 1, value_slots_.size()), 0);
-    const std::size_t mask = value_slots_.size() - 1;
-    for (std::size_t k = 0; k < values_.size(); ++k) {
-      std::size_t slot = static_cast<std::size_t>(finish(text_hash(values_[k]))) & mask;
-      while (value_slots_[slot] != 0) slot = (slot + 1) & mask;
-      value_slots_[slot] = static_cast<std::uint32_t>(k + 1);
-    }
+    rebuild_slots(value_slots_, values_.size(), [this](std::size_t k) { return finish(text_hash(values_[k])); });
   }
   const std::size_t mask = value_slots_.size() - 1;
   std::size_t slot = static_cast<std::size_t>(finish(text_hash(value))) & mask;

@@ -150,7 +150,6 @@ TableGrid layout_table(const PivotTable& table) {
   std::vector<int> at(row_count * column_count, -1);
   std::vector<bool> numeric_column(column_count, false);
   // What each distinct value shows, worked out once however many cells repeat it.
-  std::vector<std::string> shown(table.cells.value_count());
   std::vector<std::uint32_t> shown_at(table.cells.value_count());  // its index in grid.strings
   std::vector<signed char> numeric(table.cells.value_count(), -1);  // -1 not yet worked out
   for (std::size_t i = 0; i < table.cells.size(); ++i) {
@@ -170,9 +169,9 @@ TableGrid layout_table(const PivotTable& table) {
     at[r * column_count + c] = static_cast<int>(i);
     const std::size_t v = cell.value_index;
     if (numeric[v] < 0) {
-      shown[v] = flatten(display(cell.value));
-      numeric[v] = is_numeric_value(cell.value, shown[v]) ? 1 : 0;
-      shown_at[v] = grid.add(shown[v]);
+      std::string shown = flatten(display(cell.value));
+      numeric[v] = is_numeric_value(cell.value, shown) ? 1 : 0;
+      shown_at[v] = grid.add(std::move(shown));
     }
     if (numeric[v] == 1) numeric_column[c] = true;
   }
