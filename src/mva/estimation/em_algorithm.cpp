@@ -106,41 +106,29 @@ EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats,
   for (std::int64_t m = 1; m <= c.NINCOM; ++m) plan.case_at.push_back(CASEAT(order(m)));
 
   // The place in `vars` of each EM column's variable; -1 for a column that
-  // is neither dependent nor independent, whose cells never count.
+  // is neither dependent nor independent, whose cells never count. The list
+  // readers keep every EM variable on the VARIABLES list, so each has one.
   std::vector<std::ptrdiff_t> slot(plan.columns.size(), -1);
-  bool from_patterns = true;
   for (std::size_t k = 0; k < plan.columns.size(); ++k) {
     const EmColumn& col = plan.columns[k];
     if (!col.dependent && !col.independent) continue;
     const auto at = std::find(vars.begin(), vars.end(), col.variable);
-    if (at == vars.end()) from_patterns = false;
+    if (at == vars.end()) cx.host.ASSERT("EMA", "EM VARIABLE IN VLIST");
     slot[k] = at - vars.begin();
   }
-  const std::size_t count = plan.case_at.size();
+  // The chain puts the locations of a pattern together, so the mask is
+  // formed only where the pattern changes.
   const std::size_t p = plan.columns.size();
-  if (from_patterns) {
-    // The chain puts the locations of a pattern together, so the mask is
-    // formed only where the pattern changes.
-    std::size_t previous = pats.groups();
-    plan.groups = pattern_groups(count, p, [&](std::size_t i, std::vector<char>& mask) {
-      const std::size_t g = pats.group_of(order(static_cast<std::int64_t>(i) + 1));
-      if (g == previous) return false;
-      previous = g;
-      for (std::size_t k = 0; k < p; ++k) {
-        mask[k] = slot[k] >= 0 && pats.is_missing(g, static_cast<std::size_t>(slot[k]));
-      }
-      return true;
-    });
-  } else {
-    const MissingCodeTable codes(cx);
-    plan.groups = pattern_groups(count, p, [&](std::size_t i, std::vector<char>& mask) {
-      plan.prefetch(i + kPrefetchAhead);
-      for (std::size_t k = 0; k < p; ++k) {
-        mask[k] = slot[k] >= 0 && codes(plan.case_at[i], plan.columns[k].variable) != CellStatus::Valid;
-      }
-      return true;
-    });
-  }
+  std::size_t previous = pats.groups();
+  plan.groups = pattern_groups(plan.case_at.size(), p, [&](std::size_t i, std::vector<char>& mask) {
+    const std::size_t g = pats.group_of(order(static_cast<std::int64_t>(i) + 1));
+    if (g == previous) return false;
+    previous = g;
+    for (std::size_t k = 0; k < p; ++k) {
+      mask[k] = slot[k] >= 0 && pats.is_missing(g, static_cast<std::size_t>(slot[k]));
+    }
+    return true;
+  });
   missing_independent = false;
   for (const EmGroup& g : plan.groups) {
     for (std::size_t k = 0; k < plan.columns.size(); ++k) {

@@ -24,9 +24,8 @@ struct EmResult {
 
 // The incomplete cases of the group, at the locations order(1..NINCOM), in
 // runs of one pattern. `pats` holds the locations' patterns over the
-// variables `vars`; a position's missing EM cells are taken from its
-// pattern when every EM variable is one of them, and read from the cases
-// otherwise. Sets `missing_independent` when an independent variable that
+// variables `vars`, among which every EM variable stands; a position's
+// missing EM cells are taken from its pattern. Sets `missing_independent` when an independent variable that
 // is not also dependent is missing in some case.
 EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats,
                     std::span<const std::int64_t> vars, bool& missing_independent);
