@@ -242,11 +242,12 @@ bool positive_definite_on_predictors(const EmPlan& plan, const EmArrays& a) {
 
 // Whether a column whose remaining variance is `ratio` times its reference
 // clears the tolerance t by enough that the test decides alike on every
-// order of sweeps. The two walks reach a case's columns by different pivots, so their remaining variances differ
-// by rounding; that grows with the number of columns and with their
-// collinearity, which the ratios themselves bound (columns whose ratios are
-// all at least r have a correlation matrix of condition below about p^2 / r),
-// to about p^3 eps / r. The ratio must clear t by far more than that.
+// order of sweeps. The two walks reach a case's columns by different
+// pivots, so their remaining variances differ by rounding; that grows with
+// the number of columns and with their collinearity, which the ratios
+// themselves bound (columns whose ratios are all at least r have a
+// correlation matrix of condition below p^2 / r), to about p^3 eps / r. The
+// ratio must clear t by far more than that.
 bool clears_tolerance(double ratio, double t, std::int64_t p) {
   const double q = static_cast<double>(p);
   return ratio >= t && (ratio - t) * ratio >= 64.0 * q * q * q * std::numeric_limits<double>::epsilon();
