@@ -1,11 +1,17 @@
-// EM: the grouped iterations against the straightforward case-by-case form
-// (one sweep per change of pattern in location order, one moment update per
+// EM: the iterations against the straightforward case-by-case form (one
+// sweep per change of pattern in location order, one moment update per
 // case) for every model, weighted and with separate dependent and
-// independent lists; the converged estimates and Little's statistic against
-// tools/em_reference.py; the model factors; the messages.
+// independent lists, and where the sweep's tolerance refuses columns; the
+// converged estimates and Little's statistic against tools/em_reference.py;
+// whole runs (stopping rule, tolerance, weights, lists, categorical
+// variables, split files) against tools/em_sweep_reference.py; the model
+// factors; the messages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <functional>
 
 #include "mva/cases/missing_codes.h"
 #include "mva/estimation/em_algorithm.h"
@@ -30,6 +36,23 @@ TestData airquality(bool weighted) {
   TestData d{read_file("tests/fixtures/estimation/airquality_weighted.csv"), {}};
   d.options.weight = "w";
   return d;
+}
+
+// A data set of the tests by name: nhanes and mammalsleep as the R package
+// mice ships them, nhanes weighted by w (tools/em_sweep_reference.py).
+TestData fixture(const std::string& name) {
+  if (name == "nhanes_weighted") {
+    TestData d{read_file("tests/fixtures/estimation/nhanes_weighted.csv"), {}};
+    d.options.weight = "w";
+    return d;
+  }
+  return {read_file("tests/fixtures/mva/" + name + ".csv"), {}};
+}
+
+const nlohmann::json& sweep_reference() {
+  static const nlohmann::json j =
+      nlohmann::json::parse(read_file("tests/fixtures/estimation/em_sweep_reference.json"));
+  return j;
 }
 
 // The estimates EM ends with: means by dictionary index (0-based), the
@@ -118,8 +141,12 @@ EmResult case_by_case(Context& cx, const ListwiseSums& sums) {
       const double d2 = MAHAL(p, mu, S, x, roles, sysmis);
       double f = 1;
       if (c.EMPROP > 0 && c.EMLAMB > 0) {
-        const double e = std::exp(std::log(c.EMPROP) + 0.5 * ((1 - c.EMLAMB) * d2 + q * std::log(c.EMLAMB)));
-        f = ((1 - c.EMPROP) + c.EMLAMB * e) / ((1 - c.EMPROP) + e);
+        // The odds exp(z) of the contaminating component; for z > 0
+        // numerator and denominator are divided by it.
+        const double z = std::log(c.EMPROP) + 0.5 * ((1 - c.EMLAMB) * d2 + q * std::log(c.EMLAMB));
+        const double e = std::exp(-std::fabs(z));
+        f = z > 0 ? (c.EMLAMB + (1 - c.EMPROP) * e) / (1 + (1 - c.EMPROP) * e)
+                  : ((1 - c.EMPROP) + c.EMLAMB * e) / ((1 - c.EMPROP) + e);
       } else if (c.EMTDF >= 2) {
         f = (q + c.EMTDF) / (d2 + c.EMTDF);
       }
@@ -160,28 +187,100 @@ double worst(const std::vector<double>& a, const std::vector<double>& b) {
   return scale > 0 ? diff / scale : diff;
 }
 
-// The grouped form sweeps once per pattern group and pools group sums where
-// the reference sweeps per change of pattern in location order and adds case
-// by case: the two agree to rounding, here within 1e-12 of the largest
-// element of each set.
+// Thirty cases of x, y, z (y missing in every fourth) and one more whose x
+// lies about a million standard deviations out, y missing.
+TestData far_outlier() {
+  std::string csv = "x,y,z\n";
+  for (int i = 0; i < 30; ++i) {
+    const std::string y = i % 4 == 1 ? "" : std::to_string((i * 7) % 11 + 0.5 * i);
+    csv += std::to_string(i) + "," + y + "," + std::to_string((i * 5) % 13) + "\n";
+  }
+  return {csv + "1e7,,3\n", {}};
+}
+
+// The iterations against the case-by-case walk, to 1e-12 of the largest
+// element of each set. Where the sweep's tolerance refuses no column the
+// grouped form is taken (one sweep per pattern group, group sums pooled);
+// its results agree to rounding. Where it does refuse one, which columns a
+// case is predicted from depends on the cases before it, and the iterations
+// must walk the cases in location order themselves: a total listed beside
+// its parts (mammalsleep's ts = sws + ps), a raised tolerance. The
+// contaminated-normal model keeps a case about a million standard
+// deviations out with the factor lambda, where the exponential of its
+// posterior odds overflows.
 TEST(EmIterations, GroupedFormMatchesCaseByCase) {
-  const std::string all = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM";
-  const std::pair<bool, std::string> rows[] = {  // weighted, options
-      {false, " (ITERATIONS=8)."}, {false, " (TDF=2 ITERATIONS=8)."}, {true, " (TDF=4 ITERATIONS=8)."},
-      {false, " (PROPORTION=0.1 LAMBDA=5 ITERATIONS=8)."}, {true, " (PROPORTION=0.2 LAMBDA=3 ITERATIONS=8)."},
-      {false, " Ozone SolarR WITH Ozone Wind Temp (ITERATIONS=8)."},
-      {true, " Ozone SolarR WITH Wind Temp Day (PROPORTION=0.1 LAMBDA=4 ITERATIONS=8)."},
-      {false, " (ITERATIONS=200 CONVERGENCE=1E-3)."}, {false, " (ITERATIONS=0)."},  // the start values, not converged
+  const std::string aq = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM";
+  const std::string ms = "MVA bw brw sws ps ts mls gt pi sei odi /NOUNIVARIATE /EM";
+  const struct { TestData data; std::string command; bool walks; } rows[] = {
+      {airquality(false), aq + " (ITERATIONS=8).", false},
+      {airquality(false), aq + " (TDF=2 ITERATIONS=8).", false},
+      {airquality(true), aq + " (TDF=4 ITERATIONS=8).", false},
+      {airquality(false), aq + " (PROPORTION=0.1 LAMBDA=5 ITERATIONS=8).", false},
+      {airquality(true), aq + " (PROPORTION=0.2 LAMBDA=3 ITERATIONS=8).", false},
+      {airquality(false), aq + " Ozone SolarR WITH Ozone Wind Temp (ITERATIONS=8).", false},
+      {airquality(true), aq + " Ozone SolarR WITH Wind Temp Day (PROPORTION=0.1 LAMBDA=4 ITERATIONS=8).", false},
+      {airquality(false), aq + " (ITERATIONS=200 CONVERGENCE=1E-3).", false},
+      {airquality(false), aq + " (ITERATIONS=0).", false},  // the start values, not converged
+      {airquality(true), aq + " (TOLERANCE=0.5 TDF=4 ITERATIONS=8).", true},
+      {fixture("mammalsleep"), ms + ".", true},
+      {fixture("mammalsleep"), ms + " (PROPORTION=0.1 LAMBDA=0.5).", true},
+      {fixture("nhanes"), "MVA age bmi hyp chl /NOUNIVARIATE /EM (TOLERANCE=0.9).", true},
+      {fixture("nhanes_weighted"), "MVA age bmi hyp chl /NOUNIVARIATE /EM (TOLERANCE=0.6 TDF=3).", true},
+      {far_outlier(), "MVA x y z /NOUNIVARIATE /EM (PROPORTION=0.05 LAMBDA=0.1 ITERATIONS=5).", false},
   };
-  for (const auto& [weighted, options] : rows) {
-    SCOPED_TRACE(options + (weighted ? " weighted" : ""));
-    EmSetup ref(airquality(weighted), all + options), grouped(airquality(weighted), all + options);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command + (row.data.options.weight ? " weighted" : ""));
+    EmSetup ref(row.data, row.command), walked(row.data, row.command);
     ASSERT_TRUE(ref.parsed);
     const EmResult want = case_by_case(ref.cx(), ref.fx.sums);
-    const EmResult r = grouped.run();
+    const EmResult r = walked.run();
     EXPECT_EQ(std::pair(r.iterations, r.converged), std::pair(want.iterations, want.converged));
-    EXPECT_LT(worst(grouped.current().means, ref.current().means), 1e-12);
-    EXPECT_LT(worst(grouped.current().cov, ref.current().cov), 1e-12);
+    EXPECT_LT(worst(walked.current().means, ref.current().means), 1e-12);
+    EXPECT_LT(worst(walked.current().cov, ref.current().cov), 1e-12);
+    EXPECT_EQ(r.case_by_case > 0, row.walks) << r.case_by_case << " of " << r.iterations;
+  }
+  const EmModel mix{0.001, 1e-4, 0.0, 0.05, 0.1};
+  EXPECT_EQ(mix.factor(1e12, 2.0), 0.1);
+  EXPECT_NEAR(mix.factor(1500.0, 2.0), 0.1, 1e-15);  // just below the overflow: the formula itself
+}
+
+// Whole EM runs followed step by step by tools/em_sweep_reference.py: the
+// iteration at which the stopping rule ends each run, the estimates there
+// (1e-10 relative), and Little's test. nhanes with TOLERANCE=0.9 and
+// mammalsleep (ts = sws + ps) refuse columns in the sweeps; the grouped
+// form gave Little's chi-square 2.020 for the first, and a gt mean of
+// 138.270 for the second, where the location-order walk gives the values
+// below. The weighted runs under the t and contaminated-normal models
+// check that the divisor counts the weights (N) and the factors only
+// through W: the covariances are the cross-products times (N / W) / (N - 1).
+// Little's test with separate dependent and independent lists: the groups
+// by the dependent variables' missing state, the distance over the
+// independent ones. A categorical variable on the list is neither
+// estimated nor a predictor, and its cases missing only it count nowhere.
+TEST(EmReference, LocationOrderRuns) {
+  for (const nlohmann::json& run : sweep_reference()) {
+    if (run.contains("split")) continue;  // in EmProcedure.SplitFileRecords
+    const std::string command = run["command"].get<std::string>();
+    SCOPED_TRACE(run["label"].get<std::string>() + ": " + command);
+    EmSetup setup(fixture(run["label"]), command);
+    ASSERT_TRUE(setup.parsed);
+    const EmResult r = setup.run();
+    Context& cx = setup.cx();
+    EXPECT_EQ(r.iterations, run["iterations"].get<std::int64_t>());
+    EXPECT_EQ(r.converged, run["converged"].get<bool>());
+    const auto& names = run["names"];
+    const auto column = [&](std::size_t i) { return setup.fx.host().DICSCH(names[i].get<std::string>()); };
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const double mean = run["means"][i];
+      EXPECT_NEAR(cx.reals(cx.cmn.a.VMEAN)(column(i)), mean, 1e-10 * std::fabs(mean)) << names[i];
+      for (std::size_t j = 0; j <= i; ++j) {
+        const double scale = std::sqrt(run["cov"][i][i].get<double>() * run["cov"][j][j].get<double>());
+        EXPECT_NEAR(cx.triangle(cx.cmn.a.PWCOV)(ICOL2(cx, column(i)), ICOL2(cx, column(j))),
+                    run["cov"][i][j].get<double>(), 1e-10 * scale) << names[i] << "," << names[j];
+      }
+    }
+    EXPECT_EQ(r.mcar_df, run["mcar_df"].get<double>());
+    EXPECT_NEAR(r.mcar_chisq, run["mcar_chisq"].get<double>(), 1e-9 * r.mcar_chisq);
   }
 }
 
@@ -246,12 +345,74 @@ TEST(EmModelFactors, TAndContaminatedNormal) {
 }
 
 // An independent-only variable missing stops EM (an error of class 1), not
-// when no iteration runs. The write error is in saved_files_test.cpp.
+// when no iteration runs. The error ends the procedure: in the second of
+// three split groups, after the first group's EM and regression tables,
+// nothing of that group's EM or regression is shown, the third group is not
+// analysed, the command fails and its EM file is not written. The write
+// error is in saved_files_test.cpp.
 TEST(EmProcedure, MissingIndependent) {
   for (const std::string options : {"", " (ITERATIONS=0)"}) {
     auto host = make_host({"a,b,c\n1,2,3\n2,,4\n3,4,\n4,3,5\n5,5,6\n", {}});
     run_command(*host, "MVA a b c /EM b WITH a c" + options + ".");
     EXPECT_EQ(message_lines(host->messages), std::vector<std::string>(options.empty(), "_EMA_ MISSING IDEP VAR|13"));
+  }
+  TestData data{"g,a,b,c\n1,1,2,3\n1,2,,4\n1,3,4,5\n1,4,3,7\n1,5,7,6\n"
+                "2,1,2,3\n2,2,,4\n2,3,4,\n2,4,3,5\n2,5,5,6\n"
+                "3,1,2,3\n3,2,,4\n3,3,4,5\n3,4,3,7\n3,5,7,6\n", {}};
+  data.options.split = {"g"};
+  const std::string path = (fresh_dir("em_test_error") / "done").string();
+  const Shown shown = run_shown(data, "MVA a b c /NOUNIVARIATE /EM b WITH a c (OUTFILE='" + path + "') /REGRESSION.");
+  EXPECT_NE(shown.result, 0);
+  EXPECT_EQ(message_lines(shown.messages()), std::vector<std::string>{"_EMA_ MISSING IDEP VAR|13"});
+  std::vector<std::string> seen;  // split groups and the EM and regression means tables, in order
+  const std::function<void(const nlohmann::json&)> walk = [&](const nlohmann::json& items) {
+    for (const nlohmann::json& item : items) {
+      if (item["type"] == "split") seen.push_back("group " + item["values"][0]["text"].get<std::string>());
+      if (item["type"] == "table" && (item["number"] == 20 || item["number"] == 23))
+        seen.push_back("table " + std::to_string(item["number"].get<int>()));
+      if (item.contains("items")) walk(item["items"]);
+    }
+  };
+  walk(shown.output);
+  EXPECT_EQ(seen, (std::vector<std::string>{"group 1", "table 20", "table 23", "group 2"}));
+  EXPECT_FALSE(std::filesystem::exists(path + ".csv"));
+}
+
+// EM files of split data: every group's records appended in file order, the
+// split variable (not on the list) in each record, each missing value
+// replaced by its conditional mean under its own group's estimates
+// (tools/em_sweep_reference.py, airquality by month; June stops at the
+// iteration limit, the other months converge).
+TEST(EmProcedure, SplitFileRecords) {
+  const std::string path = (fresh_dir("em_test_split") / "done").string();
+  TestData data = airquality(false);
+  data.options.split = {"Month"};
+  auto host = make_host(data);
+  ASSERT_EQ(run_command(*host, "MVA Ozone SolarR Wind Temp /NOUNIVARIATE /EM (OUTFILE='" + path + "')."), 0);
+  const std::vector<std::vector<std::string>> cells = csv_rows(file_text(path + ".csv"));
+  ASSERT_EQ(cells.size(), 154u);  // header and 153 cases
+  EXPECT_EQ(cells[0], (std::vector<std::string>{"Ozone", "SolarR", "Wind", "Temp", "Month"}));
+  const std::vector<std::vector<std::string>> input = csv_rows(data.csv);
+  std::size_t imputed = 0;
+  for (const nlohmann::json& run : sweep_reference()) {
+    if (!run.contains("split")) continue;
+    SCOPED_TRACE(run["command"].get<std::string>());
+    for (const auto& cell : run["imputed"]) {
+      const auto row = cell[0].get<std::size_t>();
+      const std::vector<std::string>& header = cells[0];
+      const auto at = static_cast<std::size_t>(
+          std::find(header.begin(), header.end(), cell[1].get<std::string>()) - header.begin());
+      ASSERT_LT(at, header.size());
+      EXPECT_TRUE(input[row][at] == "NA") << "row " << row;
+      EXPECT_EQ(std::stod(cells[row][4]), run["split"].get<double>()) << "row " << row;
+      EXPECT_NEAR(std::stod(cells[row][at]), cell[2].get<double>(), 1e-9 * std::fabs(cell[2].get<double>()))
+          << cell.dump();
+      ++imputed;
+    }
+  }
+  EXPECT_EQ(imputed, 44u);  // 37 Ozone and 7 SolarR
+  for (std::size_t r = 1; r < cells.size(); ++r) {
+    for (std::size_t k = 0; k < 5; ++k) EXPECT_FALSE(cells[r][k].empty() || cells[r][k] == "NA") << "row " << r;
   }
 }
 

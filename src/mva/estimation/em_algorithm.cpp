@@ -95,6 +95,7 @@ EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats,
   plan.cases = cx.case_matrix();
   const std::int64_t weight_var = WGTVAR(cx);
   plan.weight_column = weight_var > 0 ? ICOL2(cx, weight_var) : 0;
+  plan.sysmis = cx.host.PCINMS();
   for (std::int64_t k = 1; k <= c.NV; ++k) {
     const ColumnRole& r = plan.roles(k);
     plan.columns.push_back({r.variable, r.listed, r.quantitative, r.categorical,
@@ -129,6 +130,16 @@ EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats,
     }
     return true;
   });
+  // Each location's case and pattern group, for the walk in location order.
+  plan.location_case.resize(plan.case_at.size());
+  plan.location_group.resize(plan.case_at.size());
+  for (std::size_t gi = 0; gi < plan.groups.size(); ++gi) {
+    for (std::int64_t pos = plan.groups[gi].first; pos < plan.groups[gi].end; ++pos) {
+      const auto m = static_cast<std::size_t>(order(pos + 1) - 1);
+      plan.location_case[m] = plan.case_at[static_cast<std::size_t>(pos)];
+      plan.location_group[m] = static_cast<std::int64_t>(gi);
+    }
+  }
   missing_independent = false;
   for (const EmGroup& g : plan.groups) {
     for (std::size_t k = 0; k < plan.columns.size(); ++k) {
@@ -176,6 +187,7 @@ void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
     host.ODOMTR("Iteration", 9, result.iterations, 9);
     const EmStep step = em_iteration(plan, model, sums, arrays);
     result.converged = step.converged;
+    result.case_by_case += step.case_by_case ? 1 : 0;
     scale = step.scale;
   }
   host.ODOMTR(" ", 1, -1, 1);

@@ -20,6 +20,7 @@ struct EmResult {
   std::int64_t iterations = 0; // iterations run
   double mcar_df = 0.0;        // degrees of freedom of Little's test
   double mcar_chisq = 0.0;     // chi-square of Little's test
+  std::int64_t case_by_case = 0;  // iterations that walked the cases one at a time
 };
 
 // The incomplete cases of the group, at the locations order(1..NINCOM), in

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 #include "mva/estimation/mahalanobis.h"
 #include "mva/estimation/sweep.h"
@@ -130,9 +132,17 @@ GroupSums weighted_group_sums(const EmPlan& plan, const EmGroup& group, const Em
 
 double EmModel::factor(double d2, double q) const {
   if (contaminated()) {
-    // The posterior weight of the contaminating component, times its
-    // precision ratio, averaged with the main component's. When the
-    // exponential overflows the case is all contaminant and f tends to lambda.
+    // e is the odds that the case comes from the contaminating component
+    // (covariance S / lambda) rather than the main one; f averages the two
+    // components' precision ratios, lambda and 1, by their posterior
+    // weights. A case far from the means (with lambda < 1, d2 beyond about
+    // 1400 / (1 - lambda)) makes e overflow, and the formula as written
+    // would give inf / inf, a NaN factor that fails the test f > 0 and so
+    // drops the case from the sums: the farthest outliers would vanish
+    // instead of counting with the contaminant's weight. The factor tends
+    // to lambda as e grows, and differs from it by less than
+    // (1 - proportion) |1 - lambda| / e, below rounding once e overflows;
+    // lambda is the value.
     const double e = std::exp(std::log(proportion) + 0.5 * ((1.0 - lambda) * d2 + q * std::log(lambda)));
     if (std::isinf(e)) return lambda;
     return ((1.0 - proportion) + lambda * e) / ((1.0 - proportion) + e);
@@ -182,17 +192,16 @@ void pack_group_values(EmPlan& plan) {
   }
 }
 
-EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
-                    const EmArrays& a) {
-  const std::int64_t p = plan.p;
-  const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
+namespace {
 
-  // Restart the sums from the complete cases; S and mu keep the previous
-  // estimate.
+// Restarts the sums from the complete cases: mu and S take the previous
+// estimate (S with nothing swept in), the means and cross-products the
+// listwise ones. Returns the running weight sums.
+EmSums restart(const EmPlan& plan, const ListwiseSums& listwise, const EmArrays& a) {
   const double Nc = listwise.LWN, Wc = listwise.update_weight;
   const double g = Nc > 0.0 ? (Nc - 1.0) * Wc / Nc : 0.0;
-  for (std::int64_t k = 1; k <= p; ++k) {
-    const std::int64_t v = col(k).variable;
+  for (std::int64_t k = 1; k <= plan.p; ++k) {
+    const std::int64_t v = plan.columns[static_cast<Pos>(k - 1)].variable;
     a.mu(v) = a.means(v);
     a.means(v) = a.LWMEAN(v);
     for (std::int64_t j = 1; j <= k; ++j) {
@@ -201,8 +210,64 @@ EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums
     }
     a.status(k) = 0.0;
   }
-  double N = Nc, W = Wc;
+  return {Nc, Wc};
+}
 
+// True when S (the previous estimate) is positive definite on the
+// independent columns with a diagonal other than 0 (a column whose diagonal
+// is 0 is never swept in), by a Cholesky factorisation. Then every remaining
+// variance of such a column, given any set of the others, is positive and
+// can only fall as columns are added to the set.
+bool positive_definite_on_predictors(const EmPlan& plan, const EmArrays& a) {
+  std::vector<std::int64_t> cols;
+  for (std::int64_t k = 1; k <= plan.p; ++k) {
+    if (plan.columns[static_cast<Pos>(k - 1)].independent && a.S(k, k) != 0.0) cols.push_back(k);
+  }
+  const Pos n = cols.size();
+  std::vector<double> L(n * n, 0.0);
+  for (Pos i = 0; i < n; ++i) {
+    for (Pos j = 0; j <= i; ++j) {
+      double s = a.S(cols[i], cols[j]);
+      for (Pos k = 0; k < j; ++k) s -= L[i * n + k] * L[j * n + k];
+      if (i == j) {
+        if (!(s > 0.0)) return false;
+        L[i * n + i] = std::sqrt(s);
+      } else {
+        L[i * n + j] = s / L[j * n + j];
+      }
+    }
+  }
+  return true;
+}
+
+// Whether a column whose remaining variance is `ratio` times its reference
+// clears the tolerance t by enough that the test decides alike on every
+// order of sweeps. The two walks reach a case's columns by different
+// pivots, so their remaining variances differ by rounding; that grows with
+// the number of columns and with their collinearity, which the ratios
+// themselves bound (columns whose ratios are all at least r have a
+// correlation matrix of condition below p^2 / r), to about p^3 eps / r. The
+// ratio must clear t by far more than that.
+bool clears_tolerance(double ratio, double t, std::int64_t p) {
+  const double q = static_cast<double>(p);
+  return ratio >= t && (ratio - t) * ratio >= 64.0 * q * q * q * std::numeric_limits<double>::epsilon();
+}
+
+// The iteration in its grouped form (see em_iterations.h). Returns false,
+// leaving the sums half done, as soon as a group's sweep shows that the
+// tolerance test could decide otherwise on another order of the cases: one
+// of its observed independent columns was not swept in, or is in with a
+// ratio of remaining to reference variance too close to the tolerance.
+// While every pattern's columns all clear the tolerance, and S is positive
+// definite on them, the test refuses no column on any path through the
+// patterns (each test compares a remaining variance given a subset of the
+// case's other observed columns, never below its value given all of them),
+// so every case is predicted from all its observed independent columns, as
+// the location-order walk predicts it.
+bool grouped_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, EmSums& sums) {
+  const std::int64_t p = plan.p;
+  const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
+  double N = sums.N, W = sums.W;
   std::vector<char> observed(static_cast<Pos>(p), 0);
   std::vector<std::int64_t> J, M, K;
   std::vector<double> xm(static_cast<Pos>(p)), T(static_cast<Pos>(p * p)), C(static_cast<Pos>(p * p));
@@ -227,6 +292,10 @@ EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums
       a.status(k) -= observed[i];
       if (a.status(k) < -0.5) J.push_back(k);
       if (col(k).dependent && group.missing[i]) M.push_back(k);
+      if (observed[i] && a.refdiag(k) != 0.0 &&
+          !(a.status(k) < -0.5 && clears_tolerance(-1.0 / (a.S(k, k) * a.refdiag(k)), tol, p))) {
+        return false;
+      }
     }
     if (M.empty()) continue;  // nothing to estimate: the group adds nothing
 
@@ -305,8 +374,42 @@ EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums
     N += sumw;
   }
 
+  sums = {N, W};
+  return true;
+}
+
+}  // namespace
+
+EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
+                    const EmArrays& a) {
+  const std::int64_t p = plan.p;
+  const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
+  const double tol = model.tolerance;
+
+  EmSums sums = restart(plan, listwise, a);
+  bool grouped = positive_definite_on_predictors(plan, a);
+  if (grouped) {
+    // Kept to start again from should the grouped form turn out not to apply.
+    const std::int64_t cells = triangle_cells(p);
+    std::vector<double> previous(static_cast<Pos>(cells));
+    for (std::int64_t i = 1; i <= cells; ++i) previous[static_cast<Pos>(i - 1)] = a.S.at(i);
+    grouped = grouped_walk(plan, model, a, sums);
+    if (!grouped) {
+      for (std::int64_t i = 1; i <= cells; ++i) a.cp.at(i) = previous[static_cast<Pos>(i - 1)];
+      for (std::int64_t k = 1; k <= p; ++k) {
+        const std::int64_t v = col(k).variable;
+        a.means(v) = a.mu(v);
+      }
+      sums = restart(plan, listwise, a);
+    }
+  }
+  if (!grouped) em_case_walk(plan, model, a, sums);
+  const double N = sums.N, W = sums.W;
+  const bool first_sweep = plan.location_case.empty();
+
   // Cross-products to covariances.
   EmStep step;
+  step.case_by_case = !grouped;
   const std::int64_t cells = triangle_cells(p);
   if (N > 1.0) {
     step.scale = (N / W) / (N - 1.0);

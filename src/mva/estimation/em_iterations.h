@@ -1,16 +1,23 @@
 // The numerical core of EM: the incomplete cases arranged in groups of one
-// missing-data pattern, and one E and M step over them. Cases of one pattern
-// share the swept matrix, so the matrix is swept once per group, on the
-// columns whose observed state differs from the group before. Under the
-// normal model each group's observed-data sums (weight, means and centred
-// cross-products of its present columns) are formed once, before the first
-// iteration; the completed data's sums then follow from them and the group's
-// regression in O(p^3) per group. The t and contaminated-normal models weigh
-// each case by a factor that depends on the current estimates, so they pass
-// over the group's cases once per iteration. The group sums are pooled into
-// the running moments by the pairwise form of the updating algorithm (Chan,
-// Golub and LeVeque), which gives the case-by-case update's moments up to
-// rounding.
+// missing-data pattern, and one E and M step over them. An iteration visits
+// the incomplete cases in location order, sweeping the working matrix on the
+// columns whose observed state changed since the case before; which columns
+// the sweep's tolerance test lets in can depend on the columns already in,
+// and so on that order. When no tolerance test can refuse a column (checked
+// per iteration, see em_iteration) every case of a pattern has the same
+// predictors whatever the order, and the iteration takes the grouped form:
+// cases of one pattern share the swept matrix, so the matrix is swept once
+// per group, on the columns whose observed state differs from the group
+// before. Under the normal model each group's observed-data sums (weight,
+// means and centred cross-products of its present columns) are formed once,
+// before the first iteration; the completed data's sums then follow from
+// them and the group's regression in O(p^3) per group. The t and
+// contaminated-normal models weigh each case by a factor that depends on the
+// current estimates, so they pass over the group's cases once per iteration.
+// The group sums are pooled into the running moments by the pairwise form of
+// the updating algorithm (Chan, Golub and LeVeque), which gives the
+// case-by-case update's moments up to rounding. Otherwise the iteration
+// walks the cases one at a time in location order (em_case_walk.cpp).
 #pragma once
 
 #include <cstdint>
@@ -58,8 +65,11 @@ struct EmPlan {
   ColumnRoles roles;                  // the same columns for the kernels
   CaseMatrix cases;                   // the case matrix
   std::int64_t weight_column = 0;     // column of the weight variable, 0 = unweighted
+  double sysmis = 0.0;                // the host's system-missing value
   std::vector<std::int64_t> case_at;  // stored case of each position, in pattern order
   std::vector<EmGroup> groups;        // the pattern groups, in pattern order
+  std::vector<std::int64_t> location_case;   // stored case of location m (index m - 1)
+  std::vector<std::int64_t> location_group;  // its pattern group (index into groups)
   std::vector<GroupSums> sums;        // per group, formed once when affordable (normal model)
   // The groups' cases copied once, group after group, each case its
   // present EM columns in column order followed by its weight, so that the
@@ -140,13 +150,32 @@ struct EmArrays {
 struct EmStep {
   bool converged = false;  // every dependent variance moved less than the criterion
   double scale = 0.0;      // s: the factor that turned cross-products into covariances
+  bool case_by_case = false;  // the cases were walked one at a time, not in groups
 };
 
-// One E and M step: the sums restart from the complete cases, each group
-// adds its completed cases and the residual covariance of its missing part,
-// and the result replaces the estimates in `a.means` and `a.cp`.
+// One E and M step: the sums restart from the complete cases, each
+// incomplete case adds its completed values and the residual covariance of
+// its missing part, and the result replaces the estimates in `a.means` and
+// `a.cp`. Takes the grouped form when it gives the location-order walk's
+// result, else the walk itself.
 EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
                     const EmArrays& a);
+
+// The running weight sums of one iteration: N of the weights w, W of the
+// weights times the model factors.
+struct EmSums {
+  double N = 0.0;
+  double W = 0.0;
+};
+
+// The incomplete cases one at a time in location order, as one iteration
+// defines it: for each, S is swept on the case's observed independent
+// columns (as far as the tolerance lets them in), the case is completed by
+// the regression on the swept-in columns and added to `a.means` and `a.cp`
+// with its weight and model factor, and the residual covariance of its
+// missing part is added to `a.cp`. Starts from S holding the previous
+// estimate with nothing swept in; leaves the columns of the last case in.
+void em_case_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, EmSums& sums);
 
 // Little's MCAR test over the pattern groups.
 struct McarResult {
