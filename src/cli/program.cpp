@@ -189,7 +189,6 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   host_options.seed = o.seed;
   host_options.progress = !o.no_progress;
   host_options.max_cells = o.max_cells;
-  host_options.files = std::move(files);
 
   o.data.interrupted = interrupted;
   std::optional<host::DataSet> data;
@@ -220,6 +219,7 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
     return kBadInput;
   }
   data.reset();
+  host->set_run_files(std::move(files));
 
   const bool failed = !run_commands(*host, std::move(*commands));
   return finish(*target, host->output(), o.format, failed ? kCommandError : kSuccess, err);

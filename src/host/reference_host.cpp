@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <stdexcept>
 
 #include "host/commands/variable_list.h"
@@ -63,9 +64,17 @@ void ReferenceHost::report_interrupt() {
 
 void ReferenceHost::abandon_out_of_memory() {
   if (!in_procedure_) return;
-  BP_ERROR(message("HOST_ OUT OF MEMORY", {}), 2, 3);
-  // The procedure's own closing sequence did not run: its saved files and
-  // whatever it left open end here.
+  // The procedure's own closing sequence did not run: its saved files go
+  // first (that takes no memory), then the message, then whatever it left
+  // open ends here.
+  for (const FileHandle handle : defined_) {
+    if (saved_.contains(handle)) discard_saved(handle);
+  }
+  try {
+    BP_ERROR(message("HOST_ OUT OF MEMORY", {}), 2, 3);
+  } catch (const std::bad_alloc&) {
+    error_flag_ = true;  // not even the message fits: the command still fails
+  }
   BP_END_PROCEDURE();
 }
 
@@ -347,9 +356,9 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
   // The file and its dictionary may replace no file the run reads or writes
   // besides: refused before anything is written.
   std::string problem;
-  if (const auto clash = options_.files.clash(path)) {
+  if (const auto clash = files_.clash(path)) {
     problem = path + ": this is " + *clash + "; name another file";
-  } else if (const auto dict_clash = options_.files.clash(dictionary)) {
+  } else if (const auto dict_clash = files_.clash(dictionary)) {
     problem = path + ": its dictionary " + dictionary + " is " + *dict_clash + "; name another file";
   } else {
     handle = saved_.define(spec, problem);
@@ -359,8 +368,8 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
     error = kTrue;
     return;
   }
-  options_.files.claim(path, handle, "the output file " + path + " that this run saves");
-  options_.files.claim(dictionary, handle, "the dictionary " + dictionary + " of the output file " + path +
+  files_.claim(path, handle, "the output file " + path + " that this run saves");
+  files_.claim(dictionary, handle, "the dictionary " + dictionary + " of the output file " + path +
                                                " that this run saves");
   defined_.push_back(handle);
   records_.open(handle);
@@ -369,7 +378,7 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
 void ReferenceHost::discard_saved(FileHandle handle) {
   saved_.discard(handle);
   records_.drop(handle);
-  options_.files.release(handle);
+  files_.release(handle);
 }
 
 void ReferenceHost::SFCLDE(Workspace&, FileHandle handle, int, int, Logical) {
@@ -389,7 +398,7 @@ void ReferenceHost::SFCLDE(Workspace&, FileHandle handle, int, int, Logical) {
   const std::string json = dictionary_to_json(records_.dictionary(handle)).dump(2);
   records_.drop(handle);
   if (!saved_.commit(handle, json, problem)) {
-    options_.files.release(handle);
+    files_.release(handle);
     BP_ERROR(message("HOST_ CANNOT WRITE OUTFILE ^1", {problem}), 2, 3);
     return;
   }

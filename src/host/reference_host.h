@@ -39,15 +39,15 @@ struct HostOptions {
   std::uint32_t seed = 2000000;
   bool progress = true;  // show progress on a terminal
   std::int64_t max_cells = 0;  // largest pivot table in cells; 0 = no limit
-  // The files the run reads and the output it writes: no saved file may
-  // replace one of them, nor another saved file of the run.
-  RunFiles files;
 };
 
 class ReferenceHost : public Host {
  public:
   ReferenceHost(DataSet data, const HostOptions& options);
 
+  // The files the run reads and the output it writes: no saved file may
+  // replace one of them, nor another saved file of the run.
+  void set_run_files(RunFiles files) { files_ = std::move(files); }
   // Makes `command` the command whose tokens the procedure reads.
   void load_command(Command command);
   // Reports a problem the host met outside a procedure (an unknown command).
@@ -247,6 +247,7 @@ class ReferenceHost : public Host {
   OutputDocument output_;
   RandomStream random_;
   SavedFiles saved_;
+  RunFiles files_;
   Progress progress_;
 
   const VarRecord* record_;

@@ -71,7 +71,13 @@ class Replacement {
   bool run(std::string& error) {
     for (File& file : files_) {
       std::error_code ec;
-      if (!fs::exists(fs::symlink_status(file.target, ec))) continue;
+      const fs::file_status status = fs::symlink_status(file.target, ec);
+      if (!fs::exists(status)) continue;
+      if (fs::is_directory(status)) {
+        // A folder is never replaced by a saved file.
+        error = file.target + ": " + std::strerror(EISDIR);
+        return undo();
+      }
       file.aside = unique_name(file.target, error);
       if (file.aside.empty()) return undo();
       if (std::rename(file.target.c_str(), file.aside.c_str()) != 0) {
