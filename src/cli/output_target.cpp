@@ -2,37 +2,64 @@
 // write and the final flush checked, failures told with the system's reason.
 #include "cli/output_target.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 namespace mva::cli {
 
 namespace fs = std::filesystem;
 
-std::optional<OutputTarget> OutputTarget::open_file(const std::string& path, const std::vector<std::string>& inputs,
+namespace {
+
+// How often a pipe without a reader, or one whose reader does not take the
+// output, is looked at again (and the interrupt polled).
+constexpr int kPipePollMilliseconds = 50;
+
+}  // namespace
+
+std::optional<OutputTarget> OutputTarget::open_file(const std::string& path, const host::RunFiles& files,
+                                                    const std::function<bool()>& interrupted,
                                                     std::string& problem) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
-  if (fs::exists(status)) {
-    for (const std::string& input : inputs) {
-      if (!input.empty() && fs::equivalent(path, input, ec)) {
-        problem = "mva: --output " + path + ": this is the input file " + input + "; name another file";
-        return std::nullopt;
-      }
-    }
-    if (fs::is_directory(status)) {
-      problem = "mva: --output " + path + ": is a folder; name a file";
-      return std::nullopt;
-    }
+  if (const auto clash = files.clash(path)) {
+    problem = "mva: --output " + path + ": this is " + *clash + "; name another file";
+    return std::nullopt;
+  }
+  if (fs::is_directory(status)) {
+    problem = "mva: --output " + path + ": is a folder; name a file";
+    return std::nullopt;
   }
   OutputTarget target;
   target.path_ = path;
+  target.interrupted_ = interrupted;
+  if (fs::is_fifo(status)) {
+    // Opening a pipe for writing waits for a reader; it is opened without
+    // waiting and tried again, so that an interrupt ends the wait.
+    for (;;) {
+      target.pipe_ = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (target.pipe_ >= 0) return target;
+      if (errno != ENXIO) {
+        problem = "mva: --output " + path + ": " + std::strerror(errno);
+        return std::nullopt;
+      }
+      if (interrupted && interrupted()) {
+        problem = "mva: --output " + path + ": interrupted while waiting for a program to read the pipe";
+        return std::nullopt;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(kPipePollMilliseconds));
+    }
+  }
   if (fs::exists(status) && !fs::is_regular_file(status)) {
-    // A device or a pipe: written directly.
+    // A device: written directly.
     target.file_ = std::fopen(path.c_str(), "wb");
     if (target.file_ == nullptr) {
       problem = "mva: --output " + path + ": " + std::strerror(errno);
@@ -61,13 +88,20 @@ std::optional<OutputTarget> OutputTarget::open_file(const std::string& path, con
 }
 
 OutputTarget::OutputTarget(OutputTarget&& other) noexcept
-    : stream_(other.stream_), path_(std::move(other.path_)), temp_(std::move(other.temp_)), file_(other.file_) {
+    : stream_(other.stream_),
+      path_(std::move(other.path_)),
+      temp_(std::move(other.temp_)),
+      file_(other.file_),
+      pipe_(other.pipe_),
+      interrupted_(std::move(other.interrupted_)) {
   other.file_ = nullptr;
+  other.pipe_ = -1;
   other.temp_.clear();
 }
 
 OutputTarget::~OutputTarget() {
   if (file_ != nullptr) std::fclose(file_);
+  if (pipe_ >= 0) ::close(pipe_);
   if (!temp_.empty()) std::remove(temp_.c_str());
 }
 
@@ -81,6 +115,7 @@ bool OutputTarget::write(std::string_view text, std::string& problem) {
               (errno != 0 ? std::strerror(errno) : "write failed");
     return false;
   }
+  if (pipe_ >= 0) return write_pipe(text, problem);
   const auto fail = [&](int error) {
     problem = "mva: cannot write the output to " + path_ + ": " + std::strerror(error);
     return false;
@@ -97,6 +132,30 @@ bool OutputTarget::write(std::string_view text, std::string& problem) {
     if (std::rename(temp_.c_str(), path_.c_str()) != 0) return fail(errno);
     temp_.clear();
   }
+  return true;
+}
+
+bool OutputTarget::write_pipe(std::string_view text, std::string& problem) {
+  const int fd = pipe_;
+  pipe_ = -1;
+  const auto fail = [&](const std::string& reason) {
+    problem = "mva: cannot write the output to " + path_ + ": " + reason;
+    ::close(fd);
+    return false;
+  };
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n > 0) {
+      text.remove_prefix(static_cast<std::size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN && errno != EINTR) return fail(std::strerror(errno));
+    // The reader has not taken what stands in the pipe yet.
+    if (interrupted_ && interrupted_()) return fail("interrupted while the reader of the pipe did not read");
+    pollfd wait{fd, POLLOUT, 0};
+    ::poll(&wait, 1, kPipePollMilliseconds);
+  }
+  if (::close(fd) != 0) return fail(std::strerror(errno));
   return true;
 }
 

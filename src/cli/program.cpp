@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <optional>
 #include <sstream>
 
@@ -116,14 +118,32 @@ std::optional<std::vector<host::Command>> read_commands(const ProgramOptions& o,
 int finish(OutputTarget& target, const host::OutputDocument& doc, const std::string& format, int status,
            std::ostream& err) {
   std::string problem;
-  if (!target.write(render(doc, format), problem)) {
+  std::string text;
+  try {
+    text = render(doc, format);
+  } catch (const std::bad_alloc&) {
+    err << "mva: the computer ran out of memory while the output was laid out\n";
+    return kBadInput;
+  }
+  if (!target.write(text, problem)) {
     err << problem << "\n";
     return kBadInput;
   }
   return status;
 }
 
+extern "C" void on_stop_signal(int signal_number) {
+  if (host::ReferenceHost::request_interrupt()) return;
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
 }  // namespace
+
+void install_signal_handlers() {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal_number, on_stop_signal);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
 
 int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   ParsedArguments parsed = parse_arguments(args);
@@ -138,7 +158,14 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   const std::optional<std::vector<host::Command>> commands = read_commands(o, err);
   if (!commands) return kBadInput;
 
+  // The files the run reads; no file it writes may be one of them.
+  host::RunFiles files;
+  files.add_input(o.data.data_path, "the data file " + o.data.data_path + " that this run reads");
+  files.add_input(o.data.dict_path, "the dictionary file " + o.data.dict_path + " that this run reads");
+  for (const std::string& script : o.scripts) files.add_input(script, "the script " + script + " that this run reads");
+
   // The output target is checked before anything runs.
+  const auto interrupted = [] { return host::ReferenceHost::interrupted(); };
   std::optional<OutputTarget> target;
   if (o.output.empty()) {
     if (!out) {
@@ -147,16 +174,14 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
     }
     target.emplace(out);
   } else {
-    std::vector<std::string> inputs = o.scripts;
-    inputs.push_back(o.data.data_path);
-    inputs.push_back(o.data.dict_path);
     std::string problem;
-    std::optional<OutputTarget> file = OutputTarget::open_file(o.output, inputs, problem);
+    std::optional<OutputTarget> file = OutputTarget::open_file(o.output, files, interrupted, problem);
     if (!file) {
       err << problem << "\n";
-      return kBadInput;
+      return interrupted() ? kCommandError : kBadInput;
     }
     target.emplace(std::move(*file));
+    files.claim(o.output, host::RunFiles::kRun, "the file --output names (" + o.output + ")");
   }
 
   host::HostOptions host_options;
@@ -165,17 +190,10 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   host_options.progress = !o.no_progress;
   host_options.max_cells = o.max_cells;
 
-  o.data.interrupted = [] { return host::ReferenceHost::interrupted(); };
-  std::optional<host::ReferenceHost> host;
+  o.data.interrupted = interrupted;
+  std::optional<host::DataSet> data;
   try {
-    host::DataSet data = host::DataSet::load(o.data);
-    for (const std::string& note : data.notes()) err << "mva: note: " << note << "\n";
-    if (data.case_count() == 0) {
-      err << "mva: " << data.source() << ": no cases in the data (the file has only its header line); "
-          << "no command was run\n";
-      return kBadInput;
-    }
-    host.emplace(std::move(data), host_options);
+    data.emplace(host::DataSet::load(o.data));
   } catch (const host::LoadInterrupted&) {
     host::OutputDocument doc;
     doc.add_message(host::ReferenceHost::message("HOST_ INTERRUPTED", {}), 2, 3);
@@ -184,9 +202,24 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
     err << "mva: " << e.what() << "\n";
     return kBadInput;
   } catch (const std::bad_alloc&) {
+    err << "mva: " << o.data.data_path << ": the computer ran out of memory while the data were read\n";
+    return kBadInput;
+  }
+  for (const std::string& note : data->notes()) err << "mva: note: " << note << "\n";
+  if (data->case_count() == 0) {
+    err << "mva: " << data->source() << ": no cases in the data (the file has only its header line); "
+        << "no command was run\n";
+    return kBadInput;
+  }
+  std::optional<host::ReferenceHost> host;
+  try {
+    host.emplace(std::move(*data), host_options);
+  } catch (const std::bad_alloc&) {
     err << "mva: cannot reserve a workspace of " << o.workspace_bytes << " bytes (see --workspace)\n";
     return kBadInput;
   }
+  data.reset();
+  host->set_run_files(std::move(files));
 
   const bool failed = !run_commands(*host, std::move(*commands));
   return finish(*target, host->output(), o.format, failed ? kCommandError : kSuccess, err);
@@ -203,7 +236,14 @@ bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands
       continue;
     }
     host.load_command(std::move(command));
-    if (MVA(host, host.workspace()) != 0) failed = true;
+    try {
+      if (MVA(host, host.workspace()) != 0) failed = true;
+    } catch (const std::bad_alloc&) {
+      // The system refused memory outside the workspace (tables kept for
+      // the document, per-case lists): the command fails as any other does.
+      host.abandon_out_of_memory();
+      failed = true;
+    }
   }
   if (host::ReferenceHost::interrupted()) {
     // Ctrl-C stops the rest of the script too; it is told once.

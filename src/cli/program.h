@@ -21,6 +21,13 @@ enum ExitStatus : int {
   kBadInput = 2,      // unusable options or unreadable input
 };
 
+// Makes Ctrl-C (SIGINT), SIGTERM and SIGHUP stop the run the same way: the
+// first one is recorded and stops loading, the running procedure (whose
+// saved files are discarded) and the commands still to come; a second one
+// ends the program at once. A file-size limit makes writes fail with their
+// reason instead of ending the program.
+void install_signal_handlers();
+
 // Runs the program with the given arguments (without the program name);
 // output goes to `out` unless --output names a file, diagnostics to `err`.
 int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <stdexcept>
 
 #include "host/commands/variable_list.h"
@@ -61,6 +62,22 @@ void ReferenceHost::report_interrupt() {
   BP_ERROR(message("HOST_ INTERRUPTED", {}), 2, 3);
 }
 
+void ReferenceHost::abandon_out_of_memory() {
+  if (!in_procedure_) return;
+  // The procedure's own closing sequence did not run: its saved files go
+  // first (that takes no memory), then the message, then whatever it left
+  // open ends here.
+  for (const FileHandle handle : defined_) {
+    if (saved_.contains(handle)) discard_saved(handle);
+  }
+  try {
+    BP_ERROR(message("HOST_ OUT OF MEMORY", {}), 2, 3);
+  } catch (const std::bad_alloc&) {
+    error_flag_ = true;  // not even the message fits: the command still fails
+  }
+  BP_END_PROCEDURE();
+}
+
 void ReferenceHost::load_command(Command command) {
   command_source_ = command.source_name;
   tokens_.load(std::move(command));
@@ -92,10 +109,18 @@ int ReferenceHost::BP_END_PROCEDURE() {
   output_.close_all();
   // A file the procedure defined but never handed to SFCLDE (its dictionary
   // failed, or the procedure stopped first) is not kept.
+  for (const FileHandle handle : defined_) {
+    if (saved_.contains(handle)) discard_saved(handle);
+  }
   saved_.discard_all();
   records_.clear();
   pending_labels_ = {};
   if (split_count() > 0) output_.fold_group_repeats(procedure_start_);
+  show_files_saved();
+  saved_entries_.clear();
+  defined_.clear();
+  kept_.clear();
+  spec_read_ = 0;
   in_procedure_ = false;
   procedure_running = false;
   progress_.show("", -1);
@@ -325,38 +350,92 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
     error = kTrue;
     return;
   }
+  const std::string spec = t.kind == TokenKind::String ? t.text : t.typed;
+  const std::string path = SavedFiles::path_of(spec);
+  const std::string dictionary = SavedFiles::dictionary_path_of(path);
+  // The file and its dictionary may replace no file the run reads or writes
+  // besides: refused before anything is written.
   std::string problem;
-  handle = saved_.define(t.kind == TokenKind::String ? t.text : t.typed, problem);
+  if (const auto clash = files_.clash(path)) {
+    problem = path + ": this is " + *clash + "; name another file";
+  } else if (const auto dict_clash = files_.clash(dictionary)) {
+    problem = path + ": its dictionary " + dictionary + " is " + *dict_clash + "; name another file";
+  } else {
+    handle = saved_.define(spec, problem);
+  }
   if (handle == 0) {
     BP_ERROR(message("HOST_ CANNOT OPEN OUTFILE ^1", {problem}), 2, 3);
     error = kTrue;
     return;
   }
+  files_.claim(path, handle, "the output file " + path + " that this run saves");
+  files_.claim(dictionary, handle, "the dictionary " + dictionary + " of the output file " + path +
+                                               " that this run saves");
+  defined_.push_back(handle);
   records_.open(handle);
+}
+
+void ReferenceHost::discard_saved(FileHandle handle) {
+  saved_.discard(handle);
+  records_.drop(handle);
+  files_.release(handle);
 }
 
 void ReferenceHost::SFCLDE(Workspace&, FileHandle handle, int, int, Logical) {
   end_groups();
   if (!saved_.contains(handle)) return;
   if (interrupt_requested) report_interrupt();  // after the last poll: still discarded
-  if (error_flag_ || !records_.ready(handle)) {
-    saved_.discard(handle);
-    records_.drop(handle);
+  // A file the procedure never listed in Files Saved received no record
+  // (no group had a missing value to fill): an earlier file of that name is
+  // left as it is, as the procedure's note says.
+  const bool listed = std::any_of(saved_entries_.begin(), saved_entries_.end(),
+                                  [&](const SavedEntry& e) { return e.handle == handle; });
+  if (error_flag_ || !records_.ready(handle) || !listed) {
+    discard_saved(handle);
     return;
   }
   std::string problem;
   const std::string json = dictionary_to_json(records_.dictionary(handle)).dump(2);
   records_.drop(handle);
   if (!saved_.commit(handle, json, problem)) {
+    files_.release(handle);
     BP_ERROR(message("HOST_ CANNOT WRITE OUTFILE ^1", {problem}), 2, 3);
+    return;
   }
+  kept_.push_back(handle);
 }
 
 void ReferenceHost::DICGETFSP(FileHandle handle, std::span<char> into) {
   std::fill(into.begin(), into.end(), ' ');
+  spec_read_ = 0;
   if (!saved_.contains(handle)) return;
+  spec_read_ = handle;
   const std::string& path = saved_.path(handle);
   std::copy_n(path.begin(), std::min(path.size(), into.size()), into.begin());
+}
+
+void ReferenceHost::show_files_saved() {
+  bool shown = false;
+  std::vector<FileHandle> done;
+  for (const SavedEntry& entry : saved_entries_) {
+    // A file written over several split groups has an entry from each: it is
+    // listed once.
+    if (std::find(kept_.begin(), kept_.end(), entry.handle) == kept_.end()) continue;
+    if (std::find(done.begin(), done.end(), entry.handle) != done.end()) continue;
+    done.push_back(entry.handle);
+    constexpr int table = OutputDocument::kFilesSavedTable;
+    output_.cell_dimension(table, saved_dimension_);
+    output_.begin_group(table, saved_group_, saved_dimension_);
+    output_.cell(table, entry.value, entry.label);
+    Text dictionary_label;
+    dictionary_label.kind = Text::Kind::Composite;
+    dictionary_label.key = "HOST_ DICTIONARY OF ^1";
+    dictionary_label.params.push_back(entry.label);
+    output_.cell(table, BP_CSTRING_NO_TRANSLATE(SavedFiles::dictionary_path_of(entry.path)), dictionary_label);
+    output_.end_group(table, saved_dimension_);
+    shown = true;
+  }
+  if (shown) output_.end_table(OutputDocument::kFilesSavedTable);
 }
 
 // ---- Workspace ----------------------------------------------------------------

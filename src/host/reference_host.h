@@ -20,6 +20,7 @@
 #include "host/services/numerics.h"
 #include "host/output/output_document.h"
 #include "host/services/progress.h"
+#include "host/services/run_files.h"
 #include "host/services/saved_files.h"
 #include "host/services/saved_records.h"
 #include "host/commands/token_stream.h"
@@ -44,6 +45,9 @@ class ReferenceHost : public Host {
  public:
   ReferenceHost(DataSet data, const HostOptions& options);
 
+  // The files the run reads and the output it writes: no saved file may
+  // replace one of them, nor another saved file of the run.
+  void set_run_files(RunFiles files) { files_ = std::move(files); }
   // Makes `command` the command whose tokens the procedure reads.
   void load_command(Command command);
   // Reports a problem the host met outside a procedure (an unknown command).
@@ -66,6 +70,10 @@ class ReferenceHost : public Host {
   static bool procedure_running_now();
   // Reports the interrupt once per procedure ("HOST_ INTERRUPTED", an error).
   void report_interrupt();
+  // Ends a procedure that the system's memory ran out under (the caller
+  // caught std::bad_alloc from it): the memory message, an error, and the
+  // procedure's saved files discarded as after any failed command.
+  void abandon_out_of_memory();
   bool interrupt_reported() const { return interrupt_reported_; }
 
   // ---- Frame
@@ -225,6 +233,11 @@ class ReferenceHost : public Host {
   // The closing sequence has begun: the final reading of the command is
   // over and the group's held messages are placed.
   void end_groups();
+  // Discards a saved file not yet put in place; its names are free again.
+  void discard_saved(FileHandle handle);
+  // Shows the Files Saved entries of the files this procedure kept, each
+  // followed by its dictionary, in the host's table 1.
+  void show_files_saved();
 
   DataSet data_;
   CaseReader reader_;
@@ -234,6 +247,7 @@ class ReferenceHost : public Host {
   OutputDocument output_;
   RandomStream random_;
   SavedFiles saved_;
+  RunFiles files_;
   Progress progress_;
 
   const VarRecord* record_;
@@ -263,6 +277,20 @@ class ReferenceHost : public Host {
   SavedRecords records_;             // dictionaries and record buffers of the saved files
   std::string line_;                 // the saved record being written, reused
   ValueLabels pending_labels_;       // value labels listed for VLBPDE
+  // Files Saved (table 1) is the host's own table: the procedure's entries
+  // wait here until its files are closed, so that only a file that is there
+  // is listed (a later failure of the command discards the files).
+  struct SavedEntry {
+    FileHandle handle;
+    Text label;  // "EM Imputed Data"
+    Text value;  // the file's specification
+    std::string path;  // the file's whole path
+  };
+  std::vector<SavedEntry> saved_entries_;
+  Text saved_dimension_, saved_group_;  // the texts the procedure gave table 1
+  FileHandle spec_read_ = 0;            // the file whose specification DICGETFSP gave last
+  std::vector<FileHandle> defined_;     // saved files defined by this procedure
+  std::vector<FileHandle> kept_;        // ... and put in place
   std::map<std::int64_t, std::string> error_details_;  // what ERROR says of a host error number
   std::vector<std::vector<Text>> compositions_;  // open composite texts
 };

@@ -2,8 +2,10 @@
 // (message keys, composite texts with their parameters and split lists,
 // variable names and values, numbers in their formats) and the pivot-table
 // calls, which are handed to the output document. A call that names a table
-// that is not open is a fault of the caller and stops the procedure.
+// that is not open is a fault of the caller and stops the procedure. The
+// Files Saved table is the host's own and is shown when the procedure ends.
 #include <algorithm>
+#include <stdexcept>
 
 #include "host/reference_host.h"
 
@@ -202,7 +204,13 @@ void ReferenceHost::BP_POSITION_DIMENSION(int number, const Text& name,
              [&] { output_.position_dimension(number, name, placement); });
 }
 
+// Table 1 (Files Saved) is the host's own: what the procedure gives it is
+// kept and shown at the end of the procedure for the files it kept.
 void ReferenceHost::BP_CELL_DIMENSION(int number, const Text& name) {
+  if (number == OutputDocument::kFilesSavedTable) {
+    saved_dimension_ = name;
+    return;
+  }
   guarded("BP_CELL_DIMENSION", [&] { output_.cell_dimension(number, name); });
 }
 
@@ -212,10 +220,15 @@ void ReferenceHost::BP_CATEGORY_DIMENSION(int number, const Text& category,
 }
 
 void ReferenceHost::BP_BEGIN_GROUP(int number, const Text& group, const Text& dimension) {
+  if (number == OutputDocument::kFilesSavedTable) {
+    saved_group_ = group;
+    return;
+  }
   guarded("BP_BEGIN_GROUP", [&] { output_.begin_group(number, group, dimension); });
 }
 
 void ReferenceHost::BP_END_GROUP(int number, const Text& dimension) {
+  if (number == OutputDocument::kFilesSavedTable) return;
   guarded("BP_END_GROUP", [&] { output_.end_group(number, dimension); });
 }
 
@@ -224,6 +237,13 @@ void ReferenceHost::BP_UNGROUP(int number) {
 }
 
 void ReferenceHost::BP_CELL_IN_CATEGORY(int number, const Text& value, const Text& category) {
+  if (number == OutputDocument::kFilesSavedTable) {
+    guarded("BP_CELL_IN_CATEGORY", [&] {
+      if (spec_read_ == 0) throw std::logic_error("a Files Saved entry names no saved file");
+      saved_entries_.push_back({spec_read_, category, value, saved_.path(spec_read_)});
+    });
+    return;
+  }
   guarded("BP_CELL_IN_CATEGORY", [&] { output_.cell(number, value, category); });
 }
 

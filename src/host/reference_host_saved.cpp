@@ -6,7 +6,6 @@
 // the variables; the procedure then reports the host's error number and the
 // file is never kept.
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -32,16 +31,16 @@ void ReferenceHost::OBMOVE(FileHandle handle, std::int64_t first, std::span<cons
 void ReferenceHost::DSWRCASE(FileHandle handle, std::int64_t& error) {
   error = 0;
   guarded("DSWRCASE", [&] {
-    std::ofstream& out = saved_.stream(handle);
     line_.clear();
     records_.append_record_line(handle, line_);
     line_ += '\n';
-    out.write(line_.data(), static_cast<std::streamsize>(line_.size()));
+    std::string problem;
+    const bool written = saved_.write(handle, line_, problem);
     const std::span<double> record = records_.record(handle);
     std::fill(record.begin(), record.end(), kSystemMissing);
-    if (!out) {
+    if (!written) {
       error = kOutfileWriteError;
-      error_details_[error] = saved_.path(handle) + ": the record cannot be written";
+      error_details_[error] = problem;
     }
   });
 }
@@ -99,11 +98,10 @@ void ReferenceHost::DSDICTX(FileHandle handle, std::int64_t& error) {
       error_details_[error] = saved_.path(handle) + ": " + *fault;
       return;
     }
-    std::ofstream& out = saved_.stream(handle);
-    out << records_.header_line(handle) << '\n';
-    if (!out) {
+    std::string problem;
+    if (!saved_.write(handle, records_.header_line(handle) + '\n', problem)) {
       error = kOutfileWriteError;
-      error_details_[error] = saved_.path(handle) + ": the header cannot be written";
+      error_details_[error] = problem;
     }
   });
 }

@@ -73,7 +73,7 @@ TEST(Program, ExitStatusesAndMessages) {
       {{"--colour"}, kBadInput, "mva: The following argument was not expected: --colour (see mva --help)\n"},
       // Output that cannot be written fails with the reason.
       {{"--data", data, "--output", dir + "/no/out.txt", script}, kBadInput, "/no/out.txt: No such file or directory"},
-      {{"--data", data, "--output", data, script}, kBadInput, "this is the input file " + data + "; name another file"},
+      {{"--data", data, "--output", data, script}, kBadInput, "this is the data file " + data + " that this run reads; name another file"},
       {{"--data", data, "--output", dir, script}, kBadInput, "mva: --output " + dir + ": is a folder; name a file\n"},
       {{"--data", data, "--output", "/dev/full", script}, kBadInput, "cannot write the output to /dev/full: No space"},
   };

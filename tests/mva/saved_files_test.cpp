@@ -138,12 +138,20 @@ TEST(SavedFiles, FilesSavedEntries) {
   EXPECT_LT(em_file, reg_file);  // the EM file is defined first
   mvshfn(cx, kEm, em_file);
   mvshfn(cx, kRegression, reg_file);
+  mvshfn(cx, kEm, em_file);        // a later split group's entry: the file is listed once
   mvshfn(cx, kPairwise, em_file);  // no entry
+  // The host lists the files once they are in place, each with its dictionary.
+  EXPECT_TRUE(files_saved(fx.host().output()).empty());
+  fx.host().SFCLDE(cx.ws, em_file, 0, 0, kTrue);
+  fx.host().SFCLDE(cx.ws, reg_file, 0, 0, kTrue);
+  fx.host().BP_END_PROCEDURE();
 
   EXPECT_EQ(files_saved(fx.host().output()), (std::vector<std::pair<std::string, std::string>>{
-                {"EM Imputed Data", em + ".csv"}, {"Regression Imputed Data", (dir / "r.csv").string()}}));
+                {"EM Imputed Data", em + ".csv"},
+                {"HOST_ DICTIONARY OF ^1", em + ".dict.json"},
+                {"Regression Imputed Data", (dir / "r.csv").string()},
+                {"HOST_ DICTIONARY OF ^1", (dir / "r.dict.json").string()}}));
   EXPECT_EQ(em.size() + 4, 255u);
-  fx.host().BP_END_PROCEDURE();
 }
 
 // A command that fails, at whatever step, leaves the earlier files as they

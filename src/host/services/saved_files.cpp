@@ -36,6 +36,27 @@ std::string unique_name(const std::string& stem, std::string& error) {
   return pattern;
 }
 
+// The system's reason of the failure just met (a write that fails without
+// one counts as an input/output error).
+int last_error() { return errno != 0 ? errno : EIO; }
+
+// Writes `text` as the whole of the file `path`; false with `error` (the
+// system's reason) when any byte cannot be written.
+bool write_whole(const std::string& path, const std::string& text, std::string& error) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (out == nullptr) {
+    error = std::strerror(errno);
+    return false;
+  }
+  int reason = 0;
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), out) != text.size() || std::fflush(out) != 0) reason = last_error();
+  if (std::fclose(out) != 0 && reason == 0) reason = last_error();
+  if (reason == 0) return true;
+  error = std::strerror(reason);
+  return false;
+}
+
 // Puts a set of finished files in place of their targets as one step: the
 // old targets are first moved aside, then each new file is renamed onto its
 // target; when any step fails every step done is undone, so the targets are
@@ -50,7 +71,13 @@ class Replacement {
   bool run(std::string& error) {
     for (File& file : files_) {
       std::error_code ec;
-      if (!fs::exists(fs::symlink_status(file.target, ec))) continue;
+      const fs::file_status status = fs::symlink_status(file.target, ec);
+      if (!fs::exists(status)) continue;
+      if (fs::is_directory(status)) {
+        // A folder is never replaced by a saved file.
+        error = file.target + ": " + std::strerror(EISDIR);
+        return undo();
+      }
       file.aside = unique_name(file.target, error);
       if (file.aside.empty()) return undo();
       if (std::rename(file.target.c_str(), file.aside.c_str()) != 0) {
@@ -110,17 +137,22 @@ FileHandle SavedFiles::define(const std::string& spec, std::string& error) {
   const std::string temp = unique_name(path, error);
   if (temp.empty()) return 0;
   constexpr std::size_t kBuffer = std::size_t{1} << 20;
-  File file{path, temp, std::make_unique<char[]>(kBuffer), std::ofstream()};
-  file.out.rdbuf()->pubsetbuf(file.buffer.get(), kBuffer);
-  file.out.open(temp, std::ios::binary);
-  if (!file.out) {
+  File file{path, temp, std::make_unique<char[]>(kBuffer), std::fopen(temp.c_str(), "wb"), 0};
+  if (file.out == nullptr) {
+    error = path + ": " + std::strerror(errno);
     std::remove(file.temp.c_str());
-    error = path + ": cannot write";
     return 0;
   }
+  std::setvbuf(file.out, file.buffer.get(), _IOFBF, kBuffer);
   const FileHandle handle = next_++;
   files_.emplace(handle, std::move(file));
   return handle;
+}
+
+SavedFiles::File& SavedFiles::file(FileHandle handle) {
+  const auto it = files_.find(handle);
+  if (it == files_.end()) throw std::logic_error("no saved file with this handle");
+  return it->second;
 }
 
 const std::string& SavedFiles::path(FileHandle handle) const {
@@ -129,19 +161,25 @@ const std::string& SavedFiles::path(FileHandle handle) const {
   return it->second.path;
 }
 
-std::ofstream& SavedFiles::stream(FileHandle handle) {
-  const auto it = files_.find(handle);
-  if (it == files_.end()) throw std::logic_error("no saved file with this handle");
-  return it->second.out;
+bool SavedFiles::write(FileHandle handle, std::string_view text, std::string& error) {
+  File& f = file(handle);
+  errno = 0;
+  if (f.error == 0 && std::fwrite(text.data(), 1, text.size(), f.out) != text.size()) f.error = last_error();
+  if (f.error == 0) return true;
+  error = f.path + ": " + std::strerror(f.error);
+  return false;
 }
 
 bool SavedFiles::commit(FileHandle handle, const std::string& dictionary_json, std::string& error) {
-  const auto it = files_.find(handle);
-  if (it == files_.end()) throw std::logic_error("no saved file with this handle");
-  File& file = it->second;
-  file.out.close();
-  if (file.out.fail()) {
-    error = file.path + ": write failed";
+  File& file = this->file(handle);
+  // The last buffered records leave with the flush; a full disk or a size
+  // limit may first show there or at the close.
+  errno = 0;
+  if (file.error == 0 && std::fflush(file.out) != 0) file.error = last_error();
+  if (std::fclose(file.out) != 0 && file.error == 0) file.error = last_error();
+  file.out = nullptr;
+  if (file.error != 0) {
+    error = file.path + ": " + std::strerror(file.error);
     discard(handle);
     return false;
   }
@@ -154,11 +192,8 @@ bool SavedFiles::commit(FileHandle handle, const std::string& dictionary_json, s
       discard(handle);
       return false;
     }
-    std::ofstream out(dict_temp, std::ios::binary);
-    out << dictionary_json << '\n';
-    out.close();
-    if (out.fail()) {
-      error = dict_path + ": " + std::strerror(errno);
+    if (!write_whole(dict_temp, dictionary_json + '\n', error)) {
+      error = dict_path + ": " + error;
       std::remove(dict_temp.c_str());
       discard(handle);
       return false;
@@ -166,7 +201,7 @@ bool SavedFiles::commit(FileHandle handle, const std::string& dictionary_json, s
     replacement.add(dict_temp, dict_path);
   }
   const bool done = replacement.run(error);
-  files_.erase(it);
+  files_.erase(handle);
   return done;
 }
 
@@ -177,7 +212,7 @@ std::string SavedFiles::dictionary_path_of(const std::string& path) {
 void SavedFiles::discard(FileHandle handle) {
   const auto it = files_.find(handle);
   if (it == files_.end()) return;
-  it->second.out.close();
+  if (it->second.out != nullptr) std::fclose(it->second.out);
   std::remove(it->second.temp.c_str());
   files_.erase(it);
 }

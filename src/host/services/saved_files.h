@@ -6,10 +6,11 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
 #include <memory>
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "mva/frame/host/types.h"
 
@@ -32,7 +33,9 @@ class SavedFiles {
   FileHandle define(const std::string& spec, std::string& error);
   bool contains(FileHandle handle) const { return files_.count(handle) != 0; }
   const std::string& path(FileHandle handle) const;
-  std::ofstream& stream(FileHandle handle);
+  // Appends `text` to the file; false with `error` (the file and the
+  // system's reason) when it cannot be written.
+  bool write(FileHandle handle, std::string_view text, std::string& error);
   // Puts the finished file in place, with `dictionary_json` (when not empty)
   // written beside it as name.dict.json; false and `error` (the file and the
   // system's reason) on failure, when the earlier files stand unchanged and
@@ -48,8 +51,10 @@ class SavedFiles {
     std::string path;
     std::string temp;
     std::unique_ptr<char[]> buffer;  // the stream's buffer: records leave in large writes
-    std::ofstream out;
+    std::FILE* out = nullptr;
+    int error = 0;  // the system's reason of the first failed write
   };
+  File& file(FileHandle handle);
   std::map<FileHandle, File> files_;
   FileHandle next_ = 1;
 };

@@ -1,0 +1,309 @@
+// End-to-end runs of the mva program over the files it reads and writes: no
+// written file replaces a file the run reads or another file it writes, a
+// file is listed in Files Saved (with its dictionary) only when it is there,
+// and no failure (memory, a full disk, a stop signal, a pipe nobody reads)
+// leaves a temporary file behind or a file half replaced.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <new>
+#include <thread>
+
+#include "cli/program.h"
+#include "host/reference_host.h"
+#include "support/harness.h"
+#include "support/program_run.h"
+
+extern char** environ;
+
+namespace mva::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ProgramRun;
+const auto run = test::run_mva;
+const auto write = test::write_file;
+
+// A new empty folder of this test's own under the temporary directory.
+std::string own_dir() {
+  std::string pattern = (fs::temp_directory_path() / "mva_files_XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
+
+// Every file of a folder with its contents.
+std::map<std::string, std::string> contents(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    files[entry.path().filename().string()] = fs::is_symlink(entry.symlink_status()) ? "-> link"
+                                              : fs::is_fifo(entry.status())        ? "fifo"
+                                                                                   : test::file_text(entry.path());
+  }
+  return files;
+}
+
+const char* kSurvey = "g,age,income\n1,30,10\n1,41,\n2,,20\n2,50,25\n2,60,30\n";
+
+// Every way a written file could land on a file of the run is refused before
+// anything is written, with a message naming both files; the files stand as
+// they were, and nothing else is left in the folder.
+TEST(ProgramFiles, NoWrittenFileReplacesAFileOfTheRun) {
+  const std::string dir = own_dir();
+  const std::string data = write(dir, "survey.csv", kSurvey);
+  const std::string dict = write(dir, "survey.dict.json", R"({"variables": [{"name": "age", "label": "Age"}]})");
+  const std::string script = write(dir, "run.mva", "MVA age income /EM.\n");
+  write(dir, "out.csv", "old");
+  write(dir, "out.dict.json", "old");
+  fs::create_symlink("survey.csv", dir + "/link.csv");
+  fs::create_hard_link(data, dir + "/hard.csv");
+  fs::create_directory(dir + "/sub");
+  const auto before = contents(dir);
+
+  const std::string em = "MVA age income /EM (OUTFILE='", reg = "MVA age income /REGRESSION (OUTFILE='";
+  const std::string refused = "Error: Cannot open the output file ";
+  const struct {
+    std::vector<std::string> args;
+    std::string shown;
+  } rows[] = {
+      // Files the run reads, by other spellings, links and the saved file's dictionary.
+      {{"-e", em + dir + "/sub/../survey')."},
+       refused + dir + "/sub/../survey.csv: this is the data file " + dir + "/./survey.csv that this run reads"},
+      {{"-e", em + dir + "/survey.imputed')."},
+       refused + dir + "/survey.imputed: its dictionary " + dir + "/survey.dict.json is the dictionary file " + dict},
+      {{"-e", em + dir + "/run.mva').", script}, refused + dir + "/run.mva: this is the script " + script},
+      {{"-e", em + dir + "/link')."}, refused + dir + "/link.csv: this is the data file " + dir + "/./survey.csv"},
+      {{"-e", em + dir + "/hard')."}, refused + dir + "/hard.csv: this is the data file " + dir + "/./survey.csv"},
+      // Files one run writes: two saved files, their dictionaries, --output.
+      {{"-e", em + dir + "/out') /REGRESSION (OUTFILE='" + dir + "/./out.csv')."},
+       refused + dir + "/./out.csv: this is the output file " + dir + "/out.csv that this run saves"},
+      {{"-e", em + dir + "/out') /REGRESSION (OUTFILE='" + dir + "/out.txt')."},
+       refused + dir + "/out.txt: its dictionary " + dir + "/out.dict.json is the dictionary " + dir +
+           "/out.dict.json of the output file " + dir + "/out.csv"},
+      {{"--output", dir + "/out.csv", "-e", em + dir + "/out')."},
+       refused + dir + "/out.csv: this is the file --output names (" + dir + "/out.csv)"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.args.back());
+    std::vector<std::string> args = {"--data", dir + "/./survey.csv", "--dict", dict};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const bool to_file = row.args.front() == "--output";
+    const ProgramRun r = run(args);
+    EXPECT_EQ(r.status, kCommandError) << r.err;
+    const std::string shown = to_file ? test::file_text(dir + "/out.csv") : r.out;
+    EXPECT_NE(shown.find(row.shown), std::string::npos) << shown;
+    EXPECT_NE(shown.find("; name another file."), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Files Saved"), std::string::npos);
+    if (to_file) write(dir, "out.csv", "old");  // the report went where --output said
+    EXPECT_EQ(contents(dir), before);
+  }
+
+  // A later command may not replace what an earlier one saved: the first
+  // file stays and is listed, the second command fails.
+  ProgramRun r = run({"--data", data, "-e", em + dir + "/first').", "-e", reg + dir + "/first.csv')."});
+  EXPECT_EQ(r.status, kCommandError);
+  EXPECT_NE(r.out.find(refused + dir + "/first.csv: this is the output file " + dir + "/first.csv that this run saves"),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("EM Imputed Data (Dictionary)"), std::string::npos) << r.out;
+  EXPECT_EQ(test::file_text(dir + "/first.csv").substr(0, 11), "age,income\n");
+
+  // --output on a file the run reads, by another spelling.
+  r = run({"--data", data, "--output", dir + "/hard.csv", script});
+  EXPECT_EQ(r.status, kBadInput);
+  EXPECT_EQ(r.err, "mva: --output " + dir + "/hard.csv: this is the data file " + data +
+                       " that this run reads; name another file\n");
+  fs::remove(dir + "/first.csv");
+  fs::remove(dir + "/first.dict.json");
+  EXPECT_EQ(contents(dir), before);
+  fs::remove_all(dir);
+}
+
+// Files Saved lists a file, and its dictionary beside it, once the file is in
+// place: once for a file written over several split groups, never for one
+// whose writing failed, and a file to which nothing was written (no missing
+// values) is neither made nor listed, leaving an earlier one alone.
+TEST(ProgramFiles, FilesSavedListsOnlyFilesInPlace) {
+  const std::string dir = own_dir();
+  const std::string data = write(dir, "survey.csv", kSurvey);
+  const std::string full = write(dir, "full.csv", "a,b\n1,2\n2,3\n3,5\n");
+  fs::create_directories(dir + "/blocked.csv/inside");  // a rename cannot replace a folder
+  write(dir, "old.csv", "old");
+
+  ProgramRun r = run({"--data", data, "--split", "g", "--format", "json", "-e",
+                      "MVA age income /EM (OUTFILE='" + dir + "/em') /REGRESSION (OUTFILE='" + dir + "/blocked')."});
+  EXPECT_EQ(r.status, kCommandError);
+  const nlohmann::json doc = nlohmann::json::parse(r.out);
+  std::vector<std::string> listed, errors;
+  for (const auto& item : doc.at("output")) {
+    if (item.at("type") == "message" && item.value("kind", "") == "error") errors.push_back(item.at("text"));
+    if (item.at("type") != "table" || item.at("title").at("text") != "Files Saved") continue;
+    for (const auto& cell : item.at("cells")) listed.push_back(cell.at("text"));
+  }
+  EXPECT_EQ(listed, (std::vector<std::string>{dir + "/em.csv", dir + "/em.dict.json"})) << r.out;
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], "Cannot write the output file " + dir + "/blocked.csv: Is a directory.");
+  EXPECT_EQ(test::csv_rows(test::file_text(dir + "/em.csv")).size(), 6u);
+
+  r = run({"--data", full, "-e", "MVA a b /EM (OUTFILE='" + dir + "/old') /REGRESSION (OUTFILE='" + dir + "/new')."});
+  EXPECT_EQ(r.status, kSuccess);
+  EXPECT_NE(r.out.find("no imputed data are written to the OUTFILE"), std::string::npos);
+  EXPECT_EQ(r.out.find("Files Saved"), std::string::npos) << r.out;
+  EXPECT_EQ(contents(dir), (std::map<std::string, std::string>{{"blocked.csv", ""}, {"em.csv", test::file_text(dir + "/em.csv")},
+                                                               {"em.dict.json", test::file_text(dir + "/em.dict.json")},
+                                                               {"full.csv", test::file_text(full)},
+                                                               {"old.csv", "old"},
+                                                               {"survey.csv", kSurvey}}));
+  fs::remove_all(dir);
+}
+
+// The system refusing memory during a command fails that command with the
+// memory message, discards its saved files and lets the next command run.
+TEST(ProgramFiles, RunningOutOfMemoryFailsTheCommand) {
+  const std::string dir = own_dir();
+  const auto host = test::make_host({kSurvey, {}});
+  int observed = 0;
+  host->on_call = [&](const std::string& call) {
+    if (call == "OBSERV" && ++observed == 3) throw std::bad_alloc();
+  };
+  EXPECT_FALSE(run_commands(*host, host::split_commands("MVA age income /EM (OUTFILE='" + dir +
+                                                            "/out').\nMVA age income /EM (OUTFILE='" + dir + "/out').\n",
+                                                        "test")));
+  EXPECT_EQ(test::outline(host->output()), (std::vector<std::string>{"HOST_ OUT OF MEMORY 2 3"}));
+  EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_END_PROCEDURE"), 2);
+  // The second command saved its file under the name the first one gave up.
+  EXPECT_EQ(test::files_saved(host->output()).at(0).second, dir + "/out.csv");
+  EXPECT_EQ(contents(dir).size(), 2u);  // out.csv and out.dict.json, no temporary file
+  fs::remove_all(dir);
+}
+
+// Data that do not fit in the memory the system gives the program: the
+// message says so, not that the workspace cannot be reserved.
+TEST(ProgramFiles, RunningOutOfMemoryWhileLoadingIsSaid) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit gives";
+#endif
+  const std::string dir = own_dir();
+  std::string csv = "x\n";
+  for (int i = 0; i < 4'000'000; ++i) csv += "1\n";
+  const std::string data = write(dir, "big.csv", csv);
+  // 40 MB of address space: the program starts, its 4 million cases do not fit.
+  const std::string command = "ulimit -v 40000; exec " + std::string(MVA_PROGRAM) + " --workspace 1M --data " + data +
+                              " -e 'MVA x.' >/dev/null 2>" + dir + "/err.txt";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kBadInput);
+  EXPECT_EQ(test::file_text(dir + "/err.txt"), "mva: " + data + ": the computer ran out of memory while the data were read\n");
+  fs::remove_all(dir);
+}
+
+// SIGTERM and SIGHUP stop a run as Ctrl-C does: the running procedure's
+// saved files are discarded and no later command runs.
+TEST(ProgramFiles, StopSignalsActAsCtrlC) {
+  install_signal_handlers();
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    const std::string dir = own_dir();
+    write(dir, "out.csv", "old");
+    const auto host = test::make_host({kSurvey, {}});
+    host->on_call = [&](const std::string& call) {
+      if (call == "OBSERV") std::raise(signal_number);
+    };
+    EXPECT_FALSE(run_commands(
+        *host, host::split_commands("MVA age income /EM (OUTFILE='" + dir + "/out').\nMVA age.\n", "test")));
+    EXPECT_TRUE(host::ReferenceHost::interrupted());
+    host::ReferenceHost::clear_interrupt();
+    EXPECT_EQ(test::outline(host->output()), (std::vector<std::string>{"HOST_ INTERRUPTED 2 3"}));
+    EXPECT_EQ(contents(dir), (std::map<std::string, std::string>{{"out.csv", "old"}}));
+    fs::remove_all(dir);
+  }
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) std::signal(signal_number, SIG_DFL);
+}
+
+// The mva program started with `args`; its exit status once it ends, or -1
+// (and it is killed) when it has not ended `seconds` after `signal_number`
+// was sent to it `delay` after its start.
+int status_after_signal(const std::vector<std::string>& args, int signal_number, std::chrono::milliseconds delay,
+                        const std::string& err_file) {
+  std::vector<std::string> argv_text = {MVA_PROGRAM};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -2;
+  std::this_thread::sleep_for(delay);
+  kill(pid, signal_number);
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// --output to a pipe that nobody reads waits for a reader, and the first
+// stop signal ends the wait with status 1.
+TEST(ProgramFiles, PipeWithoutReaderStopsAtTheFirstSignal) {
+  const std::string dir = own_dir();
+  const std::string data = write(dir, "survey.csv", kSurvey);
+  const std::string pipe = dir + "/pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    const std::string err = dir + "/err.txt";
+    EXPECT_EQ(status_after_signal({"--data", data, "--output", pipe, "-e", "MVA age."}, signal_number,
+                                  std::chrono::milliseconds(300), err),
+              kCommandError);
+    EXPECT_EQ(test::file_text(err),
+              "mva: --output " + pipe + ": interrupted while waiting for a program to read the pipe\n");
+    fs::remove(err);
+  }
+  EXPECT_EQ(contents(dir), (std::map<std::string, std::string>{{"pipe", "fifo"}, {"survey.csv", kSurvey}}));
+  fs::remove_all(dir);
+}
+
+// A saved file that cannot be written (here past the file-size limit, as a
+// full disk would) fails the command with the file and the system's reason,
+// and leaves the earlier file and no temporary one.
+TEST(ProgramFiles, WriteFailuresNameTheFileAndTheReason) {
+  const std::string dir = own_dir();
+  std::string csv = "a,b\n";
+  for (int i = 0; i < 2000; ++i) csv += std::to_string(i) + "," + (i % 3 == 0 ? "" : std::to_string(i % 7)) + "\n";
+  const std::string data = write(dir, "big.csv", csv);
+  write(dir, "out.csv", "old");
+  const std::string out = dir + "/out.txt";
+  const std::string command = "ulimit -f 16; exec " + std::string(MVA_PROGRAM) + " --data " + data +
+                              " -e \"MVA a b /EM (OUTFILE='" + dir + "/out').\" >" + out + " 2>&1";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kCommandError);
+  const std::string shown = test::file_text(out);
+  EXPECT_NE(shown.find("Error: Cannot write the output file " + dir + "/out.csv: File too large."), std::string::npos)
+      << shown;
+  fs::remove(out);
+  EXPECT_EQ(contents(dir), (std::map<std::string, std::string>{{"big.csv", csv}, {"out.csv", "old"}}));
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace mva::cli
