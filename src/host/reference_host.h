@@ -125,7 +125,8 @@ class ReferenceHost : public Host {
   void DSDICTX(FileHandle handle, std::int64_t& error) override;
 
   // ---- Workspace
-  bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count) override;
+  bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count,
+              OnShortage on_shortage = OnShortage::Answer) override;
   std::int64_t GETMEM(Workspace& ws, Index& index, std::int64_t count, int element_size) override;
   void KPMEM(Workspace& ws, Index index, std::int64_t keep) override;
   void FREMEM(Workspace& ws, Index index, std::int64_t count) override;

@@ -148,7 +148,10 @@ class Host {
   // ---- Workspace -------------------------------------------------------------------
   // Lays out `count` cells of `element_size` bytes; stores the base index in
   // `index` and returns true when memory is short (then `index` is untouched).
-  virtual bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count) = 0;
+  // With OnShortage::Report a shortage is also reported, with the host's
+  // memory message (an error).
+  virtual bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count,
+                      OnShortage on_shortage = OnShortage::Answer) = 0;
   // Lays out up to `count` cells (count < 0: as many as are free); returns the
   // number of cells obtained.
   virtual std::int64_t GETMEM(Workspace& ws, Index& index, std::int64_t count, int element_size) = 0;
