@@ -119,6 +119,7 @@ class ReferenceHost : public Host {
   void DICRDA(FileHandle handle, std::int64_t v) override;
   VarRecord DICCLR(std::string_view name, std::int64_t type) const override;
   void DIFDEC(const PrintFormat& format, int& type, int& width, int& decimals) const override;
+  std::string print_text(double value, const PrintFormat& format) const override;
   std::int64_t DICPUT(FileHandle handle, const VarRecord& record) override;
   void VLBPTL(double value, std::string_view label) override;
   void VLBPDE(FileHandle handle, std::int64_t slot) override;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "mva/frame/host/types.h"
@@ -132,6 +133,10 @@ class Host {
   virtual VarRecord DICCLR(std::string_view name, std::int64_t type) const = 0;
   // Splits a print format into its type, width and decimals.
   virtual void DIFDEC(const PrintFormat& format, int& type, int& width, int& decimals) const = 0;
+  // A numeric value as `format` prints it, without padding: the text a value
+  // label of a saved file uses for that value (the open ends of a missing
+  // range have words of their own).
+  virtual std::string print_text(double value, const PrintFormat& format) const = 0;
   // Appends `record` to the dictionary of saved file `handle`; returns its
   // slot there.
   virtual std::int64_t DICPUT(FileHandle handle, const VarRecord& record) = 0;
