@@ -206,11 +206,12 @@ TEST(Crosstabs, RangeCodesAreLabelledByTheirLowEnd) {
 }
 
 // A string value longer than 8 characters whose first 8 are a user-missing
-// value ("UNKNOWN SRC" beside the missing value "UNKNOWN") is valid but has
-// no category: it has no row, yet its case counts in the column totals,
-// which give the TOTAL row (x present in 4 of the 7 cases).
+// value ("UNKNOWN SRC" beside the missing value "UNKNOWN") is valid, but the
+// incomplete case with "UNKNOWN" that comes after it takes its 8 characters
+// off the category list: it has no row, yet its cases (3 and 6) count in the
+// column totals, which give the TOTAL row (x present in 4 of the 7 cases).
 TEST(Crosstabs, EveryCaseCountsInTheColumnTotals) {
-  TestData data{"src,x\nA,1\nB,\nUNKNOWN SRC,3\nUNKNOWN,4\nA,\nB,6\nUNKNOWN SRC,\n", {}};
+  TestData data{"src,x\nA,1\nB,\nUNKNOWN SRC,3\nA,\nB,6\nUNKNOWN SRC,\nUNKNOWN,4\n", {}};
   data.options.missing = {"src=UNKNOWN"};
   auto host = make_host(data);
   ASSERT_EQ(run_command(*host, "MVA src x /CATEGORICAL=src /NOUNIVARIATE /CROSSTAB PERCENT=0."), 0);
