@@ -20,7 +20,11 @@ sets <- list(
   ties = c(5, 5, 5, 5, 9, 5, 5, 5),
   skewed = c(12.5, 3.25, 8, 0.5, 19, 7.75, 6, 250, -40, 9.5, 10, 11, 8.5),
   twelve = c(3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84),
-  negative = c(-3.5, -2, -120, -1.5, -2.5, -3, -2)
+  negative = c(-3.5, -2, -120, -1.5, -2.5, -3, -2),
+  # Mean 0 and variance 36 / 9 = 4, both exact in any order of summation:
+  # -4 and 4 lie exactly on the mean +- 2 SD limits (and on the quartile
+  # limits, Q1 = -1 and Q3 = 1).
+  on_limits = c(1, 0, 4, 0, 1, -1, 0, -4, -1, 0)
 )
 
 quartile_rule <- function(x) {

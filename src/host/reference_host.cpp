@@ -440,9 +440,17 @@ void ReferenceHost::show_files_saved() {
 
 // ---- Workspace ----------------------------------------------------------------
 
-bool ReferenceHost::QNOMEM(Workspace&, Index& index, int, std::int64_t count) {
+bool ReferenceHost::QNOMEM(Workspace&, Index& index, int, std::int64_t count, OnShortage on_shortage) {
+  constexpr std::int64_t kMaxCount = std::numeric_limits<std::int64_t>::max();
   Index base = 0;
-  if (!arena_.allocate(count, base)) return true;
+  if (!arena_.allocate(count, base)) {
+    if (on_shortage == OnShortage::Report) {
+      BP_ERROR(message("HOST_ NOT ENOUGH MEMORY ^1 ^2", {std::to_string(std::clamp<std::int64_t>(count, 0, kMaxCount / 8) * 8),
+                                                         std::to_string(arena_.largest_free() * 8)}),
+               2, 3);
+    }
+    return true;
+  }
   index = base;
   return false;
 }

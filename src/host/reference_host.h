@@ -127,13 +127,15 @@ class ReferenceHost : public Host {
   void DICRDA(FileHandle handle, std::int64_t v) override;
   VarRecord DICCLR(std::string_view name, std::int64_t type) const override;
   void DIFDEC(const PrintFormat& format, int& type, int& width, int& decimals) const override;
+  std::string print_text(double value, const PrintFormat& format) const override;
   std::int64_t DICPUT(FileHandle handle, const VarRecord& record) override;
   void VLBPTL(double value, std::string_view label) override;
   void VLBPDE(FileHandle handle, std::int64_t slot) override;
   void DSDICTX(FileHandle handle, std::int64_t& error) override;
 
   // ---- Workspace
-  bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count) override;
+  bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count,
+              OnShortage on_shortage = OnShortage::Answer) override;
   std::int64_t GETMEM(Workspace& ws, Index& index, std::int64_t count, int element_size) override;
   void KPMEM(Workspace& ws, Index index, std::int64_t keep) override;
   void FREMEM(Workspace& ws, Index index, std::int64_t count) override;

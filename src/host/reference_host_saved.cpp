@@ -66,6 +66,10 @@ void ReferenceHost::DIFDEC(const PrintFormat& format, int& type, int& width, int
   decimals = format.decimals;
 }
 
+std::string ReferenceHost::print_text(double value, const PrintFormat& format) const {
+  return format_value(value, format);
+}
+
 std::int64_t ReferenceHost::DICPUT(FileHandle handle, const VarRecord& record) {
   std::int64_t slot = 0;
   guarded("DICPUT", [&] {

@@ -37,9 +37,11 @@ class ExecHost : public RecordingHost {
   void BP_END_TABLE_IDS() override { announced.push_back(0), RecordingHost::BP_END_TABLE_IDS(); }
 };
 
-std::unique_ptr<ExecHost> exec_host(const std::string& csv, bool split, std::int64_t workspace_cells = 1 << 20) {
+std::unique_ptr<ExecHost> exec_host(const std::string& csv, bool split, std::int64_t workspace_cells = 1 << 20,
+                                    std::vector<std::string> missing = {}) {
   host::DataOptions data;
   if (split) data.split = {"g"};
+  data.missing = std::move(missing);
   host::HostOptions options;
   options.workspace_bytes = workspace_cells * 8;
   options.progress = false;
@@ -106,7 +108,7 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
 
 // Table 3 is begun before the comparison tables and ended before the other
 // analyses, whatever the order of the subcommands; the comparison tables are
-// ended last. Tables 3 to 28 are announced in the first group only, then with
+// ended last; the diagnostic tables follow in their fixed order. Tables 3 to 28 are announced in the first group only, then with
 // CROSSTAB 28 + v for every categorical variable v in dictionary order.
 TEST(Executive, TablesInTheirFixedOrder) {
   const std::vector<std::string> em_order = {"+3", "+27", "+28", "-3", "+12", "-12", "+4", "-4", "+5", "-5", "+6", "-6",
@@ -115,6 +117,23 @@ TEST(Executive, TablesInTheirFixedOrder) {
     auto host = exec_host("a,b\n1,2\n3,\n5,6\n,8\n9,10\n", false);
     EXPECT_EQ(run_command(*host, command), 0);
     EXPECT_EQ(host->tables, em_order) << command;
+  }
+
+  // The diagnostic tables in the order of the executive, whatever the order
+  // of their subcommands: univariate statistics, t tests, the
+  // crosstabulation of d (28 + 4), mismatch, the map of the user-missing
+  // codes, then the data, missing and tabulated patterns.
+  const std::vector<std::string> diagnostics = {"+3",  "-3",  "+12", "-12", "+32", "-32", "+13", "-13",
+                                                "+26", "-26", "+14", "-14", "+16", "-16", "+18", "-18"};
+  for (const char* command :
+       {"MVA a b c d /CATEGORICAL=d /TPATTERN PERCENT=0 /MPATTERN /DPATTERN /MISMATCH PERCENT=0 /CROSSTAB PERCENT=0"
+        " /TTEST PERCENT=0.",
+        "MVA a b c d /CATEGORICAL=d /TTEST PERCENT=0 /CROSSTAB PERCENT=0 /MISMATCH PERCENT=0 /DPATTERN /MPATTERN"
+        " /TPATTERN PERCENT=0."}) {
+    auto host = exec_host("a,b,c,d\n1,,3,1\n2,2,,2\n3,3,3,1\n,4,4,2\n5,5,5,1\n6,,6,2\n7,7,7,1\n", false, 1 << 20,
+                          {"c=6"});
+    EXPECT_EQ(run_command(*host, command), 0);
+    EXPECT_EQ(host->tables, diagnostics) << command;
   }
 
   const struct { std::string command; std::vector<int> extra; } rows[] = {  // a and d: 2 and 5 in the dictionary

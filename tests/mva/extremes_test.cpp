@@ -39,7 +39,8 @@ struct DataSet {
 const DataSet kSets[] = {
     {"example", {1, 2, 3, 4, 100}}, {"four", {7, 1, 5, 3}}, {"at_limits", {-1, 2, 2, 3, 4, 4, 7, 2, 3}}, {"one", {42}},
     {"ties", {5, 5, 5, 5, 9, 5, 5, 5}}, {"skewed", {12.5, 3.25, 8, 0.5, 19, 7.75, 6, 250, -40, 9.5, 10, 11, 8.5}},
-    {"twelve", {3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84}}, {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}}};
+    {"twelve", {3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84}}, {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}},
+    {"on_limits", {1, 0, 4, 0, 1, -1, 0, -4, -1, 0}}};
 
 // EXTR over one split group whose columns are the data sets (shorter ones
 // padded with missing cells), plus a categorical column k and a column
@@ -89,6 +90,9 @@ TEST(Extremes, BothRulesAgainstR) {
       // n = 12: Q3 is the 3rd largest value (84), not the 9th smallest (35).
       {{-106, 198, 0, 0}, {-37.013875739091084, 105.68054240575776, 0, 0}},
       {{-5.75, 0.25, 1, 0}, {-108.10908710495036, 69.680515676378945, 1, 0}},
+      // Mean 0 and SD 2 exactly, in any order of the running sums: -4 and 4
+      // lie on the limits of both rules and count as extremes.
+      {{-4, 4, 1, 1}, {-4, 4, 1, 1}},
   };
   for (const bool short_of_memory : {false, true}) {
     const Group group = extremes(short_of_memory);
@@ -106,7 +110,7 @@ TEST(Extremes, BothRulesAgainstR) {
     // quartile rule; under the mean +- 2 SD rule their moments are 0, so no
     // interval.
     const Extremes want = short_of_memory ? Extremes{0, 0, -1, -1} : Extremes{group.sysmis, group.sysmis, 0, 0};
-    for (const Extremes& got : {group.of[8], group.of[9]}) {
+    for (const Extremes& got : {group.of[std::size(kSets)], group.of[std::size(kSets) + 1]}) {
       EXPECT_EQ(std::tie(got.lower, got.upper, got.low, got.high), std::tie(want.lower, want.upper, want.low, want.high));
     }
     // A warning of class 2 when short of memory.

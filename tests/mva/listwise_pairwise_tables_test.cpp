@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <regex>
+#include <sstream>
 
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/listwise_pairwise_tables.h"
@@ -105,6 +107,80 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
   SETMOM(f.cx(), false);
   f.fx.moments();
   EXPECT_GT(LWMEAN(x), 1000.0);
+}
+
+// airquality weighted by Month with Month itself listed, as MVA ALL lists
+// it: every listwise and pairwise mean, Month's included, against the means
+// of the data with each case repeated Month times
+// (tools/weighted_reference.py). The weight column enters every case like
+// any other value, about the same origin as the rest of its column.
+// Listing a copy of Month instead (M2) must then leave EM's means and
+// Little's test as they are.
+TEST(Moments, WeightVariableOnTheListHasPlainWeightedMeans) {
+  std::istringstream lines(file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"));
+  std::string csv, line;
+  for (bool header = true; std::getline(lines, line); header = false) {
+    std::vector<std::string> fields;  // Ozone, SolarR, Wind, Temp, Month, Day
+    std::istringstream in(line);
+    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+    csv += line + "," + (header ? "M2" : fields.at(4)) + "\n";
+  }
+  TestData data{csv, {}};
+  data.options.weight = "Month";
+  const std::vector<std::string> names = {"Ozone", "SolarR", "Wind", "Temp", "Month"};
+  Moments f(data, "MVA Ozone SolarR Wind Temp Month.");
+  ASSERT_TRUE(f.parsed);
+  const nlohmann::json want =
+      nlohmann::json::parse(file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["weight_listed"];
+  Context& cx = f.cx();
+  EXPECT_EQ(f.fx.sums.LWN, want["listwise_weight"].get<double>());
+  const RealSquare PWMEAN = cx.square(cx.cmn.a.PWMEAN);
+  for (const std::string& a : names) {
+    const double lw = want["listwise"][a];
+    EXPECT_NEAR(cx.reals(cx.cmn.a.LWMEAN)(f.fx.host().DICSCH(a)), lw, 1e-13 * lw) << a;
+    for (const std::string& b : names) {
+      const double pw = want["pairwise"][a + "|" + b];
+      EXPECT_NEAR(PWMEAN(f.column(a), f.column(b)), pw, 1e-13 * pw) << a << " with " << b;
+    }
+  }
+
+  // EM's tables with Month listed and with its copy listed, cell by cell
+  // (the copy's name read as Month's), and Little's test.
+  const auto em = [&](const std::string& listed) {
+    const Shown shown = run_shown(data, "MVA Ozone SolarR Wind Temp " + listed + " /NOUNIVARIATE /EM.");
+    EXPECT_EQ(shown.result, 0) << listed;
+    std::map<std::string, nlohmann::json> cells;
+    for (const int number : {20, 21, 22}) {
+      const nlohmann::json table = shown.table(number);
+      EXPECT_FALSE(table.is_null()) << number;
+      for (const nlohmann::json& c : table.is_null() ? nlohmann::json::array() : table["cells"]) {
+        cells[std::regex_replace(std::to_string(number) + c["at"].dump(), std::regex("M2"), "Month")] = c["value"];
+      }
+    }
+    for (const nlohmann::json& item : shown.output) {
+      for (const nlohmann::json& note : item.value("items", nlohmann::json::array())) {
+        if (note["type"] == "note") cells[note["key"]] = note["params"];
+      }
+    }
+    EXPECT_EQ(cells.count("EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3"), 1u) << listed;
+    return cells;
+  };
+  const auto month = em("Month"), copy = em("M2");
+  ASSERT_EQ(month.size(), copy.size());
+  for (const auto& [at, value] : month) {
+    const nlohmann::json& other = copy.at(at);
+    if (value.is_array()) {  // Little's chi-square, df and probability
+      ASSERT_EQ(value.size(), other.size());
+      for (std::size_t i = 0; i < value.size(); ++i) {
+        EXPECT_NEAR(value[i].get<double>(), other[i].get<double>(), 1e-10 * std::fabs(other[i].get<double>())) << at;
+      }
+    } else if (value.is_number() && other.is_number()) {
+      EXPECT_NEAR(value.get<double>(), other.get<double>(), 1e-12 * std::fabs(other.get<double>())) << at;
+    } else {
+      EXPECT_EQ(std::regex_replace(value.dump(), std::regex("M2"), "Month"),
+                std::regex_replace(other.dump(), std::regex("M2"), "Month")) << at;
+    }
+  }
 }
 
 // The cells of every table are checked end to end against

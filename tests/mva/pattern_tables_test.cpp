@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "support/harness.h"
 
@@ -268,6 +269,38 @@ TEST(MissingValueMap, RowsLettersAndSystemMissingNote) {
   // s comes first: its system-missing value is found before the table opens.
   all["S"] = "yes";
   EXPECT_EQ(map_of("MVA s q p r t /NOUNIVARIATE /DPATTERN."), all);
+}
+
+// R's nhanes (mice), 25 cases. Every workspace from one that holds the data
+// to one that holds the tabulated patterns: the table is shown, or the run
+// ends with a memory message and a non-zero result; never a run that ends
+// well without the table. Some sizes fail in the table's own work arrays,
+// and those give the host's memory message.
+TEST(PatternTables, ShortOfMemoryTheTableIsNeverDroppedSilently) {
+  const std::string nhanes =
+      "age,bmi,hyp,chl\n1,,,\n2,22.7,1,187\n1,,1,187\n3,,,\n1,20.4,1,113\n3,,,184\n1,22.5,1,118\n1,30.1,1,187\n"
+      "2,22,1,238\n2,,,\n1,,,\n2,,,\n3,21.7,1,206\n2,28.7,2,204\n1,29.6,1,\n1,,,\n3,27.2,2,284\n2,26.3,2,199\n"
+      "1,35.3,1,218\n3,25.5,2,\n1,,,\n1,33.2,1,229\n1,27.5,1,131\n3,24.9,1,\n2,27.4,1,186\n";
+  const std::string command = "MVA age bmi hyp chl /NOUNIVARIATE /TPATTERN.";
+  std::set<std::string> keys;
+  bool shown = false;
+  for (std::int64_t cells = 64; !shown; ++cells) {
+    ASSERT_LT(cells, 1 << 16) << "the table is never shown";
+    const Shown run = run_shown({nhanes, {}, cells * 8}, command);
+    shown = !run.table(18).is_null();
+    if (shown) {
+      EXPECT_EQ(run.result, 0) << cells << " cells";
+      continue;
+    }
+    EXPECT_NE(run.result, 0) << cells << " cells: no table and no error";
+    ASSERT_FALSE(run.messages().empty()) << cells << " cells: no table and no message";
+    const Message& last = run.messages().back();
+    const bool memory = last.key.find("MEMORY") != std::string::npos || last.key == "DATA_ SET WORKSPACE TO ^1";
+    EXPECT_TRUE(memory) << cells << " cells: " << last.key;
+    EXPECT_EQ(last.severity, 3) << cells << " cells: " << last.key;
+    keys.insert(last.key);
+  }
+  EXPECT_EQ(keys.count("HOST_ NOT ENOUGH MEMORY ^1 ^2"), 1u);
 }
 
 }  // namespace

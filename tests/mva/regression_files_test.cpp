@@ -119,5 +119,31 @@ TEST(RegressionFiles, ResidualNeedsMoreCompleteThanIncompleteCases) {
   }
 }
 
+// The labels an indicator gives the user-missing values of its variable
+// show each value as the variable's print format does: an open range end as
+// its word (not as the 309 digits of the largest double), a value too wide
+// for the format with fewer decimals.
+TEST(RegressionFiles, IndicatorLabelsShowMissingValuesInThePrintFormat) {
+  TestData data{"u,v,z,x\n1,1,1,1\n2,2,2,2\n,3,3,3\n4,,4,4\n5,5,,5\n6,6,6,6\n-3,95,-7,7\n", {}};
+  data.dictionary = R"({"variables": [
+      {"name": "u", "format": "F8.2", "missing": {"range": ["LO", 0], "value": 99}},
+      {"name": "v", "format": "F5.2", "missing": {"range": [90, "HI"]}},
+      {"name": "z", "format": "F5.2", "missing": {"values": [1234.5, -7]}}]})";
+  const std::string file = (fresh_dir("reg_labels") / "r").string();
+  auto host = make_host(data);
+  ASSERT_EQ(run_command(*host, "MVA u v z x /REGRESSION u v z WITH x (OUTFILE='" + file + "' INDICATOR)."), 0);
+  const nlohmann::json dict = nlohmann::json::parse(file_text(file + ".dict.json"));
+  std::map<std::string, nlohmann::json> labels;
+  for (const nlohmann::json& v : dict["variables"]) labels[v["name"]] = v.value("value_labels", nlohmann::json());
+  const auto expected = [](const std::string& stem, std::vector<std::string> missing) {
+    nlohmann::json j = {{"0", stem + " is system sissing"}, {"1", stem + " is present"}};
+    for (std::size_t i = 0; i < missing.size(); ++i) j["-" + std::to_string(i + 1)] = stem + " is " + missing[i];
+    return j;
+  };
+  EXPECT_EQ(labels["R_u"], expected("u       ", {"LO", "0.00", "99.00"}));
+  EXPECT_EQ(labels["R_v"], expected("v       ", {"90.00", "HI"}));
+  EXPECT_EQ(labels["R_z"], expected("z       ", {"1235", "-7.00"}));
+}
+
 }  // namespace
 }  // namespace mva::test

@@ -1,7 +1,9 @@
 // The separate-variance t tests, run through the whole procedure: every cell
 // on the airquality fixture against scipy's Welch test of the same groups
 // (tools/welch_reference.py, output in t_tests_welch.out beside this file),
-// the cells each switch adds, and the percent gate with its warning.
+// weighted against the same test on the expanded data
+// (tools/weighted_reference.py), the cells each switch adds, and the percent
+// gate with its warning, also at exactly its limit.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,8 +21,9 @@ using nlohmann::json;
 // Table 12 of one command on the airquality fixture, its cells by
 // (grouping, tested, statistic key), with "messages" -> the message lines
 // and "footnote" -> the parameter of the percent footnote.
-std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(const std::string& command) {
-  const Shown shown = run_shown({file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"), {}}, command);
+std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(
+    const std::string& command, const TestData& data = {file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"), {}}) {
+  const Shown shown = run_shown(data, command);
   EXPECT_EQ(shown.result, 0) << command;
   std::map<std::tuple<std::string, std::string, std::string>, json> cells;
   if (!shown.messages().empty()) cells[{"messages", "", ""}] = message_lines(shown.messages());
@@ -66,6 +69,52 @@ TEST(TTests, EveryCellAgreesWithAnIndependentWelchTest) {
       EXPECT_TRUE((cells[{grouping, tested, statistic}].is_null())) << grouping << " / " << tested << " " << statistic;
     }
     EXPECT_EQ((cells[{grouping, tested, "TOUT_ #MISSING"}]), 0);
+  }
+}
+
+// Weighted by w (Day % 3 + 1): every cell against scipy's Welch test of the
+// data with each case repeated w times (tools/weighted_reference.py); the
+// group counts are the summed weights.
+TEST(TTests, WeightedCellsAgreeWithTheExpandedData) {
+  TestData data{file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/airquality_weighted.csv"), {}};
+  data.options.weight = "w";
+  auto cells = t_cells("MVA Ozone SolarR Wind Temp /TTEST PROB PERCENT=0 /NOUNIVARIATE.", data);
+  const json want = json::parse(file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["ttests"];
+  ASSERT_EQ(want.size(), 6u);
+  for (const json& w : want) {
+    const std::string group = w["group"], tested = w["tested"];
+    SCOPED_TRACE(group + " / " + tested);
+    const auto near = [&](const char* statistic, const char* key, double tolerance) {
+      const json& got = cells[{group, tested, statistic}];
+      const double expected = w[key];
+      EXPECT_TRUE(got.is_number() && std::fabs(got.get<double>() - expected) <= tolerance * std::fabs(expected))
+          << statistic << " " << got << " against " << expected;
+    };
+    near("TOUT_ T", "t", 1e-10), near("TOUT_ D.F.", "df", 1e-10), near("TOUT_ P(TAIL)", "p", 1e-9);
+    near("TOUT_ MEAN PRESENT", "present_mean", 1e-13), near("TOUT_ MEAN MISSING", "missing_mean", 1e-12);
+    EXPECT_EQ((cells[{group, tested, "TOUT_ #PRESENT"}]), w["present"]);
+    EXPECT_EQ((cells[{group, tested, "TOUT_ #MISSING"}]), w["missing"]);
+  }
+}
+
+// Twenty cases, a missing in case 1 only (exactly 5 percent), b never: at
+// the default limit a is a row; just above it nothing is, and the warning
+// gives the PERCENT text as typed.
+TEST(TTests, PercentGateAtItsLimit) {
+  std::string csv = "a,b\n";
+  for (int i = 1; i <= 20; ++i) csv += (i == 1 ? std::string() : std::to_string(i % 7)) + "," + std::to_string(i % 5) + "\n";
+  const struct { std::string option; std::set<std::string> rows; std::string warning; } cases[] = {
+      {"", {"a"}, ""}, {" PERCENT=5.00", {"a"}, ""}, {" PERCENT=5.0001", {}, "5.0001"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.option);
+    auto cells = t_cells("MVA a b /TTEST" + c.option + " /NOUNIVARIATE.", {csv, {}});
+    std::set<std::string> rows;
+    for (const auto& [at, value] : cells) {
+      if (!std::get<1>(at).empty()) rows.insert(std::get<0>(at));
+    }
+    EXPECT_EQ(rows, c.rows);
+    const std::string warning = "TOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT|" + c.warning + "|22";
+    EXPECT_EQ((cells[{"messages", "", ""}]), c.warning.empty() ? json() : json({warning}));
   }
 }
 

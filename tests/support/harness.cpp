@@ -126,9 +126,14 @@ Shown run_shown(const TestData& data, const std::string& command) {
 
 nlohmann::json Shown::table(int number) const {
   nlohmann::json found;
-  for (const nlohmann::json& item : output) {
-    if (item["type"] == "table" && item["number"] == number) found = item;
-  }
+  // Tables stand at the top or under a heading.
+  const auto search = [&](const nlohmann::json& items, const auto& self) -> void {
+    for (const nlohmann::json& item : items) {
+      if (item["type"] == "table" && item["number"] == number) found = item;
+      if (item["type"] == "heading" && item.contains("items")) self(item["items"], self);
+    }
+  };
+  search(output, search);
   return found;
 }
 

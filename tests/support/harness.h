@@ -162,7 +162,8 @@ struct Shown {
   int result = 0;
   nlohmann::json output;  // the items of the JSON rendering, in order
 
-  // The last table numbered `number`; null when there is none.
+  // The last table numbered `number`, at the top or under a heading; null
+  // when there is none.
   nlohmann::json table(int number) const;
   const std::vector<Message>& messages() const { return host->messages; }
 };

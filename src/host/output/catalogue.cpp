@@ -100,6 +100,7 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
     {"HOST_ EXPECTED FILE NAME AT ^1", "A file name is expected at ^1."},
     {"HOST_ INTERNAL ERROR IN ^1: ^2", "Internal error in ^1: ^2"},
     {"HOST_ INTERRUPTED", "The procedure was interrupted; the files it was saving are discarded."},
+    {"HOST_ NOT ENOUGH MEMORY ^1 ^2", "There is not enough memory: a work array of ^1 bytes does not fit in the workspace (its largest free part holds ^2 bytes); give a larger workspace (--workspace)."},
     {"HOST_ OUT OF MEMORY", "The computer ran out of memory during the procedure; the files it was saving are discarded."},
     {"HOST_ SPLIT FILE NOT SORTED BY ^1", "The file is not sorted by the split variables (^1): a combination of split values comes back after another one."},
     {"HOST_ TO RANGE ^1 TO ^2 IS REVERSED", "The range ^1 TO ^2 is reversed: ^2 comes before ^1 in the file."},

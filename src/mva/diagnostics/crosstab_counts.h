@@ -1,12 +1,13 @@
-// Counts of one crosstabulation: for a categorical variable, how the weight
-// of the cases in each of its categories and missing codes is spread over
-// the presence and the missing codes of each other variable. One pass over
-// the cases fills the counts of every other variable at once.
+// Counts of one crosstabulation: for a categorical variable v and another
+// variable u, how the weight of the cases in each category and missing code
+// of v is spread over the presence and the missing codes of u. The three
+// arrays live in the workspace, reserved once for every table of a run and
+// refilled for each pair of variables.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
+#include "mva/cases/missing_codes.h"
 #include "mva/frame/common.h"
 
 namespace mva {
@@ -14,54 +15,44 @@ namespace mva {
 // Number of missing codes a cell can have (CellStatus 1..5).
 inline constexpr std::int64_t kMissingCodes = 5;
 
-// The counts of a categorical variable with `categories` categories against
-// `others` other variables. Rows 1..n are the categories, row n + s missing
-// code s of the categorical variable; column 1 is "present", column 1 + s
-// missing code s of the other variable. Weights are added truncated to
-// whole numbers.
+// The counts of one pair. Rows 1..n are the categories of v, row n + s
+// missing code s of v; column 1 is "present", column 1 + s missing code s
+// of u. The arrays are sized for the categorical variable with the most
+// categories: M = that number + 10 rows and columns. Each weight is added
+// truncated to a whole number.
 class CrosstabCounts {
  public:
-  CrosstabCounts(std::int64_t categories, std::int64_t others)
-      : rows_(categories + kMissingCodes),
-        counts_(static_cast<std::size_t>(rows_ * kColumns * others), 0.0),
-        row_totals_(static_cast<std::size_t>(rows_ * others), 0.0),
-        column_totals_(static_cast<std::size_t>(kColumns * others), 0.0) {}
+  explicit CrosstabCounts(Context& cx) : cx_(cx) {}
+  CrosstabCounts(const CrosstabCounts&) = delete;
+  CrosstabCounts& operator=(const CrosstabCounts&) = delete;
+  ~CrosstabCounts();
 
   static constexpr std::int64_t kColumns = 1 + kMissingCodes;  // present, then codes 1..5
 
-  std::int64_t rows() const { return rows_; }  // n + 5
-  // Summed weight in row r and column s of other variable u (1..others).
-  double count(std::int64_t u, std::int64_t r, std::int64_t s) const { return counts_[cell(u, r, s)]; }
-  // Summed weight of row r for other variable u.
-  double row_total(std::int64_t u, std::int64_t r) const { return row_totals_[row_at(u, r)]; }
-  // Summed weight of column s of other variable u.
-  double column_total(std::int64_t u, std::int64_t s) const { return column_totals_[column_at(u, s)]; }
-  // Adds weight w to row r and column s of other variable u.
-  void add(std::int64_t u, std::int64_t r, std::int64_t s, double w) {
-    counts_[cell(u, r, s)] += w;
-    row_totals_[row_at(u, r)] += w;
-    column_totals_[column_at(u, s)] += w;
-  }
+  // Lays out the counts (M x M), the row totals and the column totals (M
+  // each) for categorical variables of at most `most_categories`
+  // categories; false when the workspace cannot hold them, after the host's
+  // memory message (the arrays already laid out go back).
+  bool reserve(std::int64_t most_categories);
+
+  // Clears the arrays and counts every stored case of positive weight: row
+  // by its value of v, column by the code of u. Every case adds to its
+  // column total; a valid value of v outside the kept categories has no row
+  // and adds nowhere else.
+  void tabulate(const MissingCodeTable& missing, std::int64_t v, std::int64_t u);
+
+  // Summed weight in row r and column s.
+  double count(std::int64_t r, std::int64_t s) const { return counts_((s - 1) * m_ + r); }
+  double row_total(std::int64_t r) const { return row_totals_(r); }
+  double column_total(std::int64_t s) const { return column_totals_(s); }
 
  private:
-  std::size_t cell(std::int64_t u, std::int64_t r, std::int64_t s) const {
-    return static_cast<std::size_t>(((u - 1) * kColumns + (s - 1)) * rows_ + (r - 1));
-  }
-  std::size_t row_at(std::int64_t u, std::int64_t r) const {
-    return static_cast<std::size_t>((u - 1) * rows_ + (r - 1));
-  }
-  std::size_t column_at(std::int64_t u, std::int64_t s) const {
-    return static_cast<std::size_t>((u - 1) * kColumns + (s - 1));
-  }
-
-  std::int64_t rows_;
-  std::vector<double> counts_;
-  std::vector<double> row_totals_;
-  std::vector<double> column_totals_;
+  Context& cx_;
+  std::int64_t m_ = 0;  // M: rows and columns laid out
+  Index counts_base_ = 0, rows_base_ = 0, columns_base_ = 0;
+  // The arrays hold whole numbers; as doubles, so that a sum of large
+  // weights cannot overflow.
+  RealArray counts_, row_totals_, column_totals_;
 };
-
-// The counts of categorical variable v against the variables `others`
-// (dictionary indices), over every stored case with a positive weight.
-CrosstabCounts tabulate(const Context& cx, std::int64_t v, const std::vector<std::int64_t>& others);
 
 }  // namespace mva

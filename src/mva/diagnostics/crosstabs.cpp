@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mva/cases/missing_codes.h"
 #include "mva/diagnostics/crosstab_counts.h"
 #include "mva/frame/queries.h"
 
@@ -45,6 +46,15 @@ class Crosstabs {
       host_.BP_ERROR(with_percent("_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT"), 2, 2);
       return;
     }
+    // One set of count arrays serves every table: as many rows as the
+    // categorical variable with the most categories needs.
+    std::int64_t most = 0;
+    for (const std::int64_t v : listed) {
+      if (ISCATV(cx_, v)) most = std::max(most, NCATOF(cx_, v));
+    }
+    CrosstabCounts counts(cx_);
+    if (!counts.reserve(most)) return;
+    const MissingCodeTable missing(cx_);
     host_.BP_BEGIN_HEADING(key("_TAB_ TABULATION OF CATEGORICAL VARIABLES"));
     for (const std::int64_t v : listed) {
       if (!ISCATV(cx_, v)) continue;
@@ -52,7 +62,7 @@ class Crosstabs {
       for (const std::int64_t u : passing) {
         if (u != v) others.push_back(u);
       }
-      table(v, others);
+      table(v, others, counts, missing);
     }
     host_.BP_END_HEADING();
   }
@@ -86,7 +96,8 @@ class Crosstabs {
   }
 
   // The table of categorical variable v against the variables `others`.
-  void table(std::int64_t v, const std::vector<std::int64_t>& others) {
+  void table(std::int64_t v, const std::vector<std::int64_t>& others, CrosstabCounts& counts,
+             const MissingCodeTable& missing) {
     const int number = kCrosstabBase + static_cast<int>(v);
     host_.BP_BEGIN_PIVOT_TABLE(number, host_.BP_VARIABLE(v, 0), key("Crosstabulation"));
     host_.BP_TABLE_PROPERTY(number, 1, host_.BP_IVALUE(1, host_.BP_N_FORMAT()));
@@ -97,33 +108,31 @@ class Crosstabs {
     host_.BP_POSITION_DIMENSION(number, variables, {1, 0, 1, 0});
     host_.BP_CELL_DIMENSION(number, codes);
 
-    const CrosstabCounts counts = tabulate(cx_, v, others);
     const std::int64_t n = NCATOF(cx_, v);
     std::vector<Text> labels;  // row labels: the category values, then the codes
     for (std::int64_t b = 1; b <= n; ++b) labels.push_back(host_.BP_VARVALUE(v, CATVL(cx_, v, b)));
     for (std::int64_t s = 1; s <= kMissingCodes; ++s) labels.push_back(code_label(v, s));
 
-    for (std::size_t i = 0; i < others.size(); ++i) {
-      const auto u = static_cast<std::int64_t>(i + 1);
-      const std::int64_t other = others[i];
+    for (const std::int64_t other : others) {
+      counts.tabulate(missing, v, other);
       host_.BP_BEGIN_GROUP(number, host_.BP_VARIABLE(other, 0), variables);
       for (std::int64_t s = 1; s <= CrosstabCounts::kColumns; ++s) {
-        const double total = counts.column_total(u, s);
+        const double total = counts.column_total(s);
         if (s >= 2 && !(total > 0.0)) continue;  // a code no case has
         const double share = cmn_.SUMWT > 0.0 ? 100.0 * total / cmn_.SUMWT : sysmis_;
         if (s == 1) {
           host_.BP_BEGIN_GROUP(number, key("_TAB_ PRESENT"), variables);
           host_.BP_CATEGORY_DIMENSION(number, key("_TAB_ COUNT"), variables);
           host_.BP_CELL_IN_CATEGORY(number, host_.BP_LRVALUE(total, host_.BP_N_FORMAT()), key("_TAB_ TOTAL"));
-          rows(number, counts, u, s, labels, n, true);
+          rows(number, counts, s, labels, n, true);
           host_.BP_CATEGORY_DIMENSION(number, key("_TAB_ PERCENT"), variables);
           host_.BP_CELL_IN_CATEGORY(number, percent(share), key("_TAB_ TOTAL"));
-          rows(number, counts, u, s, labels, n, false);
+          rows(number, counts, s, labels, n, false);
         } else {
           host_.BP_BEGIN_GROUP(number, key("_TAB_ MISSING CODES"), variables);
           host_.BP_CATEGORY_DIMENSION(number, missing_column(other, s), variables);
           host_.BP_CELL_IN_CATEGORY(number, percent(share), key("_TAB_ TOTAL"));
-          rows(number, counts, u, s, labels, n, false);
+          rows(number, counts, s, labels, n, false);
         }
         host_.BP_END_GROUP(number, variables);
       }
@@ -144,18 +153,18 @@ class Crosstabs {
   // The cells of column s in every row that is shown: the counts when
   // `as_counts`, else the percents within the row. Rows of missing codes
   // appear only when some case has the code.
-  void rows(int number, const CrosstabCounts& counts, std::int64_t u, std::int64_t s,
-            const std::vector<Text>& labels, std::int64_t n, bool as_counts) {
+  void rows(int number, const CrosstabCounts& counts, std::int64_t s, const std::vector<Text>& labels,
+            std::int64_t n, bool as_counts) {
     const Text codes = key("_TAB_ CATEGORY CODES");
     bool in_missing = false;
-    for (std::int64_t b = 1; b <= counts.rows(); ++b) {
-      const double row_total = counts.row_total(u, b);
+    for (std::int64_t b = 1; b <= n + kMissingCodes; ++b) {
+      const double row_total = counts.row_total(b);
       if (b > n && !(row_total > 0.0)) continue;
       if (b > n && !in_missing) {
         host_.BP_BEGIN_GROUP(number, key("_TAB_ MISSING CODES"), codes);
         in_missing = true;
       }
-      const double cell = counts.count(u, b, s);
+      const double cell = counts.count(b, s);
       // A category whose cases all have weight below 1 has no percent.
       const Text value = as_counts ? host_.BP_LRVALUE(cell, host_.BP_N_FORMAT())
                                    : percent(row_total > 0.0 ? 100.0 * cell / row_total : sysmis_);

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -58,10 +60,12 @@ class WorkArrays {
     for (std::size_t i = used_; i-- > 0;) cx_.host.FREMEM(cx_.ws, held_[i].base, held_[i].cells);
   }
   // Reserves `cells` cells; false when the workspace cannot hold them (or
-  // the count cannot be represented).
+  // the count cannot be represented), after the host's memory message.
   bool reserve(Index& base, std::optional<std::int64_t> cells) {
-    if (!cells || cx_.host.QNOMEM(cx_.ws, base, 8, *cells)) return false;
-    held_[used_++] = {base, *cells};
+    const std::int64_t wanted = cells.value_or(std::numeric_limits<std::int64_t>::max());
+    if (cx_.host.QNOMEM(cx_.ws, base, 8, wanted, OnShortage::Report)) return false;
+    assert(cells.has_value());
+    held_[used_++] = {base, wanted};
     return true;
   }
 
@@ -100,8 +104,9 @@ void POUT(Context& cx, WordArray PATWRK, RealArray EXLLIM, RealArray EXULIM, int
   }
 
   PatternTableJob job{cx, lists, PATWRK, EXLLIM, EXULIM, subcommand, table, {}, {}, {}, 0, 0};
-  // A request the workspace cannot hold abandons the table without output;
-  // the arrays already reserved go back.
+  // A request the workspace cannot hold abandons the table without output
+  // of its own (the host reports the shortage); the arrays already
+  // reserved go back.
   WorkArrays arrays(cx);
   if (subcommand == kTpattern) {
     Index patterns = 0, means = 0, frequencies = 0;

@@ -103,8 +103,21 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
     }
     double w = 1.0;
     if (weight_col > 0) {
+      // The weight enters with code 0 whatever its own code. When it is also
+      // a listed quantitative column it is kept about that column's origin
+      // like any other value, so that its means come out plain weighted
+      // means once the origin is added back.
       w = row(weight_col);
-      CASEVAL(weight_var) = w;
+      double stored = w;
+      if (weight_col <= nv && roles(weight_col).listed && roles(weight_col).quantitative) {
+        const auto at = static_cast<std::size_t>(weight_col);
+        if (!has_origin[at] && w > 0.0) {
+          origin[at] = w;
+          has_origin[at] = 1;
+        }
+        stored = w - origin[at];
+      }
+      CASEVAL(weight_var) = stored;
       CASEMISS(weight_var) = 0;
     }
     if (!(w > 0.0)) continue;  // counts nowhere

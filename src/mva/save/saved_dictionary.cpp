@@ -2,7 +2,6 @@
 // active file or made afresh with their formats and value labels.
 #include "mva/save/saved_dictionary.h"
 
-#include <cstdio>
 #include <string>
 
 #include "mva/frame/queries.h"
@@ -126,19 +125,18 @@ class Builder {
     return 0;
   }
 
-  // The text of user-missing value j: a number in the variable's print
-  // format (fixed decimals, without the leading blanks of its width), a
-  // string as stored less its trailing blanks.
-  static std::string missing_text(const VarRecord& record, int j) {
+  // The text of user-missing value j: a number as the variable's print
+  // format shows it (the host's text, without the leading blanks of its
+  // width; an open range end is a word, not a number of hundreds of
+  // digits), a string as stored less its trailing blanks.
+  std::string missing_text(const VarRecord& record, int j) const {
     const auto k = static_cast<std::size_t>(j - 1);
     std::string text;
     if (record.type > 0) {
       text = record.missing_text[k];
       text.erase(text.find_last_not_of(' ') + 1);
     } else {
-      char buffer[400];
-      std::snprintf(buffer, sizeof buffer, "%.*f", record.format.decimals, record.missing[k]);
-      text = buffer;
+      text = host_.print_text(record.missing[k], record.format);
     }
     return first_chars(text, kValueTextLength);
   }

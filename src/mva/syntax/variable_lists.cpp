@@ -53,11 +53,13 @@ bool on_vlist(const Context& cx, std::int64_t v) {
   return std::ranges::find(vlist_entries(cx), v) != vlist_entries(cx).end();
 }
 
-// A temporary list of NVAR cells for the readers other than VARIABLES.
+// A temporary list of NVAR cells for the readers other than VARIABLES. A
+// reader with a message of its own for a shortage only asks; the others let
+// the host report it.
 class TempList {
  public:
-  explicit TempList(Context& cx) : cx_(cx) {
-    ok_ = !cx.host.QNOMEM(cx.ws, base_, 8, cx.cmn.NVAR);
+  TempList(Context& cx, OnShortage on_shortage) : cx_(cx) {
+    ok_ = !cx.host.QNOMEM(cx.ws, base_, 8, cx.cmn.NVAR, on_shortage);
   }
   ~TempList() {
     if (ok_) cx_.host.FREMEM(cx_.ws, base_, cx_.cmn.NVAR);
@@ -159,7 +161,7 @@ void read_variables(Context& cx, Logical& error) {
 void CATV(Context& cx, Logical& error) {
   advance(cx);
   skip_equals(cx);
-  TempList list(cx);
+  TempList list(cx, OnShortage::Report);
   if (!list.ok()) {
     error = kTrue;
     return;
@@ -239,7 +241,7 @@ struct RoleList {
 // Reads the dependent or independent list of subcommand m (EM or
 // REGRESSION) into that subcommand's half of the flags.
 void read_role_list(Context& cx, int m, const RoleList& role) {
-  TempList list(cx);
+  TempList list(cx, OnShortage::Answer);
   if (!list.ok()) {
     syntax_error(cx, role.no_memory);
     return;

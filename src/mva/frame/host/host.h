@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "mva/frame/host/types.h"
@@ -132,6 +133,10 @@ class Host {
   virtual VarRecord DICCLR(std::string_view name, std::int64_t type) const = 0;
   // Splits a print format into its type, width and decimals.
   virtual void DIFDEC(const PrintFormat& format, int& type, int& width, int& decimals) const = 0;
+  // A numeric value as `format` prints it, without padding: the text a value
+  // label of a saved file uses for that value (the open ends of a missing
+  // range have words of their own).
+  virtual std::string print_text(double value, const PrintFormat& format) const = 0;
   // Appends `record` to the dictionary of saved file `handle`; returns its
   // slot there.
   virtual std::int64_t DICPUT(FileHandle handle, const VarRecord& record) = 0;
@@ -148,7 +153,10 @@ class Host {
   // ---- Workspace -------------------------------------------------------------------
   // Lays out `count` cells of `element_size` bytes; stores the base index in
   // `index` and returns true when memory is short (then `index` is untouched).
-  virtual bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count) = 0;
+  // With OnShortage::Report a shortage is also reported, with the host's
+  // memory message (an error).
+  virtual bool QNOMEM(Workspace& ws, Index& index, int element_size, std::int64_t count,
+                      OnShortage on_shortage = OnShortage::Answer) = 0;
   // Lays out up to `count` cells (count < 0: as many as are free); returns the
   // number of cells obtained.
   virtual std::int64_t GETMEM(Workspace& ws, Index& index, std::int64_t count, int element_size) = 0;

@@ -58,6 +58,11 @@ enum MissingForm : int {
   kMissingRangeOne = -3 // a range and one discrete value (value 2)
 };
 
+// What the host's memory service does when a workspace request cannot be
+// met: only answer (the caller gives its own message or falls back), or
+// also report the shortage with the host's own memory message, an error.
+enum class OnShortage : int { Answer, Report };
+
 // A variable's print format.
 struct PrintFormat {
   int type = 5;  // 5 = F (fixed decimals), 1 = A (characters)

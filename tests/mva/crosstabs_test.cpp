@@ -1,0 +1,252 @@
+// The crosstabulations of categorical variables, run through the whole
+// procedure: every cell of one table on the user-missing fixture
+// (tests/fixtures/mva/usermissing.*) against a tabulation by hand; the
+// weighted counts and percents of airquality against the same tabulation of
+// the expanded data (tools/weighted_reference.py); which columns and rows of
+// missing codes appear and how a range is labelled; the percent gate at its
+// limit with the typed PERCENT text; every case in the column totals; and a
+// workspace too small for the count arrays.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+#include <set>
+
+#include "support/harness.h"
+
+namespace mva::test {
+namespace {
+
+using nlohmann::json;
+
+// A host over a fixture of tests/fixtures/mva/, with its dictionary if it has one.
+std::unique_ptr<RecordingHost> fixture_host(const std::string& name) {
+  const std::string base = MVA_SOURCE_DIR "/tests/fixtures/mva/" + name;
+  TestData data{file_text(base + ".csv"), {}};
+  data.dictionary = file_text(base + ".dict.json");
+  return make_host(data);
+}
+
+// The text of a category and of the groups above it, outermost first,
+// joined by " / ".
+std::string path_of(const host::Dimension& d, int i) {
+  const std::string& text = d.categories.at(static_cast<std::size_t>(i)).text;
+  const int parent = d.categories[static_cast<std::size_t>(i)].parent;
+  return parent < 0 ? text : path_of(d, parent) + " / " + text;
+}
+
+// The cells of table `number`: (column path, row path) -> value; the rows
+// ("_TAB_ CATEGORY CODES") are the first dimension.
+using Cells = std::map<std::pair<std::string, std::string>, double>;
+Cells cells_of(const host::OutputDocument& doc, int number) {
+  Cells cells;
+  for (std::size_t t = 0; t < doc.table_count(); ++t) {
+    const host::PivotTable& table = doc.table(t);
+    if (table.number != number) continue;
+    for (const host::TableCell& cell : table.cells) {
+      cells[{path_of(table.dimensions.at(1), cell.at[1]), path_of(table.dimensions.at(0), cell.at[0])}] =
+          cell.value.number;
+    }
+  }
+  return cells;
+}
+
+// Column and row paths of table `number`, each set sorted, " / " shown as
+// ":", columns first.
+std::string layout(const host::OutputDocument& doc, int number) {
+  std::set<std::string> columns, rows;
+  for (const auto& [at, value] : cells_of(doc, number)) columns.insert(at.first), rows.insert(at.second);
+  std::string shown;
+  for (const auto* paths : {&columns, &rows}) {
+    for (const std::string& p : *paths) shown += std::regex_replace(p, std::regex(" / "), ":") + " ";
+  }
+  return shown;
+}
+
+// sname (table 28 + 7) against q1 on the user-missing fixture, 32 cases, by
+// hand from the CSV. sname has categories ab, cd, ef and the missing values
+// NONE and N/A (never system-missing: a string); q1 has missing values 7, 8,
+// 9 and one blank (case 20):
+//   ab: 11 present, 1 of 7 (case 3)      NONE: 3 present (cases 4, 12, 27)
+//   cd:  8 present, 1 of 7 (case 26)     N/A:  1 present (19), 1 of 8 (case 7)
+//   ef:  4 present, 1 of 9 (case 9), 1 system-missing (case 20)
+// Column totals: present 27, system-missing 1, 7: 2, 8: 1, 9: 1.
+TEST(Crosstabs, EveryCellOfOneTableAgreesWithAHandTabulation) {
+  auto host = fixture_host("usermissing");
+  ASSERT_EQ(run_command(*host, "MVA q1 q3 q5 sname /CATEGORICAL=q1 sname /NOUNIVARIATE /CROSSTAB."), 0);
+  const Cells cells = cells_of(host->output(), 35);
+  const std::string count = "q1 / Present / Count", present = "q1 / Present / Percent",
+                    sysmis = "q1 / Missing / % System Missing", m7 = "q1 / Missing / % 7", m8 = "q1 / Missing / % 8",
+                    m9 = "q1 / Missing / % 9", none = "Missing / NONE", na = "Missing / N/A";
+  const struct { std::string column, row; double expected; } rows[] = {
+      {count, "Total", 27}, {count, "ab", 11}, {count, "cd", 8}, {count, "ef", 4}, {count, none, 3}, {count, na, 1},
+      {present, "Total", 100.0 * 27 / 32}, {present, "ab", 100.0 * 11 / 12}, {present, "cd", 100.0 * 8 / 9},
+      {present, "ef", 100.0 * 4 / 6}, {present, none, 100}, {present, na, 50}, {sysmis, "Total", 100.0 / 32},
+      {sysmis, "ab", 0}, {sysmis, "ef", 100.0 / 6}, {sysmis, na, 0}, {m7, "Total", 200.0 / 32}, {m7, "ab", 100.0 / 12},
+      {m7, "cd", 100.0 / 9}, {m7, "ef", 0}, {m7, none, 0}, {m8, na, 50}, {m8, "Total", 100.0 / 32},
+      {m9, "ef", 100.0 / 6}, {m9, "Total", 100.0 / 32},
+  };
+  for (const auto& row : rows) {
+    const auto it = cells.find({row.column, row.row});
+    ASSERT_NE(it, cells.end()) << row.column << " | " << row.row;
+    EXPECT_NEAR(it->second, row.expected, 1e-12 * std::max(1.0, row.expected)) << row.column << " | " << row.row;
+  }
+}
+
+// Which column groups and rows appear: columns only for the codes some case
+// has, missing-code rows only when used, and the percent gate.
+TEST(Crosstabs, MissingCodesAppearOnlyWhenUsedAndPercentGatesTheVariables) {
+  const std::string airquality = "MVA Ozone SolarR Wind Month /CATEGORICAL=Month /NOUNIVARIATE /CROSSTAB";
+  const std::string ozone = "Ozone:Missing:% System Missing Ozone:Present:Count Ozone:Present:Percent ";
+  const std::string months = "5 6 7 8 9 Total ";
+  // columns, rows: as layout() shows them. warning: the parameter of "_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT".
+  const struct { std::string fixture, command; int table; std::string columns, rows, warning; } cases[] = {
+      // q5 has only -9 and blanks: no column for a code no case has. q1's
+      // rows show its system-missing value and each used code.
+      {"usermissing", "MVA q1 q5 /CATEGORICAL=q1 /NOUNIVARIATE /CROSSTAB.", 30,
+       "q5:Missing:% -9.00 q5:Missing:% System Missing q5:Present:Count q5:Present:Percent ",
+       "1 10 2 3 4 5 6 Missing:7 Missing:8 Missing:9 Missing:System Missing Total ", ""},
+      // Month is never missing: only its categories. SolarR (4.6% missing)
+      // passes only at PERCENT=0; Wind (never missing) likewise.
+      {"airquality", airquality + ".", 33, ozone, months, ""},
+      {"airquality", airquality + " PERCENT=0.", 33,
+       ozone + "SolarR:Missing:% System Missing SolarR:Present:Count SolarR:Present:Percent Wind:Present:Count "
+               "Wind:Present:Percent ",
+       months, ""},
+      // Ozone misses 24.2%: nothing reaches 30, only the warning.
+      {"airquality", airquality + " PERCENT=30.", 33, "", "", "30"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    auto host = fixture_host(c.fixture);
+    ASSERT_EQ(run_command(*host, c.command), 0);
+    EXPECT_EQ(layout(host->output(), c.table), c.columns + c.rows);
+    const std::string warning = "_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT|" + c.warning + "|22";
+    EXPECT_EQ(message_lines(host->messages), std::vector<std::string>(!c.warning.empty(), warning));
+  }
+}
+
+// airquality weighted by w (Day % 3 + 1), Month against Ozone and SolarR:
+// every count and percent against the same tabulation of the data with each
+// case repeated w times. The TOTAL row takes percents of the summed weight
+// (306), not of the 153 stored cases.
+TEST(Crosstabs, WeightedCellsMatchTheExpandedData) {
+  TestData data{file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/airquality_weighted.csv"), {}};
+  data.options.weight = "w";
+  auto host = make_host(data);
+  ASSERT_EQ(run_command(*host, "MVA Ozone SolarR Month /CATEGORICAL=Month /NOUNIVARIATE /CROSSTAB PERCENT=0."), 0);
+  const Cells cells = cells_of(host->output(), 33);
+  const json want = json::parse(file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["crosstab"];
+  std::size_t checked = 0;
+  const auto expect = [&](const std::string& column, const std::string& row, double expected) {
+    const auto it = cells.find({column, row});
+    ASSERT_NE(it, cells.end()) << column << " | " << row;
+    EXPECT_NEAR(it->second, expected, 1e-12 * std::max(1.0, expected)) << column << " | " << row;
+    ++checked;
+  };
+  for (const auto& [u, v] : want["variables"].items()) {
+    const std::string count = u + " / Present / Count", percent = u + " / Present / Percent",
+                      missing = u + " / Missing / % System Missing";
+    expect(count, "Total", v["total_count"]);
+    expect(percent, "Total", v["total_percent"]);
+    expect(missing, "Total", v["total_missing_percent"]);
+    for (const auto& [month, m] : v["months"].items()) {
+      expect(count, month, m["count"]);
+      expect(percent, month, m["percent"]);
+      expect(missing, month, m["missing_percent"]);
+    }
+  }
+  EXPECT_EQ(checked, 2u * 3u * 6u);
+}
+
+// Twenty cases: a is missing in case 1 only (exactly 5 percent), b never;
+// g is the categorical variable. At the default limit a passes and b does
+// not; the footnote shows PERCENT as typed; just above the limit nothing
+// passes and only the warning is shown.
+TEST(Crosstabs, PercentGateAtItsLimitWithTheTypedText) {
+  std::string csv = "g,a,b\n";
+  for (int i = 1; i <= 20; ++i) csv += std::to_string(1 + i % 2) + "," + (i == 1 ? "" : std::to_string(i)) + ",7\n";
+  const std::string a = "a:Missing:% System Missing a:Present:Count a:Present:Percent ";
+  const std::string rows = "1 2 Total ";
+  const struct { std::string option, columns, footnote, warning; } cases[] = {
+      {"", a, "5.0", ""},
+      {" PERCENT=5.00", a, "5.00", ""},
+      {" PERCENT=5.0001", "", "absent", "5.0001"},
+      {" PERCENT=0", a + "b:Present:Count b:Present:Percent ", "absent", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.option);
+    const Shown shown = run_shown({csv, {}}, "MVA g a b /CATEGORICAL=g /NOUNIVARIATE /CROSSTAB" + c.option + ".");
+    ASSERT_EQ(shown.result, 0);
+    EXPECT_EQ(layout(shown.host->output(), 29), c.columns.empty() ? "" : c.columns + rows);
+    EXPECT_EQ(footnote_params(shown.table(29), "_TAB_ PERCENT ^1"), std::vector<std::string>{c.footnote});
+    const std::string warning = "_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT|" + c.warning + "|22";
+    EXPECT_EQ(message_lines(shown.messages()), std::vector<std::string>(!c.warning.empty(), warning));
+  }
+}
+
+// A missing range is labelled by its low end, an open end by its word: the
+// row of g's range LO:0 and the column of u's range LO:-1 both show "LO";
+// a range with a closed low end shows that number.
+TEST(Crosstabs, RangeCodesAreLabelledByTheirLowEnd) {
+  const std::string csv = "g,u\n1,5\n2,-3\n-1,4\n1,\n2,6\n-2,-8\n";
+  const struct { std::vector<std::string> missing; std::string shown; } cases[] = {
+      {{"g=LO:0", "u=LO:-1"},
+       "u:Missing:% LO u:Missing:% System Missing u:Present:Count u:Present:Percent 1 2 Missing:LO Total "},
+      {{"g=-5:0", "u=-9:-1"},
+       "u:Missing:% -9 u:Missing:% System Missing u:Present:Count u:Present:Percent 1 2 Missing:-5 Total "},
+  };
+  for (const auto& c : cases) {
+    TestData data{csv, {}};
+    data.options.missing = c.missing;
+    auto host = make_host(data);
+    ASSERT_EQ(run_command(*host, "MVA g u /CATEGORICAL=g /NOUNIVARIATE /CROSSTAB PERCENT=0."), 0);
+    EXPECT_EQ(layout(host->output(), 29), c.shown) << c.missing[0];
+  }
+}
+
+// A string value longer than 8 characters whose first 8 are a user-missing
+// value ("UNKNOWN SRC" beside the missing value "UNKNOWN") is valid, but the
+// incomplete case with "UNKNOWN" that comes after it takes its 8 characters
+// off the category list: it has no row, yet its cases (3 and 6) count in the
+// column totals, which give the TOTAL row (x present in 4 of the 7 cases).
+TEST(Crosstabs, EveryCaseCountsInTheColumnTotals) {
+  TestData data{"src,x\nA,1\nB,\nUNKNOWN SRC,3\nA,\nB,6\nUNKNOWN SRC,\nUNKNOWN,4\n", {}};
+  data.options.missing = {"src=UNKNOWN"};
+  auto host = make_host(data);
+  ASSERT_EQ(run_command(*host, "MVA src x /CATEGORICAL=src /NOUNIVARIATE /CROSSTAB PERCENT=0."), 0);
+  const Cells cells = cells_of(host->output(), 29);
+  const struct { std::string column, row; double expected; } rows[] = {
+      {"x / Present / Count", "Total", 4}, {"x / Present / Percent", "Total", 100.0 * 4 / 7},
+      {"x / Missing / % System Missing", "Total", 100.0 * 3 / 7}, {"x / Present / Count", "A", 1},
+      {"x / Present / Count", "B", 1}, {"x / Present / Count", "Missing / UNKNOWN", 1},
+  };
+  for (const auto& row : rows) {
+    const auto it = cells.find({row.column, row.row});
+    ASSERT_NE(it, cells.end()) << row.column << " | " << row.row;
+    EXPECT_NEAR(it->second, row.expected, 1e-12 * row.expected) << row.column << " | " << row.row;
+  }
+}
+
+// The count arrays live in the workspace: with too little room the tables
+// are abandoned after the host's memory message (an error), and nothing of
+// the crosstabulation is shown.
+TEST(Crosstabs, NoRoomForTheCountsGivesTheMemoryMessage) {
+  std::string csv = "g,a\n";
+  for (int i = 1; i <= 400; ++i) csv += std::to_string(i) + "," + (i % 3 == 0 ? "" : "1") + "\n";
+  const std::string command = "MVA g a /CATEGORICAL=g /MAXCAT=400 /NOUNIVARIATE /CROSSTAB PERCENT=0.";
+  // The counts take (400 + 10)^2 cells, 1.3 MB: a workspace of 1 MB holds
+  // the data but not them; 4 MB holds both.
+  for (const std::int64_t megabytes : {1, 4}) {
+    SCOPED_TRACE(megabytes);
+    const Shown shown = run_shown({csv, {}, megabytes << 20}, command);
+    const bool fits = megabytes == 4;
+    EXPECT_EQ(shown.result != 0, !fits);
+    EXPECT_EQ(shown.table(29).is_null(), !fits);
+    std::vector<std::string> keys = message_lines(shown.messages(), false);
+    EXPECT_EQ(keys, fits ? std::vector<std::string>{} : std::vector<std::string>{"HOST_ NOT ENOUGH MEMORY ^1 ^2|23"});
+  }
+}
+
+}  // namespace
+}  // namespace mva::test
