@@ -169,7 +169,6 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   std::optional<host::ReferenceHost> host;
   try {
     host::DataSet data = host::DataSet::load(o.data);
-    for (const std::string& note : data.notes()) err << "mva: note: " << note << "\n";
     if (data.case_count() == 0) {
       err << "mva: " << data.source() << ": no cases in the data (the file has only its header line); "
           << "no command was run\n";

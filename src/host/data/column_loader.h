@@ -17,10 +17,6 @@
 
 namespace mva::host::detail {
 
-// At most this many cells that are not numbers make a column of numbers
-// text "by a few odd cells", which a note at load points out.
-inline constexpr std::int64_t kOddCells = 3;
-
 // How many records are read between two polls of the user's interrupt.
 inline constexpr std::int64_t kInterruptPollRecords = 1 << 16;
 
@@ -30,7 +26,8 @@ struct ColumnStats {
   std::optional<int> declared_width;
   bool numeric = true;       // every cell so far is an NA token or a number
   bool may_be_string = true; // not declared numeric: its length matters
-  bool counting = true;      // still counting numbers and other cells
+  bool counting = true;      // not declared a string: numbers and other cells are counted
+  char mark = '.';           // decimal mark: '.' or ',', 0 until a number with a fraction decides it
   int decimals = 0;
   int integer_width = 1;
   std::size_t longest = 0;   // bytes, trailing blanks removed, NA cells left out
@@ -38,8 +35,8 @@ struct ColumnStats {
   std::int64_t overflow_line = 0;  // first cell longer than the declared width
   std::size_t overflow_length = 0;
   std::int64_t na_cells = 0;       // cells that are NA tokens (or empty)
-  std::int64_t numbers = 0;        // cells that read as numbers (while counting)
-  std::int64_t texts = 0;          // other cells (while counting)
+  std::int64_t numbers = 0;        // cells that read as numbers (when counting)
+  std::int64_t texts = 0;          // other cells with a value (when counting)
   std::int64_t first_text_line = 0;
   std::string first_text;          // the first cell that is not a number
 };
