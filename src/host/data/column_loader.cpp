@@ -225,11 +225,13 @@ class RecordPass {
         } else if (trim_trailing_blanks(cell).size() > h.longest) {
           return nullptr;
         } else if (stats_[c].counting && may_start_number(trimmed.front())) {
-          // Counted as a number only when it plainly is one; any doubt goes
-          // to the general path.
-          const char* const stop = trimmed.data() + trimmed.size();
-          if (read_plain_number<true>(trimmed.data(), stop, h.mark).stop != stop) return nullptr;
-          numbers_at_[numbers++] = c;
+          // Counted as the general path counts it. A column whose decimal
+          // mark is not decided leaves a cell with either mark to the general
+          // path, which decides it; without one, both marks read it alike.
+          if (h.mark == 0 && trimmed.find_first_of(".,") != std::string_view::npos) return nullptr;
+          double value = 0.0;
+          NumberShape shape;
+          if (read_with_mark(trimmed, h.mark == 0 ? '.' : h.mark, value, shape)) numbers_at_[numbers++] = c;
         }
       }
       if (c + 1 < columns) {
@@ -320,7 +322,8 @@ class RecordPass {
     numbers_at_.resize(stats_.size());
   }
 
-  // Whether a cell that starts with `c` may read as a number.
+  // Whether a cell that starts with `c` may read as a number (a number
+  // starts with a sign, a digit or a decimal mark).
   static bool may_start_number(char c) {
     return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == ',';
   }
