@@ -49,6 +49,20 @@ TEST(LoadNotes, OpenTheOutputInEveryFormat) {
   EXPECT_NE(test::run_mva({args[0], args[1], args[2], args[3]}).out.find("Note: " + data + ": the first column"),
             std::string::npos);
 
+  // The decimal mark, told: a comma reads R's write.csv2 file without a
+  // note; a point makes its fractions text; a mark that is none is refused.
+  const std::string write2 = kHabits + "airquality_write2.csv";
+  const test::ProgramRun comma = test::run_mva({"--data", write2, "--decimal", ",", "-e", "MVA Wind."});
+  EXPECT_EQ(comma.status, kSuccess);
+  EXPECT_EQ(comma.out.find("decimal mark"), std::string::npos) << comma.out;
+  EXPECT_NE(comma.out.find("Wind       153  9.958"), std::string::npos) << comma.out;
+  const test::ProgramRun point = test::run_mva({"--data", write2, "--decimal", ".", "-e", "MVA Wind."});
+  EXPECT_EQ(point.status, kCommandError);
+  EXPECT_NE(point.out.find("Categorical variable Wind has more than 25 categories"), std::string::npos) << point.out;
+  const test::ProgramRun bad = test::run_mva({"--data", data, "--decimal", ";", "-e", "MVA Ozone."});
+  EXPECT_EQ(bad.status, kBadInput);
+  EXPECT_EQ(bad.err, "mva: --decimal: ';' is not a decimal mark (give . or ,)\n");
+
   // R's names with a period are names a command can say as they stand.
   const test::ProgramRun r = test::run_mva({"--data", kHabits + "airquality_write.csv", "-e", "MVA Ozone Solar.R\n"
                                             "  /EM Solar.R Ozone."});

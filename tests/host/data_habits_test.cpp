@@ -206,6 +206,12 @@ TEST(DataHabits, DecimalCommasAndNoValueTokens) {
     EXPECT_EQ(seen, types) << csv;
   }
 
+  // A token that a string column declares as its own missing value is that
+  // value there (counted as user-missing), not blank.
+  const DataSet declared = DataSet::from_text("s,x\nN/A,1\nab,NaN\n,2\n", with({}),
+                                              R"({"variables": [{"name": "s", "missing": {"values": ["N/A"]}}]})");
+  EXPECT_EQ(cases_of(declared), (std::vector<std::string>{"N/A|1;2", "ab|.;3", "|2;4"}));
+
   // Random numbers with a decimal comma read as the same numbers with a
   // point: in place, and the long way (an NA token that reads as a number
   // sends every record there).

@@ -287,6 +287,10 @@ TEST(DataSet, ErrorsNameTheirPlace) {
       {"a,b c\n1,2\n", R"({"variables": [{"name": "B C"}]})",
        "<dictionary>: the variable \"B C\" is not in the data file d.csv (its column is read as the variable b_c: "
        "name that in the dictionary)"},
+      {"a,Solar R,b c\n1,2,3\n", "", "--missing 'solar r=9': \"solar r\" is the header of column 2, which is read as "
+       "the variable Solar_R; give Solar_R", named({}, {}, {"solar r=9"})},
+      {"a,Solar R,b c\n1,2,3\n", "", "--weight: \"b c\" is the header of column 3", named({}, "b c")},
+      {"a,Solar R,b c\n1,2,3\n", "", "--split: \"Solar R\" is the header of column 2", named({"a,Solar R"})},
       {"a,b\n1,2\n", "", "--decimal: the decimal mark cannot be the delimiter ','; give another delimiter", [] {
          DataOptions o = named();
          o.decimal = ',';

@@ -490,6 +490,16 @@ void fill_string_columns(DataContent& content, const std::function<void()>& poll
   for (const std::size_t c : strings) {
     content.cells[c] = column_array(cases * static_cast<std::size_t>(content.plans[c].cells));
   }
+  // An NA token that is one of a string column's own user-missing values
+  // (a dictionary that declares "N/A" missing) is that value there, not blank.
+  std::vector<std::vector<std::string_view>> kept(content.plans.size());
+  for (const std::size_t c : strings) {
+    const VarRecord& record = content.dictionary.slot(static_cast<std::int64_t>(content.plans[c].cell) + 1);
+    for (int k = 0; k < record.missing_form && k < 3; ++k) {
+      const std::string_view text = trim_blanks(record.missing_text[static_cast<std::size_t>(k)]);
+      if (!text.empty() && content.is_na(text)) kept[c].push_back(text);
+    }
+  }
   CsvReader csv(content.text, content.delimiter, content.source);
   csv.seek(content.first_record);
   csv.expect_fields(content.columns);
@@ -501,8 +511,9 @@ void fill_string_columns(DataContent& content, const std::function<void()>& poll
       const std::string_view cell = csv.fields()[c];
       const std::size_t size = static_cast<std::size_t>(plan.cells) * 8;
       char* chars = reinterpret_cast<char*>(content.cells[c].get() + record * static_cast<std::size_t>(plan.cells));
-      const std::size_t used =
-          content.is_na(trim_blanks(cell)) ? 0 : std::min(cell.size(), static_cast<std::size_t>(plan.width));
+      const std::string_view trimmed = trim_blanks(cell);
+      const bool na = content.is_na(trimmed) && std::find(kept[c].begin(), kept[c].end(), trimmed) == kept[c].end();
+      const std::size_t used = na ? 0 : std::min(cell.size(), static_cast<std::size_t>(plan.width));
       std::memcpy(chars, cell.data(), used);
       std::memset(chars + used, ' ', size - used);
     }

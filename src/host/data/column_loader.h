@@ -31,6 +31,7 @@ struct ColumnStats {
   int decimals = 0;
   int integer_width = 1;
   std::size_t longest = 0;   // bytes, trailing blanks removed, NA cells left out
+  std::size_t kept_width = 0;  // the longest of its own missing values that are NA tokens (kept as text)
   std::int64_t longest_line = 0;   // where the longest cell stands
   std::int64_t overflow_line = 0;  // first cell longer than the declared width
   std::size_t overflow_length = 0;
@@ -59,7 +60,8 @@ void read_records(CsvReader& csv, DataContent& content, const std::vector<std::s
 
 // Once content.plans give the string columns their widths: fills their
 // cells (blank padded, 8 characters per cell; a cell without a value, an NA
-// token, reads as blank) with a second walk over the records, which only
+// token, reads as blank unless the token is one of the column's own
+// user-missing values) with a second walk over the records, which only
 // files with string columns need. Polls as read_records does.
 void fill_string_columns(DataContent& content, const std::function<void()>& poll);
 

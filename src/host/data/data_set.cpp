@@ -108,6 +108,16 @@ void poll_interrupt(const DataOptions& options) {
   if (options.interrupted && options.interrupted()) throw LoadInterrupted{};
 }
 
+// A string column keeps a cell that is an NA token as text when the token is
+// one of its own missing values (fill_string_columns), so its width takes in
+// those values.
+void widen_for_kept_tokens(const DataContent& content, ColumnStats& s, const MissingSpec& spec) {
+  for (const std::string& value : spec.values) {
+    const std::string_view text = trim_blanks(value);
+    if (!text.empty() && content.is_na(text)) s.kept_width = std::max(s.kept_width, text.size());
+  }
+}
+
 // The dictionary from the names and what the pass found; a header that is
 // not its variable's name becomes the variable's label.
 void build_dictionary(DataContent& content, const std::vector<std::string>& headers,
@@ -128,7 +138,7 @@ void build_dictionary(DataContent& content, const std::vector<std::string>& head
                                     s.overflow_length, *s.declared_width));
       }
       const int width = s.declared_width.value_or(
-          static_cast<int>(std::clamp<std::size_t>(s.longest, 1, kMaxStringWidth)));
+          static_cast<int>(std::clamp<std::size_t>(std::max(s.longest, s.kept_width), 1, kMaxStringWidth)));
       if (!s.declared_width && s.longest > static_cast<std::size_t>(kMaxStringWidth)) {
         throw DataError(fmt::format("{}, line {}, column {} ({}): a text of {} bytes; strings go up to {}",
                                     content.source, s.longest_line, c + 1, names[c], s.longest, kMaxStringWidth));
@@ -218,10 +228,30 @@ void add_notes(DataContent& content, const std::vector<std::string>& headers, co
   }
 }
 
-void apply_options(Dictionary& dictionary, const DataOptions& options) {
+// The headers and the variable names of the columns, for the options that
+// name a variable by a header that was renamed.
+struct ColumnNames {
+  const std::vector<std::string>& headers;
+  const std::vector<std::string>& names;
+
+  // Refuses `name` when it is no variable's name but the header of a column
+  // read under another name, saying which name to give.
+  void refuse_header(const Dictionary& dictionary, std::string_view name, std::string_view context) const {
+    if (dictionary.find(name) != 0) return;
+    for (std::size_t c = 0; c < headers.size(); ++c) {
+      if (!headers[c].empty() && headers[c] != names[c] && fold_name(headers[c]) == fold_name(name)) {
+        throw DataError(fmt::format("{}: \"{}\" is the header of column {}, which is read as the variable {}; "
+                                    "give {}", context, name, c + 1, names[c], names[c]));
+      }
+    }
+  }
+};
+
+void apply_options(Dictionary& dictionary, const DataOptions& options, const ColumnNames& columns) {
   for (const std::string& text : options.missing) {
     const MissingOption option = parse_missing_option(text);
     const std::string context = fmt::format("--missing '{}'", text);
+    columns.refuse_header(dictionary, option.variable, context);
     const std::int64_t v = dictionary.find(option.variable);
     if (v == 0) throw DataError(fmt::format("{}: there is no variable named \"{}\"", context, option.variable));
     dictionary.set_missing(v, option.spec, context);
@@ -231,6 +261,7 @@ void apply_options(Dictionary& dictionary, const DataOptions& options) {
     if (name.empty()) {
       dictionary.set_weight(std::int64_t{0}, "--weight");
     } else {
+      columns.refuse_header(dictionary, name, "--weight");
       dictionary.set_weight(name, "--weight");
     }
   }
@@ -247,6 +278,7 @@ void apply_options(Dictionary& dictionary, const DataOptions& options) {
         rest.remove_prefix(comma + 1);
       }
     }
+    for (const std::string& name : names) columns.refuse_header(dictionary, name, "--split");
     dictionary.set_split(names, "--split");
   }
 }
@@ -312,11 +344,19 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
                                 names[static_cast<std::size_t>(header - headers.begin())])));
         }
         ColumnStats& s = stats[static_cast<std::size_t>(at - names.begin())];
+        if (entry.missing) widen_for_kept_tokens(*content, s, *entry.missing);
         s.declared = entry.type;
         if (entry.type == DeclaredType::String) s.numeric = s.counting = false;
         if (entry.type == DeclaredType::Numeric) s.may_be_string = false;
         s.declared_width = entry.width;
       }
+    }
+    for (const std::string& text : options.missing) {
+      const MissingOption option = parse_missing_option(text);
+      const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+        return fold_name(name) == fold_name(option.variable);
+      });
+      if (at != names.end()) widen_for_kept_tokens(*content, stats[static_cast<std::size_t>(at - names.begin())], option.spec);
     }
     poll();
     detail::read_records(csv, *content, names, stats, poll);
@@ -328,7 +368,7 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
   build_dictionary(*content, headers, names, stats);
   declare_blank_missing(*content, names, stats);
   if (file) content->dictionary.apply(*file);
-  apply_options(content->dictionary, options);
+  apply_options(content->dictionary, options, ColumnNames{headers, names});
   add_notes(*content, headers, names, stats);
   detail::fill_string_columns(*content, poll);
   // Every value is in the cells now; the text is no longer needed.
