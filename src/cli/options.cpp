@@ -35,9 +35,13 @@ Data:
                      labels, missing values, weight and split variables
   --delimiter C      field delimiter: one character, or tab (also \t);
                      default: detected among , ; and tab
+  --decimal C        the decimal mark of numbers: . or , (default: . except
+                     that with ; as the delimiter a column whose numbers are
+                     written with a decimal comma, as 41,5, is read so)
   --na TOKEN         a cell text that means "no value" (repeat the option or
                      give a comma list). The empty cell always means it, and
-                     by default NA and . do too: any --na replaces NA and .
+                     by default NA, ., NaN, nan, NULL, None, N/A, n/a, #N/A
+                     and <NA> do too: any --na replaces these
                      In a numeric column such a cell is system-missing; in a
                      string column it reads as blank, and blank becomes a
                      user-missing value of that column.
@@ -127,7 +131,7 @@ char delimiter_of(std::string_view text) {
 // The texts of the arguments as the command line gave them, before their
 // values are checked.
 struct RawArguments {
-  std::vector<std::string> data, dict, delimiter, weight, format, output, workspace, max_cells, seed;  // once
+  std::vector<std::string> data, dict, delimiter, decimal, weight, format, output, workspace, max_cells, seed;  // once
   std::vector<std::string> na, missing, split, commands, scripts;  // repeatable
   bool no_progress = false, version = false, help = false;
 };
@@ -144,7 +148,7 @@ void declare(CLI::App& app, RawArguments& raw) {
         CLI::MultiOptionPolicy::TakeAll);
   };
   for (auto [name, into] : {std::pair{"--data", &raw.data}, {"--dict", &raw.dict}, {"--delimiter", &raw.delimiter},
-                            {"--weight", &raw.weight}, {"--format", &raw.format}, {"--output", &raw.output},
+                            {"--decimal", &raw.decimal}, {"--weight", &raw.weight}, {"--format", &raw.format}, {"--output", &raw.output},
                             {"--workspace", &raw.workspace}, {"--max-cells", &raw.max_cells}, {"--seed", &raw.seed}}) {
     each(name, *into);
   }
@@ -180,6 +184,10 @@ void take(const RawArguments& raw, ParsedArguments& parsed) {
   if (const auto data = single("--data", raw.data)) o.data.data_path = *data;
   if (const auto dict = single("--dict", raw.dict)) o.data.dict_path = *dict;
   if (const auto delimiter = single("--delimiter", raw.delimiter)) o.data.delimiter = delimiter_of(*delimiter);
+  if (const auto decimal = single("--decimal", raw.decimal)) {
+    if (*decimal != "." && *decimal != ",") refuse(fmt::format("--decimal: '{}' is not a decimal mark (give . or ,)", *decimal));
+    o.data.decimal = decimal->front();
+  }
   for (const std::string& value : raw.na) {
     if (value.empty()) {
       o.data.na_tokens.emplace_back();  // only the empty cell

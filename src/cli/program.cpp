@@ -205,7 +205,6 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
     err << "mva: " << o.data.data_path << ": the computer ran out of memory while the data were read\n";
     return kBadInput;
   }
-  for (const std::string& note : data->notes()) err << "mva: note: " << note << "\n";
   if (data->case_count() == 0) {
     err << "mva: " << data->source() << ": no cases in the data (the file has only its header line); "
         << "no command was run\n";

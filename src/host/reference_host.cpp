@@ -46,6 +46,8 @@ ReferenceHost::ReferenceHost(DataSet data, const HostOptions& options)
   reader_.set_unsorted_callback([this](const std::string& detail) {
     BP_ERROR(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), 2, 2);
   });
+  // What the user should know about how the data were read opens the output.
+  for (const LoadNote& note : data_.notes()) output_.add_message(message(note.key, note.params), 2, 1);
 }
 
 bool ReferenceHost::request_interrupt() { return !interrupt_requested.exchange(true); }

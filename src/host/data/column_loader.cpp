@@ -34,11 +34,46 @@ std::size_t estimated_records(std::string_view text) {
   return text.size() / line_length / 8 * 9 + 64;
 }
 
+// Reads `cell` (blanks trimmed) as a number written with the decimal mark
+// `mark`, '.' or ','. With a comma for the mark a cell with a point is no
+// number: a point there most often groups thousands ("1.234,5"), and to
+// read "1.234" as a fraction would be a silent wrong value.
+bool read_with_mark(std::string_view cell, char mark, double& value, NumberShape& shape) {
+  const char* const end = cell.data() + cell.size();
+  if (cell.empty()) return false;
+  if (mark == '.') return read_number_at(cell.data(), end, value, shape) == end;
+  const std::size_t comma = cell.find(',');
+  if (cell.find('.') != std::string_view::npos) return false;
+  if (comma == std::string_view::npos) return read_number_at(cell.data(), end, value, shape) == end;
+  std::string text(cell);
+  text[comma] = '.';  // a second comma is left in, and stops the number
+  return read_number_at(text.data(), text.data() + text.size(), value, shape) == text.data() + text.size();
+}
+
+// Reads a cell of the column `s` as a number. A column whose decimal mark is
+// not decided yet takes the mark of the first number with a fraction it
+// meets; a number with the other mark is then no number.
+bool read_cell_number(std::string_view cell, ColumnStats& s, double& value, NumberShape& shape) {
+  if (s.mark != 0) return read_with_mark(cell, s.mark, value, shape);
+  if (read_with_mark(cell, '.', value, shape)) {
+    if (cell.find('.') != std::string_view::npos) s.mark = '.';
+    return true;
+  }
+  if (read_with_mark(cell, ',', value, shape)) {  // a cell that failed with '.' and reads has a comma
+    s.mark = ',';
+    return true;
+  }
+  return false;
+}
+
 // Whether an NA token reads as a number: then a number is not simply a value,
 // and every record takes the general path.
 bool numbers_may_be_na(const DataContent& content) {
-  return std::any_of(content.na_tokens.begin(), content.na_tokens.end(),
-                     [](const std::string& token) { return parse_number(token).has_value(); });
+  return std::any_of(content.na_tokens.begin(), content.na_tokens.end(), [&](const std::string& token) {
+    double value = 0.0;
+    NumberShape shape;
+    return read_with_mark(token, '.', value, shape) || (content.decimal != '.' && read_with_mark(token, ',', value, shape));
+  });
 }
 
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
@@ -65,11 +100,14 @@ PlainNumber read_any_number(const char* p, const char* end) {
 
 // Reads the number that starts at `p` in place, as read_number_at does, with
 // the common form (at most 19 digits, a mantissa below 2^53, at most 22
-// decimals, no exponent) worked out here in one scan. Other forms go to
-// read_number_at. Unchecked (kChecked false), the scan does not look for
-// `end`: the caller knows that a line end stands before it.
+// decimals, no exponent) worked out here in one scan, its fraction after the
+// decimal mark `mark` ('.' or ','; 0 takes no fraction, and the number stops
+// at either mark). Other forms go to read_number_at when the mark is '.',
+// and are no number here otherwise (the general path reads them). Unchecked
+// (kChecked false), the scan does not look for `end`: the caller knows that
+// a line end stands before it.
 template <bool kChecked>
-PlainNumber read_plain_number(const char* const p, const char* const end) {
+PlainNumber read_plain_number(const char* const p, const char* const end, const char mark) {
   const auto more = [end](const char* at) { return !kChecked || at < end; };
   const auto digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
   const char* q = p;
@@ -80,7 +118,7 @@ PlainNumber read_plain_number(const char* const p, const char* const end) {
   while (more(q) && digit(*q)) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q++ - '0');
   const auto whole_digits = static_cast<int>(q - whole);
   int fraction_digits = 0;
-  if (more(q) && *q == '.') {
+  if (mark != 0 && more(q) && *q == mark) {
     const char* const fraction = ++q;
     while (more(q) && digit(*q)) mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q++ - '0');
     fraction_digits = static_cast<int>(q - fraction);
@@ -89,7 +127,7 @@ PlainNumber read_plain_number(const char* const p, const char* const end) {
   if (digits == 0) return {};
   if (digits > 19 || mantissa >= (std::uint64_t{1} << 53) || fraction_digits > 22 ||
       (more(q) && (*q == 'e' || *q == 'E'))) {
-    return read_any_number(p, end);
+    return mark == '.' ? read_any_number(p, end) : PlainNumber{};
   }
   // Mantissa and power of ten are exact doubles, so one division rounds
   // correctly (Clinger's fast path); -0 reads as 0.
@@ -135,7 +173,7 @@ class RecordPass {
  public:
   RecordPass(DataContent& content, std::vector<ColumnStats>& stats)
       : content_(content), stats_(stats), delimiter_(content.delimiter), hot_(stats.size()),
-        na_(stats.size()), not_numbers_(stats.size()) {
+        na_(stats.size()), not_numbers_(stats.size()), text_numbers_(stats.size()) {
     load_hot();
   }
 
@@ -150,12 +188,13 @@ class RecordPass {
   const char* read_plain(const char* p, const char* const end, std::size_t record) {
     const std::size_t columns = hot_.size();
     std::size_t exceptions = 0;  // NA cells of this record, in exceptions_
+    std::size_t numbers = 0;     // numbers in text columns of this record, in numbers_at_
     for (std::size_t c = 0; c < columns; ++c) {
       HotColumn& h = hot_[c];
       const char* const start = p;
       if (h.cells != nullptr) {  // numeric, and so still counting
         double value = kSystemMissing;
-        const PlainNumber number = read_plain_number<kChecked>(p, end);
+        const PlainNumber number = read_plain_number<kChecked>(p, end, h.mark);
         const char* const stop = number.stop;
         if (stop != nullptr && ends_field(stop, end)) {
           p = stop;
@@ -177,14 +216,22 @@ class RecordPass {
         }
         h.cells[record] = value;
       } else {
-        if (stats_[c].counting) return nullptr;  // the general path counts a text column's first cells
         if (p < end && *p == '"') return nullptr;
         p = field_end(p, end);
         const std::string_view cell(start, static_cast<std::size_t>(p - start));
-        if (content_.is_na(trim_blanks(cell))) {
+        const std::string_view trimmed = trim_blanks(cell);
+        if (content_.is_na(trimmed)) {
           exceptions_[exceptions++] = c;
         } else if (trim_trailing_blanks(cell).size() > h.longest) {
           return nullptr;
+        } else if (stats_[c].counting && may_start_number(trimmed.front())) {
+          // Counted as the general path counts it. A column whose decimal
+          // mark is not decided leaves a cell with either mark to the general
+          // path, which decides it; without one, both marks read it alike.
+          if (h.mark == 0 && trimmed.find_first_of(".,") != std::string_view::npos) return nullptr;
+          double value = 0.0;
+          NumberShape shape;
+          if (read_with_mark(trimmed, h.mark == 0 ? '.' : h.mark, value, shape)) numbers_at_[numbers++] = c;
         }
       }
       if (c + 1 < columns) {
@@ -209,6 +256,7 @@ class RecordPass {
       if (hot_[c].cells != nullptr) ++not_numbers_[c];
       if (stats_[c].may_be_string) ++na_[c];
     }
+    for (std::size_t k = 0; k < numbers; ++k) ++text_numbers_[numbers_at_[k]];
     ++in_place_;
     return next;
   }
@@ -222,9 +270,12 @@ class RecordPass {
         s.numbers += in_place_ - not_numbers_[c];
         s.decimals = hot_[c].decimals;
         s.integer_width = hot_[c].integer_width;
+      } else if (s.counting) {  // a text column: its cells are NA, numbers or texts
+        s.numbers += text_numbers_[c];
+        s.texts += in_place_ - na_[c] - text_numbers_[c];
       }
       s.na_cells += na_[c];
-      na_[c] = not_numbers_[c] = 0;
+      na_[c] = not_numbers_[c] = text_numbers_[c] = 0;
     }
     in_place_ = 0;
   }
@@ -253,6 +304,7 @@ class RecordPass {
     std::size_t longest = 0;  // a longer cell takes the general path (no limit when its length cannot matter)
     int decimals = 0;         // ColumnStats::decimals, as it grows in place
     int integer_width = 1;    // ColumnStats::integer_width, as it grows in place
+    char mark = '.';          // ColumnStats::mark
   };
 
   // Takes the columns' state from their stats and cells.
@@ -264,8 +316,16 @@ class RecordPass {
       h.longest = s.may_be_string ? s.longest : static_cast<std::size_t>(-1);
       h.decimals = s.decimals;
       h.integer_width = s.integer_width;
+      h.mark = s.mark;
     }
     exceptions_.resize(stats_.size());
+    numbers_at_.resize(stats_.size());
+  }
+
+  // Whether a cell that starts with `c` may read as a number (a number
+  // starts with a sign, a digit or a decimal mark).
+  static bool may_start_number(char c) {
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == ',';
   }
 
   // Whether a number that stops at `at` fills its field.
@@ -298,15 +358,15 @@ class RecordPass {
       if (na || !s.counting) continue;
       double value = 0.0;
       NumberShape shape;
-      const char* const end = trimmed.data() + trimmed.size();
-      if (!trimmed.empty() && read_number_at(trimmed.data(), end, value, shape) == end) {
+      if (read_cell_number(trimmed, s, value, shape)) {
         ++s.numbers;
         s.decimals = std::max(s.decimals, shape.decimals);
         s.integer_width = std::max(s.integer_width, shape.integer_width);
         if (s.numeric) content_.cells[c][record] = value;
       } else if (s.declared == DeclaredType::Numeric) {
-        throw DataError(fmt::format("{}, line {}, column {} ({}): \"{}\" is not a number, and {} is declared numeric",
-                                    csv.source(), csv.field_line(c), c + 1, names[c], shown_cell(cell), names[c]));
+        throw DataError(fmt::format("{}, line {}, column {} ({}): \"{}\" is not a number, and {} is declared numeric{}",
+                                    csv.source(), csv.field_line(c), c + 1, names[c], shown_cell(cell), names[c],
+                                    s.mark == ',' ? " (its decimal mark is the comma)" : ""));
       } else {
         if (s.numeric) {  // its values are of no use now
           s.numeric = false;
@@ -316,7 +376,6 @@ class RecordPass {
           s.first_text = shown_cell(trimmed);
           s.first_text_line = csv.field_line(c);
         }
-        s.counting = s.texts <= kOddCells;  // past a few, the column is plainly text
       }
     }
   }
@@ -336,6 +395,8 @@ class RecordPass {
   std::int64_t in_place_ = 0;             // records read in place since the counts were last added
   std::vector<std::int64_t> na_;          // their NA cells that count as such, per column
   std::vector<std::int64_t> not_numbers_; // their cells of numeric columns that are not numbers
+  std::vector<std::int64_t> text_numbers_;  // their cells of text columns that are numbers
+  std::vector<std::size_t> numbers_at_;   // the text columns of the numbers of the record being read in place
 };
 
 }  // namespace
@@ -429,6 +490,16 @@ void fill_string_columns(DataContent& content, const std::function<void()>& poll
   for (const std::size_t c : strings) {
     content.cells[c] = column_array(cases * static_cast<std::size_t>(content.plans[c].cells));
   }
+  // An NA token that is one of a string column's own user-missing values
+  // (a dictionary that declares "N/A" missing) is that value there, not blank.
+  std::vector<std::vector<std::string_view>> kept(content.plans.size());
+  for (const std::size_t c : strings) {
+    const VarRecord& record = content.dictionary.slot(static_cast<std::int64_t>(content.plans[c].cell) + 1);
+    for (int k = 0; k < record.missing_form && k < 3; ++k) {
+      const std::string_view text = trim_blanks(record.missing_text[static_cast<std::size_t>(k)]);
+      if (!text.empty() && content.is_na(text)) kept[c].push_back(text);
+    }
+  }
   CsvReader csv(content.text, content.delimiter, content.source);
   csv.seek(content.first_record);
   csv.expect_fields(content.columns);
@@ -440,8 +511,9 @@ void fill_string_columns(DataContent& content, const std::function<void()>& poll
       const std::string_view cell = csv.fields()[c];
       const std::size_t size = static_cast<std::size_t>(plan.cells) * 8;
       char* chars = reinterpret_cast<char*>(content.cells[c].get() + record * static_cast<std::size_t>(plan.cells));
-      const std::size_t used =
-          content.is_na(trim_blanks(cell)) ? 0 : std::min(cell.size(), static_cast<std::size_t>(plan.width));
+      const std::string_view trimmed = trim_blanks(cell);
+      const bool na = content.is_na(trimmed) && std::find(kept[c].begin(), kept[c].end(), trimmed) == kept[c].end();
+      const std::size_t used = na ? 0 : std::min(cell.size(), static_cast<std::size_t>(plan.width));
       std::memcpy(chars, cell.data(), used);
       std::memset(chars + used, ' ', size - used);
     }

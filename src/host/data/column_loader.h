@@ -17,10 +17,6 @@
 
 namespace mva::host::detail {
 
-// At most this many cells that are not numbers make a column of numbers
-// text "by a few odd cells", which a note at load points out.
-inline constexpr std::int64_t kOddCells = 3;
-
 // How many records are read between two polls of the user's interrupt.
 inline constexpr std::int64_t kInterruptPollRecords = 1 << 16;
 
@@ -30,16 +26,18 @@ struct ColumnStats {
   std::optional<int> declared_width;
   bool numeric = true;       // every cell so far is an NA token or a number
   bool may_be_string = true; // not declared numeric: its length matters
-  bool counting = true;      // still counting numbers and other cells
+  bool counting = true;      // not declared a string: numbers and other cells are counted
+  char mark = '.';           // decimal mark: '.' or ',', 0 until a number with a fraction decides it
   int decimals = 0;
   int integer_width = 1;
   std::size_t longest = 0;   // bytes, trailing blanks removed, NA cells left out
+  std::size_t kept_width = 0;  // the longest of its own missing values that are NA tokens (kept as text)
   std::int64_t longest_line = 0;   // where the longest cell stands
   std::int64_t overflow_line = 0;  // first cell longer than the declared width
   std::size_t overflow_length = 0;
   std::int64_t na_cells = 0;       // cells that are NA tokens (or empty)
-  std::int64_t numbers = 0;        // cells that read as numbers (while counting)
-  std::int64_t texts = 0;          // other cells (while counting)
+  std::int64_t numbers = 0;        // cells that read as numbers (when counting)
+  std::int64_t texts = 0;          // other cells with a value (when counting)
   std::int64_t first_text_line = 0;
   std::string first_text;          // the first cell that is not a number
 };
@@ -62,7 +60,8 @@ void read_records(CsvReader& csv, DataContent& content, const std::vector<std::s
 
 // Once content.plans give the string columns their widths: fills their
 // cells (blank padded, 8 characters per cell; a cell without a value, an NA
-// token, reads as blank) with a second walk over the records, which only
+// token, reads as blank unless the token is one of the column's own
+// user-missing values) with a second walk over the records, which only
 // files with string columns need. Polls as read_records does.
 void fill_string_columns(DataContent& content, const std::function<void()>& poll);
 

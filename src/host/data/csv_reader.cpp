@@ -69,8 +69,11 @@ bool CsvReader::next() {
   const char* const end = begin + text_.size();
   const char* p = begin + position_.offset;
   std::int64_t line = position_.line;
-  // Completely empty lines are no records.
-  while (p < end && (*p == '\n' || *p == '\r')) {
+  // Completely empty lines are no records, except after the header of a file
+  // of one column: there an empty line is a record of one empty cell (most
+  // often a missing value), and only a line end that ends the text closes the
+  // last record without starting one.
+  while (expected_ != 1 && p < end && (*p == '\n' || *p == '\r')) {
     if (*p == '\r' && p + 1 < end && p[1] == '\n') ++p;
     ++p;
     ++line;

@@ -1,7 +1,8 @@
 // The CSV reader: walks the records of a CSV text held in memory (RFC 4180:
 // quoted fields with embedded delimiters, doubled quotes and line ends; CRLF,
 // LF or CR line ends; a leading UTF-8 byte-order mark is ignored; a last line
-// without a line end is fine; completely empty lines are skipped). Fields are
+// without a line end is fine; completely empty lines are skipped, except in
+// a file of one column, where each is a record of one empty cell). Fields are
 // views into the text; only a field with doubled quotes is copied (into a
 // buffer the reader reuses), so reading allocates nothing per field. The first
 // record fixes the number of fields; every later record must have as many.

@@ -15,6 +15,7 @@
 
 #include "host/data/csv_reader.h"
 #include "host/data/dictionary.h"
+#include "host/data/data_set.h"
 
 #include <sys/mman.h>
 
@@ -111,7 +112,10 @@ struct DataContent {
   Dictionary dictionary;
   std::vector<ColumnPlan> plans;
   std::vector<std::string> na_tokens;  // besides the empty cell
-  std::vector<std::string> notes;      // what the user should know about how the file was read
+  // The decimal mark every column starts with: '.' or ',', or 0 when each
+  // column takes the mark of the first number with a fraction it meets.
+  char decimal = '.';
+  std::vector<LoadNote> notes;         // what the user should know about how the file was read
 
   // The values, column by column: plans[c].cells doubles per case, case
   // after case, as the case buffer takes them.

@@ -24,17 +24,24 @@
 #include "host/data/data_error.h"
 #include "host/data/dictionary_json.h"
 #include "host/data/number_text.h"
+#include "host/data/variable_names.h"
 
 namespace mva::host {
+
+const std::vector<std::string>& default_na_tokens() {
+  // R writes NA; pandas NaN, nan, NULL, None, N/A, n/a, #N/A or <NA> as it is
+  // asked or as its types print; "." is the missing value of many
+  // statistical files.
+  static const std::vector<std::string> tokens = {"NA",  ".",   "NaN",  "nan", "NULL",
+                                                  "None", "N/A", "n/a", "#N/A", "<NA>"};
+  return tokens;
+}
 
 namespace {
 
 using detail::ColumnPlan;
 using detail::ColumnStats;
 using detail::DataContent;
-using detail::kOddCells;
-
-const std::vector<std::string> kDefaultNaTokens = {"NA", "."};
 
 // The whole file in memory. A regular file is mapped, its pages taken in one
 // go from the page cache: no copy, no zeroed buffer. A pipe or device (or a
@@ -68,41 +75,53 @@ detail::TextBuffer read_file(const std::string& path) {
   return detail::TextBuffer(std::move(text));
 }
 
-std::string quoted_names(std::string_view a, std::string_view b) {
-  if (a == b) return fmt::format("\"{}\"", a);
-  return fmt::format("\"{}\"/\"{}\"", a, b);
-}
-
-std::vector<std::string> header_names(const CsvReader& csv) {
-  std::vector<std::string> names;
-  std::unordered_map<std::string, std::size_t> seen;
+// The headers of the columns, blanks trimmed; they must be UTF-8 text. The
+// variable names are made from them (variable_names.h).
+std::vector<std::string> header_texts(const CsvReader& csv) {
+  std::vector<std::string> headers;
   for (std::size_t c = 0; c < csv.fields().size(); ++c) {
-    std::string name(trim_blanks(csv.fields()[c]));
-    if (name.empty()) {
-      throw DataError(fmt::format("{}: column {} has no name in the header (line {})", csv.source(), c + 1,
-                                  csv.line()));
-    }
-    if (!valid_utf8(name)) {
+    std::string header(trim_blanks(csv.fields()[c]));
+    if (!valid_utf8(header)) {
       throw DataError(fmt::format("{}: the name of column {} in the header (line {}) is not UTF-8 text; "
                                   "save the file as UTF-8", csv.source(), c + 1, csv.line()));
     }
-    const auto [at, fresh] = seen.emplace(fold_name(name), c);
-    if (!fresh) {
-      throw DataError(fmt::format("{}: columns {} and {} have the same name {}", csv.source(), at->second + 1,
-                                  c + 1, quoted_names(names[at->second], name)));
-    }
-    names.push_back(std::move(name));
+    headers.push_back(std::move(header));
   }
-  return names;
+  return headers;
+}
+
+// The decimal mark the columns start with (DataContent::decimal).
+char decimal_mark(const DataOptions& options, char delimiter) {
+  if (!options.decimal) return delimiter == ';' ? 0 : '.';
+  const char mark = *options.decimal;
+  if (mark != '.' && mark != ',') {
+    throw DataError(fmt::format("--decimal: the decimal mark is '.' or ',', not '{}'", mark));
+  }
+  if (mark == delimiter) {
+    throw DataError(fmt::format("--decimal: the decimal mark cannot be the delimiter '{}'; give another "
+                                "delimiter with --delimiter (';' or tab)", delimiter));
+  }
+  return mark;
 }
 
 void poll_interrupt(const DataOptions& options) {
   if (options.interrupted && options.interrupted()) throw LoadInterrupted{};
 }
 
-// The dictionary from the names and what the pass found.
-void build_dictionary(DataContent& content, const std::vector<std::string>& names,
-                      const std::vector<ColumnStats>& stats) {
+// A string column keeps a cell that is an NA token as text when the token is
+// one of its own missing values (fill_string_columns), so its width takes in
+// those values.
+void widen_for_kept_tokens(const DataContent& content, ColumnStats& s, const MissingSpec& spec) {
+  for (const std::string& value : spec.values) {
+    const std::string_view text = trim_blanks(value);
+    if (!text.empty() && content.is_na(text)) s.kept_width = std::max(s.kept_width, text.size());
+  }
+}
+
+// The dictionary from the names and what the pass found; a header that is
+// not its variable's name becomes the variable's label.
+void build_dictionary(DataContent& content, const std::vector<std::string>& headers,
+                      const std::vector<std::string>& names, const std::vector<ColumnStats>& stats) {
   for (std::size_t c = 0; c < names.size(); ++c) {
     const ColumnStats& s = stats[c];
     ColumnPlan plan;
@@ -119,7 +138,7 @@ void build_dictionary(DataContent& content, const std::vector<std::string>& name
                                     s.overflow_length, *s.declared_width));
       }
       const int width = s.declared_width.value_or(
-          static_cast<int>(std::clamp<std::size_t>(s.longest, 1, kMaxStringWidth)));
+          static_cast<int>(std::clamp<std::size_t>(std::max(s.longest, s.kept_width), 1, kMaxStringWidth)));
       if (!s.declared_width && s.longest > static_cast<std::size_t>(kMaxStringWidth)) {
         throw DataError(fmt::format("{}, line {}, column {} ({}): a text of {} bytes; strings go up to {}",
                                     content.source, s.longest_line, c + 1, names[c], s.longest, kMaxStringWidth));
@@ -128,6 +147,7 @@ void build_dictionary(DataContent& content, const std::vector<std::string>& name
       plan.width = width;
       plan.cells = static_cast<int>(content.dictionary.slot_count(v));
     }
+    if (!headers[c].empty() && headers[c] != names[c]) content.dictionary.set_label(v, headers[c]);
     plan.cell = static_cast<std::size_t>(v - 1);
     content.plans.push_back(plan);
   }
@@ -156,7 +176,33 @@ std::string name_list(const std::vector<std::string>& names) {
   return list;
 }
 
-void add_notes(DataContent& content, const std::vector<std::string>& names, const std::vector<ColumnStats>& stats) {
+void add_notes(DataContent& content, const std::vector<std::string>& headers, const std::vector<std::string>& names,
+               const std::vector<ColumnStats>& stats) {
+  const auto note = [&content](std::string_view key, std::vector<std::string> params) {
+    params.insert(params.begin(), content.source);
+    content.notes.push_back(LoadNote{std::string(key), std::move(params)});
+  };
+  std::vector<std::string> renamed;
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    if (headers[c].empty() && c == 0) {
+      note("HOST_ LOAD ^1 ROW NAMES ^2", {names[c]});
+    } else if (headers[c].empty()) {
+      note("HOST_ LOAD ^1 COLUMN ^2 UNNAMED ^3", {std::to_string(c + 1), names[c]});
+    } else if (headers[c] != names[c]) {
+      renamed.push_back(fmt::format("\"{}\" as {}", headers[c], names[c]));
+    }
+  }
+  if (!renamed.empty()) note("HOST_ LOAD ^1 RENAMED ^2", {name_list(renamed)});
+
+  std::vector<std::string> comma_columns;
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    const auto v = static_cast<std::int64_t>(content.plans[c].cell) + 1;
+    if (content.decimal == 0 && stats[c].mark == ',' && !content.dictionary.is_string(v)) {
+      comma_columns.push_back(names[c]);
+    }
+  }
+  if (!comma_columns.empty()) note("HOST_ LOAD ^1 DECIMAL COMMA ^2", {name_list(comma_columns)});
+
   std::vector<std::string> blank_read, blank_missing;
   for (std::size_t c = 0; c < names.size(); ++c) {
     const ColumnStats& s = stats[c];
@@ -167,29 +213,45 @@ void add_notes(DataContent& content, const std::vector<std::string>& names, cons
       const VarRecord& record = content.dictionary.slot(v);
       if (record.missing_form == 1 && trim_blanks(record.missing_text[0]).empty()) blank_missing.push_back(names[c]);
     }
-    if (!s.declared && s.texts > 0 && s.texts <= kOddCells && s.numbers > s.texts) {
-      content.notes.push_back(fmt::format(
-          "{}: column {} ({}) is read as text because {} of its cells {} not a number, the first \"{}\" at "
-          "line {}; if {} no value, give {} with --na, or else correct the data",
-          content.source, c + 1, names[c], s.texts, s.texts == 1 ? "is" : "are", s.first_text,
-          s.first_text_line, s.texts == 1 ? "it means" : "they mean", s.texts == 1 ? "it" : "them"));
+    if (!s.declared && s.counting && s.texts > 0 && s.numbers > s.texts) {
+      note("HOST_ LOAD ^1 COLUMN ^2 ^3 TEXT ^4 FIRST ^5 LINE ^6",
+           {std::to_string(c + 1), names[c], std::to_string(s.texts), s.first_text, std::to_string(s.first_text_line)});
     }
   }
   if (blank_read.empty()) return;
   std::string tokens = "the empty cell";
   for (const std::string& token : content.na_tokens) tokens += ", " + token;
-  std::string note = fmt::format("{}: in the string column{} {}, cells without a value ({}) are read as blank",
-                                 content.source, blank_read.size() == 1 ? "" : "s", name_list(blank_read), tokens);
-  if (!blank_missing.empty()) {
-    note += fmt::format(", and blank is a user-missing value of {}", name_list(blank_missing));
+  if (blank_missing.empty()) {
+    note("HOST_ LOAD ^1 BLANK STRINGS ^2 ^3", {name_list(blank_read), tokens});
+  } else {
+    note("HOST_ LOAD ^1 BLANK STRINGS ^2 ^3 MISSING ^4", {name_list(blank_read), tokens, name_list(blank_missing)});
   }
-  content.notes.push_back(std::move(note));
 }
 
-void apply_options(Dictionary& dictionary, const DataOptions& options) {
+// The headers and the variable names of the columns, for the options that
+// name a variable by a header that was renamed.
+struct ColumnNames {
+  const std::vector<std::string>& headers;
+  const std::vector<std::string>& names;
+
+  // Refuses `name` when it is no variable's name but the header of a column
+  // read under another name, saying which name to give.
+  void refuse_header(const Dictionary& dictionary, std::string_view name, std::string_view context) const {
+    if (dictionary.find(name) != 0) return;
+    for (std::size_t c = 0; c < headers.size(); ++c) {
+      if (!headers[c].empty() && headers[c] != names[c] && fold_name(headers[c]) == fold_name(name)) {
+        throw DataError(fmt::format("{}: \"{}\" is the header of column {}, which is read as the variable {}; "
+                                    "give {}", context, name, c + 1, names[c], names[c]));
+      }
+    }
+  }
+};
+
+void apply_options(Dictionary& dictionary, const DataOptions& options, const ColumnNames& columns) {
   for (const std::string& text : options.missing) {
     const MissingOption option = parse_missing_option(text);
     const std::string context = fmt::format("--missing '{}'", text);
+    columns.refuse_header(dictionary, option.variable, context);
     const std::int64_t v = dictionary.find(option.variable);
     if (v == 0) throw DataError(fmt::format("{}: there is no variable named \"{}\"", context, option.variable));
     dictionary.set_missing(v, option.spec, context);
@@ -199,6 +261,7 @@ void apply_options(Dictionary& dictionary, const DataOptions& options) {
     if (name.empty()) {
       dictionary.set_weight(std::int64_t{0}, "--weight");
     } else {
+      columns.refuse_header(dictionary, name, "--weight");
       dictionary.set_weight(name, "--weight");
     }
   }
@@ -215,6 +278,7 @@ void apply_options(Dictionary& dictionary, const DataOptions& options) {
         rest.remove_prefix(comma + 1);
       }
     }
+    for (const std::string& name : names) columns.refuse_header(dictionary, name, "--split");
     dictionary.set_split(names, "--split");
   }
 }
@@ -236,7 +300,8 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
   } else {
     content->delimiter = CsvReader::detect_delimiter(content->text);
   }
-  const std::vector<std::string>& tokens = options.na_tokens.empty() ? kDefaultNaTokens : options.na_tokens;
+  content->decimal = decimal_mark(options, content->delimiter);
+  const std::vector<std::string>& tokens = options.na_tokens.empty() ? default_na_tokens() : options.na_tokens;
   for (const std::string& token : tokens) {
     const std::string_view trimmed = trim_blanks(token);
     if (!trimmed.empty()) content->na_tokens.emplace_back(trimmed);
@@ -244,6 +309,7 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
 
   const auto poll = [&options] { poll_interrupt(options); };
   CsvReader csv(content->text, content->delimiter, content->source);
+  std::vector<std::string> headers;
   std::vector<std::string> names;
   std::vector<ColumnStats> stats;
   // NUL bytes are looked for as the records are read, not in a pass of their
@@ -255,26 +321,42 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
     if (content->text.substr(0, csv.position().offset).find('\0') != std::string_view::npos) {
       detail::refuse_nul_bytes(content->text, content->source);
     }
-    names = header_names(csv);
+    headers = header_texts(csv);
+    names = variable_names(headers);
     content->columns = names.size();
     content->first_record = csv.position();
 
     stats.resize(names.size());
+    for (ColumnStats& s : stats) s.mark = content->decimal;
     if (file) {
+      const auto same = [](std::string_view name) {
+        return [folded = fold_name(name)](const std::string& other) { return fold_name(other) == folded; };
+      };
       for (const VariableEntry& entry : file->variables()) {
-        const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
-          return fold_name(name) == fold_name(entry.name);
-        });
+        const auto at = std::find_if(names.begin(), names.end(), same(entry.name));
         if (at == names.end()) {
-          throw DataError(fmt::format("{}: the variable \"{}\" is not in the data file {}", file->source(),
-                                      entry.name, content->source));
+          const auto header = std::find_if(headers.begin(), headers.end(), same(entry.name));
+          throw DataError(fmt::format(
+              "{}: the variable \"{}\" is not in the data file {}{}", file->source(), entry.name, content->source,
+              header == headers.end()
+                  ? ""
+                  : fmt::format(" (its column is read as the variable {}: name that in the dictionary)",
+                                names[static_cast<std::size_t>(header - headers.begin())])));
         }
         ColumnStats& s = stats[static_cast<std::size_t>(at - names.begin())];
+        if (entry.missing) widen_for_kept_tokens(*content, s, *entry.missing);
         s.declared = entry.type;
         if (entry.type == DeclaredType::String) s.numeric = s.counting = false;
         if (entry.type == DeclaredType::Numeric) s.may_be_string = false;
         s.declared_width = entry.width;
       }
+    }
+    for (const std::string& text : options.missing) {
+      const MissingOption option = parse_missing_option(text);
+      const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+        return fold_name(name) == fold_name(option.variable);
+      });
+      if (at != names.end()) widen_for_kept_tokens(*content, stats[static_cast<std::size_t>(at - names.begin())], option.spec);
     }
     poll();
     detail::read_records(csv, *content, names, stats, poll);
@@ -283,11 +365,11 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
     throw;
   }
   poll();
-  build_dictionary(*content, names, stats);
+  build_dictionary(*content, headers, names, stats);
   declare_blank_missing(*content, names, stats);
   if (file) content->dictionary.apply(*file);
-  apply_options(content->dictionary, options);
-  add_notes(*content, names, stats);
+  apply_options(content->dictionary, options, ColumnNames{headers, names});
+  add_notes(*content, headers, names, stats);
   detail::fill_string_columns(*content, poll);
   // Every value is in the cells now; the text is no longer needed.
   content->text = {};
@@ -315,7 +397,7 @@ const Dictionary& DataSet::dictionary() const { return content_->dictionary; }
 std::int64_t DataSet::case_count() const { return content_->cases; }
 char DataSet::delimiter() const { return content_->delimiter; }
 const std::string& DataSet::source() const { return content_->source; }
-const std::vector<std::string>& DataSet::notes() const { return content_->notes; }
+const std::vector<LoadNote>& DataSet::notes() const { return content_->notes; }
 CaseReader DataSet::reader() const { return CaseReader(content_); }
 
 }  // namespace mva::host

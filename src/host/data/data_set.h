@@ -22,12 +22,27 @@ struct DataOptions {
   std::string data_path;                 // CSV file; also names in-memory data in messages
   std::string dict_path;                 // dictionary file (JSON), empty for none
   std::optional<char> delimiter;         // detected from the header when absent
-  std::vector<std::string> na_tokens;    // replace NA and "." when any are given
+  // The decimal mark of numbers, '.' or ','. When absent it is '.', except
+  // that with ';' as the delimiter a column may read with ',' (see DataSet).
+  std::optional<char> decimal;
+  std::vector<std::string> na_tokens;    // replace the default tokens when any are given
   std::vector<std::string> missing;      // --missing options, "VAR=9,99"
   std::optional<std::string> weight;     // overrides the dictionary file's; "" clears it
   std::vector<std::string> split;        // names or comma lists; override the file's when not empty
   std::function<bool()> interrupted;     // polled while loading: true stops it with LoadInterrupted
 };
+
+// What the user should know about how the data file was read: a message
+// key of the catalogue and its parameters, the data file's name first.
+struct LoadNote {
+  std::string key;
+  std::vector<std::string> params;
+  bool operator==(const LoadNote&) const = default;
+};
+
+// The cell texts that mean "no value" unless --na replaces them (the empty
+// cell always does): what R, pandas and spreadsheets write for one.
+const std::vector<std::string>& default_na_tokens();
 
 namespace detail {
 struct DataContent;
@@ -50,10 +65,11 @@ class DataSet {
   std::int64_t case_count() const;
   char delimiter() const;
   const std::string& source() const;  // the data file's name in messages
-  // Notes on how the file was read, each a complete sentence naming the file
-  // and the columns: a column made text by a few cells that are not
-  // numbers; string columns whose cells without a value read as blank.
-  const std::vector<std::string>& notes() const;
+  // Notes on how the file was read, in this order: columns without a name,
+  // headers renamed to valid variable names, columns read with a decimal
+  // comma, columns made text although most of their cells are numbers,
+  // string columns whose cells without a value read as blank.
+  const std::vector<LoadNote>& notes() const;
 
   // A reader positioned at the first case. Readers share the data and stay
   // valid when the DataSet is moved or destroyed.

@@ -191,6 +191,8 @@ void csv_input(const std::uint8_t* data, std::size_t size) {
   // The default tokens, or one of three other sets.
   const std::vector<std::string> na_tokens[] = {{}, {""}, {"-", "n/a"}, {"999", "NA"}};
   if (data[1] % 4 != 0) options.na_tokens = na_tokens[data[1] % 4];
+  // The decimal mark as detected, or told: a point or a comma.
+  if (data[1] / 4 % 3 != 0) options.decimal = data[1] / 4 % 3 == 1 ? '.' : ',';
   const std::string_view dictionary = kCsvDictionaries[data[2] % std::size(kCsvDictionaries)];
   if (!dictionary.empty()) options.dict_path = "fuzz.dict.json";
   load(text_of(data + 3, size - 3), options, dictionary, true);
