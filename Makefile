@@ -72,6 +72,7 @@ install: configure
 # folder is configured for /usr, so the help names the right folder.
 package: package-deps
 	@cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
 	  -DMVA_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target mva mva_gen
 	cd $(PACKAGE_BUILD) && cpack -G DEB >/dev/null && ls mva_*.deb

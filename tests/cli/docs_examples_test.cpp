@@ -27,10 +27,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -207,6 +210,48 @@ TEST(Docs, EveryCommandShownRunsAsShown) {
     }
   }
   EXPECT_GT(commands_run, 10);
+}
+
+// A heading's anchor as Markdown renderers make it: lower case, blanks to
+// hyphens, other punctuation dropped.
+std::string anchor_of(std::string heading) {
+  std::string anchor;
+  const std::size_t text = heading.find_first_not_of("# ");
+  for (const char c : heading.substr(text == std::string::npos ? heading.size() : text)) {
+    if (c == ' ') {
+      anchor += '-';
+    } else if (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_') {
+      anchor += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+  }
+  return anchor;
+}
+
+// Every link between the pages leads to a page and a heading that exist.
+TEST(Docs, LinksBetweenPagesResolve) {
+  std::map<std::string, std::set<std::string>> anchors;  // page name: its headings' anchors
+  for (const fs::path& page : pages()) {
+    for (const std::string& line : lines_of(read_text(page))) {
+      if (line.starts_with("#")) anchors[page.filename().string()].insert(anchor_of(line));
+    }
+  }
+  const std::regex link(R"(\]\(([^)#]*)(#[^)]*)?\))");
+  int links = 0;
+  for (const fs::path& page : pages()) {
+    const std::string text = read_text(page);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), link); it != std::sregex_iterator(); ++it) {
+      const std::string target = (*it)[1].str().empty() ? page.filename().string() : (*it)[1].str();
+      if (target.starts_with("http")) continue;
+      ++links;
+      ASSERT_TRUE(anchors.count(target)) << page.filename() << ": a link to " << target << ", no page of docs/";
+      const std::string anchor = (*it)[2].str();
+      if (!anchor.empty()) {
+        EXPECT_TRUE(anchors[target].count(anchor.substr(1))) << page.filename() << ": no heading " << anchor
+                                                             << " in " << target;
+      }
+    }
+  }
+  EXPECT_GT(links, 20);
 }
 
 // The options of mva --help are all described in the reference and in the
