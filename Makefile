@@ -5,6 +5,8 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
+PACKAGE_BUILD ?= build-package
+PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 300
 JOBS       ?= $(shell nproc)
 WERROR     ?= OFF
@@ -13,19 +15,27 @@ MAKEFLAGS  += --no-print-directory
 PACKAGES := g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev \
             nlohmann-json3-dev libcli11-dev libfmt-dev
 
+# The Debian package is made by CPack, which finds the package's
+# dependencies with dpkg-shlibdeps; its check renders the manual page.
+PACKAGE_PACKAGES := dpkg-dev man-db
+
 # The fuzz targets are built with clang and libFuzzer.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 FUZZ_TARGETS := csv dictionary options command
 
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
 
-.PHONY: deps fuzz-deps install-packages configure build run test sanitize bench-build bench fuzz-build fuzz clean
+.PHONY: deps fuzz-deps package-deps install-packages configure build run test install package package-check \
+        sanitize bench-build bench fuzz-build fuzz clean
 
 deps:
 	@$(MAKE) install-packages WANTED="$(PACKAGES)"
 
 fuzz-deps: deps
 	@$(MAKE) install-packages WANTED="$(FUZZ_PACKAGES)"
+
+package-deps: deps
+	@$(MAKE) install-packages WANTED="$(PACKAGE_PACKAGES)"
 
 install-packages:
 	@missing=""; \
@@ -51,6 +61,25 @@ run: configure
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Installs the program, mva_gen, the manual page, the guides and the example
+# data under PREFIX (default /usr/local; DESTDIR is honoured).
+install: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target mva mva_gen
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package (installing under /usr) in $(PACKAGE_BUILD)/; its build
+# folder is configured for /usr, so the help names the right folder.
+package: package-deps
+	@cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+	  -DMVA_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(PACKAGE_BUILD) -j $(JOBS) --target mva mva_gen
+	cd $(PACKAGE_BUILD) && cpack -G DEB >/dev/null && ls mva_*.deb
+
+# Unpacks the package into a temporary root and runs the example from there.
+package-check: package
+	tests/package/check_package.sh $(PACKAGE_BUILD)
 
 sanitize: deps
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMVA_SANITIZE=ON -DMVA_WERROR=ON >/dev/null
@@ -92,4 +121,4 @@ fuzz: fuzz-build
 	done
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

@@ -12,6 +12,11 @@
 #include <limits>
 #include <optional>
 
+// Where the guides are installed; set by the build.
+#ifndef MVA_DOC_DIR
+#error "MVA_DOC_DIR (the folder the guides are installed in) must be defined by the build"
+#endif
+
 namespace mva::cli {
 
 namespace {
@@ -76,6 +81,10 @@ Exit status:
   1  a command ended with an error, or Ctrl-C stopped the run
   2  unusable options, unreadable input, no cases in the data, or output
      that could not be written
+
+The command reference (every subcommand, keyword, default, table and mark),
+a tutorial and the file formats are in )" MVA_DOC_DIR R"(
+(docs/ in the source tree); see also man mva.
 )";
 
 constexpr std::string_view kVersion = "mva 0.1.0\n";
