@@ -267,7 +267,7 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
         });
         if (at == names.end()) {
           throw DataError(fmt::format("{}: the variable \"{}\" is not in the data file {}", file->source(),
-                                      entry.name, content->source));
+                                      shortened(entry.name), content->source));
         }
         ColumnStats& s = stats[static_cast<std::size_t>(at - names.begin())];
         s.declared = entry.type;
