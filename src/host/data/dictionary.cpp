@@ -228,7 +228,8 @@ void Dictionary::add_value_label(std::int64_t v, std::string_view value, std::st
                                   context, shortened(text), record.type, record.name));
     }
     if (!labels.text.emplace(std::string(text), std::move(label)).second) {
-      throw DataError(fmt::format("{}: the value \"{}\" of {} is labelled twice", context, shortened(text), record.name));
+      throw DataError(
+          fmt::format("{}: the value \"{}\" of {} is labelled twice", context, shortened(text), record.name));
     }
     return;
   }

@@ -113,7 +113,9 @@ void load(const std::string& csv, host::DataOptions options, std::string_view di
       fault(std::string("a written dictionary does not read back: ") + e.what());
     }
     if (!(again->dictionary() == data.dictionary())) fault("a written dictionary reads back different: " + written);
-    if (host::dictionary_to_json(again->dictionary()).dump() != written) fault("a dictionary read back writes different");
+    if (host::dictionary_to_json(again->dictionary()).dump() != written) {
+      fault("a dictionary read back writes different: " + written);
+    }
   } catch (const host::DataError&) {
   }
 }
