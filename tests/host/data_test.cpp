@@ -323,8 +323,11 @@ TEST(DataSet, LoadsFilesAndTheDictionaryRoundTrips) {
   EXPECT_PRED_FORMAT2(IsSubstring, dir + "absent.csv: cannot open the data file",
                       error_of([&] { DataSet::load(options); }));
 
-  const std::string csv = "id,name,score,code\n1,Alexandria Troas,2.25,A\n2,Bo,NA,B\n";
+  // A string column with a cell without value whose dictionary declares no
+  // missing values keeps its blanks valid when the dictionary reads back.
+  const std::string csv = "id,name,score,code,note\n1,Alexandria Troas,2.25,A,x\n2,Bo,NA,B,NA\n";
   const DataSet original = DataSet::from_text(csv, named(), R"({"variables": [
+      {"name": "note", "missing": {}},
       {"name": "name", "width": 24, "label": "Full name", "missing": {"values": ["none", "n/a"]}},
       {"name": "score", "format": "F7.3", "value_labels": {"2.25": "typical"}, "missing": {"range": [90, "HI"], "value": -1}},
       {"name": "code", "type": "string", "value_labels": {"A": "Alpha"}},
@@ -496,6 +499,40 @@ TEST(Dictionary, RejectsBadDictionaryFiles) {
   }
   EXPECT_PRED_FORMAT2(IsSubstring, "d.json: invalid JSON: parse error at line 2, column 17",
                       error_of([] { DictionaryFile::parse_text("{\n  \"variables\": [,]\n}", "d.json"); }));
+}
+
+// Hostile dictionary files get a message of normal length: nesting beyond
+// the bound is refused while the text is read (a "width" nested 100,000 deep
+// once overflowed the stack while its message was built), and a huge value
+// is shown cut.
+TEST(Dictionary, RefusesHostileFilesWithShortMessages) {
+  const std::string huge(1 << 20, 'x');
+  const auto nested = [](int depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+  const auto variable = [](const std::string& fields) { return R"({"variables": [{"name": "a", )" + fields + "}]}"; };
+  const std::string cut = "\"" + std::string(30, 'x') + "... (1048576 characters)\"";
+  const std::pair<std::string, std::string> rows[] = {
+      {variable(R"("width": )" + nested(100000)), "d.json: arrays and objects are nested more than 16 deep"},
+      // Three levels enclose the label: 13 arrays in it make 16 levels, 14 make 17.
+      {variable(R"("label": )" + nested(13)), "d.json: variable \"a\": \"label\" must be a text, not array"},
+      {variable(R"("label": )" + nested(14)), "d.json: arrays and objects are nested more than 16 deep"},
+      {variable(R"("width": [1])"), "\"width\" must be a whole number from 1 to 32767, not array"},
+      {variable(R"("width": ")" + huge + "\""), "\"width\" must be a whole number from 1 to 32767, not " + cut},
+      {variable(R"("type": ")" + huge + "\""), "\"type\" must be \"numeric\" or \"string\", not " + cut},
+      {variable("\"" + huge + R"(": 1)"), "unknown field " + cut + " (known fields"},
+      {variable(R"("missing": {"values": [")" + huge + R"("]})"), cut + " is not a number"},
+      {variable(R"("value_labels": {")" + huge + R"(": "x"})"), "the labelled value " + cut + " of the numeric"},
+      {R"({"variables": [{"name": ")" + huge + R"("}]})", "d.json: the variable " + cut + " is not in the data"},
+      // A character is not split: "é" takes bytes 30 and 31.
+      {R"({"variables": [{"name": ")" + std::string(29, 'x') + "\xC3\xA9" + huge + R"("}]})",
+       "the variable \"" + std::string(29, 'x') + "... (1048606 characters)\" is not in the data"},
+  };
+  DataOptions options = named();
+  options.dict_path = "d.json";
+  for (const auto& [text, message] : rows) {
+    const std::string error = error_of([&] { DataSet::from_text("a,b\n1,2\n", options, text); });
+    EXPECT_PRED_FORMAT2(IsSubstring, message, error);
+    EXPECT_LT(error.size(), 200U) << error.substr(0, 300);
+  }
 }
 
 TEST(Dictionary, FindsVariablesAndGivesValueTexts) {

@@ -4,6 +4,10 @@
 #include "host/output/renderers.h"
 #include "mva/cases/data_pass.h"
 
+#include <unistd.h>  // mkdtemp
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -40,11 +44,29 @@ std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
   return rows;
 }
 
+namespace {
+
+// The folders fresh_dir made in this process, removed when it ends.
+struct MadeFolders {
+  std::vector<std::filesystem::path> paths;
+  ~MadeFolders() {
+    std::error_code ignored;
+    for (const auto& path : paths) std::filesystem::remove_all(path, ignored);
+  }
+};
+
+}  // namespace
+
 std::filesystem::path fresh_dir(const std::string& name) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("mva_test_" + name);
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
+  static MadeFolders made;
+  // mkdtemp makes a folder no other process has, so runs of the suite side
+  // by side (or tests run in parallel) never share one.
+  std::string pattern = (std::filesystem::temp_directory_path() / ("mva_test_" + name + "_XXXXXX")).string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("cannot make a temporary folder " + pattern + ": " + std::strerror(errno));
+  }
+  made.paths.emplace_back(pattern);
+  return made.paths.back();
 }
 
 std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputDocument& doc) {

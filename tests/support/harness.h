@@ -106,7 +106,9 @@ std::string file_text(const std::filesystem::path& path);
 // The fields of every line of CSV text without quoted fields; a line ending
 // in a comma has an empty last field.
 std::vector<std::vector<std::string>> csv_rows(const std::string& text);
-// A fresh empty folder under the temporary directory.
+// A fresh empty folder of its own under the temporary directory, named
+// mva_test_NAME_ and six random characters; it is removed, with what it
+// holds, when the test program ends.
 std::filesystem::path fresh_dir(const std::string& name);
 
 // The Files Saved entries of the output: (label, file).

@@ -249,16 +249,6 @@ class Lexer {
 
 }  // namespace
 
-std::string shortened(std::string_view text) {
-  constexpr std::size_t kLongest = 40;
-  if (text.size() <= kLongest) return std::string(text);
-  std::size_t cut = kLongest - 10;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
-  std::size_t characters = 0;
-  for (const char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return std::string(text.substr(0, cut)) + "... (" + std::to_string(characters) + " characters)";
-}
-
 std::vector<Command> split_commands(std::string_view script, std::string_view source_name,
                                     std::size_t max_commands, std::size_t max_tokens) {
   return Lexer(script, source_name, max_commands, max_tokens).run();

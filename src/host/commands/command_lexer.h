@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/data/number_text.h"  // shortened, which messages quote tokens with
 #include "mva/frame/host/types.h"
 
 namespace mva::host {
@@ -38,9 +39,5 @@ struct Command {
 // or even read whole).
 std::vector<Command> split_commands(std::string_view script, std::string_view source_name,
                                     std::size_t max_commands = SIZE_MAX, std::size_t max_tokens = SIZE_MAX);
-
-// A token's text as a message quotes it: as typed up to 40 bytes; a longer
-// text is cut (at a character boundary) and ends with "... (N characters)".
-std::string shortened(std::string_view text);
 
 }  // namespace mva::host

@@ -337,7 +337,8 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
         if (at == names.end()) {
           const auto header = std::find_if(headers.begin(), headers.end(), same(entry.name));
           throw DataError(fmt::format(
-              "{}: the variable \"{}\" is not in the data file {}{}", file->source(), entry.name, content->source,
+              "{}: the variable \"{}\" is not in the data file {}{}", file->source(), shortened(entry.name),
+              content->source,
               header == headers.end()
                   ? ""
                   : fmt::format(" (its column is read as the variable {}: name that in the dictionary)",

@@ -85,7 +85,7 @@ std::int64_t Dictionary::find(std::string_view name) const {
 
 std::int64_t Dictionary::require(std::string_view name, std::string_view context) const {
   const std::int64_t v = find(name);
-  if (v == 0) throw DataError(fmt::format("{}: there is no variable named \"{}\"", context, name));
+  if (v == 0) throw DataError(fmt::format("{}: there is no variable named \"{}\"", context, shortened(name)));
   return v;
 }
 
@@ -225,20 +225,21 @@ void Dictionary::add_value_label(std::int64_t v, std::string_view value, std::st
     const std::string_view text = trim_trailing_blanks(value);
     if (static_cast<std::int64_t>(text.size()) > record.type) {
       throw DataError(fmt::format("{}: the labelled value \"{}\" is longer than the width {} of {}",
-                                  context, text, record.type, record.name));
+                                  context, shortened(text), record.type, record.name));
     }
     if (!labels.text.emplace(std::string(text), std::move(label)).second) {
-      throw DataError(fmt::format("{}: the value \"{}\" of {} is labelled twice", context, text, record.name));
+      throw DataError(
+          fmt::format("{}: the value \"{}\" of {} is labelled twice", context, shortened(text), record.name));
     }
     return;
   }
   const auto number = parse_number(value);
   if (!number) {
     throw DataError(fmt::format("{}: the labelled value \"{}\" of the numeric variable {} is not a number",
-                                context, value, record.name));
+                                context, shortened(value), record.name));
   }
   if (!labels.numeric.emplace(*number, std::move(label)).second) {
-    throw DataError(fmt::format("{}: the value {} of {} is labelled twice", context, value, record.name));
+    throw DataError(fmt::format("{}: the value {} of {} is labelled twice", context, shortened(value), record.name));
   }
 }
 

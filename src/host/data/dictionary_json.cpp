@@ -19,7 +19,22 @@ namespace {
 
 using nlohmann::json;
 
+// The deepest nesting of arrays and objects a dictionary file may have. A
+// dictionary nests five levels at most (the document, "variables", a
+// variable, its "missing", a range); the bound keeps a hostile file from
+// building a tree so deep that walking it exhausts the stack.
+constexpr int kMaxDepth = 16;
+
 const char* kind_of(const json& value) { return value.type_name(); }
+
+// A JSON value as a message shows it: a number or a short text as written,
+// an array or an object by its kind (never written out: it may be huge or
+// deep).
+std::string shown_value(const json& value) {
+  if (value.is_string()) return "\"" + shortened(value.get_ref<const std::string&>()) + "\"";
+  if (value.is_structured()) return kind_of(value);
+  return value.dump();
+}
 
 void check_keys(const json& object, std::initializer_list<std::string_view> allowed,
                 std::string_view context) {
@@ -29,7 +44,7 @@ void check_keys(const json& object, std::initializer_list<std::string_view> allo
     if (!known) {
       std::string list;
       for (std::string_view name : allowed) list += fmt::format("{}\"{}\"", list.empty() ? "" : ", ", name);
-      throw DataError(fmt::format("{}: unknown field \"{}\" (known fields: {})", context, key, list));
+      throw DataError(fmt::format("{}: unknown field \"{}\" (known fields: {})", context, shortened(key), list));
     }
   }
 }
@@ -95,7 +110,7 @@ VariableEntry parse_variable(const json& value, std::size_t index, std::string_v
   VariableEntry entry;
   entry.name = string_field(value["name"], "name", where);
   if (trim_blanks(entry.name).empty()) throw DataError(fmt::format("{}: the \"name\" is empty", where));
-  const std::string context = fmt::format("{}: variable \"{}\"", source, entry.name);
+  const std::string context = fmt::format("{}: variable \"{}\"", source, shortened(entry.name));
   check_keys(value, {"name", "type", "width", "format", "label", "value_labels", "missing"}, context);
 
   if (value.contains("type")) {
@@ -105,8 +120,8 @@ VariableEntry parse_variable(const json& value, std::size_t index, std::string_v
     } else if (type == "string") {
       entry.type = DeclaredType::String;
     } else {
-      throw DataError(fmt::format("{}: \"type\" must be \"numeric\" or \"string\", not \"{}\"", context,
-                                  value["type"].get<std::string>()));
+      throw DataError(fmt::format("{}: \"type\" must be \"numeric\" or \"string\", not {}", context,
+                                  shown_value(value["type"])));
     }
   }
   if (value.contains("width")) {
@@ -114,7 +129,7 @@ VariableEntry parse_variable(const json& value, std::size_t index, std::string_v
     if (!width.is_number_integer() || width.get<std::int64_t>() < 1 ||
         width.get<std::int64_t>() > kMaxStringWidth) {
       throw DataError(fmt::format("{}: \"width\" must be a whole number from 1 to {}, not {}", context,
-                                  kMaxStringWidth, width.dump()));
+                                  kMaxStringWidth, shown_value(width)));
     }
     entry.width = width.get<int>();
   }
@@ -130,7 +145,8 @@ VariableEntry parse_variable(const json& value, std::size_t index, std::string_v
     }
     entry.value_labels.emplace();
     for (const auto& [key, label] : labels.items()) {
-      entry.value_labels->emplace_back(key, string_field(label, fmt::format("value_labels\": \"{}", key), context));
+      const std::string field = fmt::format("value_labels\": \"{}", shortened(key));
+      entry.value_labels->emplace_back(key, string_field(label, field, context));
     }
   }
   if (value.contains("missing")) entry.missing = parse_missing(value["missing"], context);
@@ -158,8 +174,18 @@ DictionaryFile DictionaryFile::read(const std::string& path) {
 
 DictionaryFile DictionaryFile::parse_text(std::string_view text, std::string_view source) {
   json document;
+  // Arrays and objects nested deeper than a dictionary ever needs are refused
+  // while the text is read, before the tree is built.
+  const json::parser_callback_t bound_depth = [&](int depth, json::parse_event_t event, json&) {
+    if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
+        depth >= kMaxDepth) {
+      throw DataError(fmt::format("{}: arrays and objects are nested more than {} deep (a dictionary nests "
+                                  "five at most)", source, kMaxDepth));
+    }
+    return true;
+  };
   try {
-    document = json::parse(text);
+    document = json::parse(text, bound_depth);
   } catch (const json::exception& error) {
     // A syntax error, or a number too large for a double (1e400). Drop the
     // library's "[json.exception.parse_error.101] " tag; keep its position
@@ -191,7 +217,7 @@ DictionaryFile DictionaryFile::parse(const json& document, std::string_view sour
       VariableEntry entry = parse_variable(variables[k], k, source);
       const auto [at, fresh] = seen.emplace(fold_name(entry.name), entry.name);
       if (!fresh) {
-        throw DataError(fmt::format("{}: the variable \"{}\" is described twice", source, entry.name));
+        throw DataError(fmt::format("{}: the variable \"{}\" is described twice", source, shortened(entry.name)));
       }
       file.variables_.push_back(std::move(entry));
     }
@@ -233,9 +259,11 @@ void apply_dictionary_json(Dictionary& dictionary, const nlohmann::json& documen
 void Dictionary::apply(const DictionaryFile& file) {
   const std::string& source = file.source();
   for (const VariableEntry& entry : file.variables()) {
-    const std::string context = fmt::format("{}: variable \"{}\"", source, entry.name);
+    const std::string context = fmt::format("{}: variable \"{}\"", source, shortened(entry.name));
     const std::int64_t v = find(entry.name);
-    if (v == 0) throw DataError(fmt::format("{}: the variable \"{}\" is not in the data", source, entry.name));
+    if (v == 0) {
+      throw DataError(fmt::format("{}: the variable \"{}\" is not in the data", source, shortened(entry.name)));
+    }
     const VarRecord& record = slot(v);
     const bool is_string = record.type > 0;
     if (entry.type && (*entry.type == DeclaredType::String) != is_string) {
@@ -306,6 +334,10 @@ nlohmann::json dictionary_to_json(const Dictionary& dictionary) {
       json missing = {{"range", json::array({item(0), item(1)})}};
       if (record.missing_form == kMissingRangeOne) missing["value"] = item(2);
       entry["missing"] = std::move(missing);
+    } else if (is_string) {
+      // Said outright: a string column with cells that have no value gets
+      // blank as its missing value when nothing else is declared.
+      entry["missing"] = json::object();
     }
     variables.push_back(std::move(entry));
   }

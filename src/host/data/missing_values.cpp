@@ -35,7 +35,7 @@ double numeric_value(std::string_view text, std::string_view context) {
                                 context, trim_blanks(text)));
   }
   const auto value = parse_number(text);
-  if (!value) throw DataError(fmt::format("{}: \"{}\" is not a number", context, text));
+  if (!value) throw DataError(fmt::format("{}: \"{}\" is not a number", context, shortened(text)));
   return *value;
 }
 
@@ -121,14 +121,14 @@ void apply_missing(VarRecord& record, const MissingSpec& spec, std::string_view 
       const std::string_view text = trim_trailing_blanks(spec.values[k]);
       if (text.size() > width) {
         throw DataError(fmt::format("{}: the missing value \"{}\" is longer than the width {} of {}",
-                                    context, text, width, record.name));
+                                    context, shortened(text), width, record.name));
       }
       // A string missing value is one 8-byte cell, matched against the
       // first cell of the variable: a longer value could never match.
       if (text.size() > kMaxMissingStringLength) {
         throw DataError(fmt::format("{}: the missing value \"{}\" of {} is {} characters long; a string "
                                     "missing value has at most {} characters",
-                                    context, text, record.name, text.size(), kMaxMissingStringLength));
+                                    context, shortened(text), record.name, text.size(), kMaxMissingStringLength));
       }
       updated.missing_text[k] = std::string(text);
       updated.missing_text[k].resize(width, ' ');

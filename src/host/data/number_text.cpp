@@ -122,6 +122,16 @@ bool value_of(const ScannedNumber& n, double& result) {
 
 }  // namespace
 
+std::string shortened(std::string_view text) {
+  constexpr std::size_t kLongest = 40;
+  if (text.size() <= kLongest) return std::string(text);
+  std::size_t cut = kLongest - 10;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+  std::size_t characters = 0;
+  for (const char c : text) characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return std::string(text.substr(0, cut)) + "... (" + std::to_string(characters) + " characters)";
+}
+
 std::optional<double> parse_number(std::string_view text) {
   ScannedNumber n;
   double value = 0.0;

@@ -43,6 +43,12 @@ inline std::string_view trim_blanks(std::string_view text) {
   return trim_trailing_blanks(text.substr(first));
 }
 
+// A user's text (a token, a value or name from a file) as a message quotes
+// it: as typed up to 40 bytes; a longer text is cut (at a character
+// boundary) and ends with "... (N characters)", so that a huge value makes a
+// message of normal length.
+std::string shortened(std::string_view text);
+
 // Reads a number: optional blanks around it, an optional sign, digits with an
 // optional decimal point and exponent (12, -3.5, .5, 1e-3, +4). Infinities,
 // NaNs, hexadecimal forms and numbers out of range are not numbers. A

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string_view>
@@ -92,7 +93,8 @@ void read_all_cases(const host::DataSet& data) {
 
 // Loads the data, accepting a clean refusal, and reads every case back; with
 // `round_trip`, the dictionary the data set was given, written out and read
-// back over the same text, must be the same dictionary.
+// back over the same text (read, write, read), must be the same dictionary,
+// and writing it again must give the same text.
 void load(const std::string& csv, host::DataOptions options, std::string_view dictionary, bool round_trip) {
   try {
     const host::DataSet data = host::DataSet::from_text(csv, options, dictionary);
@@ -103,14 +105,17 @@ void load(const std::string& csv, host::DataOptions options, std::string_view di
     options.weight.reset();
     options.split.clear();
     options.dict_path = "written.dict.json";
-    bool same = false;
+    const std::string written = host::dictionary_to_json(data.dictionary()).dump();
+    std::optional<host::DataSet> again;
     try {
-      same = host::DataSet::from_text(csv, options, host::dictionary_to_json(data.dictionary()).dump()).dictionary() ==
-             data.dictionary();
+      again.emplace(host::DataSet::from_text(csv, options, written));
     } catch (const host::DataError& e) {
       fault(std::string("a written dictionary does not read back: ") + e.what());
     }
-    if (!same) fault("a written dictionary reads back different");
+    if (!(again->dictionary() == data.dictionary())) fault("a written dictionary reads back different: " + written);
+    if (host::dictionary_to_json(again->dictionary()).dump() != written) {
+      fault("a dictionary read back writes different: " + written);
+    }
   } catch (const host::DataError&) {
   }
 }
