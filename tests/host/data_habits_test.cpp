@@ -136,7 +136,7 @@ TEST(VariableNames, EveryHeaderBecomesAUniqueNameACommandCanSay) {
       {{"Solar R", "temp (F)", "1st", "Solar.R", " age "}, {"Solar_R", "temp_F", "v1st", "Solar.R", "age"}},
       {{"", "x", ""}, {"rowname", "x", "v3"}},                            // no header
       {{"x", "X", "x", "x_2"}, {"x", "X_3", "x_4", "x_2"}},               // valid names keep theirs first
-      {{"TO", "all", "By", "with", "and", "NOT", "ALLx"}, {"TO_", "all_", "By_", "with_", "and_", "NOT_", "ALLx"}},
+      {{"TO", "all", "By", "with", "gt", "NOT", "ALLx"}, {"TO_", "all_", "By_", "with_", "gt", "NOT", "ALLx"}},
       {{"x.", "..", "(%)", ".5", "_id", "#n", "$v", "@a"}, {"x", "v2", "v3", "v5", "_id", "#n", "$v", "@a"}},
       {{"Zürich (°C)", "a/b", "a-b", "a  b"}, {"Zürich_°C", "a_b", "a_b_2", "a_b_3"}},
       {{"rowname", ""}, {"rowname", "v2"}},

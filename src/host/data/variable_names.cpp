@@ -16,10 +16,11 @@ namespace mva::host {
 
 namespace {
 
-// The words a command reads as part of its syntax wherever a variable name
-// may stand.
-constexpr std::array<std::string_view, 13> kReservedWords = {"ALL", "AND", "BY", "EQ", "GE", "GT", "LE",
-                                                             "LT",  "NE",  "NOT", "OR", "TO", "WITH"};
+// The words a variable list reads as part of its syntax (WITH is a symbol
+// to the lexer, ALL and TO are read in lists, BY joins lists). Comparison
+// words such as GT or EQ mean nothing in an MVA command and stay names: R's
+// mammalsleep has a column `gt`.
+constexpr std::array<std::string_view, 4> kReservedWords = {"ALL", "BY", "TO", "WITH"};
 
 bool is_letter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || static_cast<unsigned char>(c) >= 0x80;

@@ -14,8 +14,8 @@
 //     letter, `_`, `@`, `#` or `$`, and goes on with those, digits and `.`;
 //     every byte of a non-ASCII (UTF-8) character counts as a letter. It does
 //     not end with `.` (a period at the end of a line ends a command), and it
-//     is not a reserved word of the command language: ALL, AND, BY, EQ, GE,
-//     GT, LE, LT, NE, NOT, OR, TO, WITH, in any case.
+//     is not a word a variable list reads as syntax: ALL, BY, TO, WITH, in
+//     any case.
 //  4. Otherwise every run of characters that cannot stand in a name becomes
 //     one `_`; then `_` and `.` at either end are dropped; a name that starts
 //     with a digit gets `v` in front; a reserved word gets `_` after it;
