@@ -139,7 +139,7 @@ TEST(CommandEcho, EachCommandOpensItsOutputInEveryFormat) {
   shown_args.back() = "html";
   const std::string html = test::run_mva(shown_args).out;
   EXPECT_NE(html.find("<pre>FREQ a&lt;b.</pre>"), std::string::npos) << html;
-  EXPECT_NE(html.find("<pre>MVA x y<br>    /EM (TDF=4).</pre>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<pre>MVA x y\n    /EM (TDF=4).</pre>"), std::string::npos) << html;
 }
 
 }  // namespace

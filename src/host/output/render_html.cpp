@@ -146,8 +146,16 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
       for (const Text& line : data->lines) out += "<p>" + escape(display(line)) + "</p>\n";
       out += "</div>\n";
     } else if (const auto* command = std::get_if<CommandItem>(&item.content)) {
+      // Inside <pre> the command keeps its own line ends.
+      std::string text;
+      std::size_t from = 0;
+      for (std::size_t nl = 0; nl != std::string::npos; from = nl + 1) {
+        nl = command->text.find('\n', from);
+        if (from > 0) text += '\n';
+        text += escape(std::string_view(command->text).substr(from, nl == std::string::npos ? nl : nl - from));
+      }
       out += "<div class=\"command\">\n<p class=\"where\">" + escape(command_heading(*command)) + "</p>\n<pre>" +
-             escape(command->text) + "</pre>\n</div>\n";
+             text + "</pre>\n</div>\n";
     }
   }
 }
