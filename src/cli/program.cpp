@@ -230,6 +230,7 @@ bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands
     if (host::ReferenceHost::interrupted()) break;
     const Token& name = command.tokens.front();
     if (name.kind != TokenKind::Name || name.text != "MVA") {
+      host.echo_command(command);
       host.report(host.message("HOST_ UNKNOWN COMMAND ^1", {host::shortened(name.typed)}), 1, 3);
       failed = true;
       continue;

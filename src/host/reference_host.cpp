@@ -46,7 +46,9 @@ ReferenceHost::ReferenceHost(DataSet data, const HostOptions& options)
   reader_.set_unsorted_callback([this](const std::string& detail) {
     BP_ERROR(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), 2, 2);
   });
-  // What the user should know about how the data were read opens the output.
+  // The output opens with what is analysed, then what the user should know
+  // about how the data were read.
+  announce_data();
   for (const LoadNote& note : data_.notes()) output_.add_message(message(note.key, note.params), 2, 1);
 }
 
@@ -81,6 +83,7 @@ void ReferenceHost::abandon_out_of_memory() {
 }
 
 void ReferenceHost::load_command(Command command) {
+  echo_command(command);
   command_source_ = command.source_name;
   tokens_.load(std::move(command));
 }

@@ -48,8 +48,11 @@ class ReferenceHost : public Host {
   // The files the run reads and the output it writes: no saved file may
   // replace one of them, nor another saved file of the run.
   void set_run_files(RunFiles files) { files_ = std::move(files); }
-  // Makes `command` the command whose tokens the procedure reads.
+  // Makes `command` the command whose tokens the procedure reads; its text,
+  // as given, opens its output (echo_command).
   void load_command(Command command);
+  // Puts the command as given in the output, where its output starts.
+  void echo_command(const Command& command);
   // Reports a problem the host met outside a procedure (an unknown command).
   void report(const Text& text, int msg_class, int severity);
   // A message key with literal parameters.
@@ -295,6 +298,10 @@ class ReferenceHost : public Host {
   std::vector<FileHandle> kept_;        // ... and put in place
   std::map<std::int64_t, std::string> error_details_;  // what ERROR says of a host error number
   std::vector<std::vector<Text>> compositions_;  // open composite texts
+
+  // Opens the output with what the run analyses (data file, cases,
+  // variables, weight, split groups).
+  void announce_data();
 };
 
 }  // namespace mva::host

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "host/data/data_summary.h"
 #include "host/reference_host.h"
 
 namespace mva::host {
@@ -20,7 +21,71 @@ Text literal(std::string_view text) {
   return t;
 }
 
+// A count as a message parameter: a number, so that JSON gives it as one.
+Text count(std::int64_t value) {
+  Text t;
+  t.kind = Text::Kind::Number;
+  t.number = static_cast<double>(value);
+  t.format = Format{FormatKind::Count, 5, 12, 0};
+  t.is_integer = true;
+  return t;
+}
+
+Text composite(std::string_view key, std::vector<Text> params) {
+  Text t;
+  t.kind = Text::Kind::Composite;
+  t.key = std::string(key);
+  t.params = std::move(params);
+  return t;
+}
+
+// "a", "a and b", "a, b and c".
+std::string name_list(const std::vector<std::string>& names) {
+  std::string list;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    list += k == 0 ? "" : k + 1 == names.size() ? " and " : ", ";
+    list += names[k];
+  }
+  return list;
+}
+
 }  // namespace
+
+void ReferenceHost::announce_data() {
+  const DataSummary summary = summarize(data_);
+  DataItem item;
+  item.file = data_.source();
+  item.cases = summary.cases;
+  item.variables = summary.variables;
+  item.lines.push_back(composite("HOST_ RUN DATA ^1 CASES ^2 VARIABLES ^3",
+                                 {literal(item.file), count(item.cases), count(item.variables)}));
+  if (!summary.weight.empty()) {
+    item.weight = DataItem::Weight{summary.weight, summary.weight_left_out, summary.weight_truncated};
+    if (summary.weight_truncated == 0) {
+      item.lines.push_back(composite("HOST_ RUN WEIGHT ^1 LEFT OUT ^2",
+                                     {literal(summary.weight), count(summary.weight_left_out)}));
+    } else {
+      item.lines.push_back(composite("HOST_ RUN WEIGHT ^1 LEFT OUT ^2 TRUNCATED ^3",
+                                     {literal(summary.weight), count(summary.weight_left_out),
+                                      count(summary.weight_truncated)}));
+    }
+  }
+  if (!summary.split.empty()) {
+    item.split = DataItem::Split{summary.split, summary.groups, summary.combinations};
+    const Text names = literal(name_list(summary.split));
+    if (item.split->sorted()) {
+      item.lines.push_back(composite("HOST_ RUN SPLIT ^1 GROUPS ^2", {names, count(summary.groups)}));
+    } else {
+      item.lines.push_back(composite("HOST_ RUN SPLIT ^1 GROUPS ^2 UNSORTED ^3",
+                                     {names, count(summary.groups), count(summary.combinations)}));
+    }
+  }
+  output_.add_data(std::move(item));
+}
+
+void ReferenceHost::echo_command(const Command& command) {
+  output_.add_command(CommandItem{command.text, command.source_name, command.first_line});
+}
 
 Text ReferenceHost::message(std::string_view key, const std::vector<std::string>& params) {
   Text t;

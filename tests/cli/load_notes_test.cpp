@@ -24,8 +24,9 @@ TEST(LoadNotes, OpenTheOutputInEveryFormat) {
   ASSERT_EQ(json.status, kSuccess) << json.err;
   EXPECT_EQ(json.err, "");
   const nlohmann::json output = nlohmann::json::parse(json.out).at("output");
-  ASSERT_GE(output.size(), 3u);
-  const nlohmann::json& row_names = output.at(0);
+  ASSERT_GE(output.size(), 4u);
+  EXPECT_EQ(output.at(0).at("type"), "data");  // what is analysed comes first
+  const nlohmann::json& row_names = output.at(1);
   EXPECT_EQ(row_names.at("type"), "message");
   EXPECT_EQ(row_names.at("key"), "HOST_ LOAD ^1 ROW NAMES ^2");
   EXPECT_EQ(row_names.at("kind"), "note");
@@ -33,8 +34,9 @@ TEST(LoadNotes, OpenTheOutputInEveryFormat) {
   EXPECT_EQ(row_names.at("text"), data + ": the first column has no name in the header (as R's write.csv and pandas' "
                                          "to_csv write row names); it is read as the variable rowname.");
   EXPECT_EQ(row_names.at("params").dump(), nlohmann::json::array({data, "rowname"}).dump());
-  EXPECT_EQ(output.at(1).at("key"), "HOST_ LOAD ^1 RENAMED ^2");
-  EXPECT_EQ(output.at(2).at("type"), "table");  // then the command's output
+  EXPECT_EQ(output.at(2).at("key"), "HOST_ LOAD ^1 RENAMED ^2");
+  EXPECT_EQ(output.at(3).at("type"), "command");  // then the command and its output
+  EXPECT_EQ(output.at(4).at("type"), "table");
 
   for (const char* format : {"text", "markdown", "html"}) {
     SCOPED_TRACE(format);

@@ -44,7 +44,7 @@ TEST(Program, ExitStatusesAndMessages) {
   const std::tuple<std::vector<std::string>, int, std::string> rows[] = {  // arguments, status, message
       {{"--data", data, "-e", "MVA age income."}, kSuccess, "Univariate Statistics"},
       {{"--data", data, "-e", "MVA age income /MAXCAT=0."}, kCommandError, "Error: MAXCAT must be a positive integer"},
-      {{"--data", data, "-e", "DESCRIPTIVES age."}, kCommandError, "DESCRIPTIVES"},
+      {{"--data", data, "-e", "DESCRIPTIVES age."}, kCommandError, "Unknown command: DESCRIPTIVES"},
       {{"--na", "x", "--help"}, kSuccess, "Usage: mva --data FILE"},
       {{"--version"}, kSuccess, "mva 0.1.0\n"},
       // Options take one value and stand anywhere among the scripts.

@@ -74,6 +74,19 @@ TEST(CommandLexer, TypedTextsPositionsAndErrors) {
                                             "=|=@3:10", "2.50|2.50@3:11", "x'y|'x''y'@3:16", "|.@3:24",
                                             "MVA|mva@5:1", "B|b@5:5", "|@5:6"}));
 
+  // The text of each command as typed: from its first token, comment lines
+  // left out, blanks and line ends trimmed at the right, indents kept; a
+  // blank line inside a command stays.
+  const std::pair<std::string, Strings> texts[] = {
+      {"* header\n  MVA age  \r\n* note\n    /EM (TDF=4) .\t\nmva b\n\n  /TTEST", {"MVA age\n    /EM (TDF=4) .", "mva b\n\n  /TTEST"}},
+      {"\xEF\xBB\xBF.\n\n\n\tMVA a.\nMVA 'a.b'\n.\n", {"MVA a.", "MVA 'a.b'\n."}},
+  };
+  for (const auto& [script, expected] : texts) {
+    Strings got;
+    for (const Command& c : split_commands(script, "t.mva")) got.push_back(c.text);
+    EXPECT_EQ(got, expected) << script;
+  }
+
   const std::pair<std::string, std::string> errors[] = {
       {"MVA a\n /OUT='abc\n", "s.mva:2:7: unterminated string"},
       {"MVA 'abc\ndef'.", "s.mva:1:5: unterminated string"},

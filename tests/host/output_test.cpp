@@ -403,8 +403,12 @@ TEST(OutputMarkup, TablesValuesAndEscaping) {
   doc.cell(26, value(1, "a|b_c", 9, "<b>&\"nine\"</b>"), lit("A"));
   doc.end_table(26);
   doc.add_message(lit("x < y & *z*"), 2, 3);
+  // A command is shown as typed: a code block whose fence outruns the
+  // backticks in it, and in HTML escaped text whose line ends stay.
+  doc.add_command({"MVA a\n  /ID='```<b>'.", "job.mva", 3});
 
   const std::string md = render_markdown(doc);
+  EXPECT_NE(md.find("*Command (job.mva, line 3)*\n\n````\nMVA a\n  /ID='```<b>'.\n````\n"), std::string::npos) << md;
   for (const char* shown : {"> **Warning:** The EM subcommand is given more than once", "> **Error:** x \\< y & \\*z\\*",
                             "**Univariate Statistics**<sup>a</sup>", "| a\\|b\\_c | \\<b\\>&\"nine\"\\</b\\> |",
                             "| Variables | Statistics / N | Statistics / Mean | Statistics / Extremes<sup>b</sup> / Low |",
@@ -412,14 +416,15 @@ TEST(OutputMarkup, TablesValuesAndEscaping) {
                             "| income<sup>a</sup> | 9 | . | . |"}) {
     EXPECT_NE(md.find(shown), std::string::npos) << shown << "\n" << md;
   }
-  EXPECT_EQ(md.find("<b>"), std::string::npos);
+  EXPECT_EQ(md.find("<b>"), md.rfind("<b>"));  // only in the command's code block
 
   const std::string html = render_html(doc);
   EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
   EXPECT_EQ(html.find("<link"), std::string::npos);  // nothing fetched
   for (const char* shown : {"<caption>Univariate Statistics<sup>a</sup></caption>", "x &lt; y &amp; *z*",
                             "<th colspan=\"2\">Extremes<sup>b</sup></th>", "<td class=\"num\">35.20</td>",
-                            "<td class=\"num\">.</td>", "&lt;b&gt;&amp;&quot;nine&quot;&lt;/b&gt;</td>"}) {
+                            "<td class=\"num\">.</td>", "&lt;b&gt;&amp;&quot;nine&quot;&lt;/b&gt;</td>",
+                            "<pre>MVA a\n  /ID=&#39;```&lt;b&gt;&#39;.</pre>"}) {
     EXPECT_NE(html.find(shown), std::string::npos) << shown << "\n" << html;
   }
   EXPECT_EQ(html.find("<b>"), std::string::npos);

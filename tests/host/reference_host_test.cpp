@@ -86,9 +86,11 @@ TEST(ReferenceHost, OutputLeftOpenEndsWithTheProcedure) {
     host->BP_ERROR(host->BP_CSTRING("HOST_ INTERRUPTED"), 2, 3);  // fails with both open
     EXPECT_EQ(host->BP_END_PROCEDURE(), 1);
   }
-  // Each run stands at the top level with its own heading and tables.
+  // Each run stands at the top level with its own heading and tables, after
+  // what the host says of the data.
   const OutputDocument& doc = host->output();
-  ASSERT_EQ(doc.items().size(), 2u);
+  ASSERT_EQ(doc.items().size(), 3u);
+  EXPECT_TRUE(std::holds_alternative<DataItem>(doc.items()[0].content));
   std::string tables;
   for (std::size_t t = 0; t < doc.table_count(); ++t) {
     tables += fmt::format("{}/{}/{} ", doc.table(t).number, doc.table(t).cells.size(), doc.table(t).open);
@@ -133,7 +135,8 @@ TEST(ReferenceHost, CommandMessagesNameTheirPlaceInEveryFormat) {
     for (const std::string& shown : {render_text(doc), render_markdown(doc), render_html(doc)}) {
       EXPECT_PRED_FORMAT2(testing::IsSubstring, place, shown);
     }
-    EXPECT_EQ(nlohmann::json::parse(render_json(doc)).at("output")[0].at("source"),
+    // The data, the command as given, then its message.
+    EXPECT_EQ(nlohmann::json::parse(render_json(doc)).at("output")[2].at("source"),
               (nlohmann::json{{"file", "test"}, {"line", line}, {"column", column}}));
   }
 }

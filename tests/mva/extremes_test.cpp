@@ -147,9 +147,13 @@ std::string univariate_text(bool iqr_rule) {
   return host::render_text(fx.host().output());
 }
 
-// The comparison tables are begun before table 3, so they come first.
+// The comparison tables are begun before table 3, so they come first (after
+// what the host says of the data and the command).
 TEST(UnivariateTable, RowsCellsFootnotesAndTheAllValuesColumn) {
   const std::string compared =
+      "Data: <data>; cases read: 1; variables: 4.\n\n"
+      "Command (test, line 1):\n"
+      "  MVA c k a b /CATEGORICAL=k.\n\n"
       "Summary of Estimated Means\n"
       "               Variables\n"
       "Method      c       a     b\n"

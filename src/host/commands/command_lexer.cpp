@@ -61,6 +61,7 @@ class Lexer {
       const std::string_view line = rest.substr(0, newline);
       rest = newline == std::string_view::npos ? std::string_view{} : rest.substr(newline + 1);
       if (!line.empty() && line.front() == '*') continue;  // comment line
+      lines_.emplace_back(line_no, line);
       lex_line(line, line_no);
     }
     if (!open_.tokens.empty()) {
@@ -126,8 +127,28 @@ class Lexer {
     end.kind = TokenKind::End;
     end.typed = std::move(typed);
     add(std::move(end), line, column);
+    open_.text = typed_text(open_.tokens.front(), line);
     commands_.push_back(std::move(open_));
     open_ = Command{};
+  }
+
+  // The lines read so far from the one `first` stands on through line
+  // `last`, the first from `first` on, each trimmed at the right. Lines are
+  // dropped from lines_ once taken: the next command starts after them.
+  std::string typed_text(const Token& first, int last) {
+    std::string text;
+    std::size_t k = 0;
+    while (k < lines_.size() && lines_[k].first < first.line) ++k;
+    for (bool first_line = true; k < lines_.size() && lines_[k].first <= last; ++k, first_line = false) {
+      std::string_view line = lines_[k].second;
+      if (first_line) line.remove_prefix(static_cast<std::size_t>(first.column - 1));
+      while (!line.empty() && is_blank(line.back())) line.remove_suffix(1);
+      if (!first_line) text += '\n';
+      text += line;
+    }
+    // The line that ends one command cannot hold the next one's tokens.
+    lines_.clear();
+    return text;
   }
 
   // Returns the end of the number starting at `i` (a sign, if any, included).
@@ -245,6 +266,8 @@ class Lexer {
   std::size_t tokens_ = 0;  // tokens of the script so far
   Command open_;
   std::vector<Command> commands_;
+  // The lines (number, text) not comments read since the last command ended.
+  std::vector<std::pair<int, std::string_view>> lines_;
 };
 
 }  // namespace

@@ -29,6 +29,10 @@ struct Command {
   std::vector<Token> tokens;  // ends with exactly one TokenKind::End token
   std::string source_name;    // the script's name, for messages
   int first_line = 0;         // line of the command's first token
+  // The command as typed: its lines from the first token to the period that
+  // ends it (or its last token), comment lines left out, blanks and line
+  // ends at the right of each line trimmed; later lines keep their indent.
+  std::string text;
 };
 
 // Reads every command of `script`. Commands without any token (a lone period)

@@ -99,6 +99,10 @@ std::string message_context(const MessageItem& message) {
   return context;
 }
 
+std::string command_heading(const CommandItem& command) {
+  return "Command (" + command.file + ", line " + std::to_string(command.line) + ")";
+}
+
 bool is_footnote_code(int code) {
   return code == static_cast<int>(AnnotationCode::Category) ||
          code == static_cast<int>(AnnotationCode::Cell) ||
@@ -298,6 +302,10 @@ void OutputDocument::add_message(MessageItem message) { append(current_items(), 
 void OutputDocument::add_split(std::vector<SplitValue> values) {
   append(current_items(), SplitItem{std::move(values)});
 }
+
+void OutputDocument::add_data(DataItem data) { append(items_, std::move(data)); }
+
+void OutputDocument::add_command(CommandItem command) { append(items_, std::move(command)); }
 
 void OutputDocument::begin_heading(const Text& text) {
   headings_.push_back(&append(current_items(), HeadingItem{text, {}}));

@@ -261,8 +261,41 @@ struct TableItem {
   std::size_t table = 0;  // index for OutputDocument::table()
 };
 
+// What a run analyses, opening its output: the data file, its cases and
+// variables, the weighting and the split groups. `lines` say it in words
+// (catalogue messages); the members give the same numbers for programs.
+struct DataItem {
+  struct Weight {
+    std::string variable;
+    std::int64_t left_out = 0;   // cases whose weight is missing or truncates to 0 or below
+    std::int64_t truncated = 0;  // cases whose weight has a fraction, cut to a whole number
+  };
+  struct Split {
+    std::vector<std::string> variables;
+    std::int64_t groups = 0;        // runs of consecutive cases with equal split values
+    std::int64_t combinations = 0;  // distinct combinations of split values
+    bool sorted() const { return groups == combinations; }
+  };
+  std::string file;
+  std::int64_t cases = 0;
+  std::int64_t variables = 0;
+  std::optional<Weight> weight;
+  std::optional<Split> split;
+  std::vector<Text> lines;
+};
+
+// A command as the user gave it, opening that command's output.
+struct CommandItem {
+  std::string text;  // its lines, joined by line breaks
+  std::string file;  // the script's name ("-e" for commands on the command line)
+  int line = 0;      // the line the command starts on
+};
+
+// What stands over an echoed command: "Command (job.mva, line 3)".
+std::string command_heading(const CommandItem& command);
+
 struct Item {
-  std::variant<MessageItem, NoteItem, SplitItem, HeadingItem, TableItem> content;
+  std::variant<MessageItem, NoteItem, SplitItem, HeadingItem, TableItem, DataItem, CommandItem> content;
 };
 
 class OutputDocument {
@@ -279,6 +312,9 @@ class OutputDocument {
   void add_message(const Text& text, int msg_class, int severity);
   void add_message(MessageItem message);
   void add_split(std::vector<SplitValue> values);
+  // Both go at the top level, outside any heading.
+  void add_data(DataItem data);
+  void add_command(CommandItem command);
   void begin_heading(const Text& text);
   void end_heading();
 

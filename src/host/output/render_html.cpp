@@ -1,5 +1,6 @@
 // The HTML presentation: one self-contained page (styles inline, nothing
-// fetched) with the messages, headings and pivot tables in order. Every text
+// fetched) with what the run analyses, each command as given, and the
+// messages, headings and pivot tables in order. Every text
 // is escaped; spanning column headers use colspan.
 #include <algorithm>
 #include <string>
@@ -36,6 +37,10 @@ p.warning { color: #850; }
 p.note, p.split { color: #333; }
 div.table { margin: 1em 0 1.5em; }
 div.table p { margin: 0.1em 0; font-size: 0.9em; }
+div.data p { margin: 0.2em 0; }
+div.command { margin: 1.2em 0 0.6em; }
+div.command p.where { margin: 0; color: #666; font-size: 0.9em; }
+div.command pre { margin: 0.2em 0; padding: 0.3em 0.6em; background: #f4f4f4; }
 </style>
 </head>
 <body>
@@ -136,6 +141,21 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
       out += "</section>\n";
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
       render_table(document.table(table->table), out);
+    } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
+      out += "<div class=\"data\">\n";
+      for (const Text& line : data->lines) out += "<p>" + escape(display(line)) + "</p>\n";
+      out += "</div>\n";
+    } else if (const auto* command = std::get_if<CommandItem>(&item.content)) {
+      // Inside <pre> the command keeps its own line ends.
+      std::string text;
+      std::size_t from = 0;
+      for (std::size_t nl = 0; nl != std::string::npos; from = nl + 1) {
+        nl = command->text.find('\n', from);
+        if (from > 0) text += '\n';
+        text += escape(std::string_view(command->text).substr(from, nl == std::string::npos ? nl : nl - from));
+      }
+      out += "<div class=\"command\">\n<p class=\"where\">" + escape(command_heading(*command)) + "</p>\n<pre>" +
+             text + "</pre>\n</div>\n";
     }
   }
 }

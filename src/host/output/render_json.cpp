@@ -1,4 +1,5 @@
 // The JSON presentation, for programs: one document {"output": [...]} with
+// what the run analyses ("data"), each command as given ("command"), and
 // every message, note, split marker, heading and table in order. Every title,
 // dimension, category and message carries its message key (null when it has
 // none) and its display text; every cell carries its raw number (null for
@@ -375,6 +376,39 @@ ordered_json message_json(const MessageItem& message) {
   return j;
 }
 
+// What the run analyses: the numbers as members (weight and split null when
+// there are none) and the lines that say them, as messages are given.
+ordered_json data_json(const DataItem& data) {
+  ordered_json j;
+  j["type"] = "data";
+  j["file"] = data.file;
+  j["cases"] = data.cases;
+  j["variables"] = data.variables;
+  j["weight"] = nullptr;
+  if (data.weight) {
+    j["weight"] = {{"variable", data.weight->variable},
+                   {"left_out", data.weight->left_out},
+                   {"truncated", data.weight->truncated}};
+  }
+  j["split"] = nullptr;
+  if (data.split) {
+    j["split"] = {{"variables", data.split->variables},
+                  {"groups", data.split->groups},
+                  {"combinations", data.split->combinations},
+                  {"sorted", data.split->sorted()}};
+  }
+  ordered_json lines = ordered_json::array();
+  for (const Text& line : data.lines) {
+    ordered_json l;
+    l["key"] = key_json(line);
+    l["text"] = display(line);
+    l["params"] = params_json(line);
+    lines.push_back(std::move(l));
+  }
+  j["lines"] = std::move(lines);
+  return j;
+}
+
 void write_items(std::string& out, const OutputDocument& document, const std::vector<Item>& items, int depth) {
   Container array(out, depth, '[');
   for (const Item& item : items) {
@@ -415,6 +449,14 @@ void write_items(std::string& out, const OutputDocument& document, const std::ve
       object.close();
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
       write_table(out, document.table(table->table), depth + 1);
+    } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
+      append_json(out, data_json(*data), depth + 1);
+    } else if (const auto* command = std::get_if<CommandItem>(&item.content)) {
+      ordered_json j;
+      j["type"] = "command";
+      j["text"] = command->text;
+      j["source"] = {{"file", command->file}, {"line", command->line}};
+      append_json(out, j, depth + 1);
     }
   }
   array.close();

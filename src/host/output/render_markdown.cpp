@@ -1,6 +1,7 @@
 // The Markdown presentation: the same content as the text output, each pivot
 // table as a Markdown table whose column headers join their nesting levels
-// with " / ", messages as quoted lines, footnote markers as superscripts.
+// with " / ", messages as quoted lines, footnote markers as superscripts,
+// each command as given in a code block.
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -109,6 +110,18 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
       render_items(document, heading->items, depth + 1, out);
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
       render_table(document.table(table->table), out);
+    } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
+      for (const Text& line : data->lines) out += paragraph(display(line)) + "\n\n";
+    } else if (const auto* command = std::get_if<CommandItem>(&item.content)) {
+      // A code block shows the command as typed; its fence is longer than
+      // any run of backticks inside it.
+      std::size_t longest = 0;
+      for (std::size_t run = 0; const char c : command->text) {
+        run = c == '`' ? run + 1 : 0;
+        longest = std::max(longest, run);
+      }
+      const std::string fence(std::max<std::size_t>(3, longest + 1), '`');
+      out += "*" + escape(command_heading(*command)) + "*\n\n" + fence + "\n" + command->text + "\n" + fence + "\n\n";
     }
   }
 }

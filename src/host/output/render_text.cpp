@@ -1,4 +1,5 @@
-// The text presentation, for a terminal: messages as "Error: ...",
+// The text presentation, for a terminal: what the run analyses, each command
+// as given (indented under its place in the script), messages as "Error: ...",
 // "Warning: ...", "Note: ..." lines in the order they happen (with the place
 // in the script and the number of split groups in parentheses), headings
 // underlined, and each pivot table as an aligned grid with its notes and
@@ -139,6 +140,21 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
       blank_line(out);
       render_table(document.table(table->table), out);
+      blank_line(out);
+    } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
+      for (const Text& line : data->lines) out += display(line) + '\n';
+      blank_line(out);
+    } else if (const auto* command = std::get_if<CommandItem>(&item.content)) {
+      // The command indented under its place, so it stands apart from what it prints.
+      blank_line(out);
+      out += command_heading(*command) + ":\n";
+      std::size_t from = 0;
+      for (std::size_t nl = 0; nl != std::string::npos; from = nl + 1) {
+        nl = command->text.find('\n', from);
+        std::string line = "  " + command->text.substr(from, nl == std::string::npos ? nl : nl - from);
+        trim_right(line);
+        out += line + '\n';
+      }
       blank_line(out);
     }
   }

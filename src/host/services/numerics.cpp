@@ -34,11 +34,26 @@ double chisq_upper_tail(double chisq, double df) {
   return boost::math::cdf(boost::math::complement(dist, chisq));
 }
 
+namespace {
+
+// A weight this close to a whole number is that number: the rest is
+// representation error, not a fraction.
+bool near_whole(double weight, double nearest) {
+  return std::fabs(weight - nearest) <= 1e-8 * std::max(1.0, std::fabs(weight));
+}
+
+}  // namespace
+
 double fuzzy_truncate(double weight) {
   if (weight == kSystemMissing || !std::isfinite(weight)) return 0.0;
   const double nearest = std::round(weight);
-  if (std::fabs(weight - nearest) <= 1e-8 * std::max(1.0, std::fabs(weight))) return nearest;
+  if (near_whole(weight, nearest)) return nearest;
   return std::trunc(weight);
+}
+
+bool weight_has_fraction(double weight) {
+  if (weight == kSystemMissing || !std::isfinite(weight)) return false;
+  return !near_whole(weight, std::round(weight));
 }
 
 double RandomStream::uniform(double a, double b) {

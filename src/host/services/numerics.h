@@ -21,6 +21,9 @@ double chisq_upper_tail(double chisq, double df);
 // A case weight truncated to an integer, allowing for representation error:
 // 2.9999999999 counts as 3, 2.7 as 2; system-missing counts as 0.
 double fuzzy_truncate(double weight);
+// True when fuzzy_truncate drops a fraction of `weight` (2.7, not 2.9999999999
+// nor system-missing).
+bool weight_has_fraction(double weight);
 
 class RandomStream {
  public:

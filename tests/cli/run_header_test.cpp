@@ -1,0 +1,146 @@
+// What opens the output: the data the run analyses (file, cases, variables,
+// weighting, split groups) and, before each command's output, the command as
+// it was given; in every format, and in JSON as typed items with their keys.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/program.h"
+#include "support/harness.h"
+#include "support/program_run.h"
+
+namespace mva::cli {
+namespace {
+
+using nlohmann::json;
+
+// The items of the JSON output of type `type`, in order.
+std::vector<json> items_of(const json& output, const std::string& type) {
+  std::vector<json> found;
+  for (const json& item : output) {
+    if (item.at("type") == type) found.push_back(item);
+  }
+  return found;
+}
+
+// Weights of every kind: 2.7 and 0.5 have a fraction, 1.9999999999 is 2 as
+// far as truncation goes; 0, the empty cell, -1 and 0.5 (truncated to 0)
+// leave their case out. By hand: 4 cases left out, 2 weights truncated. The
+// split values 1 1 2 2 1 1 3 3 come in 4 runs of 3 distinct values.
+constexpr const char* kWeighted =
+    "g,w,x,y\n1,1,1.5,2\n1,2.7,2.5,NA\n2,0,3,4\n2,,4,5\n1,-1,5,6\n1,0.5,6,NA\n3,3,7,8\n3,1.9999999999,8,9\n";
+
+TEST(RunHeader, SaysWhatIsAnalysedInEveryFormat) {
+  const std::string dir = test::fresh_dir("run_header").string();
+  const std::string data = test::write_file(dir, "weighted.csv", kWeighted);
+  const std::vector<std::string> args = {"--data", data, "--weight", "w", "--split", "g", "-e", "MVA x y."};
+
+  std::vector<std::string> json_args = args;
+  json_args.insert(json_args.end(), {"--format", "json"});
+  const test::ProgramRun r = test::run_mva(json_args);
+  ASSERT_EQ(r.status, kSuccess) << r.out << r.err;
+  const json output = json::parse(r.out).at("output");
+  const json& header = output.at(0);
+  EXPECT_EQ(header.at("type"), "data");
+  EXPECT_EQ(header.at("file"), data);
+  EXPECT_EQ(header.at("cases"), 8);
+  EXPECT_EQ(header.at("variables"), 4);
+  EXPECT_EQ(header.at("weight"), json::parse(R"({"variable":"w","left_out":4,"truncated":2})"));
+  EXPECT_EQ(header.at("split"), json::parse(R"({"variables":["g"],"groups":4,"combinations":3,"sorted":false})"));
+  const json& lines = header.at("lines");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].at("key"), "HOST_ RUN DATA ^1 CASES ^2 VARIABLES ^3");
+  EXPECT_EQ(lines[0].at("params").dump(), json::array({data, 8, 4}).dump());
+  EXPECT_EQ(lines[1].at("key"), "HOST_ RUN WEIGHT ^1 LEFT OUT ^2 TRUNCATED ^3");
+  EXPECT_EQ(lines[1].at("params").dump(), R"(["w",4,2])");
+  EXPECT_EQ(lines[2].at("key"), "HOST_ RUN SPLIT ^1 GROUPS ^2 UNSORTED ^3");
+  // The groups counted are the ones the procedure then analyses.
+  EXPECT_EQ(items_of(output, "split").size(), 4u);
+
+  const std::vector<std::string> said = {
+      "Data: " + data + "; cases read: 8; variables: 4.",
+      "Weight: w. Weights are truncated to whole numbers; weights that had a fraction: 2. Cases left out for a "
+      "weight that is missing or truncates to 0 or below: 4.",
+      "Split by g; groups: 4. The data are not sorted by g: 3 distinct split values come in 4 runs of consecutive "
+      "cases, each analysed as a group of its own."};
+  for (std::size_t k = 0; k < said.size(); ++k) EXPECT_EQ(lines[k].at("text"), said[k]);
+  const test::ProgramRun text = test::run_mva(args);
+  EXPECT_EQ(text.out.substr(0, text.out.find("\n\n")), said[0] + "\n" + said[1] + "\n" + said[2]) << text.out;
+  for (const char* format : {"markdown", "html"}) {
+    std::vector<std::string> shown_args = args;
+    shown_args.insert(shown_args.end(), {"--format", format});
+    const std::string shown = test::run_mva(shown_args).out;
+    for (std::size_t k = format == std::string("markdown") ? 1 : 0; k < said.size(); ++k) {
+      const std::string& line = said[k];  // (Markdown escapes the file name's underscores)
+      EXPECT_NE(shown.find(line), std::string::npos) << format << ": " << line << "\n" << shown;
+    }
+    EXPECT_LT(shown.find(said[2]), shown.find("Univariate Statistics")) << format;
+  }
+
+  // Sorted split groups and whole weights; then neither.
+  const std::string sorted = test::write_file(dir, "sorted.csv", "g,w,x\n1,1,1\n1,2,2\n2,1,3\n2,0,4\n2,3,5\n");
+  const json plain_header =
+      json::parse(test::run_mva({"--data", sorted, "--weight", "w", "--split", "g", "-e", "MVA x.", "--format",
+                                 "json"}).out)
+          .at("output")
+          .at(0);
+  EXPECT_EQ(plain_header.at("weight"), json::parse(R"({"variable":"w","left_out":1,"truncated":0})"));
+  EXPECT_EQ(plain_header.at("split"), json::parse(R"({"variables":["g"],"groups":2,"combinations":2,"sorted":true})"));
+  EXPECT_EQ(plain_header.at("lines")[1].at("text"),
+            "Weight: w. Cases left out for a weight that is missing or not positive: 1.");
+  EXPECT_EQ(plain_header.at("lines")[2].at("text"), "Split by g; groups: 2.");
+  const json bare = json::parse(test::run_mva({"--data", sorted, "-e", "MVA x.", "--format", "json"}).out)
+                        .at("output")
+                        .at(0);
+  EXPECT_TRUE(bare.at("weight").is_null());
+  EXPECT_TRUE(bare.at("split").is_null());
+  EXPECT_EQ(bare.at("lines").size(), 1u);
+}
+
+TEST(CommandEcho, EachCommandOpensItsOutputInEveryFormat) {
+  const std::string dir = test::fresh_dir("command_echo").string();
+  const std::string data = test::write_file(dir, "d.csv", "x,y\n1,2\n2,NA\n3,5\n4,3\n");
+  const std::string script = test::write_file(dir, "job.mva", "* first the means\nMVA x y\n    /EM (TDF=4).  \n");
+  const std::vector<std::string> args = {"--data", data, script, "-e", "FREQ a<b.", "-e", "MVA x."};
+
+  std::vector<std::string> json_args = args;
+  json_args.insert(json_args.end(), {"--format", "json"});
+  const test::ProgramRun r = test::run_mva(json_args);
+  EXPECT_EQ(r.status, kCommandError) << r.out;  // the unknown command
+  const json output = json::parse(r.out).at("output");
+  std::vector<std::string> order;  // commands by their first line, tables and messages by their key
+  for (const json& item : output) {
+    if (item.at("type") == "command") order.push_back(item.at("text").get<std::string>().substr(0, 7));
+    if (item.at("type") == "table") order.push_back(item.at("title").at("key"));
+    if (item.at("type") == "heading") order.push_back(item.at("key"));
+    if (item.at("type") == "message") order.push_back(item.at("key"));
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"MVA x y", "EXEC_ UNIVARIATE STATISTICS", "CMPB_ COMPARE MEANS",
+                                             "CMPB_ COMPARE STANDARD DEVIATIONS", "EOUT_ EM ESTIMATED STATISTICS",
+                                             "FREQ a<", "HOST_ UNKNOWN COMMAND ^1", "MVA x.",
+                                             "EXEC_ UNIVARIATE STATISTICS"}));
+  const std::vector<json> commands = items_of(output, "command");
+  ASSERT_EQ(commands.size(), 3u);
+  EXPECT_EQ(commands[0],
+            json({{"type", "command"}, {"text", "MVA x y\n    /EM (TDF=4)."}, {"source", {{"file", script}, {"line", 2}}}}));
+  EXPECT_EQ(commands[2].at("source").dump(), R"({"file":"-e","line":1})");
+
+  const std::string text = test::run_mva(args).out;
+  EXPECT_NE(text.find("Command (" + script + ", line 2):\n  MVA x y\n      /EM (TDF=4).\n\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Command (-e, line 1):\n  FREQ a<b.\n\nError: Unknown command"), std::string::npos) << text;
+  std::vector<std::string> shown_args = args;
+  shown_args.insert(shown_args.end(), {"--format", "markdown"});
+  const std::string markdown = test::run_mva(shown_args).out;
+  // (Markdown escapes the underscores of the script's name.)
+  EXPECT_NE(markdown.find("job.mva, line 2)*\n\n```\nMVA x y\n    /EM (TDF=4).\n```\n"),
+            std::string::npos)
+      << markdown;
+  shown_args.back() = "html";
+  const std::string html = test::run_mva(shown_args).out;
+  EXPECT_NE(html.find("<pre>FREQ a&lt;b.</pre>"), std::string::npos) << html;
+  EXPECT_NE(html.find("<pre>MVA x y\n    /EM (TDF=4).</pre>"), std::string::npos) << html;
+}
+
+}  // namespace
+}  // namespace mva::cli
