@@ -420,13 +420,11 @@ def main():
     x = read(os.path.join(FIX, "mva/mammalsleep.csv"), ms)
     one = np.ones(len(x))
     al, no = [True] * 10, [False] * 10
-    # The header gt is a reserved word; mva reads its column as gt_.
-    named = ["gt_" if v == "gt" else v for v in ms]
-    out.append(case("mammalsleep", "MVA bw brw sws ps ts mls gt_ pi sei odi /EM.", named, x, one, al, al, no))
+    out.append(case("mammalsleep", "MVA bw brw sws ps ts mls gt pi sei odi /EM.", ms, x, one, al, al, no))
     dep = [v in ("sws", "ps", "mls", "gt") for v in ms]
     ind = [v in ("bw", "brw", "odi", "gt") for v in ms]
-    out.append(case("mammalsleep", "MVA bw brw sws ps ts mls gt_ pi sei odi /EM sws ps mls gt_ WITH bw brw odi gt_.",
-                    named, x, one, dep, ind, no))
+    out.append(case("mammalsleep", "MVA bw brw sws ps ts mls gt pi sei odi /EM sws ps mls gt WITH bw brw odi gt.",
+                    ms, x, one, dep, ind, no))
 
     aq = ["Ozone", "SolarR", "Wind", "Temp", "Month"]
     x = read(os.path.join(FIX, "mva/airquality.csv"), aq)

@@ -210,7 +210,7 @@ TestData far_outlier() {
 // posterior odds overflows.
 TEST(EmIterations, GroupedFormMatchesCaseByCase) {
   const std::string aq = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM";
-  const std::string ms = "MVA bw brw sws ps ts mls gt_ pi sei odi /NOUNIVARIATE /EM";  // the header gt is a reserved word
+  const std::string ms = "MVA bw brw sws ps ts mls gt pi sei odi /NOUNIVARIATE /EM";
   const struct { TestData data; std::string command; bool walks; } rows[] = {
       {airquality(false), aq + " (ITERATIONS=8).", false},
       {airquality(false), aq + " (TDF=2 ITERATIONS=8).", false},
