@@ -208,5 +208,77 @@ TEST(WorkspacePlan, LargestCategoryLimitIsReleasedWithoutOverflow) {
   EXPECT_TRUE(f.host().messages.empty());
 }
 
+// Warnings of a variable without a valid value, before the EM and the
+// regression estimates that carry it (in each group where it has none, in
+// the SPLIT form with split variables), only for a variable those analyses
+// use; and the note, once a command, of two values of a categorical string
+// that agree in their first 8 characters and so count as one category.
+TEST(Executive, VariablesWithoutValuesAndStringsAlikeInEightCharacters) {
+  const auto lines = [](const ExecHost& host, std::string_view part) {
+    std::vector<std::string> out;
+    for (const std::string& line : message_lines(host.messages)) {
+      if (line.find(part) != std::string::npos) out.push_back(line);
+    }
+    return out;
+  };
+  const std::string em = "EXEC_ NO VALID VALUE OF ^1 => EM", reg = "EXEC_ NO VALID VALUE OF ^1 => REG";
+  const char* c_empty = "g,a,b,c\n1,1,2,\n1,2,,\n1,3,5,\n2,4,3,\n2,5,7,\n2,6,1,\n";
+  const struct { const char* csv; bool split; std::string command; std::vector<std::string> expected; } rows[] = {
+      {c_empty, false, "MVA a b c /NOUNIVARIATE /EM /REGRESSION.", {em + "|c|22", reg + "|c|22"}},
+      // EM and regression of a and b alone do not use c.
+      {c_empty, false, "MVA a b c /NOUNIVARIATE /EM a b /REGRESSION a b.", {}},
+      {c_empty, false, "MVA a b c /PAIRWISE /LISTWISE.", {}},
+      // Split: b has no value in group 1 only; c in both.
+      {"g,a,b\n1,1,\n1,2,\n2,3,4\n2,,5\n2,6,7\n", true, "MVA a b /NOUNIVARIATE /EM.",
+       {"EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => EM|g=1|b|22"}},
+      {c_empty, true, "MVA a b c /NOUNIVARIATE /REGRESSION.",
+       {"EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => REG|g=1|c|22",
+        "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => REG|g=2|c|22"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    auto host = exec_host(row.csv, row.split);
+    EXPECT_EQ(run_command(*host, row.command), 0);
+    EXPECT_EQ(lines(*host, "NO VALID VALUE"), row.expected);
+  }
+  {
+    auto host = exec_host(c_empty, false);
+    run_command(*host, "MVA a b c /NOUNIVARIATE /EM.");
+    const std::string text = host::render_text(host->output());
+    EXPECT_NE(text.find("Warning: c has no valid values: EM has nothing to estimate it from, so its EM mean, variance "
+                        "and covariances (shown as 0) are not estimates"),
+              std::string::npos)
+        << text;
+  }
+
+  // Strings: city has Washington and Washingtonian (one category); town's
+  // values differ within 8 characters; code is no wider than 8; the note
+  // comes once however many groups.
+  const std::string note = "EXEC_ CATEGORIES OF ^1 ON 8 CHARACTERS ^2 ^3";
+  const char* strings =
+      "g,city,town,code,x\n1,Washington,Springfield,abcdefgh,1\n1,Boston,Sprangfield,abcdefgX,\n"
+      "2,Washingtonian,Springs,abc,3\n2,Washington   x,Spring,abc,4\n";
+  for (const bool split : {false, true}) {
+    auto host = exec_host(strings, split);
+    EXPECT_EQ(run_command(*host, "MVA x city town code /NOUNIVARIATE /CROSSTAB."), 0);
+    EXPECT_EQ(lines(*host, "8 CHARACTERS"), std::vector<std::string>{note + "|city|Washington|Washingtonian|21"});
+  }
+  auto host = exec_host(strings, false);
+  run_command(*host, "MVA x town /NOUNIVARIATE /TPATTERN.");
+  EXPECT_EQ(lines(*host, "8 CHARACTERS"), std::vector<std::string>{});
+  // In the data set: the first pair met, blanks at the end not counted.
+  const host::DataSet data = host::DataSet::from_text("s,n\nabcdefgh1,1\nabcdefgh1  ,2\nabcdefgh2,3\n", {});
+  EXPECT_EQ(data.values_sharing_first_cell(1), std::make_optional(std::make_pair(std::string("abcdefgh1"),
+                                                                                 std::string("abcdefgh2"))));
+  EXPECT_EQ(data.values_sharing_first_cell(3), std::nullopt);  // numeric
+  host = exec_host(strings, false);
+  run_command(*host, "MVA x city /NOUNIVARIATE /CROSSTAB.");
+  EXPECT_NE(host::render_text(host->output())
+                .find("Note: city: the values \"Washington\" and \"Washingtonian\" agree in their first 8 characters; "
+                      "categories of a string are told apart by their first 8 characters only, so the two are counted "
+                      "as one category."),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace mva::test

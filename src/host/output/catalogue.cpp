@@ -67,6 +67,7 @@ constexpr std::array kEntries = std::to_array<CatalogueEntry>({
     {"EOUT_ ROW VARIABLES", "Variables"},
     {"EOUT_ T(^1) ADDED", "A random t deviate with ^1 degrees of freedom is added to each predicted value."},
     {"EOUT_ VARIABLES", "Variables"},
+    {"EXEC_ CATEGORIES OF ^1 ON 8 CHARACTERS ^2 ^3", "^1: the values \"^2\" and \"^3\" agree in their first 8 characters; categories of a string are told apart by their first 8 characters only, so the two are counted as one category."},
     {"EXEC_ INSUFFICIENT MEMORY", "There is not enough memory for the analyses; give a larger workspace (--workspace)."},
     {"EXEC_ NO CATEGORICAL => NO TABULATE", "There are no categorical variables, so no crosstabulations are produced."},
     {"EXEC_ NO COMPLETE CASE => NO LISTWISE", "There are no complete cases, so no listwise statistics are computed."},

@@ -61,7 +61,10 @@ class Executive {
       return;
     }
     list_columns();
-    if (is_true(c_.FIRSTG)) announce_tables();
+    if (is_true(c_.FIRSTG)) {
+      announce_tables();
+      category_prefix_notes(cx_);
+    }
     MOMENT(cx_, words(s_.CASEMISS), sums_);
     if (wanted(kDpattern) || wanted(kUnivariate) || wanted(kMpattern)) {
       EXTR(cx_, words(s_.VCOLS), c_.NANAL, cx_.square(c_.a.PWMEAN), cx_.square(c_.a.PWVAR),

@@ -88,6 +88,22 @@ void no_value_warnings(Context& cx, int method) {
   }
 }
 
+void category_prefix_notes(Context& cx) {
+  Host& host = cx.host;
+  const WordArray VWIDTH = cx.words(cx.cmn.a.VWIDTH);
+  for (std::int64_t k = 1; k <= cx.cmn.NANAL; ++k) {
+    const std::int64_t v = IANVAR(cx, k);
+    if (v < 1 || VWIDTH(v) <= 8 || !ISCATV(cx, v)) continue;
+    const auto pair = host.values_sharing_first_cell(v);
+    if (!pair) continue;
+    host.BP_BEGIN_COMPSTRING(host.BP_CSTRING("EXEC_ CATEGORIES OF ^1 ON 8 CHARACTERS ^2 ^3"));
+    host.BP_ADD_PARAMETER(host.BP_VARIABLE(v, 0));
+    host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(pair->first));
+    host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(pair->second));
+    host.BP_ERROR(host.BP_END_COMPSTRING(), 2, 1);
+  }
+}
+
 void command_note(Context& cx, std::string_view key) {
   if (is_true(cx.cmn.FIRSTG)) cx.host.BP_ERROR(cx.host.BP_CSTRING(key), 2, kNoteSeverity);
 }

@@ -41,6 +41,11 @@ void regression_outfile_note(Context& cx);
 // freedom of Little's MCAR test.
 void no_value_warnings(Context& cx, int method);
 
+// Notes, for each categorical string variable of the list, two of its
+// values that agree in their first 8 characters: categories are told apart
+// by those alone, so the two count as one category. Given once a command.
+void category_prefix_notes(Context& cx);
+
 // Gives a note on the command (class 2, severity 2), in the first split group
 // only.
 void command_note(Context& cx, std::string_view key);
