@@ -277,6 +277,27 @@ TEST(Executive, VariablesWithoutValuesAndStringsAlikeInEightCharacters) {
   EXPECT_EQ(data.values_sharing_first_cell(1), std::make_optional(std::make_pair(std::string("abcdefgh1"),
                                                                                  std::string("abcdefgh2"))));
   EXPECT_EQ(data.values_sharing_first_cell(3), std::nullopt);  // numeric
+  // JSON keeps them as typed messages with their keys and parameters, and a
+  // number too large for fixed notation as itself beside its text.
+  const Shown shown = run_shown({"c,x,s\n,1e300,Washington\n,3e300,Washingtonian\n,2,a\n", {}},
+                                "MVA c x s /EM.");
+  std::vector<std::string> typed;
+  for (const nlohmann::json& item : shown.output) {
+    if (item["type"] == "message") typed.push_back(item["kind"].get<std::string>() + " " + item["key"].dump() + " " +
+                                                   item["params"].dump());
+  }
+  EXPECT_EQ(typed, (std::vector<std::string>{
+                       R"(note "EXEC_ CATEGORIES OF ^1 ON 8 CHARACTERS ^2 ^3" ["s","Washington","Washingtonian"])",
+                       R"(warning "EXEC_ NO VALID VALUE OF ^1 => EM" ["c"])"}));
+  bool large = false;
+  const nlohmann::json univariate = shown.table(3);
+  for (const nlohmann::json& cell : univariate["cells"]) {
+    if (cell["at"]["UOUT_ VARIABLES"] != "x" || cell["at"]["UOUT_ STATISTICS"] != "UOUT_ MEAN") continue;
+    EXPECT_EQ(cell["value"].get<double>(), (1e300 + 3e300 + 2) / 3);
+    EXPECT_EQ(cell["text"], "1.33E+300");
+    large = true;
+  }
+  EXPECT_TRUE(large);
   host = exec_host(strings, false);
   run_command(*host, "MVA x city /NOUNIVARIATE /CROSSTAB.");
   EXPECT_NE(host::render_text(host->output())
