@@ -1,7 +1,8 @@
 // The data-pattern table (one row per case, in case order or sorted on the
 // DPATTERN keys) and the missing-pattern table (one row per incomplete case,
 // chained on the patterns). Each row shows the case's marks, its number and
-// percent of missing cells, and the values of the described variables.
+// percent of missing cells, and the values of the described variables;
+// footnotes explain each kind of mark the rows show.
 #include <algorithm>
 #include <cstring>
 #include <string>

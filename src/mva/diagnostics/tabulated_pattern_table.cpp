@@ -3,6 +3,7 @@
 // its case count, its X marks, and the means or category frequencies of the
 // described variables; a second pass adds every displayed pattern's
 // "complete if" count once all patterns, hidden ones included, are known.
+// Footnotes explain the X of a shown pattern and a "." in place of a mean.
 #include <algorithm>
 #include <string>
 #include <vector>
