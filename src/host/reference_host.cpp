@@ -196,6 +196,10 @@ std::span<const double> ReferenceHost::split_cells(std::int64_t k) const {
   return group_split_[static_cast<std::size_t>(k - 1)].cells;
 }
 
+std::optional<std::pair<std::string, std::string>> ReferenceHost::values_sharing_first_cell(std::int64_t v) const {
+  return data_.values_sharing_first_cell(v);
+}
+
 // Without --max-cells every table may be as large as it needs.
 std::int64_t ReferenceHost::max_table_cells() const {
   return options_.max_cells > 0 ? options_.max_cells : std::numeric_limits<std::int64_t>::max();

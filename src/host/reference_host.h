@@ -94,6 +94,7 @@ class ReferenceHost : public Host {
   std::int64_t split_variable(std::int64_t k) const override;
   std::span<const double> split_cells(std::int64_t k) const override;
   std::int64_t max_table_cells() const override;
+  std::optional<std::pair<std::string, std::string>> values_sharing_first_cell(std::int64_t v) const override;
 
   // ---- Tokens
   void SSTACK(Workspace& ws, StackHandle& handle, int option, std::int64_t& position) override;

@@ -340,7 +340,12 @@ TEST(TextDisplay, FillsPlaceholdersAndRepeatGroupsAndFormatsNumbers) {
   const std::tuple<double, Format, const char*> numbers[] = {
       {12.25, format(percent, 1), "12.3"}, {-12.25, format(percent, 1), "-12.3"},  // halves away from zero
       {2.5, format(counts, 0), "3"},       {7.0, format(counts, 2), "7"},          // counts never show decimals
-      {99.95, format(percent, 1), "100.0"}, {1e20, format(counts, 0), "100000000000000000000"},  // a new digit
+      {99.95, format(percent, 1), "100.0"}, {999999999999999.5, format(counts, 0), "1000000000000000"},  // a new digit
+      // From 1E+15 on, scientific notation with the decimals of the format
+      // (at least two) instead of up to 309 digits that mean nothing.
+      {1e15, format(counts, 0), "1.00E+15"},   {-1.2345e20, format(FormatKind::Mean, 3), "-1.234E+20"},
+      {7.5e299, format(FormatKind::Mean, 2), "7.50E+299"}, {-1.797e308, format(percent, 1), "-1.80E+308"},
+      {999999999999999.0, format(FormatKind::Mean, 1), "999999999999999.0"},
       {-0.0004, format(FormatKind::GenStat, 3), "0.000"}, {-0.4, format(counts, 0), "0"},
       {3.7, format(FormatKind::Print, -1), "4"},          {kSystemMissing, format(FormatKind::Mean, 2), "."},
       {nan, format(FormatKind::Mean, 2), "."},            {-inf, format(counts, 0), "."},

@@ -208,5 +208,104 @@ TEST(WorkspacePlan, LargestCategoryLimitIsReleasedWithoutOverflow) {
   EXPECT_TRUE(f.host().messages.empty());
 }
 
+// Warnings of a variable without a valid value, before the EM and the
+// regression estimates that carry it (in each group where it has none, in
+// the SPLIT form with split variables), only for a variable those analyses
+// use; and the note, once a command, of two values of a categorical string
+// that agree in their first 8 characters and so count as one category.
+TEST(Executive, VariablesWithoutValuesAndStringsAlikeInEightCharacters) {
+  const auto lines = [](const ExecHost& host, std::string_view part) {
+    std::vector<std::string> out;
+    for (const std::string& line : message_lines(host.messages)) {
+      if (line.find(part) != std::string::npos) out.push_back(line);
+    }
+    return out;
+  };
+  // The warnings as shown, up to the analysis they are given for.
+  const auto warnings = [](ExecHost& host) {
+    std::vector<std::string> out;
+    const std::string text = host::render_text(host.output());
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+      const std::string line = text.substr(start, end - start);
+      if (line.find("has no valid values") == std::string::npos) continue;
+      out.push_back(line.substr(0, line.find(" has nothing")));
+    }
+    return out;
+  };
+  const std::string em = "EXEC_ NO VALID VALUE OF ^1 => EM", reg = "EXEC_ NO VALID VALUE OF ^1 => REG";
+  const char* c_empty = "g,a,b,c\n1,1,2,\n1,2,,\n1,3,5,\n2,4,3,\n2,5,7,\n2,6,1,\n";
+  const struct { const char* csv; bool split; std::string command; std::vector<std::string> keys, shown; } rows[] = {
+      {c_empty, false, "MVA a b c /NOUNIVARIATE /EM /REGRESSION.", {em + "|c|22", reg + "|c|22"},
+       {"Warning: c has no valid values: EM", "Warning: c has no valid values: regression"}},
+      // c not on the list, or used by no estimate.
+      {c_empty, false, "MVA a b /NOUNIVARIATE /EM /REGRESSION.", {}, {}},
+      {c_empty, false, "MVA a b c /PAIRWISE /LISTWISE.", {}, {}},
+      // Split: b has no value in group 1 only; c in both.
+      {"g,a,b\n1,1,\n1,2,\n2,3,4\n2,,5\n2,6,7\n", true, "MVA a b /NOUNIVARIATE /EM.",
+       {"EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => EM||b|22"},
+       {"Warning: g=1: b has no valid values: EM"}},
+      {c_empty, true, "MVA a b c /NOUNIVARIATE /REGRESSION.",
+       {"EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => REG||c|22",
+        "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => REG||c|22"},
+       {"Warning: g=1: c has no valid values: regression", "Warning: g=2: c has no valid values: regression"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    auto host = exec_host(row.csv, row.split);
+    EXPECT_EQ(run_command(*host, row.command), 0);
+    EXPECT_EQ(lines(*host, "NO VALID VALUE"), row.keys);  // the split list is a parameter of its own
+    EXPECT_EQ(warnings(*host), row.shown);
+  }
+
+  // Strings: city has Washington and Washingtonian (one category); town's
+  // values differ within 8 characters; code is no wider than 8; the note
+  // comes once however many groups.
+  const std::string note = "EXEC_ CATEGORIES OF ^1 ON 8 CHARACTERS ^2 ^3";
+  const char* strings =
+      "g,city,town,code,x\n1,Washington,Springfield,abcdefgh,1\n1,Boston,Sprangfield,abcdefgX,\n"
+      "2,Washingtonian,Springs,abc,3\n2,Washington   x,Spring,abc,4\n";
+  for (const bool split : {false, true}) {
+    auto host = exec_host(strings, split);
+    EXPECT_EQ(run_command(*host, "MVA x city town code /NOUNIVARIATE /CROSSTAB."), 0);
+    EXPECT_EQ(lines(*host, "8 CHARACTERS"), std::vector<std::string>{note + "|city|Washington|Washingtonian|21"});
+  }
+  auto host = exec_host(strings, false);
+  run_command(*host, "MVA x town /NOUNIVARIATE /TPATTERN.");
+  EXPECT_EQ(lines(*host, "8 CHARACTERS"), std::vector<std::string>{});
+  // In the data set: the first pair met, blanks at the end not counted.
+  const host::DataSet data = host::DataSet::from_text("s,n\nabcdefgh1,1\nabcdefgh1  ,2\nabcdefgh2,3\n", {});
+  EXPECT_EQ(data.values_sharing_first_cell(1), std::make_optional(std::make_pair(std::string("abcdefgh1"),
+                                                                                 std::string("abcdefgh2"))));
+  EXPECT_EQ(data.values_sharing_first_cell(3), std::nullopt);  // numeric
+  // JSON keeps them as typed messages with their keys and parameters, and a
+  // number too large for fixed notation as itself beside its text.
+  const Shown shown = run_shown({"c,x,s\n,1e300,Washington\n,3e300,Washingtonian\n,2,a\n", {}},
+                                "MVA c x s /EM.");
+  std::vector<std::string> typed;
+  for (const nlohmann::json& item : shown.output) {
+    if (item["type"] == "message") typed.push_back(item["kind"].get<std::string>() + " " + item["key"].dump() + " " +
+                                                   item["params"].dump());
+  }
+  EXPECT_EQ(typed, (std::vector<std::string>{
+                       R"(note "EXEC_ CATEGORIES OF ^1 ON 8 CHARACTERS ^2 ^3" ["s","Washington","Washingtonian"])",
+                       R"(warning "EXEC_ NO VALID VALUE OF ^1 => EM" ["c"])"}));
+  bool large = false;
+  const nlohmann::json univariate = shown.table(3);
+  for (const nlohmann::json& cell : univariate["cells"]) {
+    if (cell["at"]["UOUT_ VARIABLES"] != "x" || cell["at"]["UOUT_ STATISTICS"] != "UOUT_ MEAN") continue;
+    EXPECT_EQ(cell["value"].get<double>(), (1e300 + 3e300 + 2) / 3);
+    EXPECT_EQ(cell["text"], "1.33E+300");
+    large = true;
+  }
+  EXPECT_TRUE(large);
+  host = exec_host(strings, false);
+  run_command(*host, "MVA x city /NOUNIVARIATE /CROSSTAB.");
+  EXPECT_NE(host::render_text(host->output())
+                .find("Note: city: the values \"Washington\" and \"Washingtonian\" agree in their first 8 characters; "
+                      "categories of a string are told apart by their first 8 characters only, so the two are counted "
+                      "as one category."),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace mva::test

@@ -9,8 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <set>
 
+#include "host/output/renderers.h"
+#include "mva/diagnostics/tabulated_patterns.h"
 #include "support/harness.h"
 
 namespace mva::test {
@@ -301,6 +304,130 @@ TEST(PatternTables, ShortOfMemoryTheTableIsNeverDroppedSilently) {
     keys.insert(last.key);
   }
   EXPECT_EQ(keys.count("HOST_ NOT ENOUGH MEMORY ^1 ^2"), 1u);
+}
+
+}  // namespace
+}  // namespace mva::test
+
+namespace mva::test {
+namespace {
+
+// The whole case count the threshold footnote quotes is the largest count a
+// hidden pattern can have, by the display rule itself; the reference walks
+// every count. 1 % of 153 cases is 1.53 (a pattern of 2 cases is shown), and
+// 0.7 % of 1000 is 6.999... in doubles while a pattern of 7 cases is hidden.
+TEST(PatternTables, ThresholdFootnoteQuotesTheLargestHiddenCount) {
+  const auto reference = [](std::int64_t n, double percent) {
+    std::int64_t largest = 0;
+    for (std::int64_t w = 0; w <= n; ++w) {
+      if (!pattern_shown(static_cast<double>(w), n, percent)) largest = w;
+    }
+    return largest;
+  };
+  EXPECT_EQ(largest_hidden_count(153, 1.0), 1);
+  EXPECT_EQ(largest_hidden_count(1000, 0.7), 7);
+  EXPECT_EQ(largest_hidden_count(200, 1.0), 2);  // a pattern at exactly PERCENT is hidden
+  for (const double percent : {0.0, 0.1, 0.3, 0.7, 1.0, 1.5, 2.5, 3.3, 5.0, 6.0, 7.5, 12.5, 33.3, 50.0, 99.9}) {
+    for (std::int64_t n = 1; n <= 400; ++n) {
+      ASSERT_EQ(largest_hidden_count(n, percent), reference(n, percent)) << percent << " % of " << n;
+    }
+  }
+  // End to end: 7.5 % of 20 cases is 1.5, and the footnote says 1, not 2.
+  const Table t = run(kTwenty, "MVA x y z /NOUNIVARIATE /TPATTERN PERCENT=7.5.").tables.at(18);
+  EXPECT_EQ(t.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"), (Strings{"7.5", "1"}));
+  const Shown air = run_shown({file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.csv"), {}},
+                                 "MVA Ozone TO Day /NOUNIVARIATE /TPATTERN.");
+  EXPECT_EQ(footnote_params(air.table(18), "POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"),
+            (Strings{"1.0", "1"}));
+}
+
+// Every mark a pattern table shows is explained under it, and only the
+// marks it shows: S, A..C, D and "." among the values in the case tables, X
+// and "." in place of a mean in the tabulated one; "+" and "-" always.
+TEST(PatternTables, MarksAreExplainedWhereTheyAppear) {
+  const std::string S = "POUT_ S = SYSTEM MISSING", ABC = "POUT_ A B C = MISSING VALUES",
+                    D = "POUT_ D = MISSING RANGE", dot = "POUT_ . = NO VALUE", X = "POUT_ X = MISSING IN PATTERN",
+                    no_mean = "POUT_ . = NO MEAN", extremes = "POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES";
+  const Strings shown{}, absent{"absent"};
+  const struct { const char* command; int table; std::vector<std::pair<std::string, Strings>> footnotes; } cases[] = {
+      // Every letter, and c's system-missing value among the values.
+      {"MVA a b c /NOUNIVARIATE /DPATTERN DESCRIBE=c.", 14,
+       {{S, shown}, {ABC, shown}, {D, shown}, {dot, shown}, {extremes, shown}}},
+      // c alone: only S; a's values are all present.
+      {"MVA c /NOUNIVARIATE /MPATTERN DESCRIBE=a.", 16,
+       {{S, shown}, {ABC, absent}, {D, absent}, {dot, absent}, {extremes, shown}}},
+      // a alone: its user-missing values, no S; the map of missing values explains S
+      // in its own table.
+      {"MVA a /NOUNIVARIATE /MPATTERN.", 16, {{S, absent}, {ABC, shown}, {D, absent}}},
+      // Patterns {a} and {b,c} etc. are shown with X; the mean of a in a pattern
+      // missing a is ".".
+      {"MVA a b c /NOUNIVARIATE /TPATTERN PERCENT=0 DESCRIBE=a.", 18, {{X, shown}, {no_mean, shown}}},
+      {"MVA a b c /NOUNIVARIATE /TPATTERN PERCENT=0 DESCRIBE=name.", 18, {{X, shown}, {no_mean, absent}}},
+      // Every pattern hidden: no X in the table, and no legend for it.
+      {"MVA a b c /NOUNIVARIATE /TPATTERN PERCENT=50.", 18, {{X, absent}, {no_mean, absent}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    const Patterns r = run_letters(c.command);
+    ASSERT_TRUE(r.tables.count(c.table));
+    for (const auto& [key, params] : c.footnotes) EXPECT_EQ(r.tables.at(c.table).footnote(key), params) << key;
+  }
+  // The legends read as sentences in the text output.
+  host::DataOptions o;
+  o.missing = {"a=7,8,9", "b=90:99,0"};
+  const Shown letters = run_shown({kLetters, o}, "MVA a b c /NOUNIVARIATE /MPATTERN /TPATTERN.");
+  const std::string text = host::render_text(letters.host->output());
+  for (const char* line : {"S marks a system-missing value (no value in the data).",
+                           "A, B and C mark the first, second and third user-missing value of the variable",
+                           "D marks a value in the user-missing range of the variable.",
+                           "X marks a variable that is missing in the pattern."}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  }
+}
+
+// The row labels of the pattern tables have headings in text, Markdown and
+// HTML (JSON names the dimension): "Case", with the ID variable's name over
+// the ID values; "Pattern" and "Number of Cases". Without an ID variable the
+// case number, which labels the row twice in the table, is shown once.
+TEST(PatternTables, RowLabelsHaveHeadingsAndTheCaseNumberShowsOnce) {
+  const auto rendered = [](const std::string& command) {
+    host::DataOptions o;
+    o.missing = {"a=7,8,9"};
+    const Shown shown = run_shown({kLetters, o}, command);
+    const host::OutputDocument& doc = shown.host->output();
+    return std::array<std::string, 3>{host::render_text(doc), host::render_markdown(doc), host::render_html(doc)};
+  };
+  const auto lines = [](const std::string& text) {
+    Strings out;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+      out.push_back(text.substr(start, end - start));
+    return out;
+  };
+  const auto has = [&](const std::string& text, const std::string& line) {
+    const Strings all = lines(text);
+    return std::find(all.begin(), all.end(), line) != all.end();
+  };
+  const auto [text, markdown, html] = rendered("MVA a c /NOUNIVARIATE /MPATTERN NOSORT.");
+  EXPECT_TRUE(has(text, "Case  # Missing  % Missing  a  c")) << text;
+  EXPECT_TRUE(has(text, "2             1       50.0  A")) << text;  // the case number once
+  EXPECT_NE(markdown.find("| Case | Variables / \\# Missing |"), std::string::npos) << markdown;
+  EXPECT_NE(markdown.find("\n| 2 | 1 | 50.0 | A |"), std::string::npos) << markdown;
+  EXPECT_NE(html.find("<th class=\"left\">Case</th><th class=\"num\"># Missing</th>"), std::string::npos) << html;
+  EXPECT_EQ(html.find("<th class=\"left\">2</th><th class=\"left\">2</th>"), std::string::npos) << html;
+
+  const auto [id_text, id_markdown, id_html] = rendered("MVA a c /ID=name /NOUNIVARIATE /MPATTERN NOSORT.");
+  EXPECT_TRUE(has(id_text, "Case  name  # Missing  % Missing  a  c")) << id_text;
+  EXPECT_TRUE(has(id_text, "2     p2            1       50.0  A")) << id_text;
+  EXPECT_NE(id_markdown.find("| Case | name | Variables / \\# Missing |"), std::string::npos) << id_markdown;
+  EXPECT_NE(id_html.find("<th class=\"left\">Case</th><th class=\"left\">name</th>"), std::string::npos) << id_html;
+
+  const auto [t_text, t_markdown, t_html] = rendered("MVA a c /NOUNIVARIATE /TPATTERN NOSORT PERCENT=0.");
+  EXPECT_TRUE(has(t_text, "Pattern  Number of Cases  a  c                 Complete If ...")) << t_text;
+  EXPECT_TRUE(has(t_text, "1        3                X                                  7")) << t_text;
+  EXPECT_NE(t_markdown.find("| Pattern | Number of Cases |"), std::string::npos) << t_markdown;
+  EXPECT_NE(t_html.find("<th class=\"left\">Pattern</th><th class=\"left\">Number of Cases</th>"), std::string::npos)
+      << t_html;
 }
 
 }  // namespace

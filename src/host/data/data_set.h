@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "host/data/case_reader.h"
@@ -70,6 +71,12 @@ class DataSet {
   // comma, columns made text although most of their cells are numbers,
   // string columns whose cells without a value read as blank.
   const std::vector<LoadNote>& notes() const;
+
+  // Two different values of the string variable at `slot` that agree in
+  // their first 8 characters (the first cell, all that tells categories
+  // apart), in the order the cases first show them, trailing blanks
+  // removed; nothing for a numeric variable or one without such values.
+  std::optional<std::pair<std::string, std::string>> values_sharing_first_cell(std::int64_t slot) const;
 
   // A reader positioned at the first case. Readers share the data and stay
   // valid when the DataSet is moved or destroyed.

@@ -10,6 +10,7 @@
 #include <charconv>
 #include <limits>
 #include <stdexcept>
+#include <string_view>
 
 #include "host/output/text_display.h"
 
@@ -40,6 +41,60 @@ void collect_leaves(const Dimension& dim, int parent, std::vector<int>& path, Ax
   }
 }
 
+// The row dimensions of the pattern tables label each row with a number and,
+// beside it, a second label: the case number and the case's ID value ("Case"),
+// or the pattern number and its count of cases ("Number of Cases"). Their
+// names are hidden, so the label columns get headings of their own.
+constexpr std::string_view kCaseRows = "POUT_ CASE";
+constexpr std::string_view kPatternRows = "POUT_ # OF CASES";
+
+bool is_row_numbering(const Dimension& dim) {
+  const std::string key = key_of(dim.name);
+  return key == kCaseRows || key == kPatternRows;
+}
+
+// A case row without an ID variable is labelled with its case number twice:
+// the number is shown once, as the only label column.
+void drop_repeated_labels(const Dimension& dim, AxisDimension& a) {
+  if (key_of(dim.name) != kCaseRows || a.depth != 2) return;
+  for (const std::vector<int>& path : a.paths) {
+    if (path.size() != 2) return;
+    const auto& leaf = dim.categories[static_cast<std::size_t>(path[1])];
+    const auto& group = dim.categories[static_cast<std::size_t>(path[0])];
+    if (leaf.text != group.text) return;
+  }
+  for (std::vector<int>& path : a.paths) path.erase(path.begin());
+  a.depth = 1;
+}
+
+// The headings of a row-numbering dimension's label columns, outer first.
+std::vector<std::string> row_headings(const Dimension& dim, const AxisDimension& a) {
+  std::vector<std::string> out;
+  if (key_of(dim.name) == kCaseRows) {
+    out.push_back(dim.text);
+    if (a.depth > 1) {
+      // The inner labels are the values of the ID variable.
+      std::string id;
+      for (const std::vector<int>& path : a.paths) {
+        const Text& label = dim.categories[static_cast<std::size_t>(path.back())].label;
+        if (path.size() > 1 && label.kind == Text::Kind::VarValue) {
+          id = label.name;
+          break;
+        }
+      }
+      out.push_back(id);
+    }
+  } else {
+    Text pattern;
+    pattern.kind = Text::Kind::Key;
+    pattern.key = "HOST_ PATTERN NUMBER";
+    out.push_back(display(pattern));
+    if (a.depth > 1) out.push_back(dim.text);
+  }
+  out.resize(static_cast<std::size_t>(a.depth));
+  return out;
+}
+
 std::vector<AxisDimension> axis_dimensions(const PivotTable& table, Axis axis) {
   std::vector<AxisDimension> out;
   for (std::size_t d = 0; d < table.dimensions.size(); ++d) {
@@ -51,6 +106,7 @@ std::vector<AxisDimension> axis_dimensions(const PivotTable& table, Axis axis) {
     a.leaf_of.assign(dim.categories.size(), -1);
     std::vector<int> path;
     collect_leaves(dim, -1, path, a);
+    if (axis == Axis::Rows) drop_repeated_labels(dim, a);
     if (!a.paths.empty()) out.push_back(std::move(a));
   }
   // Outer first: positioned dimensions by descending order code (ties in
@@ -179,8 +235,9 @@ TableGrid layout_table(const PivotTable& table) {
   // Column headers.
   int header_rows = 0;
   for (const AxisDimension& d : columns) header_rows += d.depth + (d.dimension->show_name() ? 1 : 0);
-  const bool row_names = std::any_of(rows.begin(), rows.end(),
-                                     [](const AxisDimension& d) { return d.dimension->show_name(); });
+  const bool row_names = std::any_of(rows.begin(), rows.end(), [](const AxisDimension& d) {
+    return d.dimension->show_name() || is_row_numbering(*d.dimension);
+  });
   if (header_rows == 0 && row_names) header_rows = 1;
   grid.header.assign(static_cast<std::size_t>(header_rows), {});
   for (auto& row : grid.header) {
@@ -193,6 +250,12 @@ TableGrid layout_table(const PivotTable& table) {
       if (d.dimension->show_name()) {
         last[static_cast<std::size_t>(offset)] =
             GridCell{grid.add(flatten(d.dimension->text)), 0, Align::Left, 1, GridRole::DimensionName};
+      } else if (is_row_numbering(*d.dimension)) {
+        const std::vector<std::string> headings = row_headings(*d.dimension, d);
+        for (std::size_t level = 0; level < headings.size(); ++level) {
+          last[static_cast<std::size_t>(offset) + level] =
+              GridCell{grid.add(headings[level]), 0, Align::Left, 1, GridRole::DimensionName};
+        }
       }
       offset += d.depth;
     }

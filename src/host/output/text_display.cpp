@@ -17,6 +17,25 @@ namespace {
 
 constexpr int kMaxDecimals = kMaxPrintDecimals;
 
+// From this magnitude on a number is shown in scientific notation: a double
+// holds 15 to 17 significant digits, so the fixed form of a larger number
+// (up to 309 digits) would show digits that mean nothing, and no table
+// column could hold it.
+constexpr double kLargestFixed = 1e15;
+
+// Scientific notation with the format's decimals in the mantissa (at least
+// two, so that the figure still says something): 1.23E+20, -4.50E+300.
+std::string scientific_text(double value, int decimals) {
+  std::array<char, 64> buffer;
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                    std::chars_format::scientific, std::clamp(decimals, 2, kMaxDecimals));
+  std::string text(buffer.data(), result.ptr);
+  // to_chars writes 1.23e+20; the exponent is shown with a capital E.
+  const std::size_t e = text.find('e');
+  if (e != std::string::npos) text[e] = 'E';
+  return text;
+}
+
 // Reads the digits at `pos` (advancing it); 0 when there are none.
 int read_number(std::string_view s, std::size_t& pos) {
   int n = 0;
@@ -163,6 +182,7 @@ std::string format_number(double value, const Format& format) {
   if (is_system_missing(value)) return ".";
   const int decimals =
       format.kind == FormatKind::Count ? 0 : std::clamp(format.decimals, 0, kMaxDecimals);
+  if (std::fabs(value) >= kLargestFixed) return scientific_text(value, decimals);
   return fixed_text(value, decimals);
 }
 

@@ -19,7 +19,8 @@ bool is_system_missing(double value);
 // A number as shown in `format`: "." when system-missing, otherwise fixed
 // notation with the format's decimals (counts always without decimals),
 // halves rounded away from zero, no thousands separators, and never a minus
-// sign in front of zero.
+// sign in front of zero. From 1E+15 in magnitude on, scientific notation
+// (1.23E+20) with the format's decimals, at least two, in the mantissa.
 std::string format_number(double value, const Format& format);
 
 // The text a user sees.

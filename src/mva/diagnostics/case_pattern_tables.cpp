@@ -1,10 +1,12 @@
 // The data-pattern table (one row per case, in case order or sorted on the
 // DPATTERN keys) and the missing-pattern table (one row per incomplete case,
 // chained on the patterns). Each row shows the case's marks, its number and
-// percent of missing cells, and the values of the described variables.
+// percent of missing cells, and the values of the described variables;
+// footnotes explain each kind of mark the rows show.
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "mva/cases/missing_codes.h"
@@ -64,6 +66,7 @@ class CaseRows {
       const std::int64_t L = data ? CORDER(i) : CASEAT(CORDER(i));
       row(L, row_marks(marks, vars_, L, !data || LOCOF(L) != 0), !data);
     }
+    legends();
     host_.BP_END_PIVOT_TABLE(table_);
   }
 
@@ -97,6 +100,19 @@ class CaseRows {
     host_.BP_ANNOTATE(host_.BP_END_COMPSTRING(), 2);
   }
 
+  // A footnote for each kind of missing-value letter the rows show, and for
+  // the "." of a system-missing described value; the extreme marks have
+  // theirs from the start.
+  void legends() {
+    const auto used = [&](std::string_view letters) {
+      return marks_used_.find_first_of(letters) != std::string::npos;
+    };
+    if (used("S")) host_.BP_ANNOTATE(job_.key("POUT_ S = SYSTEM MISSING"), 6);
+    if (used("ABC")) host_.BP_ANNOTATE(job_.key("POUT_ A B C = MISSING VALUES"), 6);
+    if (used("D")) host_.BP_ANNOTATE(job_.key("POUT_ D = MISSING RANGE"), 6);
+    if (system_missing_value_) host_.BP_ANNOTATE(job_.key("POUT_ . = NO VALUE"), 6);
+  }
+
   // One case row.
   void row(std::int64_t L, const RowMarks& m, bool sorted_footnote) {
     host_.BP_BEGIN_GROUP(table_, host_.BP_IVALUE(L, count_format_), case_);
@@ -113,15 +129,19 @@ class CaseRows {
                         3);
     }
     for (std::size_t j = 0; j < vars_.size(); ++j) {
-      host_.BP_CELL_IN_CATEGORY(table_, host_.BP_CSTRING_NO_TRANSLATE(std::string(1, m.marks[j])),
-                                names_[j]);
+      const char mark = m.marks[j];
+      host_.BP_CELL_IN_CATEGORY(table_, host_.BP_CSTRING_NO_TRANSLATE(std::string(1, mark)), names_[j]);
+      if (mark != ' ' && marks_used_.find(mark) == std::string::npos) marks_used_ += mark;
     }
     host_.BP_END_GROUP(table_, variables_);
     store_counts(m.missing, m.percent());
     if (job_.lists.describes()) {
       host_.BP_BEGIN_GROUP(table_, job_.key("POUT_ VALUES"), variables_);
+      const WordArray VWIDTH = cx_.words(cx_.cmn.a.VWIDTH);
       for (std::size_t j = 0; j < described_.size(); ++j) {
-        host_.BP_CELL_IN_CATEGORY(table_, value_text(job_.lists.described[j], L), described_[j]);
+        const std::int64_t v = job_.lists.described[j];
+        host_.BP_CELL_IN_CATEGORY(table_, value_text(v, L), described_[j]);
+        if (VWIDTH(v) == 0 && CELLV(cx_, v, L) == host_.PCINMS()) system_missing_value_ = true;
       }
       host_.BP_END_GROUP(table_, variables_);
     }
@@ -159,6 +179,8 @@ class CaseRows {
   std::vector<std::int64_t> vars_;  // pattern variables in display order
   std::vector<Text> names_;         // their names, made once for every row
   std::vector<Text> described_;     // the names of the described variables
+  std::string marks_used_;          // each mark shown so far, once
+  bool system_missing_value_ = false;  // a described value shown as "."
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 // its case count, its X marks, and the means or category frequencies of the
 // described variables; a second pass adds every displayed pattern's
 // "complete if" count once all patterns, hidden ones included, are known.
+// Footnotes explain the X of a shown pattern and a "." in place of a mean.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -58,7 +60,7 @@ class TabulatedTable {
       job_.patterns(2 * p) = run.representative;
       counts.push_back(count);
       groups.push_back(run.group);
-      const bool shown = 100.0 * run.W / static_cast<double>(c.NCASES) > c.PATPCT;
+      const bool shown = pattern_shown(run.W, c.NCASES, c.PATPCT);
       displayed.push_back(shown ? 1 : 0);
       weights.push_back(run.W);
       if (shown) pattern_row(p, run);
@@ -76,12 +78,19 @@ class TabulatedTable {
       host_.BP_CELL_IN_CATEGORY(table_, host_.BP_IVALUE(complete[p], count_format_), complete_if_);
       host_.BP_END_GROUP(table_, cases_);
     }
+    // The X of a displayed pattern, and the "." of a mean over no value.
+    if (std::find(displayed.begin(), displayed.end(), 1) != displayed.end()) {
+      host_.BP_ANNOTATE(job_.key("POUT_ X = MISSING IN PATTERN"), 6);
+    }
+    if (no_mean_) host_.BP_ANNOTATE(job_.key("POUT_ . = NO MEAN"), 6);
     host_.BP_END_PIVOT_TABLE(table_);
   }
 
  private:
   // Patterns of fewer cases than PATPCT percent are not shown; the footnote
-  // says so once the threshold reaches one case.
+  // says so once the threshold reaches one case. It quotes the largest whole
+  // number of cases a hidden pattern has (1 % of 153 cases hides patterns of
+  // 1 case, not of 2), so that its sentence holds.
   void threshold_footnote() {
     const MvaCommon& c = cx_.cmn;
     const double t = c.PATPCT / 100.0 * static_cast<double>(c.NCASES);
@@ -89,7 +98,7 @@ class TabulatedTable {
     host_.BP_BEGIN_COMPSTRING(job_.key("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"));
     const auto length = static_cast<std::size_t>(host_.ICHWDC(c.PATTXT));
     host_.BP_ADD_PARAMETER(host_.BP_CSTRING_NO_TRANSLATE(c.PATTXT.substr(0, length)));
-    host_.BP_ADD_PARAMETER(host_.BP_LRVALUE(t, count_format_));
+    host_.BP_ADD_PARAMETER(host_.BP_IVALUE(largest_hidden_count(c.NCASES, c.PATPCT), count_format_));
     host_.BP_ANNOTATE(host_.BP_END_COMPSTRING(), 6);
   }
 
@@ -140,8 +149,9 @@ class TabulatedTable {
   void described(const std::vector<std::int64_t>& list, bool footnotes, Mean mean) {
     for (const std::int64_t v : list) {
       if (job_.lists.quantitative[static_cast<std::size_t>(v)]) {
-        host_.BP_CELL_IN_CATEGORY(table_,
-                                  host_.BP_LRVALUE(mean(v), host_.BP_MEAN_FORMAT(cx_.ws, v, 0)),
+        const double m = mean(v);
+        if (m == host_.PCINMS()) no_mean_ = true;
+        host_.BP_CELL_IN_CATEGORY(table_, host_.BP_LRVALUE(m, host_.BP_MEAN_FORMAT(cx_.ws, v, 0)),
                                   host_.BP_VARIABLE(v, 0));
         if (footnotes) host_.BP_ANNOTATE(job_.key("POUT_ MEANS AT EACH PATTERN"), 4);
         continue;
@@ -166,6 +176,7 @@ class TabulatedTable {
   std::vector<std::int64_t> shown_;  // pattern variables in display order
   Text variables_, cases_, patterns_, complete_if_;
   Format count_format_;
+  bool no_mean_ = false;  // a mean shown as "." (no value to average)
 };
 
 }  // namespace

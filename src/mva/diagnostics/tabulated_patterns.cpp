@@ -1,6 +1,7 @@
 // Tabulation of the chained location patterns.
 #include "mva/diagnostics/tabulated_patterns.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -94,10 +95,26 @@ TabulatedPattern tabulate_run(const TabulationInputs& in, std::int64_t first, Re
   return out;
 }
 
+bool pattern_shown(double W, std::int64_t NCASES, double PATPCT) {
+  const double percent = NCASES > 0 ? 100.0 * W / static_cast<double>(NCASES) : 0.0;
+  return percent > PATPCT;
+}
+
 std::int64_t stored_count(double W, std::int64_t NCASES, double PATPCT) {
   const auto count = static_cast<std::int64_t>(W);
-  const double percent = NCASES > 0 ? 100.0 * W / static_cast<double>(NCASES) : 0.0;
-  return percent > PATPCT ? count : -count;
+  return pattern_shown(W, NCASES, PATPCT) ? count : -count;
+}
+
+std::int64_t largest_hidden_count(std::int64_t NCASES, double PATPCT) {
+  // Start from the threshold in cases and step to the exact boundary of the
+  // rule itself: PATPCT / 100 x NCASES can land a rounding error either side
+  // of a whole number (0.7 % of 1000 cases is 6.999... in doubles).
+  const double t = PATPCT / 100.0 * static_cast<double>(NCASES);
+  auto n = static_cast<std::int64_t>(std::floor(std::max(t, 0.0)));
+  n = std::min(n, NCASES);
+  while (n < NCASES && !pattern_shown(static_cast<double>(n + 1), NCASES, PATPCT)) ++n;
+  while (n > 0 && pattern_shown(static_cast<double>(n), NCASES, PATPCT)) --n;
+  return n;
 }
 
 std::vector<std::int64_t> complete_if(const LocationPatterns& pats, std::int64_t NCOMPL,

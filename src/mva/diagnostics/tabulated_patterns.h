@@ -65,6 +65,14 @@ void complete_case_frequencies(const TabulationInputs& in, Frequencies freq, std
 TabulatedPattern tabulate_run(const TabulationInputs& in, std::int64_t first, RealArray means,
                               Frequencies freq, std::int64_t Cmax);
 
+// True when a pattern of weight W is displayed: its percent of the NCASES
+// cases is above PATPCT.
+bool pattern_shown(double W, std::int64_t NCASES, double PATPCT);
+
+// The largest whole number of cases a hidden pattern can have (0 to NCASES):
+// what the threshold footnote quotes, so that "n or fewer cases" is true.
+std::int64_t largest_hidden_count(std::int64_t NCASES, double PATPCT);
+
 // The count a pattern of weight W is stored with: W truncated, negative
 // when its percent of the NCASES cases is not above PATPCT (hidden).
 std::int64_t stored_count(double W, std::int64_t NCASES, double PATPCT);

@@ -61,7 +61,10 @@ class Executive {
       return;
     }
     list_columns();
-    if (is_true(c_.FIRSTG)) announce_tables();
+    if (is_true(c_.FIRSTG)) {
+      announce_tables();
+      category_prefix_notes(cx_);
+    }
     MOMENT(cx_, words(s_.CASEMISS), sums_);
     if (wanted(kDpattern) || wanted(kUnivariate) || wanted(kMpattern)) {
       EXTR(cx_, words(s_.VCOLS), c_.NANAL, cx_.square(c_.a.PWMEAN), cx_.square(c_.a.PWVAR),
@@ -272,6 +275,7 @@ class Executive {
       command_note(cx_, "EXEC_ NO QUANTITATIVE => NO EMA");
       return true;
     }
+    no_value_warnings(cx_, kEm);
     present_value_means();
     // EM works in the moment arrays; the moments it found there come back
     // from a copy rather than from another pass over the same cases.
@@ -297,6 +301,7 @@ class Executive {
       command_note(cx_, "EXEC_ NO QUANTITATIVE => NO REG");
       return;
     }
+    no_value_warnings(cx_, kRegression);
     present_value_means();
     REG(cx_, sums_, reals(s_.EMWRK1), reals(s_.EMWRK2), reals(s_.CASREC), words(s_.CASEMISS));
     EOUT(cx_, words(s_.VCOLS), c_.NANAL, reals(c_.a.VMEAN), cx_.triangle(c_.a.PWCOV),

@@ -2,6 +2,10 @@
 // forms and the class each is reported with.
 #include "mva/frame/executive_notes.h"
 
+#include <cassert>
+
+#include "mva/frame/queries.h"
+
 namespace mva {
 
 namespace {
@@ -56,6 +60,48 @@ void em_outfile_note(Context& cx) {
 
 void regression_outfile_note(Context& cx) {
   cx.host.BP_ERROR(cx.host.BP_CSTRING("EXEC_ NO MISSING VALUE => NO OUTFILE"), 2, kNoteSeverity);
+}
+
+void no_value_warnings(Context& cx, int method) {
+  assert(method == kEm || method == kRegression);
+  const bool em = method == kEm;
+  const std::string_view plain =
+      em ? "EXEC_ NO VALID VALUE OF ^1 => EM" : "EXEC_ NO VALID VALUE OF ^1 => REG";
+  const std::string_view split = em ? "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => EM"
+                                    : "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => REG";
+  Host& host = cx.host;
+  const RealTriangle PWN = cx.triangle(cx.cmn.a.PWN);
+  for (std::int64_t k = 1; k <= cx.cmn.NANAL; ++k) {
+    const std::int64_t v = IANVAR(cx, k);
+    if (v < 1 || ISCATV(cx, v) || !(ISDEPV(cx, v, method) || ISINDP(cx, v, method))) continue;
+    if (PWN(k, k) > 0.0) continue;
+    const Text name = host.BP_VARIABLE(v, 0);
+    Text text;
+    if (host.split_count() > 0) {
+      text = split_text(cx, split, {name});
+    } else {
+      host.BP_BEGIN_COMPSTRING(host.BP_CSTRING(plain));
+      host.BP_ADD_PARAMETER(name);
+      text = host.BP_END_COMPSTRING();
+    }
+    host.BP_ERROR(text, 2, kNoteSeverity);
+  }
+}
+
+void category_prefix_notes(Context& cx) {
+  Host& host = cx.host;
+  const WordArray VWIDTH = cx.words(cx.cmn.a.VWIDTH);
+  for (std::int64_t k = 1; k <= cx.cmn.NANAL; ++k) {
+    const std::int64_t v = IANVAR(cx, k);
+    if (v < 1 || VWIDTH(v) <= 8 || !ISCATV(cx, v)) continue;
+    const auto pair = host.values_sharing_first_cell(v);
+    if (!pair) continue;
+    host.BP_BEGIN_COMPSTRING(host.BP_CSTRING("EXEC_ CATEGORIES OF ^1 ON 8 CHARACTERS ^2 ^3"));
+    host.BP_ADD_PARAMETER(host.BP_VARIABLE(v, 0));
+    host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(pair->first));
+    host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(pair->second));
+    host.BP_ERROR(host.BP_END_COMPSTRING(), 2, 1);
+  }
 }
 
 void command_note(Context& cx, std::string_view key) {

@@ -34,6 +34,18 @@ void em_outfile_note(Context& cx);
 // values; always in its plain form.
 void regression_outfile_note(Context& cx);
 
+// Warns, before the EM (method kEm) or regression (kRegression) estimates,
+// of each variable they use that has no valid value in the group: the
+// procedure still carries it (its estimates show as 0), so the figures for
+// it are not estimates, and under EM its pattern counts in the degrees of
+// freedom of Little's MCAR test.
+void no_value_warnings(Context& cx, int method);
+
+// Notes, for each categorical string variable of the list, two of its
+// values that agree in their first 8 characters: categories are told apart
+// by those alone, so the two count as one category. Given once a command.
+void category_prefix_notes(Context& cx);
+
 // Gives a note on the command (class 2, severity 2), in the first split group
 // only.
 void command_note(Context& cx, std::string_view key);

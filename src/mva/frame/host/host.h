@@ -7,9 +7,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "mva/frame/host/types.h"
 #include "mva/frame/host/workspace.h"
@@ -60,6 +62,10 @@ class Host {
   // number, ceil(width/8) for a string.
   virtual std::span<const double> split_cells(std::int64_t k) const = 0;
   virtual std::int64_t max_table_cells() const = 0;  // most cells one table may have (word 138)
+  // Two different values of string variable v that agree in the first cell
+  // (8 characters), by which the categories of a string are told apart;
+  // nothing when v has no such values.
+  virtual std::optional<std::pair<std::string, std::string>> values_sharing_first_cell(std::int64_t v) const = 0;
 
   // ---- Tokens ----------------------------------------------------------------
   // Moves the command's tokens onto a new token stack; sets its handle and
