@@ -139,4 +139,10 @@ struct DataContent {
   }
 };
 
+// Applies the options that name variables (missing values, weight, split) to
+// a dictionary built from `headers`, whose variables are `names`; an option
+// naming a header that was renamed is refused with the name to give.
+void apply_data_options(Dictionary& dictionary, const DataOptions& options, const std::vector<std::string>& headers,
+                        const std::vector<std::string>& names);
+
 }  // namespace mva::host::detail
