@@ -22,7 +22,10 @@ def _refuse(column, problem):
 
 def _numbers(series):
     """The values of a numeric column as float64, NaN for every missing value."""
-    values = series.to_numpy(dtype="float64", na_value=np.nan, copy=False)
+    if series.dtype == np.float64:
+        values = series.to_numpy()  # a view of the frame's block: NaN is already missing
+    else:
+        values = series.to_numpy(dtype="float64", na_value=np.nan)
     return values if values.ndim == 1 else values.reshape(-1)
 
 

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <fmt/format.h>
+#include <iterator>
 
 #include "host/data/data_content.h"
 #include "host/data/data_error.h"
@@ -32,23 +33,44 @@ using detail::DataContent;
 // with its minus sign.
 struct NumberWidths {
   int decimals = 0;
-  int integer_width = 1;
+  double largest_positive = 0;  // the largest magnitude of a value >= 0
+  double largest_negative = 0;  // ... and of a value < 0
 
   void measure(double value) {
-    const double magnitude = std::fabs(value);
+    if (value < 0) {
+      largest_negative = std::max(largest_negative, -value);
+    } else {
+      largest_positive = std::max(largest_positive, value);
+    }
+    while (decimals < kMaxInferredDecimals && !written_with(value, decimals)) ++decimals;
+  }
+
+  // Digits before the point of a magnitude (at least 1).
+  static int integer_digits(double magnitude) {
     int digits = 1;
     for (double bound = 10; magnitude >= bound && digits < kMaxNumericWidth; bound *= 10) ++digits;
-    integer_width = std::max(integer_width, digits + (value < 0 ? 1 : 0));
-    if (decimals >= kMaxInferredDecimals || magnitude == std::trunc(magnitude)) return;
-    // The shortest fixed-point text that reads back as the value: the text
-    // pandas and R would write for it.
+    return digits;
+  }
+
+  // Whether the shortest text that reads back as `value` has at most `d`
+  // decimals. With m = round(value * 10^d) below 2^51, it has exactly when
+  // m / 10^d reads back as the value: the division is rounded once, as
+  // reading the text "m e-d" is, and the product is within far less than
+  // one half of m. Larger values take the text itself.
+  static bool written_with(double value, int d) {
+    static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+    static_assert(std::size(kPowers) > kMaxInferredDecimals);
+    const double scaled = value * kPowers[d];
+    if (std::fabs(scaled) < 0x1p51) return std::nearbyint(scaled) / kPowers[d] == value;
     char text[400];
     const char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed).ptr;
     const char* point = std::find(static_cast<const char*>(text), end, '.');
-    if (point != end) decimals = std::max(decimals, std::min(static_cast<int>(end - point - 1), kMaxInferredDecimals));
+    return point == end || end - point - 1 <= d;
   }
 
   PrintFormat format() const {
+    const int integer_width = std::max(integer_digits(largest_positive),
+                                       largest_negative > 0 ? integer_digits(largest_negative) + 1 : 1);
     const int width = std::clamp(integer_width + (decimals > 0 ? decimals + 1 : 0), kMinInferredWidth,
                                  kMaxNumericWidth);
     return PrintFormat{kFormatF, width, decimals};
