@@ -52,7 +52,8 @@ void expect_same(const DataSet& memory, const DataSet& file) {
 
 // Columns of values with 0 to 9 decimals at magnitudes up to 1e17, negative
 // and positive, with NaN and -0 among them, give the formats and cells that
-// their shortest texts give through the CSV reader.
+// their shortest texts give through the CSV reader, whether strided (copied)
+// or contiguous (read in place).
 TEST(MemoryColumns, NumbersAsTheirTextsReadFromAFile) {
   std::mt19937_64 random(20240601);
   std::uniform_int_distribution<int> decimals(0, 9), magnitude(0, 17), pick(0, 9);
@@ -88,7 +89,16 @@ TEST(MemoryColumns, NumbersAsTheirTextsReadFromAFile) {
       columns[c].stride = kColumns;
     }
     SCOPED_TRACE(csv.substr(0, 400));
-    expect_same(DataSet::from_columns(columns, kCases, {}), DataSet::from_text(csv, {}));
+    const DataSet file = DataSet::from_text(csv, {});
+    expect_same(DataSet::from_columns(columns, kCases, {}), file);
+    // Contiguous columns are read in place, with the same conversion.
+    std::vector<std::vector<double>> contiguous(kColumns);
+    for (std::size_t c = 0; c < kColumns; ++c) {
+      for (std::size_t i = 0; i < kCases; ++i) contiguous[c].push_back(block[i * kColumns + c]);
+      columns[c].numbers = contiguous[c].data();
+      columns[c].stride = 1;
+    }
+    expect_same(DataSet::from_columns(columns, kCases, {}), file);
   }
 }
 

@@ -26,7 +26,9 @@ namespace mva::host::detail {
 // a small one is held by malloc and grows with realloc.
 struct FreeCells {
   std::size_t mapped = 0;  // bytes of the mapping; 0 when malloc holds the cells
+  bool borrowed = false;   // the cells are a front end's, read in place: not freed here
   void operator()(double* cells) const {
+    if (borrowed) return;
     if (mapped > 0) {
       munmap(cells, mapped);
     } else {
@@ -99,6 +101,10 @@ struct ColumnPlan {
   std::size_t cell = 0;  // first cell (0-based slot)
   int width = 0;         // string width; 0 for a numeric column
   int cells = 1;         // cells it fills
+  // The cells are a front end's numbers read in place: NaN stands for the
+  // system-missing value and a zero may be negative, so the case reader
+  // converts each cell as it reads it.
+  bool raw = false;
 };
 
 struct DataContent {

@@ -1,8 +1,9 @@
 // Data sets from columns in memory: a front end's data frame becomes the
-// host's data set without passing through text. Numbers are copied once into
-// the set's own cells, because the system-missing value is not a NaN and
-// because split groups compare cells byte for byte (a negative zero becomes
-// zero); texts are padded into their cells as a file's are. The dictionary
+// host's data set without passing through text. Contiguous numbers are read
+// in place (the case reader turns NaN into the system-missing value, and a
+// negative zero into zero because split groups compare cells byte for
+// byte); strided ones are copied with the same conversion; texts are padded
+// into their cells as a file's are. The dictionary
 // follows the rules of a file's: the same names from the headers, print
 // formats inferred from the values, blank a missing value of a string column
 // that has cases without a value, and the same notes on how the data were
@@ -77,22 +78,20 @@ struct NumberWidths {
   }
 };
 
-// Copies a numeric column into its cells; returns what its values say about
-// its print format.
-NumberWidths copy_numbers(const DataContent& content, const MemoryColumn& column, const std::string& name,
+// Checks a numeric column's values and learns its print format from them;
+// copies them into `cells` unless that is null.
+NumberWidths take_numbers(const DataContent& content, const MemoryColumn& column, const std::string& name,
                           std::size_t cases, double* cells) {
   NumberWidths widths;
   for (std::size_t i = 0; i < cases; ++i) {
     const double value = column.numbers[static_cast<std::ptrdiff_t>(i) * column.stride];
-    if (std::isnan(value)) {
-      cells[i] = kSystemMissing;
-    } else if (std::isinf(value)) {
+    if (cells != nullptr) cells[i] = std::isnan(value) ? kSystemMissing : value + 0.0;  // -0 + 0 is +0
+    if (std::isnan(value)) continue;
+    if (std::isinf(value)) {
       throw DataError(fmt::format("{}, column \"{}\" ({}), case {}: an infinite value; a value must be a finite "
                                   "number or missing (NaN)", content.source, column.header, name, i + 1));
-    } else {
-      cells[i] = value + 0.0;  // -0 + 0 is +0
-      widths.measure(value);
     }
+    widths.measure(value);
   }
   return widths;
 }
@@ -191,8 +190,12 @@ DataSet DataSet::from_columns(const std::vector<MemoryColumn>& columns, std::int
     ColumnPlan plan;
     std::int64_t v = 0;
     if (column.numbers != nullptr) {
-      detail::ColumnCells cells = detail::column_array(count);
-      const NumberWidths widths = copy_numbers(*content, column, names[c], count, cells.get());
+      // Contiguous values are read in place; the case reader converts them.
+      plan.raw = column.stride == 1;
+      detail::ColumnCells cells =
+          plan.raw ? detail::ColumnCells(const_cast<double*>(column.numbers), detail::FreeCells{0, true})
+                   : detail::column_array(count);
+      const NumberWidths widths = take_numbers(*content, column, names[c], count, plan.raw ? nullptr : cells.get());
       v = content->dictionary.add_numeric(names[c], widths.format());
       content->cells.push_back(std::move(cells));
     } else {
