@@ -28,9 +28,12 @@ namespace mva::host {
 namespace {
 
 // Set by the first Ctrl-C and kept: it stops the running procedure at its
-// next poll, and the program runs no further command.
+// next poll, and the program runs no further command. One for the process,
+// as the signal is; every host polls it.
 std::atomic<bool> interrupt_requested{false};
-std::atomic<bool> procedure_running{false};
+// How many procedures are running, on any thread (several hosts may each
+// run one at a time).
+std::atomic<int> procedures_running{0};
 
 }  // namespace
 
@@ -56,7 +59,7 @@ bool ReferenceHost::request_interrupt() { return !interrupt_requested.exchange(t
 
 bool ReferenceHost::interrupted() { return interrupt_requested; }
 
-bool ReferenceHost::procedure_running_now() { return procedure_running; }
+bool ReferenceHost::procedure_running_now() { return procedures_running > 0; }
 
 void ReferenceHost::clear_interrupt() { interrupt_requested = false; }
 
@@ -96,12 +99,12 @@ void ReferenceHost::report(const Text& text, int msg_class, int severity) {
 
 void ReferenceHost::BP_PROCEDURE(std::string_view, int, int, Workspace&) {
   error_flag_ = groups_done_ = data_stopped_ = group_ended_ = false;
+  if (!in_procedure_) ++procedures_running;
   in_procedure_ = true;
   reading_command_ = final_reading_ = group_announced_ = false;
   held_.clear();
   procedure_start_ = output_.items().size();
   interrupt_reported_ = false;  // a Ctrl-C once recorded stays: no later command runs
-  procedure_running = true;
   arena_.reset();
   case_buffer_ = 0;
   compositions_.clear();
@@ -126,8 +129,8 @@ int ReferenceHost::BP_END_PROCEDURE() {
   defined_.clear();
   kept_.clear();
   spec_read_ = 0;
+  if (in_procedure_) --procedures_running;
   in_procedure_ = false;
-  procedure_running = false;
   progress_.show("", -1);
   // Arrays a failed group left laid out are reclaimed with the procedure.
   arena_.reset();

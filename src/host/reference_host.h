@@ -69,7 +69,8 @@ class ReferenceHost : public Host {
   // Whether an interrupt has been recorded; clear_interrupt() forgets it.
   static bool interrupted();
   static void clear_interrupt();
-  // Whether a procedure is running (between BP_PROCEDURE and BP_END_PROCEDURE).
+  // Whether a procedure is running on any host (between BP_PROCEDURE and
+  // BP_END_PROCEDURE).
   static bool procedure_running_now();
   // Reports the interrupt once per procedure ("HOST_ INTERRUPTED", an error).
   void report_interrupt();

@@ -13,6 +13,7 @@
 #include <dlfcn.h>
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "host/output/catalogue.h"
 #include "mva/frame/module_export.h"
@@ -70,7 +71,8 @@ TEST(Entry, GroupsStartFromTheDefaultsAndKeepTheirFiles) {
   int groups = 0;
   std::vector<std::int64_t> maxcat_at_plan;
   host->on_call = [&](const std::string& call) {
-    MvaCommon& c = mva_common();
+    ASSERT_NE(running_common(), nullptr);
+    MvaCommon& c = *running_common();
     if (call == "DICGNV") {  // inside the first plan, after its resets
       maxcat_at_plan.push_back(c.MAXCAT);
       EXPECT_FALSE(is_true(c.SUBCMD[kTtest]));
@@ -107,6 +109,43 @@ TEST(Entry, LoadedModuleRunsACommand) {
   const std::vector<std::string> lines = message_lines(host->messages, false);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "PARS_ MORE THAN ONE ^1|12"), 4);
   dlclose(module);
+}
+
+// Two procedures on different data at once, one per thread, give each what
+// it gives alone: each call of the procedure keeps its state to itself.
+TEST(Entry, TwoThreadsGiveWhatSingleRunsGive) {
+  // Two data sets of 3000 cases with different missing patterns, split into
+  // groups in the second, so the runs differ in length and in every table.
+  const auto data = [](int seed, bool split) {
+    TestData d;
+    d.csv = "g,a,b,c,d\n";
+    unsigned state = static_cast<unsigned>(seed);
+    const auto next = [&state] { return (state = state * 1103515245u + 12345u) >> 8 & 0xffff; };
+    for (int i = 0; i < 3000; ++i) {
+      const double a = next() % 100, b = a / 2 + next() % 50, c = next() % 30 + b / 3, d2 = next() % 7;
+      d.csv += std::to_string(i / 750) + ",";
+      d.csv += (next() % 5 == 0 ? std::string() : std::to_string(a)) + ",";
+      d.csv += (next() % 4 == 0 && a > 40 ? std::string() : std::to_string(b)) + ",";
+      d.csv += (next() % 6 == 0 ? std::string() : std::to_string(c)) + "," + std::to_string(d2) + "\n";
+    }
+    if (split) d.options.split = {"g"};
+    return d;
+  };
+  const TestData first = data(7, false), second = data(11, true);
+  const std::string command = "MVA a b c d /CATEGORICAL=d /TTEST /CROSSTAB /TPATTERN /EM /REGRESSION.";
+  const nlohmann::json alone_first = run_shown(first, command).output;
+  const nlohmann::json alone_second = run_shown(second, command).output;
+  ASSERT_NE(alone_first, alone_second);
+
+  nlohmann::json together_first, together_second;
+  for (int round = 0; round < 3; ++round) {
+    std::thread one([&] { together_first = run_shown(first, command).output; });
+    std::thread two([&] { together_second = run_shown(second, command).output; });
+    one.join();
+    two.join();
+    EXPECT_EQ(together_first, alone_first);
+    EXPECT_EQ(together_second, alone_second);
+  }
 }
 
 TEST(Catalogue, EveryKeyOfTheProcedureAndTheHostHasAText) {

@@ -5,6 +5,7 @@
 #include "host/data/case_reader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <fmt/format.h>
 
@@ -27,7 +28,7 @@ CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content)
   const Dictionary& dictionary = content_->dictionary;
   for (std::size_t c = 0; c < content_->columns; ++c) {
     const detail::ColumnPlan& plan = content_->plans[c];
-    sources_.push_back({content_->cells[c].get(), static_cast<std::size_t>(plan.cells), plan.cell});
+    sources_.push_back({content_->cells[c].get(), static_cast<std::size_t>(plan.cells), plan.cell, plan.raw});
   }
   for (const std::int64_t v : dictionary.split()) {
     split_offsets_.push_back(split_cells_.size());
@@ -61,7 +62,12 @@ bool CaseReader::read_record(double* into) {
   }
   const auto record = static_cast<std::size_t>(record_);
   for (const Source& source : sources_) {
-    if (source.count == 1) {
+    if (source.raw) {
+      // NaN is the system-missing value; -0 + 0 is +0, so that equal split
+      // values compare equal byte for byte.
+      const double value = source.cells[record];
+      into[source.into] = std::isnan(value) ? kSystemMissing : value + 0.0;
+    } else if (source.count == 1) {
       into[source.into] = source.cells[record];
     } else {
       std::memcpy(into + source.into, source.cells + record * source.count, source.count * sizeof(double));

@@ -83,6 +83,7 @@ class CaseReader {
     const double* cells;
     std::size_t count;  // cells per case
     std::size_t into;   // first cell in the case buffer
+    bool raw;           // a front end's numbers: NaN and -0 are converted
   };
   std::vector<Source> sources_;
   std::int64_t record_ = 0;       // the next case to read (0-based)

@@ -26,7 +26,9 @@ namespace mva::host::detail {
 // a small one is held by malloc and grows with realloc.
 struct FreeCells {
   std::size_t mapped = 0;  // bytes of the mapping; 0 when malloc holds the cells
+  bool borrowed = false;   // the cells are a front end's, read in place: not freed here
   void operator()(double* cells) const {
+    if (borrowed) return;
     if (mapped > 0) {
       munmap(cells, mapped);
     } else {
@@ -99,6 +101,10 @@ struct ColumnPlan {
   std::size_t cell = 0;  // first cell (0-based slot)
   int width = 0;         // string width; 0 for a numeric column
   int cells = 1;         // cells it fills
+  // The cells are a front end's numbers read in place: NaN stands for the
+  // system-missing value and a zero may be negative, so the case reader
+  // converts each cell as it reads it.
+  bool raw = false;
 };
 
 struct DataContent {
@@ -138,5 +144,11 @@ struct DataContent {
     return false;
   }
 };
+
+// Applies the options that name variables (missing values, weight, split) to
+// a dictionary built from `headers`, whose variables are `names`; an option
+// naming a header that was renamed is refused with the name to give.
+void apply_data_options(Dictionary& dictionary, const DataOptions& options, const std::vector<std::string>& headers,
+                        const std::vector<std::string>& names);
 
 }  // namespace mva::host::detail

@@ -285,6 +285,11 @@ void apply_options(Dictionary& dictionary, const DataOptions& options, const Col
 
 }  // namespace
 
+void detail::apply_data_options(Dictionary& dictionary, const DataOptions& options,
+                                const std::vector<std::string>& headers, const std::vector<std::string>& names) {
+  apply_options(dictionary, options, ColumnNames{headers, names});
+}
+
 DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::optional<DictionaryFile>& file,
                        const DataOptions& options) {
   auto content = std::make_shared<DataContent>();

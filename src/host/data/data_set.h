@@ -45,6 +45,24 @@ struct LoadNote {
 // cell always does): what R, pandas and spreadsheets write for one.
 const std::vector<std::string>& default_na_tokens();
 
+// One column of data that a front end holds in memory (a column of a data
+// frame), for DataSet::from_columns.
+struct MemoryColumn {
+  std::string header;  // the column's name as the front end has it
+  // A numeric column: one value per case, `stride` doubles apart from
+  // `numbers` on; NaN is system-missing. Contiguous values (stride 1) are
+  // read in place, not copied: they must stay as they are while the data
+  // set or a reader of it lives. Others are copied.
+  const double* numbers = nullptr;
+  std::ptrdiff_t stride = 1;
+  // A string column (numbers null): one text per case; a case whose
+  // `no_value` is set has no value and reads as blank.
+  std::vector<std::string> texts;
+  std::vector<bool> no_value;
+  // Labels of values (the categories of a coded column).
+  ValueLabels value_labels;
+};
+
 namespace detail {
 struct DataContent;
 class TextBuffer;
@@ -61,6 +79,18 @@ class DataSet {
   // the dictionary file's text (options.dict_path then only names it).
   static DataSet from_text(std::string csv, const DataOptions& options,
                            std::string_view dictionary_json = {});
+
+  // A data set of `cases` cases from columns in memory, named in messages by
+  // options.data_path. Headers become variable names by the rule of
+  // variable_names.h (a changed header is the label); a numeric column's
+  // print format is inferred from its values as from a file's cells; a
+  // string column is as wide as its longest text, and blank is a missing
+  // value of one with cases without a value. options.missing, weight and
+  // split apply as for a file (its delimiter, decimal, NA tokens and
+  // dictionary path do not). Throws DataError naming the column (and case)
+  // of a problem: no columns, an infinite value, a text too long.
+  static DataSet from_columns(const std::vector<MemoryColumn>& columns, std::int64_t cases,
+                              const DataOptions& options);
 
   const Dictionary& dictionary() const;
   std::int64_t case_count() const;

@@ -1,4 +1,4 @@
-// The MVA common: the procedure's process-wide state. Counts, subcommand
+// The MVA common: the state of one run of the procedure. Counts, subcommand
 // flags, options, saved-file slots and the base indices of every array laid
 // out in the workspace live here; every routine reaches them, the workspace
 // and the host through the Context it is handed.

@@ -7,6 +7,8 @@
 // happened before.
 #include "mva/frame/entry.h"
 
+#include <memory>
+
 #include "mva/cases/data_pass.h"
 #include "mva/frame/executive.h"
 #include "mva/frame/workspace_plan.h"
@@ -14,12 +16,23 @@
 
 namespace mva {
 
-MvaCommon& mva_common() {
-  static MvaCommon common;
-  return common;
-}
-
 namespace {
+
+// The common of the procedure running on this thread, for running_common().
+thread_local MvaCommon* running = nullptr;
+
+// Makes a common the running one for the length of one call, and puts back
+// the one before it (a host may run a procedure from inside another's call).
+class RunningCommon {
+ public:
+  explicit RunningCommon(MvaCommon& common) : before_(running) { running = &common; }
+  ~RunningCommon() { running = before_; }
+  RunningCommon(const RunningCommon&) = delete;
+  RunningCommon& operator=(const RunningCommon&) = delete;
+
+ private:
+  MvaCommon* before_;
+};
 
 // Runs the stages of every split group until the host's flags say stop.
 void run_groups(Context& cx) {
@@ -64,9 +77,14 @@ void close_saved_files(Context& cx) {
 
 }  // namespace
 
+MvaCommon* running_common() { return running; }
+
 int MVA(Host& host, Workspace& ws) {
-  MvaCommon& cmn = mva_common();
-  cmn = MvaCommon{};
+  // Each call has a common of its own, so that procedures over different
+  // data may run one after another or side by side on several threads.
+  const auto common = std::make_unique<MvaCommon>();
+  MvaCommon& cmn = *common;
+  const RunningCommon current(cmn);
   Context cx{host, ws, cmn, 0};
 
   host.BP_PROCEDURE("MVA", 3, 1, ws);

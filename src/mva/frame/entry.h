@@ -6,8 +6,10 @@
 
 namespace mva {
 
-// The process-wide MVA common (one MVA command runs at a time).
-MvaCommon& mva_common();
+// The common of the procedure running on the calling thread, null when none
+// is: each call of MVA holds its own. For tests that look inside a run from
+// the host's calls.
+MvaCommon* running_common();
 
 // Runs the MVA command whose tokens the host holds; returns the result of
 // BP_END_PROCEDURE.

@@ -1,0 +1,173 @@
+// Data sets from columns in memory against the same values read from CSV
+// text: the CSV reader over each value's shortest text is the reference for
+// names, labels, print formats, string widths, missing values, notes and
+// cells; and the in-memory problems named by column and case.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "host/data/data_error.h"
+#include "host/data/data_set.h"
+#include "host/data/number_text.h"
+
+namespace mva::host {
+namespace {
+
+// Every cell of every case, in the case buffer's order.
+std::vector<double> cells_of(const DataSet& data) {
+  CaseReader reader = data.reader();
+  std::vector<double> buffer(static_cast<std::size_t>(data.dictionary().size())), all;
+  while (reader.next(buffer.data()) == CaseReader::Next::Case) all.insert(all.end(), buffer.begin(), buffer.end());
+  return all;
+}
+
+std::string shortest(double value) {
+  char text[400];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+void expect_same(const DataSet& memory, const DataSet& file) {
+  ASSERT_EQ(memory.dictionary().size(), file.dictionary().size());
+  for (std::int64_t v = 1; v <= memory.dictionary().size(); ++v) {
+    const VarRecord& m = memory.dictionary().slot(v);
+    const VarRecord& f = file.dictionary().slot(v);
+    SCOPED_TRACE(f.name);
+    EXPECT_EQ(m.name, f.name);
+    EXPECT_EQ(m.label, f.label);
+    EXPECT_EQ(m.type, f.type);
+    EXPECT_EQ(m.format.type, f.format.type);
+    EXPECT_EQ(m.format.width, f.format.width);
+    EXPECT_EQ(m.format.decimals, f.format.decimals);
+    EXPECT_EQ(m.missing_form, f.missing_form);
+    EXPECT_EQ(m.missing_text, f.missing_text);
+  }
+  const std::vector<double> a = cells_of(memory), b = cells_of(file);
+  ASSERT_EQ(a.size(), b.size());
+  EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(double)), 0);
+}
+
+// Columns of values with 0 to 9 decimals at magnitudes up to 1e17, negative
+// and positive, with NaN and -0 among them, give the formats and cells that
+// their shortest texts give through the CSV reader, whether strided (copied)
+// or contiguous (read in place).
+TEST(MemoryColumns, NumbersAsTheirTextsReadFromAFile) {
+  std::mt19937_64 random(20240601);
+  std::uniform_int_distribution<int> decimals(0, 9), magnitude(0, 17), pick(0, 9);
+  for (int round = 0; round < 40; ++round) {
+    constexpr std::size_t kCases = 300;
+    constexpr std::size_t kColumns = 4;
+    // Row after row, as a two-dimensional block: each column is strided.
+    std::vector<double> block(kCases * kColumns);
+    std::string csv = "a,b,c,d\n";
+    for (std::size_t i = 0; i < kCases; ++i) {
+      for (std::size_t c = 0; c < kColumns; ++c) {
+        double value;
+        const int kind = pick(random);
+        if (kind == 0) {
+          value = std::numeric_limits<double>::quiet_NaN();
+        } else if (kind == 1) {
+          value = -0.0;
+        } else {
+          const double scale = std::pow(10.0, decimals(random));
+          const double whole = std::floor(std::ldexp(static_cast<double>(random() >> 11), -53) *
+                                          std::pow(10.0, magnitude(random) + c));
+          value = (kind % 2 == 0 ? -1 : 1) * std::round(whole * scale) / scale;
+        }
+        block[i * kColumns + c] = value;
+        csv += (c > 0 ? "," : "") + (std::isnan(value) ? std::string() : shortest(value));
+      }
+      csv += "\n";
+    }
+    std::vector<MemoryColumn> columns(kColumns);
+    for (std::size_t c = 0; c < kColumns; ++c) {
+      columns[c].header = std::string(1, static_cast<char>('a' + c));
+      columns[c].numbers = block.data() + c;
+      columns[c].stride = kColumns;
+    }
+    SCOPED_TRACE(csv.substr(0, 400));
+    const DataSet file = DataSet::from_text(csv, {});
+    expect_same(DataSet::from_columns(columns, kCases, {}), file);
+    // Contiguous columns are read in place, with the same conversion.
+    std::vector<std::vector<double>> contiguous(kColumns);
+    for (std::size_t c = 0; c < kColumns; ++c) {
+      for (std::size_t i = 0; i < kCases; ++i) contiguous[c].push_back(block[i * kColumns + c]);
+      columns[c].numbers = contiguous[c].data();
+      columns[c].stride = 1;
+    }
+    expect_same(DataSet::from_columns(columns, kCases, {}), file);
+  }
+}
+
+// Texts, headers that are renamed, value labels, options and notes.
+TEST(MemoryColumns, TextsNamesLabelsOptionsAndNotesAsAFilesAre) {
+  const std::vector<double> weight = {1, 2, 0.5, 1}, code = {1, 2, NAN, 1};
+  std::vector<MemoryColumn> columns(4);
+  columns[0].header = "Home Town";
+  columns[0].texts = {"Oslo  ", "", "a rather long town name", "x"};
+  columns[0].no_value = {false, true, false, false};
+  columns[1].header = "w";
+  columns[1].numbers = weight.data();
+  columns[2].header = "TO";
+  columns[2].numbers = code.data();
+  columns[2].value_labels.numeric = {{1, "small"}, {2, "large"}};
+  columns[3].header = "note";
+  columns[3].texts = {"a", "b", "c", "d"};
+  columns[3].no_value = {false, false, false, false};
+  DataOptions options;
+  options.weight = "w";
+  options.missing = {"TO_=2"};
+  const DataSet memory = DataSet::from_columns(columns, 4, options);
+  const DataSet file = DataSet::from_text(
+      "Home Town,w,TO,note\nOslo  ,1,1,a\n,2,2,b\na rather long town name,0.5,,c\nx,1,1,d\n", options);
+  expect_same(memory, file);
+  EXPECT_EQ(memory.dictionary().value_labels(memory.dictionary().find("TO_")).numeric, columns[2].value_labels.numeric);
+  EXPECT_EQ(memory.dictionary().weight(), file.dictionary().weight());
+  ASSERT_EQ(memory.notes().size(), 2U);
+  EXPECT_EQ(memory.notes()[0].key, file.notes()[0].key);
+  EXPECT_EQ(memory.notes()[0].params[1], file.notes()[0].params[1]);  // "Home Town" as Home_Town, "TO" as TO_
+  EXPECT_EQ(memory.notes()[1].key, "HOST_ LOAD ^1 BLANK STRINGS ^2 ^3 MISSING ^4");
+
+  // An option that names a renamed header says which name to give.
+  options.weight = "Home Town";
+  try {
+    static_cast<void>(DataSet::from_columns(columns, 4, options));
+    ADD_FAILURE() << "a renamed header was taken as the weight";
+  } catch (const DataError& e) {
+    EXPECT_STREQ(e.what(), "--weight: \"Home Town\" is the header of column 1, which is read as the variable "
+                           "Home_Town; give Home_Town");
+  }
+}
+
+TEST(MemoryColumns, ProblemsNameTheColumnAndCase) {
+  const std::vector<double> values = {1, 2, -INFINITY};
+  const std::string long_text(static_cast<std::size_t>(kMaxStringWidth) + 1, 'x');
+  std::vector<MemoryColumn> numbers(1), texts(1);
+  numbers[0].header = "x y";
+  numbers[0].numbers = values.data();
+  texts[0].header = "t";
+  texts[0].texts = {"a", long_text, "b"};
+  texts[0].no_value = {false, false, false};
+  DataOptions options;
+  options.data_path = "frame";
+  const struct { const std::vector<MemoryColumn>* columns; std::string message; } rows[] = {
+      {&numbers, "frame, column \"x y\" (x_y), case 3: an infinite value; a value must be a finite number or "
+                 "missing (NaN)"},
+      {&texts, "frame, column \"t\" (t), case 2: a text of 32768 bytes; strings go up to 32767"},
+  };
+  for (const auto& row : rows) {
+    try {
+      static_cast<void>(DataSet::from_columns(*row.columns, 3, options));
+      ADD_FAILURE() << "accepted: " << row.message;
+    } catch (const DataError& e) {
+      EXPECT_EQ(e.what(), row.message);
+    }
+  }
+  EXPECT_THROW(static_cast<void>(DataSet::from_columns({}, 0, options)), DataError);
+}
+
+}  // namespace
+}  // namespace mva::host
