@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "host/data/data_summary.h"
+#include "host/data/number_text.h"
 #include "host/reference_host.h"
 
 namespace mva::host {
@@ -37,16 +38,6 @@ Text composite(std::string_view key, std::vector<Text> params) {
   t.key = std::string(key);
   t.params = std::move(params);
   return t;
-}
-
-// "a", "a and b", "a, b and c".
-std::string name_list(const std::vector<std::string>& names) {
-  std::string list;
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    list += k == 0 ? "" : k + 1 == names.size() ? " and " : ", ";
-    list += names[k];
-  }
-  return list;
 }
 
 }  // namespace

@@ -167,15 +167,6 @@ void declare_blank_missing(DataContent& content, const std::vector<std::string>&
   }
 }
 
-std::string name_list(const std::vector<std::string>& names) {
-  std::string list;
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    list += k == 0 ? "" : k + 1 == names.size() ? " and " : ", ";
-    list += names[k];
-  }
-  return list;
-}
-
 void add_notes(DataContent& content, const std::vector<std::string>& headers, const std::vector<std::string>& names,
                const std::vector<ColumnStats>& stats) {
   const auto note = [&content](std::string_view key, std::vector<std::string> params) {

@@ -132,6 +132,15 @@ std::string shortened(std::string_view text) {
   return std::string(text.substr(0, cut)) + "... (" + std::to_string(characters) + " characters)";
 }
 
+std::string name_list(const std::vector<std::string>& names) {
+  std::string list;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    list += k == 0 ? "" : k + 1 == names.size() ? " and " : ", ";
+    list += names[k];
+  }
+  return list;
+}
+
 std::optional<double> parse_number(std::string_view text) {
   ScannedNumber n;
   double value = 0.0;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mva/frame/host/types.h"
 
@@ -48,6 +49,9 @@ inline std::string_view trim_blanks(std::string_view text) {
 // boundary) and ends with "... (N characters)", so that a huge value makes a
 // message of normal length.
 std::string shortened(std::string_view text);
+
+// Names joined for a sentence: "a", "a and b", "a, b and c".
+std::string name_list(const std::vector<std::string>& names);
 
 // Reads a number: optional blanks around it, an optional sign, digits with an
 // optional decimal point and exponent (12, -3.5, .5, 1e-3, +4). Infinities,
