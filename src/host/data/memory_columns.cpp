@@ -125,18 +125,9 @@ void fill_texts(const MemoryColumn& column, const ColumnPlan& plan, std::size_t 
     char* chars = reinterpret_cast<char*>(cells + i * static_cast<std::size_t>(plan.cells));
     const std::string_view text =
         column.no_value[i] ? std::string_view() : trim_trailing_blanks(column.texts[i]);
-    std::memcpy(chars, text.data(), text.size());
+    if (!text.empty()) std::memcpy(chars, text.data(), text.size());  // an empty view may hold no pointer
     std::memset(chars + text.size(), ' ', size - text.size());
   }
-}
-
-std::string name_list(const std::vector<std::string>& names) {
-  std::string list;
-  for (std::size_t k = 0; k < names.size(); ++k) {
-    list += k == 0 ? "" : k + 1 == names.size() ? " and " : ", ";
-    list += names[k];
-  }
-  return list;
 }
 
 // The notes a file's loading gives that apply to columns in memory: headers
