@@ -35,13 +35,6 @@ using test::ProgramRun;
 const auto run = test::run_mva;
 const auto write = test::write_file;
 
-// A new empty folder of this test's own under the temporary directory.
-std::string own_dir() {
-  std::string pattern = (fs::temp_directory_path() / "mva_files_XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return pattern;
-}
-
 // Every file of a folder with its contents.
 std::map<std::string, std::string> contents(const std::string& dir) {
   std::map<std::string, std::string> files;
@@ -59,7 +52,7 @@ const char* kSurvey = "g,age,income\n1,30,10\n1,41,\n2,,20\n2,50,25\n2,60,30\n";
 // anything is written, with a message naming both files; the files stand as
 // they were, and nothing else is left in the folder.
 TEST(ProgramFiles, NoWrittenFileReplacesAFileOfTheRun) {
-  const std::string dir = own_dir();
+  const std::string dir = test::fresh_dir("files").string();
   const std::string data = write(dir, "survey.csv", kSurvey);
   const std::string dict = write(dir, "survey.dict.json", R"({"variables": [{"name": "age", "label": "Age"}]})");
   const std::string script = write(dir, "run.mva", "MVA age income /EM.\n");
@@ -133,7 +126,7 @@ TEST(ProgramFiles, NoWrittenFileReplacesAFileOfTheRun) {
 // whose writing failed, and a file to which nothing was written (no missing
 // values) is neither made nor listed, leaving an earlier one alone.
 TEST(ProgramFiles, FilesSavedListsOnlyFilesInPlace) {
-  const std::string dir = own_dir();
+  const std::string dir = test::fresh_dir("files").string();
   const std::string data = write(dir, "survey.csv", kSurvey);
   const std::string full = write(dir, "full.csv", "a,b\n1,2\n2,3\n3,5\n");
   fs::create_directories(dir + "/blocked.csv/inside");  // a rename cannot replace a folder
@@ -169,7 +162,7 @@ TEST(ProgramFiles, FilesSavedListsOnlyFilesInPlace) {
 // The system refusing memory during a command fails that command with the
 // memory message, discards its saved files and lets the next command run.
 TEST(ProgramFiles, RunningOutOfMemoryFailsTheCommand) {
-  const std::string dir = own_dir();
+  const std::string dir = test::fresh_dir("files").string();
   const auto host = test::make_host({kSurvey, {}});
   int observed = 0;
   host->on_call = [&](const std::string& call) {
@@ -192,7 +185,7 @@ TEST(ProgramFiles, RunningOutOfMemoryWhileLoadingIsSaid) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer needs more address space than the limit gives";
 #endif
-  const std::string dir = own_dir();
+  const std::string dir = test::fresh_dir("files").string();
   std::string csv = "x\n";
   for (int i = 0; i < 4'000'000; ++i) csv += "1\n";
   const std::string data = write(dir, "big.csv", csv);
@@ -212,7 +205,7 @@ TEST(ProgramFiles, StopSignalsActAsCtrlC) {
   install_signal_handlers();
   for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal_number);
-    const std::string dir = own_dir();
+    const std::string dir = test::fresh_dir("files").string();
     write(dir, "out.csv", "old");
     const auto host = test::make_host({kSurvey, {}});
     host->on_call = [&](const std::string& call) {
@@ -264,7 +257,7 @@ int status_after_signal(const std::vector<std::string>& args, int signal_number,
 // --output to a pipe that nobody reads waits for a reader, and the first
 // stop signal ends the wait with status 1.
 TEST(ProgramFiles, PipeWithoutReaderStopsAtTheFirstSignal) {
-  const std::string dir = own_dir();
+  const std::string dir = test::fresh_dir("files").string();
   const std::string data = write(dir, "survey.csv", kSurvey);
   const std::string pipe = dir + "/pipe";
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
@@ -286,7 +279,7 @@ TEST(ProgramFiles, PipeWithoutReaderStopsAtTheFirstSignal) {
 // full disk would) fails the command with the file and the system's reason,
 // and leaves the earlier file and no temporary one.
 TEST(ProgramFiles, WriteFailuresNameTheFileAndTheReason) {
-  const std::string dir = own_dir();
+  const std::string dir = test::fresh_dir("files").string();
   std::string csv = "a,b\n";
   for (int i = 0; i < 2000; ++i) csv += std::to_string(i) + "," + (i % 3 == 0 ? "" : std::to_string(i % 7)) + "\n";
   const std::string data = write(dir, "big.csv", csv);
