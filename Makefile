@@ -27,7 +27,7 @@ FUZZ_TARGETS := csv dictionary options command
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
 
 .PHONY: deps fuzz-deps package-deps install-packages configure build run test install package package-check \
-        sanitize bench-build bench fuzz-build fuzz clean
+        sanitize bench-build bench fuzz-build fuzz format clean
 
 deps:
 	@$(MAKE) install-packages WANTED="$(PACKAGES)"
@@ -120,6 +120,11 @@ fuzz: fuzz-build
 	    || { tail -60 $(FUZZ_BUILD)/fuzz_$$t.log; exit 1; }; \
 	  grep -E "^(stat::|#[0-9]+[[:space:]]+DONE)" $(FUZZ_BUILD)/fuzz_$$t.log; \
 	done
+
+# Lays out every C++ file by .clang-format.
+FORMATTED = $(shell find src tests bench python -name '*.cpp' -o -name '*.h')
+format:
+	clang-format -i $(FORMATTED)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)

@@ -35,9 +35,7 @@ void BM_EmIterations(benchmark::State& state) {
   state.SetLabel(std::string(model == 0 ? "normal" : model == 1 ? "t(4)" : "contaminated"));
   state.counters["iterations"] = static_cast<double>(iterations);
 }
-BENCHMARK(BM_EmIterations)
-    ->ArgsProduct({{100000}, {0, 1, 2}, {1, 25}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_EmIterations)->ArgsProduct({{100000}, {0, 1, 2}, {1, 25}})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace mva::bench

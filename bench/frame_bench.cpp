@@ -19,8 +19,7 @@ void BM_CommandOverAllCases(benchmark::State& state) {
   if (groups > 1) options.split = {"g"};
   host::HostOptions host_options;
   host_options.progress = false;
-  host::ReferenceHost host(host::DataSet::from_text(synthetic_csv(cases, 20, 0.1, groups), options),
-                           host_options);
+  host::ReferenceHost host(host::DataSet::from_text(synthetic_csv(cases, 20, 0.1, groups), options), host_options);
   const auto command = host::split_commands("MVA x1 TO x20 /EM /PAIRWISE.", "bench").at(0);
   for (auto _ : state) {
     host.load_command(command);
@@ -28,10 +27,7 @@ void BM_CommandOverAllCases(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * cases);
 }
-BENCHMARK(BM_CommandOverAllCases)
-    ->Args({100000, 1})
-    ->Args({100000, 100})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CommandOverAllCases)->Args({100000, 1})->Args({100000, 100})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace mva::bench

@@ -11,23 +11,29 @@
 int main(int argc, char** argv) {
   mva::bench::SyntheticSpec spec;
   std::string output;
-  CLI::App app{"Writes a synthetic CSV data file of correlated variables with values missing at random.",
-               "mva_gen"};
+  CLI::App app{"Writes a synthetic CSV data file of correlated variables with values missing at random.", "mva_gen"};
   app.add_option("--cases", spec.cases, "records after the header")
-      ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 40))->capture_default_str();
+      ->check(CLI::Range(std::int64_t{0}, std::int64_t{1} << 40))
+      ->capture_default_str();
   app.add_option("--vars", spec.variables, "quantitative variables x1..xP")
-      ->check(CLI::Range(1, 100000))->capture_default_str();
+      ->check(CLI::Range(1, 100000))
+      ->capture_default_str();
   app.add_option("--loading", spec.loading, "factor loading of every x; pairs correlate at about L^2")
-      ->check(CLI::Range(0.0, 1.0))->capture_default_str();
+      ->check(CLI::Range(0.0, 1.0))
+      ->capture_default_str();
   app.add_option("--missing-min", spec.missing_min, "missing rate of x1")
-      ->check(CLI::Range(0.0, 1.0))->capture_default_str();
+      ->check(CLI::Range(0.0, 1.0))
+      ->capture_default_str();
   app.add_option("--missing-max", spec.missing_max, "missing rate of xP, rates rising evenly between")
-      ->check(CLI::Range(0.0, 1.0))->capture_default_str();
+      ->check(CLI::Range(0.0, 1.0))
+      ->capture_default_str();
   app.add_option("--patterns", spec.patterns, "distinct missing patterns; 0: cells missing independently")
-      ->check(CLI::Range(0, 1 << 30))->capture_default_str();
+      ->check(CLI::Range(0, 1 << 30))
+      ->capture_default_str();
   app.add_flag("--weight", spec.weight, "add a weight column w with fractional values");
   app.add_option("--groups", spec.groups, "split groups in a leading column g")
-      ->check(CLI::Range(1, 1 << 30))->capture_default_str();
+      ->check(CLI::Range(1, 1 << 30))
+      ->capture_default_str();
   app.add_option("--categorical", spec.categorical, "numeric categorical columns c1..cK, codes 1..5")
       ->check(CLI::Range(0, 100000));
   app.add_option("--strings", spec.strings, "string columns s1..sM")->check(CLI::Range(0, 100000));

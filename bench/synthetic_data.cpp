@@ -153,7 +153,8 @@ void write_synthetic_csv(const SyntheticSpec& spec, const CsvSink& sink) {
       next_cell();
       // Codes 1..5 that follow the factor, so categories differ in their means.
       const double score = factor + normal(engine);
-      if (uniform(engine) >= 0.05) out.push_back(static_cast<char>('1' + std::clamp(static_cast<int>(score + 2.5), 0, 4)));
+      if (uniform(engine) >= 0.05)
+        out.push_back(static_cast<char>('1' + std::clamp(static_cast<int>(score + 2.5), 0, 4)));
     }
     for (int k = 0; k < spec.strings; ++k) {
       next_cell();

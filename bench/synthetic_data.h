@@ -16,16 +16,16 @@ namespace mva::bench {
 // w (weight, when `weight`), x1..xP, c1..cK (categorical codes 1..5),
 // s1..sM (strings, some longer than 8 bytes).
 struct SyntheticSpec {
-  std::int64_t cases = 1000;   // records after the header
-  int variables = 20;          // quantitative variables x1..xP
-  double loading = 0.7;        // each x is loading*factor + noise; pairs correlate at about loading^2
-  double missing_min = 0.05;   // missing rate of x1 ...
-  double missing_max = 0.30;   // ... rising evenly to that of xP
-  int patterns = 0;            // distinct missing patterns; 0: cells missing independently
-  bool weight = false;         // a weight column w, fractional values in (0.5, 3]
-  int groups = 1;              // split groups: g runs 1..groups over consecutive records
-  int categorical = 0;         // numeric categorical columns c1..cK
-  int strings = 0;             // string columns s1..sM
+  std::int64_t cases = 1000;  // records after the header
+  int variables = 20;         // quantitative variables x1..xP
+  double loading = 0.7;       // each x is loading*factor + noise; pairs correlate at about loading^2
+  double missing_min = 0.05;  // missing rate of x1 ...
+  double missing_max = 0.30;  // ... rising evenly to that of xP
+  int patterns = 0;           // distinct missing patterns; 0: cells missing independently
+  bool weight = false;        // a weight column w, fractional values in (0.5, 3]
+  int groups = 1;             // split groups: g runs 1..groups over consecutive records
+  int categorical = 0;        // numeric categorical columns c1..cK
+  int strings = 0;            // string columns s1..sM
   std::uint32_t seed = 12345;
 };
 

@@ -106,7 +106,8 @@ std::vector<std::string> comma_list(std::string_view option, std::string_view te
     while (!item.empty() && std::isspace(static_cast<unsigned char>(item.front()))) item.remove_prefix(1);
     while (!item.empty() && std::isspace(static_cast<unsigned char>(item.back()))) item.remove_suffix(1);
     if (item.empty()) {
-      if (text.find_first_not_of(" \t") == std::string_view::npos) refuse(fmt::format("{}: the value is empty", option));
+      if (text.find_first_not_of(" \t") == std::string_view::npos)
+        refuse(fmt::format("{}: the value is empty", option));
       refuse(fmt::format("{}: '{}' has an empty item", option, text));
     }
     items.emplace_back(item);
@@ -131,7 +132,8 @@ Integer whole_number(std::string_view option, std::string_view text, Integer low
 char delimiter_of(std::string_view text) {
   if (text.empty()) refuse("--delimiter: the delimiter cannot be empty (for the tab, give tab or \\t)");
   if (text == "tab" || text == "TAB" || text == "\\t") return '\t';
-  if (text.size() != 1) refuse(fmt::format("--delimiter: '{}' is not one character (for the tab, give tab or \\t)", text));
+  if (text.size() != 1)
+    refuse(fmt::format("--delimiter: '{}' is not one character (for the tab, give tab or \\t)", text));
   const char c = text.front();
   if (c == '"' || c == '\n' || c == '\r') refuse("--delimiter: the delimiter cannot be a quote or a line end");
   return c;
@@ -153,12 +155,21 @@ void declare(CLI::App& app, RawArguments& raw) {
   app.set_help_flag();  // --help is ours: the text of help_text()
   app.allow_windows_style_options(false);
   const auto each = [&app](const std::string& name, std::vector<std::string>& into) {
-    app.add_option(name, into)->expected(1)->allow_extra_args(false)->multi_option_policy(
-        CLI::MultiOptionPolicy::TakeAll);
+    app.add_option(name, into)
+        ->expected(1)
+        ->allow_extra_args(false)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   };
-  for (auto [name, into] : {std::pair{"--data", &raw.data}, {"--dict", &raw.dict}, {"--delimiter", &raw.delimiter},
-                            {"--decimal", &raw.decimal}, {"--weight", &raw.weight}, {"--format", &raw.format}, {"--output", &raw.output},
-                            {"--workspace", &raw.workspace}, {"--max-cells", &raw.max_cells}, {"--seed", &raw.seed}}) {
+  for (auto [name, into] : {std::pair{"--data", &raw.data},
+                            {"--dict", &raw.dict},
+                            {"--delimiter", &raw.delimiter},
+                            {"--decimal", &raw.decimal},
+                            {"--weight", &raw.weight},
+                            {"--format", &raw.format},
+                            {"--output", &raw.output},
+                            {"--workspace", &raw.workspace},
+                            {"--max-cells", &raw.max_cells},
+                            {"--seed", &raw.seed}}) {
     each(name, *into);
   }
   each("--na", raw.na);
@@ -194,7 +205,8 @@ void take(const RawArguments& raw, ParsedArguments& parsed) {
   if (const auto dict = single("--dict", raw.dict)) o.data.dict_path = *dict;
   if (const auto delimiter = single("--delimiter", raw.delimiter)) o.data.delimiter = delimiter_of(*delimiter);
   if (const auto decimal = single("--decimal", raw.decimal)) {
-    if (*decimal != "." && *decimal != ",") refuse(fmt::format("--decimal: '{}' is not a decimal mark (give . or ,)", *decimal));
+    if (*decimal != "." && *decimal != ",")
+      refuse(fmt::format("--decimal: '{}' is not a decimal mark (give . or ,)", *decimal));
     o.data.decimal = decimal->front();
   }
   for (const std::string& value : raw.na) {

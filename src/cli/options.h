@@ -14,15 +14,15 @@ namespace mva::cli {
 
 // Everything the command line asks for.
 struct ProgramOptions {
-  host::DataOptions data;              // data file, dictionary and the options on the data
-  std::vector<std::string> scripts;    // script files, in order
-  std::vector<std::string> commands;   // -e texts, in order
-  std::string format = "text";         // text, markdown, html or json
-  std::string output;                  // output file; empty for standard output
+  host::DataOptions data;                                // data file, dictionary and the options on the data
+  std::vector<std::string> scripts;                      // script files, in order
+  std::vector<std::string> commands;                     // -e texts, in order
+  std::string format = "text";                           // text, markdown, html or json
+  std::string output;                                    // output file; empty for standard output
   std::int64_t workspace_bytes = std::int64_t{4} << 30;  // workspace capacity
-  std::int64_t max_cells = 0;          // largest pivot table in cells; 0 = no limit
-  std::uint32_t seed = 2000000;        // seed of the random stream
-  bool no_progress = false;            // never show progress
+  std::int64_t max_cells = 0;                            // largest pivot table in cells; 0 = no limit
+  std::uint32_t seed = 2000000;                          // seed of the random stream
+  bool no_progress = false;                              // never show progress
 };
 
 // What the arguments ask the program to do.

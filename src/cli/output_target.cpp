@@ -26,8 +26,7 @@ constexpr int kPipePollMilliseconds = 50;
 }  // namespace
 
 std::optional<OutputTarget> OutputTarget::open_file(const std::string& path, const host::RunFiles& files,
-                                                    const std::function<bool()>& interrupted,
-                                                    std::string& problem) {
+                                                    const std::function<bool()>& interrupted, std::string& problem) {
   std::error_code ec;
   const fs::file_status status = fs::status(path, ec);
   if (const auto clash = files.clash(path)) {

@@ -48,7 +48,7 @@ class OutputTarget {
   std::string path_;                // the file --output names
   std::string temp_;                // the temporary file beside it; empty when writing directly
   std::FILE* file_ = nullptr;
-  int pipe_ = -1;                   // a pipe, written without blocking
+  int pipe_ = -1;  // a pipe, written without blocking
   std::function<bool()> interrupted_;
 };
 

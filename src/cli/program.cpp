@@ -81,8 +81,8 @@ std::optional<std::vector<host::Command>> read_commands(const ProgramOptions& o,
   std::vector<host::Command> commands;
   // A token takes about a hundred bytes: the tokens of a run may take up to
   // the workspace's size, within fixed bounds.
-  std::size_t tokens_left = std::clamp<std::size_t>(static_cast<std::size_t>(o.workspace_bytes) / kTokenBytes,
-                                                    kFewestTokens, kMostTokens);
+  std::size_t tokens_left =
+      std::clamp<std::size_t>(static_cast<std::size_t>(o.workspace_bytes) / kTokenBytes, kFewestTokens, kMostTokens);
   const auto take = [&](std::vector<host::Command> split) {
     for (auto& c : split) {
       tokens_left -= c.tokens.size();

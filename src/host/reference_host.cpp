@@ -46,9 +46,8 @@ ReferenceHost::ReferenceHost(DataSet data, const HostOptions& options)
       progress_(options.progress) {
   static const VarRecord empty;
   record_ = &empty;
-  reader_.set_unsorted_callback([this](const std::string& detail) {
-    BP_ERROR(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), 2, 2);
-  });
+  reader_.set_unsorted_callback(
+      [this](const std::string& detail) { BP_ERROR(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), 2, 2); });
   // The output opens with what is analysed, then what the user should know
   // about how the data were read.
   announce_data();
@@ -91,9 +90,7 @@ void ReferenceHost::load_command(Command command) {
   tokens_.load(std::move(command));
 }
 
-void ReferenceHost::report(const Text& text, int msg_class, int severity) {
-  BP_ERROR(text, msg_class, severity);
-}
+void ReferenceHost::report(const Text& text, int msg_class, int severity) { BP_ERROR(text, msg_class, severity); }
 
 // ---- Frame --------------------------------------------------------------------
 
@@ -184,9 +181,7 @@ void ReferenceHost::note_group(const std::vector<double>& cells) {
   }
 }
 
-std::int64_t ReferenceHost::split_count() const {
-  return static_cast<std::int64_t>(data_.dictionary().split().size());
-}
+std::int64_t ReferenceHost::split_count() const { return static_cast<std::int64_t>(data_.dictionary().split().size()); }
 
 std::int64_t ReferenceHost::split_variable(std::int64_t k) const {
   const std::vector<std::int64_t>& split = data_.dictionary().split();
@@ -254,8 +249,8 @@ bool ReferenceHost::QCHEQL(char a, char b) const {
 
 std::int64_t ReferenceHost::ICHWDC(std::string_view text) const { return trimmed_length(text); }
 
-void ReferenceHost::PRVRLT(Workspace&, StackHandle handle, const ListOptions& options,
-                           std::span<std::int64_t> into, std::int64_t& count, Logical& error) {
+void ReferenceHost::PRVRLT(Workspace&, StackHandle handle, const ListOptions& options, std::span<std::int64_t> into,
+                           std::int64_t& count, Logical& error) {
   const Dictionary& dict = data_.dictionary();
   DictionaryView view;
   view.size = dict.size();
@@ -265,8 +260,8 @@ void ReferenceHost::PRVRLT(Workspace&, StackHandle handle, const ListOptions& op
 
   ListResult result;
   guarded("PRVRLT", [&] { result = read_variable_list(tokens_, handle, options, view); });
-  count = std::min<std::int64_t>(static_cast<std::int64_t>(result.indices.size()),
-                                 static_cast<std::int64_t>(into.size()));
+  count =
+      std::min<std::int64_t>(static_cast<std::int64_t>(result.indices.size()), static_cast<std::int64_t>(into.size()));
   std::copy_n(result.indices.begin(), count, into.begin());
   error = kFalse;
   if (result.fault) {
@@ -275,9 +270,7 @@ void ReferenceHost::PRVRLT(Workspace&, StackHandle handle, const ListOptions& op
   }
 }
 
-std::int64_t ReferenceHost::DICSCH(std::string_view name) const {
-  return data_.dictionary().find(name);
-}
+std::int64_t ReferenceHost::DICSCH(std::string_view name) const { return data_.dictionary().find(name); }
 
 // ---- Dictionary ---------------------------------------------------------------
 
@@ -381,8 +374,8 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
     return;
   }
   files_.claim(path, handle, "the output file " + path + " that this run saves");
-  files_.claim(dictionary, handle, "the dictionary " + dictionary + " of the output file " + path +
-                                               " that this run saves");
+  files_.claim(dictionary, handle,
+               "the dictionary " + dictionary + " of the output file " + path + " that this run saves");
   defined_.push_back(handle);
   records_.open(handle);
 }
@@ -457,8 +450,9 @@ bool ReferenceHost::QNOMEM(Workspace&, Index& index, int, std::int64_t count, On
   Index base = 0;
   if (!arena_.allocate(count, base)) {
     if (on_shortage == OnShortage::Report) {
-      BP_ERROR(message("HOST_ NOT ENOUGH MEMORY ^1 ^2", {std::to_string(std::clamp<std::int64_t>(count, 0, kMaxCount / 8) * 8),
-                                                         std::to_string(arena_.largest_free() * 8)}),
+      BP_ERROR(message("HOST_ NOT ENOUGH MEMORY ^1 ^2",
+                       {std::to_string(std::clamp<std::int64_t>(count, 0, kMaxCount / 8) * 8),
+                        std::to_string(arena_.largest_free() * 8)}),
                2, 3);
     }
     return true;
@@ -525,14 +519,13 @@ void ReferenceHost::ERROR(std::int64_t number, int msg_class, int severity) {
   }
   const std::string text = detail->second;
   error_details_.erase(detail);
-  const char* key = number == kOutfileWriteError ? "HOST_ CANNOT WRITE OUTFILE ^1"
-                                                 : "HOST_ CANNOT MAKE OUTFILE DICTIONARY ^1";
+  const char* key =
+      number == kOutfileWriteError ? "HOST_ CANNOT WRITE OUTFILE ^1" : "HOST_ CANNOT MAKE OUTFILE DICTIONARY ^1";
   BP_ERROR(message(key, {text}), msg_class, severity);
 }
 
 void ReferenceHost::ASSERT(std::string_view routine, std::string_view condition) {
-  BP_ERROR(message("HOST_ INTERNAL ERROR IN ^1: ^2", {std::string(routine), std::string(condition)}),
-         2, 3);
+  BP_ERROR(message("HOST_ INTERNAL ERROR IN ^1: ^2", {std::string(routine), std::string(condition)}), 2, 3);
   throw ProcedureStop{};
 }
 
@@ -544,9 +537,7 @@ void ReferenceHost::ATNJMP() {
 
 // ---- Numerics -----------------------------------------------------------------
 
-double ReferenceHost::CORREL(double var1, double var2, double cov) const {
-  return correlation(var1, var2, cov);
-}
+double ReferenceHost::CORREL(double var1, double var2, double cov) const { return correlation(var1, var2, cov); }
 
 double ReferenceHost::SIGT(double t, double df, int& tails) const {
   tails = 0;  // the probability returned is one-tailed

@@ -37,7 +37,7 @@ enum HostError : std::int64_t {
 struct HostOptions {
   std::int64_t workspace_bytes = std::int64_t{4} << 30;
   std::uint32_t seed = 2000000;
-  bool progress = true;  // show progress on a terminal
+  bool progress = true;        // show progress on a terminal
   std::int64_t max_cells = 0;  // largest pivot table in cells; 0 = no limit
 };
 
@@ -107,8 +107,8 @@ class ReferenceHost : public Host {
   bool QABEQL(std::string_view token, std::string_view keyword, int n) const override;
   bool QCHEQL(char a, char b) const override;
   std::int64_t ICHWDC(std::string_view text) const override;
-  void PRVRLT(Workspace& ws, StackHandle handle, const ListOptions& options,
-              std::span<std::int64_t> into, std::int64_t& count, Logical& error) override;
+  void PRVRLT(Workspace& ws, StackHandle handle, const ListOptions& options, std::span<std::int64_t> into,
+              std::int64_t& count, Logical& error) override;
   std::int64_t DICSCH(std::string_view name) const override;
 
   // ---- Dictionary
@@ -263,16 +263,16 @@ class ReferenceHost : public Host {
   bool data_stopped_ = false;
   bool group_ended_ = false;
   bool reading_ = false;
-  bool in_procedure_ = false;     // between BP_PROCEDURE and BP_END_PROCEDURE
-  bool reading_command_ = false;  // from the rewind of the tokens to the group's data pass
-  bool final_reading_ = false;    // the command's reading after the last group
-  bool group_announced_ = false;  // the current group's split marker is out
-  std::vector<MessageItem> held_;  // messages of the group before its split marker
+  bool in_procedure_ = false;        // between BP_PROCEDURE and BP_END_PROCEDURE
+  bool reading_command_ = false;     // from the rewind of the tokens to the group's data pass
+  bool final_reading_ = false;       // the command's reading after the last group
+  bool group_announced_ = false;     // the current group's split marker is out
+  std::vector<MessageItem> held_;    // messages of the group before its split marker
   std::size_t procedure_start_ = 0;  // first top-level output item of the procedure
   std::string command_source_;       // the script of the loaded command
   bool interrupt_reported_ = false;  // HOST_ INTERRUPTED given in this procedure
   Index case_buffer_ = 0;
-  std::vector<double> case_cells_;   // the case being delivered
+  std::vector<double> case_cells_;  // the case being delivered
   struct SplitCell {
     std::int64_t v;
     double number;
@@ -281,25 +281,25 @@ class ReferenceHost : public Host {
   };
   std::vector<SplitCell> group_split_;  // split values of the group being read
   bool group_started_ = false;
-  SavedRecords records_;             // dictionaries and record buffers of the saved files
-  std::string line_;                 // the saved record being written, reused
-  ValueLabels pending_labels_;       // value labels listed for VLBPDE
+  SavedRecords records_;        // dictionaries and record buffers of the saved files
+  std::string line_;            // the saved record being written, reused
+  ValueLabels pending_labels_;  // value labels listed for VLBPDE
   // Files Saved (table 1) is the host's own table: the procedure's entries
   // wait here until its files are closed, so that only a file that is there
   // is listed (a later failure of the command discards the files).
   struct SavedEntry {
     FileHandle handle;
-    Text label;  // "EM Imputed Data"
-    Text value;  // the file's specification
+    Text label;        // "EM Imputed Data"
+    Text value;        // the file's specification
     std::string path;  // the file's whole path
   };
   std::vector<SavedEntry> saved_entries_;
-  Text saved_dimension_, saved_group_;  // the texts the procedure gave table 1
-  FileHandle spec_read_ = 0;            // the file whose specification DICGETFSP gave last
-  std::vector<FileHandle> defined_;     // saved files defined by this procedure
-  std::vector<FileHandle> kept_;        // ... and put in place
+  Text saved_dimension_, saved_group_;                 // the texts the procedure gave table 1
+  FileHandle spec_read_ = 0;                           // the file whose specification DICGETFSP gave last
+  std::vector<FileHandle> defined_;                    // saved files defined by this procedure
+  std::vector<FileHandle> kept_;                       // ... and put in place
   std::map<std::int64_t, std::string> error_details_;  // what ERROR says of a host error number
-  std::vector<std::vector<Text>> compositions_;  // open composite texts
+  std::vector<std::vector<Text>> compositions_;        // open composite texts
 
   // Opens the output with what the run analyses (data file, cases,
   // variables, weight, split groups).

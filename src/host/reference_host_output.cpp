@@ -53,12 +53,12 @@ void ReferenceHost::announce_data() {
   if (!summary.weight.empty()) {
     item.weight = DataItem::Weight{summary.weight, summary.weight_left_out, summary.weight_truncated};
     if (summary.weight_truncated == 0) {
-      item.lines.push_back(composite("HOST_ RUN WEIGHT ^1 LEFT OUT ^2",
-                                     {literal(summary.weight), count(summary.weight_left_out)}));
+      item.lines.push_back(
+          composite("HOST_ RUN WEIGHT ^1 LEFT OUT ^2", {literal(summary.weight), count(summary.weight_left_out)}));
     } else {
-      item.lines.push_back(composite("HOST_ RUN WEIGHT ^1 LEFT OUT ^2 TRUNCATED ^3",
-                                     {literal(summary.weight), count(summary.weight_left_out),
-                                      count(summary.weight_truncated)}));
+      item.lines.push_back(
+          composite("HOST_ RUN WEIGHT ^1 LEFT OUT ^2 TRUNCATED ^3",
+                    {literal(summary.weight), count(summary.weight_left_out), count(summary.weight_truncated)}));
     }
   }
   if (!summary.split.empty()) {
@@ -203,23 +203,17 @@ Format ReferenceHost::variable_format(FormatKind kind, std::int64_t v) {
 
 Format ReferenceHost::BP_N_FORMAT() const { return Format{FormatKind::Count, 5, 8, 0}; }
 
-Format ReferenceHost::BP_MEAN_FORMAT(Workspace&, std::int64_t v, int) {
-  return variable_format(FormatKind::Mean, v);
-}
+Format ReferenceHost::BP_MEAN_FORMAT(Workspace&, std::int64_t v, int) { return variable_format(FormatKind::Mean, v); }
 
 Format ReferenceHost::BP_STDDEV_FORMAT(Workspace&, std::int64_t v, int) {
   return variable_format(FormatKind::StdDev, v);
 }
 
-Format ReferenceHost::BP_CORRELATION_FORMAT() const {
-  return Format{FormatKind::Correlation, 5, 8, 3};
-}
+Format ReferenceHost::BP_CORRELATION_FORMAT() const { return Format{FormatKind::Correlation, 5, 8, 3}; }
 
 Format ReferenceHost::BP_GENSTAT_FORMAT() const { return Format{FormatKind::GenStat, 5, 8, 3}; }
 
-Format ReferenceHost::BP_SIGNIFICANCE_FORMAT() const {
-  return Format{FormatKind::Significance, 5, 8, 3};
-}
+Format ReferenceHost::BP_SIGNIFICANCE_FORMAT() const { return Format{FormatKind::Significance, 5, 8, 3}; }
 
 Format ReferenceHost::BP_PERCENT_NS_FORMAT() const { return Format{FormatKind::PercentNS, 5, 8, 1}; }
 
@@ -254,10 +248,8 @@ void ReferenceHost::BP_END_HEADING() {
   guarded("BP_END_HEADING", [&] { output_.end_heading(); });
 }
 
-void ReferenceHost::BP_POSITION_DIMENSION(int number, const Text& name,
-                                          std::array<int, 4> placement) {
-  guarded("BP_POSITION_DIMENSION",
-             [&] { output_.position_dimension(number, name, placement); });
+void ReferenceHost::BP_POSITION_DIMENSION(int number, const Text& name, std::array<int, 4> placement) {
+  guarded("BP_POSITION_DIMENSION", [&] { output_.position_dimension(number, name, placement); });
 }
 
 // Table 1 (Files Saved) is the host's own: what the procedure gives it is
@@ -270,8 +262,7 @@ void ReferenceHost::BP_CELL_DIMENSION(int number, const Text& name) {
   guarded("BP_CELL_DIMENSION", [&] { output_.cell_dimension(number, name); });
 }
 
-void ReferenceHost::BP_CATEGORY_DIMENSION(int number, const Text& category,
-                                          const Text& dimension) {
+void ReferenceHost::BP_CATEGORY_DIMENSION(int number, const Text& category, const Text& dimension) {
   guarded("BP_CATEGORY_DIMENSION", [&] { output_.category(number, category, dimension); });
 }
 

@@ -21,8 +21,8 @@ void ReferenceHost::OBMOVE(FileHandle handle, std::int64_t first, std::span<cons
     const auto size = static_cast<std::int64_t>(record.size());
     const auto count = static_cast<std::int64_t>(cells.size());
     if (first < 1 || first - 1 + count > size) {
-      throw std::logic_error(fmt::format("cells {}..{} are outside the record of {} cells", first,
-                                         first + count - 1, size));
+      throw std::logic_error(
+          fmt::format("cells {}..{} are outside the record of {} cells", first, first + count - 1, size));
     }
     std::copy(cells.begin(), cells.end(), record.begin() + (first - 1));
   });

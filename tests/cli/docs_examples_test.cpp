@@ -80,7 +80,7 @@ struct Block {
 std::vector<Block> blocks_of(const fs::path& page) {
   static const std::regex kMark(R"(<!--\s*(file|status):\s*(\S+)\s*-->)");
   std::vector<Block> blocks;
-  Block open;          // the block being read, or the marks for the next one
+  Block open;  // the block being read, or the marks for the next one
   bool inside = false;
   bool only_blanks = false;  // nothing but blank lines since the last block closed
   const std::vector<std::string> lines = lines_of(read_text(page));
@@ -136,8 +136,8 @@ CommandRun run_in(const fs::path& dir, const std::string& command) {
   const fs::path bin = fs::path(MVA_PROGRAM).parent_path();
   const fs::path out = dir.parent_path() / (dir.filename().string() + ".out");
   const fs::path err = dir.parent_path() / (dir.filename().string() + ".err");
-  const std::string shell = "cd '" + dir.string() + "' && PATH='" + bin.string() + "':\"$PATH\" " + command +
-                            " >'" + out.string() + "' 2>'" + err.string() + "' </dev/null";
+  const std::string shell = "cd '" + dir.string() + "' && PATH='" + bin.string() + "':\"$PATH\" " + command + " >'" +
+                            out.string() + "' 2>'" + err.string() + "' </dev/null";
   CommandRun run;
   const int raw = std::system(shell.c_str());
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -246,8 +246,8 @@ TEST(Docs, LinksBetweenPagesResolve) {
       ASSERT_TRUE(anchors.count(target)) << page.filename() << ": a link to " << target << ", no page of docs/";
       const std::string anchor = (*it)[2].str();
       if (!anchor.empty()) {
-        EXPECT_TRUE(anchors[target].count(anchor.substr(1))) << page.filename() << ": no heading " << anchor
-                                                             << " in " << target;
+        EXPECT_TRUE(anchors[target].count(anchor.substr(1)))
+            << page.filename() << ": no heading " << anchor << " in " << target;
       }
     }
   }

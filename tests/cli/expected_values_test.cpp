@@ -57,9 +57,13 @@ const struct {
   const char *statistic, *field;
   bool count;
 } kUnivariateFields[] = {
-    {"UOUT_ FREQUENCY", "n", true}, {"UOUT_ MEAN", "mean", false}, {"UOUT_ ST.DEV.", "sd", false},
-    {"UOUT_ MIS_COUNT", "missing_count", true}, {"UOUT_ MIS_PERCENT", "missing_percent", false},
-    {"UOUT_ LOW", "low", true}, {"UOUT_ HIGH", "high", true},
+    {"UOUT_ FREQUENCY", "n", true},
+    {"UOUT_ MEAN", "mean", false},
+    {"UOUT_ ST.DEV.", "sd", false},
+    {"UOUT_ MIS_COUNT", "missing_count", true},
+    {"UOUT_ MIS_PERCENT", "missing_percent", false},
+    {"UOUT_ LOW", "low", true},
+    {"UOUT_ HIGH", "high", true},
 };
 
 // Expected cells keyed "row|column": the value, and whether it is a count.
@@ -159,7 +163,7 @@ TEST(ExpectedValues, ListwisePairwiseAndUnivariateTablesMatchTheIndependentValue
                    where + " univariate");
       // The footnote names the extremes rule.
       const std::string rule = want["extremes_rule"] == "iqr" ? "UOUT_ OUTSIDE OF (Q1-1.5*IQR,Q3+1.5*IQR)"
-                                                               : "UOUT_ OUTSIDE OF (MEAN-2*SD,MEAN+2*SD)";
+                                                              : "UOUT_ OUTSIDE OF (MEAN-2*SD,MEAN+2*SD)";
       const json& notes = tables.at(3)["footnotes"];
       EXPECT_TRUE(std::any_of(notes.begin(), notes.end(), [&](const json& f) { return f["key"] == rule; })) << rule;
 
@@ -251,7 +255,9 @@ TEST(ExpectedValues, PatternTablesOfAirquality) {
                                  w["missing"].get<int>(), w["percent"].get<double>()));
     }
     EXPECT_EQ(pattern_rows(tables.at(number), "POUT_ CASE", expected[section]["columns"],
-                           {"POUT_ # MISSING", "POUT_ % MISSING"}), rows) << section;
+                           {"POUT_ # MISSING", "POUT_ % MISSING"}),
+              rows)
+        << section;
   }
 
   const json& want = expected["tpattern"];

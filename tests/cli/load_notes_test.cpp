@@ -17,8 +17,9 @@ const std::string kHabits = std::string(MVA_SOURCE_DIR) + "/tests/fixtures/data/
 TEST(LoadNotes, OpenTheOutputInEveryFormat) {
   const std::string data = kHabits + "airquality_pandas.csv";
   const std::vector<std::string> args = {"--data", data, "-e", "MVA Ozone Solar_R Temp_F v1st_day."};
-  const std::string renamed = "some headers are not names a command can use, so their columns are read under new "
-                              "names: ";
+  const std::string renamed =
+      "some headers are not names a command can use, so their columns are read under new "
+      "names: ";
 
   const test::ProgramRun json = test::run_mva({args[0], args[1], args[2], args[3], "--format", "json"});
   ASSERT_EQ(json.status, kSuccess) << json.err;
@@ -31,8 +32,9 @@ TEST(LoadNotes, OpenTheOutputInEveryFormat) {
   EXPECT_EQ(row_names.at("key"), "HOST_ LOAD ^1 ROW NAMES ^2");
   EXPECT_EQ(row_names.at("kind"), "note");
   EXPECT_EQ(row_names.at("class"), 2);
-  EXPECT_EQ(row_names.at("text"), data + ": the first column has no name in the header (as R's write.csv and pandas' "
-                                         "to_csv write row names); it is read as the variable rowname.");
+  EXPECT_EQ(row_names.at("text"), data +
+                                      ": the first column has no name in the header (as R's write.csv and pandas' "
+                                      "to_csv write row names); it is read as the variable rowname.");
   EXPECT_EQ(row_names.at("params").dump(), nlohmann::json::array({data, "rowname"}).dump());
   EXPECT_EQ(output.at(2).at("key"), "HOST_ LOAD ^1 RENAMED ^2");
   EXPECT_EQ(output.at(3).at("type"), "command");  // then the command and its output
@@ -66,7 +68,8 @@ TEST(LoadNotes, OpenTheOutputInEveryFormat) {
   EXPECT_EQ(bad.err, "mva: --decimal: ';' is not a decimal mark (give . or ,)\n");
 
   // R's names with a period are names a command can say as they stand.
-  const test::ProgramRun r = test::run_mva({"--data", kHabits + "airquality_write.csv", "-e", "MVA Ozone Solar.R\n"
+  const test::ProgramRun r = test::run_mva({"--data", kHabits + "airquality_write.csv", "-e",
+                                            "MVA Ozone Solar.R\n"
                                             "  /EM Solar.R Ozone."});
   EXPECT_EQ(r.status, kSuccess) << r.out;
   EXPECT_NE(r.out.find("Solar.R"), std::string::npos);

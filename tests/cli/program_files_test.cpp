@@ -40,8 +40,8 @@ std::map<std::string, std::string> contents(const std::string& dir) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::directory_iterator(dir)) {
     files[entry.path().filename().string()] = fs::is_symlink(entry.symlink_status()) ? "-> link"
-                                              : fs::is_fifo(entry.status())        ? "fifo"
-                                                                                   : test::file_text(entry.path());
+                                              : fs::is_fifo(entry.status())          ? "fifo"
+                                                                                     : test::file_text(entry.path());
   }
   return files;
 }
@@ -106,7 +106,8 @@ TEST(ProgramFiles, NoWrittenFileReplacesAFileOfTheRun) {
   ProgramRun r = run({"--data", data, "-e", em + dir + "/first').", "-e", reg + dir + "/first.csv')."});
   EXPECT_EQ(r.status, kCommandError);
   EXPECT_NE(r.out.find(refused + dir + "/first.csv: this is the output file " + dir + "/first.csv that this run saves"),
-            std::string::npos) << r.out;
+            std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("EM Imputed Data (Dictionary)"), std::string::npos) << r.out;
   EXPECT_EQ(test::file_text(dir + "/first.csv").substr(0, 11), "age,income\n");
 
@@ -151,7 +152,8 @@ TEST(ProgramFiles, FilesSavedListsOnlyFilesInPlace) {
   EXPECT_EQ(r.status, kSuccess);
   EXPECT_NE(r.out.find("no imputed data are written to the OUTFILE"), std::string::npos);
   EXPECT_EQ(r.out.find("Files Saved"), std::string::npos) << r.out;
-  EXPECT_EQ(contents(dir), (std::map<std::string, std::string>{{"blocked.csv", ""}, {"em.csv", test::file_text(dir + "/em.csv")},
+  EXPECT_EQ(contents(dir), (std::map<std::string, std::string>{{"blocked.csv", ""},
+                                                               {"em.csv", test::file_text(dir + "/em.csv")},
                                                                {"em.dict.json", test::file_text(dir + "/em.dict.json")},
                                                                {"full.csv", test::file_text(full)},
                                                                {"old.csv", "old"},
@@ -168,9 +170,10 @@ TEST(ProgramFiles, RunningOutOfMemoryFailsTheCommand) {
   host->on_call = [&](const std::string& call) {
     if (call == "OBSERV" && ++observed == 3) throw std::bad_alloc();
   };
-  EXPECT_FALSE(run_commands(*host, host::split_commands("MVA age income /EM (OUTFILE='" + dir +
-                                                            "/out').\nMVA age income /EM (OUTFILE='" + dir + "/out').\n",
-                                                        "test")));
+  EXPECT_FALSE(run_commands(
+      *host, host::split_commands(
+                 "MVA age income /EM (OUTFILE='" + dir + "/out').\nMVA age income /EM (OUTFILE='" + dir + "/out').\n",
+                 "test")));
   EXPECT_EQ(test::outline(host->output()), (std::vector<std::string>{"HOST_ OUT OF MEMORY 2 3"}));
   EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_END_PROCEDURE"), 2);
   // The second command saved its file under the name the first one gave up.
@@ -195,7 +198,8 @@ TEST(ProgramFiles, RunningOutOfMemoryWhileLoadingIsSaid) {
   const int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), kBadInput);
-  EXPECT_EQ(test::file_text(dir + "/err.txt"), "mva: " + data + ": the computer ran out of memory while the data were read\n");
+  EXPECT_EQ(test::file_text(dir + "/err.txt"),
+            "mva: " + data + ": the computer ran out of memory while the data were read\n");
   fs::remove_all(dir);
 }
 

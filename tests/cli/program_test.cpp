@@ -41,7 +41,8 @@ TEST(Program, ExitStatusesAndMessages) {
   const std::string empty = write(dir, "empty.csv", "g,age\n");
   const std::string latin1 = write(dir, "latin1.csv", "id,\xE9t\xE9\n1,2\n");
   const std::string ran = "The TTEST subcommand is given more than once";  // the script ran
-  const std::tuple<std::vector<std::string>, int, std::string> rows[] = {  // arguments, status, message
+  const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
+      // arguments, status, message
       {{"--data", data, "-e", "MVA age income."}, kSuccess, "Univariate Statistics"},
       {{"--data", data, "-e", "MVA age income /MAXCAT=0."}, kCommandError, "Error: MAXCAT must be a positive integer"},
       {{"--data", data, "-e", "DESCRIPTIVES age."}, kCommandError, "Unknown command: DESCRIPTIVES"},
@@ -55,7 +56,8 @@ TEST(Program, ExitStatusesAndMessages) {
       {{"--data", tabbed, "--delimiter", "\\t", "--", script}, kSuccess, ran},
       {{"--data", data}, kBadInput, "mva: no command to run"},
       {{"-e", "MVA age."}, kBadInput, "mva: --data FILE is required"},
-      {{"--data", latin1, "-e", "MVA a."}, kBadInput,
+      {{"--data", latin1, "-e", "MVA a."},
+       kBadInput,
        "latin1.csv: the name of column 2 in the header (line 1) is not UTF-8 text; save the file as UTF-8\n"},
       // Data without cases: said once, even with a split and two commands.
       {{"--data", empty, "--split", "g", "-e", "MVA age.", "-e", "MVA age."}, kBadInput, "no cases in the data"},
@@ -73,7 +75,9 @@ TEST(Program, ExitStatusesAndMessages) {
       {{"--colour"}, kBadInput, "mva: The following argument was not expected: --colour (see mva --help)\n"},
       // Output that cannot be written fails with the reason.
       {{"--data", data, "--output", dir + "/no/out.txt", script}, kBadInput, "/no/out.txt: No such file or directory"},
-      {{"--data", data, "--output", data, script}, kBadInput, "this is the data file " + data + " that this run reads; name another file"},
+      {{"--data", data, "--output", data, script},
+       kBadInput,
+       "this is the data file " + data + " that this run reads; name another file"},
       {{"--data", data, "--output", dir, script}, kBadInput, "mva: --output " + dir + ": is a folder; name a file\n"},
       {{"--data", data, "--output", "/dev/full", script}, kBadInput, "cannot write the output to /dev/full: No space"},
   };
@@ -107,10 +111,9 @@ TEST(Program, ExitStatusesAndMessages) {
     if (item.at("type") == "split") seen.push_back(item.at("values").at(0).dump());
     if (item.at("type") == "message") seen.push_back(item.at("key").get<std::string>() + " " + item.value("kind", ""));
   }
-  EXPECT_EQ(seen, (std::vector<std::string>{"PARS_ MORE THAN ONE ^1 warning",
-                                            R"({"text":"1","value":1,"variable":"g"})",
-                                            R"({"text":"2","value":2,"variable":"g"})",
-                                            "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER error"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{
+                      "PARS_ MORE THAN ONE ^1 warning", R"({"text":"1","value":1,"variable":"g"})",
+                      R"({"text":"2","value":2,"variable":"g"})", "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER error"}));
 
   // Ctrl-C while the data are loading stops the run with status 1.
   host::ReferenceHost::request_interrupt();

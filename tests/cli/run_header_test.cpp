@@ -80,8 +80,8 @@ TEST(RunHeader, SaysWhatIsAnalysedInEveryFormat) {
   // Sorted split groups and whole weights; then neither.
   const std::string sorted = test::write_file(dir, "sorted.csv", "g,w,x\n1,1,1\n1,2,2\n2,1,3\n2,0,4\n2,3,5\n");
   const json plain_header =
-      json::parse(test::run_mva({"--data", sorted, "--weight", "w", "--split", "g", "-e", "MVA x.", "--format",
-                                 "json"}).out)
+      json::parse(
+          test::run_mva({"--data", sorted, "--weight", "w", "--split", "g", "-e", "MVA x.", "--format", "json"}).out)
           .at("output")
           .at(0);
   EXPECT_EQ(plain_header.at("weight"), json::parse(R"({"variable":"w","left_out":1,"truncated":0})"));
@@ -89,9 +89,8 @@ TEST(RunHeader, SaysWhatIsAnalysedInEveryFormat) {
   EXPECT_EQ(plain_header.at("lines")[1].at("text"),
             "Weight: w. Cases left out for a weight that is missing or not positive: 1.");
   EXPECT_EQ(plain_header.at("lines")[2].at("text"), "Split by g; groups: 2.");
-  const json bare = json::parse(test::run_mva({"--data", sorted, "-e", "MVA x.", "--format", "json"}).out)
-                        .at("output")
-                        .at(0);
+  const json bare =
+      json::parse(test::run_mva({"--data", sorted, "-e", "MVA x.", "--format", "json"}).out).at("output").at(0);
   EXPECT_TRUE(bare.at("weight").is_null());
   EXPECT_TRUE(bare.at("split").is_null());
   EXPECT_EQ(bare.at("lines").size(), 1u);
@@ -115,14 +114,15 @@ TEST(CommandEcho, EachCommandOpensItsOutputInEveryFormat) {
     if (item.at("type") == "heading") order.push_back(item.at("key"));
     if (item.at("type") == "message") order.push_back(item.at("key"));
   }
-  EXPECT_EQ(order, (std::vector<std::string>{"MVA x y", "EXEC_ UNIVARIATE STATISTICS", "CMPB_ COMPARE MEANS",
-                                             "CMPB_ COMPARE STANDARD DEVIATIONS", "EOUT_ EM ESTIMATED STATISTICS",
-                                             "FREQ a<", "HOST_ UNKNOWN COMMAND ^1", "MVA x.",
-                                             "EXEC_ UNIVARIATE STATISTICS"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"MVA x y", "EXEC_ UNIVARIATE STATISTICS", "CMPB_ COMPARE MEANS",
+                                      "CMPB_ COMPARE STANDARD DEVIATIONS", "EOUT_ EM ESTIMATED STATISTICS", "FREQ a<",
+                                      "HOST_ UNKNOWN COMMAND ^1", "MVA x.", "EXEC_ UNIVARIATE STATISTICS"}));
   const std::vector<json> commands = items_of(output, "command");
   ASSERT_EQ(commands.size(), 3u);
-  EXPECT_EQ(commands[0],
-            json({{"type", "command"}, {"text", "MVA x y\n    /EM (TDF=4)."}, {"source", {{"file", script}, {"line", 2}}}}));
+  EXPECT_EQ(
+      commands[0],
+      json({{"type", "command"}, {"text", "MVA x y\n    /EM (TDF=4)."}, {"source", {{"file", script}, {"line", 2}}}}));
   EXPECT_EQ(commands[2].at("source").dump(), R"({"file":"-e","line":1})");
 
   const std::string text = test::run_mva(args).out;
@@ -133,9 +133,7 @@ TEST(CommandEcho, EachCommandOpensItsOutputInEveryFormat) {
   shown_args.insert(shown_args.end(), {"--format", "markdown"});
   const std::string markdown = test::run_mva(shown_args).out;
   // (Markdown escapes the underscores of the script's name.)
-  EXPECT_NE(markdown.find("job.mva, line 2)*\n\n```\nMVA x y\n    /EM (TDF=4).\n```\n"),
-            std::string::npos)
-      << markdown;
+  EXPECT_NE(markdown.find("job.mva, line 2)*\n\n```\nMVA x y\n    /EM (TDF=4).\n```\n"), std::string::npos) << markdown;
   shown_args.back() = "html";
   const std::string html = test::run_mva(shown_args).out;
   EXPECT_NE(html.find("<pre>FREQ a&lt;b.</pre>"), std::string::npos) << html;

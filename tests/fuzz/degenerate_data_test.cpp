@@ -29,8 +29,13 @@ std::string number(double v) { return fmt::format("{:.17g}", v); }
 std::string data(const std::function<void(int, Row&)>& edit) {
   std::string csv = "id,x,y,z,c,w,g\n";
   for (int k = 0; k < 8; ++k) {
-    Row row = {std::to_string(k + 1), k == 5 ? "" : number(2.5 + k * 0.75), k == 2 ? "" : number(10 + (k * k) % 5),
-               k % 3 == 1 ? "" : std::to_string(100 + 7 * k % 11), std::to_string(1 + k % 2), "1", k < 4 ? "1" : "2"};
+    Row row = {std::to_string(k + 1),
+               k == 5 ? "" : number(2.5 + k * 0.75),
+               k == 2 ? "" : number(10 + (k * k) % 5),
+               k % 3 == 1 ? "" : std::to_string(100 + 7 * k % 11),
+               std::to_string(1 + k % 2),
+               "1",
+               k < 4 ? "1" : "2"};
     edit(k, row);
     csv += fmt::format("{}\n", fmt::join(row, ","));
   }
@@ -62,22 +67,35 @@ TEST(DegenerateData, NotesOrCorrectNumbersNeverNonFinite) {
     std::vector<std::string> split = {};
   } cases[] = {
       {"column all missing", data([](int, Row& r) { r[1] = ""; }), {"EXEC_ NO COMPLETE CASE => NO LISTWISE"}},
-      {"no missing value", data([](int, Row& r) { for (int c : {1, 2, 3}) r[c] = r[c].empty() ? "4" : r[c]; }),
+      {"no missing value",
+       data([](int, Row& r) {
+         for (int c : {1, 2, 3}) r[c] = r[c].empty() ? "4" : r[c];
+       }),
        {"EXEC_ NO MISSING VALUE => NO T-STAT"}},
       {"one case", "id,x,y,z,c,w,g\n1,1,2,,1,1,1\n"},
       {"two cases", "id,x,y,z,c,w,g\n1,1,2,,1,1,1\n2,3,,4,2,1,1\n"},
       {"constant column", data([](int, Row& r) { r[1] = r[1].empty() ? "" : "7"; })},
       {"identical columns", data([](int k, Row& r) { r[2] = k == 2 ? "" : r[1]; })},
       {"values near 1e9 with spread 1e-3",
-       data([](int k, Row& r) { r[1] = number(1e9 + k / 1000.0), r[2] = number(k * k % 5); }), {},
-       {1000000000.0035, 0.0024494825403105877, 0.20970213401246363}, 1e-7},
+       data([](int k, Row& r) { r[1] = number(1e9 + k / 1000.0), r[2] = number(k * k % 5); }),
+       {},
+       {1000000000.0035, 0.0024494825403105877, 0.20970213401246363},
+       1e-7},
       {"scales 1e8 and 1e-3",
-       data([](int k, Row& r) { r[1] = number(1e8 * (1 + k / 7.0)), r[2] = number(1e-3 * (2 + k * k % 5)); }), {},
-       {150000000.0, 34992710.61118826, 0.2097046980148584}, 1e-9},
+       data([](int k, Row& r) { r[1] = number(1e8 * (1 + k / 7.0)), r[2] = number(1e-3 * (2 + k * k % 5)); }),
+       {},
+       {150000000.0, 34992710.61118826, 0.2097046980148584},
+       1e-9},
       {"categorical with one category", data([](int, Row& r) { r[4] = "1"; })},
       {"weights all below 1", data([](int k, Row& r) { r[5] = number(0.05 + 0.1 * k); })},
-      {"split group without usable cases", data([](int k, Row& r) { r[5] = k < 4 ? "1" : k % 2 ? "0" : ""; }), {}, {},
-       0, {"g"}},
+      {"split group without usable cases",
+       data([](int k, Row& r) { r[5] = k < 4   ? "1"
+                                       : k % 2 ? "0"
+                                               : ""; }),
+       {},
+       {},
+       0,
+       {"g"}},
   };
   for (const auto& d : cases) {
     SCOPED_TRACE(d.name);

@@ -40,17 +40,23 @@ TEST(ResourceLimits, HostileSizesGetAResultOrAMessage) {
     std::string csv, commands;         // commands: one -e text
     std::vector<std::string> options;  // more arguments
     int status;
-    std::string expected;              // in the output or the diagnostics
+    std::string expected;  // in the output or the diagnostics
   } limits[] = {
       // A field of 4 MB; 100,000 columns; 100,000 variables or distinct names in a small workspace.
-      {"a,b\n1,\"" + std::string(4'000'000, 'x') + "\"\n2,y\n", "MVA a.", {}, cli::kBadInput,
+      {"a,b\n1,\"" + std::string(4'000'000, 'x') + "\"\n2,y\n",
+       "MVA a.",
+       {},
+       cli::kBadInput,
        "line 2, column 2 (b): a text of 4000000 bytes; strings go up to 32767"},
       {wide, "MVA v1 v2 v3.", {}, cli::kSuccess, "Univariate Statistics"},
       {wide, "MVA v0 TO v99999.", tight, cli::kCommandError, "There is not enough memory"},
       {wide, "MVA" + many(" v", 100'000, true) + ".", tight, cli::kCommandError, "There is not enough memory"},
       // Lines of 300,000 and 2,000,000 names, and of 300,000 in a small workspace.
       {small, "MVA" + many(" x", 300'000, true) + ".", {}, cli::kCommandError, "Unknown variable name: x0"},
-      {small, "MVA" + many(" x", 2'000'000, true) + ".", {}, cli::kBadInput,
+      {small,
+       "MVA" + many(" x", 2'000'000, true) + ".",
+       {},
+       cli::kBadInput,
        "more than 1000000 words and symbols in one run"},
       {small, "MVA" + many(" x", 300'000, true) + ".", tight, cli::kBadInput,
        "more than 200000 words and symbols in one run"},
@@ -60,8 +66,11 @@ TEST(ResourceLimits, HostileSizesGetAResultOrAMessage) {
       {small, many("MVA a b.\n", 1'000'000), {}, cli::kBadInput, "-e:10001:1: more than 10000 commands in one run"},
       // One subcommand 20,000 times; every subcommand 2,000 times.
       {small, "MVA a b c" + many(" /TTEST", 20'000) + ".", {}, cli::kSuccess, "The TTEST subcommand is given more"},
-      {small, "MVA a b c" + many(" /CATEGORICAL=c", 2000) + many(" /EM /DPATTERN /MISMATCH /PAIRWISE", 2000) + ".", {},
-       cli::kSuccess, "The CATEGORICAL subcommand is given more than once"},
+      {small,
+       "MVA a b c" + many(" /CATEGORICAL=c", 2000) + many(" /EM /DPATTERN /MISMATCH /PAIRWISE", 2000) + ".",
+       {},
+       cli::kSuccess,
+       "The CATEGORICAL subcommand is given more than once"},
       // Numbers out of range.
       {"a,b\n1e400,-0\n2,1e-400\n3,4\n", "MVA b.", {}, cli::kSuccess, "Univariate Statistics"},
       {small, "MVA a b /MAXCAT=1e400.", {}, cli::kBadInput, "-e:1:17: number out of range: 1e400"},
@@ -88,8 +97,10 @@ TEST(Utf8Names, WellFormedTextOnly) {
   }
   // A stray continuation byte, overlong forms, a surrogate, beyond U+10FFFF,
   // a cut sequence, a lead byte without its continuation.
-  for (const char* text : {"\x9A" "d", "\xC0\x80", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                           "\xF5\x80\x80\x80", "\xE2\x82", "\xC3\x28"}) {
+  for (const char* text :
+       {"\x9A"
+        "d",
+        "\xC0\x80", "\xE0\x9F\xBF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xE2\x82", "\xC3\x28"}) {
     EXPECT_FALSE(host::valid_utf8(text)) << text;
   }
 }

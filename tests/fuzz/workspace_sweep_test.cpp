@@ -23,9 +23,9 @@ namespace mva::fuzz {
 namespace {
 
 TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
-  const std::set<std::string> memory_keys = {"IMEM_ NOT ENOUGH MEMORY",   "DATA_ NOT ENOUGH MEMORY",
-                                             "DATA_ SET WORKSPACE TO ^1", "EXEC_ INSUFFICIENT MEMORY",
-                                             "INDV_ NOT ENOUGH MEMORY",   "EXTR_ FORCED TO MEAN+-2*SD",
+  const std::set<std::string> memory_keys = {"IMEM_ NOT ENOUGH MEMORY",      "DATA_ NOT ENOUGH MEMORY",
+                                             "DATA_ SET WORKSPACE TO ^1",    "EXEC_ INSUFFICIENT MEMORY",
+                                             "INDV_ NOT ENOUGH MEMORY",      "EXTR_ FORCED TO MEAN+-2*SD",
                                              "HOST_ NOT ENOUGH MEMORY ^1 ^2"};
   static const host::DataSet data = fixed_data_set();
   int result = 0;
@@ -35,10 +35,11 @@ TEST(WorkspaceSweep, EverySizeCompletesOrGivesAMemoryMessage) {
   const auto run = [&](std::int64_t cells) {
     return in_scratch_folder([&] {
       test::RecordingHost host(data, {.workspace_bytes = cells * 8, .progress = false});
-      result = test::run_command(host, "MVA age income q s region /CATEGORICAL=s region /MAXCAT=5 /ID=id"
-                                       " /TTEST PROB PERCENT=5 /CROSSTAB PERCENT=5 /MISMATCH PERCENT=5"
-                                       " /DPATTERN DESCRIBE=region /MPATTERN /TPATTERN PERCENT=1"
-                                       " /LISTWISE /PAIRWISE /EM (OUTFILE='em') /REGRESSION (OUTFILE='reg').");
+      result = test::run_command(host,
+                                 "MVA age income q s region /CATEGORICAL=s region /MAXCAT=5 /ID=id"
+                                 " /TTEST PROB PERCENT=5 /CROSSTAB PERCENT=5 /MISMATCH PERCENT=5"
+                                 " /DPATTERN DESCRIBE=region /MPATTERN /TPATTERN PERCENT=1"
+                                 " /LISTWISE /PAIRWISE /EM (OUTFILE='em') /REGRESSION (OUTFILE='reg').");
       messages = host.messages;
       tables.clear();
       for (std::size_t t = 0; t < host.output().table_count(); ++t) tables.push_back(host.output().table(t).number);

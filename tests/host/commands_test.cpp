@@ -44,7 +44,8 @@ TEST(CommandLexer, TokensAndCommandBoundaries) {
       // A sign after an operand is an operator; after anything else it signs the number.
       {"MVA a-1 b - 1 (-1) x(1)-2 (1)+2 =+.5 = -x.",
        "MVA A ?- #1=1 B ?- #1=1 ( #-1=-1 ) X ( #1=1 ) ?- #2=2 ( #1=1 ) ?+ #2=2 = #+.5=0.5 = ?- X <end>"},
-      {"MVA 'a'-1 2-1.", "MVA s[a] ?- #1=1 #2=2 ?- #1=1 <end>"}, {".\n* only a comment\n\n", ""},
+      {"MVA 'a'-1 2-1.", "MVA s[a] ?- #1=1 #2=2 ?- #1=1 <end>"},
+      {".\n* only a comment\n\n", ""},
       {"MVA = .5 1e-3 1.5E+2 5. 7e x 3abc 1.2.3.",
        "MVA = #.5=0.5 #1e-3=0.001 #1.5E+2=150 #5.=5 #7=7 E X #3=3 ABC #1.2=1.2 #.3=0.3 <end>"},
       // Too small for a double: the nearest one, subnormal or zero.
@@ -53,7 +54,8 @@ TEST(CommandLexer, TokensAndCommandBoundaries) {
       {"MVA a. b . c.d\n /EM.   \n", "MVA A. B ?. C.D / EM <end>"},
       {"MVA 'it''s here' \"say \"\"hi\"\"\" 'a\"b' '' 'a period.'\n",
        "MVA s[it's here] s[say \"hi\"] s[a\"b] s[] s[a period.] <end>"},
-      {"MVA a with b WITHIN.", "MVA A <WITH> B WITHIN <end>"}, {"MVA a.\r\nMVA b", "MVA A <end> | MVA B <end>"},
+      {"MVA a with b WITHIN.", "MVA A <WITH> B WITHIN <end>"},
+      {"MVA a.\r\nMVA b", "MVA A <end> | MVA B <end>"},
       {"* comment.\n\nMVA a.\n* another\n\n   \nMVA b\n  /EM.\n", "MVA A <end> | MVA B / EM <end>"},
       {"MVA a * b\n * c\n* a note inside the command.\n d.", "MVA A * B * C D <end>"},
       {"MVA @x #y $z _w v1.2_3 x@#$ & b ; c ! d < e.", "MVA @X #Y $Z _W V1.2_3 X@#$ ?& B ?; C ?! D ?< E <end>"},
@@ -70,15 +72,16 @@ TEST(CommandLexer, TypedTextsPositionsAndErrors) {
     for (const Token& t : c.tokens) seen.push_back(fmt::format("{}|{}@{}:{}", t.text, t.typed, t.line, t.column));
   }
   // A command ended by the end of the script gets its End after its last token.
-  EXPECT_EQ(seen, (std::vector<std::string>{"MVA|MVA@2:1", "AGE|age@2:5", "/|/@3:3", "MAXCAT|MaxCat@3:4",
-                                            "=|=@3:10", "2.50|2.50@3:11", "x'y|'x''y'@3:16", "|.@3:24",
-                                            "MVA|mva@5:1", "B|b@5:5", "|@5:6"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"MVA|MVA@2:1", "AGE|age@2:5", "/|/@3:3", "MAXCAT|MaxCat@3:4", "=|=@3:10",
+                                            "2.50|2.50@3:11", "x'y|'x''y'@3:16", "|.@3:24", "MVA|mva@5:1", "B|b@5:5",
+                                            "|@5:6"}));
 
   // The text of each command as typed: from its first token, comment lines
   // left out, blanks and line ends trimmed at the right, indents kept; a
   // blank line inside a command stays.
   const std::pair<std::string, Strings> texts[] = {
-      {"* header\n  MVA age  \r\n* note\n    /EM (TDF=4) .\t\nmva b\n\n  /TTEST", {"MVA age\n    /EM (TDF=4) .", "mva b\n\n  /TTEST"}},
+      {"* header\n  MVA age  \r\n* note\n    /EM (TDF=4) .\t\nmva b\n\n  /TTEST",
+       {"MVA age\n    /EM (TDF=4) .", "mva b\n\n  /TTEST"}},
       {"\xEF\xBB\xBF.\n\n\n\tMVA a.\nMVA 'a.b'\n.\n", {"MVA a.", "MVA 'a.b'\n."}},
   };
   for (const auto& [script, expected] : texts) {
@@ -128,7 +131,7 @@ TEST(TokenStream, StepsRewindsRepeatsEndAndChecksHandles) {
   EXPECT_EQ(ts.current().text, "MVA");  // the current token outlives its stack
   EXPECT_THROW(ts.next(h), std::logic_error);
   EXPECT_NE(ts.stack(position), h);  // handles are not reused
-  ts.load(one_command("MVA c."));  // a new command drops the old stacks
+  ts.load(one_command("MVA c."));    // a new command drops the old stacks
   EXPECT_EQ(ts.position(), 0);
   EXPECT_THROW(ts.next(other), std::logic_error);
 }
@@ -163,8 +166,15 @@ TEST(VariableList, ReadsListsAndLeavesTheRightTokenCurrent) {
   const std::string twice(kNamedTwice), unknown(kUnknownVariable), unexpected(kUnexpectedInList),
       expected(kListExpected);
   // The fault's key ("" for none) and parameters; the current token's typed text ("<end>" for End).
-  const struct { std::string args; ListOptions options; std::vector<std::int64_t> indices; std::string key;
-                 Strings params; std::string current; std::int64_t position; } rows[] = {
+  const struct {
+    std::string args;
+    ListOptions options;
+    std::vector<std::int64_t> indices;
+    std::string key;
+    Strings params;
+    std::string current;
+    std::int64_t position;
+  } rows[] = {
       {"income to city educ", options(1), {2, 3, 5}, "", {}, "<end>", 6},
       {"age, income to educ, score, /em", options(1), {1, 2, 3, 5, 6}, "", {}, "/", 10},  // a trailing comma
       {"ALL", options(1), {1, 2, 3, 5, 6}, "", {}, "<end>", 3},

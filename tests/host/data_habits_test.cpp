@@ -71,12 +71,12 @@ TEST(DataHabits, FilesFromRPandasAndSpreadsheetsReadToRsNumbers) {
        {"rowname=", "Ozone=Ozone", "Solar.R=Solar.R", "Wind=Wind", "Temp=Temp", "Month=Month", "Day=Day"},
        {"HOST_ LOAD ^1 ROW NAMES ^2", "HOST_ LOAD ^1 DECIMAL COMMA ^2"}},
       {"ozone_write.csv", {"Ozone=Ozone"}, {}},  // one column, missing values as empty lines
-      {"airquality_pandas.csv",  // index, odd headers, "<NA>" and "nan"
+      {"airquality_pandas.csv",                  // index, odd headers, "<NA>" and "nan"
        {"rowname=", "Ozone=Ozone", "Solar_R=Solar.R", "Wind=Wind", "Temp_F=Temp", "Month=Month", "month_2=Month",
         "v1st_day=Day"},
        {"HOST_ LOAD ^1 ROW NAMES ^2", "HOST_ LOAD ^1 RENAMED ^2"}},
       {"ozone_pandas.csv", {"Ozone=Ozone"}, {}},  // one column, missing values as ""
-      {"airquality_excel.csv",  // byte-order mark, CRLF, ';', decimal commas, empty cells
+      {"airquality_excel.csv",                    // byte-order mark, CRLF, ';', decimal commas, empty cells
        {"Ozone=Ozone", "Solar_R=Solar.R", "Wind=Wind", "Temp_F=Temp", "Month=Month", "Day=Day"},
        {"HOST_ LOAD ^1 RENAMED ^2", "HOST_ LOAD ^1 DECIMAL COMMA ^2"}},
   };
@@ -115,8 +115,9 @@ TEST(DataHabits, FilesFromRPandasAndSpreadsheetsReadToRsNumbers) {
   EXPECT_EQ(pandas.dictionary().slot(pandas.dictionary().find("Temp_F")).label, "Temp (F)");
   EXPECT_EQ(pandas.dictionary().slot(pandas.dictionary().find("Ozone")).label, "");
   EXPECT_EQ(pandas.notes().at(1).params,
-            (std::vector<std::string>{options.data_path, "\"Solar R\" as Solar_R, \"Temp (F)\" as Temp_F, \"month\" "
-                                                         "as month_2 and \"1st day\" as v1st_day"}));
+            (std::vector<std::string>{options.data_path,
+                                      "\"Solar R\" as Solar_R, \"Temp (F)\" as Temp_F, \"month\" "
+                                      "as month_2 and \"1st day\" as v1st_day"}));
 }
 
 // Whether `name`, typed in a command in the middle of a line and at its end,
@@ -134,8 +135,8 @@ bool said_whole(const std::string& name) {
 TEST(VariableNames, EveryHeaderBecomesAUniqueNameACommandCanSay) {
   const std::pair<std::vector<std::string>, std::vector<std::string>> rows[] = {
       {{"Solar R", "temp (F)", "1st", "Solar.R", " age "}, {"Solar_R", "temp_F", "v1st", "Solar.R", "age"}},
-      {{"", "x", ""}, {"rowname", "x", "v3"}},                            // no header
-      {{"x", "X", "x", "x_2"}, {"x", "X_3", "x_4", "x_2"}},               // valid names keep theirs first
+      {{"", "x", ""}, {"rowname", "x", "v3"}},               // no header
+      {{"x", "X", "x", "x_2"}, {"x", "X_3", "x_4", "x_2"}},  // valid names keep theirs first
       {{"TO", "all", "By", "with", "gt", "NOT", "ALLx"}, {"TO_", "all_", "By_", "with_", "gt", "NOT", "ALLx"}},
       {{"x.", "..", "(%)", ".5", "_id", "#n", "$v", "@a"}, {"x", "v2", "v3", "v5", "_id", "#n", "$v", "@a"}},
       {{"Zürich (°C)", "a/b", "a-b", "a  b"}, {"Zürich_°C", "a_b", "a_b_2", "a_b_3"}},
@@ -147,8 +148,8 @@ TEST(VariableNames, EveryHeaderBecomesAUniqueNameACommandCanSay) {
   // Any header: the names are valid, unique ignoring case, and said whole;
   // a header that is a valid name keeps it when it is the first of its name.
   std::mt19937 rng(17);
-  const std::vector<std::string> pieces = {"a", "Z", "x1", "_", ".", " ", "(", ")", "-", "9", "#", "$", "@",
-                                           "é", "TO", "with", "by", "/", "%", "\t", ",", "\"", "'", "ALL"};
+  const std::vector<std::string> pieces = {"a", "Z", "x1", "_",    ".",  " ", "(", ")",  "-", "9",  "#", "$",
+                                           "@", "é", "TO", "with", "by", "/", "%", "\t", ",", "\"", "'", "ALL"};
   for (int round = 0; round < 300; ++round) {
     std::vector<std::string> headers(1 + rng() % 8);
     for (std::string& header : headers) {
@@ -178,19 +179,24 @@ TEST(DataHabits, DecimalCommasAndNoValueTokens) {
   // The data, the options, the cases, each variable's type and format.
   const std::tuple<std::string, DataOptions, std::vector<std::string>, std::string> rows[] = {
       // With ';' each column takes the mark its numbers use; quoted or not.
-      {"a;b;c;d\n1,5;2;x;1.5\n\"2\";3,25;y;-2\n-,5;\"1,0\";z;\n", with({}),
-       {"1.5|2|x|1.5;2", "2|3.25|y|-2;3", "-0.5|1|z|.;4"}, "0 F8.1, 0 F8.2, 1 A1, 0 F8.1"},
+      {"a;b;c;d\n1,5;2;x;1.5\n\"2\";3,25;y;-2\n-,5;\"1,0\";z;\n",
+       with({}),
+       {"1.5|2|x|1.5;2", "2|3.25|y|-2;3", "-0.5|1|z|.;4"},
+       "0 F8.1, 0 F8.2, 1 A1, 0 F8.1"},
       // Both marks in one column, or a point beside a comma: text.
       {"a;b\n1,5;1.234,5\n2.5;1\n", with({}), {"1,5|1.234,5;2", "2.5|1;3"}, "3 A3, 7 A7"},
       // Long mantissas and exponents, which the in-place reader leaves to the long way.
-      {"a;b\n12345678901234567890,5;1,5e3\n1;2E-2\n", with({}),
-       {"1.2345678901234567e+19|1500;2", "1|0.02;3"}, "0 F22.1, 0 F8.2"},
+      {"a;b\n12345678901234567890,5;1,5e3\n1;2E-2\n",
+       with({}),
+       {"1.2345678901234567e+19|1500;2", "1|0.02;3"},
+       "0 F22.1, 0 F8.2"},
       // Told: a comma everywhere (any delimiter but the comma), or a point everywhere.
       {"a\tb\n1,5\t1.5\n", with(','), {"1.5|1.5;2"}, "0 F8.1, 3 A3"},
       {"a;b\n1,5;1.5\n", with('.'), {"1,5|1.5;2"}, "3 A3, 0 F8.1"},
       // What pandas and R write for no value, and the cell that is not one.
       {"x,s\nNaN,NaN\nnan,nan\nNULL,NULL\nNone,None\nN/A,N/A\nn/a,n/a\n#N/A,#N/A\n<NA>,<NA>\nNA,NA\n.,.\n,\n1,a\n",
-       with({}), {".|;2", ".|;3", ".|;4", ".|;5", ".|;6", ".|;7", ".|;8", ".|;9", ".|;10", ".|;11", ".|;12", "1|a;13"},
+       with({}),
+       {".|;2", ".|;3", ".|;4", ".|;5", ".|;6", ".|;7", ".|;8", ".|;9", ".|;10", ".|;11", ".|;12", "1|a;13"},
        "0 F8.0, 1 A1"},
       // --na replaces the set.
       {"x,y\n-9,NaN\n1,2\n", with({}, {"-9"}), {".|NaN;2", "1|2;3"}, "0 F8.0, 3 A3"},
@@ -244,7 +250,7 @@ TEST(DataHabits, EmptyLinesOfAOneColumnFileAreMissingValues) {
   using Records = std::vector<std::vector<std::string>>;
   const std::pair<std::string, Records> records[] = {
       {"x\n1\n\n2\n\n", {{"x"}, {"1"}, {""}, {"2"}, {""}}},  // the last line end starts no record
-      {"\n\r\nx\r\n\r\n\r1", {{"x"}, {""}, {""}, {"1"}}},     // empty lines before the header are skipped
+      {"\n\r\nx\r\n\r\n\r1", {{"x"}, {""}, {""}, {"1"}}},    // empty lines before the header are skipped
       {"x\n", {{"x"}}},
       {"a,b\n1,2\n\n\n3,4\n\n", {{"a", "b"}, {"1", "2"}, {"3", "4"}}},  // with more columns, no record
   };

@@ -28,8 +28,8 @@ namespace mva::host {
 namespace {
 
 using Next = CaseReader::Next;
-using test::cases_of;
 using nlohmann::json;
+using test::cases_of;
 using test::error_of;
 using testing::IsSubstring;
 using Records = std::vector<std::vector<std::string>>;
@@ -51,7 +51,7 @@ DataOptions named(std::vector<std::string> split = {}, std::optional<std::string
 
 TEST(CsvReader, ReadsWellFormedInputAndDetectsTheDelimiter) {
   const std::tuple<std::string, char, Records> rows[] = {
-      {"a,b\r\n1,2\r3,4", ',', {{"a", "b"}, {"1", "2"}, {"3", "4"}}},  // CRLF, lone CR, no final line end
+      {"a,b\r\n1,2\r3,4", ',', {{"a", "b"}, {"1", "2"}, {"3", "4"}}},       // CRLF, lone CR, no final line end
       {"\xEF\xBB\xBF\na,b\n\n\r\n1,2\n\n", ',', {{"a", "b"}, {"1", "2"}}},  // byte-order mark, empty lines
       {"a,b\n\"x,y\",\"say \"\"hi\"\"\"\n", ',', {{"a", "b"}, {"x,y", "say \"hi\""}}},
       {"a\r\n\"x\r\ny\"\r\n\"\"\"\"\n", ',', {{"a"}, {"x\r\ny"}, {"\""}}},
@@ -73,9 +73,14 @@ TEST(CsvReader, ReadsWellFormedInputAndDetectsTheDelimiter) {
 
   // The delimiter is detected from the header.
   const std::pair<std::string, char> headers[] = {
-      {"a,b,c\n1;2;3;4;5\n", ','}, {"\"x;y;z\",b,c\n", ','},  // only the header counts, outside quotes
-      {"a;b,c\n", ','},            {"single\n", ','},         // a tie goes to the comma
-      {"\xEF\xBB\xBF" "a;b", ';'}, {"a\tb;c\td\n", '\t'},
+      {"a,b,c\n1;2;3;4;5\n", ','},
+      {"\"x;y;z\",b,c\n", ','},  // only the header counts, outside quotes
+      {"a;b,c\n", ','},
+      {"single\n", ','},  // a tie goes to the comma
+      {"\xEF\xBB\xBF"
+       "a;b",
+       ';'},
+      {"a\tb;c\td\n", '\t'},
   };
   for (const auto& [csv, delimiter] : headers) EXPECT_EQ(CsvReader::detect_delimiter(csv), delimiter) << csv;
 }
@@ -102,17 +107,38 @@ TEST(LoadingPass, NumbersReadInPlaceAsTheCheckedPathReadsThem) {
   // column's type and its print format must agree, and a number must read
   // as parse_number reads it. The long zero first makes the later cells
   // short enough to be read in place.
-  const char* const forms[] = {"0", "-0", "+7", "-007.50", ".5", "-.5", "5.", "12345678", "0.00000012", "1e3",
-                               "-1.5E-2", "123456789012345678901", "9007199254740993", "0.1", "1e400", "-1e-400",
-                               "1-2", "1.2.3", "--1", "+", ".", "1e", "12a", "\xC3\xA9"};
+  const char* const forms[] = {"0",
+                               "-0",
+                               "+7",
+                               "-007.50",
+                               ".5",
+                               "-.5",
+                               "5.",
+                               "12345678",
+                               "0.00000012",
+                               "1e3",
+                               "-1.5E-2",
+                               "123456789012345678901",
+                               "9007199254740993",
+                               "0.1",
+                               "1e400",
+                               "-1e-400",
+                               "1-2",
+                               "1.2.3",
+                               "--1",
+                               "+",
+                               ".",
+                               "1e",
+                               "12a",
+                               "\xC3\xA9"};
   for (const std::string form : forms) {
     std::vector<std::string> seen;
     for (const std::string& cell : {form, "\"" + form + "\""}) {
       const DataSet data = DataSet::from_text("x\n-00000000000000000000000\n" + cell + "\n1\n", {});
       const std::string read = cases_of(data).at(1);
       const VarRecord& x = data.dictionary().slot(1);
-      seen.push_back(fmt::format("{} {}.{} {}", read.substr(0, read.find(';')), x.format.width, x.format.decimals,
-                                 x.type));
+      seen.push_back(
+          fmt::format("{} {}.{} {}", read.substr(0, read.find(';')), x.format.width, x.format.decimals, x.type));
     }
     EXPECT_EQ(seen[0], seen[1]) << form;
     if (const auto value = parse_number(form)) {
@@ -123,13 +149,19 @@ TEST(LoadingPass, NumbersReadInPlaceAsTheCheckedPathReadsThem) {
 
 TEST(DataSet, InfersTypesWidthsAndFormats) {
   const std::pair<std::string, std::string> rows[] = {
-      {"1\n22\n-3\n", "0 F8.0"},       {"2.50\n1\n.5\n", "0 F8.2"},  // decimals as written
-      {"0.12345678\n", "0 F8.6"},      {"1e-3\n+4\n", "0 F8.3"},     // decimals capped; exponents
-      {"-123456789.25\n", "0 F13.2"},  {"NA\n.\n\"\"\n 7 \n", "0 F8.0"},
-      {"NA\n\"\"\n", "0 F8.0"},        {"12\nabc\n", "3 A3"},
+      {"1\n22\n-3\n", "0 F8.0"},
+      {"2.50\n1\n.5\n", "0 F8.2"},  // decimals as written
+      {"0.12345678\n", "0 F8.6"},
+      {"1e-3\n+4\n", "0 F8.3"},  // decimals capped; exponents
+      {"-123456789.25\n", "0 F13.2"},
+      {"NA\n.\n\"\"\n 7 \n", "0 F8.0"},
+      {"NA\n\"\"\n", "0 F8.0"},
+      {"12\nabc\n", "3 A3"},
       {"Z\xC3\xBCrich\nBern\n", "7 A7"},  // the longest cell in bytes
-      {"ab   \nx\n", "2 A2"},          {"1\ninf\n", "3 A3"},         // trailing blanks do not widen; inf is text
-      {"\"1,5\"\n", "3 A3"},           {"1e400\n", "5 A5"},          // out of range: text
+      {"ab   \nx\n", "2 A2"},
+      {"1\ninf\n", "3 A3"},  // trailing blanks do not widen; inf is text
+      {"\"1,5\"\n", "3 A3"},
+      {"1e400\n", "5 A5"},  // out of range: text
   };
   for (const auto& [column, expected] : rows) {
     const DataSet data = DataSet::from_text("x\n" + column, named());
@@ -151,8 +183,8 @@ TEST(LoadingPass, RandomNumbersReadInPlaceAsTheGeneralReaderReadsThem) {
     return d;
   };
   std::string csv = "a,b,c\n";
-  std::vector<std::string> numbers = {"9007199254740993", "123456789012345678901234567890", "0.1",
-                                      "2.2250738585072014e-308", "1.7976931348623157e308", "4.9e-324"};
+  std::vector<std::string> numbers = {"9007199254740993",        "123456789012345678901234567890", "0.1",
+                                      "2.2250738585072014e-308", "1.7976931348623157e308",         "4.9e-324"};
   for (int r = 0; r < 10000; ++r) {
     for (int c = 0; c < 3; ++c) {
       std::string cell = rng() % 4 == 0 ? "-" : rng() % 9 == 0 ? "+" : "";
@@ -181,8 +213,8 @@ TEST(LoadingPass, RandomNumbersReadInPlaceAsTheGeneralReaderReadsThem) {
 }
 
 TEST(DataSet, ReadsCellsIntoSlots) {
-  const DataSet data = DataSet::from_text(
-      "id,city,score,flag\n1,Rio de Janeiro and more,2.5,NA\n2,,NA,.\n3,\"Bern\",,x\n", named());
+  const DataSet data =
+      DataSet::from_text("id,city,score,flag\n1,Rio de Janeiro and more,2.5,NA\n2,,NA,.\n3,\"Bern\",,x\n", named());
   const Dictionary& d = data.dictionary();
   EXPECT_EQ(d.variables(), (std::vector<std::int64_t>{1, 2, 5, 6}));  // city is 23 wide: three slots
   // NA tokens and empty cells of a string column read as blank, a
@@ -203,37 +235,47 @@ TEST(DataSet, NotesHowColumnsWereRead) {
   // Many records, most read in place, with a few that are not numbers far
   // apart: the column is named however many they are.
   std::string mostly = "a,b\n";
-  for (int i = 0; i < 3000; ++i) mostly += i % 500 == 7 ? fmt::format("{},oops{}\n", i, i) : fmt::format("{},{}\n", i, i);
+  for (int i = 0; i < 3000; ++i)
+    mostly += i % 500 == 7 ? fmt::format("{},oops{}\n", i, i) : fmt::format("{},{}\n", i, i);
   const std::string dot = "a;b\n1;2,5\n2;\n";
-  const std::tuple<std::string, std::string, std::vector<std::string>> rows[] = {  // data, dictionary, notes
-      {"a,b\n1,2\n3,4\n5,n/e\n", "",
+  const std::tuple<std::string, std::string, std::vector<std::string>> rows[] = {
+      // data, dictionary, notes
+      {"a,b\n1,2\n3,4\n5,n/e\n",
+       "",
        {"d.csv: column 2 (b) is read as text although most of its cells are numbers; cells that are not: 1, the "
         "first \"n/e\" at line 4. If they mean no value, give them with --na; else correct the data."}},
-      {mostly, "", {"d.csv: column 2 (b) is read as text although most of its cells are numbers; cells that are not: "
-                    "6, the first \"oops7\" at line 9. If they mean no value, give them with --na; else correct the "
-                    "data."}},
+      {mostly,
+       "",
+       {"d.csv: column 2 (b) is read as text although most of its cells are numbers; cells that are not: "
+        "6, the first \"oops7\" at line 9. If they mean no value, give them with --na; else correct the "
+        "data."}},
       {"a\nx\n1\n2\ny\n", "", {}},  // as many texts as numbers: a text column
-      {"a,b\nx,\n,y\n", "",
+      {"a,b\nx,\n,y\n",
+       "",
        {"d.csv: cells without a value (the empty cell, NA, ., NaN, nan, NULL, None, N/A, n/a, #N/A, <NA>) are read "
         "as blank in these string columns: a and b; blank is a user-missing value of a and b."}},
       {"a\n1\n2\n", R"({"variables": [{"name": "a", "type": "string"}]})", {}},
-      {"a,b\nx,1\n,2\n", R"({"variables": [{"name": "a", "missing": {"values": ["x"]}}]})",
+      {"a,b\nx,1\n,2\n",
+       R"({"variables": [{"name": "a", "missing": {"values": ["x"]}}]})",
        {"d.csv: cells without a value (the empty cell, NA, ., NaN, nan, NULL, None, N/A, n/a, #N/A, <NA>) are read "
         "as blank in these string columns: a."}},
-      {dot, "", {"d.csv: the delimiter is ';' and a comma is the decimal mark of the numbers in b (41,5 is read as "
-                 "41.5). Give --decimal . to read such cells as text."}},
-      {",a b,A_b,,to\n1,2,3,4,5\n", "",
+      {dot,
+       "",
+       {"d.csv: the delimiter is ';' and a comma is the decimal mark of the numbers in b (41,5 is read as "
+        "41.5). Give --decimal . to read such cells as text."}},
+      {",a b,A_b,,to\n1,2,3,4,5\n",
+       "",
        {"d.csv: the first column has no name in the header (as R's write.csv and pandas' to_csv write row names); "
         "it is read as the variable rowname.",
         "d.csv: column 4 has no name in the header; it is read as the variable v4.",
         "d.csv: some headers are not names a command can use, so their columns are read under new names: \"a b\" as "
         "a_b_2 and \"to\" as to_. Each header is its variable's label."}},
   };
-  for (const auto& [csv, json, notes] : rows) EXPECT_EQ(note_texts(DataSet::from_text(csv, named(), json)), notes) << csv;
+  for (const auto& [csv, json, notes] : rows)
+    EXPECT_EQ(note_texts(DataSet::from_text(csv, named(), json)), notes) << csv;
   // Counted the long way (an NA token that reads as a number sends every
   // record there), the cells are the same.
-  EXPECT_EQ(note_texts(DataSet::from_text(mostly, named({}, {}, {}, {"NA", "-987654321987"}))),
-            std::get<2>(rows[1]));
+  EXPECT_EQ(note_texts(DataSet::from_text(mostly, named({}, {}, {}, {"NA", "-987654321987"}))), std::get<2>(rows[1]));
 }
 
 TEST(DataSet, HonoursDeclaredTypesWidthsAndOptions) {
@@ -258,7 +300,10 @@ TEST(DataSet, HonoursDeclaredTypesWidthsAndOptions) {
 TEST(DataSet, ErrorsNameTheirPlace) {
   std::string many = "a,b\n";  // errors after many records read in place
   for (int i = 0; i < 1000; ++i) many += fmt::format("{},{}.5\n", i, i);
-  const struct { std::string csv, dictionary, message; DataOptions options = named(); } rows[] = {
+  const struct {
+    std::string csv, dictionary, message;
+    DataOptions options = named();
+  } rows[] = {
       {"a,s\n1,x\n", "", "--weight: the weight variable must be numeric, and s is a string variable", named({}, "s")},
       {"a\n1\n", "", "--split: there is no variable named \"nobody\"", named({"a,nobody"})},
       {"a\n1\n", "", "--missing 'nobody=1': there is no variable named \"nobody\"", named({}, {}, {"nobody=1"})},
@@ -278,28 +323,35 @@ TEST(DataSet, ErrorsNameTheirPlace) {
       {"a,b\n1,\t" + std::string(50, 'z') + "\n", R"({"variables": [{"name": "b", "type": "numeric"}]})",
        "(b): \"\\x09" + std::string(39, 'z') + "... (51 bytes)\" is not a number"},
       // A NUL byte anywhere is found, and named before any other fault.
-      {many + std::string("1,2\0\n", 5), "", "d.csv, line 1002, column 4: a NUL byte (\\x00) in the data; a CSV file holds text"},
+      {many + std::string("1,2\0\n", 5), "",
+       "d.csv, line 1002, column 4: a NUL byte (\\x00) in the data; a CSV file holds text"},
       {many + std::string("1,\"x\0\"\n", 7), "", "d.csv, line 1002, column 5: a NUL byte"},
       {many + std::string("1,x\n2,NA\0\n", 11), "", "d.csv, line 1003, column 5: a NUL byte"},
       {std::string("a,b\n1,2,3\n\0\n", 13), "", "d.csv, line 3, column 1: a NUL byte"},
       {"a,b\n1,2\n", R"({"variables": [{"name": "a", "width": 41}]})", "a numeric width goes up to 40, not 41"},
-      {"a,b\n1,2\n", R"({"variables": [{"name": "c"}]})", "<dictionary>: the variable \"c\" is not in the data file d.csv"},
+      {"a,b\n1,2\n", R"({"variables": [{"name": "c"}]})",
+       "<dictionary>: the variable \"c\" is not in the data file d.csv"},
       {"a,b c\n1,2\n", R"({"variables": [{"name": "B C"}]})",
        "<dictionary>: the variable \"B C\" is not in the data file d.csv (its column is read as the variable b_c: "
        "name that in the dictionary)"},
-      {"a,Solar R,b c\n1,2,3\n", "", "--missing 'solar r=9': \"solar r\" is the header of column 2, which is read as "
-       "the variable Solar_R; give Solar_R", named({}, {}, {"solar r=9"})},
+      {"a,Solar R,b c\n1,2,3\n", "",
+       "--missing 'solar r=9': \"solar r\" is the header of column 2, which is read as "
+       "the variable Solar_R; give Solar_R",
+       named({}, {}, {"solar r=9"})},
       {"a,Solar R,b c\n1,2,3\n", "", "--weight: \"b c\" is the header of column 3", named({}, "b c")},
       {"a,Solar R,b c\n1,2,3\n", "", "--split: \"Solar R\" is the header of column 2", named({"a,Solar R"})},
-      {"a,b\n1,2\n", "", "--decimal: the decimal mark cannot be the delimiter ','; give another delimiter", [] {
+      {"a,b\n1,2\n", "", "--decimal: the decimal mark cannot be the delimiter ','; give another delimiter",
+       [] {
          DataOptions o = named();
          o.decimal = ',';
          return o;
        }()},
       {"a;b\n1,5;x\n", R"({"variables": [{"name": "b", "type": "numeric"}]})",
        "d.csv, line 2, column 2 (b): \"x\" is not a number, and b is declared numeric"},
-      {"a;b\n1;1.5\n", R"({"variables": [{"name": "b", "type": "numeric"}]})", "(b): \"1.5\" is not a number, and b "
-       "is declared numeric (its decimal mark is the comma)", [] {
+      {"a;b\n1;1.5\n", R"({"variables": [{"name": "b", "type": "numeric"}]})",
+       "(b): \"1.5\" is not a number, and b "
+       "is declared numeric (its decimal mark is the comma)",
+       [] {
          DataOptions o = named();
          o.decimal = ',';
          return o;
@@ -342,10 +394,10 @@ TEST(DataSet, LoadsFilesAndTheDictionaryRoundTrips) {
 TEST(CaseReader, ReadsAGroupAtATimeAndReportsUnsortedGroupsOncePerPass) {
   // Two split variables, one a 10-wide string over two cells; value labels
   // show in the group texts.
-  const DataSet data = DataSet::from_text("place,n,v\nNorthfield,1,10\nNorthfield,1,11\nNorthfield,2,12\n"
-                                          "Southfield,2,13\nNorthfield,1,14\nNorthfield,1,15\nEast,1,16\n",
-                                          named({"place,n"}),
-                                          R"({"variables": [{"name": "n", "value_labels": {"2": "two"}}]})");
+  const DataSet data = DataSet::from_text(
+      "place,n,v\nNorthfield,1,10\nNorthfield,1,11\nNorthfield,2,12\n"
+      "Southfield,2,13\nNorthfield,1,14\nNorthfield,1,15\nEast,1,16\n",
+      named({"place,n"}), R"({"variables": [{"name": "n", "value_labels": {"2": "two"}}]})");
   CaseReader reader = data.reader();
   std::vector<std::string> unsorted;
   reader.set_unsorted_callback([&](std::string text) { unsorted.push_back(std::move(text)); });
@@ -379,11 +431,11 @@ Dictionary sample() {
 
 TEST(NumberText, ParsesMeasuresAndFormatsNumbersAndPrintFormatsLikeADataFile) {
   const std::pair<const char*, std::optional<double>> parsed[] = {
-      {"12", 12.0},      {"-3.5", -3.5},      {".5", 0.5},          {"1e-3", 0.001},      {"+4", 4.0},
-      {" 7 ", 7.0},      {"\t2.\t", 2.0},     {"-0", 0.0},          {"1E+2", 100.0},      {"", std::nullopt},
-      {"  ", {}},        {"inf", {}},         {"nan", {}},          {"+-1", {}},          {"1,5", {}},
-      {"0x1A", {}},      {"1e", {}},          {".", {}},            {"1e400", {}},        {"12abc", {}},
-      {"- 1", {}},       {"1e-400", 0.0},     {"-1e-400", 0.0},     {"1e-320", 1e-320},  // below the doubles: the nearest
+      {"12", 12.0}, {"-3.5", -3.5},  {".5", 0.5},      {"1e-3", 0.001},    {"+4", 4.0},
+      {" 7 ", 7.0}, {"\t2.\t", 2.0}, {"-0", 0.0},      {"1E+2", 100.0},    {"", std::nullopt},
+      {"  ", {}},   {"inf", {}},     {"nan", {}},      {"+-1", {}},        {"1,5", {}},
+      {"0x1A", {}}, {"1e", {}},      {".", {}},        {"1e400", {}},      {"12abc", {}},
+      {"- 1", {}},  {"1e-400", 0.0}, {"-1e-400", 0.0}, {"1e-320", 1e-320},  // below the doubles: the nearest
   };
   for (const auto& [text, value] : parsed) {
     EXPECT_EQ(parse_number(text), value) << '"' << text << '"';
@@ -393,9 +445,17 @@ TEST(NumberText, ParsesMeasuresAndFormatsNumbersAndPrintFormatsLikeADataFile) {
 
   const PrintFormat f82{kFormatF, 8, 2};
   const std::tuple<double, PrintFormat, const char*> shown[] = {
-      {2.5, f82, "2.50"},  {0.125, f82, "0.13"},  {-2.675, f82, "-2.68"},  {9.96, {kFormatF, 8, 1}, "10.0"},
-      {1e-7, f82, "0.00"}, {-0.001, f82, "0.00"}, {kSystemMissing, f82, "."}, {kLowest, f82, "LO"},
-      {kHighest, f82, "HI"}, {12345.678, {kFormatF, 6, 2}, "12346"}, {123456789.0, {kFormatF, 6, 0}, "1E+08"},
+      {2.5, f82, "2.50"},
+      {0.125, f82, "0.13"},
+      {-2.675, f82, "-2.68"},
+      {9.96, {kFormatF, 8, 1}, "10.0"},
+      {1e-7, f82, "0.00"},
+      {-0.001, f82, "0.00"},
+      {kSystemMissing, f82, "."},
+      {kLowest, f82, "LO"},
+      {kHighest, f82, "HI"},
+      {12345.678, {kFormatF, 6, 2}, "12346"},
+      {123456789.0, {kFormatF, 6, 0}, "1E+08"},
   };
   for (const auto& [value, format, text] : shown) EXPECT_EQ(format_value(value, format), text) << value;
 
@@ -403,9 +463,13 @@ TEST(NumberText, ParsesMeasuresAndFormatsNumbersAndPrintFormatsLikeADataFile) {
   const std::pair<const char*, const char*> good[] = {{"f5", "F5.0"}, {" A10 ", "A10"}, {"F40.16", "F40.16"}};
   for (const auto& [text, written] : good) EXPECT_EQ(print_format_text(parse_print_format(text, "x")), written);
   const std::pair<const char*, const char*> bad[] = {
-      {"", "x: format \"\" is empty"},  {"E8.2", "is not understood"}, {"F8.x", "is not understood"},
-      {"A8.2", "has decimals, which A formats do not take"},            {"F0.0", "has width 0"},
-      {"F41.2", "has width 41"},        {"F4.4", "has 4 decimals, too many for width 4"},
+      {"", "x: format \"\" is empty"},
+      {"E8.2", "is not understood"},
+      {"F8.x", "is not understood"},
+      {"A8.2", "has decimals, which A formats do not take"},
+      {"F0.0", "has width 0"},
+      {"F41.2", "has width 41"},
+      {"F4.4", "has 4 decimals, too many for width 4"},
   };
   for (const auto& [text, message] : bad) {
     EXPECT_PRED_FORMAT2(IsSubstring, std::string(message), error_of([&] { parse_print_format(text, "x"); }));
@@ -418,8 +482,10 @@ std::string missing_of(const VarRecord& r) {
   std::string out = std::to_string(r.missing_form) + ":";
   for (int i = 0; i < 3; ++i) {
     const double v = r.missing[static_cast<std::size_t>(i)];
-    out += " " + (r.type > 0 ? "[" + r.missing_text[static_cast<std::size_t>(i)] + "]"
-                             : v == kLowest ? "LO" : v == kHighest ? "HI" : fmt::format("{}", v));
+    out += " " + (r.type > 0      ? "[" + r.missing_text[static_cast<std::size_t>(i)] + "]"
+                  : v == kLowest  ? "LO"
+                  : v == kHighest ? "HI"
+                                  : fmt::format("{}", v));
   }
   return out;
 }
@@ -427,12 +493,18 @@ std::string missing_of(const VarRecord& r) {
 TEST(Dictionary, StoresMissingValuesOfEveryForm) {
   // A --missing option, or the "missing" of age in a dictionary file (JSON).
   const std::pair<std::string, std::string> rows[] = {
-      {"age = 1, 2 ,3", "3: 1 2 3"},   {"AGE=90:99", "-2: 90 99 0"},     {"age=0,90:99", "-3: 90 99 0"},
-      {"age=lowest:5", "-2: LO 5 0"},  {"age=90:HI", "-2: 90 HI 0"},     {"age=", "0: 0 0 0"},
+      {"age = 1, 2 ,3", "3: 1 2 3"},
+      {"AGE=90:99", "-2: 90 99 0"},
+      {"age=0,90:99", "-3: 90 99 0"},
+      {"age=lowest:5", "-2: LO 5 0"},
+      {"age=90:HI", "-2: 90 HI 0"},
+      {"age=", "0: 0 0 0"},
       {"code=NONE,N/A", "2: [NONE] [N/A ] []"},  // padded to the width
       {"city=unknown", "1: [unknown" + std::string(13, ' ') + "] [] []"},
-      {R"({"values": [9, "-1.5"]})", "2: 9 -1.5 0"}, {R"({"range": [90, 99], "value": 0})", "-3: 90 99 0"},
-      {R"({"range": ["LO", 5]})", "-2: LO 5 0"},     {R"(null)", "0: 0 0 0"},
+      {R"({"values": [9, "-1.5"]})", "2: 9 -1.5 0"},
+      {R"({"range": [90, 99], "value": 0})", "-3: 90 99 0"},
+      {R"({"range": ["LO", 5]})", "-2: LO 5 0"},
+      {R"(null)", "0: 0 0 0"},
   };
   for (const auto& [given, expected] : rows) {
     Dictionary d = sample();
@@ -453,22 +525,27 @@ TEST(Dictionary, RejectsBadMissingValues) {
   const std::pair<std::string, std::string> rows[] = {
       {"age=1,2,3,4", "--missing 'age=1,2,3,4': at most three missing values are allowed (4 given)"},
       {"age=90:99,1,2", "a range of missing values can go with one more value, not 2"},
-      {"age=1:2,3:4", "only one range is allowed"},     {"age=LO", "LO can only end a range"},
+      {"age=1:2,3:4", "only one range is allowed"},
+      {"age=LO", "LO can only end a range"},
       {"age=99:90", "the range 99:90 has its low end above its high end"},
       {"age=9x", "--missing 'age=9x': \"9x\" is not a number"},
-      {"age=HI:5", "HI cannot be the low end of a range"}, {"age=1,,2", "an empty value in the list"},
-      {"age=:5", "needs both ends"}, {"age", "expected VARIABLE=VALUES"}, {"=5", "no variable named before '='"},
+      {"age=HI:5", "HI cannot be the low end of a range"},
+      {"age=1,,2", "an empty value in the list"},
+      {"age=:5", "needs both ends"},
+      {"age", "expected VARIABLE=VALUES"},
+      {"=5", "no variable named before '='"},
       {"code=A:B", "a range of missing values applies only to numeric variables, and code is a string variable"},
       {"code=TOOLONG", "the missing value \"TOOLONG\" is longer than the width 4 of code"},
-      {"city=ninechars", "--missing 'city=ninechars': the missing value \"ninechars\" of city is 9 characters "
-                         "long; a string missing value has at most 8 characters"},
+      {"city=ninechars",
+       "--missing 'city=ninechars': the missing value \"ninechars\" of city is 9 characters "
+       "long; a string missing value has at most 8 characters"},
   };
   for (const auto& [option, message] : rows) {
     Dictionary d = sample();
     EXPECT_PRED_FORMAT2(IsSubstring, message, error_of([&] {
-      const MissingOption parsed = parse_missing_option(option);
-      d.set_missing(d.find(parsed.variable), parsed.spec, "--missing '" + option + "'");
-    }));
+                          const MissingOption parsed = parse_missing_option(option);
+                          d.set_missing(d.find(parsed.variable), parsed.spec, "--missing '" + option + "'");
+                        }));
   }
 }
 
@@ -480,7 +557,8 @@ TEST(Dictionary, RejectsBadDictionaryFiles) {
       {R"({"variables": [{"name": "age"}, {"name": "AGE"}]})", "the variable \"AGE\" is described twice"},
       {R"({"variables": [{"name": "age", "type": "string"}]})", "is declared string, but it is a numeric variable"},
       {R"({"variables": [{"name": "code", "width": 6}]})", "is declared with width 6, but it has width 4"},
-      {R"({"variables": [{"name": "age", "format": "A8"}]})", "Age is a numeric variable and cannot take the format A8"},
+      {R"({"variables": [{"name": "age", "format": "A8"}]})",
+       "Age is a numeric variable and cannot take the format A8"},
       {R"({"variables": [{"name": "age", "missing": {"value": 1}}]})",
        "d.json: variable \"age\": a missing \"value\" goes with a \"range\""},
       {R"({"variables": [{"name": "age", "missing": {"values": [1], "range": [2, 3]}}]})", "not both"},

@@ -73,8 +73,8 @@ TEST(MemoryColumns, NumbersAsTheirTextsReadFromAFile) {
           value = -0.0;
         } else {
           const double scale = std::pow(10.0, decimals(random));
-          const double whole = std::floor(std::ldexp(static_cast<double>(random() >> 11), -53) *
-                                          std::pow(10.0, magnitude(random) + c));
+          const double whole =
+              std::floor(std::ldexp(static_cast<double>(random() >> 11), -53) * std::pow(10.0, magnitude(random) + c));
           value = (kind % 2 == 0 ? -1 : 1) * std::round(whole * scale) / scale;
         }
         block[i * kColumns + c] = value;
@@ -137,8 +137,9 @@ TEST(MemoryColumns, TextsNamesLabelsOptionsAndNotesAsAFilesAre) {
     static_cast<void>(DataSet::from_columns(columns, 4, options));
     ADD_FAILURE() << "a renamed header was taken as the weight";
   } catch (const DataError& e) {
-    EXPECT_STREQ(e.what(), "--weight: \"Home Town\" is the header of column 1, which is read as the variable "
-                           "Home_Town; give Home_Town");
+    EXPECT_STREQ(e.what(),
+                 "--weight: \"Home Town\" is the header of column 1, which is read as the variable "
+                 "Home_Town; give Home_Town");
   }
 }
 
@@ -153,9 +154,13 @@ TEST(MemoryColumns, ProblemsNameTheColumnAndCase) {
   texts[0].no_value = {false, false, false};
   DataOptions options;
   options.data_path = "frame";
-  const struct { const std::vector<MemoryColumn>* columns; std::string message; } rows[] = {
-      {&numbers, "frame, column \"x y\" (x_y), case 3: an infinite value; a value must be a finite number or "
-                 "missing (NaN)"},
+  const struct {
+    const std::vector<MemoryColumn>* columns;
+    std::string message;
+  } rows[] = {
+      {&numbers,
+       "frame, column \"x y\" (x_y), case 3: an infinite value; a value must be a finite number or "
+       "missing (NaN)"},
       {&texts, "frame, column \"t\" (t), case 2: a text of 32768 bytes; strings go up to 32767"},
   };
   for (const auto& row : rows) {

@@ -281,8 +281,9 @@ TEST(OutputDocument, ItemsKeepTheirOrderAndPlaceAndRepeatsAreFolded) {
   doc.end_table(7);
   doc.end_heading();
   EXPECT_EQ(footnote_marker(25) + footnote_marker(26), "zaa");
-  EXPECT_EQ(outline(doc, doc.items()), "before; Pairwise Statistics {note under the heading; table 7/1; table 8/0; "
-                                       "inside; note after the table}");
+  EXPECT_EQ(outline(doc, doc.items()),
+            "before; Pairwise Statistics {note under the heading; table 7/1; table 8/0; "
+            "inside; note after the table}");
 
   // Messages of every split group are shown once, before the first group.
   OutputDocument folded;
@@ -305,14 +306,16 @@ TEST(OutputDocument, ItemsKeepTheirOrderAndPlaceAndRepeatsAreFolded) {
 TEST(TextDisplay, FillsPlaceholdersAndRepeatGroupsAndFormatsNumbers) {
   const char* const no_t_stat = "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT";
   const char* const sorted_by = "POUT_ CASES ARE SORTED BY [%1:, ^1:, AND $1]1";
-  const Text split_list = list({item({var(1, "sex"), value(1, "sex", 1, "Male")}),
-                                item({var(2, "region"), value(2, "region", 3, "North")})});
+  const Text split_list = list(
+      {item({var(1, "sex"), value(1, "sex", 1, "Male")}), item({var(2, "region"), value(2, "region", 3, "North")})});
   const std::pair<Text, std::string> rows[] = {
-      {lit("as typed ^1"), "as typed ^1"}, {key("NO SUCH KEY ^1"), "NO SUCH KEY ^1"},
+      {lit("as typed ^1"), "as typed ^1"},
+      {key("NO SUCH KEY ^1"), "NO SUCH KEY ^1"},
       {comp("PARS_ BAD SUBCOMMAND ^1", {}), "Unrecognized subcommand: ^1."},  // a placeholder without parameter
       {comp("EGET_ UNRECOGNIZED EMALGORITHM PARAMETER\\: ^1", {lit("XYZ")}), "Unrecognized EM parameter: XYZ."},
       {comp("^1 TO ^2", {num(90, 0), num(99, 0)}), "90 TO 99"},  // a template without entry
-      {comp(no_t_stat, {split_list}), "sex=Male, region=North: there are no missing values, so no t tests are computed."},
+      {comp(no_t_stat, {split_list}),
+       "sex=Male, region=North: there are no missing values, so no t tests are computed."},
       {comp(no_t_stat, {list({})}), "There are no missing values, so no t tests are computed."},
       // Outer parameters after the list.
       {comp("EOUT_ FOR [:^1=^2, :$2=$1]1, MCAR CHISQ=^2, DF=^3 PROB=^4",
@@ -338,17 +341,25 @@ TEST(TextDisplay, FillsPlaceholdersAndRepeatGroupsAndFormatsNumbers) {
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
   const FormatKind percent = FormatKind::PercentNS, counts = FormatKind::Count;
   const std::tuple<double, Format, const char*> numbers[] = {
-      {12.25, format(percent, 1), "12.3"}, {-12.25, format(percent, 1), "-12.3"},  // halves away from zero
-      {2.5, format(counts, 0), "3"},       {7.0, format(counts, 2), "7"},          // counts never show decimals
-      {99.95, format(percent, 1), "100.0"}, {999999999999999.5, format(counts, 0), "1000000000000000"},  // a new digit
+      {12.25, format(percent, 1), "12.3"},
+      {-12.25, format(percent, 1), "-12.3"},  // halves away from zero
+      {2.5, format(counts, 0), "3"},
+      {7.0, format(counts, 2), "7"},  // counts never show decimals
+      {99.95, format(percent, 1), "100.0"},
+      {999999999999999.5, format(counts, 0), "1000000000000000"},  // a new digit
       // From 1E+15 on, scientific notation with the decimals of the format
       // (at least two) instead of up to 309 digits that mean nothing.
-      {1e15, format(counts, 0), "1.00E+15"},   {-1.2345e20, format(FormatKind::Mean, 3), "-1.234E+20"},
-      {7.5e299, format(FormatKind::Mean, 2), "7.50E+299"}, {-1.797e308, format(percent, 1), "-1.80E+308"},
+      {1e15, format(counts, 0), "1.00E+15"},
+      {-1.2345e20, format(FormatKind::Mean, 3), "-1.234E+20"},
+      {7.5e299, format(FormatKind::Mean, 2), "7.50E+299"},
+      {-1.797e308, format(percent, 1), "-1.80E+308"},
       {999999999999999.0, format(FormatKind::Mean, 1), "999999999999999.0"},
-      {-0.0004, format(FormatKind::GenStat, 3), "0.000"}, {-0.4, format(counts, 0), "0"},
-      {3.7, format(FormatKind::Print, -1), "4"},          {kSystemMissing, format(FormatKind::Mean, 2), "."},
-      {nan, format(FormatKind::Mean, 2), "."},            {-inf, format(counts, 0), "."},
+      {-0.0004, format(FormatKind::GenStat, 3), "0.000"},
+      {-0.4, format(counts, 0), "0"},
+      {3.7, format(FormatKind::Print, -1), "4"},
+      {kSystemMissing, format(FormatKind::Mean, 2), "."},
+      {nan, format(FormatKind::Mean, 2), "."},
+      {-inf, format(counts, 0), "."},
   };
   for (const auto& [value, f, expected] : numbers) EXPECT_EQ(format_number(value, f), expected) << value;
 }
@@ -414,11 +425,12 @@ TEST(OutputMarkup, TablesValuesAndEscaping) {
 
   const std::string md = render_markdown(doc);
   EXPECT_NE(md.find("*Command (job.mva, line 3)*\n\n````\nMVA a\n  /ID='```<b>'.\n````\n"), std::string::npos) << md;
-  for (const char* shown : {"> **Warning:** The EM subcommand is given more than once", "> **Error:** x \\< y & \\*z\\*",
-                            "**Univariate Statistics**<sup>a</sup>", "| a\\|b\\_c | \\<b\\>&\"nine\"\\</b\\> |",
-                            "| Variables | Statistics / N | Statistics / Mean | Statistics / Extremes<sup>b</sup> / Low |",
-                            "| --- | ---: | ---: | ---: | ---: |", "| age | 10 | 35.20 | 0 | 2<sup>c</sup> |",
-                            "| income<sup>a</sup> | 9 | . | . |"}) {
+  for (const char* shown :
+       {"> **Warning:** The EM subcommand is given more than once", "> **Error:** x \\< y & \\*z\\*",
+        "**Univariate Statistics**<sup>a</sup>", "| a\\|b\\_c | \\<b\\>&\"nine\"\\</b\\> |",
+        "| Variables | Statistics / N | Statistics / Mean | Statistics / Extremes<sup>b</sup> / Low |",
+        "| --- | ---: | ---: | ---: | ---: |", "| age | 10 | 35.20 | 0 | 2<sup>c</sup> |",
+        "| income<sup>a</sup> | 9 | . | . |"}) {
     EXPECT_NE(md.find(shown), std::string::npos) << shown << "\n" << md;
   }
   EXPECT_EQ(md.find("<b>"), md.rfind("<b>"));  // only in the command's code block
@@ -426,10 +438,10 @@ TEST(OutputMarkup, TablesValuesAndEscaping) {
   const std::string html = render_html(doc);
   EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
   EXPECT_EQ(html.find("<link"), std::string::npos);  // nothing fetched
-  for (const char* shown : {"<caption>Univariate Statistics<sup>a</sup></caption>", "x &lt; y &amp; *z*",
-                            "<th colspan=\"2\">Extremes<sup>b</sup></th>", "<td class=\"num\">35.20</td>",
-                            "<td class=\"num\">.</td>", "&lt;b&gt;&amp;&quot;nine&quot;&lt;/b&gt;</td>",
-                            "<pre>MVA a\n  /ID=&#39;```&lt;b&gt;&#39;.</pre>"}) {
+  for (const char* shown :
+       {"<caption>Univariate Statistics<sup>a</sup></caption>", "x &lt; y &amp; *z*",
+        "<th colspan=\"2\">Extremes<sup>b</sup></th>", "<td class=\"num\">35.20</td>", "<td class=\"num\">.</td>",
+        "&lt;b&gt;&amp;&quot;nine&quot;&lt;/b&gt;</td>", "<pre>MVA a\n  /ID=&#39;```&lt;b&gt;&#39;.</pre>"}) {
     EXPECT_NE(html.find(shown), std::string::npos) << shown << "\n" << html;
   }
   EXPECT_EQ(html.find("<b>"), std::string::npos);
@@ -456,10 +468,15 @@ TEST(OutputJson, SmallDocumentStructureAndCellPaths) {
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[0].at("values")[0], (json{{"variable", "sex"}, {"value", 1}, {"text", "Male"}}));
   EXPECT_TRUE(out[0].at("values")[1].at("value").is_null());  // a string value
-  EXPECT_EQ(out[1], (json{{"type", "message"}, {"key", "PARS_ MORE THAN ONE ^1"},
-                          {"text", "The EM subcommand is given more than once; all are read, and a setting "
-                                   "given later replaces the same setting given earlier."},
-                          {"params", {"EM"}}, {"class", 1}, {"severity", 2}, {"kind", "warning"}}));
+  EXPECT_EQ(out[1], (json{{"type", "message"},
+                          {"key", "PARS_ MORE THAN ONE ^1"},
+                          {"text",
+                           "The EM subcommand is given more than once; all are read, and a setting "
+                           "given later replaces the same setting given earlier."},
+                          {"params", {"EM"}},
+                          {"class", 1},
+                          {"severity", 2},
+                          {"kind", "warning"}}));
 
   const json& table = out[2];
   EXPECT_EQ(table.at("title"),
@@ -480,7 +497,9 @@ TEST(OutputJson, SmallDocumentStructureAndCellPaths) {
   ASSERT_EQ(notes.size(), 4u);
   EXPECT_EQ(notes[0], (json{{"key", "UOUT_ . INDICATES THAT IQR=0"},
                             {"text", ". indicates that the interquartile range (IQR) is 0."},
-                            {"code", 6}, {"params", json::array()}, {"marker", "a"}}));
+                            {"code", 6},
+                            {"params", json::array()},
+                            {"marker", "a"}}));
   EXPECT_FALSE(notes[3].contains("marker"));  // a note under the table
 
   // No system-missing value is written as a number: not a split value, a

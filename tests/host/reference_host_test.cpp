@@ -33,7 +33,10 @@ using Strings = std::vector<std::string>;
 using test::outline;
 
 TEST(ReferenceHost, TextsAndFormatsLeaveTheRecordReadInPlace) {
-  auto host = test::make_host({"sex,income\n1,12.5\n2,7.25\n", {}, 1 << 20, 0,
+  auto host = test::make_host({"sex,income\n1,12.5\n2,7.25\n",
+                               {},
+                               1 << 20,
+                               0,
                                R"({"variables": [{"name": "sex", "value_labels": {"1": "Male"}}]})"});
   EXPECT_EQ(host->DICGET(1).name, "sex");
   // Means show two decimals more than the variable.
@@ -83,7 +86,7 @@ TEST(ReferenceHost, OutputLeftOpenEndsWithTheProcedure) {
     host->BP_PROCEDURE("MVA", 3, 1, ws);
     host->BP_BEGIN_HEADING(host->BP_CSTRING("EOUT_ EM ESTIMATED STATISTICS"));
     host->BP_BEGIN_PIVOT_TABLE(3, host->BP_CSTRING("EXEC_ UNIVARIATE STATISTICS"), Text{});  // again in run 2
-    host->BP_ERROR(host->BP_CSTRING("HOST_ INTERRUPTED"), 2, 3);  // fails with both open
+    host->BP_ERROR(host->BP_CSTRING("HOST_ INTERRUPTED"), 2, 3);                             // fails with both open
     EXPECT_EQ(host->BP_END_PROCEDURE(), 1);
   }
   // Each run stands at the top level with its own heading and tables, after
@@ -106,11 +109,10 @@ TEST(ReferenceHost, MessagesStandUnderTheGroupTheyBelongTo) {
   data.dictionary = R"({"variables": [{"name": "g", "value_labels": {"2": "two"}}]})";
   auto host = test::make_host(data);
   EXPECT_EQ(test::run_command(*host, "MVA a b /TTEST /TTEST."), 0);
-  EXPECT_EQ(outline(host->output()),
-            (Strings{"PARS_ MORE THAN ONE ^1 1 2 x3", "split 1", "split two",
-                     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT 2 2", "split 1",
-                     "HOST_ SPLIT FILE NOT SORTED BY ^1 2 2",
-                     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT 2 2"}));
+  EXPECT_EQ(outline(host->output()), (Strings{"PARS_ MORE THAN ONE ^1 1 2 x3", "split 1", "split two",
+                                              "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT 2 2",
+                                              "split 1", "HOST_ SPLIT FILE NOT SORTED BY ^1 2 2",
+                                              "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT 2 2"}));
   // The warning comes once the second TTEST is read, at the period, in each
   // group; the final reading after the last group does not show it again.
   // The split list names the group by its value label.
@@ -120,7 +122,8 @@ TEST(ReferenceHost, MessagesStandUnderTheGroupTheyBelongTo) {
 }
 
 TEST(ReferenceHost, CommandMessagesNameTheirPlaceInEveryFormat) {
-  const std::tuple<const char*, const char*, int, int> rows[] = {  // command, message key, line, column
+  const std::tuple<const char*, const char*, int, int> rows[] = {
+      // command, message key, line, column
       {"MVA a\n  /MAXCAT=0.", "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", 2, 11},
       {"MVA a nosuch.", "HOST_ UNKNOWN VARIABLE ^1", 1, 7},
       {"MVA a b\n /FOO.", "PARS_ BAD SUBCOMMAND ^1", 2, 3},
@@ -152,7 +155,7 @@ TEST(Arena, LaysOutWithinItsCapacityCutsBackJoinsAndRefusesFaults) {
   EXPECT_GE(d, 1);
   arena.release(d, 0);
   arena.release(a, 40);
-  arena.release(b, 40);  // joins with a's block
+  arena.release(b, 40);                                            // joins with a's block
   EXPECT_EQ(Cells(arena.allocate_up_to(-1, a), a), Cells(80, 1));  // the largest free block, taken whole
   arena.shrink(a, 30);
   EXPECT_EQ(arena.used_cells(), 50);
@@ -186,9 +189,9 @@ TEST(Numerics, TailsCorrelationAndWeightsMatchClosedForms) {
   EXPECT_EQ(t_upper_tail(1.0, 0.0), kSystemMissing);  // no degrees of freedom: undefined
 
   EXPECT_DOUBLE_EQ(correlation(4.0, 9.0, 3.0), 0.5);
-  EXPECT_EQ(correlation(4.0, 9.0, 6.0000000001), 1.0);  // rounding past 1 is held at 1
+  EXPECT_EQ(correlation(4.0, 9.0, 6.0000000001), 1.0);    // rounding past 1 is held at 1
   EXPECT_EQ(correlation(0.0, 9.0, 0.0), kSystemMissing);  // zero variance: undefined
-  const std::pair<double, double> weights[] = {{2.7, 2.0},   {2.9999999999, 3.0},    {0.4, 0.0},
+  const std::pair<double, double> weights[] = {{2.7, 2.0},   {2.9999999999, 3.0},   {0.4, 0.0},
                                                {-1.5, -1.0}, {kSystemMissing, 0.0}, {1e6 + 0.5, 1e6}};
   for (const auto& [weight, truncated] : weights) EXPECT_EQ(fuzzy_truncate(weight), truncated) << weight;
 }
@@ -229,7 +232,9 @@ TEST(SavedFiles, ReplaceTheDataFileAndItsDictionaryTogether) {
     // and names the path and the system's reason.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
     EXPECT_EQ(test::file_text(dir / "out.csv") + "|" + test::file_text(dir / "out.dict.json"),
-              blocked.empty() ? "new|{}\n" : blocked == "out.csv" ? "|old" : "old|");
+              blocked.empty()        ? "new|{}\n"
+              : blocked == "out.csv" ? "|old"
+                                     : "old|");
     if (!blocked.empty()) {
       EXPECT_NE(error.find((dir / blocked).string()), std::string::npos) << error;
       EXPECT_NE(error.find("directory"), std::string::npos) << error;

@@ -82,8 +82,8 @@ TEST(CaseOrder, SmallSetWorkedByHand) {
   // (distance 1); from {d}, 4, 3 and 8 are all at distance 2 and 3 comes
   // first of the two missing one cell; 5 (distance 1, before 1), 1
   // (distance 0); from {a,b}, 4 and 8 are at distance 1 and 8 misses fewer.
-  auto f = stored("a,b,c,d\n1,1,1,1\n,,1,1\n1,1,,1\n2,2,2,2\n,1,1,1\n,,1,\n,,1,1\n1,1,,\n1,1,1,\n1,,1,1\n",
-                  "MVA a b c d.");
+  auto f =
+      stored("a,b,c,d\n1,1,1,1\n,,1,1\n1,1,,1\n2,2,2,2\n,1,1,1\n,,1,\n,,1,1\n1,1,,\n1,1,1,\n1,,1,1\n", "MVA a b c d.");
   EXPECT_EQ(casord(f->cx(), false), (std::vector<std::int64_t>{2, 6, 7, 3, 5, 1, 8, 4}));
   EXPECT_EQ(casord(stored("a,b\n1,1\n1,\n", "MVA a b.")->cx(), false), (std::vector<std::int64_t>{1}));
 }
@@ -105,8 +105,8 @@ TEST(CaseOrder, GroupedChainMatchesTheScanOnTies) {
         csv += v == "k" ? "\n" : ",";
       }
     }
-    for (const char* command : {"MVA x1 x2 x3 x4 x5 k /CATEGORICAL=k.",
-                                "MVA k x5 x4 x3 x2 x1 /CATEGORICAL=k /EM x1 x3."}) {
+    for (const char* command :
+         {"MVA x1 x2 x3 x4 x5 k /CATEGORICAL=k.", "MVA k x5 x4 x3 x2 x1 /CATEGORICAL=k /EM x1 x3."}) {
       auto f = stored(csv, command, {"x2=9"});
       ASSERT_GT(f->cx().cmn.NINCOM, 150);
       for (const bool quantitative_only : {false, true}) {
@@ -119,8 +119,8 @@ TEST(CaseOrder, GroupedChainMatchesTheScanOnTies) {
 
 // The order a stable sort gives: records by number, compared cell by cell
 // on the numeric keys (negative = descending).
-std::vector<std::int64_t> stable_order(const std::vector<double>& cells, std::int64_t reclen,
-                                       std::int64_t n, const std::vector<std::int64_t>& keys) {
+std::vector<std::int64_t> stable_order(const std::vector<double>& cells, std::int64_t reclen, std::int64_t n,
+                                       const std::vector<std::int64_t>& keys) {
   std::vector<std::int64_t> order(static_cast<std::size_t>(n));
   std::iota(order.begin(), order.end(), 1);
   const auto cell = [&](std::int64_t record, std::int64_t j) { return cells[(record - 1) * reclen + j - 1]; };
@@ -138,10 +138,14 @@ TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
   const auto f = stored("a\n1\n", "MVA a.");
   std::mt19937 random(7);
   // distinct: values per cell (few values make many ties).
-  const struct { std::int64_t reclen; std::vector<std::int64_t> keys; int distinct; } shapes[] = {
-      {1, {1, 0}, 1000}, {1, {-1, 0}, 3}, {3, {2, -1, 0}, 3},
-      {3, {3, 0}, 2},        // one key: ties on it keep record order
-      {2, {1, 2, 1, 2}, 4},  // more keys than cells: only the first two are read
+  const struct {
+    std::int64_t reclen;
+    std::vector<std::int64_t> keys;
+    int distinct;
+  } shapes[] = {
+      {1, {1, 0}, 1000},    {1, {-1, 0}, 3},
+      {3, {2, -1, 0}, 3},   {3, {3, 0}, 2},  // one key: ties on it keep record order
+      {2, {1, 2, 1, 2}, 4},                  // more keys than cells: only the first two are read
   };
   for (const auto& shape : shapes) {
     for (const std::int64_t n : {1, 2, 3, 11, 12, 13, 24, 100, 2000}) {
@@ -170,11 +174,16 @@ TEST(RecordSort, StringKeysReadTheVariablesWidth) {
   ParseFixture fx({"s,x\nabcdefghijkl,1\n", {}});
   ASSERT_TRUE(fx.parse("MVA s x."));
   const std::int64_t string_key = 3 + 1;  // NV + the column of s
-  const struct { std::string a, b; std::vector<std::int64_t> keys; int expected; } rows[] = {
-      {"abc", "abd", {string_key, 0}, -1}, {"abc", "abd", {-string_key, 0}, 1},
-      {"abcdefghXY", "abcdefghXZ", {string_key, 0}, -1},  // differ in the continuation column
+  const struct {
+    std::string a, b;
+    std::vector<std::int64_t> keys;
+    int expected;
+  } rows[] = {
+      {"abc", "abd", {string_key, 0}, -1},
+      {"abc", "abd", {-string_key, 0}, 1},
+      {"abcdefghXY", "abcdefghXZ", {string_key, 0}, -1},      // differ in the continuation column
       {"abcdefghijkl", "abcdefghijkl", {string_key, 0}, -1},  // equal: record numbers decide
-      {"b", "a", {3, string_key, 0}, 1},  // x equal, then the string
+      {"b", "a", {3, string_key, 0}, 1},                      // x equal, then the string
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.a + " vs " + row.b);

@@ -28,8 +28,13 @@ std::unique_ptr<ParseFixture> store(const std::string& csv, const std::string& c
 TEST(MissingCodes, EveryFormOfUserMissingValues) {
   // Column x is variable 1; its widest cell sets a string's width.
   // cells: the CSV fields of x.
-  const struct { const char* missing; Strings cells; Words codes; } rows[] = {
-      {"x=9,99", {"9", "99", "1", "."}, {2, 3, 0, 1}}, {"x=1,2,3", {"3", "2", "1", "4"}, {4, 3, 2, 0}},
+  const struct {
+    const char* missing;
+    Strings cells;
+    Words codes;
+  } rows[] = {
+      {"x=9,99", {"9", "99", "1", "."}, {2, 3, 0, 1}},
+      {"x=1,2,3", {"3", "2", "1", "4"}, {4, 3, 2, 0}},
       {"x=90:99", {"89.99", "90", "95", "99", "100"}, {0, 5, 5, 5, 0}},
       {"x=90:99,0", {"0", "95", "99", "100", "."}, {4, 5, 5, 0, 1}},
       // System-missing is told apart before a range that reaches down to it.
@@ -47,7 +52,8 @@ TEST(MissingCodes, EveryFormOfUserMissingValues) {
     for (const std::string& cell : row.cells) csv += cell + ",1\n";
     auto f = store(csv, "MVA x y.", {row.missing});
     Words codes;
-    for (std::int64_t L = 1; L <= f->cmn().NCASES; ++L) codes.push_back(static_cast<std::int64_t>(IQMSNG(f->cx(), L, 1)));
+    for (std::int64_t L = 1; L <= f->cmn().NCASES; ++L)
+      codes.push_back(static_cast<std::int64_t>(IQMSNG(f->cx(), L, 1)));
     EXPECT_EQ(codes, row.codes);
   }
 }
@@ -83,7 +89,8 @@ TEST(Categories, CollectedAscendingOnceAndCappedAtMaxcat) {
   // "NONE    ", the value a missing "NONE" cell has too. An incomplete case
   // takes that value back out of the list, so it stays only when the valid
   // cell comes after the missing one.
-  for (const auto& [rows, count] : {std::pair{"\"NONE    X\",1\nNONE,1\n", 0}, std::pair{"NONE,1\n\"NONE    X\",1\n", 1}}) {
+  for (const auto& [rows, count] :
+       {std::pair{"\"NONE    X\",1\nNONE,1\n", 0}, std::pair{"NONE,1\n\"NONE    X\",1\n", 1}}) {
     auto g = store(std::string("s,y\n") + rows, "MVA s y.", {"s=NONE"});
     EXPECT_EQ(NCATOF(g->cx(), 1), count) << rows;
     EXPECT_EQ(ICATIX(g->cx(), 1, 2), count) << rows;
@@ -95,8 +102,8 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   // ID variable is stored but does not make a case incomplete. By hand:
   // cases 2 (a missing), 4 (b = 9, user-missing) and 5 (all missing) are
   // incomplete, at locations 1, 2, 3; cases 1, 3, 6 and 7 are complete.
-  auto f = store("id,a,b,c\n1,1,2,3\n2,.,2,3\n3,1,2,3\n4,1,9,3\n5,.,.,.\n6,1,2,3\n.,4,5,6\n",
-                 "MVA c a b /ID=id.", {"b=9"});
+  auto f =
+      store("id,a,b,c\n1,1,2,3\n2,.,2,3\n3,1,2,3\n4,1,9,3\n5,.,.,.\n6,1,2,3\n.,4,5,6\n", "MVA c a b /ID=id.", {"b=9"});
   const Context& cx = f->cx();
   const MvaCommon& c = f->cmn();
   EXPECT_TRUE(f->host().messages.empty());
@@ -104,7 +111,9 @@ TEST(DataPass, CountsAndLocationsOfIncompleteCases) {
   Words locof;
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
     locof.push_back(IQLOCM(cx, L));
-    if (IQLOCM(cx, L) > 0) { EXPECT_EQ(LOCCAS(cx, IQLOCM(cx, L)), L); }
+    if (IQLOCM(cx, L) > 0) {
+      EXPECT_EQ(LOCCAS(cx, IQLOCM(cx, L)), L);
+    }
   }
   EXPECT_EQ(locof, (Words{0, 1, 0, 2, 3, 0, 0}));
   const CaseMatrix m = cx.case_matrix();
@@ -136,15 +145,21 @@ TEST(DataPass, EveryShortageOfTheCaseStoreHasItsMessage) {
   const std::int64_t before = plans.host().arena().capacity_cells() - plans.host().arena().largest_free();
   const std::int64_t enough = before + kCases + kCategoryCells + 3 * kCases;
   const std::string set_workspace = "DATA_ SET WORKSPACE TO ^1|24|23", no_memory = "DATA_ NOT ENOUGH MEMORY|23";
-  const struct { std::int64_t cells; const char* command; std::string message; } rows[] = {
+  const struct {
+    std::int64_t cells;
+    const char* command;
+    std::string message;
+  } rows[] = {
       // Half the cases fit; reading goes on, so the size covers all 1000.
-      {before + kCases / 2, "MVA a.", set_workspace}, {before + kCases - 1, "MVA a.", set_workspace},
+      {before + kCases / 2, "MVA a.", set_workspace},
+      {before + kCases - 1, "MVA a.", set_workspace},
       {before + kCases + kCategoryCells - 1, "MVA a.", no_memory},  // CATVAL
       {enough - 2 * kCases - 1, "MVA a.", no_memory},               // LOCOF
       {enough - kCases - 1, "MVA a.", no_memory},                   // CASEAT
       {enough - 1, "MVA a.", no_memory},                            // CORDER
       // MAXCAT rows of NVAR cells: more than the workspace, or than a count holds.
-      {1 << 20, "MVA a /MAXCAT=1E18.", no_memory}, {1 << 20, "MVA a /MAXCAT=4E18.", no_memory},
+      {1 << 20, "MVA a /MAXCAT=1E18.", no_memory},
+      {1 << 20, "MVA a /MAXCAT=4E18.", no_memory},
       {enough, "MVA a.", "EXEC_ INSUFFICIENT MEMORY|23"},  // the case store fits
   };
   for (const auto& row : rows) {

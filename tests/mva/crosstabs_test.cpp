@@ -78,13 +78,35 @@ TEST(Crosstabs, EveryCellOfOneTableAgreesWithAHandTabulation) {
   const std::string count = "q1 / Present / Count", present = "q1 / Present / Percent",
                     sysmis = "q1 / Missing / % System Missing", m7 = "q1 / Missing / % 7", m8 = "q1 / Missing / % 8",
                     m9 = "q1 / Missing / % 9", none = "Missing / NONE", na = "Missing / N/A";
-  const struct { std::string column, row; double expected; } rows[] = {
-      {count, "Total", 27}, {count, "ab", 11}, {count, "cd", 8}, {count, "ef", 4}, {count, none, 3}, {count, na, 1},
-      {present, "Total", 100.0 * 27 / 32}, {present, "ab", 100.0 * 11 / 12}, {present, "cd", 100.0 * 8 / 9},
-      {present, "ef", 100.0 * 4 / 6}, {present, none, 100}, {present, na, 50}, {sysmis, "Total", 100.0 / 32},
-      {sysmis, "ab", 0}, {sysmis, "ef", 100.0 / 6}, {sysmis, na, 0}, {m7, "Total", 200.0 / 32}, {m7, "ab", 100.0 / 12},
-      {m7, "cd", 100.0 / 9}, {m7, "ef", 0}, {m7, none, 0}, {m8, na, 50}, {m8, "Total", 100.0 / 32},
-      {m9, "ef", 100.0 / 6}, {m9, "Total", 100.0 / 32},
+  const struct {
+    std::string column, row;
+    double expected;
+  } rows[] = {
+      {count, "Total", 27},
+      {count, "ab", 11},
+      {count, "cd", 8},
+      {count, "ef", 4},
+      {count, none, 3},
+      {count, na, 1},
+      {present, "Total", 100.0 * 27 / 32},
+      {present, "ab", 100.0 * 11 / 12},
+      {present, "cd", 100.0 * 8 / 9},
+      {present, "ef", 100.0 * 4 / 6},
+      {present, none, 100},
+      {present, na, 50},
+      {sysmis, "Total", 100.0 / 32},
+      {sysmis, "ab", 0},
+      {sysmis, "ef", 100.0 / 6},
+      {sysmis, na, 0},
+      {m7, "Total", 200.0 / 32},
+      {m7, "ab", 100.0 / 12},
+      {m7, "cd", 100.0 / 9},
+      {m7, "ef", 0},
+      {m7, none, 0},
+      {m8, na, 50},
+      {m8, "Total", 100.0 / 32},
+      {m9, "ef", 100.0 / 6},
+      {m9, "Total", 100.0 / 32},
   };
   for (const auto& row : rows) {
     const auto it = cells.find({row.column, row.row});
@@ -100,7 +122,11 @@ TEST(Crosstabs, MissingCodesAppearOnlyWhenUsedAndPercentGatesTheVariables) {
   const std::string ozone = "Ozone:Missing:% System Missing Ozone:Present:Count Ozone:Present:Percent ";
   const std::string months = "5 6 7 8 9 Total ";
   // columns, rows: as layout() shows them. warning: the parameter of "_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT".
-  const struct { std::string fixture, command; int table; std::string columns, rows, warning; } cases[] = {
+  const struct {
+    std::string fixture, command;
+    int table;
+    std::string columns, rows, warning;
+  } cases[] = {
       // q5 has only -9 and blanks: no column for a code no case has. q1's
       // rows show its system-missing value and each used code.
       {"usermissing", "MVA q1 q5 /CATEGORICAL=q1 /NOUNIVARIATE /CROSSTAB.", 30,
@@ -136,7 +162,8 @@ TEST(Crosstabs, WeightedCellsMatchTheExpandedData) {
   auto host = make_host(data);
   ASSERT_EQ(run_command(*host, "MVA Ozone SolarR Month /CATEGORICAL=Month /NOUNIVARIATE /CROSSTAB PERCENT=0."), 0);
   const Cells cells = cells_of(host->output(), 33);
-  const json want = json::parse(file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["crosstab"];
+  const json want =
+      json::parse(file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["crosstab"];
   std::size_t checked = 0;
   const auto expect = [&](const std::string& column, const std::string& row, double expected) {
     const auto it = cells.find({column, row});
@@ -168,7 +195,9 @@ TEST(Crosstabs, PercentGateAtItsLimitWithTheTypedText) {
   for (int i = 1; i <= 20; ++i) csv += std::to_string(1 + i % 2) + "," + (i == 1 ? "" : std::to_string(i)) + ",7\n";
   const std::string a = "a:Missing:% System Missing a:Present:Count a:Present:Percent ";
   const std::string rows = "1 2 Total ";
-  const struct { std::string option, columns, footnote, warning; } cases[] = {
+  const struct {
+    std::string option, columns, footnote, warning;
+  } cases[] = {
       {"", a, "5.0", ""},
       {" PERCENT=5.00", a, "5.00", ""},
       {" PERCENT=5.0001", "", "absent", "5.0001"},
@@ -190,7 +219,10 @@ TEST(Crosstabs, PercentGateAtItsLimitWithTheTypedText) {
 // a range with a closed low end shows that number.
 TEST(Crosstabs, RangeCodesAreLabelledByTheirLowEnd) {
   const std::string csv = "g,u\n1,5\n2,-3\n-1,4\n1,\n2,6\n-2,-8\n";
-  const struct { std::vector<std::string> missing; std::string shown; } cases[] = {
+  const struct {
+    std::vector<std::string> missing;
+    std::string shown;
+  } cases[] = {
       {{"g=LO:0", "u=LO:-1"},
        "u:Missing:% LO u:Missing:% System Missing u:Present:Count u:Present:Percent 1 2 Missing:LO Total "},
       {{"g=-5:0", "u=-9:-1"},
@@ -216,10 +248,16 @@ TEST(Crosstabs, EveryCaseCountsInTheColumnTotals) {
   auto host = make_host(data);
   ASSERT_EQ(run_command(*host, "MVA src x /CATEGORICAL=src /NOUNIVARIATE /CROSSTAB PERCENT=0."), 0);
   const Cells cells = cells_of(host->output(), 29);
-  const struct { std::string column, row; double expected; } rows[] = {
-      {"x / Present / Count", "Total", 4}, {"x / Present / Percent", "Total", 100.0 * 4 / 7},
-      {"x / Missing / % System Missing", "Total", 100.0 * 3 / 7}, {"x / Present / Count", "A", 1},
-      {"x / Present / Count", "B", 1}, {"x / Present / Count", "Missing / UNKNOWN", 1},
+  const struct {
+    std::string column, row;
+    double expected;
+  } rows[] = {
+      {"x / Present / Count", "Total", 4},
+      {"x / Present / Percent", "Total", 100.0 * 4 / 7},
+      {"x / Missing / % System Missing", "Total", 100.0 * 3 / 7},
+      {"x / Present / Count", "A", 1},
+      {"x / Present / Count", "B", 1},
+      {"x / Present / Count", "Missing / UNKNOWN", 1},
   };
   for (const auto& row : rows) {
     const auto it = cells.find({row.column, row.row});

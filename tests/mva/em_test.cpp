@@ -50,8 +50,7 @@ TestData fixture(const std::string& name) {
 }
 
 const nlohmann::json& sweep_reference() {
-  static const nlohmann::json j =
-      nlohmann::json::parse(read_file("tests/fixtures/estimation/em_sweep_reference.json"));
+  static const nlohmann::json j = nlohmann::json::parse(read_file("tests/fixtures/estimation/em_sweep_reference.json"));
   return j;
 }
 
@@ -211,7 +210,11 @@ TestData far_outlier() {
 TEST(EmIterations, GroupedFormMatchesCaseByCase) {
   const std::string aq = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM";
   const std::string ms = "MVA bw brw sws ps ts mls gt pi sei odi /NOUNIVARIATE /EM";
-  const struct { TestData data; std::string command; bool walks; } rows[] = {
+  const struct {
+    TestData data;
+    std::string command;
+    bool walks;
+  } rows[] = {
       {airquality(false), aq + " (ITERATIONS=8).", false},
       {airquality(false), aq + " (TDF=2 ITERATIONS=8).", false},
       {airquality(true), aq + " (TDF=4 ITERATIONS=8).", false},
@@ -276,7 +279,8 @@ TEST(EmReference, LocationOrderRuns) {
       for (std::size_t j = 0; j <= i; ++j) {
         const double scale = std::sqrt(run["cov"][i][i].get<double>() * run["cov"][j][j].get<double>());
         EXPECT_NEAR(cx.triangle(cx.cmn.a.PWCOV)(ICOL2(cx, column(i)), ICOL2(cx, column(j))),
-                    run["cov"][i][j].get<double>(), 1e-10 * scale) << names[i] << "," << names[j];
+                    run["cov"][i][j].get<double>(), 1e-10 * scale)
+            << names[i] << "," << names[j];
       }
     }
     EXPECT_EQ(r.mcar_df, run["mcar_df"].get<double>());
@@ -309,7 +313,8 @@ TEST(EmReference, ConvergedEstimatesAndLittleTest) {
       for (std::size_t j = 0; j <= i; ++j) {
         const double scale = std::sqrt(want["cov"][i][i].get<double>() * want["cov"][j][j].get<double>());
         EXPECT_NEAR(cx.triangle(cx.cmn.a.PWCOV)(ICOL2(cx, column(i)), ICOL2(cx, column(j))),
-                    want["cov"][i][j].get<double>(), 1e-10 * scale) << names[i] << "," << names[j];
+                    want["cov"][i][j].get<double>(), 1e-10 * scale)
+            << names[i] << "," << names[j];
       }
     }
     EXPECT_EQ(r.mcar_df, 14.0);
@@ -356,9 +361,11 @@ TEST(EmProcedure, MissingIndependent) {
     run_command(*host, "MVA a b c /EM b WITH a c" + options + ".");
     EXPECT_EQ(message_lines(host->messages), std::vector<std::string>(options.empty(), "_EMA_ MISSING IDEP VAR|13"));
   }
-  TestData data{"g,a,b,c\n1,1,2,3\n1,2,,4\n1,3,4,5\n1,4,3,7\n1,5,7,6\n"
-                "2,1,2,3\n2,2,,4\n2,3,4,\n2,4,3,5\n2,5,5,6\n"
-                "3,1,2,3\n3,2,,4\n3,3,4,5\n3,4,3,7\n3,5,7,6\n", {}};
+  TestData data{
+      "g,a,b,c\n1,1,2,3\n1,2,,4\n1,3,4,5\n1,4,3,7\n1,5,7,6\n"
+      "2,1,2,3\n2,2,,4\n2,3,4,\n2,4,3,5\n2,5,5,6\n"
+      "3,1,2,3\n3,2,,4\n3,3,4,5\n3,4,3,7\n3,5,7,6\n",
+      {}};
   data.options.split = {"g"};
   const std::string path = (fresh_dir("em_test_error") / "done").string();
   const Shown shown = run_shown(data, "MVA a b c /NOUNIVARIATE /EM b WITH a c (OUTFILE='" + path + "') /REGRESSION.");
@@ -400,8 +407,8 @@ TEST(EmProcedure, SplitFileRecords) {
     for (const auto& cell : run["imputed"]) {
       const auto row = cell[0].get<std::size_t>();
       const std::vector<std::string>& header = cells[0];
-      const auto at = static_cast<std::size_t>(
-          std::find(header.begin(), header.end(), cell[1].get<std::string>()) - header.begin());
+      const auto at = static_cast<std::size_t>(std::find(header.begin(), header.end(), cell[1].get<std::string>()) -
+                                               header.begin());
       ASSERT_LT(at, header.size());
       EXPECT_TRUE(input[row][at] == "NA") << "row " << row;
       EXPECT_EQ(std::stod(cells[row][4]), run["split"].get<double>()) << "row " << row;
@@ -423,7 +430,7 @@ TEST(EmProcedure, CompletedDataFile) {
   const std::string path = (fresh_dir("em_test_done") / "done").string();
   auto host = make_host(airquality(false));
   const std::string command = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM (OUTFILE='" + path +
-      "' ITERATIONS=300 CONVERGENCE=1E-300).";
+                              "' ITERATIONS=300 CONVERGENCE=1E-300).";
   ASSERT_EQ(run_command(*host, command), 0);
   const std::vector<std::vector<std::string>> cells = csv_rows(file_text(path + ".csv"));
   ASSERT_EQ(cells.size(), 154u);  // header and 153 cases

@@ -36,8 +36,8 @@ struct Estimates {
     return d;
   }
   void eout(int method, const EmResult& em) {
-    EOUT(fx.cx(), WordArray(vcols.data()), 3, RealArray(means.data()), RealTriangle(RealArray(cov.data())),
-         method, 5.0, em, method == kEmMethod ? std::array<int, 3>{20, 21, 22} : std::array<int, 3>{23, 24, 25});
+    EOUT(fx.cx(), WordArray(vcols.data()), 3, RealArray(means.data()), RealTriangle(RealArray(cov.data())), method, 5.0,
+         em, method == kEmMethod ? std::array<int, 3>{20, 21, 22} : std::array<int, 3>{23, 24, 25});
   }
   const host::OutputDocument& doc() { return fx.host().output(); }
 };
@@ -56,11 +56,22 @@ TEST(EstimateTables, DependentsInListOrderAsTriangles) {
   for (int n : {20, 21, 22, kCompareMeansTable, kCompareStdDevsTable}) t[n] = cells_of(table_numbered(e.doc(), n));
   EXPECT_EQ(t[20].size() + t[21].size() + t[22].size(), 8u);
   EXPECT_EQ(t[kCompareMeansTable].count("b|EOUT_ EM"), 0u);
-  const struct { int table; const char* key; double want; } cells[] = {
-      {20, "a", 10.0}, {20, "c", 30.0}, {21, "a|a", 4.0}, {21, "c|a", -2.0},  // row c, column a
-      {21, "c|c", -16.0}, {22, "a|a", 1.0}, {22, "c|a", e.fx.host().CORREL(4.0, -16.0, -2.0)},
-      {22, "c|c", e.fx.host().PCINMS()}, {kCompareMeansTable, "a|EOUT_ EM", 10.0},
-      {kCompareStdDevsTable, "a|EOUT_ EM", 2.0}, {kCompareStdDevsTable, "c|EOUT_ EM", 0.0},
+  const struct {
+    int table;
+    const char* key;
+    double want;
+  } cells[] = {
+      {20, "a", 10.0},
+      {20, "c", 30.0},
+      {21, "a|a", 4.0},
+      {21, "c|a", -2.0},  // row c, column a
+      {21, "c|c", -16.0},
+      {22, "a|a", 1.0},
+      {22, "c|a", e.fx.host().CORREL(4.0, -16.0, -2.0)},
+      {22, "c|c", e.fx.host().PCINMS()},
+      {kCompareMeansTable, "a|EOUT_ EM", 10.0},
+      {kCompareStdDevsTable, "a|EOUT_ EM", 2.0},
+      {kCompareStdDevsTable, "c|EOUT_ EM", 0.0},
   };
   for (const auto& c : cells) EXPECT_EQ(t[c.table].at(c.key).number, c.want) << c.table << " " << c.key;
   EXPECT_TRUE(t[22].at("a|a").is_integer);
@@ -79,16 +90,33 @@ TEST(EstimateTables, HeadingNotes) {
   const std::string em = "EOUT_ EM ESTIMATED STATISTICS", reg = "EOUT_ REGRESSION ESTIMATED STATISTICS",
                     group = "EOUT_ FOR [:^1=^2, :$2=$1]1, ";
   // first_params: the numbers of the first plain note.
-  const struct { bool split; int method; EmResult em; std::string heading; std::vector<std::string> keys;
-                 std::vector<double> first_params; } rows[] = {
+  const struct {
+    bool split;
+    int method;
+    EmResult em;
+    std::string heading;
+    std::vector<std::string> keys;
+    std::vector<double> first_params;
+  } rows[] = {
       {false, kEmMethod, {true, 4, 3.0, 7.5}, em, {"EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3"}, {7.5, 3.0, p3}},
-      {false, kEmMethod, {false, 2, 0.0, 0.0}, em,
-       {"EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3", "EOUT_ DID NOT CONVERGE ^1"}, {0.0, 0.0, sysmis}},
-      {false, -1, {}, reg, {"EOUT_ RESIDUAL ADDED"}, {}}, {false, 1, {}, reg, {"EOUT_ NORMAL ADDED"}, {}},
-      {false, 2, {}, reg, {"EOUT_ T(^1) ADDED"}, {5.0}}, {false, 0, {}, reg, {}, {}},
-      {true, kEmMethod, {false, 3, 1.0, 2.0}, em,
-       {group + "MCAR CHISQ=^2, DF=^3 PROB=^4", group + "DID NOT CONVERGE ^2"}, {}},
-      {true, -1, {}, reg, {group + "RESIDUAL ADDED"}, {}}, {true, 1, {}, reg, {group + "NORMAL ADDED"}, {}},
+      {false,
+       kEmMethod,
+       {false, 2, 0.0, 0.0},
+       em,
+       {"EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3", "EOUT_ DID NOT CONVERGE ^1"},
+       {0.0, 0.0, sysmis}},
+      {false, -1, {}, reg, {"EOUT_ RESIDUAL ADDED"}, {}},
+      {false, 1, {}, reg, {"EOUT_ NORMAL ADDED"}, {}},
+      {false, 2, {}, reg, {"EOUT_ T(^1) ADDED"}, {5.0}},
+      {false, 0, {}, reg, {}, {}},
+      {true,
+       kEmMethod,
+       {false, 3, 1.0, 2.0},
+       em,
+       {group + "MCAR CHISQ=^2, DF=^3 PROB=^4", group + "DID NOT CONVERGE ^2"},
+       {}},
+      {true, -1, {}, reg, {group + "RESIDUAL ADDED"}, {}},
+      {true, 1, {}, reg, {group + "NORMAL ADDED"}, {}},
       {true, 2, {}, reg, {group + "T(^2) ADDED"}, {}},
   };
   for (const auto& row : rows) {
@@ -102,11 +130,17 @@ TEST(EstimateTables, HeadingNotes) {
       const auto* note = std::get_if<host::NoteItem>(&item.content);
       if (!note) continue;
       keys.push_back(note->text.key);
-      if (row.split) { EXPECT_EQ(note->text.params.at(0).kind, Text::Kind::RepeatList); }
-      if (keys.size() == 2) { EXPECT_EQ(note->text.params.back().number, row.em.iterations); }
+      if (row.split) {
+        EXPECT_EQ(note->text.params.at(0).kind, Text::Kind::RepeatList);
+      }
+      if (keys.size() == 2) {
+        EXPECT_EQ(note->text.params.back().number, row.em.iterations);
+      }
       std::vector<double> numbers;
       for (const Text& param : note->text.params) numbers.push_back(param.number);
-      if (keys.size() == 1 && !row.split) { EXPECT_EQ(numbers, row.first_params); }
+      if (keys.size() == 1 && !row.split) {
+        EXPECT_EQ(numbers, row.first_params);
+      }
     }
     EXPECT_EQ(keys, row.keys);
   }

@@ -55,16 +55,29 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   const char* no_missing = "g,a,b,k\n1,1,2,1\n1,3,4,2\n2,5,6,1\n2,7,8,2\n";
   const char* categorical_only = "g,k\n1,1\n1,\n2,2\n2,\n";
   // keys: the messages of one group.
-  const struct { const char* csv; std::string command; std::vector<std::string> keys; bool every_group; } rows[] = {
-      {no_missing, "MVA a b /NOUNIVARIATE /EM /TPATTERN /MPATTERN /TTEST.",
+  const struct {
+    const char* csv;
+    std::string command;
+    std::vector<std::string> keys;
+    bool every_group;
+  } rows[] = {
+      {no_missing,
+       "MVA a b /NOUNIVARIATE /EM /TPATTERN /MPATTERN /TTEST.",
        {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ NO MISSING VALUE => NO MPATT",
-        "EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ NO MISSING VALUE => NO EM_EST"}, true},
+        "EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ NO MISSING VALUE => NO EM_EST"},
+       true},
       {no_missing, "MVA a b /NOUNIVARIATE /REGRESSION.", {"EXEC_ NO MISSING VALUE => NO REGR"}, true},
-      {"g,a,b\n1,1,\n1,,2\n2,3,\n2,,4\n", "MVA a b /NOUNIVARIATE /LISTWISE.",
-       {"EXEC_ NO COMPLETE CASE => NO LISTWISE"}, true},
-      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /TTEST /EM.",
-       {"EXEC_ NO QUANTITATIVE => NO T-STAT", "EXEC_ NO QUANTITATIVE => NO EMA"}, false},
-      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /LISTWISE.", {"EXEC_ NO QUANTITATIVE => NO LISTWISE"},
+      {"g,a,b\n1,1,\n1,,2\n2,3,\n2,,4\n",
+       "MVA a b /NOUNIVARIATE /LISTWISE.",
+       {"EXEC_ NO COMPLETE CASE => NO LISTWISE"},
+       true},
+      {categorical_only,
+       "MVA k /CATEGORICAL=k /NOUNIVARIATE /TTEST /EM.",
+       {"EXEC_ NO QUANTITATIVE => NO T-STAT", "EXEC_ NO QUANTITATIVE => NO EMA"},
+       false},
+      {categorical_only,
+       "MVA k /CATEGORICAL=k /NOUNIVARIATE /LISTWISE.",
+       {"EXEC_ NO QUANTITATIVE => NO LISTWISE"},
        false},
       {categorical_only, "MVA k /CATEGORICAL=k /PAIRWISE.", {"EXEC_ NO QUANTITATIVE => NO PAIRWISE"}, false},
       {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /REGRESSION.", {"EXEC_ NO QUANTITATIVE => NO REG"}, false},
@@ -99,20 +112,20 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   Context& cx = fx.cx();
   SFSETS(cx.cmn, kEm, kDataFile, 0), SFSETS(cx.cmn, kRegression, kStatisticsFile, 0);
   EXEC(cx);
-  EXPECT_EQ(message_lines(fx.host().messages, false),
-            (std::vector<std::string>{"EXEC_ NO MISSING VALUE => NO EM_EST|12",
-                                      "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE|22",
-                                      "EXEC_ NO MISSING VALUE => NO REGR|22",
-                                      "EXEC_ NO MISSING VALUE => NO OUTFILE|22"}));
+  EXPECT_EQ(
+      message_lines(fx.host().messages, false),
+      (std::vector<std::string>{"EXEC_ NO MISSING VALUE => NO EM_EST|12",
+                                "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE|22",
+                                "EXEC_ NO MISSING VALUE => NO REGR|22", "EXEC_ NO MISSING VALUE => NO OUTFILE|22"}));
 }
 
 // Table 3 is begun before the comparison tables and ended before the other
 // analyses, whatever the order of the subcommands; the comparison tables are
-// ended last; the diagnostic tables follow in their fixed order. Tables 3 to 28 are announced in the first group only, then with
-// CROSSTAB 28 + v for every categorical variable v in dictionary order.
+// ended last; the diagnostic tables follow in their fixed order. Tables 3 to 28 are announced in the first group only,
+// then with CROSSTAB 28 + v for every categorical variable v in dictionary order.
 TEST(Executive, TablesInTheirFixedOrder) {
-  const std::vector<std::string> em_order = {"+3", "+27", "+28", "-3", "+12", "-12", "+4", "-4", "+5", "-5", "+6", "-6",
-                                             "+20", "-20", "+21", "-21", "+22", "-22", "-27", "-28"};
+  const std::vector<std::string> em_order = {"+3", "+27", "+28", "-3",  "+12", "-12", "+4",  "-4",  "+5",  "-5",
+                                             "+6", "-6",  "+20", "-20", "+21", "-21", "+22", "-22", "-27", "-28"};
   for (const char* command : {"MVA a b /EM /LISTWISE /TTEST.", "MVA a b /TTEST /LISTWISE /EM."}) {
     auto host = exec_host("a,b\n1,2\n3,\n5,6\n,8\n9,10\n", false);
     EXPECT_EQ(run_command(*host, command), 0);
@@ -130,15 +143,19 @@ TEST(Executive, TablesInTheirFixedOrder) {
         " /TTEST PERCENT=0.",
         "MVA a b c d /CATEGORICAL=d /TTEST PERCENT=0 /CROSSTAB PERCENT=0 /MISMATCH PERCENT=0 /DPATTERN /MPATTERN"
         " /TPATTERN PERCENT=0."}) {
-    auto host = exec_host("a,b,c,d\n1,,3,1\n2,2,,2\n3,3,3,1\n,4,4,2\n5,5,5,1\n6,,6,2\n7,7,7,1\n", false, 1 << 20,
-                          {"c=6"});
+    auto host =
+        exec_host("a,b,c,d\n1,,3,1\n2,2,,2\n3,3,3,1\n,4,4,2\n5,5,5,1\n6,,6,2\n7,7,7,1\n", false, 1 << 20, {"c=6"});
     EXPECT_EQ(run_command(*host, command), 0);
     EXPECT_EQ(host->tables, diagnostics) << command;
   }
 
-  const struct { std::string command; std::vector<int> extra; } rows[] = {  // a and d: 2 and 5 in the dictionary
-      {"MVA a b c d /CATEGORICAL=d a /CROSSTAB.", {30, 33}}, {"MVA a b c d /CATEGORICAL=a d.", {}},
-      {"MVA a b c d /CROSSTAB.", {}}};
+  const struct {
+    std::string command;
+    std::vector<int> extra;
+  } rows[] = {// a and d: 2 and 5 in the dictionary
+              {"MVA a b c d /CATEGORICAL=d a /CROSSTAB.", {30, 33}},
+              {"MVA a b c d /CATEGORICAL=a d.", {}},
+              {"MVA a b c d /CROSSTAB.", {}}};
   for (const auto& row : rows) {
     for (const bool split : {false, true}) {
       SCOPED_TRACE(row.command + (split ? " (split)" : ""));
@@ -164,8 +181,15 @@ TEST(Executive, TablesInTheirFixedOrder) {
 TEST(Executive, ShortWorkspace) {
   const char *two = "a,b\n1,2\n3,\n", *three = "a,b,c\n1,2,3\n", *forced = "EXTR_ FORCED TO MEAN+-2*SD|22";
   // message: the one message, with its class and severity ("" none).
-  const struct { const char *csv, *command; std::int64_t cells; int status; const char* message; } rows[] = {
-      {two, "MVA a b.", 153, 0, ""}, {two, "MVA a b.", 152, 0, forced}, {two, "MVA a b.", 149, 0, forced},
+  const struct {
+    const char *csv, *command;
+    std::int64_t cells;
+    int status;
+    const char* message;
+  } rows[] = {
+      {two, "MVA a b.", 153, 0, ""},
+      {two, "MVA a b.", 152, 0, forced},
+      {two, "MVA a b.", 149, 0, forced},
       {two, "MVA a b.", 148, 1, "EXEC_ INSUFFICIENT MEMORY|23"},
       {three, "MVA a b.", 65, 1, "IMEM_ NOT ENOUGH MEMORY|23"},  // the first plan does not fit
       {three, "MVA a b.", 66, 1, "IMEM_ NOT ENOUGH MEMORY|23"},  // the second does not
@@ -187,10 +211,14 @@ TEST(WorkspacePlan, CellCountsThatCannotBeRepresented) {
   using Count = std::optional<std::int64_t>;
   // T(p) = p(p + 1)/2 is representable up to p = 4294967295 (T =
   // 9223372034707292160); T(4294967296) = 9223372039002259456 is not.
-  const struct { const char* what; Count got, want; } rows[] = {
+  const struct {
+    const char* what;
+    Count got, want;
+  } rows[] = {
       {"3 * (max / 3)", checked_product(3, kMax / 3), kMax - 1},
       {"2 * (max / 2 + 1)", checked_product(2, kMax / 2 + 1), std::nullopt},
-      {"-1 * 1", checked_product(-1, 1), std::nullopt}, {"max + 1", checked_sum(kMax, 1), std::nullopt},
+      {"-1 * 1", checked_product(-1, 1), std::nullopt},
+      {"max + 1", checked_sum(kMax, 1), std::nullopt},
       {"T(4294967295)", checked_triangle_cells(4294967295), 9223372034707292160},
       {"T(4294967296)", checked_triangle_cells(4294967296), std::nullopt},
   };
@@ -234,17 +262,29 @@ TEST(Executive, VariablesWithoutValuesAndStringsAlikeInEightCharacters) {
   };
   const std::string em = "EXEC_ NO VALID VALUE OF ^1 => EM", reg = "EXEC_ NO VALID VALUE OF ^1 => REG";
   const char* c_empty = "g,a,b,c\n1,1,2,\n1,2,,\n1,3,5,\n2,4,3,\n2,5,7,\n2,6,1,\n";
-  const struct { const char* csv; bool split; std::string command; std::vector<std::string> keys, shown; } rows[] = {
-      {c_empty, false, "MVA a b c /NOUNIVARIATE /EM /REGRESSION.", {em + "|c|22", reg + "|c|22"},
+  const struct {
+    const char* csv;
+    bool split;
+    std::string command;
+    std::vector<std::string> keys, shown;
+  } rows[] = {
+      {c_empty,
+       false,
+       "MVA a b c /NOUNIVARIATE /EM /REGRESSION.",
+       {em + "|c|22", reg + "|c|22"},
        {"Warning: c has no valid values: EM", "Warning: c has no valid values: regression"}},
       // c not on the list, or used by no estimate.
       {c_empty, false, "MVA a b /NOUNIVARIATE /EM /REGRESSION.", {}, {}},
       {c_empty, false, "MVA a b c /PAIRWISE /LISTWISE.", {}, {}},
       // Split: b has no value in group 1 only; c in both.
-      {"g,a,b\n1,1,\n1,2,\n2,3,4\n2,,5\n2,6,7\n", true, "MVA a b /NOUNIVARIATE /EM.",
+      {"g,a,b\n1,1,\n1,2,\n2,3,4\n2,,5\n2,6,7\n",
+       true,
+       "MVA a b /NOUNIVARIATE /EM.",
        {"EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => EM||b|22"},
        {"Warning: g=1: b has no valid values: EM"}},
-      {c_empty, true, "MVA a b c /NOUNIVARIATE /REGRESSION.",
+      {c_empty,
+       true,
+       "MVA a b c /NOUNIVARIATE /REGRESSION.",
        {"EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => REG||c|22",
         "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => REG||c|22"},
        {"Warning: g=1: c has no valid values: regression", "Warning: g=2: c has no valid values: regression"}},
@@ -274,17 +314,16 @@ TEST(Executive, VariablesWithoutValuesAndStringsAlikeInEightCharacters) {
   EXPECT_EQ(lines(*host, "8 CHARACTERS"), std::vector<std::string>{});
   // In the data set: the first pair met, blanks at the end not counted.
   const host::DataSet data = host::DataSet::from_text("s,n\nabcdefgh1,1\nabcdefgh1  ,2\nabcdefgh2,3\n", {});
-  EXPECT_EQ(data.values_sharing_first_cell(1), std::make_optional(std::make_pair(std::string("abcdefgh1"),
-                                                                                 std::string("abcdefgh2"))));
+  EXPECT_EQ(data.values_sharing_first_cell(1),
+            std::make_optional(std::make_pair(std::string("abcdefgh1"), std::string("abcdefgh2"))));
   EXPECT_EQ(data.values_sharing_first_cell(3), std::nullopt);  // numeric
   // JSON keeps them as typed messages with their keys and parameters, and a
   // number too large for fixed notation as itself beside its text.
-  const Shown shown = run_shown({"c,x,s\n,1e300,Washington\n,3e300,Washingtonian\n,2,a\n", {}},
-                                "MVA c x s /EM.");
+  const Shown shown = run_shown({"c,x,s\n,1e300,Washington\n,3e300,Washingtonian\n,2,a\n", {}}, "MVA c x s /EM.");
   std::vector<std::string> typed;
   for (const nlohmann::json& item : shown.output) {
-    if (item["type"] == "message") typed.push_back(item["kind"].get<std::string>() + " " + item["key"].dump() + " " +
-                                                   item["params"].dump());
+    if (item["type"] == "message")
+      typed.push_back(item["kind"].get<std::string>() + " " + item["key"].dump() + " " + item["params"].dump());
   }
   EXPECT_EQ(typed, (std::vector<std::string>{
                        R"(note "EXEC_ CATEGORIES OF ^1 ON 8 CHARACTERS ^2 ^3" ["s","Washington","Washingtonian"])",

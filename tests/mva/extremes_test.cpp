@@ -26,8 +26,11 @@ namespace {
 TEST(Extremes, QuartileRuleUpToItsSortBudget) {
   // variables x cases x log10(cases) against 150000: 30000; 400000; exactly 150000; 153000; log10(1) = 0; no
   // cases; no quantitative variable.
-  const struct { std::int64_t quantitative, cases; bool fits; } rows[] = {{10, 1000, true}, {10, 10000, false},
-      {50, 1000, true}, {51, 1000, false}, {1000000, 1, true}, {5, 0, true}, {0, 1000000, true}};
+  const struct {
+    std::int64_t quantitative, cases;
+    bool fits;
+  } rows[] = {{10, 1000, true},   {10, 10000, false}, {50, 1000, true},  {51, 1000, false},
+              {1000000, 1, true}, {5, 0, true},       {0, 1000000, true}};
   for (const auto& row : rows) EXPECT_EQ(quartile_rule_fits(row.quantitative, row.cases), row.fits) << row.quantitative;
 }
 
@@ -36,24 +39,34 @@ struct DataSet {
   const char* name;
   std::vector<double> values;
 };
-const DataSet kSets[] = {
-    {"example", {1, 2, 3, 4, 100}}, {"four", {7, 1, 5, 3}}, {"at_limits", {-1, 2, 2, 3, 4, 4, 7, 2, 3}}, {"one", {42}},
-    {"ties", {5, 5, 5, 5, 9, 5, 5, 5}}, {"skewed", {12.5, 3.25, 8, 0.5, 19, 7.75, 6, 250, -40, 9.5, 10, 11, 8.5}},
-    {"twelve", {3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84}}, {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}},
-    {"on_limits", {1, 0, 4, 0, 1, -1, 0, -4, -1, 0}}};
+const DataSet kSets[] = {{"example", {1, 2, 3, 4, 100}},
+                         {"four", {7, 1, 5, 3}},
+                         {"at_limits", {-1, 2, 2, 3, 4, 4, 7, 2, 3}},
+                         {"one", {42}},
+                         {"ties", {5, 5, 5, 5, 9, 5, 5, 5}},
+                         {"skewed", {12.5, 3.25, 8, 0.5, 19, 7.75, 6, 250, -40, 9.5, 10, 11, 8.5}},
+                         {"twelve", {3, 14, 15, 9, 26, 5, 35, 8, 97, 93, 23, 84}},
+                         {"negative", {-3.5, -2, -120, -1.5, -2.5, -3, -2}},
+                         {"on_limits", {1, 0, 4, 0, 1, -1, 0, -4, -1, 0}}};
 
 // EXTR over one split group whose columns are the data sets (shorter ones
 // padded with missing cells), plus a categorical column k and a column
 // `none` with no valid value, after the data pass and the moments. With
 // `short_of_memory` the workspace has no room for its work arrays. Gives the
 // limits and counts by dictionary variable, the rule used and the messages.
-struct Group { std::vector<Extremes> of; bool iqr_rule; std::vector<Message> messages; double sysmis; };
+struct Group {
+  std::vector<Extremes> of;
+  bool iqr_rule;
+  std::vector<Message> messages;
+  double sysmis;
+};
 Group extremes(bool short_of_memory) {
   std::string csv, command = "MVA";
   for (const DataSet& set : kSets) csv += std::string(set.name) + ",", command += std::string(" ") + set.name;
   csv += "k,none\n";
   for (std::size_t row = 0; row < 13; ++row) {
-    for (const DataSet& set : kSets) csv += (row < set.values.size() ? host::format_number(set.values[row], {}) : "") + ",";
+    for (const DataSet& set : kSets)
+      csv += (row < set.values.size() ? host::format_number(set.values[row], {}) : "") + ",";
     csv += (row % 3 == 0 ? "" : std::to_string(row % 4)) + ",\n";
   }
   ParseFixture fx({csv, {}});
@@ -75,7 +88,10 @@ Group extremes(bool short_of_memory) {
 
 TEST(Extremes, BothRulesAgainstR) {
   // Limits and counts per data set, from tools/extremes_reference.out.
-  const struct { Extremes quartile; Extremes two_sd; } expected[] = {
+  const struct {
+    Extremes quartile;
+    Extremes two_sd;
+  } expected[] = {
       // The worked example: Q1 = 2, Q3 = 4.
       {{-1, 7, 0, 1}, {-65.235313950257549, 109.23531395025755, 0, 0}},
       // n = 4: the quartiles are the smallest and largest values.
@@ -111,7 +127,8 @@ TEST(Extremes, BothRulesAgainstR) {
     // interval.
     const Extremes want = short_of_memory ? Extremes{0, 0, -1, -1} : Extremes{group.sysmis, group.sysmis, 0, 0};
     for (const Extremes& got : {group.of[std::size(kSets)], group.of[std::size(kSets) + 1]}) {
-      EXPECT_EQ(std::tie(got.lower, got.upper, got.low, got.high), std::tie(want.lower, want.upper, want.low, want.high));
+      EXPECT_EQ(std::tie(got.lower, got.upper, got.low, got.high),
+                std::tie(want.lower, want.upper, want.low, want.high));
     }
     // A warning of class 2 when short of memory.
     const std::string forced = "EXTR_ FORCED TO MEAN+-2*SD|22";
@@ -141,8 +158,8 @@ std::string univariate_text(bool iqr_rule) {
   CMPB(fx.cx(), false, false, false);
   const Text title = host.BP_CSTRING("EXEC_ UNIVARIATE STATISTICS");
   host.BP_BEGIN_PIVOT_TABLE(3, title, title);
-  UOUT(fx.cx(), {WordArray(vcols.data()), 4, WordArray(low.data()), WordArray(high.data()), n, mean, var, 12, true,
-                 iqr_rule});
+  UOUT(fx.cx(),
+       {WordArray(vcols.data()), 4, WordArray(low.data()), WordArray(high.data()), n, mean, var, 12, true, iqr_rule});
   for (const int table : {3, 27, 28}) host.BP_END_PIVOT_TABLE(table);
   return host::render_text(fx.host().output());
 }
@@ -172,13 +189,15 @@ TEST(UnivariateTable, RowsCellsFootnotesAndTheAllValuesColumn) {
       "c           0       .               .             12            100.0    0       0\n"
       "k          12                                      0              0.0\n"
       "a          10  35.250           2.000              2             16.7    0       2\n";
-  EXPECT_EQ(univariate_text(true), compared +
-                                           "b[b]        1    7.00               .             11             91.7    .       .\n"
-                                           "[a] Number of cases outside the range Q1 - 1.5*IQR to Q3 + 1.5*IQR.\n"
-                                           "[b] . indicates that the interquartile range (IQR) is 0.\n");
-  EXPECT_EQ(univariate_text(false), compared +
-                                            "b           1    7.00               .             11             91.7    .       .\n"
-                                            "[a] Number of cases outside the range mean - 2 SD to mean + 2 SD.\n");
+  EXPECT_EQ(univariate_text(true),
+            compared +
+                "b[b]        1    7.00               .             11             91.7    .       .\n"
+                "[a] Number of cases outside the range Q1 - 1.5*IQR to Q3 + 1.5*IQR.\n"
+                "[b] . indicates that the interquartile range (IQR) is 0.\n");
+  EXPECT_EQ(univariate_text(false),
+            compared +
+                "b           1    7.00               .             11             91.7    .       .\n"
+                "[a] Number of cases outside the range mean - 2 SD to mean + 2 SD.\n");
 }
 
 }  // namespace

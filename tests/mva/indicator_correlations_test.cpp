@@ -95,7 +95,12 @@ const char* const kTen =
 TEST(IndicatorMismatch, OrderLimitAndFootnotes) {
   // rows: none when there is no table, only the warning.
   // limit: the text of the PERCENT LIMIT footnote, or of the warning.
-  const struct { const char* options; std::vector<std::string> rows; bool sorted; const char* limit; } cases[] = {
+  const struct {
+    const char* options;
+    std::vector<std::string> rows;
+    bool sorted;
+    const char* limit;
+  } cases[] = {
       {"PERCENT=0", {"a", "e", "b", "c", "d"}, true, "absent"},
       {"NOSORT PERCENT=0", {"e", "d", "a", "c", "b"}, false, "absent"},
       {"", {"e", "b", "c", "d"}, true, "5.0"},  // a (0 %) is left out of rows and columns
@@ -125,7 +130,11 @@ TEST(IndicatorMismatch, OrderLimitAndFootnotes) {
 // c,e (6 + 8 - 10) -> 50; c,d 0.
 TEST(IndicatorMismatch, PercentsOverStoredCasesWithAndWithoutWeights) {
   const double absent = std::nan("");
-  const struct { const char* row; const char* column; double unweighted, weighted; } cells[] = {
+  const struct {
+    const char* row;
+    const char* column;
+    double unweighted, weighted;
+  } cells[] = {
       {"a", "a", 0, absent}, {"b", "b", 10, 12.5}, {"c", "c", 20, 25},   {"e", "e", 10, 0},
       {"d", "c", 0, 0},      {"c", "b", 10, 12.5}, {"b", "e", 20, 37.5}, {"c", "e", 30, 50},
   };

@@ -86,10 +86,16 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
         near(PWN(ca, cb), want["PWN"][key], "PWN " + key);
         EXPECT_EQ(PWW(ca, cb), PWN(ca, cb));
         // A categorical column has no moments of its own, nor covariances with others.
-        if (a == "c") { EXPECT_EQ(PWMEAN(ca, cb) + PWVAR(ca, cb), 0.0) << key; continue; }
+        if (a == "c") {
+          EXPECT_EQ(PWMEAN(ca, cb) + PWVAR(ca, cb), 0.0) << key;
+          continue;
+        }
         near(PWMEAN(ca, cb), want["PWMEAN"][key], "PWMEAN " + key);
         near(PWVAR(ca, cb), want["PWVAR"][key], "PWVAR " + key);
-        if (b == "c") { EXPECT_EQ(PWCOV(ca, cb) + LWCOV(ca, cb), 0.0) << key; continue; }
+        if (b == "c") {
+          EXPECT_EQ(PWCOV(ca, cb) + LWCOV(ca, cb), 0.0) << key;
+          continue;
+        }
         near(PWCOV(ca, cb), want["PWCOV"][key], "PWCOV " + key);
         near(LWCOV(ca, cb), want["LWCOV"][key], "LWCOV " + key);
       }
@@ -130,8 +136,8 @@ TEST(Moments, WeightVariableOnTheListHasPlainWeightedMeans) {
   const std::vector<std::string> names = {"Ozone", "SolarR", "Wind", "Temp", "Month"};
   Moments f(data, "MVA Ozone SolarR Wind Temp Month.");
   ASSERT_TRUE(f.parsed);
-  const nlohmann::json want =
-      nlohmann::json::parse(file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["weight_listed"];
+  const nlohmann::json want = nlohmann::json::parse(
+      file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["weight_listed"];
   Context& cx = f.cx();
   EXPECT_EQ(f.fx.sums.LWN, want["listwise_weight"].get<double>());
   const RealSquare PWMEAN = cx.square(cx.cmn.a.PWMEAN);
@@ -178,7 +184,8 @@ TEST(Moments, WeightVariableOnTheListHasPlainWeightedMeans) {
       EXPECT_NEAR(value.get<double>(), other.get<double>(), 1e-12 * std::fabs(other.get<double>())) << at;
     } else {
       EXPECT_EQ(std::regex_replace(value.dump(), std::regex("M2"), "Month"),
-                std::regex_replace(other.dump(), std::regex("M2"), "Month")) << at;
+                std::regex_replace(other.dump(), std::regex("M2"), "Month"))
+          << at;
     }
   }
 }
@@ -237,11 +244,25 @@ TEST(MomentTables, PairsWithoutEnoughWeightAreSystemMissing) {
   const double sysmis = f.fx.host().PCINMS();
   std::map<int, std::map<std::string, Text>> t;
   for (const int number : {7, 8, 9, 10, 11}) t[number] = cells_of(table_numbered(f.doc(), number));
-  const struct { int table; const char* key; double want; } expected[] = {
-      {7, "b|a", 1.0},    {7, "b|b", 2.0},       {7, "b|c", 0.0},           {8, "a|b", 3.0},
-      {8, "b|a", 7.0},    {8, "b|c", sysmis},    {8, "a|a", 2.5},           {9, "a|b", sysmis},
-      {9, "b|b", std::sqrt(2.0)},                {9, "a|c", std::sqrt(7.0 / 3.0)},
-      {10, "b|a", sysmis}, {10, "a|c", 1.5},     {11, "b|a", sysmis},       {11, "c|c", 1.0},
+  const struct {
+    int table;
+    const char* key;
+    double want;
+  } expected[] = {
+      {7, "b|a", 1.0},
+      {7, "b|b", 2.0},
+      {7, "b|c", 0.0},
+      {8, "a|b", 3.0},
+      {8, "b|a", 7.0},
+      {8, "b|c", sysmis},
+      {8, "a|a", 2.5},
+      {9, "a|b", sysmis},
+      {9, "b|b", std::sqrt(2.0)},
+      {9, "a|c", std::sqrt(7.0 / 3.0)},
+      {10, "b|a", sysmis},
+      {10, "a|c", 1.5},
+      {11, "b|a", sysmis},
+      {11, "c|c", 1.0},
       {11, "a|c", 1.5 / std::sqrt(7.0 / 3.0)},
   };
   for (const auto& row : expected) {

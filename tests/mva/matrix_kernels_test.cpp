@@ -49,9 +49,9 @@ TEST(Sweep, FullAndPartialSweepsAgainstNumpyAndSweepingOutRestores) {
 
   Sweeper s(kS, {1, 0, 1, 0});
   const SweepResult in = s.run(4, 1e-8);
-  expect_cells_near(s.a, {-0.25773195876288657, 0.43814432989690716, 3.5051546391752577, 0.051546391752577317,
-                          0.41237113402061853, -0.3436426116838488, 0.21649484536082472, -1.268041237113402,
-                          0.22336769759450176, 2.104810996563574});
+  expect_cells_near(
+      s.a, {-0.25773195876288657, 0.43814432989690716, 3.5051546391752577, 0.051546391752577317, 0.41237113402061853,
+            -0.3436426116838488, 0.21649484536082472, -1.268041237113402, 0.22336769759450176, 2.104810996563574});
   EXPECT_NEAR(in.logdet, 2.4544474423032918, 1e-14 * 2.5);
   s.status = {-1, 0, -1, 0};  // both swept in: take them out again
   const SweepResult out = s.run(4, -1e-8);
@@ -84,7 +84,10 @@ TEST(Sweep, ToleranceRefusesCollinearColumns) {
 TEST(Sweep, ForwardSelectionTakesTheLastOfEqualCriteria) {
   // Dependent column 3 explained equally by columns 1 and 2: q = 0.25 each,
   // criterion (n - 2) q / (2 - q) = 8 * 0.25 / 1.75 = 1.142857 with n = 10.
-  const struct { double fmin; Cells status_after; } rows[] = {{0.0, {1, 0, 2}}, {1.1, {1, 0, 2}}, {1.2, {1, 1, 2}}};
+  const struct {
+    double fmin;
+    Cells status_after;
+  } rows[] = {{0.0, {1, 0, 2}}, {1.1, {1, 0, 2}}, {1.2, {1, 1, 2}}};
   for (const auto& row : rows) {
     Sweeper s({1.0, 0.0, 1.0, 0.5, 0.5, 2.0}, {1, 1, 2});
     const SweepResult r = s.run(1, 1e-8, row.fmin, 10);
@@ -133,12 +136,11 @@ TEST(MomentUpdate, MatchesTwoPassOnLargeMeans) {
   const double want[] = {static_cast<double>(c11), static_cast<double>(c21), static_cast<double>(c22)};
   for (int k = 0; k < 3; ++k) EXPECT_NEAR(cp[k], want[k], 1e-4 * std::fabs(want[k])) << k;
   EXPECT_EQ(cp[3] + cp[4] + cp[5], 0.0);  // zeroed; the categorical row stays empty
-
 }
 
 TEST(Mahalanobis, OverSweptInColumnsOnly) {
-  const ColumnRoles all({{1, true, true, false}, {2, true, true, false}, {3, true, true, false},
-                         {4, true, true, false}});
+  const ColumnRoles all(
+      {{1, true, true, false}, {2, true, true, false}, {3, true, true, false}, {4, true, true, false}});
   Cells mu = {0.5, 1.0, -0.75, 2.0}, x = {1.5, -2.0, 0.25, 3.0};
   const double sysmis = -1.0e300;
   const auto distance = [&](const Cells& status, const ColumnRoles& r) {
@@ -150,8 +152,8 @@ TEST(Mahalanobis, OverSweptInColumnsOnly) {
   EXPECT_NEAR(distance({1, 0, 1, 0}, all), 0.49828178694158076, 1e-14 * 0.5);
   EXPECT_EQ(distance({0, 0, 0, 0}, all), 0.0);
   // A categorical column or a system-missing value leaves its column out.
-  const ColumnRoles categorical({{1, true, true, false}, {2, true, false, true}, {3, true, true, false},
-                                 {4, true, false, true}});
+  const ColumnRoles categorical(
+      {{1, true, true, false}, {2, true, false, true}, {3, true, true, false}, {4, true, false, true}});
   const double by_role = distance({1, 1, 1, 1}, categorical);
   x[1] = mu[3] = sysmis;
   EXPECT_EQ(distance({1, 1, 1, 1}, all), by_role);
@@ -196,8 +198,10 @@ TEST(PatternMoments, EveryBudgetGivesTheTwoPassMomentsOfEachPair) {
           for (std::int64_t i = 0; i < n; ++i) {
             if (miss[i][j - 1] != 0 || miss[i][k - 1] != 0) continue;
             const double dj = x[i][j - 1] - (pass ? mj : 0), dk = x[i][k - 1] - (pass ? mk : 0);
-            if (pass == 0) W += w[i], mj += w[i] * dj, mk += w[i] * dk;
-            else sjj += w[i] * dj * dj, skk += w[i] * dk * dk, sjk += w[i] * dj * dk;
+            if (pass == 0)
+              W += w[i], mj += w[i] * dj, mk += w[i] * dk;
+            else
+              sjj += w[i] * dj * dj, skk += w[i] * dk * dk, sjk += w[i] * dj * dk;
           }
           if (pass == 0) mj /= W, mk /= W;
         }

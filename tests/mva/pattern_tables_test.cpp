@@ -37,7 +37,8 @@ struct Table {
   std::string marks(const std::string& row, const Strings& columns) const {
     std::string out;
     for (const std::string& column : columns) {
-      const std::string t = text(row, column, table["number"] == 18 ? "POUT_ PATTERNS" : "POUT_ MISSING & EXTREME PATTERNS");
+      const std::string t =
+          text(row, column, table["number"] == 18 ? "POUT_ PATTERNS" : "POUT_ MISSING & EXTREME PATTERNS");
       out += t.empty() ? ' ' : t[0];
     }
     return out;
@@ -55,7 +56,10 @@ struct Table {
 };
 
 // The tables of a run by number, and its messages.
-struct Patterns { std::map<int, Table> tables; std::vector<json> messages; };
+struct Patterns {
+  std::map<int, Table> tables;
+  std::vector<json> messages;
+};
 
 Patterns run(const std::string& csv, const std::string& command, host::DataOptions options = {},
              std::int64_t max_cells = 0) {
@@ -98,7 +102,11 @@ Patterns run_letters(const std::string& command) {
 
 TEST(PatternTables, MissingPatternsLettersOrderAndCounts) {
   // Marks by row in the order of the columns.
-  const struct { const char* subcommand; Strings columns, marks; const char* footnote; } cases[] = {
+  const struct {
+    const char* subcommand;
+    Strings columns, marks;
+    const char* footnote;
+  } cases[] = {
       {"MPATTERN", {"c", "b", "a"}, {"  A", "  C", " CB", "SD "}, "POUT_ CASES + VARIABLES ARE SORTED ON PATTERNS"},
       {"MPATTERN NOSORT", {"a", "b", "c"}, {"A  ", "C  ", "BC ", " DS"}, "POUT_ CASES ARE SORTED, VARIABLES ARE NOT"},
   };
@@ -118,14 +126,21 @@ TEST(PatternTables, MissingPatternsLettersOrderAndCounts) {
 }
 
 TEST(PatternTables, DataPatternsSortKeysLabelsAndValues) {
-  const struct { const char* options; Strings rows; const char* footnote_key; Strings footnote; } cases[] = {
+  const struct {
+    const char* options;
+    Strings rows;
+    const char* footnote_key;
+    Strings footnote;
+  } cases[] = {
       // Case order; case 1 is complete and shows only its "-".
       {"", {"1/1", "2/2", "3/3", "4/4", "5/5", "6/6", "7/7", "8/8"}, "POUT_ CASES ARE SORTED BY ^1", {"absent"}},
       // c = 3 in cases 4, 7, 8: the tie keeps case order; system-missing (case 3) sorts lowest.
       {"SORT=c", {"3/3", "1/1", "2/2", "4/4", "7/7", "8/8", "5/5", "6/6"}, "POUT_ CASES ARE SORTED BY ^1", {"c"}},
       // c descending, then a ascending among c = 3: 8 (case 4, as stored), 4 (case 7), 5 (case 8).
-      {"SORT=c(D) a", {"6/6", "5/5", "7/7", "8/8", "4/4", "2/2", "1/1", "3/3"},
-       "POUT_ CASES ARE SORTED BY [%1:, ^1:, AND $1]1", {"c, a"}},
+      {"SORT=c(D) a",
+       {"6/6", "5/5", "7/7", "8/8", "4/4", "2/2", "1/1", "3/3"},
+       "POUT_ CASES ARE SORTED BY [%1:, ^1:, AND $1]1",
+       {"c, a"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);
@@ -165,13 +180,15 @@ TEST(PatternTables, TabulatedPatternsThresholdWeightsAndCompleteIf) {
   const std::string hidden = "POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED";
   host::DataOptions weighted;
   weighted.weight = "w";
-  const Patterns r = run(kTwenty, "MVA x y z k /CATEGORICAL=k /NOUNIVARIATE /TPATTERN PERCENT=5 DESCRIBE=z k.",
-                         weighted);
+  const Patterns r =
+      run(kTwenty, "MVA x y z k /CATEGORICAL=k /NOUNIVARIATE /TPATTERN PERCENT=5 DESCRIBE=z k.", weighted);
   ASSERT_TRUE(r.tables.count(18));
   const Table& t = r.tables.at(18);
   // By row: marks over x y z k, complete if, mean of z, frequencies of k = 1 and 2.
-  const struct { const char* row, *shown; double mean; } rows[] = {
-      {"0/10", "    |10|6|4", 5.5}, {"2/4", "XX  |21|1|3", 31.5}, {"3/6", "X   |16|3|3", 140.0 / 6.0}};
+  const struct {
+    const char *row, *shown;
+    double mean;
+  } rows[] = {{"0/10", "    |10|6|4", 5.5}, {"2/4", "XX  |21|1|3", 31.5}, {"3/6", "X   |16|3|3", 140.0 / 6.0}};
   EXPECT_EQ(t.rows, (Strings{"0/10", "2/4", "3/6"}));
   for (const auto& row : rows) {
     EXPECT_EQ(t.marks(row.row, {"x", "y", "z", "k"}) + "|" + t.text(row.row, "POUT_ COMPLETE IF ...") + "|" +
@@ -208,10 +225,18 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
   host::DataOptions split;
   split.split = {"g"};
   // key: "" when the table is built; params: Ncell and the limit.
-  const struct { const char* sub; int limit; bool split; const char* key; std::vector<int> params; } cases[] = {
-      {"DPATTERN", 600, false, "NO DPATTERN ^1 ^2 ...", {700, 600}}, {"DPATTERN", 700, false, "", {}},
+  const struct {
+    const char* sub;
+    int limit;
+    bool split;
+    const char* key;
+    std::vector<int> params;
+  } cases[] = {
+      {"DPATTERN", 600, false, "NO DPATTERN ^1 ^2 ...", {700, 600}},
+      {"DPATTERN", 700, false, "", {}},
       {"MPATTERN", 69, false, "NO MPATTERN ^1 ^2 ...", {70, 69}},
-      {"TPATTERN", 65, false, "NO TPATTERN ^1 ^2 ...", {66, 65}}, {"TPATTERN", 66, false, "", {}},
+      {"TPATTERN", 65, false, "NO TPATTERN ^1 ^2 ...", {66, 65}},
+      {"TPATTERN", 66, false, "", {}},
       {"DPATTERN", 300, true, "NO DPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {350, 300}},
       {"MPATTERN", 30, true, "NO MPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {35, 30}},
       {"TPATTERN", 30, true, "NO TPATTERN [%1=%2:,^1=^2:]1 ^2 ^3 ...", {36, 30}},
@@ -219,7 +244,7 @@ TEST(PatternTables, SizeGuardPlainAndSplit) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.sub) + " " + std::to_string(c.limit));
     const Patterns r = run(csv, std::string("MVA a b c d e /NOUNIVARIATE /") + c.sub + ".",
-                        c.split ? split : host::DataOptions{}, c.limit);
+                           c.split ? split : host::DataOptions{}, c.limit);
     EXPECT_EQ(r.tables.size(), *c.key ? 0u : 1u);  // the pattern table alone (no user-missing value to map)
     std::size_t refusals = 0;
     for (const json& m : r.messages) {
@@ -260,7 +285,7 @@ TEST(MissingValueMap, RowsLettersAndSystemMissingNote) {
       if (f["key"] == "MMAP_ S DENOTES SYSTEM MISSING VALUES" && f["code"] == 6) out["S"] = "yes";
     return out;
   };
-  std::map<std::string, std::string> all = {{"p:A", "8"}, {"p:B", "9"},    {"r:C", "0"},
+  std::map<std::string, std::string> all = {{"p:A", "8"},        {"p:B", "9"},    {"r:C", "0"},
                                             {"r:D", "90 TO 99"}, {"t:A", "NONE"}, {"rows", "p r t "}};
   // s is scanned only after p's row opened the table: no S footnote.
   EXPECT_EQ(map_of("MVA p r t s q /NOUNIVARIATE /MPATTERN."), all);
@@ -336,7 +361,7 @@ TEST(PatternTables, ThresholdFootnoteQuotesTheLargestHiddenCount) {
   const Table t = run(kTwenty, "MVA x y z /NOUNIVARIATE /TPATTERN PERCENT=7.5.").tables.at(18);
   EXPECT_EQ(t.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"), (Strings{"7.5", "1"}));
   const Shown air = run_shown({file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.csv"), {}},
-                                 "MVA Ozone TO Day /NOUNIVARIATE /TPATTERN.");
+                              "MVA Ozone TO Day /NOUNIVARIATE /TPATTERN.");
   EXPECT_EQ(footnote_params(air.table(18), "POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"),
             (Strings{"1.0", "1"}));
 }
@@ -345,16 +370,22 @@ TEST(PatternTables, ThresholdFootnoteQuotesTheLargestHiddenCount) {
 // marks it shows: S, A..C, D and "." among the values in the case tables, X
 // and "." in place of a mean in the tabulated one; "+" and "-" always.
 TEST(PatternTables, MarksAreExplainedWhereTheyAppear) {
-  const std::string S = "POUT_ S = SYSTEM MISSING", ABC = "POUT_ A B C = MISSING VALUES",
-                    D = "POUT_ D = MISSING RANGE", dot = "POUT_ . = NO VALUE", X = "POUT_ X = MISSING IN PATTERN",
-                    no_mean = "POUT_ . = NO MEAN", extremes = "POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES";
+  const std::string S = "POUT_ S = SYSTEM MISSING", ABC = "POUT_ A B C = MISSING VALUES", D = "POUT_ D = MISSING RANGE",
+                    dot = "POUT_ . = NO VALUE", X = "POUT_ X = MISSING IN PATTERN", no_mean = "POUT_ . = NO MEAN",
+                    extremes = "POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES";
   const Strings shown{}, absent{"absent"};
-  const struct { const char* command; int table; std::vector<std::pair<std::string, Strings>> footnotes; } cases[] = {
+  const struct {
+    const char* command;
+    int table;
+    std::vector<std::pair<std::string, Strings>> footnotes;
+  } cases[] = {
       // Every letter, and c's system-missing value among the values.
-      {"MVA a b c /NOUNIVARIATE /DPATTERN DESCRIBE=c.", 14,
+      {"MVA a b c /NOUNIVARIATE /DPATTERN DESCRIBE=c.",
+       14,
        {{S, shown}, {ABC, shown}, {D, shown}, {dot, shown}, {extremes, shown}}},
       // c alone: only S; a's values are all present.
-      {"MVA c /NOUNIVARIATE /MPATTERN DESCRIBE=a.", 16,
+      {"MVA c /NOUNIVARIATE /MPATTERN DESCRIBE=a.",
+       16,
        {{S, shown}, {ABC, absent}, {D, absent}, {dot, absent}, {extremes, shown}}},
       // a alone: its user-missing values, no S; the map of missing values explains S
       // in its own table.

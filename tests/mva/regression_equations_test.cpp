@@ -135,8 +135,17 @@ struct Group {
   std::vector<double> cached(AddType add, std::uint32_t seed, std::size_t budget, std::size_t& sweeps) {
     StreamDraws draws(seed);
     EquationCache equations(p, arrays(), {p - 1, 0.001, 4.0, n}, budget);
-    ImputationInputs in{fx.cx().case_matrix(), fx.cx().words(fx.cmn().a.LOCOF), n, &roles, {}, {},
-                        at(rcase), WordArray(rmiss.data()), at(rmean), add, 3.0};
+    ImputationInputs in{fx.cx().case_matrix(),
+                        fx.cx().words(fx.cmn().a.LOCOF),
+                        n,
+                        &roles,
+                        {},
+                        {},
+                        at(rcase),
+                        WordArray(rmiss.data()),
+                        at(rmean),
+                        add,
+                        3.0};
     for (std::int64_t q = 1; q <= p; ++q) {
       in.dependents.push_back(q);
       if (roles(q).variable <= 5) in.predictors.push_back(q);
@@ -156,7 +165,7 @@ TEST(RegressionEquations, KeptEquationsGiveTheCaseByCaseImputations) {
   Group g;
   ASSERT_GT(g.fx.cmn().NINCOM, 100);
   const std::size_t big = std::size_t{1} << 20;
-  const std::pair<AddType, std::size_t> rows[] = {{kAddResidual, big}, {kAddNone, big}, {kAddNormal, big},
+  const std::pair<AddType, std::size_t> rows[] = {{kAddResidual, big}, {kAddNone, big},   {kAddNormal, big},
                                                   {kAddT, big},        {kAddResidual, 0}, {kAddT, 0}};
   for (const auto& [add, budget] : rows) {
     SCOPED_TRACE(::testing::Message() << "add type " << add << ", budget " << budget);

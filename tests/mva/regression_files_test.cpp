@@ -88,8 +88,9 @@ TEST(RegressionFiles, NothingToPredictFromNothingToImpute) {
   // Case 5 has no value: a and b get their means over their present values.
   // Case 6 misses only c, which is not imputed: no record.
   auto host = host_over("a,b,c\n1,2,1\n2,4,2\n3,5,3\n4,9,4\n,,\n2,4,\n3,,7\n1,2,8\n", 1);
-  ASSERT_EQ(run_command(*host, "MVA a b c /REGRESSION a b (ADDTYPE=NONE OUTFILE='" + (dir / "m").string() +
-                                   "' IMPUTES)."), 0);
+  ASSERT_EQ(
+      run_command(*host, "MVA a b c /REGRESSION a b (ADDTYPE=NONE OUTFILE='" + (dir / "m").string() + "' IMPUTES)."),
+      0);
   const std::vector<Row> out = csv_rows(file_text(dir / "m.csv"));
   ASSERT_EQ(out.size(), 4U);
   EXPECT_EQ(out[1][0] + out[1][1] + out[2][0] + out[2][1] + out[3][0] + out[3][1], "5a5b7b");
@@ -103,9 +104,16 @@ TEST(RegressionFiles, NothingToPredictFromNothingToImpute) {
 TEST(RegressionFiles, ResidualNeedsMoreCompleteThanIncompleteCases) {
   const char* split = "g,a,b\n1,1,2\n1,2,\n1,3,5\n1,,3\n2,1,2\n2,2,4\n2,3,\n";
   const std::string warned = "_REG_ SPLIT [:^1=^2, :$2=$1]1 CHANGING ADD OPTION|22";
-  const struct { std::string csv; bool split; std::string options; std::vector<std::string> keys; } rows[] = {
+  const struct {
+    std::string csv;
+    bool split;
+    std::string options;
+    std::vector<std::string> keys;
+  } rows[] = {
       {split, false, "", {}},  // 2 of 7 incomplete
-      {split, true, "", {warned}}, {split, true, " (ADDTYPE=NONE)", {}}, {split, true, " (ADDTYPE=RESIDUAL)", {warned}},
+      {split, true, "", {warned}},
+      {split, true, " (ADDTYPE=NONE)", {}},
+      {split, true, " (ADDTYPE=RESIDUAL)", {warned}},
       {"a,b\n1,2\n2,\n3,5\n,3\n", false, "", {"_REG_ CHANGING ADD OPTION|22"}},  // half incomplete
       {"a,b\n1,\n,2\n3,\n,4\n", false, "", {"_REG_ CHANGING ADD OPTION|22"}},    // none complete
   };

@@ -56,8 +56,8 @@ Imputation run(const std::string& options, bool weighted, std::uint32_t seed = 1
   setup.seed = seed;
   Imputation out{make_host(setup), {}};
   const std::string file = (fresh_dir("regression_selection") / "imputes").string();
-  const int result = run_command(*out.host, "MVA y x1 x2 x3 x4 /NOUNIVARIATE /REGRESSION (" + options +
-                                               " OUTFILE='" + file + "' IMPUTES).");
+  const int result = run_command(
+      *out.host, "MVA y x1 x2 x3 x4 /NOUNIVARIATE /REGRESSION (" + options + " OUTFILE='" + file + "' IMPUTES).");
   EXPECT_EQ(result, 0) << options;
   const std::vector<Row> rows = csv_rows(file_text(file + ".csv"));
   EXPECT_FALSE(rows.empty());
@@ -121,7 +121,8 @@ TEST(RegressionSelection, ResidualDonorsAreDrawnPerValueInCaseOrder) {
     }
   }
   const auto complete = [&](std::size_t c) {
-    for (const double x : cases[c]) if (std::isnan(x)) return false;
+    for (const double x : cases[c])
+      if (std::isnan(x)) return false;
     return true;
   };
   const auto column = [&](const std::string& name) {

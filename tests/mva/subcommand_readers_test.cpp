@@ -28,13 +28,17 @@ TEST(SubcommandReaders, Messages) {
   const std::vector<std::pair<const char*, std::vector<Message>>> rows = {
       // Every bound that is included, in accepted subcommands.
       {"MVA x y s /CATEGORICAL=s /MAXCAT=10 /TTEST /EM (TOLERANCE=0 TDF=200 ITERATIONS=0 OUTFILE=f) "
-       "/REGRESSION (TOLERANCE=0 FLIMIT=0 NPREDICTORS=0 ADDTYPE=T(2)) /LISTWISE /PAIRWISE.", {}},
+       "/REGRESSION (TOLERANCE=0 FLIMIT=0 NPREDICTORS=0 ADDTYPE=T(2)) /LISTWISE /PAIRWISE.",
+       {}},
       {"MVA x y s /DPATTERN SORT=x(ascending), y(D) DESCRIBE=s "
-       "/MPATTERN NOSORT DESCRIBE=x, z PERCENT=3 /TPATTERN NOSORT PERCENT 0 /MISMATCH NOSORT PERCENT=0.", {}},
-      {"MVA x /MAXCAT=0.", {syntax(maxcat)}}, {"MVA x /MAXCAT=1e20.", {syntax(maxcat)}},
+       "/MPATTERN NOSORT DESCRIBE=x, z PERCENT=3 /TPATTERN NOSORT PERCENT 0 /MISMATCH NOSORT PERCENT=0.",
+       {}},
+      {"MVA x /MAXCAT=0.", {syntax(maxcat)}},
+      {"MVA x /MAXCAT=1e20.", {syntax(maxcat)}},
       {"MVA x /TTEST /CATEGORICAL=s.", {syntax("PARS_ /CAT, /MAXCAT, AND /ID MUST BE UP FRONT")}},
       {"MVA x /BOGUS.", {syntax("PARS_ BAD SUBCOMMAND ^1", {"BOGUS"})}},
-      {"MVA x /CAT=s.", {syntax("PARS_ BAD SUBCOMMAND ^1", {"CAT"})}}, {"MVA x /TTEST PERCENT=-1.", {syntax(negative)}},
+      {"MVA x /CAT=s.", {syntax("PARS_ BAD SUBCOMMAND ^1", {"CAT"})}},
+      {"MVA x /TTEST PERCENT=-1.", {syntax(negative)}},
       {"MVA x /CROSSTAB PERCENT=100.", {syntax(negative)}},  // the upper bound has the same message
       {"MVA x /TTEST PROBABILITY.", {syntax("PARS_ SYNTAX ERROR IN /TTEST SUBCOMMAND")}},
       {"MVA x /CROSSTAB COUNTS.", {syntax("PARS_ SYNTAX ERROR IN /TABULATE SUBCOMMAND")}},
@@ -45,8 +49,8 @@ TEST(SubcommandReaders, Messages) {
       {"MVA id /ID=id.", {syntax("LABV_ THERE ARE NO VARIABLE TO USE")}},
       {"MVA x y s /EM s.", {syntax("DEPV_ VARIABLE ^1 IS NOT IN NOT USED OR IS CATEG", {"s"})}},
       {"MVA x y /EM x WITH z.", {syntax("INDV_ VARIABLE ^1 IS NOT IN NOT USED OR IS CATEG", {"z"})}},
-      {"MVA x y /REGRESSION WITH (TOLERANCE=0.1).", {syntax("HOST_ VARIABLE LIST EXPECTED AT ^1", {"("}),
-        syntax("INDV_ ERROR READING INDEPENDENT VARIABLE LIST")}},
+      {"MVA x y /REGRESSION WITH (TOLERANCE=0.1).",
+       {syntax("HOST_ VARIABLE LIST EXPECTED AT ^1", {"("}), syntax("INDV_ ERROR READING INDEPENDENT VARIABLE LIST")}},
       {"MVA x y /EM nosuch.", {syntax(unknown, {"nosuch"}), syntax("DEPV_ ERROR READING DEPENDENT VARIABLE LIST")}},
       {"MVA nosuch.", {syntax(unknown, {"nosuch"})}},
       {"MVA x y /EM (TOLERANCE=1).", {syntax("EGET_ TOLERANCE MUST BE POSITIVE AND .LT. 1")}},
@@ -101,18 +105,30 @@ TEST(SubcommandReaders, Messages) {
 // each pattern subcommand, one digit per variable.
 std::string option(ParseFixture& f, const std::string& name) {
   const MvaCommon& c = f.cmn();
-  const std::map<std::string, double> numbers = {
-      {"EMTOL", c.EMTOL}, {"EMTDF", c.EMTDF}, {"EMPROP", c.EMPROP}, {"EMLAMB", c.EMLAMB}, {"EMCONV", c.EMCONV},
-      {"EMITER", static_cast<double>(c.EMITER)}, {"RTOL", c.RTOL}, {"RFLIM", c.RFLIM}, {"RTDF", c.RTDF},
-      {"NPRED", static_cast<double>(c.NPRED)}, {"RADDTY", static_cast<double>(c.RADDTY)}, {"TTPCT", c.TTPCT},
-      {"MAXCAT", static_cast<double>(c.MAXCAT)}, {"CTPCT", c.CTPCT}, {"PATPCT", c.PATPCT}, {"MMPCT", c.MMPCT}};
+  const std::map<std::string, double> numbers = {{"EMTOL", c.EMTOL},
+                                                 {"EMTDF", c.EMTDF},
+                                                 {"EMPROP", c.EMPROP},
+                                                 {"EMLAMB", c.EMLAMB},
+                                                 {"EMCONV", c.EMCONV},
+                                                 {"EMITER", static_cast<double>(c.EMITER)},
+                                                 {"RTOL", c.RTOL},
+                                                 {"RFLIM", c.RFLIM},
+                                                 {"RTDF", c.RTDF},
+                                                 {"NPRED", static_cast<double>(c.NPRED)},
+                                                 {"RADDTY", static_cast<double>(c.RADDTY)},
+                                                 {"TTPCT", c.TTPCT},
+                                                 {"MAXCAT", static_cast<double>(c.MAXCAT)},
+                                                 {"CTPCT", c.CTPCT},
+                                                 {"PATPCT", c.PATPCT},
+                                                 {"MMPCT", c.MMPCT}};
   const std::map<std::string, std::string> texts = {
       {"TTPTXT", c.TTPTXT}, {"CTPTXT", c.CTPTXT}, {"PATTXT", c.PATTXT}, {"MMPTXT", c.MMPTXT}};
   std::ostringstream out;
   if (numbers.count(name)) out << numbers.at(name);
   if (texts.count(name)) out << texts.at(name);
   if (name == "CMPMTH") out << is_true(c.CMPMTH);
-  if (name == "tt") out << is_true(c.TTT) << is_true(c.TTDF) << is_true(c.TTPROB) << is_true(c.TTCNT) << is_true(c.TTMEAN);
+  if (name == "tt")
+    out << is_true(c.TTT) << is_true(c.TTDF) << is_true(c.TTPROB) << is_true(c.TTCNT) << is_true(c.TTMEAN);
   if (name == "sorts") out << is_true(c.MPSORT) << is_true(c.TPSORT) << is_true(c.MMSORT);
   for (std::int64_t i = 1; name == "SORTKY" && i <= 4; ++i) out << (i > 1 ? "," : "") << f.word(c.a.SORTKY, i);
   const std::string blocks = "DMT";
@@ -126,7 +142,11 @@ std::string option(ParseFixture& f, const std::string& name) {
 TEST(SubcommandReaders, OptionValues) {
   // options: option names, separated by blanks;
   // expected: their values, separated by blanks.
-  const struct { const char* command; const char* options; const char* expected; } rows[] = {
+  const struct {
+    const char* command;
+    const char* options;
+    const char* expected;
+  } rows[] = {
       {"MVA x y /EM.", "NPRED CMPMTH", "2 1"},  // all 2 predictors; univariate counts as a method
       {"MVA x y s /CATEGORICAL=s /MAXCAT=10 /TTEST PROB NOCOUNTS PERCENT=2.50 /CROSSTAB PERCENT=0.",
        "MAXCAT tt TTPCT TTPTXT CTPCT CTPTXT", "10 11101 2.5 2.50 0 0"},
@@ -135,14 +155,16 @@ TEST(SubcommandReaders, OptionValues) {
       // Fractions are cut off; the parameters after TDF=4.5 still count; the
       // last TOLERANCE holds; a huge count saturates.
       {"MVA x y /EMALGORITHM x WITH y (TDF=4.5 CONVERGENCE=0.01 ITERATIONS=7.9 TOLERANCE=0.2 TOLERANCE=0 "
-       "PROPORTION=0.1 LAMBDA=3).", "EMTOL EMCONV EMITER EMTDF EMPROP EMLAMB", "0 0.01 7 4 0.1 3"},
+       "PROPORTION=0.1 LAMBDA=3).",
+       "EMTOL EMCONV EMITER EMTDF EMPROP EMLAMB", "0 0.01 7 4 0.1 3"},
       {"MVA x y /EM (ITERATIONS=1e300).", "EMITER", "9.22337e+18"},
       {"MVA x y /REGRESSION (NPREDICTORS=2.9 FLIMIT=0 TOLERANCE=0.5).", "RTOL RFLIM NPRED RADDTY RTDF", "0.5 0 2 1 5"},
       {"MVA x y /REGRESSION (ADDTYPE NORMAL).", "RADDTY", "3"},
       {"MVA x y /EM (TDF=5) /EM.", "EMTDF", "0"},  // each EM starts without a t model
       {"MVA x y /REGRESSION (ADDTYPE=T FLIMIT=2).", "RADDTY RTDF RFLIM", "4 5 2"},
       {"MVA x y /REGRESSION (ADDTYPE=T(7) FLIMIT=3).", "RTDF RFLIM", "7 3"},
-      {"MVA x y /MPATTERN NOSORT /MISMATCH NOSORT.", "sorts", "010"}, {"MVA x y /TPATTERN NOSORT.", "sorts", "101"},
+      {"MVA x y /MPATTERN NOSORT /MISMATCH NOSORT.", "sorts", "010"},
+      {"MVA x y /TPATTERN NOSORT.", "sorts", "101"},
       // One PERCENT serves the three pattern subcommands; its text as typed.
       {"MVA x y /DPATTERN PERCENT=2.50 /TPATTERN.", "PATPCT PATTXT", "2.5 2.50"},
       {"MVA x y /MISMATCH PERCENT=03.0.", "MMPCT MMPTXT", "3 03.0"},
@@ -183,11 +205,18 @@ std::string specification_at(Context& cx, std::int64_t position) {
 
 TEST(SubcommandReaders, OutfileRequests) {
   const char* both = "MVA x y /LISTWISE /EM (OUTFILE=e) /REGRESSION (OUTFILE=r).";
-  const struct { const char* command; int method; std::int64_t kind; const char* file; } rows[] = {
+  const struct {
+    const char* command;
+    int method;
+    std::int64_t kind;
+    const char* file;
+  } rows[] = {
       {"MVA x y /EM x (TDF=3 OUTFILE 'em out.csv').", kEm, kDataFile, "'em out.csv'"},
       {"MVA x y /REGRESSION (OUTFILE=f INDICATORS).", kRegression, kIndicatorFile, "f"},
       {"MVA x y /REGRESSION (OUTFILE=f STATISTICS NPREDICTORS=1).", kRegression, kStatisticsFile, "f"},
-      {both, kEm, kDataFile, "e"}, {both, kRegression, kDataFile, "r"}, {both, kListwise, kNoFile, ""},
+      {both, kEm, kDataFile, "e"},
+      {both, kRegression, kDataFile, "r"},
+      {both, kListwise, kNoFile, ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.command);

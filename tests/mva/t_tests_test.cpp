@@ -22,7 +22,8 @@ using nlohmann::json;
 // (grouping, tested, statistic key), with "messages" -> the message lines
 // and "footnote" -> the parameter of the percent footnote.
 std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(
-    const std::string& command, const TestData& data = {file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"), {}}) {
+    const std::string& command,
+    const TestData& data = {file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"), {}}) {
   const Shown shown = run_shown(data, command);
   EXPECT_EQ(shown.result, 0) << command;
   std::map<std::tuple<std::string, std::string, std::string>, json> cells;
@@ -38,7 +39,12 @@ std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(
 
 // One Welch test by scipy: grouping and tested variable, t, df, two-tailed
 // p, group counts and means (t_tests_welch.out).
-struct Welch { const char *group, *tested; double t, df, p; int present, missing; double present_mean, missing_mean; };
+struct Welch {
+  const char *group, *tested;
+  double t, df, p;
+  int present, missing;
+  double present_mean, missing_mean;
+};
 
 const Welch kWelch[] = {
 #include "t_tests_welch.out"
@@ -79,7 +85,8 @@ TEST(TTests, WeightedCellsAgreeWithTheExpandedData) {
   TestData data{file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/airquality_weighted.csv"), {}};
   data.options.weight = "w";
   auto cells = t_cells("MVA Ozone SolarR Wind Temp /TTEST PROB PERCENT=0 /NOUNIVARIATE.", data);
-  const json want = json::parse(file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["ttests"];
+  const json want =
+      json::parse(file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["ttests"];
   ASSERT_EQ(want.size(), 6u);
   for (const json& w : want) {
     const std::string group = w["group"], tested = w["tested"];
@@ -102,9 +109,13 @@ TEST(TTests, WeightedCellsAgreeWithTheExpandedData) {
 // gives the PERCENT text as typed.
 TEST(TTests, PercentGateAtItsLimit) {
   std::string csv = "a,b\n";
-  for (int i = 1; i <= 20; ++i) csv += (i == 1 ? std::string() : std::to_string(i % 7)) + "," + std::to_string(i % 5) + "\n";
-  const struct { std::string option; std::set<std::string> rows; std::string warning; } cases[] = {
-      {"", {"a"}, ""}, {" PERCENT=5.00", {"a"}, ""}, {" PERCENT=5.0001", {}, "5.0001"}};
+  for (int i = 1; i <= 20; ++i)
+    csv += (i == 1 ? std::string() : std::to_string(i % 7)) + "," + std::to_string(i % 5) + "\n";
+  const struct {
+    std::string option;
+    std::set<std::string> rows;
+    std::string warning;
+  } cases[] = {{"", {"a"}, ""}, {" PERCENT=5.00", {"a"}, ""}, {" PERCENT=5.0001", {}, "5.0001"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.option);
     auto cells = t_cells("MVA a b /TTEST" + c.option + " /NOUNIVARIATE.", {csv, {}});
@@ -127,12 +138,14 @@ TEST(TTests, SwitchesChooseTheCellsAndPercentChoosesTheRows) {
     std::string warning, footnote;
   } cases[] = {
       // Defaults: no probability; SolarR misses 7 of 153 (4.6%), below 5.
-      {"", "TD##MM", {"Ozone"}, "", "5.0"}, {"PROB NOT NODF NOCOUNTS", "PMM", {"Ozone"}, "", "5.0"},
-      {"NOMEANS NOT", "D##", {"Ozone"}, "", "5.0"}, {"PERCENT=4.5", "TD##MM", {"Ozone", "SolarR"}, "", "4.5"},
+      {"", "TD##MM", {"Ozone"}, "", "5.0"},
+      {"PROB NOT NODF NOCOUNTS", "PMM", {"Ozone"}, "", "5.0"},
+      {"NOMEANS NOT", "D##", {"Ozone"}, "", "5.0"},
+      {"PERCENT=4.5", "TD##MM", {"Ozone", "SolarR"}, "", "4.5"},
       // Ozone misses 24.2%: nothing reaches 25 (typed text kept as typed).
       {"PERCENT=25.00", "", {}, "25.00", ""},
   };
-  const std::vector<std::string> order = {"TOUT_ T", "TOUT_ D.F.", "TOUT_ P(TAIL)", "TOUT_ #PRESENT",
+  const std::vector<std::string> order = {"TOUT_ T",        "TOUT_ D.F.",         "TOUT_ P(TAIL)",     "TOUT_ #PRESENT",
                                           "TOUT_ #MISSING", "TOUT_ MEAN PRESENT", "TOUT_ MEAN MISSING"};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);

@@ -18,7 +18,12 @@ const char* kCsv = "a,b,name,s,c,w\n1,2,a rather long name,x,5,1\n3,,short,yy,6,
 
 TEST(VariableLists, ListsAndColumns) {
   using Words = std::vector<std::int64_t>;
-  const struct { const char* command; Words list, columns; std::int64_t nv; bool weighted; } rows[] = {
+  const struct {
+    const char* command;
+    Words list, columns;
+    std::int64_t nv;
+    bool weighted;
+  } rows[] = {
       // Columns follow the dictionary order whatever the list order.
       {"MVA c a s.", {7, 1, 6}, {1, 0, 0, 0, 0, 2, 3, 0}, 3, false},
       {"MVA variab=c, a, s.", {7, 1, 6}, {1, 0, 0, 0, 0, 2, 3, 0}, 3, false},
@@ -47,7 +52,11 @@ TEST(VariableLists, RolesOfListedVariables) {
   // REGRESSION; 1 true, 0 false, . not checked.
   const char* categorical = "MVA a b s c /CATEGORICAL=b name.";
   const char* em_lists = "MVA a b c /EM a WITH c (TDF=5).";
-  const struct { const char* command; std::int64_t v; const char* roles; } rows[] = {
+  const struct {
+    const char* command;
+    std::int64_t v;
+    const char* roles;
+  } rows[] = {
       {categorical, 1, "1.1111"},
       {categorical, 2, "010000"},  // numeric but named categorical: no EM or regression role
       {categorical, 6, ".10000"},  // a short string is categorical without being named
@@ -55,8 +64,11 @@ TEST(VariableLists, RolesOfListedVariables) {
       {categorical, 8, "..0.0."},  // not listed
       // A dependent or independent list replaces one half of the roles;
       // REGRESSION keeps the default ones.
-      {em_lists, 1, "..1011"}, {em_lists, 2, "..0.11"}, {em_lists, 7, "...111"},
-      {"MVA a b c /REGRESSION WITH b c.", 1, "....10"}, {"MVA a b c /REGRESSION WITH b c.", 2, ".....1"},
+      {em_lists, 1, "..1011"},
+      {em_lists, 2, "..0.11"},
+      {em_lists, 7, "...111"},
+      {"MVA a b c /REGRESSION WITH b c.", 1, "....10"},
+      {"MVA a b c /REGRESSION WITH b c.", 2, ".....1"},
       {"MVA a name c /ID=c.", 7, ".00.1."},  // the ID leaves only the EM half
   };
   for (const auto& row : rows) {
@@ -64,12 +76,18 @@ TEST(VariableLists, RolesOfListedVariables) {
     ASSERT_TRUE(f.parse(row.command));
     const Context& cx = f.cx();
     const std::int64_t v = row.v;
-    const bool got[] = {ISQUAN(cx, v),     ISCATV(cx, v),     DEPFL(cx, v, kEm),
-                        INDFL(cx, v, kEm), DEPFL(cx, v, kRegression), INDFL(cx, v, kRegression)};
+    const bool got[] = {ISQUAN(cx, v),
+                        ISCATV(cx, v),
+                        DEPFL(cx, v, kEm),
+                        INDFL(cx, v, kEm),
+                        DEPFL(cx, v, kRegression),
+                        INDFL(cx, v, kRegression)};
     for (int i = 0; i < 6; ++i) {
       EXPECT_TRUE(row.roles[i] == '.' || got[i] == (row.roles[i] == '1')) << row.command << " v" << v << " role " << i;
     }
-    if (row.command == categorical && v == 1) { EXPECT_TRUE(NQUANT(cx) == 2 && NCATV(cx) == 2); }
+    if (row.command == categorical && v == 1) {
+      EXPECT_TRUE(NQUANT(cx) == 2 && NCATV(cx) == 2);
+    }
   }
 }
 
@@ -93,17 +111,45 @@ TEST(Queries, IndicesOutsideTheirRangeAnswerNothing) {
   constexpr double kEmpty = 1e33;
   const std::int64_t n = c.NVAR;  // 3
   // The query as written, its answer, and the answer wanted.
-#define ROW(query, want) {#query, static_cast<double>(query), want}
-  const struct { const char* call; double got, want; } rows[] = {
-      ROW(IANVAR(cx, n), 3), ROW(IANVAR(cx, n + 1), 0), ROW(ICOL2(cx, 0), 0), ROW(ISANAL(cx, n + 1), 0),
-      ROW(INVLST(cx, 0), 0), ROW(ISCATV(cx, n + 1), 0), ROW(ISQUAN(cx, 0), 0), ROW(DEPFL(cx, 1, 15), 1),
-      ROW(DEPFL(cx, 1, 13), 0), ROW(DEPFL(cx, 1, 16), 0), ROW(DEPFL(cx, n + 1, 14), 0), ROW(INDFL(cx, 1, 13), 0),
-      ROW(ISDEPV(cx, 1, 16), 0), ROW(ISINDP(cx, 0, 14), 0), ROW(ISDESC(cx, 1, 11), 0), ROW(ISDESC(cx, n + 1, 10), 0),
-      ROW(CELLV(cx, 1, 2), 21), ROW(CELLV(cx, 1, 3), 0), ROW(CELLV(cx, 0, 1), 0), ROW(CELLV(cx, n + 1, 1), 0),
-      ROW(LOCCAS(cx, 1), 2), ROW(LOCCAS(cx, 2), 0), ROW(NCATOF(cx, 2), 3), ROW(NCATOF(cx, n + 1), 0),
-      ROW(CATVL(cx, 2, 3), 300), ROW(CATVL(cx, 2, 0), kEmpty), ROW(CATVL(cx, 2, 4), kEmpty),
-      ROW(CATVL(cx, 1, 1), kEmpty), ROW(CATVL(cx, n + 1, 1), kEmpty), ROW(SORTK(cx, 2 * n + 1), 0),
-      ROW(SORTSW(cx, 7), 1), ROW(SORTSW(cx, 8), 0), ROW(SFKIND(c, 11), 0),
+#define ROW(query, want) \
+  { #query, static_cast < double>(query), want }
+  const struct {
+    const char* call;
+    double got, want;
+  } rows[] = {
+      ROW(IANVAR(cx, n), 3),
+      ROW(IANVAR(cx, n + 1), 0),
+      ROW(ICOL2(cx, 0), 0),
+      ROW(ISANAL(cx, n + 1), 0),
+      ROW(INVLST(cx, 0), 0),
+      ROW(ISCATV(cx, n + 1), 0),
+      ROW(ISQUAN(cx, 0), 0),
+      ROW(DEPFL(cx, 1, 15), 1),
+      ROW(DEPFL(cx, 1, 13), 0),
+      ROW(DEPFL(cx, 1, 16), 0),
+      ROW(DEPFL(cx, n + 1, 14), 0),
+      ROW(INDFL(cx, 1, 13), 0),
+      ROW(ISDEPV(cx, 1, 16), 0),
+      ROW(ISINDP(cx, 0, 14), 0),
+      ROW(ISDESC(cx, 1, 11), 0),
+      ROW(ISDESC(cx, n + 1, 10), 0),
+      ROW(CELLV(cx, 1, 2), 21),
+      ROW(CELLV(cx, 1, 3), 0),
+      ROW(CELLV(cx, 0, 1), 0),
+      ROW(CELLV(cx, n + 1, 1), 0),
+      ROW(LOCCAS(cx, 1), 2),
+      ROW(LOCCAS(cx, 2), 0),
+      ROW(NCATOF(cx, 2), 3),
+      ROW(NCATOF(cx, n + 1), 0),
+      ROW(CATVL(cx, 2, 3), 300),
+      ROW(CATVL(cx, 2, 0), kEmpty),
+      ROW(CATVL(cx, 2, 4), kEmpty),
+      ROW(CATVL(cx, 1, 1), kEmpty),
+      ROW(CATVL(cx, n + 1, 1), kEmpty),
+      ROW(SORTK(cx, 2 * n + 1), 0),
+      ROW(SORTSW(cx, 7), 1),
+      ROW(SORTSW(cx, 8), 0),
+      ROW(SFKIND(c, 11), 0),
   };
 #undef ROW
   for (const auto& row : rows) EXPECT_EQ(row.got, row.want) << row.call;

@@ -84,10 +84,11 @@ std::vector<std::pair<std::string, std::string>> files_saved(const host::OutputD
 }
 
 std::unique_ptr<RecordingHost> make_host(const TestData& setup) {
-  return std::make_unique<RecordingHost>(
-      host::DataSet::from_text(setup.csv, setup.options, setup.dictionary),
-      host::HostOptions{.workspace_bytes = setup.workspace_bytes, .seed = setup.seed, .progress = false,
-                        .max_cells = setup.max_cells});
+  return std::make_unique<RecordingHost>(host::DataSet::from_text(setup.csv, setup.options, setup.dictionary),
+                                         host::HostOptions{.workspace_bytes = setup.workspace_bytes,
+                                                           .seed = setup.seed,
+                                                           .progress = false,
+                                                           .max_cells = setup.max_cells});
 }
 
 int run_command(RecordingHost& host, const std::string& command) {

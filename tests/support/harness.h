@@ -45,32 +45,62 @@ class RecordingHost : public host::ReferenceHost {
   std::vector<std::string> calls;
   std::vector<Message> messages;
   std::function<void(const std::string&)> on_call;  // runs after a call is recorded
-  bool fail_writes = false;  // DSWRCASE reports a write error and writes nothing
+  bool fail_writes = false;                         // DSWRCASE reports a write error and writes nothing
 
   // The calls below are recorded and passed on to the reference host.
   void BP_PROCEDURE(std::string_view n, int a, int b, Workspace& ws) override {
-    ReferenceHost::BP_PROCEDURE(n, a, b, ws); record("BP_PROCEDURE");
+    ReferenceHost::BP_PROCEDURE(n, a, b, ws);
+    record("BP_PROCEDURE");
   }
-  int BP_END_PROCEDURE() override { record("BP_END_PROCEDURE"); return ReferenceHost::BP_END_PROCEDURE(); }
-  void BP_SPLIT_CHANGE(Workspace& ws) override { record("BP_SPLIT_CHANGE"); ReferenceHost::BP_SPLIT_CHANGE(ws); }
-  void OBINIT(Workspace& ws) override { record("OBINIT"); ReferenceHost::OBINIT(ws); }
-  void OBPINI(Workspace& ws) override { record("OBPINI"); ReferenceHost::OBPINI(ws); }
-  void OBSERV(Workspace& ws) override { ReferenceHost::OBSERV(ws); record(group_ended() ? "OBSERV:end" : "OBSERV"); }
-  void OBPEND(Workspace& ws) override { record("OBPEND"); ReferenceHost::OBPEND(ws); }
+  int BP_END_PROCEDURE() override {
+    record("BP_END_PROCEDURE");
+    return ReferenceHost::BP_END_PROCEDURE();
+  }
+  void BP_SPLIT_CHANGE(Workspace& ws) override {
+    record("BP_SPLIT_CHANGE");
+    ReferenceHost::BP_SPLIT_CHANGE(ws);
+  }
+  void OBINIT(Workspace& ws) override {
+    record("OBINIT");
+    ReferenceHost::OBINIT(ws);
+  }
+  void OBPINI(Workspace& ws) override {
+    record("OBPINI");
+    ReferenceHost::OBPINI(ws);
+  }
+  void OBSERV(Workspace& ws) override {
+    ReferenceHost::OBSERV(ws);
+    record(group_ended() ? "OBSERV:end" : "OBSERV");
+  }
+  void OBPEND(Workspace& ws) override {
+    record("OBPEND");
+    ReferenceHost::OBPEND(ws);
+  }
   void SSTACK(Workspace& ws, StackHandle& h, int option, std::int64_t& position) override {
-    ReferenceHost::SSTACK(ws, h, option, position); record("SSTACK");
+    ReferenceHost::SSTACK(ws, h, option, position);
+    record("SSTACK");
   }
   void SSETPT(Workspace& ws, StackHandle h, std::int64_t position) override {
-    record("SSETPT " + std::to_string(position)); ReferenceHost::SSETPT(ws, h, position);
+    record("SSETPT " + std::to_string(position));
+    ReferenceHost::SSETPT(ws, h, position);
   }
-  void SSDELS(Workspace& ws, StackHandle h) override { record("SSDELS"); ReferenceHost::SSDELS(ws, h); }
-  void DICGNV() override { record("DICGNV"); ReferenceHost::DICGNV(); }
+  void SSDELS(Workspace& ws, StackHandle h) override {
+    record("SSDELS");
+    ReferenceHost::SSDELS(ws, h);
+  }
+  void DICGNV() override {
+    record("DICGNV");
+    ReferenceHost::DICGNV();
+  }
   void SFCLDE(Workspace& ws, FileHandle h, int a, int b, Logical last) override {
-    record("SFCLDE " + std::to_string(h)); ReferenceHost::SFCLDE(ws, h, a, b, last);
+    record("SFCLDE " + std::to_string(h));
+    ReferenceHost::SFCLDE(ws, h, a, b, last);
   }
   void DSWRCASE(FileHandle h, std::int64_t& error) override {
-    if (fail_writes) error = host::kOutfileWriteError;
-    else ReferenceHost::DSWRCASE(h, error);
+    if (fail_writes)
+      error = host::kOutfileWriteError;
+    else
+      ReferenceHost::DSWRCASE(h, error);
   }
   void BP_ERROR(const Text& text, int msg_class, int severity) override {
     messages.push_back({text.key, {}, msg_class, severity});
@@ -93,8 +123,8 @@ struct TestData {
   std::string csv;
   host::DataOptions options;
   std::int64_t workspace_bytes = std::int64_t{64} << 20;
-  std::int64_t max_cells = 0;  // largest pivot table in cells; 0 = no limit
-  std::string dictionary = {};  // dictionary JSON text; "" = none
+  std::int64_t max_cells = 0;    // largest pivot table in cells; 0 = no limit
+  std::string dictionary = {};   // dictionary JSON text; "" = none
   std::uint32_t seed = 2000000;  // of the host's random stream
 };
 

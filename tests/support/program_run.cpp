@@ -56,8 +56,9 @@ std::vector<std::string> cases_of(const host::DataSet& data) {
       const std::string_view chars(reinterpret_cast<const char*>(&cell), static_cast<std::size_t>(d.slot(v).type));
       if (!first) text += '|';
       first = false;
-      text += !chars.empty() ? std::string(host::trim_trailing_blanks(chars))
-                             : cell == host::kSystemMissing ? "." : fmt::format("{}", cell);
+      text += !chars.empty()                 ? std::string(host::trim_trailing_blanks(chars))
+              : cell == host::kSystemMissing ? "."
+                                             : fmt::format("{}", cell);
     }
     out.push_back(fmt::format("{};{}", text, reader.line()));
   }

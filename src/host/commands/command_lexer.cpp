@@ -73,8 +73,7 @@ class Lexer {
 
  private:
   [[noreturn]] void fail(int line, int column, const std::string& what) const {
-    throw CommandError(std::string(source_) + ":" + std::to_string(line) + ":" +
-                       std::to_string(column) + ": " + what);
+    throw CommandError(std::string(source_) + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + what);
   }
 
   // A period ends the command when only blanks follow it on its line.
@@ -104,8 +103,9 @@ class Lexer {
     // A token takes many times the bytes of its text: a runaway script is
     // refused before its tokens outgrow the memory a run may take.
     if (++tokens_ > max_tokens_) {
-      fail(line, column, "more than " + std::to_string(max_tokens_) +
-                             " words and symbols in one run; a larger --workspace allows more");
+      fail(line, column,
+           "more than " + std::to_string(max_tokens_) +
+               " words and symbols in one run; a larger --workspace allows more");
     }
     token.line = line;
     token.column = column;
@@ -120,8 +120,9 @@ class Lexer {
     if (open_.tokens.empty()) return;  // a lone period: nothing to run
     if (commands_.size() == max_commands_) {
       const Token& first = open_.tokens.front();
-      fail(first.line, first.column, "more than " + std::to_string(max_commands_) +
-                                         " commands in one run; split the script and run the parts one by one");
+      fail(first.line, first.column,
+           "more than " + std::to_string(max_commands_) +
+               " commands in one run; split the script and run the parts one by one");
     }
     Token end;
     end.kind = TokenKind::End;
@@ -183,7 +184,8 @@ class Lexer {
       // Too small for a double: strtod gives the nearest, zero or subnormal;
       // too large stays an error.
       const double value = std::strtod(std::string(digits).c_str(), nullptr);
-      if (!std::isfinite(value) || std::fabs(value) > 1.0) fail(line, column, "number out of range: " + shortened(t.text));
+      if (!std::isfinite(value) || std::fabs(value) > 1.0)
+        fail(line, column, "number out of range: " + shortened(t.text));
       t.number = value == 0.0 ? 0.0 : value;
     } else if (ec != std::errc{} || end != digits.data() + digits.size()) {
       fail(line, column, "malformed number: " + shortened(t.text));
@@ -237,16 +239,14 @@ class Lexer {
         i = j;
       } else if (is_digit(c) || (c == '.' && digit_at(line, i + 1)) ||
                  ((c == '-' || c == '+') && sign_may_start_number() &&
-                  (digit_at(line, i + 1) ||
-                   (i + 1 < line.size() && line[i + 1] == '.' && digit_at(line, i + 2))))) {
+                  (digit_at(line, i + 1) || (i + 1 < line.size() && line[i + 1] == '.' && digit_at(line, i + 2))))) {
         const std::size_t j = scan_number(line, i);
         lex_number(line.substr(i, j - i), line_no, column);
         i = j;
       } else if (c == '\'' || c == '"') {
         i = lex_string(line, i, line_no);
       } else if (is_control(c)) {
-        fail(line_no, column,
-             "unexpected control character " + std::to_string(static_cast<unsigned char>(c)));
+        fail(line_no, column, "unexpected control character " + std::to_string(static_cast<unsigned char>(c)));
       } else {
         Token t;
         t.kind = TokenKind::Special;
@@ -272,8 +272,8 @@ class Lexer {
 
 }  // namespace
 
-std::vector<Command> split_commands(std::string_view script, std::string_view source_name,
-                                    std::size_t max_commands, std::size_t max_tokens) {
+std::vector<Command> split_commands(std::string_view script, std::string_view source_name, std::size_t max_commands,
+                                    std::size_t max_tokens) {
   return Lexer(script, source_name, max_commands, max_tokens).run();
 }
 

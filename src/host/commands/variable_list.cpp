@@ -23,8 +23,7 @@ bool is_plain_name(const Token& t) { return t.kind == TokenKind::Name && t.symbo
 
 class ListReader {
  public:
-  ListReader(TokenStream& stream, StackHandle handle, const ListOptions& options,
-             const DictionaryView& dictionary)
+  ListReader(TokenStream& stream, StackHandle handle, const ListOptions& options, const DictionaryView& dictionary)
       : stream_(stream),
         handle_(handle),
         options_(options),
@@ -59,8 +58,8 @@ class ListReader {
   // Takes one variable; false after a fault.
   bool add(std::int64_t v) {
     if (v < 1 || v > dictionary_.size) {
-      throw std::logic_error("dictionary view returned index " + std::to_string(v) +
-                             " outside 1.." + std::to_string(dictionary_.size));
+      throw std::logic_error("dictionary view returned index " + std::to_string(v) + " outside 1.." +
+                             std::to_string(dictionary_.size));
     }
     char& seen = seen_[static_cast<std::size_t>(v)];
     if (seen) {

@@ -23,8 +23,7 @@ std::string bytes_of(const std::vector<double>& cells) {
 
 }  // namespace
 
-CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content)
-    : content_(std::move(content)) {
+CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content) : content_(std::move(content)) {
   const Dictionary& dictionary = content_->dictionary;
   for (std::size_t c = 0; c < content_->columns; ++c) {
     const detail::ColumnPlan& plan = content_->plans[c];

@@ -88,10 +88,10 @@ class CaseReader {
   std::vector<Source> sources_;
   std::int64_t record_ = 0;       // the next case to read (0-based)
   std::int64_t record_line_ = 0;  // the line of the case last read
-  std::vector<double> row_;            // a record read ahead (split files)
+  std::vector<double> row_;       // a record read ahead (split files)
   std::vector<double> group_values_;
-  std::vector<std::size_t> split_cells_;   // every cell of the split variables, 0-based
-  std::vector<std::size_t> split_offsets_; // where split variable k starts in group_values_
+  std::vector<std::size_t> split_cells_;         // every cell of the split variables, 0-based
+  std::vector<std::size_t> split_offsets_;       // where split variable k starts in group_values_
   std::unordered_set<std::string> seen_groups_;  // split cells of the combinations met, as bytes
   std::unordered_set<std::string> reported_;     // those already reported as unsorted
   UnsortedCallback unsorted_;

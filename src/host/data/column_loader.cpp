@@ -26,7 +26,7 @@ namespace {
 std::size_t estimated_records(std::string_view text) {
   const std::string_view sample = text.substr(0, std::size_t{1} << 16);
   std::size_t lines = 1;
-  for (const char* p = sample.data(), *const end = p + sample.size();
+  for (const char *p = sample.data(), *const end = p + sample.size();
        (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr; ++p) {
     ++lines;
   }
@@ -72,7 +72,8 @@ bool numbers_may_be_na(const DataContent& content) {
   return std::any_of(content.na_tokens.begin(), content.na_tokens.end(), [&](const std::string& token) {
     double value = 0.0;
     NumberShape shape;
-    return read_with_mark(token, '.', value, shape) || (content.decimal != '.' && read_with_mark(token, ',', value, shape));
+    return read_with_mark(token, '.', value, shape) ||
+           (content.decimal != '.' && read_with_mark(token, ',', value, shape));
   });
 }
 
@@ -87,7 +88,7 @@ struct PlainNumber {
   NumberShape shape;            // integer_width: at least the exact width (see exact_integer_width)
   const char* whole = nullptr;  // its whole digits, when read in place
   int whole_digits = 0;
-  bool sign = false;            // a minus sign that counts in the width
+  bool sign = false;  // a minus sign that counts in the width
 };
 
 // Reads the number that starts at `p` with read_number_at, for the forms
@@ -172,8 +173,13 @@ std::string shown_cell(std::string_view cell) {
 class RecordPass {
  public:
   RecordPass(DataContent& content, std::vector<ColumnStats>& stats)
-      : content_(content), stats_(stats), delimiter_(content.delimiter), hot_(stats.size()),
-        na_(stats.size()), not_numbers_(stats.size()), text_numbers_(stats.size()) {
+      : content_(content),
+        stats_(stats),
+        delimiter_(content.delimiter),
+        hot_(stats.size()),
+        na_(stats.size()),
+        not_numbers_(stats.size()),
+        text_numbers_(stats.size()) {
     load_hot();
   }
 
@@ -391,12 +397,12 @@ class RecordPass {
   std::vector<ColumnStats>& stats_;
   const char delimiter_;
   std::vector<HotColumn> hot_;
-  std::vector<std::size_t> exceptions_;   // the columns of the NA cells of the record being read in place
-  std::int64_t in_place_ = 0;             // records read in place since the counts were last added
-  std::vector<std::int64_t> na_;          // their NA cells that count as such, per column
-  std::vector<std::int64_t> not_numbers_; // their cells of numeric columns that are not numbers
+  std::vector<std::size_t> exceptions_;     // the columns of the NA cells of the record being read in place
+  std::int64_t in_place_ = 0;               // records read in place since the counts were last added
+  std::vector<std::int64_t> na_;            // their NA cells that count as such, per column
+  std::vector<std::int64_t> not_numbers_;   // their cells of numeric columns that are not numbers
   std::vector<std::int64_t> text_numbers_;  // their cells of text columns that are numbers
-  std::vector<std::size_t> numbers_at_;   // the text columns of the numbers of the record being read in place
+  std::vector<std::size_t> numbers_at_;     // the text columns of the numbers of the record being read in place
 };
 
 }  // namespace
@@ -414,8 +420,10 @@ void refuse_nul_bytes(std::string_view text, const std::string& source) {
   }
   std::int64_t column = 1;
   for (std::size_t i = line_start; i < nul; ++i) column += (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-  throw DataError(fmt::format("{}, line {}, column {}: a NUL byte (\\x00) in the data; a CSV file holds text "
-                              "(if it was saved as UTF-16, save it as UTF-8)", source, line, column));
+  throw DataError(
+      fmt::format("{}, line {}, column {}: a NUL byte (\\x00) in the data; a CSV file holds text "
+                  "(if it was saved as UTF-16, save it as UTF-8)",
+                  source, line, column));
 }
 
 void read_records(CsvReader& csv, DataContent& content, const std::vector<std::string>& names,

@@ -24,22 +24,22 @@ inline constexpr std::int64_t kInterruptPollRecords = 1 << 16;
 struct ColumnStats {
   std::optional<DeclaredType> declared;
   std::optional<int> declared_width;
-  bool numeric = true;       // every cell so far is an NA token or a number
-  bool may_be_string = true; // not declared numeric: its length matters
-  bool counting = true;      // not declared a string: numbers and other cells are counted
-  char mark = '.';           // decimal mark: '.' or ',', 0 until a number with a fraction decides it
+  bool numeric = true;        // every cell so far is an NA token or a number
+  bool may_be_string = true;  // not declared numeric: its length matters
+  bool counting = true;       // not declared a string: numbers and other cells are counted
+  char mark = '.';            // decimal mark: '.' or ',', 0 until a number with a fraction decides it
   int decimals = 0;
   int integer_width = 1;
-  std::size_t longest = 0;   // bytes, trailing blanks removed, NA cells left out
-  std::size_t kept_width = 0;  // the longest of its own missing values that are NA tokens (kept as text)
+  std::size_t longest = 0;         // bytes, trailing blanks removed, NA cells left out
+  std::size_t kept_width = 0;      // the longest of its own missing values that are NA tokens (kept as text)
   std::int64_t longest_line = 0;   // where the longest cell stands
   std::int64_t overflow_line = 0;  // first cell longer than the declared width
   std::size_t overflow_length = 0;
-  std::int64_t na_cells = 0;       // cells that are NA tokens (or empty)
-  std::int64_t numbers = 0;        // cells that read as numbers (when counting)
-  std::int64_t texts = 0;          // other cells with a value (when counting)
+  std::int64_t na_cells = 0;  // cells that are NA tokens (or empty)
+  std::int64_t numbers = 0;   // cells that read as numbers (when counting)
+  std::int64_t texts = 0;     // other cells with a value (when counting)
   std::int64_t first_text_line = 0;
-  std::string first_text;          // the first cell that is not a number
+  std::string first_text;  // the first cell that is not a number
 };
 
 // Throws DataError naming the line and column of the first NUL byte of

@@ -39,9 +39,7 @@ CsvReader::CsvReader(std::string_view text, char delimiter, std::string source)
   position_.offset = bom_length(text);
 }
 
-std::size_t CsvReader::bom_length(std::string_view text) {
-  return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-}
+std::size_t CsvReader::bom_length(std::string_view text) { return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0; }
 
 char CsvReader::detect_delimiter(std::string_view text) {
   text.remove_prefix(bom_length(text));
@@ -115,8 +113,7 @@ bool CsvReader::next() {
       line += count_line_ends(raw);
       p = close + 1;
       if (p < end && *p != delimiter && *p != '\n' && *p != '\r') {
-        fail(p, fmt::format("unexpected character {} after the closing quote of a field",
-                            describe_char(*p)));
+        fail(p, fmt::format("unexpected character {} after the closing quote of a field", describe_char(*p)));
       }
     } else {
       const char* q = p;
@@ -165,9 +162,8 @@ bool CsvReader::next() {
   if (expected_ == 0) {
     expected_ = fields_.size();
   } else if (fields_.size() != expected_) {
-    throw DataError(fmt::format("{}, line {}: {} field{} found, {} expected (as many as the header has)",
-                                source_, record_line_, fields_.size(),
-                                fields_.size() == 1 ? "" : "s", expected_));
+    throw DataError(fmt::format("{}, line {}: {} field{} found, {} expected (as many as the header has)", source_,
+                                record_line_, fields_.size(), fields_.size() == 1 ? "" : "s", expected_));
   }
   return true;
 }

@@ -81,10 +81,10 @@ class CsvReader {
   std::int64_t record_line_ = 0;
   const char* record_start_ = nullptr;
   std::vector<std::string_view> fields_;
-  std::vector<const char*> starts_;  // where each field starts in the text
+  std::vector<const char*> starts_;        // where each field starts in the text
   std::vector<std::int64_t> field_lines_;  // the line each field starts on
   std::vector<Escaped> escaped_;
-  std::string scratch_;              // unescaped fields
+  std::string scratch_;  // unescaped fields
   std::vector<std::size_t> unescape_offsets_;
 };
 

@@ -86,9 +86,7 @@ class TextBuffer {
   explicit TextBuffer(std::string text) : owned_(std::move(text)) {}
   // Takes over a mapping of `size` bytes made with mmap.
   TextBuffer(void* mapped, std::size_t size) : mapped_(static_cast<char*>(mapped), Unmap{size}), size_(size) {}
-  std::string_view view() const {
-    return mapped_ ? std::string_view(mapped_.get(), size_) : std::string_view(owned_);
-  }
+  std::string_view view() const { return mapped_ ? std::string_view(mapped_.get(), size_) : std::string_view(owned_); }
 
  private:
   std::unique_ptr<char, Unmap> mapped_;
@@ -121,7 +119,7 @@ struct DataContent {
   // The decimal mark every column starts with: '.' or ',', or 0 when each
   // column takes the mark of the first number with a fraction it meets.
   char decimal = '.';
-  std::vector<LoadNote> notes;         // what the user should know about how the file was read
+  std::vector<LoadNote> notes;  // what the user should know about how the file was read
 
   // The values, column by column: plans[c].cells doubles per case, case
   // after case, as the case buffer takes them.

@@ -32,7 +32,7 @@ const std::vector<std::string>& default_na_tokens() {
   // R writes NA; pandas NaN, nan, NULL, None, N/A, n/a, #N/A or <NA> as it is
   // asked or as its types print; "." is the missing value of many
   // statistical files.
-  static const std::vector<std::string> tokens = {"NA",  ".",   "NaN",  "nan", "NULL",
+  static const std::vector<std::string> tokens = {"NA",   ".",   "NaN", "nan",  "NULL",
                                                   "None", "N/A", "n/a", "#N/A", "<NA>"};
   return tokens;
 }
@@ -82,8 +82,10 @@ std::vector<std::string> header_texts(const CsvReader& csv) {
   for (std::size_t c = 0; c < csv.fields().size(); ++c) {
     std::string header(trim_blanks(csv.fields()[c]));
     if (!valid_utf8(header)) {
-      throw DataError(fmt::format("{}: the name of column {} in the header (line {}) is not UTF-8 text; "
-                                  "save the file as UTF-8", csv.source(), c + 1, csv.line()));
+      throw DataError(
+          fmt::format("{}: the name of column {} in the header (line {}) is not UTF-8 text; "
+                      "save the file as UTF-8",
+                      csv.source(), c + 1, csv.line()));
     }
     headers.push_back(std::move(header));
   }
@@ -98,8 +100,10 @@ char decimal_mark(const DataOptions& options, char delimiter) {
     throw DataError(fmt::format("--decimal: the decimal mark is '.' or ',', not '{}'", mark));
   }
   if (mark == delimiter) {
-    throw DataError(fmt::format("--decimal: the decimal mark cannot be the delimiter '{}'; give another "
-                                "delimiter with --delimiter (';' or tab)", delimiter));
+    throw DataError(
+        fmt::format("--decimal: the decimal mark cannot be the delimiter '{}'; give another "
+                    "delimiter with --delimiter (';' or tab)",
+                    delimiter));
   }
   return mark;
 }
@@ -128,14 +132,15 @@ void build_dictionary(DataContent& content, const std::vector<std::string>& head
     std::int64_t v = 0;
     if (s.numeric && s.declared != DeclaredType::String) {
       const int decimals = std::min(s.decimals, kMaxInferredDecimals);
-      const int width = std::clamp(s.integer_width + (decimals > 0 ? decimals + 1 : 0), kMinInferredWidth,
-                                   kMaxNumericWidth);
+      const int width =
+          std::clamp(s.integer_width + (decimals > 0 ? decimals + 1 : 0), kMinInferredWidth, kMaxNumericWidth);
       v = content.dictionary.add_numeric(names[c], PrintFormat{kFormatF, width, decimals});
     } else {
       if (s.overflow_line != 0) {
-        throw DataError(fmt::format("{}, line {}, column {} ({}): the text is {} bytes long, wider than the "
-                                    "declared width {}", content.source, s.overflow_line, c + 1, names[c],
-                                    s.overflow_length, *s.declared_width));
+        throw DataError(
+            fmt::format("{}, line {}, column {} ({}): the text is {} bytes long, wider than the "
+                        "declared width {}",
+                        content.source, s.overflow_line, c + 1, names[c], s.overflow_length, *s.declared_width));
       }
       const int width = s.declared_width.value_or(
           static_cast<int>(std::clamp<std::size_t>(std::max(s.longest, s.kept_width), 1, kMaxStringWidth)));
@@ -231,8 +236,10 @@ struct ColumnNames {
     if (dictionary.find(name) != 0) return;
     for (std::size_t c = 0; c < headers.size(); ++c) {
       if (!headers[c].empty() && headers[c] != names[c] && fold_name(headers[c]) == fold_name(name)) {
-        throw DataError(fmt::format("{}: \"{}\" is the header of column {}, which is read as the variable {}; "
-                                    "give {}", context, name, c + 1, names[c], names[c]));
+        throw DataError(
+            fmt::format("{}: \"{}\" is the header of column {}, which is read as the variable {}; "
+                        "give {}",
+                        context, name, c + 1, names[c], names[c]));
       }
     }
   }
@@ -332,13 +339,13 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
         const auto at = std::find_if(names.begin(), names.end(), same(entry.name));
         if (at == names.end()) {
           const auto header = std::find_if(headers.begin(), headers.end(), same(entry.name));
-          throw DataError(fmt::format(
-              "{}: the variable \"{}\" is not in the data file {}{}", file->source(), shortened(entry.name),
-              content->source,
-              header == headers.end()
-                  ? ""
-                  : fmt::format(" (its column is read as the variable {}: name that in the dictionary)",
-                                names[static_cast<std::size_t>(header - headers.begin())])));
+          throw DataError(
+              fmt::format("{}: the variable \"{}\" is not in the data file {}{}", file->source(), shortened(entry.name),
+                          content->source,
+                          header == headers.end()
+                              ? ""
+                              : fmt::format(" (its column is read as the variable {}: name that in the dictionary)",
+                                            names[static_cast<std::size_t>(header - headers.begin())])));
         }
         ColumnStats& s = stats[static_cast<std::size_t>(at - names.begin())];
         if (entry.missing) widen_for_kept_tokens(*content, s, *entry.missing);
@@ -353,7 +360,8 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
       const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
         return fold_name(name) == fold_name(option.variable);
       });
-      if (at != names.end()) widen_for_kept_tokens(*content, stats[static_cast<std::size_t>(at - names.begin())], option.spec);
+      if (at != names.end())
+        widen_for_kept_tokens(*content, stats[static_cast<std::size_t>(at - names.begin())], option.spec);
     }
     poll();
     detail::read_records(csv, *content, names, stats, poll);
@@ -387,7 +395,8 @@ DataSet DataSet::from_text(std::string csv, const DataOptions& options, std::str
   } else if (!options.dict_path.empty()) {
     file = DictionaryFile::read(options.dict_path);
   }
-  return build(detail::TextBuffer(std::move(csv)), options.data_path.empty() ? "<data>" : options.data_path, file, options);
+  return build(detail::TextBuffer(std::move(csv)), options.data_path.empty() ? "<data>" : options.data_path, file,
+               options);
 }
 
 const Dictionary& DataSet::dictionary() const { return content_->dictionary; }

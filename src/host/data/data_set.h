@@ -20,17 +20,17 @@
 namespace mva::host {
 
 struct DataOptions {
-  std::string data_path;                 // CSV file; also names in-memory data in messages
-  std::string dict_path;                 // dictionary file (JSON), empty for none
-  std::optional<char> delimiter;         // detected from the header when absent
+  std::string data_path;          // CSV file; also names in-memory data in messages
+  std::string dict_path;          // dictionary file (JSON), empty for none
+  std::optional<char> delimiter;  // detected from the header when absent
   // The decimal mark of numbers, '.' or ','. When absent it is '.', except
   // that with ';' as the delimiter a column may read with ',' (see DataSet).
   std::optional<char> decimal;
-  std::vector<std::string> na_tokens;    // replace the default tokens when any are given
-  std::vector<std::string> missing;      // --missing options, "VAR=9,99"
-  std::optional<std::string> weight;     // overrides the dictionary file's; "" clears it
-  std::vector<std::string> split;        // names or comma lists; override the file's when not empty
-  std::function<bool()> interrupted;     // polled while loading: true stops it with LoadInterrupted
+  std::vector<std::string> na_tokens;  // replace the default tokens when any are given
+  std::vector<std::string> missing;    // --missing options, "VAR=9,99"
+  std::optional<std::string> weight;   // overrides the dictionary file's; "" clears it
+  std::vector<std::string> split;      // names or comma lists; override the file's when not empty
+  std::function<bool()> interrupted;   // polled while loading: true stops it with LoadInterrupted
 };
 
 // What the user should know about how the data file was read: a message
@@ -66,7 +66,7 @@ struct MemoryColumn {
 namespace detail {
 struct DataContent;
 class TextBuffer;
-}
+}  // namespace detail
 
 class DictionaryFile;
 
@@ -77,8 +77,7 @@ class DataSet {
   static DataSet load(const DataOptions& options);
   // The same over CSV text in memory; `dictionary_json`, when not empty, is
   // the dictionary file's text (options.dict_path then only names it).
-  static DataSet from_text(std::string csv, const DataOptions& options,
-                           std::string_view dictionary_json = {});
+  static DataSet from_text(std::string csv, const DataOptions& options, std::string_view dictionary_json = {});
 
   // A data set of `cases` cases from columns in memory, named in messages by
   // options.data_path. Headers become variable names by the rule of
@@ -89,8 +88,7 @@ class DataSet {
   // split apply as for a file (its delimiter, decimal, NA tokens and
   // dictionary path do not). Throws DataError naming the column (and case)
   // of a problem: no columns, an infinite value, a text too long.
-  static DataSet from_columns(const std::vector<MemoryColumn>& columns, std::int64_t cases,
-                              const DataOptions& options);
+  static DataSet from_columns(const std::vector<MemoryColumn>& columns, std::int64_t cases, const DataOptions& options);
 
   const Dictionary& dictionary() const;
   std::int64_t case_count() const;

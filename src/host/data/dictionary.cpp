@@ -15,9 +15,8 @@ namespace mva::host {
 namespace {
 
 bool same_record(const VarRecord& a, const VarRecord& b) {
-  return a.name == b.name && a.type == b.type && a.missing_form == b.missing_form &&
-         a.missing == b.missing && a.missing_text == b.missing_text &&
-         a.format.type == b.format.type && a.format.width == b.format.width &&
+  return a.name == b.name && a.type == b.type && a.missing_form == b.missing_form && a.missing == b.missing &&
+         a.missing_text == b.missing_text && a.format.type == b.format.type && a.format.width == b.format.width &&
          a.format.decimals == b.format.decimals && a.label == b.label;
 }
 
@@ -38,9 +37,7 @@ std::int64_t Dictionary::checked(std::int64_t v) const {
   return v;
 }
 
-const VarRecord& Dictionary::slot(std::int64_t v) const {
-  return slots_[static_cast<std::size_t>(checked(v) - 1)];
-}
+const VarRecord& Dictionary::slot(std::int64_t v) const { return slots_[static_cast<std::size_t>(checked(v) - 1)]; }
 
 bool valid_utf8(std::string_view text) {
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -151,8 +148,8 @@ std::int64_t Dictionary::add(VarRecord record, int slots) {
   const std::int64_t v = size() + 1;
   const auto [at, inserted] = index_.emplace(fold_name(record.name), v);
   if (!inserted) {
-    throw DataError(fmt::format("the name \"{}\" is used twice (\"{}\" and \"{}\")", record.name,
-                                slot(at->second).name, record.name));
+    throw DataError(fmt::format("the name \"{}\" is used twice (\"{}\" and \"{}\")", record.name, slot(at->second).name,
+                                record.name));
   }
   slots_.push_back(std::move(record));
   labels_.emplace_back();
@@ -198,9 +195,8 @@ void Dictionary::set_format(std::int64_t v, const PrintFormat& format, std::stri
   VarRecord& record = slots_[static_cast<std::size_t>(checked(v) - 1)];
   const bool string_format = format.type == kFormatA;
   if (string_format != (record.type > 0)) {
-    throw DataError(fmt::format("{}: {} is a {} variable and cannot take the format {}", context,
-                                record.name, record.type > 0 ? "string" : "numeric",
-                                print_format_text(format)));
+    throw DataError(fmt::format("{}: {} is a {} variable and cannot take the format {}", context, record.name,
+                                record.type > 0 ? "string" : "numeric", print_format_text(format)));
   }
   record.format = format;
 }
@@ -217,15 +213,14 @@ void Dictionary::set_value_labels(std::int64_t v, ValueLabels labels, std::strin
   labels_[static_cast<std::size_t>(v - 1)] = std::move(labels);
 }
 
-void Dictionary::add_value_label(std::int64_t v, std::string_view value, std::string label,
-                                 std::string_view context) {
+void Dictionary::add_value_label(std::int64_t v, std::string_view value, std::string label, std::string_view context) {
   const VarRecord& record = slot(v);
   ValueLabels& labels = labels_[static_cast<std::size_t>(v - 1)];
   if (record.type > 0) {
     const std::string_view text = trim_trailing_blanks(value);
     if (static_cast<std::int64_t>(text.size()) > record.type) {
-      throw DataError(fmt::format("{}: the labelled value \"{}\" is longer than the width {} of {}",
-                                  context, shortened(text), record.type, record.name));
+      throw DataError(fmt::format("{}: the labelled value \"{}\" is longer than the width {} of {}", context,
+                                  shortened(text), record.type, record.name));
     }
     if (!labels.text.emplace(std::string(text), std::move(label)).second) {
       throw DataError(
@@ -235,8 +230,8 @@ void Dictionary::add_value_label(std::int64_t v, std::string_view value, std::st
   }
   const auto number = parse_number(value);
   if (!number) {
-    throw DataError(fmt::format("{}: the labelled value \"{}\" of the numeric variable {} is not a number",
-                                context, shortened(value), record.name));
+    throw DataError(fmt::format("{}: the labelled value \"{}\" of the numeric variable {} is not a number", context,
+                                shortened(value), record.name));
   }
   if (!labels.numeric.emplace(*number, std::move(label)).second) {
     throw DataError(fmt::format("{}: the value {} of {} is labelled twice", context, shortened(value), record.name));
@@ -245,8 +240,8 @@ void Dictionary::add_value_label(std::int64_t v, std::string_view value, std::st
 
 void Dictionary::set_weight(std::int64_t v, std::string_view context) {
   if (v != 0 && slot(v).type != 0) {
-    throw DataError(fmt::format("{}: the weight variable must be numeric, and {} is a string variable",
-                                context, slot(v).name));
+    throw DataError(
+        fmt::format("{}: the weight variable must be numeric, and {} is a string variable", context, slot(v).name));
   }
   weight_ = v;
 }
@@ -262,8 +257,7 @@ void Dictionary::set_split(std::vector<std::int64_t> variables, std::string_view
     }
     for (std::size_t j = 0; j < k; ++j) {
       if (variables[j] == variables[k]) {
-        throw DataError(fmt::format("{}: the split variable {} is named twice", context,
-                                    slot(variables[k]).name));
+        throw DataError(fmt::format("{}: the split variable {} is named twice", context, slot(variables[k]).name));
       }
     }
   }
@@ -278,8 +272,8 @@ void Dictionary::set_split(const std::vector<std::string>& names, std::string_vi
 
 bool Dictionary::operator==(const Dictionary& other) const {
   return slots_.size() == other.slots_.size() &&
-         std::equal(slots_.begin(), slots_.end(), other.slots_.begin(), same_record) &&
-         labels_ == other.labels_ && weight_ == other.weight_ && split_ == other.split_;
+         std::equal(slots_.begin(), slots_.end(), other.slots_.begin(), same_record) && labels_ == other.labels_ &&
+         weight_ == other.weight_ && split_ == other.split_;
 }
 
 }  // namespace mva::host

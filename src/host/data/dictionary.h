@@ -79,8 +79,7 @@ class Dictionary {
   void set_value_labels(std::int64_t v, ValueLabels labels, std::string_view context);
   // A label for a value written as text: a number for a numeric variable,
   // the text itself for a string variable.
-  void add_value_label(std::int64_t v, std::string_view value, std::string label,
-                       std::string_view context);
+  void add_value_label(std::int64_t v, std::string_view value, std::string label, std::string_view context);
 
   // Weight: numeric variable, or 0 for none.
   void set_weight(std::int64_t v, std::string_view context);
@@ -101,8 +100,8 @@ class Dictionary {
   std::int64_t require(std::string_view name, std::string_view context) const;
   std::int64_t add(VarRecord record, int slots);
 
-  std::vector<VarRecord> slots_;       // slot v at index v - 1
-  std::vector<ValueLabels> labels_;    // parallel to slots_
+  std::vector<VarRecord> slots_;                         // slot v at index v - 1
+  std::vector<ValueLabels> labels_;                      // parallel to slots_
   std::unordered_map<std::string, std::int64_t> index_;  // lower-case name -> slot
   std::int64_t weight_ = 0;
   std::vector<std::int64_t> split_;

@@ -36,8 +36,7 @@ std::string shown_value(const json& value) {
   return value.dump();
 }
 
-void check_keys(const json& object, std::initializer_list<std::string_view> allowed,
-                std::string_view context) {
+void check_keys(const json& object, std::initializer_list<std::string_view> allowed, std::string_view context) {
   for (const auto& [key, value] : object.items()) {
     bool known = false;
     for (std::string_view name : allowed) known = known || key == name;
@@ -60,22 +59,23 @@ std::string string_field(const json& value, std::string_view field, std::string_
 std::string missing_item(const json& value, std::string_view context) {
   if (value.is_number()) return value.dump();
   if (value.is_string()) return value.get<std::string>();
-  throw DataError(fmt::format("{}: a missing value must be a number or a text, not {}", context,
-                              kind_of(value)));
+  throw DataError(fmt::format("{}: a missing value must be a number or a text, not {}", context, kind_of(value)));
 }
 
 MissingSpec parse_missing(const json& value, std::string_view context) {
   MissingSpec spec;
   if (value.is_null()) return spec;
   if (!value.is_object()) {
-    throw DataError(fmt::format("{}: \"missing\" must be an object such as {{\"values\": [9, 99]}}, not {}",
-                                context, kind_of(value)));
+    throw DataError(fmt::format("{}: \"missing\" must be an object such as {{\"values\": [9, 99]}}, not {}", context,
+                                kind_of(value)));
   }
   check_keys(value, {"values", "range", "value"}, fmt::format("{}, \"missing\"", context));
   if (value.contains("values")) {
     if (value.contains("range")) {
-      throw DataError(fmt::format("{}: \"missing\" takes \"values\" or a \"range\" (with one \"value\"), "
-                                  "not both", context));
+      throw DataError(
+          fmt::format("{}: \"missing\" takes \"values\" or a \"range\" (with one \"value\"), "
+                      "not both",
+                      context));
     }
     const json& values = value["values"];
     if (!values.is_array()) {
@@ -86,15 +86,16 @@ MissingSpec parse_missing(const json& value, std::string_view context) {
   if (value.contains("range")) {
     const json& range = value["range"];
     if (!range.is_array() || range.size() != 2) {
-      throw DataError(fmt::format("{}: a missing \"range\" must be an array of two ends, such as [90, 99]",
-                                  context));
+      throw DataError(fmt::format("{}: a missing \"range\" must be an array of two ends, such as [90, 99]", context));
     }
     spec.range.emplace(missing_item(range[0], context), missing_item(range[1], context));
   }
   if (value.contains("value")) {
     if (!spec.range) {
-      throw DataError(fmt::format("{}: a missing \"value\" goes with a \"range\"; use \"values\" for "
-                                  "discrete values", context));
+      throw DataError(
+          fmt::format("{}: a missing \"value\" goes with a \"range\"; use \"values\" for "
+                      "discrete values",
+                      context));
     }
     spec.values.push_back(missing_item(value["value"], context));
   }
@@ -120,16 +121,15 @@ VariableEntry parse_variable(const json& value, std::size_t index, std::string_v
     } else if (type == "string") {
       entry.type = DeclaredType::String;
     } else {
-      throw DataError(fmt::format("{}: \"type\" must be \"numeric\" or \"string\", not {}", context,
-                                  shown_value(value["type"])));
+      throw DataError(
+          fmt::format("{}: \"type\" must be \"numeric\" or \"string\", not {}", context, shown_value(value["type"])));
     }
   }
   if (value.contains("width")) {
     const json& width = value["width"];
-    if (!width.is_number_integer() || width.get<std::int64_t>() < 1 ||
-        width.get<std::int64_t>() > kMaxStringWidth) {
-      throw DataError(fmt::format("{}: \"width\" must be a whole number from 1 to {}, not {}", context,
-                                  kMaxStringWidth, shown_value(width)));
+    if (!width.is_number_integer() || width.get<std::int64_t>() < 1 || width.get<std::int64_t>() > kMaxStringWidth) {
+      throw DataError(fmt::format("{}: \"width\" must be a whole number from 1 to {}, not {}", context, kMaxStringWidth,
+                                  shown_value(width)));
     }
     entry.width = width.get<int>();
   }
@@ -179,8 +179,10 @@ DictionaryFile DictionaryFile::parse_text(std::string_view text, std::string_vie
   const json::parser_callback_t bound_depth = [&](int depth, json::parse_event_t event, json&) {
     if ((event == json::parse_event_t::object_start || event == json::parse_event_t::array_start) &&
         depth >= kMaxDepth) {
-      throw DataError(fmt::format("{}: arrays and objects are nested more than {} deep (a dictionary nests "
-                                  "five at most)", source, kMaxDepth));
+      throw DataError(
+          fmt::format("{}: arrays and objects are nested more than {} deep (a dictionary nests "
+                      "five at most)",
+                      source, kMaxDepth));
     }
     return true;
   };
@@ -203,8 +205,8 @@ DictionaryFile DictionaryFile::parse(const json& document, std::string_view sour
   DictionaryFile file;
   file.source_ = std::string(source);
   if (!document.is_object()) {
-    throw DataError(fmt::format("{}: the dictionary must be a JSON object with \"variables\", not {}", source,
-                                kind_of(document)));
+    throw DataError(
+        fmt::format("{}: the dictionary must be a JSON object with \"variables\", not {}", source, kind_of(document)));
   }
   check_keys(document, {"variables", "weight", "split"}, source);
   if (document.contains("variables")) {
@@ -235,8 +237,7 @@ DictionaryFile DictionaryFile::parse(const json& document, std::string_view sour
     } else if (split.is_array()) {
       for (const json& name : split) file.split_->push_back(string_field(name, "split", source));
     } else if (!split.is_null()) {
-      throw DataError(fmt::format("{}: \"split\" must be an array of variable names, not {}", source,
-                                  kind_of(split)));
+      throw DataError(fmt::format("{}: \"split\" must be an array of variable names, not {}", source, kind_of(split)));
     }
   }
   return file;
@@ -271,13 +272,13 @@ void Dictionary::apply(const DictionaryFile& file) {
                                   is_string ? "numeric" : "string", is_string ? "string" : "numeric"));
     }
     if (entry.width && is_string && *entry.width != record.type) {
-      throw DataError(fmt::format("{} is declared with width {}, but it has width {}", context, *entry.width,
-                                  record.type));
+      throw DataError(
+          fmt::format("{} is declared with width {}, but it has width {}", context, *entry.width, record.type));
     }
     if (entry.width && !is_string) {
       if (*entry.width > kMaxNumericWidth) {
-        throw DataError(fmt::format("{}: a numeric width goes up to {}, not {}", context, kMaxNumericWidth,
-                                    *entry.width));
+        throw DataError(
+            fmt::format("{}: a numeric width goes up to {}, not {}", context, kMaxNumericWidth, *entry.width));
       }
       PrintFormat format = record.format;
       format.width = *entry.width;

@@ -70,10 +70,10 @@ struct NumberWidths {
   }
 
   PrintFormat format() const {
-    const int integer_width = std::max(integer_digits(largest_positive),
-                                       largest_negative > 0 ? integer_digits(largest_negative) + 1 : 1);
-    const int width = std::clamp(integer_width + (decimals > 0 ? decimals + 1 : 0), kMinInferredWidth,
-                                 kMaxNumericWidth);
+    const int integer_width =
+        std::max(integer_digits(largest_positive), largest_negative > 0 ? integer_digits(largest_negative) + 1 : 1);
+    const int width =
+        std::clamp(integer_width + (decimals > 0 ? decimals + 1 : 0), kMinInferredWidth, kMaxNumericWidth);
     return PrintFormat{kFormatF, width, decimals};
   }
 };
@@ -88,8 +88,10 @@ NumberWidths take_numbers(const DataContent& content, const MemoryColumn& column
     if (cells != nullptr) cells[i] = std::isnan(value) ? kSystemMissing : value + 0.0;  // -0 + 0 is +0
     if (std::isnan(value)) continue;
     if (std::isinf(value)) {
-      throw DataError(fmt::format("{}, column \"{}\" ({}), case {}: an infinite value; a value must be a finite "
-                                  "number or missing (NaN)", content.source, column.header, name, i + 1));
+      throw DataError(
+          fmt::format("{}, column \"{}\" ({}), case {}: an infinite value; a value must be a finite "
+                      "number or missing (NaN)",
+                      content.source, column.header, name, i + 1));
     }
     widths.measure(value);
   }
@@ -98,11 +100,10 @@ NumberWidths take_numbers(const DataContent& content, const MemoryColumn& column
 
 // The width of a string column: its longest text in bytes without trailing
 // blanks (at least 1).
-int string_width(const DataContent& content, const MemoryColumn& column, const std::string& name,
-                 std::size_t cases) {
+int string_width(const DataContent& content, const MemoryColumn& column, const std::string& name, std::size_t cases) {
   if (column.texts.size() != cases || column.no_value.size() != cases) {
-    throw DataError(fmt::format("{}, column \"{}\" ({}): {} texts for {} cases", content.source, column.header,
-                                name, column.texts.size(), cases));
+    throw DataError(fmt::format("{}, column \"{}\" ({}): {} texts for {} cases", content.source, column.header, name,
+                                column.texts.size(), cases));
   }
   std::size_t longest = 1;
   for (std::size_t i = 0; i < cases; ++i) {
@@ -123,8 +124,7 @@ void fill_texts(const MemoryColumn& column, const ColumnPlan& plan, std::size_t 
   const std::size_t size = static_cast<std::size_t>(plan.cells) * sizeof(double);
   for (std::size_t i = 0; i < cases; ++i) {
     char* chars = reinterpret_cast<char*>(cells + i * static_cast<std::size_t>(plan.cells));
-    const std::string_view text =
-        column.no_value[i] ? std::string_view() : trim_trailing_blanks(column.texts[i]);
+    const std::string_view text = column.no_value[i] ? std::string_view() : trim_trailing_blanks(column.texts[i]);
     if (!text.empty()) std::memcpy(chars, text.data(), text.size());  // an empty view may hold no pointer
     std::memset(chars + text.size(), ' ', size - text.size());
   }
@@ -155,7 +155,8 @@ void add_notes(DataContent& content, const std::vector<MemoryColumn>& columns, c
   if (blank_missing.empty()) {
     note("HOST_ LOAD ^1 BLANK STRINGS ^2 ^3", {name_list(blank_read), no_value_text});
   } else {
-    note("HOST_ LOAD ^1 BLANK STRINGS ^2 ^3 MISSING ^4", {name_list(blank_read), no_value_text, name_list(blank_missing)});
+    note("HOST_ LOAD ^1 BLANK STRINGS ^2 ^3 MISSING ^4",
+         {name_list(blank_read), no_value_text, name_list(blank_missing)});
   }
 }
 

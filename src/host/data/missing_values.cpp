@@ -13,8 +13,7 @@ namespace mva::host {
 namespace {
 
 bool equals_upper(std::string_view text, std::string_view upper) {
-  return text.size() == upper.size() &&
-         std::equal(text.begin(), text.end(), upper.begin(), [](char a, char b) {
+  return text.size() == upper.size() && std::equal(text.begin(), text.end(), upper.begin(), [](char a, char b) {
            return (a >= 'a' && a <= 'z' ? static_cast<char>(a - 'a' + 'A') : a) == b;
          });
 }
@@ -31,8 +30,8 @@ bool is_highest(std::string_view text) {
 
 double numeric_value(std::string_view text, std::string_view context) {
   if (is_lowest(text) || is_highest(text)) {
-    throw DataError(fmt::format("{}: {} can only end a range of missing values (as in LO:5)",
-                                context, trim_blanks(text)));
+    throw DataError(
+        fmt::format("{}: {} can only end a range of missing values (as in LO:5)", context, trim_blanks(text)));
   }
   const auto value = parse_number(text);
   if (!value) throw DataError(fmt::format("{}: \"{}\" is not a number", context, shortened(text)));
@@ -43,8 +42,8 @@ double range_end(std::string_view text, bool low, std::string_view context) {
   if (low && is_lowest(text)) return kLowest;
   if (!low && is_highest(text)) return kHighest;
   if (is_lowest(text) || is_highest(text)) {
-    throw DataError(fmt::format("{}: {} cannot be the {} end of a range", context,
-                                trim_blanks(text), low ? "low" : "high"));
+    throw DataError(
+        fmt::format("{}: {} cannot be the {} end of a range", context, trim_blanks(text), low ? "low" : "high"));
   }
   return numeric_value(text, context);
 }
@@ -74,8 +73,8 @@ MissingOption parse_missing_option(std::string_view option) {
       const std::string_view low = trim_blanks(item.substr(0, colon));
       const std::string_view high = trim_blanks(item.substr(colon + 1));
       if (low.empty() || high.empty()) {
-        throw DataError(fmt::format("{}: the range \"{}\" needs both ends (LO and HI stand for open ends)",
-                                    context, item));
+        throw DataError(
+            fmt::format("{}: the range \"{}\" needs both ends (LO and HI stand for open ends)", context, item));
       }
       result.spec.range.emplace(std::string(low), std::string(high));
     }
@@ -93,18 +92,19 @@ void apply_missing(VarRecord& record, const MissingSpec& spec, std::string_view 
   const std::size_t count = spec.values.size();
   if (spec.range) {
     if (record.type > 0) {
-      throw DataError(fmt::format("{}: a range of missing values applies only to numeric variables, "
-                                  "and {} is a string variable", context, record.name));
+      throw DataError(
+          fmt::format("{}: a range of missing values applies only to numeric variables, "
+                      "and {} is a string variable",
+                      context, record.name));
     }
     if (count > 1) {
-      throw DataError(fmt::format("{}: a range of missing values can go with one more value, not {}",
-                                  context, count));
+      throw DataError(fmt::format("{}: a range of missing values can go with one more value, not {}", context, count));
     }
     const double low = range_end(spec.range->first, true, context);
     const double high = range_end(spec.range->second, false, context);
     if (low > high) {
-      throw DataError(fmt::format("{}: the range {}:{} has its low end above its high end", context,
-                                  spec.range->first, spec.range->second));
+      throw DataError(fmt::format("{}: the range {}:{} has its low end above its high end", context, spec.range->first,
+                                  spec.range->second));
     }
     updated.missing[0] = low;
     updated.missing[1] = high;
@@ -120,15 +120,16 @@ void apply_missing(VarRecord& record, const MissingSpec& spec, std::string_view 
     for (std::size_t k = 0; k < count; ++k) {
       const std::string_view text = trim_trailing_blanks(spec.values[k]);
       if (text.size() > width) {
-        throw DataError(fmt::format("{}: the missing value \"{}\" is longer than the width {} of {}",
-                                    context, shortened(text), width, record.name));
+        throw DataError(fmt::format("{}: the missing value \"{}\" is longer than the width {} of {}", context,
+                                    shortened(text), width, record.name));
       }
       // A string missing value is one 8-byte cell, matched against the
       // first cell of the variable: a longer value could never match.
       if (text.size() > kMaxMissingStringLength) {
-        throw DataError(fmt::format("{}: the missing value \"{}\" of {} is {} characters long; a string "
-                                    "missing value has at most {} characters",
-                                    context, shortened(text), record.name, text.size(), kMaxMissingStringLength));
+        throw DataError(
+            fmt::format("{}: the missing value \"{}\" of {} is {} characters long; a string "
+                        "missing value has at most {} characters",
+                        context, shortened(text), record.name, text.size(), kMaxMissingStringLength));
       }
       updated.missing_text[k] = std::string(text);
       updated.missing_text[k].resize(width, ' ');

@@ -29,11 +29,11 @@ std::optional<int> parse_small_int(std::string_view text) {
 
 // A number's text taken apart by one scan of its form.
 struct ScannedNumber {
-  std::string_view text;     // blanks trimmed, sign included
+  std::string_view text;  // blanks trimmed, sign included
   bool negative = false;
   std::uint64_t mantissa = 0;  // all digits, point ignored (exact when digits <= 19)
   int digits = 0;
-  std::string_view whole;    // digits before the point
+  std::string_view whole;  // digits before the point
   int fraction_digits = 0;
   bool has_exponent = false;
   int exponent = 0;
@@ -42,9 +42,7 @@ struct ScannedNumber {
   // 10^22 are both exact doubles, so one multiplication or division rounds
   // correctly, and the value is finite.
   int scale() const { return exponent - fraction_digits; }
-  bool fast() const {
-    return digits <= 19 && mantissa < (std::uint64_t{1} << 53) && scale() >= -22 && scale() <= 22;
-  }
+  bool fast() const { return digits <= 19 && mantissa < (std::uint64_t{1} << 53) && scale() >= -22 && scale() <= 22; }
 };
 
 // Scans the number that starts at `p`: an optional sign, digits with an
@@ -98,9 +96,8 @@ bool scan_number(std::string_view text, ScannedNumber& n) {
 
 // The value of a scanned number; false when it is out of range.
 bool value_of(const ScannedNumber& n, double& result) {
-  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   double value = 0.0;
   if (n.fast()) {
     value = static_cast<double>(n.mantissa);
@@ -189,9 +186,7 @@ const char* read_number_at(const char* p, const char* end, double& value, Number
 PrintFormat parse_print_format(std::string_view text, std::string_view context) {
   const std::string_view given = text;
   text = trim_blanks(text);
-  auto bad = [&](std::string_view why) {
-    return DataError(fmt::format("{}: format \"{}\" {}", context, given, why));
-  };
+  auto bad = [&](std::string_view why) { return DataError(fmt::format("{}: format \"{}\" {}", context, given, why)); };
   if (text.empty()) throw bad("is empty");
   const char letter = text.front();
   PrintFormat format;
@@ -262,7 +257,6 @@ std::string fixed_text(double value, int decimals) {
   if (negative && text.find_first_not_of("0.") != std::string::npos) text.insert(text.begin(), '-');
   return text;
 }
-
 
 std::string format_value(double value, const PrintFormat& format) {
   if (value == kSystemMissing) return ".";

@@ -44,8 +44,8 @@ T& append(std::vector<Item>& items, T value) {
 }
 
 [[noreturn]] void fault(int number, std::string_view call, std::string_view what) {
-  throw std::logic_error("output call " + std::string(call) + " on table " + std::to_string(number) +
-                         ": " + std::string(what));
+  throw std::logic_error("output call " + std::string(call) + " on table " + std::to_string(number) + ": " +
+                         std::string(what));
 }
 
 }  // namespace
@@ -104,8 +104,7 @@ std::string command_heading(const CommandItem& command) {
 }
 
 bool is_footnote_code(int code) {
-  return code == static_cast<int>(AnnotationCode::Category) ||
-         code == static_cast<int>(AnnotationCode::Cell) ||
+  return code == static_cast<int>(AnnotationCode::Category) || code == static_cast<int>(AnnotationCode::Cell) ||
          code == static_cast<int>(AnnotationCode::Title);
 }
 
@@ -126,9 +125,7 @@ namespace {
 constexpr std::uint64_t kGolden = 0x9e3779b97f4a7c15ULL;
 
 // Folds `v` into the running hash `h`.
-void mix(std::uint64_t& h, std::uint64_t v) {
-  h ^= v + kGolden + (h << 6) + (h >> 2);
-}
+void mix(std::uint64_t& h, std::uint64_t v) { h ^= v + kGolden + (h << 6) + (h >> 2); }
 
 // Spreads the bits of a finished hash so that its low bits pick slots well.
 std::uint64_t finish(std::uint64_t h) {
@@ -289,9 +286,7 @@ int PivotTable::find_dimension(const Text& name) const {
 
 // ---- Document items -----------------------------------------------------------
 
-std::vector<Item>& OutputDocument::current_items() {
-  return headings_.empty() ? items_ : headings_.back()->items;
-}
+std::vector<Item>& OutputDocument::current_items() { return headings_.empty() ? items_ : headings_.back()->items; }
 
 void OutputDocument::add_message(const Text& text, int msg_class, int severity) {
   add_message(MessageItem{text, msg_class, severity, std::nullopt, 0});
@@ -579,13 +574,10 @@ void OutputDocument::cell(int number, const Text& value, const Text& category) {
 
 // ---- Notes and footnotes ----------------------------------------------------------
 
-void OutputDocument::attach_footnote(PivotTable& table, std::vector<int>& target, const Text& text,
-                                     int code) {
+void OutputDocument::attach_footnote(PivotTable& table, std::vector<int>& target, const Text& text, int code) {
   const std::string shown = display(text);
   const std::string key = key_of(text);
-  auto same = [&](const Annotation& a) {
-    return a.marker >= 0 && a.shown == shown && key_of(a.text) == key;
-  };
+  auto same = [&](const Annotation& a) { return a.marker >= 0 && a.shown == shown && key_of(a.text) == key; };
   auto it = std::find_if(table.annotations.begin(), table.annotations.end(), same);
   int index = static_cast<int>(it - table.annotations.begin());
   if (it == table.annotations.end()) {
@@ -615,23 +607,18 @@ void OutputDocument::annotate(const Text& text, int code) {
     case static_cast<int>(AnnotationCode::Category):
       if (table->last_category_ >= 0) {
         Dimension& dim = table->dimensions[static_cast<std::size_t>(table->last_dimension_)];
-        attach_footnote(*table, dim.categories[static_cast<std::size_t>(table->last_category_)].footnotes,
-                        text, code);
+        attach_footnote(*table, dim.categories[static_cast<std::size_t>(table->last_category_)].footnotes, text, code);
         return;
       }
       break;
     case static_cast<int>(AnnotationCode::Cell):
       if (table->last_cell_ >= 0) {
-        attach_footnote(*table, table->cells.footnotes_of(static_cast<std::size_t>(table->last_cell_)), text,
-                        code);
+        attach_footnote(*table, table->cells.footnotes_of(static_cast<std::size_t>(table->last_cell_)), text, code);
         return;
       }
       break;
-    case static_cast<int>(AnnotationCode::Title):
-      attach_footnote(*table, table->title_footnotes, text, code);
-      return;
-    default:
-      break;
+    case static_cast<int>(AnnotationCode::Title): attach_footnote(*table, table->title_footnotes, text, code); return;
+    default: break;
   }
   add_note(*table, text, code);
 }

@@ -68,12 +68,12 @@ struct Category {
 
 struct Dimension {
   Text name;
-  std::string text;                 // display(name)
-  bool positioned = false;          // declared by position_dimension
-  std::array<int, 4> placement{};   // order, axis (1 columns), show name, reserved
-  int sequence = 0;                 // declaration order within the table
+  std::string text;                // display(name)
+  bool positioned = false;         // declared by position_dimension
+  std::array<int, 4> placement{};  // order, axis (1 columns), show name, reserved
+  int sequence = 0;                // declaration order within the table
   std::vector<Category> categories;
-  std::vector<int> top;             // top-level categories in order
+  std::vector<int> top;  // top-level categories in order
 
   // A dimension that is only the cell dimension sits innermost in the columns.
   Axis axis() const { return !positioned || placement[1] == 1 ? Axis::Columns : Axis::Rows; }
@@ -108,11 +108,11 @@ class CellAt {
   using const_iterator = const int*;
 
   CellAt(const int* first, std::size_t size) : first_(first), size_(size) {}  // `size` ints from `first`
-  std::size_t size() const { return size_; }                                   // number of dimensions
-  int operator[](std::size_t d) const { return first_[d]; }                    // the category in dimension d
-  int at(std::size_t d) const;         // as [], but throws std::out_of_range past the end
-  const int* begin() const { return first_; }          // the first dimension's category
-  const int* end() const { return first_ + size_; }    // past the last
+  std::size_t size() const { return size_; }                                  // number of dimensions
+  int operator[](std::size_t d) const { return first_[d]; }                   // the category in dimension d
+  int at(std::size_t d) const;                       // as [], but throws std::out_of_range past the end
+  const int* begin() const { return first_; }        // the first dimension's category
+  const int* end() const { return first_ + size_; }  // past the last
   friend bool operator==(const CellAt& a, const std::vector<int>& b);  // the same categories
 
  private:
@@ -142,19 +142,22 @@ class CellStore {
    public:
     Iterator(const CellStore* store, std::size_t i) : store_(store), i_(i) {}  // cell i of `store`
     TableCell operator*() const { return (*store_)[i_]; }                      // the cell it is at
-    Iterator& operator++() { ++i_; return *this; }                             // on to the next cell
-    bool operator==(const Iterator& other) const { return i_ == other.i_; }    // at the same cell
+    Iterator& operator++() {
+      ++i_;
+      return *this;
+    }                                                                        // on to the next cell
+    bool operator==(const Iterator& other) const { return i_ == other.i_; }  // at the same cell
 
    private:
     const CellStore* store_;
     std::size_t i_;
   };
 
-  std::size_t size() const { return value_of_.size(); }  // number of cells
-  bool empty() const { return value_of_.empty(); }       // true before the first cell
-  TableCell operator[](std::size_t i) const;              // cell i, in storage order
-  Iterator begin() const { return {this, 0}; }            // the first cell
-  Iterator end() const { return {this, size()}; }         // past the last cell
+  std::size_t size() const { return value_of_.size(); }       // number of cells
+  bool empty() const { return value_of_.empty(); }            // true before the first cell
+  TableCell operator[](std::size_t i) const;                  // cell i, in storage order
+  Iterator begin() const { return {this, 0}; }                // the first cell
+  Iterator end() const { return {this, size()}; }             // past the last cell
   std::size_t value_count() const { return values_.size(); }  // distinct values kept
 
  private:
@@ -168,19 +171,19 @@ class CellStore {
   // The footnote list of cell i, made on first use.
   std::vector<int>& footnotes_of(std::size_t i);
 
-  std::size_t intern(const Text& value);         // the index of `value` among values_, added if new
-  std::size_t coordinate_hash(const int* at) const;     // hash of dims_ coordinates from `at`
-  bool same_place(const int* a, const int* b) const;    // true when dims_ coordinates agree
+  std::size_t intern(const Text& value);              // the index of `value` among values_, added if new
+  std::size_t coordinate_hash(const int* at) const;   // hash of dims_ coordinates from `at`
+  bool same_place(const int* a, const int* b) const;  // true when dims_ coordinates agree
   void grow_cell_slots();  // rehashes every cell, first doubling cell_slots_ until it has room for one more
 
-  std::size_t dims_ = 0;                         // coordinates per cell
-  std::vector<int> coords_;                      // cell i's at coords_[i * dims_ ...]
-  std::vector<std::uint32_t> value_of_;          // cell i's index into values_
-  std::vector<std::uint32_t> notes_of_;          // cell i's footnote list + 1; 0 for none
-  std::vector<std::vector<int>> note_lists_;     // the footnote lists of the cells that have one
-  std::vector<Text> values_;                     // distinct values, in order of first use
-  std::vector<std::uint32_t> cell_slots_;        // cell index + 1 by coordinate hash; 0 free
-  std::vector<std::uint32_t> value_slots_;       // value index + 1 by text hash; 0 free
+  std::size_t dims_ = 0;                      // coordinates per cell
+  std::vector<int> coords_;                   // cell i's at coords_[i * dims_ ...]
+  std::vector<std::uint32_t> value_of_;       // cell i's index into values_
+  std::vector<std::uint32_t> notes_of_;       // cell i's footnote list + 1; 0 for none
+  std::vector<std::vector<int>> note_lists_;  // the footnote lists of the cells that have one
+  std::vector<Text> values_;                  // distinct values, in order of first use
+  std::vector<std::uint32_t> cell_slots_;     // cell index + 1 by coordinate hash; 0 free
+  std::vector<std::uint32_t> value_slots_;    // value index + 1 by text hash; 0 free
 };
 
 struct Annotation {
@@ -229,10 +232,10 @@ struct SourcePlace {
 
 struct MessageItem {
   Text text;
-  int msg_class = 0;  // 1 command syntax, 2 a run-time condition
-  int severity = 0;   // 3 an error, 2 a warning, lower a note
+  int msg_class = 0;                  // 1 command syntax, 2 a run-time condition
+  int severity = 0;                   // 3 an error, 2 a warning, lower a note
   std::optional<SourcePlace> source;  // set when raised while a command is read
-  int groups = 0;  // when above 1: the same message came in each of this many split groups
+  int groups = 0;                     // when above 1: the same message came in each of this many split groups
 };
 
 // What is said of a message besides its text: where it was raised and how

@@ -65,9 +65,7 @@ std::string escape(std::string_view text) {
   return out;
 }
 
-std::string sup(const std::string& markers) {
-  return markers.empty() ? "" : "<sup>" + escape(markers) + "</sup>";
-}
+std::string sup(const std::string& markers) { return markers.empty() ? "" : "<sup>" + escape(markers) + "</sup>"; }
 
 std::string align_class(Align align) {
   switch (align) {
@@ -80,8 +78,7 @@ std::string align_class(Align align) {
 
 void render_table(const PivotTable& table, std::string& out) {
   const TableGrid grid = layout_table(table);
-  out += "<div class=\"table\">\n<table>\n<caption>" + escape(grid.title) + sup(grid.title_markers) +
-         "</caption>\n";
+  out += "<div class=\"table\">\n<table>\n<caption>" + escape(grid.title) + sup(grid.title_markers) + "</caption>\n";
   if (!grid.body.empty()) {
     if (!grid.header.empty()) {
       out += "<thead>\n";
@@ -119,8 +116,7 @@ void render_table(const PivotTable& table, std::string& out) {
   out += "</div>\n";
 }
 
-void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth,
-                  std::string& out) {
+void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth, std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
       const MessageKind kind = message_kind(message->severity);
@@ -131,12 +127,10 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
       out += "<p class=\"note\">" + escape(display(note->text)) + "</p>\n";
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
-      out += "<p class=\"split\"><strong>Split group:</strong> " + describe_split(*split, escape) +
-             "</p>\n";
+      out += "<p class=\"split\"><strong>Split group:</strong> " + describe_split(*split, escape) + "</p>\n";
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
       const std::string level = std::to_string(std::min(depth + 2, 6));
-      out += "<section class=\"heading\">\n<h" + level + ">" + escape(display(heading->text)) + "</h" + level +
-             ">\n";
+      out += "<section class=\"heading\">\n<h" + level + ">" + escape(display(heading->text)) + "</h" + level + ">\n";
       render_items(document, heading->items, depth + 1, out);
       out += "</section>\n";
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
@@ -154,8 +148,8 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
         if (from > 0) text += '\n';
         text += escape(std::string_view(command->text).substr(from, nl == std::string::npos ? nl : nl - from));
       }
-      out += "<div class=\"command\">\n<p class=\"where\">" + escape(command_heading(*command)) + "</p>\n<pre>" +
-             text + "</pre>\n</div>\n";
+      out += "<div class=\"command\">\n<p class=\"where\">" + escape(command_heading(*command)) + "</p>\n<pre>" + text +
+             "</pre>\n</div>\n";
     }
   }
 }

@@ -51,8 +51,8 @@ ordered_json number_json(double number) {
 
 // The number a value stands for: null when system-missing or not a number.
 ordered_json number_json(const Text& value) {
-  const bool numeric = value.kind == Text::Kind::Number ||
-                       (value.kind == Text::Kind::VarValue && value.format.type != 1);
+  const bool numeric =
+      value.kind == Text::Kind::Number || (value.kind == Text::Kind::VarValue && value.format.type != 1);
   if (!numeric) return nullptr;
   return number_json(value.number);
 }
@@ -71,7 +71,8 @@ ordered_json params_json(const Text& text) {
 void add_markers(ordered_json& j, const PivotTable& table, const std::vector<int>& footnotes) {
   if (footnotes.empty()) return;
   ordered_json markers = ordered_json::array();
-  for (const int f : footnotes) markers.push_back(footnote_marker(table.annotations[static_cast<std::size_t>(f)].marker));
+  for (const int f : footnotes)
+    markers.push_back(footnote_marker(table.annotations[static_cast<std::size_t>(f)].marker));
   j["footnotes"] = std::move(markers);
 }
 
@@ -252,8 +253,12 @@ class CellWriter {
   // For the cells of `table`, written at nesting depth `depth`; `names` are
   // the dimensions' names as a cell's keys.
   CellWriter(const PivotTable& table, const std::vector<std::string>& names, int depth)
-      : table_(table), depth_(depth), at_(table.dimensions.size()), path_(table.dimensions.size()),
-        number_(table.cells.value_count()), text_(table.cells.value_count()) {
+      : table_(table),
+        depth_(depth),
+        at_(table.dimensions.size()),
+        path_(table.dimensions.size()),
+        number_(table.cells.value_count()),
+        text_(table.cells.value_count()) {
     for (const std::string& name : names) keys_.push_back(dumped(ordered_json(name)).append(": "));
   }
 

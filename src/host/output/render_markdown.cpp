@@ -93,8 +93,7 @@ void render_table(const PivotTable& table, std::string& out) {
   for (const auto& [marker, text] : grid.footnotes) out += sup(marker) + " " + escape(text) + "\n\n";
 }
 
-void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth,
-                  std::string& out) {
+void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth, std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
       const std::string context = message_context(*message);
@@ -105,8 +104,8 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
       out += "**Split group:** " + describe_split(*split, escape) + "\n\n";
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
-      out += std::string(static_cast<std::size_t>(std::min(depth + 2, 6)), '#') + " " +
-             escape(display(heading->text)) + "\n\n";
+      out += std::string(static_cast<std::size_t>(std::min(depth + 2, 6)), '#') + " " + escape(display(heading->text)) +
+             "\n\n";
       render_items(document, heading->items, depth + 1, out);
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
       render_table(document.table(table->table), out);

@@ -24,9 +24,7 @@ std::size_t text_width(std::string_view s) {
 }
 
 // Footnote markers stand in brackets after the text they annotate: "Mean[a]".
-std::string bracketed(const std::string& markers) {
-  return markers.empty() ? "" : "[" + markers + "]";
-}
+std::string bracketed(const std::string& markers) { return markers.empty() ? "" : "[" + markers + "]"; }
 
 std::string shown(const TableGrid& grid, const GridCell& cell) {
   return grid.text(cell) + bracketed(grid.markers(cell));
@@ -37,12 +35,9 @@ std::string pad(const std::string& text, std::size_t width, Align align) {
   if (w >= width) return text;
   const std::size_t room = width - w;
   switch (align) {
-    case Align::Right:
-      return std::string(room, ' ') + text;
-    case Align::Center:
-      return std::string(room / 2, ' ') + text + std::string(room - room / 2, ' ');
-    case Align::Left:
-      break;
+    case Align::Right: return std::string(room, ' ') + text;
+    case Align::Center: return std::string(room / 2, ' ') + text + std::string(room - room / 2, ' ');
+    case Align::Left: break;
   }
   return text + std::string(room, ' ');
 }
@@ -94,9 +89,9 @@ void render_table(const PivotTable& table, std::string& out) {
                      [](const auto& a, const auto& b) { return a.second->span < b.second->span; });
     for (const auto& [first, cell] : spanning) {
       const auto span = static_cast<std::size_t>(cell->span);
-      const std::size_t have = std::accumulate(widths.begin() + static_cast<std::ptrdiff_t>(first),
-                                               widths.begin() + static_cast<std::ptrdiff_t>(first + span),
-                                               kGap.size() * (span - 1));
+      const std::size_t have =
+          std::accumulate(widths.begin() + static_cast<std::ptrdiff_t>(first),
+                          widths.begin() + static_cast<std::ptrdiff_t>(first + span), kGap.size() * (span - 1));
       const std::size_t need = text_width(shown(grid, *cell));
       if (need > have) widths[first + span - 1] += need - have;
     }
@@ -119,8 +114,7 @@ void blank_line(std::string& out) {
   while (out.size() < 2 || out.compare(out.size() - 2, 2, "\n\n") != 0) out += '\n';
 }
 
-void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth,
-                  std::string& out) {
+void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth, std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
       const std::string context = message_context(*message);

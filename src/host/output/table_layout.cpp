@@ -21,9 +21,9 @@ namespace {
 struct AxisDimension {
   const Dimension* dimension = nullptr;
   int index = 0;
-  int depth = 0;                         // longest path
-  std::vector<std::vector<int>> paths;   // per leaf: categories from the top down
-  std::vector<int> leaf_of;              // per category: leaf ordinal, -1 for a group
+  int depth = 0;                        // longest path
+  std::vector<std::vector<int>> paths;  // per leaf: categories from the top down
+  std::vector<int> leaf_of;             // per category: leaf ordinal, -1 for a group
 };
 
 void collect_leaves(const Dimension& dim, int parent, std::vector<int>& path, AxisDimension& out) {
@@ -139,8 +139,8 @@ std::string flatten(std::string text) {
 
 GridCell label_cell(TableGrid& grid, const PivotTable& table, const Category& category, GridRole role, Align align,
                     int span) {
-  return GridCell{grid.add(flatten(category.text)), grid.add(footnote_markers(table, category.footnotes)), align,
-                  span, role};
+  return GridCell{grid.add(flatten(category.text)), grid.add(footnote_markers(table, category.footnotes)), align, span,
+                  role};
 }
 
 // The category shown at `level` of a column header for a leaf path: groups at
@@ -206,7 +206,7 @@ TableGrid layout_table(const PivotTable& table) {
   std::vector<int> at(row_count * column_count, -1);
   std::vector<bool> numeric_column(column_count, false);
   // What each distinct value shows, worked out once however many cells repeat it.
-  std::vector<std::uint32_t> shown_at(table.cells.value_count());  // its index in grid.strings
+  std::vector<std::uint32_t> shown_at(table.cells.value_count());   // its index in grid.strings
   std::vector<signed char> numeric(table.cells.value_count(), -1);  // -1 not yet worked out
   for (std::size_t i = 0; i < table.cells.size(); ++i) {
     const TableCell& cell = table.cells[i];

@@ -31,7 +31,7 @@ struct GridCell {
   std::uint32_t text = 0;     // as displayed, line breaks turned into blanks
   std::uint32_t markers = 0;  // footnote markers, "a" or "a,b"; 0 ("") for none
   Align align = Align::Left;
-  int span = 1;         // columns covered (header rows only)
+  int span = 1;  // columns covered (header rows only)
   GridRole role = GridRole::Value;
 };
 
@@ -46,7 +46,7 @@ struct TableGrid {
   std::vector<std::vector<GridCell>> body;
   std::vector<std::string> notes;
   std::vector<std::pair<std::string, std::string>> footnotes;  // marker, text
-  std::vector<std::string> strings{std::string()};  // the cells' texts; the first is ""
+  std::vector<std::string> strings{std::string()};             // the cells' texts; the first is ""
 
   const std::string& text(const GridCell& cell) const { return strings[cell.text]; }        // what it shows
   const std::string& markers(const GridCell& cell) const { return strings[cell.markers]; }  // its markers

@@ -27,8 +27,8 @@ constexpr double kLargestFixed = 1e15;
 // two, so that the figure still says something): 1.23E+20, -4.50E+300.
 std::string scientific_text(double value, int decimals) {
   std::array<char, 64> buffer;
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                    std::chars_format::scientific, std::clamp(decimals, 2, kMaxDecimals));
+  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific,
+                                    std::clamp(decimals, 2, kMaxDecimals));
   std::string text(buffer.data(), result.ptr);
   // to_chars writes 1.23e+20; the exponent is shown with a capital E.
   const std::size_t e = text.find('e');
@@ -180,8 +180,7 @@ bool is_system_missing(double value) { return value == kSystemMissing || !std::i
 
 std::string format_number(double value, const Format& format) {
   if (is_system_missing(value)) return ".";
-  const int decimals =
-      format.kind == FormatKind::Count ? 0 : std::clamp(format.decimals, 0, kMaxDecimals);
+  const int decimals = format.kind == FormatKind::Count ? 0 : std::clamp(format.decimals, 0, kMaxDecimals);
   if (std::fabs(value) >= kLargestFixed) return scientific_text(value, decimals);
   return fixed_text(value, decimals);
 }
@@ -240,18 +239,14 @@ std::string fill_template(std::string_view pattern, const std::vector<Text>& par
 
 std::string display(const Text& text) {
   switch (text.kind) {
-    case Text::Kind::Empty:
-      return {};
-    case Text::Kind::Literal:
-      return text.key;
+    case Text::Kind::Empty: return {};
+    case Text::Kind::Literal: return text.key;
     case Text::Kind::Key: {
       const auto found = english_text(text.key);
       return found ? fill_template(*found, text.params) : text.key;
     }
-    case Text::Kind::Number:
-      return format_number(text.number, text.format);
-    case Text::Kind::Variable:
-      return text.name;
+    case Text::Kind::Number: return format_number(text.number, text.format);
+    case Text::Kind::Variable: return text.name;
     case Text::Kind::VarValue:
       if (!text.label.empty()) return text.label;
       return text.format.type == 1 ? std::string{} : format_number(text.number, text.format);

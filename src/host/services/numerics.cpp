@@ -60,12 +60,8 @@ double RandomStream::uniform(double a, double b) {
   return boost::random::uniform_real_distribution<double>(a, b)(engine_);
 }
 
-double RandomStream::standard_normal() {
-  return boost::random::normal_distribution<double>(0.0, 1.0)(engine_);
-}
+double RandomStream::standard_normal() { return boost::random::normal_distribution<double>(0.0, 1.0)(engine_); }
 
-double RandomStream::student_t(double df) {
-  return boost::random::student_t_distribution<double>(df)(engine_);
-}
+double RandomStream::student_t(double df) { return boost::random::student_t_distribution<double>(df)(engine_); }
 
 }  // namespace mva::host

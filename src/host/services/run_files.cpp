@@ -38,8 +38,8 @@ FileIdentity FileIdentity::of(const std::string& path) {
 bool FileIdentity::same_as(const FileIdentity& other) const {
   if (exists && other.exists && device == other.device && inode == other.inode) return true;
   if (folder_known != other.folder_known) return false;
-  return name == other.name && (!folder_known || (folder_device == other.folder_device &&
-                                                  folder_inode == other.folder_inode));
+  return name == other.name &&
+         (!folder_known || (folder_device == other.folder_device && folder_inode == other.folder_inode));
 }
 
 void RunFiles::add_input(const std::string& path, std::string what) {

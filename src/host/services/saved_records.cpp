@@ -174,9 +174,9 @@ void SavedRecords::append_record_line(FileHandle handle, std::string& line) cons
 }
 
 std::string csv_field(std::string_view text) {
-  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                     (!text.empty() && (text.front() == ' ' || text.back() == ' ' ||
-                                        text.front() == '\t' || text.back() == '\t'));
+  const bool quote =
+      text.find_first_of(",\"\r\n") != std::string_view::npos ||
+      (!text.empty() && (text.front() == ' ' || text.back() == ' ' || text.front() == '\t' || text.back() == '\t'));
   if (!quote) return std::string(text);
   std::string out = "\"";
   for (const char c : text) {

@@ -123,8 +123,8 @@ void DATA(Context& cx) {
   if (a.CASES > 0) host.KPMEM(cx.ws, a.CASES, c.NV * c.NCASES);
   c.MAXCAS = c.NCASES;
   const auto category_cells = checked_product(c.MAXCAT, c.NVAR);
-  if (!lay_out(cx, a.CATVAL, category_cells) || !lay_out(cx, a.LOCOF, c.NCASES) ||
-      !lay_out(cx, a.CASEAT, c.NCASES) || !lay_out(cx, a.CORDER, c.NCASES)) {
+  if (!lay_out(cx, a.CATVAL, category_cells) || !lay_out(cx, a.LOCOF, c.NCASES) || !lay_out(cx, a.CASEAT, c.NCASES) ||
+      !lay_out(cx, a.CORDER, c.NCASES)) {
     report(cx, "DATA_ NOT ENOUGH MEMORY");
     return;
   }

@@ -53,16 +53,15 @@ namespace {
 
 // Status of the cell at column `col` of stored case L, for a variable with
 // the record `rec`; the caller has checked that L lies in the case matrix.
-CellStatus classify(const Context& cx, const CaseMatrix& cases, std::int64_t L, std::int64_t col,
-                    const VarRecord& rec, double sysmis) {
+CellStatus classify(const Context& cx, const CaseMatrix& cases, std::int64_t L, std::int64_t col, const VarRecord& rec,
+                    double sysmis) {
   if (!cases || col < 1) return CellStatus::Valid;
   if (rec.type < 0) return CellStatus::Valid;  // a continuation slot
 
   const bool numeric = rec.type == 0;
   const double value = cases(L, col);
   const auto equals = [&](std::size_t k) {
-    return numeric ? value == rec.missing[k]
-                   : string_equals(cases, L, col, rec.type, rec.missing_text[k]);
+    return numeric ? value == rec.missing[k] : string_equals(cases, L, col, rec.type, rec.missing_text[k]);
   };
 
   if (numeric && value == sysmis) return CellStatus::SystemMissing;
@@ -96,8 +95,7 @@ CellStatus IQMSNG(const Context& cx, std::int64_t L, std::int64_t v) {
 }
 
 MissingCodeTable::MissingCodeTable(const Context& cx)
-    : cx_(cx), cases_(cx.case_matrix()), nvar_(cx.cmn.NVAR), ncases_(cx.cmn.NCASES),
-      sysmis_(cx.host.PCINMS()) {
+    : cx_(cx), cases_(cx.case_matrix()), nvar_(cx.cmn.NVAR), ncases_(cx.cmn.NCASES), sysmis_(cx.host.PCINMS()) {
   records_.reserve(static_cast<std::size_t>(nvar_));
   columns_.reserve(static_cast<std::size_t>(nvar_));
   const WordArray COLOF = cx.words(cx.cmn.a.COLOF);

@@ -53,13 +53,13 @@ class MissingCodeTable {
   CellStatus general(std::int64_t L, std::size_t at) const;
 
   const Context& cx_;
-  CaseMatrix cases_;                  // the case matrix of the group
-  std::int64_t nvar_ = 0;             // NVAR
-  std::int64_t ncases_ = 0;           // NCASES
-  std::vector<VarRecord> records_;    // the dictionary record of variable v at v - 1
-  std::vector<std::int64_t> columns_; // the case-matrix column of variable v at v - 1 (0 = none)
-  std::vector<char> plain_;           // variable v at v - 1 is numeric, has a column and no missing values
-  double sysmis_ = 0.0;             // the system-missing value
+  CaseMatrix cases_;                   // the case matrix of the group
+  std::int64_t nvar_ = 0;              // NVAR
+  std::int64_t ncases_ = 0;            // NCASES
+  std::vector<VarRecord> records_;     // the dictionary record of variable v at v - 1
+  std::vector<std::int64_t> columns_;  // the case-matrix column of variable v at v - 1 (0 = none)
+  std::vector<char> plain_;            // variable v at v - 1 is numeric, has a column and no missing values
+  double sysmis_ = 0.0;                // the system-missing value
 };
 
 // True when two cells hold the same value: equal as numbers, or the same 8

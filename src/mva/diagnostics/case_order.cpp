@@ -102,8 +102,7 @@ std::int64_t start_location(const Context& cx, std::int64_t n, bool quantitative
 // The chain over grouped patterns; order(1) holds the start.
 class Chain {
  public:
-  Chain(const LocationPatterns& pats, WordArray order)
-      : pats_(pats), order_(order), heaps_(pats.groups()) {
+  Chain(const LocationPatterns& pats, WordArray order) : pats_(pats), order_(order), heaps_(pats.groups()) {
     // Positions pushed in ascending order already form min-heaps.
     for (std::int64_t q = 2; q <= pats.locations(); ++q) heaps_[group_at(q)].push_back(q);
     for (std::size_t g = 0; g < pats.groups(); ++g) {
@@ -166,7 +165,7 @@ class Chain {
   const LocationPatterns& pats_;
   WordArray order_;
   std::vector<std::vector<std::int64_t>> heaps_;  // per group: positions, smallest on top
-  std::vector<std::size_t> alive_;                 // groups that may have locations left
+  std::vector<std::size_t> alive_;                // groups that may have locations left
 };
 
 }  // namespace
@@ -177,8 +176,7 @@ void CASORD(Context& cx, std::int64_t n, WordArray order, bool quantitative_only
   CASORD(cx, n, order, quantitative_only, LocationPatterns(cx, vars));
 }
 
-void CASORD(Context& cx, std::int64_t n, WordArray order, bool quantitative_only,
-            const LocationPatterns& pats) {
+void CASORD(Context& cx, std::int64_t n, WordArray order, bool quantitative_only, const LocationPatterns& pats) {
   const std::int64_t count = cx.cmn.NINCOM;
   for (std::int64_t k = 1; k <= count; ++k) order(k) = k;
   if (count < 1) return;

@@ -26,7 +26,6 @@ class LocationPatterns;
 
 // CASORD over location patterns already read, over the variables
 // pattern_variables(cx, n, quantitative_only) gives.
-void CASORD(Context& cx, std::int64_t n, WordArray order, bool quantitative_only,
-            const LocationPatterns& pats);
+void CASORD(Context& cx, std::int64_t n, WordArray order, bool quantitative_only, const LocationPatterns& pats);
 
 }  // namespace mva

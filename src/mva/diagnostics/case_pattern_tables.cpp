@@ -26,17 +26,23 @@ constexpr std::int64_t kCellChars = 8;  // characters a cell holds
 class CaseRows {
  public:
   explicit CaseRows(PatternTableJob& job)
-      : job_(job), cx_(job.cx), host_(job.cx.host), table_(job.table),
-        status_(job.cx), variables_(job.key("POUT_ VARIABLES")), case_(job.key("POUT_ CASE")),
-        count_(job.key("POUT_ # MISSING")), percent_(job.key("POUT_ % MISSING")),
-        count_format_(host_.BP_N_FORMAT()), percent_format_(host_.DIFENC(5, 20, 1)) {}
+      : job_(job),
+        cx_(job.cx),
+        host_(job.cx.host),
+        table_(job.table),
+        status_(job.cx),
+        variables_(job.key("POUT_ VARIABLES")),
+        case_(job.key("POUT_ CASE")),
+        count_(job.key("POUT_ # MISSING")),
+        percent_(job.key("POUT_ % MISSING")),
+        count_format_(host_.BP_N_FORMAT()),
+        percent_format_(host_.DIFENC(5, 20, 1)) {}
 
   void run() {
     const bool data = job_.subcommand == kDpattern;
     begin_pattern_table(job_, data ? "POUT_ DATA PATTERNS" : "POUT_ MISSING PATTERNS");
-    host_.BP_ANNOTATE(job_.key(is_true(cx_.cmn.IQRRUL)
-                                   ? "POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES"
-                                   : "POUT_ + HIGH VALUES \\n - LOW VALUES WITH SD"),
+    host_.BP_ANNOTATE(job_.key(is_true(cx_.cmn.IQRRUL) ? "POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES"
+                                                       : "POUT_ + HIGH VALUES \\n - LOW VALUES WITH SD"),
                       6);
     host_.BP_POSITION_DIMENSION(table_, variables_, {1, 1, 1, 0});
     host_.BP_POSITION_DIMENSION(table_, case_, {1, 0, 0, 0});
@@ -58,8 +64,8 @@ class CaseRows {
       names_.push_back(host_.BP_VARIABLE(job_.PATWRK(i), 0));
     }
     for (const std::int64_t v : job_.lists.described) described_.push_back(host_.BP_VARIABLE(v, 0));
-    const MarkInputs marks{status_, cx_.case_matrix(), cx_.words(cx_.cmn.a.COLOF), job_.EXLLIM,
-                           job_.EXULIM, job_.lists.quantitative};
+    const MarkInputs marks{status_,     cx_.case_matrix(), cx_.words(cx_.cmn.a.COLOF),
+                           job_.EXLLIM, job_.EXULIM,       job_.lists.quantitative};
     const WordArray LOCOF = cx_.words(cx_.cmn.a.LOCOF);
     for (std::int64_t i = 1; i <= rows; ++i) {
       host_.ATNJMP();
@@ -104,9 +110,7 @@ class CaseRows {
   // the "." of a system-missing described value; the extreme marks have
   // theirs from the start.
   void legends() {
-    const auto used = [&](std::string_view letters) {
-      return marks_used_.find_first_of(letters) != std::string::npos;
-    };
+    const auto used = [&](std::string_view letters) { return marks_used_.find_first_of(letters) != std::string::npos; };
     if (used("S")) host_.BP_ANNOTATE(job_.key("POUT_ S = SYSTEM MISSING"), 6);
     if (used("ABC")) host_.BP_ANNOTATE(job_.key("POUT_ A B C = MISSING VALUES"), 6);
     if (used("D")) host_.BP_ANNOTATE(job_.key("POUT_ D = MISSING RANGE"), 6);
@@ -118,14 +122,12 @@ class CaseRows {
     host_.BP_BEGIN_GROUP(table_, host_.BP_IVALUE(L, count_format_), case_);
     host_.BP_UNGROUP(table_);
     const std::int64_t id = cx_.cmn.IDVAR;
-    host_.BP_CATEGORY_DIMENSION(table_, id > 0 ? value_text(id, L) : host_.BP_IVALUE(L, count_format_),
-                                case_);
+    host_.BP_CATEGORY_DIMENSION(table_, id > 0 ? value_text(id, L) : host_.BP_IVALUE(L, count_format_), case_);
     store_counts(0, 0.0);
     host_.BP_BEGIN_GROUP(table_, job_.key("POUT_ MISSING & EXTREME PATTERNS"), variables_);
     if (sorted_footnote) {
-      host_.BP_ANNOTATE(job_.key(is_true(cx_.cmn.MPSORT)
-                                     ? "POUT_ CASES + VARIABLES ARE SORTED ON PATTERNS"
-                                     : "POUT_ CASES ARE SORTED, VARIABLES ARE NOT"),
+      host_.BP_ANNOTATE(job_.key(is_true(cx_.cmn.MPSORT) ? "POUT_ CASES + VARIABLES ARE SORTED ON PATTERNS"
+                                                         : "POUT_ CASES ARE SORTED, VARIABLES ARE NOT"),
                         3);
     }
     for (std::size_t j = 0; j < vars_.size(); ++j) {
@@ -166,7 +168,7 @@ class CaseRows {
       std::memcpy(buffer + i * kCellChars, chars.data(), kCellChars);
     }
     return host_.BP_VARVALUE(v, std::string_view(buffer, static_cast<std::size_t>(cells * kCellChars))
-                                     .substr(0, static_cast<std::size_t>(width)));
+                                    .substr(0, static_cast<std::size_t>(width)));
   }
 
   PatternTableJob& job_;
@@ -176,10 +178,10 @@ class CaseRows {
   MissingCodeTable status_;
   Text variables_, case_, count_, percent_;
   Format count_format_, percent_format_;
-  std::vector<std::int64_t> vars_;  // pattern variables in display order
-  std::vector<Text> names_;         // their names, made once for every row
-  std::vector<Text> described_;     // the names of the described variables
-  std::string marks_used_;          // each mark shown so far, once
+  std::vector<std::int64_t> vars_;     // pattern variables in display order
+  std::vector<Text> names_;            // their names, made once for every row
+  std::vector<Text> described_;        // the names of the described variables
+  std::string marks_used_;             // each mark shown so far, once
   bool system_missing_value_ = false;  // a described value shown as "."
 };
 

@@ -38,8 +38,8 @@ class Crosstabs {
       const std::int64_t v = IANVAR(cx_, c);
       if (c < 1 || v < 1 || host_.DICGET(v).type < 0) continue;
       listed.push_back(v);
-      const bool passes = cmn_.CTPCT <= 0.0 ||
-                          (cmn_.SUMWT > 0.0 && 100.0 * (cmn_.SUMWT - PWN(c, c)) / cmn_.SUMWT >= cmn_.CTPCT);
+      const bool passes =
+          cmn_.CTPCT <= 0.0 || (cmn_.SUMWT > 0.0 && 100.0 * (cmn_.SUMWT - PWN(c, c)) / cmn_.SUMWT >= cmn_.CTPCT);
       if (passes) passing.push_back(v);
     }
     if (cmn_.CTPCT > 0.0 && passing.empty()) {
@@ -153,8 +153,8 @@ class Crosstabs {
   // The cells of column s in every row that is shown: the counts when
   // `as_counts`, else the percents within the row. Rows of missing codes
   // appear only when some case has the code.
-  void rows(int number, const CrosstabCounts& counts, std::int64_t s, const std::vector<Text>& labels,
-            std::int64_t n, bool as_counts) {
+  void rows(int number, const CrosstabCounts& counts, std::int64_t s, const std::vector<Text>& labels, std::int64_t n,
+            bool as_counts) {
     const Text codes = key("_TAB_ CATEGORY CODES");
     bool in_missing = false;
     for (std::int64_t b = 1; b <= n + kMissingCodes; ++b) {

@@ -25,9 +25,7 @@ constexpr double kSortBudget = 150000.0;
 
 // Value of variable v in stored case L as CELLV gives it: 0 when v has no
 // column.
-double cell_of(const CaseMatrix& cases, std::int64_t col, std::int64_t L) {
-  return col >= 1 ? cases(L, col) : 0.0;
-}
+double cell_of(const CaseMatrix& cases, std::int64_t col, std::int64_t L) { return col >= 1 ? cases(L, col) : 0.0; }
 
 void store(const ExtremeArrays& out, std::int64_t v, const Extremes& e) {
   out.EXLLIM(v) = e.lower;
@@ -38,8 +36,8 @@ void store(const ExtremeArrays& out, std::int64_t v, const Extremes& e) {
 
 // The interquartile rule for every quantitative variable of the list, with
 // `values` and `order` as work arrays of NCASES cells.
-void by_quartiles(Context& cx, WordArray VCOLS, std::int64_t length, RealArray values,
-                  WordArray order, const ExtremeArrays& out) {
+void by_quartiles(Context& cx, WordArray VCOLS, std::int64_t length, RealArray values, WordArray order,
+                  const ExtremeArrays& out) {
   const MissingCodeTable missing(cx);
   const CaseMatrix cases = cx.case_matrix();
   for (std::int64_t k = 1; k <= length; ++k) {
@@ -60,8 +58,8 @@ void by_quartiles(Context& cx, WordArray VCOLS, std::int64_t length, RealArray v
 // included (their pairwise moments are 0, so they get no interval). The
 // values are counted in one pass over the stored cases, row by row, so that
 // the case matrix is read once whatever the number of variables.
-void by_two_sd(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWMEAN,
-               RealSquare PWVAR, const ExtremeArrays& out) {
+void by_two_sd(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWMEAN, RealSquare PWVAR,
+               const ExtremeArrays& out) {
   struct Counted {
     std::int64_t v = 0;    // dictionary index
     std::int64_t col = 0;  // case-matrix column (0: none)
@@ -101,8 +99,8 @@ void by_two_sd(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWM
 bool quartile_rule_fits(std::int64_t quantitative, std::int64_t cases) {
   // log10 of 0 or 1 cases is not positive: any such group can be sorted.
   if (cases <= 1 || quantitative <= 0) return true;
-  const double load = static_cast<double>(quantitative) * static_cast<double>(cases) *
-                      std::log10(static_cast<double>(cases));
+  const double load =
+      static_cast<double>(quantitative) * static_cast<double>(cases) * std::log10(static_cast<double>(cases));
   return load <= kSortBudget;
 }
 
@@ -145,8 +143,7 @@ void EXTR(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWMEAN, 
   Index values = 0;
   Index order = 0;
   bool quartiles = quartile_rule_fits(NQUANT(cx), c.NCASES);
-  if (quartiles && (host.QNOMEM(cx.ws, values, 8, c.NCASES) ||
-                    host.QNOMEM(cx.ws, order, 8, c.NCASES))) {
+  if (quartiles && (host.QNOMEM(cx.ws, values, 8, c.NCASES) || host.QNOMEM(cx.ws, order, 8, c.NCASES))) {
     host.BP_ERROR(host.BP_CSTRING("EXTR_ FORCED TO MEAN+-2*SD"), 2, 2);
     quartiles = false;
   }

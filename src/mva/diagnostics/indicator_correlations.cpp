@@ -35,8 +35,7 @@ void IOUT(Context& cx, WordArray VCOLS, std::int64_t length, WordArray PATWRK, i
   }
   for (std::int64_t i = m + 1; i <= c.NVAR; ++i) PATWRK(i) = 0;
   if (m == 0) {
-    host.BP_ERROR(with_typed_percent(host, "IOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT", c.MMPTXT), 1,
-                  2);
+    host.BP_ERROR(with_typed_percent(host, "IOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT", c.MMPTXT), 1, 2);
     return;
   }
 

@@ -14,8 +14,7 @@
 
 namespace mva {
 
-std::vector<std::int64_t> pattern_variables(const Context& cx, std::int64_t n,
-                                            bool skip_categorical) {
+std::vector<std::int64_t> pattern_variables(const Context& cx, std::int64_t n, bool skip_categorical) {
   std::vector<std::int64_t> vars;
   const WordArray vlist = cx.words(cx.cmn.a.VLIST);
   const WordArray vwidth = cx.words(cx.cmn.a.VWIDTH);

@@ -8,8 +8,8 @@
 
 namespace mva {
 
-PatternDistance PATDIST(const Context& cx, std::int64_t a, std::int64_t b, std::int64_t n,
-                        DistanceMode mode, bool skip_categorical) {
+PatternDistance PATDIST(const Context& cx, std::int64_t a, std::int64_t b, std::int64_t n, DistanceMode mode,
+                        bool skip_categorical) {
   PatternDistance out;
   const auto count = [&out](bool missing_a, bool missing_b) {
     if (missing_a) ++out.ma;

@@ -27,7 +27,7 @@ struct PatternDistance {
 // empty entry), categorical variables passed over when skip_categorical is
 // set; in Variables mode a and b are variables and the cells are those of
 // the locations 1..n.
-PatternDistance PATDIST(const Context& cx, std::int64_t a, std::int64_t b, std::int64_t n,
-                        DistanceMode mode, bool skip_categorical);
+PatternDistance PATDIST(const Context& cx, std::int64_t a, std::int64_t b, std::int64_t n, DistanceMode mode,
+                        bool skip_categorical);
 
 }  // namespace mva

@@ -13,15 +13,15 @@ namespace mva {
 
 // The lists of the table of pattern subcommand 8, 9 or 10.
 struct PatternLists {
-  std::vector<std::int64_t> pattern;       // pattern variables, in VARIABLES-list order
-  std::vector<std::int64_t> described;     // described variables, in VARIABLES-list order
+  std::vector<std::int64_t> pattern;             // pattern variables, in VARIABLES-list order
+  std::vector<std::int64_t> described;           // described variables, in VARIABLES-list order
   std::vector<std::int64_t> described_by_index;  // the same, in dictionary order
-  std::vector<char> quantitative;          // by dictionary index (0 unused): listed, numeric, not categorical
-  std::int64_t Q = 0;     // described quantitative variables
-  std::int64_t K = 0;     // described categorical variables
-  std::int64_t D = 0;     // Q + the categories of the described categorical variables
-  std::int64_t Cmax = 0;  // most categories of a described categorical variable
-  std::int64_t Wmax = 0;  // widest string among the pattern variables (0: none)
+  std::vector<char> quantitative;                // by dictionary index (0 unused): listed, numeric, not categorical
+  std::int64_t Q = 0;                            // described quantitative variables
+  std::int64_t K = 0;                            // described categorical variables
+  std::int64_t D = 0;                            // Q + the categories of the described categorical variables
+  std::int64_t Cmax = 0;                         // most categories of a described categorical variable
+  std::int64_t Wmax = 0;                         // widest string among the pattern variables (0: none)
 
   std::int64_t npv() const { return static_cast<std::int64_t>(pattern.size()); }
   bool describes() const { return Q + K > 0; }  // the table shows values of some variable

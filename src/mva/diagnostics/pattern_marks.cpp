@@ -7,8 +7,7 @@ namespace {
 constexpr char kLetters[] = "SABCD";  // the letter of status 1..5
 }  // namespace
 
-RowMarks row_marks(const MarkInputs& in, std::span<const std::int64_t> vars, std::int64_t L,
-                   bool incomplete) {
+RowMarks row_marks(const MarkInputs& in, std::span<const std::int64_t> vars, std::int64_t L, bool incomplete) {
   RowMarks out;
   out.marks.assign(vars.size(), ' ');
   for (std::size_t j = 0; j < vars.size(); ++j) {

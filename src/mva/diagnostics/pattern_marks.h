@@ -37,7 +37,6 @@ struct MarkInputs {
 
 // The marks of stored case L over `vars`; when `incomplete` is false the case
 // is complete and its cells are not classified.
-RowMarks row_marks(const MarkInputs& in, std::span<const std::int64_t> vars, std::int64_t L,
-                   bool incomplete);
+RowMarks row_marks(const MarkInputs& in, std::span<const std::int64_t> vars, std::int64_t L, bool incomplete);
 
 }  // namespace mva

@@ -16,16 +16,16 @@ namespace mva {
 // One pattern table to build.
 struct PatternTableJob {
   Context& cx;
-  const PatternLists& lists;  // pattern and described variables
-  WordArray PATWRK;           // the pattern variable list, reordered in place when sorted
-  RealArray EXLLIM;           // lower extreme limits by dictionary index
-  RealArray EXULIM;           // upper extreme limits by dictionary index
-  int subcommand = 0;         // 8 DPATTERN, 9 MPATTERN, 10 TPATTERN
-  int table = 0;              // the table number
-  WordArray patterns;         // tabulated patterns: count and representative of each pattern
-  RealArray means;            // tabulated patterns: means by dictionary index (Q > 0)
-  Frequencies frequencies;    // tabulated patterns: category frequencies (Cmax > 0)
-  Index text = 0;             // text buffer: a string value, blank padded
+  const PatternLists& lists;    // pattern and described variables
+  WordArray PATWRK;             // the pattern variable list, reordered in place when sorted
+  RealArray EXLLIM;             // lower extreme limits by dictionary index
+  RealArray EXULIM;             // upper extreme limits by dictionary index
+  int subcommand = 0;           // 8 DPATTERN, 9 MPATTERN, 10 TPATTERN
+  int table = 0;                // the table number
+  WordArray patterns;           // tabulated patterns: count and representative of each pattern
+  RealArray means;              // tabulated patterns: means by dictionary index (Q > 0)
+  Frequencies frequencies;      // tabulated patterns: category frequencies (Cmax > 0)
+  Index text = 0;               // text buffer: a string value, blank padded
   std::int64_t text_cells = 0;  // cells of the text buffer
 
   Text key(std::string_view k) const { return cx.host.BP_CSTRING(k); }  // a message key

@@ -88,8 +88,7 @@ void begin_pattern_table(const PatternTableJob& job, std::string_view title) {
   host.BP_TABLE_PROPERTY(job.table, 1, host.BP_IVALUE(1, host.BP_N_FORMAT()));
 }
 
-void POUT(Context& cx, WordArray PATWRK, RealArray EXLLIM, RealArray EXULIM, int subcommand,
-          int table) {
+void POUT(Context& cx, WordArray PATWRK, RealArray EXLLIM, RealArray EXULIM, int subcommand, int table) {
   const MvaCommon& c = cx.cmn;
   const PatternLists lists = pattern_lists(cx, subcommand);
   for (std::int64_t i = 1; i <= c.NVAR; ++i) {

@@ -9,7 +9,6 @@ namespace mva {
 // The pattern table of subcommand 8, 9 or 10 as table `table`. PATWRK (NVAR
 // cells) holds its variable list; EXLLIM and EXULIM are the extreme limits
 // by dictionary index, from the rule recorded in IQRRUL.
-void POUT(Context& cx, WordArray PATWRK, RealArray EXLLIM, RealArray EXULIM, int subcommand,
-          int table);
+void POUT(Context& cx, WordArray PATWRK, RealArray EXLLIM, RealArray EXULIM, int subcommand, int table);
 
 }  // namespace mva

@@ -40,8 +40,7 @@ struct Range {
 // One sort of n records into perm.
 class RecordSorter {
  public:
-  RecordSorter(Context& cx, std::int64_t reclen, RealArray records,
-               std::span<const std::int64_t> keys, WordArray perm)
+  RecordSorter(Context& cx, std::int64_t reclen, RealArray records, std::span<const std::int64_t> keys, WordArray perm)
       : cx_(cx), reclen_(reclen), records_(records, reclen), keys_(keys), perm_(perm) {}
 
   // Quicksort over perm(1..n), starting from the identity.
@@ -115,10 +114,9 @@ class RecordSorter {
 
 }  // namespace
 
-int RCOMP(Context& cx, std::int64_t reclen, RealArray a, std::int64_t ia, RealArray b,
-          std::int64_t ib, std::span<const std::int64_t> keys) {
-  const std::size_t usable =
-      std::min(keys.size(), static_cast<std::size_t>(std::max<std::int64_t>(reclen, 0)));
+int RCOMP(Context& cx, std::int64_t reclen, RealArray a, std::int64_t ia, RealArray b, std::int64_t ib,
+          std::span<const std::int64_t> keys) {
+  const std::size_t usable = std::min(keys.size(), static_cast<std::size_t>(std::max<std::int64_t>(reclen, 0)));
   for (std::size_t n = 0; n < usable && keys[n] != 0; ++n) {
     const std::int64_t key = keys[n];
     const int sign = key > 0 ? 1 : -1;
@@ -134,15 +132,15 @@ int RCOMP(Context& cx, std::int64_t reclen, RealArray a, std::int64_t ia, RealAr
     const std::int64_t v = IANVAR(cx, column);
     if (column > reclen || v < 1) continue;
     const std::int64_t width = std::min(cx.host.DICGET(v).type, (reclen - column + 1) * 8);
-    const int outcome = compare_text(reinterpret_cast<const char*>(&a(column)),
-                                     reinterpret_cast<const char*>(&b(column)), width);
+    const int outcome =
+        compare_text(reinterpret_cast<const char*>(&a(column)), reinterpret_cast<const char*>(&b(column)), width);
     if (outcome != 0) return outcome * sign;
   }
   return ia < ib ? -1 : ia > ib ? 1 : 0;
 }
 
-void RSORT(Context& cx, std::int64_t reclen, std::int64_t n, RealArray records,
-           std::span<const std::int64_t> keys, WordArray perm) {
+void RSORT(Context& cx, std::int64_t reclen, std::int64_t n, RealArray records, std::span<const std::int64_t> keys,
+           WordArray perm) {
   if (reclen < 1 || n < 1) return;
   RecordSorter(cx, reclen, records, keys, perm).sort(n);
 }

@@ -7,8 +7,7 @@
 
 namespace mva {
 
-SeparateVarianceTest separate_variance_test(const PairwiseMoments& m, std::int64_t k,
-                                            std::int64_t c) {
+SeparateVarianceTest separate_variance_test(const PairwiseMoments& m, std::int64_t k, std::int64_t c) {
   SeparateVarianceTest out;
   const double n_p = m.PWN(k, c);
   const double n_m = m.PWN(c, c) - n_p;

@@ -26,8 +26,7 @@ struct Entry {
 // One filling of the t-test table.
 class TTestTable {
  public:
-  TTestTable(Context& cx, int table)
-      : cx_(cx), host_(cx.host), cmn_(cx.cmn), table_(table), sysmis_(cx.host.PCINMS()) {
+  TTestTable(Context& cx, int table) : cx_(cx), host_(cx.host), cmn_(cx.cmn), table_(table), sysmis_(cx.host.PCINMS()) {
     m_.PWN = cx.triangle(cmn_.a.PWN);
     m_.PWW = cx.triangle(cmn_.a.PWW);
     m_.PWMEAN = cx.square(cmn_.a.PWMEAN);
@@ -126,8 +125,6 @@ class TTestTable {
 
 }  // namespace
 
-void TOUT(Context& cx, WordArray VCOLS, std::int64_t length, int table) {
-  TTestTable(cx, table).run(VCOLS, length);
-}
+void TOUT(Context& cx, WordArray VCOLS, std::int64_t length, int table) { TTestTable(cx, table).run(VCOLS, length); }
 
 }  // namespace mva

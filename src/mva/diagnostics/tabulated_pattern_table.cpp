@@ -22,10 +22,17 @@ namespace {
 class TabulatedTable {
  public:
   explicit TabulatedTable(PatternTableJob& job)
-      : job_(job), cx_(job.cx), host_(job.cx.host), table_(job.table), status_(job.cx),
-        vars_(pattern_variables(job.cx, job.cx.cmn.NVAR, false)), pats_(job.cx, vars_),
-        variables_(job.key("POUT_ VARIABLES")), cases_(job.key("POUT_ # OF CASES")),
-        patterns_(job.key("POUT_ PATTERNS")), complete_if_(job.key("POUT_ COMPLETE IF ...")),
+      : job_(job),
+        cx_(job.cx),
+        host_(job.cx.host),
+        table_(job.table),
+        status_(job.cx),
+        vars_(pattern_variables(job.cx, job.cx.cmn.NVAR, false)),
+        pats_(job.cx, vars_),
+        variables_(job.key("POUT_ VARIABLES")),
+        cases_(job.key("POUT_ # OF CASES")),
+        patterns_(job.key("POUT_ PATTERNS")),
+        complete_if_(job.key("POUT_ COMPLETE IF ...")),
         count_format_(host_.BP_N_FORMAT()) {}
 
   void run() {
@@ -40,8 +47,8 @@ class TabulatedTable {
     CASORD(cx_, c.NVAR, CORDER, false, pats_);
     if (is_true(c.TPSORT)) VARORD(cx_, c.NVAR, job_.PATWRK);
     for (std::int64_t i = 1; i <= job_.lists.npv(); ++i) shown_.push_back(job_.PATWRK(i));
-    const TabulationInputs in{cx_,      status_, pats_, CORDER, job_.lists.described_by_index,
-                              job_.lists.quantitative, host_.weight_var()};
+    const TabulationInputs in{
+        cx_, status_, pats_, CORDER, job_.lists.described_by_index, job_.lists.quantitative, host_.weight_var()};
     complete_case_frequencies(in, job_.frequencies, job_.lists.Cmax);
     complete_case_row();
 
@@ -52,8 +59,7 @@ class TabulatedTable {
     std::vector<double> weights;
     for (std::int64_t first = 1; first <= c.NINCOM;) {
       host_.ATNJMP();
-      const TabulatedPattern run =
-          tabulate_run(in, first, job_.means, job_.frequencies, job_.lists.Cmax);
+      const TabulatedPattern run = tabulate_run(in, first, job_.means, job_.frequencies, job_.lists.Cmax);
       const std::int64_t count = stored_count(run.W, c.NCASES, c.PATPCT);
       const auto p = static_cast<std::int64_t>(counts.size()) + 1;
       job_.patterns(2 * p - 1) = count;
@@ -67,12 +73,10 @@ class TabulatedTable {
       first = run.end;
     }
 
-    const std::vector<std::int64_t> complete =
-        complete_if(pats_, c.NCOMPL, counts, groups, displayed);
+    const std::vector<std::int64_t> complete = complete_if(pats_, c.NCOMPL, counts, groups, displayed);
     for (std::size_t p = 0; p < counts.size(); ++p) {
       if (!displayed[p]) continue;
-      host_.BP_BEGIN_GROUP(table_, host_.BP_IVALUE(static_cast<std::int64_t>(p) + 1, count_format_),
-                           cases_);
+      host_.BP_BEGIN_GROUP(table_, host_.BP_IVALUE(static_cast<std::int64_t>(p) + 1, count_format_), cases_);
       host_.BP_UNGROUP(table_);
       host_.BP_CATEGORY_DIMENSION(table_, host_.BP_IVALUE(counts[p], count_format_), cases_);
       host_.BP_CELL_IN_CATEGORY(table_, host_.BP_IVALUE(complete[p], count_format_), complete_if_);
@@ -132,14 +136,12 @@ class TabulatedTable {
     const std::int64_t L = run.representative;
     for (const std::int64_t v : shown_) {
       const bool missing = status_(L, v) != CellStatus::Valid;
-      host_.BP_CELL_IN_CATEGORY(table_, host_.BP_CSTRING_NO_TRANSLATE(missing ? "X" : ""),
-                                host_.BP_VARIABLE(v, 0));
+      host_.BP_CELL_IN_CATEGORY(table_, host_.BP_CSTRING_NO_TRANSLATE(missing ? "X" : ""), host_.BP_VARIABLE(v, 0));
     }
     host_.BP_END_GROUP(table_, variables_);
     const double sysmis = host_.PCINMS();
-    described(job_.lists.described_by_index, false, [&](std::int64_t v) {
-      return status_(L, v) != CellStatus::Valid ? sysmis : job_.means(v);
-    });
+    described(job_.lists.described_by_index, false,
+              [&](std::int64_t v) { return status_(L, v) != CellStatus::Valid ? sysmis : job_.means(v); });
     host_.BP_END_GROUP(table_, cases_);
   }
 

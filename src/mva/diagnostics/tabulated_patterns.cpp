@@ -64,8 +64,8 @@ void complete_case_frequencies(const TabulationInputs& in, Frequencies freq, std
   }
 }
 
-TabulatedPattern tabulate_run(const TabulationInputs& in, std::int64_t first, RealArray means,
-                              Frequencies freq, std::int64_t Cmax) {
+TabulatedPattern tabulate_run(const TabulationInputs& in, std::int64_t first, RealArray means, Frequencies freq,
+                              std::int64_t Cmax) {
   const WordArray CASEAT = in.cx.words(in.cx.cmn.a.CASEAT);
   TabulatedPattern out;
   out.group = in.pats.group_of(in.order(first));
@@ -118,8 +118,7 @@ std::int64_t largest_hidden_count(std::int64_t NCASES, double PATPCT) {
 }
 
 std::vector<std::int64_t> complete_if(const LocationPatterns& pats, std::int64_t NCOMPL,
-                                      std::span<const std::int64_t> counts,
-                                      std::span<const std::size_t> groups,
+                                      std::span<const std::int64_t> counts, std::span<const std::size_t> groups,
                                       std::span<const char> displayed) {
   std::vector<std::int64_t> out(counts.size(), 0);
   for (std::size_t p = 0; p < counts.size(); ++p) {

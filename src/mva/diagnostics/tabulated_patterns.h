@@ -23,9 +23,7 @@ class Frequencies {
  public:
   Frequencies() = default;  // no frequencies kept
   Frequencies(WordArray cells, std::int64_t nvar) : cells_(cells), nvar_(nvar) {}
-  std::int64_t& operator()(std::int64_t v, std::int64_t k) const {
-    return cells_((k - 1) * nvar_ + v);
-  }
+  std::int64_t& operator()(std::int64_t v, std::int64_t k) const { return cells_((k - 1) * nvar_ + v); }
 
  private:
   WordArray cells_;
@@ -34,13 +32,13 @@ class Frequencies {
 
 // What the tabulation reads.
 struct TabulationInputs {
-  const Context& cx;                    // the MVA common and the category queries
-  const MissingCodeTable& status;       // the status of a cell
-  const LocationPatterns& pats;         // pattern groups over the pattern variables
-  WordArray order;                      // the chained locations 1..NINCOM
+  const Context& cx;                        // the MVA common and the category queries
+  const MissingCodeTable& status;           // the status of a cell
+  const LocationPatterns& pats;             // pattern groups over the pattern variables
+  WordArray order;                          // the chained locations 1..NINCOM
   std::span<const std::int64_t> described;  // described variables in dictionary order
   const std::vector<char>& quantitative;    // by dictionary index
-  std::int64_t weight_var = 0;          // the weight variable, 0 = none
+  std::int64_t weight_var = 0;              // the weight variable, 0 = none
 };
 
 // One run of equal patterns.
@@ -62,8 +60,8 @@ void complete_case_frequencies(const TabulationInputs& in, Frequencies freq, std
 // The run of equal patterns that starts at position `first` of the order,
 // its weighted means (dictionary index) and frequencies written into `means`
 // and `freq` (either may be absent when nothing of its kind is described).
-TabulatedPattern tabulate_run(const TabulationInputs& in, std::int64_t first, RealArray means,
-                              Frequencies freq, std::int64_t Cmax);
+TabulatedPattern tabulate_run(const TabulationInputs& in, std::int64_t first, RealArray means, Frequencies freq,
+                              std::int64_t Cmax);
 
 // True when a pattern of weight W is displayed: its percent of the NCASES
 // cases is above PATPCT.
@@ -82,8 +80,7 @@ std::int64_t stored_count(double W, std::int64_t NCASES, double PATPCT);
 // all missing in pattern p (0 for a hidden p). counts, groups and displayed
 // hold each pattern's stored count, pattern group and whether it is shown.
 std::vector<std::int64_t> complete_if(const LocationPatterns& pats, std::int64_t NCOMPL,
-                                      std::span<const std::int64_t> counts,
-                                      std::span<const std::size_t> groups,
+                                      std::span<const std::int64_t> counts, std::span<const std::size_t> groups,
                                       std::span<const char> displayed);
 
 }  // namespace mva

@@ -70,9 +70,8 @@ class UnivariateTable {
 
     if (any_quantitative) {
       host_.BP_BEGIN_GROUP(kTable, key("UOUT_ EXTREMES"), key("UOUT_ STATISTICS"));
-      host_.BP_ANNOTATE(key(in_.IQRRUL ? "UOUT_ OUTSIDE OF (Q1-1.5*IQR,Q3+1.5*IQR)"
-                                       : "UOUT_ OUTSIDE OF (MEAN-2*SD,MEAN+2*SD)"),
-                        3);
+      host_.BP_ANNOTATE(
+          key(in_.IQRRUL ? "UOUT_ OUTSIDE OF (Q1-1.5*IQR,Q3+1.5*IQR)" : "UOUT_ OUTSIDE OF (MEAN-2*SD,MEAN+2*SD)"), 3);
       add_column("UOUT_ LOW");
       for (const Row& row : rows_) {
         if (row.quantitative) store_extremes(in_.EXLOW(row.v), row, in_.IQRRUL);
@@ -119,9 +118,7 @@ class UnivariateTable {
   }
 
   // Stores a cell in the row's category of the current column.
-  void store(int table, const Text& value, const Row& row) {
-    host_.BP_CELL_IN_CATEGORY(table, value, row.label);
-  }
+  void store(int table, const Text& value, const Row& row) { host_.BP_CELL_IN_CATEGORY(table, value, row.label); }
 
   // A mean or standard deviation: in table 3, and with CMPMTH also in the
   // "all values" column of the comparison table.

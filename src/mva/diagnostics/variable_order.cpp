@@ -18,8 +18,7 @@ class IndicatorColumns {
  public:
   // Reads the columns of `vars`, location after location.
   IndicatorColumns(const Context& cx, const std::vector<std::int64_t>& vars)
-      : columns_(vars.size(), std::vector<char>(static_cast<std::size_t>(cx.cmn.NINCOM))),
-        counts_(vars.size(), 0) {
+      : columns_(vars.size(), std::vector<char>(static_cast<std::size_t>(cx.cmn.NINCOM))), counts_(vars.size(), 0) {
     for (std::int64_t loc = 1; loc <= cx.cmn.NINCOM; ++loc) {
       for (std::size_t j = 0; j < vars.size(); ++j) {
         const bool missing = ISMSLC(cx, vars[j], loc);

@@ -9,8 +9,7 @@
 namespace mva {
 
 CaseImputer::CaseImputer(ImputationInputs in, EquationCache& equations)
-    : in_(std::move(in)), equations_(equations),
-      present_(predictor_words(in_.roles->columns()), 0) {}
+    : in_(std::move(in)), equations_(equations), present_(predictor_words(in_.roles->columns()), 0) {}
 
 std::int64_t CaseImputer::draw_donor(RandomDraws& draws) const {
   // The caller makes sure that complete cases outnumber the incomplete ones,

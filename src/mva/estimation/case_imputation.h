@@ -26,17 +26,17 @@ class RandomDraws {
 
 // What the imputation of a case reads and writes.
 struct ImputationInputs {
-  CaseMatrix cases;                     // CASES, the donors' values
-  WordArray LOCOF;                      // location of each stored case; 0 = complete
-  std::int64_t ncases = 0;              // NCASES
-  const ColumnRoles* roles = nullptr;   // the variable of each column
-  std::vector<std::int64_t> dependents; // columns of the dependents, ascending
-  std::vector<std::int64_t> predictors; // columns of the predictors, ascending
-  RealArray RCASE;                      // the case by variable: stored, then imputed values
-  WordArray RMISS;                      // missing codes of the case by variable (0 present)
-  RealArray RMEAN;                      // centring means by variable
-  AddType addtype = kAddNone;           // what is added to a prediction
-  double tdf = 5.0;                     // degrees of freedom of the t deviates
+  CaseMatrix cases;                      // CASES, the donors' values
+  WordArray LOCOF;                       // location of each stored case; 0 = complete
+  std::int64_t ncases = 0;               // NCASES
+  const ColumnRoles* roles = nullptr;    // the variable of each column
+  std::vector<std::int64_t> dependents;  // columns of the dependents, ascending
+  std::vector<std::int64_t> predictors;  // columns of the predictors, ascending
+  RealArray RCASE;                       // the case by variable: stored, then imputed values
+  WordArray RMISS;                       // missing codes of the case by variable (0 present)
+  RealArray RMEAN;                       // centring means by variable
+  AddType addtype = kAddNone;            // what is added to a prediction
+  double tdf = 5.0;                      // degrees of freedom of the t deviates
 };
 
 // Imputes the cases of one split group, one at a time.

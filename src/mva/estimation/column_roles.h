@@ -27,9 +27,7 @@ class ColumnRoles {
   ColumnRoles() = default;
   explicit ColumnRoles(std::vector<ColumnRole> roles) : roles_(std::move(roles)) {}
   // The role of column k (1..columns()).
-  const ColumnRole& operator()(std::int64_t k) const {
-    return roles_[static_cast<std::size_t>(k - 1)];
-  }
+  const ColumnRole& operator()(std::int64_t k) const { return roles_[static_cast<std::size_t>(k - 1)]; }
   std::int64_t columns() const { return static_cast<std::int64_t>(roles_.size()); }
 
  private:
@@ -41,8 +39,7 @@ class ColumnRoles {
 // VARIABLES-list columns; the entries after them (columns of the ID or weight
 // variable) are 0 and are passed over.
 template <class Keep>
-std::vector<std::int64_t> columns_where(const ColumnRoles& roles, WordArray order,
-                                        std::int64_t count, Keep keep) {
+std::vector<std::int64_t> columns_where(const ColumnRoles& roles, WordArray order, std::int64_t count, Keep keep) {
   std::vector<std::int64_t> columns;
   for (std::int64_t i = 1; i <= count; ++i) {
     const std::int64_t k = order(i);

@@ -27,8 +27,7 @@ namespace {
 // `scale` is the factor that turned the last cross-products into the
 // covariances; the sweep takes the cross-products, whose regression is the
 // same. Returns false after an I/O error, which it reports.
-bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
-                          const EmArrays& a, double scale) {
+bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model, const EmArrays& a, double scale) {
   Host& host = cx.host;
   MvaCommon& c = cx.cmn;
   const FileHandle handle = SFGETH(c, kEm);
@@ -57,8 +56,7 @@ bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
         observed[i] = col.independent && !missing[i];
         a.status(k) += observed[i];
       }
-      SWEEP(p, a.S, a.status, a.work, a.refdiag, p, first_sweep ? model.tolerance : -model.tolerance,
-            0.0, plan.ncases);
+      SWEEP(p, a.S, a.status, a.work, a.refdiag, p, first_sweep ? model.tolerance : -model.tolerance, 0.0, plan.ncases);
       first_sweep = false;
       for (std::int64_t k = 1; k <= p; ++k) a.status(k) -= observed[static_cast<std::size_t>(k - 1)];
       for (std::int64_t k = 1; k <= p; ++k) {
@@ -84,8 +82,8 @@ bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
 
 }  // namespace
 
-EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats,
-                    std::span<const std::int64_t> vars, bool& missing_independent) {
+EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats, std::span<const std::int64_t> vars,
+                    bool& missing_independent) {
   MvaCommon& c = cx.cmn;
   EmPlan plan;
   plan.p = c.NV;
@@ -150,8 +148,8 @@ EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats,
   return plan;
 }
 
-void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2,
-         RealArray CASREC, EmResult& result) {
+void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2, RealArray CASREC,
+         EmResult& result) {
   Host& host = cx.host;
   MvaCommon& c = cx.cmn;
   result = EmResult{};
@@ -167,9 +165,9 @@ void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   CASORD(cx, c.NVAR, order, true, pats);
   EmPlan plan = make_em_plan(cx, order, pats, vars, missing_independent);
   const EmModel model{c.EMTOL, c.EMCONV, c.EMTDF, c.EMPROP, c.EMLAMB};
-  const EmArrays arrays{cx.reals(c.a.CASEVAL), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),
-                        EMWRK1, EMWRK2, cx.reals(c.a.VMEAN), cx.triangle(c.a.PWCOV),
-                        cx.reals(c.a.LWMEAN), cx.triangle(c.a.LWCOV)};
+  const EmArrays arrays{
+      cx.reals(c.a.CASEVAL),  cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),     EMWRK1, EMWRK2, cx.reals(c.a.VMEAN),
+      cx.triangle(c.a.PWCOV), cx.reals(c.a.LWMEAN),   cx.triangle(c.a.LWCOV)};
   if (limit > 0 && missing_independent) {
     host.ODOMTR("Iteration", 9, 1, 9);
     host.ODOMTR(" ", 1, -1, 1);

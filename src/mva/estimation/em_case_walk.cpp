@@ -35,8 +35,7 @@ void em_case_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, E
       x(c.variable) = c.dependent || c.independent ? row(k) : 0.0;
       a.status(k) += observed[static_cast<std::size_t>(k)];
     }
-    SWEEP(p, a.S, a.status, a.work, a.refdiag, p, m == 0 ? model.tolerance : -model.tolerance, 0.0,
-          plan.ncases);
+    SWEEP(p, a.S, a.status, a.work, a.refdiag, p, m == 0 ? model.tolerance : -model.tolerance, 0.0, plan.ncases);
     double q = 0.0;  // the columns swept in: the case's predictors
     for (std::int64_t k = 1; k <= p; ++k) {
       a.status(k) -= observed[static_cast<std::size_t>(k)];

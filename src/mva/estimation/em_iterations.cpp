@@ -90,8 +90,7 @@ class GroupAccumulator {
 // its model factor (from its squared distance over the swept-in columns J),
 // read from the packed copy.
 GroupSums weighted_group_sums(const EmPlan& plan, const EmGroup& group, const EmModel& model,
-                              const std::vector<std::int64_t>& J, const EmArrays& a,
-                              double& sumw) {
+                              const std::vector<std::int64_t>& J, const EmArrays& a, double& sumw) {
   const std::vector<std::int64_t> K = present_columns(plan, group);
   GroupAccumulator acc(K);
   // The swept-in block (minus the inverse covariance), the places of J
@@ -380,8 +379,7 @@ bool grouped_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, E
 
 }  // namespace
 
-EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
-                    const EmArrays& a) {
+EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise, const EmArrays& a) {
   const std::int64_t p = plan.p;
   const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
   const double tol = model.tolerance;
@@ -433,8 +431,8 @@ EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums
   return step;
 }
 
-McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
-                       const EmArrays& a, double sysmis) {
+McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise, const EmArrays& a,
+                       double sysmis) {
   const std::int64_t p = plan.p;
   const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
   McarResult out;

@@ -51,26 +51,26 @@ struct EmGroup {
 // Observed-data sums of one group over its present EM columns, with the
 // case weights (no model factor).
 struct GroupSums {
-  double count = 0.0;          // sum of the positive weights
-  std::vector<double> mean;    // per column (k - 1); 0 outside the present columns
-  std::vector<double> scatter; // p x p, row-major, centred cross-products
+  double count = 0.0;           // sum of the positive weights
+  std::vector<double> mean;     // per column (k - 1); 0 outside the present columns
+  std::vector<double> scatter;  // p x p, row-major, centred cross-products
 };
 
 // The incomplete cases of a split group ready for EM.
 struct EmPlan {
-  std::int64_t p = 0;                 // NV
-  std::int64_t nvar = 0;              // NVAR
-  std::int64_t ncases = 0;            // NCASES, the case count handed to SWEEP
-  std::vector<EmColumn> columns;      // per column (k - 1)
-  ColumnRoles roles;                  // the same columns for the kernels
-  CaseMatrix cases;                   // the case matrix
-  std::int64_t weight_column = 0;     // column of the weight variable, 0 = unweighted
-  double sysmis = 0.0;                // the host's system-missing value
-  std::vector<std::int64_t> case_at;  // stored case of each position, in pattern order
-  std::vector<EmGroup> groups;        // the pattern groups, in pattern order
+  std::int64_t p = 0;                        // NV
+  std::int64_t nvar = 0;                     // NVAR
+  std::int64_t ncases = 0;                   // NCASES, the case count handed to SWEEP
+  std::vector<EmColumn> columns;             // per column (k - 1)
+  ColumnRoles roles;                         // the same columns for the kernels
+  CaseMatrix cases;                          // the case matrix
+  std::int64_t weight_column = 0;            // column of the weight variable, 0 = unweighted
+  double sysmis = 0.0;                       // the host's system-missing value
+  std::vector<std::int64_t> case_at;         // stored case of each position, in pattern order
+  std::vector<EmGroup> groups;               // the pattern groups, in pattern order
   std::vector<std::int64_t> location_case;   // stored case of location m (index m - 1)
   std::vector<std::int64_t> location_group;  // its pattern group (index into groups)
-  std::vector<GroupSums> sums;        // per group, formed once when affordable (normal model)
+  std::vector<GroupSums> sums;               // per group, formed once when affordable (normal model)
   // The groups' cases copied once, group after group, each case its
   // present EM columns in column order followed by its weight, so that the
   // iterations of the t and contaminated models read memory in order.
@@ -135,21 +135,21 @@ struct EmModel {
 
 // The arrays one iteration works on.
 struct EmArrays {
-  RealArray mu;       // dict.: the previous means (the CASEVAL storage)
-  RealTriangle S;     // the previous covariances, swept per group (EMCOV)
-  RealArray status;   // p: sweep status (PWW storage)
-  RealArray work;     // p: sweep work (EMWRK1)
-  RealArray refdiag;  // p: reference diagonal (EMWRK2)
-  RealArray means;    // dict.: in the previous means, out the new ones (VMEAN)
-  RealTriangle cp;    // in the previous covariances, out the new ones (PWCOV)
-  RealArray LWMEAN;   // listwise means
-  RealTriangle LWCOV; // listwise covariances
+  RealArray mu;        // dict.: the previous means (the CASEVAL storage)
+  RealTriangle S;      // the previous covariances, swept per group (EMCOV)
+  RealArray status;    // p: sweep status (PWW storage)
+  RealArray work;      // p: sweep work (EMWRK1)
+  RealArray refdiag;   // p: reference diagonal (EMWRK2)
+  RealArray means;     // dict.: in the previous means, out the new ones (VMEAN)
+  RealTriangle cp;     // in the previous covariances, out the new ones (PWCOV)
+  RealArray LWMEAN;    // listwise means
+  RealTriangle LWCOV;  // listwise covariances
 };
 
 // What one iteration reports.
 struct EmStep {
-  bool converged = false;  // every dependent variance moved less than the criterion
-  double scale = 0.0;      // s: the factor that turned cross-products into covariances
+  bool converged = false;     // every dependent variance moved less than the criterion
+  double scale = 0.0;         // s: the factor that turned cross-products into covariances
   bool case_by_case = false;  // the cases were walked one at a time, not in groups
 };
 
@@ -158,8 +158,7 @@ struct EmStep {
 // its missing part, and the result replaces the estimates in `a.means` and
 // `a.cp`. Takes the grouped form when it gives the location-order walk's
 // result, else the walk itself.
-EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
-                    const EmArrays& a);
+EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise, const EmArrays& a);
 
 // The running weight sums of one iteration: N of the weights w, W of the
 // weights times the model factors.
@@ -187,7 +186,7 @@ struct McarResult {
 // complete cases (weight LWN) at the listwise means, then every group of
 // cases with a missing dependent variable at its weighted means, counted by
 // its number of cases. Uses a.mu, a.S, a.status, a.work and a.refdiag.
-McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise,
-                       const EmArrays& a, double sysmis);
+McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise, const EmArrays& a,
+                       double sysmis);
 
 }  // namespace mva

@@ -35,18 +35,16 @@ struct MethodTexts {
   std::string_view column;  // the method's column of the comparison tables
 };
 
-constexpr MethodTexts kEmTexts = {"EOUT_ EM ESTIMATED STATISTICS", "EOUT_ EM MEANS",
-                                  "EOUT_ EM COVARIANCES", "EOUT_ EM CORRELATIONS", "EOUT_ EM"};
-constexpr MethodTexts kRegressionTexts = {
-    "EOUT_ REGRESSION ESTIMATED STATISTICS", "EOUT_ REG MEANS", "EOUT_ REG COVARIANCES",
-    "EOUT_ REG CORRELATIONS", "EOUT_ REGRESSION"};
+constexpr MethodTexts kEmTexts = {"EOUT_ EM ESTIMATED STATISTICS", "EOUT_ EM MEANS", "EOUT_ EM COVARIANCES",
+                                  "EOUT_ EM CORRELATIONS", "EOUT_ EM"};
+constexpr MethodTexts kRegressionTexts = {"EOUT_ REGRESSION ESTIMATED STATISTICS", "EOUT_ REG MEANS",
+                                          "EOUT_ REG COVARIANCES", "EOUT_ REG CORRELATIONS", "EOUT_ REGRESSION"};
 
 // A note under the heading: its plain key, or its FOR key naming the split
 // group, with the parameters filled in order after the group.
 class HeadingNote {
  public:
-  HeadingNote(Context& cx, bool for_split, std::string_view plain, std::string_view split)
-      : host_(cx.host) {
+  HeadingNote(Context& cx, bool for_split, std::string_view plain, std::string_view split) : host_(cx.host) {
     host_.BP_BEGIN_COMPSTRING(host_.BP_CSTRING(for_split ? split : plain));
     if (for_split) {
       host_.BP_BEGIN_REPEAT_LIST();
@@ -75,8 +73,7 @@ void em_notes(Context& cx, bool for_split, const EmResult& em) {
       .add(host.BP_LRVALUE(prob, host.BP_SIGNIFICANCE_FORMAT()))
       .annotate();
   if (!em.converged) {
-    HeadingNote(cx, for_split, "EOUT_ DID NOT CONVERGE ^1",
-                "EOUT_ FOR [:^1=^2, :$2=$1]1, DID NOT CONVERGE ^2")
+    HeadingNote(cx, for_split, "EOUT_ DID NOT CONVERGE ^1", "EOUT_ FOR [:^1=^2, :$2=$1]1, DID NOT CONVERGE ^2")
         .add(host.BP_IVALUE(em.iterations, host.BP_N_FORMAT()))
         .annotate();
   }
@@ -87,20 +84,17 @@ void regression_note(Context& cx, bool for_split, int method, double tdf) {
   Host& host = cx.host;
   switch (method) {
     case kResidualAdded:
-      HeadingNote(cx, for_split, "EOUT_ RESIDUAL ADDED", "EOUT_ FOR [:^1=^2, :$2=$1]1, RESIDUAL ADDED")
-          .annotate();
+      HeadingNote(cx, for_split, "EOUT_ RESIDUAL ADDED", "EOUT_ FOR [:^1=^2, :$2=$1]1, RESIDUAL ADDED").annotate();
       break;
     case kNormalAdded:
-      HeadingNote(cx, for_split, "EOUT_ NORMAL ADDED", "EOUT_ FOR [:^1=^2, :$2=$1]1, NORMAL ADDED")
-          .annotate();
+      HeadingNote(cx, for_split, "EOUT_ NORMAL ADDED", "EOUT_ FOR [:^1=^2, :$2=$1]1, NORMAL ADDED").annotate();
       break;
     case kTAdded:
       HeadingNote(cx, for_split, "EOUT_ T(^1) ADDED", "EOUT_ FOR [:^1=^2, :$2=$1]1, T(^2) ADDED")
           .add(host.BP_LRVALUE(tdf, host.BP_N_FORMAT()))
           .annotate();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -115,9 +109,8 @@ void begin_square(Host& host, int number, std::string_view title) {
 
 }  // namespace
 
-void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means,
-          RealTriangle covariances, int method, double tdf, const EmResult& em,
-          std::array<int, 3> tables) {
+void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means, RealTriangle covariances, int method,
+          double tdf, const EmResult& em, std::array<int, 3> tables) {
   Host& host = cx.host;
   Workspace& ws = cx.ws;
   const bool is_em = method == kEmMethod;
@@ -169,16 +162,14 @@ void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means,
     host.BP_CATEGORY_DIMENSION(covariance_table, label, rows);
     for (std::size_t b = 0; b < a; ++b) {
       const std::int64_t j = cols[b], u = IANVAR(cx, j);
-      host.BP_CELL_IN_CATEGORY(covariance_table,
-                               host.BP_LRVALUE(covariances(k, j), host.BP_STDDEV_FORMAT(ws, u, 1)),
+      host.BP_CELL_IN_CATEGORY(covariance_table, host.BP_LRVALUE(covariances(k, j), host.BP_STDDEV_FORMAT(ws, u, 1)),
                                host.BP_VARIABLE(u, 0));
     }
     const double variance = covariances(k, k);
     const Format format = host.BP_STDDEV_FORMAT(ws, v, 1);
     if (compare) {
       const double sd = variance > 0.0 ? std::sqrt(variance) : 0.0;
-      host.BP_CELL_IN_CATEGORY(kCompareStdDevsTable, host.BP_LRVALUE(sd, format),
-                               host.BP_VARIABLE(v, 0));
+      host.BP_CELL_IN_CATEGORY(kCompareStdDevsTable, host.BP_LRVALUE(sd, format), host.BP_VARIABLE(v, 0));
     }
     host.BP_CELL_IN_CATEGORY(covariance_table, host.BP_LRVALUE(variance, format), label);
   }

@@ -18,8 +18,7 @@ inline constexpr int kEmMethod = -2;
 // `means` by dictionary index, `covariances` packed over columns, `tdf` the
 // t degrees of freedom of the note, `em` EM's results (not read for
 // regression), `tables` the means, covariance and correlation table numbers.
-void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means,
-          RealTriangle covariances, int method, double tdf, const EmResult& em,
-          std::array<int, 3> tables);
+void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means, RealTriangle covariances, int method,
+          double tdf, const EmResult& em, std::array<int, 3> tables);
 
 }  // namespace mva

@@ -35,8 +35,8 @@ void LOUT(Context& cx, WordArray order, std::int64_t count, const ListwiseSums& 
   const WordArray ANVAR = cx.words(cx.cmn.a.ANVAR);
   const RealArray LWMEAN = cx.reals(cx.cmn.a.LWMEAN);
   const RealTriangle LWCOV = cx.triangle(cx.cmn.a.LWCOV);
-  const std::vector<std::int64_t> quant = columns_where(
-      column_roles(cx), order, count, [](const ColumnRole& r) { return r.quantitative; });
+  const std::vector<std::int64_t> quant =
+      columns_where(column_roles(cx), order, count, [](const ColumnRole& r) { return r.quantitative; });
   const Text rows = host.BP_CSTRING("LOUT_ ROW VARIABLES");
 
   host.BP_BEGIN_HEADING(host.BP_CSTRING("LOUT_ LISTWISE STATISTICS FOR COMPLETE CASES"));
@@ -68,8 +68,7 @@ void LOUT(Context& cx, WordArray order, std::int64_t count, const ListwiseSums& 
     host.BP_CATEGORY_DIMENSION(kCovariancesTable, label_i, rows);
     for (std::size_t b = 0; b < a; ++b) {
       const std::int64_t ck = quant[b], vk = ANVAR(ck);
-      host.BP_CELL_IN_CATEGORY(kCovariancesTable,
-                               host.BP_LRVALUE(LWCOV(ci, ck), host.BP_STDDEV_FORMAT(ws, vk, 1)),
+      host.BP_CELL_IN_CATEGORY(kCovariancesTable, host.BP_LRVALUE(LWCOV(ci, ck), host.BP_STDDEV_FORMAT(ws, vk, 1)),
                                host.BP_VARIABLE(vk, 0));
     }
     const double variance = LWCOV(ci, ci);

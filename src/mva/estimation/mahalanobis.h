@@ -13,7 +13,6 @@ namespace mva {
 // SWEEP) whose diagonal is negative, S being their covariance block; x and
 // mu are indexed by dictionary variable. Categorical columns and values
 // equal to `sysmis` are left out. Never negative.
-double MAHAL(std::int64_t p, RealArray mu, RealTriangle A, RealArray x, const ColumnRoles& roles,
-             double sysmis);
+double MAHAL(std::int64_t p, RealArray mu, RealTriangle A, RealArray x, const ColumnRoles& roles, double sysmis);
 
 }  // namespace mva

@@ -7,8 +7,8 @@
 namespace mva {
 
 void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std::int64_t ncells,
-            const ColumnRoles& roles, std::int64_t first, std::int64_t last, double w, double f,
-            RealArray x, MomentWeights& sums, RealArray means, RealTriangle cp, RealArray work) {
+            const ColumnRoles& roles, std::int64_t first, std::int64_t last, double w, double f, RealArray x,
+            MomentWeights& sums, RealArray means, RealTriangle cp, RealArray work) {
   if (zero_means) {
     sums = MomentWeights{};
     for (std::int64_t i = 1; i <= nmeans; ++i) means(i) = 0.0;

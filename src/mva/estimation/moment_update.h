@@ -24,7 +24,7 @@ struct MomentWeights {
 // counts nowhere. After n observations cp holds the sums of squares and
 // cross-products about the means, weighted by w f.
 void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std::int64_t ncells,
-            const ColumnRoles& roles, std::int64_t first, std::int64_t last, double w, double f,
-            RealArray x, MomentWeights& sums, RealArray means, RealTriangle cp, RealArray work);
+            const ColumnRoles& roles, std::int64_t first, std::int64_t last, double w, double f, RealArray x,
+            MomentWeights& sums, RealArray means, RealTriangle cp, RealArray work);
 
 }  // namespace mva

@@ -123,8 +123,8 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
     if (!(w > 0.0)) continue;  // counts nowhere
     cmn.SUMWT += w;
     if (complete) {
-      MOMUPD(first_listwise, first_listwise, cmn.NVAR, cells, roles, 1, nv, w, 1.0, CASEVAL,
-             listwise, LWMEAN, LWCOV, RealArray(deviations.data()));
+      MOMUPD(first_listwise, first_listwise, cmn.NVAR, cells, roles, 1, nv, w, 1.0, CASEVAL, listwise, LWMEAN, LWCOV,
+             RealArray(deviations.data()));
       first_listwise = false;
     }
     pairs.add(w, CASEVAL, CASEMISS, pw);

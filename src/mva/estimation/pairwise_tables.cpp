@@ -50,8 +50,8 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
   const ColumnRoles roles = column_roles(cx);
   const std::vector<std::int64_t> quant =
       columns_where(roles, order, count, [](const ColumnRole& r) { return r.quantitative; });
-  const std::vector<std::int64_t> shown = columns_where(
-      roles, order, count, [](const ColumnRole& r) { return r.quantitative || r.categorical; });
+  const std::vector<std::int64_t> shown =
+      columns_where(roles, order, count, [](const ColumnRole& r) { return r.quantitative || r.categorical; });
   const Text row_variables = host.BP_CSTRING("MOUT_ ROW VARIABLES");
   const Text other_variables = host.BP_CSTRING("MOUT_ OTHER VARIABLES");
   const Format count_format = host.BP_N_FORMAT();
@@ -75,8 +75,8 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
   // present, every listed row against every quantitative column. `own` is
   // the row variable's value for the comparison table, `cell` the value of a
   // cell, `format` the format of a variable's values.
-  const auto present_with = [&](int number, const char* title, const char* footnote,
-                                int compare_table, const auto& own, const auto& cell, const auto& format) {
+  const auto present_with = [&](int number, const char* title, const char* footnote, int compare_table, const auto& own,
+                                const auto& cell, const auto& format) {
     begin_pairs(host, number, title, "MOUT_ OTHER VARIABLES");
     host.BP_ANNOTATE(host.BP_CSTRING(footnote), 6);
     if (compare) select_comparison_method(host, compare_table, "UOUT_ ALL VALUES");
@@ -116,8 +116,8 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
     for (std::size_t b = 0; b <= a; ++b) {
       const std::int64_t ck = quant[b];
       const double cov = PWN(ci, ck) > 1.0 ? PWCOV(ci, ck) : sysmis;
-      host.BP_CELL_IN_CATEGORY(
-          kCovariancesTable, host.BP_LRVALUE(cov, host.BP_STDDEV_FORMAT(ws, ANVAR(ck), 1)), label(ck));
+      host.BP_CELL_IN_CATEGORY(kCovariancesTable, host.BP_LRVALUE(cov, host.BP_STDDEV_FORMAT(ws, ANVAR(ck), 1)),
+                               label(ck));
     }
   }
   host.BP_END_PIVOT_TABLE(kCovariancesTable);
@@ -131,8 +131,7 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
     host.BP_CATEGORY_DIMENSION(kCorrelationsTable, label(ci), row_variables);
     for (std::size_t b = 0; b < a; ++b) {
       const std::int64_t ck = quant[b];
-      const double r = PWN(ci, ck) > 1.0 ? host.CORREL(PWVAR(ci, ck), PWVAR(ck, ci), PWCOV(ci, ck))
-                                         : sysmis;
+      const double r = PWN(ci, ck) > 1.0 ? host.CORREL(PWVAR(ci, ck), PWVAR(ck, ci), PWCOV(ci, ck)) : sysmis;
       host.BP_CELL_IN_CATEGORY(kCorrelationsTable, host.BP_LRVALUE(r, correlation), label(ck));
     }
     const double diagonal = PWVAR(ci, ci) > 0.0 ? 1.0 : sysmis;

@@ -26,9 +26,8 @@ void zero(RealTriangle t, std::int64_t p) {
 
 }  // namespace
 
-void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, double w,
-             RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw,
-             PairScratch& scratch) {
+void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, double w, RealArray CASEVAL,
+             WordArray CASEMISS, const PairwiseArrays& pw, PairScratch& scratch) {
   const std::int64_t p = roles.columns();
   if (zero_sums) {
     zero(pw.PWMEAN);

@@ -13,18 +13,17 @@ namespace mva {
 
 // The pairwise accumulators over the columns of the case matrix.
 struct PairwiseArrays {
-  RealTriangle PWN;   // summed weight of the cases in which both columns are present
-  RealTriangle PWW;   // the running pair weight sums, equal to PWN (copied at the end of a pass)
-  RealSquare PWMEAN;  // (a, b): mean of a over the cases where a and b are present
-  RealTriangle PWCOV; // covariance (sums of cross-products until the pass ends)
-  RealSquare PWVAR;   // (a, b): variance of a over the cases where a and b are present
+  RealTriangle PWN;    // summed weight of the cases in which both columns are present
+  RealTriangle PWW;    // the running pair weight sums, equal to PWN (copied at the end of a pass)
+  RealSquare PWMEAN;   // (a, b): mean of a over the cases where a and b are present
+  RealTriangle PWCOV;  // covariance (sums of cross-products until the pass ends)
+  RealSquare PWVAR;    // (a, b): variance of a over the cases where a and b are present
 };
 
 // Per-case scratch of PAIRUPD, laid out once before a pass over the cases:
 // the columns that are present in the case and take part, and their values.
 struct PairScratch {
-  explicit PairScratch(std::int64_t p)
-      : columns(static_cast<std::size_t>(p)), values(static_cast<std::size_t>(p)) {}
+  explicit PairScratch(std::int64_t p) : columns(static_cast<std::size_t>(p)), values(static_cast<std::size_t>(p)) {}
   std::vector<std::int64_t> columns;
   std::vector<double> values;
 };
@@ -35,9 +34,8 @@ struct PairScratch {
 // column adds its weight to the pair sums but nothing to means, variances or
 // covariances (its CASEVAL is 0). `zero_sums` clears PWMEAN, PWN and PWW
 // first, `zero_products` PWVAR and PWCOV.
-void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, double w,
-             RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw,
-             PairScratch& scratch);
+void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, double w, RealArray CASEVAL,
+             WordArray CASEMISS, const PairwiseArrays& pw, PairScratch& scratch);
 
 // Ends a pass of PAIRUPD over p columns: the running pair weights, kept in
 // PWN during the pass, are copied to PWW.

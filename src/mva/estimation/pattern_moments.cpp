@@ -19,10 +19,14 @@ double products_diagonal(const double* cells, std::size_t m, std::size_t l) {
 }  // namespace
 
 PatternMoments::PatternMoments(const ColumnRoles& roles, std::size_t budget_cells)
-    : roles_(roles), budget_(budget_cells),
-      key_(static_cast<std::size_t>((roles.columns() + 63) / 64)), last_group_(kNoGroup),
-      present_(static_cast<std::size_t>(roles.columns())), values_(present_.size()),
-      deviations_(present_.size()), scratch_(roles.columns()) {}
+    : roles_(roles),
+      budget_(budget_cells),
+      key_(static_cast<std::size_t>((roles.columns() + 63) / 64)),
+      last_group_(kNoGroup),
+      present_(static_cast<std::size_t>(roles.columns())),
+      values_(present_.size()),
+      deviations_(present_.size()),
+      scratch_(roles.columns()) {}
 
 void PatternMoments::add(double w, RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw) {
   const std::int64_t p = roles_.columns();
@@ -45,8 +49,9 @@ void PatternMoments::add(double w, RealArray CASEVAL, WordArray CASEMISS, const 
       last_group_ = found->second;
     } else if (cells_.size() + group_cells(m) <= budget_) {
       last_group_ = groups_.size();
-      groups_.push_back(Group{std::vector<std::int64_t>(present_.begin(), present_.begin() + static_cast<std::ptrdiff_t>(m)),
-                              cells_.size()});
+      groups_.push_back(
+          Group{std::vector<std::int64_t>(present_.begin(), present_.begin() + static_cast<std::ptrdiff_t>(m)),
+                cells_.size()});
       cells_.resize(cells_.size() + group_cells(m), 0.0);
       index_.emplace(key_, last_group_);
     } else {

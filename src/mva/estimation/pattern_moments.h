@@ -51,13 +51,13 @@ class PatternMoments {
   std::vector<Group> groups_;
   std::vector<double> cells_;
   std::unordered_map<ColumnSet, std::size_t, ColumnSetHash> index_;
-  ColumnSet key_;                        // the present columns of the case being added
-  ColumnSet last_key_;                   // and of the case before it
-  std::size_t last_group_ = 0;           // its group, or npos
-  std::vector<std::int64_t> present_;    // the case's present columns
-  std::vector<double> values_;           // their values
-  std::vector<double> deviations_;       // their deviations from the group means
-  PairScratch scratch_;                  // for the cases no group holds
+  ColumnSet key_;                      // the present columns of the case being added
+  ColumnSet last_key_;                 // and of the case before it
+  std::size_t last_group_ = 0;         // its group, or npos
+  std::vector<std::int64_t> present_;  // the case's present columns
+  std::vector<double> values_;         // their values
+  std::vector<double> deviations_;     // their deviations from the group means
+  PairScratch scratch_;                // for the cases no group holds
 };
 
 }  // namespace mva

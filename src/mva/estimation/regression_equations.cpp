@@ -8,8 +8,8 @@
 
 namespace mva {
 
-void solve_equation(std::int64_t p, const SweepArrays& a, const SelectionLimits& limits,
-                    const PredictorSet& present, std::int64_t q, RegressionEquation& into) {
+void solve_equation(std::int64_t p, const SweepArrays& a, const SelectionLimits& limits, const PredictorSet& present,
+                    std::int64_t q, RegressionEquation& into) {
   const std::int64_t cells = triangle_cells(p);
   for (std::int64_t i = 1; i <= cells; ++i) a.work.at(i) = a.base.at(i);
   for (std::int64_t r = 1; r <= p; ++r) {
@@ -18,8 +18,7 @@ void solve_equation(std::int64_t p, const SweepArrays& a, const SelectionLimits&
   a.status(q) = static_cast<double>(SweepStatus::Dependent);
   for (std::int64_t r = 1; r <= p; ++r) a.status0(r) = a.status(r);
 
-  SWEEP(p, a.work, a.status, a.pivot, a.refdiag, limits.maxsteps, limits.tolerance,
-        limits.flimit, limits.n);
+  SWEEP(p, a.work, a.status, a.pivot, a.refdiag, limits.maxsteps, limits.tolerance, limits.flimit, limits.n);
 
   // Entered: candidates before the sweep, pivoted (status 0) after it.
   into.columns.clear();
@@ -33,8 +32,8 @@ void solve_equation(std::int64_t p, const SweepArrays& a, const SelectionLimits&
   into.residual_variance = a.work(q, q);
 }
 
-EquationCache::EquationCache(std::int64_t p, const SweepArrays& arrays,
-                             const SelectionLimits& limits, std::size_t budget_bytes)
+EquationCache::EquationCache(std::int64_t p, const SweepArrays& arrays, const SelectionLimits& limits,
+                             std::size_t budget_bytes)
     : p_(p), arrays_(arrays), limits_(limits), budget_(budget_bytes) {}
 
 const RegressionEquation& EquationCache::equation(const PredictorSet& present, std::int64_t q) {
@@ -44,8 +43,7 @@ const RegressionEquation& EquationCache::equation(const PredictorSet& present, s
     auto found = sets_.find(present);
     if (found == sets_.end()) {
       const auto slots = static_cast<std::size_t>(p_);
-      const std::size_t cost =
-          present.size() * 8 + slots * (sizeof(RegressionEquation) + 1) + 64;
+      const std::size_t cost = present.size() * 8 + slots * (sizeof(RegressionEquation) + 1) + 64;
       if (used_ + cost <= budget_) {
         used_ += cost;
         Slots fresh;

@@ -35,12 +35,12 @@ struct SelectionLimits {
 
 // The arrays one equation is swept in, all over the p columns.
 struct SweepArrays {
-  RealTriangle base;   // the covariances, never changed (RBASE)
-  RealTriangle work;   // the copy swept for one equation (RWORK)
-  RealArray status;    // the sweep's column status (RSTAT)
-  RealArray status0;   // the status before the sweep (RSTAT0)
-  RealArray pivot;     // the sweep's work vector
-  RealArray refdiag;   // the sweep's reference diagonal
+  RealTriangle base;  // the covariances, never changed (RBASE)
+  RealTriangle work;  // the copy swept for one equation (RWORK)
+  RealArray status;   // the sweep's column status (RSTAT)
+  RealArray status0;  // the status before the sweep (RSTAT0)
+  RealArray pivot;    // the sweep's work vector
+  RealArray refdiag;  // the sweep's reference diagonal
 };
 
 // The candidate predictors of a case: bit k - 1 set when column k is a
@@ -48,9 +48,7 @@ struct SweepArrays {
 using PredictorSet = ColumnSet;
 
 // Number of 64-bit words of a PredictorSet over p columns.
-constexpr std::size_t predictor_words(std::int64_t p) {
-  return static_cast<std::size_t>((p + 63) / 64);
-}
+constexpr std::size_t predictor_words(std::int64_t p) { return static_cast<std::size_t>((p + 63) / 64); }
 
 // Whether column k is in the set.
 inline bool has_column(const PredictorSet& set, std::int64_t k) {

@@ -40,9 +40,8 @@ void check_add_option(Context& cx) {
   MvaCommon& c = cx.cmn;
   if (c.RADDTY != kAddResidual || c.NCASES > 2 * c.NINCOM) return;
   c.RADDTY = kAddNormal;
-  const Text text = cx.host.split_count() > 0
-                        ? split_text(cx, "_REG_ SPLIT [:^1=^2, :$2=$1]1 CHANGING ADD OPTION")
-                        : cx.host.BP_CSTRING("_REG_ CHANGING ADD OPTION");
+  const Text text = cx.host.split_count() > 0 ? split_text(cx, "_REG_ SPLIT [:^1=^2, :$2=$1]1 CHANGING ADD OPTION")
+                                              : cx.host.BP_CSTRING("_REG_ CHANGING ADD OPTION");
   cx.host.BP_ERROR(text, 2, 2);
 }
 
@@ -63,8 +62,8 @@ std::vector<std::int64_t> columns_of(const ColumnRoles& roles, Keep keep) {
 // back to the cross-product sums that the moment update continues (cov (W1 -
 // 1) with factor 1). RMEAN takes the all-values means, RBASE and RWORK the
 // pairwise covariances, which REGCOV's space gives up.
-MomentWeights start_estimates(Context& cx, const ListwiseSums& sums, const SweepArrays& sweep,
-                              RealArray RCASE, WordArray RMISS, RealArray RMEAN) {
+MomentWeights start_estimates(Context& cx, const ListwiseSums& sums, const SweepArrays& sweep, RealArray RCASE,
+                              WordArray RMISS, RealArray RMEAN) {
   const MvaCommon& c = cx.cmn;
   const MomentWeights running{sums.LWN, sums.update_weight};
   const double W1 = running.sumw, W = running.sumwf;
@@ -97,15 +96,14 @@ void finish_estimates(Context& cx, const MomentWeights& running) {
   if (running.sumw <= 1.0) {
     for (std::int64_t t = 1; t <= cells; ++t) REGCOV.at(t) = 0.0;
   } else {
-    cx.host.VORL_DSCAL(cells, running.sumw / running.sumwf / (running.sumw - 1.0),
-                       REGCOV.cells().data(), 1);
+    cx.host.VORL_DSCAL(cells, running.sumw / running.sumwf / (running.sumw - 1.0), REGCOV.cells().data(), 1);
   }
 }
 
 // What the imputation of every case reads: the columns of the dependents and
 // predictors, the options, the case vectors.
-ImputationInputs imputation_inputs(Context& cx, const ColumnRoles& roles, RealArray RCASE,
-                                   WordArray RMISS, RealArray RMEAN) {
+ImputationInputs imputation_inputs(Context& cx, const ColumnRoles& roles, RealArray RCASE, WordArray RMISS,
+                                   RealArray RMEAN) {
   const MvaCommon& c = cx.cmn;
   ImputationInputs in;
   in.cases = cx.case_matrix();
@@ -125,8 +123,7 @@ ImputationInputs imputation_inputs(Context& cx, const ColumnRoles& roles, RealAr
 }  // namespace
 
 void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2,
-         RealArray /*CASREC: records are laid out in the host's buffer of the file*/,
-         WordArray CASEMISS) {
+         RealArray /*CASREC: records are laid out in the host's buffer of the file*/, WordArray CASEMISS) {
   Host& host = cx.host;
   MvaCommon& c = cx.cmn;
   const std::int64_t p = c.NV;
@@ -135,8 +132,8 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   SETMOM(cx, false);
   const RealArray RCASE = cx.reals(c.a.SCRROW), RMEAN = cx.reals(c.a.CASEVAL);
   const WordArray RMISS = CASEMISS;
-  const SweepArrays sweep{cx.triangle(c.a.LWCOV), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),
-                          cx.reals(c.a.PWMEAN), EMWRK1, EMWRK2};
+  const SweepArrays sweep{
+      cx.triangle(c.a.LWCOV), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW), cx.reals(c.a.PWMEAN), EMWRK1, EMWRK2};
   MomentWeights running = start_estimates(cx, sums, sweep, RCASE, RMISS, RMEAN);
 
   const ColumnRoles roles = column_roles(cx);
@@ -146,9 +143,8 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   CaseImputer imputer(in, equations);
   HostDraws draws(host);
   // Missing codes of the dependents and predictors (and the weight).
-  const std::vector<std::int64_t> coded = columns_of(roles, [&](std::int64_t v) {
-    return ISDEPV(cx, v, kRegression) || ISINDP(cx, v, kRegression);
-  });
+  const std::vector<std::int64_t> coded =
+      columns_of(roles, [&](std::int64_t v) { return ISDEPV(cx, v, kRegression) || ISINDP(cx, v, kRegression); });
   const MissingCodeTable code_of(cx);
   const std::int64_t weight_var = WGTVAR(cx);
   const std::int64_t weight_col = weight_var > 0 ? ICOL2(cx, weight_var) : 0;
@@ -183,8 +179,8 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
           if (write_imputed_value(cx, handle, L, v, RCASE(v)) != 0) return io_error(cx);
         }
       }
-      MOMUPD(false, false, c.NVAR, triangle_cells(p), roles, 1, p, w, 1.0, RCASE, running,
-             REGMEAN, REGCOV, RealArray(deviations.data()));
+      MOMUPD(false, false, c.NVAR, triangle_cells(p), roles, 1, p, w, 1.0, RCASE, running, REGMEAN, REGCOV,
+             RealArray(deviations.data()));
     }
     if (records && records->write(L, RCASE) != 0) {
       return io_error(cx);

@@ -14,7 +14,7 @@ namespace mva {
 // and EMWRK2 are the sweep's vectors, CASREC the output record buffer,
 // CASEMISS the missing codes of the current case. Its messages carry the tag
 // _REG_; the routine is REG.
-void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2,
-         RealArray CASREC, WordArray CASEMISS);
+void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2, RealArray CASREC,
+         WordArray CASEMISS);
 
 }  // namespace mva

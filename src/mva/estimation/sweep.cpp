@@ -19,9 +19,8 @@ constexpr std::int64_t code(SweepStatus s) { return static_cast<std::int64_t>(s)
 // else the candidate with the largest criterion not below `best`; a later
 // column wins a tie. 0 when there is none. `forced` says a swept-in column
 // was found.
-std::int64_t choose_column(std::int64_t p, RealTriangle A, RealArray status, RealArray refdiag,
-                           double t, double best, std::int64_t dependent, std::int64_t n,
-                           std::int64_t steps, bool& forced) {
+std::int64_t choose_column(std::int64_t p, RealTriangle A, RealArray status, RealArray refdiag, double t, double best,
+                           std::int64_t dependent, std::int64_t n, std::int64_t steps, bool& forced) {
   forced = false;
   std::int64_t choice = 0;
   for (std::int64_t k = 1; k <= p; ++k) {
@@ -54,8 +53,8 @@ std::int64_t choose_column(std::int64_t p, RealTriangle A, RealArray status, Rea
 
 // True when sweeping candidate k in would bring some swept-in column's
 // remaining variance below t times its reference value.
-bool lowers_a_column_below_tolerance(std::int64_t p, RealTriangle A, RealArray status,
-                                     RealArray refdiag, double t, std::int64_t k) {
+bool lowers_a_column_below_tolerance(std::int64_t p, RealTriangle A, RealArray status, RealArray refdiag, double t,
+                                     std::int64_t k) {
   const double akk = A(k, k);
   for (std::int64_t i = 1; i <= p; ++i) {
     if (status_of(status, i) == code(SweepStatus::Dependent) || refdiag(i) == 0.0) continue;
@@ -93,9 +92,8 @@ double pivot(std::int64_t p, RealTriangle A, RealArray status, RealArray work, s
 
 }  // namespace
 
-SweepResult SWEEP(std::int64_t p, RealTriangle A, RealArray status, RealArray work,
-                  RealArray refdiag, std::int64_t maxsteps, double tol, double fmin,
-                  std::int64_t n) {
+SweepResult SWEEP(std::int64_t p, RealTriangle A, RealArray status, RealArray work, RealArray refdiag,
+                  std::int64_t maxsteps, double tol, double fmin, std::int64_t n) {
   const double t = std::fabs(tol);
   std::int64_t dependent = 0;
   std::int64_t active = 0;
@@ -116,8 +114,7 @@ SweepResult SWEEP(std::int64_t p, RealTriangle A, RealArray status, RealArray wo
   std::int64_t steps = 0;
   while (steps < maxsteps) {
     bool forced = false;
-    const std::int64_t k =
-        choose_column(p, A, status, refdiag, t, floor, dependent, n, steps, forced);
+    const std::int64_t k = choose_column(p, A, status, refdiag, t, floor, dependent, n, steps, forced);
     if (k == 0) break;
     if (!forced && lowers_a_column_below_tolerance(p, A, status, refdiag, t, k)) {
       status(k) = static_cast<double>(code(SweepStatus::Refused));

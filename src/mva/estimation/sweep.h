@@ -38,8 +38,7 @@ struct SweepResult {
 // pivots are made. With a dependent column, a candidate is chosen by the
 // largest criterion (n - 2 - steps) q / (A(d,d) - q), q = A(k,d)^2 / A(k,k),
 // not below fmin; without one, by the largest relative diagonal.
-SweepResult SWEEP(std::int64_t p, RealTriangle A, RealArray status, RealArray work,
-                  RealArray refdiag, std::int64_t maxsteps, double tol, double fmin,
-                  std::int64_t n);
+SweepResult SWEEP(std::int64_t p, RealTriangle A, RealArray status, RealArray work, RealArray refdiag,
+                  std::int64_t maxsteps, double tol, double fmin, std::int64_t n);
 
 }  // namespace mva

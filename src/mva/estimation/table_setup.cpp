@@ -10,8 +10,8 @@ void begin_estimate_table(Host& host, int number, std::string_view title) {
   host.BP_TABLE_PROPERTY(number, 1, host.BP_IVALUE(1, host.BP_N_FORMAT()));
 }
 
-void fill_correlation_triangle(Context& cx, int number, std::span<const std::int64_t> cols,
-                               RealTriangle covariances, const Text& rows, Format missing_format) {
+void fill_correlation_triangle(Context& cx, int number, std::span<const std::int64_t> cols, RealTriangle covariances,
+                               const Text& rows, Format missing_format) {
   Host& host = cx.host;
   const Format correlation = host.BP_CORRELATION_FORMAT();
   for (std::size_t a = 0; a < cols.size(); ++a) {

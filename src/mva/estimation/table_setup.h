@@ -25,7 +25,7 @@ void begin_estimate_table(Host& host, int number, std::string_view title);
 // row category in `rows`, each cell under its column variable, then the
 // diagonal: 1 where the variable varies, else system-missing in
 // `missing_format`.
-void fill_correlation_triangle(Context& cx, int number, std::span<const std::int64_t> cols,
-                               RealTriangle covariances, const Text& rows, Format missing_format);
+void fill_correlation_triangle(Context& cx, int number, std::span<const std::int64_t> cols, RealTriangle covariances,
+                               const Text& rows, Format missing_format);
 
 }  // namespace mva

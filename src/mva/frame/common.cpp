@@ -15,12 +15,8 @@ void SFSETS(MvaCommon& cmn, int k, std::int64_t kind, FileHandle handle) {
   cmn.SFHAND[k - kListwise] = handle;
 }
 
-FileKind SFKIND(const MvaCommon& cmn, int k) {
-  return is_slot(k) ? cmn.SFOPEN[k - kListwise] : kNoFile;
-}
+FileKind SFKIND(const MvaCommon& cmn, int k) { return is_slot(k) ? cmn.SFOPEN[k - kListwise] : kNoFile; }
 
-FileHandle SFGETH(const MvaCommon& cmn, int k) {
-  return is_slot(k) ? cmn.SFHAND[k - kListwise] : 0;
-}
+FileHandle SFGETH(const MvaCommon& cmn, int k) { return is_slot(k) ? cmn.SFHAND[k - kListwise] : 0; }
 
 }  // namespace mva

@@ -53,12 +53,12 @@ enum AddType : std::int64_t {
 // Status of one cell of the case matrix, as the missing-code queries classify
 // it; patterns show codes 1 to 5 as the letters S, A, B, C, D.
 enum class CellStatus : std::int64_t {
-  Valid = 0,          // a valid value
-  SystemMissing = 1,  // the system-missing value (numeric variables only)
-  MissingFirst = 2,   // the first discrete user-missing value
-  MissingSecond = 3,  // the second discrete user-missing value
-  MissingThird = 4,   // the third discrete value, or the extra value of a range
-  InMissingRange = 5, // inside the user-missing range
+  Valid = 0,           // a valid value
+  SystemMissing = 1,   // the system-missing value (numeric variables only)
+  MissingFirst = 2,    // the first discrete user-missing value
+  MissingSecond = 3,   // the second discrete user-missing value
+  MissingThird = 4,    // the third discrete value, or the extra value of a range
+  InMissingRange = 5,  // inside the user-missing range
 };
 
 // An output file asked for on a method subcommand, kept from the parse until
@@ -75,9 +75,7 @@ struct OutfileRequests {
   std::array<OutfileRequest, 4> methods{};  // methods 12..15 in order
   // The request of method k (12..15).
   OutfileRequest& operator[](int k) { return methods.at(static_cast<std::size_t>(k - kListwise)); }
-  const OutfileRequest& operator[](int k) const {
-    return methods.at(static_cast<std::size_t>(k - kListwise));
-  }
+  const OutfileRequest& operator[](int k) const { return methods.at(static_cast<std::size_t>(k - kListwise)); }
 };
 
 // Base indices of the workspace arrays of one split group (0 = not laid out).
@@ -85,21 +83,21 @@ struct OutfileRequests {
 // column 1..NV.
 struct ArrayBases {
   // First plan.
-  Index SCRROW = 0;  // 2*NVAR doubles: scratch row of the estimation routines
-  Index LWMEAN = 0;  // dict. doubles: listwise means; reused by EM
-  Index VMEAN = 0;   // dict. doubles: means shown beside patterns and estimates
-  Index CASEVAL = 0; // dict. doubles: case values in the moment pass, then standard deviations
-  Index ISCAT = 0;   // dict. words: 1 = categorical
-  Index CATROW = 0;  // dict. words: row of the variable in CATVAL, 0 = none yet
-  Index VLIST = 0;   // NVAR words: the VARIABLES list in list order, 0 = empty entry
-  Index COLOF2 = 0;  // dict. words: column after the second plan (same as COLOF)
-  Index COLOF = 0;   // dict. words: > 0 selected while parsing; the column afterwards
-  Index NCATS = 0;   // dict. words: number of categories collected
-  Index VWIDTH = 0;  // dict. words: host type word (0 numeric, > 0 width, < 0 continuation)
-  Index DEPFLG = 0;  // 2*NVAR words: dependent flags, EM half then REGRESSION half
-  Index INDFLG = 0;  // 2*NVAR words: independent flags, same two halves
-  Index SORTKY = 0;  // 2*NVAR words: DPATTERN sort keys
-  Index DESFLG = 0;  // 3*NVAR words: DESCRIBE flags of DPATTERN, MPATTERN, TPATTERN
+  Index SCRROW = 0;   // 2*NVAR doubles: scratch row of the estimation routines
+  Index LWMEAN = 0;   // dict. doubles: listwise means; reused by EM
+  Index VMEAN = 0;    // dict. doubles: means shown beside patterns and estimates
+  Index CASEVAL = 0;  // dict. doubles: case values in the moment pass, then standard deviations
+  Index ISCAT = 0;    // dict. words: 1 = categorical
+  Index CATROW = 0;   // dict. words: row of the variable in CATVAL, 0 = none yet
+  Index VLIST = 0;    // NVAR words: the VARIABLES list in list order, 0 = empty entry
+  Index COLOF2 = 0;   // dict. words: column after the second plan (same as COLOF)
+  Index COLOF = 0;    // dict. words: > 0 selected while parsing; the column afterwards
+  Index NCATS = 0;    // dict. words: number of categories collected
+  Index VWIDTH = 0;   // dict. words: host type word (0 numeric, > 0 width, < 0 continuation)
+  Index DEPFLG = 0;   // 2*NVAR words: dependent flags, EM half then REGRESSION half
+  Index INDFLG = 0;   // 2*NVAR words: independent flags, same two halves
+  Index SORTKY = 0;   // 2*NVAR words: DPATTERN sort keys
+  Index DESFLG = 0;   // 3*NVAR words: DESCRIBE flags of DPATTERN, MPATTERN, TPATTERN
   // Second plan.
   Index PWMEAN = 0;  // NV x NV doubles: pairwise means
   Index PWVAR = 0;   // NV x NV doubles: pairwise variances
@@ -141,29 +139,29 @@ struct GroupState {
 
 // The options of the subcommands; every parse starts from these defaults.
 struct ParseOptions {
-  double TTPCT = 5.0;           // t tests: least percent missing for a variable to be tested
-  std::string TTPTXT = "5.0";   // TTPCT as typed (up to 255 characters)
-  Logical TTT = kTrue;          // t tests: show t values
-  Logical TTDF = kTrue;         // t tests: show degrees of freedom
-  Logical TTPROB = kFalse;      // t tests: show probabilities
-  Logical TTCNT = kTrue;        // t tests: show counts
-  Logical TTMEAN = kTrue;       // t tests: show means
-  double CTPCT = 5.0;           // crosstabulations: least percent missing of a variable shown
-  std::string CTPTXT = "5.0";   // CTPCT as typed
-  double MMPCT = 5.0;           // indicator correlations: least percent missing
-  std::string MMPTXT = "5.0";   // MMPCT as typed
-  double PATPCT = 1.0;          // tabulated patterns: PERCENT threshold (the last one given)
-  std::string PATTXT = "1.0";   // PATPCT as typed
-  double EMTOL = 0.001;         // EM: TOLERANCE below which a variable is not swept in
-  double EMCONV = 0.0001;       // EM: CONVERGENCE criterion
-  std::int64_t EMITER = 25;     // EM: most ITERATIONS
-  double EMPROP = 0.0;          // EM: PROPORTION of the contaminated-normal model
-  double EMLAMB = 0.0;          // EM: LAMBDA, variance ratio of the contaminated-normal model
-  double RTOL = 0.001;          // REGRESSION: TOLERANCE below which a predictor is not entered
-  double RFLIM = 4.0;           // REGRESSION: FLIMIT, the F a predictor must reach to enter
-  std::int64_t NPRED = -1;      // REGRESSION: NPREDICTORS; negative = all analysis variables
+  double TTPCT = 5.0;                  // t tests: least percent missing for a variable to be tested
+  std::string TTPTXT = "5.0";          // TTPCT as typed (up to 255 characters)
+  Logical TTT = kTrue;                 // t tests: show t values
+  Logical TTDF = kTrue;                // t tests: show degrees of freedom
+  Logical TTPROB = kFalse;             // t tests: show probabilities
+  Logical TTCNT = kTrue;               // t tests: show counts
+  Logical TTMEAN = kTrue;              // t tests: show means
+  double CTPCT = 5.0;                  // crosstabulations: least percent missing of a variable shown
+  std::string CTPTXT = "5.0";          // CTPCT as typed
+  double MMPCT = 5.0;                  // indicator correlations: least percent missing
+  std::string MMPTXT = "5.0";          // MMPCT as typed
+  double PATPCT = 1.0;                 // tabulated patterns: PERCENT threshold (the last one given)
+  std::string PATTXT = "1.0";          // PATPCT as typed
+  double EMTOL = 0.001;                // EM: TOLERANCE below which a variable is not swept in
+  double EMCONV = 0.0001;              // EM: CONVERGENCE criterion
+  std::int64_t EMITER = 25;            // EM: most ITERATIONS
+  double EMPROP = 0.0;                 // EM: PROPORTION of the contaminated-normal model
+  double EMLAMB = 0.0;                 // EM: LAMBDA, variance ratio of the contaminated-normal model
+  double RTOL = 0.001;                 // REGRESSION: TOLERANCE below which a predictor is not entered
+  double RFLIM = 4.0;                  // REGRESSION: FLIMIT, the F a predictor must reach to enter
+  std::int64_t NPRED = -1;             // REGRESSION: NPREDICTORS; negative = all analysis variables
   std::int64_t RADDTY = kAddResidual;  // REGRESSION: ADDTYPE (AddType)
-  OutfileRequests outfiles;             // OUTFILE requests of the current parse
+  OutfileRequests outfiles;            // OUTFILE requests of the current parse
 };
 
 // The MVA common: the group state, the options, and what lives across groups.
@@ -176,8 +174,8 @@ struct MvaCommon : GroupState, ParseOptions {
 
   // Saved-file slots 12..15 (index 0..3 here; reach them through SFSETS,
   // SFKIND and SFGETH). They stay from the first group to the end of the call.
-  std::array<FileKind, 4> SFOPEN{};   // kind of file in each slot, kNoFile = none
-  std::array<FileHandle, 4> SFHAND{}; // the host's handle of each slot's file
+  std::array<FileKind, 4> SFOPEN{};    // kind of file in each slot, kNoFile = none
+  std::array<FileHandle, 4> SFHAND{};  // the host's handle of each slot's file
 
   double EMTDF = 0.0;  // EM: degrees of freedom of the t model, < 2 = none (set by its reader)
   double RTDF = 0.0;   // REGRESSION: degrees of freedom of the t term (set by its reader)

@@ -67,8 +67,7 @@ class Executive {
     }
     MOMENT(cx_, words(s_.CASEMISS), sums_);
     if (wanted(kDpattern) || wanted(kUnivariate) || wanted(kMpattern)) {
-      EXTR(cx_, words(s_.VCOLS), c_.NANAL, cx_.square(c_.a.PWMEAN), cx_.square(c_.a.PWVAR),
-           extremes());
+      EXTR(cx_, words(s_.VCOLS), c_.NANAL, cx_.square(c_.a.PWMEAN), cx_.square(c_.a.PWVAR), extremes());
     }
     univariate_and_comparison();
     if (wanted(kTtest)) t_tests();
@@ -101,9 +100,16 @@ class Executive {
   // The scratch arrays in the order they are laid out.
   std::array<Layout, 10> layout() {
     const std::int64_t n = c_.NVAR, p = c_.NANAL;
-    return {{{&s_.VCOLS, p},  {&s_.EXHIGH, n}, {&s_.EXLOW, n},  {&s_.CASEMISS, n},
-             {&s_.EXULIM, n}, {&s_.EXLLIM, n}, {&s_.CASREC, n}, {&s_.PATWRK, n},
-             {&s_.EMWRK1, p}, {&s_.EMWRK2, p}}};
+    return {{{&s_.VCOLS, p},
+             {&s_.EXHIGH, n},
+             {&s_.EXLOW, n},
+             {&s_.CASEMISS, n},
+             {&s_.EXULIM, n},
+             {&s_.EXLLIM, n},
+             {&s_.CASREC, n},
+             {&s_.PATWRK, n},
+             {&s_.EMWRK1, p},
+             {&s_.EMWRK2, p}}};
   }
 
   // Lays out every scratch array; false at the first request that fails.
@@ -117,10 +123,8 @@ class Executive {
   // Hands back every scratch array that was laid out.
   void release() {
     const std::int64_t n = c_.NVAR, p = c_.NANAL;
-    const Layout order[] = {{&s_.VCOLS, p},    {&s_.EXHIGH, n}, {&s_.EXLOW, n},
-                            {&s_.EXULIM, n},   {&s_.EXLLIM, n}, {&s_.CASEMISS, n},
-                            {&s_.CASREC, n},   {&s_.PATWRK, n}, {&s_.EMWRK1, p},
-                            {&s_.EMWRK2, p}};
+    const Layout order[] = {{&s_.VCOLS, p},    {&s_.EXHIGH, n}, {&s_.EXLOW, n},  {&s_.EXULIM, n}, {&s_.EXLLIM, n},
+                            {&s_.CASEMISS, n}, {&s_.CASREC, n}, {&s_.PATWRK, n}, {&s_.EMWRK1, p}, {&s_.EMWRK2, p}};
     for (const Layout& array : order) {
       if (*array.base > 0) host_.FREMEM(cx_.ws, *array.base, array.cells);
       *array.base = 0;
@@ -134,17 +138,14 @@ class Executive {
   bool wanted(int subcommand) const { return is_true(c_.SUBCMD[subcommand]); }
 
   // The extreme limits and counts, as EXTR fills them.
-  ExtremeArrays extremes() const {
-    return {words(s_.EXLOW), words(s_.EXHIGH), reals(s_.EXLLIM), reals(s_.EXULIM)};
-  }
+  ExtremeArrays extremes() const { return {words(s_.EXLOW), words(s_.EXHIGH), reals(s_.EXLLIM), reals(s_.EXULIM)}; }
 
   // VCOLS: the columns of the VARIABLES-list variables, in list order.
   void list_columns() {
     host_.IZERO(cx_.ws, s_.VCOLS, c_.NANAL);
     host_.LRZERO(cx_.ws, s_.EMWRK1, c_.NANAL);
     host_.LRZERO(cx_.ws, s_.EMWRK2, c_.NANAL);
-    const WordArray vlist = words(c_.a.VLIST), vcols = words(s_.VCOLS),
-                    patwrk = words(s_.PATWRK);
+    const WordArray vlist = words(c_.a.VLIST), vcols = words(s_.VCOLS), patwrk = words(s_.PATWRK);
     std::int64_t count = 0;
     for (std::int64_t i = 1; i <= c_.NVAR; ++i) {
       patwrk(i) = 0;
@@ -173,13 +174,11 @@ class Executive {
   void univariate_and_comparison() {
     if (wanted(kUnivariate)) {
       const Text title = host_.BP_CSTRING("EXEC_ UNIVARIATE STATISTICS");
-      host_.BP_BEGIN_PIVOT_TABLE(kUnivariateTable, title,
-                                 host_.BP_CSTRING("EXEC_ UNIVARIATE STATISTICS"));
+      host_.BP_BEGIN_PIVOT_TABLE(kUnivariateTable, title, host_.BP_CSTRING("EXEC_ UNIVARIATE STATISTICS"));
     }
     if (is_true(c_.CMPMTH)) {
       const bool incomplete = c_.NINCOM >= 1;
-      CMPB(cx_, c_.NCOMPL >= 1 && wanted(kListwise), incomplete && wanted(kEm),
-           incomplete && wanted(kRegression));
+      CMPB(cx_, c_.NCOMPL >= 1 && wanted(kListwise), incomplete && wanted(kEm), incomplete && wanted(kRegression));
     }
     if (wanted(kUnivariate)) {
       UnivariateInputs in;
@@ -283,8 +282,8 @@ class Executive {
     EmResult result;
     EMA(cx_, sums_, reals(s_.EMWRK1), reals(s_.EMWRK2), reals(s_.CASREC), result);
     if (host_.error_flag()) return false;
-    EOUT(cx_, words(s_.VCOLS), c_.NANAL, reals(c_.a.VMEAN), cx_.triangle(c_.a.PWCOV), kEmMethod,
-         c_.EMTDF, result, kEmTables);
+    EOUT(cx_, words(s_.VCOLS), c_.NANAL, reals(c_.a.VMEAN), cx_.triangle(c_.a.PWCOV), kEmMethod, c_.EMTDF, result,
+         kEmTables);
     moments.restore(cx_, words(s_.CASEMISS));
     MOMENT(cx_, words(s_.CASEMISS), sums_);
     return true;
@@ -304,8 +303,8 @@ class Executive {
     no_value_warnings(cx_, kRegression);
     present_value_means();
     REG(cx_, sums_, reals(s_.EMWRK1), reals(s_.EMWRK2), reals(s_.CASREC), words(s_.CASEMISS));
-    EOUT(cx_, words(s_.VCOLS), c_.NANAL, reals(c_.a.VMEAN), cx_.triangle(c_.a.PWCOV),
-         static_cast<int>(c_.RADDTY - 2), c_.RTDF, EmResult{}, kRegressionTables);
+    EOUT(cx_, words(s_.VCOLS), c_.NANAL, reals(c_.a.VMEAN), cx_.triangle(c_.a.PWCOV), static_cast<int>(c_.RADDTY - 2),
+         c_.RTDF, EmResult{}, kRegressionTables);
     if (SFKIND(c_, kRegression) == kStatisticsFile) {
       SAVMAT(cx_, kRegression, reals(c_.a.VMEAN), cx_.triangle(c_.a.PWCOV), reals(s_.CASREC));
     }

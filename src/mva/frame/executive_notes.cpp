@@ -18,18 +18,12 @@ struct NoteKeys {
 
 // Indexed by DataNote. The EM note is reported as class 1, the others as 2.
 constexpr NoteKeys kDataNotes[] = {
-    {"EXEC_ NO MISSING VALUE => NO T-STAT",
-     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT", 2},
-    {"EXEC_ NO MISSING VALUE => NO MPATT",
-     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO MPATT", 2},
-    {"EXEC_ NO MISSING VALUE => NO TPATT",
-     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO TPATT", 2},
-    {"EXEC_ NO COMPLETE CASE => NO LISTWISE",
-     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO COMPLETE CASE => NO LISTWISE", 2},
-    {"EXEC_ NO MISSING VALUE => NO EM_EST",
-     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO EM_EST", 1},
-    {"EXEC_ NO MISSING VALUE => NO REGR",
-     "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO REGR", 2},
+    {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT", 2},
+    {"EXEC_ NO MISSING VALUE => NO MPATT", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO MPATT", 2},
+    {"EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO TPATT", 2},
+    {"EXEC_ NO COMPLETE CASE => NO LISTWISE", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO COMPLETE CASE => NO LISTWISE", 2},
+    {"EXEC_ NO MISSING VALUE => NO EM_EST", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO EM_EST", 1},
+    {"EXEC_ NO MISSING VALUE => NO REGR", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO REGR", 2},
 };
 
 constexpr int kNoteSeverity = 2;
@@ -48,14 +42,12 @@ Text split_text(Context& cx, std::string_view key, std::initializer_list<Text> m
 
 void data_note(Context& cx, DataNote note) {
   const NoteKeys& keys = kDataNotes[static_cast<int>(note)];
-  const Text text = cx.host.split_count() > 0 ? split_text(cx, keys.split)
-                                              : cx.host.BP_CSTRING(keys.plain);
+  const Text text = cx.host.split_count() > 0 ? split_text(cx, keys.split) : cx.host.BP_CSTRING(keys.plain);
   cx.host.BP_ERROR(text, keys.msg_class, kNoteSeverity);
 }
 
 void em_outfile_note(Context& cx) {
-  cx.host.BP_ERROR(split_text(cx, "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE"),
-                   2, kNoteSeverity);
+  cx.host.BP_ERROR(split_text(cx, "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE"), 2, kNoteSeverity);
 }
 
 void regression_outfile_note(Context& cx) {
@@ -65,8 +57,7 @@ void regression_outfile_note(Context& cx) {
 void no_value_warnings(Context& cx, int method) {
   assert(method == kEm || method == kRegression);
   const bool em = method == kEm;
-  const std::string_view plain =
-      em ? "EXEC_ NO VALID VALUE OF ^1 => EM" : "EXEC_ NO VALID VALUE OF ^1 => REG";
+  const std::string_view plain = em ? "EXEC_ NO VALID VALUE OF ^1 => EM" : "EXEC_ NO VALID VALUE OF ^1 => REG";
   const std::string_view split = em ? "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => EM"
                                     : "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO VALID VALUE OF ^2 => REG";
   Host& host = cx.host;

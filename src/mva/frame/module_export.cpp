@@ -19,5 +19,4 @@ __attribute__((visibility("default"))) int MVA(mva::Workspace* workspace) {
   if (bound_host == nullptr || workspace == nullptr) return -1;
   return mva::MVA(*bound_host, *workspace);
 }
-
 }

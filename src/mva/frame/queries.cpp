@@ -22,13 +22,9 @@ std::int64_t IANVAR(const Context& cx, std::int64_t k) {
   return k >= 1 && k <= cx.cmn.NANAL ? cx.words(cx.cmn.a.ANVAR)(k) : 0;
 }
 
-std::int64_t ICOL2(const Context& cx, std::int64_t v) {
-  return in_dict(cx, v) ? cx.words(cx.cmn.a.COLOF2)(v) : 0;
-}
+std::int64_t ICOL2(const Context& cx, std::int64_t v) { return in_dict(cx, v) ? cx.words(cx.cmn.a.COLOF2)(v) : 0; }
 
-bool ISANAL(const Context& cx, std::int64_t v) {
-  return in_dict(cx, v) && cx.words(cx.cmn.a.COLOF)(v) > 0;
-}
+bool ISANAL(const Context& cx, std::int64_t v) { return in_dict(cx, v) && cx.words(cx.cmn.a.COLOF)(v) > 0; }
 
 bool INVLST(const Context& cx, std::int64_t v) {
   if (v < 1) return false;
@@ -39,9 +35,7 @@ bool INVLST(const Context& cx, std::int64_t v) {
   return false;
 }
 
-bool ISCATV(const Context& cx, std::int64_t v) {
-  return in_dict(cx, v) && cx.words(cx.cmn.a.ISCAT)(v) != 0;
-}
+bool ISCATV(const Context& cx, std::int64_t v) { return in_dict(cx, v) && cx.words(cx.cmn.a.ISCAT)(v) != 0; }
 
 bool ISQUAN(const Context& cx, std::int64_t v) {
   if (!in_dict(cx, v) || cx.words(cx.cmn.a.ISCAT)(v) != 0) return false;
@@ -61,21 +55,13 @@ std::int64_t NCATV(const Context& cx) {
   return n;
 }
 
-bool INDFL(const Context& cx, std::int64_t v, int m) {
-  return half_flag(cx, cx.independent_flags(), v, m) != 0;
-}
+bool INDFL(const Context& cx, std::int64_t v, int m) { return half_flag(cx, cx.independent_flags(), v, m) != 0; }
 
-bool ISINDP(const Context& cx, std::int64_t v, int m) {
-  return !ISCATV(cx, v) && INDFL(cx, v, m);
-}
+bool ISINDP(const Context& cx, std::int64_t v, int m) { return !ISCATV(cx, v) && INDFL(cx, v, m); }
 
-bool DEPFL(const Context& cx, std::int64_t v, int m) {
-  return half_flag(cx, cx.dependent_flags(), v, m) != 0;
-}
+bool DEPFL(const Context& cx, std::int64_t v, int m) { return half_flag(cx, cx.dependent_flags(), v, m) != 0; }
 
-bool ISDEPV(const Context& cx, std::int64_t v, int m) {
-  return !ISCATV(cx, v) && DEPFL(cx, v, m);
-}
+bool ISDEPV(const Context& cx, std::int64_t v, int m) { return !ISCATV(cx, v) && DEPFL(cx, v, m); }
 
 bool ISDESC(const Context& cx, std::int64_t v, int m) {
   const FlagBlocks flags = cx.describe_flags();
@@ -93,9 +79,7 @@ std::int64_t LOCCAS(const Context& cx, std::int64_t loc) {
   return loc >= 1 && loc <= cx.cmn.NINCOM ? cx.words(cx.cmn.a.CASEAT)(loc) : 0;
 }
 
-std::int64_t NCATOF(const Context& cx, std::int64_t v) {
-  return in_dict(cx, v) ? cx.words(cx.cmn.a.NCATS)(v) : 0;
-}
+std::int64_t NCATOF(const Context& cx, std::int64_t v) { return in_dict(cx, v) ? cx.words(cx.cmn.a.NCATS)(v) : 0; }
 
 double CATVL(const Context& cx, std::int64_t v, std::int64_t k) {
   constexpr double kEmptySlot = 1e33;  // the value of a category slot not yet filled

@@ -25,7 +25,7 @@ class CaseMatrix {
   double& operator()(std::int64_t L, std::int64_t k) const { return cases_((L - 1) * nv_ + k); }
   // The NV values of stored case L, as a 1-based vector over the columns.
   RealArray row(std::int64_t L) const { return RealArray(cases_.data() + (L - 1) * nv_); }
-  std::int64_t columns() const { return nv_; }  // NV
+  std::int64_t columns() const { return nv_; }                          // NV
   explicit operator bool() const { return static_cast<bool>(cases_); }  // laid out
 
  private:
@@ -64,16 +64,14 @@ inline std::optional<std::int64_t> checked_triangle_cells(std::int64_t p) {
 
 // Position of element (j, k), k <= j, of a packed lower triangle stored row by
 // row.
-constexpr std::int64_t packed_position(std::int64_t j, std::int64_t k) {
-  return j * (j - 1) / 2 + k;
-}
+constexpr std::int64_t packed_position(std::int64_t j, std::int64_t k) { return j * (j - 1) / 2 + k; }
 
 // A symmetric matrix stored as its packed lower triangle; (j, k) and (k, j)
 // name the same cell.
 template <class T>
 class PackedTriangle {
  public:
-  PackedTriangle() = default;  // no triangle laid out
+  PackedTriangle() = default;                                     // no triangle laid out
   explicit PackedTriangle(WorkArray<T> cells) : cells_(cells) {}  // the triangle in `cells`
   // Element (j, k), either order.
   T& operator()(std::int64_t j, std::int64_t k) const {
@@ -81,7 +79,7 @@ class PackedTriangle {
   }
   // Cell i of the triangle in storage order (1..T(p)).
   T& at(std::int64_t i) const { return cells_(i); }
-  WorkArray<T> cells() const { return cells_; }  // the cells in storage order
+  WorkArray<T> cells() const { return cells_; }                         // the cells in storage order
   explicit operator bool() const { return static_cast<bool>(cells_); }  // laid out
 
  private:
@@ -102,7 +100,7 @@ class SquareMatrix {
   T& operator()(std::int64_t a, std::int64_t b) const { return cells_((b - 1) * n_ + a); }
   // Column b as a 1-based vector.
   WorkArray<T> column(std::int64_t b) const { return WorkArray<T>(cells_.data() + (b - 1) * n_); }
-  std::int64_t order() const { return n_; }  // n
+  std::int64_t order() const { return n_; }                             // n
   explicit operator bool() const { return static_cast<bool>(cells_); }  // laid out
 
  private:
@@ -123,12 +121,10 @@ class FlagBlocks {
   FlagBlocks(WordArray words, std::int64_t length, int first_block, int last_block)
       : words_(words), length_(length), first_(first_block), last_(last_block) {}
   bool has_block(int m) const { return m >= first_ && m <= last_; }  // m names a block
-  int first() const { return first_; }  // number of the first block
-  int last() const { return last_; }    // number of the last block
+  int first() const { return first_; }                               // number of the first block
+  int last() const { return last_; }                                 // number of the last block
   // Element v of block m.
-  std::int64_t& operator()(int m, std::int64_t v) const {
-    return words_((m - first_) * length_ + v);
-  }
+  std::int64_t& operator()(int m, std::int64_t v) const { return words_((m - first_) * length_ + v); }
   // Block m as a 1-based vector of `length` words.
   WordArray block(int m) const { return WordArray(words_.data() + (m - first_) * length_); }
   std::int64_t length() const { return length_; }  // words per block

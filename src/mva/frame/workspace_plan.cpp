@@ -26,12 +26,10 @@ struct Layout {
 // The arrays of the first plan, in the order they are laid out and released.
 std::vector<Layout> first_plan(MvaCommon& c) {
   ArrayBases& a = c.a;
-  const CellCount n = c.NVAR, twice = checked_product(2, c.NVAR),
-                  thrice = checked_product(3, c.NVAR);
-  return {{&a.SCRROW, twice}, {&a.LWMEAN, n},     {&a.VMEAN, n},      {&a.CASEVAL, n},
-          {&a.ISCAT, n},      {&a.CATROW, n},     {&a.VLIST, n},      {&a.COLOF2, n},
-          {&a.COLOF, n},      {&a.NCATS, n},      {&a.VWIDTH, n},     {&a.DEPFLG, twice},
-          {&a.INDFLG, twice}, {&a.SORTKY, twice}, {&a.DESFLG, thrice}};
+  const CellCount n = c.NVAR, twice = checked_product(2, c.NVAR), thrice = checked_product(3, c.NVAR);
+  return {{&a.SCRROW, twice}, {&a.LWMEAN, n},     {&a.VMEAN, n},      {&a.CASEVAL, n},    {&a.ISCAT, n},
+          {&a.CATROW, n},     {&a.VLIST, n},      {&a.COLOF2, n},     {&a.COLOF, n},      {&a.NCATS, n},
+          {&a.VWIDTH, n},     {&a.DEPFLG, twice}, {&a.INDFLG, twice}, {&a.SORTKY, twice}, {&a.DESFLG, thrice}};
 }
 
 // The moment arrays of the second plan over p analysis variables, in the
@@ -113,12 +111,20 @@ void FMEM(Context& cx) {
   const CellCount square = checked_product(p, p), packed = checked_triangle_cells(p);
   std::vector<Layout> order = first_plan(c);
   order.insert(order.end(), {
-      {&a.ANVAR, p},         {&a.LWCOV, packed},  {&a.PWCOV, packed},
-      {&a.EMCOV, packed},    {&a.PWW, packed},    {&a.PWN, packed},
-      {&a.PWMEAN, square},   {&a.PWVAR, square},  {&a.CASES, checked_product(c.NV, c.NCASES)},
-      {&a.CATVAL, checked_product(c.MAXCAT, c.NVAR)},
-      {&a.LOCOF, c.NCASES},  {&a.CASEAT, c.NCASES}, {&a.CORDER, c.NCASES},
-  });
+                                {&a.ANVAR, p},
+                                {&a.LWCOV, packed},
+                                {&a.PWCOV, packed},
+                                {&a.EMCOV, packed},
+                                {&a.PWW, packed},
+                                {&a.PWN, packed},
+                                {&a.PWMEAN, square},
+                                {&a.PWVAR, square},
+                                {&a.CASES, checked_product(c.NV, c.NCASES)},
+                                {&a.CATVAL, checked_product(c.MAXCAT, c.NVAR)},
+                                {&a.LOCOF, c.NCASES},
+                                {&a.CASEAT, c.NCASES},
+                                {&a.CORDER, c.NCASES},
+                            });
   for (const Layout& step : order) {
     if (*step.base <= 0) continue;
     // An array that was laid out had a representable count.

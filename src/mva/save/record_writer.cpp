@@ -82,8 +82,7 @@ std::int64_t CaseRecordWriter::write(std::int64_t L, RealArray completed) {
   return write_record(cx_, handle_);
 }
 
-std::int64_t write_imputed_value(Context& cx, FileHandle handle, std::int64_t L, std::int64_t v,
-                                 double value) {
+std::int64_t write_imputed_value(Context& cx, FileHandle handle, std::int64_t L, std::int64_t v, double value) {
   std::int64_t cell = move_split_values(cx, handle, 1);
   const std::int64_t id = cx.cmn.IDVAR;
   if (id >= 1) {

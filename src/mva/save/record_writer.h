@@ -70,7 +70,6 @@ class CaseRecordWriter {
 // values, the ID variable's value in case L (as many cells as its width
 // needs) or, without an ID variable, L itself; the first 8 characters of the
 // name of variable v; `value`. Returns 0, or the host's error number.
-std::int64_t write_imputed_value(Context& cx, FileHandle handle, std::int64_t L, std::int64_t v,
-                                 double value);
+std::int64_t write_imputed_value(Context& cx, FileHandle handle, std::int64_t L, std::int64_t v, double value);
 
 }  // namespace mva

@@ -23,8 +23,8 @@ namespace mva {
 
 // Names that depend on the method whose file is built.
 struct MethodNames {
-  std::string_view prefix;     // starts the names of indicator and estimate variables
-  std::string_view mean_row;   // the row type of the means row of a statistics matrix
+  std::string_view prefix;    // starts the names of indicator and estimate variables
+  std::string_view mean_row;  // the row type of the means row of a statistics matrix
 };
 
 // The names of method m (12 LISTWISE, 13 PAIRWISE, 14 EM, 15 REGRESSION).

@@ -28,11 +28,14 @@ struct Keyword {
 // In the order compared; the first match decides. A word padded with blanks
 // matches only itself; an unpadded one matches every word it begins.
 constexpr Keyword kSubcommands[] = {
-    {kCategorical, "CATEGORI", 8}, {kMaxcat, "MAXCAT  ", 8},    {kId, "ID      ", 8},
-    {kTtest, "TTEST   ", 8},       {kCrosstab, "CROSSTAB", 8},  {kMismatch, "MISMATCH", 8},
-    {kDpattern, "DPATTERN", 8},    {kMpattern, "MPATTERN", 8},  {kTpattern, "TPATTERN", 8},
-    {kUnivariate, "NOUNIVARIATE", 12}, {kListwise, "LISTWISE", 8}, {kPairwise, "PAIRWISE", 8},
-    {kEm, "EMALGORI", 8},          {kEm, "EM      ", 8},       {kRegression, "REGRESSI", 8},
+    {kCategorical, "CATEGORI", 8}, {kMaxcat, "MAXCAT  ", 8},
+    {kId, "ID      ", 8},          {kTtest, "TTEST   ", 8},
+    {kCrosstab, "CROSSTAB", 8},    {kMismatch, "MISMATCH", 8},
+    {kDpattern, "DPATTERN", 8},    {kMpattern, "MPATTERN", 8},
+    {kTpattern, "TPATTERN", 8},    {kUnivariate, "NOUNIVARIATE", 12},
+    {kListwise, "LISTWISE", 8},    {kPairwise, "PAIRWISE", 8},
+    {kEm, "EMALGORI", 8},          {kEm, "EM      ", 8},
+    {kRegression, "REGRESSI", 8},
 };
 
 // The state of one parse that the readers share with the dispatcher.
@@ -80,8 +83,10 @@ void read_ttest(Context& cx) {
     Logical MvaCommon::*field;  // the option
   };
   constexpr Switch kSwitches[] = {
-      {"T", "NOT", &MvaCommon::TTT},           {"DF", "NODF", &MvaCommon::TTDF},
-      {"PROB", "NOPROB", &MvaCommon::TTPROB},  {"COUNTS", "NOCOUNTS", &MvaCommon::TTCNT},
+      {"T", "NOT", &MvaCommon::TTT},
+      {"DF", "NODF", &MvaCommon::TTDF},
+      {"PROB", "NOPROB", &MvaCommon::TTPROB},
+      {"COUNTS", "NOCOUNTS", &MvaCommon::TTCNT},
       {"MEANS", "NOMEANS", &MvaCommon::TTMEAN},
   };
   advance(cx);

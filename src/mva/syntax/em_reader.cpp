@@ -14,19 +14,24 @@ namespace mva {
 namespace {
 
 constexpr NumericParameter kEmParameters[] = {
-    {.keyword = "TOLERANC", .real = &MvaCommon::EMTOL,
+    {.keyword = "TOLERANC",
+     .real = &MvaCommon::EMTOL,
      .accepts = [](double t) { return t >= 0.0 && t < 1.0; },
      .message = "EGET_ TOLERANCE MUST BE POSITIVE AND .LT. 1"},
-    {.keyword = "PROPORTI", .real = &MvaCommon::EMPROP,
+    {.keyword = "PROPORTI",
+     .real = &MvaCommon::EMPROP,
      .accepts = [](double p) { return p > 0.0 && p < 1.0; },
      .message = "EGET_ PROPORTION MUST BE POSITIVE AND .LT. 1"},
-    {.keyword = "LAMBDA", .real = &MvaCommon::EMLAMB,
+    {.keyword = "LAMBDA",
+     .real = &MvaCommon::EMLAMB,
      .accepts = [](double l) { return l > 0.0; },
      .message = "EGET_ LAMBDA MUST BE A POSITIVE VALUE"},
-    {.keyword = "CONVERGE", .real = &MvaCommon::EMCONV,
+    {.keyword = "CONVERGE",
+     .real = &MvaCommon::EMCONV,
      .accepts = [](double c) { return c > 0.0 && c < 1.0; },
      .message = "EGET_ CONVERGENCE MUST BE POSITIVE AND .LT. 1"},
-    {.keyword = "ITERATIO", .count = &MvaCommon::EMITER,
+    {.keyword = "ITERATIO",
+     .count = &MvaCommon::EMITER,
      .accepts = [](double n) { return n >= 0.0; },
      .message = "EGET_ ITERATION MUST BE A POSITIVE INTEGER"},
 };
@@ -39,8 +44,7 @@ void EGET(Context& cx, OutfileRequest& outfile) {
   c.EMTDF = 0.0;  // no t model unless this subcommand asks for one
   advance(cx);
   if (!read_method_lists(cx, kEm)) return;
-  if (open_parameters(cx, "EGET_ UNRECOGNIZED SYMBOL IN EMALG SUBCOMMAND\\: ^1") !=
-      ParameterList::Open) {
+  if (open_parameters(cx, "EGET_ UNRECOGNIZED SYMBOL IN EMALG SUBCOMMAND\\: ^1") != ParameterList::Open) {
     return;
   }
   advance(cx);

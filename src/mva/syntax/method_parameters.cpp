@@ -57,8 +57,7 @@ std::int64_t truncated_count(double value) {
   return value >= kLimit ? INT64_MAX : static_cast<std::int64_t>(std::trunc(value));
 }
 
-bool read_degrees_of_freedom(Context& cx, double& df, std::string_view out_of_range,
-                             std::string_view not_integer) {
+bool read_degrees_of_freedom(Context& cx, double& df, std::string_view out_of_range, std::string_view not_integer) {
   const double value = current(cx).number;
   if (!at_number(cx) || !(value >= 2.0 && value <= 200.0)) {
     syntax_error(cx, out_of_range);

@@ -53,8 +53,7 @@ std::int64_t truncated_count(double value);
 // 200, stored truncated in `df`. A value out of range is reported as
 // `out_of_range` (false); a value with a fraction is stored truncated and
 // reported as `not_integer`, and reading goes on (true).
-bool read_degrees_of_freedom(Context& cx, double& df, std::string_view out_of_range,
-                             std::string_view not_integer);
+bool read_degrees_of_freedom(Context& cx, double& df, std::string_view out_of_range, std::string_view not_integer);
 
 // OUTFILE [=] file, with OUTFILE current. In the first split group records
 // where the file specification stands, and reports `asterisk` (false) when it

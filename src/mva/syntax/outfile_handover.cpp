@@ -35,8 +35,8 @@ void OUTINFO(Context& cx) {
     Logical error = kFalse;
     cx.host.SFDFRO(cx.ws, -1, handle, error);
     if (is_true(error)) {
-      syntax_error(cx, method == kEm ? "EGET_ ERROR READING OUTFILE INFORMATION"
-                                     : "RGET_ ERROR READING OUTFILE INFORMATION");
+      syntax_error(
+          cx, method == kEm ? "EGET_ ERROR READING OUTFILE INFORMATION" : "RGET_ ERROR READING OUTFILE INFORMATION");
       continue;
     }
     SAVDIC(cx, method, static_cast<FileKind>(request.kind), handle);

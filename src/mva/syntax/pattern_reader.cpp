@@ -14,9 +14,7 @@ namespace mva {
 namespace {
 
 // True on SORT or NOSORT, which end a DESCRIBE list.
-bool at_sort_keyword(const Context& cx) {
-  return keyword(cx, "SORT", 8) || keyword(cx, "NOSORT", 8);
-}
+bool at_sort_keyword(const Context& cx) { return keyword(cx, "SORT", 8) || keyword(cx, "NOSORT", 8); }
 
 // DESCRIBE [=] variables, with DESCRIBE current; replaces the subcommand's
 // DESCRIBE flags. The list ends at "/", at the end of the command, at SORT or

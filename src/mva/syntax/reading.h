@@ -29,9 +29,7 @@ inline bool at_symbol(const Context& cx, Symbol s) {
 // The current token is "/".
 inline bool at_slash(const Context& cx) { return at_symbol(cx, Symbol::Slash); }
 // The current token is the word WITH.
-inline bool at_with(const Context& cx) {
-  return at_name(cx) && current(cx).symbol == Symbol::With;
-}
+inline bool at_with(const Context& cx) { return at_name(cx) && current(cx).symbol == Symbol::With; }
 
 // Passes over an optional "=".
 inline void skip_equals(Context& cx) {
@@ -47,12 +45,11 @@ inline bool keyword(const Context& cx, std::string_view word, int n) {
 std::string token_text(const Context& cx);
 
 // Reports `key` with literal parameters through BP_ERROR.
-void report(Context& cx, std::string_view key, std::initializer_list<std::string_view> params,
-            int msg_class, int severity);
+void report(Context& cx, std::string_view key, std::initializer_list<std::string_view> params, int msg_class,
+            int severity);
 
 // A command-syntax error (class 1, severity 3).
-inline void syntax_error(Context& cx, std::string_view key,
-                         std::initializer_list<std::string_view> params = {}) {
+inline void syntax_error(Context& cx, std::string_view key, std::initializer_list<std::string_view> params = {}) {
   report(cx, key, params, 1, 3);
 }
 

@@ -14,13 +14,16 @@ namespace mva {
 namespace {
 
 constexpr NumericParameter kRegressionParameters[] = {
-    {.keyword = "TOLERANC", .real = &MvaCommon::RTOL,
+    {.keyword = "TOLERANC",
+     .real = &MvaCommon::RTOL,
      .accepts = [](double t) { return t >= 0.0 && t < 1.0; },
      .message = "RGET_ TOLERANCE MUST BE POSITIVE AND .LT. 1"},
-    {.keyword = "FLIMIT", .real = &MvaCommon::RFLIM,
+    {.keyword = "FLIMIT",
+     .real = &MvaCommon::RFLIM,
      .accepts = [](double f) { return f >= 0.0; },
      .message = "RGET_ FLIMIT MUST BE POSITIVE"},
-    {.keyword = "NPREDICT", .count = &MvaCommon::NPRED,
+    {.keyword = "NPREDICT",
+     .count = &MvaCommon::NPRED,
      .accepts = [](double n) { return n >= 0.0; },
      .message = "RGET_ NPREDICTORS MUST BE A POSITIVE INTEGER"},
 };
@@ -32,14 +35,11 @@ struct Choice {
 };
 
 // What ADDTYPE adds to each predicted value (RADDTY); T is read on its own.
-constexpr Choice kAddTypes[] = {
-    {"RESIDUAL", kAddResidual}, {"NONE", kAddNone}, {"NORMAL", kAddNormal}};
+constexpr Choice kAddTypes[] = {{"RESIDUAL", kAddResidual}, {"NONE", kAddNone}, {"NORMAL", kAddNormal}};
 
 // The kind of file written after OUTFILE=file.
-constexpr Choice kFileKinds[] = {{"DATA", kDataFile},
-                                 {"INDICATO", kIndicatorFile},
-                                 {"IMPUTES", kImputesFile},
-                                 {"STATISTI", kStatisticsFile}};
+constexpr Choice kFileKinds[] = {
+    {"DATA", kDataFile}, {"INDICATO", kIndicatorFile}, {"IMPUTES", kImputesFile}, {"STATISTI", kStatisticsFile}};
 
 // The choice whose word is current, or null.
 const Choice* find_choice(const Context& cx, std::span<const Choice> choices) {
@@ -65,8 +65,7 @@ bool read_addtype(Context& cx) {
     advance(cx);
     if (!at_symbol(cx, Symbol::LeftParen)) return true;  // t deviates keep 5 df
     advance(cx);
-    if (!read_degrees_of_freedom(cx, c.RTDF, "RGET_ TDF MUST BE BETWEEN 2 AND 200",
-                                 "RGET_ TDF MUST BE AN INTEGER")) {
+    if (!read_degrees_of_freedom(cx, c.RTDF, "RGET_ TDF MUST BE BETWEEN 2 AND 200", "RGET_ TDF MUST BE AN INTEGER")) {
       return false;
     }
     advance(cx);  // the closing parenthesis, passed over
@@ -89,8 +88,7 @@ void RGET(Context& cx, OutfileRequest& outfile) {
   cx.cmn.RTDF = 5.0;  // degrees of freedom of ADDTYPE=T without its own
   advance(cx);
   if (!read_method_lists(cx, kRegression)) return;
-  if (open_parameters(cx, "RGET_ UNRECOGNIZED SYMBOL IN REGRESSION SUBCOMMAND\\: ^1") !=
-      ParameterList::Open) {
+  if (open_parameters(cx, "RGET_ UNRECOGNIZED SYMBOL IN REGRESSION SUBCOMMAND\\: ^1") != ParameterList::Open) {
     return;
   }
   advance(cx);

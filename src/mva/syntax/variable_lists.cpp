@@ -44,9 +44,7 @@ void select_continuations(Context& cx, std::int64_t v) {
 }
 
 // The VARIABLES list as a span of its NVAR entries.
-std::span<std::int64_t> vlist_entries(const Context& cx) {
-  return cx.words(cx.cmn.a.VLIST).first(cx.cmn.NVAR);
-}
+std::span<std::int64_t> vlist_entries(const Context& cx) { return cx.words(cx.cmn.a.VLIST).first(cx.cmn.NVAR); }
 
 // True when v is any entry of the VARIABLES list.
 bool on_vlist(const Context& cx, std::int64_t v) {
@@ -82,8 +80,7 @@ class TempList {
 template <class F>
 void for_each_role_flag(const Context& cx, std::int64_t v, F f) {
   f(cx.words(cx.cmn.a.ISCAT)(v));
-  for (const FlagBlocks& flags :
-       {cx.dependent_flags(), cx.independent_flags(), cx.describe_flags()}) {
+  for (const FlagBlocks& flags : {cx.dependent_flags(), cx.independent_flags(), cx.describe_flags()}) {
     for (int m = flags.first(); m <= flags.last(); ++m) f(flags(m, v));
   }
 }
@@ -91,8 +88,7 @@ void for_each_role_flag(const Context& cx, std::int64_t v, F f) {
 bool is_variables_keyword(const Context& cx) {
   if (!at_name(cx)) return false;
   const std::string& t = current(cx).text;
-  return t == "VAR" || t == "VARI" || t == "VARIA" || t == "VARIAB" || t == "VARIABL" ||
-         t.starts_with("VARIABLE");
+  return t == "VAR" || t == "VARI" || t == "VARIA" || t == "VARIAB" || t == "VARIABL" || t.starts_with("VARIABLE");
 }
 
 // Rewrites the first `count` entries of the list so that each long string is
@@ -116,10 +112,8 @@ std::int64_t expand_long_strings(Context& cx, std::span<std::int64_t> list, std:
 void read_variables(Context& cx, Logical& error) {
   MvaCommon& c = cx.cmn;
   const std::int64_t n = c.NVAR;
-  const WordArray vlist = cx.words(c.a.VLIST), iscat = cx.words(c.a.ISCAT),
-                  sortky = cx.words(c.a.SORTKY);
-  const FlagBlocks dep = cx.dependent_flags(), ind = cx.independent_flags(),
-                   des = cx.describe_flags();
+  const WordArray vlist = cx.words(c.a.VLIST), iscat = cx.words(c.a.ISCAT), sortky = cx.words(c.a.SORTKY);
+  const FlagBlocks dep = cx.dependent_flags(), ind = cx.independent_flags(), des = cx.describe_flags();
 
   for (std::int64_t v = 1; v <= n; ++v) {
     vlist(v) = 0;

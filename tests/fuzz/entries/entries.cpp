@@ -116,8 +116,7 @@ void load(const std::string& csv, host::DataOptions options, std::string_view di
     if (host::dictionary_to_json(again->dictionary()).dump() != written) {
       fault("a dictionary read back writes different: " + written);
     }
-  } catch (const host::DataError&) {
-  }
+  } catch (const host::DataError&) {}
 }
 
 // Whether a text, or a text inside it, carries a number that is not finite.
@@ -152,9 +151,12 @@ void find_nonfinite(const host::OutputDocument& document, const std::vector<host
 void confine_file_names(std::string& script) {
   char quote = 0;
   for (char& c : script) {
-    if (quote == 0 && (c == '\'' || c == '"')) quote = c;
-    else if (c == quote) quote = 0;
-    else if (quote != 0 && (c == '/' || c == '\\')) c = '_';
+    if (quote == 0 && (c == '\'' || c == '"'))
+      quote = c;
+    else if (c == quote)
+      quote = 0;
+    else if (quote != 0 && (c == '/' || c == '\\'))
+      c = '_';
   }
 }
 

@@ -25,12 +25,12 @@ struct __attribute__((visibility("default"))) ProcedureStop {};
 // How PRVRLT reads a variable list. The readers pass four option numbers; the
 // host gives them these meanings.
 struct ListOptions {
-  int scratch = 0;        // 0: only existing variables may be named
-  int duplicates = 2;     // 2: a variable named twice is an error; 3: repeats are ignored
-  int terminator = 11;    // code of the special symbol that ends the list ("/")
-  int list = 1;           // 1 a plain list (ends at the terminator or the end of
-                          // the command); 3 a dependent list (also ends at WITH
-                          // or "("); 2 an independent list (also ends at "(")
+  int scratch = 0;      // 0: only existing variables may be named
+  int duplicates = 2;   // 2: a variable named twice is an error; 3: repeats are ignored
+  int terminator = 11;  // code of the special symbol that ends the list ("/")
+  int list = 1;         // 1 a plain list (ends at the terminator or the end of
+                        // the command); 3 a dependent list (also ends at WITH
+                        // or "("); 2 an independent list (also ends at "(")
 };
 
 // The services of the host, one virtual call each. All results reach the
@@ -48,14 +48,14 @@ class Host {
   virtual void BP_SPLIT_CHANGE(Workspace& ws) = 0;
 
   // Shared-area words the procedure reads.
-  virtual bool error_flag() const = 0;        // the error flag (word 36)
-  virtual bool groups_done() const = 0;       // stop flag after the plans (word 35)
-  virtual bool data_stopped() const = 0;      // stop flag after the data pass (word 37)
-  virtual bool group_ended() const = 0;       // the current group's cases are read (word 38)
+  virtual bool error_flag() const = 0;           // the error flag (word 36)
+  virtual bool groups_done() const = 0;          // stop flag after the plans (word 35)
+  virtual bool data_stopped() const = 0;         // stop flag after the data pass (word 37)
+  virtual bool group_ended() const = 0;          // the current group's cases are read (word 38)
   virtual std::int64_t split_count() const = 0;  // number of split variables (word 116)
   virtual std::int64_t weight_var() const = 0;   // weight variable index, 0 = none (word 28)
-  virtual Index case_buffer() const = 0;      // first cell of the case buffer (word 17)
-  virtual bool plain_split_notes() const = 0; // notes without the split values (word 115)
+  virtual Index case_buffer() const = 0;         // first cell of the case buffer (word 17)
+  virtual bool plain_split_notes() const = 0;    // notes without the split values (word 115)
   // Dictionary index of split variable k (1..split_count()), in the host's order.
   virtual std::int64_t split_variable(std::int64_t k) const = 0;
   // The current group's value of split variable k as stored cells: one for a
@@ -77,8 +77,8 @@ class Host {
   virtual void SSDELS(Workspace& ws, StackHandle handle) = 0;
   // Makes the next token of the stack current.
   virtual void SSNXT1(Workspace& ws, StackHandle handle) = 0;
-  virtual const Token& token() const = 0;             // the current token
-  virtual std::int64_t token_position() const = 0;    // its position in the stream (1-based)
+  virtual const Token& token() const = 0;           // the current token
+  virtual std::int64_t token_position() const = 0;  // its position in the stream (1-based)
 
   // True when the first n characters of `token` (blank padded) equal the
   // first n characters of `keyword` (blank padded).
@@ -91,8 +91,8 @@ class Host {
   // Reads a variable list starting at the current token into dictionary
   // indices; leaves the first token after the list current. Unknown names and
   // other faults are reported (severity 3) and set `error`.
-  virtual void PRVRLT(Workspace& ws, StackHandle handle, const ListOptions& options,
-                      std::span<std::int64_t> into, std::int64_t& count, Logical& error) = 0;
+  virtual void PRVRLT(Workspace& ws, StackHandle handle, const ListOptions& options, std::span<std::int64_t> into,
+                      std::int64_t& count, Logical& error) = 0;
   // Dictionary index of the variable with this name (case-insensitive), 0 = none.
   virtual std::int64_t DICSCH(std::string_view name) const = 0;
 
@@ -198,9 +198,9 @@ class Host {
   // set to 0 to say that the value is one-tailed.
   virtual double SIGT(double t, double df, int& tails) const = 0;
   virtual double SIGCHI(double chisq, double df) const = 0;  // upper tail
-  virtual double RVUNI(double a, double b) = 0;  // a uniform deviate on (a, b)
-  virtual double RVSNOR() = 0;                   // a standard-normal deviate
-  virtual double RVT(double df) = 0;             // a Student-t deviate with df degrees of freedom
+  virtual double RVUNI(double a, double b) = 0;              // a uniform deviate on (a, b)
+  virtual double RVSNOR() = 0;                               // a standard-normal deviate
+  virtual double RVT(double df) = 0;                         // a Student-t deviate with df degrees of freedom
   // Multiplies n elements of x, `incx` apart, by alpha.
   virtual void VORL_DSCAL(std::int64_t n, double alpha, double* x, std::int64_t incx) const = 0;
   // Sorts n integers ascending.
@@ -213,8 +213,8 @@ class Host {
   virtual void ODOMTR(std::string_view label, int label_length, std::int64_t count, int width) = 0;
 
   // ---- Texts --------------------------------------------------------------------------
-  virtual Text BP_CSTRING(std::string_view key) = 0;               // a message key, translated
-  virtual Text BP_CSTRING_NO_TRANSLATE(std::string_view text) = 0; // a literal text
+  virtual Text BP_CSTRING(std::string_view key) = 0;                // a message key, translated
+  virtual Text BP_CSTRING_NO_TRANSLATE(std::string_view text) = 0;  // a literal text
   // Starts a composite text: the key whose ^1, ^2, ... the parameters fill.
   virtual void BP_BEGIN_COMPSTRING(const Text& key) = 0;
   // Adds the next parameter of the composite text being built.
@@ -236,7 +236,7 @@ class Host {
   // The text of a string value of variable v given as its characters
   // (blank padded to the variable's width), for strings wider than a cell.
   virtual Text BP_VARVALUE(std::int64_t v, std::string_view chars) = 0;
-  virtual Text BP_LRVALUE(double value, const Format& format) = 0;        // a double in a format
+  virtual Text BP_LRVALUE(double value, const Format& format) = 0;       // a double in a format
   virtual Text BP_IVALUE(std::int64_t value, const Format& format) = 0;  // an integer in a format
 
   // ---- Formats ------------------------------------------------------------------------

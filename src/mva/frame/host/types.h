@@ -39,11 +39,11 @@ enum class Symbol : int {
 struct Token {
   TokenKind kind = TokenKind::End;  // its class
   Symbol symbol = Symbol::None;     // the symbol of a special token (or WITH)
-  std::string text;   // names upper-cased; numbers and strings as typed
-  std::string typed;  // the token exactly as it stands in the command
-  double number = 0.0;  // the value of a number
-  int line = 0;         // line where the token starts in its command source
-  int column = 0;       // column where it starts
+  std::string text;                 // names upper-cased; numbers and strings as typed
+  std::string typed;                // the token exactly as it stands in the command
+  double number = 0.0;              // the value of a number
+  int line = 0;                     // line where the token starts in its command source
+  int column = 0;                   // column where it starts
 };
 
 using StackHandle = std::int64_t;  // token-stack handle; 0 = none
@@ -53,9 +53,9 @@ using FileHandle = std::int64_t;   // saved-file handle; 0 = none
 
 // The missing-value forms of a dictionary record.
 enum MissingForm : int {
-  kNoMissing = 0,       // 1..3: that many discrete values
-  kMissingRange = -2,   // low in value 0, high in value 1
-  kMissingRangeOne = -3 // a range and one discrete value (value 2)
+  kNoMissing = 0,        // 1..3: that many discrete values
+  kMissingRange = -2,    // low in value 0, high in value 1
+  kMissingRangeOne = -3  // a range and one discrete value (value 2)
 };
 
 // What the host's memory service does when a workspace request cannot be
@@ -65,7 +65,7 @@ enum class OnShortage : int { Answer, Report };
 
 // A variable's print format.
 struct PrintFormat {
-  int type = 5;  // 5 = F (fixed decimals), 1 = A (characters)
+  int type = 5;      // 5 = F (fixed decimals), 1 = A (characters)
   int width = 8;     // characters shown
   int decimals = 2;  // decimals shown
 };
@@ -78,25 +78,22 @@ enum class VarType : int {
 };
 
 constexpr VarType var_type(std::int64_t type_word) {
-  return type_word == 0 ? VarType::Numeric
-                        : type_word > 0 ? VarType::String : VarType::Continuation;
+  return type_word == 0 ? VarType::Numeric : type_word > 0 ? VarType::String : VarType::Continuation;
 }
 
 // Number of continuation slots that follow a variable: one for every 8
 // characters of a string beyond its first 8; none for other slots.
-constexpr std::int64_t continuation_slots(std::int64_t type_word) {
-  return type_word > 0 ? (type_word - 1) / 8 : 0;
-}
+constexpr std::int64_t continuation_slots(std::int64_t type_word) { return type_word > 0 ? (type_word - 1) / 8 : 0; }
 
 // One dictionary slot as DICGET loads it.
 struct VarRecord {
-  std::string name;               // as declared; empty for a continuation slot
-  std::int64_t type = 0;          // 0 numeric, > 0 string width, < 0 continuation
-  int missing_form = kNoMissing;  // MissingForm, or 1..3 discrete values
-  std::array<double, 3> missing{};             // numeric missing values
+  std::string name;                           // as declared; empty for a continuation slot
+  std::int64_t type = 0;                      // 0 numeric, > 0 string width, < 0 continuation
+  int missing_form = kNoMissing;              // MissingForm, or 1..3 discrete values
+  std::array<double, 3> missing{};            // numeric missing values
   std::array<std::string, 3> missing_text{};  // string missing values, padded to the width
-  PrintFormat format;             // print format
-  std::string label;              // variable label, empty = none
+  PrintFormat format;                         // print format
+  std::string label;                          // variable label, empty = none
 };
 
 // ---- Output texts and values -----------------------------------------------
@@ -116,9 +113,9 @@ enum class FormatKind : int {
 // The format of a value shown in a table.
 struct Format {
   FormatKind kind = FormatKind::GenStat;  // what the format is for
-  int type = 5;       // print format type: 5 = F, 1 = A
-  int width = 8;      // characters shown
-  int decimals = 3;   // decimals shown
+  int type = 5;                           // print format type: 5 = F, 1 = A
+  int width = 8;                          // characters shown
+  int decimals = 3;                       // decimals shown
 };
 
 // A text (or value) to show. The procedure only ever makes these through the
@@ -126,22 +123,22 @@ struct Format {
 struct Text {
   // What the text is.
   enum class Kind : int {
-    Empty,      // shows nothing
-    Key,        // a message key, translated through the catalogue
-    Literal,    // shown as it stands
-    Number,     // a number in a format (system-missing shows as ".")
-    Variable,   // the name (or label) of a dictionary variable
-    VarValue,   // a value of a variable (its value label when it has one)
-    Composite,  // a key whose ^n placeholders are filled by `params`
-    RepeatList, // the items of a repeat group: each item's `params`
+    Empty,       // shows nothing
+    Key,         // a message key, translated through the catalogue
+    Literal,     // shown as it stands
+    Number,      // a number in a format (system-missing shows as ".")
+    Variable,    // the name (or label) of a dictionary variable
+    VarValue,    // a value of a variable (its value label when it has one)
+    Composite,   // a key whose ^n placeholders are filled by `params`
+    RepeatList,  // the items of a repeat group: each item's `params`
   };
-  Kind kind = Kind::Empty;  // what the text is
-  std::string key;       // Key, Composite: the message key; Literal: the text
-  double number = 0.0;   // Number, VarValue: the value
-  Format format;         // Number, VarValue: its format
+  Kind kind = Kind::Empty;    // what the text is
+  std::string key;            // Key, Composite: the message key; Literal: the text
+  double number = 0.0;        // Number, VarValue: the value
+  Format format;              // Number, VarValue: its format
   std::int64_t variable = 0;  // Variable, VarValue: dictionary index
-  std::string name;      // Variable, VarValue: the variable's name
-  std::string label;     // Variable: its label; VarValue: the value's label or text
+  std::string name;           // Variable, VarValue: the variable's name
+  std::string label;          // Variable: its label; VarValue: the value's label or text
   bool is_integer = false;    // Number made by BP_IVALUE
   std::vector<Text> params;   // Composite: parameters; RepeatList: items
 };

@@ -30,14 +30,12 @@ constexpr Logical logical(bool b) { return b ? kTrue : kFalse; }
 template <class T>
 class WorkArray {
  public:
-  WorkArray() = default;  // an array that is not laid out
-  explicit WorkArray(T* first) : first_(first) {}  // the array whose element 1 is *first
+  WorkArray() = default;                                         // an array that is not laid out
+  explicit WorkArray(T* first) : first_(first) {}                // the array whose element 1 is *first
   T& operator()(std::int64_t i) const { return first_[i - 1]; }  // element i (1-based)
-  T* data() const { return first_; }  // element 1, for calls that take a pointer
+  T* data() const { return first_; }                             // element 1, for calls that take a pointer
   // Elements 1..count as a span (element i at span index i - 1).
-  std::span<T> first(std::int64_t count) const {
-    return {first_, static_cast<std::size_t>(count)};
-  }
+  std::span<T> first(std::int64_t count) const { return {first_, static_cast<std::size_t>(count)}; }
   explicit operator bool() const { return first_ != nullptr; }  // laid out
 
  private:
@@ -52,15 +50,12 @@ class Workspace {
  public:
   Workspace() = default;  // no memory: every request fails
   // The cells of `memory`, capacity_cells of them.
-  Workspace(std::byte* memory, std::int64_t capacity_cells)
-      : memory_(memory), capacity_(capacity_cells) {}
+  Workspace(std::byte* memory, std::int64_t capacity_cells) : memory_(memory), capacity_(capacity_cells) {}
 
   std::int64_t capacity() const { return capacity_; }  // number of cells
 
   // Typed views of the array based at `base`; an empty view for base 0.
-  RealArray reals(Index base) const {
-    return RealArray(base > 0 ? reinterpret_cast<double*>(cell(base)) : nullptr);
-  }
+  RealArray reals(Index base) const { return RealArray(base > 0 ? reinterpret_cast<double*>(cell(base)) : nullptr); }
   WordArray words(Index base) const {
     return WordArray(base > 0 ? reinterpret_cast<std::int64_t*>(cell(base)) : nullptr);
   }
