@@ -6,11 +6,11 @@
 #include "mva/diagnostics/extremes.h"
 
 #include <array>
-#include <cmath>
 #include <vector>
 
 #include "mva/cases/missing_codes.h"
 #include "mva/diagnostics/record_sort.h"
+#include "mva/estimation/weighted_moments.h"
 #include "mva/frame/queries.h"
 
 namespace mva {
@@ -124,7 +124,7 @@ Extremes quartile_extremes(RealArray values, WordArray order, std::int64_t n) {
 
 Extremes two_sd_limits(double mean, double variance) {
   Extremes e;
-  const double d = variance > 0.0 ? 2.0 * std::sqrt(variance) : 0.0;
+  const double d = 2.0 * finish_sd(variance);
   e.lower = mean - d;
   e.upper = mean + d;
   if (e.upper <= e.lower) e.low = e.high = -1;

@@ -4,10 +4,10 @@
 // (no valid value, a weight sum of 1 or less) show the system-missing value.
 #include "mva/diagnostics/univariate_table.h"
 
-#include <cmath>
 #include <string_view>
 #include <vector>
 
+#include "mva/estimation/weighted_moments.h"
 #include "mva/frame/queries.h"
 
 namespace mva {
@@ -147,19 +147,13 @@ class UnivariateTable {
 
   // The mean over the present values; undefined when there is none.
   Text mean_of(const Row& row) {
-    const double mean = n_of(row) > 0.0 ? in_.PWMEAN(row.c, row.c) : sysmis_;
-    return number(mean, host_.BP_MEAN_FORMAT(cx_.ws, row.v, 1));
+    return number(finish_mean(n_of(row), in_.PWMEAN(row.c, row.c), sysmis_), host_.BP_MEAN_FORMAT(cx_.ws, row.v, 1));
   }
 
   // Undefined for a weight sum of 1 or less; a variance that rounding left
   // at or below 0 shows as 0.
   Text stddev_of(const Row& row) {
-    double sd = sysmis_;
-    if (n_of(row) > 1.0) {
-      const double variance = in_.PWVAR(row.c, row.c);
-      sd = variance > 0.0 ? std::sqrt(variance) : 0.0;
-    }
-    return number(sd, host_.BP_STDDEV_FORMAT(cx_.ws, row.v, 1));
+    return number(finish_sd(n_of(row), in_.PWVAR(row.c, row.c), sysmis_), host_.BP_STDDEV_FORMAT(cx_.ws, row.v, 1));
   }
 
   Context& cx_;

@@ -17,6 +17,7 @@
 
 #include "mva/estimation/mahalanobis.h"
 #include "mva/estimation/sweep.h"
+#include "mva/estimation/weighted_moments.h"
 
 namespace mva {
 
@@ -36,55 +37,25 @@ std::vector<std::int64_t> present_columns(const EmPlan& plan, const EmGroup& gro
   return K;
 }
 
-// Running weighted mean and centred cross-products of the columns K of a
-// group's cases (West's updating form), kept compact over K.
-class GroupAccumulator {
- public:
-  explicit GroupAccumulator(const std::vector<std::int64_t>& K)
-      : K_(K), n_(K.size()), mean_(n_), scatter_(n_ * n_), delta_(n_) {}
-
-  // Adds the values `xk` (over K, in order) with weight w and
-  // weight-times-factor c.
-  void add(const double* xk, double w, double c) {
-    const double after = sumwf_ + c;
-    const double g = c * sumwf_ / after;
-    const double r = c / after;
-    for (Pos a = 0; a < n_; ++a) delta_[a] = xk[a] - mean_[a];
-    for (Pos a = 0; a < n_; ++a) {
-      const double da = delta_[a] * g;
-      double* out = &scatter_[a * n_];
-      for (Pos b = 0; b <= a; ++b) out[b] += delta_[b] * da;
+// A group's moments over its present columns K (in order) spread over all p
+// columns, as GroupSums holds them.
+GroupSums spread_over(const WeightedMoments& moments, const std::vector<std::int64_t>& K, std::int64_t p) {
+  GroupSums s;
+  s.count = moments.sumwf;
+  s.mean.assign(static_cast<Pos>(p), 0.0);
+  s.scatter.assign(static_cast<Pos>(p * p), 0.0);
+  for (Pos a = 0; a < K.size(); ++a) {
+    const double* const row = moments.products.data() + a * (a + 1) / 2;
+    const Pos ka = static_cast<Pos>(K[a] - 1);
+    s.mean[ka] = moments.mean[a];
+    for (Pos b = 0; b <= a; ++b) {
+      const Pos kb = static_cast<Pos>(K[b] - 1);
+      s.scatter[ka * static_cast<Pos>(p) + kb] = row[b];
+      s.scatter[kb * static_cast<Pos>(p) + ka] = row[b];
     }
-    for (Pos a = 0; a < n_; ++a) mean_[a] += delta_[a] * r;
-    sumw_ += w;
-    sumwf_ = after;
   }
-
-  // The sums spread over all p columns.
-  GroupSums result(std::int64_t p) const {
-    GroupSums s;
-    s.count = sumwf_;
-    s.mean.assign(static_cast<Pos>(p), 0.0);
-    s.scatter.assign(static_cast<Pos>(p * p), 0.0);
-    for (Pos a = 0; a < n_; ++a) {
-      const Pos ka = static_cast<Pos>(K_[a] - 1);
-      s.mean[ka] = mean_[a];
-      for (Pos b = 0; b <= a; ++b) {
-        const Pos kb = static_cast<Pos>(K_[b] - 1);
-        s.scatter[ka * static_cast<Pos>(p) + kb] = scatter_[a * n_ + b];
-        s.scatter[kb * static_cast<Pos>(p) + ka] = scatter_[a * n_ + b];
-      }
-    }
-    return s;
-  }
-  double sumw() const { return sumw_; }
-
- private:
-  const std::vector<std::int64_t>& K_;
-  Pos n_;
-  std::vector<double> mean_, scatter_, delta_;
-  double sumw_ = 0.0, sumwf_ = 0.0;
-};
+  return s;
+}
 
 // The group's cases under the current estimates: each weighted by w times
 // its model factor (from its squared distance over the swept-in columns J),
@@ -92,7 +63,8 @@ class GroupAccumulator {
 GroupSums weighted_group_sums(const EmPlan& plan, const EmGroup& group, const EmModel& model,
                               const std::vector<std::int64_t>& J, const EmArrays& a, double& sumw) {
   const std::vector<std::int64_t> K = present_columns(plan, group);
-  GroupAccumulator acc(K);
+  WeightedMoments moments(K.size());
+  std::vector<double> d(K.size());
   // The swept-in block (minus the inverse covariance), the places of J
   // within K and the means of J, gathered once for the group.
   const Pos q = J.size(), nk = K.size();
@@ -121,10 +93,10 @@ GroupSums weighted_group_sums(const EmPlan& plan, const EmGroup& group, const Em
       f = model.factor(std::max(d2, 0.0), static_cast<double>(q));
       if (!(f > 0.0)) continue;
     }
-    acc.add(xk, w, w * f);
+    update(moments, xk, w, w * f, d.data());
   }
-  sumw = acc.sumw();
-  return acc.result(plan.p);
+  sumw = moments.sumw;
+  return spread_over(moments, K, plan.p);
 }
 
 }  // namespace
@@ -157,8 +129,8 @@ void form_group_sums(EmPlan& plan) {
   plan.sums.reserve(plan.groups.size());
   for (const EmGroup& group : plan.groups) {
     const std::vector<std::int64_t> K = present_columns(plan, group);
-    GroupAccumulator acc(K);
-    std::vector<double> xk(K.size());
+    WeightedMoments moments(K.size());
+    std::vector<double> xk(K.size()), d(K.size());
     for (std::int64_t pos = group.first; pos < group.end; ++pos) {
       plan.prefetch(static_cast<Pos>(pos) + kPrefetchAhead);
       const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
@@ -166,9 +138,9 @@ void form_group_sums(EmPlan& plan) {
       if (!(w > 0.0)) continue;
       const RealArray row = plan.cases.row(L);
       for (Pos a = 0; a < K.size(); ++a) xk[a] = row(K[a]);
-      acc.add(xk.data(), w, w);
+      update(moments, xk.data(), w, w, d.data());
     }
-    plan.sums.push_back(acc.result(plan.p));
+    plan.sums.push_back(spread_over(moments, K, plan.p));
   }
 }
 
@@ -263,40 +235,126 @@ bool clears_tolerance(double ratio, double t, std::int64_t p) {
 // case's other observed columns, never below its value given all of them),
 // so every case is predicted from all its observed independent columns, as
 // the location-order walk predicts it.
-bool grouped_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, EmSums& sums) {
-  const std::int64_t p = plan.p;
-  const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
-  double N = sums.N, W = sums.W;
-  std::vector<char> observed(static_cast<Pos>(p), 0);
-  std::vector<std::int64_t> J, M, K;
-  std::vector<double> xm(static_cast<Pos>(p)), T(static_cast<Pos>(p * p)), C(static_cast<Pos>(p * p));
-  bool first_sweep = true;
-  const double tol = model.tolerance;
+// The working storage of the grouped walk, laid out once per iteration.
+struct GroupWork {
+  explicit GroupWork(std::int64_t p)
+      : observed(static_cast<Pos>(p), 0),
+        xm(static_cast<Pos>(p)),
+        T(static_cast<Pos>(p * p)),
+        C(static_cast<Pos>(p * p)) {}
+  std::vector<char> observed;      // per column: observed and independent in the group
+  std::vector<std::int64_t> J, M;  // the swept-in columns; the missing dependent columns
+  std::vector<double> xm, T, C;    // completed means; B C(J, .); completed scatter (p x p)
+};
 
+// Brings S to the group's observed independent columns, pivoting only the
+// columns whose state differs from the previous group's, and lists the
+// swept-in columns J and the missing dependent columns M. False when one of
+// the observed independent columns was not swept in, or is in with a ratio
+// too close to the tolerance (see grouped_walk).
+bool sweep_to_group(const EmPlan& plan, const EmModel& model, const EmArrays& a, const EmGroup& group, bool first_sweep,
+                    GroupWork& g) {
+  const std::int64_t p = plan.p;
+  const double tol = model.tolerance;
+  for (std::int64_t k = 1; k <= p; ++k) {
+    const Pos i = static_cast<Pos>(k - 1);
+    g.observed[i] = plan.columns[i].independent && !group.missing[i];
+    a.status(k) += g.observed[i];
+  }
+  SWEEP(p, a.S, a.status, a.work, a.refdiag, p, first_sweep ? tol : -tol, 0.0, plan.ncases);
+  g.J.clear();
+  g.M.clear();
+  for (std::int64_t k = 1; k <= p; ++k) {
+    const Pos i = static_cast<Pos>(k - 1);
+    a.status(k) -= g.observed[i];
+    if (a.status(k) < -0.5) g.J.push_back(k);
+    if (plan.columns[i].dependent && group.missing[i]) g.M.push_back(k);
+    if (g.observed[i] && a.refdiag(k) != 0.0 &&
+        !(a.status(k) < -0.5 && clears_tolerance(-1.0 / (a.S(k, k) * a.refdiag(k)), tol, p))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Completed means (g.xm) and scatter (g.C) of the group from its observed
+// sums, over the quantitative columns (a column in neither EM set holds 0).
+void complete_group(const EmPlan& plan, const EmArrays& a, const GroupSums& gs, GroupWork& g) {
+  const std::int64_t p = plan.p;
+  const auto P = static_cast<Pos>(p);
+  const auto variable = [&](std::int64_t k) { return plan.columns[static_cast<Pos>(k - 1)].variable; };
+  for (std::int64_t k = 1; k <= p; ++k) g.xm[static_cast<Pos>(k - 1)] = gs.mean[static_cast<Pos>(k - 1)];
+  for (const std::int64_t m : g.M) {
+    double x = a.mu(variable(m));
+    for (const std::int64_t j : g.J) x += (gs.mean[static_cast<Pos>(j - 1)] - a.mu(variable(j))) * a.S(m, j);
+    g.xm[static_cast<Pos>(m - 1)] = x;
+  }
+  std::copy(gs.scatter.begin(), gs.scatter.end(), g.C.begin());
+  for (const std::int64_t m : g.M) {  // T = B C(J, .), C(M, K) = T(M, K)
+    double* t = &g.T[static_cast<Pos>(m - 1) * P];
+    std::fill(t, t + P, 0.0);
+    for (const std::int64_t j : g.J) {
+      const double b = a.S(m, j);
+      const double* cj = &gs.scatter[static_cast<Pos>(j - 1) * P];
+      for (Pos c = 0; c < P; ++c) t[c] += b * cj[c];
+    }
+    for (Pos c = 0; c < P; ++c) {
+      g.C[static_cast<Pos>(m - 1) * P + c] = t[c];
+      g.C[c * P + static_cast<Pos>(m - 1)] = t[c];
+    }
+  }
+  for (const std::int64_t m : g.M) {  // C(M, M) = T(M, J) B'
+    for (const std::int64_t n : g.M) {
+      double s = 0.0;
+      for (const std::int64_t j : g.J) s += g.T[static_cast<Pos>(m - 1) * P + static_cast<Pos>(j - 1)] * a.S(n, j);
+      g.C[static_cast<Pos>(m - 1) * P + static_cast<Pos>(n - 1)] = s;
+    }
+  }
+}
+
+// Pools the completed group (weight W2, means g.xm, scatter g.C) into the
+// running moments of weight W by the pooled form; returns the new weight.
+double pool_group(const EmPlan& plan, const EmArrays& a, const GroupWork& g, double W, double W2) {
+  const std::int64_t p = plan.p;
+  const auto P = static_cast<Pos>(p);
+  const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
+  const MomentStep step = moment_step(W, W2);
+  for (std::int64_t k = 1; k <= p; ++k) {
+    if (!col(k).quantitative) continue;
+    const double dk = g.xm[static_cast<Pos>(k - 1)] - a.means(col(k).variable);
+    const double* ck = &g.C[static_cast<Pos>(k - 1) * P];
+    for (std::int64_t j = 1; j <= k; ++j) {
+      if (!col(j).quantitative) continue;
+      const double dj = g.xm[static_cast<Pos>(j - 1)] - a.means(col(j).variable);
+      pool_product(a.cp(k, j), ck[j - 1], step.spread, dk, dj);
+    }
+  }
+  for (std::int64_t k = 1; k <= p; ++k) {
+    if (!col(k).quantitative) continue;
+    const std::int64_t v = col(k).variable;
+    move_mean(a.means(v), step, g.xm[static_cast<Pos>(k - 1)] - a.means(v));
+  }
+  return step.after;
+}
+
+// The iteration in its grouped form (see em_iterations.h). Returns false,
+// leaving the sums half done, as soon as a group's sweep shows that the
+// tolerance test could decide otherwise on another order of the cases: one
+// of its observed independent columns was not swept in, or is in with a
+// ratio of remaining to reference variance too close to the tolerance.
+// While every pattern's columns all clear the tolerance, and S is positive
+// definite on them, the test refuses no column on any path through the
+// patterns (each test compares a remaining variance given a subset of the
+// case's other observed columns, never below its value given all of them),
+// so every case is predicted from all its observed independent columns, as
+// the location-order walk predicts it.
+bool grouped_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, EmSums& sums) {
+  double N = sums.N, W = sums.W;
+  GroupWork g(plan.p);
   for (Pos gi = 0; gi < plan.groups.size(); ++gi) {
     const EmGroup& group = plan.groups[gi];
-    // Bring S to the group's observed independent columns: only the columns
-    // whose state differs from the previous group's are pivoted.
-    for (std::int64_t k = 1; k <= p; ++k) {
-      const Pos i = static_cast<Pos>(k - 1);
-      observed[i] = col(k).independent && !group.missing[i];
-      a.status(k) += observed[i];
-    }
-    SWEEP(p, a.S, a.status, a.work, a.refdiag, p, first_sweep ? tol : -tol, 0.0, plan.ncases);
-    first_sweep = false;
-    J.clear();
-    M.clear();
-    for (std::int64_t k = 1; k <= p; ++k) {
-      const Pos i = static_cast<Pos>(k - 1);
-      a.status(k) -= observed[i];
-      if (a.status(k) < -0.5) J.push_back(k);
-      if (col(k).dependent && group.missing[i]) M.push_back(k);
-      if (observed[i] && a.refdiag(k) != 0.0 &&
-          !(a.status(k) < -0.5 && clears_tolerance(-1.0 / (a.S(k, k) * a.refdiag(k)), tol, p))) {
-        return false;
-      }
-    }
-    if (M.empty()) continue;  // nothing to estimate: the group adds nothing
+    if (!sweep_to_group(plan, model, a, group, gi == 0, g)) return false;
+    if (g.M.empty()) continue;  // nothing to estimate: the group adds nothing
 
     GroupSums local;
     const GroupSums* gs = nullptr;
@@ -305,71 +363,22 @@ bool grouped_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, E
       gs = &plan.sums[gi];
       sumw = gs->count;
     } else {
-      local = weighted_group_sums(plan, group, model, J, a, sumw);
+      local = weighted_group_sums(plan, group, model, g.J, a, sumw);
       gs = &local;
     }
     const double W2 = gs->count;
     if (!(W2 > 0.0)) continue;
-
-    // Completed means and scatter of the group, over the quantitative
-    // columns (a column in neither EM set holds 0).
-    const auto P = static_cast<Pos>(p);
-    for (std::int64_t k = 1; k <= p; ++k) xm[static_cast<Pos>(k - 1)] = gs->mean[static_cast<Pos>(k - 1)];
-    for (const std::int64_t m : M) {
-      double x = a.mu(col(m).variable);
-      for (const std::int64_t j : J) x += (gs->mean[static_cast<Pos>(j - 1)] - a.mu(col(j).variable)) * a.S(m, j);
-      xm[static_cast<Pos>(m - 1)] = x;
-    }
-    std::copy(gs->scatter.begin(), gs->scatter.end(), C.begin());
-    for (const std::int64_t m : M) {  // T = B C(J, .), C(M, K) = T(M, K)
-      double* t = &T[static_cast<Pos>(m - 1) * P];
-      std::fill(t, t + P, 0.0);
-      for (const std::int64_t j : J) {
-        const double b = a.S(m, j);
-        const double* cj = &gs->scatter[static_cast<Pos>(j - 1) * P];
-        for (Pos c = 0; c < P; ++c) t[c] += b * cj[c];
-      }
-      for (Pos c = 0; c < P; ++c) {
-        C[static_cast<Pos>(m - 1) * P + c] = t[c];
-        C[c * P + static_cast<Pos>(m - 1)] = t[c];
-      }
-    }
-    for (const std::int64_t m : M) {  // C(M, M) = T(M, J) B'
-      for (const std::int64_t n : M) {
-        double s = 0.0;
-        for (const std::int64_t j : J) s += T[static_cast<Pos>(m - 1) * P + static_cast<Pos>(j - 1)] * a.S(n, j);
-        C[static_cast<Pos>(m - 1) * P + static_cast<Pos>(n - 1)] = s;
-      }
-    }
+    complete_group(plan, a, *gs, g);
 
     // The residual covariance of the missing part, once per unit of
     // weight: cells (m, j), j <= m, of columns not observed.
-    for (const std::int64_t m : M) {
+    for (const std::int64_t m : g.M) {
       for (std::int64_t j = 1; j <= m; ++j) {
-        if (col(j).listed && !observed[static_cast<Pos>(j - 1)]) a.cp(m, j) += W2 * a.S(m, j);
+        const Pos i = static_cast<Pos>(j - 1);
+        if (plan.columns[i].listed && !g.observed[i]) a.cp(m, j) += W2 * a.S(m, j);
       }
     }
-
-    // Pool the group into the running moments.
-    const double pooled = W + W2;
-    const double h = W * W2 / pooled;
-    const double r = W2 / pooled;
-    for (std::int64_t k = 1; k <= p; ++k) {
-      if (!col(k).quantitative) continue;
-      const double dk = xm[static_cast<Pos>(k - 1)] - a.means(col(k).variable);
-      const double* ck = &C[static_cast<Pos>(k - 1) * P];
-      for (std::int64_t j = 1; j <= k; ++j) {
-        if (!col(j).quantitative) continue;
-        const double dj = xm[static_cast<Pos>(j - 1)] - a.means(col(j).variable);
-        a.cp(k, j) += ck[j - 1] + h * dk * dj;
-      }
-    }
-    for (std::int64_t k = 1; k <= p; ++k) {
-      if (!col(k).quantitative) continue;
-      const std::int64_t v = col(k).variable;
-      a.means(v) += (xm[static_cast<Pos>(k - 1)] - a.means(v)) * r;
-    }
-    W = pooled;
+    W = pool_group(plan, a, g, W, W2);
     N += sumw;
   }
 
@@ -409,8 +418,8 @@ EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums
   EmStep step;
   step.case_by_case = !grouped;
   const std::int64_t cells = triangle_cells(p);
-  if (N > 1.0) {
-    step.scale = (N / W) / (N - 1.0);
+  if (has_covariance(N)) {
+    step.scale = covariance_scale(N, W);
     for (std::int64_t i = 1; i <= cells; ++i) a.cp.at(i) *= step.scale;
   } else {
     for (std::int64_t i = 1; i <= cells; ++i) a.cp.at(i) = 0.0;
@@ -431,11 +440,61 @@ EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums
   return step;
 }
 
+namespace {
+
+// True when dependent column k is missing in group g.
+bool dependent_missing(const EmPlan& plan, const EmGroup& g, std::int64_t k) {
+  return plan.columns[static_cast<Pos>(k - 1)].dependent && g.missing[static_cast<Pos>(k - 1)];
+}
+
+bool any_dependent_missing(const EmPlan& plan, const EmGroup& g) {
+  for (std::int64_t k = 1; k <= plan.p; ++k) {
+    if (dependent_missing(plan, g, k)) return true;
+  }
+  return false;
+}
+
+bool same_dependents_missing(const EmPlan& plan, const EmGroup& x, const EmGroup& y) {
+  for (std::int64_t k = 1; k <= plan.p; ++k) {
+    if (dependent_missing(plan, x, k) != dependent_missing(plan, y, k)) return false;
+  }
+  return true;
+}
+
+// The weighted means of the EM columns over the cases at positions
+// begin..end-1, into a.mu (by variable); the other entries are 0.
+void running_group_means(const EmPlan& plan, const EmArrays& a, std::int64_t begin, std::int64_t end) {
+  std::vector<std::int64_t> em_columns;
+  for (std::int64_t k = 1; k <= plan.p; ++k) {
+    const EmColumn& c = plan.columns[static_cast<Pos>(k - 1)];
+    a.mu(c.variable) = 0.0;
+    if (c.dependent || c.independent) em_columns.push_back(k);
+  }
+  double sumw = 0.0;
+  for (std::int64_t pos = begin; pos < end; ++pos) {
+    plan.prefetch(static_cast<Pos>(pos) + kPrefetchAhead);
+    const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
+    const double w = plan.weight(L);
+    if (!(w > 0.0)) continue;
+    const MomentStep step = moment_step(sumw, w);  // only its share, the case's weight in the means
+    sumw = step.after;
+    const RealArray row = plan.cases.row(L);
+    for (const std::int64_t k : em_columns) {
+      double& m = a.mu(plan.columns[static_cast<Pos>(k - 1)].variable);
+      move_mean(m, step, row(k) - m);
+    }
+  }
+}
+
+}  // namespace
+
 McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise, const EmArrays& a,
                        double sysmis) {
   const std::int64_t p = plan.p;
   const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
   McarResult out;
+  // The complete cases at the listwise means, with the independent columns
+  // swept in.
   std::vector<char> observed(static_cast<Pos>(p), 0);
   for (std::int64_t k = 1; k <= p; ++k) {
     observed[static_cast<Pos>(k - 1)] = col(k).independent;
@@ -450,31 +509,8 @@ McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseS
   // A group is a run of cases whose dependent variables are missing in the
   // same places; leading cases with no missing dependent variable are passed
   // over (when every case is such, the last one forms the only group).
-  const auto dependent_missing = [&](const EmGroup& g, std::int64_t k) {
-    return col(k).dependent && g.missing[static_cast<Pos>(k - 1)];
-  };
-  const auto any_missing = [&](const EmGroup& g) {
-    for (std::int64_t k = 1; k <= p; ++k) {
-      if (dependent_missing(g, k)) return true;
-    }
-    return false;
-  };
-  const auto same_dependents = [&](const EmGroup& x, const EmGroup& y) {
-    for (std::int64_t k = 1; k <= p; ++k) {
-      if (dependent_missing(x, k) != dependent_missing(y, k)) return false;
-    }
-    return true;
-  };
-  // The EM columns (dependent or independent) and their variables.
-  std::vector<std::int64_t> em_columns, em_variables;
-  for (std::int64_t k = 1; k <= p; ++k) {
-    if (col(k).dependent || col(k).independent) {
-      em_columns.push_back(k);
-      em_variables.push_back(col(k).variable);
-    }
-  }
   Pos gi = 0;
-  while (gi < plan.groups.size() && !any_missing(plan.groups[gi])) ++gi;
+  while (gi < plan.groups.size() && !any_dependent_missing(plan, plan.groups[gi])) ++gi;
   std::int64_t begin = 0;
   if (gi == plan.groups.size()) {
     gi = plan.groups.size() - 1;
@@ -486,9 +522,10 @@ McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseS
   while (gi < plan.groups.size()) {
     const EmGroup& head = plan.groups[gi];
     Pos last = gi;
-    while (last + 1 < plan.groups.size() && same_dependents(head, plan.groups[last + 1])) ++last;
+    while (last + 1 < plan.groups.size() && same_dependents_missing(plan, head, plan.groups[last + 1])) ++last;
     const std::int64_t end = plan.groups[last].end;
 
+    // The group's observed independent columns swept in, the others out.
     for (std::int64_t k = 1; k <= p; ++k) {
       const Pos i = static_cast<Pos>(k - 1);
       if (!col(k).independent) continue;
@@ -501,23 +538,7 @@ McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseS
         observed[i] = 0;
       }
     }
-    // Weighted means of the group's values of the EM variables (in the mu
-    // storage); the other entries stay 0.
-    for (std::int64_t k = 1; k <= p; ++k) a.mu(col(k).variable) = 0.0;
-    double sumw = 0.0;
-    for (std::int64_t pos = begin; pos < end; ++pos) {
-      plan.prefetch(static_cast<Pos>(pos) + kPrefetchAhead);
-      const std::int64_t L = plan.case_at[static_cast<Pos>(pos)];
-      const double w = plan.weight(L);
-      if (!(w > 0.0)) continue;
-      sumw += w;
-      const double r = w / sumw;  // the case's weight in the running means
-      const RealArray row = plan.cases.row(L);
-      for (Pos i = 0; i < em_columns.size(); ++i) {
-        double& m = a.mu(em_variables[i]);
-        m += r * (row(em_columns[i]) - m);
-      }
-    }
+    running_group_means(plan, a, begin, end);
     SWEEP(p, a.S, a.status, a.work, a.refdiag, p, -model.tolerance, 0.0, plan.ncases);
     const auto n = static_cast<double>(end - begin);
     if (n > 0.0) out.chisq += n * MAHAL(p, a.mu, a.S, a.means, plan.roles, sysmis);

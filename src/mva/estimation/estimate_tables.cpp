@@ -6,12 +6,12 @@
 // this file only places them.
 #include "mva/estimation/estimate_tables.h"
 
-#include <cmath>
 #include <string_view>
 #include <vector>
 
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/table_setup.h"
+#include "mva/estimation/weighted_moments.h"
 #include "mva/frame/queries.h"
 
 namespace mva {
@@ -168,8 +168,8 @@ void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means, Re
     const double variance = covariances(k, k);
     const Format format = host.BP_STDDEV_FORMAT(ws, v, 1);
     if (compare) {
-      const double sd = variance > 0.0 ? std::sqrt(variance) : 0.0;
-      host.BP_CELL_IN_CATEGORY(kCompareStdDevsTable, host.BP_LRVALUE(sd, format), host.BP_VARIABLE(v, 0));
+      host.BP_CELL_IN_CATEGORY(kCompareStdDevsTable, host.BP_LRVALUE(finish_sd(variance), format),
+                               host.BP_VARIABLE(v, 0));
     }
     host.BP_CELL_IN_CATEGORY(covariance_table, host.BP_LRVALUE(variance, format), label);
   }

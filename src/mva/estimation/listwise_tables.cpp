@@ -2,13 +2,13 @@
 // covariances (table 5) and correlations (table 6), the last two as lower
 // triangles in display order, under one heading. Every number comes from
 // the listwise moments; this file only places them.
-#include <cmath>
 #include <vector>
 
 #include "mva/estimation/column_roles.h"
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/listwise_pairwise_tables.h"
 #include "mva/estimation/table_setup.h"
+#include "mva/estimation/weighted_moments.h"
 
 namespace mva {
 
@@ -75,8 +75,7 @@ void LOUT(Context& cx, WordArray order, std::int64_t count, const ListwiseSums& 
     const Format format = host.BP_STDDEV_FORMAT(ws, vi, 1);
     host.BP_CELL_IN_CATEGORY(kCovariancesTable, host.BP_LRVALUE(variance, format), label_i);
     if (compare) {
-      const double sd = variance > 0.0 ? std::sqrt(variance) : 0.0;
-      host.BP_CELL_IN_CATEGORY(kCompareStdDevsTable, host.BP_LRVALUE(sd, format), label_i);
+      host.BP_CELL_IN_CATEGORY(kCompareStdDevsTable, host.BP_LRVALUE(finish_sd(variance), format), label_i);
     }
   }
   host.BP_END_PIVOT_TABLE(kCovariancesTable);

@@ -1,8 +1,10 @@
 // The updating form of weighted means and cross-products (West's weighted
-// incremental algorithm): each observation's deviations are taken from the
-// current means, so the sums of squares never come from raw sums and stay
-// accurate for data whose means are large beside their spread.
+// incremental algorithm) over workspace arrays: the step and cell formulas
+// of the weighted moments state, applied to the means by dictionary variable
+// and the packed cross-products by column.
 #include "mva/estimation/moment_update.h"
+
+#include "mva/estimation/weighted_moments.h"
 
 namespace mva {
 
@@ -18,10 +20,7 @@ void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std:
   }
   if (!(w > 0.0) || !(f > 0.0)) return;
 
-  const double before = sums.sumwf;
-  const double c = w * f;
-  const double after = before + c;
-  const double g = c * before / after;
+  const MomentStep step = moment_step(sums.sumwf, w * f);
   sums.sumw += w;
 
   // Deviations from the means before this observation (0 for the columns
@@ -33,16 +32,15 @@ void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std:
   }
   for (std::int64_t k = first; k <= last; ++k) {
     if (!roles(k).quantitative) continue;
-    const double dk = work(k) * g;
     const RealArray row(&cp(k, 1));  // row k of the triangle is contiguous
-    for (std::int64_t j = first; j <= k; ++j) row(j) += work(j) * dk;
+    const double dk = work(k);
+    for (std::int64_t j = first; j <= k; ++j) add_product(row(j), step.spread, dk, work(j));
   }
-  const double r = c / after;
   for (std::int64_t k = first; k <= last; ++k) {
     const ColumnRole& rk = roles(k);
-    if (rk.quantitative) means(rk.variable) += work(k) * r;
+    if (rk.quantitative) move_mean(means(rk.variable), step, work(k));
   }
-  sums.sumwf = after;
+  sums.sumwf = step.after;
 }
 
 }  // namespace mva

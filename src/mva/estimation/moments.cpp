@@ -13,6 +13,7 @@
 #include "mva/estimation/moment_update.h"
 #include "mva/estimation/pairwise_update.h"
 #include "mva/estimation/pattern_moments.h"
+#include "mva/estimation/weighted_moments.h"
 #include "mva/frame/queries.h"
 
 namespace mva {
@@ -26,8 +27,7 @@ void finish_pairs(const ColumnRoles& roles, const PairwiseArrays& pw) {
     if (!roles(j).listed) continue;
     for (std::int64_t k = 1; k <= j; ++k) {
       if (!roles(k).listed) continue;
-      const double n = pw.PWN(j, k);
-      const double scale = n > 1.0 ? 1.0 / (n - 1.0) : 0.0;
+      const double scale = covariance_scale(pw.PWN(j, k));
       pw.PWCOV(j, k) *= scale;
       pw.PWVAR(j, k) *= scale;
       if (k != j) pw.PWVAR(k, j) *= scale;
@@ -35,30 +35,16 @@ void finish_pairs(const ColumnRoles& roles, const PairwiseArrays& pw) {
   }
 }
 
-// The pass itself, with the cell query inlined where it can be.
-template <class Query>
-void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Query& code_of) {
-  Host& host = cx.host;
-  MvaCommon& cmn = cx.cmn;
-  const std::int64_t weight_var = WGTVAR(cx);
-  const std::int64_t weight_col = weight_var > 0 ? ICOL2(cx, weight_var) : 0;
-  const ColumnRoles roles = column_roles(cx);
+// Clears what the pass fills: the weight sum, the case vectors and the
+// pairwise arrays.
+void clear_moments(MvaCommon& cmn, WordArray CASEMISS, RealArray CASEVAL, const PairwiseArrays& pw) {
   const std::int64_t nv = cmn.NV;
-  const std::int64_t cells = triangle_cells(nv);
-
-  const RealArray CASEVAL = cx.reals(cmn.a.CASEVAL);
-  const RealArray LWMEAN = cx.reals(cmn.a.LWMEAN);
-  const RealTriangle LWCOV = cx.triangle(cmn.a.LWCOV);
-  const PairwiseArrays pw{cx.triangle(cmn.a.PWN), cx.triangle(cmn.a.PWW), cx.square(cmn.a.PWMEAN),
-                          cx.triangle(cmn.a.PWCOV), cx.square(cmn.a.PWVAR)};
-
-  MomentWeights listwise;
   cmn.SUMWT = 0.0;
   for (std::int64_t v = 1; v <= cmn.NVAR; ++v) {
     CASEMISS(v) = 0;
     CASEVAL(v) = 0.0;
   }
-  for (std::int64_t i = 1; i <= cells; ++i) {
+  for (std::int64_t i = 1; i <= triangle_cells(nv); ++i) {
     pw.PWN.at(i) = 0.0;
     pw.PWW.at(i) = 0.0;
     pw.PWCOV.at(i) = 0.0;
@@ -69,62 +55,143 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
       pw.PWVAR(a, b) = 0.0;
     }
   }
+}
+
+// Each quantitative column is updated about an origin, its first present
+// value, and the origins are added back to the means at the end. Values
+// near 1e9 that differ by 1e-3 then enter the updates as small exact
+// differences instead of losing most of their digits to the size of the
+// running mean; the products about the means are the same either way.
+class Origins {
+ public:
+  explicit Origins(std::int64_t nv)
+      : origin_(static_cast<std::size_t>(nv) + 1, 0.0), has_(static_cast<std::size_t>(nv) + 1, 0) {}
+
+  // Value x of column q about its origin; the first value offered with
+  // `present` set becomes the origin.
+  double about(std::int64_t q, double x, bool present) {
+    const auto at = static_cast<std::size_t>(q);
+    if (present && !has_[at]) {
+      origin_[at] = x;
+      has_[at] = 1;
+    }
+    return x - origin_[at];
+  }
+  double operator()(std::int64_t q) const { return origin_[static_cast<std::size_t>(q)]; }
+
+ private:
+  std::vector<double> origin_;
+  std::vector<char> has_;
+};
+
+// Reads the cases of the pass into CASEMISS and CASEVAL, the values about
+// their origins.
+template <class Query>
+class CaseReader {
+ public:
+  CaseReader(Context& cx, const ColumnRoles& roles, const Query& code_of)
+      : cx_(cx),
+        roles_(roles),
+        code_of_(code_of),
+        cases_(cx.case_matrix()),
+        nv_(cx.cmn.NV),
+        weight_var_(WGTVAR(cx)),
+        weight_col_(weight_var_ > 0 ? ICOL2(cx, weight_var_) : 0),
+        origins_(nv_) {}
+
+  // Reads stored case L and returns its weight; `complete` tells whether
+  // every listed variable is present.
+  double read(std::int64_t L, WordArray CASEMISS, RealArray CASEVAL, bool& complete) {
+    const RealArray row = cases_.row(L);
+    complete = true;
+    for (std::int64_t q = 1; q <= nv_; ++q) {
+      const ColumnRole& r = roles_(q);
+      if (!r.listed) continue;
+      const auto code = static_cast<std::int64_t>(code_of_(cx_, L, r.variable));
+      CASEMISS(r.variable) = code;
+      CASEVAL(r.variable) = r.quantitative ? origins_.about(q, row(q), code == 0) : 0.0;
+      if (code != 0) complete = false;
+    }
+    if (weight_col_ <= 0) return 1.0;
+    // The weight enters with code 0 whatever its own code. When it is also
+    // a listed quantitative column it is kept about that column's origin
+    // like any other value, so that its means come out plain weighted means
+    // once the origin is added back.
+    const double w = row(weight_col_);
+    const bool listed = weight_col_ <= nv_ && roles_(weight_col_).listed && roles_(weight_col_).quantitative;
+    CASEVAL(weight_var_) = listed ? origins_.about(weight_col_, w, w > 0.0) : w;
+    CASEMISS(weight_var_) = 0;
+    return w;
+  }
+
+  const Origins& origins() const { return origins_; }
+
+ private:
+  Context& cx_;
+  const ColumnRoles& roles_;
+  const Query& code_of_;
+  CaseMatrix cases_;
+  std::int64_t nv_, weight_var_, weight_col_;
+  Origins origins_;
+};
+
+// Adds the origins back into the means of the listwise update and of every
+// pair that has cases.
+void add_origins_back(const ColumnRoles& roles, const Origins& origins, bool listwise_has_cases, RealArray LWMEAN,
+                      const PairwiseArrays& pw) {
+  for (std::int64_t a = 1; a <= roles.columns(); ++a) {
+    const double shift = origins(a);
+    if (shift == 0.0) continue;
+    if (listwise_has_cases) LWMEAN(roles(a).variable) += shift;
+    for (std::int64_t b = 1; b <= roles.columns(); ++b) {
+      if (pw.PWN(a, b) > 0.0) pw.PWMEAN(a, b) += shift;
+    }
+  }
+}
+
+// Listwise finish: sums of squares to covariances, divisor N - 1.
+void finish_listwise(Context& cx, const MomentWeights& listwise, RealTriangle LWCOV, ListwiseSums& sums) {
+  const std::int64_t cells = triangle_cells(cx.cmn.NV);
+  sums.LWN = listwise.sumw;
+  sums.update_weight = listwise.sumwf;
+  if (has_covariance(sums.LWN)) {
+    cx.host.VORL_DSCAL(cells, covariance_scale(sums.LWN), LWCOV.cells().data(), 1);
+  } else {
+    for (std::int64_t i = 1; i <= cells; ++i) LWCOV.at(i) = 0.0;
+  }
+}
+
+// The pass itself, with the cell query inlined where it can be.
+template <class Query>
+void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Query& code_of) {
+  Host& host = cx.host;
+  MvaCommon& cmn = cx.cmn;
+  const ColumnRoles roles = column_roles(cx);
+  const std::int64_t nv = cmn.NV;
+  const RealArray CASEVAL = cx.reals(cmn.a.CASEVAL);
+  const RealArray LWMEAN = cx.reals(cmn.a.LWMEAN);
+  const RealTriangle LWCOV = cx.triangle(cmn.a.LWCOV);
+  const PairwiseArrays pw{cx.triangle(cmn.a.PWN), cx.triangle(cmn.a.PWW), cx.square(cmn.a.PWMEAN),
+                          cx.triangle(cmn.a.PWCOV), cx.square(cmn.a.PWVAR)};
+  clear_moments(cmn, CASEMISS, CASEVAL, pw);
+
   // Scratch for the pass, laid out once: the deviations of the listwise
   // update; the pairwise sums gather by pattern.
+  MomentWeights listwise;
   std::vector<double> deviations(static_cast<std::size_t>(nv));
   PatternMoments pairs(roles);
-  // Each quantitative column is updated about an origin, its first present
-  // value, and the origins are added back to the means at the end. Values
-  // near 1e9 that differ by 1e-3 then enter the updates as small exact
-  // differences instead of losing most of their digits to the size of the
-  // running mean; the products about the means are the same either way.
-  std::vector<double> origin(static_cast<std::size_t>(nv) + 1, 0.0);
-  std::vector<char> has_origin(static_cast<std::size_t>(nv) + 1, 0);
+  CaseReader<Query> reader(cx, roles, code_of);
   bool first_listwise = true;
-
-  const CaseMatrix cases = cx.case_matrix();
   for (std::int64_t L = 1; L <= cmn.NCASES; ++L) {
     host.ATNJMP();
     host.CASCTR(L);
-    const RealArray row = cases.row(L);
     bool complete = true;
-    for (std::int64_t q = 1; q <= nv; ++q) {
-      const ColumnRole& r = roles(q);
-      if (!r.listed) continue;
-      const auto code = static_cast<std::int64_t>(code_of(cx, L, r.variable));
-      CASEMISS(r.variable) = code;
-      const auto at = static_cast<std::size_t>(q);
-      if (r.quantitative && code == 0 && !has_origin[at]) {
-        origin[at] = row(q);
-        has_origin[at] = 1;
-      }
-      CASEVAL(r.variable) = r.quantitative ? row(q) - origin[at] : 0.0;
-      if (code != 0) complete = false;
-    }
-    double w = 1.0;
-    if (weight_col > 0) {
-      // The weight enters with code 0 whatever its own code. When it is also
-      // a listed quantitative column it is kept about that column's origin
-      // like any other value, so that its means come out plain weighted
-      // means once the origin is added back.
-      w = row(weight_col);
-      double stored = w;
-      if (weight_col <= nv && roles(weight_col).listed && roles(weight_col).quantitative) {
-        const auto at = static_cast<std::size_t>(weight_col);
-        if (!has_origin[at] && w > 0.0) {
-          origin[at] = w;
-          has_origin[at] = 1;
-        }
-        stored = w - origin[at];
-      }
-      CASEVAL(weight_var) = stored;
-      CASEMISS(weight_var) = 0;
-    }
+    const double w = reader.read(L, CASEMISS, CASEVAL, complete);
     if (!(w > 0.0)) continue;  // counts nowhere
     cmn.SUMWT += w;
     if (complete) {
-      MOMUPD(first_listwise, first_listwise, cmn.NVAR, cells, roles, 1, nv, w, 1.0, CASEVAL, listwise, LWMEAN, LWCOV,
-             RealArray(deviations.data()));
+      MOMUPD(first_listwise, first_listwise, cmn.NVAR, triangle_cells(nv), roles, 1, nv, w, 1.0, CASEVAL, listwise,
+             LWMEAN, LWCOV, RealArray(deviations.data()));
       first_listwise = false;
     }
     pairs.add(w, CASEVAL, CASEMISS, pw);
@@ -132,25 +199,8 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
   host.CASCTR(-1);
   pairs.merge_into(pw);
 
-  // The origins back into the means of the listwise update and of every
-  // pair that has cases.
-  for (std::int64_t a = 1; a <= nv; ++a) {
-    const double shift = origin[static_cast<std::size_t>(a)];
-    if (shift == 0.0) continue;
-    if (listwise.sumw > 0.0) LWMEAN(roles(a).variable) += shift;
-    for (std::int64_t b = 1; b <= nv; ++b) {
-      if (pw.PWN(a, b) > 0.0) pw.PWMEAN(a, b) += shift;
-    }
-  }
-
-  // Listwise finish: sums of squares to covariances, divisor N - 1.
-  sums.LWN = listwise.sumw;
-  sums.update_weight = listwise.sumwf;
-  if (sums.LWN > 1.0) {
-    host.VORL_DSCAL(cells, 1.0 / (sums.LWN - 1.0), LWCOV.cells().data(), 1);
-  } else {
-    for (std::int64_t i = 1; i <= cells; ++i) LWCOV.at(i) = 0.0;
-  }
+  add_origins_back(roles, reader.origins(), listwise.sumw > 0.0, LWMEAN, pw);
+  finish_listwise(cx, listwise, LWCOV, sums);
   pairwise_weights_done(nv, pw);
   finish_pairs(roles, pw);
   SETMOM(cx, true);

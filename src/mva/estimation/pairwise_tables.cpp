@@ -6,13 +6,13 @@
 // 11, lower triangles). Cells that a pair's weight cannot support are
 // system-missing. Every number comes from the pairwise moments; this file
 // only places them.
-#include <cmath>
 #include <vector>
 
 #include "mva/estimation/column_roles.h"
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/listwise_pairwise_tables.h"
 #include "mva/estimation/table_setup.h"
+#include "mva/estimation/weighted_moments.h"
 
 namespace mva {
 
@@ -32,9 +32,6 @@ void begin_pairs(Host& host, int number, const char* title, const char* rows) {
   host.BP_POSITION_DIMENSION(number, host.BP_CSTRING(rows), kRowDimension);
   host.BP_CELL_DIMENSION(number, columns);
 }
-
-// A standard deviation from a variance; 0 when the variance is not positive.
-double root_or_zero(double variance) { return variance > 0.0 ? std::sqrt(variance) : 0.0; }
 
 }  // namespace
 
@@ -98,14 +95,12 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
   present_with(
       kMeansTable, "MOUT_ MEAN", "MOUT_ MEAN(COL|ROW)", kCompareMeansTable,
       [&](std::int64_t c) { return PWMEAN(c, c); },
-      [&](std::int64_t ci, std::int64_t ck) { return PWN(ci, ck) > 0.0 ? PWMEAN(ck, ci) : sysmis; },
+      [&](std::int64_t ci, std::int64_t ck) { return finish_mean(PWN(ci, ck), PWMEAN(ck, ci), sysmis); },
       [&](std::int64_t v) { return host.BP_MEAN_FORMAT(ws, v, 1); });
   present_with(
       kStdDevsTable, "MOUT_ STD DEV", "MOUT_ STD DEV(COL|ROW)", kCompareStdDevsTable,
-      [&](std::int64_t c) { return root_or_zero(PWVAR(c, c)); },
-      [&](std::int64_t ci, std::int64_t ck) {
-        return PWN(ci, ck) > 1.0 ? root_or_zero(PWVAR(ck, ci)) : sysmis;  // fewer than two cases
-      },
+      [&](std::int64_t c) { return finish_sd(PWVAR(c, c)); },
+      [&](std::int64_t ci, std::int64_t ck) { return finish_sd(PWN(ci, ck), PWVAR(ck, ci), sysmis); },
       [&](std::int64_t v) { return host.BP_STDDEV_FORMAT(ws, v, 1); });
 
   // Table 10: covariances over co-present cases, lower triangle.
@@ -115,7 +110,7 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
     host.BP_CATEGORY_DIMENSION(kCovariancesTable, label(ci), row_variables);
     for (std::size_t b = 0; b <= a; ++b) {
       const std::int64_t ck = quant[b];
-      const double cov = PWN(ci, ck) > 1.0 ? PWCOV(ci, ck) : sysmis;
+      const double cov = finish_covariance(PWN(ci, ck), PWCOV(ci, ck), sysmis);
       host.BP_CELL_IN_CATEGORY(kCovariancesTable, host.BP_LRVALUE(cov, host.BP_STDDEV_FORMAT(ws, ANVAR(ck), 1)),
                                label(ck));
     }
@@ -131,7 +126,7 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
     host.BP_CATEGORY_DIMENSION(kCorrelationsTable, label(ci), row_variables);
     for (std::size_t b = 0; b < a; ++b) {
       const std::int64_t ck = quant[b];
-      const double r = PWN(ci, ck) > 1.0 ? host.CORREL(PWVAR(ci, ck), PWVAR(ck, ci), PWCOV(ci, ck)) : sysmis;
+      const double r = has_covariance(PWN(ci, ck)) ? host.CORREL(PWVAR(ci, ck), PWVAR(ck, ci), PWCOV(ci, ck)) : sysmis;
       host.BP_CELL_IN_CATEGORY(kCorrelationsTable, host.BP_LRVALUE(r, correlation), label(ck));
     }
     const double diagonal = PWVAR(ci, ci) > 0.0 ? 1.0 : sysmis;

@@ -1,11 +1,13 @@
 // The updating form of pairwise moments. Each pair (j, k) keeps its own
 // running weight, its two means and its sums of squares and cross-products;
-// a case moves them by the weighted incremental formulas, with deviations
-// from the pair's means before the case. A pair's means are touched by that
+// a case moves them by the step of the weighted moments state, with
+// deviations from the pair's means before the case. A pair's means are touched by that
 // pair alone, so its products and its mean moves are made in one step. The
 // running pair weight is the pair's weight sum itself: PWN serves as both
 // during the pass, and PWW receives a copy at its end (pairwise_weights_done).
 #include "mva/estimation/pairwise_update.h"
+
+#include "mva/estimation/weighted_moments.h"
 
 namespace mva {
 
@@ -60,29 +62,23 @@ void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, doubl
     const RealArray mean_col = pw.PWMEAN.column(j), var_col = pw.PWVAR.column(j);
     for (std::int64_t b = 0; b < a; ++b) {
       const std::int64_t k = scratch.columns[static_cast<std::size_t>(b)];
-      const double before = n_row(k);
-      const double after = before + w;
-      const double r = w / after;   // weight of the case in the new means
-      const double f = before * r;  // W w / (W + w): weight of its products
+      const MomentStep step = moment_step(n_row(k), w, SpreadRounding::share);
       double& mean_jk = pw.PWMEAN(j, k);
       const double dj = xj - mean_jk;
       const double dk = scratch.values[static_cast<std::size_t>(b)] - mean_col(k);
-      n_row(k) = after;
-      cov_row(k) += f * dj * dk;
-      pw.PWVAR(j, k) += f * dj * dj;
-      var_col(k) += f * dk * dk;
-      mean_jk += r * dj;
-      mean_col(k) += r * dk;
+      n_row(k) = step.after;
+      add_product(cov_row(k), step.spread, dj, dk);
+      add_product(pw.PWVAR(j, k), step.spread, dj, dj);
+      add_product(var_col(k), step.spread, dk, dk);
+      move_mean(mean_jk, step, dj);
+      move_mean(mean_col(k), step, dk);
     }
-    const double before = n_row(j);
-    const double after = before + w;
-    const double r = w / after;
-    const double f = before * r;
+    const MomentStep step = moment_step(n_row(j), w, SpreadRounding::share);
     const double d = xj - mean_col(j);
-    n_row(j) = after;
-    cov_row(j) += f * d * d;
-    var_col(j) += f * d * d;
-    mean_col(j) += r * d;
+    n_row(j) = step.after;
+    add_product(cov_row(j), step.spread, d, d);
+    add_product(var_col(j), step.spread, d, d);
+    move_mean(mean_col(j), step, d);
   }
 }
 

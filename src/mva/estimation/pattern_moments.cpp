@@ -11,11 +11,6 @@ constexpr std::size_t kNoGroup = static_cast<std::size_t>(-1);
 // Cells of a group over m columns: weight, m means, the packed triangle.
 std::size_t group_cells(std::size_t m) { return 1 + m + m * (m + 1) / 2; }
 
-// The sum of squares of the group's column l about its mean.
-double products_diagonal(const double* cells, std::size_t m, std::size_t l) {
-  return cells[1 + m + l * (l + 1) / 2 + l];
-}
-
 }  // namespace
 
 PatternMoments::PatternMoments(const ColumnRoles& roles, std::size_t budget_cells)
@@ -47,12 +42,12 @@ void PatternMoments::add(double w, RealArray CASEVAL, WordArray CASEMISS, const 
     const auto found = index_.find(key_);
     if (found != index_.end()) {
       last_group_ = found->second;
-    } else if (cells_.size() + group_cells(m) <= budget_) {
+    } else if (cells_ + group_cells(m) <= budget_) {
       last_group_ = groups_.size();
       groups_.push_back(
           Group{std::vector<std::int64_t>(present_.begin(), present_.begin() + static_cast<std::ptrdiff_t>(m)),
-                cells_.size()});
-      cells_.resize(cells_.size() + group_cells(m), 0.0);
+                WeightedMoments(m, SpreadRounding::share)});
+      cells_ += group_cells(m);
       index_.emplace(key_, last_group_);
     } else {
       last_group_ = kNoGroup;
@@ -63,64 +58,46 @@ void PatternMoments::add(double w, RealArray CASEVAL, WordArray CASEMISS, const 
     return;
   }
 
-  // The weighted running update about the group's means: the case's weight
-  // in the new means is w / W', its products weigh W w / W'.
-  double* const cells = cells_.data() + groups_[last_group_].first;
-  double* const mean = cells + 1;
-  double* products = mean + m;
-  const double before = cells[0];
-  const double after = before + w;
-  const double r = w / after;
-  const double f = before * r;
-  double* const d = deviations_.data();
-  const double* const x = values_.data();
-  for (std::size_t i = 0; i < m; ++i) d[i] = x[i] - mean[i];
-  for (std::size_t i = 0; i < m; ++i) mean[i] += r * d[i];
-  for (std::size_t i = 0; i < m; ++i) {
-    const double fd = f * d[i];
-    for (std::size_t l = 0; l <= i; ++l) products[l] += fd * d[l];
-    products += i + 1;
-  }
-  cells[0] = after;
+  update(groups_[last_group_].moments, values_.data(), w, w, deviations_.data());
 }
 
 void PatternMoments::merge_into(const PairwiseArrays& pw) const {
   for (const Group& g : groups_) {
     const std::size_t m = g.columns.size();
-    const double* const cells = cells_.data() + g.first;
-    const double nb = cells[0];
-    const double* const mean = cells + 1;
+    const WeightedMoments& group = g.moments;
+    const double nb = group.sumwf;
+    const double* const mean = group.mean.data();
     for (std::size_t i = 0; i < m; ++i) {
-      const double* const products = mean + m + i * (i + 1) / 2;  // row i of the triangle
+      const double* const products = group.products.data() + i * (i + 1) / 2;  // row i of the triangle
       const std::int64_t j = g.columns[i];
       for (std::size_t l = 0; l <= i; ++l) {
         const std::int64_t k = g.columns[l];
+        const double diagonal_l = group.products[l * (l + 1) / 2 + l];  // the sum of squares of column l
         // Row j of the pair arrays: j >= k. Means and sums of squares of j
         // over the pair's cases stand at (j, k), those of k at (k, j).
         const double n = pw.PWN(j, k);
-        const double total = n + nb;
-        pw.PWN(j, k) = total;
         if (n == 0.0) {
+          pw.PWN(j, k) = nb;
           pw.PWMEAN(j, k) = mean[i];
           pw.PWMEAN(k, j) = mean[l];
           pw.PWCOV(j, k) = products[l];
           pw.PWVAR(j, k) = products[i];
-          pw.PWVAR(k, j) = products_diagonal(cells, m, l);
+          pw.PWVAR(k, j) = diagonal_l;
           continue;
         }
-        const double share = nb / total;  // the group's weight in the merged means
-        const double spread = n * share;  // n nb / (n + nb)
+        const MomentStep step = moment_step(n, nb, SpreadRounding::share);
+        pw.PWN(j, k) = step.after;
         const double dj = mean[i] - pw.PWMEAN(j, k);
         const double dk = mean[l] - pw.PWMEAN(k, j);
-        pw.PWCOV(j, k) += products[l] + spread * dj * dk;
+        pool_product(pw.PWCOV(j, k), products[l], step.spread, dj, dk);
         if (j != k) {
-          pw.PWVAR(j, k) += products[i] + spread * dj * dj;
-          pw.PWVAR(k, j) += products_diagonal(cells, m, l) + spread * dk * dk;
-          pw.PWMEAN(k, j) += share * dk;
+          pool_product(pw.PWVAR(j, k), products[i], step.spread, dj, dj);
+          pool_product(pw.PWVAR(k, j), diagonal_l, step.spread, dk, dk);
+          move_mean(pw.PWMEAN(k, j), step, dk);
         } else {
           pw.PWVAR(j, j) = pw.PWCOV(j, j);
         }
-        pw.PWMEAN(j, k) += share * dj;
+        move_mean(pw.PWMEAN(j, k), step, dj);
       }
     }
   }

@@ -1,7 +1,6 @@
 // Pairwise moments gathered by pattern. The cases that share one set of
 // present columns share every pair they touch, so within such a group one
-// weight sum, one vector of means and one triangle of cross-products serve all
-// its pairs: a case costs one division and a contiguous rank-one update
+// weighted moments state serves all its pairs: a case costs one division and a contiguous rank-one update
 // instead of a running weight, a division and two mean moves per pair. At the
 // end each pair merges the groups that hold it, in the order the groups were
 // met, by the pooled (between-group) form, which adds the groups' sums about
@@ -19,6 +18,7 @@
 #include "mva/estimation/column_roles.h"
 #include "mva/estimation/column_set.h"
 #include "mva/estimation/pairwise_update.h"
+#include "mva/estimation/weighted_moments.h"
 #include "mva/frame/views.h"
 
 namespace mva {
@@ -38,18 +38,16 @@ class PatternMoments {
   void merge_into(const PairwiseArrays& pw) const;
 
  private:
-  // The cases of one pattern: its present columns and, in `cells`, the
-  // weight sum, the mean of each column, then the packed lower triangle of
-  // sums of cross-products about the means (row i holds i + 1 cells).
+  // The cases of one pattern: its present columns and their moments.
   struct Group {
     std::vector<std::int64_t> columns;
-    std::size_t first = 0;  // where its cells start in cells_
+    WeightedMoments moments;
   };
 
   const ColumnRoles& roles_;
   std::size_t budget_;
   std::vector<Group> groups_;
-  std::vector<double> cells_;
+  std::size_t cells_ = 0;  // the doubles the groups keep
   std::unordered_map<ColumnSet, std::size_t, ColumnSetHash> index_;
   ColumnSet key_;                      // the present columns of the case being added
   ColumnSet last_key_;                 // and of the case before it

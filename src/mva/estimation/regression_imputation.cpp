@@ -13,6 +13,7 @@
 #include "mva/estimation/case_imputation.h"
 #include "mva/estimation/column_roles.h"
 #include "mva/estimation/moment_update.h"
+#include "mva/estimation/weighted_moments.h"
 #include "mva/frame/executive_notes.h"
 #include "mva/frame/queries.h"
 #include "mva/save/files_saved.h"
@@ -93,10 +94,10 @@ MomentWeights start_estimates(Context& cx, const ListwiseSums& sums, const Sweep
 void finish_estimates(Context& cx, const MomentWeights& running) {
   const RealTriangle REGCOV = cx.triangle(cx.cmn.a.PWCOV);
   const std::int64_t cells = triangle_cells(cx.cmn.NV);
-  if (running.sumw <= 1.0) {
-    for (std::int64_t t = 1; t <= cells; ++t) REGCOV.at(t) = 0.0;
+  if (has_covariance(running.sumw)) {
+    cx.host.VORL_DSCAL(cells, covariance_scale(running.sumw, running.sumwf), REGCOV.cells().data(), 1);
   } else {
-    cx.host.VORL_DSCAL(cells, running.sumw / running.sumwf / (running.sumw - 1.0), REGCOV.cells().data(), 1);
+    for (std::int64_t t = 1; t <= cells; ++t) REGCOV.at(t) = 0.0;
   }
 }
 
