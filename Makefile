@@ -99,12 +99,16 @@ r-package: deps
 # R CMD check of that tarball; its tests compare with the program built here.
 # Fails on an error or a warning (the notes are explained in the README).
 # The engine compiles through ccache when there is one, told to take no
-# account of the temporary folder the check builds in.
+# account of the temporary folder the check builds in. The repository is
+# an empty one of its own, so that the check reads no package index from
+# the network.
 r-check: configure r-package
 	@cmake --build $(BUILD) -j $(JOBS) --target mva
 	@printf 'CXX20 = $(shell command -v ccache) g++\n' > $(R_PACKAGE_DIR)/Makevars.user
+	@mkdir -p $(R_PACKAGE_DIR)/repository/src/contrib && : > $(R_PACKAGE_DIR)/repository/src/contrib/PACKAGES
+	@printf 'options(repos = c(CRAN = "file://%s/repository"))\n' $(abspath $(R_PACKAGE_DIR)) > $(R_PACKAGE_DIR)/Rprofile
 	cd $(R_PACKAGE_DIR) && MVA_PROGRAM=$(abspath $(BUILD))/mva MAKEFLAGS=-j$(JOBS) CCACHE_NOHASHDIR=true \
-	  R_MAKEVARS_USER=$(abspath $(R_PACKAGE_DIR))/Makevars.user R CMD check --no-manual mva_*.tar.gz
+	  R_PROFILE=$(abspath $(R_PACKAGE_DIR))/Rprofile R_MAKEVARS_USER=$(abspath $(R_PACKAGE_DIR))/Makevars.user R CMD check --no-manual mva_*.tar.gz
 	@! grep -E "^Status: .*(ERROR|WARNING)" $(R_PACKAGE_DIR)/mva.Rcheck/00check.log
 
 sanitize: deps
