@@ -14,7 +14,8 @@ MAKEFLAGS  += --no-print-directory
 
 PACKAGES := g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev \
             nlohmann-json3-dev libcli11-dev libfmt-dev \
-            pybind11-dev python3-pybind11 python3-pandas python3-pytest python3-setuptools python3-pip python3-venv
+            pybind11-dev python3-pybind11 python3-pandas python3-pytest python3-setuptools python3-pip python3-venv \
+            r-base-dev r-cran-rcpp r-cran-testthat
 
 # The Debian package is made by CPack, which finds the package's
 # dependencies with dpkg-shlibdeps; its check renders the manual page.
@@ -27,7 +28,7 @@ FUZZ_TARGETS := csv dictionary options command
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
 
 .PHONY: deps fuzz-deps package-deps install-packages configure build run test install package package-check \
-        sanitize bench-build bench fuzz-build fuzz format clean
+        r-package r-check sanitize bench-build bench fuzz-build fuzz format clean
 
 deps:
 	@$(MAKE) install-packages WANTED="$(PACKAGES)"
@@ -82,6 +83,34 @@ package: package-deps
 package-check: package
 	tests/package/check_package.sh $(PACKAGE_BUILD)
 
+# The R package as a source tarball that builds on its own (the engine's
+# sources copied into its src/engine by its configure):
+# $(BUILD)/r-package/mva_VERSION.tar.gz.
+R_PACKAGE_DIR = $(BUILD)/r-package
+r-package: deps
+	@rm -rf $(R_PACKAGE_DIR) && mkdir -p $(R_PACKAGE_DIR)/mva/src
+	@cp -R r/DESCRIPTION r/NAMESPACE r/LICENSE r/configure r/cleanup r/.Rbuildignore r/R r/man r/tests \
+	  $(R_PACKAGE_DIR)/mva/
+	@cp r/src/mva_r.cpp r/src/Makevars.in $(R_PACKAGE_DIR)/mva/src/
+	@cd $(R_PACKAGE_DIR)/mva && MVA_SOURCE_DIR=$(CURDIR) ./configure >/dev/null
+	@cd $(R_PACKAGE_DIR) && R CMD build mva >build.log 2>&1 || { cat build.log; exit 1; }
+	@ls $(R_PACKAGE_DIR)/mva_*.tar.gz
+
+# R CMD check of that tarball; its tests compare with the program built here.
+# Fails on an error or a warning (the notes are explained in the README).
+# The engine compiles through ccache when there is one, told to take no
+# account of the temporary folder the check builds in. The repository is
+# an empty one of its own, so that the check reads no package index from
+# the network.
+r-check: configure r-package
+	@cmake --build $(BUILD) -j $(JOBS) --target mva
+	@printf 'CXX20 = $(shell command -v ccache) g++\n' > $(R_PACKAGE_DIR)/Makevars.user
+	@mkdir -p $(R_PACKAGE_DIR)/repository/src/contrib && : > $(R_PACKAGE_DIR)/repository/src/contrib/PACKAGES
+	@printf 'options(repos = c(CRAN = "file://%s/repository"))\n' $(abspath $(R_PACKAGE_DIR)) > $(R_PACKAGE_DIR)/Rprofile
+	cd $(R_PACKAGE_DIR) && MVA_PROGRAM=$(abspath $(BUILD))/mva MAKEFLAGS=-j$(JOBS) CCACHE_NOHASHDIR=true \
+	  R_PROFILE=$(abspath $(R_PACKAGE_DIR))/Rprofile R_MAKEVARS_USER=$(abspath $(R_PACKAGE_DIR))/Makevars.user R CMD check --no-manual mva_*.tar.gz
+	@! grep -E "^Status: .*(ERROR|WARNING)" $(R_PACKAGE_DIR)/mva.Rcheck/00check.log
+
 sanitize: deps
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DMVA_SANITIZE=ON -DMVA_WERROR=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
@@ -122,7 +151,7 @@ fuzz: fuzz-build
 	done
 
 # Lays out every C++ file by .clang-format.
-FORMATTED = $(shell find src tests bench python -name '*.cpp' -o -name '*.h')
+FORMATTED = $(shell find src tests bench python -name '*.cpp' -o -name '*.h') r/src/mva_r.cpp
 format:
 	clang-format -i $(FORMATTED)
 

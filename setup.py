@@ -19,7 +19,7 @@ class CMakeBuild(build_ext):
         build = os.path.join(ROOT, "build-pip", "cmake")
         jobs = os.environ.get("JOBS", str(os.cpu_count() or 1))
         subprocess.check_call(["cmake", "-S", ROOT, "-B", build, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
-                               f"-DMVA_PYTHON_EXECUTABLE={sys.executable}"])
+                               f"-DMVA_PYTHON_EXECUTABLE={sys.executable}", "-DMVA_R=OFF"])
         subprocess.check_call(["cmake", "--build", build, "--target", "mva_python", "-j", jobs])
         built = glob.glob(os.path.join(build, "python", "mva", "_mva*.so"))
         if len(built) != 1:

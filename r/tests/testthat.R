@@ -1,0 +1,4 @@
+library(testthat)
+library(mva)
+
+test_check("mva")
