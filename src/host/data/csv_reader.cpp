@@ -82,7 +82,6 @@ bool CsvReader::next() {
     return false;
   }
   fields_.clear();
-  starts_.clear();
   field_lines_.clear();
   escaped_.clear();
   record_line_ = line;
@@ -90,7 +89,6 @@ bool CsvReader::next() {
 
   const char delimiter = delimiter_;
   for (;;) {
-    starts_.push_back(p);
     field_lines_.push_back(line);
     if (p < end && *p == '"') {
       const char* const content = p + 1;
@@ -186,8 +184,6 @@ std::int64_t CsvReader::column_at(const char* at) const {
 }
 
 std::int64_t CsvReader::field_line(std::size_t index) const { return field_lines_.at(index); }
-
-std::int64_t CsvReader::field_column(std::size_t index) const { return column_at(starts_.at(index)); }
 
 void CsvReader::fail(const char* at, std::string_view what) const {
   throw DataError(fmt::format("{}, line {}, column {}: {}", source_, line_at(at), column_at(at), what));

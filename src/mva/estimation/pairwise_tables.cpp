@@ -13,16 +13,17 @@
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/listwise_pairwise_tables.h"
 #include "mva/estimation/table_setup.h"
+#include "mva/frame/table_numbers.h"
 
 namespace mva {
 
 namespace {
 
-constexpr int kFrequencyTable = 7;
-constexpr int kMeansTable = 8;
-constexpr int kStdDevsTable = 9;
-constexpr int kCovariancesTable = 10;
-constexpr int kCorrelationsTable = 11;
+constexpr int kFrequencyTable = kPairwiseFrequencyTable;
+constexpr int kMeansTable = kPairwiseMeansTable;
+constexpr int kStdDevsTable = kPairwiseStdDevsTable;
+constexpr int kCovariancesTable = kPairwiseCovariancesTable;
+constexpr int kCorrelationsTable = kPairwiseCorrelationsTable;
 
 // Begins a pairwise table with the variables across and `rows` down.
 void begin_pairs(Host& host, int number, const char* title, const char* rows) {
@@ -78,7 +79,7 @@ void MOUT(Context& cx, WordArray order, std::int64_t count, bool compare) {
   const auto present_with = [&](int number, const char* title, const char* footnote, int compare_table, const auto& own,
                                 const auto& cell, const auto& format) {
     begin_pairs(host, number, title, "MOUT_ OTHER VARIABLES");
-    host.BP_ANNOTATE(host.BP_CSTRING(footnote), 6);
+    host.BP_ANNOTATE(host.BP_CSTRING(footnote), AnnotationCode::Title);
     if (compare) select_comparison_method(host, compare_table, "UOUT_ ALL VALUES");
     for (std::int64_t i = 1; i <= count; ++i) {
       const std::int64_t ci = order(i);
