@@ -67,6 +67,15 @@ class CsvReader {
     std::string_view raw;  // between the quotes, doubled quotes included
   };
 
+  // The quoted field starting at `p` (its opening quote), taken into the
+  // record; returns where it ends, after the closing quote. Counts the line
+  // ends inside it into `line`.
+  const char* quoted_field(const char* p, const char* end, std::int64_t& line);
+  // The unquoted field starting at `p`, taken into the record; returns where
+  // it ends, at the delimiter, a line end or the end of the text.
+  const char* plain_field(const char* p, const char* end);
+  // Points the fields with doubled quotes at their unescaped copies.
+  void unescape_fields();
   [[noreturn]] void fail(const char* at, std::string_view what) const;
   std::int64_t line_at(const char* at) const;
   std::int64_t column_at(const char* at) const;
