@@ -231,7 +231,8 @@ bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands
     const Token& name = command.tokens.front();
     if (name.kind != TokenKind::Name || name.text != "MVA") {
       host.echo_command(command);
-      host.report(host.message("HOST_ UNKNOWN COMMAND ^1", {host::shortened(name.typed)}), 1, 3);
+      host.report(host.message("HOST_ UNKNOWN COMMAND ^1", {host::shortened(name.typed)}), MessageClass::Syntax,
+                  Severity::Error);
       failed = true;
       continue;
     }

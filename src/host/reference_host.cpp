@@ -31,9 +31,6 @@ namespace {
 // next poll, and the program runs no further command. One for the process,
 // as the signal is; every host polls it.
 std::atomic<bool> interrupt_requested{false};
-// How many procedures are running, on any thread (several hosts may each
-// run one at a time).
-std::atomic<int> procedures_running{0};
 
 }  // namespace
 
@@ -46,26 +43,27 @@ ReferenceHost::ReferenceHost(DataSet data, const HostOptions& options)
       progress_(options.progress) {
   static const VarRecord empty;
   record_ = &empty;
-  reader_.set_unsorted_callback(
-      [this](const std::string& detail) { BP_ERROR(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), 2, 2); });
+  reader_.set_unsorted_callback([this](const std::string& detail) {
+    BP_ERROR(message("HOST_ SPLIT FILE NOT SORTED BY ^1", {detail}), MessageClass::Runtime, Severity::Warning);
+  });
   // The output opens with what is analysed, then what the user should know
   // about how the data were read.
   announce_data();
-  for (const LoadNote& note : data_.notes()) output_.add_message(message(note.key, note.params), 2, 1);
+  for (const LoadNote& note : data_.notes())
+    output_.add_message(message(note.key, note.params), static_cast<int>(MessageClass::Runtime),
+                        static_cast<int>(Severity::Note));
 }
 
 bool ReferenceHost::request_interrupt() { return !interrupt_requested.exchange(true); }
 
 bool ReferenceHost::interrupted() { return interrupt_requested; }
 
-bool ReferenceHost::procedure_running_now() { return procedures_running > 0; }
-
 void ReferenceHost::clear_interrupt() { interrupt_requested = false; }
 
 void ReferenceHost::report_interrupt() {
   if (interrupt_reported_) return;
   interrupt_reported_ = true;
-  BP_ERROR(message("HOST_ INTERRUPTED", {}), 2, 3);
+  BP_ERROR(message("HOST_ INTERRUPTED", {}), MessageClass::Runtime, Severity::Error);
 }
 
 void ReferenceHost::abandon_out_of_memory() {
@@ -77,7 +75,7 @@ void ReferenceHost::abandon_out_of_memory() {
     if (saved_.contains(handle)) discard_saved(handle);
   }
   try {
-    BP_ERROR(message("HOST_ OUT OF MEMORY", {}), 2, 3);
+    BP_ERROR(message("HOST_ OUT OF MEMORY", {}), MessageClass::Runtime, Severity::Error);
   } catch (const std::bad_alloc&) {
     error_flag_ = true;  // not even the message fits: the command still fails
   }
@@ -90,13 +88,14 @@ void ReferenceHost::load_command(Command command) {
   tokens_.load(std::move(command));
 }
 
-void ReferenceHost::report(const Text& text, int msg_class, int severity) { BP_ERROR(text, msg_class, severity); }
+void ReferenceHost::report(const Text& text, MessageClass msg_class, Severity severity) {
+  BP_ERROR(text, msg_class, severity);
+}
 
 // ---- Frame --------------------------------------------------------------------
 
 void ReferenceHost::BP_PROCEDURE(std::string_view, int, int, Workspace&) {
   error_flag_ = groups_done_ = data_stopped_ = group_ended_ = false;
-  if (!in_procedure_) ++procedures_running;
   in_procedure_ = true;
   reading_command_ = final_reading_ = group_announced_ = false;
   held_.clear();
@@ -126,7 +125,6 @@ int ReferenceHost::BP_END_PROCEDURE() {
   defined_.clear();
   kept_.clear();
   spec_read_ = 0;
-  if (in_procedure_) --procedures_running;
   in_procedure_ = false;
   progress_.show("", -1);
   // Arrays a failed group left laid out are reclaimed with the procedure.
@@ -265,7 +263,7 @@ void ReferenceHost::PRVRLT(Workspace&, StackHandle handle, const ListOptions& op
   std::copy_n(result.indices.begin(), count, into.begin());
   error = kFalse;
   if (result.fault) {
-    BP_ERROR(message(result.fault->key, result.fault->params), 1, 3);
+    BP_ERROR(message(result.fault->key, result.fault->params), MessageClass::Syntax, Severity::Error);
     error = kTrue;
   }
 }
@@ -299,7 +297,7 @@ void ReferenceHost::OBINIT(Workspace&) {
 void ReferenceHost::OBPINI(Workspace&) {
   // The case buffer: one cell per dictionary slot, in the workspace.
   if (!arena_.allocate(dict_count(), case_buffer_)) {
-    BP_ERROR(message("IMEM_ NOT ENOUGH MEMORY", {}), 2, 3);
+    BP_ERROR(message("IMEM_ NOT ENOUGH MEMORY", {}), MessageClass::Runtime, Severity::Error);
     return;
   }
   reading_ = true;
@@ -351,7 +349,7 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
   const Token& t = tokens_.current();
   error = kFalse;
   if (t.kind != TokenKind::String && t.kind != TokenKind::Name) {
-    BP_ERROR(message("HOST_ EXPECTED FILE NAME AT ^1", {t.typed}), 1, 3);
+    BP_ERROR(message("HOST_ EXPECTED FILE NAME AT ^1", {t.typed}), MessageClass::Syntax, Severity::Error);
     error = kTrue;
     return;
   }
@@ -369,7 +367,7 @@ void ReferenceHost::SFDFRO(Workspace&, int, FileHandle& handle, Logical& error) 
     handle = saved_.define(spec, problem);
   }
   if (handle == 0) {
-    BP_ERROR(message("HOST_ CANNOT OPEN OUTFILE ^1", {problem}), 2, 3);
+    BP_ERROR(message("HOST_ CANNOT OPEN OUTFILE ^1", {problem}), MessageClass::Runtime, Severity::Error);
     error = kTrue;
     return;
   }
@@ -404,7 +402,7 @@ void ReferenceHost::SFCLDE(Workspace&, FileHandle handle, int, int, Logical) {
   records_.drop(handle);
   if (!saved_.commit(handle, json, problem)) {
     files_.release(handle);
-    BP_ERROR(message("HOST_ CANNOT WRITE OUTFILE ^1", {problem}), 2, 3);
+    BP_ERROR(message("HOST_ CANNOT WRITE OUTFILE ^1", {problem}), MessageClass::Runtime, Severity::Error);
     return;
   }
   kept_.push_back(handle);
@@ -453,7 +451,7 @@ bool ReferenceHost::QNOMEM(Workspace&, Index& index, int, std::int64_t count, On
       BP_ERROR(message("HOST_ NOT ENOUGH MEMORY ^1 ^2",
                        {std::to_string(std::clamp<std::int64_t>(count, 0, kMaxCount / 8) * 8),
                         std::to_string(arena_.largest_free() * 8)}),
-               2, 3);
+               MessageClass::Runtime, Severity::Error);
     }
     return true;
   }
@@ -485,19 +483,16 @@ void ReferenceHost::LRINIV(Workspace& ws, Index index, std::int64_t count, doubl
   if (count > 0) std::fill_n(ws.reals(index).data(), count, value);
 }
 
-void ReferenceHost::LRMOVE(Workspace& ws, Index from, Index to, std::int64_t count) {
-  if (count > 0) std::memmove(ws.cell(to), ws.cell(from), static_cast<std::size_t>(count) * 8);
-}
-
 // ---- Failures -----------------------------------------------------------------
 
-void ReferenceHost::BP_ERROR(const Text& text, int msg_class, int severity) {
-  if (severity >= 3) error_flag_ = true;
+void ReferenceHost::BP_ERROR(const Text& text, MessageClass msg_class, Severity severity) {
+  const bool error = severity >= Severity::Error, syntax = msg_class == MessageClass::Syntax;
+  if (error) error_flag_ = true;
   // The final reading repeats the syntax warnings every group has shown (an
   // error would have stopped the groups, so one here is new and is shown).
-  if (final_reading_ && msg_class == 1 && severity < 3) return;
-  MessageItem item{text, msg_class, severity, std::nullopt, 0};
-  if (reading_command_ && msg_class == 1) item.source = token_place();
+  if (final_reading_ && syntax && !error) return;
+  MessageItem item{text, static_cast<int>(msg_class), static_cast<int>(severity), std::nullopt, 0};
+  if (reading_command_ && syntax) item.source = token_place();
   if (in_procedure_ && split_count() > 0 && !group_announced_) {
     held_.push_back(std::move(item));  // shown under the group's split marker
   } else {
@@ -511,7 +506,7 @@ std::optional<SourcePlace> ReferenceHost::token_place() const {
   return SourcePlace{command_source_, t.line, t.column};
 }
 
-void ReferenceHost::ERROR(std::int64_t number, int msg_class, int severity) {
+void ReferenceHost::ERROR(std::int64_t number, MessageClass msg_class, Severity severity) {
   const auto detail = error_details_.find(number);
   if (detail == error_details_.end()) {
     BP_ERROR(message("HOST_ ERROR ^1", {std::to_string(number)}), msg_class, severity);
@@ -525,7 +520,8 @@ void ReferenceHost::ERROR(std::int64_t number, int msg_class, int severity) {
 }
 
 void ReferenceHost::ASSERT(std::string_view routine, std::string_view condition) {
-  BP_ERROR(message("HOST_ INTERNAL ERROR IN ^1: ^2", {std::string(routine), std::string(condition)}), 2, 3);
+  BP_ERROR(message("HOST_ INTERNAL ERROR IN ^1: ^2", {std::string(routine), std::string(condition)}),
+           MessageClass::Runtime, Severity::Error);
   throw ProcedureStop{};
 }
 

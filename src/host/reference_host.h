@@ -54,7 +54,7 @@ class ReferenceHost : public Host {
   // Puts the command as given in the output, where its output starts.
   void echo_command(const Command& command);
   // Reports a problem the host met outside a procedure (an unknown command).
-  void report(const Text& text, int msg_class, int severity);
+  void report(const Text& text, MessageClass msg_class, Severity severity);
   // A message key with literal parameters.
   static Text message(std::string_view key, const std::vector<std::string>& params);
   OutputDocument& output() { return output_; }
@@ -69,9 +69,6 @@ class ReferenceHost : public Host {
   // Whether an interrupt has been recorded; clear_interrupt() forgets it.
   static bool interrupted();
   static void clear_interrupt();
-  // Whether a procedure is running on any host (between BP_PROCEDURE and
-  // BP_END_PROCEDURE).
-  static bool procedure_running_now();
   // Reports the interrupt once per procedure ("HOST_ INTERRUPTED", an error).
   void report_interrupt();
   // Ends a procedure that the system's memory ran out under (the caller
@@ -147,11 +144,10 @@ class ReferenceHost : public Host {
   void IZERO(Workspace& ws, Index index, std::int64_t count) override;
   void LRZERO(Workspace& ws, Index index, std::int64_t count) override;
   void LRINIV(Workspace& ws, Index index, std::int64_t count, double value) override;
-  void LRMOVE(Workspace& ws, Index from, Index to, std::int64_t count) override;
 
   // ---- Failures
-  void BP_ERROR(const Text& text, int msg_class, int severity) override;
-  void ERROR(std::int64_t number, int msg_class, int severity) override;
+  void BP_ERROR(const Text& text, MessageClass msg_class, Severity severity) override;
+  void ERROR(std::int64_t number, MessageClass msg_class, Severity severity) override;
   [[noreturn]] void ASSERT(std::string_view routine, std::string_view condition) override;
   void ATNJMP() override;
 
@@ -203,14 +199,14 @@ class ReferenceHost : public Host {
   void BP_TABLE_PROPERTY(int number, int property, const Text& value) override;
   void BP_BEGIN_HEADING(const Text& text) override;
   void BP_END_HEADING() override;
-  void BP_POSITION_DIMENSION(int number, const Text& name, std::array<int, 4> placement) override;
+  void BP_POSITION_DIMENSION(int number, const Text& name, Placement placement) override;
   void BP_CELL_DIMENSION(int number, const Text& name) override;
   void BP_CATEGORY_DIMENSION(int number, const Text& category, const Text& dimension) override;
   void BP_BEGIN_GROUP(int number, const Text& group, const Text& dimension) override;
   void BP_END_GROUP(int number, const Text& dimension) override;
   void BP_UNGROUP(int number) override;
   void BP_CELL_IN_CATEGORY(int number, const Text& value, const Text& category) override;
-  void BP_ANNOTATE(const Text& text, int code) override;
+  void BP_ANNOTATE(const Text& text, AnnotationCode code) override;
 
  private:
   // Runs a call into the output document, token stream or arena; a fault of

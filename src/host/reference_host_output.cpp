@@ -248,7 +248,7 @@ void ReferenceHost::BP_END_HEADING() {
   guarded("BP_END_HEADING", [&] { output_.end_heading(); });
 }
 
-void ReferenceHost::BP_POSITION_DIMENSION(int number, const Text& name, std::array<int, 4> placement) {
+void ReferenceHost::BP_POSITION_DIMENSION(int number, const Text& name, Placement placement) {
   guarded("BP_POSITION_DIMENSION", [&] { output_.position_dimension(number, name, placement); });
 }
 
@@ -294,8 +294,8 @@ void ReferenceHost::BP_CELL_IN_CATEGORY(int number, const Text& value, const Tex
   guarded("BP_CELL_IN_CATEGORY", [&] { output_.cell(number, value, category); });
 }
 
-void ReferenceHost::BP_ANNOTATE(const Text& text, int code) {
-  guarded("BP_ANNOTATE", [&] { output_.annotate(text, code); });
+void ReferenceHost::BP_ANNOTATE(const Text& text, AnnotationCode code) {
+  guarded("BP_ANNOTATE", [&] { output_.annotate(text, static_cast<int>(code)); });
 }
 
 }  // namespace mva::host

@@ -86,7 +86,8 @@ TEST(ReferenceHost, OutputLeftOpenEndsWithTheProcedure) {
     host->BP_PROCEDURE("MVA", 3, 1, ws);
     host->BP_BEGIN_HEADING(host->BP_CSTRING("EOUT_ EM ESTIMATED STATISTICS"));
     host->BP_BEGIN_PIVOT_TABLE(3, host->BP_CSTRING("EXEC_ UNIVARIATE STATISTICS"), Text{});  // again in run 2
-    host->BP_ERROR(host->BP_CSTRING("HOST_ INTERRUPTED"), 2, 3);                             // fails with both open
+    host->BP_ERROR(host->BP_CSTRING("HOST_ INTERRUPTED"), MessageClass::Runtime,
+                   Severity::Error);  // fails with both open
     EXPECT_EQ(host->BP_END_PROCEDURE(), 1);
   }
   // Each run stands at the top level with its own heading and tables, after

@@ -35,9 +35,9 @@ struct Estimates {
     if (split) d.options.split = {"g"};
     return d;
   }
-  void eout(int method, const EmResult& em) {
+  void eout(EstimateMethod method, const EmResult& em) {
     EOUT(fx.cx(), WordArray(vcols.data()), 3, RealArray(means.data()), RealTriangle(RealArray(cov.data())), method, 5.0,
-         em, method == kEmMethod ? std::array<int, 3>{20, 21, 22} : std::array<int, 3>{23, 24, 25});
+         em, method == EstimateMethod::Em ? kEmTables : kRegressionTables);
   }
   const host::OutputDocument& doc() { return fx.host().output(); }
 };
@@ -51,7 +51,7 @@ TEST(EstimateTables, DependentsInListOrderAsTriangles) {
   e.fx.cmn().CMPMTH = kTrue;
   e.cov[5] = -16.0;  // var c not positive
   CMPB(e.fx.cx(), false, true, true);
-  e.eout(kEmMethod, EmResult{true, 4, 3.0, 7.5});
+  e.eout(EstimateMethod::Em, EmResult{true, 4, 3.0, 7.5});
   std::map<int, std::map<std::string, Text>> t;
   for (int n : {20, 21, 22, kCompareMeansTable, kCompareStdDevsTable}) t[n] = cells_of(table_numbered(e.doc(), n));
   EXPECT_EQ(t[20].size() + t[21].size() + t[22].size(), 8u);
@@ -92,35 +92,35 @@ TEST(EstimateTables, HeadingNotes) {
   // first_params: the numbers of the first plain note.
   const struct {
     bool split;
-    int method;
+    EstimateMethod method;
     EmResult em;
     std::string heading;
     std::vector<std::string> keys;
     std::vector<double> first_params;
   } rows[] = {
-      {false, kEmMethod, {true, 4, 3.0, 7.5}, em, {"EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3"}, {7.5, 3.0, p3}},
+      {false, EstimateMethod::Em, {true, 4, 3.0, 7.5}, em, {"EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3"}, {7.5, 3.0, p3}},
       {false,
-       kEmMethod,
+       EstimateMethod::Em,
        {false, 2, 0.0, 0.0},
        em,
        {"EOUT_ MCAR CHISQ=^1, DF=^2 PROB=^3", "EOUT_ DID NOT CONVERGE ^1"},
        {0.0, 0.0, sysmis}},
-      {false, -1, {}, reg, {"EOUT_ RESIDUAL ADDED"}, {}},
-      {false, 1, {}, reg, {"EOUT_ NORMAL ADDED"}, {}},
-      {false, 2, {}, reg, {"EOUT_ T(^1) ADDED"}, {5.0}},
-      {false, 0, {}, reg, {}, {}},
+      {false, EstimateMethod::RegressionResidual, {}, reg, {"EOUT_ RESIDUAL ADDED"}, {}},
+      {false, EstimateMethod::RegressionNormal, {}, reg, {"EOUT_ NORMAL ADDED"}, {}},
+      {false, EstimateMethod::RegressionT, {}, reg, {"EOUT_ T(^1) ADDED"}, {5.0}},
+      {false, EstimateMethod::RegressionNone, {}, reg, {}, {}},
       {true,
-       kEmMethod,
+       EstimateMethod::Em,
        {false, 3, 1.0, 2.0},
        em,
        {group + "MCAR CHISQ=^2, DF=^3 PROB=^4", group + "DID NOT CONVERGE ^2"},
        {}},
-      {true, -1, {}, reg, {group + "RESIDUAL ADDED"}, {}},
-      {true, 1, {}, reg, {group + "NORMAL ADDED"}, {}},
-      {true, 2, {}, reg, {group + "T(^2) ADDED"}, {}},
+      {true, EstimateMethod::RegressionResidual, {}, reg, {group + "RESIDUAL ADDED"}, {}},
+      {true, EstimateMethod::RegressionNormal, {}, reg, {group + "NORMAL ADDED"}, {}},
+      {true, EstimateMethod::RegressionT, {}, reg, {group + "T(^2) ADDED"}, {}},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(::testing::Message() << row.method << (row.split ? " split" : ""));
+    SCOPED_TRACE(::testing::Message() << static_cast<int>(row.method) << (row.split ? " split" : ""));
     Estimates& e = row.split ? split : plain;
     e.eout(row.method, row.em);
     const auto& heading = std::get<host::HeadingItem>(e.doc().items().back().content);

@@ -102,8 +102,8 @@ class RecordingHost : public host::ReferenceHost {
     else
       ReferenceHost::DSWRCASE(h, error);
   }
-  void BP_ERROR(const Text& text, int msg_class, int severity) override {
-    messages.push_back({text.key, {}, msg_class, severity});
+  void BP_ERROR(const Text& text, MessageClass msg_class, Severity severity) override {
+    messages.push_back({text.key, {}, static_cast<int>(msg_class), static_cast<int>(severity)});
     for (const Text& p : text.params) messages.back().params.push_back(p.kind == Text::Kind::Literal ? p.key : p.name);
     record("BP_ERROR " + text.key);
     ReferenceHost::BP_ERROR(text, msg_class, severity);

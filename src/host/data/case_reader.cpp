@@ -48,7 +48,6 @@ void CaseReader::rewind() {
   exhausted_ = false;
   case_number_ = 0;
   line_ = 0;
-  group_number_ = 0;
   group_values_.clear();
   seen_groups_.clear();
   reported_.clear();
@@ -119,7 +118,6 @@ bool CaseReader::same_group(const double* row) const {
 void CaseReader::start_group(const double* row) {
   group_values_.resize(split_cells_.size());
   for (std::size_t k = 0; k < split_cells_.size(); ++k) group_values_[k] = row[split_cells_[k]];
-  ++group_number_;
   in_group_ = true;
   std::string key = bytes_of(group_values_);
   if (seen_groups_.insert(key).second) return;

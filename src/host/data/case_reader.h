@@ -58,11 +58,10 @@ class CaseReader {
   std::int64_t case_number() const { return case_number_; }
   std::int64_t line() const { return line_; }
 
-  // The current group: its number (1-based; 0 before the first), its split
-  // cells (every slot of every split variable, in split order) and the text
-  // of the k-th split variable's value (value label or formatted value).
-  // After EndOfGroup these still describe the group that just ended.
-  std::int64_t group_number() const { return group_number_; }
+  // The current group: its split cells (every slot of every split variable,
+  // in split order) and the text of the k-th split variable's value (value
+  // label or formatted value). After EndOfGroup these still describe the
+  // group that just ended.
   const std::vector<double>& group_values() const { return group_values_; }
   std::string group_value_text(std::size_t k) const;
 
@@ -101,7 +100,6 @@ class CaseReader {
   std::int64_t case_number_ = 0;
   std::int64_t line_ = 0;
   std::int64_t pending_line_ = 0;
-  std::int64_t group_number_ = 0;
 };
 
 }  // namespace mva::host

@@ -82,7 +82,6 @@ bool CsvReader::next() {
     return false;
   }
   fields_.clear();
-  starts_.clear();
   field_lines_.clear();
   escaped_.clear();
   record_line_ = line;
@@ -90,41 +89,8 @@ bool CsvReader::next() {
 
   const char delimiter = delimiter_;
   for (;;) {
-    starts_.push_back(p);
     field_lines_.push_back(line);
-    if (p < end && *p == '"') {
-      const char* const content = p + 1;
-      const char* q = content;
-      bool doubled = false;
-      const char* close = nullptr;
-      for (;;) {
-        close = static_cast<const char*>(std::memchr(q, '"', static_cast<std::size_t>(end - q)));
-        if (close == nullptr) fail(p, "unterminated quoted field (the quote opened here is never closed)");
-        if (close + 1 < end && close[1] == '"') {
-          doubled = true;
-          q = close + 2;
-          continue;
-        }
-        break;
-      }
-      const std::string_view raw(content, static_cast<std::size_t>(close - content));
-      if (doubled) escaped_.push_back({fields_.size(), raw});
-      fields_.push_back(raw);
-      line += count_line_ends(raw);
-      p = close + 1;
-      if (p < end && *p != delimiter && *p != '\n' && *p != '\r') {
-        fail(p, fmt::format("unexpected character {} after the closing quote of a field", describe_char(*p)));
-      }
-    } else {
-      const char* q = p;
-      while (q < end) {
-        const char c = *q;
-        if (c == delimiter || c == '\n' || c == '\r') break;
-        ++q;
-      }
-      fields_.emplace_back(p, static_cast<std::size_t>(q - p));
-      p = q;
-    }
+    p = (p < end && *p == '"') ? quoted_field(p, end, line) : plain_field(p, end);
     if (p < end && *p == delimiter) {
       ++p;
       continue;
@@ -137,24 +103,7 @@ bool CsvReader::next() {
     break;
   }
 
-  if (!escaped_.empty()) {
-    // Unescape into the reused buffer first, then point the fields at it, so
-    // that growing the buffer cannot leave a view dangling.
-    scratch_.clear();
-    std::vector<std::size_t>& offsets = unescape_offsets_;
-    offsets.clear();
-    for (const Escaped& field : escaped_) {
-      offsets.push_back(scratch_.size());
-      for (std::size_t i = 0; i < field.raw.size(); ++i) {
-        scratch_.push_back(field.raw[i]);
-        if (field.raw[i] == '"') ++i;  // skip the second of a doubled quote
-      }
-    }
-    for (std::size_t k = 0; k < escaped_.size(); ++k) {
-      const std::size_t stop = k + 1 < escaped_.size() ? offsets[k + 1] : scratch_.size();
-      fields_[escaped_[k].field] = std::string_view(scratch_.data() + offsets[k], stop - offsets[k]);
-    }
-  }
+  if (!escaped_.empty()) unescape_fields();
 
   position_.offset = static_cast<std::size_t>(p - begin);
   position_.line = line;
@@ -166,6 +115,64 @@ bool CsvReader::next() {
                                 record_line_, fields_.size(), fields_.size() == 1 ? "" : "s", expected_));
   }
   return true;
+}
+
+const char* CsvReader::quoted_field(const char* p, const char* end, std::int64_t& line) {
+  const char delimiter = delimiter_;
+  const char* const content = p + 1;
+  const char* q = content;
+  bool doubled = false;
+  const char* close = nullptr;
+  for (;;) {
+    close = static_cast<const char*>(std::memchr(q, '"', static_cast<std::size_t>(end - q)));
+    if (close == nullptr) fail(p, "unterminated quoted field (the quote opened here is never closed)");
+    if (close + 1 < end && close[1] == '"') {
+      doubled = true;
+      q = close + 2;
+      continue;
+    }
+    break;
+  }
+  const std::string_view raw(content, static_cast<std::size_t>(close - content));
+  if (doubled) escaped_.push_back({fields_.size(), raw});
+  fields_.push_back(raw);
+  line += count_line_ends(raw);
+  p = close + 1;
+  if (p < end && *p != delimiter && *p != '\n' && *p != '\r') {
+    fail(p, fmt::format("unexpected character {} after the closing quote of a field", describe_char(*p)));
+  }
+  return p;
+}
+
+const char* CsvReader::plain_field(const char* p, const char* end) {
+  const char delimiter = delimiter_;
+  const char* q = p;
+  while (q < end) {
+    const char c = *q;
+    if (c == delimiter || c == '\n' || c == '\r') break;
+    ++q;
+  }
+  fields_.emplace_back(p, static_cast<std::size_t>(q - p));
+  return q;
+}
+
+void CsvReader::unescape_fields() {
+  // Unescape into the reused buffer first, then point the fields at it, so
+  // that growing the buffer cannot leave a view dangling.
+  scratch_.clear();
+  std::vector<std::size_t>& offsets = unescape_offsets_;
+  offsets.clear();
+  for (const Escaped& field : escaped_) {
+    offsets.push_back(scratch_.size());
+    for (std::size_t i = 0; i < field.raw.size(); ++i) {
+      scratch_.push_back(field.raw[i]);
+      if (field.raw[i] == '"') ++i;  // skip the second of a doubled quote
+    }
+  }
+  for (std::size_t k = 0; k < escaped_.size(); ++k) {
+    const std::size_t stop = k + 1 < escaped_.size() ? offsets[k + 1] : scratch_.size();
+    fields_[escaped_[k].field] = std::string_view(scratch_.data() + offsets[k], stop - offsets[k]);
+  }
 }
 
 std::int64_t CsvReader::line_at(const char* at) const {
@@ -186,8 +193,6 @@ std::int64_t CsvReader::column_at(const char* at) const {
 }
 
 std::int64_t CsvReader::field_line(std::size_t index) const { return field_lines_.at(index); }
-
-std::int64_t CsvReader::field_column(std::size_t index) const { return column_at(starts_.at(index)); }
 
 void CsvReader::fail(const char* at, std::string_view what) const {
   throw DataError(fmt::format("{}, line {}, column {}: {}", source_, line_at(at), column_at(at), what));

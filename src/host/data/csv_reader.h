@@ -43,17 +43,15 @@ class CsvReader {
   // Number of records read so far, the first (the header) included.
   std::int64_t records() const { return position_.records; }
 
-  // The line and column (1-based, in characters) where field `index` of the
-  // record last read starts, for messages.
+  // The line (1-based) where field `index` of the record last read starts,
+  // for messages.
   std::int64_t field_line(std::size_t index) const;
-  std::int64_t field_column(std::size_t index) const;
 
   Position position() const { return position_; }
   void seek(const Position& position) { position_ = position; }
 
-  // The number of fields every record must have (0 until the first record).
-  std::size_t expected_fields() const { return expected_; }
-  // Sets that number, for a reader that starts after the header.
+  // Sets the number of fields every record must have (found from the first
+  // record otherwise), for a reader that starts after the header.
   void expect_fields(std::size_t count) { expected_ = count; }
   const std::string& source() const { return source_; }
 
@@ -69,6 +67,15 @@ class CsvReader {
     std::string_view raw;  // between the quotes, doubled quotes included
   };
 
+  // The quoted field starting at `p` (its opening quote), taken into the
+  // record; returns where it ends, after the closing quote. Counts the line
+  // ends inside it into `line`.
+  const char* quoted_field(const char* p, const char* end, std::int64_t& line);
+  // The unquoted field starting at `p`, taken into the record; returns where
+  // it ends, at the delimiter, a line end or the end of the text.
+  const char* plain_field(const char* p, const char* end);
+  // Points the fields with doubled quotes at their unescaped copies.
+  void unescape_fields();
   [[noreturn]] void fail(const char* at, std::string_view what) const;
   std::int64_t line_at(const char* at) const;
   std::int64_t column_at(const char* at) const;
@@ -81,7 +88,6 @@ class CsvReader {
   std::int64_t record_line_ = 0;
   const char* record_start_ = nullptr;
   std::vector<std::string_view> fields_;
-  std::vector<const char*> starts_;        // where each field starts in the text
   std::vector<std::int64_t> field_lines_;  // the line each field starts on
   std::vector<Escaped> escaped_;
   std::string scratch_;  // unescaped fields

@@ -288,27 +288,76 @@ void detail::apply_data_options(Dictionary& dictionary, const DataOptions& optio
   apply_options(dictionary, options, ColumnNames{headers, names});
 }
 
+namespace {
+
+// The delimiter, the decimal mark and the missing-value tokens the text is
+// read with.
+void set_text_options(DataContent& content, const DataOptions& options) {
+  if (options.delimiter) {
+    const char d = *options.delimiter;
+    if (d == '"' || d == '\n' || d == '\r') {
+      throw DataError("--delimiter: the delimiter cannot be a quote or a line end");
+    }
+    content.delimiter = d;
+  } else {
+    content.delimiter = CsvReader::detect_delimiter(content.text);
+  }
+  content.decimal = decimal_mark(options, content.delimiter);
+  const std::vector<std::string>& tokens = options.na_tokens.empty() ? default_na_tokens() : options.na_tokens;
+  for (const std::string& token : tokens) {
+    const std::string_view trimmed = trim_blanks(token);
+    if (!trimmed.empty()) content.na_tokens.emplace_back(trimmed);
+  }
+}
+
+// What the dictionary file declares of each column: its type, width and
+// missing values; a variable it names must be a column of the data.
+void declare_columns(const DictionaryFile& file, const DataContent& content, const std::vector<std::string>& headers,
+                     const std::vector<std::string>& names, std::vector<ColumnStats>& stats) {
+  const auto same = [](std::string_view name) {
+    return [folded = fold_name(name)](const std::string& other) { return fold_name(other) == folded; };
+  };
+  for (const VariableEntry& entry : file.variables()) {
+    const auto at = std::find_if(names.begin(), names.end(), same(entry.name));
+    if (at == names.end()) {
+      const auto header = std::find_if(headers.begin(), headers.end(), same(entry.name));
+      throw DataError(fmt::format(
+          "{}: the variable \"{}\" is not in the data file {}{}", file.source(), shortened(entry.name), content.source,
+          header == headers.end() ? ""
+                                  : fmt::format(" (its column is read as the variable {}: name that in the dictionary)",
+                                                names[static_cast<std::size_t>(header - headers.begin())])));
+    }
+    ColumnStats& s = stats[static_cast<std::size_t>(at - names.begin())];
+    if (entry.missing) widen_for_kept_tokens(content, s, *entry.missing);
+    s.declared = entry.type;
+    if (entry.type == DeclaredType::String) s.numeric = s.counting = false;
+    if (entry.type == DeclaredType::Numeric) s.may_be_string = false;
+    s.declared_width = entry.width;
+  }
+}
+
+// The columns whose --missing values are tokens to keep as they are.
+void widen_for_missing_options(const DataOptions& options, const DataContent& content,
+                               const std::vector<std::string>& names, std::vector<ColumnStats>& stats) {
+  for (const std::string& text : options.missing) {
+    const MissingOption option = parse_missing_option(text);
+    const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+      return fold_name(name) == fold_name(option.variable);
+    });
+    if (at != names.end())
+      widen_for_kept_tokens(content, stats[static_cast<std::size_t>(at - names.begin())], option.spec);
+  }
+}
+
+}  // namespace
+
 DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::optional<DictionaryFile>& file,
                        const DataOptions& options) {
   auto content = std::make_shared<DataContent>();
   content->buffer = std::move(text);
   content->text = content->buffer.view();
   content->source = std::move(source);
-  if (options.delimiter) {
-    const char d = *options.delimiter;
-    if (d == '"' || d == '\n' || d == '\r') {
-      throw DataError("--delimiter: the delimiter cannot be a quote or a line end");
-    }
-    content->delimiter = d;
-  } else {
-    content->delimiter = CsvReader::detect_delimiter(content->text);
-  }
-  content->decimal = decimal_mark(options, content->delimiter);
-  const std::vector<std::string>& tokens = options.na_tokens.empty() ? default_na_tokens() : options.na_tokens;
-  for (const std::string& token : tokens) {
-    const std::string_view trimmed = trim_blanks(token);
-    if (!trimmed.empty()) content->na_tokens.emplace_back(trimmed);
-  }
+  set_text_options(*content, options);
 
   const auto poll = [&options] { poll_interrupt(options); };
   CsvReader csv(content->text, content->delimiter, content->source);
@@ -331,38 +380,8 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
 
     stats.resize(names.size());
     for (ColumnStats& s : stats) s.mark = content->decimal;
-    if (file) {
-      const auto same = [](std::string_view name) {
-        return [folded = fold_name(name)](const std::string& other) { return fold_name(other) == folded; };
-      };
-      for (const VariableEntry& entry : file->variables()) {
-        const auto at = std::find_if(names.begin(), names.end(), same(entry.name));
-        if (at == names.end()) {
-          const auto header = std::find_if(headers.begin(), headers.end(), same(entry.name));
-          throw DataError(
-              fmt::format("{}: the variable \"{}\" is not in the data file {}{}", file->source(), shortened(entry.name),
-                          content->source,
-                          header == headers.end()
-                              ? ""
-                              : fmt::format(" (its column is read as the variable {}: name that in the dictionary)",
-                                            names[static_cast<std::size_t>(header - headers.begin())])));
-        }
-        ColumnStats& s = stats[static_cast<std::size_t>(at - names.begin())];
-        if (entry.missing) widen_for_kept_tokens(*content, s, *entry.missing);
-        s.declared = entry.type;
-        if (entry.type == DeclaredType::String) s.numeric = s.counting = false;
-        if (entry.type == DeclaredType::Numeric) s.may_be_string = false;
-        s.declared_width = entry.width;
-      }
-    }
-    for (const std::string& text : options.missing) {
-      const MissingOption option = parse_missing_option(text);
-      const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
-        return fold_name(name) == fold_name(option.variable);
-      });
-      if (at != names.end())
-        widen_for_kept_tokens(*content, stats[static_cast<std::size_t>(at - names.begin())], option.spec);
-    }
+    if (file) declare_columns(*file, *content, headers, names, stats);
+    widen_for_missing_options(options, *content, names, stats);
     poll();
     detail::read_records(csv, *content, names, stats, poll);
   } catch (const DataError&) {

@@ -29,14 +29,8 @@ struct SplitValue {
 
 enum class Axis { Rows, Columns };
 
-// Where BP_ANNOTATE puts its text.
-enum class AnnotationCode : int {
-  Note = 0,       // a note under the table (or the heading)
-  TableNote = 1,  // a note under the table
-  Category = 3,   // a footnote on the category or group made current last
-  Cell = 4,       // a footnote on the cell stored last
-  Title = 6,      // a footnote on the title
-};
+// Where BP_ANNOTATE puts its text (the codes of the host interface).
+using mva::AnnotationCode;
 
 // How a message is presented, by its severity alone: 3 and above an error,
 // 2 a warning, anything lower a note. (The class says what the message is

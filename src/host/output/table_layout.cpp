@@ -178,8 +178,11 @@ bool is_numeric_value(const Text& value, const std::string& shown) {
   return (result.ec == std::errc() && result.ptr == end) || shown == ".";
 }
 
-TableGrid layout_table(const PivotTable& table) {
-  TableGrid grid;
+namespace {
+
+// The title with its footnote markers; the notes, then the footnotes in
+// marker order.
+void add_notes(TableGrid& grid, const PivotTable& table) {
   grid.title = display(table.title);
   grid.title_markers = footnote_markers(table, table.title_footnotes);
   std::vector<std::pair<int, std::string>> marked;
@@ -192,22 +195,26 @@ TableGrid layout_table(const PivotTable& table) {
   }
   std::sort(marked.begin(), marked.end());
   for (auto& [marker, text] : marked) grid.footnotes.emplace_back(footnote_marker(marker), std::move(text));
-  if (table.cells.empty()) return grid;
+}
 
-  const std::vector<AxisDimension> rows = axis_dimensions(table, Axis::Rows);
-  const std::vector<AxisDimension> columns = axis_dimensions(table, Axis::Columns);
-  const std::size_t row_count = combinations(rows);
-  const std::size_t column_count = combinations(columns);
-  for (const AxisDimension& d : rows) grid.label_columns += d.depth;
-  grid.value_columns = static_cast<int>(column_count);
-  const std::size_t width = static_cast<std::size_t>(grid.label_columns) + column_count;
+// Where the stored cells go in the grid and what they show.
+struct PlacedCells {
+  std::vector<int> at;                  // per body position (row * columns + column): the stored cell, -1 none
+  std::vector<bool> numeric_column;     // per column: some cell in it shows a number
+  std::vector<std::uint32_t> shown_at;  // per distinct value: its index in grid.strings
+  std::vector<signed char> numeric;     // per distinct value: 1 a number, 0 not, -1 not yet worked out
+};
 
-  // Place the cells.
-  std::vector<int> at(row_count * column_count, -1);
-  std::vector<bool> numeric_column(column_count, false);
+// Places the cells.
+PlacedCells place_cells(TableGrid& grid, const PivotTable& table, const std::vector<AxisDimension>& rows,
+                        const std::vector<AxisDimension>& columns, std::size_t row_count, std::size_t column_count) {
+  PlacedCells placed;
+  std::vector<int>& at = placed.at;
+  at.assign(row_count * column_count, -1);
+  placed.numeric_column.assign(column_count, false);
   // What each distinct value shows, worked out once however many cells repeat it.
-  std::vector<std::uint32_t> shown_at(table.cells.value_count());   // its index in grid.strings
-  std::vector<signed char> numeric(table.cells.value_count(), -1);  // -1 not yet worked out
+  placed.shown_at.resize(table.cells.value_count());
+  placed.numeric.assign(table.cells.value_count(), -1);
   for (std::size_t i = 0; i < table.cells.size(); ++i) {
     const TableCell& cell = table.cells[i];
     auto position = [&](const std::vector<AxisDimension>& dims, std::size_t& out) {
@@ -224,15 +231,20 @@ TableGrid layout_table(const PivotTable& table) {
     if (!position(rows, r) || !position(columns, c)) continue;
     at[r * column_count + c] = static_cast<int>(i);
     const std::size_t v = cell.value_index;
-    if (numeric[v] < 0) {
+    if (placed.numeric[v] < 0) {
       std::string shown = flatten(display(cell.value));
-      numeric[v] = is_numeric_value(cell.value, shown) ? 1 : 0;
-      shown_at[v] = grid.add(std::move(shown));
+      placed.numeric[v] = is_numeric_value(cell.value, shown) ? 1 : 0;
+      placed.shown_at[v] = grid.add(std::move(shown));
     }
-    if (numeric[v] == 1) numeric_column[c] = true;
+    if (placed.numeric[v] == 1) placed.numeric_column[c] = true;
   }
+  return placed;
+}
 
-  // Column headers.
+// The header rows with their corner over the label columns; the last row
+// of the corner names the row dimensions.
+void add_header_corner(TableGrid& grid, const std::vector<AxisDimension>& rows,
+                       const std::vector<AxisDimension>& columns) {
   int header_rows = 0;
   for (const AxisDimension& d : columns) header_rows += d.depth + (d.dimension->show_name() ? 1 : 0);
   const bool row_names = std::any_of(rows.begin(), rows.end(), [](const AxisDimension& d) {
@@ -260,6 +272,12 @@ TableGrid layout_table(const PivotTable& table) {
       offset += d.depth;
     }
   }
+}
+
+// The column headers: for each column dimension, outer first, a row with
+// its name when shown and a row per level of its categories.
+void add_column_headers(TableGrid& grid, const PivotTable& table, const std::vector<AxisDimension>& columns,
+                        std::size_t column_count, const std::vector<bool>& numeric_column) {
   std::size_t header_row = 0;
   std::size_t block = column_count;  // columns per category of the dimensions outside
   for (const AxisDimension& d : columns) {
@@ -298,8 +316,11 @@ TableGrid layout_table(const PivotTable& table) {
       }
     }
   }
+}
 
-  // Body rows.
+// The body rows: the row labels, then the cells.
+void add_body(TableGrid& grid, const PivotTable& table, const std::vector<AxisDimension>& rows,
+              const PlacedCells& placed, std::size_t row_count, std::size_t column_count, std::size_t width) {
   grid.body.reserve(row_count);
   std::vector<std::size_t> previous(rows.size(), 0);
   std::vector<std::size_t> leaves(rows.size(), 0);
@@ -334,18 +355,39 @@ TableGrid layout_table(const PivotTable& table) {
     }
     previous = leaves;
     for (std::size_t c = 0; c < column_count; ++c) {
-      const int i = at[r * column_count + c];
+      const int i = placed.at[r * column_count + c];
       if (i < 0) {
         line.push_back(GridCell{});
         continue;
       }
       const TableCell& cell = table.cells[static_cast<std::size_t>(i)];
       const std::size_t v = cell.value_index;
-      line.push_back(GridCell{shown_at[v], grid.add(footnote_markers(table, cell.footnotes)),
-                              numeric[v] == 1 ? Align::Right : Align::Left, 1, GridRole::Value});
+      line.push_back(GridCell{placed.shown_at[v], grid.add(footnote_markers(table, cell.footnotes)),
+                              placed.numeric[v] == 1 ? Align::Right : Align::Left, 1, GridRole::Value});
     }
     grid.body.push_back(std::move(line));
   }
+}
+
+}  // namespace
+
+TableGrid layout_table(const PivotTable& table) {
+  TableGrid grid;
+  add_notes(grid, table);
+  if (table.cells.empty()) return grid;
+
+  const std::vector<AxisDimension> rows = axis_dimensions(table, Axis::Rows);
+  const std::vector<AxisDimension> columns = axis_dimensions(table, Axis::Columns);
+  const std::size_t row_count = combinations(rows);
+  const std::size_t column_count = combinations(columns);
+  for (const AxisDimension& d : rows) grid.label_columns += d.depth;
+  grid.value_columns = static_cast<int>(column_count);
+  const std::size_t width = static_cast<std::size_t>(grid.label_columns) + column_count;
+
+  const PlacedCells placed = place_cells(grid, table, rows, columns, row_count, column_count);
+  add_header_corner(grid, rows, columns);
+  add_column_headers(grid, table, columns, column_count, placed.numeric_column);
+  add_body(grid, table, rows, placed, row_count, column_count, width);
   return grid;
 }
 

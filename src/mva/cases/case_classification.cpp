@@ -24,7 +24,7 @@ void report_too_many(Context& cx, std::int64_t v) {
   host.BP_BEGIN_COMPSTRING(host.BP_CSTRING("DINI_ VARIABLE ^1 HAS MORE THAN ^2 CATEGORIES"));
   host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(name));
   host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(std::to_string(cx.cmn.MAXCAT)));
-  host.BP_ERROR(host.BP_END_COMPSTRING(), 2, 3);
+  host.BP_ERROR(host.BP_END_COMPSTRING(), MessageClass::Runtime, Severity::Error);
 }
 
 }  // namespace

@@ -20,12 +20,12 @@ namespace {
 void report(Context& cx, std::string_view key, std::string_view param = {}) {
   Host& host = cx.host;
   if (param.empty()) {
-    host.BP_ERROR(host.BP_CSTRING(key), 2, 3);
+    host.BP_ERROR(host.BP_CSTRING(key), MessageClass::Runtime, Severity::Error);
     return;
   }
   host.BP_BEGIN_COMPSTRING(host.BP_CSTRING(key));
   host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(param));
-  host.BP_ERROR(host.BP_END_COMPSTRING(), 2, 3);
+  host.BP_ERROR(host.BP_END_COMPSTRING(), MessageClass::Runtime, Severity::Error);
 }
 
 // Lays out `count` 8-byte cells into `base`; false when the workspace is

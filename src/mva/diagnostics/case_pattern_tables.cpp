@@ -43,9 +43,9 @@ class CaseRows {
     begin_pattern_table(job_, data ? "POUT_ DATA PATTERNS" : "POUT_ MISSING PATTERNS");
     host_.BP_ANNOTATE(job_.key(is_true(cx_.cmn.IQRRUL) ? "POUT_ + HIGH VALUES \\n - LOW VALUES WITH HINGES"
                                                        : "POUT_ + HIGH VALUES \\n - LOW VALUES WITH SD"),
-                      6);
-    host_.BP_POSITION_DIMENSION(table_, variables_, {1, 1, 1, 0});
-    host_.BP_POSITION_DIMENSION(table_, case_, {1, 0, 0, 0});
+                      AnnotationCode::Title);
+    host_.BP_POSITION_DIMENSION(table_, variables_, kColumnDimension);
+    host_.BP_POSITION_DIMENSION(table_, case_, kUnnamedRowDimension);
     const WordArray CORDER = cx_.words(cx_.cmn.a.CORDER);
     const WordArray CASEAT = cx_.words(cx_.cmn.a.CASEAT);
     std::int64_t rows = 0;
@@ -103,7 +103,7 @@ class CaseRows {
       }
       host_.BP_END_REPEAT_LIST();
     }
-    host_.BP_ANNOTATE(host_.BP_END_COMPSTRING(), 2);
+    host_.BP_ANNOTATE(host_.BP_END_COMPSTRING(), AnnotationCode::OrderNote);
   }
 
   // A footnote for each kind of missing-value letter the rows show, and for
@@ -111,10 +111,10 @@ class CaseRows {
   // theirs from the start.
   void legends() {
     const auto used = [&](std::string_view letters) { return marks_used_.find_first_of(letters) != std::string::npos; };
-    if (used("S")) host_.BP_ANNOTATE(job_.key("POUT_ S = SYSTEM MISSING"), 6);
-    if (used("ABC")) host_.BP_ANNOTATE(job_.key("POUT_ A B C = MISSING VALUES"), 6);
-    if (used("D")) host_.BP_ANNOTATE(job_.key("POUT_ D = MISSING RANGE"), 6);
-    if (system_missing_value_) host_.BP_ANNOTATE(job_.key("POUT_ . = NO VALUE"), 6);
+    if (used("S")) host_.BP_ANNOTATE(job_.key("POUT_ S = SYSTEM MISSING"), AnnotationCode::Title);
+    if (used("ABC")) host_.BP_ANNOTATE(job_.key("POUT_ A B C = MISSING VALUES"), AnnotationCode::Title);
+    if (used("D")) host_.BP_ANNOTATE(job_.key("POUT_ D = MISSING RANGE"), AnnotationCode::Title);
+    if (system_missing_value_) host_.BP_ANNOTATE(job_.key("POUT_ . = NO VALUE"), AnnotationCode::Title);
   }
 
   // One case row.
@@ -128,7 +128,7 @@ class CaseRows {
     if (sorted_footnote) {
       host_.BP_ANNOTATE(job_.key(is_true(cx_.cmn.MPSORT) ? "POUT_ CASES + VARIABLES ARE SORTED ON PATTERNS"
                                                          : "POUT_ CASES ARE SORTED, VARIABLES ARE NOT"),
-                        3);
+                        AnnotationCode::Category);
     }
     for (std::size_t j = 0; j < vars_.size(); ++j) {
       const char mark = m.marks[j];

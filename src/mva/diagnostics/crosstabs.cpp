@@ -16,12 +16,11 @@
 #include "mva/cases/missing_codes.h"
 #include "mva/diagnostics/crosstab_counts.h"
 #include "mva/frame/queries.h"
+#include "mva/frame/table_numbers.h"
 
 namespace mva {
 
 namespace {
-
-constexpr int kCrosstabBase = 28;
 
 // One run of the crosstabulations.
 class Crosstabs {
@@ -43,7 +42,7 @@ class Crosstabs {
       if (passes) passing.push_back(v);
     }
     if (cmn_.CTPCT > 0.0 && passing.empty()) {
-      host_.BP_ERROR(with_percent("_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT"), 2, 2);
+      host_.BP_ERROR(with_percent("_TAB_ NO VARIABLE PASS ^1 PERCENT LIMIT"), MessageClass::Runtime, Severity::Warning);
       return;
     }
     // One set of count arrays serves every table: as many rows as the
@@ -101,11 +100,11 @@ class Crosstabs {
     const int number = kCrosstabBase + static_cast<int>(v);
     host_.BP_BEGIN_PIVOT_TABLE(number, host_.BP_VARIABLE(v, 0), key("Crosstabulation"));
     host_.BP_TABLE_PROPERTY(number, 1, host_.BP_IVALUE(1, host_.BP_N_FORMAT()));
-    if (cmn_.CTPCT > 0.0) host_.BP_ANNOTATE(with_percent("_TAB_ PERCENT ^1"), 6);
+    if (cmn_.CTPCT > 0.0) host_.BP_ANNOTATE(with_percent("_TAB_ PERCENT ^1"), AnnotationCode::Title);
     const Text codes = key("_TAB_ CATEGORY CODES");
     const Text variables = key("_TAB_ VARIABLES");
-    host_.BP_POSITION_DIMENSION(number, codes, {1, 1, 1, 0});
-    host_.BP_POSITION_DIMENSION(number, variables, {1, 0, 1, 0});
+    host_.BP_POSITION_DIMENSION(number, codes, kColumnDimension);
+    host_.BP_POSITION_DIMENSION(number, variables, kRowDimension);
     host_.BP_CELL_DIMENSION(number, codes);
 
     const std::int64_t n = NCATOF(cx_, v);

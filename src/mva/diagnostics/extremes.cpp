@@ -144,7 +144,7 @@ void EXTR(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWMEAN, 
   Index order = 0;
   bool quartiles = quartile_rule_fits(NQUANT(cx), c.NCASES);
   if (quartiles && (host.QNOMEM(cx.ws, values, 8, c.NCASES) || host.QNOMEM(cx.ws, order, 8, c.NCASES))) {
-    host.BP_ERROR(host.BP_CSTRING("EXTR_ FORCED TO MEAN+-2*SD"), 2, 2);
+    host.BP_ERROR(host.BP_CSTRING("EXTR_ FORCED TO MEAN+-2*SD"), MessageClass::Runtime, Severity::Warning);
     quartiles = false;
   }
   c.IQRRUL = logical(quartiles);

@@ -35,24 +35,26 @@ void IOUT(Context& cx, WordArray VCOLS, std::int64_t length, WordArray PATWRK, i
   }
   for (std::int64_t i = m + 1; i <= c.NVAR; ++i) PATWRK(i) = 0;
   if (m == 0) {
-    host.BP_ERROR(with_typed_percent(host, "IOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT", c.MMPTXT), 1, 2);
+    host.BP_ERROR(with_typed_percent(host, "IOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT", c.MMPTXT), MessageClass::Syntax,
+                  Severity::Warning);
     return;
   }
 
   const Text title = host.BP_CSTRING("IOUT_ CORRELATION OF MISSING INDICATORS");
   host.BP_BEGIN_PIVOT_TABLE(table, title, title);
   host.BP_TABLE_PROPERTY(table, 1, host.BP_IVALUE(1, host.BP_N_FORMAT()));
-  host.BP_ANNOTATE(host.BP_CSTRING("IOUT_ DIAG - PERCENT MISSING, OFFDIAG - PERCENT MISMATCH"), 6);
+  host.BP_ANNOTATE(host.BP_CSTRING("IOUT_ DIAG - PERCENT MISSING, OFFDIAG - PERCENT MISMATCH"), AnnotationCode::Title);
   if (is_true(c.MMSORT)) {
     VARORD(cx, c.NVAR, PATWRK);
-    host.BP_ANNOTATE(host.BP_CSTRING("IOUT_ VARIABLES ARE SORTED ON MISSING PATTERNS"), 1);
+    host.BP_ANNOTATE(host.BP_CSTRING("IOUT_ VARIABLES ARE SORTED ON MISSING PATTERNS"), AnnotationCode::TableNote);
   }
-  if (c.MMPCT > 0.0) host.BP_ANNOTATE(with_typed_percent(host, "IOUT_ PERCENT LIMIT ^1", c.MMPTXT), 1);
+  if (c.MMPCT > 0.0)
+    host.BP_ANNOTATE(with_typed_percent(host, "IOUT_ PERCENT LIMIT ^1", c.MMPTXT), AnnotationCode::TableNote);
 
   const Text columns = host.BP_CSTRING("IOUT_ COLUMNS");
   const Text rows = host.BP_CSTRING("IOUT_ ROWS");
-  host.BP_POSITION_DIMENSION(table, columns, {1, 1, 1, 0});
-  host.BP_POSITION_DIMENSION(table, rows, {1, 0, 1, 0});
+  host.BP_POSITION_DIMENSION(table, columns, kColumnDimension);
+  host.BP_POSITION_DIMENSION(table, rows, kRowDimension);
   host.BP_CELL_DIMENSION(table, columns);
 
   const Format format = host.DIFENC(5, 40, 2);

@@ -25,10 +25,10 @@ bool has_system_missing(const Context& cx, std::int64_t v) {
 void begin_map(Host& host, int table, bool system_missing) {
   const Text title = host.BP_CSTRING("MMAP_ MAP OF MISSING VALUES");
   host.BP_BEGIN_PIVOT_TABLE(table, title, title);
-  if (system_missing) host.BP_ANNOTATE(host.BP_CSTRING("MMAP_ S DENOTES SYSTEM MISSING VALUES"), 6);
+  if (system_missing) host.BP_ANNOTATE(host.BP_CSTRING("MMAP_ S DENOTES SYSTEM MISSING VALUES"), AnnotationCode::Title);
   const Text codes = host.BP_CSTRING("MMAP_ PATTERN CODES");
-  host.BP_POSITION_DIMENSION(table, codes, {1, 1, 0, 0});
-  host.BP_POSITION_DIMENSION(table, host.BP_CSTRING("MMAP_ VARIABLES"), {1, 0, 1, 0});
+  host.BP_POSITION_DIMENSION(table, codes, kUnnamedColumnDimension);
+  host.BP_POSITION_DIMENSION(table, host.BP_CSTRING("MMAP_ VARIABLES"), kRowDimension);
   host.BP_CELL_DIMENSION(table, codes);
 }
 

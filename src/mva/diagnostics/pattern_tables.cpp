@@ -47,7 +47,7 @@ void refuse(Context& cx, int subcommand, double cells, std::int64_t limit) {
     host.BP_ADD_PARAMETER(most);
     text = host.BP_END_COMPSTRING();
   }
-  host.BP_ERROR(text, 2, 2);
+  host.BP_ERROR(text, MessageClass::Runtime, Severity::Warning);
 }
 
 // The work arrays of one table, handed back when it goes out of scope.

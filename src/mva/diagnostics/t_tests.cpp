@@ -44,7 +44,7 @@ class TTestTable {
       if (ISQUAN(cx_, v)) columns.push_back({c, v});
     }
     if (cmn_.TTPCT > 0.0 && rows.empty()) {
-      host_.BP_ERROR(with_percent("TOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT"), 2, 2);
+      host_.BP_ERROR(with_percent("TOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT"), MessageClass::Runtime, Severity::Warning);
       return;
     }
     open();
@@ -69,15 +69,15 @@ class TTestTable {
   void open() {
     const Text title = key("TOUT_ MATRIX OF T STATISTICS");
     host_.BP_BEGIN_PIVOT_TABLE(table_, title, title);
-    host_.BP_POSITION_DIMENSION(table_, key("TOUT_ COL_VAR"), {1, 1, 1, 0});
-    host_.BP_POSITION_DIMENSION(table_, key("TOUT_ STATISTICS"), {1, 0, 1, 0});
-    host_.BP_POSITION_DIMENSION(table_, key("TOUT_ ROW_VAR"), {2, 0, 1, 0});
+    host_.BP_POSITION_DIMENSION(table_, key("TOUT_ COL_VAR"), kColumnDimension);
+    host_.BP_POSITION_DIMENSION(table_, key("TOUT_ STATISTICS"), kRowDimension);
+    host_.BP_POSITION_DIMENSION(table_, key("TOUT_ ROW_VAR"), kOuterRowDimension);
     host_.BP_CELL_DIMENSION(table_, key("TOUT_ STATISTICS"));
     const Text one = host_.BP_IVALUE(1, host_.BP_N_FORMAT());
     host_.BP_TABLE_PROPERTY(table_, 0, one);
     host_.BP_TABLE_PROPERTY(table_, 1, one);
-    host_.BP_ANNOTATE(key("TOUT_ T_TEST(COL|ROW)"), 6);
-    if (cmn_.TTPCT > 0.0) host_.BP_ANNOTATE(with_percent("TOUT_ T_TEST, MISSING ^1"), 1);
+    host_.BP_ANNOTATE(key("TOUT_ T_TEST(COL|ROW)"), AnnotationCode::Title);
+    if (cmn_.TTPCT > 0.0) host_.BP_ANNOTATE(with_percent("TOUT_ T_TEST, MISSING ^1"), AnnotationCode::TableNote);
   }
 
   // The column of one quantitative variable in the current row, with the

@@ -38,8 +38,8 @@ class TabulatedTable {
   void run() {
     const MvaCommon& c = cx_.cmn;
     begin_pattern_table(job_, "POUT_ TABULATED PATTERNS");
-    host_.BP_POSITION_DIMENSION(table_, variables_, {1, 1, 1, 0});
-    host_.BP_POSITION_DIMENSION(table_, cases_, {1, 0, 0, 0});
+    host_.BP_POSITION_DIMENSION(table_, variables_, kColumnDimension);
+    host_.BP_POSITION_DIMENSION(table_, cases_, kUnnamedRowDimension);
     host_.BP_CELL_DIMENSION(table_, variables_);
     threshold_footnote();
 
@@ -84,9 +84,9 @@ class TabulatedTable {
     }
     // The X of a displayed pattern, and the "." of a mean over no value.
     if (std::find(displayed.begin(), displayed.end(), 1) != displayed.end()) {
-      host_.BP_ANNOTATE(job_.key("POUT_ X = MISSING IN PATTERN"), 6);
+      host_.BP_ANNOTATE(job_.key("POUT_ X = MISSING IN PATTERN"), AnnotationCode::Title);
     }
-    if (no_mean_) host_.BP_ANNOTATE(job_.key("POUT_ . = NO MEAN"), 6);
+    if (no_mean_) host_.BP_ANNOTATE(job_.key("POUT_ . = NO MEAN"), AnnotationCode::Title);
     host_.BP_END_PIVOT_TABLE(table_);
   }
 
@@ -103,7 +103,7 @@ class TabulatedTable {
     const auto length = static_cast<std::size_t>(host_.ICHWDC(c.PATTXT));
     host_.BP_ADD_PARAMETER(host_.BP_CSTRING_NO_TRANSLATE(c.PATTXT.substr(0, length)));
     host_.BP_ADD_PARAMETER(host_.BP_IVALUE(largest_hidden_count(c.NCASES, c.PATPCT), count_format_));
-    host_.BP_ANNOTATE(host_.BP_END_COMPSTRING(), 6);
+    host_.BP_ANNOTATE(host_.BP_END_COMPSTRING(), AnnotationCode::Title);
   }
 
   // The row of the complete cases: pattern 0, with the listwise means.
@@ -115,13 +115,13 @@ class TabulatedTable {
     host_.BP_BEGIN_GROUP(table_, patterns_, variables_);
     host_.BP_ANNOTATE(job_.key(is_true(c.TPSORT) ? "POUT_ VARIABLES ARE SORTED ON MISSING PATTERNS"
                                                  : "POUT_ VARIABLES ARE NOT SORTED"),
-                      3);
+                      AnnotationCode::Category);
     for (const std::int64_t v : shown_) {
       host_.BP_CELL_IN_CATEGORY(table_, host_.BP_CSTRING_NO_TRANSLATE(""), host_.BP_VARIABLE(v, 0));
     }
     host_.BP_END_GROUP(table_, variables_);
     host_.BP_CELL_IN_CATEGORY(table_, host_.BP_IVALUE(c.NCOMPL, count_format_), complete_if_);
-    host_.BP_ANNOTATE(job_.key("POUT_ MISSING VARIABLES WOULD NOT BE USED"), 4);
+    host_.BP_ANNOTATE(job_.key("POUT_ MISSING VARIABLES WOULD NOT BE USED"), AnnotationCode::Cell);
     const RealArray LWMEAN = cx_.reals(c.a.LWMEAN);
     described(job_.lists.described, true, [&](std::int64_t v) { return LWMEAN(v); });
     host_.BP_END_GROUP(table_, cases_);
@@ -155,11 +155,11 @@ class TabulatedTable {
         if (m == host_.PCINMS()) no_mean_ = true;
         host_.BP_CELL_IN_CATEGORY(table_, host_.BP_LRVALUE(m, host_.BP_MEAN_FORMAT(cx_.ws, v, 0)),
                                   host_.BP_VARIABLE(v, 0));
-        if (footnotes) host_.BP_ANNOTATE(job_.key("POUT_ MEANS AT EACH PATTERN"), 4);
+        if (footnotes) host_.BP_ANNOTATE(job_.key("POUT_ MEANS AT EACH PATTERN"), AnnotationCode::Cell);
         continue;
       }
       host_.BP_BEGIN_GROUP(table_, host_.BP_VARIABLE(v, 0), variables_);
-      if (footnotes) host_.BP_ANNOTATE(job_.key("POUT_ FREQUENCIES AT EACH PATTERN"), 3);
+      if (footnotes) host_.BP_ANNOTATE(job_.key("POUT_ FREQUENCIES AT EACH PATTERN"), AnnotationCode::Category);
       for (std::int64_t k = 1; k <= NCATOF(cx_, v); ++k) {
         host_.BP_CELL_IN_CATEGORY(table_, host_.BP_IVALUE(job_.frequencies(v, k), count_format_),
                                   host_.BP_VARVALUE(v, CATVL(cx_, v, k)));

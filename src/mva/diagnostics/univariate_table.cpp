@@ -9,14 +9,13 @@
 
 #include "mva/estimation/weighted_moments.h"
 #include "mva/frame/queries.h"
+#include "mva/frame/table_numbers.h"
 
 namespace mva {
 
 namespace {
 
-constexpr int kTable = 3;
-constexpr int kCompareMeans = 27;
-constexpr int kCompareStdDevs = 28;
+constexpr int kTable = kUnivariateTable;
 
 // One row of the table: a variable of the VARIABLES list.
 struct Row {
@@ -35,8 +34,8 @@ class UnivariateTable {
   // The dimensions, then each column down the rows.
   void fill() {
     collect_rows();
-    host_.BP_POSITION_DIMENSION(kTable, key("UOUT_ VARIABLES"), {1, 0, 1, 0});
-    host_.BP_POSITION_DIMENSION(kTable, key("UOUT_ STATISTICS"), {1, 1, 1, 0});
+    host_.BP_POSITION_DIMENSION(kTable, key("UOUT_ VARIABLES"), kRowDimension);
+    host_.BP_POSITION_DIMENSION(kTable, key("UOUT_ STATISTICS"), kColumnDimension);
     host_.BP_CELL_DIMENSION(kTable, key("UOUT_ VARIABLES"));
 
     add_column("UOUT_ FREQUENCY");
@@ -45,14 +44,14 @@ class UnivariateTable {
     const bool any_quantitative = quantitative_rows() > 0;
     if (any_quantitative) {
       add_column("UOUT_ MEAN");
-      if (in_.CMPMTH) all_values_column(kCompareMeans);
+      if (in_.CMPMTH) all_values_column(kCompareMeansTable);
       for (const Row& row : rows_) {
-        if (row.quantitative) store_compared(kCompareMeans, mean_of(row), row);
+        if (row.quantitative) store_compared(kCompareMeansTable, mean_of(row), row);
       }
       add_column("UOUT_ ST.DEV.");
-      if (in_.CMPMTH) all_values_column(kCompareStdDevs);
+      if (in_.CMPMTH) all_values_column(kCompareStdDevsTable);
       for (const Row& row : rows_) {
-        if (row.quantitative) store_compared(kCompareStdDevs, stddev_of(row), row);
+        if (row.quantitative) store_compared(kCompareStdDevsTable, stddev_of(row), row);
       }
     }
 
@@ -71,7 +70,8 @@ class UnivariateTable {
     if (any_quantitative) {
       host_.BP_BEGIN_GROUP(kTable, key("UOUT_ EXTREMES"), key("UOUT_ STATISTICS"));
       host_.BP_ANNOTATE(
-          key(in_.IQRRUL ? "UOUT_ OUTSIDE OF (Q1-1.5*IQR,Q3+1.5*IQR)" : "UOUT_ OUTSIDE OF (MEAN-2*SD,MEAN+2*SD)"), 3);
+          key(in_.IQRRUL ? "UOUT_ OUTSIDE OF (Q1-1.5*IQR,Q3+1.5*IQR)" : "UOUT_ OUTSIDE OF (MEAN-2*SD,MEAN+2*SD)"),
+          AnnotationCode::Category);
       add_column("UOUT_ LOW");
       for (const Row& row : rows_) {
         if (row.quantitative) store_extremes(in_.EXLOW(row.v), row, in_.IQRRUL);
@@ -139,7 +139,7 @@ class UnivariateTable {
       return;
     }
     store(kTable, number(sysmis_, host_.BP_GENSTAT_FORMAT()), row);
-    if (explain) host_.BP_ANNOTATE(key("UOUT_ . INDICATES THAT IQR=0"), 3);
+    if (explain) host_.BP_ANNOTATE(key("UOUT_ . INDICATES THAT IQR=0"), AnnotationCode::Category);
   }
 
   // The summed weight of the cases in which the row's variable is present.

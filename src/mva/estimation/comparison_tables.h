@@ -7,11 +7,9 @@
 #include <string_view>
 
 #include "mva/frame/common.h"
+#include "mva/frame/table_numbers.h"
 
 namespace mva {
-
-inline constexpr int kCompareMeansTable = 27;    // means by method
-inline constexpr int kCompareStdDevsTable = 28;  // standard deviations by method
 
 // Opens tables 27 and 28 with the method columns that will be filled: the
 // listwise column when `listwise`, all values always, EM and regression

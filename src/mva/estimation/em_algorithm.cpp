@@ -72,7 +72,7 @@ bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
       }
     }
     if (records.write(L, x) > 0) {
-      host.BP_ERROR(host.BP_CSTRING("_EMA_ I/O ERROR"), 2, 3);
+      host.BP_ERROR(host.BP_CSTRING("_EMA_ I/O ERROR"), MessageClass::Runtime, Severity::Error);
       return false;
     }
   }
@@ -166,12 +166,12 @@ void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   EmPlan plan = make_em_plan(cx, order, pats, vars, missing_independent);
   const EmModel model{c.EMTOL, c.EMCONV, c.EMTDF, c.EMPROP, c.EMLAMB};
   const EmArrays arrays{
-      cx.reals(c.a.CASEVAL),  cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),     EMWRK1, EMWRK2, cx.reals(c.a.VMEAN),
-      cx.triangle(c.a.PWCOV), cx.reals(c.a.LWMEAN),   cx.triangle(c.a.LWCOV)};
+      cx.reals(c.a.CASEVAL), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),     EMWRK1, EMWRK2, cx.em_means(),
+      cx.em_covariances(),   cx.reals(c.a.LWMEAN),   cx.triangle(c.a.LWCOV)};
   if (limit > 0 && missing_independent) {
     host.ODOMTR("Iteration", 9, 1, 9);
     host.ODOMTR(" ", 1, -1, 1);
-    host.BP_ERROR(host.BP_CSTRING("_EMA_ MISSING IDEP VAR"), 1, 3);
+    host.BP_ERROR(host.BP_CSTRING("_EMA_ MISSING IDEP VAR"), MessageClass::Syntax, Severity::Error);
     host.CASCTR(-1);
     return;
   }

@@ -21,11 +21,6 @@ namespace {
 constexpr int kEmSubcommand = 14;
 constexpr int kRegressionSubcommand = 15;
 
-// Regression method codes (RADDTY - 2): what was added to the predictions.
-constexpr int kResidualAdded = -1;
-constexpr int kNormalAdded = 1;
-constexpr int kTAdded = 2;
-
 // The texts that differ between the two methods.
 struct MethodTexts {
   std::string_view heading;
@@ -56,7 +51,7 @@ class HeadingNote {
     host_.BP_ADD_PARAMETER(parameter);
     return *this;
   }
-  void annotate() { host_.BP_ANNOTATE(host_.BP_END_COMPSTRING(), 0); }
+  void annotate() { host_.BP_ANNOTATE(host_.BP_END_COMPSTRING(), AnnotationCode::Note); }
 
  private:
   Host& host_;
@@ -80,21 +75,22 @@ void em_notes(Context& cx, bool for_split, const EmResult& em) {
 }
 
 // What regression added to its predictions; nothing for NONE.
-void regression_note(Context& cx, bool for_split, int method, double tdf) {
+void regression_note(Context& cx, bool for_split, EstimateMethod method, double tdf) {
   Host& host = cx.host;
   switch (method) {
-    case kResidualAdded:
+    case EstimateMethod::RegressionResidual:
       HeadingNote(cx, for_split, "EOUT_ RESIDUAL ADDED", "EOUT_ FOR [:^1=^2, :$2=$1]1, RESIDUAL ADDED").annotate();
       break;
-    case kNormalAdded:
+    case EstimateMethod::RegressionNormal:
       HeadingNote(cx, for_split, "EOUT_ NORMAL ADDED", "EOUT_ FOR [:^1=^2, :$2=$1]1, NORMAL ADDED").annotate();
       break;
-    case kTAdded:
+    case EstimateMethod::RegressionT:
       HeadingNote(cx, for_split, "EOUT_ T(^1) ADDED", "EOUT_ FOR [:^1=^2, :$2=$1]1, T(^2) ADDED")
           .add(host.BP_LRVALUE(tdf, host.BP_N_FORMAT()))
           .annotate();
       break;
-    default: break;
+    case EstimateMethod::RegressionNone:
+    case EstimateMethod::Em: break;
   }
 }
 
@@ -109,11 +105,11 @@ void begin_square(Host& host, int number, std::string_view title) {
 
 }  // namespace
 
-void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means, RealTriangle covariances, int method,
-          double tdf, const EmResult& em, std::array<int, 3> tables) {
+void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means, RealTriangle covariances,
+          EstimateMethod method, double tdf, const EmResult& em, std::array<int, 3> tables) {
   Host& host = cx.host;
   Workspace& ws = cx.ws;
-  const bool is_em = method == kEmMethod;
+  const bool is_em = method == EstimateMethod::Em;
   const MethodTexts& texts = is_em ? kEmTexts : kRegressionTexts;
   const int subcommand = is_em ? kEmSubcommand : kRegressionSubcommand;
   const bool compare = is_true(cx.cmn.CMPMTH);

@@ -11,14 +11,26 @@
 
 namespace mva {
 
-// Method codes of the estimate tables: EM, or RADDTY - 2 for regression.
-inline constexpr int kEmMethod = -2;
+// The method whose estimates EOUT shows: EM, or regression imputation with
+// what it added to its predictions. The values are the method codes (EM -2,
+// regression RADDTY - 2).
+enum class EstimateMethod : int {
+  Em = -2,                  // the EM algorithm
+  RegressionResidual = -1,  // regression, a residual added (ADDTYPE=RESIDUAL)
+  RegressionNone = 0,       // regression, nothing added (ADDTYPE=NONE)
+  RegressionNormal = 1,     // regression, a normal deviate added (ADDTYPE=NORMAL)
+  RegressionT = 2,          // regression, a Student-t deviate added (ADDTYPE=T)
+};
+
+// The method of regression imputation that adds `addtype` (RADDTY, an
+// AddType): RESIDUAL 1 is -1, ..., T 4 is 2.
+constexpr EstimateMethod regression_method(std::int64_t addtype) { return static_cast<EstimateMethod>(addtype - 2); }
 
 // The three tables of one method over the `length` columns of VCOLS;
 // `means` by dictionary index, `covariances` packed over columns, `tdf` the
 // t degrees of freedom of the note, `em` EM's results (not read for
 // regression), `tables` the means, covariance and correlation table numbers.
-void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means, RealTriangle covariances, int method,
-          double tdf, const EmResult& em, std::array<int, 3> tables);
+void EOUT(Context& cx, WordArray VCOLS, std::int64_t length, RealArray means, RealTriangle covariances,
+          EstimateMethod method, double tdf, const EmResult& em, std::array<int, 3> tables);
 
 }  // namespace mva

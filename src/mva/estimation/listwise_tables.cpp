@@ -9,14 +9,15 @@
 #include "mva/estimation/listwise_pairwise_tables.h"
 #include "mva/estimation/table_setup.h"
 #include "mva/estimation/weighted_moments.h"
+#include "mva/frame/table_numbers.h"
 
 namespace mva {
 
 namespace {
 
-constexpr int kMeansTable = 4;
-constexpr int kCovariancesTable = 5;
-constexpr int kCorrelationsTable = 6;
+constexpr int kMeansTable = kListwiseMeansTable;
+constexpr int kCovariancesTable = kListwiseCovariancesTable;
+constexpr int kCorrelationsTable = kListwiseCorrelationsTable;
 
 // Begins a listwise table whose rows and columns are the variables.
 void begin_square(Host& host, int number, const char* title) {

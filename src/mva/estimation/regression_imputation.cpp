@@ -43,11 +43,13 @@ void check_add_option(Context& cx) {
   c.RADDTY = kAddNormal;
   const Text text = cx.host.split_count() > 0 ? split_text(cx, "_REG_ SPLIT [:^1=^2, :$2=$1]1 CHANGING ADD OPTION")
                                               : cx.host.BP_CSTRING("_REG_ CHANGING ADD OPTION");
-  cx.host.BP_ERROR(text, 2, 2);
+  cx.host.BP_ERROR(text, MessageClass::Runtime, Severity::Warning);
 }
 
 // A record could not be written: the command fails.
-void io_error(Context& cx) { cx.host.BP_ERROR(cx.host.BP_CSTRING("_REG_ I/O ERROR"), 2, 3); }
+void io_error(Context& cx) {
+  cx.host.BP_ERROR(cx.host.BP_CSTRING("_REG_ I/O ERROR"), MessageClass::Runtime, Severity::Error);
+}
 
 // The columns whose variables pass `keep`, ascending.
 template <class Keep>
@@ -70,7 +72,7 @@ MomentWeights start_estimates(Context& cx, const ListwiseSums& sums, const Sweep
   const double W1 = running.sumw, W = running.sumwf;
   const double g = W1 > 0.0 ? (W1 - 1.0) * (W / W1) : 0.0;
 
-  const RealArray REGMEAN = cx.reals(c.a.VMEAN), LWMEAN = cx.reals(c.a.LWMEAN);
+  const RealArray REGMEAN = cx.regression_means(), LWMEAN = cx.reals(c.a.LWMEAN);
   for (std::int64_t v = 1; v <= c.NVAR; ++v) {
     RMISS(v) = 0;
     RCASE(v) = 0.0;
@@ -80,7 +82,7 @@ MomentWeights start_estimates(Context& cx, const ListwiseSums& sums, const Sweep
     REGMEAN(v) = W > 0.0 ? LWMEAN(v) : 0.0;
   }
   for (std::int64_t k = 1; k <= c.NV; ++k) sweep.status(k) = 0.0;
-  const RealTriangle REGCOV = cx.triangle(c.a.PWCOV);
+  const RealTriangle REGCOV = cx.regression_covariances();
   for (std::int64_t t = 1; t <= triangle_cells(c.NV); ++t) {
     const double listwise = sweep.base.at(t);
     sweep.base.at(t) = REGCOV.at(t);
@@ -92,7 +94,7 @@ MomentWeights start_estimates(Context& cx, const ListwiseSums& sums, const Sweep
 
 // The cross-product sums to covariances, divisor W1 - 1; 0 when W1 <= 1.
 void finish_estimates(Context& cx, const MomentWeights& running) {
-  const RealTriangle REGCOV = cx.triangle(cx.cmn.a.PWCOV);
+  const RealTriangle REGCOV = cx.regression_covariances();
   const std::int64_t cells = triangle_cells(cx.cmn.NV);
   if (has_covariance(running.sumw)) {
     cx.host.VORL_DSCAL(cells, covariance_scale(running.sumw, running.sumwf), REGCOV.cells().data(), 1);
@@ -150,8 +152,8 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   const std::int64_t weight_var = WGTVAR(cx);
   const std::int64_t weight_col = weight_var > 0 ? ICOL2(cx, weight_var) : 0;
   std::vector<double> deviations(static_cast<std::size_t>(p));
-  const RealArray REGMEAN = cx.reals(c.a.VMEAN);
-  const RealTriangle REGCOV = cx.triangle(c.a.PWCOV);
+  const RealArray REGMEAN = cx.regression_means();
+  const RealTriangle REGCOV = cx.regression_covariances();
   const FileKind kind = SFKIND(c, kRegression);
   const FileHandle handle = SFGETH(c, kRegression);
   std::optional<CaseRecordWriter> records;

@@ -42,7 +42,7 @@ enum FileKind : std::int64_t {
 };
 
 // What REGRESSION adds to each predicted value (RADDTY, the ADDTYPE
-// keyword); the estimate tables take RADDTY - 2 as their method code.
+// keyword); regression_method gives the estimate tables' method for it.
 enum AddType : std::int64_t {
   kAddResidual = 1,  // RESIDUAL: a residual
   kAddNone = 2,      // NONE: nothing
@@ -77,6 +77,30 @@ struct OutfileRequests {
   OutfileRequest& operator[](int k) { return methods.at(static_cast<std::size_t>(k - kListwise)); }
   const OutfileRequest& operator[](int k) const { return methods.at(static_cast<std::size_t>(k - kListwise)); }
 };
+
+// Arrays the estimation methods borrow. EM and regression imputation have no
+// arrays of their own: they work in arrays of the moment pass, which the
+// executive hands them in this order within one split group.
+//
+//   MOMENT      fills CASEVAL, LWMEAN, LWCOV, PWN, PWW, PWMEAN, PWVAR and
+//               PWCOV; the tables of the diagnostics, LISTWISE and PAIRWISE
+//               read them.
+//   EM          from EMA to the end of its tables (EOUT): VMEAN holds the EM
+//               means and PWCOV the EM covariances (em_means(),
+//               em_covariances()); CASEVAL (previous means), EMCOV (the swept
+//               covariances) and PWW (sweep status) are its work arrays; it
+//               starts from LWMEAN and LWCOV. A MomentSnapshot taken before
+//               EMA puts every moment array back after the tables.
+//   REGRESSION  from REG to the end of its tables and statistics matrix:
+//               VMEAN holds the regression means and PWCOV the regression
+//               covariances (regression_means(), regression_covariances());
+//               SCRROW (the case), CASEVAL (centring means), LWCOV, EMCOV,
+//               PWW and PWMEAN are its work arrays. Nothing reads the moments
+//               after it: it is the group's last analysis, and FMEM releases
+//               the arrays.
+//
+// Before each method, VMEAN is set to every variable's mean over its present
+// values (the diagonal of PWMEAN).
 
 // Base indices of the workspace arrays of one split group (0 = not laid out).
 // Dict. = indexed by dictionary variable 1..NVAR; col. = by case-matrix
@@ -203,6 +227,13 @@ struct Context {
   RealTriangle triangle(Index base) const { return RealTriangle(reals(base)); }
   // A square NV x NV matrix stored by columns (PWMEAN, PWVAR).
   RealSquare square(Index base) const { return {reals(base), cmn.NV}; }
+  // The results of EM and of regression imputation, in the arrays they
+  // borrow (see "Arrays the estimation methods borrow" above): means by
+  // dictionary index in VMEAN, covariances over the columns in PWCOV.
+  RealArray em_means() const { return reals(cmn.a.VMEAN); }
+  RealTriangle em_covariances() const { return triangle(cmn.a.PWCOV); }
+  RealArray regression_means() const { return reals(cmn.a.VMEAN); }
+  RealTriangle regression_covariances() const { return triangle(cmn.a.PWCOV); }
   // Dependent and independent flags: blocks 14 (EM) and 15 (REGRESSION).
   FlagBlocks dependent_flags() const { return {words(cmn.a.DEPFLG), cmn.NVAR, kEm, kRegression}; }
   FlagBlocks independent_flags() const { return {words(cmn.a.INDFLG), cmn.NVAR, kEm, kRegression}; }

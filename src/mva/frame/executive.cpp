@@ -24,29 +24,12 @@
 #include "mva/estimation/regression_imputation.h"
 #include "mva/frame/executive_notes.h"
 #include "mva/frame/queries.h"
+#include "mva/frame/table_numbers.h"
 #include "mva/save/statistics_matrix.h"
 
 namespace mva {
 
 namespace {
-
-// Table numbers.
-constexpr int kUnivariateTable = 3;
-constexpr int kTtestTable = 12;
-constexpr int kIndicatorTable = 13;
-constexpr int kDpatternTable = 14;
-constexpr int kMpatternTable = 16;
-constexpr int kTpatternTable = 18;
-constexpr std::array<int, 3> kEmTables = {20, 21, 22};
-constexpr std::array<int, 3> kRegressionTables = {23, 24, 25};
-constexpr int kMapTable = 26;
-constexpr int kCompareMeansTable = 27;
-constexpr int kCompareStdDevsTable = 28;
-// The crosstabulation of categorical variable v is table kCrosstabBase + v.
-constexpr int kCrosstabBase = 28;
-// Table numbers announced in every first group.
-constexpr int kFirstAnnounced = 3;
-constexpr int kLastAnnounced = 28;
 
 // One run of the executive over the current split group.
 class Executive {
@@ -56,7 +39,7 @@ class Executive {
   // The steps in their fixed order.
   void run() {
     if (!lay_out()) {
-      host_.BP_ERROR(host_.BP_CSTRING("EXEC_ INSUFFICIENT MEMORY"), 2, 3);
+      host_.BP_ERROR(host_.BP_CSTRING("EXEC_ INSUFFICIENT MEMORY"), MessageClass::Runtime, Severity::Error);
       release();
       return;
     }
@@ -255,7 +238,8 @@ class Executive {
   }
 
   // Each variable's mean over all its present values (the diagonal of
-  // PWMEAN), the starting means of EM and the centring means of regression.
+  // PWMEAN) in VMEAN, the starting means of EM and the centring means of
+  // regression.
   void present_value_means() {
     const RealArray vmean = reals(c_.a.VMEAN);
     const RealSquare pwmean = cx_.square(c_.a.PWMEAN);
@@ -282,7 +266,7 @@ class Executive {
     EmResult result;
     EMA(cx_, sums_, reals(s_.EMWRK1), reals(s_.EMWRK2), reals(s_.CASREC), result);
     if (host_.error_flag()) return false;
-    EOUT(cx_, words(s_.VCOLS), c_.NANAL, reals(c_.a.VMEAN), cx_.triangle(c_.a.PWCOV), kEmMethod, c_.EMTDF, result,
+    EOUT(cx_, words(s_.VCOLS), c_.NANAL, cx_.em_means(), cx_.em_covariances(), EstimateMethod::Em, c_.EMTDF, result,
          kEmTables);
     moments.restore(cx_, words(s_.CASEMISS));
     MOMENT(cx_, words(s_.CASEMISS), sums_);
@@ -303,10 +287,10 @@ class Executive {
     no_value_warnings(cx_, kRegression);
     present_value_means();
     REG(cx_, sums_, reals(s_.EMWRK1), reals(s_.EMWRK2), reals(s_.CASREC), words(s_.CASEMISS));
-    EOUT(cx_, words(s_.VCOLS), c_.NANAL, reals(c_.a.VMEAN), cx_.triangle(c_.a.PWCOV), static_cast<int>(c_.RADDTY - 2),
-         c_.RTDF, EmResult{}, kRegressionTables);
+    EOUT(cx_, words(s_.VCOLS), c_.NANAL, cx_.regression_means(), cx_.regression_covariances(),
+         regression_method(c_.RADDTY), c_.RTDF, EmResult{}, kRegressionTables);
     if (SFKIND(c_, kRegression) == kStatisticsFile) {
-      SAVMAT(cx_, kRegression, reals(c_.a.VMEAN), cx_.triangle(c_.a.PWCOV), reals(s_.CASREC));
+      SAVMAT(cx_, kRegression, cx_.regression_means(), cx_.regression_covariances(), reals(s_.CASREC));
     }
   }
 

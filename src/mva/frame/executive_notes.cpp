@@ -13,20 +13,28 @@ namespace {
 struct NoteKeys {
   std::string_view plain;
   std::string_view split;
-  int msg_class;
+  MessageClass msg_class;
 };
 
-// Indexed by DataNote. The EM note is reported as class 1, the others as 2.
+// Indexed by DataNote. The EM note is reported as a syntax message, the others
+// as run-time ones.
 constexpr NoteKeys kDataNotes[] = {
-    {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT", 2},
-    {"EXEC_ NO MISSING VALUE => NO MPATT", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO MPATT", 2},
-    {"EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO TPATT", 2},
-    {"EXEC_ NO COMPLETE CASE => NO LISTWISE", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO COMPLETE CASE => NO LISTWISE", 2},
-    {"EXEC_ NO MISSING VALUE => NO EM_EST", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO EM_EST", 1},
-    {"EXEC_ NO MISSING VALUE => NO REGR", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO REGR", 2},
+    {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO T-STAT",
+     MessageClass::Runtime},
+    {"EXEC_ NO MISSING VALUE => NO MPATT", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO MPATT",
+     MessageClass::Runtime},
+    {"EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO TPATT",
+     MessageClass::Runtime},
+    {"EXEC_ NO COMPLETE CASE => NO LISTWISE", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO COMPLETE CASE => NO LISTWISE",
+     MessageClass::Runtime},
+    {"EXEC_ NO MISSING VALUE => NO EM_EST", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO EM_EST",
+     MessageClass::Syntax},
+    {"EXEC_ NO MISSING VALUE => NO REGR", "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO REGR",
+     MessageClass::Runtime},
 };
 
-constexpr int kNoteSeverity = 2;
+// The notes on the data and the command are shown as warnings.
+constexpr Severity kNoteSeverity = Severity::Warning;
 
 }  // namespace
 
@@ -47,11 +55,12 @@ void data_note(Context& cx, DataNote note) {
 }
 
 void em_outfile_note(Context& cx) {
-  cx.host.BP_ERROR(split_text(cx, "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE"), 2, kNoteSeverity);
+  cx.host.BP_ERROR(split_text(cx, "EXEC_ SPLIT [:^1=^2, :$2=$1]1 NO MISSING VALUE => NO OUTFILE"),
+                   MessageClass::Runtime, kNoteSeverity);
 }
 
 void regression_outfile_note(Context& cx) {
-  cx.host.BP_ERROR(cx.host.BP_CSTRING("EXEC_ NO MISSING VALUE => NO OUTFILE"), 2, kNoteSeverity);
+  cx.host.BP_ERROR(cx.host.BP_CSTRING("EXEC_ NO MISSING VALUE => NO OUTFILE"), MessageClass::Runtime, kNoteSeverity);
 }
 
 void no_value_warnings(Context& cx, int method) {
@@ -75,7 +84,7 @@ void no_value_warnings(Context& cx, int method) {
       host.BP_ADD_PARAMETER(name);
       text = host.BP_END_COMPSTRING();
     }
-    host.BP_ERROR(text, 2, kNoteSeverity);
+    host.BP_ERROR(text, MessageClass::Runtime, kNoteSeverity);
   }
 }
 
@@ -91,12 +100,12 @@ void category_prefix_notes(Context& cx) {
     host.BP_ADD_PARAMETER(host.BP_VARIABLE(v, 0));
     host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(pair->first));
     host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(pair->second));
-    host.BP_ERROR(host.BP_END_COMPSTRING(), 2, 1);
+    host.BP_ERROR(host.BP_END_COMPSTRING(), MessageClass::Runtime, Severity::Note);
   }
 }
 
 void command_note(Context& cx, std::string_view key) {
-  if (is_true(cx.cmn.FIRSTG)) cx.host.BP_ERROR(cx.host.BP_CSTRING(key), 2, kNoteSeverity);
+  if (is_true(cx.cmn.FIRSTG)) cx.host.BP_ERROR(cx.host.BP_CSTRING(key), MessageClass::Runtime, kNoteSeverity);
 }
 
 }  // namespace mva

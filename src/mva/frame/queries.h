@@ -56,10 +56,4 @@ bool MOMDON(const Context& cx);
 // The host's weight variable, 0 = unweighted.
 std::int64_t WGTVAR(const Context& cx);
 
-inline std::int64_t NVARQ(const Context& cx) { return cx.cmn.NVAR; }     // NVAR
-inline std::int64_t NANALQ(const Context& cx) { return cx.cmn.NANAL; }   // NANAL
-inline std::int64_t NCASQ(const Context& cx) { return cx.cmn.NCASES; }   // NCASES
-inline std::int64_t NCOMPQ(const Context& cx) { return cx.cmn.NCOMPL; }  // NCOMPL
-inline std::int64_t NINCQ(const Context& cx) { return cx.cmn.NINCOM; }   // NINCOM
-
 }  // namespace mva

@@ -45,7 +45,7 @@ std::vector<Layout> second_plan(MvaCommon& c, std::int64_t p) {
 // count cannot be represented or the workspace is short.
 bool lay_out(Context& cx, const Layout& step) {
   if (!step.cells || cx.host.QNOMEM(cx.ws, *step.base, 8, *step.cells)) {
-    cx.host.BP_ERROR(cx.host.BP_CSTRING("IMEM_ NOT ENOUGH MEMORY"), 2, 3);
+    cx.host.BP_ERROR(cx.host.BP_CSTRING("IMEM_ NOT ENOUGH MEMORY"), MessageClass::Runtime, Severity::Error);
     return false;
   }
   return true;

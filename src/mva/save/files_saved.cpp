@@ -6,11 +6,12 @@
 #include <array>
 #include <string_view>
 
+#include "mva/frame/table_numbers.h"
+
 namespace mva {
 
 namespace {
 
-constexpr int kFilesSavedTable = 1;
 constexpr std::size_t kSpecificationLength = 255;  // the longest file specification shown
 
 }  // namespace

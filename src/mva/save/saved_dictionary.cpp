@@ -174,7 +174,7 @@ void SAVDIC(Context& cx, int method, FileKind kind, FileHandle handle) {
   std::int64_t error = 0;
   cx.host.DSDICTX(handle, error);
   if (error != 0) {
-    cx.host.ERROR(error, 2, 3);
+    cx.host.ERROR(error, MessageClass::Runtime, Severity::Error);
     return;
   }
   SFSETS(cx.cmn, method, kind, handle);

@@ -40,7 +40,7 @@ void SAVMAT(Context& cx, int method, RealArray means, RealTriangle covariances, 
   const auto n = static_cast<std::int64_t>(columns.size());
   auto column = [&](std::int64_t i) { return columns[static_cast<std::size_t>(i - 1)]; };
   auto fail = [&](std::int64_t error) {
-    if (error != 0) host.ERROR(error, 2, 3);
+    if (error != 0) host.ERROR(error, MessageClass::Runtime, Severity::Error);
     return error != 0;
   };
 

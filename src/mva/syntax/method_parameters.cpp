@@ -74,7 +74,7 @@ bool read_outfile(Context& cx, OutfileRequest& request, std::string_view asteris
   if (is_true(cx.cmn.FIRSTG)) {
     // "*" would name the active file, which the procedure only reads.
     if (at_symbol(cx, Symbol::Asterisk)) {
-      report(cx, asterisk, {}, 2, 3);
+      report(cx, asterisk, {}, MessageClass::Runtime, Severity::Error);
       request.position = 0;
       return false;
     }

@@ -9,8 +9,8 @@ std::string token_text(const Context& cx) {
   return typed.substr(0, static_cast<std::size_t>(cx.host.ICHWDC(typed)));
 }
 
-void report(Context& cx, std::string_view key, std::initializer_list<std::string_view> params, int msg_class,
-            int severity) {
+void report(Context& cx, std::string_view key, std::initializer_list<std::string_view> params, MessageClass msg_class,
+            Severity severity) {
   Host& host = cx.host;
   if (params.size() == 0) {
     host.BP_ERROR(host.BP_CSTRING(key), msg_class, severity);

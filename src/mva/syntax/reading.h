@@ -45,12 +45,12 @@ inline bool keyword(const Context& cx, std::string_view word, int n) {
 std::string token_text(const Context& cx);
 
 // Reports `key` with literal parameters through BP_ERROR.
-void report(Context& cx, std::string_view key, std::initializer_list<std::string_view> params, int msg_class,
-            int severity);
+void report(Context& cx, std::string_view key, std::initializer_list<std::string_view> params, MessageClass msg_class,
+            Severity severity);
 
-// A command-syntax error (class 1, severity 3).
+// A command-syntax error.
 inline void syntax_error(Context& cx, std::string_view key, std::initializer_list<std::string_view> params = {}) {
-  report(cx, key, params, 1, 3);
+  report(cx, key, params, MessageClass::Syntax, Severity::Error);
 }
 
 }  // namespace mva

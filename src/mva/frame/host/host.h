@@ -176,15 +176,12 @@ class Host {
   virtual void LRZERO(Workspace& ws, Index index, std::int64_t count) = 0;
   // Sets `count` double cells from `index` to `value`.
   virtual void LRINIV(Workspace& ws, Index index, std::int64_t count, double value) = 0;
-  // Copies `count` cells from `from` to `to`.
-  virtual void LRMOVE(Workspace& ws, Index from, Index to, std::int64_t count) = 0;
 
   // ---- Failures ----------------------------------------------------------------------
-  // Reports a message: class 1 command syntax, 2 run time; severity 3 error
-  // (sets the error flag), 2 warning or note.
-  virtual void BP_ERROR(const Text& text, int msg_class, int severity) = 0;
+  // Reports a message; an error sets the error flag.
+  virtual void BP_ERROR(const Text& text, MessageClass msg_class, Severity severity) = 0;
   // Reports the host's own numbered error.
-  virtual void ERROR(std::int64_t number, int msg_class, int severity) = 0;
+  virtual void ERROR(std::int64_t number, MessageClass msg_class, Severity severity) = 0;
   // Reports a broken internal condition of `routine` and stops the procedure.
   [[noreturn]] virtual void ASSERT(std::string_view routine, std::string_view condition) = 0;
   virtual void ATNJMP() = 0;  // polls for a user interrupt; throws ProcedureStop
@@ -262,10 +259,9 @@ class Host {
   virtual void BP_TABLE_PROPERTY(int number, int property, const Text& value) = 0;
   virtual void BP_BEGIN_HEADING(const Text& text) = 0;  // opens a heading over several tables
   virtual void BP_END_HEADING() = 0;                    // closes it
-  // Adds a row, column or layer dimension to table `number`.
-  // placement: {nesting order (higher is outer), 1 columns / 0 rows, 1 show
-  // the dimension's name / 0 hide it, reserved}
-  virtual void BP_POSITION_DIMENSION(int number, const Text& name, std::array<int, 4> placement) = 0;
+  // Adds a row, column or layer dimension to table `number`, placed as
+  // `placement` says (kRowDimension, kColumnDimension, ...).
+  virtual void BP_POSITION_DIMENSION(int number, const Text& name, Placement placement) = 0;
   // Names the dimension whose categories label the cells.
   virtual void BP_CELL_DIMENSION(int number, const Text& name) = 0;
   // Adds a category to a position dimension (once) and makes it current.
@@ -279,10 +275,8 @@ class Host {
   // Stores a value in the cell at the current categories and `category` of
   // the cell dimension.
   virtual void BP_CELL_IN_CATEGORY(int number, const Text& value, const Text& category) = 0;
-  // Footnote codes: 0 a note under the open table (or the open heading when
-  // no table is open), 1 a note under the table, 3 on the category or group
-  // made current last, 4 on the cell stored last, 6 on the title.
-  virtual void BP_ANNOTATE(const Text& text, int code) = 0;
+  // A note or footnote, placed as `code` says.
+  virtual void BP_ANNOTATE(const Text& text, AnnotationCode code) = 0;
 };
 
 }  // namespace mva

@@ -1,7 +1,7 @@
-// Plain values that cross the host boundary: command tokens, a variable's
-// dictionary record, display formats and the texts handed to the host's output
-// calls. The procedure builds texts only through the host's calls and passes
-// them back unopened; the host reads their fields to translate and render them.
+// Plain values that cross the host boundary: command tokens, a variable's dictionary record, display formats, the
+// texts handed to the host's output calls, and the codes of messages, notes and table dimensions. The procedure
+// builds texts only through the host's calls and passes them back unopened; the host reads their fields to
+// translate and render them.
 #pragma once
 
 #include <array>
@@ -142,5 +142,42 @@ struct Text {
   bool is_integer = false;    // Number made by BP_IVALUE
   std::vector<Text> params;   // Composite: parameters; RepeatList: items
 };
+
+// ---- Messages, notes and table layout ---------------------------------------
+// The values of these codes are the numbers that cross the host boundary.
+
+// What a message is about.
+enum class MessageClass : int {
+  Syntax = 1,   // the command as written
+  Runtime = 2,  // a condition met while the procedure runs
+};
+
+// How grave a message is. An error sets the error flag, and the procedure's
+// saved files are then discarded.
+enum class Severity : int {
+  Note = 1,     // shown as a note
+  Warning = 2,  // shown as a warning
+  Error = 3,    // an error
+};
+
+// Where BP_ANNOTATE puts its text.
+enum class AnnotationCode : int {
+  Note = 0,       // a note under the open table (or the open heading when no table is open)
+  TableNote = 1,  // a note under the table
+  OrderNote = 2,  // a note under the table on the order of its rows (placed as a table note)
+  Category = 3,   // a footnote on the category or group made current last
+  Cell = 4,       // a footnote on the cell stored last
+  Title = 6,      // a footnote on the title
+};
+
+// Where BP_POSITION_DIMENSION places a dimension: {nesting order (higher is
+// outer), 1 columns / 0 rows, 1 show the dimension's name / 0 hide it,
+// reserved}.
+using Placement = std::array<int, 4>;
+inline constexpr Placement kColumnDimension = {1, 1, 1, 0};         // across, its name shown
+inline constexpr Placement kRowDimension = {1, 0, 1, 0};            // down, its name shown
+inline constexpr Placement kUnnamedColumnDimension = {1, 1, 0, 0};  // across, its name hidden
+inline constexpr Placement kUnnamedRowDimension = {1, 0, 0, 0};     // down, its name hidden
+inline constexpr Placement kOuterRowDimension = {2, 0, 1, 0};       // down, outside the other rows
 
 }  // namespace mva
