@@ -46,6 +46,12 @@ class Fault:
     first: str  # "suite" or "suite:gtest_filter"
 
 
+# Every fault must be able to change a result. A replacement that cannot is
+# an equivalent mutant and survives for no fault of the tests: the listwise
+# sums' ratio W / N is always 1 (their factor is 1), the weights in the case
+# matrix are already whole (the data pass truncates them), and a running
+# whole-number frequency truncated after adding w equals the sum of the
+# truncated w; the reference host pads string missing values to the width.
 F = Fault
 FAULTS = [
     # ---- estimation: moments
@@ -80,9 +86,9 @@ FAULTS = [
     F("em-scale-drops-weight", "src/mva/estimation/em_iterations.cpp",
       "step.scale = (N / W) / (N - 1.0);", "step.scale = 1.0 / (N - 1.0);",
       "EM covariances lose the factor N / W of weighted or t-model sums", "mva:EmReference.*"),
-    F("em-restart-drops-weight", "src/mva/estimation/em_iterations.cpp",
-      "(Nc - 1.0) * Wc / Nc : 0.0", "(Nc - 1.0) : 0.0",
-      "EM restarts from listwise cross-products without the weight ratio", "mva:EmReference.*"),
+    F("em-restart-covariances", "src/mva/estimation/em_iterations.cpp",
+      "a.cp(k, j) = g * a.LWCOV(k, j);", "a.cp(k, j) = a.LWCOV(k, j);",
+      "EM restarts from the listwise covariances as if they were cross-product sums", "mva:EmReference.*"),
     F("em-pool-between-term", "src/mva/estimation/em_iterations.cpp",
       "a.cp(k, j) += ck[j - 1] + h * dk * dj;", "a.cp(k, j) += ck[j - 1];",
       "pooling a pattern group drops the between-group cross-products", "mva:EmIterations.*:EmReference.*"),
@@ -93,12 +99,12 @@ FAULTS = [
       "value += (x(u) - a.mu(u)) * a.S(k, j);", "value += x(u) * a.S(k, j);",
       "completed values from uncentred predictors", "mva:EmProcedure.*:EmReference.*"),
     # ---- estimation: regression
-    F("reg-start-drops-weight", "src/mva/estimation/regression_imputation.cpp",
-      "(W1 - 1.0) * (W / W1) : 0.0", "(W1 - 1.0) : 0.0",
-      "regression estimates restart from listwise sums without the weight ratio", "mva:RegressionSelection.*"),
-    F("reg-finish-drops-weight", "src/mva/estimation/regression_imputation.cpp",
-      "running.sumw / running.sumwf / (running.sumw - 1.0)", "1.0 / (running.sumw - 1.0)",
-      "regression covariances lose the factor W1 / W", "mva:RegressionSelection.*"),
+    F("reg-start-covariances", "src/mva/estimation/regression_imputation.cpp",
+      "REGCOV.at(t) = listwise * g;", "REGCOV.at(t) = listwise;",
+      "regression estimates restart from the listwise covariances as if they were sums", "mva:RegressionSelection.*"),
+    F("reg-finish-divisor-n", "src/mva/estimation/regression_imputation.cpp",
+      "running.sumw / running.sumwf / (running.sumw - 1.0)", "running.sumw / running.sumwf / running.sumw",
+      "regression covariances divided by N instead of N - 1", "mva:RegressionSelection.*"),
     F("reg-residual-boundary", "src/mva/estimation/regression_imputation.cpp",
       "c.NCASES > 2 * c.NINCOM) return;", "c.NCASES >= 2 * c.NINCOM) return;",
       "RESIDUAL is kept when complete cases only equal the incomplete ones", "mva:RegressionFiles.*"),
@@ -125,9 +131,10 @@ FAULTS = [
     F("univariate-sd-weight-one", "src/mva/diagnostics/univariate_table.cpp",
       "if (n_of(row) > 1.0) {", "if (n_of(row) > 0.0) {",
       "a standard deviation is shown for a weight sum of 1", "mva:UnivariateTable.*"),
-    F("crosstab-fraction", "src/mva/diagnostics/crosstab_counts.cpp",
-      "const double whole = std::trunc(w);", "const double whole = w;",
-      "crosstab counts keep the fraction of a weight", "mva:Crosstabs.*"),
+    F("crosstab-total-kept-only", "src/mva/diagnostics/crosstab_counts.cpp",
+      "    column_totals_(s) += whole;\n    if (r < 1) continue;",
+      "    if (r < 1) continue;\n    column_totals_(s) += whole;",
+      "a case whose value has no kept category drops out of the column totals", "mva:Crosstabs.*"),
     F("mismatch-both-missing", "src/mva/diagnostics/mismatch_percents.h",
       "PWN(b, b) - 2.0 * PWN(a, b)", "PWN(b, b) - PWN(a, b)",
       "mismatch counts the cases where both are present once only", "mva:IndicatorMismatch.*"),
@@ -137,10 +144,10 @@ FAULTS = [
     F("pattern-threshold-inclusive", "src/mva/diagnostics/tabulated_patterns.cpp",
       "return percent > PATPCT;", "return percent >= PATPCT;",
       "a pattern exactly at the percent limit is shown", "mva:PatternTables.*"),
-    F("tabulated-truncate-each", "src/mva/diagnostics/tabulated_patterns.cpp",
-      "frequency = static_cast<std::int64_t>(static_cast<double>(frequency) + w);",
-      "frequency += static_cast<std::int64_t>(w);",
-      "category frequencies truncate each weight instead of the running sum", "mva:PatternTables.*"),
+    F("tabulated-mean-unweighted", "src/mva/diagnostics/tabulated_patterns.cpp",
+      "means(v) += (CELLV(in.cx, v, L) - means(v)) * w / out.W;",
+      "means(v) += (CELLV(in.cx, v, L) - means(v)) / out.W;",
+      "a pattern's means drop the case weights from the updating form", "mva:PatternTables.*"),
     F("sort-ties-reversed", "src/mva/diagnostics/record_sort.cpp",
       "return ia < ib ? -1 : ia > ib ? 1 : 0;", "return ia < ib ? 1 : ia > ib ? -1 : 0;",
       "records equal on every key come out in reverse order", "mva:RecordSort.*:PatternTables.*"),
@@ -148,9 +155,9 @@ FAULTS = [
     F("missing-range-open-top", "src/mva/cases/missing_codes.cpp",
       "value <= rec.missing[1]) return", "value < rec.missing[1]) return",
       "the high end of a missing range is not missing", "mva:MissingCodes.*"),
-    F("missing-string-padding", "src/mva/cases/missing_codes.cpp",
-      "missing[at] : ' ';", "missing[at] : '\\0';",
-      "a short missing text is compared as padded with NULs, not blanks", "mva:MissingCodes.*"),
+    F("missing-string-tail", "src/mva/cases/missing_codes.cpp",
+      "std::int64_t rest = width - kCellChars;", "std::int64_t rest = 0;",
+      "a long string is missing whatever follows its first 8 characters", "mva:MissingCodes.*"),
     F("maxcat-off-by-one", "src/mva/cases/categories.cpp",
       "if (k >= c.MAXCAT) return true;", "if (k > c.MAXCAT) return true;",
       "one category more than MAXCAT is kept", "mva:Categories.*"),
