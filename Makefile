@@ -5,6 +5,7 @@ BUILD      ?= build
 SAN_BUILD  ?= build-sanitize
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
+MUTATE_BUILD ?= build-mutate
 PACKAGE_BUILD ?= build-package
 PREFIX     ?= /usr/local
 FUZZ_SECONDS ?= 300
@@ -28,7 +29,7 @@ FUZZ_TARGETS := csv dictionary options command
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
 
 .PHONY: deps fuzz-deps package-deps install-packages configure build run test install package package-check \
-        r-package r-check sanitize bench-build bench fuzz-build fuzz format clean
+        r-package r-check sanitize bench-build bench fuzz-build fuzz mutate format clean
 
 deps:
 	@$(MAKE) install-packages WANTED="$(PACKAGES)"
@@ -150,10 +151,16 @@ fuzz: fuzz-build
 	  grep -E "^(stat::|#[0-9]+[[:space:]]+DONE)" $(FUZZ_BUILD)/fuzz_$$t.log; \
 	done
 
+# Plants a fixed list of faults (tools/mutate.py), one at a time, in a copy of
+# the tree under $(MUTATE_BUILD)/ and runs the tests against each; fails when
+# a fault survives every test. MUTATE_ONLY=3,sweep runs some of them.
+mutate: deps
+	/usr/bin/python3 tools/mutate.py --jobs $(JOBS) --build-dir $(MUTATE_BUILD) $(if $(MUTATE_ONLY),--only $(MUTATE_ONLY))
+
 # Lays out every C++ file by .clang-format.
 FORMATTED = $(shell find src tests bench python -name '*.cpp' -o -name '*.h') r/src/mva_r.cpp
 format:
 	clang-format -i $(FORMATTED)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD) $(MUTATE_BUILD)

@@ -191,7 +191,8 @@ TEST(Numerics, TailsCorrelationAndWeightsMatchClosedForms) {
 
   EXPECT_DOUBLE_EQ(correlation(4.0, 9.0, 3.0), 0.5);
   EXPECT_EQ(correlation(4.0, 9.0, 6.0000000001), 1.0);    // rounding past 1 is held at 1
-  EXPECT_EQ(correlation(0.0, 9.0, 0.0), kSystemMissing);  // zero variance: undefined
+  EXPECT_EQ(correlation(0.0, 9.0, 0.0), kSystemMissing);  // zero variance on either side: undefined
+  EXPECT_EQ(correlation(9.0, 0.0, 0.0), kSystemMissing);
   const std::pair<double, double> weights[] = {{2.7, 2.0},   {2.9999999999, 3.0},   {0.4, 0.0},
                                                {-1.5, -1.0}, {kSystemMissing, 0.0}, {1e6 + 0.5, 1e6}};
   for (const auto& [weight, truncated] : weights) EXPECT_EQ(fuzzy_truncate(weight), truncated) << weight;

@@ -124,6 +124,12 @@ TEST(TTests, PercentGateAtItsLimit) {
       if (!std::get<1>(at).empty()) rows.insert(std::get<0>(at));
     }
     EXPECT_EQ(rows, c.rows);
+    // b where a is missing: case 1 alone, whose weight of 1 has a mean but
+    // no variance, so no test.
+    if (!c.rows.empty()) {
+      EXPECT_NEAR((cells[{"a", "b", "TOUT_ MEAN MISSING"}].get<double>()), 1.0, 1e-13);
+      EXPECT_TRUE((cells[{"a", "b", "TOUT_ T"}].is_null() && cells[{"a", "b", "TOUT_ D.F."}].is_null()));
+    }
     const std::string warning = "TOUT_ NO VARIABLE PASS ^1 PERCENT LIMIT|" + c.warning + "|22";
     EXPECT_EQ((cells[{"messages", "", ""}]), c.warning.empty() ? json() : json({warning}));
   }
