@@ -24,6 +24,7 @@
 #include "host/data/data_error.h"
 #include "host/data/dictionary_json.h"
 #include "host/data/number_text.h"
+#include "host/data/record_chunks.h"
 #include "host/data/variable_names.h"
 
 namespace mva::host {
@@ -315,6 +316,8 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
   std::vector<std::string> headers;
   std::vector<std::string> names;
   std::vector<ColumnStats> stats;
+  Workers workers(options.threads);
+  std::vector<detail::CaseRun> runs;
   // NUL bytes are looked for as the records are read, not in a pass of their
   // own; one anywhere in the file is reported before any other fault.
   try {
@@ -364,7 +367,8 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
         widen_for_kept_tokens(*content, stats[static_cast<std::size_t>(at - names.begin())], option.spec);
     }
     poll();
-    detail::read_records(csv, *content, names, stats, poll);
+    runs = detail::read_records(csv, *content, names, stats, poll, workers,
+                                options.chunk_bytes > 0 ? options.chunk_bytes : detail::kChunkBytes);
   } catch (const DataError&) {
     detail::refuse_nul_bytes(content->text, content->source);
     throw;
@@ -375,7 +379,7 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
   if (file) content->dictionary.apply(*file);
   apply_options(content->dictionary, options, ColumnNames{headers, names});
   add_notes(*content, headers, names, stats);
-  detail::fill_string_columns(*content, poll);
+  detail::fill_string_columns(*content, runs, poll, workers);
   // Every value is in the cells now; the text is no longer needed.
   content->text = {};
   content->buffer = detail::TextBuffer();
