@@ -96,7 +96,8 @@ HeldColumn take_column(const py::tuple& spec, std::int64_t cases) {
 }
 
 // Runs `commands` over the columns. Options: weight, split (list), missing
-// (list of "VAR=..." specifications), seed, workspace (bytes), max_cells.
+// (list of "VAR=..." specifications), seed, workspace (bytes), max_cells,
+// threads (that measure the columns; 0 for the machine's cores).
 // Throws DataError for data the host cannot take and CommandError for
 // commands that cannot be split.
 Document run(const py::list& columns, std::int64_t cases, const std::string& commands, const py::dict& options) {
@@ -109,6 +110,7 @@ Document run(const py::list& columns, std::int64_t cases, const std::string& com
   }
   if (options.contains("split")) data_options.split = options["split"].cast<std::vector<std::string>>();
   if (options.contains("missing")) data_options.missing = options["missing"].cast<std::vector<std::string>>();
+  if (options.contains("threads")) data_options.threads = options["threads"].cast<int>();
   host::HostOptions host_options;
   host_options.progress = false;
   if (options.contains("seed")) host_options.seed = options["seed"].cast<std::uint32_t>();

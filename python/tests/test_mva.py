@@ -179,3 +179,18 @@ def test_two_threads_give_what_one_after_the_other_gives(airquality):
     for t in threads:
         t.join()
     assert together == alone
+
+
+def test_any_number_of_threads_takes_the_columns_alike(airquality):
+    command = "MVA Ozone TO Day /EM /TPATTERN."
+    assert len({mva.run(airquality, command, threads=n).json() for n in (1, 2, 5)}) == 1
+    # The first column with a problem is the one told, whichever thread met it.
+    bad = airquality.assign(Wind=np.inf, Temp=-np.inf)
+    messages = set()
+    for n in (1, 2, 5):
+        with pytest.raises(mva.MvaError) as error:
+            mva.run(bad, command, threads=n)
+        messages.add(str(error.value))
+    assert len(messages) == 1 and 'column "Wind"' in messages.pop()
+    with pytest.raises(mva.MvaError, match="threads: 0"):
+        mva.run(airquality, command, threads=0)
