@@ -114,7 +114,6 @@ struct DataContent {
   std::string source;
   char delimiter = ',';
   std::size_t columns = 0;
-  CsvReader::Position first_record;  // the record after the header
   std::int64_t cases = 0;
   Dictionary dictionary;
   std::vector<ColumnPlan> plans;

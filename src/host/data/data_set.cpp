@@ -330,7 +330,6 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
     headers = header_texts(csv);
     names = variable_names(headers);
     content->columns = names.size();
-    content->first_record = csv.position();
 
     stats.resize(names.size());
     for (ColumnStats& s : stats) s.mark = content->decimal;
