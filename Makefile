@@ -14,7 +14,7 @@ WERROR     ?= OFF
 MAKEFLAGS  += --no-print-directory
 
 PACKAGES := g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libboost-dev \
-            nlohmann-json3-dev libcli11-dev libfmt-dev \
+            nlohmann-json3-dev libcli11-dev libfmt-dev libtbb-dev \
             pybind11-dev python3-pybind11 python3-pandas python3-pytest python3-setuptools python3-pip python3-venv \
             r-base-dev r-cran-rcpp r-cran-testthat
 

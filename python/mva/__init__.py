@@ -16,6 +16,7 @@ import os
 import re
 import tempfile
 
+import numpy as np
 import pandas as pd
 
 from . import _mva
@@ -128,7 +129,8 @@ def _data_error(error):
     return MvaError(text, key="data", location=location)
 
 
-def run(df, commands, weight=None, split=None, missing=None, seed=2000000, workspace=None, max_cells=0):
+def run(df, commands, weight=None, split=None, missing=None, seed=2000000, workspace=None, max_cells=0,
+        threads=None):
     """Runs MVA commands over a data frame.
 
     df: the data; each column a variable (float and nullable int or boolean
@@ -140,7 +142,9 @@ def run(df, commands, weight=None, split=None, missing=None, seed=2000000, works
     missing: user-missing values by column: a list of up to three values,
         a tuple (low, high) for a range, or {"range": (low, high), "value": v};
     seed: of the random numbers imputations draw; workspace: its size in
-        bytes; max_cells: the largest pattern table (0, no limit).
+        bytes; max_cells: the largest pattern table (0, no limit); threads:
+        how many threads take in the columns (default: the machine's cores;
+        the result is the same for any number).
 
     Raises MvaError (with message, key and location) for data the engine
     cannot take, for arguments that name no column, and when a command ends
@@ -156,6 +160,11 @@ def run(df, commands, weight=None, split=None, missing=None, seed=2000000, works
         options["split"] = [names.of(s, "split") for s in splits]
     if workspace is not None:
         options["workspace"] = int(workspace)
+    if threads is not None:
+        if isinstance(threads, bool) or not isinstance(threads, (int, np.integer)) or not 1 <= threads <= 1024:
+            raise MvaError(f"threads: {threads!r} is not a number of threads (1 to 1024)", key="argument",
+                           location={"argument": "threads"})
+        options["threads"] = int(threads)
     try:
         document = _mva.run(columns, int(df.shape[0]), commands, options)
     except _mva.DataError as error:

@@ -4,12 +4,14 @@
 // from their arrays; the procedure runs with the interpreter's lock released,
 // so other Python threads (and other analyses) go on meanwhile. What the
 // package sees of a run is the document: every number in it was computed by
-// the procedure.
+// the procedure. Ctrl-C stops a run of the main thread with KeyboardInterrupt.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <memory>
 #include <new>
 #include <optional>
@@ -95,8 +97,56 @@ HeldColumn take_column(const py::tuple& spec, std::int64_t cases) {
   return held;
 }
 
+// Ctrl-C while a run goes on in the interpreter's main thread. Python's own
+// handler would only run once the engine returns, so for the run's length
+// the signal goes to a handler of ours, which asks the hosts to stop (their
+// procedures poll for that often); the run then raises KeyboardInterrupt,
+// as Python would have. The stop is the process's, as the signal is: a run
+// in another thread stops too.
+std::atomic<bool> interrupted_run{false};
+
+extern "C" void on_interrupt(int) {
+  interrupted_run = true;
+  host::ReferenceHost::request_interrupt();
+}
+
+class InterruptScope {
+ public:
+  explicit InterruptScope(bool main_thread) {
+    if (!main_thread) return;
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    active_ = sigaction(SIGINT, &action, &previous_) == 0;
+  }
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+  ~InterruptScope() {
+    if (active_) sigaction(SIGINT, &previous_, nullptr);
+  }
+
+  // After the run, with the interpreter's lock held: raises
+  // KeyboardInterrupt when Ctrl-C stopped it, and lets later runs go on.
+  void raise_if_interrupted() const {
+    if (!active_ || !interrupted_run.exchange(false)) return;
+    host::ReferenceHost::clear_interrupt();
+    PyErr_SetNone(PyExc_KeyboardInterrupt);
+    throw py::error_already_set();
+  }
+
+ private:
+  bool active_ = false;
+  struct sigaction previous_ {};
+};
+
+bool in_main_thread() {
+  const py::module_ threading = py::module_::import("threading");
+  return threading.attr("current_thread")().is(threading.attr("main_thread")());
+}
+
 // Runs `commands` over the columns. Options: weight, split (list), missing
-// (list of "VAR=..." specifications), seed, workspace (bytes), max_cells.
+// (list of "VAR=..." specifications), seed, workspace (bytes), max_cells,
+// threads (that measure the columns; 0 for the machine's cores).
 // Throws DataError for data the host cannot take and CommandError for
 // commands that cannot be split.
 Document run(const py::list& columns, std::int64_t cases, const std::string& commands, const py::dict& options) {
@@ -109,6 +159,7 @@ Document run(const py::list& columns, std::int64_t cases, const std::string& com
   }
   if (options.contains("split")) data_options.split = options["split"].cast<std::vector<std::string>>();
   if (options.contains("missing")) data_options.missing = options["missing"].cast<std::vector<std::string>>();
+  if (options.contains("threads")) data_options.threads = options["threads"].cast<int>();
   host::HostOptions host_options;
   host_options.progress = false;
   if (options.contains("seed")) host_options.seed = options["seed"].cast<std::uint32_t>();
@@ -116,7 +167,9 @@ Document run(const py::list& columns, std::int64_t cases, const std::string& com
   if (options.contains("max_cells")) host_options.max_cells = options["max_cells"].cast<std::int64_t>();
 
   std::optional<Document> document;
-  {
+  const InterruptScope interrupts(in_main_thread());
+  data_options.interrupted = [] { return host::ReferenceHost::interrupted(); };
+  try {
     const py::gil_scoped_release unlocked;
     std::vector<host::MemoryColumn> memory;
     memory.reserve(held.size());
@@ -127,7 +180,11 @@ Document run(const py::list& columns, std::int64_t cases, const std::string& com
     memory.clear();
     const bool failed = !cli::run_commands(host, std::move(split));
     document.emplace(std::move(host.output()), failed);
+  } catch (const host::LoadInterrupted&) {
+    interrupts.raise_if_interrupted();
+    throw;
   }
+  interrupts.raise_if_interrupted();
   return std::move(*document);
 }
 

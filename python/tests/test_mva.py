@@ -179,3 +179,37 @@ def test_two_threads_give_what_one_after_the_other_gives(airquality):
     for t in threads:
         t.join()
     assert together == alone
+
+
+def test_any_number_of_threads_takes_the_columns_alike(airquality):
+    command = "MVA Ozone TO Day /EM /TPATTERN."
+    assert len({mva.run(airquality, command, threads=n).json() for n in (1, 2, 5)}) == 1
+    # The first column with a problem is the one told, whichever thread met it.
+    bad = airquality.assign(Wind=np.inf, Temp=-np.inf)
+    messages = set()
+    for n in (1, 2, 5):
+        with pytest.raises(mva.MvaError) as error:
+            mva.run(bad, command, threads=n)
+        messages.add(str(error.value))
+    assert len(messages) == 1 and 'column "Wind"' in messages.pop()
+    with pytest.raises(mva.MvaError, match="threads: 0"):
+        mva.run(airquality, command, threads=0)
+
+
+def test_ctrl_c_stops_a_run_promptly():
+    import signal
+    import time
+    rng = np.random.default_rng(3)
+    values = rng.normal(size=(20000, 6))
+    values[rng.random(values.shape) < 0.2] = np.nan
+    df = pd.DataFrame(values, columns=[f"v{k}" for k in range(6)])
+    command = "MVA v0 TO v5 /NOUNIVARIATE /EM (ITERATIONS=100000000 CONVERGENCE=1E-300)."
+    timer = threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT))
+    start = time.monotonic()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        mva.run(df, command)
+    assert time.monotonic() - start < 30
+    timer.join()
+    # The interrupt is over: the next run runs.
+    assert mva.run(df, "MVA v0 TO v5 /EM.").little is not None

@@ -72,6 +72,8 @@ Running:
   --workspace SIZE   memory for a command, e.g. 512M or 4G (default 4G;
                      memory that is not used costs nothing)
   --seed N           seed of the random numbers of imputations (default 2000000)
+  --threads N        threads that read the data file (default: the machine's
+                     cores); the output is the same for any number
   --no-progress      never show progress on the terminal
   --version          show the version
   --help             show this text
@@ -142,7 +144,8 @@ char delimiter_of(std::string_view text) {
 // The texts of the arguments as the command line gave them, before their
 // values are checked.
 struct RawArguments {
-  std::vector<std::string> data, dict, delimiter, decimal, weight, format, output, workspace, max_cells, seed;  // once
+  std::vector<std::string> data, dict, delimiter, decimal, weight, format, output, workspace, max_cells, seed,
+      threads;                                                     // once
   std::vector<std::string> na, missing, split, commands, scripts;  // repeatable
   bool no_progress = false, version = false, help = false;
 };
@@ -169,7 +172,8 @@ void declare(CLI::App& app, RawArguments& raw) {
                             {"--output", &raw.output},
                             {"--workspace", &raw.workspace},
                             {"--max-cells", &raw.max_cells},
-                            {"--seed", &raw.seed}}) {
+                            {"--seed", &raw.seed},
+                            {"--threads", &raw.threads}}) {
     each(name, *into);
   }
   each("--na", raw.na);
@@ -245,6 +249,9 @@ void take(const RawArguments& raw, ParsedArguments& parsed) {
   }
   if (const auto seed = single("--seed", raw.seed)) {
     o.seed = whole_number<std::uint32_t>("--seed", *seed, 0, std::numeric_limits<std::uint32_t>::max());
+  }
+  if (const auto threads = single("--threads", raw.threads)) {
+    o.data.threads = whole_number<int>("--threads", *threads, 1, 1024);
   }
   o.no_progress = raw.no_progress;
 }

@@ -10,6 +10,7 @@
 #include "host/data/column_loader.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <fmt/format.h>
 
@@ -19,20 +20,6 @@
 namespace mva::host::detail {
 
 namespace {
-
-// A first guess at the number of records from `text` on: its size over the
-// mean length of the lines in its first 64 KiB, with a margin. It saves a
-// pass over the whole text; the columns grow when the guess falls short.
-std::size_t estimated_records(std::string_view text) {
-  const std::string_view sample = text.substr(0, std::size_t{1} << 16);
-  std::size_t lines = 1;
-  for (const char *p = sample.data(), *const end = p + sample.size();
-       (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr; ++p) {
-    ++lines;
-  }
-  const std::size_t line_length = std::max<std::size_t>(sample.size() / lines, 1);
-  return text.size() / line_length / 8 * 9 + 64;
-}
 
 // Reads `cell` (blanks trimmed) as a number written with the decimal mark
 // `mark`, '.' or ','. With a comma for the mark a cell with a point is no
@@ -172,9 +159,12 @@ std::string shown_cell(std::string_view cell) {
 
 class RecordPass {
  public:
-  RecordPass(DataContent& content, std::vector<ColumnStats>& stats)
+  // `columns` are where the values of the stretch of records read go: the
+  // first cell of each numeric column (null for one of text).
+  RecordPass(const DataContent& content, std::vector<ColumnStats>& stats, std::vector<double*> columns)
       : content_(content),
         stats_(stats),
+        columns_(std::move(columns)),
         delimiter_(content.delimiter),
         hot_(stats.size()),
         na_(stats.size()),
@@ -286,12 +276,12 @@ class RecordPass {
     in_place_ = 0;
   }
 
-  // Makes room in the columns of numbers for `count` cases.
-  void grow(std::size_t count) {
+  // Moves the columns of numbers (once they have grown).
+  void set_columns(const std::vector<double*>& columns) {
     for (std::size_t c = 0; c < hot_.size(); ++c) {
-      if (hot_[c].cells == nullptr) continue;
-      grow_column(content_.cells[c], count);
-      hot_[c].cells = content_.cells[c].get();
+      if (columns_[c] == nullptr) continue;
+      columns_[c] = columns[c];
+      if (hot_[c].cells != nullptr) hot_[c].cells = columns[c];
     }
   }
 
@@ -318,7 +308,7 @@ class RecordPass {
     for (std::size_t c = 0; c < stats_.size(); ++c) {
       const ColumnStats& s = stats_[c];
       HotColumn& h = hot_[c];
-      h.cells = s.numeric ? content_.cells[c].get() : nullptr;
+      h.cells = s.numeric ? columns_[c] : nullptr;
       h.longest = s.may_be_string ? s.longest : static_cast<std::size_t>(-1);
       h.decimals = s.decimals;
       h.integer_width = s.integer_width;
@@ -360,7 +350,7 @@ class RecordPass {
           }
         }
       }
-      if (na && s.numeric) content_.cells[c][record] = kSystemMissing;
+      if (na && s.numeric) columns_[c][record] = kSystemMissing;
       if (na || !s.counting) continue;
       double value = 0.0;
       NumberShape shape;
@@ -368,7 +358,7 @@ class RecordPass {
         ++s.numbers;
         s.decimals = std::max(s.decimals, shape.decimals);
         s.integer_width = std::max(s.integer_width, shape.integer_width);
-        if (s.numeric) content_.cells[c][record] = value;
+        if (s.numeric) columns_[c][record] = value;
       } else if (s.declared == DeclaredType::Numeric) {
         throw DataError(fmt::format("{}, line {}, column {} ({}): \"{}\" is not a number, and {} is declared numeric{}",
                                     csv.source(), csv.field_line(c), c + 1, names[c], shown_cell(cell), names[c],
@@ -376,7 +366,7 @@ class RecordPass {
       } else {
         if (s.numeric) {  // its values are of no use now
           s.numeric = false;
-          content_.cells[c].reset();
+          columns_[c] = nullptr;
         }
         if (s.texts++ == 0) {
           s.first_text = shown_cell(trimmed);
@@ -393,8 +383,9 @@ class RecordPass {
     return p;
   }
 
-  DataContent& content_;
+  const DataContent& content_;
   std::vector<ColumnStats>& stats_;
+  std::vector<double*> columns_;  // the first cell of each numeric column
   const char delimiter_;
   std::vector<HotColumn> hot_;
   std::vector<std::size_t> exceptions_;     // the columns of the NA cells of the record being read in place
@@ -426,20 +417,14 @@ void refuse_nul_bytes(std::string_view text, const std::string& source) {
                   source, line, column));
 }
 
-void read_records(CsvReader& csv, DataContent& content, const std::vector<std::string>& names,
-                  std::vector<ColumnStats>& stats, const std::function<void()>& poll) {
+RangeResult read_range(const DataContent& content, const std::vector<std::string>& names, CsvReader::Position at,
+                       std::size_t stop, std::vector<ColumnStats>& stats, CellTarget& target,
+                       const std::function<void()>& poll) {
   const std::string_view text = content.text;
-  CsvReader::Position at = csv.position();
-  std::size_t capacity = estimated_records(text.substr(at.offset));
-  content.cells.clear();
-  content.cells.resize(stats.size());
-  for (std::size_t c = 0; c < stats.size(); ++c) {
-    if (stats[c].numeric) content.cells[c] = column_array(capacity);
-  }
-  content.first_line = at.line;
-  content.lines.clear();
-
-  RecordPass pass(content, stats);
+  assert(stop <= text.size() && target.cells.size() == stats.size());
+  CsvReader csv(text, content.delimiter, content.source);
+  csv.expect_fields(content.columns);
+  RecordPass pass(content, stats, target.cells);
   const bool plain_allowed = !numbers_may_be_na(content);
   const char* const begin = text.data();
   const char* const end = begin + text.size();
@@ -447,14 +432,20 @@ void read_records(CsvReader& csv, DataContent& content, const std::vector<std::s
   // for the end of the text: every scan stops at a line end.
   const char* last_line_end = static_cast<const char*>(memrchr(begin, '\n', text.size()));
   if (last_line_end == nullptr) last_line_end = begin;
+  RangeResult result;
+  const std::int64_t first_line = at.line;
   std::size_t record = 0;
   for (;;) {
+    if (at.offset >= stop) break;
     const char* const p = begin + at.offset;
-    if (p == end) break;
     if ((record + 1) % kInterruptPollRecords == 0) poll();
-    if (record == capacity) {
-      capacity += capacity / 2;
-      pass.grow(capacity);
+    if (record == target.capacity) {
+      if (!target.grow) {
+        result.overflow = true;
+        break;
+      }
+      target.grow(target.capacity + target.capacity / 2);
+      pass.set_columns(target.cells);
     }
     std::int64_t line = at.line;
     const char* next = nullptr;
@@ -476,51 +467,50 @@ void read_records(CsvReader& csv, DataContent& content, const std::vector<std::s
     }
     // Line numbers are kept only once a record stands off the one-per-line count.
     const auto record_number = static_cast<std::int64_t>(record);
-    if (content.lines.empty() && line != content.first_line + record_number) {
-      content.lines.reserve(record + 1);
-      for (std::int64_t r = 0; r < record_number; ++r) content.lines.push_back(content.first_line + r);
+    const bool off_count = line != first_line + record_number;
+    if (result.lines.empty() && off_count) {
+      result.lines.reserve(record + 1);
+      for (std::int64_t r = 0; r < record_number; ++r) result.lines.push_back(first_line + r);
     }
-    if (!content.lines.empty()) content.lines.push_back(line);
+    if (!result.lines.empty() || off_count) result.lines.push_back(line);
     ++record;
   }
   pass.add_plain_counts();
-  csv.seek(at);
-  content.cases = static_cast<std::int64_t>(record);
+  result.records = record;
+  result.end = at;
+  return result;
 }
 
-void fill_string_columns(DataContent& content, const std::function<void()>& poll) {
-  std::vector<std::size_t> strings;
+StringFill::StringFill(const DataContent& content) : content_(content), kept_(content.plans.size()) {
   for (std::size_t c = 0; c < content.plans.size(); ++c) {
-    if (content.plans[c].width > 0) strings.push_back(c);
-  }
-  if (strings.empty()) return;
-  const auto cases = static_cast<std::size_t>(content.cases);
-  for (const std::size_t c : strings) {
-    content.cells[c] = column_array(cases * static_cast<std::size_t>(content.plans[c].cells));
+    if (content.plans[c].width > 0) strings_.push_back(c);
   }
   // An NA token that is one of a string column's own user-missing values
   // (a dictionary that declares "N/A" missing) is that value there, not blank.
-  std::vector<std::vector<std::string_view>> kept(content.plans.size());
-  for (const std::size_t c : strings) {
+  for (const std::size_t c : strings_) {
     const VarRecord& record = content.dictionary.slot(static_cast<std::int64_t>(content.plans[c].cell) + 1);
     for (int k = 0; k < record.missing_form && k < 3; ++k) {
       const std::string_view text = trim_blanks(record.missing_text[static_cast<std::size_t>(k)]);
-      if (!text.empty() && content.is_na(text)) kept[c].push_back(text);
+      if (!text.empty() && content.is_na(text)) kept_[c].push_back(text);
     }
   }
-  CsvReader csv(content.text, content.delimiter, content.source);
-  csv.seek(content.first_record);
-  csv.expect_fields(content.columns);
-  for (std::size_t record = 0; record < cases && csv.next(); ++record) {
-    if ((record + 1) % kInterruptPollRecords == 0) poll();
-    for (const std::size_t c : strings) {
+}
+
+void StringFill::fill(const CaseRun& run, const std::function<void()>& poll) const {
+  CsvReader csv(content_.text, content_.delimiter, content_.source);
+  csv.seek(run.start);
+  csv.expect_fields(content_.columns);
+  for (std::size_t k = 0; k < run.cases && csv.next(); ++k) {
+    if ((k + 1) % kInterruptPollRecords == 0) poll();
+    const std::size_t record = run.first_case + k;
+    for (const std::size_t c : strings_) {
       // Blank padded, 8 characters per cell, as the case buffer holds them.
-      const ColumnPlan& plan = content.plans[c];
+      const ColumnPlan& plan = content_.plans[c];
       const std::string_view cell = csv.fields()[c];
       const std::size_t size = static_cast<std::size_t>(plan.cells) * 8;
-      char* chars = reinterpret_cast<char*>(content.cells[c].get() + record * static_cast<std::size_t>(plan.cells));
+      char* chars = reinterpret_cast<char*>(content_.cells[c].get() + record * static_cast<std::size_t>(plan.cells));
       const std::string_view trimmed = trim_blanks(cell);
-      const bool na = content.is_na(trimmed) && std::find(kept[c].begin(), kept[c].end(), trimmed) == kept[c].end();
+      const bool na = content_.is_na(trimmed) && std::find(kept_[c].begin(), kept_[c].end(), trimmed) == kept_[c].end();
       const std::size_t used = na ? 0 : std::min(cell.size(), static_cast<std::size_t>(plan.width));
       std::memcpy(chars, cell.data(), used);
       std::memset(chars + used, ' ', size - used);

@@ -14,6 +14,7 @@
 #include "host/data/csv_reader.h"
 #include "host/data/data_content.h"
 #include "host/data/dictionary_json.h"
+#include "host/services/workers.h"
 
 namespace mva::host::detail {
 
@@ -47,22 +48,77 @@ struct ColumnStats {
 // often means the file is UTF-16.
 void refuse_nul_bytes(std::string_view text, const std::string& source);
 
-// Reads every record after the header (`csv` stands at the first one):
-// counts the cases into content.cases, gathers `stats`, records the cases'
-// lines, and fills content.cells[c] with one double per case for every
-// column that stays numeric (system-missing for an NA cell); columns found
-// to hold text get their cells from fill_string_columns. Calls `poll` every
-// kInterruptPollRecords records (it may throw to stop). Throws DataError as
-// the CSV reader does, for a cell that is not a number in a column declared
-// numeric, and (refuse_nul_bytes) for a record with a NUL byte.
-void read_records(CsvReader& csv, DataContent& content, const std::vector<std::string>& names,
-                  std::vector<ColumnStats>& stats, const std::function<void()>& poll);
+// Where the values of a stretch of records go: the first cell of each
+// numeric column (null for a column of text), with room for `capacity`
+// cases. `grow`, when set, makes room for at least the cases it is given and
+// updates `cells`; without it a stretch with more records stops there.
+struct CellTarget {
+  std::vector<double*> cells;
+  std::size_t capacity = 0;
+  std::function<void(std::size_t)> grow;
+};
+
+struct RangeResult {
+  std::size_t records = 0;
+  CsvReader::Position end;  // after the last record read
+  // The line of each record, kept only when they do not follow one per
+  // line from the first on.
+  std::vector<std::int64_t> lines;
+  bool overflow = false;  // more records than the target had room for
+};
+
+// Reads the records from `at` on (a record start, outside quotes) that
+// start before `stop`: gathers `stats`, and writes each numeric column's
+// values, one double per case (system-missing for an NA cell), to `target`.
+// Lines are counted from at.line. Calls `poll` every kInterruptPollRecords
+// records (it may throw to stop). Throws DataError as the CSV reader does,
+// for a cell that is not a number in a column declared numeric, and
+// (refuse_nul_bytes) for a record with a NUL byte.
+RangeResult read_range(const DataContent& content, const std::vector<std::string>& names, CsvReader::Position at,
+                       std::size_t stop, std::vector<ColumnStats>& stats, CellTarget& target,
+                       const std::function<void()>& poll);
+
+// Cases read from one stretch of records: the first starts at `start`.
+struct CaseRun {
+  CsvReader::Position start;
+  std::size_t first_case = 0;
+  std::size_t cases = 0;
+};
+
+// Fills the cells of the string columns (content.plans[c].width > 0; their
+// arrays made) of a run of cases: blank padded, 8 characters per cell; a
+// cell without a value, an NA token, reads as blank unless the token is one
+// of the column's own user-missing values.
+class StringFill {
+ public:
+  explicit StringFill(const DataContent& content);
+  bool empty() const { return strings_.empty(); }
+  const std::vector<std::size_t>& columns() const { return strings_; }
+  void fill(const CaseRun& run, const std::function<void()>& poll) const;
+
+ private:
+  const DataContent& content_;
+  std::vector<std::size_t> strings_;
+  std::vector<std::vector<std::string_view>> kept_;  // NA tokens that are a column's own missing values
+};
+
+// Reads every record after the header (`csv` stands at the first one), in
+// chunks of about `chunk_bytes` (record_chunks.h) read on `workers`, as
+// read_range reads them, and puts together what the chunks learnt in the
+// order of the file: counts the cases into content.cases, gathers `stats`,
+// records the cases' lines, and fills content.cells[c] for every column
+// that stays numeric; columns found to hold text get their cells from
+// fill_string_columns. The result is the same whatever the workers and the
+// chunk size, bit for bit, messages included. Returns the runs of cases the
+// chunks read.
+std::vector<CaseRun> read_records(CsvReader& csv, DataContent& content, const std::vector<std::string>& names,
+                                  std::vector<ColumnStats>& stats, const std::function<void()>& poll, Workers& workers,
+                                  std::size_t chunk_bytes);
 
 // Once content.plans give the string columns their widths: fills their
-// cells (blank padded, 8 characters per cell; a cell without a value, an NA
-// token, reads as blank unless the token is one of the column's own
-// user-missing values) with a second walk over the records, which only
-// files with string columns need. Polls as read_records does.
-void fill_string_columns(DataContent& content, const std::function<void()>& poll);
+// cells (StringFill) run by run, the runs spread over `workers`. Polls as
+// read_range does.
+void fill_string_columns(DataContent& content, const std::vector<CaseRun>& runs, const std::function<void()>& poll,
+                         Workers& workers);
 
 }  // namespace mva::host::detail

@@ -41,11 +41,14 @@ using ColumnCells = std::unique_ptr<double[], FreeCells>;
 // Columns of at least this many bytes are mapped.
 inline constexpr std::size_t kMappedColumn = std::size_t{1} << 20;
 
-// An uninitialised array of `count` cells for a column's values.
-inline ColumnCells column_array(std::size_t count) {
+// An uninitialised array of `count` cells for a column's values. A mapped
+// one has its pages taken now when `populate`; otherwise they come as they
+// are first written (by the threads that write them).
+inline ColumnCells column_array(std::size_t count, bool populate = true) {
   const std::size_t bytes = std::max<std::size_t>(count, 1) * sizeof(double);
   if (bytes >= kMappedColumn) {
-    void* cells = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    void* cells = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
     if (cells == MAP_FAILED) throw std::bad_alloc();
     return ColumnCells(static_cast<double*>(cells), FreeCells{bytes});
   }
@@ -111,7 +114,6 @@ struct DataContent {
   std::string source;
   char delimiter = ',';
   std::size_t columns = 0;
-  CsvReader::Position first_record;  // the record after the header
   std::int64_t cases = 0;
   Dictionary dictionary;
   std::vector<ColumnPlan> plans;

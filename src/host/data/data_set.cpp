@@ -24,6 +24,7 @@
 #include "host/data/data_error.h"
 #include "host/data/dictionary_json.h"
 #include "host/data/number_text.h"
+#include "host/data/record_chunks.h"
 #include "host/data/variable_names.h"
 
 namespace mva::host {
@@ -364,6 +365,8 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
   std::vector<std::string> headers;
   std::vector<std::string> names;
   std::vector<ColumnStats> stats;
+  Workers workers(options.threads);
+  std::vector<detail::CaseRun> runs;
   // NUL bytes are looked for as the records are read, not in a pass of their
   // own; one anywhere in the file is reported before any other fault.
   try {
@@ -376,14 +379,14 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
     headers = header_texts(csv);
     names = variable_names(headers);
     content->columns = names.size();
-    content->first_record = csv.position();
 
     stats.resize(names.size());
     for (ColumnStats& s : stats) s.mark = content->decimal;
     if (file) declare_columns(*file, *content, headers, names, stats);
     widen_for_missing_options(options, *content, names, stats);
     poll();
-    detail::read_records(csv, *content, names, stats, poll);
+    runs = detail::read_records(csv, *content, names, stats, poll, workers,
+                                options.chunk_bytes > 0 ? options.chunk_bytes : detail::kChunkBytes);
   } catch (const DataError&) {
     detail::refuse_nul_bytes(content->text, content->source);
     throw;
@@ -394,7 +397,7 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
   if (file) content->dictionary.apply(*file);
   apply_options(content->dictionary, options, ColumnNames{headers, names});
   add_notes(*content, headers, names, stats);
-  detail::fill_string_columns(*content, poll);
+  detail::fill_string_columns(*content, runs, poll, workers);
   // Every value is in the cells now; the text is no longer needed.
   content->text = {};
   content->buffer = detail::TextBuffer();

@@ -1,5 +1,6 @@
 // Data sets from columns in memory: a front end's data frame becomes the
-// host's data set without passing through text. Contiguous numbers are read
+// host's data set without passing through text, its numeric columns
+// measured on as many threads as options.threads gives. Contiguous numbers are read
 // in place (the case reader turns NaN into the system-missing value, and a
 // negative zero into zero because split groups compare cells byte for
 // byte); strided ones are copied with the same conversion; texts are padded
@@ -12,6 +13,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <fmt/format.h>
 #include <iterator>
 
@@ -20,6 +22,7 @@
 #include "host/data/data_set.h"
 #include "host/data/number_text.h"
 #include "host/data/variable_names.h"
+#include "host/services/workers.h"
 
 namespace mva::host {
 
@@ -177,19 +180,38 @@ DataSet DataSet::from_columns(const std::vector<MemoryColumn>& columns, std::int
   for (const MemoryColumn& column : columns) headers.push_back(column.header);
   const std::vector<std::string> names = variable_names(headers);
 
+  // The numeric columns are checked and measured (and copied when strided)
+  // on the workers, a column each; the first problem in column order is
+  // the one told.
+  std::vector<detail::ColumnCells> numbers(columns.size());
+  std::vector<NumberWidths> widths(columns.size());
+  std::vector<std::exception_ptr> problems(columns.size());
+  Workers workers(options.threads);
+  workers.for_each(columns.size(), [&](std::size_t c) {
+    const MemoryColumn& column = columns[c];
+    if (column.numbers == nullptr) return;
+    try {
+      // Contiguous values are read in place; the case reader converts them.
+      numbers[c] = column.stride == 1
+                       ? detail::ColumnCells(const_cast<double*>(column.numbers), detail::FreeCells{0, true})
+                       : detail::column_array(count);
+      widths[c] = take_numbers(*content, column, names[c], count, column.stride == 1 ? nullptr : numbers[c].get());
+    } catch (const DataError&) {
+      problems[c] = std::current_exception();
+    }
+  });
+  for (const std::exception_ptr& problem : problems) {
+    if (problem) std::rethrow_exception(problem);
+  }
+
   for (std::size_t c = 0; c < columns.size(); ++c) {
     const MemoryColumn& column = columns[c];
     ColumnPlan plan;
     std::int64_t v = 0;
     if (column.numbers != nullptr) {
-      // Contiguous values are read in place; the case reader converts them.
       plan.raw = column.stride == 1;
-      detail::ColumnCells cells =
-          plan.raw ? detail::ColumnCells(const_cast<double*>(column.numbers), detail::FreeCells{0, true})
-                   : detail::column_array(count);
-      const NumberWidths widths = take_numbers(*content, column, names[c], count, plan.raw ? nullptr : cells.get());
-      v = content->dictionary.add_numeric(names[c], widths.format());
-      content->cells.push_back(std::move(cells));
+      v = content->dictionary.add_numeric(names[c], widths[c].format());
+      content->cells.push_back(std::move(numbers[c]));
     } else {
       const int width = string_width(*content, column, names[c], count);
       v = content->dictionary.add_string(names[c], width);

@@ -1,0 +1,34 @@
+// The threads a run may use: a oneTBB arena of a fixed number of workers,
+// and a loop that spreads the items of a job over them. Whatever is split
+// across workers is cut by the data alone and put together in a fixed order
+// by the caller, so the number of workers never changes a result.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+#include <oneapi/tbb/task_arena.h>
+
+namespace mva::host {
+
+class Workers {
+ public:
+  // `threads` workers; 0 takes the machine's cores.
+  explicit Workers(int threads = 0);
+
+  int count() const { return count_; }
+
+  // Calls body(i) for every i in [0, n), in any order and on any worker,
+  // and returns once every call has returned. An exception thrown by a
+  // call is thrown here (calls not yet started are then skipped).
+  void for_each(std::size_t n, const std::function<void(std::size_t)>& body);
+
+  // The machine's cores, as --threads takes them by default.
+  static int cores();
+
+ private:
+  int count_;
+  oneapi::tbb::task_arena arena_;
+};
+
+}  // namespace mva::host
