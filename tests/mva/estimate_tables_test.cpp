@@ -36,8 +36,8 @@ struct Estimates {
     return d;
   }
   void eout(int method, const EmResult& em) {
-    EOUT(fx.cx(), WordArray(vcols.data()), 3, RealArray(means.data()), RealTriangle(RealArray(cov.data())), method, 5.0,
-         em, method == kEmMethod ? std::array<int, 3>{20, 21, 22} : std::array<int, 3>{23, 24, 25});
+    EOUT(fx.cx(), WordArray(vcols), 3, RealArray(means), RealTriangle(RealArray(cov)), method, 5.0, em,
+         method == kEmMethod ? std::array<int, 3>{20, 21, 22} : std::array<int, 3>{23, 24, 25});
   }
   const host::OutputDocument& doc() { return fx.host().output(); }
 };

@@ -355,8 +355,8 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
         s.declared_width = entry.width;
       }
     }
-    for (const std::string& text : options.missing) {
-      const MissingOption option = parse_missing_option(text);
+    for (const std::string& given : options.missing) {
+      const MissingOption option = parse_missing_option(given);
       const auto at = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
         return fold_name(name) == fold_name(option.variable);
       });

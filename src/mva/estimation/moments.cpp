@@ -124,7 +124,7 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
     cmn.SUMWT += w;
     if (complete) {
       MOMUPD(first_listwise, first_listwise, cmn.NVAR, cells, roles, 1, nv, w, 1.0, CASEVAL, listwise, LWMEAN, LWCOV,
-             RealArray(deviations.data()));
+             RealArray(deviations));
       first_listwise = false;
     }
     pairs.add(w, CASEVAL, CASEMISS, pw);
