@@ -157,10 +157,39 @@ fuzz: fuzz-build
 mutate: deps
 	/usr/bin/python3 tools/mutate.py --jobs $(JOBS) --build-dir $(MUTATE_BUILD) $(if $(MUTATE_ONLY),--only $(MUTATE_ONLY))
 
+# The checked build: every workspace view checks its indices and every
+# kernel what it assumes (MVA_ASSERT, mva/frame/host/invariant.h), and the
+# standard library checks its own; all the tests run in it.
+CHECKED_BUILD ?= build-checked
+.PHONY: checked
+checked: deps
+	@cmake -S . -B $(CHECKED_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMVA_CHECKED=ON -DMVA_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(CHECKED_BUILD) -j $(JOBS)
+	cd $(CHECKED_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# ThreadSanitizer over the test of two procedures run at once on two threads
+# (the Python tests would need an interpreter built for it).
+TSAN_BUILD ?= build-tsan
+.PHONY: tsan
+tsan: deps
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMVA_TSAN=ON -DMVA_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_threads
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ./$(TSAN_BUILD)/test_threads \
+	  --gtest_filter=Entry.TwoThreadsGiveWhatSingleRunsGive
+
+# The layout check, clang-tidy over src/ and the kernel include rule
+# (.ci/lint), on the compile commands of the ordinary build folder.
+LINT_PACKAGES := clang-format clang-tidy-14
+.PHONY: lint
+lint: deps
+	@$(MAKE) install-packages WANTED="$(LINT_PACKAGES)"
+	@cmake -S . -B $(BUILD) >/dev/null  # keeps the folder's settings; writes compile_commands.json
+	.ci/lint $(BUILD) $(JOBS)
+
 # Lays out every C++ file by .clang-format.
 FORMATTED = $(shell find src tests bench python -name '*.cpp' -o -name '*.h') r/src/mva_r.cpp
 format:
 	clang-format -i $(FORMATTED)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD) $(MUTATE_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(PACKAGE_BUILD) $(MUTATE_BUILD) $(CHECKED_BUILD) $(TSAN_BUILD)

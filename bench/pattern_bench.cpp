@@ -90,7 +90,7 @@ void BM_CaseChain(benchmark::State& state) {
   Context& cx = setup.cx();
   std::vector<std::int64_t> order(static_cast<std::size_t>(cx.cmn.NINCOM));
   for (auto _ : state) {
-    CASORD(cx, cx.cmn.NVAR, WordArray(order.data()), false);
+    CASORD(cx, cx.cmn.NVAR, WordArray(order), false);
     benchmark::DoNotOptimize(order.data());
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -38,7 +38,7 @@ std::unique_ptr<ParseFixture> stored(const std::string& csv, const std::string& 
 // The chain as the procedure builds it.
 std::vector<std::int64_t> casord(Context& cx, bool quantitative_only) {
   std::vector<std::int64_t> order(static_cast<std::size_t>(cx.cmn.NINCOM));
-  CASORD(cx, cx.cmn.NVAR, WordArray(order.data()), quantitative_only);
+  CASORD(cx, cx.cmn.NVAR, WordArray(order), quantitative_only);
   return order;
 }
 
@@ -154,7 +154,7 @@ TEST(RecordSort, SameOrderAsAStableSortOnTheKeys) {
       std::vector<double> cells(static_cast<std::size_t>(n * shape.reclen));
       for (double& x : cells) x = pick(random);
       std::vector<std::int64_t> perm(static_cast<std::size_t>(n), -1);
-      RSORT(f->cx(), shape.reclen, n, RealArray(cells.data()), shape.keys, WordArray(perm.data()));
+      RSORT(f->cx(), shape.reclen, n, RealArray(cells), shape.keys, WordArray(perm));
       EXPECT_EQ(perm, stable_order(cells, shape.reclen, n, shape.keys));
     }
   }
@@ -188,8 +188,8 @@ TEST(RecordSort, StringKeysReadTheVariablesWidth) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.a + " vs " + row.b);
     std::vector<double> a = record(row.a), b = record(row.b);
-    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a.data()), 1, RealArray(b.data()), 2, row.keys), row.expected);
-    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b.data()), 2, RealArray(a.data()), 1, row.keys), -row.expected);
+    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(a), 1, RealArray(b), 2, row.keys), row.expected);
+    EXPECT_EQ(RCOMP(fx.cx(), 3, RealArray(b), 2, RealArray(a), 1, row.keys), -row.expected);
   }
 }
 

@@ -86,7 +86,7 @@ struct EmSetup {
   }
   EmResult run() {
     EmResult r;
-    EMA(fx.cx(), fx.sums, RealArray(work1.data()), RealArray(work2.data()), RealArray(casrec.data()), r);
+    EMA(fx.cx(), fx.sums, RealArray(work1), RealArray(work2), RealArray(casrec), r);
     return r;
   }
 };
@@ -105,9 +105,8 @@ EmResult case_by_case(Context& cx, const ListwiseSums& sums) {
   const auto P = static_cast<std::size_t>(p) + 1;
   std::vector<double> mu_(static_cast<std::size_t>(nvar) + 1), x_(mu_.size()),
       S_(static_cast<std::size_t>(triangle_cells(p)) + 1), status_(P), work_(P), ref_(P), dev_(P), obs(P);
-  const RealArray mu(mu_.data()), x(x_.data()), status(status_.data()), work(work_.data()), ref(ref_.data()),
-      dev(dev_.data());
-  const RealTriangle S(RealArray(S_.data()));
+  const RealArray mu(mu_), x(x_), status(status_), work(work_), ref(ref_), dev(dev_);
+  const RealTriangle S{RealArray(S_)};
   const std::int64_t wcol = WGTVAR(cx) > 0 ? ICOL2(cx, WGTVAR(cx)) : 0;
   const double t = c.EMTOL;
   EmResult out;

@@ -36,7 +36,7 @@ struct Estimates {
     return d;
   }
   void eout(EstimateMethod method, const EmResult& em) {
-    EOUT(fx.cx(), WordArray(vcols.data()), 3, RealArray(means.data()), RealTriangle(RealArray(cov.data())), method, 5.0,
+    EOUT(fx.cx(), WordArray(vcols), 3, RealArray(means), RealTriangle(RealArray(cov)), method, 5.0,
          em, method == EstimateMethod::Em ? kEmTables : kRegressionTables);
   }
   const host::OutputDocument& doc() { return fx.host().output(); }

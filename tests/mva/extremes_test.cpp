@@ -79,8 +79,8 @@ Group extremes(bool short_of_memory) {
   for (std::int64_t v = 1; v <= cx.cmn.NVAR; ++v) vcols.push_back(ICOL2(cx, v));
   Index rest = 0;
   if (short_of_memory) cx.host.QNOMEM(cx.ws, rest, 8, fx.host().arena().largest_free());
-  EXTR(cx, WordArray(vcols.data()), cx.cmn.NANAL, cx.square(cx.cmn.a.PWMEAN), cx.square(cx.cmn.a.PWVAR),
-       {WordArray(low.data()), WordArray(high.data()), RealArray(lower.data()), RealArray(upper.data())});
+  EXTR(cx, WordArray(vcols), cx.cmn.NANAL, cx.square(cx.cmn.a.PWMEAN), cx.square(cx.cmn.a.PWVAR),
+       {WordArray(low), WordArray(high), RealArray(lower), RealArray(upper)});
   Group out{{}, is_true(cx.cmn.IQRRUL), fx.host().messages, fx.host().PCINMS()};
   for (std::size_t i = 0; i < n; ++i) out.of.push_back({lower[i], upper[i], low[i], high[i]});
   return out;
@@ -150,16 +150,15 @@ std::string univariate_text(bool iqr_rule) {
   std::vector<std::int64_t> vcols, low = {0, -1, 0, 0}, high = {2, -1, 0, 0};  // by dictionary index a, b, c, k
   for (const std::int64_t v : {3, 4, 1, 2}) vcols.push_back(ICOL2(fx.cx(), v));
   std::vector<double> pwn(10, 0.0), pwmean(16, 0.0), pwvar(16, 0.0);
-  const RealTriangle n(RealArray(pwn.data()));
-  const RealSquare mean(RealArray(pwmean.data()), 4), var(RealArray(pwvar.data()), 4);
+  const RealTriangle n{RealArray(pwn)};
+  const RealSquare mean{RealArray(pwmean), 4}, var{RealArray(pwvar), 4};
   n(1, 1) = 10, mean(1, 1) = 35.25, var(1, 1) = 4;
   n(2, 2) = 1, mean(2, 2) = 7, n(4, 4) = 12;
   Host& host = fx.host();
   CMPB(fx.cx(), false, false, false);
   const Text title = host.BP_CSTRING("EXEC_ UNIVARIATE STATISTICS");
   host.BP_BEGIN_PIVOT_TABLE(3, title, title);
-  UOUT(fx.cx(),
-       {WordArray(vcols.data()), 4, WordArray(low.data()), WordArray(high.data()), n, mean, var, 12, true, iqr_rule});
+  UOUT(fx.cx(), {WordArray(vcols), 4, WordArray(low), WordArray(high), n, mean, var, 12, true, iqr_rule});
   for (const int table : {3, 27, 28}) host.BP_END_PIVOT_TABLE(table);
   return host::render_text(fx.host().output());
 }

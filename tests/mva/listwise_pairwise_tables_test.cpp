@@ -205,9 +205,9 @@ TEST(MomentTables, ListOrderAndComparisonColumns) {
   end();
   CMPB(f.cx(), true, false, false);
   std::vector<std::int64_t> order = {f.column("z"), f.column("c"), f.column("x"), f.column("y")};
-  LOUT(f.cx(), WordArray(order.data()), 4, f.fx.sums, true);
+  LOUT(f.cx(), WordArray(order), 4, f.fx.sums, true);
   EXPECT_EQ(heading(), "LOUT_ LISTWISE STATISTICS FOR COMPLETE CASES");
-  MOUT(f.cx(), WordArray(order.data()), 4, true);
+  MOUT(f.cx(), WordArray(order), 4, true);
   EXPECT_EQ(heading(), "MOUT_ PAIRWISE STATISTICS");
   end();
   EXPECT_EQ(table_numbered(f.doc(), 4).title.key, "LOUT_ MEAN");
@@ -240,7 +240,7 @@ TEST(MomentTables, PairsWithoutEnoughWeightAreSystemMissing) {
   Moments f({"a,b,c\n1,,4\n2,,5\n4,,6\n,5,\n3,7,\n", {}}, "MVA b a c.");
   ASSERT_TRUE(f.parsed);
   std::vector<std::int64_t> order = {2, 1, 3};
-  MOUT(f.cx(), WordArray(order.data()), 3, false);
+  MOUT(f.cx(), WordArray(order), 3, false);
   const double sysmis = f.fx.host().PCINMS();
   std::map<int, std::map<std::string, Text>> t;
   for (const int number : {7, 8, 9, 10, 11}) t[number] = cells_of(table_numbered(f.doc(), number));

@@ -28,8 +28,8 @@ struct Sweeper {
   Cells a, status, work, refdiag;
   Sweeper(Cells packed, Cells s) : a(std::move(packed)), status(s), work(s.size()), refdiag(s.size()) {}
   SweepResult run(std::int64_t maxsteps, double tol, double fmin = 0.0, std::int64_t n = 0) {
-    return SWEEP(static_cast<std::int64_t>(status.size()), RealTriangle(RealArray(a.data())), RealArray(status.data()),
-                 RealArray(work.data()), RealArray(refdiag.data()), maxsteps, tol, fmin, n);
+    return SWEEP(static_cast<std::int64_t>(status.size()), RealTriangle(RealArray(a)), RealArray(status),
+                 RealArray(work), RealArray(refdiag), maxsteps, tol, fmin, n);
   }
 };
 
@@ -123,8 +123,8 @@ TEST(MomentUpdate, MatchesTwoPassOnLargeMeans) {
   MomentWeights sums{7.0, 7.0};
   for (int i = 0; i < n; ++i) {
     x = {x2[i], 123.0, x1[i]};
-    MOMUPD(i == 0, i == 0, 3, 6, roles, 1, 3, w[i], 1.0, RealArray(x.data()), sums, RealArray(means.data()),
-           RealTriangle(RealArray(cp.data())), RealArray(work.data()));
+    MOMUPD(i == 0, i == 0, 3, 6, roles, 1, 3, w[i], 1.0, RealArray(x), sums, RealArray(means),
+           RealTriangle(RealArray(cp)), RealArray(work));
   }
   EXPECT_EQ(means[1], 0.0);  // zeroed, then left alone (categorical)
   EXPECT_EQ(std::pair(sums.sumw, sums.sumwf), std::pair(static_cast<double>(sw), static_cast<double>(sw)));
@@ -146,7 +146,7 @@ TEST(Mahalanobis, OverSweptInColumnsOnly) {
   const auto distance = [&](const Cells& status, const ColumnRoles& r) {
     Sweeper s(kS, status);
     s.run(4, 1e-8);
-    return MAHAL(4, RealArray(mu.data()), RealTriangle(RealArray(s.a.data())), RealArray(x.data()), r, sysmis);
+    return MAHAL(4, RealArray(mu), RealTriangle(RealArray(s.a)), RealArray(x), r, sysmis);
   };
   EXPECT_NEAR(distance({1, 1, 1, 1}, all), 5.1495681953543784, 1e-14 * 5.15);
   EXPECT_NEAR(distance({1, 0, 1, 0}, all), 0.49828178694158076, 1e-14 * 0.5);
@@ -183,11 +183,11 @@ TEST(PatternMoments, EveryBudgetGivesTheTwoPassMomentsOfEachPair) {
   for (const std::size_t budget : {std::size_t{1} << 20, std::size_t{40}, std::size_t{0}}) {
     const std::int64_t cells = p * (p + 1) / 2;
     std::vector<double> pwn(cells, 0.0), pww(cells, 0.0), pwcov(cells, 0.0), pwmean(p * p, 0.0), pwvar(p * p, 0.0);
-    const PairwiseArrays pw{RealTriangle(RealArray(pwn.data())), RealTriangle(RealArray(pww.data())),
-                            RealSquare(RealArray(pwmean.data()), p), RealTriangle(RealArray(pwcov.data())),
-                            RealSquare(RealArray(pwvar.data()), p)};
+    const PairwiseArrays pw{RealTriangle(RealArray(pwn)), RealTriangle(RealArray(pww)),
+                            RealSquare(RealArray(pwmean), p), RealTriangle(RealArray(pwcov)),
+                            RealSquare(RealArray(pwvar), p)};
     PatternMoments moments(roles, budget);
-    for (std::int64_t i = 0; i < n; ++i) moments.add(w[i], RealArray(x[i].data()), WordArray(miss[i].data()), pw);
+    for (std::int64_t i = 0; i < n; ++i) moments.add(w[i], RealArray(x[i]), WordArray(miss[i]), pw);
     moments.merge_into(pw);
 
     for (std::int64_t j = 1; j <= p; ++j) {

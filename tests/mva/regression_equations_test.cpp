@@ -50,7 +50,7 @@ std::string many_patterns() {
   return csv.str();
 }
 
-RealArray at(std::vector<double>& v) { return RealArray(v.data()); }
+RealArray at(std::vector<double>& v) { return RealArray(v); }
 
 struct Group {
   ParseFixture fx{TestData{many_patterns(), {}}};
@@ -84,11 +84,11 @@ struct Group {
     if (IQLOCM(fx.cx(), L) == 0) return false;
     for (std::int64_t q = 1; q <= p; ++q) {
       const std::int64_t v = roles(q).variable;
-      WordArray(rmiss.data())(v) = static_cast<std::int64_t>(IQMSNG(fx.cx(), L, v));
+      WordArray{rmiss}(v) = static_cast<std::int64_t>(IQMSNG(fx.cx(), L, v));
     }
     return true;
   }
-  bool missing(std::int64_t v) { return WordArray(rmiss.data())(v) != 0; }
+  bool missing(std::int64_t v) { return WordArray{rmiss}(v) != 0; }
 
   // The case-by-case form: a fresh sweep of the covariances for every
   // missing value of every incomplete case.
@@ -142,7 +142,7 @@ struct Group {
                         {},
                         {},
                         at(rcase),
-                        WordArray(rmiss.data()),
+                        WordArray(rmiss),
                         at(rmean),
                         add,
                         3.0};

@@ -125,7 +125,7 @@ bool ParseFixture::pass(const std::string& command) {
 
 void ParseFixture::moments(std::int64_t fill) {
   casemiss.assign(static_cast<std::size_t>(common_.NVAR) + 1, fill);
-  MOMENT(cx_, WordArray(casemiss.data()), sums);
+  MOMENT(cx_, WordArray(casemiss), sums);
 }
 
 std::string message_line(const Message& m, bool params) {

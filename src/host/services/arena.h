@@ -4,6 +4,13 @@
 // released blocks are given back to the system. The capacity is a hard
 // limit, so every shortage the procedure can meet can be produced on purpose
 // with a small arena.
+//
+// Built with AddressSanitizer, the arena poisons the cells of freed arrays
+// and a red zone of kRedZoneCells cells after every array, so that a read or
+// write past the end of an array, into the next one, is reported. The red
+// zones lie outside the capacity: the arena reserves room for them beyond it
+// and counts only the arrays' own cells, so that a request succeeds or fails
+// as it would without them; only the base indices differ.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +20,14 @@
 
 namespace mva::host {
 
-class Arena {
+class Arena final : public WorkspaceExtents {
  public:
+  // Cells of the poisoned red zone after each array (0 without
+  // AddressSanitizer).
+  static const std::int64_t kRedZoneCells;
+
   explicit Arena(std::int64_t capacity_bytes);
-  ~Arena();
+  ~Arena() override;
   Arena(const Arena&) = delete;
   Arena& operator=(const Arena&) = delete;
 
@@ -37,15 +48,24 @@ class Arena {
 
   std::int64_t used_cells() const;
   std::int64_t largest_free() const;
+  // The cells from `base` to the end of the array that holds it; 0 outside
+  // every array.
+  std::int64_t cells_from(Index base) const override;
 
  private:
   // First fit: the start of a new array of `cells` cells, 0 when none fits.
   Index take(std::int64_t cells);
   void add_free(Index base, std::int64_t cells);
   void return_pages(Index base, std::int64_t cells);
+  // Marks cells unusable (freed, red zones) or usable (laid out) for
+  // AddressSanitizer; nothing without it.
+  void poison(Index base, std::int64_t cells) const;
+  void unpoison(Index base, std::int64_t cells) const;
 
   std::byte* memory_ = nullptr;
-  std::int64_t capacity_ = 0;
+  std::int64_t capacity_ = 0;  // cells the arrays may hold together
+  std::int64_t span_ = 0;      // cells of address space: the capacity and room for red zones
+  Index high_water_ = 1;       // one past the last cell ever laid out
   Workspace workspace_;
   std::map<Index, std::int64_t> free_;   // start -> cells, coalesced
   std::map<Index, std::int64_t> taken_;  // start -> cells

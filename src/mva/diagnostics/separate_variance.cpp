@@ -8,6 +8,7 @@
 namespace mva {
 
 SeparateVarianceTest separate_variance_test(const PairwiseMoments& m, std::int64_t k, std::int64_t c) {
+  MVA_ASSERT(k >= 1 && c >= 1 && k <= m.PWMEAN.order() && c <= m.PWMEAN.order() && m.PWVAR.order() == m.PWMEAN.order());
   SeparateVarianceTest out;
   const double n_p = m.PWN(k, c);
   const double n_m = m.PWN(c, c) - n_p;

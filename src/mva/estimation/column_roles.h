@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "mva/frame/common.h"
+#include "mva/frame/views.h"
 
 namespace mva {
+
+struct Context;
 
 // What a pass over the cases needs to know of one column.
 struct ColumnRole {

@@ -14,13 +14,14 @@
 namespace mva {
 
 void em_case_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, EmSums& sums) {
+  MVA_ASSERT(em_plan_fits(plan, a));
   const std::int64_t p = plan.p;
   const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<std::size_t>(k - 1)]; };
   // The case vector by dictionary index, the observed flags and MOMUPD's
   // deviations by column (all 1-based).
   std::vector<double> x_(static_cast<std::size_t>(plan.nvar) + 1, 0.0), dev_(static_cast<std::size_t>(p) + 1, 0.0);
   std::vector<char> observed(static_cast<std::size_t>(p) + 1, 0);
-  const RealArray x(x_.data()), dev(dev_.data());
+  const RealArray x(x_), dev(dev_);
   const std::int64_t weight_variable = plan.weight_column > 0 ? col(plan.weight_column).variable : 0;
   MomentWeights running{sums.N, sums.W};
 

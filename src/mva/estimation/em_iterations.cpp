@@ -388,7 +388,27 @@ bool grouped_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, E
 
 }  // namespace
 
+bool em_plan_fits(const EmPlan& plan, const EmArrays& a) {
+  const std::int64_t p = plan.p;
+  const auto columns = static_cast<Pos>(p);
+  if (plan.columns.size() != columns || plan.roles.columns() != p || plan.cases.columns() != p) return false;
+  std::int64_t next = 0;  // the groups tile the positions 0..case_at.size()-1
+  for (const EmGroup& g : plan.groups) {
+    if (g.first != next || g.end <= g.first || g.missing.size() != columns) return false;
+    next = g.end;
+  }
+  if (static_cast<Pos>(next) != plan.case_at.size()) return false;
+  if (!plan.sums.empty() && plan.sums.size() != plan.groups.size()) return false;
+  for (const GroupSums& s : plan.sums) {
+    if (!(s.count >= 0.0) || s.mean.size() != columns || s.scatter.size() != columns * columns) return false;
+  }
+  return a.S.holds_order(p) && a.cp.holds_order(p) && a.LWCOV.holds_order(p) && a.status.length() >= p &&
+         a.work.length() >= p && a.refdiag.length() >= p && a.mu.length() >= plan.nvar &&
+         a.means.length() >= plan.nvar && a.LWMEAN.length() >= plan.nvar;
+}
+
 EmStep em_iteration(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise, const EmArrays& a) {
+  MVA_ASSERT(em_plan_fits(plan, a));
   const std::int64_t p = plan.p;
   const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
   const double tol = model.tolerance;
@@ -490,6 +510,7 @@ void running_group_means(const EmPlan& plan, const EmArrays& a, std::int64_t beg
 
 McarResult little_mcar(const EmPlan& plan, const EmModel& model, const ListwiseSums& listwise, const EmArrays& a,
                        double sysmis) {
+  MVA_ASSERT(em_plan_fits(plan, a));
   const std::int64_t p = plan.p;
   const auto col = [&](std::int64_t k) -> const EmColumn& { return plan.columns[static_cast<Pos>(k - 1)]; };
   McarResult out;

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "mva/estimation/column_roles.h"
-#include "mva/estimation/moments.h"
+#include "mva/estimation/listwise_sums.h"
 #include "mva/frame/views.h"
 
 namespace mva {
@@ -145,6 +145,12 @@ struct EmArrays {
   RealArray LWMEAN;    // listwise means
   RealTriangle LWCOV;  // listwise covariances
 };
+
+// Whether the plan is whole and the arrays have its shape: a role per column,
+// groups that cover the cases in order without gaps, group sums (when formed)
+// one per group with non-negative weight, arrays of p columns. The
+// iterations check it at their head in the checked build.
+bool em_plan_fits(const EmPlan& plan, const EmArrays& a);
 
 // What one iteration reports.
 struct EmStep {

@@ -8,6 +8,7 @@
 namespace mva {
 
 double MAHAL(std::int64_t p, RealArray mu, RealTriangle A, RealArray x, const ColumnRoles& roles, double sysmis) {
+  MVA_ASSERT(p <= roles.columns() && A.holds_order(p) && mu.length() >= p && x.length() >= p);
   // A column takes part when its variable is not categorical, it is swept in
   // and both of its values are present.
   const auto takes_part = [&](std::int64_t k) {

@@ -11,6 +11,9 @@ namespace mva {
 void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std::int64_t ncells,
             const ColumnRoles& roles, std::int64_t first, std::int64_t last, double w, double f, RealArray x,
             MomentWeights& sums, RealArray means, RealTriangle cp, RealArray work) {
+  MVA_ASSERT(first >= 1 && first <= last + 1 && last <= roles.columns() && last <= nmeans);
+  MVA_ASSERT(x.length() >= nmeans && means.length() >= nmeans && work.length() >= last);
+  MVA_ASSERT(cp.cells().length() >= ncells && ncells >= triangle_cells(last));
   if (zero_means) {
     sums = MomentWeights{};
     for (std::int64_t i = 1; i <= nmeans; ++i) means(i) = 0.0;
@@ -32,7 +35,7 @@ void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std:
   }
   for (std::int64_t k = first; k <= last; ++k) {
     if (!roles(k).quantitative) continue;
-    const RealArray row(&cp(k, 1));  // row k of the triangle is contiguous
+    const RealArray row = cp.row(k);  // row k of the triangle is contiguous
     const double dk = work(k);
     for (std::int64_t j = first; j <= k; ++j) add_product(row(j), step.spread, dk, work(j));
   }

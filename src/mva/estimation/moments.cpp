@@ -191,7 +191,7 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
     cmn.SUMWT += w;
     if (complete) {
       MOMUPD(first_listwise, first_listwise, cmn.NVAR, triangle_cells(nv), roles, 1, nv, w, 1.0, CASEVAL, listwise,
-             LWMEAN, LWCOV, RealArray(deviations.data()));
+             LWMEAN, LWCOV, RealArray(deviations));
       first_listwise = false;
     }
     pairs.add(w, CASEVAL, CASEMISS, pw);

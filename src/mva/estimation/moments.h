@@ -8,15 +8,10 @@
 #include <functional>
 #include <vector>
 
+#include "mva/estimation/listwise_sums.h"
 #include "mva/frame/common.h"
 
 namespace mva {
-
-// The listwise sums MOMENT hands back to the executive.
-struct ListwiseSums {
-  double LWN = 0.0;            // summed weight of the complete cases (the listwise N)
-  double update_weight = 0.0;  // running weight sum of the listwise update
-};
 
 // The status of the cell of variable v in stored case L (0 = present).
 using CellCodeQuery = std::function<CellStatus(const Context& cx, std::int64_t L, std::int64_t v)>;

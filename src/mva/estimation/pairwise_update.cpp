@@ -31,6 +31,8 @@ void zero(RealTriangle t, std::int64_t p) {
 void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, double w, RealArray CASEVAL,
              WordArray CASEMISS, const PairwiseArrays& pw, PairScratch& scratch) {
   const std::int64_t p = roles.columns();
+  MVA_ASSERT(pw.fit(p) && scratch.columns.size() == static_cast<std::size_t>(p) &&
+             scratch.values.size() == scratch.columns.size());
   if (zero_sums) {
     zero(pw.PWMEAN);
     zero(pw.PWN, p);
@@ -58,7 +60,7 @@ void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, doubl
     const std::int64_t j = scratch.columns[static_cast<std::size_t>(a)];
     const double xj = scratch.values[static_cast<std::size_t>(a)];
     // Row j of the triangles and column j of the squares are contiguous.
-    const RealArray n_row(&pw.PWN(j, 1)), cov_row(&pw.PWCOV(j, 1));
+    const RealArray n_row = pw.PWN.row(j), cov_row = pw.PWCOV.row(j);
     const RealArray mean_col = pw.PWMEAN.column(j), var_col = pw.PWVAR.column(j);
     for (std::int64_t b = 0; b < a; ++b) {
       const std::int64_t k = scratch.columns[static_cast<std::size_t>(b)];
@@ -83,6 +85,7 @@ void PAIRUPD(bool zero_sums, bool zero_products, const ColumnRoles& roles, doubl
 }
 
 void pairwise_weights_done(std::int64_t p, const PairwiseArrays& pw) {
+  MVA_ASSERT(pw.fit(p));
   for (std::int64_t i = 1; i <= triangle_cells(p); ++i) pw.PWW.at(i) = pw.PWN.at(i);
 }
 

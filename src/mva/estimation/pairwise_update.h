@@ -18,6 +18,12 @@ struct PairwiseArrays {
   RealSquare PWMEAN;   // (a, b): mean of a over the cases where a and b are present
   RealTriangle PWCOV;  // covariance (sums of cross-products until the pass ends)
   RealSquare PWVAR;    // (a, b): variance of a over the cases where a and b are present
+
+  // Whether every array has the shape of p columns (for the checks).
+  bool fit(std::int64_t p) const {
+    return PWN.holds_order(p) && PWW.holds_order(p) && PWCOV.holds_order(p) && PWMEAN.order() == p &&
+           PWVAR.order() == p;
+  }
 };
 
 // Per-case scratch of PAIRUPD, laid out once before a pass over the cases:

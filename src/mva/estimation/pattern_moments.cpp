@@ -25,6 +25,7 @@ PatternMoments::PatternMoments(const ColumnRoles& roles, std::size_t budget_cell
 
 void PatternMoments::add(double w, RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw) {
   const std::int64_t p = roles_.columns();
+  MVA_ASSERT(pw.fit(p));
   for (std::uint64_t& word : key_) word = 0;
   std::size_t m = 0;
   for (std::int64_t k = 1; k <= p; ++k) {
@@ -62,6 +63,7 @@ void PatternMoments::add(double w, RealArray CASEVAL, WordArray CASEMISS, const 
 }
 
 void PatternMoments::merge_into(const PairwiseArrays& pw) const {
+  MVA_ASSERT(pw.fit(roles_.columns()));
   for (const Group& g : groups_) {
     const std::size_t m = g.columns.size();
     const WeightedMoments& group = g.moments;

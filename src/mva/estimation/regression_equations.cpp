@@ -10,6 +10,9 @@ namespace mva {
 
 void solve_equation(std::int64_t p, const SweepArrays& a, const SelectionLimits& limits, const PredictorSet& present,
                     std::int64_t q, RegressionEquation& into) {
+  MVA_ASSERT(a.base.holds_order(p) && a.work.holds_order(p) && q >= 1 && q <= p);
+  MVA_ASSERT(a.status.length() >= p && a.status0.length() >= p && a.pivot.length() >= p && a.refdiag.length() >= p);
+  MVA_ASSERT(present.size() >= predictor_words(p));
   const std::int64_t cells = triangle_cells(p);
   for (std::int64_t i = 1; i <= cells; ++i) a.work.at(i) = a.base.at(i);
   for (std::int64_t r = 1; r <= p; ++r) {

@@ -183,7 +183,7 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
         }
       }
       MOMUPD(false, false, c.NVAR, triangle_cells(p), roles, 1, p, w, 1.0, RCASE, running, REGMEAN, REGCOV,
-             RealArray(deviations.data()));
+             RealArray(deviations));
     }
     if (records && records->write(L, RCASE) != 0) {
       return io_error(cx);

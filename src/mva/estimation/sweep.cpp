@@ -84,7 +84,7 @@ double pivot(std::int64_t p, RealTriangle A, RealArray status, RealArray work, s
   for (std::int64_t i = 1; i <= p; ++i) {
     const double g = work(i) / d;
     if (g == 0.0) continue;
-    const RealArray row(&A(i, 1));  // row i of the triangle is contiguous
+    const RealArray row = A.row(i);
     for (std::int64_t j = 1; j <= i; ++j) row(j) -= work(j) * g;
   }
   return d;
@@ -94,6 +94,7 @@ double pivot(std::int64_t p, RealTriangle A, RealArray status, RealArray work, s
 
 SweepResult SWEEP(std::int64_t p, RealTriangle A, RealArray status, RealArray work, RealArray refdiag,
                   std::int64_t maxsteps, double tol, double fmin, std::int64_t n) {
+  MVA_ASSERT(A.holds_order(p) && status.length() >= p && work.length() >= p && refdiag.length() >= p);
   const double t = std::fabs(tol);
   std::int64_t dependent = 0;
   std::int64_t active = 0;

@@ -118,7 +118,7 @@ class Executive {
   WordArray words(Index base) const { return cx_.words(base); }
   RealArray reals(Index base) const { return cx_.reals(base); }
   // True when the subcommand was given (univariate statistics: not refused).
-  bool wanted(int subcommand) const { return is_true(c_.SUBCMD[subcommand]); }
+  bool wanted(int subcommand) const { return is_true(c_.SUBCMD[static_cast<std::size_t>(subcommand)]); }
 
   // The extreme limits and counts, as EXTR fills them.
   ExtremeArrays extremes() const { return {words(s_.EXLOW), words(s_.EXHIGH), reals(s_.EXLLIM), reals(s_.EXULIM)}; }

@@ -4,7 +4,9 @@
 // REGRESSION halves of the dependent and independent flags, the three blocks
 // of DESCRIBE flags and the rows of category values. The index arithmetic of
 // those shapes lives in this header and nowhere else; the analyses use these
-// views and never compute a cell offset themselves.
+// views and never compute a cell offset themselves. In the checked build each
+// view checks its indices against its shape, and the array beneath it checks
+// the cell against the array's length.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +24,15 @@ class CaseMatrix {
   // The cases of `cases`, nv columns each.
   CaseMatrix(RealArray cases, std::int64_t nv) : cases_(cases), nv_(nv) {}
   // Column k of stored case L.
-  double& operator()(std::int64_t L, std::int64_t k) const { return cases_((L - 1) * nv_ + k); }
+  double& operator()(std::int64_t L, std::int64_t k) const {
+    MVA_ASSERT(L >= 1 && k >= 1 && k <= nv_);
+    return cases_((L - 1) * nv_ + k);
+  }
   // The NV values of stored case L, as a 1-based vector over the columns.
-  RealArray row(std::int64_t L) const { return RealArray(cases_.data() + (L - 1) * nv_); }
+  RealArray row(std::int64_t L) const {
+    MVA_ASSERT(L >= 1);
+    return cases_.part((L - 1) * nv_ + 1, nv_);
+  }
   std::int64_t columns() const { return nv_; }                          // NV
   explicit operator bool() const { return static_cast<bool>(cases_); }  // laid out
 
@@ -75,7 +83,16 @@ class PackedTriangle {
   explicit PackedTriangle(WorkArray<T> cells) : cells_(cells) {}  // the triangle in `cells`
   // Element (j, k), either order.
   T& operator()(std::int64_t j, std::int64_t k) const {
+    MVA_ASSERT(j >= 1 && k >= 1);
     return j >= k ? cells_(packed_position(j, k)) : cells_(packed_position(k, j));
+  }
+  // Whether the cells hold a triangle of order p (the checked build knows;
+  // elsewhere always true).
+  bool holds_order(std::int64_t p) const { return p >= 0 && cells_.length() >= triangle_cells(p); }
+  // Row j, elements (j, 1)..(j, j), which lie side by side.
+  WorkArray<T> row(std::int64_t j) const {
+    MVA_ASSERT(j >= 1);
+    return cells_.part(packed_position(j, 1), j);
   }
   // Cell i of the triangle in storage order (1..T(p)).
   T& at(std::int64_t i) const { return cells_(i); }
@@ -97,9 +114,15 @@ class SquareMatrix {
   // The matrix of order n in `cells`.
   SquareMatrix(WorkArray<T> cells, std::int64_t n) : cells_(cells), n_(n) {}
   // Element (a, b): row a of column b.
-  T& operator()(std::int64_t a, std::int64_t b) const { return cells_((b - 1) * n_ + a); }
+  T& operator()(std::int64_t a, std::int64_t b) const {
+    MVA_ASSERT(a >= 1 && a <= n_ && b >= 1 && b <= n_);
+    return cells_((b - 1) * n_ + a);
+  }
   // Column b as a 1-based vector.
-  WorkArray<T> column(std::int64_t b) const { return WorkArray<T>(cells_.data() + (b - 1) * n_); }
+  WorkArray<T> column(std::int64_t b) const {
+    MVA_ASSERT(b >= 1 && b <= n_);
+    return cells_.part((b - 1) * n_ + 1, n_);
+  }
   std::int64_t order() const { return n_; }                             // n
   explicit operator bool() const { return static_cast<bool>(cells_); }  // laid out
 
@@ -124,9 +147,15 @@ class FlagBlocks {
   int first() const { return first_; }                               // number of the first block
   int last() const { return last_; }                                 // number of the last block
   // Element v of block m.
-  std::int64_t& operator()(int m, std::int64_t v) const { return words_((m - first_) * length_ + v); }
+  std::int64_t& operator()(int m, std::int64_t v) const {
+    MVA_ASSERT(has_block(m) && v >= 1 && v <= length_);
+    return words_((m - first_) * length_ + v);
+  }
   // Block m as a 1-based vector of `length` words.
-  WordArray block(int m) const { return WordArray(words_.data() + (m - first_) * length_); }
+  WordArray block(int m) const {
+    MVA_ASSERT(has_block(m));
+    return words_.part((m - first_) * length_ + 1, length_);
+  }
   std::int64_t length() const { return length_; }  // words per block
 
  private:
@@ -145,9 +174,15 @@ class RowTable {
   // Rows of `width` doubles in `cells`.
   RowTable(RealArray cells, std::int64_t width) : cells_(cells), width_(width) {}
   // Element k of row r.
-  double& operator()(std::int64_t r, std::int64_t k) const { return cells_((r - 1) * width_ + k); }
+  double& operator()(std::int64_t r, std::int64_t k) const {
+    MVA_ASSERT(r >= 1 && k >= 1 && k <= width_);
+    return cells_((r - 1) * width_ + k);
+  }
   // Row r as a 1-based vector.
-  RealArray row(std::int64_t r) const { return RealArray(cells_.data() + (r - 1) * width_); }
+  RealArray row(std::int64_t r) const {
+    MVA_ASSERT(r >= 1);
+    return cells_.part((r - 1) * width_ + 1, width_);
+  }
   std::int64_t width() const { return width_; }  // elements per row
 
  private:

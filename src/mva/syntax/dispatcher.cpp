@@ -187,10 +187,11 @@ void PARS(Context& cx) {
       break;
     }
     const std::string word = current(cx).text;
-    const bool seen = n == kUnivariate ? !is_true(c.SUBCMD[n]) : is_true(c.SUBCMD[n]);
+    const bool seen = n == kUnivariate ? !is_true(c.SUBCMD[static_cast<std::size_t>(n)])
+                                       : is_true(c.SUBCMD[static_cast<std::size_t>(n)]);
     run_reader(cx, n, state);
     if (seen) report(cx, "PARS_ MORE THAN ONE ^1", {word}, MessageClass::Syntax, Severity::Warning);
-    c.SUBCMD[n] = logical(n != kUnivariate);
+    c.SUBCMD[static_cast<std::size_t>(n)] = logical(n != kUnivariate);
     if (!up_front_only) state.up_front = false;
     if (host.error_flag()) break;
   }
