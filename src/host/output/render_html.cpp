@@ -180,11 +180,13 @@ void contents(const OutputDocument& document, const std::vector<Item>& items, in
              escape(first_words(c->text)) + "</code><ol>\n";
       depth = 1;
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
+      // Under its command; at the top when no command was echoed.
       ++group;
-      close_to(1);
+      const int level = command > 0 ? 1 : 0;
+      close_to(level);
       out += "<li><a href=\"#" + group_anchor(command, group) + "\">Split group: " + describe_split(*split, escape) +
              "</a><ol>\n";
-      depth = 2;
+      depth = level + 1;
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
       contents(document, heading->items, command, group, out, depth);
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
