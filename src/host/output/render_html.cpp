@@ -244,10 +244,15 @@ std::string render_html(const OutputDocument& document, const PlotFiles& plots) 
   Page page;
   page.plots = &plots;
   page.pictures = document_pictures(document);
-  // The run header stands first; the contents follow it.
+  // The run header (what the run analyses and the notes on loading it)
+  // stands first; the contents follow it.
   std::size_t first = 0;
   const std::vector<Item>& items = document.items();
-  while (first < items.size() && std::holds_alternative<DataItem>(items[first].content)) ++first;
+  while (first < items.size() && (std::holds_alternative<DataItem>(items[first].content) ||
+                                  std::holds_alternative<MessageItem>(items[first].content) ||
+                                  std::holds_alternative<NoteItem>(items[first].content))) {
+    ++first;
+  }
   render_items(document, std::span<const Item>(items).first(first), 0, page, out);
   std::string toc;
   int command = 0;
