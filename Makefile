@@ -22,14 +22,22 @@ PACKAGES := g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libboost-d
 # dependencies with dpkg-shlibdeps; its check renders the manual page.
 PACKAGE_PACKAGES := dpkg-dev man-db
 
+# The browser test renders the HTML report in headless Chromium; without it
+# (on a machine where it cannot be installed) that test is skipped.
+BROWSER_PACKAGES := chromium
+
 # The fuzz targets are built with clang and libFuzzer.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 FUZZ_TARGETS := csv dictionary options command
 
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
+# make examples: each example's HTML report and picture files, in $(BUILD)/examples.
+EXAMPLES := survey airquality
+survey_ARGS := $(EXAMPLE_ARGS)
+airquality_ARGS := --data examples/airquality.csv examples/airquality.mva
 
-.PHONY: deps fuzz-deps package-deps install-packages configure build run test install package package-check \
-        r-package r-check sanitize bench-build bench fuzz-build fuzz mutate format clean
+.PHONY: deps fuzz-deps package-deps browser-deps install-packages configure build run examples test install \
+        package package-check r-package r-check sanitize bench-build bench fuzz-build fuzz mutate format clean
 
 deps:
 	@$(MAKE) install-packages WANTED="$(PACKAGES)"
@@ -39,6 +47,9 @@ fuzz-deps: deps
 
 package-deps: deps
 	@$(MAKE) install-packages WANTED="$(PACKAGE_PACKAGES)"
+
+browser-deps:
+	@$(MAKE) install-packages WANTED="$(BROWSER_PACKAGES)" || echo "Without Chromium the browser test is skipped"
 
 install-packages:
 	@missing=""; \
@@ -62,7 +73,14 @@ run: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target mva
 	./$(BUILD)/mva $(EXAMPLE_ARGS)
 
-test: build
+examples: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target mva
+	@mkdir -p $(BUILD)/examples
+	@$(foreach e,$(EXAMPLES),./$(BUILD)/mva --no-progress $($(e)_ARGS) --format html \
+	  --output $(BUILD)/examples/$(e).html --plots $(BUILD)/examples/$(e) >/dev/null && \
+	  echo "$(BUILD)/examples/$(e).html, pictures in $(BUILD)/examples/$(e)/" &&) true
+
+test: build browser-deps
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Installs the program, mva_gen, the manual page, the guides and the example

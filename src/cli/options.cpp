@@ -65,6 +65,10 @@ Commands:
 Output:
   --format F         text (default), markdown, html or json
   --output FILE      write the output to FILE instead of standard output
+  --plots DIR        also write each table's picture as an SVG file in DIR
+                     (made when missing), named by command, split group and
+                     picture (command1-group2-mismatch.svg); the output
+                     lists them
   --max-cells N      the largest table, in cells, a pattern table may have;
                      0 (the default) sets no limit
 
@@ -144,8 +148,8 @@ char delimiter_of(std::string_view text) {
 // The texts of the arguments as the command line gave them, before their
 // values are checked.
 struct RawArguments {
-  std::vector<std::string> data, dict, delimiter, decimal, weight, format, output, workspace, max_cells, seed,
-      threads;                                                     // once
+  std::vector<std::string> data, dict, delimiter, decimal, weight, format, output, plots, workspace, max_cells,
+      seed, threads;                                               // once
   std::vector<std::string> na, missing, split, commands, scripts;  // repeatable
   bool no_progress = false, version = false, help = false;
 };
@@ -170,6 +174,7 @@ void declare(CLI::App& app, RawArguments& raw) {
                             {"--weight", &raw.weight},
                             {"--format", &raw.format},
                             {"--output", &raw.output},
+                            {"--plots", &raw.plots},
                             {"--workspace", &raw.workspace},
                             {"--max-cells", &raw.max_cells},
                             {"--seed", &raw.seed},
@@ -239,6 +244,10 @@ void take(const RawArguments& raw, ParsedArguments& parsed) {
   if (const auto output = single("--output", raw.output)) {
     if (output->empty()) refuse("--output: the file name is empty");
     o.output = *output;
+  }
+  if (const auto plots = single("--plots", raw.plots)) {
+    if (plots->empty()) refuse("--plots: the folder name is empty");
+    o.plots = *plots;
   }
   if (const auto workspace = single("--workspace", raw.workspace)) {
     o.workspace_bytes = parse_size(*workspace);

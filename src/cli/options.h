@@ -19,6 +19,7 @@ struct ProgramOptions {
   std::vector<std::string> commands;                     // -e texts, in order
   std::string format = "text";                           // text, markdown, html or json
   std::string output;                                    // output file; empty for standard output
+  std::string plots;                                     // folder for the picture files; empty for none
   std::int64_t workspace_bytes = std::int64_t{4} << 30;  // workspace capacity
   std::int64_t max_cells = 0;                            // largest pivot table in cells; 0 = no limit
   std::uint32_t seed = 2000000;                          // seed of the random stream

@@ -15,6 +15,7 @@
 
 #include "cli/options.h"
 #include "cli/output_target.h"
+#include "cli/plot_files.h"
 #include "host/commands/command_lexer.h"
 #include "host/data/data_error.h"
 #include "host/data/data_set.h"
@@ -37,16 +38,16 @@ constexpr std::size_t kTokenBytes = 128;
 constexpr std::size_t kFewestTokens = 200'000;
 constexpr std::size_t kMostTokens = 1'000'000;
 
-std::string render(const host::OutputDocument& doc, const std::string& format) {
+std::string render(const host::OutputDocument& doc, const std::string& format, const host::PlotFiles& plots) {
   std::string text;
   if (format == "json") {
-    text = host::render_json(doc);
+    text = host::render_json(doc, plots);
   } else if (format == "html") {
-    text = host::render_html(doc);
+    text = host::render_html(doc, plots);
   } else if (format == "markdown") {
-    text = host::render_markdown(doc);
+    text = host::render_markdown(doc, plots);
   } else {
-    text = host::render_text(doc);
+    text = host::render_text(doc, plots);
   }
   if (!text.empty() && text.back() != '\n') text += '\n';
   return text;
@@ -113,14 +114,24 @@ std::optional<std::vector<host::Command>> read_commands(const ProgramOptions& o,
   return commands;
 }
 
-// Writes the rendered document; the exit status `status`, or kBadInput when
-// the output cannot be written.
-int finish(OutputTarget& target, const host::OutputDocument& doc, const std::string& format, int status,
-           std::ostream& err) {
+// Writes the pictures when --plots asks for them (`files`: what the run
+// reads and writes; null when nothing ran), then the rendered document; the
+// exit status `status`, or kBadInput when a file cannot be written.
+int finish(OutputTarget& target, const host::OutputDocument& doc, const ProgramOptions& o, const host::RunFiles* files,
+           int status, std::ostream& err) {
   std::string problem;
   std::string text;
   try {
-    text = render(doc, format);
+    host::PlotFiles plots;
+    if (!o.plots.empty() && files != nullptr) {
+      std::optional<host::PlotFiles> written = write_plot_files(doc, o.plots, *files, problem);
+      if (!written) {
+        err << problem << "\n";
+        return kBadInput;
+      }
+      plots = std::move(*written);
+    }
+    text = render(doc, o.format, plots);
   } catch (const std::bad_alloc&) {
     err << "mva: the computer ran out of memory while the output was laid out\n";
     return kBadInput;
@@ -183,6 +194,13 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
     target.emplace(std::move(*file));
     files.claim(o.output, host::RunFiles::kRun, "the file --output names (" + o.output + ")");
   }
+  if (!o.plots.empty()) {
+    std::string problem;
+    if (!prepare_plot_folder(o.plots, problem)) {
+      err << problem << "\n";
+      return kBadInput;
+    }
+  }
 
   host::HostOptions host_options;
   host_options.workspace_bytes = o.workspace_bytes;
@@ -197,7 +215,7 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   } catch (const host::LoadInterrupted&) {
     host::OutputDocument doc;
     doc.add_message(host::ReferenceHost::message("HOST_ INTERRUPTED", {}), 2, 3);
-    return finish(*target, doc, o.format, kCommandError, err);
+    return finish(*target, doc, o, nullptr, kCommandError, err);
   } catch (const host::DataError& e) {
     err << "mva: " << e.what() << "\n";
     return kBadInput;
@@ -221,7 +239,7 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   host->set_run_files(std::move(files));
 
   const bool failed = !run_commands(*host, std::move(*commands));
-  return finish(*target, host->output(), o.format, failed ? kCommandError : kSuccess, err);
+  return finish(*target, host->output(), o, &host->run_files(), failed ? kCommandError : kSuccess, err);
 }
 
 bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands) {

@@ -48,6 +48,7 @@ class ReferenceHost : public Host {
   // The files the run reads and the output it writes: no saved file may
   // replace one of them, nor another saved file of the run.
   void set_run_files(RunFiles files) { files_ = std::move(files); }
+  const RunFiles& run_files() const { return files_; }
   // Makes `command` the command whose tokens the procedure reads; its text,
   // as given, opens its output (echo_command).
   void load_command(Command command);

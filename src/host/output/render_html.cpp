@@ -1,11 +1,17 @@
-// The HTML presentation: one self-contained page (styles inline, nothing
-// fetched) with what the run analyses, each command as given, and the
-// messages, headings and pivot tables in order. Every text
-// is escaped; spanning column headers use colspan.
+// The HTML presentation: one self-contained page (styles inline, pictures as
+// inline SVG, no script, nothing fetched): the run header (what the run
+// analyses), a table of contents by command and split group, then each
+// command as given with its messages, headings and pivot tables in order,
+// each table with its picture beside it. Every text is escaped; spanning
+// column headers use colspan. A table scrolls inside its own box, sideways
+// when wide and down when long, with its header rows held at the top.
 #include <algorithm>
+#include <map>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "host/output/pictures.h"
 #include "host/output/renderers.h"
 #include "host/output/table_layout.h"
 #include "host/output/text_display.h"
@@ -21,10 +27,11 @@ constexpr std::string_view kPageStart = R"(<!DOCTYPE html>
 <style>
 body { font-family: system-ui, sans-serif; margin: 1.5em; color: #222; }
 h2, h3, h4 { margin: 1.2em 0 0.4em; }
-table { border-collapse: collapse; margin: 0.4em 0; }
+table { border-collapse: collapse; margin: 0 0 0.4em; }
 caption { text-align: left; font-weight: bold; padding-bottom: 0.3em; }
-th, td { padding: 0.15em 0.6em; border-bottom: 1px solid #ddd; vertical-align: top; }
-thead th { border-bottom: 1px solid #888; text-align: center; }
+th, td { padding: 0.15em 0.6em; border-bottom: 1px solid #ddd; vertical-align: top; white-space: nowrap; }
+thead { position: sticky; top: 0; z-index: 1; background: #fff; }
+thead th { border-bottom: 1px solid #888; text-align: center; background: #fff; }
 thead th.left { text-align: left; }
 thead th.num { text-align: right; }
 tbody th { text-align: left; font-weight: normal; }
@@ -35,7 +42,15 @@ span.where { color: #666; }
 p.error { color: #a00; }
 p.warning { color: #850; }
 p.note, p.split { color: #333; }
-div.table { margin: 1em 0 1.5em; }
+div.pair { display: flex; flex-wrap: wrap; gap: 1.5em; align-items: flex-start; margin: 1em 0 1.5em; }
+div.table { min-width: 0; max-width: 100%; }
+div.scroll { overflow: auto; max-width: 100%; max-height: 85vh; }
+figure.picture { margin: 0; max-width: 100%; overflow-x: auto; }
+figure.picture svg { display: block; }
+header.run { border-bottom: 1px solid #ccc; padding-bottom: 0.5em; }
+header.run h1 { font-size: 1.4em; margin: 0 0 0.4em; }
+nav.toc { margin: 1em 0; font-size: 0.95em; }
+nav.toc ol { margin: 0.2em 0; padding-left: 1.4em; }
 div.table p { margin: 0.1em 0; font-size: 0.9em; }
 div.data p { margin: 0.2em 0; }
 div.command { margin: 1.2em 0 0.6em; }
@@ -76,9 +91,24 @@ std::string align_class(Align align) {
   return "";
 }
 
-void render_table(const PivotTable& table, std::string& out) {
+// The page's state while it is written: the pictures, and the command and
+// split group being written (for the anchors the contents link to).
+struct Page {
+  std::map<std::size_t, Picture> pictures;
+  const PlotFiles* plots = nullptr;
+  int command = 0;
+  int group = 0;
+};
+
+std::string group_anchor(int command, int group) {
+  return "command" + std::to_string(command) + "-group" + std::to_string(group);
+}
+
+void render_table(const PivotTable& table, std::size_t index, const Page& page, std::string& out) {
   const TableGrid grid = layout_table(table);
-  out += "<div class=\"table\">\n<table>\n<caption>" + escape(grid.title) + sup(grid.title_markers) + "</caption>\n";
+  out += "<div class=\"pair\" id=\"table" + std::to_string(index) + "\">\n";
+  out += "<div class=\"table\">\n<div class=\"scroll\">\n<table>\n<caption>" + escape(grid.title) +
+         sup(grid.title_markers) + "</caption>\n";
   if (!grid.body.empty()) {
     if (!grid.header.empty()) {
       out += "<thead>\n";
@@ -108,15 +138,66 @@ void render_table(const PivotTable& table, std::string& out) {
     }
     out += "</tbody>\n";
   }
-  out += "</table>\n";
+  out += "</table>\n</div>\n";
   for (const std::string& note : grid.notes) out += "<p class=\"note\">" + escape(note) + "</p>\n";
   for (const auto& [marker, text] : grid.footnotes) {
     out += "<p class=\"footnote\">" + sup(marker) + " " + escape(text) + "</p>\n";
   }
   out += "</div>\n";
+  if (const auto picture = page.pictures.find(index); picture != page.pictures.end()) {
+    // The SVG document goes in as it stands: an inline <svg> element.
+    out += "<figure class=\"picture\">\n" + picture->second.svg;
+    if (const auto file = page.plots->find(index); file != page.plots->end()) {
+      out += "<figcaption>Saved as <a href=\"" + escape(file->second) + "\">" + escape(file->second) +
+             "</a></figcaption>\n";
+    }
+    out += "</figure>\n";
+  }
+  out += "</div>\n";
 }
 
-void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth, std::string& out) {
+// The start of a command for the contents: its first line, cut at a word
+// after 60 characters.
+std::string first_words(const std::string& command) {
+  const std::string line = command.substr(0, command.find('\n'));
+  if (line.size() <= 60) return line;
+  const std::size_t blank = line.find(' ', 60);
+  return blank == std::string::npos ? line : line.substr(0, blank) + " ...";
+}
+
+// The table of contents: each command, its split groups, and their tables.
+void contents(const OutputDocument& document, const std::vector<Item>& items, int& command, int& group,
+              std::string& out, int& depth) {
+  const auto close_to = [&](int level) {
+    for (; depth > level; --depth) out += "</ol></li>\n";
+  };
+  for (const Item& item : items) {
+    if (const auto* c = std::get_if<CommandItem>(&item.content)) {
+      ++command;
+      group = 0;
+      close_to(0);
+      out += "<li><a href=\"#command" + std::to_string(command) + "\">" + escape(command_heading(*c)) + "</a> <code>" +
+             escape(first_words(c->text)) + "</code><ol>\n";
+      depth = 1;
+    } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
+      // Under its command; at the top when no command was echoed.
+      ++group;
+      const int level = command > 0 ? 1 : 0;
+      close_to(level);
+      out += "<li><a href=\"#" + group_anchor(command, group) + "\">Split group: " + describe_split(*split, escape) +
+             "</a><ol>\n";
+      depth = level + 1;
+    } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
+      contents(document, heading->items, command, group, out, depth);
+    } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
+      out += "<li><a href=\"#table" + std::to_string(table->table) + "\">" +
+             escape(display(document.table(table->table).title)) + "</a></li>\n";
+    }
+  }
+}
+
+void render_items(const OutputDocument& document, std::span<const Item> items, int depth, Page& page,
+                  std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
       const MessageKind kind = message_kind(message->severity);
@@ -127,18 +208,19 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
     } else if (const auto* note = std::get_if<NoteItem>(&item.content)) {
       out += "<p class=\"note\">" + escape(display(note->text)) + "</p>\n";
     } else if (const auto* split = std::get_if<SplitItem>(&item.content)) {
-      out += "<p class=\"split\"><strong>Split group:</strong> " + describe_split(*split, escape) + "</p>\n";
+      out += "<p class=\"split\" id=\"" + group_anchor(page.command, ++page.group) +
+             "\"><strong>Split group:</strong> " + describe_split(*split, escape) + "</p>\n";
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
       const std::string level = std::to_string(std::min(depth + 2, 6));
       out += "<section class=\"heading\">\n<h" + level + ">" + escape(display(heading->text)) + "</h" + level + ">\n";
-      render_items(document, heading->items, depth + 1, out);
+      render_items(document, heading->items, depth + 1, page, out);
       out += "</section>\n";
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
-      render_table(document.table(table->table), out);
+      render_table(document.table(table->table), table->table, page, out);
     } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
-      out += "<div class=\"data\">\n";
+      out += "<header class=\"run\">\n<h1>Missing value analysis</h1>\n<div class=\"data\">\n";
       for (const Text& line : data->lines) out += "<p>" + escape(display(line)) + "</p>\n";
-      out += "</div>\n";
+      out += "</div>\n</header>\n";
     } else if (const auto* command = std::get_if<CommandItem>(&item.content)) {
       // Inside <pre> the command keeps its own line ends.
       std::string text;
@@ -148,17 +230,38 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
         if (from > 0) text += '\n';
         text += escape(std::string_view(command->text).substr(from, nl == std::string::npos ? nl : nl - from));
       }
-      out += "<div class=\"command\">\n<p class=\"where\">" + escape(command_heading(*command)) + "</p>\n<pre>" + text +
-             "</pre>\n</div>\n";
+      page.group = 0;
+      out += "<div class=\"command\" id=\"command" + std::to_string(++page.command) + "\">\n<p class=\"where\">" +
+             escape(command_heading(*command)) + "</p>\n<pre>" + text + "</pre>\n</div>\n";
     }
   }
 }
 
 }  // namespace
 
-std::string render_html(const OutputDocument& document) {
+std::string render_html(const OutputDocument& document, const PlotFiles& plots) {
   std::string out(kPageStart);
-  render_items(document, document.items(), 0, out);
+  Page page;
+  page.plots = &plots;
+  page.pictures = document_pictures(document);
+  // The run header (what the run analyses and the notes on loading it)
+  // stands first; the contents follow it.
+  std::size_t first = 0;
+  const std::vector<Item>& items = document.items();
+  while (first < items.size() && (std::holds_alternative<DataItem>(items[first].content) ||
+                                  std::holds_alternative<MessageItem>(items[first].content) ||
+                                  std::holds_alternative<NoteItem>(items[first].content))) {
+    ++first;
+  }
+  render_items(document, std::span<const Item>(items).first(first), 0, page, out);
+  std::string toc;
+  int command = 0;
+  int group = 0;
+  int depth = 0;
+  contents(document, items, command, group, toc, depth);
+  for (; depth > 0; --depth) toc += "</ol></li>\n";
+  if (command > 0) out += "<nav class=\"toc\">\n<h2>Contents</h2>\n<ol>\n" + toc + "</ol>\n</nav>\n";
+  render_items(document, std::span<const Item>(items).subspan(first), 0, page, out);
   out += kPageEnd;
   return out;
 }

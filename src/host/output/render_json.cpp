@@ -12,6 +12,7 @@
 // elements they mark, and each footnote carries its marker.
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -335,7 +336,7 @@ class CellWriter {
   std::vector<std::string> number_, text_;           // by distinct value
 };
 
-void write_table(std::string& out, const PivotTable& table, int depth) {
+void write_table(std::string& out, const PivotTable& table, const std::string* plot, int depth) {
   Container object(out, depth, '{');
   const ordered_json head = table_head_json(table);
   for (auto it = head.begin(); it != head.end(); ++it) {
@@ -362,6 +363,11 @@ void write_table(std::string& out, const PivotTable& table, int depth) {
   cells.close();
   object.member("footnotes");
   append_json(out, footnotes_json(table), depth + 1);
+  if (plot != nullptr) {
+    // The picture's file name only: the folder is the caller's.
+    object.member("plot");
+    append_json(out, ordered_json(std::filesystem::path(*plot).filename().string()), depth + 1);
+  }
   object.close();
 }
 
@@ -414,7 +420,8 @@ ordered_json data_json(const DataItem& data) {
   return j;
 }
 
-void write_items(std::string& out, const OutputDocument& document, const std::vector<Item>& items, int depth) {
+void write_items(std::string& out, const OutputDocument& document, const PlotFiles& plots,
+                 const std::vector<Item>& items, int depth) {
   Container array(out, depth, '[');
   for (const Item& item : items) {
     array.element();
@@ -450,10 +457,11 @@ void write_items(std::string& out, const OutputDocument& document, const std::ve
       object.member("text");
       append_json(out, ordered_json(display(heading->text)), depth + 2);
       object.member("items");
-      write_items(out, document, heading->items, depth + 2);
+      write_items(out, document, plots, heading->items, depth + 2);
       object.close();
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
-      write_table(out, document.table(table->table), depth + 1);
+      const auto file = plots.find(table->table);
+      write_table(out, document.table(table->table), file == plots.end() ? nullptr : &file->second, depth + 1);
     } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
       append_json(out, data_json(*data), depth + 1);
     } else if (const auto* command = std::get_if<CommandItem>(&item.content)) {
@@ -469,11 +477,11 @@ void write_items(std::string& out, const OutputDocument& document, const std::ve
 
 }  // namespace
 
-std::string render_json(const OutputDocument& document) {
+std::string render_json(const OutputDocument& document, const PlotFiles& plots) {
   std::string out;
   Container object(out, 0, '{');
   object.member("output");
-  write_items(out, document, document.items(), 1);
+  write_items(out, document, plots, document.items(), 1);
   object.close();
   out += '\n';
   return out;

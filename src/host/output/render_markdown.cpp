@@ -93,7 +93,8 @@ void render_table(const PivotTable& table, std::string& out) {
   for (const auto& [marker, text] : grid.footnotes) out += sup(marker) + " " + escape(text) + "\n\n";
 }
 
-void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth, std::string& out) {
+void render_items(const OutputDocument& document, const PlotFiles& plots, const std::vector<Item>& items, int depth,
+                  std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
       const std::string context = message_context(*message);
@@ -106,9 +107,13 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
       out += std::string(static_cast<std::size_t>(std::min(depth + 2, 6)), '#') + " " + escape(display(heading->text)) +
              "\n\n";
-      render_items(document, heading->items, depth + 1, out);
+      render_items(document, plots, heading->items, depth + 1, out);
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
       render_table(document.table(table->table), out);
+      if (const auto file = plots.find(table->table); file != plots.end()) {
+        // An image link: the picture shows where Markdown is rendered, the path where it is not.
+        out += "![Picture: " + escape(display(document.table(table->table).title)) + "](<" + file->second + ">)\n\n";
+      }
     } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
       for (const Text& line : data->lines) out += paragraph(display(line)) + "\n\n";
     } else if (const auto* command = std::get_if<CommandItem>(&item.content)) {
@@ -127,9 +132,9 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
 
 }  // namespace
 
-std::string render_markdown(const OutputDocument& document) {
+std::string render_markdown(const OutputDocument& document, const PlotFiles& plots) {
   std::string out;
-  render_items(document, document.items(), 0, out);
+  render_items(document, plots, document.items(), 0, out);
   while (out.size() >= 2 && out.compare(out.size() - 2, 2, "\n\n") == 0) out.pop_back();
   return out;
 }

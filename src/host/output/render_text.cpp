@@ -114,7 +114,8 @@ void blank_line(std::string& out) {
   while (out.size() < 2 || out.compare(out.size() - 2, 2, "\n\n") != 0) out += '\n';
 }
 
-void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth, std::string& out) {
+void render_items(const OutputDocument& document, const PlotFiles& plots, const std::vector<Item>& items, int depth,
+                  std::string& out) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
       const std::string context = message_context(*message);
@@ -129,11 +130,12 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
       blank_line(out);
       const std::string text = display(heading->text);
       out += text + '\n' + std::string(text_width(text), depth == 0 ? '=' : '-') + '\n';
-      render_items(document, heading->items, depth + 1, out);
+      render_items(document, plots, heading->items, depth + 1, out);
       blank_line(out);
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
       blank_line(out);
       render_table(document.table(table->table), out);
+      if (const auto file = plots.find(table->table); file != plots.end()) out += "Picture: " + file->second + '\n';
       blank_line(out);
     } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
       for (const Text& line : data->lines) out += display(line) + '\n';
@@ -156,9 +158,9 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
 
 }  // namespace
 
-std::string render_text(const OutputDocument& document) {
+std::string render_text(const OutputDocument& document, const PlotFiles& plots) {
   std::string out;
-  render_items(document, document.items(), 0, out);
+  render_items(document, plots, document.items(), 0, out);
   while (out.size() >= 2 && out.compare(out.size() - 2, 2, "\n\n") == 0) out.pop_back();
   return out;
 }

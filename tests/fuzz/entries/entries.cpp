@@ -249,7 +249,7 @@ void command_input(const std::uint8_t* data, std::size_t size) {
     cli::run_commands(host, std::move(commands));
     const std::vector<std::string> found = nonfinite_numbers(host.output());
     if (!found.empty()) fault("a number that is not finite in " + found.front());
-    for (const auto render : {host::render_text, host::render_markdown, host::render_html}) render(host.output());
+    for (const auto render : {host::render_text, host::render_markdown, host::render_html}) render(host.output(), {});
     if (!nlohmann::json::accept(host::render_json(host.output()))) fault("the JSON output does not parse");
   });
   for (const std::string& name : left) {

@@ -1,0 +1,330 @@
+// The pictures drawn as bars and dots: percent missing per variable, the
+// tabulated patterns as counts over the variables each misses, and the
+// compared means in standard deviations. Each marks its plot area (class
+// "plot-area", with the scale it draws in as data attributes) and keeps its
+// labels (class "label") outside it; numbers drawn inside it have class
+// "value" and read as the table shows them.
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "host/output/picture_parts.h"
+#include "host/output/svg_canvas.h"
+#include "host/output/table_numbers.h"
+#include "host/output/text_display.h"
+
+namespace mva::host::picture_parts {
+
+// Percent missing per variable, as horizontal bars, most missing first.
+std::optional<Picture> missing_by_variable(const PivotTable& table) {
+  const TableNumbers t(table);
+  const int rows = t.dimension("UOUT_ VARIABLES");
+  const int stats = t.dimension("UOUT_ STATISTICS");
+  const int count = t.find(stats, "UOUT_ MIS_COUNT");
+  const int percent = t.find(stats, "UOUT_ MIS_PERCENT");
+  if (rows < 0 || count < 0 || percent < 0) return std::nullopt;
+  struct Bar {
+    std::string name, percent_text, count_text;
+    double percent = 0;
+  };
+  std::vector<Bar> bars;
+  const auto at = [&](int variable, int statistic) {
+    std::vector<int> a(table.dimensions.size(), 0);
+    a[static_cast<std::size_t>(rows)] = variable;
+    a[static_cast<std::size_t>(stats)] = statistic;
+    return a;
+  };
+  for (const int v : t.leaves(rows)) {
+    const double p = t.number(at(v, percent));
+    if (std::isnan(p) || p < 0) continue;  // no percent to draw as a bar
+    bars.push_back({t.label(rows, v), shown(t.value(at(v, percent))), shown(t.value(at(v, count))), p});
+  }
+  if (bars.empty()) return std::nullopt;
+  std::stable_sort(bars.begin(), bars.end(), [](const Bar& a, const Bar& b) { return a.percent > b.percent; });
+
+  std::vector<std::string> names;
+  for (const Bar& b : bars) names.push_back(b.name);
+  const double left = widest(names, kFont) + 16;
+  const double top = 36;
+  const double row = 20;
+  const double plot_width = 300;
+  const double plot_height = row * static_cast<double>(bars.size());
+  const double axis_max = nice_ceiling(std::max(bars.front().percent, 1.0));
+  const double scale = plot_width / axis_max;
+  const double width = left + plot_width + 110;
+  const double height = top + plot_height + 44;
+
+  std::string desc = "Percent of cases missing, per variable, most missing first:";
+  for (const Bar& b : bars) desc += " " + b.name + " " + b.percent_text + "% (" + b.count_text + ");";
+  desc.back() = '.';
+  SvgCanvas c(width, height, "Missing values per variable", desc);
+  c.text(8, 18, "Missing values per variable", Anchor::Start, 13, "label");
+  c.rect(left, top, plot_width, plot_height, "#ffffff", plot_area(scale, left));
+  const int ticks = ticks_of(axis_max);
+  for (int k = 0; k <= ticks; ++k) {
+    const double x = left + plot_width * k / ticks;
+    c.line(x, top, x, top + plot_height, "#dddddd");
+    c.text(x, top + plot_height + 14, svg_number(axis_max * k / ticks) + "%", Anchor::Middle, kFont, "label");
+  }
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    const Bar& b = bars[i];
+    const double y = top + row * static_cast<double>(i);
+    c.text(left - 6, y + row * 0.68, b.name, Anchor::End, kFont, "label");
+    c.rect(left, y + 3, b.percent * scale, row - 6, std::string(kViridis[2]),
+           " class=\"bar\" data-label=\"" + xml_escape(b.name) + "\"",
+           b.name + ": " + b.percent_text + "% missing (" + b.count_text + " cases)");
+    c.text(left + b.percent * scale + 4, y + row * 0.68, b.percent_text + "% (" + b.count_text + ")", Anchor::Start,
+           kFont - 1, "value");
+  }
+  c.text(left + plot_width / 2, top + plot_height + 32, "Percent missing (count)", Anchor::Middle, kFont, "label");
+  return Picture{"missing-by-variable", c.finish()};
+}
+
+// The tabulated patterns: a column per pattern with its count as a bar, the
+// variables missing in it marked below, and the hidden patterns' cases in
+// one last column when the univariate table gives the number of cases.
+std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* univariate) {
+  const TableNumbers t(table);
+  const int columns = t.dimension("POUT_ VARIABLES");
+  const int rows = t.dimension("POUT_ # OF CASES");
+  const std::vector<int> variables = t.leaves_under(columns, "POUT_ PATTERNS");
+  if (columns < 0 || rows < 0 || variables.empty()) return std::nullopt;
+  const Dimension& row_dim = table.dimensions[static_cast<std::size_t>(rows)];
+  struct Column {
+    std::string name;
+    double count = 0;
+    std::string count_text;
+    std::vector<bool> missing;
+    bool hidden = false;
+  };
+  std::vector<Column> patterns;
+  double shown_total = 0;
+  for (const int leaf : t.leaves(rows)) {
+    const Category& category = row_dim.categories[static_cast<std::size_t>(leaf)];
+    Column p;
+    p.name = category.parent >= 0 ? row_dim.categories[static_cast<std::size_t>(category.parent)].text : category.text;
+    p.count = label_number(category);
+    p.count_text = category.text;
+    if (std::isnan(p.count) || p.count < 0) continue;  // no count to draw as a bar
+    for (const int v : variables) {
+      std::vector<int> at(table.dimensions.size(), 0);
+      at[static_cast<std::size_t>(columns)] = v;
+      at[static_cast<std::size_t>(rows)] = leaf;
+      const std::string mark = shown(t.value(at));
+      p.missing.push_back(mark.find_first_not_of(' ') != std::string::npos);
+    }
+    shown_total += p.count;
+    patterns.push_back(std::move(p));
+  }
+  if (patterns.empty()) return std::nullopt;
+  // The number of cases: N plus the missing count of the univariate table's
+  // first variable.
+  if (univariate != nullptr) {
+    const TableNumbers u(*univariate);
+    const int vars = u.dimension("UOUT_ VARIABLES");
+    const int stats = u.dimension("UOUT_ STATISTICS");
+    const std::vector<int> leaves = u.leaves(vars);
+    const int n = u.find(stats, "UOUT_ FREQUENCY");
+    const int missing = u.find(stats, "UOUT_ MIS_COUNT");
+    if (!leaves.empty() && n >= 0 && missing >= 0) {
+      std::vector<int> at(univariate->dimensions.size(), 0);
+      at[static_cast<std::size_t>(vars)] = leaves.front();
+      at[static_cast<std::size_t>(stats)] = n;
+      const double present = u.number(at);
+      at[static_cast<std::size_t>(stats)] = missing;
+      const double hidden = present + u.number(at) - shown_total;
+      if (hidden >= 0.5) {
+        Column h;
+        h.name = "hidden";
+        h.count = hidden;
+        h.count_text = svg_number(hidden);
+        h.hidden = true;
+        patterns.push_back(std::move(h));
+      }
+    }
+  }
+
+  std::vector<std::string> names;
+  for (const int v : variables) names.push_back(t.label(columns, v));
+  double most = 0;
+  for (const Column& p : patterns) most = std::max(most, p.count);
+  const double axis_max = nice_ceiling(std::max(most, 1.0));
+  const double column = 30;
+  const double left = std::max(widest(names, kFont), text_width(svg_number(axis_max), kFont) + 16) + 16;
+  const double top = 36;
+  const double bar_height = 150;
+  const double dot_row = 16;
+  const double plot_width = column * static_cast<double>(patterns.size());
+  const double scale = (bar_height - 14) / axis_max;
+  const double matrix_top = top + bar_height + 8;
+  const double matrix_height = dot_row * static_cast<double>(variables.size());
+  const double width = std::max(left + plot_width + 20, 300.0);
+  const double height = matrix_top + matrix_height + 40;
+
+  std::string desc = "Cases per missing-value pattern:";
+  for (const Column& p : patterns) {
+    desc += p.hidden ? " patterns not shown in the table: " + p.count_text + " cases;"
+                     : " pattern " + p.name + ", " + p.count_text + " cases";
+    if (p.hidden) continue;
+    std::string missing;
+    for (std::size_t v = 0; v < names.size(); ++v) {
+      if (p.missing[v]) missing += (missing.empty() ? "" : ", ") + names[v];
+    }
+    desc += missing.empty() ? ", nothing missing;" : ", missing " + missing + ";";
+  }
+  desc.back() = '.';
+  SvgCanvas c(width, height, "Missing-value patterns", desc);
+  c.text(8, 18, "Missing-value patterns", Anchor::Start, 13, "label");
+  c.rect(left, top, plot_width, bar_height, "#ffffff", plot_area(scale, top + bar_height));
+  c.line(left, top + bar_height, left + plot_width, top + bar_height, "#888888");
+  c.text(left - 6, top + bar_height, "0", Anchor::End, kFont, "label");
+  c.text(left - 6, top + bar_height - axis_max * scale + 4, svg_number(axis_max), Anchor::End, kFont, "label");
+  c.text(12, top + bar_height / 2, "Cases", Anchor::Middle, kFont, "label", -90);
+  for (std::size_t v = 0; v < names.size(); ++v) {
+    const double y = matrix_top + dot_row * static_cast<double>(v);
+    c.text(left - 6, y + dot_row * 0.7, names[v], Anchor::End, kFont, "label");
+  }
+  for (std::size_t i = 0; i < patterns.size(); ++i) {
+    const Column& p = patterns[i];
+    const double x = left + column * static_cast<double>(i);
+    const double h = p.count * scale;
+    c.rect(x + 4, top + bar_height - h, column - 8, h, std::string(p.hidden ? kViridis[5] : kViridis[0]),
+           " class=\"bar\" data-label=\"" + xml_escape(p.name) + "\"",
+           (p.hidden ? "patterns not shown" : "pattern " + p.name) + ": " + p.count_text + " cases");
+    c.text(x + column / 2, top + bar_height - h - 3, p.count_text, Anchor::Middle, kFont - 2, "value");
+    c.text(x + column / 2, matrix_top + matrix_height + 14, p.name, Anchor::Middle, kFont - 1, "label");
+    if (p.hidden) continue;
+    for (std::size_t v = 0; v < names.size(); ++v) {
+      const double y = matrix_top + dot_row * (static_cast<double>(v) + 0.5);
+      c.circle(x + column / 2, y, 5, p.missing[v] ? std::string(kViridis[0]) : std::string(kPresent),
+               p.missing[v] ? " class=\"missing\"" : "");
+    }
+  }
+  c.text(left + plot_width / 2, matrix_top + matrix_height + 30, "Pattern (dark: missing)", Anchor::Middle, kFont,
+         "label");
+  return Picture{"patterns", c.finish()};
+}
+
+// The compared means, each as (mean - reference mean) / reference standard
+// deviation, the reference being the all-values row (or the first method).
+std::optional<Picture> means_dot_plot(const PivotTable& means, const PivotTable* deviations) {
+  if (deviations == nullptr) return std::nullopt;
+  const TableNumbers m(means);
+  const TableNumbers s(*deviations);
+  const int vars = m.dimension("CMPB_ VARIABLES");
+  const int methods = m.dimension("CMPB_ STATISTICS");
+  const int s_vars = s.dimension("CMPB_ VARIABLES");
+  const int s_methods = s.dimension("CMPB_ STATISTICS");
+  if (vars < 0 || methods < 0 || s_vars < 0 || s_methods < 0) return std::nullopt;
+  const std::vector<int> method_rows = m.leaves(methods);
+  const std::vector<int> variables = m.leaves(vars);
+  if (method_rows.size() < 2 || variables.empty()) return std::nullopt;
+  int reference = m.find(methods, "UOUT_ ALL VALUES");
+  if (reference < 0) reference = method_rows.front();
+  const int s_reference = s.find(
+      s_methods,
+      key_of(
+          means.dimensions[static_cast<std::size_t>(methods)].categories[static_cast<std::size_t>(reference)].label));
+  const std::vector<int> s_variables = s.leaves(s_vars);
+  if (s_reference < 0 || s_variables.size() != variables.size()) return std::nullopt;
+
+  const auto at = [](std::size_t dims, int d1, int c1, int d2, int c2) {
+    std::vector<int> a(dims, 0);
+    a[static_cast<std::size_t>(d1)] = c1;
+    a[static_cast<std::size_t>(d2)] = c2;
+    return a;
+  };
+  struct Row {
+    std::string name;
+    std::vector<double> z;  // per method; NaN when not drawn
+  };
+  std::vector<Row> rows;
+  double extent = 0;
+  for (std::size_t v = 0; v < variables.size(); ++v) {
+    Row row{m.label(vars, variables[v]), {}};
+    const double centre = m.number(at(means.dimensions.size(), vars, variables[v], methods, reference));
+    const double sd = s.number(at(deviations->dimensions.size(), s_vars, s_variables[v], s_methods, s_reference));
+    for (const int method : method_rows) {
+      const double mean = m.number(at(means.dimensions.size(), vars, variables[v], methods, method));
+      // No spread (or no reference): the variable has no standardised scale.
+      const double z = sd > 0 ? (mean - centre) / sd : std::nan("");
+      row.z.push_back(z);
+      if (!std::isnan(z)) extent = std::max(extent, std::fabs(z));
+    }
+    rows.push_back(std::move(row));
+  }
+  const double axis = nice_ceiling(std::max(extent, 0.01));
+  std::vector<std::string> names;
+  for (const Row& r : rows) names.push_back(r.name);
+  std::vector<std::string> method_names;
+  for (const int method : method_rows) method_names.push_back(m.label(methods, method));
+
+  const double left = widest(names, kFont) + 16;
+  const double top = 36;
+  const double row_h = 22;
+  const double plot_width = 360;
+  const double plot_height = row_h * static_cast<double>(rows.size());
+  const double scale = plot_width / (2 * axis);
+  const double zero = left + plot_width / 2;
+  const double legend_top = top + plot_height + 42;
+  double legend_width = 0;
+  for (const std::string& n : method_names) legend_width += 22 + text_width(n, kFont) + 10;
+  const double width = std::max(left + plot_width + 30, left + legend_width + 10);
+  const double height = legend_top + 30;
+
+  static constexpr std::array<int, 6> kSteps = {0, 3, 5, 7, 1, 6};
+  static constexpr std::array<std::string_view, 4> kShapes = {"circle", "square", "triangle", "diamond"};
+  const auto marker = [&](SvgCanvas& c, std::size_t k, double x, double y, std::string_view attributes,
+                          std::string_view tip) {
+    const std::string fill(kViridis[static_cast<std::size_t>(kSteps[k % kSteps.size()])]);
+    const std::string shape(kShapes[k % kShapes.size()]);
+    const std::string attrs = " class=\"dot " + shape + "\"" + std::string(attributes);
+    const std::string title = tip.empty() ? "" : "<title>" + xml_escape(tip) + "</title>";
+    if (shape == "circle") {
+      c.circle(x, y, 5, fill, attrs, tip);
+    } else if (shape == "square") {
+      c.rect(x - 4.5, y - 4.5, 9, 9, fill, attrs + " data-cx=\"" + svg_number(x) + "\"", tip);
+    } else {
+      const std::string d = shape == "triangle" ? "M" + svg_number(x) + " " + svg_number(y - 6) + "l5.5 10h-11z"
+                                                : "M" + svg_number(x) + " " + svg_number(y - 6) + "l6 6l-6 6l-6 -6z";
+      c.raw("<path d=\"" + d + "\" fill=\"" + fill + "\"" + attrs + " data-cx=\"" + svg_number(x) + "\">" + title +
+            "</path>\n");
+    }
+  };
+
+  std::string desc = "Means by method, in standard deviations of the " + m.label(methods, reference) +
+                     " estimate away from its mean, per variable.";
+  SvgCanvas c(width, height, "Estimated means compared", desc);
+  c.text(8, 18, "Estimated means compared", Anchor::Start, 13, "label");
+  c.rect(left, top, plot_width, plot_height, "#ffffff", plot_area(scale, zero));
+  for (int k = -2; k <= 2; ++k) {
+    const double x = zero + plot_width / 4 * k;
+    c.line(x, top, x, top + plot_height, k == 0 ? "#888888" : "#dddddd");
+    c.text(x, top + plot_height + 14, svg_number(axis * k / 2), Anchor::Middle, kFont, "label");
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const double y = top + row_h * (static_cast<double>(i) + 0.5);
+    c.text(left - 6, y + 4, rows[i].name, Anchor::End, kFont, "label");
+    c.line(left, y, left + plot_width, y, "#f0f0f0");
+    for (std::size_t k = 0; k < method_rows.size(); ++k) {
+      const double z = rows[i].z[k];
+      if (std::isnan(z)) continue;
+      const std::string mean_text =
+          shown(m.value(at(means.dimensions.size(), vars, variables[i], methods, method_rows[k])));
+      marker(c, k, zero + z * scale, y,
+             " data-row=\"" + xml_escape(rows[i].name) + "\" data-method=\"" + xml_escape(method_names[k]) + "\"",
+             rows[i].name + ", " + method_names[k] + ": mean " + mean_text);
+    }
+  }
+  c.text(zero, top + plot_height + 30,
+         "Difference from the " + m.label(methods, reference) + " mean, in its standard deviations", Anchor::Middle,
+         kFont, "label");
+  double x = left;
+  for (std::size_t k = 0; k < method_names.size(); ++k) {
+    marker(c, k, x + 6, legend_top + 8, "", "");
+    c.text(x + 16, legend_top + 12, method_names[k], Anchor::Start, kFont, "label");
+    x += 22 + text_width(method_names[k], kFont) + 10;
+  }
+  return Picture{"means-compared", c.finish()};
+}
+}  // namespace mva::host::picture_parts
