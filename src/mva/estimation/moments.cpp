@@ -205,9 +205,13 @@ void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& cod
   origins = CaseReader<Query>(cx, roles, code_of).group_origins(ncases);
   CaseReader<Query> last_reader(cx, roles, code_of, &origins);
   const std::int64_t chunks = chunk_count(ncases);
-  for (std::int64_t wave = 0; wave < chunks; wave += kChunksPerWave) {
+  // Chunk states held at once: up to kChunksPerWave, fewer when each holds
+  // many columns (about 64 MB in all; at least one).
+  const std::int64_t state_cells = 4 * triangle_cells(nv) + 2 * nv * nv + 2 * nvar;
+  const std::int64_t per_wave = std::clamp<std::int64_t>((std::int64_t{8} << 20) / state_cells, 1, kChunksPerWave);
+  for (std::int64_t wave = 0; wave < chunks; wave += per_wave) {
     host.ATNJMP();
-    const std::int64_t in_wave = std::min(kChunksPerWave, chunks - wave);
+    const std::int64_t in_wave = std::min(per_wave, chunks - wave);
     std::vector<ChunkMoments> states;
     std::vector<CaseReader<Query>> readers;
     states.reserve(static_cast<std::size_t>(in_wave));

@@ -13,8 +13,8 @@ namespace mva {
 // Cases per chunk.
 inline constexpr std::int64_t kChunkCases = 65536;
 
-// Chunks whose states are held at once before they are merged: a bound on
-// memory, not on the answer (the merge order is the chunk order).
+// Most chunks whose states are held at once before they are merged: a bound
+// on memory, not on the answer (the merge order is the chunk order).
 inline constexpr std::int64_t kChunksPerWave = 16;
 
 // The cases of chunk c (0-based) of a pass over cases 1..ncases.
