@@ -26,6 +26,7 @@
 #include "host/output/output_document.h"
 #include "host/output/renderers.h"
 #include "host/reference_host.h"
+#include "host/services/workers.h"
 
 namespace py = pybind11;
 
@@ -162,6 +163,7 @@ Document run(const py::list& columns, std::int64_t cases, const std::string& com
   if (options.contains("threads")) data_options.threads = options["threads"].cast<int>();
   host::HostOptions host_options;
   host_options.progress = false;
+  host_options.threads = data_options.threads > 0 ? data_options.threads : host::Workers::cores();
   if (options.contains("seed")) host_options.seed = options["seed"].cast<std::uint32_t>();
   if (options.contains("workspace")) host_options.workspace_bytes = options["workspace"].cast<std::int64_t>();
   if (options.contains("max_cells")) host_options.max_cells = options["max_cells"].cast<std::int64_t>();

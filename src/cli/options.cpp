@@ -76,8 +76,9 @@ Running:
   --workspace SIZE   memory for a command, e.g. 512M or 4G (default 4G;
                      memory that is not used costs nothing)
   --seed N           seed of the random numbers of imputations (default 2000000)
-  --threads N        threads that read the data file (default: the machine's
-                     cores); the output is the same for any number
+  --threads N        threads that read the data file and share the passes over
+                     the cases (default: the machine's cores); the output is
+                     the same for any number
   --no-progress      never show progress on the terminal
   --version          show the version
   --help             show this text

@@ -21,6 +21,7 @@
 #include "host/data/data_set.h"
 #include "host/output/renderers.h"
 #include "host/reference_host.h"
+#include "host/services/workers.h"
 #include "mva/frame/entry.h"
 
 namespace mva::cli {
@@ -207,6 +208,7 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   host_options.seed = o.seed;
   host_options.progress = !o.no_progress;
   host_options.max_cells = o.max_cells;
+  host_options.threads = o.data.threads > 0 ? o.data.threads : host::Workers::cores();
 
   o.data.interrupted = interrupted;
   std::optional<host::DataSet> data;

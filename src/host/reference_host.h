@@ -39,6 +39,7 @@ struct HostOptions {
   std::uint32_t seed = 2000000;
   bool progress = true;        // show progress on a terminal
   std::int64_t max_cells = 0;  // largest pivot table in cells; 0 = no limit
+  int threads = 1;             // workers of the passes over chunks of cases (--threads)
 };
 
 class ReferenceHost : public Host {
@@ -120,6 +121,7 @@ class ReferenceHost : public Host {
   void OBPINI(Workspace& ws) override;
   void OBSERV(Workspace& ws) override;
   void OBPEND(Workspace& ws) override;
+  void for_each_chunk(std::int64_t chunks, const std::function<void(std::int64_t)>& body) override;
   void SFDFRO(Workspace& ws, int option, FileHandle& handle, Logical& error) override;
   void SFCLDE(Workspace& ws, FileHandle handle, int a, int b, Logical last) override;
   void DICGETFSP(FileHandle handle, std::span<char> into) override;
@@ -246,6 +248,10 @@ class ReferenceHost : public Host {
   DataSet data_;
   CaseReader reader_;
   HostOptions options_;
+  // The workers of for_each_chunk: an arena of options_.threads threads,
+  // made on first use (none with one thread).
+  struct ChunkWorkers;
+  std::shared_ptr<ChunkWorkers> workers_;
   Arena arena_;
   TokenStream tokens_;
   OutputDocument output_;

@@ -88,7 +88,8 @@ std::unique_ptr<RecordingHost> make_host(const TestData& setup) {
                                          host::HostOptions{.workspace_bytes = setup.workspace_bytes,
                                                            .seed = setup.seed,
                                                            .progress = false,
-                                                           .max_cells = setup.max_cells});
+                                                           .max_cells = setup.max_cells,
+                                                           .threads = setup.threads});
 }
 
 int run_command(RecordingHost& host, const std::string& command) {

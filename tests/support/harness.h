@@ -126,6 +126,7 @@ struct TestData {
   std::int64_t max_cells = 0;    // largest pivot table in cells; 0 = no limit
   std::string dictionary = {};   // dictionary JSON text; "" = none
   std::uint32_t seed = 2000000;  // of the host's random stream
+  int threads = 1;               // workers of the passes over chunks of cases
 };
 
 // A host over in-memory CSV data.

@@ -5,12 +5,14 @@
 // cases alike; a list that would grow past MAXCAT stops the pass.
 #include "mva/cases/case_classification.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "mva/cases/categories.h"
 #include "mva/cases/data_pass.h"
 #include "mva/cases/missing_codes.h"
+#include "mva/frame/case_chunks.h"
 #include "mva/frame/queries.h"
 
 namespace mva {
@@ -25,6 +27,34 @@ void report_too_many(Context& cx, std::int64_t v) {
   host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(name));
   host.BP_ADD_PARAMETER(host.BP_CSTRING_NO_TRANSLATE(std::to_string(cx.cmn.MAXCAT)));
   host.BP_ERROR(host.BP_END_COMPSTRING(), MessageClass::Runtime, Severity::Error);
+}
+
+// The classification when no listed variable is categorical: whether each
+// case is complete is decided chunk by chunk on the host's workers; the
+// locations are then given in case order.
+void classify_in_chunks(Context& cx, const std::vector<std::int64_t>& listed, const MissingCodeTable& code_of) {
+  MvaCommon& c = cx.cmn;
+  const std::int64_t ncases = c.NCASES;
+  std::vector<char> incomplete(static_cast<std::size_t>(ncases) + 1, 0);
+  cx.host.for_each_chunk(chunk_count(ncases), [&](std::int64_t chunk) {
+    const CaseChunk range = case_chunk(chunk, ncases);
+    for (std::int64_t L = range.first; L <= range.last; ++L) {
+      for (const std::int64_t v : listed) {
+        if (code_of(L, v) != CellStatus::Valid) {
+          incomplete[static_cast<std::size_t>(L)] = 1;
+          break;
+        }
+      }
+    }
+  });
+  for (std::int64_t L = 1; L <= ncases; ++L) {
+    if (incomplete[static_cast<std::size_t>(L)] == 0) {
+      ++c.NCOMPL;
+    } else {
+      ++c.NINCOM;
+      ISLOCM(cx, L, c.NINCOM);
+    }
+  }
 }
 
 }  // namespace
@@ -48,6 +78,10 @@ void DINI(Context& cx) {
   }
 
   const MissingCodeTable code_of(cx);
+  if (std::find(categorical.begin(), categorical.end(), 1) == categorical.end()) {
+    classify_in_chunks(cx, listed, code_of);
+    return;
+  }
   for (std::int64_t L = 1; L <= c.NCASES; ++L) {
     bool complete = true;
     for (std::size_t i = 0; i < listed.size(); ++i) {

@@ -11,6 +11,7 @@
 #include "mva/cases/missing_codes.h"
 #include "mva/diagnostics/record_sort.h"
 #include "mva/estimation/weighted_moments.h"
+#include "mva/frame/case_chunks.h"
 #include "mva/frame/queries.h"
 
 namespace mva {
@@ -57,7 +58,8 @@ void by_quartiles(Context& cx, WordArray VCOLS, std::int64_t length, RealArray v
 // The mean +- 2 SD rule for every variable of the list, categorical ones
 // included (their pairwise moments are 0, so they get no interval). The
 // values are counted in one pass over the stored cases, row by row, so that
-// the case matrix is read once whatever the number of variables.
+// the case matrix is read once whatever the number of variables; the chunks
+// of cases are counted on the host's workers and their counts added.
 void by_two_sd(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWMEAN, RealSquare PWVAR,
                const ExtremeArrays& out) {
   struct Counted {
@@ -79,15 +81,30 @@ void by_two_sd(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWM
   if (!counted.empty()) {
     const MissingCodeTable missing(cx);
     const CaseMatrix cases = cx.case_matrix();
-    for (std::int64_t L = 1; L <= cx.cmn.NCASES; ++L) {
-      for (Counted* x : counted) {
-        if (missing(L, x->v) != CellStatus::Valid) continue;
-        const double value = cell_of(cases, x->col, L);
-        if (value <= x->e.lower) {
-          ++x->e.low;
-        } else if (value >= x->e.upper) {
-          ++x->e.high;
+    const std::int64_t ncases = cx.cmn.NCASES, chunks = chunk_count(ncases);
+    // Low and high counts of each counted variable, per chunk.
+    std::vector<std::int64_t> counts(static_cast<std::size_t>(chunks) * counted.size() * 2, 0);
+    cx.host.for_each_chunk(chunks, [&](std::int64_t chunk) {
+      std::int64_t* const n = counts.data() + static_cast<std::size_t>(chunk) * counted.size() * 2;
+      const CaseChunk range = case_chunk(chunk, ncases);
+      for (std::int64_t L = range.first; L <= range.last; ++L) {
+        for (std::size_t i = 0; i < counted.size(); ++i) {
+          const Counted& x = *counted[i];
+          if (missing(L, x.v) != CellStatus::Valid) continue;
+          const double value = cell_of(cases, x.col, L);
+          if (value <= x.e.lower) {
+            ++n[2 * i];
+          } else if (value >= x.e.upper) {
+            ++n[2 * i + 1];
+          }
         }
+      }
+    });
+    for (std::int64_t chunk = 0; chunk < chunks; ++chunk) {
+      const std::int64_t* const n = counts.data() + static_cast<std::size_t>(chunk) * counted.size() * 2;
+      for (std::size_t i = 0; i < counted.size(); ++i) {
+        counted[i]->e.low += n[2 * i];
+        counted[i]->e.high += n[2 * i + 1];
       }
     }
   }

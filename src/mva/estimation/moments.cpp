@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "mva/cases/missing_codes.h"
+#include "mva/estimation/chunk_moments.h"
 #include "mva/estimation/column_roles.h"
 #include "mva/estimation/moment_update.h"
 #include "mva/estimation/pairwise_update.h"
 #include "mva/estimation/pattern_moments.h"
 #include "mva/estimation/weighted_moments.h"
+#include "mva/frame/case_chunks.h"
 #include "mva/frame/queries.h"
 
 namespace mva {
@@ -78,6 +80,7 @@ class Origins {
     return x - origin_[at];
   }
   double operator()(std::int64_t q) const { return origin_[static_cast<std::size_t>(q)]; }
+  bool has(std::int64_t q) const { return has_[static_cast<std::size_t>(q)] != 0; }
 
  private:
   std::vector<double> origin_;
@@ -89,7 +92,9 @@ class Origins {
 template <class Query>
 class CaseReader {
  public:
-  CaseReader(Context& cx, const ColumnRoles& roles, const Query& code_of)
+  // With `origins`, the origins of a whole group found before a chunked
+  // pass, instead of the first values this reader meets.
+  CaseReader(Context& cx, const ColumnRoles& roles, const Query& code_of, const Origins* origins = nullptr)
       : cx_(cx),
         roles_(roles),
         code_of_(code_of),
@@ -97,7 +102,7 @@ class CaseReader {
         nv_(cx.cmn.NV),
         weight_var_(WGTVAR(cx)),
         weight_col_(weight_var_ > 0 ? ICOL2(cx, weight_var_) : 0),
-        origins_(nv_) {}
+        origins_(origins ? *origins : Origins(nv_)) {}
 
   // Reads stored case L and returns its weight; `complete` tells whether
   // every listed variable is present.
@@ -125,6 +130,26 @@ class CaseReader {
   }
 
   const Origins& origins() const { return origins_; }
+
+  // The origins the plain pass would take: column by column, the value of
+  // the first case that offers one (see read), found without reading the
+  // cases after it.
+  Origins group_origins(std::int64_t ncases) {
+    Origins found(nv_);
+    const bool weight_listed =
+        weight_col_ > 0 && weight_col_ <= nv_ && roles_(weight_col_).listed && roles_(weight_col_).quantitative;
+    for (std::int64_t q = 1; q <= nv_; ++q) {
+      const ColumnRole& r = roles_(q);
+      if (!r.listed || !r.quantitative) continue;
+      for (std::int64_t L = 1; L <= ncases && !found.has(q); ++L) {
+        const double x = cases_(L, q);
+        const bool present = static_cast<std::int64_t>(code_of_(cx_, L, r.variable)) == 0 ||
+                             (weight_listed && q == weight_col_ && x > 0.0);
+        found.about(q, x, present);
+      }
+    }
+    return found;
+  }
 
  private:
   Context& cx_;
@@ -161,6 +186,74 @@ void finish_listwise(Context& cx, const MomentWeights& listwise, RealTriangle LW
   }
 }
 
+// The pass over a group of more than one chunk: each chunk gathers its
+// cases into sums of its own on the host's workers, about the origins of the
+// whole group, and the chunks are pooled in chunk order. CASEMISS and
+// CASEVAL are left holding the last case, as the plain pass leaves them.
+template <class Query>
+void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& code_of, WordArray CASEMISS,
+                         MomentWeights& listwise, const PairwiseArrays& pw, Origins& origins) {
+  Host& host = cx.host;
+  MvaCommon& cmn = cx.cmn;
+  const std::int64_t nv = cmn.NV, nvar = cmn.NVAR, ncases = cmn.NCASES;
+  const RealArray CASEVAL = cx.reals(cmn.a.CASEVAL);
+  const RealArray LWMEAN = cx.reals(cmn.a.LWMEAN);
+  const RealTriangle LWCOV = cx.triangle(cmn.a.LWCOV);
+  for (std::int64_t v = 1; v <= nvar; ++v) LWMEAN(v) = 0.0;
+  for (std::int64_t i = 1; i <= triangle_cells(nv); ++i) LWCOV.at(i) = 0.0;
+
+  origins = CaseReader<Query>(cx, roles, code_of).group_origins(ncases);
+  CaseReader<Query> last_reader(cx, roles, code_of, &origins);
+  const std::int64_t chunks = chunk_count(ncases);
+  // Chunk states held at once: up to kChunksPerWave, fewer when each holds
+  // many columns (about 64 MB in all; at least one).
+  const std::int64_t state_cells = 4 * triangle_cells(nv) + 2 * nv * nv + 2 * nvar;
+  const std::int64_t per_wave = std::clamp<std::int64_t>((std::int64_t{8} << 20) / state_cells, 1, kChunksPerWave);
+  for (std::int64_t wave = 0; wave < chunks; wave += per_wave) {
+    host.ATNJMP();
+    const std::int64_t in_wave = std::min(per_wave, chunks - wave);
+    std::vector<ChunkMoments> states;
+    std::vector<CaseReader<Query>> readers;
+    states.reserve(static_cast<std::size_t>(in_wave));
+    readers.reserve(static_cast<std::size_t>(in_wave));
+    for (std::int64_t c = 0; c < in_wave; ++c) {
+      states.emplace_back(nvar, nv);
+      readers.emplace_back(cx, roles, code_of, &origins);
+    }
+    host.for_each_chunk(in_wave, [&](std::int64_t c) {
+      ChunkMoments& s = states[static_cast<std::size_t>(c)];
+      CaseReader<Query>& reader = readers[static_cast<std::size_t>(c)];
+      const WordArray miss(s.casemiss.data());
+      const RealArray val(s.caseval.data());
+      const PairwiseArrays chunk_pairs = s.pairs();
+      PatternMoments pairs(roles);
+      const CaseChunk range = case_chunk(wave + c, ncases);
+      for (std::int64_t L = range.first; L <= range.last; ++L) {
+        bool complete = true;
+        const double w = reader.read(L, miss, val, complete);
+        if (!(w > 0.0)) continue;  // counts nowhere
+        s.sumwt += w;
+        if (complete) {
+          MOMUPD(s.first_listwise, s.first_listwise, nvar, triangle_cells(nv), roles, 1, nv, w, 1.0, val, s.listwise,
+                 s.LWMEAN(), s.LWCOV(), RealArray(s.deviations.data()));
+          s.first_listwise = false;
+        }
+        pairs.add(w, val, miss, chunk_pairs);
+      }
+      pairs.merge_into(chunk_pairs);
+    });
+    for (ChunkMoments& s : states) {
+      cmn.SUMWT += s.sumwt;
+      pool_listwise(roles, listwise, LWMEAN, LWCOV, s);
+      pool_pairs(nv, pw, s);
+    }
+    host.CASCTR(case_chunk(wave + in_wave - 1, ncases).last);
+  }
+  host.CASCTR(-1);
+  bool complete = true;
+  last_reader.read(ncases, CASEMISS, CASEVAL, complete);
+}
+
 // The pass itself, with the cell query inlined where it can be.
 template <class Query>
 void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Query& code_of) {
@@ -174,6 +267,18 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
   const PairwiseArrays pw{cx.triangle(cmn.a.PWN), cx.triangle(cmn.a.PWW), cx.square(cmn.a.PWMEAN),
                           cx.triangle(cmn.a.PWCOV), cx.square(cmn.a.PWVAR)};
   clear_moments(cmn, CASEMISS, CASEVAL, pw);
+
+  if (cmn.NCASES > kChunkCases) {
+    MomentWeights listwise;
+    Origins origins(nv);
+    chunked_moment_pass(cx, roles, code_of, CASEMISS, listwise, pw, origins);
+    add_origins_back(roles, origins, listwise.sumw > 0.0, LWMEAN, pw);
+    finish_listwise(cx, listwise, LWCOV, sums);
+    pairwise_weights_done(nv, pw);
+    finish_pairs(roles, pw);
+    SETMOM(cx, true);
+    return;
+  }
 
   // Scratch for the pass, laid out once: the deviations of the listwise
   // update; the pairwise sums gather by pattern.

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -114,6 +115,14 @@ class Host {
   virtual void OBSERV(Workspace& ws) = 0;
   // Ends the procedure's pass over the active file.
   virtual void OBPEND(Workspace& ws) = 0;
+  // Runs body(0) .. body(chunks - 1), each once, on the host's workers, and
+  // returns when all have ended. The calls may run at the same time and in
+  // any order, so a body touches only what belongs to its chunk and reads
+  // nothing that another chunk writes; it must not call the host. The
+  // default runs them one after the other on the calling thread.
+  virtual void for_each_chunk(std::int64_t chunks, const std::function<void(std::int64_t)>& body) {
+    for (std::int64_t c = 0; c < chunks; ++c) body(c);
+  }
   // Defines an output file from the file specification at the current token.
   virtual void SFDFRO(Workspace& ws, int option, FileHandle& handle, Logical& error) = 0;
   // Closes an output file; it is kept only when the procedure ends without error.

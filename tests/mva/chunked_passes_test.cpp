@@ -1,0 +1,167 @@
+// The passes over the cases that run in chunks on the host's workers, on a
+// generated file of several chunks with a weight: the whole output, split
+// groups included, is the same on 1, 2 and 5 threads, and the chunked
+// moments agree with the straightforward two-pass weighted sums.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/output/renderers.h"
+#include "mva/frame/case_chunks.h"
+#include "mva/frame/queries.h"
+#include "support/harness.h"
+#include "synthetic_data.h"
+
+namespace mva::test {
+namespace {
+
+constexpr int kVariables = 5;
+
+// 300,000 weighted cases of x1..x5 with values missing independently, so
+// that every chunk meets many patterns; with `groups` split groups.
+std::string generated(int groups) {
+  bench::SyntheticSpec spec;
+  spec.cases = 300000;
+  spec.variables = kVariables;
+  spec.weight = true;
+  spec.groups = groups;
+  spec.seed = 2024;
+  return bench::synthetic_csv(spec);
+}
+
+TEST(ChunkedPasses, SameOutputOnAnyNumberOfThreads) {
+  const std::string csv = generated(2);
+  std::string first;
+  for (const int threads : {1, 2, 5}) {
+    SCOPED_TRACE(threads);
+    TestData data{csv, {}};
+    data.options.weight = "w";
+    data.options.split = {"g"};
+    data.workspace_bytes = std::int64_t{512} << 20;
+    data.threads = threads;
+    const auto host = make_host(data);
+    ASSERT_EQ(run_command(*host, "MVA x1 TO x5 /LISTWISE /PAIRWISE."), 0);
+    const std::string json = host::render_json(host->output());
+    ASSERT_NE(json.find("LOUT_ LISTWISE"), std::string::npos);
+    if (first.empty()) {
+      first = json;
+    } else {
+      EXPECT_TRUE(json == first) << "the output differs from the one of 1 thread";
+    }
+  }
+}
+
+// One case of the generated file: its weight and values (NaN when missing).
+// A case of weight 0 counts nowhere.
+struct Case {
+  double w = 0.0;
+  std::vector<double> x;
+};
+
+std::vector<Case> cases_of_csv(const std::string& csv) {
+  std::vector<Case> out;
+  std::istringstream in(csv);
+  std::string line;
+  std::getline(in, line);  // the header: w, x1..x5
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    std::string cell;
+    std::istringstream fields(line);
+    while (std::getline(fields, cell, ',')) cells.push_back(cell);
+    cells.resize(1 + kVariables);  // a missing last cell leaves no field
+    Case c;
+    c.w = std::floor(std::stod(cells[0]));  // case weights are taken as whole numbers
+    for (int j = 1; j <= kVariables; ++j) {
+      c.x.push_back(cells[static_cast<std::size_t>(j)].empty() ? NAN : std::stod(cells[static_cast<std::size_t>(j)]));
+    }
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
+// Weighted moments of columns a and b over the cases where both are present
+// (listwise: where every column is), summed plainly in two passes.
+struct Plain {
+  long double n = 0, mean_a = 0, mean_b = 0, var_a = 0, var_b = 0, cov = 0;
+};
+
+Plain plain_moments(const std::vector<Case>& cases, int a, int b, bool listwise) {
+  const auto takes = [&](const Case& c) {
+    if (!(c.w > 0.0)) return false;
+    if (!listwise) return !std::isnan(c.x[a]) && !std::isnan(c.x[b]);
+    for (const double v : c.x) {
+      if (std::isnan(v)) return false;
+    }
+    return true;
+  };
+  Plain p;
+  for (const Case& c : cases) {
+    if (!takes(c)) continue;
+    p.n += c.w;
+    p.mean_a += c.w * static_cast<long double>(c.x[a]);
+    p.mean_b += c.w * static_cast<long double>(c.x[b]);
+  }
+  p.mean_a /= p.n;
+  p.mean_b /= p.n;
+  for (const Case& c : cases) {
+    if (!takes(c)) continue;
+    const long double da = c.x[a] - p.mean_a, db = c.x[b] - p.mean_b;
+    p.var_a += c.w * da * da;
+    p.var_b += c.w * db * db;
+    p.cov += c.w * da * db;
+  }
+  p.var_a /= p.n - 1;
+  p.var_b /= p.n - 1;
+  p.cov /= p.n - 1;
+  return p;
+}
+
+TEST(ChunkedPasses, MomentsAgreeWithPlainSums) {
+  const std::string csv = generated(1);
+  const std::vector<Case> cases = cases_of_csv(csv);
+  ASSERT_GT(static_cast<std::int64_t>(cases.size()), 4 * kChunkCases);
+  TestData data{csv, {}};
+  data.options.weight = "w";
+  data.workspace_bytes = std::int64_t{512} << 20;
+  data.threads = 2;
+  ParseFixture fx(data);
+  ASSERT_TRUE(fx.pass("MVA x1 TO x5."));
+  fx.moments();
+  Context& cx = fx.cx();
+  const auto near = [](double got, long double want, const std::string& what) {
+    EXPECT_NEAR(got, static_cast<double>(want), 1e-11 * (std::fabs(static_cast<double>(want)) + 1.0)) << what;
+  };
+  long double total = 0;
+  for (const Case& c : cases) total += c.w;
+  near(cx.cmn.SUMWT, total, "SUMWT");
+
+  const RealArray LWMEAN = cx.reals(cx.cmn.a.LWMEAN);
+  const RealTriangle LWCOV = cx.triangle(cx.cmn.a.LWCOV), PWN = cx.triangle(cx.cmn.a.PWN),
+                     PWCOV = cx.triangle(cx.cmn.a.PWCOV);
+  const RealSquare PWMEAN = cx.square(cx.cmn.a.PWMEAN), PWVAR = cx.square(cx.cmn.a.PWVAR);
+  for (int a = 0; a < kVariables; ++a) {
+    const std::string xa = "x" + std::to_string(a + 1);
+    const std::int64_t va = fx.host().DICSCH(xa), ca = ICOL2(cx, va);
+    for (int b = 0; b <= a; ++b) {
+      const std::string xb = "x" + std::to_string(b + 1), pair = xa + "," + xb;
+      const std::int64_t cb = ICOL2(cx, fx.host().DICSCH(xb));
+      const Plain lw = plain_moments(cases, a, b, true);
+      near(fx.sums.LWN, lw.n, "LWN");
+      near(LWMEAN(va), lw.mean_a, "LWMEAN " + xa);
+      near(LWCOV(ca, cb), lw.cov, "LWCOV " + pair);
+      const Plain pw = plain_moments(cases, a, b, false);
+      near(PWN(ca, cb), pw.n, "PWN " + pair);
+      near(PWMEAN(ca, cb), pw.mean_a, "PWMEAN " + pair);
+      near(PWMEAN(cb, ca), pw.mean_b, "PWMEAN " + xb + "," + xa);
+      near(PWVAR(ca, cb), pw.var_a, "PWVAR " + pair);
+      near(PWVAR(cb, ca), pw.var_b, "PWVAR " + xb + "," + xa);
+      near(PWCOV(ca, cb), pw.cov, "PWCOV " + pair);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace mva::test
