@@ -95,7 +95,10 @@ FAULTS = [
       "pool_product(a.cp(k, j), ck[j - 1], step.spread, dk, dj);", "a.cp(k, j) += ck[j - 1];",
       "pooling a pattern group drops the between-group cross-products", "mva:EmIterations.*:EmReference.*"),
     F("little-weighted-count", "src/mva/estimation/em_iterations.cpp",
-      "const auto n = static_cast<double>(end - begin);", "const auto n = sumw;",
+      "const auto n = static_cast<double>(end - begin);",
+      "double n = 0.0;\n    for (std::int64_t pos = begin; pos < end; ++pos) {\n"
+      "      const double w = plan.weight(plan.case_at[static_cast<Pos>(pos)]);\n"
+      "      if (w > 0.0) n += w;\n    }",
       "Little's statistic weighs a pattern by its weight instead of its case count", "mva:EmReference.*"),
     F("em-file-uncentred", "src/mva/estimation/em_algorithm.cpp",
       "value += (x(u) - a.mu(u)) * a.S(k, j);", "value += x(u) * a.S(k, j);",
