@@ -1,6 +1,8 @@
 // What opens the output: the data the run analyses (file, cases, variables,
-// weighting, split groups) and, before each command's output, the command as
-// it was given; in every format, and in JSON as typed items with their keys.
+// weighting, split groups), the notes on how the data were read (messages of
+// the catalogue; standard error stays quiet) and, before each command's
+// output, the command as it was given; in every format, and in JSON as typed
+// items with their keys.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -13,6 +15,14 @@ namespace mva::cli {
 namespace {
 
 using nlohmann::json;
+
+const std::string kHabits = std::string(MVA_SOURCE_DIR) + "/tests/fixtures/data/habits/";
+
+// The program run with `args` and the output format `format`.
+test::ProgramRun run_in(std::vector<std::string> args, const std::string& format) {
+  args.insert(args.end(), {"--format", format});
+  return test::run_mva(args);
+}
 
 // The items of the JSON output of type `type`, in order.
 std::vector<json> items_of(const json& output, const std::string& type) {
@@ -35,9 +45,7 @@ TEST(RunHeader, SaysWhatIsAnalysedInEveryFormat) {
   const std::string data = test::write_file(dir, "weighted.csv", kWeighted);
   const std::vector<std::string> args = {"--data", data, "--weight", "w", "--split", "g", "-e", "MVA x y."};
 
-  std::vector<std::string> json_args = args;
-  json_args.insert(json_args.end(), {"--format", "json"});
-  const test::ProgramRun r = test::run_mva(json_args);
+  const test::ProgramRun r = run_in(args, "json");
   ASSERT_EQ(r.status, kSuccess) << r.out << r.err;
   const json output = json::parse(r.out).at("output");
   const json& header = output.at(0);
@@ -67,9 +75,7 @@ TEST(RunHeader, SaysWhatIsAnalysedInEveryFormat) {
   const test::ProgramRun text = test::run_mva(args);
   EXPECT_EQ(text.out.substr(0, text.out.find("\n\n")), said[0] + "\n" + said[1] + "\n" + said[2]) << text.out;
   for (const char* format : {"markdown", "html"}) {
-    std::vector<std::string> shown_args = args;
-    shown_args.insert(shown_args.end(), {"--format", format});
-    const std::string shown = test::run_mva(shown_args).out;
+    const std::string shown = run_in(args, format).out;
     for (std::size_t k = format == std::string("markdown") ? 1 : 0; k < said.size(); ++k) {
       const std::string& line = said[k];  // (Markdown escapes the file name's underscores)
       EXPECT_NE(shown.find(line), std::string::npos) << format << ": " << line << "\n" << shown;
@@ -102,9 +108,7 @@ TEST(CommandEcho, EachCommandOpensItsOutputInEveryFormat) {
   const std::string script = test::write_file(dir, "job.mva", "* first the means\nMVA x y\n    /EM (TDF=4).  \n");
   const std::vector<std::string> args = {"--data", data, script, "-e", "FREQ a<b.", "-e", "MVA x."};
 
-  std::vector<std::string> json_args = args;
-  json_args.insert(json_args.end(), {"--format", "json"});
-  const test::ProgramRun r = test::run_mva(json_args);
+  const test::ProgramRun r = run_in(args, "json");
   EXPECT_EQ(r.status, kCommandError) << r.out;  // the unknown command
   const json output = json::parse(r.out).at("output");
   std::vector<std::string> order;  // commands by their first line, tables and messages by their key
@@ -129,15 +133,72 @@ TEST(CommandEcho, EachCommandOpensItsOutputInEveryFormat) {
   EXPECT_NE(text.find("Command (" + script + ", line 2):\n  MVA x y\n      /EM (TDF=4).\n\n"), std::string::npos)
       << text;
   EXPECT_NE(text.find("Command (-e, line 1):\n  FREQ a<b.\n\nError: Unknown command"), std::string::npos) << text;
-  std::vector<std::string> shown_args = args;
-  shown_args.insert(shown_args.end(), {"--format", "markdown"});
-  const std::string markdown = test::run_mva(shown_args).out;
+  const std::string markdown = run_in(args, "markdown").out;
   // (Markdown escapes the underscores of the script's name.)
   EXPECT_NE(markdown.find("job.mva, line 2)*\n\n```\nMVA x y\n    /EM (TDF=4).\n```\n"), std::string::npos) << markdown;
-  shown_args.back() = "html";
-  const std::string html = test::run_mva(shown_args).out;
+  const std::string html = run_in(args, "html").out;
   EXPECT_NE(html.find("<pre>FREQ a&lt;b.</pre>"), std::string::npos) << html;
   EXPECT_NE(html.find("<pre>MVA x y\n    /EM (TDF=4).</pre>"), std::string::npos) << html;
+}
+
+TEST(LoadNotes, OpenTheOutputInEveryFormat) {
+  const std::string data = kHabits + "airquality_pandas.csv";
+  const std::vector<std::string> args = {"--data", data, "-e", "MVA Ozone Solar_R Temp_F v1st_day."};
+  const std::string renamed =
+      "some headers are not names a command can use, so their columns are read under new "
+      "names: ";
+
+  const test::ProgramRun run = run_in(args, "json");
+  ASSERT_EQ(run.status, kSuccess) << run.err;
+  EXPECT_EQ(run.err, "");
+  const json output = json::parse(run.out).at("output");
+  ASSERT_GE(output.size(), 4u);
+  EXPECT_EQ(output.at(0).at("type"), "data");  // what is analysed comes first
+  const json& row_names = output.at(1);
+  EXPECT_EQ(row_names.at("type"), "message");
+  EXPECT_EQ(row_names.at("key"), "HOST_ LOAD ^1 ROW NAMES ^2");
+  EXPECT_EQ(row_names.at("kind"), "note");
+  EXPECT_EQ(row_names.at("class"), 2);
+  EXPECT_EQ(row_names.at("text"), data +
+                                      ": the first column has no name in the header (as R's write.csv and pandas' "
+                                      "to_csv write row names); it is read as the variable rowname.");
+  EXPECT_EQ(row_names.at("params").dump(), json::array({data, "rowname"}).dump());
+  EXPECT_EQ(output.at(2).at("key"), "HOST_ LOAD ^1 RENAMED ^2");
+  EXPECT_EQ(output.at(3).at("type"), "command");  // then the command and its output
+  EXPECT_EQ(output.at(4).at("type"), "table");
+
+  for (const char* format : {"text", "markdown", "html"}) {
+    SCOPED_TRACE(format);
+    const test::ProgramRun r = run_in(args, format);
+    EXPECT_EQ(r.status, kSuccess);
+    EXPECT_EQ(r.err, "");
+    const std::size_t note = r.out.find("it is read as the variable rowname.");
+    EXPECT_NE(note, std::string::npos) << r.out;
+    EXPECT_LT(note, r.out.find(renamed)) << r.out;
+    EXPECT_LT(r.out.find(renamed), r.out.find("Univariate Statistics")) << r.out;
+  }
+  EXPECT_NE(test::run_mva(args).out.find("Note: " + data + ": the first column"), std::string::npos);
+
+  // The decimal mark, told: a comma reads R's write.csv2 file without a
+  // note; a point makes its fractions text; a mark that is none is refused.
+  const std::string write2 = kHabits + "airquality_write2.csv";
+  const test::ProgramRun comma = test::run_mva({"--data", write2, "--decimal", ",", "-e", "MVA Wind."});
+  EXPECT_EQ(comma.status, kSuccess);
+  EXPECT_EQ(comma.out.find("decimal mark"), std::string::npos) << comma.out;
+  EXPECT_NE(comma.out.find("Wind       153  9.958"), std::string::npos) << comma.out;
+  const test::ProgramRun point = test::run_mva({"--data", write2, "--decimal", ".", "-e", "MVA Wind."});
+  EXPECT_EQ(point.status, kCommandError);
+  EXPECT_NE(point.out.find("Categorical variable Wind has more than 25 categories"), std::string::npos) << point.out;
+  const test::ProgramRun bad = test::run_mva({"--data", data, "--decimal", ";", "-e", "MVA Ozone."});
+  EXPECT_EQ(bad.status, kBadInput);
+  EXPECT_EQ(bad.err, "mva: --decimal: ';' is not a decimal mark (give . or ,)\n");
+
+  // R's names with a period are names a command can say as they stand.
+  const test::ProgramRun r = test::run_mva({"--data", kHabits + "airquality_write.csv", "-e",
+                                            "MVA Ozone Solar.R\n"
+                                            "  /EM Solar.R Ozone."});
+  EXPECT_EQ(r.status, kSuccess) << r.out;
+  EXPECT_NE(r.out.find("Solar.R"), std::string::npos);
 }
 
 }  // namespace
