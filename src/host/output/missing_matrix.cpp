@@ -53,7 +53,7 @@ void MissingMatrix::add_row(std::span<const std::uint8_t> missing) {
     }
   }
   std::uint32_t* counts = counts_.data() + (bin_rows_.size() - 1) * variables_.size();
-  for (std::size_t v = 0; v < missing.size(); ++v) counts[v] += missing[v] != 0 ? 1 : 0;
+  for (std::size_t v = 0; v < missing.size(); ++v) counts[v] += missing[v] != 0 ? 1U : 0U;
   ++bin_rows_.back();
   ++rows_;
 }

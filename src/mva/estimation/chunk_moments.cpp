@@ -19,9 +19,8 @@ ChunkMoments::ChunkMoments(std::int64_t nvar, std::int64_t nv)
 
 PairwiseArrays ChunkMoments::pairs() {
   const auto nv = static_cast<std::int64_t>(deviations.size());
-  return {RealTriangle(RealArray(pwn.data())), RealTriangle(RealArray(pww.data())),
-          RealSquare(RealArray(pwmean.data()), nv), RealTriangle(RealArray(pwcov.data())),
-          RealSquare(RealArray(pwvar.data()), nv)};
+  return {RealTriangle(RealArray(pwn)), RealTriangle(RealArray(pww)), RealSquare(RealArray(pwmean), nv),
+          RealTriangle(RealArray(pwcov)), RealSquare(RealArray(pwvar), nv)};
 }
 
 void pool_listwise(const ColumnRoles& roles, MomentWeights& into, RealArray LWMEAN, RealTriangle LWCOV,
@@ -41,14 +40,14 @@ void pool_listwise(const ColumnRoles& roles, MomentWeights& into, RealArray LWME
   // The deviations of the chunk's means from the means before it (0 for
   // the columns that take no part), then the products, then the means.
   const MomentStep step = moment_step(into.sumwf, from.listwise.sumwf);
-  const RealArray d(from.deviations.data());
+  const RealArray d(from.deviations);
   for (std::int64_t k = 1; k <= nv; ++k) {
     const ColumnRole& rk = roles(k);
     d(k) = rk.quantitative ? from_mean(rk.variable) - LWMEAN(rk.variable) : 0.0;
   }
   for (std::int64_t k = 1; k <= nv; ++k) {
     if (!roles(k).quantitative) continue;
-    const RealArray row(&LWCOV(k, 1)), from_row(&from_cp(k, 1));
+    const RealArray row = LWCOV.row(k), from_row = from_cp.row(k);
     for (std::int64_t j = 1; j <= k; ++j) pool_product(row(j), from_row(j), step.spread, d(k), d(j));
   }
   for (std::int64_t k = 1; k <= nv; ++k) {

@@ -27,8 +27,8 @@ struct ChunkMoments {
   std::vector<std::int64_t> casemiss;  // the case being read
   std::vector<double> caseval;
 
-  RealArray LWMEAN() { return RealArray(lwmean.data()); }
-  RealTriangle LWCOV() { return RealTriangle(RealArray(lwcov.data())); }
+  RealArray LWMEAN() { return RealArray(lwmean); }
+  RealTriangle LWCOV() { return RealTriangle(RealArray(lwcov)); }
   PairwiseArrays pairs();
 };
 

@@ -223,8 +223,8 @@ void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& cod
     host.for_each_chunk(in_wave, [&](std::int64_t c) {
       ChunkMoments& s = states[static_cast<std::size_t>(c)];
       CaseReader<Query>& reader = readers[static_cast<std::size_t>(c)];
-      const WordArray miss(s.casemiss.data());
-      const RealArray val(s.caseval.data());
+      const WordArray miss(s.casemiss);
+      const RealArray val(s.caseval);
       const PairwiseArrays chunk_pairs = s.pairs();
       PatternMoments pairs(roles);
       const CaseChunk range = case_chunk(wave + c, ncases);
@@ -235,7 +235,7 @@ void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& cod
         s.sumwt += w;
         if (complete) {
           MOMUPD(s.first_listwise, s.first_listwise, nvar, triangle_cells(nv), roles, 1, nv, w, 1.0, val, s.listwise,
-                 s.LWMEAN(), s.LWCOV(), RealArray(s.deviations.data()));
+                 s.LWMEAN(), s.LWCOV(), RealArray(s.deviations));
           s.first_listwise = false;
         }
         pairs.add(w, val, miss, chunk_pairs);
