@@ -12,6 +12,8 @@
 #include <new>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
+#include <string_view>
 
 #include "cli/options.h"
 #include "cli/output_target.h"
@@ -37,19 +39,17 @@ constexpr std::size_t kTokenBytes = 128;
 constexpr std::size_t kFewestTokens = 200'000;
 constexpr std::size_t kMostTokens = 1'000'000;
 
-std::string render(const host::OutputDocument& doc, const std::string& format) {
-  std::string text;
+// Renders the document in `format`, piece by piece to `write`.
+void render(const host::OutputDocument& doc, const std::string& format, const host::Write& write) {
   if (format == "json") {
-    text = host::render_json(doc);
+    host::render_json(doc, write);
   } else if (format == "html") {
-    text = host::render_html(doc);
+    host::render_html(doc, write);
   } else if (format == "markdown") {
-    text = host::render_markdown(doc);
+    host::render_markdown(doc, write);
   } else {
-    text = host::render_text(doc);
+    host::render_text(doc, write);
   }
-  if (!text.empty() && text.back() != '\n') text += '\n';
-  return text;
 }
 
 // The whole text of a script, read into one string of its size when it is a
@@ -113,19 +113,32 @@ std::optional<std::vector<host::Command>> read_commands(const ProgramOptions& o,
   return commands;
 }
 
-// Writes the rendered document; the exit status `status`, or kBadInput when
-// the output cannot be written.
+// Writes the rendered document as it is rendered, ending in a line end; the
+// exit status `status`, or kBadInput when the output cannot be written.
 int finish(OutputTarget& target, const host::OutputDocument& doc, const std::string& format, int status,
            std::ostream& err) {
+  struct WriteFailed {};
   std::string problem;
-  std::string text;
+  char last = '\n';
+  const host::Write write = [&](std::string_view piece) {
+    if (piece.empty()) return;
+    last = piece.back();
+    if (!target.append(piece, problem)) throw WriteFailed{};
+  };
   try {
-    text = render(doc, format);
+    render(doc, format, write);
+    if (last != '\n') write("\n");
+  } catch (const WriteFailed&) {
+    err << problem << "\n";
+    return kBadInput;
   } catch (const std::bad_alloc&) {
     err << "mva: the computer ran out of memory while the output was laid out\n";
     return kBadInput;
+  } catch (const std::runtime_error& e) {
+    err << "mva: the output could not be laid out: " << e.what() << "\n";
+    return kBadInput;
   }
-  if (!target.write(text, problem)) {
+  if (!target.finish(problem)) {
     err << problem << "\n";
     return kBadInput;
   }

@@ -3,10 +3,12 @@
 // messages, headings and pivot tables in order. Every text
 // is escaped; spanning column headers use colspan.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "host/output/renderers.h"
+#include "host/output/streamed_layout.h"
 #include "host/output/table_layout.h"
 #include "host/output/text_display.h"
 
@@ -76,10 +78,13 @@ std::string align_class(Align align) {
   return "";
 }
 
-void render_table(const PivotTable& table, std::string& out) {
-  const TableGrid grid = layout_table(table);
+void render_table(const PivotTable& table, std::string& out, const Write& write) {
+  // A streamed table's body comes block by block.
+  std::optional<StreamedLayout> streamed;
+  if (table.streamed()) streamed.emplace(table);
+  const TableGrid grid = streamed ? streamed->head() : layout_table(table);
   out += "<div class=\"table\">\n<table>\n<caption>" + escape(grid.title) + sup(grid.title_markers) + "</caption>\n";
-  if (!grid.body.empty()) {
+  if (streamed ? streamed->rows() > 0 : !grid.body.empty()) {
     if (!grid.header.empty()) {
       out += "<thead>\n";
       for (const auto& row : grid.header) {
@@ -94,17 +99,25 @@ void render_table(const PivotTable& table, std::string& out) {
       out += "</thead>\n";
     }
     out += "<tbody>\n";
-    for (const auto& row : grid.body) {
-      out += "<tr>";
-      for (const GridCell& cell : row) {
-        const std::string content = escape(grid.text(cell)) + sup(grid.markers(cell));
-        if (cell.role == GridRole::RowLabel) {
-          out += "<th scope=\"row\">" + content + "</th>";
-        } else {
-          out += std::string(cell.align == Align::Right ? "<td class=\"num\">" : "<td>") + content + "</td>";
+    const auto rows = [&](const TableGrid& part) {
+      for (const auto& row : part.body) {
+        out += "<tr>";
+        for (const GridCell& cell : row) {
+          const std::string content = escape(part.text(cell)) + sup(part.markers(cell));
+          if (cell.role == GridRole::RowLabel) {
+            out += "<th scope=\"row\">" + content + "</th>";
+          } else {
+            out += std::string(cell.align == Align::Right ? "<td class=\"num\">" : "<td>") + content + "</td>";
+          }
         }
+        out += "</tr>\n";
       }
-      out += "</tr>\n";
+      spill(out, write);
+    };
+    if (streamed) {
+      streamed->for_each_body(rows);
+    } else {
+      rows(grid);
     }
     out += "</tbody>\n";
   }
@@ -116,7 +129,8 @@ void render_table(const PivotTable& table, std::string& out) {
   out += "</div>\n";
 }
 
-void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth, std::string& out) {
+void render_items(const OutputDocument& document, const std::vector<Item>& items, int depth, std::string& out,
+                  const Write& write) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
       const MessageKind kind = message_kind(message->severity);
@@ -131,10 +145,10 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
       const std::string level = std::to_string(std::min(depth + 2, 6));
       out += "<section class=\"heading\">\n<h" + level + ">" + escape(display(heading->text)) + "</h" + level + ">\n";
-      render_items(document, heading->items, depth + 1, out);
+      render_items(document, heading->items, depth + 1, out, write);
       out += "</section>\n";
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
-      render_table(document.table(table->table), out);
+      render_table(document.table(table->table), out, write);
     } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
       out += "<div class=\"data\">\n";
       for (const Text& line : data->lines) out += "<p>" + escape(display(line)) + "</p>\n";
@@ -158,9 +172,16 @@ void render_items(const OutputDocument& document, const std::vector<Item>& items
 
 std::string render_html(const OutputDocument& document) {
   std::string out(kPageStart);
-  render_items(document, document.items(), 0, out);
+  render_items(document, document.items(), 0, out, nullptr);
   out += kPageEnd;
   return out;
+}
+
+void render_html(const OutputDocument& document, const Write& write) {
+  std::string out(kPageStart);
+  render_items(document, document.items(), 0, out, write);
+  out += kPageEnd;
+  write(out);
 }
 
 }  // namespace mva::host
