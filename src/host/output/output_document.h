@@ -368,7 +368,7 @@ class OutputDocument {
   // rows before are written to a temporary file as the next one begins, and
   // the renderers read them back. 0 holds every table whole.
   void stream_rows_after(std::size_t rows) { window_ = rows; }
-  static constexpr std::size_t kDefaultWindow = 8192;
+  static constexpr std::size_t kDefaultWindow = 512;
 
  private:
   enum class Target { None, Table, Heading };

@@ -62,7 +62,7 @@ class Reader {
   std::uint64_t number() {
     std::uint64_t v = 0;
     for (int shift = 0;; shift += 7) {
-      const auto byte = static_cast<std::uint8_t>(in_.at(at_++));
+      const auto byte = static_cast<std::uint8_t>(next());
       v |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
       if ((byte & 0x80) == 0) return v;
     }
@@ -74,7 +74,7 @@ class Reader {
   int small() { return static_cast<int>(integer()); }
   double real() {
     std::uint64_t bits = 0;
-    for (int k = 0; k < 8; ++k) bits |= static_cast<std::uint64_t>(static_cast<std::uint8_t>(in_.at(at_++))) << (8 * k);
+    for (int k = 0; k < 8; ++k) bits |= static_cast<std::uint64_t>(static_cast<std::uint8_t>(next())) << (8 * k);
     return std::bit_cast<double>(bits);
   }
   std::string text() {
@@ -107,6 +107,11 @@ class Reader {
   }
 
  private:
+  char next() {
+    if (at_ == in_.size()) throw std::runtime_error("spooled rows: a block ends early");
+    return in_[at_++];
+  }
+
   const std::string& in_;
   std::size_t at_ = 0;
 };
