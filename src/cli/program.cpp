@@ -42,13 +42,13 @@ constexpr std::size_t kMostTokens = 1'000'000;
 // Renders the document in `format`, piece by piece to `write`.
 void render(const host::OutputDocument& doc, const std::string& format, const host::Write& write) {
   if (format == "json") {
-    host::render_json(doc, write);
+    host::render_json_to(doc, write);
   } else if (format == "html") {
-    host::render_html(doc, write);
+    host::render_html_to(doc, write);
   } else if (format == "markdown") {
-    host::render_markdown(doc, write);
+    host::render_markdown_to(doc, write);
   } else {
-    host::render_text(doc, write);
+    host::render_text_to(doc, write);
   }
 }
 

@@ -54,10 +54,10 @@ Rendered run(const std::string& command, const std::vector<std::string>& split, 
   Rendered out;
   using Whole = std::string (*)(const host::OutputDocument&);
   using Pieces = void (*)(const host::OutputDocument&, const host::Write&);
-  const std::vector<std::pair<Whole, Pieces>> renderers = {{host::render_text, host::render_text},
-                                                           {host::render_markdown, host::render_markdown},
-                                                           {host::render_html, host::render_html},
-                                                           {host::render_json, host::render_json}};
+  const std::vector<std::pair<Whole, Pieces>> renderers = {{host::render_text, host::render_text_to},
+                                                           {host::render_markdown, host::render_markdown_to},
+                                                           {host::render_html, host::render_html_to},
+                                                           {host::render_json, host::render_json_to}};
   for (const auto& [whole, pieces] : renderers) {
     out.formats.push_back(whole(doc));
     std::string joined;

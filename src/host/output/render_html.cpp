@@ -177,7 +177,7 @@ std::string render_html(const OutputDocument& document) {
   return out;
 }
 
-void render_html(const OutputDocument& document, const Write& write) {
+void render_html_to(const OutputDocument& document, const Write& write) {
   std::string out(kPageStart);
   render_items(document, document.items(), 0, out, write);
   out += kPageEnd;

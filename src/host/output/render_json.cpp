@@ -533,7 +533,7 @@ std::string render_json(const OutputDocument& document) {
   return out;
 }
 
-void render_json(const OutputDocument& document, const Write& write) {
+void render_json_to(const OutputDocument& document, const Write& write) {
   std::string out;
   render(document, out, write);
   write(out);

@@ -163,7 +163,7 @@ std::string render_markdown(const OutputDocument& document) {
   return out;
 }
 
-void render_markdown(const OutputDocument& document, const Write& write) {
+void render_markdown_to(const OutputDocument& document, const Write& write) {
   std::string out;
   render(document, out, write);
   write(out);

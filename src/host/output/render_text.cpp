@@ -192,7 +192,7 @@ std::string render_text(const OutputDocument& document) {
   return out;
 }
 
-void render_text(const OutputDocument& document, const Write& write) {
+void render_text_to(const OutputDocument& document, const Write& write) {
   std::string out;
   render(document, out, write);
   write(out);

@@ -20,10 +20,11 @@ std::string render_markdown(const OutputDocument& document);
 std::string render_html(const OutputDocument& document);
 std::string render_json(const OutputDocument& document);  // 2-space indent
 
-void render_text(const OutputDocument& document, const Write& write);
-void render_markdown(const OutputDocument& document, const Write& write);
-void render_html(const OutputDocument& document, const Write& write);
-void render_json(const OutputDocument& document, const Write& write);
+// The same, handed to `write` piece by piece as it is made.
+void render_text_to(const OutputDocument& document, const Write& write);
+void render_markdown_to(const OutputDocument& document, const Write& write);
+void render_html_to(const OutputDocument& document, const Write& write);
+void render_json_to(const OutputDocument& document, const Write& write);
 
 // Hands `out` to `write` once it holds more than a few megabytes, all but
 // its trailing line ends (which the text renderers may still trim); does
