@@ -616,7 +616,7 @@ void OutputDocument::spill_rows(PivotTable& table, int d, const Text& label) {
     if (!table.streamed()) return;  // no temporary file: the table is held whole
     table.spool_dimension = d;
   }
-  table.spool->write(dim, table.cells);
+  if (!table.spool->write(dim, table.cells)) return;  // the file is full: the rows stay here
   dim.categories.clear();
   dim.top.clear();
   dim.lookup_.clear();

@@ -6,7 +6,6 @@
 
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <stdexcept>
 #include <sys/types.h>
 
@@ -126,7 +125,8 @@ std::shared_ptr<RowSpool> RowSpool::open() {
 
 RowSpool::~RowSpool() { std::fclose(file_); }
 
-void RowSpool::write(const Dimension& rows, const CellStore& cells) {
+bool RowSpool::write(const Dimension& rows, const CellStore& cells) {
+  if (failed_) return false;
   std::string block;
   Writer w(block);
   w.number(rows.categories.size());
@@ -150,12 +150,13 @@ void RowSpool::write(const Dimension& rows, const CellStore& cells) {
       w.list(cells.note_lists_[notes - 1]);
     }
   }
-  if (fseeko(file_, 0, SEEK_END) != 0) throw std::runtime_error("spooled rows: cannot seek the temporary file");
-  const off_t offset = ftello(file_);
-  if (offset < 0 || std::fwrite(block.data(), 1, block.size(), file_) != block.size()) {
-    throw std::runtime_error(std::string("spooled rows: cannot write the temporary file: ") + std::strerror(errno));
+  const off_t offset = fseeko(file_, 0, SEEK_END) == 0 ? ftello(file_) : -1;
+  if (offset < 0 || std::fwrite(block.data(), 1, block.size(), file_) != block.size() || std::fflush(file_) != 0) {
+    failed_ = true;
+    return false;
   }
   blocks_.emplace_back(static_cast<long>(offset), block.size());
+  return true;
 }
 
 void RowSpool::read(std::size_t k, int dimension, PivotTable& view) const {

@@ -27,8 +27,9 @@ class RowSpool {
   ~RowSpool();
 
   // Appends one block: the categories of `rows` and every cell of `cells`.
-  // Throws std::runtime_error when the file cannot take it.
-  void write(const Dimension& rows, const CellStore& cells);
+  // False when the file cannot take it (a full disk): the rows are then
+  // kept in memory, and no block is written after.
+  bool write(const Dimension& rows, const CellStore& cells);
 
   std::size_t blocks() const { return blocks_.size(); }
 
@@ -43,6 +44,7 @@ class RowSpool {
   void read(std::size_t k, int dimension, PivotTable& view) const;
 
   std::FILE* file_;
+  bool failed_ = false;
   std::vector<std::pair<long, std::size_t>> blocks_;  // offset and size of each block
 };
 
