@@ -1,4 +1,4 @@
-// The output target: checked before the run, written in full after it, every
+// The output target: checked before the run, written piece by piece after it, every
 // write and the final flush checked, failures told with the system's reason.
 #include "cli/output_target.h"
 
@@ -105,56 +105,81 @@ OutputTarget::~OutputTarget() {
 }
 
 bool OutputTarget::write(std::string_view text, std::string& problem) {
+  return append(text, problem) && finish(problem);
+}
+
+bool OutputTarget::fail(int error, std::string& problem) {
+  problem = "mva: cannot write the output to " + path_ + ": " + std::strerror(error);
+  failed_ = true;
+  return false;
+}
+
+bool OutputTarget::append(std::string_view text, std::string& problem) {
+  if (failed_) return false;
   if (stream_ != nullptr) {
     errno = 0;
     stream_->write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (*stream_) return true;
+    problem = std::string("mva: cannot write the output to standard output: ") +
+              (errno != 0 ? std::strerror(errno) : "write failed");
+    failed_ = true;
+    return false;
+  }
+  if (pipe_ >= 0) return append_pipe(text, problem);
+  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) return fail(errno, problem);
+  return true;
+}
+
+bool OutputTarget::finish(std::string& problem) {
+  if (failed_) return false;
+  if (stream_ != nullptr) {
+    errno = 0;
     stream_->flush();
     if (*stream_) return true;
     problem = std::string("mva: cannot write the output to standard output: ") +
               (errno != 0 ? std::strerror(errno) : "write failed");
+    failed_ = true;
     return false;
   }
-  if (pipe_ >= 0) return write_pipe(text, problem);
-  const auto fail = [&](int error) {
-    problem = "mva: cannot write the output to " + path_ + ": " + std::strerror(error);
-    return false;
-  };
-  const bool written = std::fwrite(text.data(), 1, text.size(), file_) == text.size();
+  if (pipe_ >= 0) {
+    const int fd = pipe_;
+    pipe_ = -1;
+    if (::close(fd) != 0) return fail(errno, problem);
+    return true;
+  }
+  const bool flushed = std::fflush(file_) == 0;
   int error = errno;
-  const bool flushed = written && std::fflush(file_) == 0;
-  if (written && !flushed) error = errno;
   const bool closed = std::fclose(file_) == 0;
-  if (written && flushed && !closed) error = errno;
+  if (flushed && !closed) error = errno;
   file_ = nullptr;
-  if (!written || !flushed || !closed) return fail(error);
+  if (!flushed || !closed) return fail(error, problem);
   if (!temp_.empty()) {
-    if (std::rename(temp_.c_str(), path_.c_str()) != 0) return fail(errno);
+    if (std::rename(temp_.c_str(), path_.c_str()) != 0) return fail(errno, problem);
     temp_.clear();
   }
   return true;
 }
 
-bool OutputTarget::write_pipe(std::string_view text, std::string& problem) {
-  const int fd = pipe_;
-  pipe_ = -1;
-  const auto fail = [&](const std::string& reason) {
+bool OutputTarget::append_pipe(std::string_view text, std::string& problem) {
+  const auto fail_with = [&](const std::string& reason) {
     problem = "mva: cannot write the output to " + path_ + ": " + reason;
-    ::close(fd);
+    ::close(pipe_);
+    pipe_ = -1;
+    failed_ = true;
     return false;
   };
   while (!text.empty()) {
-    const ssize_t n = ::write(fd, text.data(), text.size());
+    const ssize_t n = ::write(pipe_, text.data(), text.size());
     if (n > 0) {
       text.remove_prefix(static_cast<std::size_t>(n));
       continue;
     }
-    if (n < 0 && errno != EAGAIN && errno != EINTR) return fail(std::strerror(errno));
+    if (n < 0 && errno != EAGAIN && errno != EINTR) return fail_with(std::strerror(errno));
     // The reader has not taken what stands in the pipe yet.
-    if (interrupted_ && interrupted_()) return fail("interrupted while the reader of the pipe did not read");
-    pollfd wait{fd, POLLOUT, 0};
+    if (interrupted_ && interrupted_()) return fail_with("interrupted while the reader of the pipe did not read");
+    pollfd wait{pipe_, POLLOUT, 0};
     ::poll(&wait, 1, kPipePollMilliseconds);
   }
-  if (::close(fd) != 0) return fail(std::strerror(errno));
   return true;
 }
 

@@ -39,10 +39,16 @@ class OutputTarget {
   // Writes the whole output and finishes it (flush, close, rename); false
   // with `problem` ("mva: cannot write ...: reason") on any failure.
   bool write(std::string_view text, std::string& problem);
+  // Writes the next piece of the output; false with `problem` on a failure,
+  // after which nothing more is written.
+  bool append(std::string_view text, std::string& problem);
+  // Finishes the output written by append(): flush, close, rename.
+  bool finish(std::string& problem);
 
  private:
   OutputTarget() = default;
-  bool write_pipe(std::string_view text, std::string& problem);
+  bool append_pipe(std::string_view text, std::string& problem);
+  bool fail(int error, std::string& problem);
 
   std::ostream* stream_ = nullptr;  // standard output, or null for a file
   std::string path_;                // the file --output names
@@ -50,6 +56,7 @@ class OutputTarget {
   std::FILE* file_ = nullptr;
   int pipe_ = -1;  // a pipe, written without blocking
   std::function<bool()> interrupted_;
+  bool failed_ = false;
 };
 
 }  // namespace mva::cli

@@ -12,6 +12,8 @@
 #include <new>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
+#include <string_view>
 
 #include "cli/options.h"
 #include "cli/output_target.h"
@@ -39,19 +41,19 @@ constexpr std::size_t kTokenBytes = 128;
 constexpr std::size_t kFewestTokens = 200'000;
 constexpr std::size_t kMostTokens = 1'000'000;
 
-std::string render(const host::OutputDocument& doc, const std::string& format, const host::PlotFiles& plots) {
-  std::string text;
+// Renders the document in `format`, piece by piece to `write`, naming the
+// picture files in `plots`.
+void render(const host::OutputDocument& doc, const std::string& format, const host::Write& write,
+            const host::PlotFiles& plots) {
   if (format == "json") {
-    text = host::render_json(doc, plots);
+    host::render_json_to(doc, write, plots);
   } else if (format == "html") {
-    text = host::render_html(doc, plots);
+    host::render_html_to(doc, write, plots);
   } else if (format == "markdown") {
-    text = host::render_markdown(doc, plots);
+    host::render_markdown_to(doc, write, plots);
   } else {
-    text = host::render_text(doc, plots);
+    host::render_text_to(doc, write, plots);
   }
-  if (!text.empty() && text.back() != '\n') text += '\n';
-  return text;
 }
 
 // The whole text of a script, read into one string of its size when it is a
@@ -116,12 +118,19 @@ std::optional<std::vector<host::Command>> read_commands(const ProgramOptions& o,
 }
 
 // Writes the pictures when --plots asks for them (`files`: what the run
-// reads and writes; null when nothing ran), then the rendered document; the
-// exit status `status`, or kBadInput when a file cannot be written.
+// reads and writes; null when nothing ran), then the document as it is
+// rendered, ending in a line end; the exit status `status`, or kBadInput when
+// a file cannot be written.
 int finish(OutputTarget& target, const host::OutputDocument& doc, const ProgramOptions& o, const host::RunFiles* files,
            int status, std::ostream& err) {
+  struct WriteFailed {};
   std::string problem;
-  std::string text;
+  char last = '\n';
+  const host::Write write = [&](std::string_view piece) {
+    if (piece.empty()) return;
+    last = piece.back();
+    if (!target.append(piece, problem)) throw WriteFailed{};
+  };
   try {
     host::PlotFiles plots;
     if (!o.plots.empty() && files != nullptr) {
@@ -132,12 +141,19 @@ int finish(OutputTarget& target, const host::OutputDocument& doc, const ProgramO
       }
       plots = std::move(*written);
     }
-    text = render(doc, o.format, plots);
+    render(doc, o.format, write, plots);
+    if (last != '\n') write("\n");
+  } catch (const WriteFailed&) {
+    err << problem << "\n";
+    return kBadInput;
   } catch (const std::bad_alloc&) {
     err << "mva: the computer ran out of memory while the output was laid out\n";
     return kBadInput;
+  } catch (const std::runtime_error& e) {
+    err << "mva: the output could not be laid out: " << e.what() << "\n";
+    return kBadInput;
   }
-  if (!target.write(text, problem)) {
+  if (!target.finish(problem)) {
     err << problem << "\n";
     return kBadInput;
   }

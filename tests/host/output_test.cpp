@@ -200,6 +200,7 @@ TEST(OutputDocument, CategoriesAndCellDimensionsAndCallsRefused) {
 // of a zero, the decimals) are not taken for one another.
 TEST(OutputDocument, ManyCellsAreFoundAgainAndKeepTheirLastValueAndFootnotes) {
   OutputDocument doc;
+  doc.stream_rows_after(0);  // rows are gone back to: the table is held whole
   const Text rows = key("POUT_ CASE"), vars = key("POUT_ VARIABLES");
   doc.begin_table(30, key("POUT_ DATA PATTERNS"), key("POUT_ DATA PATTERNS"));
   doc.position_dimension(30, rows, {1, 0, 0, 0});

@@ -13,6 +13,7 @@
 #include <cassert>
 #include <limits>
 
+#include "host/output/row_spool.h"
 #include "host/output/svg_canvas.h"
 #include "host/output/table_numbers.h"
 #include "host/output/text_display.h"
@@ -163,46 +164,52 @@ MissingMatrix missing_matrix_of(const PivotTable& table) {
   MissingMatrix matrix(names);
   if (rows < 0 || variables.empty()) return matrix;
 
-  // Per category: its variable's ordinal, and each row category's case (the
-  // top-level group over it), so that each cell is placed in constant time.
+  // Per column category: its variable's ordinal, so that each cell is placed
+  // in constant time.
   const Dimension& column_dim = table.dimensions[static_cast<std::size_t>(columns)];
-  const Dimension& row_dim = table.dimensions[static_cast<std::size_t>(rows)];
   std::vector<int> ordinal(column_dim.categories.size(), -1);
   for (std::size_t i = 0; i < variables.size(); ++i)
     ordinal[static_cast<std::size_t>(variables[i])] = static_cast<int>(i);
-  std::vector<int> case_of(row_dim.categories.size(), -1);
-  for (std::size_t c = 0; c < row_dim.categories.size(); ++c) {
-    int top = static_cast<int>(c);
-    while (row_dim.categories[static_cast<std::size_t>(top)].parent >= 0) {
-      top = row_dim.categories[static_cast<std::size_t>(top)].parent;
-    }
-    case_of[c] = top;
-  }
   // Whether each distinct value is a missing-value mark: read once per value.
+  // The blocks of a streamed table share the table's distinct values.
   std::vector<std::uint8_t> is_missing(table.cells.value_count(), 2);
-
-  // The module writes a table row by row, so a row's cells are consecutive
-  // in storage order and the rows come in the table's order.
   std::vector<std::uint8_t> row(variables.size(), 0);
-  int current = -1;
-  for (const TableCell cell : table.cells) {
-    const int c = case_of[static_cast<std::size_t>(cell.at[static_cast<std::size_t>(rows)])];
-    if (c != current) {
-      if (current >= 0) matrix.add_row(row);
-      std::fill(row.begin(), row.end(), 0);
-      current = c;
+  std::vector<int> case_of;
+
+  // A streamed table's rows come back block by block, in order; a case never
+  // spans two blocks. The module writes a table row by row, so a row's cells
+  // are consecutive in storage order and the rows come in the table's order.
+  for_each_row_block(table, [&](const PivotTable& part) {
+    // Each row category's case: the top-level group over it.
+    const Dimension& row_dim = part.dimensions[static_cast<std::size_t>(rows)];
+    case_of.assign(row_dim.categories.size(), -1);
+    for (std::size_t c = 0; c < row_dim.categories.size(); ++c) {
+      int top = static_cast<int>(c);
+      while (row_dim.categories[static_cast<std::size_t>(top)].parent >= 0) {
+        top = row_dim.categories[static_cast<std::size_t>(top)].parent;
+      }
+      case_of[c] = top;
     }
-    const int v = ordinal[static_cast<std::size_t>(cell.at[static_cast<std::size_t>(columns)])];
-    if (v < 0) continue;
-    std::uint8_t& flag = is_missing[cell.value_index];
-    if (flag == 2) {
-      // A present value shows a blank, or "+" or "-" when it is extreme.
-      const std::string mark = display(cell.value);
-      flag = mark.find_first_not_of(" +-") != std::string::npos ? 1 : 0;
+    int current = -1;
+    for (const TableCell cell : part.cells) {
+      const int c = case_of[static_cast<std::size_t>(cell.at[static_cast<std::size_t>(rows)])];
+      if (c != current) {
+        if (current >= 0) matrix.add_row(row);
+        std::fill(row.begin(), row.end(), 0);
+        current = c;
+      }
+      const int v = ordinal[static_cast<std::size_t>(cell.at[static_cast<std::size_t>(columns)])];
+      if (v < 0) continue;
+      std::uint8_t& flag = is_missing[cell.value_index];
+      if (flag == 2) {
+        // A present value shows a blank, or "+" or "-" when it is extreme.
+        const std::string mark = display(cell.value);
+        flag = mark.find_first_not_of(" +-") != std::string::npos ? 1 : 0;
+      }
+      row[static_cast<std::size_t>(v)] = flag;
     }
-    row[static_cast<std::size_t>(v)] = flag;
-  }
-  if (current >= 0) matrix.add_row(row);
+    if (current >= 0) matrix.add_row(row);
+  });
   return matrix;
 }
 

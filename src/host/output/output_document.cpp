@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "host/output/row_spool.h"
 #include "host/output/text_display.h"
 
 namespace mva::host {
@@ -279,6 +280,15 @@ std::vector<int>& CellStore::footnotes_of(std::size_t i) {
   return note_lists_[notes_of_[i] - 1];
 }
 
+void CellStore::clear_cells() {
+  coords_.clear();
+  value_of_.clear();
+  notes_of_.clear();
+  note_lists_.clear();
+  // The next rows are as many: the index keeps its size.
+  std::fill(cell_slots_.begin(), cell_slots_.end(), 0);
+}
+
 int PivotTable::find_dimension(const Text& name) const {
   const auto it = dimension_index_.find(dimension_identity(name));
   return it == dimension_index_.end() ? -1 : it->second;
@@ -448,6 +458,7 @@ int OutputDocument::add_dimension(PivotTable& table, const Text& name) {
   dimension.sequence = index;
   table.dimensions.push_back(std::move(dimension));
   table.dimension_index_[dimension_identity(name)] = index;
+  if (table.streamed()) fault(table.number, "a dimension call", "a dimension added after rows were written out");
   if (!table.cells.empty()) {
     // Cells stored before the dimension existed stand in its blank category.
     table.cells.add_dimension(blank_category(table.dimensions.back()));
@@ -518,6 +529,7 @@ void OutputDocument::category(int number, const Text& category, const Text& dime
   const int d = dimension_of(table, dimension, "CATEGORY_DIMENSION");
   Dimension& dim = table.dimensions[static_cast<std::size_t>(d)];
   const int parent = dim.open_groups_.empty() ? -1 : dim.open_groups_.back();
+  if (parent < 0) spill_rows(table, d, category);
   dim.current_ = find_or_add(dim, category, parent);
   table.last_dimension_ = d;
   table.last_category_ = dim.current_;
@@ -528,6 +540,7 @@ void OutputDocument::begin_group(int number, const Text& group, const Text& dime
   const int d = dimension_of(table, dimension, "BEGIN_GROUP");
   Dimension& dim = table.dimensions[static_cast<std::size_t>(d)];
   const int parent = dim.open_groups_.empty() ? -1 : dim.open_groups_.back();
+  if (parent < 0) spill_rows(table, d, group);
   const int index = find_or_add(dim, group, parent);
   dim.categories[static_cast<std::size_t>(index)].group = true;
   dim.open_groups_.push_back(index);
@@ -570,6 +583,49 @@ void OutputDocument::cell(int number, const Text& value, const Text& category) {
     }
   }
   table.last_cell_ = static_cast<int>(table.cells.put(at, value));
+}
+
+// ---- Streamed rows ------------------------------------------------------------------
+
+namespace {
+
+// The rows of the case tables: one top-level category per case, each case
+// once, every cell of a row stored after its category.
+constexpr std::string_view kCaseRows = "POUT_ CASE";
+
+// A table streams when its case dimension is its only row dimension.
+bool streams_rows(const PivotTable& table, int d) {
+  const Dimension& rows = table.dimensions[static_cast<std::size_t>(d)];
+  if (key_of(rows.name) != kCaseRows || !rows.positioned || rows.axis() != Axis::Rows || d == table.cell_dimension) {
+    return false;
+  }
+  return std::all_of(table.dimensions.begin(), table.dimensions.end(),
+                     [&](const Dimension& dim) { return &dim == &rows || dim.axis() == Axis::Columns; });
+}
+
+}  // namespace
+
+void OutputDocument::spill_rows(PivotTable& table, int d, const Text& label) {
+  Dimension& dim = table.dimensions[static_cast<std::size_t>(d)];
+  if (window_ == 0 || dim.top.size() < window_ || !dim.open_groups_.empty()) return;
+  if (table.streamed() ? table.spool_dimension != d : !streams_rows(table, d)) return;
+  // A label met before in these rows names the same category: nothing ends.
+  if (dim.lookup_.count(category_identity(-1, label, display(label))) != 0) return;
+  if (!table.streamed()) {
+    table.spool = RowSpool::open();
+    if (!table.streamed()) return;  // no temporary file: the table is held whole
+    table.spool_dimension = d;
+  }
+  if (!table.spool->write(dim, table.cells)) return;  // the file is full: the rows stay here
+  dim.categories.clear();
+  dim.top.clear();
+  dim.lookup_.clear();
+  dim.recent_ = Dimension::filled_recent();
+  dim.current_ = -1;
+  table.cells.clear_cells();
+  table.last_cell_ = -1;
+  if (table.last_dimension_ == d) table.last_category_ = -1;
+  if (table.last_group_dimension_ == d) table.last_group_ = -1;
 }
 
 // ---- Notes and footnotes ----------------------------------------------------------

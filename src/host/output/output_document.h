@@ -20,6 +20,8 @@
 
 namespace mva::host {
 
+class RowSpool;
+
 // One split variable's value in the current split group.
 struct SplitValue {
   std::string variable;
@@ -147,15 +149,18 @@ class CellStore {
     std::size_t i_;
   };
 
-  std::size_t size() const { return value_of_.size(); }       // number of cells
-  bool empty() const { return value_of_.empty(); }            // true before the first cell
-  TableCell operator[](std::size_t i) const;                  // cell i, in storage order
-  Iterator begin() const { return {this, 0}; }                // the first cell
-  Iterator end() const { return {this, size()}; }             // past the last cell
-  std::size_t value_count() const { return values_.size(); }  // distinct values kept
+  std::size_t size() const { return value_of_.size(); }          // number of cells
+  bool empty() const { return value_of_.empty(); }               // true before the first cell
+  TableCell operator[](std::size_t i) const;                     // cell i, in storage order
+  Iterator begin() const { return {this, 0}; }                   // the first cell
+  Iterator end() const { return {this, size()}; }                // past the last cell
+  std::size_t value_count() const { return values_.size(); }     // distinct values kept
+  const Text& value(std::size_t k) const { return values_[k]; }  // distinct value k
 
  private:
   friend class OutputDocument;
+  friend class RowSpool;
+  friend class StreamedLayout;
 
   // Stores `value` at `at` (one category per dimension), replacing the value
   // and dropping the footnotes of a cell already there; returns the cell's index.
@@ -164,6 +169,8 @@ class CellStore {
   void add_dimension(int blank);
   // The footnote list of cell i, made on first use.
   std::vector<int>& footnotes_of(std::size_t i);
+  // Drops every cell, keeping the distinct values (their indices stay valid).
+  void clear_cells();
 
   std::size_t intern(const Text& value);              // the index of `value` among values_, added if new
   std::size_t coordinate_hash(const int* at) const;   // hash of dims_ coordinates from `at`
@@ -198,7 +205,13 @@ struct PivotTable {
   CellStore cells;
   std::vector<Annotation> annotations;  // notes and footnotes, in order of first use
   std::vector<int> title_footnotes;
+  // A table of one row per case hands its finished rows to `spool` once they
+  // pass the document's window; `dimensions[spool_dimension]` and `cells`
+  // then hold only the rows since. Null while the table is held whole.
+  std::shared_ptr<RowSpool> spool;
+  int spool_dimension = -1;
 
+  bool streamed() const { return spool != nullptr; }
   int find_dimension(const Text& name) const;  // index, or -1
 
  private:
@@ -345,6 +358,12 @@ class OutputDocument {
   std::size_t table_count() const { return tables_.size(); }
   bool is_open(int number) const { return open_.count(number) != 0; }
 
+  // A table of one row per case keeps at most `rows` rows in memory: the
+  // rows before are written to a temporary file as the next one begins, and
+  // the renderers read them back. 0 holds every table whole.
+  void stream_rows_after(std::size_t rows) { window_ = rows; }
+  static constexpr std::size_t kDefaultWindow = 512;
+
  private:
   enum class Target { None, Table, Heading };
 
@@ -358,6 +377,9 @@ class OutputDocument {
   int blank_category(Dimension& dimension);
   void attach_footnote(PivotTable& table, std::vector<int>& target, const Text& text, int code);
   void add_note(PivotTable& table, const Text& text, int code);
+  // Before a new top-level category of dimension d: hands the rows held so
+  // far to the table's spool when they fill the window.
+  void spill_rows(PivotTable& table, int d, const Text& label);
 
   std::vector<Item> items_;
   std::vector<HeadingItem*> headings_;  // open headings, outermost first
@@ -365,6 +387,7 @@ class OutputDocument {
   std::unordered_map<int, std::size_t> open_;  // table number -> index
   Target last_target_ = Target::None;
   std::size_t last_table_ = 0;
+  std::size_t window_ = kDefaultWindow;
 };
 
 }  // namespace mva::host

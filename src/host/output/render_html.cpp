@@ -7,12 +7,14 @@
 // when wide and down when long, with its header rows held at the top.
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "host/output/pictures.h"
 #include "host/output/renderers.h"
+#include "host/output/streamed_layout.h"
 #include "host/output/table_layout.h"
 #include "host/output/text_display.h"
 
@@ -104,12 +106,15 @@ std::string group_anchor(int command, int group) {
   return "command" + std::to_string(command) + "-group" + std::to_string(group);
 }
 
-void render_table(const PivotTable& table, std::size_t index, const Page& page, std::string& out) {
-  const TableGrid grid = layout_table(table);
+void render_table(const PivotTable& table, std::size_t index, const Page& page, std::string& out, const Write& write) {
+  // A streamed table's body comes block by block.
+  std::optional<StreamedLayout> streamed;
+  if (table.streamed()) streamed.emplace(table);
+  const TableGrid grid = streamed ? streamed->head() : layout_table(table);
   out += "<div class=\"pair\" id=\"table" + std::to_string(index) + "\">\n";
   out += "<div class=\"table\">\n<div class=\"scroll\">\n<table>\n<caption>" + escape(grid.title) +
          sup(grid.title_markers) + "</caption>\n";
-  if (!grid.body.empty()) {
+  if (streamed ? streamed->rows() > 0 : !grid.body.empty()) {
     if (!grid.header.empty()) {
       out += "<thead>\n";
       for (const auto& row : grid.header) {
@@ -124,17 +129,25 @@ void render_table(const PivotTable& table, std::size_t index, const Page& page, 
       out += "</thead>\n";
     }
     out += "<tbody>\n";
-    for (const auto& row : grid.body) {
-      out += "<tr>";
-      for (const GridCell& cell : row) {
-        const std::string content = escape(grid.text(cell)) + sup(grid.markers(cell));
-        if (cell.role == GridRole::RowLabel) {
-          out += "<th scope=\"row\">" + content + "</th>";
-        } else {
-          out += std::string(cell.align == Align::Right ? "<td class=\"num\">" : "<td>") + content + "</td>";
+    const auto rows = [&](const TableGrid& part) {
+      for (const auto& row : part.body) {
+        out += "<tr>";
+        for (const GridCell& cell : row) {
+          const std::string content = escape(part.text(cell)) + sup(part.markers(cell));
+          if (cell.role == GridRole::RowLabel) {
+            out += "<th scope=\"row\">" + content + "</th>";
+          } else {
+            out += std::string(cell.align == Align::Right ? "<td class=\"num\">" : "<td>") + content + "</td>";
+          }
         }
+        out += "</tr>\n";
       }
-      out += "</tr>\n";
+      spill(out, write);
+    };
+    if (streamed) {
+      streamed->for_each_body(rows);
+    } else {
+      rows(grid);
     }
     out += "</tbody>\n";
   }
@@ -196,8 +209,8 @@ void contents(const OutputDocument& document, const std::vector<Item>& items, in
   }
 }
 
-void render_items(const OutputDocument& document, std::span<const Item> items, int depth, Page& page,
-                  std::string& out) {
+void render_items(const OutputDocument& document, std::span<const Item> items, int depth, Page& page, std::string& out,
+                  const Write& write) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
       const MessageKind kind = message_kind(message->severity);
@@ -213,10 +226,10 @@ void render_items(const OutputDocument& document, std::span<const Item> items, i
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
       const std::string level = std::to_string(std::min(depth + 2, 6));
       out += "<section class=\"heading\">\n<h" + level + ">" + escape(display(heading->text)) + "</h" + level + ">\n";
-      render_items(document, heading->items, depth + 1, page, out);
+      render_items(document, heading->items, depth + 1, page, out, write);
       out += "</section>\n";
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
-      render_table(document.table(table->table), table->table, page, out);
+      render_table(document.table(table->table), table->table, page, out, write);
     } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
       out += "<header class=\"run\">\n<h1>Missing value analysis</h1>\n<div class=\"data\">\n";
       for (const Text& line : data->lines) out += "<p>" + escape(display(line)) + "</p>\n";
@@ -239,8 +252,11 @@ void render_items(const OutputDocument& document, std::span<const Item> items, i
 
 }  // namespace
 
-std::string render_html(const OutputDocument& document, const PlotFiles& plots) {
-  std::string out(kPageStart);
+namespace {
+
+// The whole page, handed to `write` block by block when there is one.
+void render_page(const OutputDocument& document, const PlotFiles& plots, std::string& out, const Write& write) {
+  out += kPageStart;
   Page page;
   page.plots = &plots;
   page.pictures = document_pictures(document);
@@ -253,7 +269,7 @@ std::string render_html(const OutputDocument& document, const PlotFiles& plots) 
                                   std::holds_alternative<NoteItem>(items[first].content))) {
     ++first;
   }
-  render_items(document, std::span<const Item>(items).first(first), 0, page, out);
+  render_items(document, std::span<const Item>(items).first(first), 0, page, out, write);
   std::string toc;
   int command = 0;
   int group = 0;
@@ -261,9 +277,22 @@ std::string render_html(const OutputDocument& document, const PlotFiles& plots) 
   contents(document, items, command, group, toc, depth);
   for (; depth > 0; --depth) toc += "</ol></li>\n";
   if (command > 0) out += "<nav class=\"toc\">\n<h2>Contents</h2>\n<ol>\n" + toc + "</ol>\n</nav>\n";
-  render_items(document, std::span<const Item>(items).subspan(first), 0, page, out);
+  render_items(document, std::span<const Item>(items).subspan(first), 0, page, out, write);
   out += kPageEnd;
+}
+
+}  // namespace
+
+std::string render_html(const OutputDocument& document, const PlotFiles& plots) {
+  std::string out;
+  render_page(document, plots, out, nullptr);
   return out;
+}
+
+void render_html_to(const OutputDocument& document, const Write& write, const PlotFiles& plots) {
+  std::string out;
+  render_page(document, plots, out, write);
+  write(out);
 }
 
 }  // namespace mva::host

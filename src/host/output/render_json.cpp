@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/output/renderers.h"
+#include "host/output/row_spool.h"
 #include "host/output/text_display.h"
 
 namespace mva::host {
@@ -336,12 +337,51 @@ class CellWriter {
   std::vector<std::string> number_, text_;           // by distinct value
 };
 
-void write_table(std::string& out, const PivotTable& table, const std::string* plot, int depth) {
+// The "dimensions" member of a streamed table: the case dimension's
+// categories read back block by block, every other dimension as it stands.
+void write_streamed_dimensions(std::string& out, const PivotTable& table, const ordered_json& dimensions, int depth,
+                               const Write& write) {
+  const auto rows = static_cast<std::size_t>(table.spool_dimension);
+  Container array(out, depth, '[');
+  for (std::size_t d = 0; d < dimensions.size(); ++d) {
+    array.element();
+    if (d != rows) {
+      append_json(out, dimensions[d], depth + 1);
+      continue;
+    }
+    Container object(out, depth + 1, '{');
+    for (auto it = dimensions[d].begin(); it != dimensions[d].end(); ++it) {
+      object.member(it.key());
+      if (it.key() != "categories") {
+        append_json(out, it.value(), depth + 2);
+        continue;
+      }
+      Container categories(out, depth + 2, '[');
+      for_each_row_block(table, [&](const PivotTable& part) {
+        const Dimension& dim = part.dimensions[rows];
+        for (const int c : dim.top) {
+          categories.element();
+          append_json(out, category_json(part, dim, c), depth + 3);
+          spill(out, write);
+        }
+      });
+      categories.close();
+    }
+    object.close();
+  }
+  array.close();
+}
+
+void write_table(std::string& out, const PivotTable& table, const std::string* plot, int depth, const Write& write) {
   Container object(out, depth, '{');
   const ordered_json head = table_head_json(table);
   for (auto it = head.begin(); it != head.end(); ++it) {
     object.member(it.key());
-    append_json(out, it.value(), depth + 1);
+    if (table.streamed() && it.key() == "dimensions") {
+      write_streamed_dimensions(out, table, it.value(), depth + 1, write);
+    } else {
+      append_json(out, it.value(), depth + 1);
+    }
   }
   std::vector<std::string> names;
   names.reserve(table.dimensions.size());
@@ -351,15 +391,20 @@ void write_table(std::string& out, const PivotTable& table, const std::string* p
   // Two dimensions of one name share one key in "at" and "path": such a
   // table's cells go through the general object.
   const bool distinct = std::set<std::string>(names.begin(), names.end()).size() == names.size();
-  CellWriter writer(table, names, depth + 2);
-  for (const TableCell& cell : table.cells) {
-    cells.element();
-    if (distinct) {
-      writer.write(out, cell);
-    } else {
-      append_json(out, cell_json(table, cell, names), depth + 2);
+  // A streamed table's cells come block by block, each block with the case
+  // categories of its own rows.
+  for_each_row_block(table, [&](const PivotTable& part) {
+    CellWriter writer(part, names, depth + 2);
+    for (const TableCell& cell : part.cells) {
+      cells.element();
+      if (distinct) {
+        writer.write(out, cell);
+      } else {
+        append_json(out, cell_json(part, cell, names), depth + 2);
+      }
+      spill(out, write);
     }
-  }
+  });
   cells.close();
   object.member("footnotes");
   append_json(out, footnotes_json(table), depth + 1);
@@ -421,7 +466,7 @@ ordered_json data_json(const DataItem& data) {
 }
 
 void write_items(std::string& out, const OutputDocument& document, const PlotFiles& plots,
-                 const std::vector<Item>& items, int depth) {
+                 const std::vector<Item>& items, int depth, const Write& write) {
   Container array(out, depth, '[');
   for (const Item& item : items) {
     array.element();
@@ -457,11 +502,11 @@ void write_items(std::string& out, const OutputDocument& document, const PlotFil
       object.member("text");
       append_json(out, ordered_json(display(heading->text)), depth + 2);
       object.member("items");
-      write_items(out, document, plots, heading->items, depth + 2);
+      write_items(out, document, plots, heading->items, depth + 2, write);
       object.close();
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
       const auto file = plots.find(table->table);
-      write_table(out, document.table(table->table), file == plots.end() ? nullptr : &file->second, depth + 1);
+      write_table(out, document.table(table->table), file == plots.end() ? nullptr : &file->second, depth + 1, write);
     } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
       append_json(out, data_json(*data), depth + 1);
     } else if (const auto* command = std::get_if<CommandItem>(&item.content)) {
@@ -477,14 +522,28 @@ void write_items(std::string& out, const OutputDocument& document, const PlotFil
 
 }  // namespace
 
-std::string render_json(const OutputDocument& document, const PlotFiles& plots) {
-  std::string out;
+namespace {
+
+void render(const OutputDocument& document, const PlotFiles& plots, std::string& out, const Write& write) {
   Container object(out, 0, '{');
   object.member("output");
-  write_items(out, document, plots, document.items(), 1);
+  write_items(out, document, plots, document.items(), 1, write);
   object.close();
   out += '\n';
+}
+
+}  // namespace
+
+std::string render_json(const OutputDocument& document, const PlotFiles& plots) {
+  std::string out;
+  render(document, plots, out, nullptr);
   return out;
+}
+
+void render_json_to(const OutputDocument& document, const Write& write, const PlotFiles& plots) {
+  std::string out;
+  render(document, plots, out, write);
+  write(out);
 }
 
 }  // namespace mva::host

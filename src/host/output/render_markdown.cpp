@@ -3,10 +3,13 @@
 // with " / ", messages as quoted lines, footnote markers as superscripts,
 // each command as given in a code block.
 #include <algorithm>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "host/output/renderers.h"
+#include "host/output/streamed_layout.h"
 #include "host/output/table_layout.h"
 #include "host/output/text_display.h"
 
@@ -50,11 +53,23 @@ std::string cell_text(const TableGrid& grid, const GridCell& cell) {
   return escape(grid.text(cell)) + sup(grid.markers(cell));
 }
 
-void render_table(const PivotTable& table, std::string& out) {
-  const TableGrid grid = layout_table(table);
+void render_table(const PivotTable& table, std::string& out, const Write& write) {
+  // A streamed table's body comes block by block, twice: once for the
+  // alignment of the columns, once to be written.
+  std::optional<StreamedLayout> streamed;
+  if (table.streamed()) streamed.emplace(table);
+  const TableGrid grid = streamed ? streamed->head() : layout_table(table);
+  const auto for_each_body = [&](const std::function<void(const TableGrid&)>& visit) {
+    if (streamed) {
+      streamed->for_each_body(visit);
+    } else {
+      visit(grid);
+    }
+  };
   out += "**" + escape(grid.title) + "**" + sup(grid.title_markers) + "\n\n";
   const auto columns = static_cast<std::size_t>(grid.label_columns + grid.value_columns);
-  if (!grid.body.empty() && columns > 0) {
+  const bool has_body = streamed ? streamed->rows() > 0 : !grid.body.empty();
+  if (has_body && columns > 0) {
     // One header line: each column's labels from the outermost level down.
     std::vector<std::string> headers(columns);
     for (const auto& row : grid.header) {
@@ -70,11 +85,13 @@ void render_table(const PivotTable& table, std::string& out) {
       }
     }
     std::vector<bool> right(columns, false);
-    for (const auto& row : grid.body) {
-      for (std::size_t k = 0; k < columns; ++k) {
-        if (row[k].role == GridRole::Value && row[k].align == Align::Right) right[k] = true;
+    for_each_body([&](const TableGrid& part) {
+      for (const auto& row : part.body) {
+        for (std::size_t k = 0; k < columns; ++k) {
+          if (row[k].role == GridRole::Value && row[k].align == Align::Right) right[k] = true;
+        }
       }
-    }
+    });
     std::string line = "|";
     std::string rule = "|";
     for (std::size_t k = 0; k < columns; ++k) {
@@ -82,11 +99,14 @@ void render_table(const PivotTable& table, std::string& out) {
       rule += right[k] ? " ---: |" : " --- |";
     }
     out += line + '\n' + rule + '\n';
-    for (const auto& row : grid.body) {
-      line = "|";
-      for (const GridCell& cell : row) line.append(" ").append(cell_text(grid, cell)).append(" |");
-      out += line + '\n';
-    }
+    for_each_body([&](const TableGrid& part) {
+      for (const auto& row : part.body) {
+        line = "|";
+        for (const GridCell& cell : row) line.append(" ").append(cell_text(part, cell)).append(" |");
+        out += line + '\n';
+      }
+      spill(out, write);
+    });
     out += '\n';
   }
   for (const std::string& note : grid.notes) out += paragraph(note) + "\n\n";
@@ -94,7 +114,7 @@ void render_table(const PivotTable& table, std::string& out) {
 }
 
 void render_items(const OutputDocument& document, const PlotFiles& plots, const std::vector<Item>& items, int depth,
-                  std::string& out) {
+                  std::string& out, const Write& write) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
       const std::string context = message_context(*message);
@@ -107,9 +127,9 @@ void render_items(const OutputDocument& document, const PlotFiles& plots, const 
     } else if (const auto* heading = std::get_if<HeadingItem>(&item.content)) {
       out += std::string(static_cast<std::size_t>(std::min(depth + 2, 6)), '#') + " " + escape(display(heading->text)) +
              "\n\n";
-      render_items(document, plots, heading->items, depth + 1, out);
+      render_items(document, plots, heading->items, depth + 1, out, write);
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
-      render_table(document.table(table->table), out);
+      render_table(document.table(table->table), out, write);
       if (const auto file = plots.find(table->table); file != plots.end()) {
         // An image link: the picture shows where Markdown is rendered, the path where it is not.
         out += "![Picture: " + escape(display(document.table(table->table).title)) + "](<" + file->second + ">)\n\n";
@@ -132,11 +152,25 @@ void render_items(const OutputDocument& document, const PlotFiles& plots, const 
 
 }  // namespace
 
+namespace {
+
+void render(const OutputDocument& document, const PlotFiles& plots, std::string& out, const Write& write) {
+  render_items(document, plots, document.items(), 0, out, write);
+  while (out.size() >= 2 && out.compare(out.size() - 2, 2, "\n\n") == 0) out.pop_back();
+}
+
+}  // namespace
+
 std::string render_markdown(const OutputDocument& document, const PlotFiles& plots) {
   std::string out;
-  render_items(document, plots, document.items(), 0, out);
-  while (out.size() >= 2 && out.compare(out.size() - 2, 2, "\n\n") == 0) out.pop_back();
+  render(document, plots, out, nullptr);
   return out;
+}
+
+void render_markdown_to(const OutputDocument& document, const Write& write, const PlotFiles& plots) {
+  std::string out;
+  render(document, plots, out, write);
+  write(out);
 }
 
 }  // namespace mva::host

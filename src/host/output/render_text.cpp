@@ -5,10 +5,13 @@
 // underlined, and each pivot table as an aligned grid with its notes and
 // footnotes under it.
 #include <algorithm>
+#include <functional>
 #include <numeric>
+#include <optional>
 #include <string_view>
 
 #include "host/output/renderers.h"
+#include "host/output/streamed_layout.h"
 #include "host/output/table_layout.h"
 #include "host/output/text_display.h"
 
@@ -62,15 +65,29 @@ std::string grid_line(const TableGrid& grid, const std::vector<GridCell>& cells,
   return line;
 }
 
-void render_table(const PivotTable& table, std::string& out) {
-  const TableGrid grid = layout_table(table);
+void render_table(const PivotTable& table, std::string& out, const Write& write) {
+  // A streamed table's body comes block by block, twice: once for the
+  // widths, once to be written.
+  std::optional<StreamedLayout> streamed;
+  if (table.streamed()) streamed.emplace(table);
+  const TableGrid grid = streamed ? streamed->head() : layout_table(table);
+  const auto for_each_body = [&](const std::function<void(const TableGrid&)>& visit) {
+    if (streamed) {
+      streamed->for_each_body(visit);
+    } else {
+      visit(grid);
+    }
+  };
   out += grid.title + bracketed(grid.title_markers) + '\n';
   const auto columns = static_cast<std::size_t>(grid.label_columns + grid.value_columns);
-  if (!grid.body.empty() && columns > 0) {
+  const bool has_body = streamed ? streamed->rows() > 0 : !grid.body.empty();
+  if (has_body && columns > 0) {
     std::vector<std::size_t> widths(columns, 0);
-    for (const auto& row : grid.body) {
-      for (std::size_t k = 0; k < row.size(); ++k) widths[k] = std::max(widths[k], text_width(shown(grid, row[k])));
-    }
+    for_each_body([&](const TableGrid& part) {
+      for (const auto& row : part.body) {
+        for (std::size_t k = 0; k < row.size(); ++k) widths[k] = std::max(widths[k], text_width(shown(part, row[k])));
+      }
+    });
     // Single-column headers first, then widen the last column under each
     // spanning header that does not fit yet, narrowest spans first.
     std::vector<std::pair<std::size_t, const GridCell*>> spanning;  // (first column, cell)
@@ -100,7 +117,10 @@ void render_table(const PivotTable& table, std::string& out) {
       const std::size_t total = std::accumulate(widths.begin(), widths.end(), kGap.size() * (columns - 1));
       out += std::string(total, '-') + '\n';
     }
-    for (const auto& row : grid.body) out += grid_line(grid, row, widths) + '\n';
+    for_each_body([&](const TableGrid& part) {
+      for (const auto& row : part.body) out += grid_line(part, row, widths) + '\n';
+      spill(out, write);
+    });
   }
   for (const std::string& note : grid.notes) out += note + '\n';
   for (const auto& [marker, text] : grid.footnotes) out += bracketed(marker) + " " + text + '\n';
@@ -115,7 +135,7 @@ void blank_line(std::string& out) {
 }
 
 void render_items(const OutputDocument& document, const PlotFiles& plots, const std::vector<Item>& items, int depth,
-                  std::string& out) {
+                  std::string& out, const Write& write) {
   for (const Item& item : items) {
     if (const auto* message = std::get_if<MessageItem>(&item.content)) {
       const std::string context = message_context(*message);
@@ -130,11 +150,11 @@ void render_items(const OutputDocument& document, const PlotFiles& plots, const 
       blank_line(out);
       const std::string text = display(heading->text);
       out += text + '\n' + std::string(text_width(text), depth == 0 ? '=' : '-') + '\n';
-      render_items(document, plots, heading->items, depth + 1, out);
+      render_items(document, plots, heading->items, depth + 1, out, write);
       blank_line(out);
     } else if (const auto* table = std::get_if<TableItem>(&item.content)) {
       blank_line(out);
-      render_table(document.table(table->table), out);
+      render_table(document.table(table->table), out, write);
       if (const auto file = plots.find(table->table); file != plots.end()) out += "Picture: " + file->second + '\n';
       blank_line(out);
     } else if (const auto* data = std::get_if<DataItem>(&item.content)) {
@@ -158,11 +178,25 @@ void render_items(const OutputDocument& document, const PlotFiles& plots, const 
 
 }  // namespace
 
+namespace {
+
+void render(const OutputDocument& document, const PlotFiles& plots, std::string& out, const Write& write) {
+  render_items(document, plots, document.items(), 0, out, write);
+  while (out.size() >= 2 && out.compare(out.size() - 2, 2, "\n\n") == 0) out.pop_back();
+}
+
+}  // namespace
+
 std::string render_text(const OutputDocument& document, const PlotFiles& plots) {
   std::string out;
-  render_items(document, plots, document.items(), 0, out);
-  while (out.size() >= 2 && out.compare(out.size() - 2, 2, "\n\n") == 0) out.pop_back();
+  render(document, plots, out, nullptr);
   return out;
+}
+
+void render_text_to(const OutputDocument& document, const Write& write, const PlotFiles& plots) {
+  std::string out;
+  render(document, plots, out, write);
+  write(out);
 }
 
 }  // namespace mva::host

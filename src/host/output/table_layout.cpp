@@ -17,15 +17,6 @@
 namespace mva::host {
 namespace {
 
-// One dimension on an axis: its leaves and their paths from the top.
-struct AxisDimension {
-  const Dimension* dimension = nullptr;
-  int index = 0;
-  int depth = 0;                        // longest path
-  std::vector<std::vector<int>> paths;  // per leaf: categories from the top down
-  std::vector<int> leaf_of;             // per category: leaf ordinal, -1 for a group
-};
-
 void collect_leaves(const Dimension& dim, int parent, std::vector<int>& path, AxisDimension& out) {
   for (const int c : dim.children_of(parent)) {
     path.push_back(c);
@@ -95,6 +86,8 @@ std::vector<std::string> row_headings(const Dimension& dim, const AxisDimension&
   return out;
 }
 
+}  // namespace
+
 std::vector<AxisDimension> axis_dimensions(const PivotTable& table, Axis axis) {
   std::vector<AxisDimension> out;
   for (std::size_t d = 0; d < table.dimensions.size(); ++d) {
@@ -120,6 +113,8 @@ std::vector<AxisDimension> axis_dimensions(const PivotTable& table, Axis axis) {
   });
   return out;
 }
+
+namespace {
 
 std::size_t combinations(const std::vector<AxisDimension>& dims) {
   std::size_t n = 1;

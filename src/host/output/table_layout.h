@@ -55,6 +55,18 @@ struct TableGrid {
 
 TableGrid layout_table(const PivotTable& table);
 
+// One dimension on an axis of the layout: its leaves and their paths from the top.
+struct AxisDimension {
+  const Dimension* dimension = nullptr;
+  int index = 0;
+  int depth = 0;                        // longest path
+  std::vector<std::vector<int>> paths;  // per leaf: categories from the top down
+  std::vector<int> leaf_of;             // per category: leaf ordinal, -1 for a group
+};
+
+// The dimensions with leaves on `axis`, outermost first, as the layout nests them.
+std::vector<AxisDimension> axis_dimensions(const PivotTable& table, Axis axis);
+
 // The markers of these footnotes (indices into the table's annotations).
 std::string footnote_markers(const PivotTable& table, const std::vector<int>& footnotes);
 

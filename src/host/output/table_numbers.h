@@ -29,6 +29,8 @@ class TableNumbers {
   // The text a category shows.
   const std::string& label(int d, int category) const;
   // The value stored at `at` (one category per dimension); null when none.
+  // A streamed table answers from the rows it holds in memory only: its
+  // earlier rows are read through for_each_row_block.
   const Text* value(const std::vector<int>& at) const;
   // Its number; NaN when there is no cell, it is system-missing or not a number.
   double number(const std::vector<int>& at) const;

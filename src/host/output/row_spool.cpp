@@ -1,0 +1,235 @@
+// Writing the finished rows of a streamed table to its temporary file and
+// reading them back, block by block. Integers are written as LEB128
+// variable-length numbers (signed ones zigzag-coded), so that a cell of a
+// case table takes a few bytes.
+#include "host/output/row_spool.h"
+
+#include <bit>
+#include <cstdint>
+#include <stdexcept>
+#include <sys/types.h>
+
+namespace mva::host {
+namespace {
+
+class Writer {
+ public:
+  explicit Writer(std::string& out) : out_(out) {}
+  void number(std::uint64_t v) {
+    while (v >= 0x80) {
+      out_ += static_cast<char>((v & 0x7f) | 0x80);
+      v >>= 7;
+    }
+    out_ += static_cast<char>(v);
+  }
+  void integer(std::int64_t v) { number((static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63)); }
+  void real(double x) {
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    for (int k = 0; k < 8; ++k) out_ += static_cast<char>(bits >> (8 * k));
+  }
+  void text(const std::string& s) {
+    number(s.size());
+    out_ += s;
+  }
+  void value(const Text& t) {
+    number(static_cast<std::uint64_t>(t.kind));
+    text(t.key);
+    real(t.number);
+    integer(static_cast<std::int64_t>(t.format.kind));
+    integer(t.format.type);
+    integer(t.format.width);
+    integer(t.format.decimals);
+    integer(t.variable);
+    text(t.name);
+    text(t.label);
+    number(t.is_integer ? 1 : 0);
+    number(t.params.size());
+    for (const Text& p : t.params) value(p);
+  }
+  void list(const std::vector<int>& items) {
+    number(items.size());
+    for (const int i : items) integer(i);
+  }
+
+ private:
+  std::string& out_;
+};
+
+class Reader {
+ public:
+  explicit Reader(const std::string& in) : in_(in) {}
+  std::uint64_t number() {
+    std::uint64_t v = 0;
+    for (int shift = 0;; shift += 7) {
+      const auto byte = static_cast<std::uint8_t>(next());
+      v |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
+      if ((byte & 0x80) == 0) return v;
+    }
+  }
+  std::int64_t integer() {
+    const std::uint64_t v = number();
+    return static_cast<std::int64_t>(v >> 1) ^ -static_cast<std::int64_t>(v & 1);
+  }
+  int small() { return static_cast<int>(integer()); }
+  double real() {
+    std::uint64_t bits = 0;
+    for (int k = 0; k < 8; ++k) bits |= static_cast<std::uint64_t>(static_cast<std::uint8_t>(next())) << (8 * k);
+    return std::bit_cast<double>(bits);
+  }
+  std::string text() {
+    const auto size = static_cast<std::size_t>(number());
+    if (size > in_.size() - at_) throw std::runtime_error("spooled rows: a text runs past its block");
+    std::string s = in_.substr(at_, size);
+    at_ += size;
+    return s;
+  }
+  Text value() {
+    Text t;
+    t.kind = static_cast<Text::Kind>(number());
+    t.key = text();
+    t.number = real();
+    t.format.kind = static_cast<FormatKind>(integer());
+    t.format.type = small();
+    t.format.width = small();
+    t.format.decimals = small();
+    t.variable = integer();
+    t.name = text();
+    t.label = text();
+    t.is_integer = number() != 0;
+    t.params.resize(static_cast<std::size_t>(number()));
+    for (Text& p : t.params) p = value();
+    return t;
+  }
+  void list(std::vector<int>& items) {
+    items.resize(static_cast<std::size_t>(number()));
+    for (int& i : items) i = small();
+  }
+
+ private:
+  char next() {
+    if (at_ == in_.size()) throw std::runtime_error("spooled rows: a block ends early");
+    return in_[at_++];
+  }
+
+  const std::string& in_;
+  std::size_t at_ = 0;
+};
+
+}  // namespace
+
+std::shared_ptr<RowSpool> RowSpool::open() {
+  std::FILE* file = std::tmpfile();
+  if (file == nullptr) return nullptr;
+  return std::shared_ptr<RowSpool>(new RowSpool(file));
+}
+
+RowSpool::~RowSpool() { std::fclose(file_); }
+
+bool RowSpool::write(const Dimension& rows, const CellStore& cells) {
+  if (failed_) return false;
+  std::string block;
+  Writer w(block);
+  w.number(rows.categories.size());
+  for (const Category& c : rows.categories) {
+    w.value(c.label);
+    w.text(c.text);
+    w.integer(c.parent);
+    w.number((c.group ? 1U : 0U) | (c.ungrouped ? 2U : 0U));
+    w.list(c.footnotes);
+  }
+  w.number(cells.dims_);
+  w.number(cells.size());
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const int* at = cells.coords_.data() + i * cells.dims_;
+    for (std::size_t d = 0; d < cells.dims_; ++d) w.integer(at[d]);
+    w.number(cells.value_of_[i]);
+    const std::uint32_t notes = cells.notes_of_[i];
+    if (notes == 0) {
+      w.number(0);
+    } else {
+      w.list(cells.note_lists_[notes - 1]);
+    }
+  }
+  const off_t offset = fseeko(file_, 0, SEEK_END) == 0 ? ftello(file_) : -1;
+  if (offset < 0 || std::fwrite(block.data(), 1, block.size(), file_) != block.size() || std::fflush(file_) != 0) {
+    failed_ = true;
+    return false;
+  }
+  blocks_.emplace_back(static_cast<long>(offset), block.size());
+  return true;
+}
+
+void RowSpool::read(std::size_t k, int dimension, PivotTable& view) const {
+  const auto [offset, size] = blocks_[k];
+  std::string block(size, '\0');
+  if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0 || std::fread(block.data(), 1, size, file_) != size) {
+    throw std::runtime_error("spooled rows: cannot read the temporary file back");
+  }
+  Reader r(block);
+  Dimension& rows = view.dimensions[static_cast<std::size_t>(dimension)];
+  rows.categories.resize(static_cast<std::size_t>(r.number()));
+  rows.top.clear();
+  for (std::size_t i = 0; i < rows.categories.size(); ++i) {
+    Category& c = rows.categories[i];
+    c.label = r.value();
+    c.text = r.text();
+    c.parent = r.small();
+    const std::uint64_t flags = r.number();
+    c.group = (flags & 1U) != 0;
+    c.ungrouped = (flags & 2U) != 0;
+    r.list(c.footnotes);
+    c.children.clear();
+    // Children were added in the order their categories were made.
+    if (c.parent < 0) {
+      rows.top.push_back(static_cast<int>(i));
+    } else {
+      rows.categories.at(static_cast<std::size_t>(c.parent)).children.push_back(static_cast<int>(i));
+    }
+  }
+  CellStore& cells = view.cells;
+  cells.dims_ = static_cast<std::size_t>(r.number());
+  const auto count = static_cast<std::size_t>(r.number());
+  cells.coords_.resize(count * cells.dims_);
+  cells.value_of_.resize(count);
+  cells.notes_of_.assign(count, 0);
+  cells.note_lists_.clear();
+  std::vector<int> notes;
+  for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t d = 0; d < cells.dims_; ++d) cells.coords_[i * cells.dims_ + d] = r.small();
+    cells.value_of_[i] = static_cast<std::uint32_t>(r.number());
+    r.list(notes);
+    if (!notes.empty()) {
+      cells.note_lists_.push_back(notes);
+      cells.notes_of_[i] = static_cast<std::uint32_t>(cells.note_lists_.size());
+    }
+  }
+}
+
+void RowSpool::for_each_block(const PivotTable& table, const std::function<void(const PivotTable&)>& visit) const {
+  PivotTable view;
+  view.number = table.number;
+  view.title = table.title;
+  view.subtype = table.subtype;
+  view.open = table.open;
+  view.properties = table.properties;
+  view.dimensions = table.dimensions;
+  view.cell_dimension = table.cell_dimension;
+  view.annotations = table.annotations;
+  view.title_footnotes = table.title_footnotes;
+  view.cells.values_ = table.cells.values_;
+  for (std::size_t k = 0; k < blocks_.size(); ++k) {
+    read(k, table.spool_dimension, view);
+    visit(view);
+  }
+  visit(table);
+}
+
+void for_each_row_block(const PivotTable& table, const std::function<void(const PivotTable&)>& visit) {
+  if (table.streamed()) {
+    table.spool->for_each_block(table, visit);
+  } else {
+    visit(table);
+  }
+}
+
+}  // namespace mva::host

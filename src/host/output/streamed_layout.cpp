@@ -1,0 +1,231 @@
+// Laying out a streamed table block by block. The case dimension is the
+// table's only row dimension and each case is a top-level category of it,
+// so the rows of a block are a run of the whole table's rows, and every cell
+// of a row is in the block that holds the row.
+#include "host/output/streamed_layout.h"
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+
+#include "host/output/row_spool.h"
+#include "host/output/text_display.h"
+
+namespace mva::host {
+namespace {
+
+struct RowLeaves {
+  std::vector<std::vector<int>> paths;  // per row: categories from the top down
+  std::vector<int> leaf_of;             // per category: its row, -1 for a group
+};
+
+void collect(const Dimension& dim, int parent, std::vector<int>& path, RowLeaves& out) {
+  for (const int c : dim.children_of(parent)) {
+    path.push_back(c);
+    if (dim.categories[static_cast<std::size_t>(c)].children.empty()) {
+      out.leaf_of[static_cast<std::size_t>(c)] = static_cast<int>(out.paths.size());
+      out.paths.push_back(path);
+    } else {
+      collect(dim, c, path, out);
+    }
+    path.pop_back();
+  }
+}
+
+RowLeaves row_leaves(const Dimension& dim) {
+  RowLeaves out;
+  out.leaf_of.assign(dim.categories.size(), -1);
+  std::vector<int> path;
+  collect(dim, -1, path, out);
+  return out;
+}
+
+std::string flatten(std::string text) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  return text;
+}
+
+}  // namespace
+
+StreamedLayout::StreamedLayout(const PivotTable& table)
+    : table_(table),
+      dimension_(static_cast<std::size_t>(table.spool_dimension)),
+      columns_(axis_dimensions(table, Axis::Columns)),
+      shown_(table.cells.value_count()),
+      numeric_(table.cells.value_count(), -1) {
+  for (const AxisDimension& a : columns_) {
+    if (column_count_ > std::numeric_limits<std::size_t>::max() / a.paths.size()) {
+      throw std::length_error("pivot table too large to lay out");
+    }
+    column_count_ *= a.paths.size();
+  }
+  std::vector<bool> numeric_column(column_count_, false);
+  bool pairs = true;  // every row labelled twice with the same text
+  bool any_cell = false;
+  for_each_row_block(table, [&](const PivotTable& part) {
+    const Dimension& dim = part.dimensions[dimension_];
+    const RowLeaves leaves = row_leaves(dim);
+    rows_ += leaves.paths.size();
+    for (const std::vector<int>& path : leaves.paths) {
+      depth_ = std::max(depth_, static_cast<int>(path.size()));
+      const auto text = [&](std::size_t level) { return dim.categories[static_cast<std::size_t>(path[level])].text; };
+      if (path.size() != 2 || text(0) != text(1)) pairs = false;
+      const Text& label = dim.categories[static_cast<std::size_t>(path.back())].label;
+      if (!has_id_ && path.size() > 1 && label.kind == Text::Kind::VarValue) {
+        has_id_ = true;
+        id_ = label.name;
+      }
+    }
+    for (const TableCell& cell : part.cells) {
+      any_cell = true;
+      const std::ptrdiff_t c = column_of(cell);
+      if (leaves.leaf_of[static_cast<std::size_t>(cell.at[dimension_])] < 0 || c < 0) continue;
+      if (numeric(cell.value_index, cell.value)) numeric_column[static_cast<std::size_t>(c)] = true;
+    }
+  });
+  drop_ = depth_ == 2 && pairs;
+  head_ = layout_table(stand_in(table, numeric_column, any_cell));
+}
+
+bool StreamedLayout::numeric(std::size_t v, const Text& value) const {
+  if (numeric_[v] < 0) {
+    shown_[v] = flatten(display(value));
+    numeric_[v] = is_numeric_value(value, shown_[v]) ? 1 : 0;
+  }
+  return numeric_[v] == 1;
+}
+
+std::ptrdiff_t StreamedLayout::column_of(const TableCell& cell) const {
+  std::size_t c = 0;
+  for (const AxisDimension& a : columns_) {
+    const int leaf = a.leaf_of[static_cast<std::size_t>(cell.at[static_cast<std::size_t>(a.index)])];
+    if (leaf < 0) return -1;
+    c = c * a.paths.size() + static_cast<std::size_t>(leaf);
+  }
+  return static_cast<std::ptrdiff_t>(c);
+}
+
+PivotTable StreamedLayout::stand_in(const PivotTable& table, const std::vector<bool>& numeric_column,
+                                    bool any_cell) const {
+  PivotTable t;
+  t.number = table.number;
+  t.title = table.title;
+  t.subtype = table.subtype;
+  t.properties = table.properties;
+  t.dimensions = table.dimensions;
+  t.cell_dimension = table.cell_dimension;
+  t.annotations = table.annotations;
+  t.title_footnotes = table.title_footnotes;
+  // The row labels: a chain as deep as the longest row's, the innermost a
+  // value of the ID variable when some row shows one.
+  Dimension& rows = t.dimensions[dimension_];
+  rows.categories.clear();
+  rows.top.clear();
+  const int depth = drop_ ? 1 : depth_;
+  for (int k = 0; k < depth; ++k) {
+    Category c;
+    c.text = "p" + std::to_string(k);
+    c.label.kind = Text::Kind::Literal;
+    c.label.key = c.text;
+    c.parent = k - 1;
+    if (k == 0) {
+      rows.top.push_back(0);
+    } else {
+      rows.categories[static_cast<std::size_t>(k - 1)].children.push_back(k);
+    }
+    rows.categories.push_back(std::move(c));
+  }
+  if (depth > 1 && has_id_) {
+    Text& label = rows.categories.back().label;
+    label.kind = Text::Kind::VarValue;
+    label.name = id_;
+  }
+  if (!any_cell || depth == 0) return t;
+  Text number;
+  number.kind = Text::Kind::Number;
+  Text word;
+  word.kind = Text::Kind::Literal;
+  word.key = "x";
+  std::vector<int> at(t.dimensions.size(), 0);
+  at[dimension_] = depth - 1;
+  bool stored = false;
+  for (std::size_t c = 0; c < column_count_; ++c) {
+    if (!numeric_column[c] && (stored || c + 1 < column_count_)) continue;
+    std::size_t rest = c;
+    for (std::size_t k = columns_.size(); k-- > 0;) {
+      const AxisDimension& a = columns_[k];
+      at[static_cast<std::size_t>(a.index)] = a.paths[rest % a.paths.size()].back();
+      rest /= a.paths.size();
+    }
+    t.cells.put(at, numeric_column[c] ? number : word);
+    stored = true;
+  }
+  return t;
+}
+
+void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& visit) const {
+  const auto depth = static_cast<std::size_t>(head_.label_columns);
+  for_each_row_block(table_, [&](const PivotTable& part) {
+    const Dimension& dim = part.dimensions[dimension_];
+    RowLeaves leaves = row_leaves(dim);
+    if (drop_) {
+      for (std::vector<int>& path : leaves.paths) path.erase(path.begin());
+    }
+    const std::size_t rows = leaves.paths.size();
+    TableGrid grid;
+    grid.label_columns = head_.label_columns;
+    grid.value_columns = head_.value_columns;
+    // Place the cells: the one stored last wins a place.
+    std::vector<int> at(rows * column_count_, -1);
+    for (std::size_t i = 0; i < part.cells.size(); ++i) {
+      const TableCell cell = part.cells[i];
+      const int r = leaves.leaf_of[static_cast<std::size_t>(cell.at[dimension_])];
+      const std::ptrdiff_t c = column_of(cell);
+      if (r < 0 || c < 0) continue;
+      at[static_cast<std::size_t>(r) * column_count_ + static_cast<std::size_t>(c)] = static_cast<int>(i);
+    }
+    std::vector<std::uint32_t> text_of(shown_.size(), std::numeric_limits<std::uint32_t>::max());
+    grid.body.reserve(rows);
+    for (std::size_t r = 0; r < rows; ++r) {
+      const std::vector<int>& path = leaves.paths[r];
+      const std::vector<int>& before = leaves.paths[r == 0 ? 0 : r - 1];
+      std::vector<GridCell> line;
+      line.reserve(depth + column_count_);
+      // A label is shown where it differs from the row above, and so is
+      // everything to the right of it; a block's first row differs from the
+      // last row of the block before in its outermost label.
+      bool changed = r == 0;
+      for (std::size_t l = 0; l < depth; ++l) {
+        if (!changed) {
+          const bool in_path = l < path.size();
+          changed = in_path != (l < before.size()) || (in_path && path[l] != before[l]);
+        }
+        if (changed && l < path.size()) {
+          const Category& category = dim.categories[static_cast<std::size_t>(path[l])];
+          line.push_back(GridCell{grid.add(flatten(category.text)),
+                                  grid.add(footnote_markers(part, category.footnotes)), Align::Left, 1,
+                                  GridRole::RowLabel});
+        } else {
+          line.push_back(GridCell{{}, {}, Align::Left, 1, GridRole::RowLabel});
+        }
+      }
+      for (std::size_t c = 0; c < column_count_; ++c) {
+        const int i = at[r * column_count_ + c];
+        if (i < 0) {
+          line.push_back(GridCell{});
+          continue;
+        }
+        const TableCell cell = part.cells[static_cast<std::size_t>(i)];
+        const std::size_t v = cell.value_index;
+        const bool number = numeric(v, cell.value);
+        if (text_of[v] == std::numeric_limits<std::uint32_t>::max()) text_of[v] = grid.add(shown_[v]);
+        line.push_back(GridCell{text_of[v], grid.add(footnote_markers(part, cell.footnotes)),
+                                number ? Align::Right : Align::Left, 1, GridRole::Value});
+      }
+      grid.body.push_back(std::move(line));
+    }
+    visit(grid);
+  });
+}
+
+}  // namespace mva::host

@@ -1,0 +1,57 @@
+// The grid of a streamed table (one row per case, its finished rows read back
+// from the table's spool), laid out as layout_table lays out the whole table
+// but a block of rows at a time: a first pass over the blocks finds what the
+// header needs from every row (the depth of the row labels, the ID variable's
+// name, which columns hold numbers), then the body comes block by block.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/output/output_document.h"
+#include "host/output/table_layout.h"
+
+namespace mva::host {
+
+class StreamedLayout {
+ public:
+  // Surveys every block of `table` (which must be streamed).
+  explicit StreamedLayout(const PivotTable& table);
+
+  // The grid without its body: title, header, notes and footnotes.
+  const TableGrid& head() const { return head_; }
+  std::size_t rows() const { return rows_; }  // body rows in all
+
+  // Calls `visit` with a grid holding the body rows of each block, in order.
+  void for_each_body(const std::function<void(const TableGrid&)>& visit) const;
+
+ private:
+  // The leaves of the case dimension in `part`, each as its path of categories.
+  std::vector<std::vector<int>> row_paths(const PivotTable& part) const;
+  // True when distinct value v (`value`) is shown right-aligned; works out
+  // what it shows on first use.
+  bool numeric(std::size_t v, const Text& value) const;
+  // The column of a cell, or -1 when it stands at a label that became a group.
+  std::ptrdiff_t column_of(const TableCell& cell) const;
+  // A table with the columns of `table`, one row standing for all of them
+  // and a cell in each column that holds a number: its layout has the
+  // header of the whole table.
+  PivotTable stand_in(const PivotTable& table, const std::vector<bool>& numeric_column, bool any_cell) const;
+
+  const PivotTable& table_;
+  std::size_t dimension_;  // the case dimension
+  std::vector<AxisDimension> columns_;
+  std::size_t column_count_ = 1;
+  int depth_ = 0;        // the longest path of a row's labels
+  bool drop_ = false;    // a case number shown twice: the outer one is left out
+  bool has_id_ = false;  // some row's inner label is a value of the ID variable
+  std::string id_;       // that variable's name
+  std::size_t rows_ = 0;
+  TableGrid head_;
+  mutable std::vector<std::string> shown_;    // by distinct value: what it shows, line breaks as blanks
+  mutable std::vector<signed char> numeric_;  // by distinct value: 1 numeric, 0 not, -1 not yet worked out
+};
+
+}  // namespace mva::host
