@@ -14,6 +14,7 @@
 
 #include "host/output/pictures.h"
 #include "host/output/renderers.h"
+#include "host/output/svg_canvas.h"
 #include "host/output/streamed_layout.h"
 #include "host/output/table_layout.h"
 #include "host/output/text_display.h"
@@ -65,22 +66,7 @@ div.command pre { margin: 0.2em 0; padding: 0.3em 0.6em; background: #f4f4f4; }
 
 constexpr std::string_view kPageEnd = "</body>\n</html>\n";
 
-std::string escape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      case '\n': out += "<br>"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+std::string escape(std::string_view text) { return markup_escape(text, "<br>"); }
 
 std::string sup(const std::string& markers) { return markers.empty() ? "" : "<sup>" + escape(markers) + "</sup>"; }
 

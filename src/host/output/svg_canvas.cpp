@@ -9,7 +9,7 @@ namespace mva::host {
 
 std::string_view ink_on(int step) { return step <= 4 ? "#ffffff" : "#000000"; }
 
-std::string xml_escape(std::string_view text) {
+std::string markup_escape(std::string_view text, std::string_view newline) {
   std::string out;
   out.reserve(text.size());
   for (const char c : text) {
@@ -19,12 +19,14 @@ std::string xml_escape(std::string_view text) {
       case '>': out += "&gt;"; break;
       case '"': out += "&quot;"; break;
       case '\'': out += "&#39;"; break;
-      case '\n': out += ' '; break;
+      case '\n': out += newline; break;
       default: out += c;
     }
   }
   return out;
 }
+
+std::string xml_escape(std::string_view text) { return markup_escape(text, " "); }
 
 std::string svg_number(double value) {
   if (!std::isfinite(value)) return "0";

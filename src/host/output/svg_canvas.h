@@ -21,6 +21,9 @@ inline constexpr std::array<std::string_view, 9> kViridis = {"#440154", "#472d7b
 std::string_view ink_on(int step);
 
 // `text` with the five characters XML reserves replaced by entities.
+// `text` with the five markup characters escaped and each line end written
+// as `newline` (a blank inside SVG, <br> in an HTML page).
+std::string markup_escape(std::string_view text, std::string_view newline);
 std::string xml_escape(std::string_view text);
 
 // A coordinate or length with at most two decimals and no trailing zeros.
