@@ -36,6 +36,8 @@ CASES = [
      ["--data", "tests/fixtures/mva/weighted_split.csv", "--dict", "tests/fixtures/mva/weighted_split.dict.json",
       "-e", "MVA a b c d /TTEST PROB PERCENT=1 /MISMATCH PERCENT=1 /TPATTERN PERCENT=1 /DPATTERN /EM."],
      None),
+    # The second real example: every picture of an example script.
+    ("mammalsleep", ["--data", "examples/mammalsleep.csv", "examples/mammalsleep.mva"], 6),
     ("survey",
      ["--data", "examples/survey.csv", "--dict", "examples/survey.dict.json", "examples/survey.mva", "-e",
       "MVA age income educ satisfaction /MISMATCH /MPATTERN."],
