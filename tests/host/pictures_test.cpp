@@ -229,7 +229,7 @@ TEST(Pictures, HiddenColumnSumsThePatternsLeftOut) {
     if (picture.kind != "patterns") continue;
     ++drawn;
     for (const ptree& bar : elements(picture.svg, "rect", "bar")) EXPECT_NE(text_attr(bar, "data-label"), "hidden");
-    EXPECT_NE(picture.svg.find("not drawn: their weight is not known"), std::string::npos);
+    EXPECT_NE(picture.svg.find("not drawn: their total is not known"), std::string::npos);
   }
   EXPECT_EQ(drawn, 1);
 }

@@ -82,7 +82,7 @@ std::optional<Picture> missing_by_variable(const PivotTable& table) {
 
 namespace {
 
-constexpr std::string_view kUncounted = "Patterns the table leaves out are not drawn: their weight is not known";
+constexpr std::string_view kUncounted = "Patterns the table leaves out are not drawn: their total is not known";
 
 // The number of cases in the patterns the tabulated table leaves out, from
 // the number of cases of the split group less the counts it shows: the
@@ -91,7 +91,8 @@ constexpr std::string_view kUncounted = "Patterns the table leaves out are not d
 // most the cut-off's number of cases; below one case none is, and the table
 // then has no cut-off footnote. With weights the table counts the complete
 // cases and the patterns in different units (cases and summed weights), so
-// no table of the run gives the left-out patterns' weight: nullopt.
+// no table of the run gives the left-out patterns' weight: nullopt, as when
+// the number of cases is not known.
 std::optional<double> hidden_cases(const PivotTable& table, const PivotTable* univariate, double shown_total) {
   const bool cut = std::any_of(table.annotations.begin(), table.annotations.end(), [](const Annotation& a) {
     return key_of(a.text) == "POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED";
