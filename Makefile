@@ -32,9 +32,10 @@ FUZZ_TARGETS := csv dictionary options command
 
 EXAMPLE_ARGS := --data examples/survey.csv --dict examples/survey.dict.json examples/survey.mva
 # make examples: each example's HTML report and picture files, in $(BUILD)/examples.
-EXAMPLES := survey airquality
+EXAMPLES := survey airquality mammalsleep
 survey_ARGS := $(EXAMPLE_ARGS)
 airquality_ARGS := --data examples/airquality.csv examples/airquality.mva
+mammalsleep_ARGS := --data examples/mammalsleep.csv examples/mammalsleep.mva
 
 .PHONY: deps fuzz-deps package-deps browser-deps install-packages configure build run examples test install \
         package package-check r-package r-check sanitize bench-build bench fuzz-build fuzz mutate format clean

@@ -293,6 +293,7 @@ void ReferenceHost::OBINIT(Workspace&) {
   groups_done_ = data_stopped_ = group_ended_ = false;
   group_split_.clear();
   group_started_ = false;
+  group_cases_ = 0;
   case_cells_.assign(static_cast<std::size_t>(dict_count()), 0.0);
 }
 
@@ -314,6 +315,7 @@ void ReferenceHost::OBSERV(Workspace& ws) {
   if (group_ended_) {  // the first case of the next group
     group_ended_ = false;
     group_started_ = false;
+    group_cases_ = 0;
   }
   switch (reader_.next(case_cells_.data())) {
     case CaseReader::Next::Case: {
@@ -323,6 +325,7 @@ void ReferenceHost::OBSERV(Workspace& ws) {
         note_group(case_cells_);
         group_started_ = true;
       }
+      ++group_cases_;
       return;
     }
     case CaseReader::Next::EndOfGroup:

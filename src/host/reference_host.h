@@ -284,6 +284,8 @@ class ReferenceHost : public Host {
   };
   std::vector<SplitCell> group_split_;  // split values of the group being read
   bool group_started_ = false;
+  // The cases delivered in the group being read.
+  std::int64_t group_cases_ = 0;
   SavedRecords records_;        // dictionaries and record buffers of the saved files
   std::string line_;            // the saved record being written, reused
   ValueLabels pending_labels_;  // value labels listed for VLBPDE

@@ -229,7 +229,10 @@ Format ReferenceHost::DIFENC(int type, int width, int decimals) const {
 void ReferenceHost::BP_TABLE_ID(int) {}
 
 void ReferenceHost::BP_BEGIN_PIVOT_TABLE(int number, const Text& title, const Text& subtype) {
-  guarded("BP_BEGIN_PIVOT_TABLE", [&] { output_.begin_table(number, title, subtype); });
+  guarded("BP_BEGIN_PIVOT_TABLE", [&] {
+    output_.begin_table(number, title, subtype);
+    output_.describe_group(number, group_cases_, weight_var() > 0);
+  });
 }
 
 void ReferenceHost::BP_END_PIVOT_TABLE(int number) {

@@ -5,9 +5,10 @@ Runs mva with --format html on the fixtures, opens each page in headless
 Chromium (driven over its DevTools pipe, standard library only), saves a
 screenshot, and checks through the DOM that the page loads without a console
 error, that every table and every picture is there, visible, of non-zero size
-and inside the page, that each picture stands beside its table, that no label
-of a picture overlaps its plot area or leaves the picture, and that header
-rows stick and numbers are right-aligned.
+and inside the page, that each picture stands beside its table (below it only
+when the two do not fit side by side), that no label of a picture overlaps its
+plot area or leaves the picture, and that header rows stick and numbers are
+right-aligned.
 
 Usage: report_in_browser.py MVA SOURCE_DIR OUT_DIR. Exits 77 (skipped) when
 Chromium is not installed.
@@ -36,6 +37,8 @@ CASES = [
      ["--data", "tests/fixtures/mva/weighted_split.csv", "--dict", "tests/fixtures/mva/weighted_split.dict.json",
       "-e", "MVA a b c d /TTEST PROB PERCENT=1 /MISMATCH PERCENT=1 /TPATTERN PERCENT=1 /DPATTERN /EM."],
      None),
+    # The second real example: every picture of an example script.
+    ("mammalsleep", ["--data", "examples/mammalsleep.csv", "examples/mammalsleep.mva"], 6),
     ("survey",
      ["--data", "examples/survey.csv", "--dict", "examples/survey.dict.json", "examples/survey.mva", "-e",
       "MVA age income educ satisfaction /MISMATCH /MPATTERN."],
@@ -70,7 +73,14 @@ CHECKS = r"""
     const name = 'picture ' + (i + 1) + ' (' + svg.querySelector('title').textContent + ')';
     const r = box(svg);
     if (!shown(svg) || !inPage(r)) problems.push(name + ' is not visible inside the page');
-    if (!svg.closest('div.pair').querySelector('table')) problems.push(name + ' stands beside no table');
+    const pair = svg.closest('div.pair');
+    const table = pair && pair.querySelector('table');
+    if (!table) { problems.push(name + ' stands beside no table'); return; }
+    // Below its table only when the two do not fit side by side: notes under
+    // the table must not widen it.
+    const t = box(table);
+    if (t.width + r.width + 24 <= box(pair).width && r.top >= t.bottom - 0.5)
+      problems.push(name + ' stands below its table though there is room beside it');
     if (!svg.querySelector('desc') || !svg.querySelector('desc').textContent) problems.push(name + ' has no description');
     const area = svg.querySelector('.plot-area');
     if (!area) { problems.push(name + ' has no plot area'); return; }

@@ -80,9 +80,52 @@ std::optional<Picture> missing_by_variable(const PivotTable& table) {
   return Picture{"missing-by-variable", c.finish()};
 }
 
+namespace {
+
+constexpr std::string_view kUncounted = "Patterns the table leaves out are not drawn: their total is not known";
+
+// The number of cases in the patterns the tabulated table leaves out, from
+// the number of cases of the split group less the counts it shows: the
+// univariate table's N plus missing count of its first variable, or else the
+// host's count of the group's cases. A pattern is left out when it has at
+// most the cut-off's number of cases; below one case none is, and the table
+// then has no cut-off footnote. With weights the table counts the complete
+// cases and the patterns in different units (cases and summed weights), so
+// no table of the run gives the left-out patterns' weight: nullopt, as when
+// the number of cases is not known.
+std::optional<double> hidden_cases(const PivotTable& table, const PivotTable* univariate, double shown_total) {
+  const bool cut = std::any_of(table.annotations.begin(), table.annotations.end(), [](const Annotation& a) {
+    return key_of(a.text) == "POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED";
+  });
+  if (!cut) return 0.0;
+  if (table.weighted) return std::nullopt;
+  double cases = table.group_cases >= 0 ? static_cast<double>(table.group_cases) : std::nan("");
+  if (univariate != nullptr) {
+    const TableNumbers u(*univariate);
+    const int vars = u.dimension("UOUT_ VARIABLES");
+    const int stats = u.dimension("UOUT_ STATISTICS");
+    const std::vector<int> leaves = u.leaves(vars);
+    const int n = u.find(stats, "UOUT_ FREQUENCY");
+    const int missing = u.find(stats, "UOUT_ MIS_COUNT");
+    if (!leaves.empty() && n >= 0 && missing >= 0) {
+      std::vector<int> at(univariate->dimensions.size(), 0);
+      at[static_cast<std::size_t>(vars)] = leaves.front();
+      at[static_cast<std::size_t>(stats)] = n;
+      const double present = u.number(at);
+      at[static_cast<std::size_t>(stats)] = missing;
+      const double total = present + u.number(at);
+      if (!std::isnan(total)) cases = total;
+    }
+  }
+  if (std::isnan(cases)) return std::nullopt;
+  return std::max(cases - shown_total, 0.0);
+}
+
+}  // namespace
+
 // The tabulated patterns: a column per pattern with its count as a bar, the
-// variables missing in it marked below, and the hidden patterns' cases in
-// one last column when the univariate table gives the number of cases.
+// variables missing in it marked below, and the cases of the patterns the
+// table leaves out in one last column (see hidden_cases).
 std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* univariate) {
   const TableNumbers t(table);
   const int columns = t.dimension("POUT_ VARIABLES");
@@ -117,31 +160,14 @@ std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* 
     patterns.push_back(std::move(p));
   }
   if (patterns.empty()) return std::nullopt;
-  // The number of cases: N plus the missing count of the univariate table's
-  // first variable.
-  if (univariate != nullptr) {
-    const TableNumbers u(*univariate);
-    const int vars = u.dimension("UOUT_ VARIABLES");
-    const int stats = u.dimension("UOUT_ STATISTICS");
-    const std::vector<int> leaves = u.leaves(vars);
-    const int n = u.find(stats, "UOUT_ FREQUENCY");
-    const int missing = u.find(stats, "UOUT_ MIS_COUNT");
-    if (!leaves.empty() && n >= 0 && missing >= 0) {
-      std::vector<int> at(univariate->dimensions.size(), 0);
-      at[static_cast<std::size_t>(vars)] = leaves.front();
-      at[static_cast<std::size_t>(stats)] = n;
-      const double present = u.number(at);
-      at[static_cast<std::size_t>(stats)] = missing;
-      const double hidden = present + u.number(at) - shown_total;
-      if (hidden >= 0.5) {
-        Column h;
-        h.name = "hidden";
-        h.count = hidden;
-        h.count_text = svg_number(hidden);
-        h.hidden = true;
-        patterns.push_back(std::move(h));
-      }
-    }
+  const std::optional<double> hidden = hidden_cases(table, univariate, shown_total);
+  if (hidden && *hidden >= 0.5) {
+    Column h;
+    h.name = "hidden";
+    h.count = *hidden;
+    h.count_text = svg_number(*hidden);
+    h.hidden = true;
+    patterns.push_back(std::move(h));
   }
 
   std::vector<std::string> names;
@@ -158,13 +184,14 @@ std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* 
   const double scale = (bar_height - 14) / axis_max;
   const double matrix_top = top + bar_height + 8;
   const double matrix_height = dot_row * static_cast<double>(variables.size());
-  const double width = std::max(left + plot_width + 20, 300.0);
-  const double height = matrix_top + matrix_height + 40;
+  const double note = hidden ? 0 : 18;  // the line that says the left-out patterns are not drawn
+  const double width = std::max({left + plot_width + 20, 300.0, hidden ? 0 : text_width(kUncounted, kFont - 1) + 16});
+  const double height = matrix_top + matrix_height + 40 + note;
 
   std::string desc = "Cases per missing-value pattern:";
   for (const Column& p : patterns) {
-    desc += p.hidden ? " patterns not shown in the table: " + p.count_text + " cases;"
-                     : " pattern " + p.name + ", " + p.count_text + " cases";
+    desc += p.hidden ? " patterns not shown in the table: " + p.count_text + (p.count == 1 ? " case;" : " cases;")
+                     : " pattern " + p.name + ", " + p.count_text + (p.count == 1 ? " case" : " cases");
     if (p.hidden) continue;
     std::string missing;
     for (std::size_t v = 0; v < names.size(); ++v) {
@@ -173,6 +200,7 @@ std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* 
     desc += missing.empty() ? ", nothing missing;" : ", missing " + missing + ";";
   }
   desc.back() = '.';
+  if (!hidden) desc += " " + std::string(kUncounted) + ".";
   SvgCanvas c(width, height, "Missing-value patterns", desc);
   c.text(8, 18, "Missing-value patterns", Anchor::Start, 13, "label");
   c.rect(left, top, plot_width, bar_height, "#ffffff", plot_area(scale, top + bar_height));
@@ -202,6 +230,7 @@ std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* 
   }
   c.text(left + plot_width / 2, matrix_top + matrix_height + 30, "Pattern (dark: missing)", Anchor::Middle, kFont,
          "label");
+  if (!hidden) c.text(8, matrix_top + matrix_height + 48, kUncounted, Anchor::Start, kFont - 1, "label");
   return Picture{"patterns", c.finish()};
 }
 

@@ -425,6 +425,12 @@ void OutputDocument::begin_table(int number, const Text& title, const Text& subt
   create_table(number, title, subtype);
 }
 
+void OutputDocument::describe_group(int number, std::int64_t cases, bool weighted) {
+  PivotTable& table = open_table(number, "BEGIN_PIVOT_TABLE");
+  table.group_cases = cases;
+  table.weighted = weighted;
+}
+
 PivotTable& OutputDocument::open_table(int number, std::string_view call) {
   auto it = open_.find(number);
   if (it == open_.end()) {

@@ -205,6 +205,11 @@ struct PivotTable {
   CellStore cells;
   std::vector<Annotation> annotations;  // notes and footnotes, in order of first use
   std::vector<int> title_footnotes;
+  // The cases of the split group the table was made in, as the host read
+  // them (-1 when not known), and whether they carry weights: the patterns
+  // picture sums the cases of the patterns its table leaves out from them.
+  std::int64_t group_cases = -1;
+  bool weighted = false;
   // A table of one row per case hands its finished rows to `spool` once they
   // pass the document's window; `dimensions[spool_dimension]` and `cells`
   // then hold only the rows since. Null while the table is held whole.
@@ -331,6 +336,8 @@ class OutputDocument {
   // Every call that names a table which is not open throws std::logic_error,
   // except that table 1 is created by the first call naming it.
   void begin_table(int number, const Text& title, const Text& subtype);
+  // Records the group_cases and weighted of open table `number`.
+  void describe_group(int number, std::int64_t cases, bool weighted);
   void end_table(int number);
   void table_property(int number, int property, const Text& value);
   void position_dimension(int number, const Text& name, std::array<int, 4> placement);

@@ -34,7 +34,8 @@ double label_number(const Category& category);
 
 std::optional<Picture> missing_by_variable(const PivotTable& table);
 // `univariate`: the univariate table of the same split group, for the number
-// of cases in hidden patterns; null when there is none.
+// of cases in hidden patterns; null when there is none (the table's own
+// record of its group's cases then serves).
 std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* univariate);
 // `deviations`: the compared standard deviations of the same split group.
 std::optional<Picture> means_dot_plot(const PivotTable& means, const PivotTable* deviations);

@@ -46,7 +46,7 @@ p.error { color: #a00; }
 p.warning { color: #850; }
 p.note, p.split { color: #333; }
 div.pair { display: flex; flex-wrap: wrap; gap: 1.5em; align-items: flex-start; margin: 1em 0 1.5em; }
-div.table { min-width: 0; max-width: 100%; }
+div.table { width: min-content; min-width: min(26em, 100%); max-width: 100%; }
 div.scroll { overflow: auto; max-width: 100%; max-height: 85vh; }
 figure.picture { margin: 0; max-width: 100%; overflow-x: auto; }
 figure.picture svg { display: block; }
