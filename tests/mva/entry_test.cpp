@@ -1,13 +1,6 @@
-// The entry and its split-group loop, checked through the order of the host
-// calls it makes: one pass without split variables, one pass per group with
-// them (the split announced after each group's data pass), no data pass
-// after a syntax error, saved files closed once in slot order, and the same
-// run through the module loaded as a shared object.
-//
-// Every message key the procedure or the host can pass has a text in the
-// English catalogue. Their sources are scanned for string literals that have
-// the form of a key: a routine tag and an underscore, a blank, then the
-// message ("PARS_ BAD SUBCOMMAND ^1", "HOST_ UNKNOWN VARIABLE ^1").
+// The entry and its split-group loop, through the order of the host calls it
+// makes, also loaded as a shared object and run on two threads at once; and
+// every message key in the sources has a text in the English catalogue.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
