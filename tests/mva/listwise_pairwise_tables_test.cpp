@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <regex>
-#include <sstream>
 
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/listwise_pairwise_tables.h"
@@ -119,13 +118,12 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
 // Listing a copy of Month instead (M2) must then leave EM's means and
 // Little's test as they are.
 TEST(Moments, WeightVariableOnTheListHasPlainWeightedMeans) {
-  std::istringstream lines(source_file("tests/fixtures/mva/airquality.csv"));
-  std::string csv, line;
-  for (bool header = true; std::getline(lines, line); header = false) {
-    std::vector<std::string> fields;  // Ozone, SolarR, Wind, Temp, Month, Day
-    std::istringstream in(line);
-    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
-    csv += line + "," + (header ? "M2" : fields.at(4)) + "\n";
+  const auto rows =
+      csv_rows(source_file("tests/fixtures/mva/airquality.csv"));  // Ozone, SolarR, Wind, Temp, Month, Day
+  std::string csv;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (const std::string& field : rows[r]) csv += field + ",";
+    csv += (r == 0 ? "M2" : rows[r].at(4)) + "\n";
   }
   TestData data{csv, {}};
   data.options.weight = "Month";
