@@ -50,13 +50,6 @@ namespace fs = std::filesystem;
 
 const fs::path kSource = MVA_SOURCE_DIR;
 
-std::string read_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -83,7 +76,7 @@ std::vector<Block> blocks_of(const fs::path& page) {
   Block open;  // the block being read, or the marks for the next one
   bool inside = false;
   bool only_blanks = false;  // nothing but blank lines since the last block closed
-  const std::vector<std::string> lines = lines_of(read_text(page));
+  const std::vector<std::string> lines = lines_of(test::file_text(page));
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     std::smatch mark;
@@ -141,8 +134,8 @@ CommandRun run_in(const fs::path& dir, const std::string& command) {
   CommandRun run;
   const int raw = std::system(shell.c_str());
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.output = lines_of(read_text(out));
-  for (std::string& line : lines_of(read_text(err))) run.output.push_back(std::move(line));
+  run.output = lines_of(test::file_text(out));
+  for (std::string& line : lines_of(test::file_text(err))) run.output.push_back(std::move(line));
   return run;
 }
 
@@ -231,14 +224,14 @@ std::string anchor_of(std::string heading) {
 TEST(Docs, LinksBetweenPagesResolve) {
   std::map<std::string, std::set<std::string>> anchors;  // page name: its headings' anchors
   for (const fs::path& page : pages()) {
-    for (const std::string& line : lines_of(read_text(page))) {
+    for (const std::string& line : lines_of(test::file_text(page))) {
       if (line.starts_with("#")) anchors[page.filename().string()].insert(anchor_of(line));
     }
   }
   const std::regex link(R"(\]\(([^)#]*)(#[^)]*)?\))");
   int links = 0;
   for (const fs::path& page : pages()) {
-    const std::string text = read_text(page);
+    const std::string text = test::file_text(page);
     for (auto it = std::sregex_iterator(text.begin(), text.end(), link); it != std::sregex_iterator(); ++it) {
       const std::string target = (*it)[1].str().empty() ? page.filename().string() : (*it)[1].str();
       if (target.starts_with("http")) continue;
@@ -257,8 +250,8 @@ TEST(Docs, LinksBetweenPagesResolve) {
 // The options of mva --help are all described in the reference and in the
 // manual page; the README links the tutorial and the reference.
 TEST(Docs, ReferenceAndManualPageCoverEveryOption) {
-  std::string reference = read_text(kSource / "docs/reference.md");
-  std::string manual = std::regex_replace(read_text(kSource / "docs/mva.1"), std::regex(R"(\\-)"), "-");
+  std::string reference = test::file_text(kSource / "docs/reference.md");
+  std::string manual = std::regex_replace(test::file_text(kSource / "docs/mva.1"), std::regex(R"(\\-)"), "-");
   const std::string help(help_text());
   const std::regex option(R"((--[a-z][a-z-]+|-e\b))");
   int options = 0;
@@ -269,7 +262,7 @@ TEST(Docs, ReferenceAndManualPageCoverEveryOption) {
     EXPECT_NE(manual.find(name), std::string::npos) << name << " is not in docs/mva.1";
   }
   EXPECT_GE(options, 14);
-  const std::string readme = read_text(kSource / "README.md");
+  const std::string readme = test::file_text(kSource / "README.md");
   EXPECT_NE(readme.find("(docs/tutorial.md)"), std::string::npos);
   EXPECT_NE(readme.find("(docs/reference.md)"), std::string::npos);
 }

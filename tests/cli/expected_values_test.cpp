@@ -1,17 +1,8 @@
-// End-to-end numbers: runs the program with --format json on the fixtures of
-// tests/fixtures/mva/ (R's airquality data; user-missing codes of every form
-// with a long string; a split file with fractional weights) and compares
-// every cell of the univariate, listwise and pairwise tables, group by group,
-// with the values in <fixture>.expected.json, computed from exact sums by
-// tools/mva_expected.py (see tools/README.md).
-//
-// Counts (N, frequencies, missing counts, extremes) must match exactly.
-// Other numbers must agree within a relative 1e-12, measured against the
-// larger of the expected value and the largest value of the same table (of
-// the same statistic in the univariate table), so a covariance near zero is
-// held to the scale of its table, not to its own size: the program sums in
-// doubles with running means, the script exactly, and over ten thousand
-// cases the two part by a few units in the 14th digit.
+// End-to-end numbers: the program's JSON tables on the fixtures of
+// tests/fixtures/mva/ against <fixture>.expected.json, computed from exact
+// sums by tools/mva_expected.py. Counts match exactly; other numbers within
+// 1e-12 of the largest value of their table (or statistic), since the program
+// sums in doubles with running means and the script exactly.
 #include <gtest/gtest.h>
 
 #include <fmt/format.h>

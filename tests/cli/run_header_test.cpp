@@ -49,18 +49,19 @@ TEST(RunHeader, SaysWhatIsAnalysedInEveryFormat) {
   ASSERT_EQ(r.status, kSuccess) << r.out << r.err;
   const json output = json::parse(r.out).at("output");
   const json& header = output.at(0);
-  EXPECT_EQ(header.at("type"), "data");
-  EXPECT_EQ(header.at("file"), data);
-  EXPECT_EQ(header.at("cases"), 8);
-  EXPECT_EQ(header.at("variables"), 4);
-  EXPECT_EQ(header.at("weight"), json::parse(R"({"variable":"w","left_out":4,"truncated":2})"));
-  EXPECT_EQ(header.at("split"), json::parse(R"({"variables":["g"],"groups":4,"combinations":3,"sorted":false})"));
+  EXPECT_EQ(header, (json{{"type", "data"},
+                          {"file", data},
+                          {"cases", 8},
+                          {"variables", 4},
+                          {"weight", {{"variable", "w"}, {"left_out", 4}, {"truncated", 2}}},
+                          {"split", {{"variables", {"g"}}, {"groups", 4}, {"combinations", 3}, {"sorted", false}}},
+                          {"lines", header.at("lines")}}));
   const json& lines = header.at("lines");
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].at("key"), "HOST_ RUN DATA ^1 CASES ^2 VARIABLES ^3");
   EXPECT_EQ(lines[0].at("params").dump(), json::array({data, 8, 4}).dump());
-  EXPECT_EQ(lines[1].at("key"), "HOST_ RUN WEIGHT ^1 LEFT OUT ^2 TRUNCATED ^3");
-  EXPECT_EQ(lines[1].at("params").dump(), R"(["w",4,2])");
+  EXPECT_EQ(lines[1].at("key").get<std::string>() + lines[1].at("params").dump(),
+            R"(HOST_ RUN WEIGHT ^1 LEFT OUT ^2 TRUNCATED ^3["w",4,2])");
   EXPECT_EQ(lines[2].at("key"), "HOST_ RUN SPLIT ^1 GROUPS ^2 UNSORTED ^3");
   // The groups counted are the ones the procedure then analyses.
   EXPECT_EQ(items_of(output, "split").size(), 4u);
@@ -86,17 +87,13 @@ TEST(RunHeader, SaysWhatIsAnalysedInEveryFormat) {
   // Sorted split groups and whole weights; then neither.
   const std::string sorted = test::write_file(dir, "sorted.csv", "g,w,x\n1,1,1\n1,2,2\n2,1,3\n2,0,4\n2,3,5\n");
   const json plain_header =
-      json::parse(
-          test::run_mva({"--data", sorted, "--weight", "w", "--split", "g", "-e", "MVA x.", "--format", "json"}).out)
-          .at("output")
-          .at(0);
+      json::parse(run_in({"--data", sorted, "--weight", "w", "--split", "g", "-e", "MVA x."}, "json").out)["output"][0];
   EXPECT_EQ(plain_header.at("weight"), json::parse(R"({"variable":"w","left_out":1,"truncated":0})"));
   EXPECT_EQ(plain_header.at("split"), json::parse(R"({"variables":["g"],"groups":2,"combinations":2,"sorted":true})"));
-  EXPECT_EQ(plain_header.at("lines")[1].at("text"),
-            "Weight: w. Cases left out for a weight that is missing or not positive: 1.");
-  EXPECT_EQ(plain_header.at("lines")[2].at("text"), "Split by g; groups: 2.");
-  const json bare =
-      json::parse(test::run_mva({"--data", sorted, "-e", "MVA x.", "--format", "json"}).out).at("output").at(0);
+  EXPECT_EQ(plain_header.at("lines")[1].at("text").get<std::string>() +
+                plain_header.at("lines")[2].at("text").get<std::string>(),
+            "Weight: w. Cases left out for a weight that is missing or not positive: 1.Split by g; groups: 2.");
+  const json bare = json::parse(run_in({"--data", sorted, "-e", "MVA x."}, "json").out)["output"][0];
   EXPECT_TRUE(bare.at("weight").is_null());
   EXPECT_TRUE(bare.at("split").is_null());
   EXPECT_EQ(bare.at("lines").size(), 1u);
@@ -154,15 +151,14 @@ TEST(LoadNotes, OpenTheOutputInEveryFormat) {
   const json output = json::parse(run.out).at("output");
   ASSERT_GE(output.size(), 4u);
   EXPECT_EQ(output.at(0).at("type"), "data");  // what is analysed comes first
-  const json& row_names = output.at(1);
-  EXPECT_EQ(row_names.at("type"), "message");
-  EXPECT_EQ(row_names.at("key"), "HOST_ LOAD ^1 ROW NAMES ^2");
-  EXPECT_EQ(row_names.at("kind"), "note");
-  EXPECT_EQ(row_names.at("class"), 2);
-  EXPECT_EQ(row_names.at("text"), data +
-                                      ": the first column has no name in the header (as R's write.csv and pandas' "
-                                      "to_csv write row names); it is read as the variable rowname.");
-  EXPECT_EQ(row_names.at("params").dump(), json::array({data, "rowname"}).dump());
+  EXPECT_EQ(output.at(1), (json{{"type", "message"},
+                                {"key", "HOST_ LOAD ^1 ROW NAMES ^2"},
+                                {"kind", "note"},
+                                {"class", 2},
+                                {"severity", output[1]["severity"]},
+                                {"text", data + ": the first column has no name in the header (as R's write.csv and "
+                                                "pandas' to_csv write row names); it is read as the variable rowname."},
+                                {"params", {data, "rowname"}}}));
   EXPECT_EQ(output.at(2).at("key"), "HOST_ LOAD ^1 RENAMED ^2");
   EXPECT_EQ(output.at(3).at("type"), "command");  // then the command and its output
   EXPECT_EQ(output.at(4).at("type"), "table");

@@ -1,10 +1,6 @@
-// Hostile sizes through the program: a huge field, a hundred thousand
-// columns, very long variable lists, thousands of commands, numbers out of
-// range and subcommands repeated thousands of times. Each run must end with
-// its result or a clear message; the inputs are generated here, scaled down
-// where the full size would only take longer along the same linear path.
-// Then header names, which must be UTF-8 text since every dictionary and
-// JSON document the program writes carries them.
+// Hostile sizes through the program (a huge field, many columns, long lists,
+// thousands of commands, numbers out of range, repeated subcommands) end with
+// a result or a clear message; header names must be UTF-8 text.
 #include <gtest/gtest.h>
 
 #include <fstream>

@@ -1,15 +1,8 @@
-// The workspace sweep: one command with every subcommand and analysis runs
-// with the workspace capacity stepping up one cell at a time, from a single
-// cell to the size at which the command completes. Every run must either
-// complete or give one of the memory messages; a run that ends with an
-// error must leave no saved file behind, finished or temporary; and the
-// first run that completes without a memory message shows every table the
-// command shows with room to spare (no table is dropped without a word).
-//
-// Then every input kept for the fuzz targets, the ones that once found a
-// fault (regressions/) and the seed and grown corpora (corpus/), replayed
-// through the same entry points the fuzzers call. A fault aborts the test
-// binary.
+// The workspace sweep: one command with every analysis run in every workspace
+// from one cell up to the size at which it completes; each run completes or
+// gives a memory message and leaves no saved file, and the first complete run
+// drops no table. Then the kept fuzz inputs (regressions/, corpus/) replayed
+// through the fuzzers' entry points.
 #include <gtest/gtest.h>
 
 #include <filesystem>

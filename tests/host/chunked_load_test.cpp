@@ -1,20 +1,13 @@
-// Reading a data file in chunks on several threads gives what reading it in
-// one piece gives, bit for bit: the dictionary, the cells, the cases' lines,
-// the load notes and the error messages. Fixtures and generated files with
-// what chunks must agree on (quoted line ends, empty lines, a quote inside an
-// unquoted field, text first met in a late chunk, decimal marks decided in
-// different chunks, errors far into the file) are read with chunks from one
-// byte up, on 1, 2 and 5 threads, against the file read in one piece; and the
-// program's JSON output is the same for 1, 2 and 5 threads.
+// A data file read in chunks on 1, 2 and 5 threads gives what reading it in
+// one piece gives, bit for bit (dictionary, cells, lines, notes, errors),
+// with chunks from one byte up; and the program's output is the same.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <random>
-#include <sstream>
 
 #include "host/data/data_error.h"
 #include "host/data/data_set.h"
@@ -24,15 +17,6 @@
 
 namespace mva::host {
 namespace {
-
-const std::filesystem::path kSource = MVA_SOURCE_DIR;
-
-std::string read_text(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Everything a load gives, as one text: the error, or the dictionary's
 // slots, the notes and every case's cells (their bits) with its line.
@@ -83,13 +67,11 @@ std::string expect_same_in_chunks(const std::string& csv, DataOptions options = 
 
 TEST(ChunkedLoad, FixturesReadAsInOnePiece) {
   int files = 0;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(kSource / "tests/fixtures")) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(MVA_SOURCE_DIR "/tests/fixtures")) {
     if (entry.path().extension() != ".csv") continue;
-    std::filesystem::path dictionary = entry.path();
-    dictionary.replace_extension(".dict.json");
-    const std::string dict = std::filesystem::exists(dictionary) ? read_text(dictionary) : "";
+    const std::string dict = test::file_text(std::filesystem::path(entry.path()).replace_extension(".dict.json"));
     SCOPED_TRACE(entry.path().string());
-    EXPECT_EQ(expect_same_in_chunks(read_text(entry.path()), {}, dict).rfind("error", 0), std::string::npos);
+    EXPECT_EQ(expect_same_in_chunks(test::file_text(entry.path()), {}, dict).rfind("error", 0), std::string::npos);
     ++files;
   }
   EXPECT_GE(files, 10);

@@ -1,17 +1,14 @@
-// Reading the data: numbers and print formats as a data file writes them,
-// the CSV reader record by record, the loading pass (records read in place
-// and the long way must agree), type, width and format inference, NA tokens,
-// declared types, the data options, loading from files, errors named by their
-// place, and the case reader's cells and split groups; the dictionary's
-// user-missing values in every form (option and dictionary file) with their
-// errors, value labels and value texts, continuation slots, and the dictionary
-// file's checks.
+// Reading the data: the CSV reader, the loading pass (in place and the long
+// way agree), type and format inference, the options and errors named by
+// their place, the case reader; the dictionary's missing values, labels and
+// file checks.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <charconv>
 #include <random>
+#include <sstream>
 #include <tuple>
 
 #include "host/data/csv_reader.h"
@@ -42,10 +39,11 @@ Records read_all(std::string_view text, char delimiter = ',') {
 }
 
 DataOptions named(std::vector<std::string> split = {}, std::optional<std::string> weight = {},
-                  std::vector<std::string> missing = {}, std::vector<std::string> na = {}) {
+                  std::vector<std::string> missing = {}, std::vector<std::string> na = {}, char decimal = 0) {
   DataOptions options;
   std::tie(options.data_path, options.na_tokens, options.missing, options.weight, options.split) =
       std::tie("d.csv", na, missing, weight, split);
+  if (decimal != 0) options.decimal = decimal;
   return options;
 }
 
@@ -58,6 +56,11 @@ TEST(CsvReader, ReadsWellFormedInputAndDetectsTheDelimiter) {
       {"a,b\nx\"y, x \n", ',', {{"a", "b"}, {"x\"y", " x "}}},  // a quote inside a field, blanks kept
       {"a;b\n1,5;\n", ';', {{"a", "b"}, {"1,5", ""}}},
       {"", ',', {}},
+      // One column: an empty line is a record (the last line end starts none);
+      // empty lines before the header are skipped; with more columns, no record.
+      {"x\n1\n\n2\n\n", ',', {{"x"}, {"1"}, {""}, {"2"}, {""}}},
+      {"\n\r\nx\r\n\r\n\r1", ',', {{"x"}, {""}, {""}, {"1"}}},
+      {"a,b\n1,2\n\n\n3,4\n\n", ',', {{"a", "b"}, {"1", "2"}, {"3", "4"}}},
   };
   for (const auto& [text, delimiter, expected] : rows) EXPECT_EQ(read_all(text, delimiter), expected) << text;
 
@@ -107,31 +110,10 @@ TEST(LoadingPass, NumbersReadInPlaceAsTheCheckedPathReadsThem) {
   // column's type and its print format must agree, and a number must read
   // as parse_number reads it. The long zero first makes the later cells
   // short enough to be read in place.
-  const char* const forms[] = {"0",
-                               "-0",
-                               "+7",
-                               "-007.50",
-                               ".5",
-                               "-.5",
-                               "5.",
-                               "12345678",
-                               "0.00000012",
-                               "1e3",
-                               "-1.5E-2",
-                               "123456789012345678901",
-                               "9007199254740993",
-                               "0.1",
-                               "1e400",
-                               "-1e-400",
-                               "1-2",
-                               "1.2.3",
-                               "--1",
-                               "+",
-                               ".",
-                               "1e",
-                               "12a",
-                               "\xC3\xA9"};
-  for (const std::string form : forms) {
+  std::istringstream forms(
+      "0 -0 +7 -007.50 .5 -.5 5. 12345678 0.00000012 1e3 -1.5E-2 123456789012345678901 9007199254740993 0.1 1e400 "
+      "-1e-400 1-2 1.2.3 --1 + . 1e 12a \xC3\xA9");
+  for (std::string form; forms >> form;) {
     std::vector<std::string> seen;
     for (const std::string& cell : {form, "\"" + form + "\""}) {
       const DataSet data = DataSet::from_text("x\n-00000000000000000000000\n" + cell + "\n1\n", {});
@@ -341,21 +323,12 @@ TEST(DataSet, ErrorsNameTheirPlace) {
       {"a,Solar R,b c\n1,2,3\n", "", "--weight: \"b c\" is the header of column 3", named({}, "b c")},
       {"a,Solar R,b c\n1,2,3\n", "", "--split: \"Solar R\" is the header of column 2", named({"a,Solar R"})},
       {"a,b\n1,2\n", "", "--decimal: the decimal mark cannot be the delimiter ','; give another delimiter",
-       [] {
-         DataOptions o = named();
-         o.decimal = ',';
-         return o;
-       }()},
+       named({}, {}, {}, {}, ',')},
       {"a;b\n1,5;x\n", R"({"variables": [{"name": "b", "type": "numeric"}]})",
        "d.csv, line 2, column 2 (b): \"x\" is not a number, and b is declared numeric"},
       {"a;b\n1;1.5\n", R"({"variables": [{"name": "b", "type": "numeric"}]})",
-       "(b): \"1.5\" is not a number, and b "
-       "is declared numeric (its decimal mark is the comma)",
-       [] {
-         DataOptions o = named();
-         o.decimal = ',';
-         return o;
-       }()},
+       "(b): \"1.5\" is not a number, and b is declared numeric (its decimal mark is the comma)",
+       named({}, {}, {}, {}, ',')},
       {"a,b\n1,2\n", "{\"variables\": [}", "<dictionary>: invalid JSON: parse error at line 1, column 16"},
   };
   for (const auto& r : rows) {

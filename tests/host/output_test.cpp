@@ -1,12 +1,7 @@
-// The output document built from the host's output calls (where items go, how
-// tables collect dimensions, categories, groups and cells, where footnotes
-// land, which calls are refused), the display of output texts, the English
-// catalogue behind it, and the presentations of one small document (a split,
-// a warning, a table with a group, footnotes and system-missing cells): the
-// exact text, the Markdown and HTML with data text that must not break the
-// markup, and the JSON read back, with cell paths that tell apart cells whose
-// innermost categories read the same and no system-missing value written as a
-// number.
+// The output document built from the host's output calls, the display of
+// output texts and the English catalogue, and one small document in every
+// presentation: exact text, Markdown and HTML with markup in the data, and
+// JSON with cell paths and no system-missing value written as a number.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 

@@ -22,7 +22,7 @@ namespace {
 
 using boost::property_tree::ptree;
 
-std::string airquality() { return file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.csv"); }
+std::string airquality() { return source_file("tests/fixtures/mva/airquality.csv"); }
 
 // The picture parsed as XML (throws when it is not well-formed).
 ptree parse(const std::string& svg) {

@@ -1,11 +1,7 @@
-// The reference host: texts and formats that leave the record read in place,
-// faults of the caller turned into internal errors, the interrupt poll, a
-// saved file under the name it was given, each procedure's output closed when
-// it ends, and messages placed under their split group (named by its value
-// label) and naming their place in the script. Its services: the workspace
-// arena and its hard capacity, the numerics checked against closed forms, the
-// fixed random stream, and saved files that replace an earlier data file and
-// dictionary together or not at all.
+// The reference host: texts, faults of the caller, interrupts, output closed
+// with its procedure, messages placed under their split group and naming their
+// place; the arena, the numerics against closed forms, the fixed random
+// stream, and saved files replaced with their dictionary or not at all.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 

@@ -1,10 +1,6 @@
-// The per-case pattern tables written out in windows of rows and read back
-// when rendered: every format must come out byte for byte as the whole table
-// laid out at once, with split groups, an ID variable, described values
-// (numbers and strings), sorted cases, user-missing and extreme marks with
-// their footnotes, and tables many windows long. The pictures drawn from them
-// (the missing-value matrix reads the rows back block by block) and the
-// outputs that name the picture files come out the same too.
+// The per-case pattern tables written out in windows of rows come out in every
+// format, and in the pictures drawn from them, byte for byte as the whole
+// table laid out at once.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,10 +1,7 @@
-// The workspace guards of the special builds. In the checked build
-// (MVA_CHECKED) every view knows the length of its array and stops the
-// program on an index outside it, and a kernel stops at its head when handed
-// arrays too small for the order it is asked to work on. Built with
-// AddressSanitizer, the arena follows each array with a poisoned red zone, so
-// that a raw write past the end of an array, into the next one, is reported.
-// In the other builds these tests have nothing to show and are skipped.
+// The workspace guards of the special builds: the checked build (MVA_CHECKED)
+// stops on an index outside a view or arrays too small for a kernel; under
+// AddressSanitizer a write into an array's red zone is reported. Skipped in
+// the other builds.
 #include <gtest/gtest.h>
 
 #include "host/services/arena.h"

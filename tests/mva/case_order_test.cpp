@@ -1,12 +1,6 @@
-// The case chain: a small set worked by hand (ties decided by the missing
-// count and by position), and the grouped chain against the one-by-one scan
-// written here from its definition, on random data with many ties.
-//
-// The record sort: the permutation it returns against a stable sort of the
-// same records (ties keep their input order), on every range size around the
-// switch to insertion sort; string keys read over the variable's width, into
-// its continuation column. The case sort on the DPATTERN keys is checked
-// through the pattern tables (SORT with descending keys and ties).
+// The case chain (by hand, and the grouped chain against a one-by-one scan
+// written from its definition) and the record sort (against a stable sort,
+// around the switch to insertion sort, with string keys over their width).
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,20 +62,14 @@ struct Case {
 
 std::vector<Case> cases_of_csv(const std::string& csv) {
   std::vector<Case> out;
-  std::istringstream in(csv);
-  std::string line;
-  std::getline(in, line);  // the header: w, x1..x5
-  while (std::getline(in, line)) {
-    std::vector<std::string> cells;
-    std::string cell;
-    std::istringstream fields(line);
-    while (std::getline(fields, cell, ',')) cells.push_back(cell);
-    cells.resize(1 + kVariables);  // a missing last cell leaves no field
+  std::vector<std::vector<std::string>> rows = csv_rows(csv);  // the header first: w, x1..x5
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    std::vector<std::string>& cells = rows[r];
+    cells.resize(1 + kVariables);
     Case c;
     c.w = std::floor(std::stod(cells[0]));  // case weights are taken as whole numbers
-    for (int j = 1; j <= kVariables; ++j) {
-      c.x.push_back(cells[static_cast<std::size_t>(j)].empty() ? NAN : std::stod(cells[static_cast<std::size_t>(j)]));
-    }
+    for (std::size_t j = 1; j <= std::size_t{kVariables}; ++j)
+      c.x.push_back(cells[j].empty() ? NAN : std::stod(cells[j]));
     out.push_back(std::move(c));
   }
   return out;

@@ -1,11 +1,7 @@
-// The crosstabulations of categorical variables, run through the whole
-// procedure: every cell of one table on the user-missing fixture
-// (tests/fixtures/mva/usermissing.*) against a tabulation by hand; the
-// weighted counts and percents of airquality against the same tabulation of
-// the expanded data (tools/weighted_reference.py); which columns and rows of
-// missing codes appear and how a range is labelled; the percent gate at its
-// limit with the typed PERCENT text; every case in the column totals; and a
-// workspace too small for the count arrays.
+// The crosstabulations end to end: one table cell by cell against a hand
+// tabulation, weighted airquality against the expanded data
+// (tools/weighted_reference.py), the rows and columns of missing codes, the
+// percent gate, and a workspace too small for the counts.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -152,13 +148,12 @@ TEST(Crosstabs, MissingCodesAppearOnlyWhenUsedAndPercentGatesTheVariables) {
 // case repeated w times. The TOTAL row takes percents of the summed weight
 // (306), not of the 153 stored cases.
 TEST(Crosstabs, WeightedCellsMatchTheExpandedData) {
-  TestData data{file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/airquality_weighted.csv"), {}};
+  TestData data{source_file("tests/fixtures/estimation/airquality_weighted.csv"), {}};
   data.options.weight = "w";
   auto host = make_host(data);
   ASSERT_EQ(run_command(*host, "MVA Ozone SolarR Month /CATEGORICAL=Month /NOUNIVARIATE /CROSSTAB PERCENT=0."), 0);
   const Cells cells = cells_of(host->output(), 33);
-  const json want =
-      json::parse(file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["crosstab"];
+  const json want = json::parse(source_file("tests/fixtures/estimation/weighted_reference.json"))["crosstab"];
   std::size_t checked = 0;
   const auto expect = [&](const std::string& column, const std::string& row, double expected) {
     const auto it = cells.find({column, row});

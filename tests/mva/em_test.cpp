@@ -1,11 +1,6 @@
-// EM: the iterations against the straightforward case-by-case form (one
-// sweep per change of pattern in location order, one moment update per
-// case) for every model, weighted and with separate dependent and
-// independent lists, and where the sweep's tolerance refuses columns; the
-// converged estimates and Little's statistic against tools/em_reference.py;
-// whole runs (stopping rule, tolerance, weights, lists, categorical
-// variables, split files) against tools/em_sweep_reference.py; the model
-// factors; the messages.
+// EM: the iterations against the straightforward case-by-case form for every
+// model; the estimates and Little's test against tools/em_reference.py and
+// tools/em_sweep_reference.py; the model factors, the messages and the files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,33 +19,20 @@
 namespace mva::test {
 namespace {
 
-std::string read_file(const std::string& path) { return file_text(std::string(MVA_SOURCE_DIR) + "/" + path); }
-
-const nlohmann::json& reference() {
-  static const nlohmann::json j = nlohmann::json::parse(read_file("tests/fixtures/estimation/em_reference.json"));
-  return j;
-}
-
-TestData airquality(bool weighted) {
-  if (!weighted) return {read_file("tests/fixtures/mva/airquality.csv"), {}};
-  TestData d{read_file("tests/fixtures/estimation/airquality_weighted.csv"), {}};
+// A data set of the tests by name: airquality (weighted by w in the
+// estimation fixtures), nhanes and mammalsleep as the R package mice ships
+// them, nhanes weighted by w (tools/em_sweep_reference.py).
+TestData fixture(const std::string& name) {
+  if (!name.ends_with("_weighted")) return {source_file("tests/fixtures/mva/" + name + ".csv"), {}};
+  TestData d{source_file("tests/fixtures/estimation/" + name + ".csv"), {}};
   d.options.weight = "w";
   return d;
 }
 
-// A data set of the tests by name: nhanes and mammalsleep as the R package
-// mice ships them, nhanes weighted by w (tools/em_sweep_reference.py).
-TestData fixture(const std::string& name) {
-  if (name == "nhanes_weighted") {
-    TestData d{read_file("tests/fixtures/estimation/nhanes_weighted.csv"), {}};
-    d.options.weight = "w";
-    return d;
-  }
-  return {read_file("tests/fixtures/mva/" + name + ".csv"), {}};
-}
-
-const nlohmann::json& sweep_reference() {
-  static const nlohmann::json j = nlohmann::json::parse(read_file("tests/fixtures/estimation/em_sweep_reference.json"));
+const nlohmann::json& reference(const char* name) {
+  static std::map<std::string, nlohmann::json> loaded;
+  nlohmann::json& j = loaded[name];
+  if (j.is_null()) j = nlohmann::json::parse(source_file(std::string("tests/fixtures/estimation/") + name));
   return j;
 }
 
@@ -185,6 +167,24 @@ double worst(const std::vector<double>& a, const std::vector<double>& b) {
   return scale > 0 ? diff / scale : diff;
 }
 
+// The means and covariances EM left against a reference's "names", "means"
+// and "cov", to 1e-10 of the mean and of the geometric mean of the variances.
+void expect_estimates(EmSetup& setup, const nlohmann::json& want) {
+  Context& cx = setup.cx();
+  const auto& names = want["names"];
+  const auto column = [&](std::size_t i) { return setup.fx.host().DICSCH(names[i].get<std::string>()); };
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const double mean = want["means"][i];
+    EXPECT_NEAR(cx.reals(cx.cmn.a.VMEAN)(column(i)), mean, 1e-10 * std::fabs(mean)) << names[i];
+    for (std::size_t j = 0; j <= i; ++j) {
+      const double scale = std::sqrt(want["cov"][i][i].get<double>() * want["cov"][j][j].get<double>());
+      EXPECT_NEAR(cx.triangle(cx.cmn.a.PWCOV)(ICOL2(cx, column(i)), ICOL2(cx, column(j))),
+                  want["cov"][i][j].get<double>(), 1e-10 * scale)
+          << names[i] << "," << names[j];
+    }
+  }
+}
+
 // Thirty cases of x, y, z (y missing in every fourth) and one more whose x
 // lies about a million standard deviations out, y missing.
 TestData far_outlier() {
@@ -214,16 +214,17 @@ TEST(EmIterations, GroupedFormMatchesCaseByCase) {
     std::string command;
     bool walks;
   } rows[] = {
-      {airquality(false), aq + " (ITERATIONS=8).", false},
-      {airquality(false), aq + " (TDF=2 ITERATIONS=8).", false},
-      {airquality(true), aq + " (TDF=4 ITERATIONS=8).", false},
-      {airquality(false), aq + " (PROPORTION=0.1 LAMBDA=5 ITERATIONS=8).", false},
-      {airquality(true), aq + " (PROPORTION=0.2 LAMBDA=3 ITERATIONS=8).", false},
-      {airquality(false), aq + " Ozone SolarR WITH Ozone Wind Temp (ITERATIONS=8).", false},
-      {airquality(true), aq + " Ozone SolarR WITH Wind Temp Day (PROPORTION=0.1 LAMBDA=4 ITERATIONS=8).", false},
-      {airquality(false), aq + " (ITERATIONS=200 CONVERGENCE=1E-3).", false},
-      {airquality(false), aq + " (ITERATIONS=0).", false},  // the start values, not converged
-      {airquality(true), aq + " (TOLERANCE=0.5 TDF=4 ITERATIONS=8).", true},
+      {fixture("airquality"), aq + " (ITERATIONS=8).", false},
+      {fixture("airquality"), aq + " (TDF=2 ITERATIONS=8).", false},
+      {fixture("airquality_weighted"), aq + " (TDF=4 ITERATIONS=8).", false},
+      {fixture("airquality"), aq + " (PROPORTION=0.1 LAMBDA=5 ITERATIONS=8).", false},
+      {fixture("airquality_weighted"), aq + " (PROPORTION=0.2 LAMBDA=3 ITERATIONS=8).", false},
+      {fixture("airquality"), aq + " Ozone SolarR WITH Ozone Wind Temp (ITERATIONS=8).", false},
+      {fixture("airquality_weighted"), aq + " Ozone SolarR WITH Wind Temp Day (PROPORTION=0.1 LAMBDA=4 ITERATIONS=8).",
+       false},
+      {fixture("airquality"), aq + " (ITERATIONS=200 CONVERGENCE=1E-3).", false},
+      {fixture("airquality"), aq + " (ITERATIONS=0).", false},  // the start values, not converged
+      {fixture("airquality_weighted"), aq + " (TOLERANCE=0.5 TDF=4 ITERATIONS=8).", true},
       {fixture("mammalsleep"), ms + ".", true},
       {fixture("mammalsleep"), ms + " (PROPORTION=0.1 LAMBDA=0.5).", true},
       {fixture("nhanes"), "MVA age bmi hyp chl /NOUNIVARIATE /EM (TOLERANCE=0.9).", true},
@@ -260,28 +261,16 @@ TEST(EmIterations, GroupedFormMatchesCaseByCase) {
 // independent ones. A categorical variable on the list is neither
 // estimated nor a predictor, and its cases missing only it count nowhere.
 TEST(EmReference, LocationOrderRuns) {
-  for (const nlohmann::json& run : sweep_reference()) {
+  for (const nlohmann::json& run : reference("em_sweep_reference.json")) {
     if (run.contains("split")) continue;  // in EmProcedure.SplitFileRecords
     const std::string command = run["command"].get<std::string>();
     SCOPED_TRACE(run["label"].get<std::string>() + ": " + command);
     EmSetup setup(fixture(run["label"]), command);
     ASSERT_TRUE(setup.parsed);
     const EmResult r = setup.run();
-    Context& cx = setup.cx();
     EXPECT_EQ(r.iterations, run["iterations"].get<std::int64_t>());
     EXPECT_EQ(r.converged, run["converged"].get<bool>());
-    const auto& names = run["names"];
-    const auto column = [&](std::size_t i) { return setup.fx.host().DICSCH(names[i].get<std::string>()); };
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      const double mean = run["means"][i];
-      EXPECT_NEAR(cx.reals(cx.cmn.a.VMEAN)(column(i)), mean, 1e-10 * std::fabs(mean)) << names[i];
-      for (std::size_t j = 0; j <= i; ++j) {
-        const double scale = std::sqrt(run["cov"][i][i].get<double>() * run["cov"][j][j].get<double>());
-        EXPECT_NEAR(cx.triangle(cx.cmn.a.PWCOV)(ICOL2(cx, column(i)), ICOL2(cx, column(j))),
-                    run["cov"][i][j].get<double>(), 1e-10 * scale)
-            << names[i] << "," << names[j];
-      }
-    }
+    expect_estimates(setup, run);
     EXPECT_EQ(r.mcar_df, run["mcar_df"].get<double>());
     EXPECT_NEAR(r.mcar_chisq, run["mcar_chisq"].get<double>(), 1e-9 * r.mcar_chisq);
   }
@@ -298,24 +287,12 @@ TEST(EmReference, LocationOrderRuns) {
 // the script itself.
 TEST(EmReference, ConvergedEstimatesAndLittleTest) {
   for (const bool weighted : {false, true}) {
-    const nlohmann::json& want = reference()[weighted ? "weighted" : "unweighted"];
-    EmSetup setup(airquality(weighted),
+    const nlohmann::json& want = reference("em_reference.json")[weighted ? "weighted" : "unweighted"];
+    EmSetup setup(fixture(weighted ? "airquality_weighted" : "airquality"),
                   "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM (ITERATIONS=300 CONVERGENCE=1E-300).");
     ASSERT_TRUE(setup.parsed);
     const EmResult r = setup.run();
-    Context& cx = setup.cx();
-    const auto& names = want["names"];
-    const auto column = [&](std::size_t i) { return setup.fx.host().DICSCH(names[i].get<std::string>()); };
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      const double mean = want["means"][i];
-      EXPECT_NEAR(cx.reals(cx.cmn.a.VMEAN)(column(i)), mean, 1e-10 * std::fabs(mean)) << names[i];
-      for (std::size_t j = 0; j <= i; ++j) {
-        const double scale = std::sqrt(want["cov"][i][i].get<double>() * want["cov"][j][j].get<double>());
-        EXPECT_NEAR(cx.triangle(cx.cmn.a.PWCOV)(ICOL2(cx, column(i)), ICOL2(cx, column(j))),
-                    want["cov"][i][j].get<double>(), 1e-10 * scale)
-            << names[i] << "," << names[j];
-      }
-    }
+    expect_estimates(setup, want);
     EXPECT_EQ(r.mcar_df, 14.0);
     EXPECT_NEAR(r.mcar_chisq, want["mcar_chisq"].get<double>(), 1e-9 * r.mcar_chisq);
     if (!weighted) {
@@ -384,62 +361,57 @@ TEST(EmProcedure, MissingIndependent) {
   EXPECT_FALSE(std::filesystem::exists(path + ".csv"));
 }
 
+// The completed-data file of an EM run over airquality read back: the
+// header and 153 cases of `fields` cells each, no cell empty.
+std::vector<std::vector<std::string>> completed_file(const TestData& data, const std::string& options,
+                                                     std::size_t fields) {
+  const std::string path = (fresh_dir("em_test_done") / "done").string();
+  auto host = make_host(data);
+  const std::string list = fields == 5 ? "Ozone SolarR Wind Temp" : "Ozone SolarR Wind Temp Month Day";
+  EXPECT_EQ(run_command(*host, "MVA " + list + " /NOUNIVARIATE /EM (OUTFILE='" + path + "'" + options + ")."), 0);
+  const std::vector<std::vector<std::string>> cells = csv_rows(file_text(path + ".csv"));
+  EXPECT_EQ(cells.size(), 154u);
+  for (std::size_t r = 1; r < cells.size(); ++r) {
+    EXPECT_EQ(cells[r].size(), fields) << "row " << r;
+    for (const std::string& f : cells[r]) EXPECT_FALSE(f.empty() || f == "NA") << "row " << r;
+  }
+  return cells;
+}
+
 // EM files of split data: every group's records appended in file order, the
 // split variable (not on the list) in each record, each missing value
 // replaced by its conditional mean under its own group's estimates
 // (tools/em_sweep_reference.py, airquality by month; June stops at the
-// iteration limit, the other months converge).
-TEST(EmProcedure, SplitFileRecords) {
-  const std::string path = (fresh_dir("em_test_split") / "done").string();
-  TestData data = airquality(false);
+// iteration limit, the other months converge). Unsplit, each imputed cell
+// is the conditional mean under the fixed-point estimates
+// (tools/em_reference.py).
+TEST(EmProcedure, CompletedDataFiles) {
+  TestData data = fixture("airquality");
   data.options.split = {"Month"};
-  auto host = make_host(data);
-  ASSERT_EQ(run_command(*host, "MVA Ozone SolarR Wind Temp /NOUNIVARIATE /EM (OUTFILE='" + path + "')."), 0);
-  const std::vector<std::vector<std::string>> cells = csv_rows(file_text(path + ".csv"));
-  ASSERT_EQ(cells.size(), 154u);  // header and 153 cases
-  EXPECT_EQ(cells[0], (std::vector<std::string>{"Ozone", "SolarR", "Wind", "Temp", "Month"}));
-  const std::vector<std::vector<std::string>> input = csv_rows(data.csv);
+  const std::vector<std::vector<std::string>> cells = completed_file(data, "", 5), input = csv_rows(data.csv);
+  ASSERT_EQ(cells.size(), 154u);
+  const std::vector<std::string>& header = cells[0];
+  EXPECT_EQ(header, (std::vector<std::string>{"Ozone", "SolarR", "Wind", "Temp", "Month"}));
   std::size_t imputed = 0;
-  for (const nlohmann::json& run : sweep_reference()) {
+  for (const nlohmann::json& run : reference("em_sweep_reference.json")) {
     if (!run.contains("split")) continue;
     SCOPED_TRACE(run["command"].get<std::string>());
     for (const auto& cell : run["imputed"]) {
       const auto row = cell[0].get<std::size_t>();
-      const std::vector<std::string>& header = cells[0];
-      const auto at = static_cast<std::size_t>(std::find(header.begin(), header.end(), cell[1].get<std::string>()) -
-                                               header.begin());
+      const auto at = static_cast<std::size_t>(std::find(header.begin(), header.end(), cell[1]) - header.begin());
       ASSERT_LT(at, header.size());
-      EXPECT_TRUE(input[row][at] == "NA") << "row " << row;
-      EXPECT_EQ(std::stod(cells[row][4]), run["split"].get<double>()) << "row " << row;
+      EXPECT_EQ(input[row][at] + cells[row][4], "NA" + run["split"].dump()) << "row " << row;
       EXPECT_NEAR(std::stod(cells[row][at]), cell[2].get<double>(), 1e-9 * std::fabs(cell[2].get<double>()))
           << cell.dump();
       ++imputed;
     }
   }
   EXPECT_EQ(imputed, 44u);  // 37 Ozone and 7 SolarR
-  for (std::size_t r = 1; r < cells.size(); ++r) {
-    for (std::size_t k = 0; k < 5; ++k) EXPECT_FALSE(cells[r][k].empty() || cells[r][k] == "NA") << "row " << r;
-  }
-}
 
-// The completed-data file read back: every case, no Ozone or SolarR
-// missing, each imputed cell the conditional mean under the fixed-point
-// estimates (tools/em_reference.py).
-TEST(EmProcedure, CompletedDataFile) {
-  const std::string path = (fresh_dir("em_test_done") / "done").string();
-  auto host = make_host(airquality(false));
-  const std::string command = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM (OUTFILE='" + path +
-                              "' ITERATIONS=300 CONVERGENCE=1E-300).";
-  ASSERT_EQ(run_command(*host, command), 0);
-  const std::vector<std::vector<std::string>> cells = csv_rows(file_text(path + ".csv"));
-  ASSERT_EQ(cells.size(), 154u);  // header and 153 cases
-  for (std::size_t r = 1; r < cells.size(); ++r) {
-    ASSERT_EQ(cells[r].size(), 6u);
-    for (const std::string& f : cells[r]) EXPECT_FALSE(f.empty() || f == "NA") << "row " << r;
-  }
-  const auto& imputed = reference()["unweighted"]["imputed"];
-  for (const auto& cell : imputed) {
-    const double got = std::stod(cells[cell[0].get<std::size_t>()][cell[1].get<std::size_t>()]);
+  const auto whole = completed_file(fixture("airquality"), " ITERATIONS=300 CONVERGENCE=1E-300", 6);
+  ASSERT_EQ(whole.size(), 154u);
+  for (const auto& cell : reference("em_reference.json")["unweighted"]["imputed"]) {
+    const double got = std::stod(whole[cell[0].get<std::size_t>()][cell[1].get<std::size_t>()]);
     EXPECT_NEAR(got, cell[2].get<double>(), 1e-9 * std::fabs(cell[2].get<double>())) << cell.dump();
   }
 }

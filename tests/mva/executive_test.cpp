@@ -1,12 +1,7 @@
-// The executive, run through the whole procedure: the notes it gives in place
-// of an analysis (plain without split variables, the SPLIT form naming the
-// group with them; notes on the data in every group, notes on the command in
-// the first group only), the table numbers it announces, and the memory
-// message of its scratch arrays, after which every array is given back. The
-// workspace plans before it: every shortage of workspace gives the message
-// of the step that meets it (with the executive's, above), a cell count that cannot be represented is a
-// shortage and never a wrapped count, and the release step hands back what
-// was laid out even under the largest category limit.
+// The executive through the whole procedure: the notes it gives in place of
+// an analysis, the tables it begins and announces in their fixed order, the
+// memory messages of every workspace shortage (arrays all given back), and
+// cell counts that cannot be represented.
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -54,7 +49,8 @@ std::unique_ptr<ExecHost> exec_host(const std::string& csv, bool split, std::int
 TEST(Executive, NotesInPlaceOfAnAnalysis) {
   const char* no_missing = "g,a,b,k\n1,1,2,1\n1,3,4,2\n2,5,6,1\n2,7,8,2\n";
   const char* categorical_only = "g,k\n1,1\n1,\n2,2\n2,\n";
-  // keys: the messages of one group.
+  // keys: the messages of one group, less their "EXEC_ ".
+  const std::string nm = "NO MISSING VALUE => NO ", nq = "NO QUANTITATIVE => NO ";
   const struct {
     const char* csv;
     std::string command;
@@ -63,25 +59,18 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
   } rows[] = {
       {no_missing,
        "MVA a b /NOUNIVARIATE /EM /TPATTERN /MPATTERN /TTEST.",
-       {"EXEC_ NO MISSING VALUE => NO T-STAT", "EXEC_ NO MISSING VALUE => NO MPATT",
-        "EXEC_ NO MISSING VALUE => NO TPATT", "EXEC_ NO MISSING VALUE => NO EM_EST"},
+       {nm + "T-STAT", nm + "MPATT", nm + "TPATT", nm + "EM_EST"},
        true},
-      {no_missing, "MVA a b /NOUNIVARIATE /REGRESSION.", {"EXEC_ NO MISSING VALUE => NO REGR"}, true},
+      {no_missing, "MVA a b /NOUNIVARIATE /REGRESSION.", {nm + "REGR"}, true},
       {"g,a,b\n1,1,\n1,,2\n2,3,\n2,,4\n",
        "MVA a b /NOUNIVARIATE /LISTWISE.",
-       {"EXEC_ NO COMPLETE CASE => NO LISTWISE"},
+       {"NO COMPLETE CASE => NO LISTWISE"},
        true},
-      {categorical_only,
-       "MVA k /CATEGORICAL=k /NOUNIVARIATE /TTEST /EM.",
-       {"EXEC_ NO QUANTITATIVE => NO T-STAT", "EXEC_ NO QUANTITATIVE => NO EMA"},
-       false},
-      {categorical_only,
-       "MVA k /CATEGORICAL=k /NOUNIVARIATE /LISTWISE.",
-       {"EXEC_ NO QUANTITATIVE => NO LISTWISE"},
-       false},
-      {categorical_only, "MVA k /CATEGORICAL=k /PAIRWISE.", {"EXEC_ NO QUANTITATIVE => NO PAIRWISE"}, false},
-      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /REGRESSION.", {"EXEC_ NO QUANTITATIVE => NO REG"}, false},
-      {no_missing, "MVA a b /CROSSTAB.", {"EXEC_ NO CATEGORICAL => NO TABULATE"}, false},
+      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /TTEST /EM.", {nq + "T-STAT", nq + "EMA"}, false},
+      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /LISTWISE.", {nq + "LISTWISE"}, false},
+      {categorical_only, "MVA k /CATEGORICAL=k /PAIRWISE.", {nq + "PAIRWISE"}, false},
+      {categorical_only, "MVA k /CATEGORICAL=k /NOUNIVARIATE /REGRESSION.", {nq + "REG"}, false},
+      {no_missing, "MVA a b /CROSSTAB.", {"NO CATEGORICAL => NO TABULATE"}, false},
   };
   for (const auto& row : rows) {
     for (const bool split : {false, true}) {
@@ -92,7 +81,7 @@ TEST(Executive, NotesInPlaceOfAnAnalysis) {
       std::vector<std::string> expected;
       for (int group = 0; group < (per_group ? 2 : 1); ++group) {
         for (const std::string& key : row.keys) {
-          expected.push_back((per_group ? "EXEC_ SPLIT [:^1=^2, :$2=$1]1 " + key.substr(6) : key) +
+          expected.push_back((per_group ? "EXEC_ SPLIT [:^1=^2, :$2=$1]1 " : "EXEC_ ") + key +
                              (key.ends_with("EM_EST") ? "|12" : "|22"));
         }
       }

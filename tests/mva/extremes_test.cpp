@@ -1,13 +1,6 @@
-// Extremes: the rule choice at its threshold, and both rules over one split
-// group whose columns are small data sets; the limits and counts come from
-// tools/extremes_reference.R (output kept in tools/extremes_reference.out).
-//
-// The univariate statistics table, filled from moments and extreme counts
-// set by hand (so every number below is the input or a hand computation on
-// it): rows in VARIABLES-list order, categorical rows without mean, standard
-// deviation and extremes, system-missing cells where a statistic is
-// undefined, the rule footnote and the IQR=0 footnote, and the "all values"
-// column of the comparison tables.
+// Extremes: the rule choice at its threshold and both rules against
+// tools/extremes_reference.R (output in tools/extremes_reference.out); the
+// univariate statistics table filled from moments and counts set by hand.
 #include <gtest/gtest.h>
 
 #include <tuple>

@@ -57,10 +57,10 @@ Mismatch run(const std::string& csv, const std::string& command, bool weighted =
 // adds for comparison: "  A B x" lines give the mismatch of A and B, "  A x"
 // lines A's percent missing.
 TEST(IndicatorMismatch, AirqualityAgainstIndicatorPercents) {
-  const Mismatch s = run(file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.csv"),
+  const Mismatch s = run(source_file("tests/fixtures/mva/airquality.csv"),
                          "MVA Ozone SolarR Wind Temp Month /CATEGORICAL=Month /NOUNIVARIATE /MISMATCH PERCENT=0.");
   ASSERT_FALSE(s.table.is_null());
-  std::istringstream reference(file_text(std::string(MVA_SOURCE_DIR) + "/tools/mismatch_reference.out"));
+  std::istringstream reference(source_file("tools/mismatch_reference.out"));
   std::size_t checked = 0;
   for (std::string line; std::getline(reference, line) && line.rfind("indicator correlations", 0);) {
     std::istringstream words(line);

@@ -1,16 +1,11 @@
-// Listwise and pairwise moments and their tables against the reference values
-// of tools/estimation/moments_reference.py (tests/fixtures/estimation/
-// moments_expected.json) over tests/fixtures/estimation/moments.csv (the value
-// 99 of y user-missing), unweighted and weighted, with a categorical variable
-// that counts in the pairs and the complete-case test but adds no moments;
-// the single-pass guard of MOMDONE; the table shapes (lower triangles and full
-// squares in VARIABLES-list order), system-missing cells for pairs without
-// enough weight, and the comparison columns.
+// Listwise and pairwise moments and their tables against
+// tools/estimation/moments_reference.py (tests/fixtures/estimation/
+// moments_expected.json), unweighted and weighted; the table shapes and the
+// system-missing cells of pairs without enough weight.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <regex>
-#include <sstream>
 
 #include "mva/estimation/comparison_tables.h"
 #include "mva/estimation/listwise_pairwise_tables.h"
@@ -23,15 +18,15 @@ namespace {
 using host::PivotTable;
 
 TestData moments_data(bool weighted) {
-  TestData s{file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/estimation/moments.csv"), {}};
+  TestData s{source_file("tests/fixtures/estimation/moments.csv"), {}};
   s.options.missing = {"y=99"};
   if (weighted) s.options.weight = "w";
   return s;
 }
 
 const nlohmann::json& expected_moments() {
-  static const nlohmann::json expected = nlohmann::json::parse(
-      file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/estimation/moments_expected.json"));
+  static const nlohmann::json expected =
+      nlohmann::json::parse(source_file("tests/fixtures/estimation/moments_expected.json"));
   return expected;
 }
 
@@ -123,21 +118,20 @@ TEST(Moments, MatchReferenceUnweightedAndWeighted) {
 // Listing a copy of Month instead (M2) must then leave EM's means and
 // Little's test as they are.
 TEST(Moments, WeightVariableOnTheListHasPlainWeightedMeans) {
-  std::istringstream lines(file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"));
-  std::string csv, line;
-  for (bool header = true; std::getline(lines, line); header = false) {
-    std::vector<std::string> fields;  // Ozone, SolarR, Wind, Temp, Month, Day
-    std::istringstream in(line);
-    for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
-    csv += line + "," + (header ? "M2" : fields.at(4)) + "\n";
+  const auto rows =
+      csv_rows(source_file("tests/fixtures/mva/airquality.csv"));  // Ozone, SolarR, Wind, Temp, Month, Day
+  std::string csv;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    for (const std::string& field : rows[r]) csv += field + ",";
+    csv += (r == 0 ? "M2" : rows[r].at(4)) + "\n";
   }
   TestData data{csv, {}};
   data.options.weight = "Month";
   const std::vector<std::string> names = {"Ozone", "SolarR", "Wind", "Temp", "Month"};
   Moments f(data, "MVA Ozone SolarR Wind Temp Month.");
   ASSERT_TRUE(f.parsed);
-  const nlohmann::json want = nlohmann::json::parse(
-      file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["weight_listed"];
+  const nlohmann::json want =
+      nlohmann::json::parse(source_file("tests/fixtures/estimation/weighted_reference.json"))["weight_listed"];
   Context& cx = f.cx();
   EXPECT_EQ(f.fx.sums.LWN, want["listwise_weight"].get<double>());
   const RealSquare PWMEAN = cx.square(cx.cmn.a.PWMEAN);

@@ -1,15 +1,10 @@
-// The three pattern tables and the map of missing values, run end to end on
-// small sets worked by hand: the letters of every kind of missing cell and
-// the extreme marks at the limits, the chained row order and the sorted
-// variables, SORT keys with ties, ID labels and described values; the
-// tabulated patterns with weights, the PERCENT threshold, a hidden pattern
-// inside another's "complete if", means and frequencies; the size guard in
-// its plain and split forms. The airquality patterns are compared with the
-// values of tools/mva_expected.py in tests/cli/expected_values_test.cpp.
+// The pattern tables and the map of missing values end to end on small sets
+// worked by hand: letters, extreme marks, row and variable orders, SORT keys,
+// ID labels and values, tabulated patterns with weights and PERCENT, the size
+// guard. The airquality patterns are in tests/cli/expected_values_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <set>
 
 #include "host/output/renderers.h"
@@ -360,8 +355,8 @@ TEST(PatternTables, ThresholdFootnoteQuotesTheLargestHiddenCount) {
   // End to end: 7.5 % of 20 cases is 1.5, and the footnote says 1, not 2.
   const Table t = run(kTwenty, "MVA x y z /NOUNIVARIATE /TPATTERN PERCENT=7.5.").tables.at(18);
   EXPECT_EQ(t.footnote("POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"), (Strings{"7.5", "1"}));
-  const Shown air = run_shown({file_text(std::string(MVA_SOURCE_DIR) + "/tests/fixtures/mva/airquality.csv"), {}},
-                              "MVA Ozone TO Day /NOUNIVARIATE /TPATTERN.");
+  const Shown air =
+      run_shown({source_file("tests/fixtures/mva/airquality.csv"), {}}, "MVA Ozone TO Day /NOUNIVARIATE /TPATTERN.");
   EXPECT_EQ(footnote_params(air.table(18), "POUT_ PATTERNS OF .LT. ^1 (.LE. ^2) CASES ARE NOT DISPLAYED"),
             (Strings{"1.0", "1"}));
 }
@@ -421,44 +416,40 @@ TEST(PatternTables, MarksAreExplainedWhereTheyAppear) {
 // the ID values; "Pattern" and "Number of Cases". Without an ID variable the
 // case number, which labels the row twice in the table, is shown once.
 TEST(PatternTables, RowLabelsHaveHeadingsAndTheCaseNumberShowsOnce) {
-  const auto rendered = [](const std::string& command) {
-    host::DataOptions o;
-    o.missing = {"a=7,8,9"};
-    const Shown shown = run_shown({kLetters, o}, command);
+  host::DataOptions o;
+  o.missing = {"a=7,8,9"};
+  // Whole lines of the text, and parts of the Markdown and of the HTML.
+  const struct {
+    const char* command;
+    Strings text, markdown, html;
+  } rows[] = {
+      {"MVA a c /NOUNIVARIATE /MPATTERN NOSORT.",
+       {"Case  # Missing  % Missing  a  c", "2             1       50.0  A"},  // the case number once
+       {"| Case | Variables / \\# Missing |", "\n| 2 | 1 | 50.0 | A |"},
+       {"<th class=\"left\">Case</th><th class=\"num\"># Missing</th>"}},
+      {"MVA a c /ID=name /NOUNIVARIATE /MPATTERN NOSORT.",
+       {"Case  name  # Missing  % Missing  a  c", "2     p2            1       50.0  A"},
+       {"| Case | name | Variables / \\# Missing |"},
+       {"<th class=\"left\">Case</th><th class=\"left\">name</th>"}},
+      {"MVA a c /NOUNIVARIATE /TPATTERN NOSORT PERCENT=0.",
+       {"Pattern  Number of Cases  a  c                 Complete If ...",
+        "1        3                X                                  7"},
+       {"| Pattern | Number of Cases |"},
+       {"<th class=\"left\">Pattern</th><th class=\"left\">Number of Cases</th>"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.command);
+    const Shown shown = run_shown({kLetters, o}, row.command);
     const host::OutputDocument& doc = shown.host->output();
-    return std::array<std::string, 3>{host::render_text(doc), host::render_markdown(doc), host::render_html(doc)};
-  };
-  const auto lines = [](const std::string& text) {
-    Strings out;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-      out.push_back(text.substr(start, end - start));
-    return out;
-  };
-  const auto has = [&](const std::string& text, const std::string& line) {
-    const Strings all = lines(text);
-    return std::find(all.begin(), all.end(), line) != all.end();
-  };
-  const auto [text, markdown, html] = rendered("MVA a c /NOUNIVARIATE /MPATTERN NOSORT.");
-  EXPECT_TRUE(has(text, "Case  # Missing  % Missing  a  c")) << text;
-  EXPECT_TRUE(has(text, "2             1       50.0  A")) << text;  // the case number once
-  EXPECT_NE(markdown.find("| Case | Variables / \\# Missing |"), std::string::npos) << markdown;
-  EXPECT_NE(markdown.find("\n| 2 | 1 | 50.0 | A |"), std::string::npos) << markdown;
-  EXPECT_NE(html.find("<th class=\"left\">Case</th><th class=\"num\"># Missing</th>"), std::string::npos) << html;
-  EXPECT_EQ(html.find("<th class=\"left\">2</th><th class=\"left\">2</th>"), std::string::npos) << html;
-
-  const auto [id_text, id_markdown, id_html] = rendered("MVA a c /ID=name /NOUNIVARIATE /MPATTERN NOSORT.");
-  EXPECT_TRUE(has(id_text, "Case  name  # Missing  % Missing  a  c")) << id_text;
-  EXPECT_TRUE(has(id_text, "2     p2            1       50.0  A")) << id_text;
-  EXPECT_NE(id_markdown.find("| Case | name | Variables / \\# Missing |"), std::string::npos) << id_markdown;
-  EXPECT_NE(id_html.find("<th class=\"left\">Case</th><th class=\"left\">name</th>"), std::string::npos) << id_html;
-
-  const auto [t_text, t_markdown, t_html] = rendered("MVA a c /NOUNIVARIATE /TPATTERN NOSORT PERCENT=0.");
-  EXPECT_TRUE(has(t_text, "Pattern  Number of Cases  a  c                 Complete If ...")) << t_text;
-  EXPECT_TRUE(has(t_text, "1        3                X                                  7")) << t_text;
-  EXPECT_NE(t_markdown.find("| Pattern | Number of Cases |"), std::string::npos) << t_markdown;
-  EXPECT_NE(t_html.find("<th class=\"left\">Pattern</th><th class=\"left\">Number of Cases</th>"), std::string::npos)
-      << t_html;
+    const std::string text = "\n" + host::render_text(doc), markdown = host::render_markdown(doc),
+                      html = host::render_html(doc);
+    for (const std::string& line : row.text) EXPECT_NE(text.find("\n" + line + "\n"), std::string::npos) << text;
+    for (const std::string& part : row.markdown) EXPECT_NE(markdown.find(part), std::string::npos) << markdown;
+    for (const std::string& part : row.html) EXPECT_NE(html.find(part), std::string::npos) << html;
+    if (&row == rows) {  // the case number once
+      EXPECT_EQ(html.find("<th class=\"left\">2</th><th class=\"left\">2</th>"), std::string::npos);
+    }
+  }
 }
 
 }  // namespace

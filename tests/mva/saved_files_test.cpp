@@ -1,9 +1,6 @@
-// Saved files: the dictionary and the records of every file kind read back
-// (a long string ID over several cells, indicators), the statistics matrix
-// rows of a split file against numpy (tools/statistics_matrix_reference.py,
-// rows in saved_matrix_rows.out beside this file), the Files Saved entries,
-// and files that are never left behind when the command fails, is
-// interrupted or cannot write a record.
+// Saved files read back: every kind's dictionary and records, the statistics
+// matrix of a split file against numpy (tools/statistics_matrix_reference.py,
+// rows in saved_matrix_rows.out), Files Saved, and no file left on failure.
 #include <gtest/gtest.h>
 
 #include <fstream>

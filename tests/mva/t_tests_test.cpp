@@ -1,9 +1,7 @@
-// The separate-variance t tests, run through the whole procedure: every cell
-// on the airquality fixture against scipy's Welch test of the same groups
+// The separate-variance t tests end to end against scipy's Welch test
 // (tools/welch_reference.py, output in t_tests_welch.out beside this file),
-// weighted against the same test on the expanded data
-// (tools/weighted_reference.py), the cells each switch adds, and the percent
-// gate with its warning, also at exactly its limit.
+// weighted against the expanded data (tools/weighted_reference.py); the cells
+// each switch adds and the percent gate.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -22,8 +20,7 @@ using nlohmann::json;
 // (grouping, tested, statistic key), with "messages" -> the message lines
 // and "footnote" -> the parameter of the percent footnote.
 std::map<std::tuple<std::string, std::string, std::string>, json> t_cells(
-    const std::string& command,
-    const TestData& data = {file_text(MVA_SOURCE_DIR "/tests/fixtures/mva/airquality.csv"), {}}) {
+    const std::string& command, const TestData& data = {source_file("tests/fixtures/mva/airquality.csv"), {}}) {
   const Shown shown = run_shown(data, command);
   EXPECT_EQ(shown.result, 0) << command;
   std::map<std::tuple<std::string, std::string, std::string>, json> cells;
@@ -82,11 +79,10 @@ TEST(TTests, EveryCellAgreesWithAnIndependentWelchTest) {
 // data with each case repeated w times (tools/weighted_reference.py); the
 // group counts are the summed weights.
 TEST(TTests, WeightedCellsAgreeWithTheExpandedData) {
-  TestData data{file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/airquality_weighted.csv"), {}};
+  TestData data{source_file("tests/fixtures/estimation/airquality_weighted.csv"), {}};
   data.options.weight = "w";
   auto cells = t_cells("MVA Ozone SolarR Wind Temp /TTEST PROB PERCENT=0 /NOUNIVARIATE.", data);
-  const json want =
-      json::parse(file_text(MVA_SOURCE_DIR "/tests/fixtures/estimation/weighted_reference.json"))["ttests"];
+  const json want = json::parse(source_file("tests/fixtures/estimation/weighted_reference.json"))["ttests"];
   ASSERT_EQ(want.size(), 6u);
   for (const json& w : want) {
     const std::string group = w["group"], tested = w["tested"];

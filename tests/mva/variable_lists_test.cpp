@@ -1,10 +1,6 @@
-// The variable lists and the roles they leave: which variables are analysed,
-// categorical, dependent and independent; the case-matrix columns (in
-// dictionary order, with continuation slots of long strings, the ID and the
-// weight); the ID variable taken off the list. The queries over the MVA
-// common and the workspace: every index outside its range answers 0, FALSE
-// or the empty category value, and the index at the edge still reaches its
-// cell.
+// The variable lists and the roles and case-matrix columns they leave; the
+// queries over the common and the workspace answer 0, FALSE or the empty
+// category value outside their range and reach the cell at its edge.
 #include <gtest/gtest.h>
 
 #include "mva/frame/queries.h"

@@ -134,6 +134,10 @@ std::unique_ptr<RecordingHost> make_host(const TestData& setup);
 
 // The whole text of a file ("" when it cannot be read).
 std::string file_text(const std::filesystem::path& path);
+#ifdef MVA_SOURCE_DIR
+// The whole text of a file of the source tree, by its path there.
+inline std::string source_file(const std::string& path) { return file_text(MVA_SOURCE_DIR "/" + path); }
+#endif
 // The fields of every line of CSV text without quoted fields; a line ending
 // in a comma has an empty last field.
 std::vector<std::vector<std::string>> csv_rows(const std::string& text);

@@ -1,5 +1,5 @@
 """Reference values of regression imputation with nothing added to the
-predictions (tests/mva/regression_files_test.cpp).
+predictions (tests/mva/regression_imputation_test.cpp).
 
 Data: tests/fixtures/mva/airquality.csv, every variable quantitative, each a
 variable to impute and a predictor; no weights.

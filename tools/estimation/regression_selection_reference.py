@@ -1,5 +1,5 @@
 """Reference values of regression imputation where the options of the
-forward selection decide the equations (tests/mva/regression_selection_test.cpp).
+forward selection decide the equations (tests/mva/regression_imputation_test.cpp).
 
 Writes tests/fixtures/estimation/regression_selection.csv (40 cases of y, x1
 .. x4 and an integer case weight w; y, x2 and x4 have missing values) and
