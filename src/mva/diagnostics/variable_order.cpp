@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mva/cases/missing_codes.h"
+#include "mva/frame/queries.h"
 
 namespace mva {
 
@@ -26,11 +27,16 @@ class IndicatorColumns {
       : words_((static_cast<std::size_t>(cx.cmn.NINCOM) + 63) / 64),
         bits_(vars.size() * words_, 0),
         counts_(vars.size(), 0) {
+    // ISMSLC's answers, with the case of each location found once and the
+    // missing-value rules read once.
+    const MissingCodeTable status(cx);
     for (std::int64_t loc = 1; loc <= cx.cmn.NINCOM; ++loc) {
       const auto at = static_cast<std::size_t>(loc - 1);
       const std::uint64_t bit = std::uint64_t{1} << (at % 64);
+      const std::int64_t L = LOCCAS(cx, loc);
+      if (L < 1) continue;
       for (std::size_t j = 0; j < vars.size(); ++j) {
-        if (!ISMSLC(cx, vars[j], loc)) continue;
+        if (status(L, vars[j]) == CellStatus::Valid) continue;
         bits_[j * words_ + at / 64] |= bit;
         ++counts_[j];
       }
