@@ -102,11 +102,7 @@ std::int64_t start_location(const Context& cx, std::int64_t n, bool quantitative
 // The chain over grouped patterns; order(1) holds the start.
 class Chain {
  public:
-  Chain(const LocationPatterns& pats, WordArray order)
-      : pats_(pats), order_(order), heaps_(pats.groups()), group_at_(static_cast<std::size_t>(pats.locations()) + 1) {
-    for (std::int64_t q = 1; q <= pats.locations(); ++q) {
-      group_at_[static_cast<std::size_t>(q)] = static_cast<std::uint32_t>(pats.group_of(order_(q)));
-    }
+  Chain(const LocationPatterns& pats, WordArray order) : pats_(pats), order_(order), heaps_(pats.groups()) {
     // Positions pushed in ascending order already form min-heaps.
     for (std::int64_t q = 2; q <= pats.locations(); ++q) heaps_[group_at(q)].push_back(q);
     for (std::size_t g = 0; g < pats.groups(); ++g) {
@@ -123,12 +119,11 @@ class Chain {
     if (best == next) return;
     const std::size_t moved = group_at(next);
     std::swap(order_(next), order_(best));
-    std::swap(group_at_[static_cast<std::size_t>(next)], group_at_[static_cast<std::size_t>(best)]);
     push(moved, best);
   }
 
  private:
-  std::size_t group_at(std::int64_t q) const { return group_at_[static_cast<std::size_t>(q)]; }
+  std::size_t group_at(std::int64_t q) const { return pats_.group_of(order_(q)); }
 
   void push(std::size_t g, std::int64_t q) {
     heaps_[g].push_back(q);
@@ -171,11 +166,6 @@ class Chain {
   WordArray order_;
   std::vector<std::vector<std::int64_t>> heaps_;  // per group: positions, smallest on top
   std::vector<std::size_t> alive_;                // groups that may have locations left
-  // The group of the location at each position, kept beside the order: the
-  // heaps ask for it at positions all over the order, and one small array
-  // read there costs one cache miss where the order and the locations'
-  // groups cost two.
-  std::vector<std::uint32_t> group_at_;
 };
 
 }  // namespace
