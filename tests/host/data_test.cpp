@@ -129,6 +129,39 @@ TEST(LoadingPass, NumbersReadInPlaceAsTheCheckedPathReadsThem) {
   }
 }
 
+TEST(LoadingPass, DigitRunsOfEveryLengthReadInPlaceAsTheCheckedPathReadsThem) {
+  // Runs of digits after the point are read eight bytes at a time where
+  // eight bytes are left. Every run length from 0 to 21, followed by each
+  // byte that borders the digits ('/' and ':' beside '0' and '9', a byte
+  // with its top bit set) or by nothing, in the first column (the delimiter
+  // follows) and in the last (a line end or the end of the text follows) at
+  // several distances from the end of the text: each must read in place as
+  // it reads quoted.
+  const std::string followers[] = {"", "/", ":", "\xC3\xA9"};
+  const std::string tails[] = {"", "\n", "\n1,2\n", "\n12345678,1\n"};
+  for (int length = 0; length <= 21; ++length) {
+    std::string run;
+    for (int i = 0; i < length; ++i) run += static_cast<char>('0' + (i * 7 + length) % 10);
+    for (const std::string& follower : followers) {
+      for (const std::string& tail : tails) {
+        for (const bool first : {false, true}) {
+          std::vector<std::string> seen;
+          for (const std::string quote : {"", "\""}) {
+            const std::string cell = quote + "-3." + run + follower + quote;
+            const std::string csv =
+                "x,y\n-00000000000000000000000,-00000000000000000000000\n" + (first ? cell + ",1" : "1," + cell) + tail;
+            const DataSet data = DataSet::from_text(csv, {});
+            seen.push_back(fmt::format("{} {} {}", fmt::join(cases_of(data), " "),
+                                       print_format_text(data.dictionary().slot(1).format),
+                                       print_format_text(data.dictionary().slot(2).format)));
+          }
+          EXPECT_EQ(seen[0], seen[1]) << length << " " << follower << " " << tail.size() << " " << first;
+        }
+      }
+    }
+  }
+}
+
 TEST(DataSet, InfersTypesWidthsAndFormats) {
   const std::pair<std::string, std::string> rows[] = {
       {"1\n22\n-3\n", "0 F8.0"},

@@ -5,6 +5,7 @@
 // present counts set against the unweighted number of cases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <sstream>
@@ -119,6 +120,72 @@ TEST(IndicatorMismatch, OrderLimitAndFootnotes) {
     EXPECT_EQ(s.footnote("IOUT_ PERCENT LIMIT ^1"), Strings{c.limit});
     EXPECT_EQ(s.footnote("IOUT_ DIAG - PERCENT MISSING, OFFDIAG - PERCENT MISMATCH"), Strings{});
   }
+}
+
+TEST(IndicatorMismatch, OrderOverManyCasesIsTheChainOverTheIndicators) {
+  // The order is worked out over the missing indicators packed 64 cases to
+  // a word; here it must be the chain taken one cell at a time over 0/1
+  // columns (fewest missing first; then the nearest variable, the one with
+  // fewer missing on a tie, the first met on a tie of both, and at once at
+  // distance 0). 300 cases fill several words and part of the last; the
+  // variables fall into families with the same pattern (distance 0) or the
+  // same count, so that the tie rules decide.
+  constexpr int kCases = 300, kVars = 10;
+  std::vector<std::vector<char>> missing(kVars, std::vector<char>(kCases));
+  for (int i = 0; i < kCases; ++i) {
+    for (int j = 0; j < 5; ++j) {
+      const unsigned hash = (static_cast<unsigned>(i) * 2654435761u) ^ (static_cast<unsigned>(j) * 40503u);
+      missing[j][i] = (hash * 2246822519u >> 24) % static_cast<unsigned>(j + 3) == 0;
+    }
+  }
+  // v5 has v4's count; v6 is v0; v7 and v8 differ from v1 and v2 in one
+  // case of the first word and of the last; v9 is v3 with one case more.
+  for (int i = 0; i < kCases; ++i) missing[5][i] = missing[4][(i + 7) % kCases];
+  missing[6] = missing[0];
+  missing[7] = missing[1];
+  missing[7][3] = !missing[7][3];
+  missing[8] = missing[2];
+  missing[8][298] = !missing[8][298];
+  missing[9] = missing[3];
+  missing[9][299] = 1;
+  std::string csv;
+  for (int j = 0; j < kVars; ++j) csv += (j ? ",v" : "v") + std::to_string(j);
+  csv += "\n";
+  for (int i = 0; i < kCases; ++i) {
+    for (int j = 0; j < kVars; ++j) csv += (j ? "," : "") + (missing[j][i] ? std::string() : std::to_string(i + j));
+    csv += "\n";
+  }
+  const auto count = [&](int j) { return std::count(missing[j].begin(), missing[j].end(), 1); };
+  const auto distance = [&](int a, int b) {
+    long d = 0;
+    for (int i = 0; i < kCases; ++i) d += missing[a][i] != missing[b][i];
+    return d;
+  };
+  std::vector<int> order(kVars);
+  for (int j = 0; j < kVars; ++j) order[j] = j;
+  int start = 0;
+  for (int j = 1; j < kVars; ++j) {
+    if (count(j) < count(start)) start = j;
+  }
+  std::swap(order[0], order[start]);
+  for (int p = 0; p + 1 < kVars; ++p) {
+    long best_d = kCases + 1, best_m = kCases + 1;
+    int best = p + 1;
+    for (int q = p + 1; q < kVars; ++q) {
+      const long d = distance(order[q], order[p]), m = count(order[q]);
+      if (d == 0) {
+        best = q;
+        break;
+      }
+      if (d < best_d || (d == best_d && m < best_m)) std::tie(best, best_d, best_m) = std::tuple(q, d, m);
+    }
+    std::swap(order[p + 1], order[best]);
+  }
+  Strings expected;
+  for (const int j : order) expected.push_back("v" + std::to_string(j));
+
+  const Mismatch s = run(csv, "MVA v0 TO v9 /NOUNIVARIATE /MISMATCH PERCENT=0.");
+  EXPECT_EQ(s.rows(), expected);
 }
 
 // Unweighted percents of the ten cases, and the same with the weight w:

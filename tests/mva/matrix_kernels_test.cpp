@@ -294,6 +294,43 @@ TEST(WeightedMoments, CombinedChunksGiveTheOnePassAndTwoPassMoments) {
   }
 }
 
+TEST(WeightedMoments, UpdateRoundsEveryCellAsTheCellFormulas) {
+  // `update` moves a row of products several cells at a time; it must give
+  // the cell formulas' doubles, bit for bit, whatever the row length (here
+  // 1 to 21 columns, on either side of every multiple of four). The values
+  // mix scales from 1e-8 to 1e8 with ties and repeated cases (zero
+  // deviations), a column that is another's multiple (collinear), and
+  // weights from 0.125 to 40 with factors.
+  for (std::size_t n = 1; n <= 21; ++n) {
+    WeightedMoments fast(n, n % 2 ? SpreadRounding::product : SpreadRounding::share);
+    WeightedMoments slow = fast;
+    std::vector<double> x(n), d(n), reference(n);
+    for (int i = 0; i < 200; ++i) {
+      for (std::size_t k = 0; k < n; ++k) {
+        const double u = ((i * 7919 + static_cast<int>(k) * 104729) % 1009) / 1009.0 - 0.5;
+        const double scale[] = {1e-8, 1.0, 3e3, 1e8};
+        x[k] = k == 2 && n > 2 ? -3.0 * x[0] : (i % 5 == 0 ? 0.25 : u) * scale[k % 4] + static_cast<double>(k);
+      }
+      const double w = 0.125 * (1 + (i * 31) % 320), c = w * (i % 3 ? 1.0 : 0.7);
+      update(fast, x.data(), w, c, d.data());
+      // The cell formulas one cell at a time.
+      const MomentStep step = moment_step(slow.sumwf, c, slow.rounding);
+      for (std::size_t k = 0; k < n; ++k) reference[k] = x[k] - slow.mean[k];
+      for (std::size_t k = 0, cell = 0; k < n; ++k) {
+        for (std::size_t l = 0; l <= k; ++l, ++cell)
+          add_product(slow.products[cell], step.spread, reference[k], reference[l]);
+      }
+      for (std::size_t k = 0; k < n; ++k) move_mean(slow.mean[k], step, reference[k]);
+      slow.sumw += w;
+      slow.sumwf = step.after;
+      ASSERT_EQ(d, reference) << n << " " << i;
+    }
+    EXPECT_EQ(fast.products, slow.products) << n;
+    EXPECT_EQ(fast.mean, slow.mean) << n;
+    EXPECT_EQ(fast.sumwf, slow.sumwf) << n;
+  }
+}
+
 TEST(WeightedMoments, FinishOwnsTheDegenerateCases) {
   const double sysmis = kSysmis;
   const double x1[] = {1.0, 4.0, 3.0}, x3[] = {3.0, 6.0, 2.0};

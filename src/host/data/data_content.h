@@ -50,6 +50,8 @@ inline ColumnCells column_array(std::size_t count, bool populate = true) {
     void* cells = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS | (populate ? MAP_POPULATE : 0), -1, 0);
     if (cells == MAP_FAILED) throw std::bad_alloc();
+    // Pages written later may come as huge pages: one fault per 2 MB.
+    if (!populate) madvise(cells, bytes, MADV_HUGEPAGE);
     return ColumnCells(static_cast<double*>(cells), FreeCells{bytes});
   }
   auto* cells = static_cast<double*>(std::malloc(bytes));

@@ -45,6 +45,10 @@ Arena::Arena(std::int64_t capacity_bytes) {
   void* p = mmap(nullptr, static_cast<std::size_t>(span_ * kCell), PROT_READ | PROT_WRITE,
                  MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (p == MAP_FAILED) throw std::bad_alloc();
+  // The case matrix of a large file spans hundreds of megabytes written
+  // case after case: in huge pages it takes one fault per 2 MB instead of
+  // one per 4 KB. A hint only; without it the pages are small.
+  madvise(p, static_cast<std::size_t>(span_ * kCell), MADV_HUGEPAGE);
   memory_ = static_cast<std::byte*>(p);
   workspace_ = Workspace(memory_, span_, this);
   free_[1] = span_;

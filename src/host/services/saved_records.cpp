@@ -35,14 +35,15 @@ char* write_number(char* out, double value) {
     if (static_cast<double>(m) / kScale == size) {
       if (std::signbit(value)) *out++ = '-';
       out = std::to_chars(out, out + 16, m / kUnit).ptr;
-      auto fraction = static_cast<int>(m % kUnit);
+      const auto fraction = static_cast<int>(m % kUnit);
       if (fraction == 0) return out;
       *out++ = '.';
-      // The six decimals, then back over the zeros at the end.
-      for (int place = 100000; place > 0; place /= 10) {
-        *out++ = static_cast<char>('0' + fraction / place);
-        fraction %= place;
-      }
+      // The six decimals, then back over the zeros at the end. Each digit
+      // is taken with constant divisors, which the compiler turns into
+      // multiplications; a loop over the place divides in hardware.
+      const int digits[] = {fraction / 100000,   fraction / 10000 % 10, fraction / 1000 % 10,
+                            fraction / 100 % 10, fraction / 10 % 10,    fraction % 10};
+      for (const int digit : digits) *out++ = static_cast<char>('0' + digit);
       while (out[-1] == '0') --out;
       return out;
     }

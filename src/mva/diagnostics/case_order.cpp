@@ -3,11 +3,12 @@
 // incomplete cases. Here the locations are grouped by pattern first
 // (location_patterns.h), and the chain is run on the groups:
 //
-// - every group keeps a min-heap of the positions its remaining locations
-//   stand at. A swap moves one location to a later position; it is pushed
-//   at its new position, and entries left behind are dropped when they
-//   reach the top (the position is already placed, or holds a location of
-//   another group now);
+// - every group keeps the positions its remaining locations stand at,
+//   smallest first (a sorted list of where they stood at the start and a
+//   min-heap of where they were moved). A swap moves one location to a
+//   later position; it is pushed at its new position, and entries left
+//   behind are dropped when they reach the top (the position is already
+//   placed, or holds a location of another group now);
 // - while the current group has locations left, the nearest candidate is
 //   its earliest one (distance 0 is taken at once);
 // - when it has none, every group with locations left is weighed by its
@@ -102,11 +103,10 @@ std::int64_t start_location(const Context& cx, std::int64_t n, bool quantitative
 // The chain over grouped patterns; order(1) holds the start.
 class Chain {
  public:
-  Chain(const LocationPatterns& pats, WordArray order) : pats_(pats), order_(order), heaps_(pats.groups()) {
-    // Positions pushed in ascending order already form min-heaps.
-    for (std::int64_t q = 2; q <= pats.locations(); ++q) heaps_[group_at(q)].push_back(q);
+  Chain(const LocationPatterns& pats, WordArray order) : pats_(pats), order_(order), positions_(pats.groups()) {
+    for (std::int64_t q = 2; q <= pats.locations(); ++q) positions_[group_at(q)].initial.push_back(q);
     for (std::size_t g = 0; g < pats.groups(); ++g) {
-      if (!heaps_[g].empty()) alive_.push_back(g);
+      if (!positions_[g].initial.empty()) alive_.push_back(g);
     }
   }
 
@@ -126,21 +126,28 @@ class Chain {
   std::size_t group_at(std::int64_t q) const { return pats_.group_of(order_(q)); }
 
   void push(std::size_t g, std::int64_t q) {
-    heaps_[g].push_back(q);
-    std::push_heap(heaps_[g].begin(), heaps_[g].end(), std::greater<>());
+    std::vector<std::int64_t>& heap = positions_[g].pushed;
+    heap.push_back(q);
+    std::push_heap(heap.begin(), heap.end(), std::greater<>());
   }
 
   // Earliest position after p that holds a location of group g; 0 when the
   // group has no location left.
   std::int64_t earliest(std::size_t g, std::int64_t p) {
-    std::vector<std::int64_t>& heap = heaps_[g];
-    while (!heap.empty()) {
-      const std::int64_t q = heap.front();
+    Positions& s = positions_[g];
+    for (;;) {
+      const bool initial = s.next < s.initial.size();
+      if (!initial && s.pushed.empty()) return 0;
+      const bool from_initial = initial && (s.pushed.empty() || s.initial[s.next] <= s.pushed.front());
+      const std::int64_t q = from_initial ? s.initial[s.next] : s.pushed.front();
       if (q > p && group_at(q) == g) return q;
-      std::pop_heap(heap.begin(), heap.end(), std::greater<>());
-      heap.pop_back();
+      if (from_initial) {
+        ++s.next;
+      } else {
+        std::pop_heap(s.pushed.begin(), s.pushed.end(), std::greater<>());
+        s.pushed.pop_back();
+      }
     }
-    return 0;
   }
 
   // The position the scan would choose when group g has nothing left: the
@@ -164,8 +171,19 @@ class Chain {
 
   const LocationPatterns& pats_;
   WordArray order_;
-  std::vector<std::vector<std::int64_t>> heaps_;  // per group: positions, smallest on top
-  std::vector<std::size_t> alive_;                // groups that may have locations left
+  // The positions a group's remaining locations may stand at, smallest
+  // first: those of its locations when the chain starts, in ascending order
+  // and taken from the front, and the positions its locations were moved to
+  // since, in a min-heap. Most positions are never moved, and the front of
+  // a sorted list costs nothing to take, where a heap of them all cost a
+  // sift at every step.
+  struct Positions {
+    std::vector<std::int64_t> initial;
+    std::size_t next = 0;  // the front of `initial`
+    std::vector<std::int64_t> pushed;
+  };
+  std::vector<Positions> positions_;  // per group
+  std::vector<std::size_t> alive_;    // groups that may have locations left
 };
 
 }  // namespace

@@ -4,26 +4,41 @@
 // case matrix.
 #include "mva/diagnostics/variable_order.h"
 
+#include <bit>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
 #include "mva/cases/missing_codes.h"
+#include "mva/frame/queries.h"
 
 namespace mva {
 
 namespace {
 
-// Missing indicators of some variables over the locations 1..NINCOM.
+// Missing indicators of some variables over the locations 1..NINCOM, one
+// bit per location (location loc at bit (loc - 1) % 64 of word (loc - 1) /
+// 64; the bits past NINCOM are 0 in every column), so that a distance is a
+// count of the bits two columns do not share, 64 locations at a time.
 class IndicatorColumns {
  public:
   // Reads the columns of `vars`, location after location.
   IndicatorColumns(const Context& cx, const std::vector<std::int64_t>& vars)
-      : columns_(vars.size(), std::vector<char>(static_cast<std::size_t>(cx.cmn.NINCOM))), counts_(vars.size(), 0) {
+      : words_((static_cast<std::size_t>(cx.cmn.NINCOM) + 63) / 64),
+        bits_(vars.size() * words_, 0),
+        counts_(vars.size(), 0) {
+    // ISMSLC's answers, with the case of each location found once and the
+    // missing-value rules read once.
+    const MissingCodeTable status(cx);
     for (std::int64_t loc = 1; loc <= cx.cmn.NINCOM; ++loc) {
+      const auto at = static_cast<std::size_t>(loc - 1);
+      const std::uint64_t bit = std::uint64_t{1} << (at % 64);
+      const std::int64_t L = LOCCAS(cx, loc);
+      if (L < 1) continue;
       for (std::size_t j = 0; j < vars.size(); ++j) {
-        const bool missing = ISMSLC(cx, vars[j], loc);
-        columns_[j][static_cast<std::size_t>(loc - 1)] = missing ? 1 : 0;
-        if (missing) ++counts_[j];
+        if (status(L, vars[j]) == CellStatus::Valid) continue;
+        bits_[j * words_ + at / 64] |= bit;
+        ++counts_[j];
       }
     }
   }
@@ -33,16 +48,17 @@ class IndicatorColumns {
 
   // Number of locations at which exactly one of variables i and j is missing.
   std::int64_t distance(std::size_t i, std::size_t j) const {
+    const std::uint64_t* const a = bits_.data() + i * words_;
+    const std::uint64_t* const b = bits_.data() + j * words_;
     std::int64_t d = 0;
-    for (std::size_t loc = 0; loc < columns_[i].size(); ++loc) {
-      if (columns_[i][loc] != columns_[j][loc]) ++d;
-    }
+    for (std::size_t w = 0; w < words_; ++w) d += std::popcount(a[w] ^ b[w]);
     return d;
   }
 
  private:
-  std::vector<std::vector<char>> columns_;  // one 0/1 column per variable
-  std::vector<std::int64_t> counts_;        // missing count of each column
+  std::size_t words_;                 // words per column
+  std::vector<std::uint64_t> bits_;   // column j at words j * words_ ..
+  std::vector<std::int64_t> counts_;  // missing count of each column
 };
 
 }  // namespace

@@ -35,9 +35,9 @@ void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std:
   }
   for (std::int64_t k = first; k <= last; ++k) {
     if (!roles(k).quantitative) continue;
-    const RealArray row = cp.row(k);  // row k of the triangle is contiguous
-    const double dk = work(k);
-    for (std::int64_t j = first; j <= k; ++j) add_product(row(j), step.spread, dk, work(j));
+    const std::int64_t count = k - first + 1;  // cells (k, first..k), side by side in row k
+    add_products(cp.row(k).part(first, count).data(), step.spread, work(k), work.part(first, count).data(),
+                 static_cast<std::size_t>(count));
   }
   for (std::int64_t k = first; k <= last; ++k) {
     const ColumnRole& rk = roles(k);

@@ -12,8 +12,7 @@ void update(WeightedMoments& s, const double* x, double w, double c, double* d) 
   for (std::size_t i = 0; i < n; ++i) d[i] = x[i] - s.mean[i];
   double* row = s.products.data();
   for (std::size_t i = 0; i < n; ++i) {
-    const double di = d[i];
-    for (std::size_t l = 0; l <= i; ++l) add_product(row[l], step.spread, di, d[l]);
+    add_products(row, step.spread, d[i], d, i + 1);
     row += i + 1;
   }
   for (std::size_t i = 0; i < n; ++i) move_mean(s.mean[i], step, d[i]);

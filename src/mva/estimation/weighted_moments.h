@@ -45,6 +45,28 @@ inline MomentStep moment_step(double W, double c, SpreadRounding rounding = Spre
 inline void move_mean(double& mean, const MomentStep& s, double d) { mean += d * s.share; }
 // A sum of cross-products gains the spread of one observation ...
 inline void add_product(double& cell, double spread, double d_high, double d_low) { cell += spread * d_high * d_low; }
+// A row of sums of cross-products gains the spread of one observation:
+// row[l] += spread * d_high * d_low[l] for l < count, each cell rounded
+// exactly as add_product rounds it (spread * d_high first, then the product
+// with d_low[l], then the sum). The cells are independent, so they go four at
+// a time, which lets the compiler use packed arithmetic; the row must not
+// overlap d_low.
+inline void add_products(double* __restrict row, double spread, double d_high, const double* __restrict d_low,
+                         std::size_t count) {
+  const double a = spread * d_high;
+  std::size_t l = 0;
+  for (; l + 4 <= count; l += 4) {
+    const double p0 = a * d_low[l];
+    const double p1 = a * d_low[l + 1];
+    const double p2 = a * d_low[l + 2];
+    const double p3 = a * d_low[l + 3];
+    row[l] += p0;
+    row[l + 1] += p1;
+    row[l + 2] += p2;
+    row[l + 3] += p3;
+  }
+  for (; l < count; ++l) row[l] += a * d_low[l];
+}
 // ... or the added part's own sum of products and the spread of its mean.
 inline void pool_product(double& cell, double added, double spread, double d_high, double d_low) {
   cell += added + spread * d_high * d_low;
