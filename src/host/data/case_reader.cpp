@@ -62,9 +62,10 @@ bool CaseReader::read_record(double* into) {
   for (const Source& source : sources_) {
     if (source.raw) {
       // NaN is the system-missing value; -0 + 0 is +0, so that equal split
-      // values compare equal byte for byte.
-      const double value = source.cells[record];
-      into[source.into] = std::isnan(value) ? kSystemMissing : value + 0.0;
+      // values compare equal byte for byte. Written as a select, not a
+      // branch: which cells have no value follows no pattern.
+      const double value = source.cells[record] + 0.0;
+      into[source.into] = std::isnan(value) ? kSystemMissing : value;
     } else if (source.count == 1) {
       into[source.into] = source.cells[record];
     } else {
