@@ -54,9 +54,9 @@ const std::vector<std::string>& default_na_tokens();
 struct MemoryColumn {
   std::string header;  // the column's name as the front end has it
   // A numeric column: one value per case, `stride` doubles apart from
-  // `numbers` on; NaN is system-missing. Contiguous values (stride 1) are
-  // read in place, not copied: they must stay as they are while the data
-  // set or a reader of it lives. Others are copied.
+  // `numbers` on (a negative stride walks backwards); NaN is
+  // system-missing. The values are read in place, not copied: they must
+  // stay as they are while the data set or a reader of it lives.
   const double* numbers = nullptr;
   std::ptrdiff_t stride = 1;
   // A string column (numbers null): one text per case; a case whose
