@@ -32,7 +32,8 @@ struct DataOptions {
   std::vector<std::string> split;      // names or comma lists; override the file's when not empty
   std::function<bool()> interrupted;   // polled while loading: true stops it with LoadInterrupted
   int threads = 0;                     // threads that read the records (or columns); 0 for the machine's cores
-  // The records are read in chunks of about this many bytes; 0 for the
+  // The records are read in chunks of about this many bytes (columns in
+  // memory are measured in tiles of this many bytes of a column); 0 for the
   // usual size. Neither changes what is read.
   std::size_t chunk_bytes = 0;
 };
