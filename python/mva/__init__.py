@@ -47,9 +47,26 @@ class Table:
         self.number = item.get("number")
         self.title = item.get("title", {}).get("text", "")
         self.key = item.get("title", {}).get("key")
-        self.frame, self.texts = frames(item)
         self.footnotes = item.get("footnotes", [])
         self.split = split
+        self._item = item
+        self._frames = None
+
+    def _made(self):
+        # The frames are made when first asked for: a run's result often
+        # holds tables nobody looks at.
+        if self._frames is None:
+            self._frames = frames(self._item)
+            self._item = None
+        return self._frames
+
+    @property
+    def frame(self):
+        return self._made()[0]
+
+    @property
+    def texts(self):
+        return self._made()[1]
 
     def __repr__(self):
         return f"<mva.Table {self.number} {self.title!r} {self.frame.shape[0]}x{self.frame.shape[1]}>"

@@ -199,11 +199,14 @@ PYBIND11_MODULE(_mva, m) {
   m.doc() = "The engine of the mva package: runs MVA commands over in-memory columns.";
   py::register_exception<mva::host::DataError>(m, "DataError", PyExc_ValueError);
   py::register_exception<mva::host::CommandError>(m, "CommandError", PyExc_ValueError);
+  // The renderers run with the interpreter's lock released, as the run
+  // does: a document of per-case tables takes a while to lay out.
+  using Unlocked = py::call_guard<py::gil_scoped_release>;
   py::class_<Document>(m, "Document")
-      .def("json", &Document::json, "The document as --format json writes it.")
-      .def("html", &Document::html, "The document as one HTML page.")
-      .def("text", &Document::text, "The document as text.")
-      .def("markdown", &Document::markdown, "The document as Markdown.")
+      .def("json", &Document::json, Unlocked(), "The document as --format json writes it.")
+      .def("html", &Document::html, Unlocked(), "The document as one HTML page.")
+      .def("text", &Document::text, Unlocked(), "The document as text.")
+      .def("markdown", &Document::markdown, Unlocked(), "The document as Markdown.")
       .def_property_readonly("failed", &Document::failed, "Whether a command ended with an error.");
   m.def("run", &mva::python::run, py::arg("columns"), py::arg("cases"), py::arg("commands"), py::arg("options"),
         "Runs the commands over the columns: a list of (header, float64 array or list of texts, value labels).");

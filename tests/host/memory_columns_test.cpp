@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <fmt/format.h>
 #include <limits>
 #include <random>
 
@@ -50,15 +51,30 @@ void expect_same(const DataSet& memory, const DataSet& file) {
   EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(double)), 0);
 }
 
+// Ways of measuring the columns, which give the same: one thread and the
+// usual tiles; tiles of 7 cases on 2 threads; tiles of one case on 5.
+DataOptions measuring(int threads, std::size_t chunk_bytes) {
+  DataOptions options;
+  options.threads = threads;
+  options.chunk_bytes = chunk_bytes;
+  return options;
+}
+const DataOptions kMeasuring[] = {measuring(1, 0), measuring(2, 7 * sizeof(double)), measuring(5, sizeof(double))};
+
 // Columns of values with 0 to 9 decimals at magnitudes up to 1e17, negative
 // and positive, with NaN and -0 among them, give the formats and cells that
-// their shortest texts give through the CSV reader, whether strided (copied)
-// or contiguous (read in place).
+// their shortest texts give through the CSV reader, whether contiguous,
+// strided or walked backwards, measured in one piece or in tiles on several
+// threads. Some columns hold only integers, so that
+// every value is looked at for decimals; in the others the decimals soon
+// reach the most a format takes and only the extremes are left to find
+// (the number of cases is not always a multiple of four, so that the last
+// group of four is cut short, and the widest value is sometimes near the end).
 TEST(MemoryColumns, NumbersAsTheirTextsReadFromAFile) {
   std::mt19937_64 random(20240601);
   std::uniform_int_distribution<int> decimals(0, 9), magnitude(0, 17), pick(0, 9);
   for (int round = 0; round < 40; ++round) {
-    constexpr std::size_t kCases = 300;
+    const std::size_t kCases = 297 + static_cast<std::size_t>(round % 4);
     constexpr std::size_t kColumns = 4;
     // Row after row, as a two-dimensional block: each column is strided.
     std::vector<double> block(kCases * kColumns);
@@ -72,33 +88,48 @@ TEST(MemoryColumns, NumbersAsTheirTextsReadFromAFile) {
         } else if (kind == 1) {
           value = -0.0;
         } else {
-          const double scale = std::pow(10.0, decimals(random));
-          const double whole =
-              std::floor(std::ldexp(static_cast<double>(random() >> 11), -53) * std::pow(10.0, magnitude(random) + c));
-          value = (kind % 2 == 0 ? -1 : 1) * std::round(whole * scale) / scale;
+          const bool integers = c == static_cast<std::size_t>(round) % kColumns;
+          // In even rounds column c has at most c + 1 decimals, fewer than
+          // the most a format is inferred with.
+          const int most = round % 2 == 0 ? static_cast<int>(c) + 1 : 9;
+          const double scale = integers ? 1.0 : std::pow(10.0, decimals(random) % (most + 1));
+          const double unscaled =
+              std::ldexp(static_cast<double>(random() >> 11), -53) * std::pow(10.0, magnitude(random) + c);
+          value = (kind % 2 == 0 ? -1 : 1) * std::round(unscaled * scale) / scale;
         }
+        // In every other round one of the last four cases is the widest,
+        // positive or negative.
+        const std::size_t widest = kCases - 1 - static_cast<std::size_t>(round / 2) % 4;
+        if (i == widest && round % 2 == 1) value = (round % 4 == 1 ? -1e19 : 1e19) * static_cast<double>(c + 1);
         block[i * kColumns + c] = value;
         csv += (c > 0 ? "," : "") + (std::isnan(value) ? std::string() : shortest(value));
       }
       csv += "\n";
     }
-    std::vector<MemoryColumn> columns(kColumns);
-    for (std::size_t c = 0; c < kColumns; ++c) {
-      columns[c].header = std::string(1, static_cast<char>('a' + c));
-      columns[c].numbers = block.data() + c;
-      columns[c].stride = kColumns;
-    }
     SCOPED_TRACE(csv.substr(0, 400));
     const DataSet file = DataSet::from_text(csv, {});
-    expect_same(DataSet::from_columns(columns, kCases, {}), file);
-    // Contiguous columns are read in place, with the same conversion.
-    std::vector<std::vector<double>> contiguous(kColumns);
+    // Three layouts, each read in place: the block's strided columns,
+    // contiguous columns, and contiguous columns walked backwards.
+    std::vector<std::vector<double>> contiguous(kColumns), backwards(kColumns);
     for (std::size_t c = 0; c < kColumns; ++c) {
       for (std::size_t i = 0; i < kCases; ++i) contiguous[c].push_back(block[i * kColumns + c]);
-      columns[c].numbers = contiguous[c].data();
-      columns[c].stride = 1;
+      backwards[c].assign(contiguous[c].rbegin(), contiguous[c].rend());
     }
-    expect_same(DataSet::from_columns(columns, kCases, {}), file);
+    std::vector<MemoryColumn> columns(kColumns);
+    for (int layout = 0; layout < 3; ++layout) {
+      for (std::size_t c = 0; c < kColumns; ++c) {
+        columns[c].header = std::string(1, static_cast<char>('a' + c));
+        columns[c].numbers = layout == 0   ? block.data() + c
+                             : layout == 1 ? contiguous[c].data()
+                                           : backwards[c].data() + kCases - 1;
+        columns[c].stride = layout == 0 ? static_cast<std::ptrdiff_t>(kColumns) : layout == 1 ? 1 : -1;
+      }
+      for (const DataOptions& options : kMeasuring) {
+        SCOPED_TRACE(
+            fmt::format("layout {}, {} threads, {} bytes a tile", layout, options.threads, options.chunk_bytes));
+        expect_same(DataSet::from_columns(columns, kCases, options), file);
+      }
+    }
   }
 }
 
@@ -144,11 +175,16 @@ TEST(MemoryColumns, TextsNamesLabelsOptionsAndNotesAsAFilesAre) {
 }
 
 TEST(MemoryColumns, ProblemsNameTheColumnAndCase) {
-  const std::vector<double> values = {1, 2, -INFINITY};
+  // The first infinite value is named, whether it comes while decimals are
+  // still being learnt (x y) or after they have reached the most (z), and
+  // however the cases are cut into tiles.
+  const std::vector<double> values = {1, 2, -INFINITY}, late = {0.1234567, NAN, INFINITY, 5, -INFINITY, 7};
   const std::string long_text(static_cast<std::size_t>(kMaxStringWidth) + 1, 'x');
-  std::vector<MemoryColumn> numbers(1), texts(1);
+  std::vector<MemoryColumn> numbers(1), texts(1), late_numbers(1);
   numbers[0].header = "x y";
   numbers[0].numbers = values.data();
+  late_numbers[0].header = "z";
+  late_numbers[0].numbers = late.data();
   texts[0].header = "t";
   texts[0].texts = {"a", long_text, "b"};
   texts[0].no_value = {false, false, false};
@@ -156,19 +192,27 @@ TEST(MemoryColumns, ProblemsNameTheColumnAndCase) {
   options.data_path = "frame";
   const struct {
     const std::vector<MemoryColumn>* columns;
+    std::int64_t cases;
     std::string message;
   } rows[] = {
-      {&numbers,
+      {&numbers, 3,
        "frame, column \"x y\" (x_y), case 3: an infinite value; a value must be a finite number or "
        "missing (NaN)"},
-      {&texts, "frame, column \"t\" (t), case 2: a text of 32768 bytes; strings go up to 32767"},
+      {&late_numbers, 6,
+       "frame, column \"z\" (z), case 3: an infinite value; a value must be a finite number or "
+       "missing (NaN)"},
+      {&texts, 3, "frame, column \"t\" (t), case 2: a text of 32768 bytes; strings go up to 32767"},
   };
-  for (const auto& row : rows) {
-    try {
-      static_cast<void>(DataSet::from_columns(*row.columns, 3, options));
-      ADD_FAILURE() << "accepted: " << row.message;
-    } catch (const DataError& e) {
-      EXPECT_EQ(e.what(), row.message);
+  for (const DataOptions& measured : kMeasuring) {
+    DataOptions named = measured;
+    named.data_path = options.data_path;
+    for (const auto& row : rows) {
+      try {
+        static_cast<void>(DataSet::from_columns(*row.columns, row.cases, named));
+        ADD_FAILURE() << "accepted: " << row.message;
+      } catch (const DataError& e) {
+        EXPECT_EQ(e.what(), row.message);
+      }
     }
   }
   EXPECT_THROW(static_cast<void>(DataSet::from_columns({}, 0, options)), DataError);

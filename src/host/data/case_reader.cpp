@@ -27,7 +27,8 @@ CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content) : con
   const Dictionary& dictionary = content_->dictionary;
   for (std::size_t c = 0; c < content_->columns; ++c) {
     const detail::ColumnPlan& plan = content_->plans[c];
-    sources_.push_back({content_->cells[c].get(), static_cast<std::size_t>(plan.cells), plan.cell, plan.raw});
+    sources_.push_back(
+        {content_->cells[c].get(), static_cast<std::size_t>(plan.cells), plan.cell, plan.raw, plan.stride});
   }
   for (const std::int64_t v : dictionary.split()) {
     split_offsets_.push_back(split_cells_.size());
@@ -62,9 +63,10 @@ bool CaseReader::read_record(double* into) {
   for (const Source& source : sources_) {
     if (source.raw) {
       // NaN is the system-missing value; -0 + 0 is +0, so that equal split
-      // values compare equal byte for byte.
-      const double value = source.cells[record];
-      into[source.into] = std::isnan(value) ? kSystemMissing : value + 0.0;
+      // values compare equal byte for byte. Written as a select, not a
+      // branch: which cells have no value follows no pattern.
+      const double value = source.cells[static_cast<std::ptrdiff_t>(record) * source.stride] + 0.0;
+      into[source.into] = std::isnan(value) ? kSystemMissing : value;
     } else if (source.count == 1) {
       into[source.into] = source.cells[record];
     } else {

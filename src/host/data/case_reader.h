@@ -2,6 +2,7 @@
 // split group by split group, filling the case buffer the procedure reads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -80,9 +81,10 @@ class CaseReader {
   // kept here so that copying a case follows no pointer through content_.
   struct Source {
     const double* cells;
-    std::size_t count;  // cells per case
-    std::size_t into;   // first cell in the case buffer
-    bool raw;           // a front end's numbers: NaN and -0 are converted
+    std::size_t count;      // cells per case
+    std::size_t into;       // first cell in the case buffer
+    bool raw;               // a front end's numbers: NaN and -0 are converted
+    std::ptrdiff_t stride;  // doubles from a raw cell to the next case's
   };
   std::vector<Source> sources_;
   std::int64_t record_ = 0;       // the next case to read (0-based)

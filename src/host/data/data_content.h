@@ -104,10 +104,11 @@ struct ColumnPlan {
   std::size_t cell = 0;  // first cell (0-based slot)
   int width = 0;         // string width; 0 for a numeric column
   int cells = 1;         // cells it fills
-  // The cells are a front end's numbers read in place: NaN stands for the
-  // system-missing value and a zero may be negative, so the case reader
-  // converts each cell as it reads it.
+  // The cells are a front end's numbers read in place, `stride` doubles
+  // apart: NaN stands for the system-missing value and a zero may be
+  // negative, so the case reader converts each cell as it reads it.
   bool raw = false;
+  std::ptrdiff_t stride = 1;
 };
 
 struct DataContent {

@@ -32,7 +32,8 @@ struct DataOptions {
   std::vector<std::string> split;      // names or comma lists; override the file's when not empty
   std::function<bool()> interrupted;   // polled while loading: true stops it with LoadInterrupted
   int threads = 0;                     // threads that read the records (or columns); 0 for the machine's cores
-  // The records are read in chunks of about this many bytes; 0 for the
+  // The records are read in chunks of about this many bytes (columns in
+  // memory are measured in tiles of this many bytes of a column); 0 for the
   // usual size. Neither changes what is read.
   std::size_t chunk_bytes = 0;
 };
@@ -54,9 +55,9 @@ const std::vector<std::string>& default_na_tokens();
 struct MemoryColumn {
   std::string header;  // the column's name as the front end has it
   // A numeric column: one value per case, `stride` doubles apart from
-  // `numbers` on; NaN is system-missing. Contiguous values (stride 1) are
-  // read in place, not copied: they must stay as they are while the data
-  // set or a reader of it lives. Others are copied.
+  // `numbers` on (a negative stride walks backwards); NaN is
+  // system-missing. The values are read in place, not copied: they must
+  // stay as they are while the data set or a reader of it lives.
   const double* numbers = nullptr;
   std::ptrdiff_t stride = 1;
   // A string column (numbers null): one text per case; a case whose

@@ -1,25 +1,23 @@
 // Data sets from columns in memory: a front end's data frame becomes the
 // host's data set without passing through text, its numeric columns
-// measured on as many threads as options.threads gives. Contiguous numbers are read
-// in place (the case reader turns NaN into the system-missing value, and a
-// negative zero into zero because split groups compare cells byte for
-// byte); strided ones are copied with the same conversion; texts are padded
-// into their cells as a file's are. The dictionary
+// measured on as many threads as options.threads gives. Numbers are read in
+// place, contiguous or strided, never copied (the case reader turns NaN
+// into the system-missing value, and a negative zero into zero because
+// split groups compare cells byte for byte); texts are padded into their
+// cells as a file's are. The dictionary
 // follows the rules of a file's: the same names from the headers, print
 // formats inferred from the values, blank a missing value of a string column
 // that has cases without a value, and the same notes on how the data were
 // read.
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstring>
-#include <exception>
+#include <utility>
 #include <fmt/format.h>
-#include <iterator>
 
 #include "host/data/data_content.h"
 #include "host/data/data_error.h"
 #include "host/data/data_set.h"
+#include "host/data/number_columns.h"
 #include "host/data/number_text.h"
 #include "host/data/variable_names.h"
 #include "host/services/workers.h"
@@ -31,74 +29,12 @@ namespace {
 using detail::ColumnPlan;
 using detail::DataContent;
 
-// What a numeric column's values say about its print format, as the cells of
-// a file would: the most decimals of any value written in its shortest form
-// (up to the most a format is inferred with), and the widest integer part
-// with its minus sign.
-struct NumberWidths {
-  int decimals = 0;
-  double largest_positive = 0;  // the largest magnitude of a value >= 0
-  double largest_negative = 0;  // ... and of a value < 0
-
-  void measure(double value) {
-    if (value < 0) {
-      largest_negative = std::max(largest_negative, -value);
-    } else {
-      largest_positive = std::max(largest_positive, value);
-    }
-    while (decimals < kMaxInferredDecimals && !written_with(value, decimals)) ++decimals;
-  }
-
-  // Digits before the point of a magnitude (at least 1).
-  static int integer_digits(double magnitude) {
-    int digits = 1;
-    for (double bound = 10; magnitude >= bound && digits < kMaxNumericWidth; bound *= 10) ++digits;
-    return digits;
-  }
-
-  // Whether the shortest text that reads back as `value` has at most `d`
-  // decimals. With m = round(value * 10^d) below 2^51, it has exactly when
-  // m / 10^d reads back as the value: the division is rounded once, as
-  // reading the text "m e-d" is, and the product is within far less than
-  // one half of m. Larger values take the text itself.
-  static bool written_with(double value, int d) {
-    static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
-    static_assert(std::size(kPowers) > kMaxInferredDecimals);
-    const double scaled = value * kPowers[d];
-    if (std::fabs(scaled) < 0x1p51) return std::nearbyint(scaled) / kPowers[d] == value;
-    char text[400];
-    const char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed).ptr;
-    const char* point = std::find(static_cast<const char*>(text), end, '.');
-    return point == end || end - point - 1 <= d;
-  }
-
-  PrintFormat format() const {
-    const int integer_width =
-        std::max(integer_digits(largest_positive), largest_negative > 0 ? integer_digits(largest_negative) + 1 : 1);
-    const int width =
-        std::clamp(integer_width + (decimals > 0 ? decimals + 1 : 0), kMinInferredWidth, kMaxNumericWidth);
-    return PrintFormat{kFormatF, width, decimals};
-  }
-};
-
-// Checks a numeric column's values and learns its print format from them;
-// copies them into `cells` unless that is null.
-NumberWidths take_numbers(const DataContent& content, const MemoryColumn& column, const std::string& name,
-                          std::size_t cases, double* cells) {
-  NumberWidths widths;
-  for (std::size_t i = 0; i < cases; ++i) {
-    const double value = column.numbers[static_cast<std::ptrdiff_t>(i) * column.stride];
-    if (cells != nullptr) cells[i] = std::isnan(value) ? kSystemMissing : value + 0.0;  // -0 + 0 is +0
-    if (std::isnan(value)) continue;
-    if (std::isinf(value)) {
-      throw DataError(
-          fmt::format("{}, column \"{}\" ({}), case {}: an infinite value; a value must be a finite "
-                      "number or missing (NaN)",
-                      content.source, column.header, name, i + 1));
-    }
-    widths.measure(value);
-  }
-  return widths;
+[[noreturn]] void refuse_infinite(const DataContent& content, const MemoryColumn& column, const std::string& name,
+                                  std::size_t i) {
+  throw DataError(
+      fmt::format("{}, column \"{}\" ({}), case {}: an infinite value; a value must be a finite "
+                  "number or missing (NaN)",
+                  content.source, column.header, name, i + 1));
 }
 
 // The width of a string column: its longest text in bytes without trailing
@@ -180,28 +116,15 @@ DataSet DataSet::from_columns(const std::vector<MemoryColumn>& columns, std::int
   for (const MemoryColumn& column : columns) headers.push_back(column.header);
   const std::vector<std::string> names = variable_names(headers);
 
-  // The numeric columns are checked and measured (and copied when strided)
-  // on the workers, a column each; the first problem in column order is
-  // the one told.
-  std::vector<detail::ColumnCells> numbers(columns.size());
-  std::vector<NumberWidths> widths(columns.size());
-  std::vector<std::exception_ptr> problems(columns.size());
+  // The numeric columns are checked and measured where they lie, on the
+  // workers; the first infinite value in column order is the one told.
   Workers workers(options.threads);
-  workers.for_each(columns.size(), [&](std::size_t c) {
-    const MemoryColumn& column = columns[c];
-    if (column.numbers == nullptr) return;
-    try {
-      // Contiguous values are read in place; the case reader converts them.
-      numbers[c] = column.stride == 1
-                       ? detail::ColumnCells(const_cast<double*>(column.numbers), detail::FreeCells{0, true})
-                       : detail::column_array(count);
-      widths[c] = take_numbers(*content, column, names[c], count, column.stride == 1 ? nullptr : numbers[c].get());
-    } catch (const DataError&) {
-      problems[c] = std::current_exception();
+  const std::vector<detail::NumberColumn> measured =
+      detail::measure_numbers(columns, count, options.chunk_bytes / sizeof(double), workers);
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (columns[c].numbers != nullptr && measured[c].first_infinite != detail::NumberColumn::kNoCase) {
+      refuse_infinite(*content, columns[c], names[c], measured[c].first_infinite);
     }
-  });
-  for (const std::exception_ptr& problem : problems) {
-    if (problem) std::rethrow_exception(problem);
   }
 
   for (std::size_t c = 0; c < columns.size(); ++c) {
@@ -209,9 +132,11 @@ DataSet DataSet::from_columns(const std::vector<MemoryColumn>& columns, std::int
     ColumnPlan plan;
     std::int64_t v = 0;
     if (column.numbers != nullptr) {
-      plan.raw = column.stride == 1;
-      v = content->dictionary.add_numeric(names[c], widths[c].format());
-      content->cells.push_back(std::move(numbers[c]));
+      // Read in place; the case reader converts each value as it reads it.
+      plan.raw = true;
+      plan.stride = column.stride;
+      v = content->dictionary.add_numeric(names[c], measured[c].widths.format());
+      content->cells.push_back(detail::ColumnCells(const_cast<double*>(column.numbers), detail::FreeCells{0, true}));
     } else {
       const int width = string_width(*content, column, names[c], count);
       v = content->dictionary.add_string(names[c], width);
