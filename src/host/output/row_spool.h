@@ -46,6 +46,7 @@ class RowSpool {
   std::FILE* file_;
   bool failed_ = false;
   std::vector<std::pair<long, std::size_t>> blocks_;  // offset and size of each block
+  mutable std::string buffer_;                        // the block being written or read, kept for the next
 };
 
 // Calls `visit` with each part of `table` that holds rows: the spooled blocks
