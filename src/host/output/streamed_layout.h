@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,8 @@ class StreamedLayout {
   void for_each_body(const std::function<void(const TableGrid&)>& visit) const;
 
  private:
-  // The leaves of the case dimension in `part`, each as its path of categories.
-  std::vector<std::vector<int>> row_paths(const PivotTable& part) const;
+  // The index in `grid` of the markers of these footnotes of `part`; 0 for none.
+  static std::uint32_t markers(TableGrid& grid, const PivotTable& part, const std::vector<int>& footnotes);
   // True when distinct value v (`value`) is shown right-aligned; works out
   // what it shows on first use.
   bool numeric(std::size_t v, const Text& value) const;
@@ -52,6 +53,23 @@ class StreamedLayout {
   TableGrid head_;
   mutable std::vector<std::string> shown_;    // by distinct value: what it shows, line breaks as blanks
   mutable std::vector<signed char> numeric_;  // by distinct value: 1 numeric, 0 not, -1 not yet worked out
+};
+
+// The grid of a table as a renderer walks it: a table held whole laid out at
+// once, or a streamed table's head with its body a block of rows at a time.
+class TableBody {
+ public:
+  explicit TableBody(const PivotTable& table);
+
+  // Title, header, notes and footnotes (and the body, for a table held whole).
+  const TableGrid& head() const;
+  bool has_body() const;  // true when the table has a body row
+  // Calls `visit` with grids that hold the body rows, in order.
+  void for_each_body(const std::function<void(const TableGrid&)>& visit) const;
+
+ private:
+  std::optional<StreamedLayout> streamed_;
+  TableGrid whole_;
 };
 
 }  // namespace mva::host
