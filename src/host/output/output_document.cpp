@@ -169,7 +169,13 @@ std::uint64_t text_hash(const Text& t) {
 // and 0 stay apart), and so show the same wherever they are shown.
 // Two strings of the same bytes; inline, as the texts compared are short.
 inline bool same_bytes(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n > 16) return std::memcmp(a.data(), b.data(), n) == 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (a[k] != b[k]) return false;
+  }
+  return true;
 }
 
 bool same_text(const Text& a, const Text& b) {
@@ -229,7 +235,7 @@ bool CellStore::same_place(const int* a, const int* b) const {
 
 std::size_t CellStore::coordinate_hash(const int* at) const {
   std::uint64_t h = kGolden;
-  for (std::size_t d = 0; d < dims_; ++d) h = finish(h ^ static_cast<std::uint32_t>(at[d])) * kGolden;
+  for (std::size_t d = 0; d < dims_; ++d) h = (h ^ static_cast<std::uint32_t>(at[d])) * kGolden + d;
   return static_cast<std::size_t>(finish(h));
 }
 
@@ -449,6 +455,11 @@ void OutputDocument::begin_table(int number, const Text& title, const Text& subt
 }
 
 PivotTable& OutputDocument::open_table(int number, std::string_view call) {
+  // The calls of a table come in runs: the table named last is checked first.
+  if (last_target_ == Target::Table && last_table_ < tables_.size()) {
+    PivotTable& last = *tables_[last_table_];
+    if (last.number == number && last.open) return last;
+  }
   auto it = open_.find(number);
   if (it == open_.end()) {
     if (number != kFilesSavedTable) fault(number, call, "the table is not open");

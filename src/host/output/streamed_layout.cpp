@@ -209,7 +209,7 @@ void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& 
       const std::span<const int> before =
           leaves[r == 0 ? 0 : r - 1].subspan(std::min(skip, leaves[r == 0 ? 0 : r - 1].size()));
       std::vector<GridCell>& line = grid.body[r];
-      line.clear();
+      line.resize(depth + column_count_);
       // A label is shown where it differs from the row above, and so is
       // everything to the right of it; a block's first row differs from the
       // last row of the block before in its outermost label.
@@ -221,24 +221,24 @@ void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& 
         }
         if (changed && l < path.size()) {
           const Category& category = dim.categories[static_cast<std::size_t>(path[l])];
-          line.push_back(GridCell{grid.add(flatten(category.text)), markers(grid, part, category.footnotes),
-                                  Align::Left, 1, GridRole::RowLabel});
+          line[l] = GridCell{grid.add(flatten(category.text)), markers(grid, part, category.footnotes), Align::Left, 1,
+                             GridRole::RowLabel};
         } else {
-          line.push_back(GridCell{0, 0, Align::Left, 1, GridRole::RowLabel});
+          line[l] = GridCell{0, 0, Align::Left, 1, GridRole::RowLabel};
         }
       }
       for (std::size_t c = 0; c < column_count_; ++c) {
         const int i = at[r * column_count_ + c];
         if (i < 0) {
-          line.push_back(GridCell{});
+          line[depth + c] = GridCell{};
           continue;
         }
         const TableCell cell = part.cells[static_cast<std::size_t>(i)];
         const std::size_t v = cell.value_index;
         const bool number = numeric(v, cell.value);
         if (text_of[v] == std::numeric_limits<std::uint32_t>::max()) text_of[v] = grid.add(shown_[v]);
-        line.push_back(GridCell{text_of[v], markers(grid, part, cell.footnotes), number ? Align::Right : Align::Left, 1,
-                                GridRole::Value});
+        line[depth + c] = GridCell{text_of[v], markers(grid, part, cell.footnotes), number ? Align::Right : Align::Left,
+                                   1, GridRole::Value};
       }
     }
     visit(grid);
