@@ -168,7 +168,7 @@ std::uint64_t text_hash(const Text& t) {
 // True when two texts agree in every field (numbers bit for bit, so that -0
 // and 0 stay apart), and so show the same wherever they are shown.
 // Two strings of the same bytes; inline, as the texts compared are short.
-inline bool same_bytes(const std::string& a, const std::string& b) {
+[[gnu::always_inline]] inline bool same_bytes(const std::string& a, const std::string& b) {
   const std::size_t n = a.size();
   if (n != b.size()) return false;
   if (n > 16) return std::memcmp(a.data(), b.data(), n) == 0;
@@ -181,8 +181,10 @@ inline bool same_bytes(const std::string& a, const std::string& b) {
 bool same_text(const Text& a, const Text& b) {
   if (a.kind != b.kind || bits_of(a.number) != bits_of(b.number) || a.variable != b.variable ||
       a.is_integer != b.is_integer || a.format.kind != b.format.kind || a.format.type != b.format.type ||
-      a.format.width != b.format.width || a.format.decimals != b.format.decimals || !same_bytes(a.key, b.key) ||
-      !same_bytes(a.name, b.name) || !same_bytes(a.label, b.label) || a.params.size() != b.params.size()) {
+      a.format.width != b.format.width || a.format.decimals != b.format.decimals ||
+      a.params.size() != b.params.size() || a.key.size() != b.key.size() || a.name.size() != b.name.size() ||
+      a.label.size() != b.label.size() || !same_bytes(a.key, b.key) || !same_bytes(a.name, b.name) ||
+      !same_bytes(a.label, b.label)) {
     return false;
   }
   for (std::size_t i = 0; i < a.params.size(); ++i) {

@@ -63,8 +63,8 @@ void append_cell(std::string& out, const TableGrid& grid, const GridCell& cell) 
 }
 
 void render_table(const PivotTable& table, std::string& out, const Write& write) {
-  // A streamed table's body comes block by block, twice: once for the
-  // alignment of the columns, once to be written.
+  // A streamed table's body comes block by block, the alignment of its
+  // columns found as its head is laid out.
   const TableBody body(table);
   const TableGrid& grid = body.head();
   out += "**" + escape(grid.title) + "**" + sup(grid.title_markers) + "\n\n";
@@ -84,14 +84,8 @@ void render_table(const PivotTable& table, std::string& out, const Write& write)
         column += static_cast<std::size_t>(cell.span);
       }
     }
-    std::vector<bool> right(columns, false);
-    body.for_each_body([&](const TableGrid& part) {
-      for (const auto& row : part.body) {
-        for (std::size_t k = 0; k < columns; ++k) {
-          if (row[k].role == GridRole::Value && row[k].align == Align::Right) right[k] = true;
-        }
-      }
-    });
+    std::vector<bool> right = body.right_aligned();
+    right.resize(columns, false);
     std::string line = "|";
     std::string rule = "|";
     for (std::size_t k = 0; k < columns; ++k) {

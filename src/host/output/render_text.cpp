@@ -71,19 +71,17 @@ void append_line(std::string& out, const TableGrid& grid, const std::vector<Grid
 }
 
 void render_table(const PivotTable& table, std::string& out, const Write& write) {
-  // A streamed table's body comes block by block, twice: once for the
-  // widths, once to be written.
-  const TableBody body(table);
+  // A streamed table's body comes block by block, its column widths found
+  // as its head is laid out.
+  const TableBody body(table, [](std::string_view text, std::string_view markers) {
+    return text_width(text) + (markers.empty() ? 0 : text_width(markers) + 2);
+  });
   const TableGrid& grid = body.head();
   out += grid.title + bracketed(grid.title_markers) + '\n';
   const auto columns = static_cast<std::size_t>(grid.label_columns + grid.value_columns);
   if (body.has_body() && columns > 0) {
-    std::vector<std::size_t> widths(columns, 0);
-    body.for_each_body([&](const TableGrid& part) {
-      for (const auto& row : part.body) {
-        for (std::size_t k = 0; k < row.size(); ++k) widths[k] = std::max(widths[k], shown_width(part, row[k]));
-      }
-    });
+    std::vector<std::size_t> widths = body.body_widths();
+    widths.resize(columns, 0);
     // Single-column headers first, then widen the last column under each
     // spanning header that does not fit yet, narrowest spans first.
     std::vector<std::pair<std::size_t, const GridCell*>> spanning;  // (first column, cell)

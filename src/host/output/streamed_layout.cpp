@@ -60,7 +60,7 @@ std::string flatten(std::string text) {
 
 }  // namespace
 
-StreamedLayout::StreamedLayout(const PivotTable& table)
+StreamedLayout::StreamedLayout(const PivotTable& table, const Measure& measure)
     : table_(table),
       dimension_(static_cast<std::size_t>(table.spool_dimension)),
       columns_(axis_dimensions(table, Axis::Columns)),
@@ -76,6 +76,16 @@ StreamedLayout::StreamedLayout(const PivotTable& table)
   bool pairs = true;  // every row labelled twice with the same text
   bool any_cell = false;
   RowLeaves leaves;
+  // With a measure: the widest label at each level of the row paths (every
+  // label is shown in the row where it first stands), the widest cell of
+  // each column, and each distinct value's width without markers.
+  std::vector<std::size_t> level_width;
+  std::vector<std::size_t> column_width(measure ? column_count_ : 0, 0);
+  std::vector<std::size_t> value_width;
+  const auto measured = [&](const PivotTable& part, const std::string& text, const std::vector<int>& footnotes) {
+    const std::string markers = footnotes.empty() ? std::string() : footnote_markers(part, footnotes);
+    return text.find('\n') == std::string::npos ? measure(text, markers) : measure(flatten(text), markers);
+  };
   for_each_row_block(table, [&](const PivotTable& part) {
     const Dimension& dim = part.dimensions[dimension_];
     leaves.make(dim);
@@ -83,8 +93,19 @@ StreamedLayout::StreamedLayout(const PivotTable& table)
     for (std::size_t r = 0; r < leaves.rows(); ++r) {
       const std::span<const int> path = leaves[r];
       depth_ = std::max(depth_, static_cast<int>(path.size()));
-      const auto text = [&](std::size_t level) { return dim.categories[static_cast<std::size_t>(path[level])].text; };
+      const auto text = [&](std::size_t level) -> const std::string& {
+        return dim.categories[static_cast<std::size_t>(path[level])].text;
+      };
       if (path.size() != 2 || text(0) != text(1)) pairs = false;
+      if (measure) {
+        if (level_width.size() < path.size()) level_width.resize(path.size(), 0);
+        for (std::size_t l = 0; l < path.size(); ++l) {
+          // A label shown in the row above is not measured again.
+          if (r > 0 && l < leaves[r - 1].size() && leaves[r - 1][l] == path[l]) continue;
+          const Category& category = dim.categories[static_cast<std::size_t>(path[l])];
+          level_width[l] = std::max(level_width[l], measured(part, category.text, category.footnotes));
+        }
+      }
       const Text& label = dim.categories[static_cast<std::size_t>(path.back())].label;
       if (!has_id_ && path.size() > 1 && label.kind == Text::Kind::VarValue) {
         has_id_ = true;
@@ -95,11 +116,31 @@ StreamedLayout::StreamedLayout(const PivotTable& table)
       any_cell = true;
       const std::ptrdiff_t c = column_of(cell);
       if (leaves.leaf_of[static_cast<std::size_t>(cell.at[dimension_])] < 0 || c < 0) continue;
-      if (numeric(cell.value_index, cell.value)) numeric_column[static_cast<std::size_t>(c)] = true;
+      const std::size_t v = cell.value_index;
+      if (numeric(v, cell.value)) numeric_column[static_cast<std::size_t>(c)] = true;
+      if (!measure) continue;
+      std::size_t width = 0;
+      if (cell.footnotes.empty()) {
+        if (value_width.size() <= v) value_width.resize(v + 1, std::numeric_limits<std::size_t>::max());
+        if (value_width[v] == std::numeric_limits<std::size_t>::max()) value_width[v] = measure(shown_[v], "");
+        width = value_width[v];
+      } else {
+        width = measure(shown_[v], footnote_markers(part, cell.footnotes));
+      }
+      column_width[static_cast<std::size_t>(c)] = std::max(column_width[static_cast<std::size_t>(c)], width);
     }
   });
   drop_ = depth_ == 2 && pairs;
   head_ = layout_table(stand_in(table, numeric_column, any_cell));
+  for (std::size_t l = 0; l < static_cast<std::size_t>(head_.label_columns); ++l) {
+    const std::size_t level = l + (drop_ ? 1 : 0);
+    right_.push_back(false);
+    if (measure) widths_.push_back(level < level_width.size() ? level_width[level] : 0);
+  }
+  for (std::size_t c = 0; c < column_count_; ++c) {
+    right_.push_back(numeric_column[c]);
+    if (measure) widths_.push_back(column_width[c]);
+  }
 }
 
 bool StreamedLayout::numeric(std::size_t v, const Text& value) const {
@@ -249,12 +290,34 @@ std::uint32_t StreamedLayout::markers(TableGrid& grid, const PivotTable& part, c
   return footnotes.empty() ? 0 : grid.add(footnote_markers(part, footnotes));
 }
 
-TableBody::TableBody(const PivotTable& table) {
+TableBody::TableBody(const PivotTable& table, const StreamedLayout::Measure& measure) : measure_(measure) {
   if (table.streamed()) {
-    streamed_.emplace(table);
+    streamed_.emplace(table, measure);
   } else {
     whole_ = layout_table(table);
   }
+}
+
+std::vector<std::size_t> TableBody::body_widths() const {
+  if (streamed_) return streamed_->body_widths();
+  std::vector<std::size_t> widths(static_cast<std::size_t>(whole_.label_columns + whole_.value_columns), 0);
+  for (const auto& row : whole_.body) {
+    for (std::size_t k = 0; k < row.size() && k < widths.size(); ++k) {
+      widths[k] = std::max(widths[k], measure_(whole_.text(row[k]), whole_.markers(row[k])));
+    }
+  }
+  return widths;
+}
+
+std::vector<bool> TableBody::right_aligned() const {
+  if (streamed_) return streamed_->right_aligned();
+  std::vector<bool> right(static_cast<std::size_t>(whole_.label_columns + whole_.value_columns), false);
+  for (const auto& row : whole_.body) {
+    for (std::size_t k = 0; k < row.size() && k < right.size(); ++k) {
+      if (row[k].role == GridRole::Value && row[k].align == Align::Right) right[k] = true;
+    }
+  }
+  return right;
 }
 
 const TableGrid& TableBody::head() const { return streamed_ ? streamed_->head() : whole_; }
