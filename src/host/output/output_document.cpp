@@ -131,7 +131,7 @@ std::uint64_t bits_of(double x) { return std::bit_cast<std::uint64_t>(x); }
 // A hash of the bytes of `s`, eight at a time. The texts of a table are short
 // (a mark, a case number, a variable name) and are hashed once a cell, so this
 // does no more than it must; an empty text costs nothing.
-std::uint64_t bytes_hash(std::string_view s) {
+[[gnu::always_inline]] inline std::uint64_t bytes_hash(std::string_view s) {
   std::uint64_t h = s.size();
   const char* p = s.data();
   std::size_t n = s.size();
@@ -152,15 +152,15 @@ std::uint64_t bytes_hash(std::string_view s) {
 
 // A hash of every field of a text, its parameters included.
 std::uint64_t text_hash(const Text& t) {
-  std::uint64_t h = static_cast<std::uint64_t>(t.kind);
-  mix(h, bytes_hash(t.key));
-  mix(h, bits_of(t.number));
-  mix(h, static_cast<std::uint64_t>(t.format.kind) << 48 ^ static_cast<std::uint64_t>(t.format.type) << 32 ^
-             static_cast<std::uint64_t>(t.format.width) << 16 ^ static_cast<std::uint64_t>(t.format.decimals));
-  mix(h, static_cast<std::uint64_t>(t.variable));
-  mix(h, bytes_hash(t.name));
-  mix(h, bytes_hash(t.label));
-  mix(h, t.is_integer ? 1 : 0);
+  std::uint64_t h = static_cast<std::uint64_t>(t.kind) ^ static_cast<std::uint64_t>(t.is_integer ? 1 : 0) << 8 ^
+                    static_cast<std::uint64_t>(t.format.kind) << 16 ^ static_cast<std::uint64_t>(t.format.type) << 24 ^
+                    static_cast<std::uint64_t>(static_cast<std::uint32_t>(t.format.width)) << 32 ^
+                    static_cast<std::uint64_t>(t.format.decimals) << 56;
+  h = (h ^ bits_of(t.number)) * kGolden;
+  h = (h ^ static_cast<std::uint64_t>(t.variable)) * kGolden;
+  h = (h ^ bytes_hash(t.key)) * kGolden;
+  h = (h ^ bytes_hash(t.name)) * kGolden;
+  h = (h ^ bytes_hash(t.label)) * kGolden;
   for (const Text& p : t.params) mix(h, text_hash(p));
   return h;
 }
