@@ -234,22 +234,27 @@ void RowSpool::read(std::size_t k, int dimension, PivotTable& view) const {
 }
 
 void RowSpool::for_each_block(const PivotTable& table, const std::function<void(const PivotTable&)>& visit) const {
-  PivotTable view;
-  view.number = table.number;
-  view.title = table.title;
-  view.subtype = table.subtype;
-  view.open = table.open;
-  view.properties = table.properties;
-  view.dimensions = table.dimensions;
-  view.cell_dimension = table.cell_dimension;
-  view.annotations = table.annotations;
-  view.title_footnotes = table.title_footnotes;
+  PivotTable view = table_without_cells(table);
   view.cells.values_ = table.cells.values_;
   for (std::size_t k = 0; k < blocks_.size(); ++k) {
     read(k, table.spool_dimension, view);
     visit(view);
   }
   visit(table);
+}
+
+PivotTable table_without_cells(const PivotTable& table) {
+  PivotTable t;
+  t.number = table.number;
+  t.title = table.title;
+  t.subtype = table.subtype;
+  t.open = table.open;
+  t.properties = table.properties;
+  t.dimensions = table.dimensions;
+  t.cell_dimension = table.cell_dimension;
+  t.annotations = table.annotations;
+  t.title_footnotes = table.title_footnotes;
+  return t;
 }
 
 void for_each_row_block(const PivotTable& table, const std::function<void(const PivotTable&)>& visit) {

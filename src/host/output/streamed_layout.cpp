@@ -163,15 +163,7 @@ std::ptrdiff_t StreamedLayout::column_of(const TableCell& cell) const {
 
 PivotTable StreamedLayout::stand_in(const PivotTable& table, const std::vector<bool>& numeric_column,
                                     bool any_cell) const {
-  PivotTable t;
-  t.number = table.number;
-  t.title = table.title;
-  t.subtype = table.subtype;
-  t.properties = table.properties;
-  t.dimensions = table.dimensions;
-  t.cell_dimension = table.cell_dimension;
-  t.annotations = table.annotations;
-  t.title_footnotes = table.title_footnotes;
+  PivotTable t = table_without_cells(table);
   // The row labels: a chain as deep as the longest row's, the innermost a
   // value of the ID variable when some row shows one.
   Dimension& rows = t.dimensions[dimension_];
