@@ -1,7 +1,9 @@
 // The per-case pattern tables written out in windows of rows come out in every
 // format, and in the pictures drawn from them, byte for byte as the whole
-// table laid out at once.
+// table laid out at once; the JSON is exactly what the JSON library makes of
+// the same document, awkward texts included.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <map>
 #include <string>
@@ -15,11 +17,18 @@
 namespace mva::test {
 namespace {
 
+// Texts that JSON, Markdown and HTML must escape or pass through: quotes,
+// a backslash, a tab, a control character, a line break, markup, accented
+// letters and a byte that is not UTF-8.
+const std::vector<std::string> kAwkward = {"plain",      "say \"\"hi\"\"", "back\\slash", "tab\there", "bell\x01",
+                                           "two\nlines", "<b>&amp;|*_#",   "caf\xc3\xa9", "bad\xff"};
+
 // 2,000 cases: a split variable in two sorted groups, a numeric ID, four
 // numbers with missing cells in several patterns (x4 with the user-missing
-// code 99 and a few extreme values) and a short string.
+// code 99 and a few extreme values), a short string and a string of awkward
+// texts.
 std::string case_file() {
-  std::string csv = "id,g,x1,x2,x3,x4,code\n";
+  std::string csv = "id,g,x1,x2,x3,x4,code,tag\n";
   for (int i = 1; i <= 2000; ++i) {
     const auto cell = [&](bool missing, double value) { return missing ? std::string() : std::to_string(value); };
     csv += std::to_string(1000 + i) + "," + (i <= 1100 ? "1" : "2") + ",";
@@ -28,7 +37,7 @@ std::string case_file() {
     csv += cell(i % 5 == 1 && i % 3 == 0, (i % 29) * 1.25) + ",";
     csv += (i % 19 == 4 ? std::string("99") : cell(i % 23 == 2, i % 97 == 0 ? 400.0 : (i % 31) - 15.0)) + ",";
     csv += i % 9 == 0 ? std::string() : "c" + std::to_string(i % 6);
-    csv += "\n";
+    csv += ",\"" + kAwkward[static_cast<std::size_t>(i) % kAwkward.size()] + "\"\n";
   }
   return csv;
 }
@@ -96,6 +105,8 @@ TEST(StreamedRows, EveryFormatAsTheWholeTable) {
       {"MVA x1 TO x4 /NOUNIVARIATE /DPATTERN SORT=x2(D) x1 DESCRIBE=code /MPATTERN.", {}, 2},
       // A table every row of which is missing nothing but the ones shown.
       {"MVA x1 x3 /NOUNIVARIATE /MPATTERN NOSORT DESCRIBE=id.", {}, 1},
+      // Row labels and described values that must be escaped.
+      {"MVA x1 TO x4 /ID=tag /NOUNIVARIATE /DPATTERN DESCRIBE=tag /MPATTERN DESCRIBE=tag code.", {}, 2},
   };
   for (const Case& c : cases) {
     const Rendered whole = run(c.command, c.split, 0);
@@ -109,6 +120,12 @@ TEST(StreamedRows, EveryFormatAsTheWholeTable) {
       for (std::size_t f = 0; f < whole.formats.size(); ++f) {
         EXPECT_TRUE(streamed.formats[f] == whole.formats[f]) << c.command << " window " << window << " format " << f;
       }
+      // The JSON, written piece by piece, is laid out and escaped exactly as
+      // the JSON library dumps the same document.
+      const std::string& text = streamed.formats[3];
+      const std::string dumped =
+          nlohmann::ordered_json::parse(text).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+      EXPECT_TRUE(dumped + "\n" == text) << c.command << " window " << window;
       // A matrix for each case table, drawn from its rows read back in order.
       int matrices = 0;
       for (const auto& [name, svg] : whole.pictures) matrices += name.find("-matrix") != std::string::npos ? 1 : 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -24,17 +25,6 @@ std::string dimension_identity(const Text& name) {
 
 std::int64_t variable_of(const Text& text) {
   return text.kind == Text::Kind::Variable || text.kind == Text::Kind::VarValue ? text.variable : 0;
-}
-
-// Categories under one parent are the same when they show the same text and
-// name the same variable.
-std::string category_identity(int parent, const Text& label, const std::string& shown) {
-  std::string id = std::to_string(parent);
-  id += '\x1f';
-  id += std::to_string(variable_of(label));
-  id += '\x1f';
-  id += shown;
-  return id;
 }
 
 // Appends an item built in place (moving a whole variant into the vector
@@ -138,28 +128,63 @@ std::uint64_t finish(std::uint64_t h) {
 
 std::uint64_t bits_of(double x) { return std::bit_cast<std::uint64_t>(x); }
 
+// A hash of the bytes of `s`, eight at a time. The texts of a table are short
+// (a mark, a case number, a variable name) and are hashed once a cell, so this
+// does no more than it must; an empty text costs nothing.
+[[gnu::always_inline]] inline std::uint64_t bytes_hash(std::string_view s) {
+  std::uint64_t h = s.size();
+  const char* p = s.data();
+  std::size_t n = s.size();
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p, 8);
+    h = (h ^ word) * kGolden;
+    h ^= h >> 29;
+  }
+  if (n > 0) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, p, n);
+    h = (h ^ word) * kGolden;
+    h ^= h >> 29;
+  }
+  return h;
+}
+
 // A hash of every field of a text, its parameters included.
 std::uint64_t text_hash(const Text& t) {
-  std::uint64_t h = static_cast<std::uint64_t>(t.kind);
-  mix(h, std::hash<std::string>{}(t.key));
-  mix(h, bits_of(t.number));
-  mix(h, static_cast<std::uint64_t>(t.format.kind) << 48 ^ static_cast<std::uint64_t>(t.format.type) << 32 ^
-             static_cast<std::uint64_t>(t.format.width) << 16 ^ static_cast<std::uint64_t>(t.format.decimals));
-  mix(h, static_cast<std::uint64_t>(t.variable));
-  mix(h, std::hash<std::string>{}(t.name));
-  mix(h, std::hash<std::string>{}(t.label));
-  mix(h, t.is_integer ? 1 : 0);
+  std::uint64_t h = static_cast<std::uint64_t>(t.kind) ^ static_cast<std::uint64_t>(t.is_integer ? 1 : 0) << 8 ^
+                    static_cast<std::uint64_t>(t.format.kind) << 16 ^ static_cast<std::uint64_t>(t.format.type) << 24 ^
+                    static_cast<std::uint64_t>(static_cast<std::uint32_t>(t.format.width)) << 32 ^
+                    static_cast<std::uint64_t>(t.format.decimals) << 56;
+  h = (h ^ bits_of(t.number)) * kGolden;
+  h = (h ^ static_cast<std::uint64_t>(t.variable)) * kGolden;
+  h = (h ^ bytes_hash(t.key)) * kGolden;
+  h = (h ^ bytes_hash(t.name)) * kGolden;
+  h = (h ^ bytes_hash(t.label)) * kGolden;
   for (const Text& p : t.params) mix(h, text_hash(p));
   return h;
 }
 
 // True when two texts agree in every field (numbers bit for bit, so that -0
 // and 0 stay apart), and so show the same wherever they are shown.
+// Two strings of the same bytes; inline, as the texts compared are short.
+[[gnu::always_inline]] inline bool same_bytes(const std::string& a, const std::string& b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  if (n > 16) return std::memcmp(a.data(), b.data(), n) == 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (a[k] != b[k]) return false;
+  }
+  return true;
+}
+
 bool same_text(const Text& a, const Text& b) {
   if (a.kind != b.kind || bits_of(a.number) != bits_of(b.number) || a.variable != b.variable ||
       a.is_integer != b.is_integer || a.format.kind != b.format.kind || a.format.type != b.format.type ||
-      a.format.width != b.format.width || a.format.decimals != b.format.decimals || a.key != b.key ||
-      a.name != b.name || a.label != b.label || a.params.size() != b.params.size()) {
+      a.format.width != b.format.width || a.format.decimals != b.format.decimals ||
+      a.params.size() != b.params.size() || a.key.size() != b.key.size() || a.name.size() != b.name.size() ||
+      a.label.size() != b.label.size() || !same_bytes(a.key, b.key) || !same_bytes(a.name, b.name) ||
+      !same_bytes(a.label, b.label)) {
     return false;
   }
   for (std::size_t i = 0; i < a.params.size(); ++i) {
@@ -212,7 +237,7 @@ bool CellStore::same_place(const int* a, const int* b) const {
 
 std::size_t CellStore::coordinate_hash(const int* at) const {
   std::uint64_t h = kGolden;
-  for (std::size_t d = 0; d < dims_; ++d) h = finish(h ^ static_cast<std::uint32_t>(at[d])) * kGolden;
+  for (std::size_t d = 0; d < dims_; ++d) h = (h ^ static_cast<std::uint32_t>(at[d])) * kGolden + d;
   return static_cast<std::size_t>(finish(h));
 }
 
@@ -220,7 +245,8 @@ void CellStore::grow_cell_slots() {
   rebuild_slots(cell_slots_, size(), [this](std::size_t i) { return coordinate_hash(coords_.data() + i * dims_); });
 }
 
-std::size_t CellStore::intern(const Text& value) {
+std::size_t CellStore::intern(const Text& value, std::size_t hint) {
+  if (hint < values_.size() && same_text(values_[hint], value)) return hint;
   if (value_slots_.size() * 2 < (values_.size() + 1) * 3) {
     rebuild_slots(value_slots_, values_.size(), [this](std::size_t k) { return finish(text_hash(values_[k])); });
   }
@@ -235,7 +261,7 @@ std::size_t CellStore::intern(const Text& value) {
   return values_.size() - 1;
 }
 
-std::size_t CellStore::put(const std::vector<int>& at, const Text& value) {
+std::size_t CellStore::put(const std::vector<int>& at, const Text& value, std::size_t hint) {
   if (empty()) dims_ = at.size();
   if (cell_slots_.size() * 2 < (size() + 1) * 3) grow_cell_slots();
   const std::size_t mask = cell_slots_.size() - 1;
@@ -243,7 +269,7 @@ std::size_t CellStore::put(const std::vector<int>& at, const Text& value) {
   for (; cell_slots_[slot] != 0; slot = (slot + 1) & mask) {
     const std::size_t i = cell_slots_[slot] - 1;
     if (same_place(at.data(), coords_.data() + i * dims_)) {
-      value_of_[i] = static_cast<std::uint32_t>(intern(value));
+      value_of_[i] = static_cast<std::uint32_t>(intern(value, hint));
       if (notes_of_[i] != 0) note_lists_[notes_of_[i] - 1].clear();
       return i;
     }
@@ -253,7 +279,7 @@ std::size_t CellStore::put(const std::vector<int>& at, const Text& value) {
   }
   const std::size_t i = size();
   coords_.insert(coords_.end(), at.begin(), at.end());
-  value_of_.push_back(static_cast<std::uint32_t>(intern(value)));
+  value_of_.push_back(static_cast<std::uint32_t>(intern(value, hint)));
   notes_of_.push_back(0);
   cell_slots_[slot] = static_cast<std::uint32_t>(i + 1);
   return i;
@@ -290,6 +316,11 @@ void CellStore::clear_cells() {
 }
 
 int PivotTable::find_dimension(const Text& name) const {
+  // Rows name their dimensions by the texts that made them: a dimension whose
+  // name is the very same text is found without making its identity.
+  for (std::size_t d = 0; d < dimensions.size(); ++d) {
+    if (same_text(dimensions[d].name, name)) return static_cast<int>(d);
+  }
   const auto it = dimension_index_.find(dimension_identity(name));
   return it == dimension_index_.end() ? -1 : it->second;
 }
@@ -432,6 +463,11 @@ void OutputDocument::describe_group(int number, std::int64_t cases, bool weighte
 }
 
 PivotTable& OutputDocument::open_table(int number, std::string_view call) {
+  // The calls of a table come in runs: the table named last is checked first.
+  if (last_target_ == Target::Table && last_table_ < tables_.size()) {
+    PivotTable& last = *tables_[last_table_];
+    if (last.number == number && last.open) return last;
+  }
   auto it = open_.find(number);
   if (it == open_.end()) {
     if (number != kFilesSavedTable) fault(number, call, "the table is not open");
@@ -495,25 +531,77 @@ int OutputDocument::dimension_of(PivotTable& table, const Text& name, std::strin
 }
 
 int OutputDocument::find_or_add(Dimension& dimension, const Text& label, int parent) {
+  // The rows of a table name the categories of a dimension in the same order
+  // each time (a case table names its columns in every row): the category
+  // that followed the one found last time is tried first.
+  const int previous = dimension.last_found_;
+  if (previous >= 0) {
+    const int guess = dimension.next_[static_cast<std::size_t>(previous)];
+    if (guess >= 0) {
+      const Category& c = dimension.categories[static_cast<std::size_t>(guess)];
+      if (c.parent == parent && same_text(c.label, label)) {
+        dimension.last_found_ = guess;
+        return guess;
+      }
+    }
+  }
   // The same label under the same parent is the same category; only a label
   // not met lately is displayed and looked up by its identity.
   std::uint64_t h = text_hash(label);
   mix(h, static_cast<std::uint64_t>(static_cast<std::int64_t>(parent)));
   int& recent = dimension.recent_[finish(h) % dimension.recent_.size()];
-  if (recent >= 0) {
-    const Category& c = dimension.categories[static_cast<std::size_t>(recent)];
-    if (c.parent == parent && same_text(c.label, label)) return recent;
+  const auto found = [&] {
+    if (recent >= 0) {
+      const Category& c = dimension.categories[static_cast<std::size_t>(recent)];
+      if (c.parent == parent && same_text(c.label, label)) return recent;
+    }
+    recent = find_or_add_shown(dimension, label, parent);
+    return recent;
+  }();
+  dimension.next_.resize(dimension.categories.size(), -1);
+  if (previous >= 0) dimension.next_[static_cast<std::size_t>(previous)] = found;
+  dimension.last_found_ = found;
+  return found;
+}
+
+namespace {
+
+// Categories under one parent are the same when they show the same text and
+// name the same variable: the hash of that identity.
+std::uint64_t identity_hash(int parent, std::int64_t variable, std::string_view shown) {
+  std::uint64_t h = bytes_hash(shown);
+  mix(h, static_cast<std::uint64_t>(static_cast<std::int64_t>(parent)));
+  mix(h, static_cast<std::uint64_t>(variable));
+  return finish(h);
+}
+
+}  // namespace
+
+int OutputDocument::find_shown(const Dimension& dimension, int parent, std::int64_t variable, std::string_view shown) {
+  if (dimension.slots_.empty()) return -1;
+  const std::size_t mask = dimension.slots_.size() - 1;
+  for (std::size_t slot = identity_hash(parent, variable, shown) & mask; dimension.slots_[slot] != 0;
+       slot = (slot + 1) & mask) {
+    const std::size_t k = dimension.slots_[slot] - 1;
+    const Category& c = dimension.categories[k];
+    if (c.parent == parent && variable_of(c.label) == variable && c.text == shown) return static_cast<int>(k);
   }
-  recent = find_or_add_shown(dimension, label, parent);
-  return recent;
+  return -1;
 }
 
 int OutputDocument::find_or_add_shown(Dimension& dimension, const Text& label, int parent) {
   std::string shown = display(label);
-  std::string id = category_identity(parent, label, shown);
-  const auto found = dimension.lookup_.find(id);
-  if (found != dimension.lookup_.end()) return found->second;
+  const std::int64_t variable = variable_of(label);
+  const int found = find_shown(dimension, parent, variable, shown);
+  if (found >= 0) return found;
   const int index = static_cast<int>(dimension.categories.size());
+  const auto hash_of = [&](std::size_t k) {
+    const Category& c = dimension.categories[k];
+    return identity_hash(c.parent, variable_of(c.label), c.text);
+  };
+  if (dimension.slots_.size() * 2 < (dimension.categories.size() + 1) * 3) {
+    rebuild_slots(dimension.slots_, dimension.categories.size(), hash_of);
+  }
   Category category;
   category.label = label;
   category.text = std::move(shown);
@@ -524,7 +612,10 @@ int OutputDocument::find_or_add_shown(Dimension& dimension, const Text& label, i
   } else {
     dimension.categories[static_cast<std::size_t>(parent)].children.push_back(index);
   }
-  dimension.lookup_.emplace(std::move(id), index);
+  const std::size_t mask = dimension.slots_.size() - 1;
+  std::size_t slot = hash_of(static_cast<std::size_t>(index)) & mask;
+  while (dimension.slots_[slot] != 0) slot = (slot + 1) & mask;
+  dimension.slots_[slot] = static_cast<std::uint32_t>(index + 1);
   return index;
 }
 
@@ -574,6 +665,7 @@ void OutputDocument::cell(int number, const Text& value, const Text& category) {
   if (table.cell_dimension < 0) fault(number, "CELL_IN_CATEGORY", "no cell dimension has been named");
   std::vector<int>& at = table.scratch_at_;
   at.resize(table.dimensions.size());
+  int column = -1;  // the category in the cell dimension
   for (std::size_t d = 0; d < table.dimensions.size(); ++d) {
     Dimension& dim = table.dimensions[d];
     if (static_cast<int>(d) == table.cell_dimension) {
@@ -581,14 +673,20 @@ void OutputDocument::cell(int number, const Text& value, const Text& category) {
       dim.current_ = find_or_add(dim, category, parent);
       table.last_dimension_ = static_cast<int>(d);
       table.last_category_ = dim.current_;
-      at[d] = dim.current_;
+      at[d] = column = dim.current_;
     } else if (dim.positioned && dim.current_ >= 0) {
       at[d] = dim.current_;
     } else {
       at[d] = blank_category(dim);
     }
   }
-  table.last_cell_ = static_cast<int>(table.cells.put(at, value));
+  // A column mostly repeats a value: the one it was given last is tried first.
+  std::vector<std::uint32_t>& hints = table.value_hint_;
+  if (hints.size() <= static_cast<std::size_t>(column))
+    hints.resize(static_cast<std::size_t>(column) + 1, CellStore::kNoHint);
+  const std::size_t i = table.cells.put(at, value, hints[static_cast<std::size_t>(column)]);
+  hints[static_cast<std::size_t>(column)] = table.cells.value_of_[i];
+  table.last_cell_ = static_cast<int>(i);
 }
 
 // ---- Streamed rows ------------------------------------------------------------------
@@ -616,7 +714,7 @@ void OutputDocument::spill_rows(PivotTable& table, int d, const Text& label) {
   if (window_ == 0 || dim.top.size() < window_ || !dim.open_groups_.empty()) return;
   if (table.streamed() ? table.spool_dimension != d : !streams_rows(table, d)) return;
   // A label met before in these rows names the same category: nothing ends.
-  if (dim.lookup_.count(category_identity(-1, label, display(label))) != 0) return;
+  if (find_shown(dim, -1, variable_of(label), display(label)) >= 0) return;
   if (!table.streamed()) {
     table.spool = RowSpool::open();
     if (!table.streamed()) return;  // no temporary file: the table is held whole
@@ -625,8 +723,10 @@ void OutputDocument::spill_rows(PivotTable& table, int d, const Text& label) {
   if (!table.spool->write(dim, table.cells)) return;  // the file is full: the rows stay here
   dim.categories.clear();
   dim.top.clear();
-  dim.lookup_.clear();
+  std::fill(dim.slots_.begin(), dim.slots_.end(), 0);
   dim.recent_ = Dimension::filled_recent();
+  dim.next_.clear();
+  dim.last_found_ = -1;
   dim.current_ = -1;
   table.cells.clear_cells();
   table.last_cell_ = -1;

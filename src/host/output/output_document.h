@@ -81,7 +81,9 @@ struct Dimension {
 
  private:
   friend class OutputDocument;
-  std::unordered_map<std::string, int> lookup_;  // (parent, identity) -> category
+  // Category index + 1 by a hash of what makes a category the same: its
+  // parent, the variable its label names and the text it shows; 0 free.
+  std::vector<std::uint32_t> slots_;
   // Categories found lately, by a hash of parent and label: a label met again
   // (every cell names its variable) is found without being displayed. -1 empty.
   std::array<int, 64> recent_ = filled_recent();
@@ -91,6 +93,8 @@ struct Dimension {
     a.fill(-1);
     return a;
   }
+  std::vector<int> next_;  // by category: the category found right after it last time; -1 none
+  int last_found_ = -1;    // the category found last
   std::vector<int> open_groups_;
   int current_ = -1;
 };
@@ -133,6 +137,8 @@ struct TableCell {
 // cell numbers that reads the coordinates from the flat array.
 class CellStore {
  public:
+  static constexpr std::uint32_t kNoHint = 0xffffffffU;  // put() without a likely value
+
   // Walks the cells in storage order, yielding TableCell views.
   class Iterator {
    public:
@@ -164,7 +170,8 @@ class CellStore {
 
   // Stores `value` at `at` (one category per dimension), replacing the value
   // and dropping the footnotes of a cell already there; returns the cell's index.
-  std::size_t put(const std::vector<int>& at, const Text& value);
+  // `hint` is the index of a distinct value that `value` is likely to be.
+  std::size_t put(const std::vector<int>& at, const Text& value, std::size_t hint = kNoHint);
   // Gives every stored cell category `blank` in a dimension added after them.
   void add_dimension(int blank);
   // The footnote list of cell i, made on first use.
@@ -172,9 +179,9 @@ class CellStore {
   // Drops every cell, keeping the distinct values (their indices stay valid).
   void clear_cells();
 
-  std::size_t intern(const Text& value);              // the index of `value` among values_, added if new
-  std::size_t coordinate_hash(const int* at) const;   // hash of dims_ coordinates from `at`
-  bool same_place(const int* a, const int* b) const;  // true when dims_ coordinates agree
+  std::size_t intern(const Text& value, std::size_t hint);  // the index of `value` among values_, added if new
+  std::size_t coordinate_hash(const int* at) const;         // hash of dims_ coordinates from `at`
+  bool same_place(const int* a, const int* b) const;        // true when dims_ coordinates agree
   void grow_cell_slots();  // rehashes every cell, first doubling cell_slots_ until it has room for one more
 
   std::size_t dims_ = 0;                      // coordinates per cell
@@ -222,7 +229,8 @@ struct PivotTable {
  private:
   friend class OutputDocument;
   std::unordered_map<std::string, int> dimension_index_;
-  std::vector<int> scratch_at_;  // the coordinates of the cell being stored, kept between calls
+  std::vector<int> scratch_at_;            // the coordinates of the cell being stored, kept between calls
+  std::vector<std::uint32_t> value_hint_;  // by category of the cell dimension: the value it was given last
   int footnote_count_ = 0;
   int last_dimension_ = -1;  // the category or group made current last
   int last_category_ = -1;
@@ -381,6 +389,9 @@ class OutputDocument {
   int add_dimension(PivotTable& table, const Text& name);
   int find_or_add(Dimension& dimension, const Text& label, int parent);        // the category, added if new
   int find_or_add_shown(Dimension& dimension, const Text& label, int parent);  // the same, by its identity
+  // The category under `parent` that names `variable` (0 for none) and shows
+  // `shown`; -1 when there is none.
+  static int find_shown(const Dimension& dimension, int parent, std::int64_t variable, std::string_view shown);
   int blank_category(Dimension& dimension);
   void attach_footnote(PivotTable& table, std::vector<int>& target, const Text& text, int code);
   void add_note(PivotTable& table, const Text& text, int code);

@@ -7,7 +7,6 @@
 // when wide and down when long, with its header rows held at the top.
 #include <algorithm>
 #include <map>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -68,6 +67,15 @@ constexpr std::string_view kPageEnd = "</body>\n</html>\n";
 
 std::string escape(std::string_view text) { return markup_escape(text, "<br>"); }
 
+// Appends escape(text); a text with nothing to escape goes as it stands.
+void append_escaped(std::string& out, std::string_view text) {
+  if (text.find_first_of("&<>\"'\n") == std::string_view::npos) {
+    out += text;
+  } else {
+    out += escape(text);
+  }
+}
+
 std::string sup(const std::string& markers) { return markers.empty() ? "" : "<sup>" + escape(markers) + "</sup>"; }
 
 std::string align_class(Align align) {
@@ -94,13 +102,12 @@ std::string group_anchor(int command, int group) {
 
 void render_table(const PivotTable& table, std::size_t index, const Page& page, std::string& out, const Write& write) {
   // A streamed table's body comes block by block.
-  std::optional<StreamedLayout> streamed;
-  if (table.streamed()) streamed.emplace(table);
-  const TableGrid grid = streamed ? streamed->head() : layout_table(table);
+  const TableBody body(table);
+  const TableGrid& grid = body.head();
   out += "<div class=\"pair\" id=\"table" + std::to_string(index) + "\">\n";
   out += "<div class=\"table\">\n<div class=\"scroll\">\n<table>\n<caption>" + escape(grid.title) +
          sup(grid.title_markers) + "</caption>\n";
-  if (streamed ? streamed->rows() > 0 : !grid.body.empty()) {
+  if (body.has_body()) {
     if (!grid.header.empty()) {
       out += "<thead>\n";
       for (const auto& row : grid.header) {
@@ -115,26 +122,20 @@ void render_table(const PivotTable& table, std::size_t index, const Page& page, 
       out += "</thead>\n";
     }
     out += "<tbody>\n";
-    const auto rows = [&](const TableGrid& part) {
+    body.for_each_body([&](const TableGrid& part) {
       for (const auto& row : part.body) {
         out += "<tr>";
         for (const GridCell& cell : row) {
-          const std::string content = escape(part.text(cell)) + sup(part.markers(cell));
-          if (cell.role == GridRole::RowLabel) {
-            out += "<th scope=\"row\">" + content + "</th>";
-          } else {
-            out += std::string(cell.align == Align::Right ? "<td class=\"num\">" : "<td>") + content + "</td>";
-          }
+          const bool label = cell.role == GridRole::RowLabel;
+          out += label ? "<th scope=\"row\">" : cell.align == Align::Right ? "<td class=\"num\">" : "<td>";
+          append_escaped(out, part.text(cell));
+          if (const std::string& markers = part.markers(cell); !markers.empty()) out += sup(markers);
+          out += label ? "</th>" : "</td>";
         }
         out += "</tr>\n";
       }
       spill(out, write);
-    };
-    if (streamed) {
-      streamed->for_each_body(rows);
-    } else {
-      rows(grid);
-    }
+    });
     out += "</tbody>\n";
   }
   out += "</table>\n</div>\n";

@@ -10,6 +10,7 @@
 // when raised while a command was read, its place in the script ("source").
 // Every system-missing number is null. Footnote markers are listed on the
 // elements they mark, and each footnote carries its marker.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -248,93 +249,206 @@ class Container {
   bool first_ = true;
 };
 
-// What the cells of one table share, dumped once: each category's name and
-// path as "at" and "path" write them, and each distinct value's number and text.
+// Appends `text` as a JSON string. A text of printable ASCII with no quote
+// or backslash stands as it is between quotes; any other goes through the
+// library's escaping, so that both read the same.
+void append_string(std::string& out, std::string_view text) {
+  const bool plain =
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7e && c != '"' && c != '\\'; });
+  if (plain) {
+    out += '"';
+    out += text;
+    out += '"';
+  } else {
+    out += dumped(ordered_json(std::string(text)));
+  }
+}
+
+void append_indent(std::string& out, int depth) { out.append(static_cast<std::size_t>(2 * depth), ' '); }
+
+// Appends an array of strings at nesting depth `depth`, as append_json lays
+// out the same array.
+void append_strings(std::string& out, const std::vector<std::string>& items, int depth) {
+  if (items.empty()) {
+    out += "[]";
+    return;
+  }
+  out += "[\n";
+  for (std::size_t k = 0; k < items.size(); ++k) {
+    append_indent(out, depth + 1);
+    append_string(out, items[k]);
+    out += k + 1 < items.size() ? ",\n" : "\n";
+  }
+  append_indent(out, depth);
+  out += ']';
+}
+
+// Appends category `index` of `dim` at nesting depth `depth`, as append_json
+// lays out category_json(table, dim, index): a case table has a category a
+// row, too many to build each as a JSON tree.
+void append_category(std::string& out, const PivotTable& table, const Dimension& dim, int index, int depth) {
+  const Category& category = dim.categories[static_cast<std::size_t>(index)];
+  const auto member = [&](std::string_view name, bool first) {
+    out += first ? "{\n" : ",\n";
+    append_indent(out, depth + 1);
+    out += '"';
+    out += name;
+    out += "\": ";
+  };
+  member("key", true);
+  const std::string key = key_of(category.label);
+  if (key.empty()) {
+    out += "null";
+  } else {
+    append_string(out, key);
+  }
+  member("text", false);
+  append_string(out, category.text);
+  if (category.label.kind == Text::Kind::Variable) {
+    member("variable", false);
+    append_string(out, category.label.name);
+  }
+  if (category.label.kind == Text::Kind::VarValue) {
+    member("value", false);
+    out += dumped(number_json(category.label));
+  }
+  if (category.group || !category.children.empty()) {
+    member("children", false);
+    if (category.children.empty()) {
+      out += "[]";
+    } else {
+      out += "[\n";
+      for (std::size_t k = 0; k < category.children.size(); ++k) {
+        append_indent(out, depth + 2);
+        append_category(out, table, dim, category.children[k], depth + 2);
+        out += k + 1 < category.children.size() ? ",\n" : "\n";
+      }
+      append_indent(out, depth + 1);
+      out += ']';
+    }
+    if (category.ungrouped) {
+      member("ungrouped", false);
+      out += "true";
+    }
+  }
+  if (!category.footnotes.empty()) {
+    std::vector<std::string> markers;
+    for (const int f : category.footnotes) {
+      markers.push_back(footnote_marker(table.annotations[static_cast<std::size_t>(f)].marker));
+    }
+    member("footnotes", false);
+    append_strings(out, markers, depth + 1);
+  }
+  out += '\n';
+  append_indent(out, depth);
+  out += '}';
+}
+
+// The names from the outermost group down to `leaf`, as category_path gives them.
+std::vector<std::string> path_names(const Dimension& dim, int leaf) {
+  std::vector<std::string> names;
+  for (int c = leaf; c >= 0; c = dim.categories[static_cast<std::size_t>(c)].parent) {
+    names.push_back(category_name(dim.categories[static_cast<std::size_t>(c)]));
+  }
+  std::reverse(names.begin(), names.end());
+  return names;
+}
+
+// Writes the cells of a table, laid out as dumps of cell_json() would be.
+// A cell is a run of pieces made once: the text between its variable parts,
+// each category's member of "at" and of "path" (with the indentation before
+// and the separator after it), and each distinct value's number and text.
 class CellWriter {
  public:
-  // For the cells of `table`, written at nesting depth `depth`; `names` are
-  // the dimensions' names as a cell's keys.
-  CellWriter(const PivotTable& table, const std::vector<std::string>& names, int depth)
-      : table_(table),
-        depth_(depth),
-        at_(table.dimensions.size()),
-        path_(table.dimensions.size()),
-        number_(table.cells.value_count()),
-        text_(table.cells.value_count()) {
-    for (const std::string& name : names) keys_.push_back(dumped(ordered_json(name)).append(": "));
+  // For cells at nesting depth `depth` of tables with these dimension names
+  // (at least one); `rows` is the dimension whose categories change from one
+  // part of the table to the next (-1 for none).
+  CellWriter(const std::vector<std::string>& names, int depth, int rows)
+      : depth_(depth), rows_(rows), at_(names.size()), path_(names.size()) {
+    for (const std::string& name : names) {
+      std::string key;
+      append_indent(key, depth + 2);
+      key += dumped(ordered_json(name)).append(": ");
+      keys_.push_back(std::move(key));
+    }
+    const auto line = [&](std::string_view before, int levels, std::string_view after) {
+      std::string piece(before);
+      append_indent(piece, depth + levels);
+      piece += after;
+      return piece;
+    };
+    open_ = line("{\n", 1, "\"at\": {\n");
+    to_path_ = line("", 1, "},\n") + line("", 1, "\"path\": {\n");
+    to_value_ = line("", 1, "},\n") + line("", 1, "\"value\": ");
+    to_text_ = line(",\n", 1, "\"text\": ");
+    to_footnotes_ = line(",\n", 1, "\"footnotes\": ");
+    close_ = line("\n", 0, "}");
   }
 
-  // Appends one cell, laid out as a dump of cell_json() would be.
+  // Starts a part of the table: its own case categories, the same values.
+  void begin(const PivotTable& part) {
+    table_ = &part;
+    if (rows_ >= 0) {
+      at_[static_cast<std::size_t>(rows_)].clear();
+      path_[static_cast<std::size_t>(rows_)].clear();
+    }
+    if (number_.size() < part.cells.value_count()) {
+      number_.resize(part.cells.value_count());
+      text_.resize(part.cells.value_count());
+    }
+  }
+
+  // Appends one cell of the part begun last.
   void write(std::string& out, const TableCell& cell) {
-    const std::string inner = indent(1);
-    // Starts the member `key` ("\"name\": "), after `separator`.
-    const auto member = [&](const char* separator, const char* key) {
-      out += separator;
-      out += inner;
-      out += key;
-    };
-    member("{\n", "\"at\": ");
-    members(out, cell, at_, [&](const Dimension& dim, int c) {
-      return dumped(ordered_json(category_name(dim.categories[static_cast<std::size_t>(c)])));
-    });
-    member(",\n", "\"path\": ");
-    members(out, cell, path_, [&](const Dimension& dim, int c) {
-      std::string piece;
-      append_json(piece, category_path(dim, c), depth_ + 2);
-      return piece;
-    });
+    out += open_;
+    for (std::size_t d = 0; d < cell.at.size(); ++d) out += piece(at_, d, cell.at[d], false);
+    out += to_path_;
+    for (std::size_t d = 0; d < cell.at.size(); ++d) out += piece(path_, d, cell.at[d], true);
+    out += to_value_;
     const std::size_t v = cell.value_index;
     if (number_[v].empty()) {
       number_[v] = dumped(number_json(cell.value));
       text_[v] = dumped(ordered_json(display(cell.value)));
     }
-    member(",\n", "\"value\": ");
     out += number_[v];
-    member(",\n", "\"text\": ");
+    out += to_text_;
     out += text_[v];
     if (!cell.footnotes.empty()) {
       ordered_json markers;
-      add_markers(markers, table_, cell.footnotes);
-      member(",\n", "\"footnotes\": ");
+      add_markers(markers, *table_, cell.footnotes);
+      out += to_footnotes_;
       append_json(out, markers["footnotes"], depth_ + 1);
     }
-    out += '\n';
-    out += indent(0);
-    out += '}';
+    out += close_;
   }
 
  private:
-  std::string indent(int levels) const { return std::string(static_cast<std::size_t>(2 * (depth_ + levels)), ' '); }
-
-  // Appends the object of one member per dimension, each value from `cache`
-  // (made by `make` on first use).
-  template <class Make>
-  void members(std::string& out, const TableCell& cell, std::vector<std::vector<std::string>>& cache, Make make) {
-    if (cell.at.size() == 0) {
-      out += "{}";
-      return;
+  // The member of category c of dimension d in "at" or "path", made on first use.
+  const std::string& piece(std::vector<std::vector<std::string>>& cache, std::size_t d, int c, bool path) {
+    std::vector<std::string>& pieces = cache[d];
+    const auto k = static_cast<std::size_t>(c);
+    const Dimension& dim = table_->dimensions[d];
+    if (pieces.size() <= k) pieces.resize(dim.categories.size());
+    std::string& p = pieces[k];
+    if (p.empty()) {
+      p = keys_[d];
+      if (path) {
+        append_strings(p, path_names(dim, c), depth_ + 2);
+      } else {
+        append_string(p, category_name(dim.categories[k]));
+      }
+      p += d + 1 < keys_.size() ? ",\n" : "\n";
     }
-    out += "{\n";
-    for (std::size_t d = 0; d < cell.at.size(); ++d) {
-      const Dimension& dim = table_.dimensions[d];
-      std::vector<std::string>& pieces = cache[d];
-      const auto c = static_cast<std::size_t>(cell.at[d]);
-      if (pieces.size() <= c) pieces.resize(dim.categories.size());
-      if (pieces[c].empty()) pieces[c] = make(dim, cell.at[d]);
-      out += indent(2);
-      out += keys_[d];
-      out += pieces[c];
-      out += d + 1 < cell.at.size() ? ",\n" : "\n";
-    }
-    out += indent(1);
-    out += '}';
+    return p;
   }
 
-  const PivotTable& table_;
-  std::vector<std::string> keys_;  // each dimension's name as a cell's key, dumped, with ": "
+  const PivotTable* table_ = nullptr;
   int depth_;
-  std::vector<std::vector<std::string>> at_, path_;  // by dimension and category
-  std::vector<std::string> number_, text_;           // by distinct value
+  int rows_;
+  std::vector<std::string> keys_;  // each dimension's name as a cell's key, indented, with ": "
+  std::string open_, to_path_, to_value_, to_text_, to_footnotes_, close_;  // the text between the parts
+  std::vector<std::vector<std::string>> at_, path_;                         // by dimension and category
+  std::vector<std::string> number_, text_;                                  // by distinct value
 };
 
 // The "dimensions" member of a streamed table: the case dimension's
@@ -361,7 +475,7 @@ void write_streamed_dimensions(std::string& out, const PivotTable& table, const 
         const Dimension& dim = part.dimensions[rows];
         for (const int c : dim.top) {
           categories.element();
-          append_json(out, category_json(part, dim, c), depth + 3);
+          append_category(out, part, dim, c, depth + 3);
           spill(out, write);
         }
       });
@@ -390,11 +504,12 @@ void write_table(std::string& out, const PivotTable& table, const std::string* p
   Container cells(out, depth + 1, '[');
   // Two dimensions of one name share one key in "at" and "path": such a
   // table's cells go through the general object.
-  const bool distinct = std::set<std::string>(names.begin(), names.end()).size() == names.size();
+  const bool distinct = !names.empty() && std::set<std::string>(names.begin(), names.end()).size() == names.size();
   // A streamed table's cells come block by block, each block with the case
   // categories of its own rows.
+  CellWriter writer(names, depth + 2, table.streamed() ? table.spool_dimension : -1);
   for_each_row_block(table, [&](const PivotTable& part) {
-    CellWriter writer(part, names, depth + 2);
+    writer.begin(part);
     for (const TableCell& cell : part.cells) {
       cells.element();
       if (distinct) {

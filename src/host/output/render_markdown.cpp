@@ -4,7 +4,6 @@
 // each command as given in a code block.
 #include <algorithm>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,9 +17,7 @@ namespace {
 
 // Escapes the characters that Markdown would read as markup, and turns line
 // breaks into blanks (a table cell or a quoted line holds one line).
-std::string escape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+void append_escaped(std::string& out, std::string_view text) {
   for (const char c : text) {
     if (c == '\n' || c == '\r') {
       out += ' ';
@@ -29,6 +26,12 @@ std::string escape(std::string_view text) {
     if (std::string_view("\\`*_[]<>|#").find(c) != std::string_view::npos) out += '\\';
     out += c;
   }
+}
+
+std::string escape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  append_escaped(out, text);
   return out;
 }
 
@@ -53,23 +56,20 @@ std::string cell_text(const TableGrid& grid, const GridCell& cell) {
   return escape(grid.text(cell)) + sup(grid.markers(cell));
 }
 
+// Appends cell_text(grid, cell).
+void append_cell(std::string& out, const TableGrid& grid, const GridCell& cell) {
+  append_escaped(out, grid.text(cell));
+  if (const std::string& markers = grid.markers(cell); !markers.empty()) out += sup(markers);
+}
+
 void render_table(const PivotTable& table, std::string& out, const Write& write) {
-  // A streamed table's body comes block by block, twice: once for the
-  // alignment of the columns, once to be written.
-  std::optional<StreamedLayout> streamed;
-  if (table.streamed()) streamed.emplace(table);
-  const TableGrid grid = streamed ? streamed->head() : layout_table(table);
-  const auto for_each_body = [&](const std::function<void(const TableGrid&)>& visit) {
-    if (streamed) {
-      streamed->for_each_body(visit);
-    } else {
-      visit(grid);
-    }
-  };
+  // A streamed table's body comes block by block, the alignment of its
+  // columns found as its head is laid out.
+  const TableBody body(table);
+  const TableGrid& grid = body.head();
   out += "**" + escape(grid.title) + "**" + sup(grid.title_markers) + "\n\n";
   const auto columns = static_cast<std::size_t>(grid.label_columns + grid.value_columns);
-  const bool has_body = streamed ? streamed->rows() > 0 : !grid.body.empty();
-  if (has_body && columns > 0) {
+  if (body.has_body() && columns > 0) {
     // One header line: each column's labels from the outermost level down.
     std::vector<std::string> headers(columns);
     for (const auto& row : grid.header) {
@@ -84,14 +84,8 @@ void render_table(const PivotTable& table, std::string& out, const Write& write)
         column += static_cast<std::size_t>(cell.span);
       }
     }
-    std::vector<bool> right(columns, false);
-    for_each_body([&](const TableGrid& part) {
-      for (const auto& row : part.body) {
-        for (std::size_t k = 0; k < columns; ++k) {
-          if (row[k].role == GridRole::Value && row[k].align == Align::Right) right[k] = true;
-        }
-      }
-    });
+    std::vector<bool> right = body.right_aligned();
+    right.resize(columns, false);
     std::string line = "|";
     std::string rule = "|";
     for (std::size_t k = 0; k < columns; ++k) {
@@ -99,11 +93,15 @@ void render_table(const PivotTable& table, std::string& out, const Write& write)
       rule += right[k] ? " ---: |" : " --- |";
     }
     out += line + '\n' + rule + '\n';
-    for_each_body([&](const TableGrid& part) {
+    body.for_each_body([&](const TableGrid& part) {
       for (const auto& row : part.body) {
-        line = "|";
-        for (const GridCell& cell : row) line.append(" ").append(cell_text(part, cell)).append(" |");
-        out += line + '\n';
+        out += '|';
+        for (const GridCell& cell : row) {
+          out += ' ';
+          append_cell(out, part, cell);
+          out += " |";
+        }
+        out += '\n';
       }
       spill(out, write);
     });

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <functional>
 #include <numeric>
-#include <optional>
 #include <string_view>
 
 #include "host/output/renderers.h"
@@ -29,65 +28,60 @@ std::size_t text_width(std::string_view s) {
 // Footnote markers stand in brackets after the text they annotate: "Mean[a]".
 std::string bracketed(const std::string& markers) { return markers.empty() ? "" : "[" + markers + "]"; }
 
-std::string shown(const TableGrid& grid, const GridCell& cell) {
-  return grid.text(cell) + bracketed(grid.markers(cell));
+// Columns a cell takes: its text and its bracketed markers.
+std::size_t shown_width(const TableGrid& grid, const GridCell& cell) {
+  const std::string& markers = grid.markers(cell);
+  return text_width(grid.text(cell)) + (markers.empty() ? 0 : text_width(markers) + 2);
 }
 
-std::string pad(const std::string& text, std::size_t width, Align align) {
-  const std::size_t w = text_width(text);
-  if (w >= width) return text;
-  const std::size_t room = width - w;
-  switch (align) {
-    case Align::Right: return std::string(room, ' ') + text;
-    case Align::Center: return std::string(room / 2, ' ') + text + std::string(room - room / 2, ' ');
-    case Align::Left: break;
+// Appends a cell's text and markers, padded to `width` columns as it is aligned.
+void append_padded(std::string& out, const TableGrid& grid, const GridCell& cell, std::size_t width) {
+  const std::size_t w = shown_width(grid, cell);
+  const std::size_t room = w >= width ? 0 : width - w;
+  const std::size_t before = cell.align == Align::Right ? room : cell.align == Align::Center ? room / 2 : 0;
+  out.append(before, ' ');
+  out += grid.text(cell);
+  if (const std::string& markers = grid.markers(cell); !markers.empty()) {
+    out += '[';
+    out += markers;
+    out += ']';
   }
-  return text + std::string(room, ' ');
+  out.append(room - before, ' ');
 }
 
 void trim_right(std::string& line) {
   while (!line.empty() && line.back() == ' ') line.pop_back();
 }
 
-std::string grid_line(const TableGrid& grid, const std::vector<GridCell>& cells,
-                      const std::vector<std::size_t>& widths) {
-  std::string line;
+// Appends one line of the grid, without trailing blanks.
+void append_line(std::string& out, const TableGrid& grid, const std::vector<GridCell>& cells,
+                 const std::vector<std::size_t>& widths) {
+  const std::size_t start = out.size();
   std::size_t column = 0;
   for (const GridCell& cell : cells) {
     const auto span = static_cast<std::size_t>(cell.span);
     std::size_t width = kGap.size() * (span - 1);
     for (std::size_t k = column; k < column + span && k < widths.size(); ++k) width += widths[k];
-    if (column > 0) line += kGap;
-    line += pad(shown(grid, cell), width, cell.align);
+    if (column > 0) out += kGap;
+    append_padded(out, grid, cell, width);
     column += span;
   }
-  trim_right(line);
-  return line;
+  while (out.size() > start && out.back() == ' ') out.pop_back();
+  out += '\n';
 }
 
 void render_table(const PivotTable& table, std::string& out, const Write& write) {
-  // A streamed table's body comes block by block, twice: once for the
-  // widths, once to be written.
-  std::optional<StreamedLayout> streamed;
-  if (table.streamed()) streamed.emplace(table);
-  const TableGrid grid = streamed ? streamed->head() : layout_table(table);
-  const auto for_each_body = [&](const std::function<void(const TableGrid&)>& visit) {
-    if (streamed) {
-      streamed->for_each_body(visit);
-    } else {
-      visit(grid);
-    }
-  };
+  // A streamed table's body comes block by block, its column widths found
+  // as its head is laid out.
+  const TableBody body(table, [](std::string_view text, std::string_view markers) {
+    return text_width(text) + (markers.empty() ? 0 : text_width(markers) + 2);
+  });
+  const TableGrid& grid = body.head();
   out += grid.title + bracketed(grid.title_markers) + '\n';
   const auto columns = static_cast<std::size_t>(grid.label_columns + grid.value_columns);
-  const bool has_body = streamed ? streamed->rows() > 0 : !grid.body.empty();
-  if (has_body && columns > 0) {
-    std::vector<std::size_t> widths(columns, 0);
-    for_each_body([&](const TableGrid& part) {
-      for (const auto& row : part.body) {
-        for (std::size_t k = 0; k < row.size(); ++k) widths[k] = std::max(widths[k], text_width(shown(part, row[k])));
-      }
-    });
+  if (body.has_body() && columns > 0) {
+    std::vector<std::size_t> widths = body.body_widths();
+    widths.resize(columns, 0);
     // Single-column headers first, then widen the last column under each
     // spanning header that does not fit yet, narrowest spans first.
     std::vector<std::pair<std::size_t, const GridCell*>> spanning;  // (first column, cell)
@@ -95,7 +89,7 @@ void render_table(const PivotTable& table, std::string& out, const Write& write)
       std::size_t column = 0;
       for (const GridCell& cell : row) {
         if (cell.span == 1) {
-          widths[column] = std::max(widths[column], text_width(shown(grid, cell)));
+          widths[column] = std::max(widths[column], shown_width(grid, cell));
         } else {
           spanning.emplace_back(column, &cell);
         }
@@ -109,16 +103,16 @@ void render_table(const PivotTable& table, std::string& out, const Write& write)
       const std::size_t have =
           std::accumulate(widths.begin() + static_cast<std::ptrdiff_t>(first),
                           widths.begin() + static_cast<std::ptrdiff_t>(first + span), kGap.size() * (span - 1));
-      const std::size_t need = text_width(shown(grid, *cell));
+      const std::size_t need = shown_width(grid, *cell);
       if (need > have) widths[first + span - 1] += need - have;
     }
-    for (const auto& row : grid.header) out += grid_line(grid, row, widths) + '\n';
+    for (const auto& row : grid.header) append_line(out, grid, row, widths);
     if (!grid.header.empty()) {
       const std::size_t total = std::accumulate(widths.begin(), widths.end(), kGap.size() * (columns - 1));
       out += std::string(total, '-') + '\n';
     }
-    for_each_body([&](const TableGrid& part) {
-      for (const auto& row : part.body) out += grid_line(part, row, widths) + '\n';
+    body.for_each_body([&](const TableGrid& part) {
+      for (const auto& row : part.body) append_line(out, part, row, widths);
       spill(out, write);
     });
   }

@@ -1,11 +1,14 @@
 // Writing the finished rows of a streamed table to its temporary file and
-// reading them back, block by block. Integers are written as LEB128
-// variable-length numbers (signed ones zigzag-coded), so that a cell of a
-// case table takes a few bytes.
+// reading them back, block by block. The categories of the rows are written
+// field by field, integers as LEB128 variable-length numbers (signed ones
+// zigzag-coded); the cells, millions of them, go as the cell store holds
+// them: the coordinates and value indices as arrays of 32-bit integers, and
+// the footnote lists of the few cells that have one after them.
 #include "host/output/row_spool.h"
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <sys/types.h>
 
@@ -16,16 +19,26 @@ class Writer {
  public:
   explicit Writer(std::string& out) : out_(out) {}
   void number(std::uint64_t v) {
+    char bytes[10];
+    std::size_t n = 0;
     while (v >= 0x80) {
-      out_ += static_cast<char>((v & 0x7f) | 0x80);
+      bytes[n++] = static_cast<char>((v & 0x7f) | 0x80);
       v >>= 7;
     }
-    out_ += static_cast<char>(v);
+    bytes[n++] = static_cast<char>(v);
+    out_.append(bytes, n);
   }
   void integer(std::int64_t v) { number((static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63)); }
   void real(double x) {
     const auto bits = std::bit_cast<std::uint64_t>(x);
-    for (int k = 0; k < 8; ++k) out_ += static_cast<char>(bits >> (8 * k));
+    char bytes[8];
+    for (int k = 0; k < 8; ++k) bytes[k] = static_cast<char>(bits >> (8 * k));
+    out_.append(bytes, 8);
+  }
+  // `count` integers as they lie in memory.
+  template <class T>
+  void array(const T* items, std::size_t count) {
+    out_.append(reinterpret_cast<const char*>(items), count * sizeof(T));
   }
   void text(const std::string& s) {
     number(s.size());
@@ -104,6 +117,16 @@ class Reader {
     items.resize(static_cast<std::size_t>(number()));
     for (int& i : items) i = small();
   }
+  // `count` integers as array() wrote them, into `items`.
+  template <class T>
+  void array(T* items, std::size_t count) {
+    const std::size_t bytes = count * sizeof(T);
+    if (bytes / sizeof(T) != count || bytes > in_.size() - at_) {
+      throw std::runtime_error("spooled rows: a block ends early");
+    }
+    if (bytes > 0) std::memcpy(items, in_.data() + at_, bytes);
+    at_ += bytes;
+  }
 
  private:
   char next() {
@@ -127,7 +150,8 @@ RowSpool::~RowSpool() { std::fclose(file_); }
 
 bool RowSpool::write(const Dimension& rows, const CellStore& cells) {
   if (failed_) return false;
-  std::string block;
+  std::string& block = buffer_;
+  block.clear();
   Writer w(block);
   w.number(rows.categories.size());
   for (const Category& c : rows.categories) {
@@ -139,16 +163,17 @@ bool RowSpool::write(const Dimension& rows, const CellStore& cells) {
   }
   w.number(cells.dims_);
   w.number(cells.size());
+  static_assert(sizeof(int) == 4);
+  w.array(cells.coords_.data(), cells.coords_.size());
+  w.array(cells.value_of_.data(), cells.value_of_.size());
+  // The cells with footnotes: how many, then each one's index and list.
+  std::size_t noted = 0;
+  for (const std::uint32_t notes : cells.notes_of_) noted += notes != 0 ? 1 : 0;
+  w.number(noted);
   for (std::size_t i = 0; i < cells.size(); ++i) {
-    const int* at = cells.coords_.data() + i * cells.dims_;
-    for (std::size_t d = 0; d < cells.dims_; ++d) w.integer(at[d]);
-    w.number(cells.value_of_[i]);
-    const std::uint32_t notes = cells.notes_of_[i];
-    if (notes == 0) {
-      w.number(0);
-    } else {
-      w.list(cells.note_lists_[notes - 1]);
-    }
+    if (cells.notes_of_[i] == 0) continue;
+    w.number(i);
+    w.list(cells.note_lists_[cells.notes_of_[i] - 1]);
   }
   const off_t offset = fseeko(file_, 0, SEEK_END) == 0 ? ftello(file_) : -1;
   if (offset < 0 || std::fwrite(block.data(), 1, block.size(), file_) != block.size() || std::fflush(file_) != 0) {
@@ -161,7 +186,8 @@ bool RowSpool::write(const Dimension& rows, const CellStore& cells) {
 
 void RowSpool::read(std::size_t k, int dimension, PivotTable& view) const {
   const auto [offset, size] = blocks_[k];
-  std::string block(size, '\0');
+  std::string& block = buffer_;
+  block.resize(size);
   if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0 || std::fread(block.data(), 1, size, file_) != size) {
     throw std::runtime_error("spooled rows: cannot read the temporary file back");
   }
@@ -189,39 +215,46 @@ void RowSpool::read(std::size_t k, int dimension, PivotTable& view) const {
   CellStore& cells = view.cells;
   cells.dims_ = static_cast<std::size_t>(r.number());
   const auto count = static_cast<std::size_t>(r.number());
+  if (cells.dims_ != view.dimensions.size() || count > block.size()) {
+    throw std::runtime_error("spooled rows: a block does not fit its table");
+  }
   cells.coords_.resize(count * cells.dims_);
   cells.value_of_.resize(count);
+  r.array(cells.coords_.data(), cells.coords_.size());
+  r.array(cells.value_of_.data(), cells.value_of_.size());
   cells.notes_of_.assign(count, 0);
   cells.note_lists_.clear();
-  std::vector<int> notes;
-  for (std::size_t i = 0; i < count; ++i) {
-    for (std::size_t d = 0; d < cells.dims_; ++d) cells.coords_[i * cells.dims_ + d] = r.small();
-    cells.value_of_[i] = static_cast<std::uint32_t>(r.number());
-    r.list(notes);
-    if (!notes.empty()) {
-      cells.note_lists_.push_back(notes);
-      cells.notes_of_[i] = static_cast<std::uint32_t>(cells.note_lists_.size());
-    }
+  const auto noted = static_cast<std::size_t>(r.number());
+  for (std::size_t n = 0; n < noted; ++n) {
+    const auto i = static_cast<std::size_t>(r.number());
+    if (i >= count) throw std::runtime_error("spooled rows: a footnote of a cell past the block");
+    r.list(cells.note_lists_.emplace_back());
+    cells.notes_of_[i] = static_cast<std::uint32_t>(cells.note_lists_.size());
   }
 }
 
 void RowSpool::for_each_block(const PivotTable& table, const std::function<void(const PivotTable&)>& visit) const {
-  PivotTable view;
-  view.number = table.number;
-  view.title = table.title;
-  view.subtype = table.subtype;
-  view.open = table.open;
-  view.properties = table.properties;
-  view.dimensions = table.dimensions;
-  view.cell_dimension = table.cell_dimension;
-  view.annotations = table.annotations;
-  view.title_footnotes = table.title_footnotes;
+  PivotTable view = table_without_cells(table);
   view.cells.values_ = table.cells.values_;
   for (std::size_t k = 0; k < blocks_.size(); ++k) {
     read(k, table.spool_dimension, view);
     visit(view);
   }
   visit(table);
+}
+
+PivotTable table_without_cells(const PivotTable& table) {
+  PivotTable t;
+  t.number = table.number;
+  t.title = table.title;
+  t.subtype = table.subtype;
+  t.open = table.open;
+  t.properties = table.properties;
+  t.dimensions = table.dimensions;
+  t.cell_dimension = table.cell_dimension;
+  t.annotations = table.annotations;
+  t.title_footnotes = table.title_footnotes;
+  return t;
 }
 
 void for_each_row_block(const PivotTable& table, const std::function<void(const PivotTable&)>& visit) {

@@ -46,7 +46,12 @@ class RowSpool {
   std::FILE* file_;
   bool failed_ = false;
   std::vector<std::pair<long, std::size_t>> blocks_;  // offset and size of each block
+  mutable std::string buffer_;                        // the block being written or read, kept for the next
 };
+
+// A table with the title, dimensions, notes and footnotes of `table` and no
+// cells: what a view of some of its rows starts from.
+PivotTable table_without_cells(const PivotTable& table);
 
 // Calls `visit` with each part of `table` that holds rows: the spooled blocks
 // and the rows in memory for a streamed table, else the table itself.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <span>
 #include <stdexcept>
 
 #include "host/output/row_spool.h"
@@ -14,31 +15,43 @@
 namespace mva::host {
 namespace {
 
+// The leaves of the case dimension of a block, each as its path of
+// categories from the top down, kept flat: row r's path is
+// items[first[r] .. first[r + 1]). Made again for every block in the same
+// arrays, so that no row allocates.
 struct RowLeaves {
-  std::vector<std::vector<int>> paths;  // per row: categories from the top down
-  std::vector<int> leaf_of;             // per category: its row, -1 for a group
-};
+  std::vector<int> items;
+  std::vector<std::size_t> first{0};
+  std::vector<int> leaf_of;  // per category: its row, -1 for a group
+  std::vector<int> path;     // the path being walked
 
-void collect(const Dimension& dim, int parent, std::vector<int>& path, RowLeaves& out) {
-  for (const int c : dim.children_of(parent)) {
-    path.push_back(c);
-    if (dim.categories[static_cast<std::size_t>(c)].children.empty()) {
-      out.leaf_of[static_cast<std::size_t>(c)] = static_cast<int>(out.paths.size());
-      out.paths.push_back(path);
-    } else {
-      collect(dim, c, path, out);
-    }
-    path.pop_back();
+  std::size_t rows() const { return first.size() - 1; }
+  std::span<const int> operator[](std::size_t r) const {
+    return std::span<const int>(items).subspan(first[r], first[r + 1] - first[r]);
   }
-}
 
-RowLeaves row_leaves(const Dimension& dim) {
-  RowLeaves out;
-  out.leaf_of.assign(dim.categories.size(), -1);
-  std::vector<int> path;
-  collect(dim, -1, path, out);
-  return out;
-}
+  void collect(const Dimension& dim, int parent) {
+    for (const int c : dim.children_of(parent)) {
+      path.push_back(c);
+      if (dim.categories[static_cast<std::size_t>(c)].children.empty()) {
+        leaf_of[static_cast<std::size_t>(c)] = static_cast<int>(rows());
+        items.insert(items.end(), path.begin(), path.end());
+        first.push_back(items.size());
+      } else {
+        collect(dim, c);
+      }
+      path.pop_back();
+    }
+  }
+
+  // The leaves of `dim`.
+  void make(const Dimension& dim) {
+    items.clear();
+    first.assign(1, 0);
+    leaf_of.assign(dim.categories.size(), -1);
+    collect(dim, -1);
+  }
+};
 
 std::string flatten(std::string text) {
   std::replace(text.begin(), text.end(), '\n', ' ');
@@ -47,7 +60,7 @@ std::string flatten(std::string text) {
 
 }  // namespace
 
-StreamedLayout::StreamedLayout(const PivotTable& table)
+StreamedLayout::StreamedLayout(const PivotTable& table, const Measure& measure)
     : table_(table),
       dimension_(static_cast<std::size_t>(table.spool_dimension)),
       columns_(axis_dimensions(table, Axis::Columns)),
@@ -62,14 +75,37 @@ StreamedLayout::StreamedLayout(const PivotTable& table)
   std::vector<bool> numeric_column(column_count_, false);
   bool pairs = true;  // every row labelled twice with the same text
   bool any_cell = false;
+  RowLeaves leaves;
+  // With a measure: the widest label at each level of the row paths (every
+  // label is shown in the row where it first stands), the widest cell of
+  // each column, and each distinct value's width without markers.
+  std::vector<std::size_t> level_width;
+  std::vector<std::size_t> column_width(measure ? column_count_ : 0, 0);
+  std::vector<std::size_t> value_width;
+  const auto measured = [&](const PivotTable& part, const std::string& text, const std::vector<int>& footnotes) {
+    const std::string markers = footnotes.empty() ? std::string() : footnote_markers(part, footnotes);
+    return text.find('\n') == std::string::npos ? measure(text, markers) : measure(flatten(text), markers);
+  };
   for_each_row_block(table, [&](const PivotTable& part) {
     const Dimension& dim = part.dimensions[dimension_];
-    const RowLeaves leaves = row_leaves(dim);
-    rows_ += leaves.paths.size();
-    for (const std::vector<int>& path : leaves.paths) {
+    leaves.make(dim);
+    rows_ += leaves.rows();
+    for (std::size_t r = 0; r < leaves.rows(); ++r) {
+      const std::span<const int> path = leaves[r];
       depth_ = std::max(depth_, static_cast<int>(path.size()));
-      const auto text = [&](std::size_t level) { return dim.categories[static_cast<std::size_t>(path[level])].text; };
+      const auto text = [&](std::size_t level) -> const std::string& {
+        return dim.categories[static_cast<std::size_t>(path[level])].text;
+      };
       if (path.size() != 2 || text(0) != text(1)) pairs = false;
+      if (measure) {
+        if (level_width.size() < path.size()) level_width.resize(path.size(), 0);
+        for (std::size_t l = 0; l < path.size(); ++l) {
+          // A label shown in the row above is not measured again.
+          if (r > 0 && l < leaves[r - 1].size() && leaves[r - 1][l] == path[l]) continue;
+          const Category& category = dim.categories[static_cast<std::size_t>(path[l])];
+          level_width[l] = std::max(level_width[l], measured(part, category.text, category.footnotes));
+        }
+      }
       const Text& label = dim.categories[static_cast<std::size_t>(path.back())].label;
       if (!has_id_ && path.size() > 1 && label.kind == Text::Kind::VarValue) {
         has_id_ = true;
@@ -80,11 +116,31 @@ StreamedLayout::StreamedLayout(const PivotTable& table)
       any_cell = true;
       const std::ptrdiff_t c = column_of(cell);
       if (leaves.leaf_of[static_cast<std::size_t>(cell.at[dimension_])] < 0 || c < 0) continue;
-      if (numeric(cell.value_index, cell.value)) numeric_column[static_cast<std::size_t>(c)] = true;
+      const std::size_t v = cell.value_index;
+      if (numeric(v, cell.value)) numeric_column[static_cast<std::size_t>(c)] = true;
+      if (!measure) continue;
+      std::size_t width = 0;
+      if (cell.footnotes.empty()) {
+        if (value_width.size() <= v) value_width.resize(v + 1, std::numeric_limits<std::size_t>::max());
+        if (value_width[v] == std::numeric_limits<std::size_t>::max()) value_width[v] = measure(shown_[v], "");
+        width = value_width[v];
+      } else {
+        width = measure(shown_[v], footnote_markers(part, cell.footnotes));
+      }
+      column_width[static_cast<std::size_t>(c)] = std::max(column_width[static_cast<std::size_t>(c)], width);
     }
   });
   drop_ = depth_ == 2 && pairs;
   head_ = layout_table(stand_in(table, numeric_column, any_cell));
+  for (std::size_t l = 0; l < static_cast<std::size_t>(head_.label_columns); ++l) {
+    const std::size_t level = l + (drop_ ? 1 : 0);
+    right_.push_back(false);
+    if (measure) widths_.push_back(level < level_width.size() ? level_width[level] : 0);
+  }
+  for (std::size_t c = 0; c < column_count_; ++c) {
+    right_.push_back(numeric_column[c]);
+    if (measure) widths_.push_back(column_width[c]);
+  }
 }
 
 bool StreamedLayout::numeric(std::size_t v, const Text& value) const {
@@ -107,15 +163,7 @@ std::ptrdiff_t StreamedLayout::column_of(const TableCell& cell) const {
 
 PivotTable StreamedLayout::stand_in(const PivotTable& table, const std::vector<bool>& numeric_column,
                                     bool any_cell) const {
-  PivotTable t;
-  t.number = table.number;
-  t.title = table.title;
-  t.subtype = table.subtype;
-  t.properties = table.properties;
-  t.dimensions = table.dimensions;
-  t.cell_dimension = table.cell_dimension;
-  t.annotations = table.annotations;
-  t.title_footnotes = table.title_footnotes;
+  PivotTable t = table_without_cells(table);
   // The row labels: a chain as deep as the longest row's, the innermost a
   // value of the ID variable when some row shows one.
   Dimension& rows = t.dimensions[dimension_];
@@ -165,18 +213,20 @@ PivotTable StreamedLayout::stand_in(const PivotTable& table, const std::vector<b
 
 void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& visit) const {
   const auto depth = static_cast<std::size_t>(head_.label_columns);
+  const std::size_t skip = drop_ ? 1 : 0;  // labels left out at the front of each path
+  RowLeaves leaves;
+  TableGrid grid;
+  grid.label_columns = head_.label_columns;
+  grid.value_columns = head_.value_columns;
+  std::vector<int> at;
+  std::vector<std::uint32_t> text_of;
   for_each_row_block(table_, [&](const PivotTable& part) {
     const Dimension& dim = part.dimensions[dimension_];
-    RowLeaves leaves = row_leaves(dim);
-    if (drop_) {
-      for (std::vector<int>& path : leaves.paths) path.erase(path.begin());
-    }
-    const std::size_t rows = leaves.paths.size();
-    TableGrid grid;
-    grid.label_columns = head_.label_columns;
-    grid.value_columns = head_.value_columns;
+    leaves.make(dim);
+    const std::size_t rows = leaves.rows();
+    grid.strings.resize(1);
     // Place the cells: the one stored last wins a place.
-    std::vector<int> at(rows * column_count_, -1);
+    at.assign(rows * column_count_, -1);
     for (std::size_t i = 0; i < part.cells.size(); ++i) {
       const TableCell cell = part.cells[i];
       const int r = leaves.leaf_of[static_cast<std::size_t>(cell.at[dimension_])];
@@ -184,13 +234,15 @@ void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& 
       if (r < 0 || c < 0) continue;
       at[static_cast<std::size_t>(r) * column_count_ + static_cast<std::size_t>(c)] = static_cast<int>(i);
     }
-    std::vector<std::uint32_t> text_of(shown_.size(), std::numeric_limits<std::uint32_t>::max());
-    grid.body.reserve(rows);
+    text_of.assign(shown_.size(), std::numeric_limits<std::uint32_t>::max());
+    // The rows of the grid keep their room from block to block.
+    grid.body.resize(rows);
     for (std::size_t r = 0; r < rows; ++r) {
-      const std::vector<int>& path = leaves.paths[r];
-      const std::vector<int>& before = leaves.paths[r == 0 ? 0 : r - 1];
-      std::vector<GridCell> line;
-      line.reserve(depth + column_count_);
+      const std::span<const int> path = leaves[r].subspan(std::min(skip, leaves[r].size()));
+      const std::span<const int> before =
+          leaves[r == 0 ? 0 : r - 1].subspan(std::min(skip, leaves[r == 0 ? 0 : r - 1].size()));
+      std::vector<GridCell>& line = grid.body[r];
+      line.resize(depth + column_count_);
       // A label is shown where it differs from the row above, and so is
       // everything to the right of it; a block's first row differs from the
       // last row of the block before in its outermost label.
@@ -202,30 +254,74 @@ void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& 
         }
         if (changed && l < path.size()) {
           const Category& category = dim.categories[static_cast<std::size_t>(path[l])];
-          line.push_back(GridCell{grid.add(flatten(category.text)),
-                                  grid.add(footnote_markers(part, category.footnotes)), Align::Left, 1,
-                                  GridRole::RowLabel});
+          line[l] = GridCell{grid.add(flatten(category.text)), markers(grid, part, category.footnotes), Align::Left, 1,
+                             GridRole::RowLabel};
         } else {
-          line.push_back(GridCell{{}, {}, Align::Left, 1, GridRole::RowLabel});
+          line[l] = GridCell{0, 0, Align::Left, 1, GridRole::RowLabel};
         }
       }
       for (std::size_t c = 0; c < column_count_; ++c) {
         const int i = at[r * column_count_ + c];
         if (i < 0) {
-          line.push_back(GridCell{});
+          line[depth + c] = GridCell{};
           continue;
         }
         const TableCell cell = part.cells[static_cast<std::size_t>(i)];
         const std::size_t v = cell.value_index;
         const bool number = numeric(v, cell.value);
         if (text_of[v] == std::numeric_limits<std::uint32_t>::max()) text_of[v] = grid.add(shown_[v]);
-        line.push_back(GridCell{text_of[v], grid.add(footnote_markers(part, cell.footnotes)),
-                                number ? Align::Right : Align::Left, 1, GridRole::Value});
+        line[depth + c] = GridCell{text_of[v], markers(grid, part, cell.footnotes), number ? Align::Right : Align::Left,
+                                   1, GridRole::Value};
       }
-      grid.body.push_back(std::move(line));
     }
     visit(grid);
   });
+}
+
+std::uint32_t StreamedLayout::markers(TableGrid& grid, const PivotTable& part, const std::vector<int>& footnotes) {
+  return footnotes.empty() ? 0 : grid.add(footnote_markers(part, footnotes));
+}
+
+TableBody::TableBody(const PivotTable& table, const StreamedLayout::Measure& measure) : measure_(measure) {
+  if (table.streamed()) {
+    streamed_.emplace(table, measure);
+  } else {
+    whole_ = layout_table(table);
+  }
+}
+
+std::vector<std::size_t> TableBody::body_widths() const {
+  if (streamed_) return streamed_->body_widths();
+  std::vector<std::size_t> widths(static_cast<std::size_t>(whole_.label_columns + whole_.value_columns), 0);
+  for (const auto& row : whole_.body) {
+    for (std::size_t k = 0; k < row.size() && k < widths.size(); ++k) {
+      widths[k] = std::max(widths[k], measure_(whole_.text(row[k]), whole_.markers(row[k])));
+    }
+  }
+  return widths;
+}
+
+std::vector<bool> TableBody::right_aligned() const {
+  if (streamed_) return streamed_->right_aligned();
+  std::vector<bool> right(static_cast<std::size_t>(whole_.label_columns + whole_.value_columns), false);
+  for (const auto& row : whole_.body) {
+    for (std::size_t k = 0; k < row.size() && k < right.size(); ++k) {
+      if (row[k].role == GridRole::Value && row[k].align == Align::Right) right[k] = true;
+    }
+  }
+  return right;
+}
+
+const TableGrid& TableBody::head() const { return streamed_ ? streamed_->head() : whole_; }
+
+bool TableBody::has_body() const { return streamed_ ? streamed_->rows() > 0 : !whole_.body.empty(); }
+
+void TableBody::for_each_body(const std::function<void(const TableGrid&)>& visit) const {
+  if (streamed_) {
+    streamed_->for_each_body(visit);
+  } else {
+    visit(whole_);
+  }
 }
 
 }  // namespace mva::host

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/output/output_document.h"
@@ -17,19 +19,27 @@ namespace mva::host {
 
 class StreamedLayout {
  public:
-  // Surveys every block of `table` (which must be streamed).
-  explicit StreamedLayout(const PivotTable& table);
+  // The width of what a cell shows: its text and its footnote markers.
+  using Measure = std::function<std::size_t(std::string_view text, std::string_view markers)>;
+
+  // Surveys every block of `table` (which must be streamed); with a measure,
+  // finds the width of each body column as it goes.
+  explicit StreamedLayout(const PivotTable& table, const Measure& measure = nullptr);
 
   // The grid without its body: title, header, notes and footnotes.
   const TableGrid& head() const { return head_; }
   std::size_t rows() const { return rows_; }  // body rows in all
+  // By column of the grid: the widest body cell by the measure (empty without one).
+  const std::vector<std::size_t>& body_widths() const { return widths_; }
+  // By column of the grid: true when a body cell of it is a right-aligned value.
+  const std::vector<bool>& right_aligned() const { return right_; }
 
   // Calls `visit` with a grid holding the body rows of each block, in order.
   void for_each_body(const std::function<void(const TableGrid&)>& visit) const;
 
  private:
-  // The leaves of the case dimension in `part`, each as its path of categories.
-  std::vector<std::vector<int>> row_paths(const PivotTable& part) const;
+  // The index in `grid` of the markers of these footnotes of `part`; 0 for none.
+  static std::uint32_t markers(TableGrid& grid, const PivotTable& part, const std::vector<int>& footnotes);
   // True when distinct value v (`value`) is shown right-aligned; works out
   // what it shows on first use.
   bool numeric(std::size_t v, const Text& value) const;
@@ -50,8 +60,33 @@ class StreamedLayout {
   std::string id_;       // that variable's name
   std::size_t rows_ = 0;
   TableGrid head_;
+  std::vector<std::size_t> widths_;
+  std::vector<bool> right_;
   mutable std::vector<std::string> shown_;    // by distinct value: what it shows, line breaks as blanks
   mutable std::vector<signed char> numeric_;  // by distinct value: 1 numeric, 0 not, -1 not yet worked out
+};
+
+// The grid of a table as a renderer walks it: a table held whole laid out at
+// once, or a streamed table's head with its body a block of rows at a time.
+class TableBody {
+ public:
+  // With a measure, body_widths() gives the body's column widths by it.
+  explicit TableBody(const PivotTable& table, const StreamedLayout::Measure& measure = nullptr);
+
+  // Title, header, notes and footnotes (and the body, for a table held whole).
+  const TableGrid& head() const;
+  bool has_body() const;  // true when the table has a body row
+  // Calls `visit` with grids that hold the body rows, in order.
+  void for_each_body(const std::function<void(const TableGrid&)>& visit) const;
+  // By column: the widest body cell by the measure given.
+  std::vector<std::size_t> body_widths() const;
+  // By column: true when a body cell of it is a right-aligned value.
+  std::vector<bool> right_aligned() const;
+
+ private:
+  StreamedLayout::Measure measure_;
+  std::optional<StreamedLayout> streamed_;
+  TableGrid whole_;
 };
 
 }  // namespace mva::host
