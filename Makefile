@@ -186,15 +186,16 @@ checked: deps
 	@cmake --build $(CHECKED_BUILD) -j $(JOBS)
 	cd $(CHECKED_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# ThreadSanitizer over the test of two procedures run at once on two threads
-# (the Python tests would need an interpreter built for it).
+# ThreadSanitizer over the tests of two procedures run at once on two threads
+# and of the load and passes over the cases on several threads (the Python
+# tests would need an interpreter built for it).
 TSAN_BUILD ?= build-tsan
 .PHONY: tsan
 tsan: deps
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMVA_TSAN=ON -DMVA_WERROR=$(WERROR) >/dev/null
-	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_threads
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_threads mva
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" ./$(TSAN_BUILD)/test_threads \
-	  --gtest_filter=Entry.TwoThreadsGiveWhatSingleRunsGive
+	  --gtest_filter='Entry.TwoThreadsGiveWhatSingleRunsGive:ChunkedPasses.*:ChunkedLoad.*-ChunkedLoad.FixturesReadAsInOnePiece'
 
 # The layout check, clang-tidy over src/ and the kernel include rule
 # (.ci/lint), on the compile commands of the ordinary build folder.

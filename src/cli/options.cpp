@@ -149,8 +149,8 @@ char delimiter_of(std::string_view text) {
 // The texts of the arguments as the command line gave them, before their
 // values are checked.
 struct RawArguments {
-  std::vector<std::string> data, dict, delimiter, decimal, weight, format, output, plots, workspace, max_cells,
-      seed, threads;                                               // once
+  std::vector<std::string> data, dict, delimiter, decimal, weight, format, output, plots, workspace, max_cells, seed,
+      threads;                                                     // once
   std::vector<std::string> na, missing, split, commands, scripts;  // repeatable
   bool no_progress = false, version = false, help = false;
 };

@@ -20,10 +20,9 @@
 
 #include "host/commands/variable_list.h"
 #include "host/data/dictionary_json.h"
+#include "host/services/workers.h"
 
 #include <nlohmann/json.hpp>
-#include <oneapi/tbb/parallel_for.h>
-#include <oneapi/tbb/task_arena.h>
 
 namespace mva::host {
 
@@ -339,23 +338,15 @@ void ReferenceHost::OBSERV(Workspace& ws) {
   }
 }
 
-struct ReferenceHost::ChunkWorkers {
-  explicit ChunkWorkers(int threads) : arena(threads) {}
-  tbb::task_arena arena;
-};
-
 void ReferenceHost::for_each_chunk(std::int64_t chunks, const std::function<void(std::int64_t)>& body) {
   if (options_.threads <= 1 || chunks <= 1) {
     Host::for_each_chunk(chunks, body);
     return;
   }
-  if (!workers_) workers_ = std::make_shared<ChunkWorkers>(options_.threads);
+  if (!workers_) workers_ = std::make_shared<Workers>(options_.threads);
   // One chunk per task: the chunks are already the unit of work, and an
   // exception thrown by a body reaches the caller once all tasks have ended.
-  workers_->arena.execute([&] {
-    tbb::parallel_for(
-        std::int64_t{0}, chunks, std::int64_t{1}, [&](std::int64_t c) { body(c); }, tbb::simple_partitioner());
-  });
+  workers_->for_each(static_cast<std::size_t>(chunks), [&](std::size_t c) { body(static_cast<std::int64_t>(c)); });
 }
 
 void ReferenceHost::OBPEND(Workspace&) {

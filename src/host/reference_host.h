@@ -28,6 +28,8 @@
 
 namespace mva::host {
 
+class Workers;
+
 // The host's own error numbers, reported through ERROR.
 enum HostError : std::int64_t {
   kOutfileDictionaryError = 101,  // a saved file's dictionary cannot be made
@@ -248,10 +250,9 @@ class ReferenceHost : public Host {
   DataSet data_;
   CaseReader reader_;
   HostOptions options_;
-  // The workers of for_each_chunk: an arena of options_.threads threads,
-  // made on first use (none with one thread).
-  struct ChunkWorkers;
-  std::shared_ptr<ChunkWorkers> workers_;
+  // The workers of for_each_chunk: options_.threads threads, made on first
+  // use (none with one thread).
+  std::shared_ptr<Workers> workers_;
   Arena arena_;
   TokenStream tokens_;
   OutputDocument output_;

@@ -36,8 +36,8 @@ struct Estimates {
     return d;
   }
   void eout(EstimateMethod method, const EmResult& em) {
-    EOUT(fx.cx(), WordArray(vcols), 3, RealArray(means), RealTriangle(RealArray(cov)), method, 5.0,
-         em, method == EstimateMethod::Em ? kEmTables : kRegressionTables);
+    EOUT(fx.cx(), WordArray(vcols), 3, RealArray(means), RealTriangle(RealArray(cov)), method, 5.0, em,
+         method == EstimateMethod::Em ? kEmTables : kRegressionTables);
   }
   const host::OutputDocument& doc() { return fx.host().output(); }
 };
