@@ -173,6 +173,43 @@ void install_signal_handlers() {
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
+namespace {
+
+// Standard output, or the file --output names (claimed as this run's
+// output); without a target, the problem is told on err and `status` says
+// how the run ends.
+std::optional<OutputTarget> open_target(const ProgramOptions& o, host::RunFiles& files, std::ostream& out,
+                                        std::ostream& err, int& status) {
+  if (o.output.empty()) {
+    if (out) return OutputTarget(out);
+    err << "mva: standard output cannot be written\n";
+    status = kBadInput;
+    return std::nullopt;
+  }
+  const auto interrupted = [] { return host::ReferenceHost::interrupted(); };
+  std::string problem;
+  std::optional<OutputTarget> file = OutputTarget::open_file(o.output, files, interrupted, problem);
+  if (!file) {
+    err << problem << "\n";
+    status = interrupted() ? kCommandError : kBadInput;
+    return std::nullopt;
+  }
+  files.claim(o.output, host::RunFiles::kRun, "the file --output names (" + o.output + ")");
+  return file;
+}
+
+host::HostOptions host_options_of(const ProgramOptions& o) {
+  host::HostOptions host_options;
+  host_options.workspace_bytes = o.workspace_bytes;
+  host_options.seed = o.seed;
+  host_options.progress = !o.no_progress;
+  host_options.max_cells = o.max_cells;
+  host_options.threads = o.data.threads > 0 ? o.data.threads : host::Workers::cores();
+  return host_options;
+}
+
+}  // namespace
+
 int run_program(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   ParsedArguments parsed = parse_arguments(args);
   switch (parsed.action) {
@@ -193,24 +230,9 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   for (const std::string& script : o.scripts) files.add_input(script, "the script " + script + " that this run reads");
 
   // The output target is checked before anything runs.
-  const auto interrupted = [] { return host::ReferenceHost::interrupted(); };
-  std::optional<OutputTarget> target;
-  if (o.output.empty()) {
-    if (!out) {
-      err << "mva: standard output cannot be written\n";
-      return kBadInput;
-    }
-    target.emplace(out);
-  } else {
-    std::string problem;
-    std::optional<OutputTarget> file = OutputTarget::open_file(o.output, files, interrupted, problem);
-    if (!file) {
-      err << problem << "\n";
-      return interrupted() ? kCommandError : kBadInput;
-    }
-    target.emplace(std::move(*file));
-    files.claim(o.output, host::RunFiles::kRun, "the file --output names (" + o.output + ")");
-  }
+  int status = kSuccess;
+  std::optional<OutputTarget> target = open_target(o, files, out, err, status);
+  if (!target) return status;
   if (!o.plots.empty()) {
     std::string problem;
     if (!prepare_plot_folder(o.plots, problem)) {
@@ -219,14 +241,8 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
     }
   }
 
-  host::HostOptions host_options;
-  host_options.workspace_bytes = o.workspace_bytes;
-  host_options.seed = o.seed;
-  host_options.progress = !o.no_progress;
-  host_options.max_cells = o.max_cells;
-  host_options.threads = o.data.threads > 0 ? o.data.threads : host::Workers::cores();
-
-  o.data.interrupted = interrupted;
+  const host::HostOptions host_options = host_options_of(o);
+  o.data.interrupted = [] { return host::ReferenceHost::interrupted(); };
   std::optional<host::DataSet> data;
   try {
     data.emplace(host::DataSet::load(o.data));

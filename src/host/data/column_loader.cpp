@@ -223,7 +223,11 @@ class RecordPass {
   // counts of NA cells and numbers are only added once the record is read.
   // Unchecked (kChecked false), the scans do not look for `end`: the caller
   // knows that a line end stands before it, and every scan stops at one.
+  // This is the load's innermost loop over every cell of the file; its cases
+  // stay in one function so that the compiler keeps the column state in
+  // registers across them.
   template <bool kChecked>
+  // NOLINTNEXTLINE(readability-function-cognitive-complexity)
   const char* read_plain(const char* p, const char* const end, std::size_t record) {
     const std::size_t columns = hot_.size();
     std::size_t exceptions = 0;  // NA cells of this record, in exceptions_

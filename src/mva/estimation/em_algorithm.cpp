@@ -21,6 +21,22 @@ namespace mva {
 
 namespace {
 
+// Replaces each missing dependent value of the case in x by its regression
+// on the independent columns swept in (status below -0.5).
+void predict_missing(const EmPlan& plan, const EmArrays& a, const std::vector<char>& missing, const RealArray& x) {
+  for (std::int64_t k = 1; k <= plan.p; ++k) {
+    const EmColumn& col = plan.columns[static_cast<std::size_t>(k - 1)];
+    if (!col.dependent || !missing[static_cast<std::size_t>(k - 1)]) continue;
+    double value = a.mu(col.variable);
+    for (std::int64_t j = 1; j <= plan.p; ++j) {
+      if (a.status(j) >= -0.5 || !plan.columns[static_cast<std::size_t>(j - 1)].independent) continue;
+      const std::int64_t u = plan.columns[static_cast<std::size_t>(j - 1)].variable;
+      value += (x(u) - a.mu(u)) * a.S(k, j);
+    }
+    x(col.variable) = value;
+  }
+}
+
 // Writes every stored case of the group to the EM file, each missing value
 // of a dependent variable replaced by its conditional mean under the final
 // estimates (the regression on the case's observed independent variables).
@@ -59,17 +75,7 @@ bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
       SWEEP(p, a.S, a.status, a.work, a.refdiag, p, first_sweep ? model.tolerance : -model.tolerance, 0.0, plan.ncases);
       first_sweep = false;
       for (std::int64_t k = 1; k <= p; ++k) a.status(k) -= observed[static_cast<std::size_t>(k - 1)];
-      for (std::int64_t k = 1; k <= p; ++k) {
-        const EmColumn& col = plan.columns[static_cast<std::size_t>(k - 1)];
-        if (!col.dependent || !missing[static_cast<std::size_t>(k - 1)]) continue;
-        double value = a.mu(col.variable);
-        for (std::int64_t j = 1; j <= p; ++j) {
-          if (a.status(j) >= -0.5 || !plan.columns[static_cast<std::size_t>(j - 1)].independent) continue;
-          const std::int64_t u = plan.columns[static_cast<std::size_t>(j - 1)].variable;
-          value += (x(u) - a.mu(u)) * a.S(k, j);
-        }
-        x(col.variable) = value;
-      }
+      predict_missing(plan, a, missing, x);
     }
     if (records.write(L, x) > 0) {
       host.BP_ERROR(host.BP_CSTRING("_EMA_ I/O ERROR"), MessageClass::Runtime, Severity::Error);

@@ -13,6 +13,33 @@
 
 namespace mva {
 
+namespace {
+
+// Fills the case's missing dependent columns of x with their regression
+// predictions from the swept-in columns, and adds weight times the residual
+// covariance of the missing part given them to the cross-products. False
+// when the case has no missing dependent column.
+bool complete_case(const EmPlan& plan, const EmArrays& a, const std::vector<char>& missing,
+                   const std::vector<char>& observed, double weight, const RealArray& x) {
+  bool completed = false;
+  for (std::int64_t k = 1; k <= plan.p; ++k) {
+    const EmColumn& c = plan.columns[static_cast<std::size_t>(k - 1)];
+    if (!c.dependent || !missing[static_cast<std::size_t>(k - 1)]) continue;
+    completed = true;
+    double value = a.mu(c.variable);
+    for (std::int64_t j = 1; j <= plan.p; ++j) {
+      const EmColumn& u = plan.columns[static_cast<std::size_t>(j - 1)];
+      if (!u.listed) continue;
+      if (!observed[static_cast<std::size_t>(j)] && j <= k) a.cp(k, j) += weight * a.S(k, j);
+      if (a.status(j) < -0.5) value += (x(u.variable) - a.mu(u.variable)) * a.S(k, j);
+    }
+    x(c.variable) = value;
+  }
+  return completed;
+}
+
+}  // namespace
+
 void em_case_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, EmSums& sums) {
   MVA_ASSERT(em_plan_fits(plan, a));
   const std::int64_t p = plan.p;
@@ -50,23 +77,7 @@ void em_case_walk(const EmPlan& plan, const EmModel& model, const EmArrays& a, E
     const double f = model.normal() ? 1.0 : model.factor(MAHAL(p, a.mu, a.S, x, plan.roles, plan.sysmis), q);
     if (!(w > 0.0 && f > 0.0)) continue;
 
-    bool completed = false;
-    for (std::int64_t k = 1; k <= p; ++k) {
-      const EmColumn& c = col(k);
-      if (!c.dependent || !missing[static_cast<std::size_t>(k - 1)]) continue;
-      completed = true;
-      // The regression prediction from the swept-in columns, and the
-      // residual covariance of the missing part given them.
-      double value = a.mu(c.variable);
-      for (std::int64_t j = 1; j <= p; ++j) {
-        const EmColumn& u = col(j);
-        if (!u.listed) continue;
-        if (!observed[static_cast<std::size_t>(j)] && j <= k) a.cp(k, j) += w * f * a.S(k, j);
-        if (a.status(j) < -0.5) value += (x(u.variable) - a.mu(u.variable)) * a.S(k, j);
-      }
-      x(c.variable) = value;
-    }
-    if (completed) {
+    if (complete_case(plan, a, missing, observed, w * f, x)) {
       MOMUPD(false, false, plan.nvar, triangle_cells(p), plan.roles, 1, p, w, f, x, running, a.means, a.cp, dev);
     }
   }
