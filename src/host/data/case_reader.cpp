@@ -112,6 +112,7 @@ bool CaseReader::same_group(const double* row) const {
   // Bytes, not doubles: string cells are characters. Numeric cells compare
   // alike both ways, since parsing never yields -0 or a NaN.
   for (std::size_t k = 0; k < split_cells_.size(); ++k) {
+    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison): bytes on purpose, as said above
     if (std::memcmp(&row[split_cells_[k]], &group_values_[k], sizeof(double)) != 0) return false;
   }
   return true;

@@ -17,11 +17,8 @@ namespace {
 std::int64_t count_line_ends(std::string_view text) {
   std::int64_t count = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++count;
-    } else if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) {
-      ++count;
-    }
+    const bool lone_cr = text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n');
+    if (text[i] == '\n' || lone_cr) ++count;
   }
   return count;
 }

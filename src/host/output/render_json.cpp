@@ -225,7 +225,7 @@ class Container {
   void element() {
     out_ += first_ ? "\n" : ",\n";
     first_ = false;
-    out_.append(static_cast<std::size_t>(2 * (depth_ + 1)), ' ');
+    out_.append(2 * (static_cast<std::size_t>(depth_) + 1), ' ');
   }
   // Starts the member `name` of an object; its value follows.
   void member(const std::string& name) {
@@ -237,7 +237,7 @@ class Container {
   void close() {
     if (!first_) {
       out_ += '\n';
-      out_.append(static_cast<std::size_t>(2 * depth_), ' ');
+      out_.append(2 * static_cast<std::size_t>(depth_), ' ');
     }
     out_ += close_;
   }
@@ -264,7 +264,7 @@ void append_string(std::string& out, std::string_view text) {
   }
 }
 
-void append_indent(std::string& out, int depth) { out.append(static_cast<std::size_t>(2 * depth), ' '); }
+void append_indent(std::string& out, int depth) { out.append(2 * static_cast<std::size_t>(depth), ' '); }
 
 // Appends an array of strings at nesting depth `depth`, as append_json lays
 // out the same array.

@@ -68,7 +68,7 @@ void render_table(const PivotTable& table, std::string& out, const Write& write)
   const TableBody body(table);
   const TableGrid& grid = body.head();
   out += "**" + escape(grid.title) + "**" + sup(grid.title_markers) + "\n\n";
-  const auto columns = static_cast<std::size_t>(grid.label_columns + grid.value_columns);
+  const auto columns = static_cast<std::size_t>(grid.label_columns) + static_cast<std::size_t>(grid.value_columns);
   if (body.has_body() && columns > 0) {
     // One header line: each column's labels from the outermost level down.
     std::vector<std::string> headers(columns);

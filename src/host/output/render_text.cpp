@@ -78,7 +78,7 @@ void render_table(const PivotTable& table, std::string& out, const Write& write)
   });
   const TableGrid& grid = body.head();
   out += grid.title + bracketed(grid.title_markers) + '\n';
-  const auto columns = static_cast<std::size_t>(grid.label_columns + grid.value_columns);
+  const auto columns = static_cast<std::size_t>(grid.label_columns) + static_cast<std::size_t>(grid.value_columns);
   if (body.has_body() && columns > 0) {
     std::vector<std::size_t> widths = body.body_widths();
     widths.resize(columns, 0);

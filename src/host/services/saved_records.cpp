@@ -31,7 +31,7 @@ char* write_number(char* out, double value) {
   constexpr std::int64_t kUnit = 1000000;
   const double size = std::fabs(value);
   if (size < 4294967296.0 && (size >= 1e-4 || size == 0.0)) {
-    const auto m = static_cast<std::int64_t>(size * kScale + 0.5);
+    const auto m = static_cast<std::int64_t>(size * kScale + 0.5);  // NOLINT(bugprone-incorrect-roundings): see above
     if (static_cast<double>(m) / kScale == size) {
       if (std::signbit(value)) *out++ = '-';
       out = std::to_chars(out, out + 16, m / kUnit).ptr;

@@ -47,7 +47,9 @@ bool in_cases(const Context& cx, std::int64_t L) { return L >= 1 && L <= cx.cmn.
 
 }  // namespace
 
-bool same_value(double a, double b) { return a == b || std::memcmp(&a, &b, sizeof a) == 0; }
+bool same_value(double a, double b) {
+  return a == b || std::memcmp(&a, &b, sizeof a) == 0;  // NOLINT(bugprone-suspicious-memory-comparison)
+}
 
 namespace {
 

@@ -81,6 +81,8 @@ class Crosstabs {
     char chars[8];
     std::memset(chars, ' ', sizeof chars);
     const std::string& text = rec.missing_text[at];
+    // Eight characters, blank-padded and unterminated: the cell of a string value.
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
     std::memcpy(chars, text.data(), std::min(text.size(), sizeof chars));
     double value = 0.0;
     std::memcpy(&value, chars, sizeof value);
