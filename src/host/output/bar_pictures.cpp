@@ -121,30 +121,26 @@ std::optional<double> hidden_cases(const PivotTable& table, const PivotTable* un
   return std::max(cases - shown_total, 0.0);
 }
 
-}  // namespace
+// A column of the pattern chart: a tabulated pattern, or the patterns the
+// table leaves out.
+struct PatternColumn {
+  std::string name;
+  double count = 0;
+  std::string count_text;
+  std::vector<bool> missing;  // per variable
+  bool hidden = false;
+};
 
-// The tabulated patterns: a column per pattern with its count as a bar, the
-// variables missing in it marked below, and the cases of the patterns the
-// table leaves out in one last column (see hidden_cases).
-std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* univariate) {
-  const TableNumbers t(table);
-  const int columns = t.dimension("POUT_ VARIABLES");
-  const int rows = t.dimension("POUT_ # OF CASES");
-  const std::vector<int> variables = t.leaves_under(columns, "POUT_ PATTERNS");
-  if (columns < 0 || rows < 0 || variables.empty()) return std::nullopt;
+// The tabulated patterns with a count to draw, each with the variables it
+// misses; `shown_total` gets the sum of their counts.
+std::vector<PatternColumn> tabulated_patterns(const TableNumbers& t, int columns, int rows,
+                                              const std::vector<int>& variables, double& shown_total) {
+  const PivotTable& table = t.table();
   const Dimension& row_dim = table.dimensions[static_cast<std::size_t>(rows)];
-  struct Column {
-    std::string name;
-    double count = 0;
-    std::string count_text;
-    std::vector<bool> missing;
-    bool hidden = false;
-  };
-  std::vector<Column> patterns;
-  double shown_total = 0;
+  std::vector<PatternColumn> patterns;
   for (const int leaf : t.leaves(rows)) {
     const Category& category = row_dim.categories[static_cast<std::size_t>(leaf)];
-    Column p;
+    PatternColumn p;
     p.name = category.parent >= 0 ? row_dim.categories[static_cast<std::size_t>(category.parent)].text : category.text;
     p.count = label_number(category);
     p.count_text = category.text;
@@ -159,37 +155,15 @@ std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* 
     shown_total += p.count;
     patterns.push_back(std::move(p));
   }
-  if (patterns.empty()) return std::nullopt;
-  const std::optional<double> hidden = hidden_cases(table, univariate, shown_total);
-  if (hidden && *hidden >= 0.5) {
-    Column h;
-    h.name = "hidden";
-    h.count = *hidden;
-    h.count_text = svg_number(*hidden);
-    h.hidden = true;
-    patterns.push_back(std::move(h));
-  }
+  return patterns;
+}
 
-  std::vector<std::string> names;
-  for (const int v : variables) names.push_back(t.label(columns, v));
-  double most = 0;
-  for (const Column& p : patterns) most = std::max(most, p.count);
-  const double axis_max = nice_ceiling(std::max(most, 1.0));
-  const double column = 30;
-  const double left = std::max(widest(names, kFont), text_width(svg_number(axis_max), kFont) + 16) + 16;
-  const double top = 36;
-  const double bar_height = 150;
-  const double dot_row = 16;
-  const double plot_width = column * static_cast<double>(patterns.size());
-  const double scale = (bar_height - 14) / axis_max;
-  const double matrix_top = top + bar_height + 8;
-  const double matrix_height = dot_row * static_cast<double>(variables.size());
-  const double note = hidden ? 0 : 18;  // the line that says the left-out patterns are not drawn
-  const double width = std::max({left + plot_width + 20, 300.0, hidden ? 0 : text_width(kUncounted, kFont - 1) + 16});
-  const double height = matrix_top + matrix_height + 40 + note;
-
+// The text description of the pattern chart; `counted` is false when the
+// left-out patterns are not drawn.
+std::string pattern_description(const std::vector<PatternColumn>& patterns, const std::vector<std::string>& names,
+                                bool counted) {
   std::string desc = "Cases per missing-value pattern:";
-  for (const Column& p : patterns) {
+  for (const PatternColumn& p : patterns) {
     desc += p.hidden ? " patterns not shown in the table: " + p.count_text + (p.count == 1 ? " case;" : " cases;")
                      : " pattern " + p.name + ", " + p.count_text + (p.count == 1 ? " case" : " cases");
     if (p.hidden) continue;
@@ -200,81 +174,145 @@ std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* 
     desc += missing.empty() ? ", nothing missing;" : ", missing " + missing + ";";
   }
   desc.back() = '.';
-  if (!hidden) desc += " " + std::string(kUncounted) + ".";
-  SvgCanvas c(width, height, "Missing-value patterns", desc);
+  if (!counted) desc += " " + std::string(kUncounted) + ".";
+  return desc;
+}
+
+// Where the parts of the pattern chart stand: the bars above, the matrix of
+// missing marks below them.
+struct PatternFrame {
+  double left = 0;
+  double top = 36;
+  double column = 30;
+  double bar_height = 150;
+  double dot_row = 16;
+  double plot_width = 0;
+  double scale = 0;
+  double matrix_top = 0;
+  double matrix_height = 0;
+};
+
+// One column of the chart: its bar, its count above it and its name below
+// the matrix, and its mark per variable.
+void draw_pattern_column(SvgCanvas& c, const PatternFrame& f, const PatternColumn& p, double x, std::size_t variables) {
+  const double h = p.count * f.scale;
+  c.rect(x + 4, f.top + f.bar_height - h, f.column - 8, h, std::string(p.hidden ? kViridis[5] : kViridis[0]),
+         " class=\"bar\" data-label=\"" + xml_escape(p.name) + "\"",
+         (p.hidden ? "patterns not shown" : "pattern " + p.name) + ": " + p.count_text + " cases");
+  c.text(x + f.column / 2, f.top + f.bar_height - h - 3, p.count_text, Anchor::Middle, kFont - 2, "value");
+  c.text(x + f.column / 2, f.matrix_top + f.matrix_height + 14, p.name, Anchor::Middle, kFont - 1, "label");
+  if (p.hidden) return;
+  for (std::size_t v = 0; v < variables; ++v) {
+    const double y = f.matrix_top + f.dot_row * (static_cast<double>(v) + 0.5);
+    c.circle(x + f.column / 2, y, 5, p.missing[v] ? std::string(kViridis[0]) : std::string(kPresent),
+             p.missing[v] ? " class=\"missing\"" : "");
+  }
+}
+
+}  // namespace
+
+// The tabulated patterns: a column per pattern with its count as a bar, the
+// variables missing in it marked below, and the cases of the patterns the
+// table leaves out in one last column (see hidden_cases).
+std::optional<Picture> pattern_chart(const PivotTable& table, const PivotTable* univariate) {
+  const TableNumbers t(table);
+  const int columns = t.dimension("POUT_ VARIABLES");
+  const int rows = t.dimension("POUT_ # OF CASES");
+  const std::vector<int> variables = t.leaves_under(columns, "POUT_ PATTERNS");
+  if (columns < 0 || rows < 0 || variables.empty()) return std::nullopt;
+  double shown_total = 0;
+  std::vector<PatternColumn> patterns = tabulated_patterns(t, columns, rows, variables, shown_total);
+  if (patterns.empty()) return std::nullopt;
+  const std::optional<double> hidden = hidden_cases(table, univariate, shown_total);
+  if (hidden && *hidden >= 0.5) {
+    PatternColumn h;
+    h.name = "hidden";
+    h.count = *hidden;
+    h.count_text = svg_number(*hidden);
+    h.hidden = true;
+    patterns.push_back(std::move(h));
+  }
+
+  std::vector<std::string> names;
+  for (const int v : variables) names.push_back(t.label(columns, v));
+  double most = 0;
+  for (const PatternColumn& p : patterns) most = std::max(most, p.count);
+  const double axis_max = nice_ceiling(std::max(most, 1.0));
+  PatternFrame f;
+  f.left = std::max(widest(names, kFont), text_width(svg_number(axis_max), kFont) + 16) + 16;
+  f.plot_width = f.column * static_cast<double>(patterns.size());
+  f.scale = (f.bar_height - 14) / axis_max;
+  f.matrix_top = f.top + f.bar_height + 8;
+  f.matrix_height = f.dot_row * static_cast<double>(variables.size());
+  const double note = hidden ? 0 : 18;  // the line that says the left-out patterns are not drawn
+  const double width =
+      std::max({f.left + f.plot_width + 20, 300.0, hidden ? 0 : text_width(kUncounted, kFont - 1) + 16});
+  const double height = f.matrix_top + f.matrix_height + 40 + note;
+
+  SvgCanvas c(width, height, "Missing-value patterns", pattern_description(patterns, names, hidden.has_value()));
   c.text(8, 18, "Missing-value patterns", Anchor::Start, 13, "label");
-  c.rect(left, top, plot_width, bar_height, "#ffffff", plot_area(scale, top + bar_height));
-  c.line(left, top + bar_height, left + plot_width, top + bar_height, "#888888");
-  c.text(left - 6, top + bar_height, "0", Anchor::End, kFont, "label");
-  c.text(left - 6, top + bar_height - axis_max * scale + 4, svg_number(axis_max), Anchor::End, kFont, "label");
-  c.text(12, top + bar_height / 2, "Cases", Anchor::Middle, kFont, "label", -90);
+  c.rect(f.left, f.top, f.plot_width, f.bar_height, "#ffffff", plot_area(f.scale, f.top + f.bar_height));
+  c.line(f.left, f.top + f.bar_height, f.left + f.plot_width, f.top + f.bar_height, "#888888");
+  c.text(f.left - 6, f.top + f.bar_height, "0", Anchor::End, kFont, "label");
+  c.text(f.left - 6, f.top + f.bar_height - axis_max * f.scale + 4, svg_number(axis_max), Anchor::End, kFont, "label");
+  c.text(12, f.top + f.bar_height / 2, "Cases", Anchor::Middle, kFont, "label", -90);
   for (std::size_t v = 0; v < names.size(); ++v) {
-    const double y = matrix_top + dot_row * static_cast<double>(v);
-    c.text(left - 6, y + dot_row * 0.7, names[v], Anchor::End, kFont, "label");
+    const double y = f.matrix_top + f.dot_row * static_cast<double>(v);
+    c.text(f.left - 6, y + f.dot_row * 0.7, names[v], Anchor::End, kFont, "label");
   }
   for (std::size_t i = 0; i < patterns.size(); ++i) {
-    const Column& p = patterns[i];
-    const double x = left + column * static_cast<double>(i);
-    const double h = p.count * scale;
-    c.rect(x + 4, top + bar_height - h, column - 8, h, std::string(p.hidden ? kViridis[5] : kViridis[0]),
-           " class=\"bar\" data-label=\"" + xml_escape(p.name) + "\"",
-           (p.hidden ? "patterns not shown" : "pattern " + p.name) + ": " + p.count_text + " cases");
-    c.text(x + column / 2, top + bar_height - h - 3, p.count_text, Anchor::Middle, kFont - 2, "value");
-    c.text(x + column / 2, matrix_top + matrix_height + 14, p.name, Anchor::Middle, kFont - 1, "label");
-    if (p.hidden) continue;
-    for (std::size_t v = 0; v < names.size(); ++v) {
-      const double y = matrix_top + dot_row * (static_cast<double>(v) + 0.5);
-      c.circle(x + column / 2, y, 5, p.missing[v] ? std::string(kViridis[0]) : std::string(kPresent),
-               p.missing[v] ? " class=\"missing\"" : "");
-    }
+    draw_pattern_column(c, f, patterns[i], f.left + f.column * static_cast<double>(i), names.size());
   }
-  c.text(left + plot_width / 2, matrix_top + matrix_height + 30, "Pattern (dark: missing)", Anchor::Middle, kFont,
-         "label");
-  if (!hidden) c.text(8, matrix_top + matrix_height + 48, kUncounted, Anchor::Start, kFont - 1, "label");
+  c.text(f.left + f.plot_width / 2, f.matrix_top + f.matrix_height + 30, "Pattern (dark: missing)", Anchor::Middle,
+         kFont, "label");
+  if (!hidden) c.text(8, f.matrix_top + f.matrix_height + 48, kUncounted, Anchor::Start, kFont - 1, "label");
   return Picture{"patterns", c.finish()};
 }
 
-// The compared means, each as (mean - reference mean) / reference standard
-// deviation, the reference being the all-values row (or the first method).
-std::optional<Picture> means_dot_plot(const PivotTable& means, const PivotTable* deviations) {
-  if (deviations == nullptr) return std::nullopt;
-  const TableNumbers m(means);
-  const TableNumbers s(*deviations);
-  const int vars = m.dimension("CMPB_ VARIABLES");
-  const int methods = m.dimension("CMPB_ STATISTICS");
-  const int s_vars = s.dimension("CMPB_ VARIABLES");
-  const int s_methods = s.dimension("CMPB_ STATISTICS");
-  if (vars < 0 || methods < 0 || s_vars < 0 || s_methods < 0) return std::nullopt;
-  const std::vector<int> method_rows = m.leaves(methods);
-  const std::vector<int> variables = m.leaves(vars);
-  if (method_rows.size() < 2 || variables.empty()) return std::nullopt;
-  int reference = m.find(methods, "UOUT_ ALL VALUES");
-  if (reference < 0) reference = method_rows.front();
-  const int s_reference = s.find(
-      s_methods,
-      key_of(
-          means.dimensions[static_cast<std::size_t>(methods)].categories[static_cast<std::size_t>(reference)].label));
-  const std::vector<int> s_variables = s.leaves(s_vars);
-  if (s_reference < 0 || s_variables.size() != variables.size()) return std::nullopt;
+namespace {
 
-  const auto at = [](std::size_t dims, int d1, int c1, int d2, int c2) {
-    std::vector<int> a(dims, 0);
-    a[static_cast<std::size_t>(d1)] = c1;
-    a[static_cast<std::size_t>(d2)] = c2;
-    return a;
-  };
-  struct Row {
-    std::string name;
-    std::vector<double> z;  // per method; NaN when not drawn
-  };
-  std::vector<Row> rows;
-  double extent = 0;
-  for (std::size_t v = 0; v < variables.size(); ++v) {
-    Row row{m.label(vars, variables[v]), {}};
-    const double centre = m.number(at(means.dimensions.size(), vars, variables[v], methods, reference));
-    const double sd = s.number(at(deviations->dimensions.size(), s_vars, s_variables[v], s_methods, s_reference));
-    for (const int method : method_rows) {
-      const double mean = m.number(at(means.dimensions.size(), vars, variables[v], methods, method));
+// The place of a cell in a table of compared means: category c1 of
+// dimension d1 and c2 of d2, the first category of every other dimension.
+std::vector<int> cell_at(std::size_t dims, int d1, int c1, int d2, int c2) {
+  std::vector<int> a(dims, 0);
+  a[static_cast<std::size_t>(d1)] = c1;
+  a[static_cast<std::size_t>(d2)] = c2;
+  return a;
+}
+
+// Where the variables and methods stand in the table of means and in the
+// table of standard deviations (the s_ ones), and the reference method.
+struct MeansPlaces {
+  int vars = -1;
+  int methods = -1;
+  int s_vars = -1;
+  int s_methods = -1;
+  int reference = -1;
+  int s_reference = -1;
+  std::vector<int> method_rows;
+  std::vector<int> variables;
+  std::vector<int> s_variables;
+};
+
+// A row of the dot plot: a variable and its standardised mean per method.
+struct MeansRow {
+  std::string name;
+  std::vector<double> z;  // per method; NaN when not drawn
+};
+
+// Each variable's means as distances from the reference mean in reference
+// standard deviations; `extent` gets the largest distance drawn.
+std::vector<MeansRow> standardised_means(const TableNumbers& m, const TableNumbers& s, const MeansPlaces& p,
+                                         double& extent) {
+  const std::size_t m_dims = m.table().dimensions.size();
+  const std::size_t s_dims = s.table().dimensions.size();
+  std::vector<MeansRow> rows;
+  for (std::size_t v = 0; v < p.variables.size(); ++v) {
+    MeansRow row{m.label(p.vars, p.variables[v]), {}};
+    const double centre = m.number(cell_at(m_dims, p.vars, p.variables[v], p.methods, p.reference));
+    const double sd = s.number(cell_at(s_dims, p.s_vars, p.s_variables[v], p.s_methods, p.s_reference));
+    for (const int method : p.method_rows) {
+      const double mean = m.number(cell_at(m_dims, p.vars, p.variables[v], p.methods, method));
       // No spread (or no reference): the variable has no standardised scale.
       const double z = sd > 0 ? (mean - centre) / sd : std::nan("");
       row.z.push_back(z);
@@ -282,11 +320,72 @@ std::optional<Picture> means_dot_plot(const PivotTable& means, const PivotTable*
     }
     rows.push_back(std::move(row));
   }
+  return rows;
+}
+
+// The marker of method k: its own colour and shape, so that methods stay
+// apart in grey as well.
+void draw_marker(SvgCanvas& c, std::size_t k, double x, double y, std::string_view attributes, std::string_view tip) {
+  static constexpr std::array<int, 6> kSteps = {0, 3, 5, 7, 1, 6};
+  static constexpr std::array<std::string_view, 4> kShapes = {"circle", "square", "triangle", "diamond"};
+  const std::string fill(kViridis[static_cast<std::size_t>(kSteps[k % kSteps.size()])]);
+  const std::string shape(kShapes[k % kShapes.size()]);
+  const std::string attrs = " class=\"dot " + shape + "\"" + std::string(attributes);
+  const std::string title = tip.empty() ? "" : "<title>" + xml_escape(tip) + "</title>";
+  if (shape == "circle") {
+    c.circle(x, y, 5, fill, attrs, tip);
+  } else if (shape == "square") {
+    c.rect(x - 4.5, y - 4.5, 9, 9, fill, attrs + " data-cx=\"" + svg_number(x) + "\"", tip);
+  } else {
+    const std::string d = shape == "triangle" ? "M" + svg_number(x) + " " + svg_number(y - 6) + "l5.5 10h-11z"
+                                              : "M" + svg_number(x) + " " + svg_number(y - 6) + "l6 6l-6 6l-6 -6z";
+    c.raw("<path d=\"" + d + "\" fill=\"" + fill + "\"" + attrs + " data-cx=\"" + svg_number(x) + "\">" + title +
+          "</path>\n");
+  }
+}
+
+// The legend: each method's marker and name in a line from `left`.
+void draw_method_legend(SvgCanvas& c, const std::vector<std::string>& method_names, double left, double legend_top) {
+  double x = left;
+  for (std::size_t k = 0; k < method_names.size(); ++k) {
+    draw_marker(c, k, x + 6, legend_top + 8, "", "");
+    c.text(x + 16, legend_top + 12, method_names[k], Anchor::Start, kFont, "label");
+    x += 22 + text_width(method_names[k], kFont) + 10;
+  }
+}
+
+}  // namespace
+
+// The compared means, each as (mean - reference mean) / reference standard
+// deviation, the reference being the all-values row (or the first method).
+std::optional<Picture> means_dot_plot(const PivotTable& means, const PivotTable* deviations) {
+  if (deviations == nullptr) return std::nullopt;
+  const TableNumbers m(means);
+  const TableNumbers s(*deviations);
+  MeansPlaces p;
+  p.vars = m.dimension("CMPB_ VARIABLES");
+  p.methods = m.dimension("CMPB_ STATISTICS");
+  p.s_vars = s.dimension("CMPB_ VARIABLES");
+  p.s_methods = s.dimension("CMPB_ STATISTICS");
+  if (p.vars < 0 || p.methods < 0 || p.s_vars < 0 || p.s_methods < 0) return std::nullopt;
+  p.method_rows = m.leaves(p.methods);
+  p.variables = m.leaves(p.vars);
+  if (p.method_rows.size() < 2 || p.variables.empty()) return std::nullopt;
+  p.reference = m.find(p.methods, "UOUT_ ALL VALUES");
+  if (p.reference < 0) p.reference = p.method_rows.front();
+  p.s_reference = s.find(p.s_methods, key_of(means.dimensions[static_cast<std::size_t>(p.methods)]
+                                                 .categories[static_cast<std::size_t>(p.reference)]
+                                                 .label));
+  p.s_variables = s.leaves(p.s_vars);
+  if (p.s_reference < 0 || p.s_variables.size() != p.variables.size()) return std::nullopt;
+
+  double extent = 0;
+  const std::vector<MeansRow> rows = standardised_means(m, s, p, extent);
   const double axis = nice_ceiling(std::max(extent, 0.01));
   std::vector<std::string> names;
-  for (const Row& r : rows) names.push_back(r.name);
+  for (const MeansRow& r : rows) names.push_back(r.name);
   std::vector<std::string> method_names;
-  for (const int method : method_rows) method_names.push_back(m.label(methods, method));
+  for (const int method : p.method_rows) method_names.push_back(m.label(p.methods, method));
 
   const double left = widest(names, kFont) + 16;
   const double top = 36;
@@ -301,27 +400,8 @@ std::optional<Picture> means_dot_plot(const PivotTable& means, const PivotTable*
   const double width = std::max(left + plot_width + 30, left + legend_width + 10);
   const double height = legend_top + 30;
 
-  static constexpr std::array<int, 6> kSteps = {0, 3, 5, 7, 1, 6};
-  static constexpr std::array<std::string_view, 4> kShapes = {"circle", "square", "triangle", "diamond"};
-  const auto marker = [&](SvgCanvas& c, std::size_t k, double x, double y, std::string_view attributes,
-                          std::string_view tip) {
-    const std::string fill(kViridis[static_cast<std::size_t>(kSteps[k % kSteps.size()])]);
-    const std::string shape(kShapes[k % kShapes.size()]);
-    const std::string attrs = " class=\"dot " + shape + "\"" + std::string(attributes);
-    const std::string title = tip.empty() ? "" : "<title>" + xml_escape(tip) + "</title>";
-    if (shape == "circle") {
-      c.circle(x, y, 5, fill, attrs, tip);
-    } else if (shape == "square") {
-      c.rect(x - 4.5, y - 4.5, 9, 9, fill, attrs + " data-cx=\"" + svg_number(x) + "\"", tip);
-    } else {
-      const std::string d = shape == "triangle" ? "M" + svg_number(x) + " " + svg_number(y - 6) + "l5.5 10h-11z"
-                                                : "M" + svg_number(x) + " " + svg_number(y - 6) + "l6 6l-6 6l-6 -6z";
-      c.raw("<path d=\"" + d + "\" fill=\"" + fill + "\"" + attrs + " data-cx=\"" + svg_number(x) + "\">" + title +
-            "</path>\n");
-    }
-  };
-
-  std::string desc = "Means by method, in standard deviations of the " + m.label(methods, reference) +
+  const std::string reference_name = m.label(p.methods, p.reference);
+  std::string desc = "Means by method, in standard deviations of the " + reference_name +
                      " estimate away from its mean, per variable.";
   SvgCanvas c(width, height, "Estimated means compared", desc);
   c.text(8, 18, "Estimated means compared", Anchor::Start, 13, "label");
@@ -335,25 +415,19 @@ std::optional<Picture> means_dot_plot(const PivotTable& means, const PivotTable*
     const double y = top + row_h * (static_cast<double>(i) + 0.5);
     c.text(left - 6, y + 4, rows[i].name, Anchor::End, kFont, "label");
     c.line(left, y, left + plot_width, y, "#f0f0f0");
-    for (std::size_t k = 0; k < method_rows.size(); ++k) {
+    for (std::size_t k = 0; k < p.method_rows.size(); ++k) {
       const double z = rows[i].z[k];
       if (std::isnan(z)) continue;
       const std::string mean_text =
-          shown(m.value(at(means.dimensions.size(), vars, variables[i], methods, method_rows[k])));
-      marker(c, k, zero + z * scale, y,
-             " data-row=\"" + xml_escape(rows[i].name) + "\" data-method=\"" + xml_escape(method_names[k]) + "\"",
-             rows[i].name + ", " + method_names[k] + ": mean " + mean_text);
+          shown(m.value(cell_at(means.dimensions.size(), p.vars, p.variables[i], p.methods, p.method_rows[k])));
+      draw_marker(c, k, zero + z * scale, y,
+                  " data-row=\"" + xml_escape(rows[i].name) + "\" data-method=\"" + xml_escape(method_names[k]) + "\"",
+                  rows[i].name + ", " + method_names[k] + ": mean " + mean_text);
     }
   }
-  c.text(zero, top + plot_height + 30,
-         "Difference from the " + m.label(methods, reference) + " mean, in its standard deviations", Anchor::Middle,
-         kFont, "label");
-  double x = left;
-  for (std::size_t k = 0; k < method_names.size(); ++k) {
-    marker(c, k, x + 6, legend_top + 8, "", "");
-    c.text(x + 16, legend_top + 12, method_names[k], Anchor::Start, kFont, "label");
-    x += 22 + text_width(method_names[k], kFont) + 10;
-  }
+  c.text(zero, top + plot_height + 30, "Difference from the " + reference_name + " mean, in its standard deviations",
+         Anchor::Middle, kFont, "label");
+  draw_method_legend(c, method_names, left, legend_top);
   return Picture{"means-compared", c.finish()};
 }
 }  // namespace mva::host::picture_parts

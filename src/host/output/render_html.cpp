@@ -100,6 +100,50 @@ std::string group_anchor(int command, int group) {
   return "command" + std::to_string(command) + "-group" + std::to_string(group);
 }
 
+// The header rows of a table, spanning headers with colspan.
+void render_head(const TableGrid& grid, std::string& out) {
+  if (grid.header.empty()) return;
+  out += "<thead>\n";
+  for (const auto& row : grid.header) {
+    out += "<tr>";
+    for (const GridCell& cell : row) {
+      out += "<th";
+      if (cell.span > 1) out += " colspan=\"" + std::to_string(cell.span) + "\"";
+      out += align_class(cell.align) + ">" + escape(grid.text(cell)) + sup(grid.markers(cell)) + "</th>";
+    }
+    out += "</tr>\n";
+  }
+  out += "</thead>\n";
+}
+
+// The body rows of one block: row labels as <th>, values as <td>.
+void render_body_rows(const TableGrid& part, std::string& out) {
+  for (const auto& row : part.body) {
+    out += "<tr>";
+    for (const GridCell& cell : row) {
+      const bool label = cell.role == GridRole::RowLabel;
+      out += label ? "<th scope=\"row\">" : cell.align == Align::Right ? "<td class=\"num\">" : "<td>";
+      append_escaped(out, part.text(cell));
+      if (const std::string& markers = part.markers(cell); !markers.empty()) out += sup(markers);
+      out += label ? "</th>" : "</td>";
+    }
+    out += "</tr>\n";
+  }
+}
+
+// The picture of table `index`, when it has one, with the file it was saved in.
+void render_picture(std::size_t index, const Page& page, std::string& out) {
+  const auto picture = page.pictures.find(index);
+  if (picture == page.pictures.end()) return;
+  // The SVG document goes in as it stands: an inline <svg> element.
+  out += "<figure class=\"picture\">\n" + picture->second.svg;
+  if (const auto file = page.plots->find(index); file != page.plots->end()) {
+    out +=
+        "<figcaption>Saved as <a href=\"" + escape(file->second) + "\">" + escape(file->second) + "</a></figcaption>\n";
+  }
+  out += "</figure>\n";
+}
+
 void render_table(const PivotTable& table, std::size_t index, const Page& page, std::string& out, const Write& write) {
   // A streamed table's body comes block by block.
   const TableBody body(table);
@@ -108,32 +152,10 @@ void render_table(const PivotTable& table, std::size_t index, const Page& page, 
   out += "<div class=\"table\">\n<div class=\"scroll\">\n<table>\n<caption>" + escape(grid.title) +
          sup(grid.title_markers) + "</caption>\n";
   if (body.has_body()) {
-    if (!grid.header.empty()) {
-      out += "<thead>\n";
-      for (const auto& row : grid.header) {
-        out += "<tr>";
-        for (const GridCell& cell : row) {
-          out += "<th";
-          if (cell.span > 1) out += " colspan=\"" + std::to_string(cell.span) + "\"";
-          out += align_class(cell.align) + ">" + escape(grid.text(cell)) + sup(grid.markers(cell)) + "</th>";
-        }
-        out += "</tr>\n";
-      }
-      out += "</thead>\n";
-    }
+    render_head(grid, out);
     out += "<tbody>\n";
     body.for_each_body([&](const TableGrid& part) {
-      for (const auto& row : part.body) {
-        out += "<tr>";
-        for (const GridCell& cell : row) {
-          const bool label = cell.role == GridRole::RowLabel;
-          out += label ? "<th scope=\"row\">" : cell.align == Align::Right ? "<td class=\"num\">" : "<td>";
-          append_escaped(out, part.text(cell));
-          if (const std::string& markers = part.markers(cell); !markers.empty()) out += sup(markers);
-          out += label ? "</th>" : "</td>";
-        }
-        out += "</tr>\n";
-      }
+      render_body_rows(part, out);
       spill(out, write);
     });
     out += "</tbody>\n";
@@ -144,15 +166,7 @@ void render_table(const PivotTable& table, std::size_t index, const Page& page, 
     out += "<p class=\"footnote\">" + sup(marker) + " " + escape(text) + "</p>\n";
   }
   out += "</div>\n";
-  if (const auto picture = page.pictures.find(index); picture != page.pictures.end()) {
-    // The SVG document goes in as it stands: an inline <svg> element.
-    out += "<figure class=\"picture\">\n" + picture->second.svg;
-    if (const auto file = page.plots->find(index); file != page.plots->end()) {
-      out += "<figcaption>Saved as <a href=\"" + escape(file->second) + "\">" + escape(file->second) +
-             "</a></figcaption>\n";
-    }
-    out += "</figure>\n";
-  }
+  render_picture(index, page, out);
   out += "</div>\n";
 }
 

@@ -58,6 +58,78 @@ std::string flatten(std::string text) {
   return text;
 }
 
+// The width of a label by the measure, its line breaks as blanks.
+std::size_t label_width(const StreamedLayout::Measure& measure, const PivotTable& part, const std::string& text,
+                        const std::vector<int>& footnotes) {
+  const std::string markers = footnotes.empty() ? std::string() : footnote_markers(part, footnotes);
+  return text.find('\n') == std::string::npos ? measure(text, markers) : measure(flatten(text), markers);
+}
+
+// What the first pass finds in the row labels of the blocks.
+struct RowSurvey {
+  int depth = 0;        // the longest path of a row's labels
+  bool pairs = true;    // every row labelled twice with the same text
+  bool has_id = false;  // some row's inner label is a value of the ID variable
+  std::string id;       // that variable's name
+  // With a measure: the widest label at each level of the row paths (every
+  // label is shown in the row where it first stands).
+  std::vector<std::size_t> level_width;
+};
+
+// Surveys the row labels of one block, whose leaves are `leaves` of `dim`.
+void survey_rows(const PivotTable& part, const Dimension& dim, const RowLeaves& leaves,
+                 const StreamedLayout::Measure& measure, RowSurvey& s) {
+  for (std::size_t r = 0; r < leaves.rows(); ++r) {
+    const std::span<const int> path = leaves[r];
+    s.depth = std::max(s.depth, static_cast<int>(path.size()));
+    const auto text = [&](std::size_t level) -> const std::string& {
+      return dim.categories[static_cast<std::size_t>(path[level])].text;
+    };
+    if (path.size() != 2 || text(0) != text(1)) s.pairs = false;
+    if (measure) {
+      if (s.level_width.size() < path.size()) s.level_width.resize(path.size(), 0);
+      for (std::size_t l = 0; l < path.size(); ++l) {
+        // A label shown in the row above is not measured again.
+        if (r > 0 && l < leaves[r - 1].size() && leaves[r - 1][l] == path[l]) continue;
+        const Category& category = dim.categories[static_cast<std::size_t>(path[l])];
+        s.level_width[l] = std::max(s.level_width[l], label_width(measure, part, category.text, category.footnotes));
+      }
+    }
+    const Text& label = dim.categories[static_cast<std::size_t>(path.back())].label;
+    if (!s.has_id && path.size() > 1 && label.kind == Text::Kind::VarValue) {
+      s.has_id = true;
+      s.id = label.name;
+    }
+  }
+}
+
+// The index in `grid` of the markers of these footnotes of `part`; 0 for none.
+std::uint32_t markers(TableGrid& grid, const PivotTable& part, const std::vector<int>& footnotes) {
+  return footnotes.empty() ? 0 : grid.add(footnote_markers(part, footnotes));
+}
+
+// The label cells of a body row at `path`, the row above being at `before`.
+// A label is shown where it differs from the row above, and so is everything
+// to the right of it; a block's first row differs from the last row of the
+// block before in its outermost label.
+void put_row_labels(std::span<GridCell> labels, std::span<const int> path, std::span<const int> before, bool first_row,
+                    const Dimension& dim, TableGrid& grid, const PivotTable& part) {
+  bool changed = first_row;
+  for (std::size_t l = 0; l < labels.size(); ++l) {
+    if (!changed) {
+      const bool in_path = l < path.size();
+      changed = in_path != (l < before.size()) || (in_path && path[l] != before[l]);
+    }
+    if (changed && l < path.size()) {
+      const Category& category = dim.categories[static_cast<std::size_t>(path[l])];
+      labels[l] = GridCell{grid.add(flatten(category.text)), markers(grid, part, category.footnotes), Align::Left, 1,
+                           GridRole::RowLabel};
+    } else {
+      labels[l] = GridCell{0, 0, Align::Left, 1, GridRole::RowLabel};
+    }
+  }
+}
+
 }  // namespace
 
 StreamedLayout::StreamedLayout(const PivotTable& table, const Measure& measure)
@@ -72,74 +144,53 @@ StreamedLayout::StreamedLayout(const PivotTable& table, const Measure& measure)
     }
     column_count_ *= a.paths.size();
   }
-  std::vector<bool> numeric_column(column_count_, false);
-  bool pairs = true;  // every row labelled twice with the same text
-  bool any_cell = false;
   RowLeaves leaves;
-  // With a measure: the widest label at each level of the row paths (every
-  // label is shown in the row where it first stands), the widest cell of
-  // each column, and each distinct value's width without markers.
-  std::vector<std::size_t> level_width;
-  std::vector<std::size_t> column_width(measure ? column_count_ : 0, 0);
-  std::vector<std::size_t> value_width;
-  const auto measured = [&](const PivotTable& part, const std::string& text, const std::vector<int>& footnotes) {
-    const std::string markers = footnotes.empty() ? std::string() : footnote_markers(part, footnotes);
-    return text.find('\n') == std::string::npos ? measure(text, markers) : measure(flatten(text), markers);
-  };
+  RowSurvey row_survey;
+  CellSurvey cell_survey;
+  cell_survey.numeric_column.assign(column_count_, false);
+  cell_survey.column_width.assign(measure ? column_count_ : 0, 0);
   for_each_row_block(table, [&](const PivotTable& part) {
     const Dimension& dim = part.dimensions[dimension_];
     leaves.make(dim);
     rows_ += leaves.rows();
-    for (std::size_t r = 0; r < leaves.rows(); ++r) {
-      const std::span<const int> path = leaves[r];
-      depth_ = std::max(depth_, static_cast<int>(path.size()));
-      const auto text = [&](std::size_t level) -> const std::string& {
-        return dim.categories[static_cast<std::size_t>(path[level])].text;
-      };
-      if (path.size() != 2 || text(0) != text(1)) pairs = false;
-      if (measure) {
-        if (level_width.size() < path.size()) level_width.resize(path.size(), 0);
-        for (std::size_t l = 0; l < path.size(); ++l) {
-          // A label shown in the row above is not measured again.
-          if (r > 0 && l < leaves[r - 1].size() && leaves[r - 1][l] == path[l]) continue;
-          const Category& category = dim.categories[static_cast<std::size_t>(path[l])];
-          level_width[l] = std::max(level_width[l], measured(part, category.text, category.footnotes));
-        }
-      }
-      const Text& label = dim.categories[static_cast<std::size_t>(path.back())].label;
-      if (!has_id_ && path.size() > 1 && label.kind == Text::Kind::VarValue) {
-        has_id_ = true;
-        id_ = label.name;
-      }
-    }
-    for (const TableCell& cell : part.cells) {
-      any_cell = true;
-      const std::ptrdiff_t c = column_of(cell);
-      if (leaves.leaf_of[static_cast<std::size_t>(cell.at[dimension_])] < 0 || c < 0) continue;
-      const std::size_t v = cell.value_index;
-      if (numeric(v, cell.value)) numeric_column[static_cast<std::size_t>(c)] = true;
-      if (!measure) continue;
-      std::size_t width = 0;
-      if (cell.footnotes.empty()) {
-        if (value_width.size() <= v) value_width.resize(v + 1, std::numeric_limits<std::size_t>::max());
-        if (value_width[v] == std::numeric_limits<std::size_t>::max()) value_width[v] = measure(shown_[v], "");
-        width = value_width[v];
-      } else {
-        width = measure(shown_[v], footnote_markers(part, cell.footnotes));
-      }
-      column_width[static_cast<std::size_t>(c)] = std::max(column_width[static_cast<std::size_t>(c)], width);
-    }
+    survey_rows(part, dim, leaves, measure, row_survey);
+    survey_cells(part, leaves.leaf_of, measure, cell_survey);
   });
-  drop_ = depth_ == 2 && pairs;
-  head_ = layout_table(stand_in(table, numeric_column, any_cell));
+  depth_ = row_survey.depth;
+  has_id_ = row_survey.has_id;
+  id_ = row_survey.id;
+  drop_ = depth_ == 2 && row_survey.pairs;
+  head_ = layout_table(stand_in(table, cell_survey.numeric_column, cell_survey.any_cell));
+  const std::vector<std::size_t>& level_width = row_survey.level_width;
   for (std::size_t l = 0; l < static_cast<std::size_t>(head_.label_columns); ++l) {
     const std::size_t level = l + (drop_ ? 1 : 0);
     right_.push_back(false);
     if (measure) widths_.push_back(level < level_width.size() ? level_width[level] : 0);
   }
   for (std::size_t c = 0; c < column_count_; ++c) {
-    right_.push_back(numeric_column[c]);
-    if (measure) widths_.push_back(column_width[c]);
+    right_.push_back(cell_survey.numeric_column[c]);
+    if (measure) widths_.push_back(cell_survey.column_width[c]);
+  }
+}
+
+void StreamedLayout::survey_cells(const PivotTable& part, const std::vector<int>& leaf_of, const Measure& measure,
+                                  CellSurvey& s) const {
+  for (const TableCell& cell : part.cells) {
+    s.any_cell = true;
+    const std::ptrdiff_t c = column_of(cell);
+    if (leaf_of[static_cast<std::size_t>(cell.at[dimension_])] < 0 || c < 0) continue;
+    const std::size_t v = cell.value_index;
+    if (numeric(v, cell.value)) s.numeric_column[static_cast<std::size_t>(c)] = true;
+    if (!measure) continue;
+    std::size_t width = 0;
+    if (cell.footnotes.empty()) {
+      if (s.value_width.size() <= v) s.value_width.resize(v + 1, std::numeric_limits<std::size_t>::max());
+      if (s.value_width[v] == std::numeric_limits<std::size_t>::max()) s.value_width[v] = measure(shown_[v], "");
+      width = s.value_width[v];
+    } else {
+      width = measure(shown_[v], footnote_markers(part, cell.footnotes));
+    }
+    s.column_width[static_cast<std::size_t>(c)] = std::max(s.column_width[static_cast<std::size_t>(c)], width);
   }
 }
 
@@ -211,6 +262,16 @@ PivotTable StreamedLayout::stand_in(const PivotTable& table, const std::vector<b
   return t;
 }
 
+void StreamedLayout::place_cells(const PivotTable& part, const std::vector<int>& leaf_of, std::vector<int>& at) const {
+  for (std::size_t i = 0; i < part.cells.size(); ++i) {
+    const TableCell cell = part.cells[i];
+    const int r = leaf_of[static_cast<std::size_t>(cell.at[dimension_])];
+    const std::ptrdiff_t c = column_of(cell);
+    if (r < 0 || c < 0) continue;
+    at[static_cast<std::size_t>(r) * column_count_ + static_cast<std::size_t>(c)] = static_cast<int>(i);
+  }
+}
+
 void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& visit) const {
   const auto depth = static_cast<std::size_t>(head_.label_columns);
   const std::size_t skip = drop_ ? 1 : 0;  // labels left out at the front of each path
@@ -227,13 +288,7 @@ void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& 
     grid.strings.resize(1);
     // Place the cells: the one stored last wins a place.
     at.assign(rows * column_count_, -1);
-    for (std::size_t i = 0; i < part.cells.size(); ++i) {
-      const TableCell cell = part.cells[i];
-      const int r = leaves.leaf_of[static_cast<std::size_t>(cell.at[dimension_])];
-      const std::ptrdiff_t c = column_of(cell);
-      if (r < 0 || c < 0) continue;
-      at[static_cast<std::size_t>(r) * column_count_ + static_cast<std::size_t>(c)] = static_cast<int>(i);
-    }
+    place_cells(part, leaves.leaf_of, at);
     text_of.assign(shown_.size(), std::numeric_limits<std::uint32_t>::max());
     // The rows of the grid keep their room from block to block.
     grid.body.resize(rows);
@@ -243,23 +298,7 @@ void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& 
           leaves[r == 0 ? 0 : r - 1].subspan(std::min(skip, leaves[r == 0 ? 0 : r - 1].size()));
       std::vector<GridCell>& line = grid.body[r];
       line.resize(depth + column_count_);
-      // A label is shown where it differs from the row above, and so is
-      // everything to the right of it; a block's first row differs from the
-      // last row of the block before in its outermost label.
-      bool changed = r == 0;
-      for (std::size_t l = 0; l < depth; ++l) {
-        if (!changed) {
-          const bool in_path = l < path.size();
-          changed = in_path != (l < before.size()) || (in_path && path[l] != before[l]);
-        }
-        if (changed && l < path.size()) {
-          const Category& category = dim.categories[static_cast<std::size_t>(path[l])];
-          line[l] = GridCell{grid.add(flatten(category.text)), markers(grid, part, category.footnotes), Align::Left, 1,
-                             GridRole::RowLabel};
-        } else {
-          line[l] = GridCell{0, 0, Align::Left, 1, GridRole::RowLabel};
-        }
-      }
+      put_row_labels(std::span<GridCell>(line).first(depth), path, before, r == 0, dim, grid, part);
       for (std::size_t c = 0; c < column_count_; ++c) {
         const int i = at[r * column_count_ + c];
         if (i < 0) {
@@ -276,10 +315,6 @@ void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& 
     }
     visit(grid);
   });
-}
-
-std::uint32_t StreamedLayout::markers(TableGrid& grid, const PivotTable& part, const std::vector<int>& footnotes) {
-  return footnotes.empty() ? 0 : grid.add(footnote_markers(part, footnotes));
 }
 
 TableBody::TableBody(const PivotTable& table, const StreamedLayout::Measure& measure) : measure_(measure) {

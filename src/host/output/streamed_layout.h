@@ -38,8 +38,23 @@ class StreamedLayout {
   void for_each_body(const std::function<void(const TableGrid&)>& visit) const;
 
  private:
-  // The index in `grid` of the markers of these footnotes of `part`; 0 for none.
-  static std::uint32_t markers(TableGrid& grid, const PivotTable& part, const std::vector<int>& footnotes);
+  // What the first pass finds in the cells of the blocks: which columns hold
+  // a number and, with a measure, the widest cell of each column and the
+  // width of each distinct value without markers.
+  struct CellSurvey {
+    bool any_cell = false;
+    std::vector<bool> numeric_column;
+    std::vector<std::size_t> column_width;
+    std::vector<std::size_t> value_width;  // by distinct value; max() when not yet measured
+  };
+
+  // Surveys the cells of one block; leaf_of gives the row of each category
+  // of the case dimension (-1 for a group).
+  void survey_cells(const PivotTable& part, const std::vector<int>& leaf_of, const Measure& measure,
+                    CellSurvey& s) const;
+  // Sets at[r * column_count_ + c] to the number of the cell of `part` at
+  // row r and column c; the cell stored last wins its place.
+  void place_cells(const PivotTable& part, const std::vector<int>& leaf_of, std::vector<int>& at) const;
   // True when distinct value v (`value`) is shown right-aligned; works out
   // what it shows on first use.
   bool numeric(std::size_t v, const Text& value) const;
