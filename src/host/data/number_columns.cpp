@@ -72,7 +72,7 @@ template <bool kContiguous>
 std::pair<double, double> extremes(const double* values, std::ptrdiff_t stride, std::size_t first, std::size_t last,
                                    double highest, double lowest) {
   const std::ptrdiff_t step = kContiguous ? 1 : stride;
-  const auto at = [values, step](std::size_t i) { return values[static_cast<std::ptrdiff_t>(i) * step]; };
+  const auto at = [=](std::size_t i) { return values[static_cast<std::ptrdiff_t>(i) * step]; };
   double h0 = highest, h1 = highest, h2 = highest, h3 = highest;
   double l0 = lowest, l1 = lowest, l2 = lowest, l3 = lowest;
   std::size_t i = first;

@@ -162,12 +162,14 @@ std::int64_t Arena::cells_from(Index base) const {
   return base < end ? end - base : 0;
 }
 
+#if defined(MVA_ARENA_POISON)
 // Poisoning costs a write of one shadow byte per cell, on every request and
 // release; a workspace of gigabytes, whose whole free space a request may
 // take, would spend seconds a command on it. Only arenas up to this many
 // cells (256 MiB) are poisoned: the tests' small workspaces, where overruns
 // are looked for.
 constexpr std::int64_t kMaxPoisonedSpan = (std::int64_t{256} << 20) / kCell;
+#endif
 
 void Arena::poison([[maybe_unused]] Index base, [[maybe_unused]] std::int64_t cells) const {
 #if defined(MVA_ARENA_POISON)
