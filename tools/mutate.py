@@ -60,7 +60,8 @@ FAULTS = [
       "const double scale = has_covariance(pw.PWN(j, k)) ? 1.0 / pw.PWN(j, k) : 0.0;",
       "pairwise covariances divided by N instead of N - 1", "mva:Moments.*"),
     F("momupd-weight-factor", "src/mva/estimation/moment_update.cpp",
-      "add_product(row(j), step.spread, dk, work(j));", "add_product(row(j), step.share, dk, work(j));",
+      "add_products(cp.row(k).part(first, count).data(), step.spread,",
+      "add_products(cp.row(k).part(first, count).data(), step.share,",
       "the updating form's product weight W w / W' loses W", "mva:MomentUpdate.*:Moments.*"),
     F("pairupd-cross-term", "src/mva/estimation/pairwise_update.cpp",
       "add_product(var_col(k), step.spread, dk, dk);", "add_product(var_col(k), step.spread, dj, dk);",
@@ -195,8 +196,8 @@ FAULTS = [
       "if (!(var1 > 0.0)) return kSystemMissing;",
       "a correlation with a zero variance on one side is computed", "host:Numerics.*"),
     F("text-centre-side", "src/host/output/render_text.cpp",
-      "std::string(room / 2, ' ') + text + std::string(room - room / 2, ' ')",
-      "std::string(room - room / 2, ' ') + text + std::string(room / 2, ' ')",
+      "cell.align == Align::Center ? room / 2 : 0;",
+      "cell.align == Align::Center ? room - room / 2 : 0;",
       "a centred header leans right instead of left", "host:OutputText.*"),
 ]
 
