@@ -55,18 +55,31 @@ SvgCanvas::SvgCanvas(double width, double height, std::string_view title, std::s
           "\" height=\"" + h + "\" fill=\"#ffffff\"/>\n";
 }
 
+namespace {
+
+// The rest of a shape element after its geometry: the fill, further
+// attributes, and the tooltip as a <title> child when there is one.
+void end_shape(std::string& body, std::string_view element, std::string_view fill, std::string_view attributes,
+               std::string_view tip) {
+  body += fill;
+  body += '"';
+  body += attributes;
+  if (tip.empty()) {
+    body += "/>\n";
+    return;
+  }
+  body += "><title>" + xml_escape(tip) + "</title></";
+  body += element;
+  body += ">\n";
+}
+
+}  // namespace
+
 void SvgCanvas::rect(double x, double y, double w, double h, std::string_view fill, std::string_view attributes,
                      std::string_view tip) {
   body_ += "<rect x=\"" + svg_number(x) + "\" y=\"" + svg_number(y) + "\" width=\"" + svg_number(w) + "\" height=\"" +
            svg_number(h) + "\" fill=\"";
-  body_ += fill;
-  body_ += '"';
-  body_ += attributes;
-  if (tip.empty()) {
-    body_ += "/>\n";
-  } else {
-    body_ += "><title>" + xml_escape(tip) + "</title></rect>\n";
-  }
+  end_shape(body_, "rect", fill, attributes, tip);
 }
 
 void SvgCanvas::line(double x1, double y1, double x2, double y2, std::string_view stroke, double stroke_width) {
@@ -79,14 +92,7 @@ void SvgCanvas::line(double x1, double y1, double x2, double y2, std::string_vie
 void SvgCanvas::circle(double cx, double cy, double r, std::string_view fill, std::string_view attributes,
                        std::string_view tip) {
   body_ += "<circle cx=\"" + svg_number(cx) + "\" cy=\"" + svg_number(cy) + "\" r=\"" + svg_number(r) + "\" fill=\"";
-  body_ += fill;
-  body_ += '"';
-  body_ += attributes;
-  if (tip.empty()) {
-    body_ += "/>\n";
-  } else {
-    body_ += "><title>" + xml_escape(tip) + "</title></circle>\n";
-  }
+  end_shape(body_, "circle", fill, attributes, tip);
 }
 
 void SvgCanvas::text(double x, double y, std::string_view text, Anchor anchor, double size, std::string_view css_class,
