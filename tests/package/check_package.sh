@@ -20,7 +20,8 @@ fail() { echo "check_package: $deb: $*" >&2; exit 1; }
 docs=usr/share/doc/mva
 for file in usr/bin/mva usr/bin/mva_gen usr/share/man/man1/mva.1 "$docs/README.md" "$docs/tutorial.md" \
             "$docs/reference.md" "$docs/file-formats.md" "$docs/numbers.md" "$docs/examples/survey.csv" \
-            "$docs/examples/survey.dict.json" "$docs/examples/survey.mva" "$docs/examples/airquality.csv"; do
+            "$docs/examples/survey.dict.json" "$docs/examples/survey.mva" "$docs/examples/airquality.csv" \
+            "$docs/examples/airquality.mva" "$docs/examples/mammalsleep.csv" "$docs/examples/mammalsleep.mva"; do
   [ -f "$root/$file" ] || fail "/$file is not in the package"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libfmt' || fail "the package does not depend on libfmt"
@@ -42,6 +43,10 @@ grep -q "Univariate Statistics" survey.txt || fail "the survey example shows no 
   || fail "EM of airquality failed"
 grep -q "Little's MCAR test" airquality.txt || fail "EM of airquality shows no MCAR test"
 [ -f completed.csv ] && [ -f completed.dict.json ] || fail "EM wrote no completed.csv and completed.dict.json"
+"$mva" --data "$examples/mammalsleep.csv" "$examples/mammalsleep.mva" >mammalsleep.txt \
+  || fail "the mammalsleep example failed"
+"$mva" --data "$examples/airquality.csv" "$examples/airquality.mva" >airquality_example.txt \
+  || fail "the airquality example failed"
 "$root/usr/bin/mva_gen" --cases 200 --vars 4 --output generated.csv
 "$mva" --data generated.csv -e "MVA x1 TO x4 /LISTWISE /PAIRWISE." >generated.txt || fail "mva_gen's file failed"
 echo "check_package: $(basename "$deb") installs and runs"
