@@ -272,14 +272,15 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
   data.reset();
   host->set_run_files(std::move(files));
 
-  const bool failed = !run_commands(*host, std::move(*commands));
+  const bool failed = !run_commands(*host, std::move(*commands), true);
   return finish(*target, host->output(), o, &host->run_files(), failed ? kCommandError : kSuccess, err);
 }
 
-bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands) {
+bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands, bool sole_reader) {
   bool failed = false;
   for (host::Command& command : commands) {
     if (host::ReferenceHost::interrupted()) break;
+    if (sole_reader && &command == &commands.back()) host.give_back_data_as_read();
     const Token& name = command.tokens.front();
     if (name.kind != TokenKind::Name || name.text != "MVA") {
       host.echo_command(command);

@@ -35,6 +35,9 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
 // Runs the commands in order through the host's procedure (a command that is
 // not MVA gets an error); false when any ended with an error or Ctrl-C
 // stopped them. Each command's tokens move into the host when it runs.
-bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands);
+// With `sole_reader` (the host holds the only reference to its data set),
+// the last command gives the data set's numeric columns back to the system
+// as it reads them, since nothing reads them after it.
+bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands, bool sole_reader = false);
 
 }  // namespace mva::cli

@@ -63,6 +63,10 @@ class ReferenceHost : public Host {
   static Text message(std::string_view key, const std::vector<std::string>& params);
   OutputDocument& output() { return output_; }
   const DataSet& data() const { return data_; }
+  // Lets the next reading of the cases give the data set's numeric columns
+  // back to the system as it passes them (CaseReader::give_back_as_read):
+  // for the last command, when nothing else holds the data set.
+  void give_back_data_as_read() { reader_.give_back_as_read(); }
   Workspace& workspace() { return arena_.workspace(); }
   Arena& arena() { return arena_; }
   // Records a user interrupt (Ctrl-C): the running procedure stops at its

@@ -7,6 +7,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <fmt/format.h>
 
 #include "host/data/data_content.h"
@@ -16,6 +20,10 @@
 namespace mva::host {
 
 namespace {
+
+// Cases read between two givings back of the columns' pages (2 MiB of each
+// column, a huge page).
+constexpr std::int64_t kGiveBackCases = std::int64_t{1} << 18;
 
 std::string bytes_of(const std::vector<double>& cells) {
   return std::string(reinterpret_cast<const char*>(cells.data()), cells.size() * sizeof(double));
@@ -27,8 +35,12 @@ CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content) : con
   const Dictionary& dictionary = content_->dictionary;
   for (std::size_t c = 0; c < content_->columns; ++c) {
     const detail::ColumnPlan& plan = content_->plans[c];
-    sources_.push_back(
-        {content_->cells[c].get(), static_cast<std::size_t>(plan.cells), plan.cell, plan.raw, plan.stride});
+    const detail::FreeCells& owner = content_->cells[c].get_deleter();
+    // Only a numeric column in a mapping of its own can give its pages back.
+    const bool releasable = plan.width == 0 && !plan.raw && !owner.borrowed;
+    double* const cells = content_->cells[c].get();
+    sources_.push_back({cells, static_cast<std::size_t>(plan.cells), plan.cell, plan.raw, plan.stride,
+                        releasable && owner.mapped > 0 ? cells : nullptr, owner.mapped});
   }
   for (const std::int64_t v : dictionary.split()) {
     split_offsets_.push_back(split_cells_.size());
@@ -43,6 +55,7 @@ CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content) : con
 const Dictionary& CaseReader::dictionary() const { return content_->dictionary; }
 
 void CaseReader::rewind() {
+  if (given_back_bytes_ > 0) throw std::logic_error("the case reader gave its cells back and cannot read them again");
   record_ = 0;
   pending_ = false;
   in_group_ = false;
@@ -57,6 +70,7 @@ void CaseReader::rewind() {
 bool CaseReader::read_record(double* into) {
   if (record_ >= content_->cases) {
     exhausted_ = true;
+    if (giving_back_) give_back(record_);
     return false;
   }
   const auto record = static_cast<std::size_t>(record_);
@@ -75,7 +89,23 @@ bool CaseReader::read_record(double* into) {
   }
   record_line_ = content_->line_of(record_);
   ++record_;
+  if (giving_back_ && (record_ & (kGiveBackCases - 1)) == 0) give_back(record_);
   return true;
+}
+
+void CaseReader::give_back(std::int64_t cases) {
+  static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  const bool all = exhausted_;
+  const std::size_t upto = static_cast<std::size_t>(cases) * sizeof(double) / page * page;
+  for (const Source& source : sources_) {
+    if (source.mapping == nullptr) continue;
+    // The mapping starts on a page; the cells of case `cases` and after
+    // stay until they are read.
+    const std::size_t end = all ? source.mapped : std::min(upto, source.mapped);
+    if (end <= given_back_bytes_) continue;
+    madvise(reinterpret_cast<char*>(source.mapping) + given_back_bytes_, end - given_back_bytes_, MADV_DONTNEED);
+  }
+  given_back_bytes_ = all ? std::numeric_limits<std::size_t>::max() : std::max(given_back_bytes_, upto);
 }
 
 CaseReader::Next CaseReader::next(double* buffer) {

@@ -47,8 +47,15 @@ class CaseReader {
 
   explicit CaseReader(std::shared_ptr<const detail::DataContent> content);
 
-  // Back to the first case; forgets the groups seen so far.
+  // Back to the first case; forgets the groups seen so far. A reader that
+  // has given cells back (give_back_as_read) cannot go back.
   void rewind();
+  // For the last reading of the data set, when nothing reads its cells
+  // after this reader: from now on the memory of the numeric columns read
+  // from a file is given back to the system as the reading passes it, so
+  // that the columns and the copy the procedure makes of them are not held
+  // whole at once. String columns are kept (a note reads them later).
+  void give_back_as_read() { giving_back_ = true; }
   Next next(double* buffer);
 
   // True when every record has been delivered (the file holds no further
@@ -72,6 +79,9 @@ class CaseReader {
 
  private:
   bool read_record(double* into);  // copies the next case into `into`
+  // Gives back the whole pages of the releasable columns that hold only
+  // cases before `cases` (0-based count); every page at the end of data.
+  void give_back(std::int64_t cases);
   bool same_group(const double* row) const;
   void start_group(const double* row);
   std::string group_description() const;
@@ -85,6 +95,8 @@ class CaseReader {
     std::size_t into;       // first cell in the case buffer
     bool raw;               // a front end's numbers: NaN and -0 are converted
     std::ptrdiff_t stride;  // doubles from a raw cell to the next case's
+    double* mapping;        // the column's own mapping, given back as read; null to keep it
+    std::size_t mapped;     // bytes of that mapping
   };
   std::vector<Source> sources_;
   std::int64_t record_ = 0;       // the next case to read (0-based)
@@ -96,9 +108,11 @@ class CaseReader {
   std::unordered_set<std::string> seen_groups_;  // split cells of the combinations met, as bytes
   std::unordered_set<std::string> reported_;     // those already reported as unsorted
   UnsortedCallback unsorted_;
-  bool pending_ = false;    // row_ holds a record not yet delivered
-  bool in_group_ = false;   // a group has started and not ended
-  bool exhausted_ = false;  // the CSV reader has no more records
+  bool pending_ = false;              // row_ holds a record not yet delivered
+  bool in_group_ = false;             // a group has started and not ended
+  bool exhausted_ = false;            // the CSV reader has no more records
+  bool giving_back_ = false;          // give_back_as_read was called
+  std::size_t given_back_bytes_ = 0;  // bytes from the start of each releasable column already given back
   std::int64_t case_number_ = 0;
   std::int64_t line_ = 0;
   std::int64_t pending_line_ = 0;

@@ -142,6 +142,9 @@ std::optional<std::vector<CaseRun>> read_chunks(const CsvReader::Position start,
     } catch (const DataError&) {
       read.failed = true;  // told again, with its line in the file, when read in one piece
     }
+    // The chunk's text is in its cells now: its pages leave the process's
+    // memory as the columns fill, so that the two are not held whole at once.
+    content.buffer.release(chunk.begin, chunk.end);
   });
 
   std::vector<ColumnStats> merged = stats;
@@ -219,7 +222,12 @@ void fill_string_columns(DataContent& content, const std::vector<CaseRun>& runs,
   for (const std::size_t c : fill.columns()) {
     content.cells[c] = column_array(cases * static_cast<std::size_t>(content.plans[c].cells));
   }
-  workers.for_each(runs.size(), [&](std::size_t k) { fill.fill(runs[k], poll); });
+  // The text is read again for these columns; each run's pages leave the
+  // process's memory again once its strings are in their cells.
+  workers.for_each(runs.size(), [&](std::size_t k) {
+    fill.fill(runs[k], poll);
+    content.buffer.release(runs[k].start.offset, k + 1 < runs.size() ? runs[k + 1].start.offset : content.text.size());
+  });
 }
 
 }  // namespace mva::host::detail

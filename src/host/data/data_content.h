@@ -18,6 +18,7 @@
 #include "host/data/data_set.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace mva::host::detail {
 
@@ -92,6 +93,18 @@ class TextBuffer {
   // Takes over a mapping of `size` bytes made with mmap.
   TextBuffer(void* mapped, std::size_t size) : mapped_(static_cast<char*>(mapped), Unmap{size}), size_(size) {}
   std::string_view view() const { return mapped_ ? std::string_view(mapped_.get(), size_) : std::string_view(owned_); }
+  // Drops the whole pages of bytes [from, to) of a mapped file from the
+  // process's memory once they are read: they stay in the page cache, and a
+  // later read takes them from there again, so nothing a reader sees
+  // changes. Text held in a string is kept.
+  void release(std::size_t from, std::size_t to) const {
+    if (!mapped_) return;
+    static const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const auto base = reinterpret_cast<std::uintptr_t>(mapped_.get());  // page-aligned, as mmap returns it
+    from = (from + page - 1) / page * page;
+    to = std::min(to, size_) / page * page;
+    if (to > from) madvise(reinterpret_cast<void*>(base + from), to - from, MADV_DONTNEED);
+  }
 
  private:
   std::unique_ptr<char, Unmap> mapped_;

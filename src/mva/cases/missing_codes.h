@@ -46,6 +46,14 @@ class MissingCodeTable {
     if (!plain_[at]) return general(L, at);
     return cases_(L, columns_[at]) == sysmis_ ? CellStatus::SystemMissing : CellStatus::Valid;
   }
+  // The case-matrix column of variable v when its cells are decided by
+  // their value alone (system-missing or valid, as above); 0 otherwise.
+  std::int64_t plain_column(std::int64_t v) const {
+    if (v < 1 || v > nvar_) return 0;
+    const auto at = static_cast<std::size_t>(v - 1);
+    return plain_[at] ? columns_[at] : 0;
+  }
+  double sysmis() const { return sysmis_; }
 
  private:
   // The status by the variable's whole record: strings, user-missing values,

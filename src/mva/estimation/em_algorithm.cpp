@@ -13,6 +13,7 @@
 #include "mva/estimation/column_roles.h"
 #include "mva/estimation/em_iterations.h"
 #include "mva/estimation/sweep.h"
+#include "mva/frame/case_chunks.h"
 #include "mva/frame/queries.h"
 #include "mva/save/files_saved.h"
 #include "mva/save/record_writer.h"
@@ -181,7 +182,17 @@ void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
     host.CASCTR(-1);
     return;
   }
-  if (model.normal() && limit > 0) form_group_sums(plan);
+  if (model.normal() && limit > 0) {
+    // A group of more than one chunk of cases has its pattern groups summed
+    // on the host's workers, as the moment pass spreads its chunks.
+    EachIndex each;
+    if (c.NCASES > kChunkCases) {
+      each = [&host](std::int64_t count, const std::function<void(std::int64_t)>& body) {
+        host.for_each_chunk(count, body);
+      };
+    }
+    form_group_sums(plan, each);
+  }
   if (limit > 0 && plan.sums.empty()) pack_group_values(plan);
 
   double scale = 0.0;

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "mva/estimation/mahalanobis.h"
@@ -122,12 +123,13 @@ double EmModel::factor(double d2, double q) const {
   return 1.0;
 }
 
-void form_group_sums(EmPlan& plan) {
+void form_group_sums(EmPlan& plan, const EachIndex& each) {
   plan.sums.clear();
   const auto groups = static_cast<std::int64_t>(plan.groups.size());
   if (groups * plan.p > static_cast<std::int64_t>(plan.case_at.size())) return;
-  plan.sums.reserve(plan.groups.size());
-  for (const EmGroup& group : plan.groups) {
+  std::vector<GroupSums> sums(plan.groups.size());
+  const auto form = [&plan, &sums](std::int64_t g) {
+    const EmGroup& group = plan.groups[static_cast<Pos>(g)];
     const std::vector<std::int64_t> K = present_columns(plan, group);
     WeightedMoments moments(K.size());
     std::vector<double> xk(K.size()), d(K.size());
@@ -140,8 +142,14 @@ void form_group_sums(EmPlan& plan) {
       for (Pos a = 0; a < K.size(); ++a) xk[a] = row(K[a]);
       update(moments, xk.data(), w, w, d.data());
     }
-    plan.sums.push_back(spread_over(moments, K, plan.p));
+    sums[static_cast<Pos>(g)] = spread_over(moments, K, plan.p);
+  };
+  if (each) {
+    each(groups, form);
+  } else {
+    for (std::int64_t g = 0; g < groups; ++g) form(g);
   }
+  plan.sums = std::move(sums);
 }
 
 void pack_group_values(EmPlan& plan) {

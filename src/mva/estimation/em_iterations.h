@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "mva/estimation/column_roles.h"
@@ -109,10 +110,16 @@ std::vector<EmGroup> pattern_groups(std::size_t count, std::size_t p, MaskOf mas
   return groups;
 }
 
+// Runs body(0) .. body(count - 1), in any order and on any threads; the
+// default runs them in order on the calling thread.
+using EachIndex = std::function<void(std::int64_t count, const std::function<void(std::int64_t)>& body)>;
+
 // Forms every group's observed-data sums when they take no more room than
 // the incomplete cases' values; leaves `sums` empty otherwise, and the
-// iterations then pass over the cases.
-void form_group_sums(EmPlan& plan);
+// iterations then pass over the cases. The groups are independent, each
+// summed over its cases in order, so `each` may form them on several
+// threads with the same result.
+void form_group_sums(EmPlan& plan, const EachIndex& each = {});
 
 // Copies every group's cases into plan.packed (see there).
 void pack_group_values(EmPlan& plan);

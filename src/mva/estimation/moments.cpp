@@ -94,7 +94,8 @@ class CaseReader {
  public:
   // With `origins`, the origins of a whole group found before a chunked
   // pass, instead of the first values this reader meets.
-  CaseReader(Context& cx, const ColumnRoles& roles, const Query& code_of, const Origins* origins = nullptr)
+  CaseReader(Context& cx, const ColumnRoles& roles, const Query& code_of, const Origins* origins = nullptr,
+             const MissingCodeTable* table = nullptr)
       : cx_(cx),
         roles_(roles),
         code_of_(code_of),
@@ -102,19 +103,28 @@ class CaseReader {
         nv_(cx.cmn.NV),
         weight_var_(WGTVAR(cx)),
         weight_col_(weight_var_ > 0 ? ICOL2(cx, weight_var_) : 0),
-        origins_(origins ? *origins : Origins(nv_)) {}
+        origins_(origins ? *origins : Origins(nv_)) {
+    for (std::int64_t q = 1; q <= nv_; ++q) {
+      const ColumnRole& r = roles_(q);
+      // A variable the table decides by the value alone, stored in this
+      // very column, is classified from the value read here.
+      const bool plain = table != nullptr && table->plain_column(r.variable) == q;
+      if (r.listed) listed_.push_back({q, r.variable, r.quantitative, plain});
+    }
+    if (table != nullptr) sysmis_ = table->sysmis();
+  }
 
   // Reads stored case L and returns its weight; `complete` tells whether
   // every listed variable is present.
   double read(std::int64_t L, WordArray CASEMISS, RealArray CASEVAL, bool& complete) {
     const RealArray row = cases_.row(L);
     complete = true;
-    for (std::int64_t q = 1; q <= nv_; ++q) {
-      const ColumnRole& r = roles_(q);
-      if (!r.listed) continue;
-      const auto code = static_cast<std::int64_t>(code_of_(cx_, L, r.variable));
-      CASEMISS(r.variable) = code;
-      CASEVAL(r.variable) = r.quantitative ? origins_.about(q, row(q), code == 0) : 0.0;
+    for (const Listed& c : listed_) {
+      const auto code =
+          c.plain ? static_cast<std::int64_t>(row(c.column) == sysmis_ ? CellStatus::SystemMissing : CellStatus::Valid)
+                  : static_cast<std::int64_t>(code_of_(cx_, L, c.variable));
+      CASEMISS(c.variable) = code;
+      CASEVAL(c.variable) = c.quantitative ? origins_.about(c.column, row(c.column), code == 0) : 0.0;
       if (code != 0) complete = false;
     }
     if (weight_col_ <= 0) return 1.0;
@@ -158,6 +168,15 @@ class CaseReader {
   CaseMatrix cases_;
   std::int64_t nv_, weight_var_, weight_col_;
   Origins origins_;
+  // The listed columns, in column order, with their variables.
+  struct Listed {
+    std::int64_t column;
+    std::int64_t variable;
+    bool quantitative;
+    bool plain;  // numeric without user-missing values: missing exactly when system-missing
+  };
+  std::vector<Listed> listed_;
+  double sysmis_ = 0.0;  // the system-missing value, for the plain columns
 };
 
 // Adds the origins back into the means of the listwise update and of every
@@ -191,8 +210,8 @@ void finish_listwise(Context& cx, const MomentWeights& listwise, RealTriangle LW
 // whole group, and the chunks are pooled in chunk order. CASEMISS and
 // CASEVAL are left holding the last case, as the plain pass leaves them.
 template <class Query>
-void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& code_of, WordArray CASEMISS,
-                         MomentWeights& listwise, const PairwiseArrays& pw, Origins& origins) {
+void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& code_of, const MissingCodeTable* table,
+                         WordArray CASEMISS, MomentWeights& listwise, const PairwiseArrays& pw, Origins& origins) {
   Host& host = cx.host;
   MvaCommon& cmn = cx.cmn;
   const std::int64_t nv = cmn.NV, nvar = cmn.NVAR, ncases = cmn.NCASES;
@@ -218,7 +237,7 @@ void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& cod
     readers.reserve(static_cast<std::size_t>(in_wave));
     for (std::int64_t c = 0; c < in_wave; ++c) {
       states.emplace_back(nvar, nv);
-      readers.emplace_back(cx, roles, code_of, &origins);
+      readers.emplace_back(cx, roles, code_of, &origins, table);
     }
     host.for_each_chunk(in_wave, [&](std::int64_t c) {
       ChunkMoments& s = states[static_cast<std::size_t>(c)];
@@ -254,9 +273,12 @@ void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& cod
   last_reader.read(ncases, CASEMISS, CASEVAL, complete);
 }
 
-// The pass itself, with the cell query inlined where it can be.
+// The pass itself, with the cell query inlined where it can be; `table`,
+// when given, is the one `code_of` asks, and lets the readers decide its
+// plain cells from the values they read.
 template <class Query>
-void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Query& code_of) {
+void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Query& code_of,
+                 const MissingCodeTable* table) {
   Host& host = cx.host;
   MvaCommon& cmn = cx.cmn;
   const ColumnRoles roles = column_roles(cx);
@@ -271,7 +293,7 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
   if (cmn.NCASES > kChunkCases) {
     MomentWeights listwise;
     Origins origins(nv);
-    chunked_moment_pass(cx, roles, code_of, CASEMISS, listwise, pw, origins);
+    chunked_moment_pass(cx, roles, code_of, table, CASEMISS, listwise, pw, origins);
     add_origins_back(roles, origins, listwise.sumw > 0.0, LWMEAN, pw);
     finish_listwise(cx, listwise, LWCOV, sums);
     pairwise_weights_done(nv, pw);
@@ -285,7 +307,7 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
   MomentWeights listwise;
   std::vector<double> deviations(static_cast<std::size_t>(nv));
   PatternMoments pairs(roles);
-  CaseReader<Query> reader(cx, roles, code_of);
+  CaseReader<Query> reader(cx, roles, code_of, nullptr, table);
   bool first_listwise = true;
   for (std::int64_t L = 1; L <= cmn.NCASES; ++L) {
     host.ATNJMP();
@@ -317,12 +339,13 @@ void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) {
   if (MOMDON(cx)) return;
   // The missing-value rules are read once for the pass, not once per cell.
   const MissingCodeTable table(cx);
-  moment_pass(cx, CASEMISS, sums, [&table](const Context&, std::int64_t L, std::int64_t v) { return table(L, v); });
+  moment_pass(
+      cx, CASEMISS, sums, [&table](const Context&, std::int64_t L, std::int64_t v) { return table(L, v); }, &table);
 }
 
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQuery& code_of) {
   if (MOMDON(cx)) return;
-  moment_pass(cx, CASEMISS, sums, code_of);
+  moment_pass(cx, CASEMISS, sums, code_of, nullptr);
 }
 
 namespace {

@@ -21,37 +21,48 @@ PatternMoments::PatternMoments(const ColumnRoles& roles, std::size_t budget_cell
       present_(static_cast<std::size_t>(roles.columns())),
       values_(present_.size()),
       deviations_(present_.size()),
-      scratch_(roles.columns()) {}
+      scratch_(roles.columns()) {
+  for (std::int64_t k = 1; k <= roles.columns(); ++k) {
+    const ColumnRole& r = roles(k);
+    if (r.quantitative || r.categorical) paired_.push_back({k, r.variable});
+  }
+}
 
 void PatternMoments::add(double w, RealArray CASEVAL, WordArray CASEMISS, const PairwiseArrays& pw) {
-  const std::int64_t p = roles_.columns();
-  MVA_ASSERT(pw.fit(p));
-  for (std::uint64_t& word : key_) word = 0;
+  MVA_ASSERT(pw.fit(roles_.columns()));
   std::size_t m = 0;
-  for (std::int64_t k = 1; k <= p; ++k) {
-    const ColumnRole& r = roles_(k);
-    if ((r.quantitative || r.categorical) && CASEMISS(r.variable) == 0) {
-      present_[m] = k;
-      values_[m] = CASEVAL(r.variable);
+  if (key_.size() == 1) {
+    // Up to 64 columns, the usual case: the key is one word, built and
+    // looked up without touching the key vectors.
+    std::uint64_t word = 0;
+    for (const Paired& c : paired_) {
+      if (CASEMISS(c.variable) != 0) continue;
+      present_[m] = c.column;
+      values_[m] = CASEVAL(c.variable);
       ++m;
-      key_[static_cast<std::size_t>((k - 1) / 64)] |= std::uint64_t{1} << ((k - 1) % 64);
+      word |= std::uint64_t{1} << (c.column - 1);
     }
-  }
-
-  if (key_ != last_key_) {
-    last_key_ = key_;
-    const auto found = index_.find(key_);
-    if (found != index_.end()) {
-      last_group_ = found->second;
-    } else if (cells_ + group_cells(m) <= budget_) {
-      last_group_ = groups_.size();
-      groups_.push_back(
-          Group{std::vector<std::int64_t>(present_.begin(), present_.begin() + static_cast<std::ptrdiff_t>(m)),
-                WeightedMoments(m, SpreadRounding::share)});
-      cells_ += group_cells(m);
-      index_.emplace(key_, last_group_);
-    } else {
-      last_group_ = kNoGroup;
+    if (!has_last_word_ || word != last_word_) {
+      has_last_word_ = true;
+      last_word_ = word;
+      const auto found = word_index_.find(word);
+      last_group_ = found != word_index_.end() ? found->second : new_group(m);
+      if (found == word_index_.end() && last_group_ != kNoGroup) word_index_.emplace(word, last_group_);
+    }
+  } else {
+    for (std::uint64_t& word : key_) word = 0;
+    for (const Paired& c : paired_) {
+      if (CASEMISS(c.variable) != 0) continue;
+      present_[m] = c.column;
+      values_[m] = CASEVAL(c.variable);
+      ++m;
+      key_[static_cast<std::size_t>((c.column - 1) / 64)] |= std::uint64_t{1} << ((c.column - 1) % 64);
+    }
+    if (key_ != last_key_) {
+      last_key_ = key_;
+      const auto found = index_.find(key_);
+      last_group_ = found != index_.end() ? found->second : new_group(m);
+      if (found == index_.end() && last_group_ != kNoGroup) index_.emplace(key_, last_group_);
     }
   }
   if (last_group_ == kNoGroup) {
@@ -60,6 +71,15 @@ void PatternMoments::add(double w, RealArray CASEVAL, WordArray CASEMISS, const 
   }
 
   update(groups_[last_group_].moments, values_.data(), w, w, deviations_.data());
+}
+
+std::size_t PatternMoments::new_group(std::size_t m) {
+  if (cells_ + group_cells(m) > budget_) return kNoGroup;
+  groups_.push_back(
+      Group{std::vector<std::int64_t>(present_.begin(), present_.begin() + static_cast<std::ptrdiff_t>(m)),
+            WeightedMoments(m, SpreadRounding::share)});
+  cells_ += group_cells(m);
+  return groups_.size() - 1;
 }
 
 void PatternMoments::merge_into(const PairwiseArrays& pw) const {

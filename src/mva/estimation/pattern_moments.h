@@ -43,14 +43,28 @@ class PatternMoments {
     std::vector<std::int64_t> columns;
     WeightedMoments moments;
   };
+  // A column that pairs (quantitative or categorical) and its variable.
+  struct Paired {
+    std::int64_t column;
+    std::int64_t variable;
+  };
+
+  // A group for the pattern of the first m columns of present_, or npos
+  // when it would exceed the budget.
+  std::size_t new_group(std::size_t m);
 
   const ColumnRoles& roles_;
   std::size_t budget_;
   std::vector<Group> groups_;
-  std::size_t cells_ = 0;  // the doubles the groups keep
+  std::size_t cells_ = 0;       // the doubles the groups keep
+  std::vector<Paired> paired_;  // the columns that pair, in column order
   std::unordered_map<ColumnSet, std::size_t, ColumnSetHash> index_;
-  ColumnSet key_;                      // the present columns of the case being added
-  ColumnSet last_key_;                 // and of the case before it
+  ColumnSet key_;       // the present columns of the case being added
+  ColumnSet last_key_;  // and of the case before it
+  // The same when a key is one word (up to 64 columns).
+  std::unordered_map<std::uint64_t, std::size_t> word_index_;
+  std::uint64_t last_word_ = 0;
+  bool has_last_word_ = false;
   std::size_t last_group_ = 0;         // its group, or npos
   std::vector<std::int64_t> present_;  // the case's present columns
   std::vector<double> values_;         // their values
