@@ -23,7 +23,12 @@ namespace mva::host {
 
 int Workers::cores() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
 
-Workers::Workers(int threads) : count_(threads > 0 ? threads : cores()), arena_(count_) {}
+Workers::Workers(int threads) : count_(threads > 0 ? threads : cores()) {
+  if (count_ > cores()) {
+    above_cores_.emplace(oneapi::tbb::global_control::max_allowed_parallelism, static_cast<std::size_t>(count_));
+  }
+  arena_.initialize(count_);
+}
 
 void Workers::for_each(std::size_t n, const std::function<void(std::size_t)>& body) {
   if (n == 0) return;

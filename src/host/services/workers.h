@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 
+#include <oneapi/tbb/global_control.h>
 #include <oneapi/tbb/task_arena.h>
 
 namespace mva::host {
@@ -28,6 +30,10 @@ class Workers {
 
  private:
   int count_;
+  // More workers than cores: oneTBB's own limit is the cores, and it would
+  // print a warning on each loop and not use the rest; this lifts it while
+  // the workers live.
+  std::optional<oneapi::tbb::global_control> above_cores_;
   oneapi::tbb::task_arena arena_;
 };
 
