@@ -326,12 +326,6 @@ TEST(PatternTables, ShortOfMemoryTheTableIsNeverDroppedSilently) {
   EXPECT_EQ(keys.count("HOST_ NOT ENOUGH MEMORY ^1 ^2"), 1u);
 }
 
-}  // namespace
-}  // namespace mva::test
-
-namespace mva::test {
-namespace {
-
 // The whole case count the threshold footnote quotes is the largest count a
 // hidden pattern can have, by the display rule itself; the reference walks
 // every count. 1 % of 153 cases is 1.53 (a pattern of 2 cases is shown), and
@@ -397,17 +391,6 @@ TEST(PatternTables, MarksAreExplainedWhereTheyAppear) {
     const Patterns r = run_letters(c.command);
     ASSERT_TRUE(r.tables.count(c.table));
     for (const auto& [key, params] : c.footnotes) EXPECT_EQ(r.tables.at(c.table).footnote(key), params) << key;
-  }
-  // The legends read as sentences in the text output.
-  host::DataOptions o;
-  o.missing = {"a=7,8,9", "b=90:99,0"};
-  const Shown letters = run_shown({kLetters, o}, "MVA a b c /NOUNIVARIATE /MPATTERN /TPATTERN.");
-  const std::string text = host::render_text(letters.host->output());
-  for (const char* line : {"S marks a system-missing value (no value in the data).",
-                           "A, B and C mark the first, second and third user-missing value of the variable",
-                           "D marks a value in the user-missing range of the variable.",
-                           "X marks a variable that is missing in the pattern."}) {
-    EXPECT_NE(text.find(line), std::string::npos) << line;
   }
 }
 
