@@ -300,10 +300,7 @@ TEST(MissingValueMap, RowsLettersAndSystemMissingNote) {
 // well without the table. Some sizes fail in the table's own work arrays,
 // and those give the host's memory message.
 TEST(PatternTables, ShortOfMemoryTheTableIsNeverDroppedSilently) {
-  const std::string nhanes =
-      "age,bmi,hyp,chl\n1,,,\n2,22.7,1,187\n1,,1,187\n3,,,\n1,20.4,1,113\n3,,,184\n1,22.5,1,118\n1,30.1,1,187\n"
-      "2,22,1,238\n2,,,\n1,,,\n2,,,\n3,21.7,1,206\n2,28.7,2,204\n1,29.6,1,\n1,,,\n3,27.2,2,284\n2,26.3,2,199\n"
-      "1,35.3,1,218\n3,25.5,2,\n1,,,\n1,33.2,1,229\n1,27.5,1,131\n3,24.9,1,\n2,27.4,1,186\n";
+  const std::string nhanes = source_file("tests/fixtures/mva/nhanes.csv");
   const std::string command = "MVA age bmi hyp chl /NOUNIVARIATE /TPATTERN.";
   std::set<std::string> keys;
   bool shown = false;
