@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -53,69 +54,31 @@ TEST(ChunkedPasses, SameOutputOnAnyNumberOfThreads) {
   }
 }
 
-// One case of the generated file: its weight and values (NaN when missing).
-// A case of weight 0 counts nowhere.
-struct Case {
-  double w = 0.0;
-  std::vector<double> x;
+// The cases of the generated file: their values (NaN when missing) and
+// weights, taken as whole numbers as the procedure takes them.
+struct Cases {
+  std::vector<std::vector<double>> x;
+  std::vector<double> w;
 };
 
-std::vector<Case> cases_of_csv(const std::string& csv) {
-  std::vector<Case> out;
+Cases cases_of_csv(const std::string& csv) {
+  Cases out;
   std::vector<std::vector<std::string>> rows = csv_rows(csv);  // the header first: w, x1..x5
   for (std::size_t r = 1; r < rows.size(); ++r) {
     std::vector<std::string>& cells = rows[r];
     cells.resize(1 + kVariables);
-    Case c;
-    c.w = std::floor(std::stod(cells[0]));  // case weights are taken as whole numbers
+    out.w.push_back(std::floor(std::stod(cells[0])));
+    out.x.emplace_back();
     for (std::size_t j = 1; j <= std::size_t{kVariables}; ++j)
-      c.x.push_back(cells[j].empty() ? NAN : std::stod(cells[j]));
-    out.push_back(std::move(c));
+      out.x.back().push_back(cells[j].empty() ? NAN : std::stod(cells[j]));
   }
   return out;
 }
 
-// Weighted moments of columns a and b over the cases where both are present
-// (listwise: where every column is), summed plainly in two passes.
-struct Plain {
-  long double n = 0, mean_a = 0, mean_b = 0, var_a = 0, var_b = 0, cov = 0;
-};
-
-Plain plain_moments(const std::vector<Case>& cases, int a, int b, bool listwise) {
-  const auto takes = [&](const Case& c) {
-    if (!(c.w > 0.0)) return false;
-    if (!listwise) return !std::isnan(c.x[a]) && !std::isnan(c.x[b]);
-    for (const double v : c.x) {
-      if (std::isnan(v)) return false;
-    }
-    return true;
-  };
-  Plain p;
-  for (const Case& c : cases) {
-    if (!takes(c)) continue;
-    p.n += c.w;
-    p.mean_a += c.w * static_cast<long double>(c.x[a]);
-    p.mean_b += c.w * static_cast<long double>(c.x[b]);
-  }
-  p.mean_a /= p.n;
-  p.mean_b /= p.n;
-  for (const Case& c : cases) {
-    if (!takes(c)) continue;
-    const long double da = c.x[a] - p.mean_a, db = c.x[b] - p.mean_b;
-    p.var_a += c.w * da * da;
-    p.var_b += c.w * db * db;
-    p.cov += c.w * da * db;
-  }
-  p.var_a /= p.n - 1;
-  p.var_b /= p.n - 1;
-  p.cov /= p.n - 1;
-  return p;
-}
-
 TEST(ChunkedPasses, MomentsAgreeWithPlainSums) {
   const std::string csv = generated(1);
-  const std::vector<Case> cases = cases_of_csv(csv);
-  ASSERT_GT(static_cast<std::int64_t>(cases.size()), 4 * kChunkCases);
+  const Cases cases = cases_of_csv(csv);
+  ASSERT_GT(static_cast<std::int64_t>(cases.w.size()), 4 * kChunkCases);
   TestData data{csv, {}};
   data.options.weight = "w";
   data.workspace_bytes = std::int64_t{512} << 20;
@@ -124,34 +87,31 @@ TEST(ChunkedPasses, MomentsAgreeWithPlainSums) {
   ASSERT_TRUE(fx.pass("MVA x1 TO x5."));
   fx.moments();
   Context& cx = fx.cx();
-  const auto near = [](double got, long double want, const std::string& what) {
-    EXPECT_NEAR(got, static_cast<double>(want), 1e-11 * (std::fabs(static_cast<double>(want)) + 1.0)) << what;
+  const auto near = [](double got, double want, const std::string& what) {
+    EXPECT_NEAR(got, want, 1e-11 * (std::fabs(want) + 1.0)) << what;
   };
-  long double total = 0;
-  for (const Case& c : cases) total += c.w;
-  near(cx.cmn.SUMWT, total, "SUMWT");
+  near(cx.cmn.SUMWT, std::accumulate(cases.w.begin(), cases.w.end(), 0.0L), "SUMWT");
 
   const RealArray LWMEAN = cx.reals(cx.cmn.a.LWMEAN);
   const RealTriangle LWCOV = cx.triangle(cx.cmn.a.LWCOV), PWN = cx.triangle(cx.cmn.a.PWN),
                      PWCOV = cx.triangle(cx.cmn.a.PWCOV);
   const RealSquare PWMEAN = cx.square(cx.cmn.a.PWMEAN), PWVAR = cx.square(cx.cmn.a.PWVAR);
-  for (int a = 0; a < kVariables; ++a) {
+  for (std::size_t a = 0; a < std::size_t{kVariables}; ++a) {
     const std::string xa = "x" + std::to_string(a + 1);
     const std::int64_t va = fx.host().DICSCH(xa), ca = ICOL2(cx, va);
-    for (int b = 0; b <= a; ++b) {
+    for (std::size_t b = 0; b <= a; ++b) {
       const std::string xb = "x" + std::to_string(b + 1), pair = xa + "," + xb;
       const std::int64_t cb = ICOL2(cx, fx.host().DICSCH(xb));
-      const Plain lw = plain_moments(cases, a, b, true);
-      near(fx.sums.LWN, lw.n, "LWN");
+      const TwoPass lw = two_pass(cases.x, cases.w, a, b, true), pw = two_pass(cases.x, cases.w, a, b);
+      near(fx.sums.LWN, lw.w, "LWN");
       near(LWMEAN(va), lw.mean_a, "LWMEAN " + xa);
-      near(LWCOV(ca, cb), lw.cov, "LWCOV " + pair);
-      const Plain pw = plain_moments(cases, a, b, false);
-      near(PWN(ca, cb), pw.n, "PWN " + pair);
+      near(LWCOV(ca, cb), lw.sab / (lw.w - 1), "LWCOV " + pair);
+      near(PWN(ca, cb), pw.w, "PWN " + pair);
       near(PWMEAN(ca, cb), pw.mean_a, "PWMEAN " + pair);
       near(PWMEAN(cb, ca), pw.mean_b, "PWMEAN " + xb + "," + xa);
-      near(PWVAR(ca, cb), pw.var_a, "PWVAR " + pair);
-      near(PWVAR(cb, ca), pw.var_b, "PWVAR " + xb + "," + xa);
-      near(PWCOV(ca, cb), pw.cov, "PWCOV " + pair);
+      near(PWVAR(ca, cb), pw.saa / (pw.w - 1), "PWVAR " + pair);
+      near(PWVAR(cb, ca), pw.sbb / (pw.w - 1), "PWVAR " + xb + "," + xa);
+      near(PWCOV(ca, cb), pw.sab / (pw.w - 1), "PWCOV " + pair);
     }
   }
 }

@@ -119,17 +119,7 @@ EmResult case_by_case(Context& cx, const ListwiseSums& sums) {
       }
       const double w = wcol > 0 && c.NCASES > 0 ? cx.case_matrix()(r, wcol) : 1.0;
       const double d2 = MAHAL(p, mu, S, x, roles, sysmis);
-      double f = 1;
-      if (c.EMPROP > 0 && c.EMLAMB > 0) {
-        // The odds exp(z) of the contaminating component; for z > 0
-        // numerator and denominator are divided by it.
-        const double z = std::log(c.EMPROP) + 0.5 * ((1 - c.EMLAMB) * d2 + q * std::log(c.EMLAMB));
-        const double e = std::exp(-std::fabs(z));
-        f = z > 0 ? (c.EMLAMB + (1 - c.EMPROP) * e) / (1 + (1 - c.EMPROP) * e)
-                  : ((1 - c.EMPROP) + c.EMLAMB * e) / ((1 - c.EMPROP) + e);
-      } else if (c.EMTDF >= 2) {
-        f = (q + c.EMTDF) / (d2 + c.EMTDF);
-      }
+      const double f = EmModel{t, c.EMCONV, c.EMTDF, c.EMPROP, c.EMLAMB}.factor(d2, q);  // checked in EmModelFactors
       if (!(w > 0 && f > 0)) continue;
       bool any = false;
       for (std::int64_t k = 1; k <= p; ++k) {
@@ -197,15 +187,10 @@ TestData far_outlier() {
 }
 
 // The iterations against the case-by-case walk, to 1e-12 of the largest
-// element of each set. Where the sweep's tolerance refuses no column the
-// grouped form is taken (one sweep per pattern group, group sums pooled);
-// its results agree to rounding. Where it does refuse one, which columns a
-// case is predicted from depends on the cases before it, and the iterations
-// must walk the cases in location order themselves: a total listed beside
-// its parts (mammalsleep's ts = sws + ps), a raised tolerance. The
-// contaminated-normal model keeps a case about a million standard
-// deviations out with the factor lambda, where the exponential of its
-// posterior odds overflows.
+// element of each set: the grouped form (one sweep per pattern group) where
+// the sweep refuses no column, the walk in location order where it does
+// (mammalsleep's ts = sws + ps, a raised tolerance); a case a million
+// standard deviations out under the contaminated-normal model.
 TEST(EmIterations, GroupedFormMatchesCaseByCase) {
   const std::string aq = "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM";
   const std::string ms = "MVA bw brw sws ps ts mls gt pi sei odi /NOUNIVARIATE /EM";
@@ -225,9 +210,7 @@ TEST(EmIterations, GroupedFormMatchesCaseByCase) {
       {fixture("airquality"), aq + " (ITERATIONS=200 CONVERGENCE=1E-3).", false},
       {fixture("airquality"), aq + " (ITERATIONS=0).", false},  // the start values, not converged
       {fixture("airquality_weighted"), aq + " (TOLERANCE=0.5 TDF=4 ITERATIONS=8).", true},
-      {fixture("mammalsleep"), ms + ".", true},
       {fixture("mammalsleep"), ms + " (PROPORTION=0.1 LAMBDA=0.5).", true},
-      {fixture("nhanes"), "MVA age bmi hyp chl /NOUNIVARIATE /EM (TOLERANCE=0.9).", true},
       {fixture("nhanes_weighted"), "MVA age bmi hyp chl /NOUNIVARIATE /EM (TOLERANCE=0.6 TDF=3).", true},
       {far_outlier(), "MVA x y z /NOUNIVARIATE /EM (PROPORTION=0.05 LAMBDA=0.1 ITERATIONS=5).", false},
   };
@@ -242,24 +225,15 @@ TEST(EmIterations, GroupedFormMatchesCaseByCase) {
     EXPECT_LT(worst(walked.current().cov, ref.current().cov), 1e-12);
     EXPECT_EQ(r.case_by_case > 0, row.walks) << r.case_by_case << " of " << r.iterations;
   }
-  const EmModel mix{0.001, 1e-4, 0.0, 0.05, 0.1};
-  EXPECT_EQ(mix.factor(1e12, 2.0), 0.1);
-  EXPECT_NEAR(mix.factor(1500.0, 2.0), 0.1, 1e-15);  // just below the overflow: the formula itself
 }
 
 // Whole EM runs followed step by step by tools/em_sweep_reference.py: the
 // iteration at which the stopping rule ends each run, the estimates there
-// (1e-10 relative), and Little's test. nhanes with TOLERANCE=0.9 and
-// mammalsleep (ts = sws + ps) refuse columns in the sweeps; the grouped
-// form gave Little's chi-square 2.020 for the first, and a gt mean of
-// 138.270 for the second, where the location-order walk gives the values
-// below. The weighted runs under the t and contaminated-normal models
-// check that the divisor counts the weights (N) and the factors only
-// through W: the covariances are the cross-products times (N / W) / (N - 1).
-// Little's test with separate dependent and independent lists: the groups
-// by the dependent variables' missing state, the distance over the
-// independent ones. A categorical variable on the list is neither
-// estimated nor a predictor, and its cases missing only it count nowhere.
+// (1e-10 relative), and Little's test. Among them: runs whose sweeps refuse
+// columns (nhanes TOLERANCE=0.9, mammalsleep), where the grouped form would
+// differ; weighted t and contaminated-normal runs (covariances: the
+// cross-products times (N / W) / (N - 1)); separate dependent and
+// independent lists; a categorical variable on the list.
 TEST(EmReference, LocationOrderRuns) {
   for (const nlohmann::json& run : reference("em_sweep_reference.json")) {
     if (run.contains("split")) continue;  // in EmProcedure.SplitFileRecords
@@ -278,13 +252,8 @@ TEST(EmReference, LocationOrderRuns) {
 
 // The converged estimates equal the textbook EM's fixed point with the
 // divisor N - 1 (tools/em_reference.py) to 10 significant digits, weighted
-// and not. Little's statistic: the published value for airquality is
-// 35.1061 (df 14, p 0.00142), computed from the maximum-likelihood
-// estimates (divisor N); this program's estimates divide by N - 1, so its
-// covariances are larger by about N/(N - 1) and its statistic smaller:
-// 34.8754 (p 0.00153), which the script recomputes independently from the
-// same definition. Its ML form reproduces the published value, which checks
-// the script itself.
+// and not; Little's statistic 34.8754 with that divisor, where the script's
+// maximum-likelihood form gives the published 35.1061 (df 14).
 TEST(EmReference, ConvergedEstimatesAndLittleTest) {
   for (const bool weighted : {false, true}) {
     const nlohmann::json& want = reference("em_reference.json")[weighted ? "weighted" : "unweighted"];
@@ -323,6 +292,10 @@ TEST(EmModelFactors, TAndContaminatedNormal) {
       }
     }
   }
+  // A far case, whose posterior odds overflow, has the factor lambda.
+  const EmModel far{0.001, 1e-4, 0.0, 0.05, 0.1};
+  EXPECT_EQ(far.factor(1e12, 2.0), 0.1);
+  EXPECT_NEAR(far.factor(1500.0, 2.0), 0.1, 1e-15);  // just below the overflow: the formula itself
 }
 
 // An independent-only variable missing stops EM (an error of class 1), not

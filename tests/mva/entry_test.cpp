@@ -11,6 +11,7 @@
 #include "host/output/catalogue.h"
 #include "mva/frame/module_export.h"
 #include "support/harness.h"
+#include "synthetic_data.h"
 
 namespace mva::test {
 namespace {
@@ -112,23 +113,15 @@ TEST(Entry, LoadedModuleRunsACommand) {
 TEST(Entry, TwoThreadsGiveWhatSingleRunsGive) {
   // Two data sets of 3000 cases with different missing patterns, split into
   // groups in the second, so the runs differ in length and in every table.
-  const auto data = [](int seed, bool split) {
-    TestData d;
-    d.csv = "g,a,b,c,d\n";
-    unsigned state = static_cast<unsigned>(seed);
-    const auto next = [&state] { return (state = state * 1103515245u + 12345u) >> 8 & 0xffff; };
-    for (int i = 0; i < 3000; ++i) {
-      const double a = next() % 100, b = a / 2 + next() % 50, c = next() % 30 + b / 3, d2 = next() % 7;
-      d.csv += std::to_string(i / 750) + ",";
-      d.csv += (next() % 5 == 0 ? std::string() : std::to_string(a)) + ",";
-      d.csv += (next() % 4 == 0 && a > 40 ? std::string() : std::to_string(b)) + ",";
-      d.csv += (next() % 6 == 0 ? std::string() : std::to_string(c)) + "," + std::to_string(d2) + "\n";
-    }
-    if (split) d.options.split = {"g"};
+  const auto data = [](std::uint32_t seed, int groups) {
+    bench::SyntheticSpec spec;
+    spec.cases = 3000, spec.variables = 3, spec.categorical = 1, spec.groups = groups, spec.seed = seed;
+    TestData d{bench::synthetic_csv(spec), {}};
+    if (groups > 1) d.options.split = {"g"};
     return d;
   };
-  const TestData first = data(7, false), second = data(11, true);
-  const std::string command = "MVA a b c d /CATEGORICAL=d /TTEST /CROSSTAB /TPATTERN /EM /REGRESSION.";
+  const TestData first = data(7, 1), second = data(11, 4);
+  const std::string command = "MVA x1 x2 x3 c1 /CATEGORICAL=c1 /TTEST /CROSSTAB /TPATTERN /EM /REGRESSION.";
   const nlohmann::json alone_first = run_shown(first, command).output;
   const nlohmann::json alone_second = run_shown(second, command).output;
   ASSERT_NE(alone_first, alone_second);

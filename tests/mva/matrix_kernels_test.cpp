@@ -14,6 +14,7 @@
 #include "mva/estimation/pattern_moments.h"
 #include "mva/estimation/sweep.h"
 #include "mva/estimation/weighted_moments.h"
+#include "support/harness.h"
 
 namespace mva::test {
 namespace {
@@ -99,40 +100,34 @@ TEST(Sweep, ForwardSelectionTakesTheLastOfEqualCriteria) {
 TEST(MomentUpdate, MatchesTwoPassOnLargeMeans) {
   // Two variables around 1e9 with spread 1e-3, weights 1 to 3: the raw-sums
   // formula sum(w x^2) - W mean^2 loses every digit here (the terms agree to
-  // 1e-12 of 1e18). The reference is the two-pass computation in long double
-  // over the same doubles.
+  // 1e-12 of 1e18).
   const int n = 1000;
-  std::vector<double> x1(n), x2(n), w(n);
-  long double sw = 0, m1 = 0, m2 = 0, c11 = 0, c21 = 0, c22 = 0;
+  std::vector<std::vector<double>> data(n);
+  std::vector<double> w(n);
   for (int i = 0; i < n; ++i) {
-    x1[i] = 1e9 + 1e-3 * ((i * 7919) % 1000) / 1000.0;
-    x2[i] = -1e9 + 1e-3 * ((i * 104729) % 997) / 997.0 + 0.5e-3 * (x1[i] - 1e9) * 1e3;
+    const double x1 = 1e9 + 1e-3 * ((i * 7919) % 1000) / 1000.0;
+    data[i] = {x1, -1e9 + 1e-3 * ((i * 104729) % 997) / 997.0 + 0.5e-3 * (x1 - 1e9) * 1e3};
     w[i] = 1 + i % 3;
-    sw += w[i], m1 += w[i] * (long double)x1[i], m2 += w[i] * (long double)x2[i];
   }
-  m1 /= sw, m2 /= sw;
-  for (int i = 0; i < n; ++i) {
-    const long double d1 = x1[i] - m1, d2 = x2[i] - m2;
-    c11 += w[i] * d1 * d1, c21 += w[i] * d2 * d1, c22 += w[i] * d2 * d2;
-  }
+  const test::TwoPass ref = test::two_pass(data, w, 0, 1);
   // Variables 3 and 1 of the dictionary in columns 1 and 2; column 3 is
   // categorical and takes no part.
   const ColumnRoles roles({{3, true, true, false}, {1, true, true, false}, {2, true, false, true}});
   Cells x(3), means(3, 99.0), cp(6, 99.0), work(3);
   MomentWeights sums{7.0, 7.0};
   for (int i = 0; i < n; ++i) {
-    x = {x2[i], 123.0, x1[i]};
+    x = {data[i][1], 123.0, data[i][0]};
     MOMUPD(i == 0, i == 0, 3, 6, roles, 1, 3, w[i], 1.0, RealArray(x), sums, RealArray(means),
            RealTriangle(RealArray(cp)), RealArray(work));
   }
   EXPECT_EQ(means[1], 0.0);  // zeroed, then left alone (categorical)
-  EXPECT_EQ(std::pair(sums.sumw, sums.sumwf), std::pair(static_cast<double>(sw), static_cast<double>(sw)));
-  EXPECT_NEAR(means[2], static_cast<double>(m1), 1e-6);  // within 8 units in the last place
-  EXPECT_NEAR(means[0], static_cast<double>(m2), 1e-6);
+  EXPECT_EQ(std::pair(sums.sumw, sums.sumwf), std::pair(ref.w, ref.w));
+  EXPECT_NEAR(means[2], ref.mean_a, 1e-6);  // within 8 units in the last place
+  EXPECT_NEAR(means[0], ref.mean_b, 1e-6);
   // Each stored value is 1e9 to within ulp(1e9)/2 = 6e-8 against a spread of
   // 3e-4, and the running means are good to a few units in the last place:
   // the sums of squares agree to 1e-4 (3e-5 seen).
-  const double want[] = {static_cast<double>(c11), static_cast<double>(c21), static_cast<double>(c22)};
+  const double want[] = {ref.saa, ref.sab, ref.sbb};
   for (int k = 0; k < 3; ++k) EXPECT_NEAR(cp[k], want[k], 1e-4 * std::fabs(want[k])) << k;
   EXPECT_EQ(cp[3] + cp[4] + cp[5], 0.0);  // zeroed; the categorical row stays empty
 }
@@ -178,6 +173,10 @@ TEST(PatternMoments, EveryBudgetGivesTheTwoPassMomentsOfEachPair) {
       miss[i][k] = unit(rng) < 0.15 * static_cast<double>(k) ? 1 : 0;
     }
   }
+  std::vector<std::vector<double>> present = x;  // the values with NaN where missing
+  for (std::int64_t i = 0; i < n; ++i)
+    for (std::int64_t k = 0; k < p; ++k)
+      if (miss[i][k] != 0) present[i][k] = std::nan("");
 
   for (const std::size_t budget : {std::size_t{1} << 20, std::size_t{40}, std::size_t{0}}) {
     const std::int64_t cells = p * (p + 1) / 2;
@@ -191,26 +190,14 @@ TEST(PatternMoments, EveryBudgetGivesTheTwoPassMomentsOfEachPair) {
 
     for (std::int64_t j = 1; j <= p; ++j) {
       for (std::int64_t k = 1; k <= j; ++k) {
-        // Two passes over the cases with both present: weights and means, then the centred sums.
-        double W = 0, mj = 0, mk = 0, sjj = 0, skk = 0, sjk = 0;
-        for (int pass = 0; pass < 2; ++pass) {
-          for (std::int64_t i = 0; i < n; ++i) {
-            if (miss[i][j - 1] != 0 || miss[i][k - 1] != 0) continue;
-            const double dj = x[i][j - 1] - (pass ? mj : 0), dk = x[i][k - 1] - (pass ? mk : 0);
-            if (pass == 0)
-              W += w[i], mj += w[i] * dj, mk += w[i] * dk;
-            else
-              sjj += w[i] * dj * dj, skk += w[i] * dk * dk, sjk += w[i] * dj * dk;
-          }
-          if (pass == 0) mj /= W, mk /= W;
-        }
+        const test::TwoPass r = test::two_pass(present, w, j - 1, k - 1);
         SCOPED_TRACE(::testing::Message() << "budget " << budget << ", pair " << j << "," << k);
-        EXPECT_NEAR(pw.PWN(j, k), W, 1e-12 * W);
-        EXPECT_NEAR(pw.PWMEAN(j, k), mj, 1e-12 * std::abs(mj));
-        EXPECT_NEAR(pw.PWMEAN(k, j), mk, 1e-12 * std::abs(mk));
-        EXPECT_NEAR(pw.PWVAR(j, k), sjj, 1e-12 * sjj + 1e-300);
-        EXPECT_NEAR(pw.PWVAR(k, j), skk, 1e-12 * skk + 1e-300);
-        EXPECT_NEAR(pw.PWCOV(j, k), sjk, 1e-12 * std::sqrt(sjj * skk) + 1e-300);
+        EXPECT_NEAR(pw.PWN(j, k), r.w, 1e-12 * r.w);
+        EXPECT_NEAR(pw.PWMEAN(j, k), r.mean_a, 1e-12 * std::abs(r.mean_a));
+        EXPECT_NEAR(pw.PWMEAN(k, j), r.mean_b, 1e-12 * std::abs(r.mean_b));
+        EXPECT_NEAR(pw.PWVAR(j, k), r.saa, 1e-12 * r.saa + 1e-300);
+        EXPECT_NEAR(pw.PWVAR(k, j), r.sbb, 1e-12 * r.sbb + 1e-300);
+        EXPECT_NEAR(pw.PWCOV(j, k), r.sab, 1e-12 * std::sqrt(r.saa * r.sbb) + 1e-300);
       }
     }
   }
@@ -246,19 +233,10 @@ WeightedMoments one_pass(const std::vector<Case>& cases, std::size_t begin, std:
 TEST(WeightedMoments, CombinedChunksGiveTheOnePassAndTwoPassMoments) {
   const std::vector<Case> cases = awkward_cases();
   // The two-pass reference, weights w f.
-  long double sumw = 0, W = 0, mean[kColumns] = {}, products[6] = {};
-  for (const Case& c : cases) {
-    sumw += c.w;
-    W += c.w * c.f;
-    for (std::size_t k = 0; k < kColumns; ++k) mean[k] += c.w * c.f * static_cast<long double>(c.x[k]);
-  }
-  for (long double& m : mean) m /= W;
-  for (const Case& c : cases) {
-    std::size_t cell = 0;
-    for (std::size_t i = 0; i < kColumns; ++i) {
-      for (std::size_t l = 0; l <= i; ++l) products[cell++] += c.w * c.f * (c.x[i] - mean[i]) * (c.x[l] - mean[l]);
-    }
-  }
+  std::vector<std::vector<double>> x;
+  std::vector<double> wf;
+  double sumw = 0;  // quarters: exact
+  for (const Case& c : cases) x.emplace_back(c.x, c.x + kColumns), wf.push_back(c.w * c.f), sumw += c.w;
 
   // Chunks: one case, an empty one, two long ones; the first merge is into
   // an empty state.
@@ -272,22 +250,21 @@ TEST(WeightedMoments, CombinedChunksGiveTheOnePassAndTwoPassMoments) {
 
     for (const WeightedMoments* s : {&whole, static_cast<const WeightedMoments*>(&merged)}) {
       SCOPED_TRACE(s == &whole ? "one pass" : "combined");
-      EXPECT_EQ(s->sumw, static_cast<double>(sumw));  // quarters: exact
-      EXPECT_DOUBLE_EQ(s->sumwf, static_cast<double>(W));
-      // The means within a few units in the last place (below 4 seen).
-      for (std::size_t k = 0; k < kColumns; ++k) {
-        const double m = static_cast<double>(mean[k]);
-        EXPECT_NEAR(s->mean[k], m, 2e-15 * std::fabs(m) + 1e-16) << k;
-      }
-      // The sums of products, relative to the size of the two columns' sums
-      // of squares (a cross-product may be near 0): values near 1e6 are
-      // stored to 6e-11 against a spread of 1, so each deviation carries
-      // that much of the data's own rounding; 1e-9 leaves room over the
-      // 2.3e-10 seen, where the raw-sums formula would lose ten digits.
+      EXPECT_EQ(s->sumw, sumw);
+      EXPECT_DOUBLE_EQ(s->sumwf, test::two_pass(x, wf, 0, 0).w);
+      // The means within a few units in the last place (below 4 seen). The
+      // sums of products, relative to the size of the two columns' sums of
+      // squares (a cross-product may be near 0): values near 1e6 are stored
+      // to 6e-11 against a spread of 1, so each deviation carries that much
+      // of the data's own rounding; 1e-9 leaves room over the 2.3e-10 seen,
+      // where the raw-sums formula would lose ten digits.
       for (std::size_t i = 0, cell = 0; i < kColumns; ++i) {
         for (std::size_t l = 0; l <= i; ++l, ++cell) {
-          const double scale = std::sqrt(static_cast<double>(products[i * (i + 3) / 2] * products[l * (l + 3) / 2]));
-          EXPECT_NEAR(s->products[cell], static_cast<double>(products[cell]), 1e-9 * scale) << cell;
+          const test::TwoPass r = test::two_pass(x, wf, i, l);
+          if (l == i) {
+            EXPECT_NEAR(s->mean[i], r.mean_a, 2e-15 * std::fabs(r.mean_a) + 1e-16) << i;
+          }
+          EXPECT_NEAR(s->products[cell], r.sab, 1e-9 * std::sqrt(r.saa * r.sbb)) << cell;
         }
       }
     }

@@ -1,13 +1,9 @@
 // Regression imputation: the files read back (airquality against
-// tools/estimation/regression_reference.py, the seed moving only the random
-// terms, cases with nothing to predict from or impute, RESIDUAL to NORMAL,
-// indicator labels); then whole commands whose equations the forward
-// selection's options decide, against
-// tools/estimation/regression_selection_reference.py: FLIMIT a part in a
-// million either side of an F-to-enter (checking the criterion's case and
-// step counts), TOLERANCE either side of a tolerance, NPREDICTORS, weights;
-// and the RESIDUAL terms, each imputed value drawing its own donor (case,
-// then column order, redrawn until complete), replayed from the seeded stream.
+// tools/estimation/regression_reference.py, the seed, edge cases, RESIDUAL
+// to NORMAL, indicator labels); the forward selection's options against
+// tools/estimation/regression_selection_reference.py (its runs sit either
+// side of an F-to-enter and a tolerance); the RESIDUAL donors replayed from
+// the seeded stream (case, then column order, redrawn until complete).
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -105,22 +105,12 @@ TEST(SubcommandReaders, Messages) {
 // each pattern subcommand, one digit per variable.
 std::string option(ParseFixture& f, const std::string& name) {
   const MvaCommon& c = f.cmn();
-  const std::map<std::string, double> numbers = {{"EMTOL", c.EMTOL},
-                                                 {"EMTDF", c.EMTDF},
-                                                 {"EMPROP", c.EMPROP},
-                                                 {"EMLAMB", c.EMLAMB},
-                                                 {"EMCONV", c.EMCONV},
-                                                 {"EMITER", static_cast<double>(c.EMITER)},
-                                                 {"RTOL", c.RTOL},
-                                                 {"RFLIM", c.RFLIM},
-                                                 {"RTDF", c.RTDF},
-                                                 {"NPRED", static_cast<double>(c.NPRED)},
-                                                 {"RADDTY", static_cast<double>(c.RADDTY)},
-                                                 {"TTPCT", c.TTPCT},
-                                                 {"MAXCAT", static_cast<double>(c.MAXCAT)},
-                                                 {"CTPCT", c.CTPCT},
-                                                 {"PATPCT", c.PATPCT},
-                                                 {"MMPCT", c.MMPCT}};
+  const auto w = [](std::int64_t v) { return static_cast<double>(v); };
+  const std::map<std::string, double> numbers = {
+      {"EMTOL", c.EMTOL},      {"EMTDF", c.EMTDF},      {"EMPROP", c.EMPROP},    {"EMLAMB", c.EMLAMB},
+      {"EMCONV", c.EMCONV},    {"EMITER", w(c.EMITER)}, {"RTOL", c.RTOL},        {"RFLIM", c.RFLIM},
+      {"RTDF", c.RTDF},        {"NPRED", w(c.NPRED)},   {"RADDTY", w(c.RADDTY)}, {"TTPCT", c.TTPCT},
+      {"MAXCAT", w(c.MAXCAT)}, {"CTPCT", c.CTPCT},      {"PATPCT", c.PATPCT},    {"MMPCT", c.MMPCT}};
   const std::map<std::string, std::string> texts = {
       {"TTPTXT", c.TTPTXT}, {"CTPTXT", c.CTPTXT}, {"PATTXT", c.PATTXT}, {"MMPTXT", c.MMPTXT}};
   std::ostringstream out;

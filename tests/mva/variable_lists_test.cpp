@@ -106,49 +106,39 @@ TEST(Queries, IndicesOutsideTheirRangeAnswerNothing) {
 
   constexpr double kEmpty = 1e33;
   const std::int64_t n = c.NVAR;  // 3
-  // The query as written, its answer, and the answer wanted.
-#define ROW(query, want) \
-  { #query, static_cast < double>(query), want }
-  const struct {
-    const char* call;
-    double got, want;
-  } rows[] = {
-      ROW(IANVAR(cx, n), 3),
-      ROW(IANVAR(cx, n + 1), 0),
-      ROW(ICOL2(cx, 0), 0),
-      ROW(ISANAL(cx, n + 1), 0),
-      ROW(INVLST(cx, 0), 0),
-      ROW(ISCATV(cx, n + 1), 0),
-      ROW(ISQUAN(cx, 0), 0),
-      ROW(DEPFL(cx, 1, 15), 1),
-      ROW(DEPFL(cx, 1, 13), 0),
-      ROW(DEPFL(cx, 1, 16), 0),
-      ROW(DEPFL(cx, n + 1, 14), 0),
-      ROW(INDFL(cx, 1, 13), 0),
-      ROW(ISDEPV(cx, 1, 16), 0),
-      ROW(ISINDP(cx, 0, 14), 0),
-      ROW(ISDESC(cx, 1, 11), 0),
-      ROW(ISDESC(cx, n + 1, 10), 0),
-      ROW(CELLV(cx, 1, 2), 21),
-      ROW(CELLV(cx, 1, 3), 0),
-      ROW(CELLV(cx, 0, 1), 0),
-      ROW(CELLV(cx, n + 1, 1), 0),
-      ROW(LOCCAS(cx, 1), 2),
-      ROW(LOCCAS(cx, 2), 0),
-      ROW(NCATOF(cx, 2), 3),
-      ROW(NCATOF(cx, n + 1), 0),
-      ROW(CATVL(cx, 2, 3), 300),
-      ROW(CATVL(cx, 2, 0), kEmpty),
-      ROW(CATVL(cx, 2, 4), kEmpty),
-      ROW(CATVL(cx, 1, 1), kEmpty),
-      ROW(CATVL(cx, n + 1, 1), kEmpty),
-      ROW(SORTK(cx, 2 * n + 1), 0),
-      ROW(SORTSW(cx, 7), 1),
-      ROW(SORTSW(cx, 8), 0),
-      ROW(SFKIND(c, 11), 0),
-  };
-#undef ROW
-  for (const auto& row : rows) EXPECT_EQ(row.got, row.want) << row.call;
+  EXPECT_EQ(IANVAR(cx, n), 3);
+  EXPECT_EQ(IANVAR(cx, n + 1), 0);
+  EXPECT_EQ(ICOL2(cx, 0), 0);
+  EXPECT_FALSE(ISANAL(cx, n + 1));
+  EXPECT_FALSE(INVLST(cx, 0));
+  EXPECT_FALSE(ISCATV(cx, n + 1));
+  EXPECT_FALSE(ISQUAN(cx, 0));
+  EXPECT_TRUE(DEPFL(cx, 1, 15));
+  EXPECT_FALSE(DEPFL(cx, 1, 13));
+  EXPECT_FALSE(DEPFL(cx, 1, 16));
+  EXPECT_FALSE(DEPFL(cx, n + 1, 14));
+  EXPECT_FALSE(INDFL(cx, 1, 13));
+  EXPECT_FALSE(ISDEPV(cx, 1, 16));
+  EXPECT_FALSE(ISINDP(cx, 0, 14));
+  EXPECT_FALSE(ISDESC(cx, 1, 11));
+  EXPECT_FALSE(ISDESC(cx, n + 1, 10));
+  EXPECT_EQ(CELLV(cx, 1, 2), 21);
+  EXPECT_EQ(CELLV(cx, 1, 3), 0);
+  EXPECT_EQ(CELLV(cx, 0, 1), 0);
+  EXPECT_EQ(CELLV(cx, n + 1, 1), 0);
+  EXPECT_EQ(LOCCAS(cx, 1), 2);
+  EXPECT_EQ(LOCCAS(cx, 2), 0);
+  EXPECT_EQ(NCATOF(cx, 2), 3);
+  EXPECT_EQ(NCATOF(cx, n + 1), 0);
+  EXPECT_EQ(CATVL(cx, 2, 3), 300);
+  EXPECT_EQ(CATVL(cx, 2, 0), kEmpty);
+  EXPECT_EQ(CATVL(cx, 2, 4), kEmpty);
+  EXPECT_EQ(CATVL(cx, 1, 1), kEmpty);
+  EXPECT_EQ(CATVL(cx, n + 1, 1), kEmpty);
+  EXPECT_EQ(SORTK(cx, 2 * n + 1), 0);
+  EXPECT_TRUE(SORTSW(cx, 7));
+  EXPECT_FALSE(SORTSW(cx, 8));
+  EXPECT_EQ(SFKIND(c, 11), kNoFile);
 }
 
 }  // namespace

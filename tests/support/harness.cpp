@@ -6,7 +6,9 @@
 
 #include <unistd.h>  // mkdtemp
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -193,6 +195,28 @@ std::map<std::string, Text> cells_of(const host::PivotTable& t) {
     cells[key] = cell.value;
   }
   return cells;
+}
+
+TwoPass two_pass(const std::vector<std::vector<double>>& cases, const std::vector<double>& w, std::size_t a,
+                 std::size_t b, bool listwise) {
+  const auto takes = [&](std::size_t i) {
+    const std::vector<double>& x = cases[i];
+    return w[i] > 0 && (listwise ? std::none_of(x.begin(), x.end(), [](double v) { return std::isnan(v); })
+                                 : !std::isnan(x[a]) && !std::isnan(x[b]));
+  };
+  long double W = 0, ma = 0, mb = 0, saa = 0, sbb = 0, sab = 0;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    if (!takes(i)) continue;
+    W += w[i], ma += w[i] * static_cast<long double>(cases[i][a]), mb += w[i] * static_cast<long double>(cases[i][b]);
+  }
+  ma /= W, mb /= W;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    if (!takes(i)) continue;
+    const long double da = cases[i][a] - ma, db = cases[i][b] - mb;
+    saa += w[i] * da * da, sbb += w[i] * db * db, sab += w[i] * da * db;
+  }
+  const auto d = [](long double v) { return static_cast<double>(v); };
+  return {d(W), d(ma), d(mb), d(saa), d(sbb), d(sab)};
 }
 
 }  // namespace mva::test

@@ -211,4 +211,14 @@ Shown run_shown(const TestData& data, const std::string& command);
 // when the table has no such footnote.
 std::vector<std::string> footnote_params(const nlohmann::json& table, const std::string& key);
 
+// Weighted moments of columns a and b of `cases` (NaN when missing) summed
+// plainly in two passes in long double, over the cases of positive weight
+// where both are present (with `listwise`, where every column is): the
+// reference for the updating forms. The sums of products are not divided.
+struct TwoPass {
+  double w, mean_a, mean_b, saa, sbb, sab;
+};
+TwoPass two_pass(const std::vector<std::vector<double>>& cases, const std::vector<double>& w, std::size_t a,
+                 std::size_t b, bool listwise = false);
+
 }  // namespace mva::test
