@@ -65,6 +65,8 @@ TEST(Program, ExitStatusesAndMessages) {
   const std::string empty = write(dir, "empty.csv", "g,age\n");
   const std::string latin1 = write(dir, "latin1.csv", "id,\xE9t\xE9\n1,2\n");
   const std::string ran = "The TTEST subcommand is given more than once";  // the script ran
+  const std::string habits = std::string(MVA_SOURCE_DIR) + "/tests/fixtures/data/habits/";
+  const std::string write2 = habits + "airquality_write2.csv";
   const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
       // arguments, status, message
       {{"--data", data, "-e", "MVA age income."}, kSuccess, "Univariate Statistics"},
@@ -85,6 +87,16 @@ TEST(Program, ExitStatusesAndMessages) {
        "latin1.csv: the name of column 2 in the header (line 1) is not UTF-8 text; save the file as UTF-8\n"},
       // Data without cases: said once, even with a split and two commands.
       {{"--data", empty, "--split", "g", "-e", "MVA age.", "-e", "MVA age."}, kBadInput, "no cases in the data"},
+      // The decimal mark, told: a comma reads R's write.csv2 file; a point makes its fractions text.
+      {{"--data", write2, "--decimal", ",", "-e", "MVA Wind."}, kSuccess, "Wind       153  9.958"},
+      {{"--data", write2, "--decimal", ".", "-e", "MVA Wind."}, kCommandError, "Wind has more than 25 categories"},
+      {{"--data", data, "--decimal", ";", "-e", "MVA age."},
+       kBadInput,
+       "--decimal: ';' is not a decimal mark (give . or ,)\n"},
+      // R's names with a period are names a command can say as they stand.
+      {{"--data", habits + "airquality_write.csv", "-e", "MVA Ozone Solar.R\n  /EM Solar.R Ozone."},
+       kSuccess,
+       "EM Means"},
       {{"--data", data, "nosuch.mva"}, kBadInput, "mva: cannot read the script nosuch.mva (No such file or directory)"},
       {{"--data", data, dir}, kBadInput, "mva: cannot read the script " + dir + " (Is a directory)"},
       // Options are checked before the data file is asked for.

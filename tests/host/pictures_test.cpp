@@ -90,7 +90,7 @@ PictureRun run(const std::string& csv, const std::string& command) {
 
 constexpr const char* kAll = "MVA ALL /TTEST PROB /MISMATCH /TPATTERN PERCENT=3 /MPATTERN /EM /REGRESSION.";
 
-TEST(Pictures, EveryPictureIsWellFormedWithATextAlternative) {
+TEST(Pictures, EveryPictureIsWellFormedAndStandsForItsTableCells) {
   const PictureRun r = run(airquality(), kAll);
   const std::set<std::string> kinds = {"missing-by-variable", "means-compared", "ttest-p", "mismatch",
                                        "missing-matrix",      "patterns"};
@@ -112,10 +112,7 @@ TEST(Pictures, EveryPictureIsWellFormedWithATextAlternative) {
   EXPECT_EQ(attr(elements(d.pictures.at("data-matrix"), "rect", "plot-area").at(0), "data-rows"), 153);
   EXPECT_EQ(host::picture_file_name({0, 2, 3}, {"mismatch", ""}, 1), "command2-group3-mismatch.svg");
   EXPECT_EQ(host::picture_file_name({0, 1, 0}, {"patterns", ""}, 2), "command1-patterns-2.svg");
-}
-
-TEST(Pictures, BarsHaveTheLengthsOfTheirTableCells) {
-  const PictureRun r = run(airquality(), kAll);
+  // The shapes of each picture of kAll against its table's cells.
   {
     const std::string& svg = r.pictures.at("missing-by-variable");
     const auto [scale, origin] = scale_of(svg);
@@ -151,6 +148,59 @@ TEST(Pictures, BarsHaveTheLengthsOfTheirTableCells) {
     // The variables missing in each shown pattern are marked: SolarR (5),
     // Ozone (35); pattern 0 marks none.
     EXPECT_EQ(elements(svg, "circle", "missing").size(), 2u);
+  }
+  {
+    // A dot stands (mean - all-values mean) / all-values SD from zero.
+    const std::string& svg = r.pictures.at("means-compared");
+    const auto [scale, zero] = scale_of(svg);
+    std::vector<ptree> dots = elements(svg, "circle", "dot");
+    for (const auto& shape : {"rect", "path"}) {
+      for (ptree& d : elements(svg, shape, "dot")) {
+        if (d.get_optional<std::string>("<xmlattr>.data-row")) dots.push_back(d);
+      }
+    }
+    std::size_t drawn = 0;
+    for (const ptree& dot : dots) {
+      const auto row = dot.get_optional<std::string>("<xmlattr>.data-row");
+      if (!row) continue;  // the legend
+      const std::string method = text_attr(dot, "data-method");
+      const std::map<std::string, std::string> methods = {
+          {"All Values", "UOUT_ ALL VALUES"}, {"EM", "EOUT_ EM"}, {"Regression", "EOUT_ REGRESSION"}};
+      const auto mean = [&](const std::string& m) {
+        return r.cell("CMPB_ COMPARE MEANS", {{"CMPB_ VARIABLES", *row}, {"CMPB_ STATISTICS", m}});
+      };
+      const double sd = r.cell("CMPB_ COMPARE STANDARD DEVIATIONS",
+                               {{"CMPB_ VARIABLES", *row}, {"CMPB_ STATISTICS", "UOUT_ ALL VALUES"}});
+      const double z = (mean(methods.at(method)) - mean("UOUT_ ALL VALUES")) / sd;
+      const auto circle_x = dot.get_optional<double>("<xmlattr>.cx");
+      const double cx = circle_x ? *circle_x : attr(dot, "data-cx");
+      EXPECT_NEAR((cx - zero) / scale, z, 0.02 / scale) << *row << " " << method;
+      ++drawn;
+    }
+    EXPECT_EQ(drawn, 18u);  // six variables, three methods
+  }
+  {
+    // p under 0.001 darkest; not computed (the variable with itself) crossed.
+    const std::string& svg = r.pictures.at("ttest-p");
+    std::size_t cells = 0;
+    for (const ptree& cell : elements(svg, "rect", "cell")) {
+      const double p = r.cell("TOUT_ MATRIX OF T STATISTICS", {{"TOUT_ ROW_VAR", text_attr(cell, "data-row")},
+                                                               {"TOUT_ COL_VAR", text_attr(cell, "data-column")},
+                                                               {"TOUT_ STATISTICS", "TOUT_ P(TAIL)"}});
+      const int step = p < 0.001 ? 0 : p < 0.01 ? 2 : p < 0.05 ? 4 : p < 0.1 ? 6 : 8;
+      EXPECT_EQ(attr(cell, "data-step"), step) << p;
+      ++cells;
+    }
+    EXPECT_EQ(cells, 5u);
+    EXPECT_EQ(elements(svg, "rect", "blank").size(), 1u);
+  }
+  {
+    const std::string& svg = r.pictures.at("mismatch");
+    const std::vector<ptree> cells = elements(svg, "rect", "cell");
+    ASSERT_EQ(cells.size(), 1u);  // only Ozone is missing in 5 % or more
+    const double percent =
+        r.cell("IOUT_ CORRELATION OF MISSING INDICATORS", {{"IOUT_ ROWS", "Ozone"}, {"IOUT_ COLUMNS", "Ozone"}});
+    EXPECT_EQ(attr(cells[0], "data-step"), 8 - std::lround(percent / 12.5));
   }
 }
 
@@ -232,63 +282,6 @@ TEST(Pictures, HiddenColumnSumsThePatternsLeftOut) {
     EXPECT_NE(picture.svg.find("not drawn: their total is not known"), std::string::npos);
   }
   EXPECT_EQ(drawn, 1);
-}
-
-TEST(Pictures, DotsAndHeatMapCellsStandForTheirTableCells) {
-  const PictureRun r = run(airquality(), kAll);
-  {
-    // A dot stands (mean - all-values mean) / all-values SD from zero.
-    const std::string& svg = r.pictures.at("means-compared");
-    const auto [scale, zero] = scale_of(svg);
-    std::vector<ptree> dots = elements(svg, "circle", "dot");
-    for (const auto& shape : {"rect", "path"}) {
-      for (ptree& d : elements(svg, shape, "dot")) {
-        if (d.get_optional<std::string>("<xmlattr>.data-row")) dots.push_back(d);
-      }
-    }
-    std::size_t drawn = 0;
-    for (const ptree& dot : dots) {
-      const auto row = dot.get_optional<std::string>("<xmlattr>.data-row");
-      if (!row) continue;  // the legend
-      const std::string method = text_attr(dot, "data-method");
-      const std::map<std::string, std::string> methods = {
-          {"All Values", "UOUT_ ALL VALUES"}, {"EM", "EOUT_ EM"}, {"Regression", "EOUT_ REGRESSION"}};
-      const auto mean = [&](const std::string& m) {
-        return r.cell("CMPB_ COMPARE MEANS", {{"CMPB_ VARIABLES", *row}, {"CMPB_ STATISTICS", m}});
-      };
-      const double sd = r.cell("CMPB_ COMPARE STANDARD DEVIATIONS",
-                               {{"CMPB_ VARIABLES", *row}, {"CMPB_ STATISTICS", "UOUT_ ALL VALUES"}});
-      const double z = (mean(methods.at(method)) - mean("UOUT_ ALL VALUES")) / sd;
-      const auto circle_x = dot.get_optional<double>("<xmlattr>.cx");
-      const double cx = circle_x ? *circle_x : attr(dot, "data-cx");
-      EXPECT_NEAR((cx - zero) / scale, z, 0.02 / scale) << *row << " " << method;
-      ++drawn;
-    }
-    EXPECT_EQ(drawn, 18u);  // six variables, three methods
-  }
-  {
-    // p under 0.001 darkest; not computed (the variable with itself) crossed.
-    const std::string& svg = r.pictures.at("ttest-p");
-    std::size_t cells = 0;
-    for (const ptree& cell : elements(svg, "rect", "cell")) {
-      const double p = r.cell("TOUT_ MATRIX OF T STATISTICS", {{"TOUT_ ROW_VAR", text_attr(cell, "data-row")},
-                                                               {"TOUT_ COL_VAR", text_attr(cell, "data-column")},
-                                                               {"TOUT_ STATISTICS", "TOUT_ P(TAIL)"}});
-      const int step = p < 0.001 ? 0 : p < 0.01 ? 2 : p < 0.05 ? 4 : p < 0.1 ? 6 : 8;
-      EXPECT_EQ(attr(cell, "data-step"), step) << p;
-      ++cells;
-    }
-    EXPECT_EQ(cells, 5u);
-    EXPECT_EQ(elements(svg, "rect", "blank").size(), 1u);
-  }
-  {
-    const std::string& svg = r.pictures.at("mismatch");
-    const std::vector<ptree> cells = elements(svg, "rect", "cell");
-    ASSERT_EQ(cells.size(), 1u);  // only Ozone is missing in 5 % or more
-    const double percent =
-        r.cell("IOUT_ CORRELATION OF MISSING INDICATORS", {{"IOUT_ ROWS", "Ozone"}, {"IOUT_ COLUMNS", "Ozone"}});
-    EXPECT_EQ(attr(cells[0], "data-step"), 8 - std::lround(percent / 12.5));
-  }
 }
 
 // The rectangles of a matrix's paths, as the (row, column) cells they cover.
