@@ -56,7 +56,7 @@ bool once(const std::string& text, const std::string& part) {
 
 // Each run's exit status and the one place its message is shown: standard
 // output, or standard error (and nothing on standard output) for status 2;
-// then the JSON output of a split run written to a file, and Ctrl-C.
+// then a full standard output, and Ctrl-C.
 TEST(Program, ExitStatusesAndMessages) {
   const std::string dir = test::fresh_dir("program_statuses").string();
   const std::string data = write(dir, "survey.csv", kSurvey);
@@ -135,25 +135,9 @@ TEST(Program, ExitStatusesAndMessages) {
   EXPECT_EQ(WEXITSTATUS(status), kBadInput);
   EXPECT_EQ(test::file_text(err), "mva: cannot write the output to standard output: No space left on device\n");
 
-  // Two commands in JSON: the warning of both groups is shown once, before them.
-  const std::string output = dir + "/out.json";
-  write(dir, "run.mva", "* two commands\nMVA age income\n  /TTEST /TTEST.\nMVA age /MAXCAT=0.\n");
-  ProgramRun r = run({"--data", data, "--split", "g", "--format", "json", "--output", output, script});
-  EXPECT_EQ(r.status, kCommandError);
-  EXPECT_TRUE(r.out.empty());
-  std::vector<std::string> seen;
-  const nlohmann::json doc = nlohmann::json::parse(test::file_text(output));
-  for (const auto& item : doc.at("output")) {
-    if (item.at("type") == "split") seen.push_back(item.at("values").at(0).dump());
-    if (item.at("type") == "message") seen.push_back(item.at("key").get<std::string>() + " " + item.value("kind", ""));
-  }
-  EXPECT_EQ(seen, (std::vector<std::string>{
-                      "PARS_ MORE THAN ONE ^1 warning", R"({"text":"1","value":1,"variable":"g"})",
-                      R"({"text":"2","value":2,"variable":"g"})", "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER error"}));
-
   // Ctrl-C while the data are loading stops the run with status 1.
   host::ReferenceHost::request_interrupt();
-  r = run({"--data", data, "-e", "MVA age /TTEST /TTEST."});
+  const ProgramRun r = run({"--data", data, "-e", "MVA age /TTEST /TTEST."});
   host::ReferenceHost::clear_interrupt();
   EXPECT_EQ(r.status, kCommandError);
   EXPECT_EQ(r.out, "Error: The procedure was interrupted; the files it was saving are discarded.\n");
