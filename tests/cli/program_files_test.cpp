@@ -257,24 +257,39 @@ TEST(ProgramFiles, FilesSavedListsOnlyFilesInPlace) {
 }
 
 // The system refusing memory during a command fails that command with the
-// memory message, discards its saved files and lets the next command run.
-TEST(ProgramFiles, RunningOutOfMemoryFailsTheCommand) {
-  const std::string dir = test::fresh_dir("files").string();
-  const auto host = test::make_host({kSurvey, {}});
-  int observed = 0;
-  host->on_call = [&](const std::string& call) {
-    if (call == "OBSERV" && ++observed == 3) throw std::bad_alloc();
-  };
-  EXPECT_FALSE(run_commands(
-      *host, host::split_commands(
-                 "MVA age income /EM (OUTFILE='" + dir + "/out').\nMVA age income /EM (OUTFILE='" + dir + "/out').\n",
-                 "test")));
-  EXPECT_EQ(test::outline(host->output()), (std::vector<std::string>{"HOST_ OUT OF MEMORY 2 3"}));
-  EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_END_PROCEDURE"), 2);
-  // The second command saved its file under the name the first one gave up.
-  EXPECT_EQ(test::files_saved(host->output()).at(0).second, dir + "/out.csv");
-  EXPECT_EQ(contents(dir).size(), 2u);  // out.csv and out.dict.json, no temporary file
-  fs::remove_all(dir);
+// memory message, discards its saved files and lets the next command run,
+// which saves its file under the name the first gave up. SIGINT, SIGTERM and
+// SIGHUP stop the run as Ctrl-C does: the running procedure's saved files are
+// discarded, the earlier file stays, and no later command runs.
+TEST(ProgramFiles, OutOfMemoryFailsTheCommandAndStopSignalsTheRun) {
+  install_signal_handlers();
+  for (const int fault : {0, SIGINT, SIGTERM, SIGHUP}) {  // 0: out of memory
+    SCOPED_TRACE(fault);
+    const std::string dir = test::fresh_dir("files").string();
+    write(dir, "out.csv", "old");
+    const auto host = test::make_host({kSurvey, {}});
+    int observed = 0;
+    host->on_call = [&](const std::string& call) {
+      if (call != "OBSERV" || ++observed != 3) return;
+      if (fault == 0) throw std::bad_alloc();
+      std::raise(fault);
+    };
+    const std::string em = "MVA age income /EM (OUTFILE='" + dir + "/out').\n";
+    EXPECT_FALSE(run_commands(*host, host::split_commands(em + em, "test")));
+    EXPECT_EQ(host::ReferenceHost::interrupted(), fault != 0);
+    host::ReferenceHost::clear_interrupt();
+    EXPECT_EQ(test::outline(host->output()),
+              (std::vector<std::string>{fault == 0 ? "HOST_ OUT OF MEMORY 2 3" : "HOST_ INTERRUPTED 2 3"}));
+    EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_PROCEDURE"), fault == 0 ? 2 : 1);
+    if (fault == 0) {
+      EXPECT_EQ(test::files_saved(host->output()).at(0).second, dir + "/out.csv");
+      EXPECT_EQ(contents(dir).size(), 2u);  // out.csv and out.dict.json, no temporary file
+    } else {
+      EXPECT_EQ(contents(dir), (std::map<std::string, std::string>{{"out.csv", "old"}}));
+    }
+    fs::remove_all(dir);
+  }
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) std::signal(signal_number, SIG_DFL);
 }
 
 // Data that do not fit in the memory the system gives the program: the
@@ -296,30 +311,6 @@ TEST(ProgramFiles, RunningOutOfMemoryWhileLoadingIsSaid) {
   EXPECT_EQ(test::file_text(dir + "/err.txt"),
             "mva: " + data + ": the computer ran out of memory while the data were read\n");
   fs::remove_all(dir);
-}
-
-// SIGTERM and SIGHUP stop a run as Ctrl-C does: the running procedure's
-// saved files are discarded and no later command runs.
-TEST(ProgramFiles, StopSignalsActAsCtrlC) {
-  install_signal_handlers();
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-    SCOPED_TRACE(signal_number);
-    const std::string dir = test::fresh_dir("files").string();
-    write(dir, "out.csv", "old");
-    const auto host = test::make_host({kSurvey, {}});
-    host->on_call = [&](const std::string& call) {
-      if (call == "OBSERV") std::raise(signal_number);
-    };
-    EXPECT_FALSE(run_commands(
-        *host, host::split_commands("MVA age income /EM (OUTFILE='" + dir + "/out').\nMVA age.\n", "test")));
-    EXPECT_TRUE(host::ReferenceHost::interrupted());
-    host::ReferenceHost::clear_interrupt();
-    EXPECT_EQ(test::outline(host->output()), (std::vector<std::string>{"HOST_ INTERRUPTED 2 3"}));
-    EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_PROCEDURE"), 1);  // the second did not run
-    EXPECT_EQ(contents(dir), (std::map<std::string, std::string>{{"out.csv", "old"}}));
-    fs::remove_all(dir);
-  }
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) std::signal(signal_number, SIG_DFL);
 }
 
 // The mva program started with `args`; its exit status once it ends, or -1
