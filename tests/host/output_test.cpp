@@ -402,6 +402,17 @@ TEST(OutputText, SmallDocumentExactly) {
             "[a] . indicates that the interquartile range (IQR) is 0.\n"
             "[b] Number of cases outside the range Q1 - 1.5*IQR to Q3 + 1.5*IQR.\n"
             "[c] Only variables missing in at least 5 percent of the cases are shown.\n");
+
+  // With an odd number of places to spare, a centred header leans left.
+  OutputDocument odd;
+  odd.begin_table(3, key("EXEC_ UNIVARIATE STATISTICS"), Text{});
+  odd.cell_dimension(3, key("UOUT_ STATISTICS"));
+  odd.begin_group(3, lit("Odds"), key("UOUT_ STATISTICS"));
+  odd.cell(3, count(1), key("UOUT_ LOW"));
+  odd.cell(3, count(2), key("UOUT_ HIGH"));
+  odd.end_group(3, key("UOUT_ STATISTICS"));
+  odd.end_table(3);
+  EXPECT_EQ(render_text(odd), "Univariate Statistics\n  Odds\nLow  High\n---------\n  1     2\n");  // 5 to spare
 }
 
 TEST(OutputMarkup, TablesValuesAndEscaping) {
