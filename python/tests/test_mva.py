@@ -181,9 +181,16 @@ def test_two_threads_give_what_one_after_the_other_gives(airquality):
     assert together == alone
 
 
-def test_any_number_of_threads_takes_the_columns_alike(airquality):
+def test_any_number_of_threads_and_any_layout_take_the_columns_alike(airquality):
+    # A frame made from a matrix holds each column as a strided view of one
+    # block; a reversed view walks it backwards. Both are read in place.
+    numbers = airquality.astype(float)
+    matrix = pd.DataFrame(np.ascontiguousarray(numbers.to_numpy()), columns=numbers.columns)
+    backwards = pd.DataFrame(np.ascontiguousarray(numbers.to_numpy()[::-1])[::-1], columns=numbers.columns)
+    assert matrix["Wind"].to_numpy().strides == (48,) and backwards["Wind"].to_numpy().strides == (-48,)
     command = "MVA Ozone TO Day /EM /TPATTERN."
-    assert len({mva.run(airquality, command, threads=n).json() for n in (1, 2, 5)}) == 1
+    assert len({mva.run(df, command, threads=n).json() for df in (airquality, numbers, matrix, backwards)
+                for n in (1, 2, 5)}) == 1
     # The first column with a problem is the one told, whichever thread met it.
     bad = airquality.assign(Wind=np.inf, Temp=-np.inf)
     messages = set()
@@ -194,17 +201,6 @@ def test_any_number_of_threads_takes_the_columns_alike(airquality):
     assert len(messages) == 1 and 'column "Wind"' in messages.pop()
     with pytest.raises(mva.MvaError, match="threads: 0"):
         mva.run(airquality, command, threads=0)
-
-
-def test_strided_and_backward_columns_read_as_contiguous_ones(airquality):
-    # A frame made from a matrix holds each column as a strided view of one
-    # block; a reversed view walks it backwards. Both are read in place.
-    numbers = airquality.astype(float)
-    matrix = pd.DataFrame(np.ascontiguousarray(numbers.to_numpy()), columns=numbers.columns)
-    backwards = pd.DataFrame(np.ascontiguousarray(numbers.to_numpy()[::-1])[::-1], columns=numbers.columns)
-    assert matrix["Wind"].to_numpy().strides == (48,) and backwards["Wind"].to_numpy().strides == (-48,)
-    command = "MVA Ozone TO Day /EM /TPATTERN."
-    assert len({mva.run(df, command, threads=n).json() for df in (numbers, matrix, backwards) for n in (1, 2)}) == 1
 
 
 def test_ctrl_c_stops_a_run_promptly():

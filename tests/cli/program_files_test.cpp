@@ -56,7 +56,7 @@ bool once(const std::string& text, const std::string& part) {
 
 // Each run's exit status and the one place its message is shown: standard
 // output, or standard error (and nothing on standard output) for status 2;
-// then the JSON output of a split run written to a file, and Ctrl-C.
+// then a full standard output, and Ctrl-C.
 TEST(Program, ExitStatusesAndMessages) {
   const std::string dir = test::fresh_dir("program_statuses").string();
   const std::string data = write(dir, "survey.csv", kSurvey);
@@ -65,6 +65,8 @@ TEST(Program, ExitStatusesAndMessages) {
   const std::string empty = write(dir, "empty.csv", "g,age\n");
   const std::string latin1 = write(dir, "latin1.csv", "id,\xE9t\xE9\n1,2\n");
   const std::string ran = "The TTEST subcommand is given more than once";  // the script ran
+  const std::string habits = std::string(MVA_SOURCE_DIR) + "/tests/fixtures/data/habits/";
+  const std::string write2 = habits + "airquality_write2.csv";
   const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
       // arguments, status, message
       {{"--data", data, "-e", "MVA age income."}, kSuccess, "Univariate Statistics"},
@@ -85,6 +87,16 @@ TEST(Program, ExitStatusesAndMessages) {
        "latin1.csv: the name of column 2 in the header (line 1) is not UTF-8 text; save the file as UTF-8\n"},
       // Data without cases: said once, even with a split and two commands.
       {{"--data", empty, "--split", "g", "-e", "MVA age.", "-e", "MVA age."}, kBadInput, "no cases in the data"},
+      // The decimal mark, told: a comma reads R's write.csv2 file; a point makes its fractions text.
+      {{"--data", write2, "--decimal", ",", "-e", "MVA Wind."}, kSuccess, "Wind       153  9.958"},
+      {{"--data", write2, "--decimal", ".", "-e", "MVA Wind."}, kCommandError, "Wind has more than 25 categories"},
+      {{"--data", data, "--decimal", ";", "-e", "MVA age."},
+       kBadInput,
+       "--decimal: ';' is not a decimal mark (give . or ,)\n"},
+      // R's names with a period are names a command can say as they stand.
+      {{"--data", habits + "airquality_write.csv", "-e", "MVA Ozone Solar.R\n  /EM Solar.R Ozone."},
+       kSuccess,
+       "EM Means"},
       {{"--data", data, "nosuch.mva"}, kBadInput, "mva: cannot read the script nosuch.mva (No such file or directory)"},
       {{"--data", data, dir}, kBadInput, "mva: cannot read the script " + dir + " (Is a directory)"},
       // Options are checked before the data file is asked for.
@@ -123,25 +135,9 @@ TEST(Program, ExitStatusesAndMessages) {
   EXPECT_EQ(WEXITSTATUS(status), kBadInput);
   EXPECT_EQ(test::file_text(err), "mva: cannot write the output to standard output: No space left on device\n");
 
-  // Two commands in JSON: the warning of both groups is shown once, before them.
-  const std::string output = dir + "/out.json";
-  write(dir, "run.mva", "* two commands\nMVA age income\n  /TTEST /TTEST.\nMVA age /MAXCAT=0.\n");
-  ProgramRun r = run({"--data", data, "--split", "g", "--format", "json", "--output", output, script});
-  EXPECT_EQ(r.status, kCommandError);
-  EXPECT_TRUE(r.out.empty());
-  std::vector<std::string> seen;
-  const nlohmann::json doc = nlohmann::json::parse(test::file_text(output));
-  for (const auto& item : doc.at("output")) {
-    if (item.at("type") == "split") seen.push_back(item.at("values").at(0).dump());
-    if (item.at("type") == "message") seen.push_back(item.at("key").get<std::string>() + " " + item.value("kind", ""));
-  }
-  EXPECT_EQ(seen, (std::vector<std::string>{
-                      "PARS_ MORE THAN ONE ^1 warning", R"({"text":"1","value":1,"variable":"g"})",
-                      R"({"text":"2","value":2,"variable":"g"})", "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER error"}));
-
   // Ctrl-C while the data are loading stops the run with status 1.
   host::ReferenceHost::request_interrupt();
-  r = run({"--data", data, "-e", "MVA age /TTEST /TTEST."});
+  const ProgramRun r = run({"--data", data, "-e", "MVA age /TTEST /TTEST."});
   host::ReferenceHost::clear_interrupt();
   EXPECT_EQ(r.status, kCommandError);
   EXPECT_EQ(r.out, "Error: The procedure was interrupted; the files it was saving are discarded.\n");
@@ -261,24 +257,39 @@ TEST(ProgramFiles, FilesSavedListsOnlyFilesInPlace) {
 }
 
 // The system refusing memory during a command fails that command with the
-// memory message, discards its saved files and lets the next command run.
-TEST(ProgramFiles, RunningOutOfMemoryFailsTheCommand) {
-  const std::string dir = test::fresh_dir("files").string();
-  const auto host = test::make_host({kSurvey, {}});
-  int observed = 0;
-  host->on_call = [&](const std::string& call) {
-    if (call == "OBSERV" && ++observed == 3) throw std::bad_alloc();
-  };
-  EXPECT_FALSE(run_commands(
-      *host, host::split_commands(
-                 "MVA age income /EM (OUTFILE='" + dir + "/out').\nMVA age income /EM (OUTFILE='" + dir + "/out').\n",
-                 "test")));
-  EXPECT_EQ(test::outline(host->output()), (std::vector<std::string>{"HOST_ OUT OF MEMORY 2 3"}));
-  EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_END_PROCEDURE"), 2);
-  // The second command saved its file under the name the first one gave up.
-  EXPECT_EQ(test::files_saved(host->output()).at(0).second, dir + "/out.csv");
-  EXPECT_EQ(contents(dir).size(), 2u);  // out.csv and out.dict.json, no temporary file
-  fs::remove_all(dir);
+// memory message, discards its saved files and lets the next command run,
+// which saves its file under the name the first gave up. SIGINT, SIGTERM and
+// SIGHUP stop the run as Ctrl-C does: the running procedure's saved files are
+// discarded, the earlier file stays, and no later command runs.
+TEST(ProgramFiles, OutOfMemoryFailsTheCommandAndStopSignalsTheRun) {
+  install_signal_handlers();
+  for (const int fault : {0, SIGINT, SIGTERM, SIGHUP}) {  // 0: out of memory
+    SCOPED_TRACE(fault);
+    const std::string dir = test::fresh_dir("files").string();
+    write(dir, "out.csv", "old");
+    const auto host = test::make_host({kSurvey, {}});
+    int observed = 0;
+    host->on_call = [&](const std::string& call) {
+      if (call != "OBSERV" || ++observed != 3) return;
+      if (fault == 0) throw std::bad_alloc();
+      std::raise(fault);
+    };
+    const std::string em = "MVA age income /EM (OUTFILE='" + dir + "/out').\n";
+    EXPECT_FALSE(run_commands(*host, host::split_commands(em + em, "test")));
+    EXPECT_EQ(host::ReferenceHost::interrupted(), fault != 0);
+    host::ReferenceHost::clear_interrupt();
+    EXPECT_EQ(test::outline(host->output()),
+              (std::vector<std::string>{fault == 0 ? "HOST_ OUT OF MEMORY 2 3" : "HOST_ INTERRUPTED 2 3"}));
+    EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_PROCEDURE"), fault == 0 ? 2 : 1);
+    if (fault == 0) {
+      EXPECT_EQ(test::files_saved(host->output()).at(0).second, dir + "/out.csv");
+      EXPECT_EQ(contents(dir).size(), 2u);  // out.csv and out.dict.json, no temporary file
+    } else {
+      EXPECT_EQ(contents(dir), (std::map<std::string, std::string>{{"out.csv", "old"}}));
+    }
+    fs::remove_all(dir);
+  }
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) std::signal(signal_number, SIG_DFL);
 }
 
 // Data that do not fit in the memory the system gives the program: the
@@ -300,30 +311,6 @@ TEST(ProgramFiles, RunningOutOfMemoryWhileLoadingIsSaid) {
   EXPECT_EQ(test::file_text(dir + "/err.txt"),
             "mva: " + data + ": the computer ran out of memory while the data were read\n");
   fs::remove_all(dir);
-}
-
-// SIGTERM and SIGHUP stop a run as Ctrl-C does: the running procedure's
-// saved files are discarded and no later command runs.
-TEST(ProgramFiles, StopSignalsActAsCtrlC) {
-  install_signal_handlers();
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
-    SCOPED_TRACE(signal_number);
-    const std::string dir = test::fresh_dir("files").string();
-    write(dir, "out.csv", "old");
-    const auto host = test::make_host({kSurvey, {}});
-    host->on_call = [&](const std::string& call) {
-      if (call == "OBSERV") std::raise(signal_number);
-    };
-    EXPECT_FALSE(run_commands(
-        *host, host::split_commands("MVA age income /EM (OUTFILE='" + dir + "/out').\nMVA age.\n", "test")));
-    EXPECT_TRUE(host::ReferenceHost::interrupted());
-    host::ReferenceHost::clear_interrupt();
-    EXPECT_EQ(test::outline(host->output()), (std::vector<std::string>{"HOST_ INTERRUPTED 2 3"}));
-    EXPECT_EQ(std::count(host->calls.begin(), host->calls.end(), "BP_PROCEDURE"), 1);  // the second did not run
-    EXPECT_EQ(contents(dir), (std::map<std::string, std::string>{{"out.csv", "old"}}));
-    fs::remove_all(dir);
-  }
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) std::signal(signal_number, SIG_DFL);
 }
 
 // The mva program started with `args`; its exit status once it ends, or -1

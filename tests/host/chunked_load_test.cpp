@@ -4,7 +4,6 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <filesystem>
 #include <limits>
 #include <random>
@@ -18,30 +17,10 @@
 namespace mva::host {
 namespace {
 
-// Everything a load gives, as one text: the error, or the dictionary's
-// slots, the notes and every case's cells (their bits) with its line.
+// Everything a load gives, as one text (test::data_text), or its error.
 std::string loaded(const std::string& csv, DataOptions options, std::string_view dictionary = {}) {
   try {
-    const DataSet data = DataSet::from_text(csv, options, dictionary);
-    const Dictionary& d = data.dictionary();
-    std::string text;
-    for (std::int64_t v = 1; v <= d.size(); ++v) {
-      const VarRecord& r = d.slot(v);
-      text += fmt::format("{} {} {} {}.{}.{} [{}] {}", r.name, r.type, r.missing_form, r.format.type, r.format.width,
-                          r.format.decimals, r.label, fmt::join(r.missing_text, "|"));
-      for (const double m : r.missing) text += fmt::format(" {:x}", std::bit_cast<std::uint64_t>(m));
-      text += '\n';
-    }
-    for (const LoadNote& note : data.notes()) text += fmt::format("{}: {}\n", note.key, fmt::join(note.params, "|"));
-    std::vector<double> cells(static_cast<std::size_t>(d.size()));
-    CaseReader reader = data.reader();
-    for (CaseReader::Next next; (next = reader.next(cells.data())) != CaseReader::Next::EndOfData;) {
-      if (next != CaseReader::Next::Case) continue;
-      text += fmt::format("{}:", reader.line());
-      for (const double cell : cells) text += fmt::format(" {:x}", std::bit_cast<std::uint64_t>(cell));
-      text += '\n';
-    }
-    return text;
+    return test::data_text(DataSet::from_text(csv, options, dictionary));
   } catch (const DataError& error) {
     return std::string("error: ") + error.what();
   }
@@ -179,33 +158,6 @@ TEST(ChunkedLoad, ErrorsFarIntoTheFileNameTheirLine) {
   EXPECT_NE(expect_same_in_chunks("a,b\n" + rows + "zz,1\n", options, declared)
                 .find("t.csv, line 802, column 1 (a): \"zz\" is not a number, and a is declared numeric"),
             std::string::npos);
-}
-
-TEST(ChunkedLoad, CutsDependOnTheTextAndChunkSizeOnly) {
-  const std::string csv = varied_csv(9, 400);
-  const std::size_t header = csv.find('\n') + 1;
-  std::vector<std::vector<detail::RecordChunk>> cuts;
-  for (const int threads : {1, 2, 5}) {
-    Workers workers(threads);
-    cuts.push_back(detail::record_chunks(csv, header, 97, workers));
-  }
-  for (const auto& chunks : cuts) {
-    ASSERT_EQ(chunks.size(), cuts[0].size());
-    for (std::size_t k = 0; k < chunks.size(); ++k) {
-      EXPECT_EQ(chunks[k].begin, cuts[0][k].begin);
-      EXPECT_EQ(chunks[k].most_records, cuts[0][k].most_records);
-    }
-  }
-  // The chunks tile the records, each after a line end.
-  const auto& chunks = cuts[0];
-  EXPECT_GT(chunks.size(), 50u);
-  EXPECT_EQ(chunks.front().begin, header);
-  EXPECT_EQ(chunks.back().end, csv.size());
-  for (std::size_t k = 1; k < chunks.size(); ++k) {
-    EXPECT_EQ(chunks[k].begin, chunks[k - 1].end);
-    EXPECT_TRUE(csv[chunks[k].begin - 1] == '\n' || csv[chunks[k].begin - 1] == '\r');
-    EXPECT_EQ(chunks[k].first_slot, chunks[k - 1].first_slot + chunks[k - 1].most_records);
-  }
 }
 
 TEST(ChunkedLoad, ProgramOutputIsTheSameOnAnyNumberOfThreads) {

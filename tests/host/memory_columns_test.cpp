@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <fmt/format.h>
 #include <limits>
 #include <random>
@@ -14,41 +13,19 @@
 #include "host/data/data_error.h"
 #include "host/data/data_set.h"
 #include "host/data/number_text.h"
+#include "support/program_run.h"
 
 namespace mva::host {
 namespace {
-
-// Every cell of every case, in the case buffer's order.
-std::vector<double> cells_of(const DataSet& data) {
-  CaseReader reader = data.reader();
-  std::vector<double> buffer(static_cast<std::size_t>(data.dictionary().size())), all;
-  while (reader.next(buffer.data()) == CaseReader::Next::Case) all.insert(all.end(), buffer.begin(), buffer.end());
-  return all;
-}
 
 std::string shortest(double value) {
   char text[400];
   return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
+// The dictionary and the cells, bit for bit.
 void expect_same(const DataSet& memory, const DataSet& file) {
-  ASSERT_EQ(memory.dictionary().size(), file.dictionary().size());
-  for (std::int64_t v = 1; v <= memory.dictionary().size(); ++v) {
-    const VarRecord& m = memory.dictionary().slot(v);
-    const VarRecord& f = file.dictionary().slot(v);
-    SCOPED_TRACE(f.name);
-    EXPECT_EQ(m.name, f.name);
-    EXPECT_EQ(m.label, f.label);
-    EXPECT_EQ(m.type, f.type);
-    EXPECT_EQ(m.format.type, f.format.type);
-    EXPECT_EQ(m.format.width, f.format.width);
-    EXPECT_EQ(m.format.decimals, f.format.decimals);
-    EXPECT_EQ(m.missing_form, f.missing_form);
-    EXPECT_EQ(m.missing_text, f.missing_text);
-  }
-  const std::vector<double> a = cells_of(memory), b = cells_of(file);
-  ASSERT_EQ(a.size(), b.size());
-  EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof(double)), 0);
+  EXPECT_EQ(test::data_text(memory, false), test::data_text(file, false));
 }
 
 // Ways of measuring the columns, which give the same: one thread and the
@@ -164,14 +141,9 @@ TEST(MemoryColumns, TextsNamesLabelsOptionsAndNotesAsAFilesAre) {
 
   // An option that names a renamed header says which name to give.
   options.weight = "Home Town";
-  try {
-    static_cast<void>(DataSet::from_columns(columns, 4, options));
-    ADD_FAILURE() << "a renamed header was taken as the weight";
-  } catch (const DataError& e) {
-    EXPECT_STREQ(e.what(),
-                 "--weight: \"Home Town\" is the header of column 1, which is read as the variable "
-                 "Home_Town; give Home_Town");
-  }
+  EXPECT_EQ(test::error_of([&] { static_cast<void>(DataSet::from_columns(columns, 4, options)); }),
+            "--weight: \"Home Town\" is the header of column 1, which is read as the variable Home_Town; give "
+            "Home_Town");
 }
 
 TEST(MemoryColumns, ProblemsNameTheColumnAndCase) {
@@ -188,8 +160,6 @@ TEST(MemoryColumns, ProblemsNameTheColumnAndCase) {
   texts[0].header = "t";
   texts[0].texts = {"a", long_text, "b"};
   texts[0].no_value = {false, false, false};
-  DataOptions options;
-  options.data_path = "frame";
   const struct {
     const std::vector<MemoryColumn>* columns;
     std::int64_t cases;
@@ -205,17 +175,13 @@ TEST(MemoryColumns, ProblemsNameTheColumnAndCase) {
   };
   for (const DataOptions& measured : kMeasuring) {
     DataOptions named = measured;
-    named.data_path = options.data_path;
+    named.data_path = "frame";
     for (const auto& row : rows) {
-      try {
-        static_cast<void>(DataSet::from_columns(*row.columns, row.cases, named));
-        ADD_FAILURE() << "accepted: " << row.message;
-      } catch (const DataError& e) {
-        EXPECT_EQ(e.what(), row.message);
-      }
+      EXPECT_EQ(test::error_of([&] { static_cast<void>(DataSet::from_columns(*row.columns, row.cases, named)); }),
+                row.message);
     }
   }
-  EXPECT_THROW(static_cast<void>(DataSet::from_columns({}, 0, options)), DataError);
+  EXPECT_THROW(static_cast<void>(DataSet::from_columns({}, 0, {})), DataError);
 }
 
 }  // namespace

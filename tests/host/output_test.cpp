@@ -402,6 +402,17 @@ TEST(OutputText, SmallDocumentExactly) {
             "[a] . indicates that the interquartile range (IQR) is 0.\n"
             "[b] Number of cases outside the range Q1 - 1.5*IQR to Q3 + 1.5*IQR.\n"
             "[c] Only variables missing in at least 5 percent of the cases are shown.\n");
+
+  // With an odd number of places to spare, a centred header leans left.
+  OutputDocument odd;
+  odd.begin_table(3, key("EXEC_ UNIVARIATE STATISTICS"), Text{});
+  odd.cell_dimension(3, key("UOUT_ STATISTICS"));
+  odd.begin_group(3, lit("Odds"), key("UOUT_ STATISTICS"));
+  odd.cell(3, count(1), key("UOUT_ LOW"));
+  odd.cell(3, count(2), key("UOUT_ HIGH"));
+  odd.end_group(3, key("UOUT_ STATISTICS"));
+  odd.end_table(3);
+  EXPECT_EQ(render_text(odd), "Univariate Statistics\n  Odds\nLow  High\n---------\n  1     2\n");  // 5 to spare
 }
 
 TEST(OutputMarkup, TablesValuesAndEscaping) {
@@ -464,15 +475,9 @@ TEST(OutputJson, SmallDocumentStructureAndCellPaths) {
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[0].at("values")[0], (json{{"variable", "sex"}, {"value", 1}, {"text", "Male"}}));
   EXPECT_TRUE(out[0].at("values")[1].at("value").is_null());  // a string value
-  EXPECT_EQ(out[1], (json{{"type", "message"},
-                          {"key", "PARS_ MORE THAN ONE ^1"},
-                          {"text",
-                           "The EM subcommand is given more than once; all are read, and a setting "
-                           "given later replaces the same setting given earlier."},
-                          {"params", {"EM"}},
-                          {"class", 1},
-                          {"severity", 2},
-                          {"kind", "warning"}}));
+  EXPECT_EQ(out[1], json::parse(R"({"type": "message", "key": "PARS_ MORE THAN ONE ^1", "params": ["EM"],
+      "text": "The EM subcommand is given more than once; all are read, and a setting given later replaces the same setting given earlier.",
+      "class": 1, "severity": 2, "kind": "warning"})"));
 
   const json& table = out[2];
   EXPECT_EQ(table.at("title"),
@@ -491,11 +496,8 @@ TEST(OutputJson, SmallDocumentStructureAndCellPaths) {
   EXPECT_EQ(cells[6].at("footnotes"), json::array({"c"}));
   const json& notes = table.at("footnotes");
   ASSERT_EQ(notes.size(), 4u);
-  EXPECT_EQ(notes[0], (json{{"key", "UOUT_ . INDICATES THAT IQR=0"},
-                            {"text", ". indicates that the interquartile range (IQR) is 0."},
-                            {"code", 6},
-                            {"params", json::array()},
-                            {"marker", "a"}}));
+  EXPECT_EQ(notes[0], json::parse(R"({"key": "UOUT_ . INDICATES THAT IQR=0", "code": 6, "params": [], "marker": "a",
+      "text": ". indicates that the interquartile range (IQR) is 0."})"));
   EXPECT_FALSE(notes[3].contains("marker"));  // a note under the table
 
   // No system-missing value is written as a number: not a split value, a

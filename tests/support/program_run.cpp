@@ -1,7 +1,9 @@
 #include "support/program_run.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
+#include <bit>
 #include <fstream>
 #include <sstream>
 
@@ -63,6 +65,30 @@ std::vector<std::string> cases_of(const host::DataSet& data) {
     out.push_back(fmt::format("{};{}", text, reader.line()));
   }
   return out;
+}
+
+std::string data_text(const host::DataSet& data, bool notes_and_lines) {
+  const host::Dictionary& d = data.dictionary();
+  std::string text;
+  for (std::int64_t v = 1; v <= d.size(); ++v) {
+    const VarRecord& r = d.slot(v);
+    text += fmt::format("{} {} {} {}.{}.{} [{}] {}", r.name, r.type, r.missing_form, r.format.type, r.format.width,
+                        r.format.decimals, r.label, fmt::join(r.missing_text, "|"));
+    for (const double m : r.missing) text += fmt::format(" {:x}", std::bit_cast<std::uint64_t>(m));
+    text += '\n';
+  }
+  for (const host::LoadNote& note : notes_and_lines ? data.notes() : std::vector<host::LoadNote>{}) {
+    text += fmt::format("{}: {}\n", note.key, fmt::join(note.params, "|"));
+  }
+  std::vector<double> cells(static_cast<std::size_t>(d.size()));
+  host::CaseReader reader = data.reader();
+  for (host::CaseReader::Next next; (next = reader.next(cells.data())) != host::CaseReader::Next::EndOfData;) {
+    if (next != host::CaseReader::Next::Case) continue;
+    if (notes_and_lines) text += fmt::format("{}:", reader.line());
+    for (const double cell : cells) text += fmt::format(" {:x}", std::bit_cast<std::uint64_t>(cell));
+    text += '\n';
+  }
+  return text;
 }
 
 }  // namespace mva::test

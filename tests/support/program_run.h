@@ -35,4 +35,9 @@ std::vector<std::string> outline(const host::OutputDocument& doc);
 // blanks.
 std::vector<std::string> cases_of(const host::DataSet& data);
 
+// Everything a data set holds, as one text: each slot of its dictionary
+// (missing values by their bits), then, with `notes_and_lines`, its notes,
+// and every case's cells by their bits, after its line when `notes_and_lines`.
+std::string data_text(const host::DataSet& data, bool notes_and_lines = true);
+
 }  // namespace mva::test
