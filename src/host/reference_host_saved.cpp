@@ -7,6 +7,8 @@
 // file is never kept.
 #include <algorithm>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -41,6 +43,45 @@ void ReferenceHost::DSWRCASE(FileHandle handle, std::int64_t& error) {
     if (!written) {
       error = kOutfileWriteError;
       error_details_[error] = problem;
+    }
+  });
+}
+
+void ReferenceHost::DSWRCASES(FileHandle handle, std::int64_t count, std::span<const double> cells,
+                              std::int64_t& error) {
+  error = 0;
+  if (count <= 0) return;
+  guarded("DSWRCASES", [&] {
+    const auto records = static_cast<std::size_t>(count);
+    const std::size_t width = cells.size() / records;
+    const std::size_t size = records_.record(handle).size();
+    if (width * records != cells.size() || width > size) {
+      throw std::logic_error(fmt::format("{} cells are not {} records of at most {} cells", cells.size(), count, size));
+    }
+    // The lines are formatted in blocks on the workers, each block into a
+    // text of its own, and the texts are written in order.
+    constexpr std::size_t kBlockRecords = 8192;
+    const std::size_t blocks = (records + kBlockRecords - 1) / kBlockRecords;
+    std::vector<std::string>& texts = record_texts_;
+    if (texts.size() < blocks) texts.resize(blocks);
+    for (std::string& text : texts) text.clear();
+    for_each_chunk(static_cast<std::int64_t>(blocks), [&](std::int64_t b) {
+      std::string& text = texts[static_cast<std::size_t>(b)];
+      const std::size_t first = static_cast<std::size_t>(b) * kBlockRecords;
+      const std::size_t last = std::min(records, first + kBlockRecords);
+      for (std::size_t r = first; r < last; ++r) {
+        records_.append_record_line(handle, cells.subspan(r * width, width), text);
+        text += '\n';
+      }
+    });
+    for (std::size_t b = 0; b < blocks; ++b) {
+      const std::string& text = texts[b];
+      std::string problem;
+      if (!saved_.write(handle, text, problem)) {
+        error = kOutfileWriteError;
+        error_details_[error] = problem;
+        return;
+      }
     }
   });
 }
