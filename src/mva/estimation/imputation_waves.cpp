@@ -34,15 +34,16 @@ struct ChunkEquations {
 };
 
 // The incomplete cases of one chunk of a wave, and what the steps taken in
-// case order need of each: its weight, its p completed values (by column),
-// the columns imputed in it and the residual variances of their equations.
+// case order need of each: its weight, the columns imputed in it, their
+// values and the residual variances of their equations. The values present
+// are read again from the case matrix.
 struct ChunkCases {
   std::vector<std::int64_t> cases;       // the incomplete cases, ascending
   std::vector<std::int64_t> missing;     // the missing dependents of each
   std::vector<std::int64_t> donors;      // RESIDUAL: the donors of the chunk's values, in order
   std::vector<double> weights;           // the weight of each case
-  std::vector<double> values;            // the p completed values of each, case after case
   std::vector<std::int64_t> imputed;     // the columns imputed in each, case after case
+  std::vector<double> values;            // the value imputed in each of those columns
   std::vector<double> variances;         // the residual variance of each imputed value
   std::vector<std::size_t> imputed_end;  // where the imputed columns of each case end
 
@@ -57,9 +58,11 @@ struct ChunkCases {
 // fetched.
 constexpr std::size_t kDonorsAhead = 8;
 
-// Bytes of completed values and records a wave holds at once: waves of fewer
-// chunks when cases are wide.
-constexpr std::int64_t kWaveBytes = std::int64_t{160} << 20;
+// Bytes a wave holds at once, about: its records, and in each of the two
+// sets of chunks what is kept of the incomplete cases (about 16 words for a
+// case with a few values imputed). Waves of fewer chunks when records are
+// wide.
+constexpr std::int64_t kWaveBytes = std::int64_t{96} << 20;
 
 class Waves {
  public:
@@ -113,7 +116,7 @@ Waves::Waves(Context& cx, const ImputationPass& pass, RandomDraws& draws)
       deviate_(pass.inputs.addtype == kAddNormal || pass.inputs.addtype == kAddT) {
   if (residual_) complete_.emplace(LOCOF_, ncases_);
   const std::int64_t record_cells = pass.records ? static_cast<std::int64_t>(pass.records->cells()) : 0;
-  const std::int64_t case_bytes = 8 * (record_cells + 2 * (p_ + 2));
+  const std::int64_t case_bytes = 8 * (record_cells + 2 * 16);
   per_wave_ = std::min(std::clamp<std::int64_t>(kWaveBytes / (kChunkCases * case_bytes), 1, kChunksPerWave),
                        std::max<std::int64_t>(chunks_, 1));
   const auto n = static_cast<std::size_t>(per_wave_);
@@ -192,8 +195,8 @@ void Waves::impute_chunk(std::int64_t wave, std::int64_t k) {
         imputer.impute(std::span<const std::int64_t>(s.donors).subspan(donor, needed));
     donor += needed;
     s.weights.push_back(w);
-    for (std::int64_t q = 1; q <= p_; ++q) s.values.push_back(rcase(roles_(q).variable));
     s.imputed.insert(s.imputed.end(), imputed.begin(), imputed.end());
+    for (const std::int64_t q : imputed) s.values.push_back(rcase(roles_(q).variable));
     const std::vector<double>& variances = imputer.residual_variances();
     s.variances.insert(s.variances.end(), variances.begin(), variances.end());
     s.imputed_end.push_back(s.imputed.size());
@@ -210,7 +213,7 @@ bool Waves::finish_values(std::int64_t wave, std::int64_t in_wave) {
     for (std::size_t i = 0; i < s.cases.size(); ++i) {
       for (; j < s.imputed_end[i]; ++j) {
         const std::int64_t q = s.imputed[j];
-        double& value = s.values[i * static_cast<std::size_t>(p_) + static_cast<std::size_t>(q - 1)];
+        double& value = s.values[j];
         if (deviate_) value = value + random_term(pass_.inputs.addtype, pass_.tdf, s.variances[j], draws_);
         if (pass_.kind == kImputesFile &&
             write_imputed_value(cx_, pass_.handle, s.cases[i], roles_(q).variable, value) != 0) {
@@ -231,13 +234,13 @@ void Waves::lay_out_records(std::int64_t wave, std::int64_t k, std::int64_t firs
   std::size_t next = 0;  // the next incomplete case of the chunk
   const CaseChunk range = case_chunk(wave + k, ncases_);
   for (std::int64_t L = range.first; L <= range.last; ++L) {
+    const RealArray row = cases_.row(L);
+    for (std::int64_t q = 1; q <= p_; ++q) rcase(roles_(q).variable) = row(q);
     if (next < s.cases.size() && s.cases[next] == L) {
-      const double* values = s.values.data() + next * static_cast<std::size_t>(p_);
-      for (std::int64_t q = 1; q <= p_; ++q) rcase(roles_(q).variable) = values[q - 1];
+      for (std::size_t j = next > 0 ? s.imputed_end[next - 1] : 0; j < s.imputed_end[next]; ++j) {
+        rcase(roles_(s.imputed[j]).variable) = s.values[j];
+      }
       ++next;
-    } else {
-      const RealArray row = cases_.row(L);
-      for (std::int64_t q = 1; q <= p_; ++q) rcase(roles_(q).variable) = row(q);
     }
     pass_.records->fill(L, rcase, std::span(records_).subspan(static_cast<std::size_t>(L - first) * cells, cells));
   }
@@ -248,9 +251,11 @@ void Waves::update_estimates(std::int64_t wave, std::int64_t in_wave) {
   const RealArray x(completed_);
   for (std::int64_t k = 0; k < in_wave; ++k) {
     const ChunkCases& s = set(wave)[static_cast<std::size_t>(k)];
+    std::size_t j = 0;
     for (std::size_t i = 0; i < s.cases.size(); ++i) {
-      const double* values = s.values.data() + i * static_cast<std::size_t>(p_);
-      for (std::int64_t q = 1; q <= p_; ++q) x(roles_(q).variable) = values[q - 1];
+      const RealArray row = cases_.row(s.cases[i]);
+      for (std::int64_t q = 1; q <= p_; ++q) x(roles_(q).variable) = row(q);
+      for (; j < s.imputed_end[i]; ++j) x(roles_(s.imputed[j]).variable) = s.values[j];
       MOMUPD(false, false, nvar_, triangle_cells(p_), roles_, 1, p_, s.weights[i], 1.0, x, *pass_.running, pass_.means,
              pass_.cross_products, RealArray(deviations_));
     }
