@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "mva/cases/missing_codes.h"
@@ -96,7 +97,7 @@ class Waves {
   std::vector<std::vector<double>> rcase_;                  // the case vectors of each chunk of a wave
   std::vector<std::vector<std::int64_t>> rmiss_;
   std::vector<CaseImputer> imputers_;
-  std::vector<double> completed_, deviations_;  // the case and work vector of the estimates' update
+  std::vector<double> completed_, deviations_;  // the completed case and work vector of the estimates' update
   std::vector<double> records_;                 // the records of a wave, case after case
 };
 
