@@ -133,6 +133,7 @@ class ReferenceHost : public Host {
   void DICGETFSP(FileHandle handle, std::span<char> into) override;
   void OBMOVE(FileHandle handle, std::int64_t first, std::span<const double> cells) override;
   void DSWRCASE(FileHandle handle, std::int64_t& error) override;
+  void DSWRCASES(FileHandle handle, std::int64_t count, std::span<const double> cells, std::int64_t& error) override;
 
   // ---- Dictionaries of saved files (reference_host_saved.cpp)
   void DICRDA(FileHandle handle, std::int64_t v) override;
@@ -291,9 +292,10 @@ class ReferenceHost : public Host {
   bool group_started_ = false;
   // The cases delivered in the group being read.
   std::int64_t group_cases_ = 0;
-  SavedRecords records_;        // dictionaries and record buffers of the saved files
-  std::string line_;            // the saved record being written, reused
-  ValueLabels pending_labels_;  // value labels listed for VLBPDE
+  SavedRecords records_;                   // dictionaries and record buffers of the saved files
+  std::string line_;                       // the saved record being written, reused
+  std::vector<std::string> record_texts_;  // blocks of saved records being written, reused
+  ValueLabels pending_labels_;             // value labels listed for VLBPDE
   // Files Saved (table 1) is the host's own table: the procedure's entries
   // wait here until its files are closed, so that only a file that is there
   // is listed (a later failure of the command discards the files).

@@ -7,6 +7,8 @@
 // file is never kept.
 #include <algorithm>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -39,6 +41,57 @@ void ReferenceHost::DSWRCASE(FileHandle handle, std::int64_t& error) {
     const std::span<double> record = records_.record(handle);
     std::fill(record.begin(), record.end(), kSystemMissing);
     if (!written) {
+      error = kOutfileWriteError;
+      error_details_[error] = problem;
+    }
+  });
+}
+
+void ReferenceHost::DSWRCASES(FileHandle handle, std::int64_t count, std::span<const double> cells,
+                              std::int64_t& error) {
+  error = 0;
+  if (count <= 0) return;
+  guarded("DSWRCASES", [&] {
+    const auto records = static_cast<std::size_t>(count);
+    const std::size_t width = cells.size() / records;
+    const std::size_t size = records_.record(handle).size();
+    if (width * records != cells.size() || width > size) {
+      throw std::logic_error(fmt::format("{} cells are not {} records of at most {} cells", cells.size(), count, size));
+    }
+    // The lines are formatted in blocks on the workers, each block into a
+    // text of its own, a group of blocks at a time; each group is written,
+    // in order, while the next one is formatted, so that two groups of text
+    // are held at most.
+    constexpr std::size_t kBlockRecords = 8192;
+    const std::size_t group = 2 * static_cast<std::size_t>(std::max(options_.threads, 1));
+    const std::size_t blocks = (records + kBlockRecords - 1) / kBlockRecords;
+    const std::size_t groups = (blocks + group - 1) / group;
+    std::vector<std::string>& texts = record_texts_;
+    texts.resize(2 * group);
+    std::string problem;
+    bool failed = false;
+    for (std::size_t g = 0; g <= groups && !failed; ++g) {
+      const std::size_t first = g * group;
+      const std::size_t formatted = g < groups ? std::min(group, blocks - first) : 0;
+      const std::size_t written = g > 0 ? std::min(group, blocks - (g - 1) * group) : 0;
+      for_each_chunk(static_cast<std::int64_t>(formatted + (written > 0 ? 1 : 0)), [&](std::int64_t item) {
+        const auto k = static_cast<std::size_t>(item);
+        if (k == formatted) {
+          for (std::size_t b = 0; b < written && !failed; ++b) {
+            failed = !saved_.write(handle, texts[(g - 1) % 2 * group + b], problem);
+          }
+          return;
+        }
+        std::string& text = texts[g % 2 * group + k];
+        text.clear();
+        const std::size_t from = (first + k) * kBlockRecords, to = std::min(records, from + kBlockRecords);
+        for (std::size_t r = from; r < to; ++r) {
+          records_.append_record_line(handle, cells.subspan(r * width, width), text);
+          text += '\n';
+        }
+      });
+    }
+    if (failed) {
       error = kOutfileWriteError;
       error_details_[error] = problem;
     }

@@ -135,26 +135,29 @@ struct Group {
   std::vector<double> cached(AddType add, std::uint32_t seed, std::size_t budget, std::size_t& sweeps) {
     StreamDraws draws(seed);
     EquationCache equations(p, arrays(), {p - 1, 0.001, 4.0, n}, budget);
-    ImputationInputs in{fx.cx().case_matrix(),
-                        fx.cx().words(fx.cmn().a.LOCOF),
-                        n,
-                        &roles,
-                        {},
-                        {},
-                        at(rcase),
-                        WordArray(rmiss),
-                        at(rmean),
-                        add,
-                        3.0};
+    ImputationInputs in{fx.cx().case_matrix(), &roles, {}, {}, at(rcase), WordArray(rmiss), at(rmean), add};
     for (std::int64_t q = 1; q <= p; ++q) {
       in.dependents.push_back(q);
       if (roles(q).variable <= 5) in.predictors.push_back(q);
     }
     CaseImputer imputer(in, equations);
+    const CompleteCases complete(fx.cx().words(fx.cmn().a.LOCOF), n);
     std::vector<double> out;
+    std::vector<std::int64_t> donors;
     for (std::int64_t L = 1; L <= n; ++L) {
       if (!load(L)) continue;
-      for (const std::int64_t q : imputer.impute(draws)) out.push_back(at(rcase)(roles(q).variable));
+      // The donors first, the deviates after the predictions, as the pass
+      // draws them.
+      donors.clear();
+      for (std::int64_t k = add == kAddResidual ? imputer.missing_dependents() : 0; k > 0; --k)
+        donors.push_back(draw_donor(draws, complete));
+      const std::vector<std::int64_t>& imputed = imputer.impute(donors);
+      for (std::size_t i = 0; i < imputed.size(); ++i) {
+        double& value = at(rcase)(roles(imputed[i]).variable);
+        if (add == kAddNormal || add == kAddT)
+          value = value + random_term(add, 3.0, imputer.residual_variances()[i], draws);
+        out.push_back(value);
+      }
     }
     sweeps = equations.solved();
     return out;

@@ -45,7 +45,7 @@ class RecordingHost : public host::ReferenceHost {
   std::vector<std::string> calls;
   std::vector<Message> messages;
   std::function<void(const std::string&)> on_call;  // runs after a call is recorded
-  bool fail_writes = false;                         // DSWRCASE reports a write error and writes nothing
+  bool fail_writes = false;                         // DSWRCASE(S) report a write error and write nothing
 
   // The calls below are recorded and passed on to the reference host.
   void BP_PROCEDURE(std::string_view n, int a, int b, Workspace& ws) override {
@@ -101,6 +101,12 @@ class RecordingHost : public host::ReferenceHost {
       error = host::kOutfileWriteError;
     else
       ReferenceHost::DSWRCASE(h, error);
+  }
+  void DSWRCASES(FileHandle h, std::int64_t count, std::span<const double> cells, std::int64_t& error) override {
+    if (fail_writes && count > 0)
+      error = host::kOutfileWriteError;
+    else
+      ReferenceHost::DSWRCASES(h, count, cells, error);
   }
   void BP_ERROR(const Text& text, MessageClass msg_class, Severity severity) override {
     messages.push_back({text.key, {}, static_cast<int>(msg_class), static_cast<int>(severity)});

@@ -141,24 +141,32 @@ std::string SavedRecords::header_line(FileHandle handle) const {
 }
 
 void SavedRecords::append_record_line(FileHandle handle, std::string& line) const {
+  append_record_line(handle, file(handle).record, line);
+}
+
+void SavedRecords::append_record_line(FileHandle handle, std::span<const double> cells, std::string& line) const {
   const File& f = file(handle);
+  const auto cell_at = [&](std::size_t at) { return at < cells.size() ? cells[at] : kSystemMissing; };
   // Numbers are formatted straight into the line, which is grown ahead of
-  // them and cut to length at the end.
+  // them and cut to length at the end. It grows by room for a whole record
+  // past what is asked (the string's capacity grows geometrically by
+  // itself), so that a long text of many lines is not grown, and cleared,
+  // from its start for each line.
   constexpr std::size_t kNumberRoom = 32;  // a shortest double and a comma fit
   std::size_t end = line.size();
   const auto room = [&](std::size_t more) {
-    if (line.size() < end + more) line.resize(std::max(2 * line.size(), end + more));
+    if (line.size() < end + more) line.resize(end + more + kNumberRoom * f.fields.size());
   };
   bool first = true;
   for (const Field& field : f.fields) {
     room(kNumberRoom);
     if (!first) line[end++] = ',';
     first = false;
-    const double cell = f.record[field.cell];
+    const double cell = cell_at(field.cell);
     if (field.width > 0) {
       std::string text;
       for (std::int64_t k = 0; k < field.cells; ++k) {
-        text += chars_of_cell(f.record[field.cell + static_cast<std::size_t>(k)]);
+        text += chars_of_cell(cell_at(field.cell + static_cast<std::size_t>(k)));
       }
       text.resize(static_cast<std::size_t>(field.width));
       const std::string quoted = csv_field(trim_trailing_blanks(text));

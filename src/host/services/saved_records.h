@@ -46,6 +46,10 @@ class SavedRecords {
   std::string header_line(FileHandle handle) const;
   // Appends the line of the record buffer to `line`, without the line end.
   void append_record_line(FileHandle handle, std::string& line) const;
+  // Appends the line of the record `cells` (the first cells of a record, the
+  // rest system-missing) to `line`, without the line end. It only reads the
+  // file's layout, so records may be formatted on several threads at once.
+  void append_record_line(FileHandle handle, std::span<const double> cells, std::string& line) const;
 
  private:
   // A variable of a finished dictionary: where its cells start in the record

@@ -2,8 +2,8 @@
 // regressions on the pairwise covariances, centred on each variable's mean
 // over all its present values; the estimates start from the listwise sums of
 // the complete cases and take in each incomplete case once it is completed.
-// The case records of a DATA, INDICATOR or IMPUTES file are written as the
-// cases go by.
+// The cases are imputed, and the records or values of a DATA, INDICATOR or
+// IMPUTES file written, in waves of chunks (imputation_waves.h).
 #include "mva/estimation/regression_imputation.h"
 
 #include <optional>
@@ -12,6 +12,7 @@
 #include "mva/cases/missing_codes.h"
 #include "mva/estimation/case_imputation.h"
 #include "mva/estimation/column_roles.h"
+#include "mva/estimation/imputation_waves.h"
 #include "mva/estimation/moment_update.h"
 #include "mva/estimation/weighted_moments.h"
 #include "mva/frame/executive_notes.h"
@@ -110,8 +111,6 @@ ImputationInputs imputation_inputs(Context& cx, const ColumnRoles& roles, RealAr
   const MvaCommon& c = cx.cmn;
   ImputationInputs in;
   in.cases = cx.case_matrix();
-  in.LOCOF = cx.words(c.a.LOCOF);
-  in.ncases = c.NCASES;
   in.roles = &roles;
   in.dependents = columns_of(roles, [&](std::int64_t v) { return ISDEPV(cx, v, kRegression); });
   in.predictors = columns_of(roles, [&](std::int64_t v) { return ISINDP(cx, v, kRegression); });
@@ -119,15 +118,13 @@ ImputationInputs imputation_inputs(Context& cx, const ColumnRoles& roles, RealAr
   in.RMISS = RMISS;
   in.RMEAN = RMEAN;
   in.addtype = static_cast<AddType>(c.RADDTY);
-  in.tdf = c.RTDF;
   return in;
 }
 
 }  // namespace
 
 void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2,
-         RealArray /*CASREC: records are laid out in the host's buffer of the file*/, WordArray CASEMISS) {
-  Host& host = cx.host;
+         RealArray /*CASREC: records are laid out in buffers of the pass*/, WordArray CASEMISS) {
   MvaCommon& c = cx.cmn;
   const std::int64_t p = c.NV;
 
@@ -140,58 +137,31 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   MomentWeights running = start_estimates(cx, sums, sweep, RCASE, RMISS, RMEAN);
 
   const ColumnRoles roles = column_roles(cx);
-  const ImputationInputs in = imputation_inputs(cx, roles, RCASE, RMISS, RMEAN);
-  const SelectionLimits limits{c.NPRED < 1 ? p - 1 : c.NPRED, c.RTOL, c.RFLIM, c.NCASES};
-  EquationCache equations(p, sweep, limits);
-  CaseImputer imputer(in, equations);
-  HostDraws draws(host);
+  ImputationPass pass;
+  pass.inputs = imputation_inputs(cx, roles, RCASE, RMISS, RMEAN);
+  pass.covariances = sweep.base;
+  pass.limits = {c.NPRED < 1 ? p - 1 : c.NPRED, c.RTOL, c.RFLIM, c.NCASES};
+  pass.tdf = c.RTDF;
   // Missing codes of the dependents and predictors (and the weight).
-  const std::vector<std::int64_t> coded =
+  pass.coded =
       columns_of(roles, [&](std::int64_t v) { return ISDEPV(cx, v, kRegression) || ISINDP(cx, v, kRegression); });
-  const MissingCodeTable code_of(cx);
-  const std::int64_t weight_var = WGTVAR(cx);
-  const std::int64_t weight_col = weight_var > 0 ? ICOL2(cx, weight_var) : 0;
-  std::vector<double> deviations(static_cast<std::size_t>(p));
-  const RealArray REGMEAN = cx.regression_means();
-  const RealTriangle REGCOV = cx.regression_covariances();
-  const FileKind kind = SFKIND(c, kRegression);
-  const FileHandle handle = SFGETH(c, kRegression);
+  pass.weight_var = WGTVAR(cx);
+  pass.weight_col = pass.weight_var > 0 ? ICOL2(cx, pass.weight_var) : 0;
+  pass.kind = SFKIND(c, kRegression);
+  pass.handle = SFGETH(c, kRegression);
   std::optional<CaseRecordWriter> records;
-  if (kind == kDataFile || kind == kIndicatorFile) records.emplace(cx, handle, kRegression, kind);
-
-  const CaseMatrix cases = cx.case_matrix();
-  for (std::int64_t L = 1; L <= c.NCASES; ++L) {
-    host.ATNJMP();
-    host.CASCTR(L);
-    const RealArray row = cases.row(L);
-    for (std::int64_t q = 1; q <= p; ++q) RCASE(roles(q).variable) = row(q);
-    if (in.LOCOF(L) > 0) {
-      double w = 1.0;
-      if (weight_col > 0) {
-        w = row(weight_col);
-        RMISS(weight_var) = static_cast<std::int64_t>(code_of(L, weight_var));
-      }
-      for (const std::int64_t q : coded) {
-        const std::int64_t v = roles(q).variable;
-        RMISS(v) = static_cast<std::int64_t>(code_of(L, v));
-      }
-      const std::vector<std::int64_t>& imputed = imputer.impute(draws);
-      if (kind == kImputesFile) {
-        for (const std::int64_t q : imputed) {
-          const std::int64_t v = roles(q).variable;
-          if (write_imputed_value(cx, handle, L, v, RCASE(v)) != 0) return io_error(cx);
-        }
-      }
-      MOMUPD(false, false, c.NVAR, triangle_cells(p), roles, 1, p, w, 1.0, RCASE, running, REGMEAN, REGCOV,
-             RealArray(deviations));
-    }
-    if (records && records->write(L, RCASE) != 0) {
-      return io_error(cx);
-    }
+  if (pass.kind == kDataFile || pass.kind == kIndicatorFile) {
+    records.emplace(cx, pass.handle, kRegression, pass.kind);
+    pass.records = &*records;
   }
-  if (handle > 0) mvshfn(cx, kRegression, handle);
+  pass.running = &running;
+  pass.means = cx.regression_means();
+  pass.cross_products = cx.regression_covariances();
+  HostDraws draws(cx.host);
+  if (!impute_cases(cx, pass, draws)) return io_error(cx);
+  if (pass.handle > 0) mvshfn(cx, kRegression, pass.handle);
   finish_estimates(cx, running);
-  host.CASCTR(-1);
+  cx.host.CASCTR(-1);
 }
 
 }  // namespace mva

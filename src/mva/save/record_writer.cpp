@@ -1,6 +1,7 @@
 // Saved-file records, built cell by cell in the host's buffer of the file.
 #include "mva/save/record_writer.h"
 
+#include <algorithm>
 #include <span>
 
 #include "mva/cases/missing_codes.h"
@@ -60,24 +61,33 @@ CaseRecordWriter::CaseRecordWriter(Context& cx, FileHandle handle, int method, F
     }
   }
   if (!indicator_) dependents_.clear();
+  std::size_t cells = 0;
+  for (const Source& s : sources_) cells += s.column < 0 ? s.split.size() : 1;
+  if (indicator_) cells += dependents_.size() + 1;
+  cells_.resize(cells);
 }
 
-std::int64_t CaseRecordWriter::write(std::int64_t L, RealArray completed) {
+void CaseRecordWriter::fill(std::int64_t L, RealArray completed, std::span<double> into) const {
+  MVA_ASSERT(into.size() == cells_.size());
   const CaseMatrix cases = cx_.case_matrix();
-  cells_.clear();
+  auto cell = into.begin();
   for (const Source& s : sources_) {
     if (s.column == 0) {
-      cells_.push_back(completed(s.variable));
+      *cell++ = completed(s.variable);
     } else if (s.column > 0) {
-      cells_.push_back(cases(L, s.column));
+      *cell++ = cases(L, s.column);
     } else {
-      cells_.insert(cells_.end(), s.split.begin(), s.split.end());
+      cell = std::copy(s.split.begin(), s.split.end(), cell);
     }
   }
   if (indicator_) {
-    for (const std::int64_t v : dependents_) cells_.push_back(codes_(L, v) == CellStatus::Valid ? 1.0 : 0.0);
-    cells_.push_back(IQLOCM(cx_, L) == 0 ? 1.0 : 0.0);
+    for (const std::int64_t v : dependents_) *cell++ = codes_(L, v) == CellStatus::Valid ? 1.0 : 0.0;
+    *cell = IQLOCM(cx_, L) == 0 ? 1.0 : 0.0;
   }
+}
+
+std::int64_t CaseRecordWriter::write(std::int64_t L, RealArray completed) {
+  fill(L, completed, cells_);
   if (!cells_.empty()) cx_.host.OBMOVE(handle_, 1, cells_);
   return write_record(cx_, handle_);
 }

@@ -48,6 +48,13 @@ class CaseRecordWriter {
   // Writes the record of stored case L: 0, or the host's error number.
   std::int64_t write(std::int64_t L, RealArray completed);
 
+  // Cells of a record.
+  std::size_t cells() const { return cells_.size(); }
+  // Lays out the record of stored case L in `into` (cells() cells). It reads
+  // only the case matrix and `completed`, so records may be laid out on
+  // several threads at once; they are written with the host's DSWRCASES.
+  void fill(std::int64_t L, RealArray completed, std::span<double> into) const;
+
  private:
   // One cell of the record: completed(variable) when `column` is 0, else the
   // stored cell; a split variable's cells are copied as they stand.
@@ -63,7 +70,7 @@ class CaseRecordWriter {
   std::vector<Source> sources_;
   std::vector<std::int64_t> dependents_;  // dependents in dictionary order, for the indicators
   MissingCodeTable codes_;
-  std::vector<double> cells_;  // the record being built
+  std::vector<double> cells_;  // the record being built, cells() long
 };
 
 // Writes the record of one imputed value of an IMPUTES file: the split

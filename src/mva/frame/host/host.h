@@ -136,6 +136,20 @@ class Host {
   // clears the buffer; `error` is 0 when the case is written, else the
   // host's error number (positive, for ERROR).
   virtual void DSWRCASE(FileHandle handle, std::int64_t& error) = 0;
+  // Writes `count` records as the next cases of saved file `handle`, in
+  // order: `cells` holds them one after another, cells.size() / count cells
+  // each, and each is written as OBMOVE from cell 1 and DSWRCASE write it.
+  // `error` as DSWRCASE's; the records after one that fails are not written.
+  // The default makes those two calls per record; a host may format the
+  // records on its workers.
+  virtual void DSWRCASES(FileHandle handle, std::int64_t count, std::span<const double> cells, std::int64_t& error) {
+    error = 0;
+    const std::size_t width = count > 0 ? cells.size() / static_cast<std::size_t>(count) : 0;
+    for (std::int64_t r = 0; r < count && error == 0; ++r) {
+      if (width > 0) OBMOVE(handle, 1, cells.subspan(static_cast<std::size_t>(r) * width, width));
+      DSWRCASE(handle, error);
+    }
+  }
 
   // ---- Dictionaries of saved files -------------------------------------------------
   // Appends a copy of active-file variable v (its continuation slots, missing
