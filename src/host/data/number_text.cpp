@@ -232,6 +232,24 @@ std::string print_format_text(const PrintFormat& format) {
 // written 0.125 shows as 0.13, as its writer would expect; a result that
 // rounds to zero loses its minus sign.
 std::string fixed_text(double value, int decimals) {
+  // A whole number (a count, a case number) is its digits and the zeros of
+  // its decimals, as the general form below gives it (0 for -0).
+  constexpr double kExact = 9007199254740992.0;  // 2^53: integers up to here are exact
+  if (std::trunc(value) == value && std::fabs(value) < kExact && decimals >= 0) {
+    std::array<char, 24> digits;
+    const auto whole = static_cast<std::int64_t>(value);
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), whole).ptr;
+    std::string text(digits.data(), end);
+    if (decimals > 0) {
+      text += '.';
+      text.append(static_cast<std::size_t>(decimals), '0');
+    }
+    return text;
+  }
+  return fixed_text_by_digits(value, decimals);
+}
+
+std::string fixed_text_by_digits(double value, int decimals) {
   std::array<char, 400> buffer;  // fixed notation of any finite double fits
   const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
   std::string_view shortest(buffer.data(), static_cast<std::size_t>(result.ptr - buffer.data()));

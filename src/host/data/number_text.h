@@ -93,5 +93,8 @@ std::string format_value(double value, const PrintFormat& format);
 // The value with `decimals` decimals: the shortest decimal form that reads
 // back as the value, rounded halves away from zero; no minus sign on zero.
 std::string fixed_text(double value, int decimals);
+// fixed_text by the general rule alone, for every value: fixed_text gives a
+// whole number's text without it, and must give what this gives.
+std::string fixed_text_by_digits(double value, int decimals);
 
 }  // namespace mva::host

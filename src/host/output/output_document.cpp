@@ -165,28 +165,52 @@ std::uint64_t text_hash(const Text& t) {
   return h;
 }
 
-// True when two texts agree in every field (numbers bit for bit, so that -0
-// and 0 stay apart), and so show the same wherever they are shown.
-// Two strings of the same bytes; inline, as the texts compared are short.
+// The bytes of a `Word` from `p`.
+template <class Word>
+[[gnu::always_inline]] inline Word load(const char* p) {
+  Word w;
+  std::memcpy(&w, p, sizeof(Word));
+  return w;
+}
+
+// Two strings of the same bytes. The texts compared are short (a mark, a
+// variable name, a key): up to 16 bytes are compared as two overlapping
+// words from each end, without a loop or a call.
 [[gnu::always_inline]] inline bool same_bytes(const std::string& a, const std::string& b) {
   const std::size_t n = a.size();
   if (n != b.size()) return false;
-  if (n > 16) return std::memcmp(a.data(), b.data(), n) == 0;
-  for (std::size_t k = 0; k < n; ++k) {
-    if (a[k] != b[k]) return false;
+  const char* p = a.data();
+  const char* q = b.data();
+  if (n >= 8) {
+    if (n > 16) return std::memcmp(p, q, n) == 0;
+    return load<std::uint64_t>(p) == load<std::uint64_t>(q) &&
+           load<std::uint64_t>(p + n - 8) == load<std::uint64_t>(q + n - 8);
   }
-  return true;
+  if (n >= 4) {
+    return load<std::uint32_t>(p) == load<std::uint32_t>(q) &&
+           load<std::uint32_t>(p + n - 4) == load<std::uint32_t>(q + n - 4);
+  }
+  // 0 to 3 bytes: the first, middle and last cover them all.
+  return n == 0 || (p[0] == q[0] && p[n / 2] == q[n / 2] && p[n - 1] == q[n - 1]);
 }
 
-bool same_text(const Text& a, const Text& b) {
-  if (a.kind != b.kind || bits_of(a.number) != bits_of(b.number) || a.variable != b.variable ||
-      a.is_integer != b.is_integer || a.format.kind != b.format.kind || a.format.type != b.format.type ||
-      a.format.width != b.format.width || a.format.decimals != b.format.decimals ||
-      a.params.size() != b.params.size() || a.key.size() != b.key.size() || a.name.size() != b.name.size() ||
-      a.label.size() != b.label.size() || !same_bytes(a.key, b.key) || !same_bytes(a.name, b.name) ||
-      !same_bytes(a.label, b.label)) {
-    return false;
-  }
+bool same_params(const Text& a, const Text& b);
+
+// True when two texts agree in every field (numbers bit for bit, so that -0
+// and 0 stay apart), and so show the same wherever they are shown. The
+// fields are compared cheapest first, the scalars as plain words; a table
+// compares a text with the one it expects millions of times, and the
+// texts mostly agree, so every field is usually read.
+[[gnu::always_inline]] inline bool same_text(const Text& a, const Text& b) {
+  static_assert(sizeof(Format) == 4 * sizeof(int));
+  return a.kind == b.kind && a.variable == b.variable && bits_of(a.number) == bits_of(b.number) &&
+         a.is_integer == b.is_integer && std::memcmp(&a.format, &b.format, sizeof(Format)) == 0 &&
+         same_bytes(a.key, b.key) && same_bytes(a.name, b.name) && same_bytes(a.label, b.label) &&
+         (a.params.empty() ? b.params.empty() : same_params(a, b));
+}
+
+bool same_params(const Text& a, const Text& b) {
+  if (a.params.size() != b.params.size()) return false;
   for (std::size_t i = 0; i < a.params.size(); ++i) {
     if (!same_text(a.params[i], b.params[i])) return false;
   }
@@ -245,8 +269,22 @@ void CellStore::grow_cell_slots() {
   rebuild_slots(cell_slots_, size(), [this](std::size_t i) { return coordinate_hash(coords_.data() + i * dims_); });
 }
 
-std::size_t CellStore::intern(const Text& value, std::size_t hint) {
-  if (hint < values_.size() && same_text(values_[hint], value)) return hint;
+std::size_t CellStore::intern(const Text& value, Hints* hints) {
+  if (hints != nullptr) {
+    Hints& h = *hints;
+    for (std::size_t k = 0; k < h.size(); ++k) {
+      const std::uint32_t v = h[k];
+      if (v < values_.size() && same_text(values_[v], value)) {
+        std::rotate(h.begin(), h.begin() + static_cast<std::ptrdiff_t>(k),
+                    h.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+        return v;
+      }
+    }
+    const std::size_t v = intern(value, nullptr);
+    std::rotate(h.begin(), h.end() - 1, h.end());
+    h[0] = static_cast<std::uint32_t>(v);
+    return v;
+  }
   if (value_slots_.size() * 2 < (values_.size() + 1) * 3) {
     rebuild_slots(value_slots_, values_.size(), [this](std::size_t k) { return finish(text_hash(values_[k])); });
   }
@@ -261,7 +299,7 @@ std::size_t CellStore::intern(const Text& value, std::size_t hint) {
   return values_.size() - 1;
 }
 
-std::size_t CellStore::put(const std::vector<int>& at, const Text& value, std::size_t hint) {
+std::size_t CellStore::put(const std::vector<int>& at, const Text& value, Hints* hints) {
   if (empty()) dims_ = at.size();
   if (cell_slots_.size() * 2 < (size() + 1) * 3) grow_cell_slots();
   const std::size_t mask = cell_slots_.size() - 1;
@@ -269,7 +307,7 @@ std::size_t CellStore::put(const std::vector<int>& at, const Text& value, std::s
   for (; cell_slots_[slot] != 0; slot = (slot + 1) & mask) {
     const std::size_t i = cell_slots_[slot] - 1;
     if (same_place(at.data(), coords_.data() + i * dims_)) {
-      value_of_[i] = static_cast<std::uint32_t>(intern(value, hint));
+      value_of_[i] = static_cast<std::uint32_t>(intern(value, hints));
       if (notes_of_[i] != 0) note_lists_[notes_of_[i] - 1].clear();
       return i;
     }
@@ -279,7 +317,7 @@ std::size_t CellStore::put(const std::vector<int>& at, const Text& value, std::s
   }
   const std::size_t i = size();
   coords_.insert(coords_.end(), at.begin(), at.end());
-  value_of_.push_back(static_cast<std::uint32_t>(intern(value, hint)));
+  value_of_.push_back(static_cast<std::uint32_t>(intern(value, hints)));
   notes_of_.push_back(0);
   cell_slots_[slot] = static_cast<std::uint32_t>(i + 1);
   return i;
@@ -681,11 +719,11 @@ void OutputDocument::cell(int number, const Text& value, const Text& category) {
     }
   }
   // A column mostly repeats a value: the one it was given last is tried first.
-  std::vector<std::uint32_t>& hints = table.value_hint_;
-  if (hints.size() <= static_cast<std::size_t>(column))
-    hints.resize(static_cast<std::size_t>(column) + 1, CellStore::kNoHint);
-  const std::size_t i = table.cells.put(at, value, hints[static_cast<std::size_t>(column)]);
-  hints[static_cast<std::size_t>(column)] = table.cells.value_of_[i];
+  std::vector<CellStore::Hints>& hints = table.value_hint_;
+  if (hints.size() <= static_cast<std::size_t>(column)) {
+    hints.resize(static_cast<std::size_t>(column) + 1, CellStore::kNoHints);
+  }
+  const std::size_t i = table.cells.put(at, value, &hints[static_cast<std::size_t>(column)]);
   table.last_cell_ = static_cast<int>(i);
 }
 

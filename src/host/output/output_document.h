@@ -137,7 +137,12 @@ struct TableCell {
 // cell numbers that reads the coordinates from the flat array.
 class CellStore {
  public:
-  static constexpr std::uint32_t kNoHint = 0xffffffffU;  // put() without a likely value
+  static constexpr std::uint32_t kNoHint = 0xffffffffU;  // no likely value
+  // The distinct values a column of a table was given lately, the latest
+  // first (kNoHint where there is none): a column mostly repeats a few values,
+  // found among these without hashing the value.
+  using Hints = std::array<std::uint32_t, 4>;
+  static constexpr Hints kNoHints{kNoHint, kNoHint, kNoHint, kNoHint};
 
   // Walks the cells in storage order, yielding TableCell views.
   class Iterator {
@@ -170,8 +175,9 @@ class CellStore {
 
   // Stores `value` at `at` (one category per dimension), replacing the value
   // and dropping the footnotes of a cell already there; returns the cell's index.
-  // `hint` is the index of a distinct value that `value` is likely to be.
-  std::size_t put(const std::vector<int>& at, const Text& value, std::size_t hint = kNoHint);
+  // `hints`, when given, are the values likely for `value`, and are brought
+  // up to date with it.
+  std::size_t put(const std::vector<int>& at, const Text& value, Hints* hints = nullptr);
   // Gives every stored cell category `blank` in a dimension added after them.
   void add_dimension(int blank);
   // The footnote list of cell i, made on first use.
@@ -179,9 +185,9 @@ class CellStore {
   // Drops every cell, keeping the distinct values (their indices stay valid).
   void clear_cells();
 
-  std::size_t intern(const Text& value, std::size_t hint);  // the index of `value` among values_, added if new
-  std::size_t coordinate_hash(const int* at) const;         // hash of dims_ coordinates from `at`
-  bool same_place(const int* a, const int* b) const;        // true when dims_ coordinates agree
+  std::size_t intern(const Text& value, Hints* hints);  // the index of `value` among values_, added if new
+  std::size_t coordinate_hash(const int* at) const;     // hash of dims_ coordinates from `at`
+  bool same_place(const int* a, const int* b) const;    // true when dims_ coordinates agree
   void grow_cell_slots();  // rehashes every cell, first doubling cell_slots_ until it has room for one more
 
   std::size_t dims_ = 0;                      // coordinates per cell
@@ -229,8 +235,8 @@ struct PivotTable {
  private:
   friend class OutputDocument;
   std::unordered_map<std::string, int> dimension_index_;
-  std::vector<int> scratch_at_;            // the coordinates of the cell being stored, kept between calls
-  std::vector<std::uint32_t> value_hint_;  // by category of the cell dimension: the value it was given last
+  std::vector<int> scratch_at_;               // the coordinates of the cell being stored, kept between calls
+  std::vector<CellStore::Hints> value_hint_;  // by category of the cell dimension: the values it was given lately
   int footnote_count_ = 0;
   int last_dimension_ = -1;  // the category or group made current last
   int last_category_ = -1;

@@ -9,6 +9,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "host/output/pictures.h"
@@ -116,16 +117,30 @@ void render_head(const TableGrid& grid, std::string& out) {
   out += "</thead>\n";
 }
 
-// The body rows of one block: row labels as <th>, values as <td>.
+// Appends one cell of a body row: a row label as <th>, a value as <td>.
+void append_body_cell(std::string& out, const TableGrid& part, const GridCell& cell) {
+  const bool label = cell.role == GridRole::RowLabel;
+  out += label ? "<th scope=\"row\">" : cell.align == Align::Right ? "<td class=\"num\">" : "<td>";
+  append_escaped(out, part.text(cell));
+  if (const std::string& markers = part.markers(cell); !markers.empty()) out += sup(markers);
+  out += label ? "</th>" : "</td>";
+}
+
+// The body rows of one block. A block of a case table has millions of value
+// cells showing a few texts: a value cell without markers is made once a
+// block for each text and alignment, and copied after.
 void render_body_rows(const TableGrid& part, std::string& out) {
+  std::vector<std::string> made(2 * part.strings.size());  // by text: left, then right aligned
   for (const auto& row : part.body) {
     out += "<tr>";
     for (const GridCell& cell : row) {
-      const bool label = cell.role == GridRole::RowLabel;
-      out += label ? "<th scope=\"row\">" : cell.align == Align::Right ? "<td class=\"num\">" : "<td>";
-      append_escaped(out, part.text(cell));
-      if (const std::string& markers = part.markers(cell); !markers.empty()) out += sup(markers);
-      out += label ? "</th>" : "</td>";
+      if (cell.role == GridRole::RowLabel || cell.markers != 0) {
+        append_body_cell(out, part, cell);
+        continue;
+      }
+      std::string& piece = made[2 * cell.text + (cell.align == Align::Right ? 1 : 0)];
+      if (piece.empty()) append_body_cell(piece, part, cell);
+      out += piece;
     }
     out += "</tr>\n";
   }

@@ -392,27 +392,24 @@ class CellWriter {
       at_[static_cast<std::size_t>(rows_)].clear();
       path_[static_cast<std::size_t>(rows_)].clear();
     }
-    if (number_.size() < part.cells.value_count()) {
-      number_.resize(part.cells.value_count());
-      text_.resize(part.cells.value_count());
-    }
+    if (value_.size() < part.cells.value_count()) value_.resize(part.cells.value_count());
   }
 
-  // Appends one cell of the part begun last.
+  // Appends one cell of the part begun last. The first dimension's pieces
+  // carry the text before them, and each value's piece the text around its
+  // number and text, so that a cell of two dimensions is five copies.
   void write(std::string& out, const TableCell& cell) {
-    out += open_;
-    for (std::size_t d = 0; d < cell.at.size(); ++d) out += piece(at_, d, cell.at[d], false);
-    out += to_path_;
-    for (std::size_t d = 0; d < cell.at.size(); ++d) out += piece(path_, d, cell.at[d], true);
-    out += to_value_;
-    const std::size_t v = cell.value_index;
-    if (number_[v].empty()) {
-      number_[v] = dumped(number_json(cell.value));
-      text_[v] = dumped(ordered_json(display(cell.value)));
+    if (cell.at.size() == 0) {
+      out += open_;
+      out += to_path_;
     }
-    out += number_[v];
-    out += to_text_;
-    out += text_[v];
+    for (std::size_t d = 0; d < cell.at.size(); ++d) out += piece(at_, d, cell.at[d], false);
+    for (std::size_t d = 0; d < cell.at.size(); ++d) out += piece(path_, d, cell.at[d], true);
+    const std::size_t v = cell.value_index;
+    if (value_[v].empty()) {
+      value_[v] = to_value_ + dumped(number_json(cell.value)) + to_text_ + dumped(ordered_json(display(cell.value)));
+    }
+    out += value_[v];
     if (!cell.footnotes.empty()) {
       ordered_json markers;
       add_markers(markers, *table_, cell.footnotes);
@@ -431,7 +428,8 @@ class CellWriter {
     if (pieces.size() <= k) pieces.resize(dim.categories.size());
     std::string& p = pieces[k];
     if (p.empty()) {
-      p = keys_[d];
+      if (d == 0) p = path ? to_path_ : open_;
+      p += keys_[d];
       if (path) {
         append_strings(p, path_names(dim, c), depth_ + 2);
       } else {
@@ -448,7 +446,7 @@ class CellWriter {
   std::vector<std::string> keys_;  // each dimension's name as a cell's key, indented, with ": "
   std::string open_, to_path_, to_value_, to_text_, to_footnotes_, close_;  // the text between the parts
   std::vector<std::vector<std::string>> at_, path_;                         // by dimension and category
-  std::vector<std::string> number_, text_;                                  // by distinct value
+  std::vector<std::string> value_;  // by distinct value: its number and text with what stands before them
 };
 
 // The "dimensions" member of a streamed table: the case dimension's

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "host/output/renderers.h"
@@ -93,13 +94,27 @@ void render_table(const PivotTable& table, std::string& out, const Write& write)
       rule += right[k] ? " ---: |" : " --- |";
     }
     out += line + '\n' + rule + '\n';
+    // A block of a case table has millions of cells showing a few texts: a
+    // cell without markers is made once a block for each text, and copied after.
+    std::vector<std::string> made;
     body.for_each_body([&](const TableGrid& part) {
+      made.assign(part.strings.size(), std::string());
       for (const auto& row : part.body) {
         out += '|';
         for (const GridCell& cell : row) {
-          out += ' ';
-          append_cell(out, part, cell);
-          out += " |";
+          if (cell.markers != 0) {
+            out += ' ';
+            append_cell(out, part, cell);
+            out += " |";
+            continue;
+          }
+          std::string& piece = made[cell.text];
+          if (piece.empty()) {
+            piece += ' ';
+            append_cell(piece, part, cell);
+            piece += " |";
+          }
+          out += piece;
         }
         out += '\n';
       }

@@ -5,6 +5,7 @@
 // underlined, and each pivot table as an aligned grid with its notes and
 // footnotes under it.
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <numeric>
 #include <string_view>
@@ -34,41 +35,117 @@ std::size_t shown_width(const TableGrid& grid, const GridCell& cell) {
   return text_width(grid.text(cell)) + (markers.empty() ? 0 : text_width(markers) + 2);
 }
 
-// Appends a cell's text and markers, padded to `width` columns as it is aligned.
-void append_padded(std::string& out, const TableGrid& grid, const GridCell& cell, std::size_t width) {
-  const std::size_t w = shown_width(grid, cell);
-  const std::size_t room = w >= width ? 0 : width - w;
-  const std::size_t before = cell.align == Align::Right ? room : cell.align == Align::Center ? room / 2 : 0;
-  out.append(before, ' ');
-  out += grid.text(cell);
-  if (const std::string& markers = grid.markers(cell); !markers.empty()) {
-    out += '[';
-    out += markers;
-    out += ']';
-  }
-  out.append(room - before, ' ');
-}
-
 void trim_right(std::string& line) {
   while (!line.empty() && line.back() == ' ') line.pop_back();
 }
 
-// Appends one line of the grid, without trailing blanks.
-void append_line(std::string& out, const TableGrid& grid, const std::vector<GridCell>& cells,
-                 const std::vector<std::size_t>& widths) {
-  const std::size_t start = out.size();
-  std::size_t column = 0;
-  for (const GridCell& cell : cells) {
-    const auto span = static_cast<std::size_t>(cell.span);
-    std::size_t width = kGap.size() * (span - 1);
-    for (std::size_t k = column; k < column + span && k < widths.size(); ++k) width += widths[k];
-    if (column > 0) out += kGap;
-    append_padded(out, grid, cell, width);
-    column += span;
+// Writes the lines of a grid, each cell's text and markers padded to its
+// columns as it is aligned, without trailing blanks. A block of a case
+// table has millions of cells showing a few texts, so the grid's strings
+// are measured once a block, and each line is written in place into a
+// buffer of the writer's own with copies of a fixed 16 bytes (the buffer
+// and the copy of the strings have that much room past their ends); the
+// buffer goes to the output once a block.
+class LineWriter {
+ public:
+  explicit LineWriter(const std::vector<std::size_t>& widths) : widths_(widths) {}
+
+  // Measures the strings of `grid`, whose lines come next.
+  void use(const TableGrid& grid) {
+    grid_ = &grid;
+    width_.resize(grid.strings.size());
+    offset_.resize(grid.strings.size());
+    ink_.resize(grid.strings.size());
+    chars_.clear();
+    for (std::size_t k = 0; k < grid.strings.size(); ++k) {
+      const std::string& text = grid.strings[k];
+      width_[k] = text_width(text);
+      offset_[k] = chars_.size();
+      const std::size_t last = text.find_last_not_of(' ');
+      ink_[k] = last == std::string::npos ? 0 : last + 1;
+      chars_ += text;
+    }
+    chars_.append(kSlack, ' ');
   }
-  while (out.size() > start && out.back() == ' ') out.pop_back();
-  out += '\n';
-}
+
+  void line(const std::vector<GridCell>& cells) {
+    // Room for the line: every cell at most its columns and all its bytes.
+    std::size_t bound = 1 + kSlack;
+    std::size_t column = 0;
+    for (const GridCell& cell : cells) {
+      const auto span = static_cast<std::size_t>(cell.span);
+      bound += kGap.size() * span + columns(column, span) + size(cell.text) + size(cell.markers) + 2;
+      column += span;
+    }
+    if (buffer_.size() < used_ + bound) buffer_.resize(std::max(2 * buffer_.size(), used_ + bound));
+    char* const start = buffer_.data() + used_;
+    char* p = start;
+    char* ink = start;  // past the last character that is not a blank
+    column = 0;
+    for (const GridCell& cell : cells) {
+      const auto span = static_cast<std::size_t>(cell.span);
+      const std::size_t width = columns(column, span);
+      if (column > 0) p = blanks(p, kGap.size());
+      const bool marked = size(cell.markers) > 0;
+      const std::size_t w = width_[cell.text] + (marked ? width_[cell.markers] + 2 : 0);
+      const std::size_t room = w >= width ? 0 : width - w;
+      const std::size_t before = cell.align == Align::Right ? room : cell.align == Align::Center ? room / 2 : 0;
+      p = blanks(p, before);
+      if (ink_[cell.text] > 0) ink = p + ink_[cell.text];
+      p = put(p, cell.text);
+      if (marked) {
+        *p++ = '[';
+        p = put(p, cell.markers);
+        *p++ = ']';
+        ink = p;
+      }
+      p = blanks(p, room - before);
+      column += span;
+    }
+    // The trailing blanks are left out.
+    p = ink;
+    *p++ = '\n';
+    used_ = static_cast<std::size_t>(p - buffer_.data());
+  }
+
+  // Appends the lines written so far to `out`.
+  void flush(std::string& out) {
+    out.append(buffer_.data(), used_);
+    used_ = 0;
+  }
+
+ private:
+  static constexpr std::size_t kSlack = 16;
+  static constexpr char kBlanks[kSlack + 1] = "                ";
+
+  std::size_t size(std::uint32_t k) const { return grid_->strings[k].size(); }
+  // The width of `span` columns from `column`, with the gaps between them.
+  std::size_t columns(std::size_t column, std::size_t span) const {
+    if (span == 1) return column < widths_.size() ? widths_[column] : 0;
+    std::size_t width = kGap.size() * (span - 1);
+    for (std::size_t k = column; k < column + span && k < widths_.size(); ++k) width += widths_[k];
+    return width;
+  }
+  static char* blanks(char* p, std::size_t n) {
+    for (std::size_t k = 0; k < n; k += kSlack) std::memcpy(p + k, kBlanks, kSlack);
+    return p + n;
+  }
+  char* put(char* p, std::uint32_t k) const {
+    const std::size_t n = size(k);
+    const char* from = chars_.data() + offset_[k];
+    for (std::size_t i = 0; i < n; i += kSlack) std::memcpy(p + i, from + i, kSlack);
+    return p + n;
+  }
+
+  const std::vector<std::size_t>& widths_;
+  const TableGrid* grid_ = nullptr;
+  std::vector<std::size_t> width_;   // by string of the grid: its columns
+  std::vector<std::size_t> offset_;  // by string of the grid: where it starts in chars_
+  std::vector<std::size_t> ink_;     // by string of the grid: its length without trailing blanks
+  std::string chars_;                // the grid's strings one after another, then kSlack blanks
+  std::string buffer_;
+  std::size_t used_ = 0;
+};
 
 void render_table(const PivotTable& table, std::string& out, const Write& write) {
   // A streamed table's body comes block by block, its column widths found
@@ -106,13 +183,18 @@ void render_table(const PivotTable& table, std::string& out, const Write& write)
       const std::size_t need = shown_width(grid, *cell);
       if (need > have) widths[first + span - 1] += need - have;
     }
-    for (const auto& row : grid.header) append_line(out, grid, row, widths);
+    LineWriter lines(widths);
+    lines.use(grid);
+    for (const auto& row : grid.header) lines.line(row);
+    lines.flush(out);
     if (!grid.header.empty()) {
       const std::size_t total = std::accumulate(widths.begin(), widths.end(), kGap.size() * (columns - 1));
       out += std::string(total, '-') + '\n';
     }
     body.for_each_body([&](const TableGrid& part) {
-      for (const auto& row : part.body) append_line(out, part, row, widths);
+      lines.use(part);
+      for (const auto& row : part.body) lines.line(row);
+      lines.flush(out);
       spill(out, write);
     });
   }

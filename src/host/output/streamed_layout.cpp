@@ -175,20 +175,24 @@ StreamedLayout::StreamedLayout(const PivotTable& table, const Measure& measure)
 
 void StreamedLayout::survey_cells(const PivotTable& part, const std::vector<int>& leaf_of, const Measure& measure,
                                   CellSurvey& s) const {
-  for (const TableCell& cell : part.cells) {
-    s.any_cell = true;
-    const std::ptrdiff_t c = column_of(cell);
-    if (leaf_of[static_cast<std::size_t>(cell.at[dimension_])] < 0 || c < 0) continue;
-    const std::size_t v = cell.value_index;
-    if (numeric(v, cell.value)) s.numeric_column[static_cast<std::size_t>(c)] = true;
+  // The cells are read from the store's arrays: a block holds hundreds of
+  // thousands of them, and most show one of a few values without footnotes.
+  const CellStore& cells = part.cells;
+  if (!cells.empty()) s.any_cell = true;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const int* at = cells.coords_.data() + i * cells.dims_;
+    const std::ptrdiff_t c = column_at(at);
+    if (leaf_of[static_cast<std::size_t>(at[dimension_])] < 0 || c < 0) continue;
+    const std::size_t v = cells.value_of_[i];
+    if (numeric(v, cells.values_[v])) s.numeric_column[static_cast<std::size_t>(c)] = true;
     if (!measure) continue;
     std::size_t width = 0;
-    if (cell.footnotes.empty()) {
+    if (cells.notes_of_[i] == 0) {
       if (s.value_width.size() <= v) s.value_width.resize(v + 1, std::numeric_limits<std::size_t>::max());
       if (s.value_width[v] == std::numeric_limits<std::size_t>::max()) s.value_width[v] = measure(shown_[v], "");
       width = s.value_width[v];
     } else {
-      width = measure(shown_[v], footnote_markers(part, cell.footnotes));
+      width = measure(shown_[v], footnote_markers(part, cells.note_lists_[cells.notes_of_[i] - 1]));
     }
     s.column_width[static_cast<std::size_t>(c)] = std::max(s.column_width[static_cast<std::size_t>(c)], width);
   }
@@ -202,10 +206,14 @@ bool StreamedLayout::numeric(std::size_t v, const Text& value) const {
   return numeric_[v] == 1;
 }
 
-std::ptrdiff_t StreamedLayout::column_of(const TableCell& cell) const {
+std::ptrdiff_t StreamedLayout::column_at(const int* at) const {
+  if (columns_.size() == 1) {
+    const AxisDimension& a = columns_.front();
+    return a.leaf_of[static_cast<std::size_t>(at[static_cast<std::size_t>(a.index)])];
+  }
   std::size_t c = 0;
   for (const AxisDimension& a : columns_) {
-    const int leaf = a.leaf_of[static_cast<std::size_t>(cell.at[static_cast<std::size_t>(a.index)])];
+    const int leaf = a.leaf_of[static_cast<std::size_t>(at[static_cast<std::size_t>(a.index)])];
     if (leaf < 0) return -1;
     c = c * a.paths.size() + static_cast<std::size_t>(leaf);
   }
@@ -263,10 +271,11 @@ PivotTable StreamedLayout::stand_in(const PivotTable& table, const std::vector<b
 }
 
 void StreamedLayout::place_cells(const PivotTable& part, const std::vector<int>& leaf_of, std::vector<int>& at) const {
-  for (std::size_t i = 0; i < part.cells.size(); ++i) {
-    const TableCell cell = part.cells[i];
-    const int r = leaf_of[static_cast<std::size_t>(cell.at[dimension_])];
-    const std::ptrdiff_t c = column_of(cell);
+  const CellStore& cells = part.cells;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    const int* cell_at = cells.coords_.data() + i * cells.dims_;
+    const int r = leaf_of[static_cast<std::size_t>(cell_at[dimension_])];
+    const std::ptrdiff_t c = column_at(cell_at);
     if (r < 0 || c < 0) continue;
     at[static_cast<std::size_t>(r) * column_count_ + static_cast<std::size_t>(c)] = static_cast<int>(i);
   }
@@ -305,12 +314,13 @@ void StreamedLayout::for_each_body(const std::function<void(const TableGrid&)>& 
           line[depth + c] = GridCell{};
           continue;
         }
-        const TableCell cell = part.cells[static_cast<std::size_t>(i)];
-        const std::size_t v = cell.value_index;
-        const bool number = numeric(v, cell.value);
+        const CellStore& cells = part.cells;
+        const std::size_t v = cells.value_of_[static_cast<std::size_t>(i)];
+        const bool number = numeric(v, cells.values_[v]);
         if (text_of[v] == std::numeric_limits<std::uint32_t>::max()) text_of[v] = grid.add(shown_[v]);
-        line[depth + c] = GridCell{text_of[v], markers(grid, part, cell.footnotes), number ? Align::Right : Align::Left,
-                                   1, GridRole::Value};
+        const std::uint32_t notes = cells.notes_of_[static_cast<std::size_t>(i)];
+        line[depth + c] = GridCell{text_of[v], notes == 0 ? 0 : markers(grid, part, cells.note_lists_[notes - 1]),
+                                   number ? Align::Right : Align::Left, 1, GridRole::Value};
       }
     }
     visit(grid);

@@ -58,8 +58,9 @@ class StreamedLayout {
   // True when distinct value v (`value`) is shown right-aligned; works out
   // what it shows on first use.
   bool numeric(std::size_t v, const Text& value) const;
-  // The column of a cell, or -1 when it stands at a label that became a group.
-  std::ptrdiff_t column_of(const TableCell& cell) const;
+  // The column of the cell whose coordinates start at `at`, or -1 when it
+  // stands at a label that became a group.
+  std::ptrdiff_t column_at(const int* at) const;
   // A table with the columns of `table`, one row standing for all of them
   // and a cell in each column that holds a number: its layout has the
   // header of the whole table.

@@ -4,7 +4,9 @@
 // percent of missing cells, and the values of the described variables;
 // footnotes explain each kind of mark the rows show.
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -132,11 +134,13 @@ class CaseRows {
     }
     for (std::size_t j = 0; j < vars_.size(); ++j) {
       const char mark = m.marks[j];
-      host_.BP_CELL_IN_CATEGORY(table_, host_.BP_CSTRING_NO_TRANSLATE(std::string(1, mark)), names_[j]);
+      host_.BP_CELL_IN_CATEGORY(table_, mark_text(mark), names_[j]);
       if (mark != ' ' && marks_used_.find(mark) == std::string::npos) marks_used_ += mark;
     }
     host_.BP_END_GROUP(table_, variables_);
-    store_counts(m.missing, m.percent());
+    const Counts& counts = counts_of(m);
+    host_.BP_CELL_IN_CATEGORY(table_, counts.missing, count_);
+    host_.BP_CELL_IN_CATEGORY(table_, counts.percent, percent_);
     if (job_.lists.describes()) {
       host_.BP_BEGIN_GROUP(table_, job_.key("POUT_ VALUES"), variables_);
       const WordArray VWIDTH = cx_.words(cx_.cmn.a.VWIDTH);
@@ -153,6 +157,29 @@ class CaseRows {
   void store_counts(std::int64_t missing, double percent) {
     host_.BP_CELL_IN_CATEGORY(table_, host_.BP_IVALUE(missing, count_format_), count_);
     host_.BP_CELL_IN_CATEGORY(table_, host_.BP_LRVALUE(percent, percent_format_), percent_);
+  }
+
+  // A row's cells show a handful of texts: a mark is one of a few characters
+  // and the counts depend only on how many cells are missing. Each text is
+  // made once and handed to every row that shows it.
+  struct Counts {
+    Text missing, percent;
+  };
+
+  const Text& mark_text(char mark) {
+    std::optional<Text>& text = mark_texts_[static_cast<unsigned char>(mark)];
+    if (!text) text = host_.BP_CSTRING_NO_TRANSLATE(std::string_view(&mark, 1));
+    return *text;
+  }
+
+  const Counts& counts_of(const RowMarks& m) {
+    const auto k = static_cast<std::size_t>(m.missing);
+    if (counts_.size() <= k) counts_.resize(k + 1);
+    std::optional<Counts>& counts = counts_[k];
+    if (!counts) {
+      counts = Counts{host_.BP_IVALUE(m.missing, count_format_), host_.BP_LRVALUE(m.percent(), percent_format_)};
+    }
+    return *counts;
   }
 
   // The value of variable v in stored case L. A string wider than a cell is
@@ -178,11 +205,13 @@ class CaseRows {
   MissingCodeTable status_;
   Text variables_, case_, count_, percent_;
   Format count_format_, percent_format_;
-  std::vector<std::int64_t> vars_;     // pattern variables in display order
-  std::vector<Text> names_;            // their names, made once for every row
-  std::vector<Text> described_;        // the names of the described variables
-  std::string marks_used_;             // each mark shown so far, once
-  bool system_missing_value_ = false;  // a described value shown as "."
+  std::vector<std::int64_t> vars_;                   // pattern variables in display order
+  std::vector<Text> names_;                          // their names, made once for every row
+  std::vector<Text> described_;                      // the names of the described variables
+  std::array<std::optional<Text>, 256> mark_texts_;  // by mark character, made on first use
+  std::vector<std::optional<Counts>> counts_;        // by number of missing cells, made on first use
+  std::string marks_used_;                           // each mark shown so far, once
+  bool system_missing_value_ = false;                // a described value shown as "."
 };
 
 }  // namespace
