@@ -63,6 +63,64 @@ void append_cell(std::string& out, const TableGrid& grid, const GridCell& cell) 
   if (const std::string& markers = grid.markers(cell); !markers.empty()) out += sup(markers);
 }
 
+// The header line and the alignment rule: each column's labels from the
+// outermost level down.
+void append_header(const TableBody& body, std::size_t columns, std::string& out) {
+  const TableGrid& grid = body.head();
+  std::vector<std::string> headers(columns);
+  for (const auto& row : grid.header) {
+    std::size_t column = 0;
+    for (const GridCell& cell : row) {
+      const std::string text = cell_text(grid, cell);
+      for (std::size_t k = column; k < column + static_cast<std::size_t>(cell.span); ++k) {
+        if (text.empty()) continue;
+        if (!headers[k].empty()) headers[k] += " / ";
+        headers[k] += text;
+      }
+      column += static_cast<std::size_t>(cell.span);
+    }
+  }
+  std::vector<bool> right = body.right_aligned();
+  right.resize(columns, false);
+  std::string line = "|";
+  std::string rule = "|";
+  for (std::size_t k = 0; k < columns; ++k) {
+    line.append(" ").append(headers[k].empty() ? " " : headers[k]).append(" |");
+    rule += right[k] ? " ---: |" : " --- |";
+  }
+  out += line + '\n' + rule + '\n';
+}
+
+// The body lines, block by block. A block of a case table has millions of
+// cells showing a few texts: a cell without markers is made once a block
+// for each text, and copied after.
+void append_body(const TableBody& body, std::string& out, const Write& write) {
+  std::vector<std::string> made;
+  body.for_each_body([&](const TableGrid& part) {
+    made.assign(part.strings.size(), std::string());
+    for (const auto& row : part.body) {
+      out += '|';
+      for (const GridCell& cell : row) {
+        if (cell.markers != 0) {
+          out += ' ';
+          append_cell(out, part, cell);
+          out += " |";
+          continue;
+        }
+        std::string& piece = made[cell.text];
+        if (piece.empty()) {
+          piece += ' ';
+          append_cell(piece, part, cell);
+          piece += " |";
+        }
+        out += piece;
+      }
+      out += '\n';
+    }
+    spill(out, write);
+  });
+}
+
 void render_table(const PivotTable& table, std::string& out, const Write& write) {
   // A streamed table's body comes block by block, the alignment of its
   // columns found as its head is laid out.
@@ -71,55 +129,8 @@ void render_table(const PivotTable& table, std::string& out, const Write& write)
   out += "**" + escape(grid.title) + "**" + sup(grid.title_markers) + "\n\n";
   const auto columns = static_cast<std::size_t>(grid.label_columns) + static_cast<std::size_t>(grid.value_columns);
   if (body.has_body() && columns > 0) {
-    // One header line: each column's labels from the outermost level down.
-    std::vector<std::string> headers(columns);
-    for (const auto& row : grid.header) {
-      std::size_t column = 0;
-      for (const GridCell& cell : row) {
-        const std::string text = cell_text(grid, cell);
-        for (std::size_t k = column; k < column + static_cast<std::size_t>(cell.span); ++k) {
-          if (text.empty()) continue;
-          if (!headers[k].empty()) headers[k] += " / ";
-          headers[k] += text;
-        }
-        column += static_cast<std::size_t>(cell.span);
-      }
-    }
-    std::vector<bool> right = body.right_aligned();
-    right.resize(columns, false);
-    std::string line = "|";
-    std::string rule = "|";
-    for (std::size_t k = 0; k < columns; ++k) {
-      line.append(" ").append(headers[k].empty() ? " " : headers[k]).append(" |");
-      rule += right[k] ? " ---: |" : " --- |";
-    }
-    out += line + '\n' + rule + '\n';
-    // A block of a case table has millions of cells showing a few texts: a
-    // cell without markers is made once a block for each text, and copied after.
-    std::vector<std::string> made;
-    body.for_each_body([&](const TableGrid& part) {
-      made.assign(part.strings.size(), std::string());
-      for (const auto& row : part.body) {
-        out += '|';
-        for (const GridCell& cell : row) {
-          if (cell.markers != 0) {
-            out += ' ';
-            append_cell(out, part, cell);
-            out += " |";
-            continue;
-          }
-          std::string& piece = made[cell.text];
-          if (piece.empty()) {
-            piece += ' ';
-            append_cell(piece, part, cell);
-            piece += " |";
-          }
-          out += piece;
-        }
-        out += '\n';
-      }
-      spill(out, write);
-    });
+    append_header(body, columns, out);
+    append_body(body, out, write);
     out += '\n';
   }
   for (const std::string& note : grid.notes) out += paragraph(note) + "\n\n";
