@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -136,6 +138,73 @@ TEST(StreamedRows, EveryFormatAsTheWholeTable) {
       }
     }
   }
+}
+
+// The row categories come back from the spool as they were written, every
+// field of their labels included; a block read after one with fuller labels
+// keeps nothing of them.
+TEST(StreamedRows, LabelsComeBackWhole) {
+  Text full;
+  full.kind = Text::Kind::Composite;
+  full.key = "KEY_ ^1";
+  full.number = -0.0;
+  full.format = Format{FormatKind::Mean, 1, 12, 5};
+  full.variable = -3;
+  full.name = "name";
+  full.label = "two\nlines";
+  full.is_integer = true;
+  Text param;
+  param.kind = Text::Kind::Number;
+  param.number = 2.5e300;
+  param.variable = 7;
+  full.params = {param, Text{}};
+  Text blank;
+  Text number;
+  number.kind = Text::Kind::Number;
+  number.number = 123456;
+  number.format.kind = FormatKind::Count;
+  number.is_integer = true;
+
+  host::PivotTable table;
+  table.dimensions.resize(1);
+  table.spool = host::RowSpool::open();
+  ASSERT_TRUE(table.streamed());
+  table.spool_dimension = 0;
+  const std::vector<std::vector<Text>> blocks = {{full, number, full}, {blank, number}};
+  for (const std::vector<Text>& labels : blocks) {
+    host::Dimension rows;
+    for (const Text& label : labels) {
+      host::Category c;
+      c.label = label;
+      c.text = "shown";
+      rows.categories.push_back(c);
+    }
+    ASSERT_TRUE(table.spool->write(rows, host::CellStore{}));
+  }
+  const std::function<bool(const Text&, const Text&)> same = [&](const Text& a, const Text& b) {
+    if (a.kind != b.kind || a.key != b.key || std::signbit(a.number) != std::signbit(b.number) ||
+        a.number != b.number || a.format.kind != b.format.kind || a.format.type != b.format.type ||
+        a.format.width != b.format.width || a.format.decimals != b.format.decimals || a.variable != b.variable ||
+        a.name != b.name || a.label != b.label || a.is_integer != b.is_integer || a.params.size() != b.params.size()) {
+      return false;
+    }
+    for (std::size_t k = 0; k < a.params.size(); ++k) {
+      if (!same(a.params[k], b.params[k])) return false;
+    }
+    return true;
+  };
+  std::size_t block = 0;
+  table.spool->for_each_block(table, [&](const host::PivotTable& part) {
+    if (&part == &table) return;  // the rows still held: none here
+    const std::vector<host::Category>& read = part.dimensions[0].categories;
+    ASSERT_EQ(read.size(), blocks[block].size());
+    for (std::size_t k = 0; k < read.size(); ++k) {
+      EXPECT_TRUE(same(read[k].label, blocks[block][k])) << "block " << block << " row " << k;
+      EXPECT_EQ(read[k].text, "shown");
+    }
+    ++block;
+  });
+  EXPECT_EQ(block, blocks.size());
 }
 
 }  // namespace

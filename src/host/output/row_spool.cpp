@@ -1,11 +1,13 @@
 // Writing the finished rows of a streamed table to its temporary file and
 // reading them back, block by block. The categories of the rows are written
-// field by field, integers as LEB128 variable-length numbers (signed ones
+// field by field, a label only with the fields that differ from a blank
+// one's, integers as LEB128 variable-length numbers (signed ones
 // zigzag-coded); the cells, millions of them, go as the cell store holds
 // them: the coordinates and value indices as arrays of 32-bit integers, and
 // the footnote lists of the few cells that have one after them.
 #include "host/output/row_spool.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -15,65 +17,119 @@
 namespace mva::host {
 namespace {
 
+// The head of a spooled value. Its first byte holds the kind in the low bits
+// and which of the strings and lists are written; its second which of the
+// scalars differ from a blank value's. A case's category, a whole number in
+// its format, is thus written as its head, its number and its format.
+enum ValueHead : unsigned {
+  kKindBits = 7U,
+  kHasKey = 1U << 3,
+  kHasName = 1U << 4,
+  kHasLabel = 1U << 5,
+  kHasParams = 1U << 6,
+  kIsInteger = 1U << 7,
+  // The second byte.
+  kHasNumber = 1U << 0,
+  kHasFormat = 1U << 1,
+  kHasVariable = 1U << 2,
+};
+static_assert(static_cast<unsigned>(Text::Kind::RepeatList) <= kKindBits);
+
 class Writer {
  public:
-  explicit Writer(std::string& out) : out_(out) {}
+  // Writes over `out` from its start; finish() cuts it to what was written.
+  // The bytes go through a cursor into room made ahead, not an append a
+  // field: a block holds a few fields for each of thousands of rows.
+  explicit Writer(std::string& out) : out_(out) { out_.resize(out_.capacity()); }
+
   void number(std::uint64_t v) {
-    char bytes[10];
-    std::size_t n = 0;
+    char* p = room(10);
     while (v >= 0x80) {
-      bytes[n++] = static_cast<char>((v & 0x7f) | 0x80);
+      *p++ = static_cast<char>((v & 0x7f) | 0x80);
       v >>= 7;
     }
-    bytes[n++] = static_cast<char>(v);
-    out_.append(bytes, n);
+    *p++ = static_cast<char>(v);
+    used_ = static_cast<std::size_t>(p - out_.data());
   }
   void integer(std::int64_t v) { number((static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63)); }
   void real(double x) {
     const auto bits = std::bit_cast<std::uint64_t>(x);
-    char bytes[8];
-    for (int k = 0; k < 8; ++k) bytes[k] = static_cast<char>(bits >> (8 * k));
-    out_.append(bytes, 8);
+    char* p = room(8);
+    for (int k = 0; k < 8; ++k) p[k] = static_cast<char>(bits >> (8 * k));
+    used_ += 8;
   }
   // `count` integers as they lie in memory.
   template <class T>
   void array(const T* items, std::size_t count) {
-    out_.append(reinterpret_cast<const char*>(items), count * sizeof(T));
+    bytes(reinterpret_cast<const char*>(items), count * sizeof(T));
   }
   void text(const std::string& s) {
     number(s.size());
-    out_ += s;
+    bytes(s.data(), s.size());
   }
+  // A value: a head of two bytes (see ValueHead), then the fields that differ
+  // from a blank value's.
   void value(const Text& t) {
-    number(static_cast<std::uint64_t>(t.kind));
-    text(t.key);
-    real(t.number);
-    integer(static_cast<std::int64_t>(t.format.kind));
-    integer(t.format.type);
-    integer(t.format.width);
-    integer(t.format.decimals);
-    integer(t.variable);
-    text(t.name);
-    text(t.label);
-    number(t.is_integer ? 1 : 0);
-    number(t.params.size());
-    for (const Text& p : t.params) value(p);
+    const Format blank;
+    const bool has_number = std::bit_cast<std::uint64_t>(t.number) != 0;
+    const bool has_format = t.format.kind != blank.kind || t.format.type != blank.type ||
+                            t.format.width != blank.width || t.format.decimals != blank.decimals;
+    const unsigned head = static_cast<unsigned>(t.kind) | (t.key.empty() ? 0U : kHasKey) |
+                          (t.name.empty() ? 0U : kHasName) | (t.label.empty() ? 0U : kHasLabel) |
+                          (t.params.empty() ? 0U : kHasParams) | (t.is_integer ? kIsInteger : 0U);
+    const unsigned more =
+        (has_number ? kHasNumber : 0U) | (has_format ? kHasFormat : 0U) | (t.variable != 0 ? kHasVariable : 0U);
+    char* p = room(2);
+    p[0] = static_cast<char>(head);
+    p[1] = static_cast<char>(more);
+    used_ += 2;
+    if (!t.key.empty()) text(t.key);
+    if (has_number) real(t.number);
+    if (has_format) {
+      integer(static_cast<std::int64_t>(t.format.kind));
+      integer(t.format.type);
+      integer(t.format.width);
+      integer(t.format.decimals);
+    }
+    if (t.variable != 0) integer(t.variable);
+    if (!t.name.empty()) text(t.name);
+    if (!t.label.empty()) text(t.label);
+    if (!t.params.empty()) {
+      number(t.params.size());
+      for (const Text& q : t.params) value(q);
+    }
   }
   void list(const std::vector<int>& items) {
     number(items.size());
     for (const int i : items) integer(i);
   }
+  // Cuts the output to the bytes written.
+  void finish() { out_.resize(used_); }
 
  private:
+  // Room for `n` more bytes: where they go.
+  char* room(std::size_t n) {
+    if (out_.size() - used_ < n) out_.resize(std::max(2 * out_.size(), used_ + n + 256));
+    return out_.data() + used_;
+  }
+  void bytes(const char* from, std::size_t n) {
+    if (n == 0) return;
+    std::memcpy(room(n), from, n);
+    used_ += n;
+  }
+
   std::string& out_;
+  std::size_t used_ = 0;
 };
 
 class Reader {
  public:
   explicit Reader(const std::string& in) : in_(in) {}
+
   std::uint64_t number() {
     std::uint64_t v = 0;
     for (int shift = 0;; shift += 7) {
+      if (shift > 63) throw std::runtime_error("spooled rows: a number runs too long");
       const auto byte = static_cast<std::uint8_t>(next());
       v |= static_cast<std::uint64_t>(byte & 0x7f) << shift;
       if ((byte & 0x80) == 0) return v;
@@ -86,32 +142,39 @@ class Reader {
   int small() { return static_cast<int>(integer()); }
   double real() {
     std::uint64_t bits = 0;
-    for (int k = 0; k < 8; ++k) bits |= static_cast<std::uint64_t>(static_cast<std::uint8_t>(next())) << (8 * k);
+    const char* p = take(8);
+    for (int k = 0; k < 8; ++k) bits |= static_cast<std::uint64_t>(static_cast<std::uint8_t>(p[k])) << (8 * k);
     return std::bit_cast<double>(bits);
   }
-  std::string text() {
+  // Reads a text into `s`, whose room is kept.
+  void text(std::string& s) {
     const auto size = static_cast<std::size_t>(number());
     if (size > in_.size() - at_) throw std::runtime_error("spooled rows: a text runs past its block");
-    std::string s = in_.substr(at_, size);
+    s.assign(in_.data() + at_, size);
     at_ += size;
-    return s;
   }
-  Text value() {
-    Text t;
-    t.kind = static_cast<Text::Kind>(number());
-    t.key = text();
-    t.number = real();
-    t.format.kind = static_cast<FormatKind>(integer());
-    t.format.type = small();
-    t.format.width = small();
-    t.format.decimals = small();
-    t.variable = integer();
-    t.name = text();
-    t.label = text();
-    t.is_integer = number() != 0;
-    t.params.resize(static_cast<std::size_t>(number()));
-    for (Text& p : t.params) p = value();
-    return t;
+  // Reads a value into `t`, whose strings keep their room.
+  void value(Text& t) {
+    const char* p = take(2);
+    const auto head = static_cast<unsigned>(static_cast<std::uint8_t>(p[0]));
+    const auto more = static_cast<unsigned>(static_cast<std::uint8_t>(p[1]));
+    t.kind = static_cast<Text::Kind>(head & kKindBits);
+    optional_text(head & kHasKey, t.key);
+    t.number = (more & kHasNumber) != 0 ? real() : 0.0;
+    if ((more & kHasFormat) != 0) {
+      t.format.kind = static_cast<FormatKind>(integer());
+      t.format.type = small();
+      t.format.width = small();
+      t.format.decimals = small();
+    } else {
+      t.format = Format{};
+    }
+    t.variable = (more & kHasVariable) != 0 ? integer() : 0;
+    optional_text(head & kHasName, t.name);
+    optional_text(head & kHasLabel, t.label);
+    t.is_integer = (head & kIsInteger) != 0;
+    t.params.resize((head & kHasParams) != 0 ? static_cast<std::size_t>(number()) : 0);
+    for (Text& q : t.params) value(q);
   }
   void list(std::vector<int>& items) {
     items.resize(static_cast<std::size_t>(number()));
@@ -133,6 +196,21 @@ class Reader {
     if (at_ == in_.size()) throw std::runtime_error("spooled rows: a block ends early");
     return in_[at_++];
   }
+  // Reads a text into `s` when `present`, else empties `s`.
+  void optional_text(unsigned present, std::string& s) {
+    if (present != 0) {
+      text(s);
+    } else {
+      s.clear();
+    }
+  }
+  // The next `n` bytes.
+  const char* take(std::size_t n) {
+    if (n > in_.size() - at_) throw std::runtime_error("spooled rows: a block ends early");
+    const char* p = in_.data() + at_;
+    at_ += n;
+    return p;
+  }
 
   const std::string& in_;
   std::size_t at_ = 0;
@@ -151,7 +229,6 @@ RowSpool::~RowSpool() { std::fclose(file_); }
 bool RowSpool::write(const Dimension& rows, const CellStore& cells) {
   if (failed_) return false;
   std::string& block = buffer_;
-  block.clear();
   Writer w(block);
   w.number(rows.categories.size());
   for (const Category& c : rows.categories) {
@@ -175,6 +252,7 @@ bool RowSpool::write(const Dimension& rows, const CellStore& cells) {
     w.number(i);
     w.list(cells.note_lists_[cells.notes_of_[i] - 1]);
   }
+  w.finish();
   const off_t offset = fseeko(file_, 0, SEEK_END) == 0 ? ftello(file_) : -1;
   if (offset < 0 || std::fwrite(block.data(), 1, block.size(), file_) != block.size() || std::fflush(file_) != 0) {
     failed_ = true;
@@ -197,8 +275,8 @@ void RowSpool::read(std::size_t k, int dimension, PivotTable& view) const {
   rows.top.clear();
   for (std::size_t i = 0; i < rows.categories.size(); ++i) {
     Category& c = rows.categories[i];
-    c.label = r.value();
-    c.text = r.text();
+    r.value(c.label);
+    r.text(c.text);
     c.parent = r.small();
     const std::uint64_t flags = r.number();
     c.group = (flags & 1U) != 0;
@@ -215,7 +293,8 @@ void RowSpool::read(std::size_t k, int dimension, PivotTable& view) const {
   CellStore& cells = view.cells;
   cells.dims_ = static_cast<std::size_t>(r.number());
   const auto count = static_cast<std::size_t>(r.number());
-  if (cells.dims_ != view.dimensions.size() || count > block.size()) {
+  // A block without cells (its rows hold none) has no coordinates to fit.
+  if ((count > 0 && cells.dims_ != view.dimensions.size()) || count > block.size()) {
     throw std::runtime_error("spooled rows: a block does not fit its table");
   }
   cells.coords_.resize(count * cells.dims_);
