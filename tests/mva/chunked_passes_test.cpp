@@ -55,7 +55,7 @@ TEST(ChunkedPasses, SameOutputOnAnyNumberOfThreads) {
   }
 }
 
-// Regression imputation with RESIDUAL terms on 270,000 weighted cases of
+// Regression imputation with RESIDUAL terms on 140,000 weighted cases of
 // 20 variables (few values missing, so that complete cases outnumber the
 // others and the donors stay): two waves of chunks, whose donors are drawn
 // in case order while the chunks are imputed apart and whose cases the
@@ -65,7 +65,7 @@ TEST(ChunkedPasses, SameOutputOnAnyNumberOfThreads) {
 // completed case was taken in once.
 TEST(ChunkedPasses, RegressionFilesSameOnAnyNumberOfThreads) {
   bench::SyntheticSpec spec;
-  spec.cases = 270000;
+  spec.cases = 140000;
   spec.weight = true;
   spec.missing_min = 0.002;
   spec.missing_max = 0.02;
