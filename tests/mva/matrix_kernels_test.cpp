@@ -154,25 +154,11 @@ TEST(Mahalanobis, OverSweptInColumnsOnly) {
   EXPECT_GT(by_role, 0.0);
 }
 
-TEST(PatternMoments, EveryBudgetGivesTheTwoPassMomentsOfEachPair) {
-  constexpr std::int64_t p = 5, n = 400;
-  // Column 3 is categorical: it counts in the pair weights only.
-  std::vector<ColumnRole> role_list;
-  for (std::int64_t k = 1; k <= p; ++k) role_list.push_back({k, true, k != 3, k == 3});
-  const ColumnRoles roles(role_list);
-  std::mt19937 rng(7);
-  std::normal_distribution<double> value(100.0, 1.0);
-  std::uniform_real_distribution<double> unit(0.0, 1.0);
-  std::vector<std::vector<double>> x(n, std::vector<double>(p));
-  std::vector<std::vector<std::int64_t>> miss(n, std::vector<std::int64_t>(p));
-  std::vector<double> w(n);
-  for (std::int64_t i = 0; i < n; ++i) {
-    w[i] = 0.25 + 2.0 * unit(rng);
-    for (std::int64_t k = 0; k < p; ++k) {
-      x[i][k] = k == 2 ? 0.0 : value(rng) + static_cast<double>(k);
-      miss[i][k] = unit(rng) < 0.15 * static_cast<double>(k) ? 1 : 0;
-    }
-  }
+// Every budget of pattern groups gives the two-pass moments of each pair.
+void expect_two_pass_moments(const ColumnRoles& roles, std::vector<std::vector<double>>& x,
+                             std::vector<std::vector<std::int64_t>>& miss, const std::vector<double>& w) {
+  const auto n = static_cast<std::int64_t>(x.size());
+  const auto p = static_cast<std::int64_t>(x.front().size());
   std::vector<std::vector<double>> present = x;  // the values with NaN where missing
   for (std::int64_t i = 0; i < n; ++i)
     for (std::int64_t k = 0; k < p; ++k)
@@ -200,6 +186,45 @@ TEST(PatternMoments, EveryBudgetGivesTheTwoPassMomentsOfEachPair) {
         EXPECT_NEAR(pw.PWCOV(j, k), r.sab, 1e-12 * std::sqrt(r.saa * r.sbb) + 1e-300);
       }
     }
+  }
+}
+
+TEST(PatternMoments, EveryBudgetGivesTheTwoPassMomentsOfEachPair) {
+  std::mt19937 rng(7);
+  std::normal_distribution<double> value(100.0, 1.0);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  {
+    SCOPED_TRACE("five columns, the third categorical: it counts in the pair weights only");
+    constexpr std::int64_t p = 5, n = 400;
+    std::vector<ColumnRole> role_list;
+    for (std::int64_t k = 1; k <= p; ++k) role_list.push_back({k, true, k != 3, k == 3});
+    std::vector<std::vector<double>> x(n, std::vector<double>(p));
+    std::vector<std::vector<std::int64_t>> miss(n, std::vector<std::int64_t>(p));
+    std::vector<double> w(n);
+    for (std::int64_t i = 0; i < n; ++i) {
+      w[i] = 0.25 + 2.0 * unit(rng);
+      for (std::int64_t k = 0; k < p; ++k) {
+        x[i][k] = k == 2 ? 0.0 : value(rng) + static_cast<double>(k);
+        miss[i][k] = unit(rng) < 0.15 * static_cast<double>(k) ? 1 : 0;
+      }
+    }
+    expect_two_pass_moments(ColumnRoles(role_list), x, miss, w);
+  }
+  {
+    SCOPED_TRACE("70 columns: six patterns told apart only beyond the first 64, a key of two words");
+    constexpr std::int64_t p = 70, n = 300;
+    std::vector<ColumnRole> role_list;
+    for (std::int64_t k = 1; k <= p; ++k) role_list.push_back({k, true, true, false});
+    std::vector<std::vector<double>> x(n, std::vector<double>(p));
+    std::vector<std::vector<std::int64_t>> miss(n, std::vector<std::int64_t>(p));
+    for (std::int64_t i = 0; i < n; ++i) {
+      const auto kind = static_cast<std::int64_t>(unit(rng) * 6);
+      for (std::int64_t k = 0; k < p; ++k) {
+        x[i][k] = value(rng);
+        miss[i][k] = k - 64 == kind ? 1 : 0;
+      }
+    }
+    expect_two_pass_moments(ColumnRoles(role_list), x, miss, std::vector<double>(n, 1.5));
   }
 }
 
