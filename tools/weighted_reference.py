@@ -28,11 +28,8 @@ program independently:
 """
 import json
 
-import numpy as np
 import pandas as pd
-from scipy import stats
-
-NAMES = ["Ozone", "SolarR", "Wind", "Temp"]
+from welch_reference import NAMES, welch_pairs
 
 
 def expanded(frame, weight):
@@ -60,25 +57,7 @@ def weighted_file():
 
 def ttests():
     rows = expanded(weighted_file(), "w")
-    out = []
-    for g in NAMES:
-        g_missing = rows[g].isna().to_numpy()
-        if not g_missing.any():
-            continue
-        for c in NAMES:
-            if c == g:
-                continue
-            x = rows[c].to_numpy(dtype=float)
-            present = x[~np.isnan(x) & ~g_missing]
-            missing = x[~np.isnan(x) & g_missing]
-            res = stats.ttest_ind(present, missing, equal_var=False)
-            a = present.var(ddof=1) / len(present)
-            b = missing.var(ddof=1) / len(missing)
-            df = (a + b) ** 2 / (a * a / (len(present) - 1) + b * b / (len(missing) - 1))
-            out.append({"group": g, "tested": c, "t": float(res.statistic), "df": float(df),
-                        "p": float(res.pvalue), "present": int(len(present)), "missing": int(len(missing)),
-                        "present_mean": float(present.mean()), "missing_mean": float(missing.mean())})
-    return out
+    return list(welch_pairs({n: rows[n].to_numpy(dtype=float) for n in NAMES}))
 
 
 def crosstab():
