@@ -115,8 +115,8 @@ FAULTS = [
       "c.NCASES > 2 * c.NINCOM) return;", "c.NCASES >= 2 * c.NINCOM) return;",
       "RESIDUAL is kept when complete cases only equal the incomplete ones", "mva:RegressionFiles.*"),
     F("reg-donor-range", "src/mva/estimation/case_imputation.cpp",
-      "draws.uniform(1.0, static_cast<double>(in_.ncases))",
-      "draws.uniform(1.0, static_cast<double>(in_.ncases) + 1.0)",
+      "draws.uniform(1.0, static_cast<double>(n))",
+      "draws.uniform(1.0, static_cast<double>(n) + 1.0)",
       "the donor draw reaches one case further", "mva:RegressionSelection.*:RegressionFiles.*"),
     # ---- diagnostics
     F("welch-df-divisor", "src/mva/diagnostics/separate_variance.cpp",

@@ -83,34 +83,25 @@ std::string layout(const host::OutputDocument& doc, int number) {
 TEST(Crosstabs, EveryCellOfOneTableAgreesWithAHandTabulation) {
   auto host = make_host(fixture("usermissing"));
   ASSERT_EQ(run_command(*host, "MVA q1 q3 q5 sname /CATEGORICAL=q1 sname /NOUNIVARIATE /CROSSTAB."), 0);
-  const std::string count = "q1 / Present / Count", present = "q1 / Present / Percent",
-                    sysmis = "q1 / Missing / % System Missing", m7 = "q1 / Missing / % 7", m8 = "q1 / Missing / % 8",
-                    m9 = "q1 / Missing / % 9", none = "Missing / NONE", na = "Missing / N/A";
-  expect_cells(cells_of(host->output(), 35), {{count, "Total", 27},
-                                              {count, "ab", 11},
-                                              {count, "cd", 8},
-                                              {count, "ef", 4},
-                                              {count, none, 3},
-                                              {count, na, 1},
-                                              {present, "Total", 100.0 * 27 / 32},
-                                              {present, "ab", 100.0 * 11 / 12},
-                                              {present, "cd", 100.0 * 8 / 9},
-                                              {present, "ef", 100.0 * 4 / 6},
-                                              {present, none, 100},
-                                              {present, na, 50},
-                                              {sysmis, "Total", 100.0 / 32},
-                                              {sysmis, "ab", 0},
-                                              {sysmis, "ef", 100.0 / 6},
-                                              {sysmis, na, 0},
-                                              {m7, "Total", 200.0 / 32},
-                                              {m7, "ab", 100.0 / 12},
-                                              {m7, "cd", 100.0 / 9},
-                                              {m7, "ef", 0},
-                                              {m7, none, 0},
-                                              {m8, na, 50},
-                                              {m8, "Total", 100.0 / 32},
-                                              {m9, "ef", 100.0 / 6},
-                                              {m9, "Total", 100.0 / 32}});
+  // By row: the cases, then those with q1 present, system-missing, 7, 8 and
+  // 9; every percent is of the row's cases.
+  const struct {
+    const char* row;
+    double cases, present, sysmis, m7, m8, m9;
+  } rows[] = {{"Total", 32, 27, 1, 2, 1, 1}, {"ab", 12, 11, 0, 1, 0, 0},           {"cd", 9, 8, 0, 1, 0, 0},
+              {"ef", 6, 4, 1, 0, 0, 1},      {"Missing / NONE", 3, 3, 0, 0, 0, 0}, {"Missing / N/A", 2, 1, 0, 0, 1, 0}};
+  std::vector<Expected> expected;
+  for (const auto& r : rows) {
+    const auto percent = [&](double n) { return 100.0 * n / r.cases; };
+    for (const Expected& e : {Expected{"q1 / Present / Count", r.row, r.present},
+                              {"q1 / Present / Percent", r.row, percent(r.present)},
+                              {"q1 / Missing / % System Missing", r.row, percent(r.sysmis)},
+                              {"q1 / Missing / % 7", r.row, percent(r.m7)},
+                              {"q1 / Missing / % 8", r.row, percent(r.m8)},
+                              {"q1 / Missing / % 9", r.row, percent(r.m9)}})
+      expected.push_back(e);
+  }
+  expect_cells(cells_of(host->output(), 35), expected);
 }
 
 // Six cases of g and u, g missing from `g` to 0 and u from `u` to -1.

@@ -1,6 +1,8 @@
 // EM: the iterations against the straightforward case-by-case form for every
-// model; the estimates and Little's test against tools/em_reference.py and
-// tools/em_sweep_reference.py; the model factors, the messages and the files.
+// model; the estimates and Little's test against tools/em_sweep_reference.py
+// (the fixed point of tools/em_reference.py, Little's test included, is
+// checked end to end in tests/cli/expected_values_test.cpp); the model
+// factors, the messages and the files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -247,27 +249,6 @@ TEST(EmReference, LocationOrderRuns) {
     expect_estimates(setup, run);
     EXPECT_EQ(r.mcar_df, run["mcar_df"].get<double>());
     EXPECT_NEAR(r.mcar_chisq, run["mcar_chisq"].get<double>(), 1e-9 * r.mcar_chisq);
-  }
-}
-
-// The converged estimates equal the textbook EM's fixed point with the
-// divisor N - 1 (tools/em_reference.py) to 10 significant digits, weighted
-// and not; Little's statistic 34.8754 with that divisor, where the script's
-// maximum-likelihood form gives the published 35.1061 (df 14).
-TEST(EmReference, ConvergedEstimatesAndLittleTest) {
-  for (const bool weighted : {false, true}) {
-    const nlohmann::json& want = reference("em_reference.json")[weighted ? "weighted" : "unweighted"];
-    EmSetup setup(fixture(weighted ? "airquality_weighted" : "airquality"),
-                  "MVA Ozone SolarR Wind Temp Month Day /NOUNIVARIATE /EM (ITERATIONS=300 CONVERGENCE=1E-300).");
-    ASSERT_TRUE(setup.parsed);
-    const EmResult r = setup.run();
-    expect_estimates(setup, want);
-    EXPECT_EQ(r.mcar_df, 14.0);
-    EXPECT_NEAR(r.mcar_chisq, want["mcar_chisq"].get<double>(), 1e-9 * r.mcar_chisq);
-    if (!weighted) {
-      EXPECT_NEAR(r.mcar_chisq, 34.8753560925, 1e-9);
-      EXPECT_NEAR(want["ml_mcar_chisq"].get<double>(), 35.1061, 1e-4);
-    }
   }
 }
 

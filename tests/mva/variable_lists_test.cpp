@@ -106,39 +106,22 @@ TEST(Queries, IndicesOutsideTheirRangeAnswerNothing) {
 
   constexpr double kEmpty = 1e33;
   const std::int64_t n = c.NVAR;  // 3
-  EXPECT_EQ(IANVAR(cx, n), 3);
-  EXPECT_EQ(IANVAR(cx, n + 1), 0);
-  EXPECT_EQ(ICOL2(cx, 0), 0);
-  EXPECT_FALSE(ISANAL(cx, n + 1));
-  EXPECT_FALSE(INVLST(cx, 0));
-  EXPECT_FALSE(ISCATV(cx, n + 1));
-  EXPECT_FALSE(ISQUAN(cx, 0));
-  EXPECT_TRUE(DEPFL(cx, 1, 15));
-  EXPECT_FALSE(DEPFL(cx, 1, 13));
-  EXPECT_FALSE(DEPFL(cx, 1, 16));
-  EXPECT_FALSE(DEPFL(cx, n + 1, 14));
-  EXPECT_FALSE(INDFL(cx, 1, 13));
-  EXPECT_FALSE(ISDEPV(cx, 1, 16));
-  EXPECT_FALSE(ISINDP(cx, 0, 14));
-  EXPECT_FALSE(ISDESC(cx, 1, 11));
-  EXPECT_FALSE(ISDESC(cx, n + 1, 10));
-  EXPECT_EQ(CELLV(cx, 1, 2), 21);
-  EXPECT_EQ(CELLV(cx, 1, 3), 0);
-  EXPECT_EQ(CELLV(cx, 0, 1), 0);
-  EXPECT_EQ(CELLV(cx, n + 1, 1), 0);
-  EXPECT_EQ(LOCCAS(cx, 1), 2);
-  EXPECT_EQ(LOCCAS(cx, 2), 0);
-  EXPECT_EQ(NCATOF(cx, 2), 3);
-  EXPECT_EQ(NCATOF(cx, n + 1), 0);
-  EXPECT_EQ(CATVL(cx, 2, 3), 300);
-  EXPECT_EQ(CATVL(cx, 2, 0), kEmpty);
-  EXPECT_EQ(CATVL(cx, 2, 4), kEmpty);
-  EXPECT_EQ(CATVL(cx, 1, 1), kEmpty);
-  EXPECT_EQ(CATVL(cx, n + 1, 1), kEmpty);
-  EXPECT_EQ(SORTK(cx, 2 * n + 1), 0);
-  EXPECT_TRUE(SORTSW(cx, 7));
-  EXPECT_FALSE(SORTSW(cx, 8));
-  EXPECT_EQ(SFKIND(c, 11), kNoFile);
+  // Word answers: the last index in range, then outside it.
+  EXPECT_EQ((std::vector<std::int64_t>{IANVAR(cx, n), IANVAR(cx, n + 1), ICOL2(cx, 0), LOCCAS(cx, 1), LOCCAS(cx, 2),
+                                       NCATOF(cx, 2), NCATOF(cx, n + 1), SORTK(cx, 2 * n + 1), SFKIND(c, 11)}),
+            (std::vector<std::int64_t>{3, 0, 0, 2, 0, 3, 0, 0, kNoFile}));
+  // Flags: only DEPFL(1, 15) and SORTSW(7) are in range and set.
+  EXPECT_EQ(
+      (std::vector<bool>{ISANAL(cx, n + 1), INVLST(cx, 0), ISCATV(cx, n + 1), ISQUAN(cx, 0), DEPFL(cx, 1, 15),
+                         DEPFL(cx, 1, 13), DEPFL(cx, 1, 16), DEPFL(cx, n + 1, 14), INDFL(cx, 1, 13), ISDEPV(cx, 1, 16),
+                         ISINDP(cx, 0, 14), ISDESC(cx, 1, 11), ISDESC(cx, n + 1, 10), SORTSW(cx, 7), SORTSW(cx, 8)}),
+      (std::vector<bool>{false, false, false, false, true, false, false, false, false, false, false, false, false, true,
+                         false}));
+  // Cells: the last case and category in range, then outside.
+  EXPECT_EQ(
+      (std::vector<double>{CELLV(cx, 1, 2), CELLV(cx, 1, 3), CELLV(cx, 0, 1), CELLV(cx, n + 1, 1), CATVL(cx, 2, 3),
+                           CATVL(cx, 2, 0), CATVL(cx, 2, 4), CATVL(cx, 1, 1), CATVL(cx, n + 1, 1)}),
+      (std::vector<double>{21, 0, 0, 0, 300, kEmpty, kEmpty, kEmpty, kEmpty}));
 }
 
 }  // namespace
