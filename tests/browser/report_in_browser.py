@@ -27,10 +27,8 @@ TIME_LIMIT = 100  # seconds for the whole browser part
 
 CASES = [
     # name, arguments, pictures expected (None: one at least)
-    ("airquality",
-     ["--data", "tests/fixtures/mva/airquality.csv", "-e",
-      "MVA ALL /TTEST PROB /MISMATCH /TPATTERN /MPATTERN /EM /REGRESSION."],
-     6),
+    # An example script: every picture, ten variables, species as row labels.
+    ("mammalsleep", ["--data", "examples/mammalsleep.csv", "examples/mammalsleep.mva"], 6),
     # Weighted, in split groups, with a dictionary: pictures per group, and
     # the per-case pattern table's picture.
     ("weighted_split",

@@ -86,10 +86,6 @@ TEST(Program, ExitStatusesAndMessages) {
       {{"--data", data, "--decimal", ";", "-e", "MVA age."},
        kBadInput,
        "--decimal: ';' is not a decimal mark (give . or ,)\n"},
-      // R's names with a period are names a command can say as they stand.
-      {{"--data", habits + "airquality_write.csv", "-e", "MVA Ozone Solar.R\n  /EM Solar.R Ozone."},
-       kSuccess,
-       "EM Means"},
       {{"--data", data, "nosuch.mva"}, kBadInput, "mva: cannot read the script nosuch.mva (No such file or directory)"},
       {{"--data", data, dir}, kBadInput, "mva: cannot read the script " + dir + " (Is a directory)"},
       // Options are checked before the data file is asked for.
