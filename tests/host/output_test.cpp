@@ -172,12 +172,10 @@ TEST(OutputDocument, CategoriesAndCellDimensionsAndCallsRefused) {
   doc.category(4, value(1, "a", 9, "9"), rows);  // same value of the same variable
   doc.category(4, value(2, "b", 9, "9"), rows);  // same text, another variable
   doc.category(4, lit("9"), rows);               // same text, no variable
-  doc.category(4, num(9, 0), rows);              // the same text in other fields: the category of lit("9")
   doc.cell(4, num(1, 2), var(1, "age"));
   doc.cell(4, num(2, 2), var(2, "income"));
   const PivotTable& t = doc.table(0);
   EXPECT_EQ(tree(dimension(t, "LOUT_ ROW VARIABLES")), "9 9 9");
-  EXPECT_EQ(t.dimensions[0].categories.at(2).label.kind, Text::Kind::Literal);  // the first label met is kept
   const Dimension& own = dimension(t, "LOUT_ COL VARIABLES");
   EXPECT_EQ(own.axis(), Axis::Columns);
   EXPECT_EQ(tree(own), "age income");
@@ -237,6 +235,31 @@ TEST(OutputDocument, ManyCellsAreFoundAgainAndKeepTheirLastValueAndFootnotes) {
       EXPECT_EQ(cell.footnotes.size(), i % 11 == 0 ? 1u : 0u) << i;
     }
   }
+}
+
+// A label met again finds the category it made, under the same parent only;
+// labels that differ in their fields but show the same text (and name no
+// other variable) are one category, which keeps the first of them.
+TEST(OutputDocument, LabelsMetAgainFindTheirCategory) {
+  OutputDocument doc;
+  const Text stats = key("UOUT_ STATISTICS");
+  doc.begin_table(5, key("UOUT_ UNIVARIATE STATISTICS"), key("UOUT_ UNIVARIATE STATISTICS"));
+  doc.cell_dimension(5, stats);
+  for (int pass = 0; pass < 3; ++pass) {
+    for (const char* group : {"A", "B"}) {
+      doc.begin_group(5, lit(group), stats);
+      doc.cell(5, count(pass), lit("9"));
+      doc.cell(5, count(pass), num(9, 0));    // shows "9" too: the same category and cell
+      doc.cell(5, count(pass), var(9, "9"));  // names a variable: a category of its own
+      doc.end_group(5, stats);
+    }
+  }
+  const PivotTable& t = doc.table(0);
+  EXPECT_EQ(tree(dimension(t, "UOUT_ STATISTICS")), "A{9 9} B{9 9}");
+  ASSERT_EQ(t.cells.size(), 4u);
+  EXPECT_EQ(display(t.cells[3].value), "2");
+  EXPECT_EQ(t.dimensions[0].categories.at(1).label.kind, Text::Kind::Literal);
+  EXPECT_EQ(t.cells.value_count(), 3u);
 }
 
 TEST(OutputDocument, ItemsKeepTheirOrderAndPlaceAndRepeatsAreFolded) {
