@@ -311,9 +311,9 @@ TEST(ProgramFiles, PipeWithoutReaderStopsAtTheFirstSignal) {
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   for (const std::string signal_name : {"INT", "TERM", "HUP"}) {
     SCOPED_TRACE(signal_name);
-    // The signal 0.3 s after the start; killed, and failed, when 10 s later it still runs.
-    const std::string command = "timeout --preserve-status -k 10 -s " + signal_name + " 0.3 " + MVA_PROGRAM +
-                                " --data " + data + " --output " + pipe + " -e 'MVA age.' 2>" + err;
+    // The signal 1 s after the start (the handlers are in place); killed, and failed, when 10 s later it still runs.
+    const std::string command = "timeout --preserve-status -k 10 -s " + signal_name + " 1 " + MVA_PROGRAM + " --data " +
+                                data + " --output " + pipe + " -e 'MVA age.' 2>" + err;
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), kCommandError);
