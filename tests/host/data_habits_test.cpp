@@ -1,12 +1,11 @@
 // Data as R, pandas and spreadsheets write them, read to the counts and sums
-// R holds (tools/data_habits.R.out); headers made names; decimal commas; the
-// cell texts that mean no value; empty lines of a one-column file.
-#include <fmt/format.h>
+// R holds (tools/data_habits.R.out); headers made names. (Decimal commas and
+// the cell texts that mean no value are rows of the reading table of
+// data_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <map>
-#include <optional>
 #include <random>
 #include <set>
 #include <tuple>
@@ -16,13 +15,9 @@
 #include "host/data/dictionary.h"
 #include "host/data/number_text.h"
 #include "host/data/variable_names.h"
-#include "support/program_run.h"
 
 namespace mva::host {
 namespace {
-
-using test::cases_of;
-using test::error_of;
 
 const std::string kHabits = std::string(MVA_SOURCE_DIR) + "/tests/fixtures/data/habits/";
 
@@ -161,72 +156,6 @@ TEST(VariableNames, EveryHeaderBecomesAUniqueNameACommandCanSay) {
       }
     }
   }
-}
-
-TEST(DataHabits, DecimalCommasAndNoValueTokens) {
-  const auto with = [](std::optional<char> decimal, std::vector<std::string> na = {}) {
-    DataOptions options;
-    options.data_path = "d.csv";
-    options.decimal = decimal;
-    options.na_tokens = std::move(na);
-    return options;
-  };
-  // The data, the options, the cases, each variable's type and format.
-  const std::tuple<std::string, DataOptions, std::vector<std::string>, std::string> rows[] = {
-      // With ';' each column takes the mark its numbers use; quoted or not.
-      {"a;b;c;d\n1,5;2;x;1.5\n\"2\";3,25;y;-2\n-,5;\"1,0\";z;\n",
-       with({}),
-       {"1.5|2|x|1.5;2", "2|3.25|y|-2;3", "-0.5|1|z|.;4"},
-       "0 F8.1, 0 F8.2, 1 A1, 0 F8.1"},
-      // Both marks in one column, or a point beside a comma: text.
-      {"a;b\n1,5;1.234,5\n2.5;1\n", with({}), {"1,5|1.234,5;2", "2.5|1;3"}, "3 A3, 7 A7"},
-      // Long mantissas and exponents, which the in-place reader leaves to the long way.
-      {"a;b\n12345678901234567890,5;1,5e3\n1;2E-2\n",
-       with({}),
-       {"1.2345678901234567e+19|1500;2", "1|0.02;3"},
-       "0 F22.1, 0 F8.2"},
-      // Told: a comma everywhere (any delimiter but the comma), or a point everywhere.
-      {"a\tb\n1,5\t1.5\n", with(','), {"1.5|1.5;2"}, "0 F8.1, 3 A3"},
-      {"a;b\n1,5;1.5\n", with('.'), {"1,5|1.5;2"}, "3 A3, 0 F8.1"},
-      // What pandas and R write for no value, and the cell that is not one.
-      {"x,s\nNaN,NaN\nnan,nan\nNULL,NULL\nNone,None\nN/A,N/A\nn/a,n/a\n#N/A,#N/A\n<NA>,<NA>\nNA,NA\n.,.\n,\n1,a\n",
-       with({}),
-       {".|;2", ".|;3", ".|;4", ".|;5", ".|;6", ".|;7", ".|;8", ".|;9", ".|;10", ".|;11", ".|;12", "1|a;13"},
-       "0 F8.0, 1 A1"},
-      // --na replaces the set.
-      {"x,y\n-9,NaN\n1,2\n", with({}, {"-9"}), {".|NaN;2", "1|2;3"}, "0 F8.0, 3 A3"},
-      // One column: an empty line is a case without a value.
-      {"x\r\n1\r\n\r\n\r\n2.5\r\n\r\n", with({}), {"1;2", ".;3", ".;4", "2.5;5", ".;6"}, "0 F8.1"},
-      {"s\nab\n\nc", with({}), {"ab;2", ";3", "c;4"}, "2 A2"},
-  };
-  for (const auto& [csv, options, cases, types] : rows) {
-    const DataSet data = DataSet::from_text(csv, options);
-    EXPECT_EQ(cases_of(data), cases) << csv;
-    std::string seen;
-    for (const std::int64_t v : data.dictionary().variables()) {
-      const VarRecord& r = data.dictionary().slot(v);
-      seen += fmt::format("{}{} {}", seen.empty() ? "" : ", ", r.type, print_format_text(r.format));
-    }
-    EXPECT_EQ(seen, types) << csv;
-  }
-
-  // A decimal mark told is not noted.
-  EXPECT_TRUE(DataSet::from_text("a;b\n1,5;2\n", with(',')).notes().empty());
-
-  // A token that a string column declares as its own missing value is that
-  // value there (counted as user-missing), not blank.
-  const DataSet declared = DataSet::from_text("s,x\nN/A,1\nab,NaN\n,2\n", with({}),
-                                              R"({"variables": [{"name": "s", "missing": {"values": ["N/A"]}}]})");
-  EXPECT_EQ(cases_of(declared), (std::vector<std::string>{"N/A|1;2", "ab|.;3", "|2;4"}));
-}
-
-TEST(DataHabits, ManyEmptyLinesOfAOneColumnFileAreCounted) {
-  // Every tenth of 200,000 values missing: 20,000 missing values counted.
-  std::string column = "x\n";
-  for (int i = 0; i < 200000; ++i) column += i % 10 == 3 ? "\n" : std::to_string(i) + "\n";
-  const DataSet data = DataSet::from_text(column, {});
-  EXPECT_EQ(data.case_count(), 200000);
-  EXPECT_EQ(sum_of(data, 1).first, 180000);
 }
 
 }  // namespace

@@ -122,7 +122,6 @@ TEST(ReferenceHost, MessagesStandUnderTheGroupTheyBelongTo) {
 TEST(ReferenceHost, CommandMessagesNameTheirPlace) {
   const std::tuple<const char*, const char*, int, int> rows[] = {
       // command, message key, line, column
-      {"MVA a\n  /MAXCAT=0.", "PARS_ /MAXCAT MUST BE A POSITIVE INTEGER", 2, 11},
       {"MVA a nosuch.", "HOST_ UNKNOWN VARIABLE ^1", 1, 7},
       {"MVA a b\n /FOO.", "PARS_ BAD SUBCOMMAND ^1", 2, 3},
   };

@@ -2,6 +2,7 @@
 // format, and in the pictures drawn from them, byte for byte as the whole
 // table laid out at once; the JSON is exactly what the JSON library makes of
 // the same document, awkward texts included.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -144,7 +145,7 @@ TEST(StreamedRows, EveryFormatAsTheWholeTable) {
 // field of their labels included; a block read after one with fuller labels
 // keeps nothing of them.
 TEST(StreamedRows, LabelsComeBackWhole) {
-  Text full;
+  Text full, param, blank, number;
   full.kind = Text::Kind::Composite;
   full.key = "KEY_ ^1";
   full.number = -0.0;
@@ -153,14 +154,10 @@ TEST(StreamedRows, LabelsComeBackWhole) {
   full.name = "name";
   full.label = "two\nlines";
   full.is_integer = true;
-  Text param;
-  param.kind = Text::Kind::Number;
+  param.kind = number.kind = Text::Kind::Number;
   param.number = 2.5e300;
   param.variable = 7;
-  full.params = {param, Text{}};
-  Text blank;
-  Text number;
-  number.kind = Text::Kind::Number;
+  full.params = {param, blank};
   number.number = 123456;
   number.format.kind = FormatKind::Count;
   number.is_integer = true;
@@ -181,17 +178,13 @@ TEST(StreamedRows, LabelsComeBackWhole) {
     }
     ASSERT_TRUE(table.spool->write(rows, host::CellStore{}));
   }
-  const std::function<bool(const Text&, const Text&)> same = [&](const Text& a, const Text& b) {
-    if (a.kind != b.kind || a.key != b.key || std::signbit(a.number) != std::signbit(b.number) ||
-        a.number != b.number || a.format.kind != b.format.kind || a.format.type != b.format.type ||
-        a.format.width != b.format.width || a.format.decimals != b.format.decimals || a.variable != b.variable ||
-        a.name != b.name || a.label != b.label || a.is_integer != b.is_integer || a.params.size() != b.params.size()) {
-      return false;
-    }
-    for (std::size_t k = 0; k < a.params.size(); ++k) {
-      if (!same(a.params[k], b.params[k])) return false;
-    }
-    return true;
+  // Every field of a label, its parameters' included, as one text.
+  const std::function<std::string(const Text&)> fields = [&](const Text& t) {
+    std::string text = fmt::format("{} [{}] {} {} {} {} {} {} {} [{}] [{}] {} (", static_cast<int>(t.kind), t.key,
+                                   std::signbit(t.number), t.number, static_cast<int>(t.format.kind), t.format.type,
+                                   t.format.width, t.format.decimals, t.variable, t.name, t.label, t.is_integer);
+    for (const Text& p : t.params) text += fields(p) + ", ";
+    return text + ")";
   };
   std::size_t block = 0;
   table.spool->for_each_block(table, [&](const host::PivotTable& part) {
@@ -199,7 +192,7 @@ TEST(StreamedRows, LabelsComeBackWhole) {
     const std::vector<host::Category>& read = part.dimensions[0].categories;
     ASSERT_EQ(read.size(), blocks[block].size());
     for (std::size_t k = 0; k < read.size(); ++k) {
-      EXPECT_TRUE(same(read[k].label, blocks[block][k])) << "block " << block << " row " << k;
+      EXPECT_EQ(fields(read[k].label), fields(blocks[block][k])) << "block " << block << " row " << k;
       EXPECT_EQ(read[k].text, "shown");
     }
     ++block;
