@@ -212,11 +212,7 @@ void StreamedLayout::work_out(std::size_t v, const Text& value) const {
   numeric_[v] = is_numeric_value(value, shown_[v]) ? 1 : 0;
 }
 
-std::ptrdiff_t StreamedLayout::column_at(const int* at) const {
-  if (columns_.size() == 1) {
-    const AxisDimension& a = columns_.front();
-    return a.leaf_of[static_cast<std::size_t>(at[static_cast<std::size_t>(a.index)])];
-  }
+std::ptrdiff_t StreamedLayout::nested_column_at(const int* at) const {
   std::size_t c = 0;
   for (const AxisDimension& a : columns_) {
     const int leaf = a.leaf_of[static_cast<std::size_t>(at[static_cast<std::size_t>(a.index)])];

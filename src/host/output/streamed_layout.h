@@ -66,7 +66,13 @@ class StreamedLayout {
   void work_out(std::size_t v, const Text& value) const;
   // The column of the cell whose coordinates start at `at`, or -1 when it
   // stands at a label that became a group.
-  std::ptrdiff_t column_at(const int* at) const;
+  std::ptrdiff_t column_at(const int* at) const {
+    if (columns_.size() != 1) return nested_column_at(at);
+    const AxisDimension& a = columns_.front();
+    return a.leaf_of[static_cast<std::size_t>(at[static_cast<std::size_t>(a.index)])];
+  }
+  // column_at() of a table with more than one column dimension.
+  std::ptrdiff_t nested_column_at(const int* at) const;
   // A table with the columns of `table`, one row standing for all of them
   // and a cell in each column that holds a number: its layout has the
   // header of the whole table.
