@@ -11,6 +11,7 @@
 // Every system-missing number is null. Footnote markers are listed on the
 // elements they mark, and each footnote carries its marker.
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -285,51 +286,78 @@ void append_strings(std::string& out, const std::vector<std::string>& items, int
   out += ']';
 }
 
+// The text that starts each member of a category at a nesting depth ("{\n"
+// or ",\n", the indentation and the quoted name with ": "), and the text that
+// ends the category, made once a depth: a case table writes them for a
+// category a row.
+class MemberStarts {
+ public:
+  enum Member : std::size_t { kKey, kText, kVariable, kValue, kChildren, kUngrouped, kFootnotes, kEnd, kCount };
+
+  const std::string& operator()(int depth, Member member) {
+    const auto d = static_cast<std::size_t>(depth);
+    if (made_.size() <= d) made_.resize(d + 1);
+    std::array<std::string, kCount>& texts = made_[d];
+    if (texts[kKey].empty()) {
+      constexpr std::array<std::string_view, kEnd> kNames = {"key",      "text",      "variable", "value",
+                                                             "children", "ungrouped", "footnotes"};
+      for (std::size_t m = 0; m < kNames.size(); ++m) {
+        std::string& t = texts[m];
+        t = m == kKey ? "{\n" : ",\n";
+        append_indent(t, depth + 1);
+        t.append("\"").append(kNames[m]).append("\": ");
+      }
+      texts[kEnd] = "\n";
+      append_indent(texts[kEnd], depth);
+      texts[kEnd] += '}';
+    }
+    return texts[member];
+  }
+
+ private:
+  std::vector<std::array<std::string, kCount>> made_;  // by depth
+};
+
 // Appends category `index` of `dim` at nesting depth `depth`, as append_json
 // lays out category_json(table, dim, index): a case table has a category a
 // row, too many to build each as a JSON tree.
-void append_category(std::string& out, const PivotTable& table, const Dimension& dim, int index, int depth) {
+void append_category(std::string& out, const PivotTable& table, const Dimension& dim, int index, int depth,
+                     MemberStarts& starts) {
   const Category& category = dim.categories[static_cast<std::size_t>(index)];
-  const auto member = [&](std::string_view name, bool first) {
-    out += first ? "{\n" : ",\n";
-    append_indent(out, depth + 1);
-    out += '"';
-    out += name;
-    out += "\": ";
-  };
-  member("key", true);
+  const auto member = [&](MemberStarts::Member m) { out += starts(depth, m); };
+  member(MemberStarts::kKey);
   const std::string key = key_of(category.label);
   if (key.empty()) {
     out += "null";
   } else {
     append_string(out, key);
   }
-  member("text", false);
+  member(MemberStarts::kText);
   append_string(out, category.text);
   if (category.label.kind == Text::Kind::Variable) {
-    member("variable", false);
+    member(MemberStarts::kVariable);
     append_string(out, category.label.name);
   }
   if (category.label.kind == Text::Kind::VarValue) {
-    member("value", false);
+    member(MemberStarts::kValue);
     out += dumped(number_json(category.label));
   }
   if (category.group || !category.children.empty()) {
-    member("children", false);
+    member(MemberStarts::kChildren);
     if (category.children.empty()) {
       out += "[]";
     } else {
       out += "[\n";
       for (std::size_t k = 0; k < category.children.size(); ++k) {
         append_indent(out, depth + 2);
-        append_category(out, table, dim, category.children[k], depth + 2);
+        append_category(out, table, dim, category.children[k], depth + 2, starts);
         out += k + 1 < category.children.size() ? ",\n" : "\n";
       }
       append_indent(out, depth + 1);
       out += ']';
     }
     if (category.ungrouped) {
-      member("ungrouped", false);
+      member(MemberStarts::kUngrouped);
       out += "true";
     }
   }
@@ -338,12 +366,10 @@ void append_category(std::string& out, const PivotTable& table, const Dimension&
     for (const int f : category.footnotes) {
       markers.push_back(footnote_marker(table.annotations[static_cast<std::size_t>(f)].marker));
     }
-    member("footnotes", false);
+    member(MemberStarts::kFootnotes);
     append_strings(out, markers, depth + 1);
   }
-  out += '\n';
-  append_indent(out, depth);
-  out += '}';
+  member(MemberStarts::kEnd);
 }
 
 // Writes the cells of a table, laid out as dumps of cell_json() would be.
@@ -522,11 +548,12 @@ void write_streamed_dimensions(std::string& out, const PivotTable& table, const 
         continue;
       }
       Container categories(out, depth + 2, '[');
+      MemberStarts starts;
       for_each_row_block(table, [&](const PivotTable& part) {
         const Dimension& dim = part.dimensions[rows];
         for (const int c : dim.top) {
           categories.element();
-          append_category(out, part, dim, c, depth + 3);
+          append_category(out, part, dim, c, depth + 3, starts);
           spill(out, write);
         }
       });
