@@ -196,16 +196,24 @@ template <class Word>
 
 bool same_params(const Text& a, const Text& b);
 
+// Two formats of the same four fields, compared as two words.
+[[gnu::always_inline]] inline bool same_format(const Format& a, const Format& b) {
+  static_assert(sizeof(Format) == 2 * sizeof(std::uint64_t));
+  const auto* p = reinterpret_cast<const char*>(&a);
+  const auto* q = reinterpret_cast<const char*>(&b);
+  return load<std::uint64_t>(p) == load<std::uint64_t>(q) && load<std::uint64_t>(p + 8) == load<std::uint64_t>(q + 8);
+}
+
 // True when two texts agree in every field (numbers bit for bit, so that -0
 // and 0 stay apart), and so show the same wherever they are shown. The
-// fields are compared cheapest first, the scalars as plain words; a table
-// compares a text with the one it expects millions of times, and the
-// texts mostly agree, so every field is usually read.
+// scalars are compared as plain words, and the fields in which the values
+// of a column mostly differ (the kind, the number, the key of a mark) come
+// first: a table compares a text with the ones it expects millions of
+// times, and when they differ it should know soon.
 [[gnu::always_inline]] inline bool same_text(const Text& a, const Text& b) {
-  static_assert(sizeof(Format) == 4 * sizeof(int));
-  return a.kind == b.kind && a.variable == b.variable && bits_of(a.number) == bits_of(b.number) &&
-         a.is_integer == b.is_integer && std::memcmp(&a.format, &b.format, sizeof(Format)) == 0 &&
-         same_bytes(a.key, b.key) && same_bytes(a.name, b.name) && same_bytes(a.label, b.label) &&
+  return a.kind == b.kind && bits_of(a.number) == bits_of(b.number) && same_bytes(a.key, b.key) &&
+         a.variable == b.variable && a.is_integer == b.is_integer && same_format(a.format, b.format) &&
+         same_bytes(a.name, b.name) && same_bytes(a.label, b.label) &&
          (a.params.empty() ? b.params.empty() : same_params(a, b));
 }
 
@@ -272,19 +280,29 @@ void CellStore::grow_cell_slots() {
 std::size_t CellStore::intern(const Text& value, Hints* hints) {
   if (hints != nullptr) {
     Hints& h = *hints;
-    for (std::size_t k = 0; k < h.size(); ++k) {
-      const std::uint32_t v = h[k];
-      if (v < values_.size() && same_text(values_[v], value)) {
-        std::rotate(h.begin(), h.begin() + static_cast<std::ptrdiff_t>(k),
-                    h.begin() + static_cast<std::ptrdiff_t>(k) + 1);
-        return v;
-      }
-    }
-    const std::size_t v = intern(value, nullptr);
-    std::rotate(h.begin(), h.end() - 1, h.end());
-    h[0] = static_cast<std::uint32_t>(v);
-    return v;
+    // The latest value again: the hints stay as they are.
+    if (h[0] < values_.size() && same_text(values_[h[0]], value)) return h[0];
+    return intern_hinted(value, h);
   }
+  return intern_new(value);
+}
+
+std::size_t CellStore::intern_hinted(const Text& value, Hints& h) {
+  for (std::size_t k = 1; k < h.size(); ++k) {
+    const std::uint32_t v = h[k];
+    if (v < values_.size() && same_text(values_[v], value)) {
+      std::rotate(h.begin(), h.begin() + static_cast<std::ptrdiff_t>(k),
+                  h.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+      return v;
+    }
+  }
+  const std::size_t v = intern_new(value);
+  std::rotate(h.begin(), h.end() - 1, h.end());
+  h[0] = static_cast<std::uint32_t>(v);
+  return v;
+}
+
+std::size_t CellStore::intern_new(const Text& value) {
   if (value_slots_.size() * 2 < (values_.size() + 1) * 3) {
     rebuild_slots(value_slots_, values_.size(), [this](std::size_t k) { return finish(text_hash(values_[k])); });
   }
@@ -506,6 +524,10 @@ PivotTable& OutputDocument::open_table(int number, std::string_view call) {
     PivotTable& last = *tables_[last_table_];
     if (last.number == number && last.open) return last;
   }
+  return find_open_table(number, call);
+}
+
+PivotTable& OutputDocument::find_open_table(int number, std::string_view call) {
   auto it = open_.find(number);
   if (it == open_.end()) {
     if (number != kFilesSavedTable) fault(number, call, "the table is not open");
@@ -583,6 +605,11 @@ int OutputDocument::find_or_add(Dimension& dimension, const Text& label, int par
       }
     }
   }
+  return find_or_add_missed(dimension, label, parent);
+}
+
+int OutputDocument::find_or_add_missed(Dimension& dimension, const Text& label, int parent) {
+  const int previous = dimension.last_found_;
   // The same label under the same parent is the same category; only a label
   // not met lately is displayed and looked up by its identity.
   std::uint64_t h = text_hash(label);

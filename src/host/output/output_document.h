@@ -186,8 +186,10 @@ class CellStore {
   void clear_cells();
 
   std::size_t intern(const Text& value, Hints* hints);  // the index of `value` among values_, added if new
-  std::size_t coordinate_hash(const int* at) const;     // hash of dims_ coordinates from `at`
-  bool same_place(const int* a, const int* b) const;    // true when dims_ coordinates agree
+  [[gnu::noinline]] std::size_t intern_hinted(const Text& value, Hints& hints);  // intern() past the latest hint
+  [[gnu::noinline]] std::size_t intern_new(const Text& value);  // intern() without hints: by the value's hash
+  std::size_t coordinate_hash(const int* at) const;             // hash of dims_ coordinates from `at`
+  bool same_place(const int* a, const int* b) const;            // true when dims_ coordinates agree
   void grow_cell_slots();  // rehashes every cell, first doubling cell_slots_ until it has room for one more
 
   std::size_t dims_ = 0;                      // coordinates per cell
@@ -391,9 +393,13 @@ class OutputDocument {
   std::vector<Item>& current_items();
   PivotTable& create_table(int number, const Text& title, const Text& subtype);
   PivotTable& open_table(int number, std::string_view call);
+  // open_table() when the table named last is not it.
+  [[gnu::noinline]] PivotTable& find_open_table(int number, std::string_view call);
   int dimension_of(PivotTable& table, const Text& name, std::string_view call);
   int add_dimension(PivotTable& table, const Text& name);
-  int find_or_add(Dimension& dimension, const Text& label, int parent);        // the category, added if new
+  int find_or_add(Dimension& dimension, const Text& label, int parent);  // the category, added if new
+  // find_or_add() when the category after the one found last is not it.
+  [[gnu::noinline]] int find_or_add_missed(Dimension& dimension, const Text& label, int parent);
   int find_or_add_shown(Dimension& dimension, const Text& label, int parent);  // the same, by its identity
   // The category under `parent` that names `variable` (0 for none) and shows
   // `shown`; -1 when there is none.

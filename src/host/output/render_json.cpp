@@ -11,7 +11,10 @@
 // Every system-missing number is null. Footnote markers are listed on the
 // elements they mark, and each footnote carries its marker.
 #include <algorithm>
+#include <array>
+#include <cassert>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <filesystem>
 #include <set>
@@ -283,51 +286,78 @@ void append_strings(std::string& out, const std::vector<std::string>& items, int
   out += ']';
 }
 
+// The text that starts each member of a category at a nesting depth ("{\n"
+// or ",\n", the indentation and the quoted name with ": "), and the text that
+// ends the category, made once a depth: a case table writes them for a
+// category a row.
+class MemberStarts {
+ public:
+  enum Member : std::size_t { kKey, kText, kVariable, kValue, kChildren, kUngrouped, kFootnotes, kEnd, kCount };
+
+  const std::string& operator()(int depth, Member member) {
+    const auto d = static_cast<std::size_t>(depth);
+    if (made_.size() <= d) made_.resize(d + 1);
+    std::array<std::string, kCount>& texts = made_[d];
+    if (texts[kKey].empty()) {
+      constexpr std::array<std::string_view, kEnd> kNames = {"key",      "text",      "variable", "value",
+                                                             "children", "ungrouped", "footnotes"};
+      for (std::size_t m = 0; m < kNames.size(); ++m) {
+        std::string& t = texts[m];
+        t = m == kKey ? "{\n" : ",\n";
+        append_indent(t, depth + 1);
+        t.append("\"").append(kNames[m]).append("\": ");
+      }
+      texts[kEnd] = "\n";
+      append_indent(texts[kEnd], depth);
+      texts[kEnd] += '}';
+    }
+    return texts[member];
+  }
+
+ private:
+  std::vector<std::array<std::string, kCount>> made_;  // by depth
+};
+
 // Appends category `index` of `dim` at nesting depth `depth`, as append_json
 // lays out category_json(table, dim, index): a case table has a category a
 // row, too many to build each as a JSON tree.
-void append_category(std::string& out, const PivotTable& table, const Dimension& dim, int index, int depth) {
+void append_category(std::string& out, const PivotTable& table, const Dimension& dim, int index, int depth,
+                     MemberStarts& starts) {
   const Category& category = dim.categories[static_cast<std::size_t>(index)];
-  const auto member = [&](std::string_view name, bool first) {
-    out += first ? "{\n" : ",\n";
-    append_indent(out, depth + 1);
-    out += '"';
-    out += name;
-    out += "\": ";
-  };
-  member("key", true);
+  const auto member = [&](MemberStarts::Member m) { out += starts(depth, m); };
+  member(MemberStarts::kKey);
   const std::string key = key_of(category.label);
   if (key.empty()) {
     out += "null";
   } else {
     append_string(out, key);
   }
-  member("text", false);
+  member(MemberStarts::kText);
   append_string(out, category.text);
   if (category.label.kind == Text::Kind::Variable) {
-    member("variable", false);
+    member(MemberStarts::kVariable);
     append_string(out, category.label.name);
   }
   if (category.label.kind == Text::Kind::VarValue) {
-    member("value", false);
+    member(MemberStarts::kValue);
     out += dumped(number_json(category.label));
   }
   if (category.group || !category.children.empty()) {
-    member("children", false);
+    member(MemberStarts::kChildren);
     if (category.children.empty()) {
       out += "[]";
     } else {
       out += "[\n";
       for (std::size_t k = 0; k < category.children.size(); ++k) {
         append_indent(out, depth + 2);
-        append_category(out, table, dim, category.children[k], depth + 2);
+        append_category(out, table, dim, category.children[k], depth + 2, starts);
         out += k + 1 < category.children.size() ? ",\n" : "\n";
       }
       append_indent(out, depth + 1);
       out += ']';
     }
     if (category.ungrouped) {
-      member("ungrouped", false);
+      member(MemberStarts::kUngrouped);
       out += "true";
     }
   }
@@ -336,35 +366,26 @@ void append_category(std::string& out, const PivotTable& table, const Dimension&
     for (const int f : category.footnotes) {
       markers.push_back(footnote_marker(table.annotations[static_cast<std::size_t>(f)].marker));
     }
-    member("footnotes", false);
+    member(MemberStarts::kFootnotes);
     append_strings(out, markers, depth + 1);
   }
-  out += '\n';
-  append_indent(out, depth);
-  out += '}';
-}
-
-// The names from the outermost group down to `leaf`, as category_path gives them.
-std::vector<std::string> path_names(const Dimension& dim, int leaf) {
-  std::vector<std::string> names;
-  for (int c = leaf; c >= 0; c = dim.categories[static_cast<std::size_t>(c)].parent) {
-    names.push_back(category_name(dim.categories[static_cast<std::size_t>(c)]));
-  }
-  std::reverse(names.begin(), names.end());
-  return names;
+  member(MemberStarts::kEnd);
 }
 
 // Writes the cells of a table, laid out as dumps of cell_json() would be.
-// A cell is a run of pieces made once: the text between its variable parts,
-// each category's member of "at" and of "path" (with the indentation before
-// and the separator after it), and each distinct value's number and text.
+// A cell is a run of pieces made once and kept one after another in a
+// string of their own: each category's member of "at" and of "path" (with
+// the text before and the separator after it), and each distinct value's
+// number and text with the end of the cell. A case table has millions of
+// cells: each is written by making room for all its pieces at once and
+// copying them in, without building any text of its own.
 class CellWriter {
  public:
   // For cells at nesting depth `depth` of tables with these dimension names
   // (at least one); `rows` is the dimension whose categories change from one
   // part of the table to the next (-1 for none).
   CellWriter(const std::vector<std::string>& names, int depth, int rows)
-      : depth_(depth), rows_(rows), at_(names.size()), path_(names.size()) {
+      : depth_(depth), rows_(rows), at_(names.size()), path_(names.size()), parts_(2 * names.size() + 1) {
     for (const std::string& name : names) {
       std::string key;
       append_indent(key, depth + 2);
@@ -377,6 +398,7 @@ class CellWriter {
       piece += after;
       return piece;
     };
+    separator_ = line(",\n", 0, "");
     open_ = line("{\n", 1, "\"at\": {\n");
     to_path_ = line("", 1, "},\n") + line("", 1, "\"path\": {\n");
     to_value_ = line("", 1, "},\n") + line("", 1, "\"value\": ");
@@ -392,61 +414,118 @@ class CellWriter {
       at_[static_cast<std::size_t>(rows_)].clear();
       path_[static_cast<std::size_t>(rows_)].clear();
     }
-    if (value_.size() < part.cells.value_count()) value_.resize(part.cells.value_count());
   }
 
-  // Appends one cell of the part begun last. The first dimension's pieces
-  // carry the text before them, and each value's piece the text around its
-  // number and text, so that a cell of two dimensions is five copies.
-  void write(std::string& out, const TableCell& cell) {
-    if (cell.at.size() == 0) {
-      out += open_;
-      out += to_path_;
+  // Appends one cell of the part begun last, after the separator from the
+  // cell before when `separated`.
+  void write(std::string& out, const TableCell& cell, bool separated) {
+    assert(cell.at.size() > 0 && cell.at.size() == keys_.size());
+    const std::size_t dims = cell.at.size();
+    for (std::size_t d = 0; d < dims; ++d) {
+      parts_[d] = piece(at_[d], d, cell.at[d], false);
+      parts_[dims + d] = piece(path_[d], d, cell.at[d], true);
     }
-    for (std::size_t d = 0; d < cell.at.size(); ++d) out += piece(at_, d, cell.at[d], false);
-    for (std::size_t d = 0; d < cell.at.size(); ++d) out += piece(path_, d, cell.at[d], true);
-    const std::size_t v = cell.value_index;
-    if (value_[v].empty()) {
-      value_[v] = to_value_ + dumped(number_json(cell.value)) + to_text_ + dumped(ordered_json(display(cell.value)));
-    }
-    out += value_[v];
-    if (!cell.footnotes.empty()) {
+    std::string_view value = value_piece(cell);
+    // A cell with footnotes has them between its text and its end.
+    const bool noted = !cell.footnotes.empty();
+    if (noted) value.remove_suffix(close_.size());
+    parts_[2 * dims] = value;
+    std::size_t size = separated ? separator_.size() : 0;
+    for (const std::string_view part : parts_) size += part.size();
+    std::size_t at = out.size();
+    out.resize(at + size);
+    char* p = out.data();
+    if (separated) at = copy(p, at, separator_);
+    for (const std::string_view part : parts_) at = copy(p, at, part);
+    if (noted) {
       ordered_json markers;
       add_markers(markers, *table_, cell.footnotes);
       out += to_footnotes_;
       append_json(out, markers["footnotes"], depth_ + 1);
+      out += close_;
     }
-    out += close_;
   }
 
  private:
-  // The member of category c of dimension d in "at" or "path", made on first use.
-  const std::string& piece(std::vector<std::vector<std::string>>& cache, std::size_t d, int c, bool path) {
-    std::vector<std::string>& pieces = cache[d];
-    const auto k = static_cast<std::size_t>(c);
-    const Dimension& dim = table_->dimensions[d];
-    if (pieces.size() <= k) pieces.resize(dim.categories.size());
-    std::string& p = pieces[k];
-    if (p.empty()) {
-      if (d == 0) p = path ? to_path_ : open_;
-      p += keys_[d];
-      if (path) {
-        append_strings(p, path_names(dim, c), depth_ + 2);
-      } else {
-        append_string(p, category_name(dim.categories[k]));
-      }
-      p += d + 1 < keys_.size() ? ",\n" : "\n";
+  // The pieces of one kind, one after another in `chars`; `where` holds each
+  // one's start and size by category or value (size 0 while not made).
+  struct Pieces {
+    std::string chars;
+    std::vector<std::pair<std::size_t, std::size_t>> where;
+
+    void clear() {
+      chars.clear();
+      where.clear();
     }
-    return p;
+    // Piece k, or an empty view while it is not made.
+    std::string_view find(std::size_t k) const {
+      if (k >= where.size()) return {};
+      return std::string_view(chars.data() + where[k].first, where[k].second);
+    }
+    std::string_view keep(std::size_t k, const std::string& piece) {
+      if (where.size() <= k) where.resize(k + 1, {0, 0});
+      where[k] = {chars.size(), piece.size()};
+      chars += piece;
+      return find(k);
+    }
+  };
+
+  static std::size_t copy(char* out, std::size_t at, std::string_view piece) {
+    std::memcpy(out + at, piece.data(), piece.size());
+    return at + piece.size();
+  }
+
+  // The member of category c of dimension d in "at" or "path", made on first use.
+  std::string_view piece(Pieces& pieces, std::size_t d, int c, bool path) {
+    const std::string_view made = pieces.find(static_cast<std::size_t>(c));
+    return made.empty() ? make_piece(pieces, d, c, path) : made;
+  }
+  [[gnu::noinline]] std::string_view make_piece(Pieces& pieces, std::size_t d, int c, bool path) {
+    const Dimension& dim = table_->dimensions[d];
+    std::string& p = scratch_;  // keeps its room from piece to piece
+    p.clear();
+    if (d == 0) p += path ? to_path_ : open_;
+    p += keys_[d];
+    if (path) {
+      // The names from the outermost group down, as append_strings lays them out.
+      chain_.clear();
+      for (int k = c; k >= 0; k = dim.categories[static_cast<std::size_t>(k)].parent) chain_.push_back(k);
+      p += "[\n";
+      for (std::size_t k = chain_.size(); k-- > 0;) {
+        append_indent(p, depth_ + 3);
+        append_string(p, category_name(dim.categories[static_cast<std::size_t>(chain_[k])]));
+        p += k > 0 ? ",\n" : "\n";
+      }
+      append_indent(p, depth_ + 2);
+      p += ']';
+    } else {
+      append_string(p, category_name(dim.categories[static_cast<std::size_t>(c)]));
+    }
+    p += d + 1 < keys_.size() ? ",\n" : "\n";
+    return pieces.keep(static_cast<std::size_t>(c), p);
+  }
+
+  // The number and text of the cell's value with what stands around them,
+  // made on first use.
+  std::string_view value_piece(const TableCell& cell) {
+    const std::string_view made = value_.find(cell.value_index);
+    return made.empty() ? make_value_piece(cell) : made;
+  }
+  [[gnu::noinline]] std::string_view make_value_piece(const TableCell& cell) {
+    return value_.keep(cell.value_index, to_value_ + dumped(number_json(cell.value)) + to_text_ +
+                                             dumped(ordered_json(display(cell.value))) + close_);
   }
 
   const PivotTable* table_ = nullptr;
   int depth_;
   int rows_;
   std::vector<std::string> keys_;  // each dimension's name as a cell's key, indented, with ": "
-  std::string open_, to_path_, to_value_, to_text_, to_footnotes_, close_;  // the text between the parts
-  std::vector<std::vector<std::string>> at_, path_;                         // by dimension and category
-  std::vector<std::string> value_;  // by distinct value: its number and text with what stands before them
+  std::string separator_, open_, to_path_, to_value_, to_text_, to_footnotes_, close_;  // the text between the parts
+  std::vector<Pieces> at_, path_;                                                       // by dimension, by category
+  Pieces value_;                                                                        // by distinct value
+  std::vector<std::string_view> parts_;  // the pieces of the cell being written
+  std::string scratch_;                  // the piece being made
+  std::vector<int> chain_;               // the categories of a path being made, innermost first
 };
 
 // The "dimensions" member of a streamed table: the case dimension's
@@ -469,11 +548,12 @@ void write_streamed_dimensions(std::string& out, const PivotTable& table, const 
         continue;
       }
       Container categories(out, depth + 2, '[');
+      MemberStarts starts;
       for_each_row_block(table, [&](const PivotTable& part) {
         const Dimension& dim = part.dimensions[rows];
         for (const int c : dim.top) {
           categories.element();
-          append_category(out, part, dim, c, depth + 3);
+          append_category(out, part, dim, c, depth + 3, starts);
           spill(out, write);
         }
       });
@@ -506,15 +586,18 @@ void write_table(std::string& out, const PivotTable& table, const std::string* p
   // A streamed table's cells come block by block, each block with the case
   // categories of its own rows.
   CellWriter writer(names, depth + 2, table.streamed() ? table.spool_dimension : -1);
+  bool first = true;
   for_each_row_block(table, [&](const PivotTable& part) {
     writer.begin(part);
     for (const TableCell& cell : part.cells) {
-      cells.element();
+      // The writer puts the separator between cells itself.
+      if (first || !distinct) cells.element();
       if (distinct) {
-        writer.write(out, cell);
+        writer.write(out, cell, !first);
       } else {
         append_json(out, cell_json(part, cell, names), depth + 2);
       }
+      first = false;
       spill(out, write);
     }
   });

@@ -177,13 +177,22 @@ void StreamedLayout::survey_cells(const PivotTable& part, const std::vector<int>
                                   CellSurvey& s) const {
   // The cells are read from the store's arrays: a block holds hundreds of
   // thousands of them, and most show one of a few values without footnotes.
+  // A column mostly shows the value its cell in the row above showed: such a
+  // cell without footnotes adds nothing new.
   const CellStore& cells = part.cells;
   if (!cells.empty()) s.any_cell = true;
+  constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+  s.last_value.assign(column_count_, kNone);
   for (std::size_t i = 0; i < cells.size(); ++i) {
     const int* at = cells.coords_.data() + i * cells.dims_;
     const std::ptrdiff_t c = column_at(at);
     if (leaf_of[static_cast<std::size_t>(at[dimension_])] < 0 || c < 0) continue;
     const std::size_t v = cells.value_of_[i];
+    std::size_t& last = s.last_value[static_cast<std::size_t>(c)];
+    if (cells.notes_of_[i] == 0) {
+      if (last == v) continue;
+      last = v;
+    }
     if (numeric(v, cells.values_[v])) s.numeric_column[static_cast<std::size_t>(c)] = true;
     if (!measure) continue;
     std::size_t width = 0;
@@ -198,19 +207,12 @@ void StreamedLayout::survey_cells(const PivotTable& part, const std::vector<int>
   }
 }
 
-bool StreamedLayout::numeric(std::size_t v, const Text& value) const {
-  if (numeric_[v] < 0) {
-    shown_[v] = flatten(display(value));
-    numeric_[v] = is_numeric_value(value, shown_[v]) ? 1 : 0;
-  }
-  return numeric_[v] == 1;
+void StreamedLayout::work_out(std::size_t v, const Text& value) const {
+  shown_[v] = flatten(display(value));
+  numeric_[v] = is_numeric_value(value, shown_[v]) ? 1 : 0;
 }
 
-std::ptrdiff_t StreamedLayout::column_at(const int* at) const {
-  if (columns_.size() == 1) {
-    const AxisDimension& a = columns_.front();
-    return a.leaf_of[static_cast<std::size_t>(at[static_cast<std::size_t>(a.index)])];
-  }
+std::ptrdiff_t StreamedLayout::nested_column_at(const int* at) const {
   std::size_t c = 0;
   for (const AxisDimension& a : columns_) {
     const int leaf = a.leaf_of[static_cast<std::size_t>(at[static_cast<std::size_t>(a.index)])];

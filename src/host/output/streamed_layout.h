@@ -46,6 +46,7 @@ class StreamedLayout {
     std::vector<bool> numeric_column;
     std::vector<std::size_t> column_width;
     std::vector<std::size_t> value_width;  // by distinct value; max() when not yet measured
+    std::vector<std::size_t> last_value;   // by column: the value of its last cell without footnotes in the block
   };
 
   // Surveys the cells of one block; leaf_of gives the row of each category
@@ -57,10 +58,21 @@ class StreamedLayout {
   void place_cells(const PivotTable& part, const std::vector<int>& leaf_of, std::vector<int>& at) const;
   // True when distinct value v (`value`) is shown right-aligned; works out
   // what it shows on first use.
-  bool numeric(std::size_t v, const Text& value) const;
+  bool numeric(std::size_t v, const Text& value) const {
+    if (numeric_[v] < 0) work_out(v, value);
+    return numeric_[v] == 1;
+  }
+  // Works out what distinct value v shows and whether that is a number.
+  void work_out(std::size_t v, const Text& value) const;
   // The column of the cell whose coordinates start at `at`, or -1 when it
   // stands at a label that became a group.
-  std::ptrdiff_t column_at(const int* at) const;
+  std::ptrdiff_t column_at(const int* at) const {
+    if (columns_.size() != 1) return nested_column_at(at);
+    const AxisDimension& a = columns_.front();
+    return a.leaf_of[static_cast<std::size_t>(at[static_cast<std::size_t>(a.index)])];
+  }
+  // column_at() of a table with more than one column dimension.
+  std::ptrdiff_t nested_column_at(const int* at) const;
   // A table with the columns of `table`, one row standing for all of them
   // and a cell in each column that holds a number: its layout has the
   // header of the whole table.
