@@ -211,7 +211,8 @@ void finish_listwise(Context& cx, const MomentWeights& listwise, RealTriangle LW
 // CASEVAL are left holding the last case, as the plain pass leaves them.
 template <class Query>
 void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& code_of, const MissingCodeTable* table,
-                         WordArray CASEMISS, MomentWeights& listwise, const PairwiseArrays& pw, Origins& origins) {
+                         WordArray CASEMISS, MomentWeights& listwise, const PairwiseArrays& pw, Origins& origins,
+                         const BesideWork& beside) {
   Host& host = cx.host;
   MvaCommon& cmn = cx.cmn;
   const std::int64_t nv = cmn.NV, nvar = cmn.NVAR, ncases = cmn.NCASES;
@@ -239,7 +240,15 @@ void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& cod
       states.emplace_back(nvar, nv);
       readers.emplace_back(cx, roles, code_of, &origins, table);
     }
-    host.for_each_chunk(in_wave, [&](std::int64_t c) {
+    // The first wave also takes the work beside the pass, as its first
+    // item, so that it starts at once.
+    const std::int64_t extra = wave == 0 && beside ? 1 : 0;
+    host.for_each_chunk(in_wave + extra, [&](std::int64_t item) {
+      if (item < extra) {
+        beside();
+        return;
+      }
+      const std::int64_t c = item - extra;
       ChunkMoments& s = states[static_cast<std::size_t>(c)];
       CaseReader<Query>& reader = readers[static_cast<std::size_t>(c)];
       const WordArray miss(s.casemiss);
@@ -278,7 +287,7 @@ void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& cod
 // plain cells from the values they read.
 template <class Query>
 void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Query& code_of,
-                 const MissingCodeTable* table) {
+                 const MissingCodeTable* table, const BesideWork& beside) {
   Host& host = cx.host;
   MvaCommon& cmn = cx.cmn;
   const ColumnRoles roles = column_roles(cx);
@@ -293,7 +302,7 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
   if (cmn.NCASES > kChunkCases) {
     MomentWeights listwise;
     Origins origins(nv);
-    chunked_moment_pass(cx, roles, code_of, table, CASEMISS, listwise, pw, origins);
+    chunked_moment_pass(cx, roles, code_of, table, CASEMISS, listwise, pw, origins, beside);
     add_origins_back(roles, origins, listwise.sumw > 0.0, LWMEAN, pw);
     finish_listwise(cx, listwise, LWCOV, sums);
     pairwise_weights_done(nv, pw);
@@ -331,21 +340,28 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
   pairwise_weights_done(nv, pw);
   finish_pairs(roles, pw);
   SETMOM(cx, true);
+  if (beside) beside();
 }
 
 }  // namespace
 
-void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) {
-  if (MOMDON(cx)) return;
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) { MOMENT(cx, CASEMISS, sums, BesideWork{}); }
+
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const BesideWork& beside) {
+  if (MOMDON(cx)) {
+    if (beside) beside();
+    return;
+  }
   // The missing-value rules are read once for the pass, not once per cell.
   const MissingCodeTable table(cx);
   moment_pass(
-      cx, CASEMISS, sums, [&table](const Context&, std::int64_t L, std::int64_t v) { return table(L, v); }, &table);
+      cx, CASEMISS, sums, [&table](const Context&, std::int64_t L, std::int64_t v) { return table(L, v); }, &table,
+      beside);
 }
 
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQuery& code_of) {
   if (MOMDON(cx)) return;
-  moment_pass(cx, CASEMISS, sums, code_of, nullptr);
+  moment_pass(cx, CASEMISS, sums, code_of, nullptr, BesideWork{});
 }
 
 namespace {
