@@ -40,7 +40,7 @@ class EmGroundwork {
 
   // Patterns at most that ahead() chains without interrupt polls: the chain
   // costs up to the square of the patterns.
-  static constexpr std::size_t kUnpolledGroups = 4096;
+  static constexpr std::size_t kUnpolledGroups = 1024;
 
   // The work that needs no host call: all of it, unless the patterns are
   // more than kUnpolledGroups.
