@@ -1,8 +1,9 @@
 // The passes over the cases that run in chunks on the host's workers, on a
 // generated file of several chunks with a weight: the whole output, split
-// groups included, is the same on 1, 2 and 5 threads, and so are the
-// output and saved file of regression imputation; the chunked moments agree
-// with the straightforward two-pass weighted sums.
+// groups included and EM (whose set-up runs beside the first wave), is the
+// same on 1, 2 and 5 threads, and so are the output and saved file of
+// regression imputation; the chunked moments agree with the straightforward
+// two-pass weighted sums.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -44,7 +45,7 @@ TEST(ChunkedPasses, SameOutputOnAnyNumberOfThreads) {
     data.workspace_bytes = std::int64_t{512} << 20;
     data.threads = threads;
     const auto host = make_host(data);
-    ASSERT_EQ(run_command(*host, "MVA x1 TO x5 /LISTWISE /PAIRWISE."), 0);
+    ASSERT_EQ(run_command(*host, "MVA x1 TO x5 /LISTWISE /PAIRWISE /EM."), 0);
     const std::string json = host::render_json(host->output());
     ASSERT_NE(json.find("LOUT_ LISTWISE"), std::string::npos);
     if (first.empty()) {

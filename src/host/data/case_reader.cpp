@@ -42,6 +42,11 @@ CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content) : con
     sources_.push_back({cells, static_cast<std::size_t>(plan.cells), plan.cell, plan.raw, plan.stride,
                         releasable && owner.mapped > 0 ? cells : nullptr, owner.mapped});
   }
+  all_single_ = std::all_of(sources_.begin(), sources_.end(),
+                            [](const Source& source) { return !source.raw && source.count == 1; });
+  if (all_single_) {
+    for (const Source& source : sources_) singles_.push_back({source.cells, source.into});
+  }
   for (const std::int64_t v : dictionary.split()) {
     split_offsets_.push_back(split_cells_.size());
     for (std::int64_t k = 0; k < dictionary.slot_count(v); ++k) {
@@ -67,6 +72,20 @@ void CaseReader::rewind() {
   reported_.clear();
 }
 
+void CaseReader::copy_cells(const Source& source, std::size_t record, double* into) {
+  if (source.raw) {
+    // NaN is the system-missing value; -0 + 0 is +0, so that equal split
+    // values compare equal byte for byte. Written as a select, not a
+    // branch: which cells have no value follows no pattern.
+    const double value = source.cells[static_cast<std::ptrdiff_t>(record) * source.stride] + 0.0;
+    into[source.into] = std::isnan(value) ? kSystemMissing : value;
+  } else if (source.count == 1) {
+    into[source.into] = source.cells[record];
+  } else {
+    std::memcpy(into + source.into, source.cells + record * source.count, source.count * sizeof(double));
+  }
+}
+
 bool CaseReader::read_record(double* into) {
   if (record_ >= content_->cases) {
     exhausted_ = true;
@@ -74,18 +93,10 @@ bool CaseReader::read_record(double* into) {
     return false;
   }
   const auto record = static_cast<std::size_t>(record_);
-  for (const Source& source : sources_) {
-    if (source.raw) {
-      // NaN is the system-missing value; -0 + 0 is +0, so that equal split
-      // values compare equal byte for byte. Written as a select, not a
-      // branch: which cells have no value follows no pattern.
-      const double value = source.cells[static_cast<std::ptrdiff_t>(record) * source.stride] + 0.0;
-      into[source.into] = std::isnan(value) ? kSystemMissing : value;
-    } else if (source.count == 1) {
-      into[source.into] = source.cells[record];
-    } else {
-      std::memcpy(into + source.into, source.cells + record * source.count, source.count * sizeof(double));
-    }
+  if (all_single_) {
+    for (const Single& single : singles_) into[single.into] = single.cells[record];
+  } else {
+    for (const Source& source : sources_) copy_cells(source, record, into);
   }
   record_line_ = content_->line_of(record_);
   ++record_;

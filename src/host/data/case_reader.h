@@ -99,6 +99,16 @@ class CaseReader {
     std::size_t mapped;     // bytes of that mapping
   };
   std::vector<Source> sources_;
+  // The same when every column is a numeric one of one cell per case, the
+  // usual file: each case is then one load and store per column.
+  struct Single {
+    const double* cells;
+    std::size_t into;
+  };
+  std::vector<Single> singles_;
+  bool all_single_ = false;
+  // Copies the cells of one column of case `record` (0-based) into `into`.
+  static void copy_cells(const Source& source, std::size_t record, double* into);
   std::int64_t record_ = 0;       // the next case to read (0-based)
   std::int64_t record_line_ = 0;  // the line of the case last read
   std::vector<double> row_;       // a record read ahead (split files)

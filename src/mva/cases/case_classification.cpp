@@ -36,11 +36,12 @@ void classify_in_chunks(Context& cx, const std::vector<std::int64_t>& listed, co
   MvaCommon& c = cx.cmn;
   const std::int64_t ncases = c.NCASES;
   std::vector<char> incomplete(static_cast<std::size_t>(ncases) + 1, 0);
+  const ListedCells cells(code_of, cx.case_matrix(), listed);
   cx.host.for_each_chunk(chunk_count(ncases), [&](std::int64_t chunk) {
     const CaseChunk range = case_chunk(chunk, ncases);
     for (std::int64_t L = range.first; L <= range.last; ++L) {
-      for (const std::int64_t v : listed) {
-        if (code_of(L, v) != CellStatus::Valid) {
+      for (std::size_t j = 0; j < cells.size(); ++j) {
+        if (cells(L, j) != CellStatus::Valid) {
           incomplete[static_cast<std::size_t>(L)] = 1;
           break;
         }

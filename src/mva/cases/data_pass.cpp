@@ -6,8 +6,10 @@
 // the case store is laid out beside it, and the classification pass runs.
 #include "mva/cases/data_pass.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "mva/cases/case_classification.h"
 #include "mva/cases/categories.h"
@@ -34,6 +36,41 @@ bool lay_out(Context& cx, Index& base, std::optional<std::int64_t> count) {
   return count && !cx.host.QNOMEM(cx.ws, base, 8, *count);
 }
 
+// Where the cells of the case buffer go in a stored case: the variables of
+// the range that have a column, each to its column. Found once for the pass.
+class CaseCopy {
+ public:
+  CaseCopy(const VariableRange& range, const WordArray& colof) : first_(range.first) {
+    for (std::int64_t v = range.first; v <= range.last; ++v) {
+      if (colof(v) > 0) moves_.push_back({v, colof(v)});
+    }
+    // Usually every variable of the range has the next column: one block.
+    block_ = static_cast<std::int64_t>(moves_.size()) == range.last - range.first + 1 &&
+             std::all_of(moves_.begin(), moves_.end(),
+                         [&](const Move& m) { return m.column == m.variable - range.first + 1; });
+  }
+
+  // Copies the case in `buffer` into `row`, its row of the case matrix.
+  void operator()(const RealArray& buffer, const RealArray& row) const {
+    if (block_) {
+      const double* from = buffer.part(first_, static_cast<std::int64_t>(moves_.size())).data();
+      double* to = row.data();
+      for (std::size_t k = 0; k < moves_.size(); ++k) to[k] = from[k];
+      return;
+    }
+    for (const Move& m : moves_) row(m.column) = buffer(m.variable);
+  }
+
+ private:
+  struct Move {
+    std::int64_t variable;
+    std::int64_t column;
+  };
+  std::int64_t first_;
+  std::vector<Move> moves_;
+  bool block_ = false;
+};
+
 // Reads the group's cases; stores each taken case while the matrix has room.
 // Returns false when more cases were taken than it can hold (NCASES still
 // counts them all).
@@ -44,6 +81,7 @@ bool read_cases(Context& cx) {
   const WordArray colof = cx.words(c.a.COLOF);
   const std::int64_t weight = host.weight_var();
   bool overflow = false;
+  const CaseCopy copy(range, colof);
 
   host.OBSERV(cx.ws);
   while (!host.data_stopped() && !host.group_ended()) {
@@ -63,10 +101,7 @@ bool read_cases(Context& cx) {
       // taken case and the message can say how much room they need.
       if (!overflow && c.NCASES > c.MAXCAS) overflow = true;
       if (!overflow) {
-        const CaseMatrix cases = cx.case_matrix();
-        for (std::int64_t v = range.first; v <= range.last; ++v) {
-          if (colof(v) > 0) cases(c.NCASES, colof(v)) = buffer(v);
-        }
+        copy(buffer, cx.case_matrix().row(c.NCASES));
       }
     }
     host.OBSERV(cx.ws);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "mva/frame/common.h"
@@ -68,6 +69,33 @@ class MissingCodeTable {
   std::vector<std::int64_t> columns_;  // the case-matrix column of variable v at v - 1 (0 = none)
   std::vector<char> plain_;            // variable v at v - 1 is numeric, has a column and no missing values
   double sysmis_ = 0.0;                // the system-missing value
+};
+
+// The statuses of the cells of a fixed list of variables, asked case after
+// case (the classification pass, the pattern grouping): what the table
+// decides by the value alone is read straight from the case's row, without
+// the table's checks of the variable and case numbers on every cell.
+class ListedCells {
+ public:
+  ListedCells(const MissingCodeTable& table, const CaseMatrix& cases, std::span<const std::int64_t> vars)
+      : table_(table), cases_(cases), vars_(vars.begin(), vars.end()), sysmis_(table.sysmis()) {
+    for (const std::int64_t v : vars) columns_.push_back(table.plain_column(v));
+  }
+  std::size_t size() const { return vars_.size(); }
+  // The status of the cell of the j-th variable (0-based) in stored case L
+  // (1..NCASES): table(L, vars[j]).
+  CellStatus operator()(std::int64_t L, std::size_t j) const {
+    const std::int64_t column = columns_[j];
+    if (column == 0) return table_(L, vars_[j]);
+    return cases_(L, column) == sysmis_ ? CellStatus::SystemMissing : CellStatus::Valid;
+  }
+
+ private:
+  const MissingCodeTable& table_;
+  CaseMatrix cases_;
+  std::vector<std::int64_t> vars_;
+  std::vector<std::int64_t> columns_;  // the table's plain column of each variable; 0 to ask the table
+  double sysmis_;
 };
 
 // True when two cells hold the same value: equal as numbers, or the same 8

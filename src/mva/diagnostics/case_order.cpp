@@ -52,7 +52,8 @@ std::vector<char> start_variables(const Context& cx, std::int64_t n, bool quanti
 
 // The location with the fewest missing start variables, the first on ties.
 std::int64_t start_location(const Context& cx, std::int64_t n, bool quantitative_only,
-                            const std::vector<std::int64_t>& vars, const LocationPatterns& pats) {
+                            const std::vector<std::int64_t>& vars, const LocationPatterns& pats,
+                            const MissingCodeTable& status) {
   const std::vector<char> counted = start_variables(cx, n, quantitative_only);
   // Usually every start variable is a compared one, and the count is one of
   // the pattern; otherwise the cells are read again.
@@ -77,7 +78,6 @@ std::int64_t start_location(const Context& cx, std::int64_t n, bool quantitative
       for (const std::size_t j : pattern_slots) group_count[g] += pats.is_missing(g, j) ? 1 : 0;
     }
   }
-  const MissingCodeTable status(cx);
   const WordArray caseat = cx.words(cx.cmn.a.CASEAT);
   const auto count_at = [&](std::int64_t loc) {
     if (from_patterns) return group_count[pats.group_of(loc)];
@@ -195,18 +195,24 @@ void CASORD(Context& cx, std::int64_t n, WordArray order, bool quantitative_only
 }
 
 void CASORD(Context& cx, std::int64_t n, WordArray order, bool quantitative_only, const LocationPatterns& pats) {
+  const MissingCodeTable table(cx);
+  case_chain(cx, n, order, quantitative_only, pats, table, [&cx] { cx.host.ATNJMP(); });
+}
+
+void case_chain(const Context& cx, std::int64_t n, WordArray order, bool quantitative_only,
+                const LocationPatterns& pats, const MissingCodeTable& table, const std::function<void()>& poll) {
   const std::int64_t count = cx.cmn.NINCOM;
   for (std::int64_t k = 1; k <= count; ++k) order(k) = k;
   if (count < 1) return;
 
   const std::vector<std::int64_t> vars = pattern_variables(cx, n, quantitative_only);
-  const std::int64_t start = start_location(cx, n, quantitative_only, vars, pats);
+  const std::int64_t start = start_location(cx, n, quantitative_only, vars, pats, table);
   std::swap(order(1), order(start));
   if (count < 2) return;
 
   Chain chain(pats, order);
   for (std::int64_t p = 1; p < count; ++p) {
-    cx.host.ATNJMP();
+    if (poll) poll();
     chain.step(p);
   }
 }

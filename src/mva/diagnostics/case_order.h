@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "mva/frame/common.h"
 
@@ -24,8 +25,17 @@ void CASORD(Context& cx, std::int64_t n, WordArray order, bool quantitative_only
 
 class LocationPatterns;
 
+class MissingCodeTable;
+
 // CASORD over location patterns already read, over the variables
 // pattern_variables(cx, n, quantitative_only) gives.
 void CASORD(Context& cx, std::int64_t n, WordArray order, bool quantitative_only, const LocationPatterns& pats);
+
+// The same chain without the host: the cells the patterns do not hold are
+// read through `table`, and `poll` is called at every position (CASORD
+// passes the host's interrupt poll; work done beside another pass, where the
+// host may not be called, passes nothing).
+void case_chain(const Context& cx, std::int64_t n, WordArray order, bool quantitative_only,
+                const LocationPatterns& pats, const MissingCodeTable& table, const std::function<void()>& poll);
 
 }  // namespace mva

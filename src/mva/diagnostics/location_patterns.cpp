@@ -29,10 +29,13 @@ std::vector<std::int64_t> pattern_variables(const Context& cx, std::int64_t n, b
 }
 
 LocationPatterns::LocationPatterns(const Context& cx, std::span<const std::int64_t> vars)
+    : LocationPatterns(cx, MissingCodeTable(cx), vars) {}
+
+LocationPatterns::LocationPatterns(const Context& cx, const MissingCodeTable& table, std::span<const std::int64_t> vars)
     : words_(vars.empty() ? 1 : (vars.size() + 63) / 64) {
   const std::int64_t n = cx.cmn.NINCOM;
   group_.resize(static_cast<std::size_t>(n > 0 ? n : 0));
-  const MissingCodeTable status(cx);
+  const ListedCells status(table, cx.case_matrix(), vars);
   const WordArray caseat = cx.words(cx.cmn.a.CASEAT);
 
   std::vector<std::uint64_t> row(words_);
@@ -44,7 +47,7 @@ LocationPatterns::LocationPatterns(const Context& cx, std::span<const std::int64
     std::fill(row.begin(), row.end(), 0);
     std::int64_t count = 0;
     for (std::size_t j = 0; j < vars.size(); ++j) {
-      if (status(L, vars[j]) != CellStatus::Valid) {
+      if (status(L, j) != CellStatus::Valid) {
         row[j / 64] |= std::uint64_t{1} << (j % 64);
         ++count;
       }

@@ -14,6 +14,8 @@
 
 namespace mva {
 
+class MissingCodeTable;
+
 // The variables compared when two locations are: the first n VARIABLES-list
 // entries up to its first empty one, categorical variables left out when
 // skip_categorical is set. Continuation slots of long strings are left out
@@ -27,6 +29,8 @@ class LocationPatterns {
   // cell, no host call) and groups equal patterns, numbered 0, 1, ... in the
   // order of their first location.
   LocationPatterns(const Context& cx, std::span<const std::int64_t> vars);
+  // The same with the cells' statuses read through `table` (no host call).
+  LocationPatterns(const Context& cx, const MissingCodeTable& table, std::span<const std::int64_t> vars);
 
   std::size_t groups() const { return missing_.size(); }                               // number of distinct patterns
   std::int64_t locations() const { return static_cast<std::int64_t>(group_.size()); }  // NINCOM

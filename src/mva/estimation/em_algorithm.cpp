@@ -6,6 +6,7 @@
 #include "mva/estimation/em_algorithm.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "mva/cases/missing_codes.h"
@@ -89,8 +90,14 @@ bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
 
 }  // namespace
 
-EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats, std::span<const std::int64_t> vars,
-                    bool& missing_independent) {
+namespace {
+
+// The columns of the plan, read through the host: the roles, the weight and
+// the system-missing value. `slot` receives the place in `vars` of each EM
+// column's variable; -1 for a column that is neither dependent nor
+// independent, whose cells never count. The list readers keep every EM
+// variable on the VARIABLES list, so each has one.
+EmPlan plan_columns(Context& cx, std::span<const std::int64_t> vars, std::vector<std::ptrdiff_t>& slot) {
   MvaCommon& c = cx.cmn;
   EmPlan plan;
   plan.p = c.NV;
@@ -107,14 +114,7 @@ EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats, 
                             r.quantitative && ISDEPV(cx, r.variable, kEm),
                             r.quantitative && ISINDP(cx, r.variable, kEm)});
   }
-  const WordArray CASEAT = cx.words(c.a.CASEAT);
-  plan.case_at.reserve(static_cast<std::size_t>(c.NINCOM));
-  for (std::int64_t m = 1; m <= c.NINCOM; ++m) plan.case_at.push_back(CASEAT(order(m)));
-
-  // The place in `vars` of each EM column's variable; -1 for a column that
-  // is neither dependent nor independent, whose cells never count. The list
-  // readers keep every EM variable on the VARIABLES list, so each has one.
-  std::vector<std::ptrdiff_t> slot(plan.columns.size(), -1);
+  slot.assign(plan.columns.size(), -1);
   for (std::size_t k = 0; k < plan.columns.size(); ++k) {
     const EmColumn& col = plan.columns[k];
     if (!col.dependent && !col.independent) continue;
@@ -122,6 +122,16 @@ EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats, 
     if (at == vars.end()) cx.host.ASSERT("EMA", "EM VARIABLE IN VLIST");
     slot[k] = at - vars.begin();
   }
+  return plan;
+}
+
+// The incomplete cases of the group, at the locations order(1..NINCOM), in
+// runs of one pattern, a position's missing EM cells taken from its pattern.
+void place_locations(const Context& cx, EmPlan& plan, WordArray order, const LocationPatterns& pats,
+                     const std::vector<std::ptrdiff_t>& slot) {
+  const WordArray CASEAT = cx.words(cx.cmn.a.CASEAT);
+  plan.case_at.reserve(static_cast<std::size_t>(cx.cmn.NINCOM));
+  for (std::int64_t m = 1; m <= cx.cmn.NINCOM; ++m) plan.case_at.push_back(CASEAT(order(m)));
   // The chain puts the locations of a pattern together, so the mask is
   // formed only where the pattern changes.
   const std::size_t p = plan.columns.size();
@@ -145,18 +155,75 @@ EmPlan make_em_plan(Context& cx, WordArray order, const LocationPatterns& pats, 
       plan.location_group[m] = static_cast<std::int64_t>(gi);
     }
   }
-  missing_independent = false;
+}
+
+// Whether an independent variable that is not also dependent is missing in
+// some pattern group.
+bool independent_missing(const EmPlan& plan) {
   for (const EmGroup& g : plan.groups) {
     for (std::size_t k = 0; k < plan.columns.size(); ++k) {
       const EmColumn& col = plan.columns[k];
-      if (col.independent && !col.dependent && g.missing[k]) missing_independent = true;
+      if (col.independent && !col.dependent && g.missing[k]) return true;
     }
   }
-  return plan;
+  return false;
 }
 
-void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2, RealArray CASREC,
-         EmResult& result) {
+}  // namespace
+
+EmGroundwork::EmGroundwork(Context& cx)
+    : cx_(cx),
+      vars_(pattern_variables(cx, cx.cmn.NVAR, true)),
+      table_(cx),
+      plan_(plan_columns(cx, vars_, slot_)),
+      order_(static_cast<std::size_t>(std::max<std::int64_t>(cx.cmn.NINCOM, 0))),
+      group_sums_(cx.cmn.EMITER != 0 &&
+                  EmModel{cx.cmn.EMTOL, cx.cmn.EMCONV, cx.cmn.EMTDF, cx.cmn.EMPROP, cx.cmn.EMLAMB}.normal()) {}
+
+void EmGroundwork::ahead() {
+  pats_.emplace(cx_, table_, vars_);
+  // The chain runs here without interrupt polls only while its patterns
+  // are few enough that it takes no longer than a chunk of the pass;
+  // otherwise EMA runs it, polling.
+  if (pats_->groups() > kUnpolledGroups) return;
+  chain({});
+  // On a worker, the pattern groups are summed one after the other.
+  sums({});
+}
+
+void EmGroundwork::chain(const std::function<void()>& poll) {
+  case_chain(cx_, cx_.cmn.NVAR, WordArray(std::span<std::int64_t>(order_)), true, *pats_, table_, poll);
+  place_locations(cx_, plan_, WordArray(std::span<std::int64_t>(order_)), *pats_, slot_);
+  missing_independent_ = independent_missing(plan_);
+  chained_ = true;
+}
+
+void EmGroundwork::sums(const EachIndex& each) {
+  if (group_sums_ && !missing_independent_) form_group_sums(plan_, each);
+  summed_ = true;
+}
+
+EmPlan& EmGroundwork::finish(WordArray CORDER) {
+  Host& host = cx_.host;
+  if (!pats_) pats_.emplace(cx_, table_, vars_);
+  if (!chained_) chain([&host] { host.ATNJMP(); });
+  if (!summed_) {
+    // A group of more than one chunk of cases has its pattern groups summed
+    // on the host's workers, as the moment pass spreads its chunks.
+    EachIndex each;
+    if (cx_.cmn.NCASES > kChunkCases) {
+      each = [&host](std::int64_t count, const std::function<void(std::int64_t)>& body) {
+        host.for_each_chunk(count, body);
+      };
+    }
+    sums(each);
+  }
+  for (std::size_t m = 0; m < order_.size(); ++m) CORDER(static_cast<std::int64_t>(m) + 1) = order_[m];
+  return plan_;
+}
+
+void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWRK2, RealArray CASREC, EmResult& result,
+         EmGroundwork* groundwork) {
   Host& host = cx.host;
   MvaCommon& c = cx.cmn;
   result = EmResult{};
@@ -165,33 +232,19 @@ void EMA(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   for (std::int64_t v = 1; v <= c.NVAR; ++v) CASREC(v) = 0.0;
   SETMOM(cx, false);
 
-  bool missing_independent = false;
-  const WordArray order = cx.words(c.a.CORDER);
-  const std::vector<std::int64_t> vars = pattern_variables(cx, c.NVAR, true);
-  const LocationPatterns pats(cx, vars);
-  CASORD(cx, c.NVAR, order, true, pats);
-  EmPlan plan = make_em_plan(cx, order, pats, vars, missing_independent);
+  std::optional<EmGroundwork> own;
+  if (groundwork == nullptr) groundwork = &own.emplace(cx);
+  EmPlan& plan = groundwork->finish(cx.words(c.a.CORDER));
   const EmModel model{c.EMTOL, c.EMCONV, c.EMTDF, c.EMPROP, c.EMLAMB};
   const EmArrays arrays{
       cx.reals(c.a.CASEVAL), cx.triangle(c.a.EMCOV), cx.reals(c.a.PWW),     EMWRK1, EMWRK2, cx.em_means(),
       cx.em_covariances(),   cx.reals(c.a.LWMEAN),   cx.triangle(c.a.LWCOV)};
-  if (limit > 0 && missing_independent) {
+  if (limit > 0 && groundwork->missing_independent()) {
     host.ODOMTR("Iteration", 9, 1, 9);
     host.ODOMTR(" ", 1, -1, 1);
     host.BP_ERROR(host.BP_CSTRING("_EMA_ MISSING IDEP VAR"), MessageClass::Syntax, Severity::Error);
     host.CASCTR(-1);
     return;
-  }
-  if (model.normal() && limit > 0) {
-    // A group of more than one chunk of cases has its pattern groups summed
-    // on the host's workers, as the moment pass spreads its chunks.
-    EachIndex each;
-    if (c.NCASES > kChunkCases) {
-      each = [&host](std::int64_t count, const std::function<void(std::int64_t)>& body) {
-        host.for_each_chunk(count, body);
-      };
-    }
-    form_group_sums(plan, each);
   }
   if (limit > 0 && plan.sums.empty()) pack_group_values(plan);
 

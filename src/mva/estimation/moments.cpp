@@ -112,6 +112,14 @@ class CaseReader {
       if (r.listed) listed_.push_back({q, r.variable, r.quantitative, plain});
     }
     if (table != nullptr) sysmis_ = table->sysmis();
+    // With the origins fixed beforehand, a present value can no longer set
+    // one (each column that has a present value has its origin already), so
+    // when every listed column is plain the cells are read without the
+    // query and the origins' bookkeeping.
+    if (origins != nullptr && std::all_of(listed_.begin(), listed_.end(), [](const Listed& c) { return c.plain; })) {
+      for (const Listed& c : listed_)
+        fixed_.push_back({c.column, c.variable, c.quantitative ? (*origins)(c.column) : 0.0, c.quantitative});
+    }
   }
 
   // Reads stored case L and returns its weight; `complete` tells whether
@@ -119,6 +127,10 @@ class CaseReader {
   double read(std::int64_t L, WordArray CASEMISS, RealArray CASEVAL, bool& complete) {
     const RealArray row = cases_.row(L);
     complete = true;
+    if (!fixed_.empty()) {
+      read_fixed(row, CASEMISS, CASEVAL, complete);
+      return weight(row, CASEMISS, CASEVAL);
+    }
     for (const Listed& c : listed_) {
       const auto code =
           c.plain ? static_cast<std::int64_t>(row(c.column) == sysmis_ ? CellStatus::SystemMissing : CellStatus::Valid)
@@ -127,16 +139,7 @@ class CaseReader {
       CASEVAL(c.variable) = c.quantitative ? origins_.about(c.column, row(c.column), code == 0) : 0.0;
       if (code != 0) complete = false;
     }
-    if (weight_col_ <= 0) return 1.0;
-    // The weight enters with code 0 whatever its own code. When it is also
-    // a listed quantitative column it is kept about that column's origin
-    // like any other value, so that its means come out plain weighted means
-    // once the origin is added back.
-    const double w = row(weight_col_);
-    const bool listed = weight_col_ <= nv_ && roles_(weight_col_).listed && roles_(weight_col_).quantitative;
-    CASEVAL(weight_var_) = listed ? origins_.about(weight_col_, w, w > 0.0) : w;
-    CASEMISS(weight_var_) = 0;
-    return w;
+    return weight(row, CASEMISS, CASEVAL);
   }
 
   const Origins& origins() const { return origins_; }
@@ -162,6 +165,36 @@ class CaseReader {
   }
 
  private:
+  // The cells of the listed columns with the origins fixed and every
+  // column plain: as the loop in read gives them.
+  void read_fixed(const RealArray& row, WordArray CASEMISS, RealArray CASEVAL, bool& complete) const {
+    const double* x = row.data() - 1;  // x[q] = row(q)
+    const double sysmis = sysmis_;     // held apart from the cells written
+    bool any_missing = false;
+    for (const Fixed& f : fixed_) {
+      const double value = x[f.column];
+      const bool missing = value == sysmis;
+      CASEMISS(f.variable) = static_cast<std::int64_t>(missing ? CellStatus::SystemMissing : CellStatus::Valid);
+      CASEVAL(f.variable) = f.quantitative ? value - f.origin : 0.0;
+      any_missing = any_missing || missing;
+    }
+    complete = !any_missing;
+  }
+
+  // The case's weight (1 without a weight variable), put in CASEMISS and
+  // CASEVAL. The weight enters with code 0 whatever its own code. When it
+  // is also a listed quantitative column it is kept about that column's
+  // origin like any other value, so that its means come out plain weighted
+  // means once the origin is added back.
+  double weight(const RealArray& row, WordArray CASEMISS, RealArray CASEVAL) {
+    if (weight_col_ <= 0) return 1.0;
+    const double w = row(weight_col_);
+    const bool listed = weight_col_ <= nv_ && roles_(weight_col_).listed && roles_(weight_col_).quantitative;
+    CASEVAL(weight_var_) = listed ? origins_.about(weight_col_, w, w > 0.0) : w;
+    CASEMISS(weight_var_) = 0;
+    return w;
+  }
+
   Context& cx_;
   const ColumnRoles& roles_;
   const Query& code_of_;
@@ -176,7 +209,14 @@ class CaseReader {
     bool plain;  // numeric without user-missing values: missing exactly when system-missing
   };
   std::vector<Listed> listed_;
-  double sysmis_ = 0.0;  // the system-missing value, for the plain columns
+  struct Fixed {
+    std::int64_t column;
+    std::int64_t variable;
+    double origin;  // 0 for a column that is not quantitative
+    bool quantitative;
+  };
+  std::vector<Fixed> fixed_;  // the listed columns for read_fixed; empty when it does not apply
+  double sysmis_ = 0.0;       // the system-missing value, for the plain columns
 };
 
 // Adds the origins back into the means of the listwise update and of every
@@ -211,7 +251,8 @@ void finish_listwise(Context& cx, const MomentWeights& listwise, RealTriangle LW
 // CASEVAL are left holding the last case, as the plain pass leaves them.
 template <class Query>
 void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& code_of, const MissingCodeTable* table,
-                         WordArray CASEMISS, MomentWeights& listwise, const PairwiseArrays& pw, Origins& origins) {
+                         WordArray CASEMISS, MomentWeights& listwise, const PairwiseArrays& pw, Origins& origins,
+                         const BesideWork& beside) {
   Host& host = cx.host;
   MvaCommon& cmn = cx.cmn;
   const std::int64_t nv = cmn.NV, nvar = cmn.NVAR, ncases = cmn.NCASES;
@@ -239,7 +280,15 @@ void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& cod
       states.emplace_back(nvar, nv);
       readers.emplace_back(cx, roles, code_of, &origins, table);
     }
-    host.for_each_chunk(in_wave, [&](std::int64_t c) {
+    // The first wave also takes the work beside the pass, as its first
+    // item, so that it starts at once.
+    const std::int64_t extra = wave == 0 && beside ? 1 : 0;
+    host.for_each_chunk(in_wave + extra, [&](std::int64_t item) {
+      if (item < extra) {
+        beside();
+        return;
+      }
+      const std::int64_t c = item - extra;
       ChunkMoments& s = states[static_cast<std::size_t>(c)];
       CaseReader<Query>& reader = readers[static_cast<std::size_t>(c)];
       const WordArray miss(s.casemiss);
@@ -278,7 +327,7 @@ void chunked_moment_pass(Context& cx, const ColumnRoles& roles, const Query& cod
 // plain cells from the values they read.
 template <class Query>
 void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Query& code_of,
-                 const MissingCodeTable* table) {
+                 const MissingCodeTable* table, const BesideWork& beside) {
   Host& host = cx.host;
   MvaCommon& cmn = cx.cmn;
   const ColumnRoles roles = column_roles(cx);
@@ -293,7 +342,7 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
   if (cmn.NCASES > kChunkCases) {
     MomentWeights listwise;
     Origins origins(nv);
-    chunked_moment_pass(cx, roles, code_of, table, CASEMISS, listwise, pw, origins);
+    chunked_moment_pass(cx, roles, code_of, table, CASEMISS, listwise, pw, origins, beside);
     add_origins_back(roles, origins, listwise.sumw > 0.0, LWMEAN, pw);
     finish_listwise(cx, listwise, LWCOV, sums);
     pairwise_weights_done(nv, pw);
@@ -331,21 +380,28 @@ void moment_pass(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const Quer
   pairwise_weights_done(nv, pw);
   finish_pairs(roles, pw);
   SETMOM(cx, true);
+  if (beside) beside();
 }
 
 }  // namespace
 
-void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) {
-  if (MOMDON(cx)) return;
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums) { MOMENT(cx, CASEMISS, sums, BesideWork{}); }
+
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const BesideWork& beside) {
+  if (MOMDON(cx)) {
+    if (beside) beside();
+    return;
+  }
   // The missing-value rules are read once for the pass, not once per cell.
   const MissingCodeTable table(cx);
   moment_pass(
-      cx, CASEMISS, sums, [&table](const Context&, std::int64_t L, std::int64_t v) { return table(L, v); }, &table);
+      cx, CASEMISS, sums, [&table](const Context&, std::int64_t L, std::int64_t v) { return table(L, v); }, &table,
+      beside);
 }
 
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQuery& code_of) {
   if (MOMDON(cx)) return;
-  moment_pass(cx, CASEMISS, sums, code_of, nullptr);
+  moment_pass(cx, CASEMISS, sums, code_of, nullptr, BesideWork{});
 }
 
 namespace {

@@ -21,6 +21,14 @@ using CellCodeQuery = std::function<CellStatus(const Context& cx, std::int64_t L
 // CASEMISS is the executive's per-variable missing-code scratch array.
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums);
 
+// Work that needs the stored cases but not the host, done while the moment
+// pass runs: on a worker beside its chunks when it has several, else after
+// it.
+using BesideWork = std::function<void()>;
+
+// MOMENT that also does `beside`, whether or not the moments were done.
+void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const BesideWork& beside);
+
 // MOMENT with the cells classified by `code_of` instead of the
 // missing-code query.
 void MOMENT(Context& cx, WordArray CASEMISS, ListwiseSums& sums, const CellCodeQuery& code_of);

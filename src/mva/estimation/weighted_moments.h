@@ -50,7 +50,11 @@ inline void add_product(double& cell, double spread, double d_high, double d_low
 // exactly as add_product rounds it (spread * d_high first, then the product
 // with d_low[l], then the sum). The cells are independent, so they go four at
 // a time, which lets the compiler use packed arithmetic; the row must not
-// overlap d_low.
+// overlap d_low. The functions that spend their time here (update, MOMUPD)
+// are built twice, for processors with AVX2 (the four cells in one register)
+// and for the rest, and the processor's own is chosen when the program
+// starts. Neither build fuses a multiply and an add, so both round every
+// cell alike and give the same bits.
 inline void add_products(double* __restrict row, double spread, double d_high, const double* __restrict d_low,
                          std::size_t count) {
   const double a = spread * d_high;

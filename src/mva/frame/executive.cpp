@@ -8,6 +8,7 @@
 #include "mva/frame/executive.h"
 
 #include <array>
+#include <optional>
 
 #include "mva/diagnostics/crosstabs.h"
 #include "mva/diagnostics/extremes.h"
@@ -48,7 +49,9 @@ class Executive {
       announce_tables();
       category_prefix_notes(cx_);
     }
-    MOMENT(cx_, words(s_.CASEMISS), sums_);
+    // EM's set-up needs only the stored cases: it is done beside the pass.
+    if (em_runs()) em_groundwork_.emplace(cx_);
+    MOMENT(cx_, words(s_.CASEMISS), sums_, em_groundwork_ ? BesideWork([this] { em_groundwork_->ahead(); }) : nullptr);
     if (wanted(kDpattern) || wanted(kUnivariate) || wanted(kMpattern)) {
       EXTR(cx_, words(s_.VCOLS), c_.NANAL, cx_.square(c_.a.PWMEAN), cx_.square(c_.a.PWVAR), extremes());
     }
@@ -246,6 +249,9 @@ class Executive {
     for (std::int64_t k = 1; k <= c_.NANAL; ++k) vmean(IANVAR(cx_, k)) = pwmean(k, k);
   }
 
+  // Whether EM itself runs (see em()).
+  bool em_runs() const { return wanted(kEm) && c_.NINCOM >= 1 && NQUANT(cx_) >= 1; }
+
   // EM and its tables; false when EM reported an error, which ends the
   // group's analyses.
   bool em() {
@@ -264,7 +270,8 @@ class Executive {
     // from a copy rather than from another pass over the same cases.
     const MomentSnapshot moments(cx_, words(s_.CASEMISS));
     EmResult result;
-    EMA(cx_, sums_, reals(s_.EMWRK1), reals(s_.EMWRK2), reals(s_.CASREC), result);
+    EMA(cx_, sums_, reals(s_.EMWRK1), reals(s_.EMWRK2), reals(s_.CASREC), result,
+        em_groundwork_ ? &*em_groundwork_ : nullptr);
     if (host_.error_flag()) return false;
     EOUT(cx_, words(s_.VCOLS), c_.NANAL, cx_.em_means(), cx_.em_covariances(), EstimateMethod::Em, c_.EMTDF, result,
          kEmTables);
@@ -297,8 +304,9 @@ class Executive {
   Context& cx_;
   Host& host_;
   MvaCommon& c_;
-  ScratchBases s_;     // the scratch arrays of this run
-  ListwiseSums sums_;  // the listwise sums of the latest moments
+  ScratchBases s_;                             // the scratch arrays of this run
+  ListwiseSums sums_;                          // the listwise sums of the latest moments
+  std::optional<EmGroundwork> em_groundwork_;  // EM's set-up, made beside the first moment pass
 };
 
 }  // namespace
