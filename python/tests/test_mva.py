@@ -203,6 +203,35 @@ def test_any_number_of_threads_and_any_layout_take_the_columns_alike(airquality)
         mva.run(airquality, command, threads=0)
 
 
+def test_columns_measured_beside_the_run_as_before_it(tmp_path):
+    # With several threads and this many cases the columns are measured
+    # while the run reads them: the tables, the saved file's formats and the
+    # error of an infinite value are those of one thread, which measures
+    # them first, whether the run reads the infinite values or not.
+    rng = np.random.default_rng(5)
+    values = np.round(rng.normal(size=(70000, 3)) * [1, 10, 100], 2)
+    values[rng.random(values.shape) < 0.1] = np.nan
+    values[-1, 0] = 0.123456  # the most decimals, in the last case
+    df = pd.DataFrame(values, columns=["a", "b", "c"])
+    saved = {}
+    for n in (1, 2):
+        out = tmp_path / f"em{n}.csv"
+        result = mva.run(df, f"MVA a TO c /EM (OUTFILE='{out}').", threads=n)
+        saved[n] = (tables_of(json.loads(result.json())["output"]),
+                    (tmp_path / f"em{n}.dict.json").read_text(), out.read_text())
+    assert saved[1] == saved[2]
+    values[69990, 1], values[100, 2] = np.inf, -np.inf
+    bad = pd.DataFrame(values, columns=["a", "b", "c"])
+    for command in (f"MVA a TO c /EM (OUTFILE='{tmp_path / 'bad.csv'}').", "MVA c.", "MVA nope."):
+        errors = []
+        for n in (1, 2):
+            with pytest.raises(mva.MvaError) as error:
+                mva.run(bad, command, threads=n)
+            errors.append((str(error.value), error.value.key, error.value.location, error.value.result))
+        assert errors[0] == errors[1] and errors[0][1:3] == ("data", {"column": "b", "variable": "b", "case": 69991})
+    assert sorted(os.listdir(tmp_path)) == ["em1.csv", "em1.dict.json", "em2.csv", "em2.dict.json"]
+
+
 def test_ctrl_c_stops_a_run_promptly():
     import signal
     import time

@@ -299,6 +299,9 @@ bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands
       failed = true;
     }
   }
+  // Columns in memory measured beside the run: an infinite value the
+  // commands did not read is refused all the same (a DataError).
+  host.data().settle();
   if (host::ReferenceHost::interrupted()) {
     // Ctrl-C stops the rest of the script too; it is told once.
     if (!host.interrupt_reported()) host.report_interrupt();

@@ -37,7 +37,9 @@ int run_program(const std::vector<std::string>& args, std::ostream& out, std::os
 // stopped them. Each command's tokens move into the host when it runs.
 // With `sole_reader` (the host holds the only reference to its data set),
 // the last command gives the data set's numeric columns back to the system
-// as it reads them, since nothing reads them after it.
+// as it reads them, since nothing reads them after it. Throws the
+// DataError of an infinite value in columns in memory that were measured
+// beside the run (DataSet::from_columns), whatever the commands gave.
 bool run_commands(host::ReferenceHost& host, std::vector<host::Command> commands, bool sole_reader = false);
 
 }  // namespace mva::cli

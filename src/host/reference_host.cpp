@@ -276,6 +276,10 @@ std::int64_t ReferenceHost::DICSCH(std::string_view name) const { return data_.d
 std::int64_t ReferenceHost::dict_count() const { return data_.dictionary().size(); }
 
 const VarRecord& ReferenceHost::DICGET(std::int64_t v) {
+  // The procedure reads a record's print format only after its pass over
+  // the cases (for a saved file's dictionary); until a case is read the
+  // formats of columns in memory may still be being measured.
+  if (case_read_) data_.settle();
   record_ = &slot(v, "DICGET");
   return *record_;
 }
@@ -318,6 +322,7 @@ void ReferenceHost::OBSERV(Workspace& ws) {
   }
   switch (reader_.next(case_cells_.data())) {
     case CaseReader::Next::Case: {
+      case_read_ = true;
       const auto n = static_cast<std::size_t>(dict_count());
       std::memcpy(ws.cell(case_buffer_), case_cells_.data(), n * sizeof(double));
       if (!group_started_) {

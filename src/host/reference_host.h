@@ -272,6 +272,7 @@ class ReferenceHost : public Host {
   bool data_stopped_ = false;
   bool group_ended_ = false;
   bool reading_ = false;
+  bool case_read_ = false;           // a case has been delivered since the host was made
   bool in_procedure_ = false;        // between BP_PROCEDURE and BP_END_PROCEDURE
   bool reading_command_ = false;     // from the rewind of the tokens to the group's data pass
   bool final_reading_ = false;       // the command's reading after the last group

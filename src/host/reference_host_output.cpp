@@ -155,6 +155,7 @@ Text ReferenceHost::BP_VARIABLE(std::int64_t v, int) {
 }
 
 Text ReferenceHost::BP_VARVALUE(std::int64_t v, double value) {
+  data_.settle();  // the print format of a column in memory may still be being measured
   const VarRecord& rec = slot(v, "BP_VARVALUE");
   Text t;
   t.kind = Text::Kind::VarValue;
@@ -167,6 +168,7 @@ Text ReferenceHost::BP_VARVALUE(std::int64_t v, double value) {
 }
 
 Text ReferenceHost::BP_VARVALUE(std::int64_t v, std::string_view chars) {
+  data_.settle();  // the print format of a column in memory may still be being measured
   const VarRecord& rec = slot(v, "BP_VARVALUE");
   Text t;
   t.kind = Text::Kind::VarValue;
@@ -196,6 +198,7 @@ Text ReferenceHost::BP_IVALUE(std::int64_t value, const Format& format) {
 // The record is read without DICGET: the procedure may hold the record it
 // loaded last and read it after asking for a format.
 Format ReferenceHost::variable_format(FormatKind kind, std::int64_t v) {
+  data_.settle();  // the print format of a column in memory may still be being measured
   const PrintFormat& f = slot(v, kind == FormatKind::Mean ? "BP_MEAN_FORMAT" : "BP_STDDEV_FORMAT").format;
   const int decimals = std::min(f.decimals + 2, 16);
   return Format{kind, 5, std::max(f.width + 2, 8), decimals};

@@ -99,6 +99,7 @@ void ReferenceHost::DSWRCASES(FileHandle handle, std::int64_t count, std::span<c
 }
 
 void ReferenceHost::DICRDA(FileHandle handle, std::int64_t v) {
+  data_.settle();  // the copy takes the print format
   guarded("DICRDA", [&] {
     if (slot(v, "DICRDA").type < 0) throw std::logic_error("a continuation slot is copied with its variable");
     records_.copy_variable(handle, data_.dictionary(), v);

@@ -104,7 +104,12 @@ TEST(MemoryColumns, NumbersAsTheirTextsReadFromAFile) {
       for (const DataOptions& options : kMeasuring) {
         SCOPED_TRACE(
             fmt::format("layout {}, {} threads, {} bytes a tile", layout, options.threads, options.chunk_bytes));
-        expect_same(DataSet::from_columns(columns, kCases, options), file);
+        const DataSet memory = DataSet::from_columns(columns, kCases, options);
+        // On several threads these columns are measured beside the reading:
+        // a pass over the cases settles the formats, as a run's first does.
+        std::vector<double> cells(kColumns);
+        for (CaseReader reader = memory.reader(); reader.next(cells.data()) != CaseReader::Next::EndOfData;) {}
+        expect_same(memory, file);
       }
     }
   }
@@ -182,6 +187,63 @@ TEST(MemoryColumns, ProblemsNameTheColumnAndCase) {
     }
   }
   EXPECT_THROW(static_cast<void>(DataSet::from_columns({}, 0, {})), DataError);
+}
+
+// Columns measured beside the reading (several threads, many tiles) against
+// the same columns measured at once (one thread): the same formats, even
+// when the decimals and the widest value come in the last tile, and the
+// same error for the first infinite value in column order, even when a
+// later column has one in an earlier case. A reader never hands on an
+// infinite value: it throws that error at the latest when it reaches the
+// first one; settle() throws it without any reading, and so does
+// from_columns when another problem of the columns is found after it.
+TEST(MemoryColumns, MeasuredBesideTheReadingAsAtOnce) {
+  constexpr std::size_t kCases = 400;
+  std::vector<double> block(kCases * 3);  // strided columns a, b, c
+  for (std::size_t i = 0; i < kCases; ++i) {
+    block[i * 3] = static_cast<double>(i % 7);
+    block[i * 3 + 1] = i % 5 == 0 ? NAN : -static_cast<double>(i) / 4;
+    block[i * 3 + 2] = static_cast<double>(i);
+  }
+  block[(kCases - 1) * 3] = 12345.678;  // decimals and width from the last case
+  std::vector<MemoryColumn> columns(3);
+  for (std::size_t c = 0; c < 3; ++c) {
+    columns[c].header = std::string(1, static_cast<char>('a' + c));
+    columns[c].numbers = block.data() + c;
+    columns[c].stride = 3;
+  }
+  DataOptions at_once = measuring(1, 0), beside = measuring(2, 7 * sizeof(double));
+  at_once.data_path = beside.data_path = "frame";
+  const DataSet reference = DataSet::from_columns(columns, kCases, at_once);
+  const DataSet measured = DataSet::from_columns(columns, kCases, beside);
+  measured.settle();
+  EXPECT_EQ(test::data_text(measured, true), test::data_text(reference, true));
+
+  block[(kCases - 3) * 3 + 1] = INFINITY;  // the first in column order
+  block[200 * 3 + 2] = -INFINITY;          // earlier, in a later column
+  const std::string message =
+      test::error_of([&] { static_cast<void>(DataSet::from_columns(columns, kCases, at_once)); });
+  EXPECT_EQ(message,
+            "frame, column \"b\" (b), case 398: an infinite value; a value must be a finite number or "
+            "missing (NaN)");
+  const DataSet infinite = DataSet::from_columns(columns, kCases, beside);
+  std::vector<double> cells(3);
+  CaseReader reader = infinite.reader();
+  EXPECT_EQ(test::error_of([&] {
+              while (reader.next(cells.data()) != CaseReader::Next::EndOfData) {
+                for (const double cell : cells) EXPECT_TRUE(std::isfinite(cell)) << reader.case_number();
+              }
+            }),
+            message);
+  EXPECT_LE(reader.case_number(), 200);
+  EXPECT_EQ(test::error_of([&] { infinite.settle(); }), message);
+  EXPECT_EQ(test::error_of([&] { DataSet::from_columns(columns, kCases, beside).settle(); }), message);
+
+  columns.push_back(MemoryColumn{});
+  columns.back().header = "t";
+  columns.back().texts.assign(kCases, std::string(static_cast<std::size_t>(kMaxStringWidth) + 1, 'x'));
+  columns.back().no_value.assign(kCases, false);
+  EXPECT_EQ(test::error_of([&] { static_cast<void>(DataSet::from_columns(columns, kCases, beside)); }), message);
 }
 
 }  // namespace

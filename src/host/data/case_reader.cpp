@@ -72,31 +72,42 @@ void CaseReader::rewind() {
   reported_.clear();
 }
 
-void CaseReader::copy_cells(const Source& source, std::size_t record, double* into) {
+bool CaseReader::copy_cells(const Source& source, std::size_t record, double* into) {
   if (source.raw) {
     // NaN is the system-missing value; -0 + 0 is +0, so that equal split
     // values compare equal byte for byte. Written as a select, not a
     // branch: which cells have no value follows no pattern.
     const double value = source.cells[static_cast<std::ptrdiff_t>(record) * source.stride] + 0.0;
     into[source.into] = std::isnan(value) ? kSystemMissing : value;
-  } else if (source.count == 1) {
+    return std::isinf(value);
+  }
+  if (source.count == 1) {
     into[source.into] = source.cells[record];
   } else {
     std::memcpy(into + source.into, source.cells + record * source.count, source.count * sizeof(double));
   }
+  return false;
 }
 
 bool CaseReader::read_record(double* into) {
   if (record_ >= content_->cases) {
     exhausted_ = true;
     if (giving_back_) give_back(record_);
+    content_->settle();  // the measuring of columns in memory has read them all by now
     return false;
   }
   const auto record = static_cast<std::size_t>(record_);
+  bool infinite = false;
   if (all_single_) {
     for (const Single& single : singles_) into[single.into] = single.cells[record];
   } else {
-    for (const Source& source : sources_) copy_cells(source, record, into);
+    for (const Source& source : sources_) infinite |= copy_cells(source, record, into);
+  }
+  if (infinite) {
+    // No procedure sees an infinite value: the measuring of the columns,
+    // still going on beside the run, names the first one in column order.
+    content_->settle();
+    throw std::logic_error("an infinite value that the measuring of the columns did not find");
   }
   record_line_ = content_->line_of(record_);
   ++record_;
@@ -170,6 +181,7 @@ void CaseReader::start_group(const double* row) {
 }
 
 std::string CaseReader::group_value_text(std::size_t k) const {
+  content_->settle();  // a number is shown in its print format
   const Dictionary& dictionary = content_->dictionary;
   const std::int64_t v = dictionary.split().at(k);
   const std::size_t first = split_offsets_.at(k);

@@ -107,8 +107,9 @@ class CaseReader {
   };
   std::vector<Single> singles_;
   bool all_single_ = false;
-  // Copies the cells of one column of case `record` (0-based) into `into`.
-  static void copy_cells(const Source& source, std::size_t record, double* into);
+  // Copies the cells of one column of case `record` (0-based) into `into`;
+  // true when a value taken from a front end's column is infinite.
+  static bool copy_cells(const Source& source, std::size_t record, double* into);
   std::int64_t record_ = 0;       // the next case to read (0-based)
   std::int64_t record_line_ = 0;  // the line of the case last read
   std::vector<double> row_;       // a record read ahead (split files)

@@ -16,6 +16,7 @@
 #include "host/data/csv_reader.h"
 #include "host/data/dictionary.h"
 #include "host/data/data_set.h"
+#include "host/data/number_columns.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -146,6 +147,15 @@ struct DataContent {
   // line from first_line on (quoted line ends, empty lines).
   std::int64_t first_line = 2;
   std::vector<std::int64_t> lines;
+
+  // The measuring of columns in memory that goes on beside the run
+  // (DataSet::from_columns); null for data measured as they were read. The
+  // print formats of those columns are set, and an infinite value refused,
+  // by settle(), which does nothing for other data or once done.
+  std::unique_ptr<MeasuringNumbers> measuring;
+  void settle() const {
+    if (measuring) measuring->settle();
+  }
 
   std::int64_t line_of(std::int64_t record) const {
     return lines.empty() ? first_line + record : lines[static_cast<std::size_t>(record)];

@@ -428,4 +428,6 @@ const std::string& DataSet::source() const { return content_->source; }
 const std::vector<LoadNote>& DataSet::notes() const { return content_->notes; }
 CaseReader DataSet::reader() const { return CaseReader(content_); }
 
+void DataSet::settle() const { content_->settle(); }
+
 }  // namespace mva::host

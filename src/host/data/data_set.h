@@ -93,7 +93,20 @@ class DataSet {
   // split apply as for a file (its delimiter, decimal, NA tokens and
   // dictionary path do not). Throws DataError naming the column (and case)
   // of a problem: no columns, an infinite value, a text too long.
+  // With more than one thread (options.threads) and many cases, the
+  // numeric columns are measured on a thread of their own while the data
+  // set is used: their print formats are known, and an infinite value is
+  // refused, only once settle() has been called (a case reader calls it
+  // before it hands on an infinite value and when it reaches the end of
+  // the data; the host before it shows a print format; the front end at
+  // the end of the run). The numbers must stay in place until then.
   static DataSet from_columns(const std::vector<MemoryColumn>& columns, std::int64_t cases, const DataOptions& options);
+
+  // Waits for the measuring of columns in memory that goes on beside the
+  // run, sets their print formats and throws the DataError of the first
+  // infinite value (the same one each time it is called); nothing for
+  // other data.
+  void settle() const;
 
   const Dictionary& dictionary() const;
   std::int64_t case_count() const;

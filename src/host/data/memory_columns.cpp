@@ -29,12 +29,38 @@ namespace {
 using detail::ColumnPlan;
 using detail::DataContent;
 
-[[noreturn]] void refuse_infinite(const DataContent& content, const MemoryColumn& column, const std::string& name,
-                                  std::size_t i) {
-  throw DataError(
-      fmt::format("{}, column \"{}\" ({}), case {}: an infinite value; a value must be a finite "
-                  "number or missing (NaN)",
-                  content.source, column.header, name, i + 1));
+// Cases of a tile the columns are measured in (as measure_numbers takes
+// them by default), and how many tiles the cases must fill for the
+// measuring to go on beside the run rather than before it.
+constexpr std::size_t kMeasureTileCases = 4096;
+constexpr std::size_t kMeasureBesideTiles = 16;
+
+// The print format a numeric column has until its measuring is settled.
+constexpr PrintFormat kFormatToCome{kFormatF, 8, 2};
+
+// Throws the error of the first infinite value, in column order, that the
+// measuring found.
+void refuse_first_infinite(const std::string& source, const std::vector<std::string>& headers,
+                           const std::vector<std::string>& names, const std::vector<detail::NumberColumn>& measured) {
+  for (std::size_t c = 0; c < measured.size(); ++c) {
+    const std::size_t i = measured[c].first_infinite;
+    if (i == detail::NumberColumn::kNoCase) continue;
+    throw DataError(
+        fmt::format("{}, column \"{}\" ({}), case {}: an infinite value; a value must be a finite "
+                    "number or missing (NaN)",
+                    source, headers[c], names[c], i + 1));
+  }
+}
+
+// Sets the print format of each numeric column read in place to what its
+// values say (the columns planned so far).
+void set_formats(DataContent& content, const std::vector<detail::NumberColumn>& measured) {
+  for (std::size_t c = 0; c < content.plans.size(); ++c) {
+    const ColumnPlan& plan = content.plans[c];
+    if (!plan.raw) continue;
+    content.dictionary.set_format(static_cast<std::int64_t>(plan.cell) + 1, measured[c].widths.format(),
+                                  content.source);
+  }
 }
 
 // The width of a string column: its longest text in bytes without trailing
@@ -118,49 +144,66 @@ DataSet DataSet::from_columns(const std::vector<MemoryColumn>& columns, std::int
 
   // The numeric columns are checked and measured where they lie, on the
   // workers; the first infinite value in column order is the one told.
+  // With more than one worker and many cases, the measuring goes on on a
+  // thread of its own while the data set is used (the host settles it
+  // before it shows a print format or hands on an infinite value, and at
+  // the end of a run): the run's first pass over the columns and the
+  // measuring then share the time they take to read them from memory.
   Workers workers(options.threads);
-  const std::vector<detail::NumberColumn> measured =
-      detail::measure_numbers(columns, count, options.chunk_bytes / sizeof(double), workers);
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    if (columns[c].numbers != nullptr && measured[c].first_infinite != detail::NumberColumn::kNoCase) {
-      refuse_infinite(*content, columns[c], names[c], measured[c].first_infinite);
-    }
+  const std::size_t tile = options.chunk_bytes / sizeof(double);
+  const bool beside = workers.count() > 1 && count > kMeasureBesideTiles * (tile > 0 ? tile : kMeasureTileCases);
+  const auto settle = [source = content->source, headers, names,
+                       data = content.get()](const std::vector<detail::NumberColumn>& measured) {
+    refuse_first_infinite(source, headers, names, measured);
+    set_formats(*data, measured);
+  };
+  std::vector<detail::NumberColumn> measured;
+  if (beside) {
+    content->measuring = std::make_unique<detail::MeasuringNumbers>(columns, count, tile, settle);
+  } else {
+    measured = detail::measure_numbers(columns, count, tile, workers);
+    refuse_first_infinite(content->source, headers, names, measured);
   }
 
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    const MemoryColumn& column = columns[c];
-    ColumnPlan plan;
-    std::int64_t v = 0;
-    if (column.numbers != nullptr) {
-      // Read in place; the case reader converts each value as it reads it.
-      plan.raw = true;
-      plan.stride = column.stride;
-      v = content->dictionary.add_numeric(names[c], measured[c].widths.format());
-      content->cells.push_back(detail::ColumnCells(const_cast<double*>(column.numbers), detail::FreeCells{0, true}));
-    } else {
-      const int width = string_width(*content, column, names[c], count);
-      v = content->dictionary.add_string(names[c], width);
-      plan.width = width;
-      plan.cells = static_cast<int>(content->dictionary.slot_count(v));
-      detail::ColumnCells cells = detail::column_array(count * static_cast<std::size_t>(plan.cells));
-      fill_texts(column, plan, count, cells.get());
-      content->cells.push_back(std::move(cells));
-      if (std::find(column.no_value.begin(), column.no_value.end(), true) != column.no_value.end()) {
-        MissingSpec blank;
-        blank.values.emplace_back();
-        content->dictionary.set_missing(v, blank, content->source);
+  try {
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      const MemoryColumn& column = columns[c];
+      ColumnPlan plan;
+      std::int64_t v = 0;
+      if (column.numbers != nullptr) {
+        // Read in place; the case reader converts each value as it reads it.
+        plan.raw = true;
+        plan.stride = column.stride;
+        v = content->dictionary.add_numeric(names[c], beside ? kFormatToCome : measured[c].widths.format());
+        content->cells.push_back(detail::ColumnCells(const_cast<double*>(column.numbers), detail::FreeCells{0, true}));
+      } else {
+        const int width = string_width(*content, column, names[c], count);
+        v = content->dictionary.add_string(names[c], width);
+        plan.width = width;
+        plan.cells = static_cast<int>(content->dictionary.slot_count(v));
+        detail::ColumnCells cells = detail::column_array(count * static_cast<std::size_t>(plan.cells));
+        fill_texts(column, plan, count, cells.get());
+        content->cells.push_back(std::move(cells));
+        if (std::find(column.no_value.begin(), column.no_value.end(), true) != column.no_value.end()) {
+          MissingSpec blank;
+          blank.values.emplace_back();
+          content->dictionary.set_missing(v, blank, content->source);
+        }
       }
+      if (!column.header.empty() && column.header != names[c]) content->dictionary.set_label(v, column.header);
+      if (!column.value_labels.empty()) {
+        content->dictionary.set_value_labels(v, column.value_labels,
+                                             fmt::format("{}, column \"{}\"", content->source, column.header));
+      }
+      plan.cell = static_cast<std::size_t>(v - 1);
+      content->plans.push_back(plan);
     }
-    if (!column.header.empty() && column.header != names[c]) content->dictionary.set_label(v, column.header);
-    if (!column.value_labels.empty()) {
-      content->dictionary.set_value_labels(v, column.value_labels,
-                                           fmt::format("{}, column \"{}\"", content->source, column.header));
-    }
-    plan.cell = static_cast<std::size_t>(v - 1);
-    content->plans.push_back(plan);
+    detail::apply_data_options(content->dictionary, options, headers, names);
+    add_notes(*content, columns, names);
+  } catch (const DataError&) {
+    content->settle();  // an infinite value is told first, as when the columns are measured at once
+    throw;
   }
-  detail::apply_data_options(content->dictionary, options, headers, names);
-  add_notes(*content, columns, names);
   return DataSet(std::move(content));
 }
 

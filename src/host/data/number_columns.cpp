@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "host/data/number_text.h"
+#include "host/services/workers.h"
 
 namespace mva::host::detail {
 
@@ -183,6 +184,37 @@ std::vector<NumberColumn> measure_numbers(const std::vector<MemoryColumn>& colum
     }
   }
   return measured;
+}
+
+MeasuringNumbers::MeasuringNumbers(const std::vector<MemoryColumn>& columns, std::size_t cases, std::size_t tile_cases,
+                                   Apply apply)
+    : apply_(std::move(apply)) {
+  std::vector<MemoryColumn> numbers(columns.size());
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    numbers[c].numbers = columns[c].numbers;
+    numbers[c].stride = columns[c].stride;
+  }
+  measured_ = std::async(std::launch::async, [numbers = std::move(numbers), cases, tile_cases] {
+    Workers one(1);
+    return measure_numbers(numbers, cases, tile_cases, one);
+  });
+}
+
+MeasuringNumbers::~MeasuringNumbers() {
+  if (measured_.valid()) measured_.wait();
+}
+
+void MeasuringNumbers::settle() {
+  const std::lock_guard lock(mutex_);
+  if (!settled_) {
+    settled_ = true;
+    try {
+      apply_(measured_.get());
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+  }
+  if (failure_) std::rethrow_exception(failure_);
 }
 
 }  // namespace mva::host::detail

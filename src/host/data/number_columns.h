@@ -4,12 +4,19 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
+#include <functional>
+#include <future>
 #include <limits>
+#include <mutex>
 #include <vector>
 
 #include "host/data/data_set.h"
 #include "host/data/dictionary.h"
-#include "host/services/workers.h"
+
+namespace mva::host {
+class Workers;
+}
 
 namespace mva::host::detail {
 
@@ -42,5 +49,35 @@ struct NumberColumn {
 // any tile.
 std::vector<NumberColumn> measure_numbers(const std::vector<MemoryColumn>& columns, std::size_t cases,
                                           std::size_t tile_cases, Workers& workers);
+
+// The measuring of numeric columns, done on a thread of its own while a run
+// goes on: the columns are then read from memory by the run's first pass and
+// by the measuring at the same time, on two cores, instead of one pass after
+// the other. What the measuring finds is taken by `apply` (which sets the
+// print formats, or throws the error of an infinite value) when settle() is
+// first called; until then the print formats are not known, and the cases
+// holding an infinite value are not known either. settle() waits for the
+// measuring if it has not ended; it may be called from any thread, any
+// number of times, and throws what `apply` threw each time.
+class MeasuringNumbers {
+ public:
+  using Apply = std::function<void(const std::vector<NumberColumn>&)>;
+  // Starts measuring `columns` (their numbers, as measure_numbers does;
+  // only the pointers and strides are kept, and the values must stay in
+  // place until the measuring has ended).
+  MeasuringNumbers(const std::vector<MemoryColumn>& columns, std::size_t cases, std::size_t tile_cases, Apply apply);
+  MeasuringNumbers(const MeasuringNumbers&) = delete;
+  MeasuringNumbers& operator=(const MeasuringNumbers&) = delete;
+  ~MeasuringNumbers();  // waits for the measuring to end
+
+  void settle();
+
+ private:
+  std::mutex mutex_;
+  std::future<std::vector<NumberColumn>> measured_;
+  Apply apply_;
+  bool settled_ = false;
+  std::exception_ptr failure_;
+};
 
 }  // namespace mva::host::detail
