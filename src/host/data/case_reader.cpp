@@ -29,6 +29,16 @@ std::string bytes_of(const std::vector<double>& cells) {
   return std::string(reinterpret_cast<const char*>(cells.data()), cells.size() * sizeof(double));
 }
 
+// Takes a value of a front end's column into a case: NaN is the
+// system-missing value; -0 + 0 is +0, so that equal split values compare
+// equal byte for byte. Written as a select, not a branch: which cells have
+// no value follows no pattern. True when the value is infinite.
+inline bool take_raw(double value, double& cell) {
+  value += 0.0;
+  cell = std::isnan(value) ? kSystemMissing : value;
+  return std::isinf(value);
+}
+
 }  // namespace
 
 CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content) : content_(std::move(content)) {
@@ -42,10 +52,16 @@ CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content) : con
     sources_.push_back({cells, static_cast<std::size_t>(plan.cells), plan.cell, plan.raw, plan.stride,
                         releasable && owner.mapped > 0 ? cells : nullptr, owner.mapped});
   }
-  all_single_ = std::all_of(sources_.begin(), sources_.end(),
-                            [](const Source& source) { return !source.raw && source.count == 1; });
-  if (all_single_) {
-    for (const Source& source : sources_) singles_.push_back({source.cells, source.into});
+  const auto single_of = [](bool raw) {
+    return [raw](const Source& source) { return source.raw == raw && source.count == 1; };
+  };
+  if (std::all_of(sources_.begin(), sources_.end(), single_of(false))) {
+    layout_ = Layout::Plain;
+  } else if (std::all_of(sources_.begin(), sources_.end(), single_of(true))) {
+    layout_ = Layout::Raw;
+  }
+  if (layout_ != Layout::Mixed) {
+    for (const Source& source : sources_) singles_.push_back({source.cells, source.stride, source.into});
   }
   for (const std::int64_t v : dictionary.split()) {
     split_offsets_.push_back(split_cells_.size());
@@ -73,14 +89,7 @@ void CaseReader::rewind() {
 }
 
 bool CaseReader::copy_cells(const Source& source, std::size_t record, double* into) {
-  if (source.raw) {
-    // NaN is the system-missing value; -0 + 0 is +0, so that equal split
-    // values compare equal byte for byte. Written as a select, not a
-    // branch: which cells have no value follows no pattern.
-    const double value = source.cells[static_cast<std::ptrdiff_t>(record) * source.stride] + 0.0;
-    into[source.into] = std::isnan(value) ? kSystemMissing : value;
-    return std::isinf(value);
-  }
+  if (source.raw) return take_raw(source.cells[static_cast<std::ptrdiff_t>(record) * source.stride], into[source.into]);
   if (source.count == 1) {
     into[source.into] = source.cells[record];
   } else {
@@ -98,10 +107,18 @@ bool CaseReader::read_record(double* into) {
   }
   const auto record = static_cast<std::size_t>(record_);
   bool infinite = false;
-  if (all_single_) {
-    for (const Single& single : singles_) into[single.into] = single.cells[record];
-  } else {
-    for (const Source& source : sources_) infinite |= copy_cells(source, record, into);
+  switch (layout_) {
+    case Layout::Plain:
+      for (const Single& single : singles_) into[single.into] = single.cells[record];
+      break;
+    case Layout::Raw:
+      for (const Single& single : singles_) {
+        infinite |= take_raw(single.cells[static_cast<std::ptrdiff_t>(record) * single.stride], into[single.into]);
+      }
+      break;
+    case Layout::Mixed:
+      for (const Source& source : sources_) infinite |= copy_cells(source, record, into);
+      break;
   }
   if (infinite) {
     // No procedure sees an infinite value: the measuring of the columns,

@@ -99,14 +99,16 @@ class CaseReader {
     std::size_t mapped;     // bytes of that mapping
   };
   std::vector<Source> sources_;
-  // The same when every column is a numeric one of one cell per case, the
-  // usual file: each case is then one load and store per column.
+  // The same when every column is a numeric one of one cell per case, all
+  // of them a file's (plain) or all of them a front end's (raw), the usual
+  // data of either: each case is then a load and a store per column.
   struct Single {
     const double* cells;
+    std::ptrdiff_t stride;  // doubles to the next case's cell
     std::size_t into;
   };
   std::vector<Single> singles_;
-  bool all_single_ = false;
+  enum class Layout { Plain, Raw, Mixed } layout_ = Layout::Mixed;
   // Copies the cells of one column of case `record` (0-based) into `into`;
   // true when a value taken from a front end's column is infinite.
   static bool copy_cells(const Source& source, std::size_t record, double* into);
