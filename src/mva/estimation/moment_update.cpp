@@ -9,11 +9,9 @@
 namespace mva {
 
 // Built for processors with AVX2 and for the rest (see add_products).
-[[gnu::target_clones("avx2", "default")]] void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans,
-                                                      std::int64_t ncells, const ColumnRoles& roles, std::int64_t first,
-                                                      std::int64_t last, double w, double f, RealArray x,
-                                                      MomentWeights& sums, RealArray means, RealTriangle cp,
-                                                      RealArray work) {
+MVA_AVX2_AND_PLAIN void MOMUPD(bool zero_means, bool zero_cross_products, std::int64_t nmeans, std::int64_t ncells,
+                               const ColumnRoles& roles, std::int64_t first, std::int64_t last, double w, double f,
+                               RealArray x, MomentWeights& sums, RealArray means, RealTriangle cp, RealArray work) {
   MVA_ASSERT(first >= 1 && first <= last + 1 && last <= roles.columns() && last <= nmeans);
   MVA_ASSERT(x.length() >= nmeans && means.length() >= nmeans && work.length() >= last);
   MVA_ASSERT(cp.cells().length() >= ncells && ncells >= triangle_cells(last));

@@ -7,8 +7,7 @@
 namespace mva {
 
 // Built for processors with AVX2 and for the rest (see add_products).
-[[gnu::target_clones("avx2", "default")]] void update(WeightedMoments& s, const double* x, double w, double c,
-                                                      double* d) {
+MVA_AVX2_AND_PLAIN void update(WeightedMoments& s, const double* x, double w, double c, double* d) {
   const std::size_t n = s.columns();
   const MomentStep step = moment_step(s.sumwf, c, s.rounding);
   for (std::size_t i = 0; i < n; ++i) d[i] = x[i] - s.mean[i];

@@ -54,7 +54,20 @@ inline void add_product(double& cell, double spread, double d_high, double d_low
 // are built twice, for processors with AVX2 (the four cells in one register)
 // and for the rest, and the processor's own is chosen when the program
 // starts. Neither build fuses a multiply and an add, so both round every
-// cell alike and give the same bits.
+// cell alike and give the same bits. Under AddressSanitizer or
+// ThreadSanitizer there is only the plain build: the loader makes that choice
+// before the sanitizer's runtime is ready, and the choice would crash.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define MVA_AVX2_AND_PLAIN
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define MVA_AVX2_AND_PLAIN
+#else
+#define MVA_AVX2_AND_PLAIN [[gnu::target_clones("avx2", "default")]]
+#endif
+#else
+#define MVA_AVX2_AND_PLAIN [[gnu::target_clones("avx2", "default")]]
+#endif
 inline void add_products(double* __restrict row, double spread, double d_high, const double* __restrict d_low,
                          std::size_t count) {
   const double a = spread * d_high;
