@@ -216,6 +216,8 @@ class ReferenceHost : public Host {
   void BP_END_GROUP(int number, const Text& dimension) override;
   void BP_UNGROUP(int number) override;
   void BP_CELL_IN_CATEGORY(int number, const Text& value, const Text& category) override;
+  void BP_CELLS_IN_CATEGORIES(int number, std::span<const Text* const> values,
+                              std::span<const Text> categories) override;
   void BP_ANNOTATE(const Text& text, AnnotationCode code) override;
 
  private:

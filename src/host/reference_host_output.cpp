@@ -300,6 +300,17 @@ void ReferenceHost::BP_CELL_IN_CATEGORY(int number, const Text& value, const Tex
   guarded("BP_CELL_IN_CATEGORY", [&] { output_.cell(number, value, category); });
 }
 
+void ReferenceHost::BP_CELLS_IN_CATEGORIES(int number, std::span<const Text* const> values,
+                                           std::span<const Text> categories) {
+  if (values.size() != categories.size()) ASSERT("BP_CELLS_IN_CATEGORIES", "values and categories differ in number");
+  if (number == OutputDocument::kFilesSavedTable) {
+    // The host's own table keeps its entries one by one.
+    for (std::size_t k = 0; k < values.size(); ++k) BP_CELL_IN_CATEGORY(number, *values[k], categories[k]);
+    return;
+  }
+  guarded("BP_CELLS_IN_CATEGORIES", [&] { output_.cells(number, values, categories); });
+}
+
 void ReferenceHost::BP_ANNOTATE(const Text& text, AnnotationCode code) {
   guarded("BP_ANNOTATE", [&] { output_.annotate(text, static_cast<int>(code)); });
 }

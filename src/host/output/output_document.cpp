@@ -754,6 +754,40 @@ void OutputDocument::cell(int number, const Text& value, const Text& category) {
   table.last_cell_ = static_cast<int>(i);
 }
 
+void OutputDocument::cells(int number, std::span<const Text* const> values, std::span<const Text> categories) {
+  if (values.size() != categories.size())
+    fault(number, "CELLS_IN_CATEGORIES", "values and categories differ in number");
+  if (values.empty()) return;
+  PivotTable& table = open_table(number, "CELLS_IN_CATEGORIES");
+  if (table.cell_dimension < 0) fault(number, "CELLS_IN_CATEGORIES", "no cell dimension has been named");
+  // The other dimensions stand where cell() would find them for each cell:
+  // nothing in between changes them.
+  std::vector<int>& at = table.scratch_at_;
+  at.resize(table.dimensions.size());
+  const auto column_dimension = static_cast<std::size_t>(table.cell_dimension);
+  for (std::size_t d = 0; d < table.dimensions.size(); ++d) {
+    Dimension& dim = table.dimensions[d];
+    if (d == column_dimension) continue;
+    at[d] = dim.positioned && dim.current_ >= 0 ? dim.current_ : blank_category(dim);
+  }
+  Dimension& columns = table.dimensions[column_dimension];
+  const int parent = columns.open_groups_.empty() ? -1 : columns.open_groups_.back();
+  std::vector<CellStore::Hints>& hints = table.value_hint_;
+  std::size_t i = 0;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    const int column = find_or_add(columns, categories[k], parent);
+    at[column_dimension] = column;
+    if (hints.size() <= static_cast<std::size_t>(column)) {
+      hints.resize(static_cast<std::size_t>(column) + 1, CellStore::kNoHints);
+    }
+    i = table.cells.put(at, *values[k], &hints[static_cast<std::size_t>(column)]);
+  }
+  columns.current_ = at[column_dimension];
+  table.last_dimension_ = table.cell_dimension;
+  table.last_category_ = columns.current_;
+  table.last_cell_ = static_cast<int>(i);
+}
+
 // ---- Streamed rows ------------------------------------------------------------------
 
 namespace {

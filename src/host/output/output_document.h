@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -363,6 +364,9 @@ class OutputDocument {
   void end_group(int number, const Text& dimension);
   void ungroup(int number);
   void cell(int number, const Text& value, const Text& category);
+  // cell() for each value and its category in turn, the categories of the
+  // other dimensions worked out once for the row.
+  void cells(int number, std::span<const Text* const> values, std::span<const Text> categories);
   void annotate(const Text& text, int code);
 
   // Ends every table still open, table 1 included, and every heading: what

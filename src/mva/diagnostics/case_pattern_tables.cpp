@@ -38,7 +38,8 @@ class CaseRows {
         count_(job.key("POUT_ # MISSING")),
         percent_(job.key("POUT_ % MISSING")),
         count_format_(host_.BP_N_FORMAT()),
-        percent_format_(host_.DIFENC(5, 20, 1)) {}
+        percent_format_(host_.DIFENC(5, 20, 1)),
+        count_columns_{count_, percent_} {}
 
   void run() {
     const bool data = job_.subcommand == kDpattern;
@@ -125,38 +126,39 @@ class CaseRows {
     host_.BP_UNGROUP(table_);
     const std::int64_t id = cx_.cmn.IDVAR;
     host_.BP_CATEGORY_DIMENSION(table_, id > 0 ? value_text(id, L) : host_.BP_IVALUE(L, count_format_), case_);
-    store_counts(0, 0.0);
+    // The counts come first in the row, the marks after them.
+    const Counts& counts = counts_of(m);
+    const std::array<const Text*, 2> count_cells{&counts.missing, &counts.percent};
+    host_.BP_CELLS_IN_CATEGORIES(table_, count_cells, count_columns_);
     host_.BP_BEGIN_GROUP(table_, job_.key("POUT_ MISSING & EXTREME PATTERNS"), variables_);
     if (sorted_footnote) {
       host_.BP_ANNOTATE(job_.key(is_true(cx_.cmn.MPSORT) ? "POUT_ CASES + VARIABLES ARE SORTED ON PATTERNS"
                                                          : "POUT_ CASES ARE SORTED, VARIABLES ARE NOT"),
                         AnnotationCode::Category);
     }
+    row_cells_.clear();
     for (std::size_t j = 0; j < vars_.size(); ++j) {
       const char mark = m.marks[j];
-      host_.BP_CELL_IN_CATEGORY(table_, mark_text(mark), names_[j]);
+      row_cells_.push_back(&mark_text(mark));
       if (mark != ' ' && marks_used_.find(mark) == std::string::npos) marks_used_ += mark;
     }
+    host_.BP_CELLS_IN_CATEGORIES(table_, row_cells_, names_);
     host_.BP_END_GROUP(table_, variables_);
-    const Counts& counts = counts_of(m);
-    host_.BP_CELL_IN_CATEGORY(table_, counts.missing, count_);
-    host_.BP_CELL_IN_CATEGORY(table_, counts.percent, percent_);
     if (job_.lists.describes()) {
       host_.BP_BEGIN_GROUP(table_, job_.key("POUT_ VALUES"), variables_);
       const WordArray VWIDTH = cx_.words(cx_.cmn.a.VWIDTH);
+      row_values_.clear();
       for (std::size_t j = 0; j < described_.size(); ++j) {
         const std::int64_t v = job_.lists.described[j];
-        host_.BP_CELL_IN_CATEGORY(table_, value_text(v, L), described_[j]);
+        row_values_.push_back(value_text(v, L));
         if (VWIDTH(v) == 0 && CELLV(cx_, v, L) == host_.PCINMS()) system_missing_value_ = true;
       }
+      row_cells_.clear();
+      for (const Text& value : row_values_) row_cells_.push_back(&value);
+      host_.BP_CELLS_IN_CATEGORIES(table_, row_cells_, described_);
       host_.BP_END_GROUP(table_, variables_);
     }
     host_.BP_END_GROUP(table_, case_);
-  }
-
-  void store_counts(std::int64_t missing, double percent) {
-    host_.BP_CELL_IN_CATEGORY(table_, host_.BP_IVALUE(missing, count_format_), count_);
-    host_.BP_CELL_IN_CATEGORY(table_, host_.BP_LRVALUE(percent, percent_format_), percent_);
   }
 
   // A row's cells show a handful of texts: a mark is one of a few characters
@@ -205,6 +207,9 @@ class CaseRows {
   MissingCodeTable status_;
   Text variables_, case_, count_, percent_;
   Format count_format_, percent_format_;
+  std::array<Text, 2> count_columns_;                // the columns of the counts, in order
+  std::vector<const Text*> row_cells_;               // the values of the cells a row gives at once
+  std::vector<Text> row_values_;                     // a row's described values
   std::vector<std::int64_t> vars_;                   // pattern variables in display order
   std::vector<Text> names_;                          // their names, made once for every row
   std::vector<Text> described_;                      // the names of the described variables

@@ -298,6 +298,12 @@ class Host {
   // Stores a value in the cell at the current categories and `category` of
   // the cell dimension.
   virtual void BP_CELL_IN_CATEGORY(int number, const Text& value, const Text& category) = 0;
+  // Stores a row of cells at once: *values[k] in categories[k] of the cell
+  // dimension, at the current categories of the other dimensions, as that
+  // many BP_CELL_IN_CATEGORY calls in turn would (the spans are as long).
+  // A table of many rows gives each row this way.
+  virtual void BP_CELLS_IN_CATEGORIES(int number, std::span<const Text* const> values,
+                                      std::span<const Text> categories) = 0;
   // A note or footnote, placed as `code` says.
   virtual void BP_ANNOTATE(const Text& text, AnnotationCode code) = 0;
 };
