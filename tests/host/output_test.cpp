@@ -237,6 +237,75 @@ TEST(OutputDocument, ManyCellsAreFoundAgainAndKeepTheirLastValueAndFootnotes) {
   }
 }
 
+// A row of cells given at once is stored and shown as the same cells given
+// one by one: columns first met in a row, a column given twice in a row (the
+// later value stands), groups, a column dimension left blank, footnotes on
+// the row's last cell and on a group, labelled and awkward values, the rows
+// held whole and written out in windows of five.
+TEST(OutputDocument, RowGivenAtOnceIsItsCellsOneByOne) {
+  const Text rows = key("POUT_ CASE"), vars = key("POUT_ VARIABLES"), marks = key("POUT_ MISSING & EXTREME PATTERNS");
+  const Text values = key("POUT_ VALUES");
+  const auto build = [&](OutputDocument& doc, bool at_once) {
+    doc.begin_table(30, key("POUT_ DATA PATTERNS"), key("POUT_ DATA PATTERNS"));
+    doc.position_dimension(30, vars, kColumnDimension);
+    doc.position_dimension(30, rows, kUnnamedRowDimension);
+    doc.position_dimension(30, key("POUT_ STATISTICS"), kColumnDimension);  // never given a category
+    doc.cell_dimension(30, vars);
+    const auto row = [&](std::vector<Text> cells, std::vector<Text> columns) {
+      if (at_once) {
+        std::vector<const Text*> given;
+        for (const Text& c : cells) given.push_back(&c);
+        doc.cells(30, given, columns);
+      } else {
+        for (std::size_t k = 0; k < cells.size(); ++k) doc.cell(30, cells[k], columns[k]);
+      }
+    };
+    for (int r = 1; r <= 23; ++r) {
+      doc.begin_group(30, count(r), rows);
+      doc.ungroup(30);
+      doc.category(30, r % 4 == 0 ? value(9, "id", r, "label " + std::to_string(r)) : count(r), rows);
+      row({count(r % 3), num(100.0 * (r % 3) / 7, 1)}, {key("POUT_ # MISSING"), key("POUT_ % MISSING")});
+      doc.begin_group(30, marks, vars);
+      if (r % 6 == 0) doc.annotate(lit("sorted"), static_cast<int>(AnnotationCode::Category));
+      std::vector<Text> cells, columns;
+      const int width = r < 9 ? 3 : 5;  // x4 and x5 are first met in row 9
+      for (int v = 0; v < width; ++v) {
+        cells.push_back(lit(std::string(1, " +-S"[(r + v) % 4])));
+        columns.push_back(var(v + 1, "x" + std::to_string(v + 1)));
+      }
+      if (r % 5 == 0) {  // x2 again: its second value stands
+        cells.push_back(lit("A"));
+        columns.push_back(var(2, "x2"));
+      }
+      row(cells, columns);
+      if (r % 7 == 0) doc.annotate(lit("last cell"), static_cast<int>(AnnotationCode::Cell));
+      doc.end_group(30, vars);
+      doc.begin_group(30, values, vars);
+      row({value(1, "x1", r * 1.5, r % 2 == 0 ? "even <&> \"quoted\"" : ""), lit(std::string(r, 'w'))},
+          {var(1, "x1"), var(8, "tag")});
+      doc.end_group(30, vars);
+      doc.end_group(30, rows);
+    }
+    if (at_once) {  // a value without its category is refused
+      const Text one = lit("1");
+      const std::vector<const Text*> given{&one};
+      EXPECT_THROW(doc.cells(30, given, {}), std::logic_error);
+    }
+    doc.end_table(30);
+  };
+  for (const std::size_t window : {std::size_t{0}, std::size_t{5}}) {
+    OutputDocument single, rows_at_once;
+    single.stream_rows_after(window);
+    rows_at_once.stream_rows_after(window);
+    build(single, false);
+    build(rows_at_once, true);
+    EXPECT_EQ(rows_at_once.table(0).streamed(), window != 0);
+    for (const auto render : {render_text, render_markdown, render_html, render_json}) {
+      EXPECT_EQ(render(rows_at_once, {}), render(single, {})) << "window " << window;
+    }
+  }
+}
+
 // A label met again finds the category it made, under the same parent only;
 // labels that differ in their fields but show the same text (and name no
 // other variable) are one category, which keeps the first of them.
