@@ -334,7 +334,8 @@ std::size_t CellStore::put(const std::vector<int>& at, const Text& value, Hints*
     throw std::length_error("a pivot table holds at most 2^32 - 2 cells");
   }
   const std::size_t i = size();
-  coords_.insert(coords_.end(), at.begin(), at.end());
+  // A cell has a few coordinates: pushed one by one, without a copy call.
+  for (const int c : at) coords_.push_back(c);
   value_of_.push_back(static_cast<std::uint32_t>(intern(value, hints)));
   notes_of_.push_back(0);
   cell_slots_[slot] = static_cast<std::uint32_t>(i + 1);

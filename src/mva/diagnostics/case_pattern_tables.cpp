@@ -39,7 +39,11 @@ class CaseRows {
         percent_(job.key("POUT_ % MISSING")),
         count_format_(host_.BP_N_FORMAT()),
         percent_format_(host_.DIFENC(5, 20, 1)),
-        count_columns_{count_, percent_} {}
+        count_columns_{count_, percent_},
+        marks_group_(job.key("POUT_ MISSING & EXTREME PATTERNS")),
+        values_group_(job.key("POUT_ VALUES")),
+        sorted_note_(job.key(is_true(job.cx.cmn.MPSORT) ? "POUT_ CASES + VARIABLES ARE SORTED ON PATTERNS"
+                                                        : "POUT_ CASES ARE SORTED, VARIABLES ARE NOT")) {}
 
   void run() {
     const bool data = job_.subcommand == kDpattern;
@@ -122,20 +126,17 @@ class CaseRows {
 
   // One case row.
   void row(std::int64_t L, const RowMarks& m, bool sorted_footnote) {
-    host_.BP_BEGIN_GROUP(table_, host_.BP_IVALUE(L, count_format_), case_);
+    const Text number = host_.BP_IVALUE(L, count_format_);
+    host_.BP_BEGIN_GROUP(table_, number, case_);
     host_.BP_UNGROUP(table_);
     const std::int64_t id = cx_.cmn.IDVAR;
-    host_.BP_CATEGORY_DIMENSION(table_, id > 0 ? value_text(id, L) : host_.BP_IVALUE(L, count_format_), case_);
+    host_.BP_CATEGORY_DIMENSION(table_, id > 0 ? value_text(id, L) : number, case_);
     // The counts come first in the row, the marks after them.
     const Counts& counts = counts_of(m);
     const std::array<const Text*, 2> count_cells{&counts.missing, &counts.percent};
     host_.BP_CELLS_IN_CATEGORIES(table_, count_cells, count_columns_);
-    host_.BP_BEGIN_GROUP(table_, job_.key("POUT_ MISSING & EXTREME PATTERNS"), variables_);
-    if (sorted_footnote) {
-      host_.BP_ANNOTATE(job_.key(is_true(cx_.cmn.MPSORT) ? "POUT_ CASES + VARIABLES ARE SORTED ON PATTERNS"
-                                                         : "POUT_ CASES ARE SORTED, VARIABLES ARE NOT"),
-                        AnnotationCode::Category);
-    }
+    host_.BP_BEGIN_GROUP(table_, marks_group_, variables_);
+    if (sorted_footnote) host_.BP_ANNOTATE(sorted_note_, AnnotationCode::Category);
     row_cells_.clear();
     for (std::size_t j = 0; j < vars_.size(); ++j) {
       const char mark = m.marks[j];
@@ -145,7 +146,7 @@ class CaseRows {
     host_.BP_CELLS_IN_CATEGORIES(table_, row_cells_, names_);
     host_.BP_END_GROUP(table_, variables_);
     if (job_.lists.describes()) {
-      host_.BP_BEGIN_GROUP(table_, job_.key("POUT_ VALUES"), variables_);
+      host_.BP_BEGIN_GROUP(table_, values_group_, variables_);
       const WordArray VWIDTH = cx_.words(cx_.cmn.a.VWIDTH);
       row_values_.clear();
       for (std::size_t j = 0; j < described_.size(); ++j) {
@@ -208,6 +209,8 @@ class CaseRows {
   Text variables_, case_, count_, percent_;
   Format count_format_, percent_format_;
   std::array<Text, 2> count_columns_;                // the columns of the counts, in order
+  Text marks_group_, values_group_;                  // the groups of a row's marks and values
+  Text sorted_note_;                                 // the footnote of a missing-pattern row
   std::vector<const Text*> row_cells_;               // the values of the cells a row gives at once
   std::vector<Text> row_values_;                     // a row's described values
   std::vector<std::int64_t> vars_;                   // pattern variables in display order
