@@ -35,14 +35,15 @@ done
 
 if [ -n "${REFERENCE:-}" ]; then
   SMALL=$(data_file 100000)
+  OUT=$(mktemp -d "$DIR/case_tables.XXXXXX")  # runs at once keep apart
+  trap 'rm -rf "$OUT"' EXIT
   for format in text markdown html json; do
-    "$MVA" --data "$SMALL" --no-progress --format "$format" -e "$COMMAND" >"$DIR/case_tables_new.$format"
-    "$REFERENCE" --data "$SMALL" --no-progress --format "$format" -e "$COMMAND" >"$DIR/case_tables_ref.$format"
-    if cmp -s "$DIR/case_tables_new.$format" "$DIR/case_tables_ref.$format"; then
+    "$MVA" --data "$SMALL" --no-progress --format "$format" -e "$COMMAND" >"$OUT/new.$format"
+    "$REFERENCE" --data "$SMALL" --no-progress --format "$format" -e "$COMMAND" >"$OUT/ref.$format"
+    if cmp -s "$OUT/new.$format" "$OUT/ref.$format"; then
       echo "$format: identical to $REFERENCE on 100000 cases"
     else
       echo "$format: DIFFERS from $REFERENCE on 100000 cases"
     fi
-    rm -f "$DIR/case_tables_new.$format" "$DIR/case_tables_ref.$format"
   done
 fi
