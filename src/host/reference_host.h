@@ -126,6 +126,7 @@ class ReferenceHost : public Host {
   void OBINIT(Workspace& ws) override;
   void OBPINI(Workspace& ws) override;
   void OBSERV(Workspace& ws) override;
+  std::int64_t OBSERV_BLOCK(Workspace& ws, std::int64_t most, const CaseBlock& block) override;
   void OBPEND(Workspace& ws) override;
   void for_each_chunk(std::int64_t chunks, const std::function<void(std::int64_t)>& body) override;
   void SFDFRO(Workspace& ws, int option, FileHandle& handle, Logical& error) override;
