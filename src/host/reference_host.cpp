@@ -354,7 +354,7 @@ std::int64_t ReferenceHost::OBSERV_BLOCK(Workspace& ws, std::int64_t most, const
     }
     moves.push_back({static_cast<std::size_t>(m.slot - 1), static_cast<std::size_t>(m.column - 1)});
   }
-  if (options_.threads > 1 && !workers_) workers_ = std::make_shared<Workers>(options_.threads);
+  if (options_.threads > 1 && !workers_) workers_ = Workers::shared(options_.threads);
   const std::int64_t count = reader_.read_block(most, block.rows, static_cast<std::size_t>(block.width), moves,
                                                 case_cells_.data(), workers_.get());
   if (count > 0) {
@@ -369,7 +369,7 @@ void ReferenceHost::for_each_chunk(std::int64_t chunks, const std::function<void
     Host::for_each_chunk(chunks, body);
     return;
   }
-  if (!workers_) workers_ = std::make_shared<Workers>(options_.threads);
+  if (!workers_) workers_ = Workers::shared(options_.threads);
   // One chunk per task: the chunks are already the unit of work, and an
   // exception thrown by a body reaches the caller once all tasks have ended.
   workers_->for_each(static_cast<std::size_t>(chunks), [&](std::size_t c) { body(static_cast<std::int64_t>(c)); });

@@ -256,8 +256,9 @@ class ReferenceHost : public Host {
   DataSet data_;
   CaseReader reader_;
   HostOptions options_;
-  // The workers of for_each_chunk: options_.threads threads, made on first
-  // use (none with one thread).
+  // The workers of for_each_chunk and of the blocks of cases:
+  // options_.threads threads, taken on first use from Workers::shared, so
+  // those that loaded the data when they are as many (none with one thread).
   std::shared_ptr<Workers> workers_;
   Arena arena_;
   TokenStream tokens_;
