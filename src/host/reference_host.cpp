@@ -343,12 +343,33 @@ void ReferenceHost::OBSERV(Workspace& ws) {
   }
 }
 
+std::int64_t ReferenceHost::OBSERV_BLOCK(Workspace& ws, std::int64_t most, const CaseBlock& block) {
+  // Only within a group that OBSERV has started and not ended.
+  if (!reading_ || data_stopped_ || groups_done_ || group_ended_ || !group_started_ || most < 1) return 0;
+  const auto n = static_cast<std::size_t>(dict_count());
+  std::vector<CaseReader::BlockMove> moves;
+  for (const CaseBlock::Move& m : block.moves) {
+    if (m.slot < 1 || m.slot > dict_count() || m.column < 1 || m.column > block.width) {
+      throw std::logic_error("a case block moves a cell from outside the case or to outside its row");
+    }
+    moves.push_back({static_cast<std::size_t>(m.slot - 1), static_cast<std::size_t>(m.column - 1)});
+  }
+  if (options_.threads > 1 && !workers_) workers_ = Workers::shared(options_.threads);
+  const std::int64_t count = reader_.read_block(most, block.rows, static_cast<std::size_t>(block.width), moves,
+                                                case_cells_.data(), workers_.get());
+  if (count > 0) {
+    std::memcpy(ws.cell(case_buffer_), case_cells_.data(), n * sizeof(double));
+    group_cases_ += count;
+  }
+  return count;
+}
+
 void ReferenceHost::for_each_chunk(std::int64_t chunks, const std::function<void(std::int64_t)>& body) {
   if (options_.threads <= 1 || chunks <= 1) {
     Host::for_each_chunk(chunks, body);
     return;
   }
-  if (!workers_) workers_ = std::make_shared<Workers>(options_.threads);
+  if (!workers_) workers_ = Workers::shared(options_.threads);
   // One chunk per task: the chunks are already the unit of work, and an
   // exception thrown by a body reaches the caller once all tasks have ended.
   workers_->for_each(static_cast<std::size_t>(chunks), [&](std::size_t c) { body(static_cast<std::int64_t>(c)); });

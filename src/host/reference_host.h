@@ -126,6 +126,7 @@ class ReferenceHost : public Host {
   void OBINIT(Workspace& ws) override;
   void OBPINI(Workspace& ws) override;
   void OBSERV(Workspace& ws) override;
+  std::int64_t OBSERV_BLOCK(Workspace& ws, std::int64_t most, const CaseBlock& block) override;
   void OBPEND(Workspace& ws) override;
   void for_each_chunk(std::int64_t chunks, const std::function<void(std::int64_t)>& body) override;
   void SFDFRO(Workspace& ws, int option, FileHandle& handle, Logical& error) override;
@@ -257,8 +258,9 @@ class ReferenceHost : public Host {
   DataSet data_;
   CaseReader reader_;
   HostOptions options_;
-  // The workers of for_each_chunk: options_.threads threads, made on first
-  // use (none with one thread).
+  // The workers of for_each_chunk and of the blocks of cases:
+  // options_.threads threads, taken on first use from Workers::shared, so
+  // those that loaded the data when they are as many (none with one thread).
   std::shared_ptr<Workers> workers_;
   Arena arena_;
   TokenStream tokens_;

@@ -3,15 +3,19 @@
 // groups included and EM (whose set-up runs beside the first wave), is the
 // same on 1, 2 and 5 threads, and so are the output and saved file of
 // regression imputation; the chunked moments agree with the straightforward
-// two-pass weighted sums.
+// two-pass weighted sums; cases stored in blocks, without a weight, are the
+// file's, with their locations in case order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <vector>
 
 #include "host/output/renderers.h"
+#include "mva/cases/data_pass.h"
 #include "mva/frame/case_chunks.h"
 #include "mva/frame/queries.h"
 #include "support/harness.h"
@@ -169,6 +173,69 @@ TEST(ChunkedPasses, MomentsAgreeWithPlainSums) {
       near(PWVAR(cb, ca), pw.sbb / (pw.w - 1), "PWVAR " + xb + "," + xa);
       near(PWCOV(ca, cb), pw.sab / (pw.w - 1), "PWCOV " + pair);
     }
+  }
+}
+
+// Without a weight or split variables the host stores the cases of the
+// file in blocks straight into the case matrix, on its workers. Checked
+// against the file itself on 1, 2 and 5 threads, for a list that takes the
+// variables out of their order: each stored case holds its record's cells,
+// the incomplete cases have their locations in case order, the case order
+// is the file's; with too little workspace the message still asks for room
+// for every case.
+TEST(ChunkedPasses, CasesStoredInBlocksHoldTheFile) {
+  bench::SyntheticSpec spec;
+  spec.cases = 200000;
+  spec.variables = kVariables;
+  spec.seed = 2026;
+  const std::string csv = bench::synthetic_csv(spec);
+  const std::vector<std::vector<std::string>> rows = csv_rows(csv);  // the header first: x1..x5
+  const auto ncases = static_cast<std::int64_t>(rows.size()) - 1;
+  const std::vector<std::size_t> listed = {3, 0, 1};  // x4 x1 x2
+  for (const int threads : {1, 2, 5}) {
+    SCOPED_TRACE(threads);
+    TestData data{csv, {}};
+    data.workspace_bytes = std::int64_t{256} << 20;
+    data.threads = threads;
+    ParseFixture fx(data);
+    ASSERT_TRUE(fx.pass("MVA x4 x1 x2."));
+    Context& cx = fx.cx();
+    ASSERT_EQ(cx.cmn.NCASES, ncases);
+    const std::vector<std::string>& calls = fx.host().calls;
+    EXPECT_LT(std::count(calls.begin(), calls.end(), "OBSERV"), 10) << "the cases were not read in blocks";
+    const CaseMatrix matrix = cx.case_matrix();
+    const WordArray locof = cx.words(cx.cmn.a.LOCOF), caseat = cx.words(cx.cmn.a.CASEAT),
+                    corder = cx.words(cx.cmn.a.CORDER);
+    std::vector<std::int64_t> column;
+    for (const std::size_t j : listed) column.push_back(ICOL2(cx, fx.host().DICSCH(rows[0].at(j))));
+    std::int64_t incomplete = 0, wrong_cells = 0, wrong_places = 0;
+    for (std::int64_t L = 1; L <= ncases; ++L) {
+      const std::vector<std::string>& record = rows[static_cast<std::size_t>(L)];
+      bool missing = false;
+      for (std::size_t i = 0; i < listed.size(); ++i) {
+        const std::string text = listed[i] < record.size() ? record[listed[i]] : "";
+        missing = missing || text.empty();
+        const double want = text.empty() ? -std::numeric_limits<double>::max() : std::stod(text);
+        wrong_cells += matrix(L, column[i]) != want;
+      }
+      if (missing) ++incomplete;
+      wrong_places += locof(L) != (missing ? incomplete : 0) || (missing && caseat(incomplete) != L) || corder(L) != L;
+    }
+    EXPECT_EQ(wrong_cells, 0);
+    EXPECT_EQ(wrong_places, 0);
+    EXPECT_GT(incomplete, 0);
+    EXPECT_EQ(cx.cmn.NINCOM, incomplete);
+    EXPECT_EQ(cx.cmn.NCOMPL, ncases - incomplete);
+
+    // Room for about a third of the cases: reading goes on to count them all.
+    data.workspace_bytes = ncases * 8;
+    ParseFixture small(data);
+    ASSERT_TRUE(small.pass("MVA x4 x1 x2."));
+    EXPECT_EQ(small.cx().cmn.NCASES, ncases);
+    ASSERT_EQ(small.host().messages.size(), 1u);
+    EXPECT_EQ(small.host().messages[0].key, "DATA_ SET WORKSPACE TO ^1");
+    EXPECT_EQ(small.host().messages[0].params,
+              std::vector<std::string>{std::to_string(*workspace_kilobytes(small.cx().cmn.NVAR, ncases))});
   }
 }
 

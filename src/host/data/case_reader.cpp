@@ -16,6 +16,7 @@
 #include "host/data/data_content.h"
 #include "host/data/data_set.h"
 #include "host/data/number_text.h"
+#include "host/services/workers.h"
 
 namespace mva::host {
 
@@ -130,6 +131,45 @@ bool CaseReader::read_record(double* into) {
   ++record_;
   if (giving_back_ && (record_ & (kGiveBackCases - 1)) == 0) give_back(record_);
   return true;
+}
+
+std::int64_t CaseReader::read_block(std::int64_t most, double* rows, std::size_t width,
+                                    const std::vector<BlockMove>& moves, double* buffer, Workers* workers) {
+  const std::int64_t left = content_->cases - record_;
+  if (layout_ != Layout::Plain || !split_cells_.empty() || exhausted_ || left < kBlockLeast) return 0;
+  // At most up to the next giving back, so that the columns' pages leave as
+  // the rows fill.
+  const std::int64_t count = std::min({most, left, kGiveBackCases - (record_ & (kGiveBackCases - 1))});
+  if (count < 1) return 0;
+  std::vector<const double*> from(moves.size());
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    const auto single =
+        std::find_if(singles_.begin(), singles_.end(), [&](const Single& s) { return s.into == moves[i].slot; });
+    if (single == singles_.end()) throw std::logic_error("a case block names a cell the cases do not have");
+    from[i] = single->cells + record_;
+  }
+  // Pieces of a fixed number of cases; each writes rows of its own.
+  constexpr std::int64_t kPieceCases = 8192;
+  const auto pieces = static_cast<std::size_t>((count + kPieceCases - 1) / kPieceCases);
+  const auto piece = [&](std::size_t p) {
+    const auto first = static_cast<std::int64_t>(p) * kPieceCases;
+    const std::int64_t last = std::min(count, first + kPieceCases);
+    for (std::int64_t k = first; k < last; ++k) {
+      double* const row = rows + static_cast<std::size_t>(k) * width;
+      for (std::size_t i = 0; i < moves.size(); ++i) row[moves[i].column] = from[i][k];
+    }
+  };
+  if (workers != nullptr && workers->count() > 1) {
+    workers->for_each(pieces, piece);
+  } else {
+    for (std::size_t p = 0; p < pieces; ++p) piece(p);
+  }
+  record_ += count - 1;
+  read_record(buffer);  // the last case, into the buffer as next() leaves it
+  case_number_ += count;
+  line_ = record_line_;
+  if (giving_back_) give_back(record_);
+  return count;
 }
 
 void CaseReader::give_back(std::int64_t cases) {

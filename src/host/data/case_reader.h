@@ -17,6 +17,7 @@ namespace mva::host {
 namespace detail {
 struct DataContent;
 }
+class Workers;
 
 // Delivers cases into a buffer of dictionary().size() cells, one 8-byte cell
 // per slot: a numeric value as a double (system-missing for an NA cell), a
@@ -57,6 +58,24 @@ class CaseReader {
   // whole at once. String columns are kept (a note reads them later).
   void give_back_as_read() { giving_back_ = true; }
   Next next(double* buffer);
+
+  // Where read_block puts a cell: from cell `slot` of the case buffer
+  // (0-based) to cell `column` of a row (0-based).
+  struct BlockMove {
+    std::size_t slot;
+    std::size_t column;
+  };
+  // Reads up to `most` of the next cases at once, as many calls of next()
+  // that return Case would, and stores case k of them (0-based) into
+  // rows[k * width + column] by `moves`; the last one also goes whole into
+  // `buffer`, as next() leaves it. Only a file's numbers without split
+  // variables are read so, and only when at least kBlockLeast cases are
+  // left (fewer take next() alone); otherwise nothing is read and 0 is
+  // returned. The rows are filled piece by piece on `workers` (this thread
+  // alone when null).
+  std::int64_t read_block(std::int64_t most, double* rows, std::size_t width, const std::vector<BlockMove>& moves,
+                          double* buffer, Workers* workers);
+  static constexpr std::int64_t kBlockLeast = 4096;
 
   // True when every record has been delivered (the file holds no further
   // group); meaningful after EndOfGroup or EndOfData.

@@ -153,6 +153,9 @@ struct DataContent {
   // print formats of those columns are set, and an infinite value refused,
   // by settle(), which does nothing for other data or once done.
   std::unique_ptr<MeasuringNumbers> measuring;
+  // The workers that read a file, kept for the host that analyses its cases
+  // (Workers::shared).
+  std::shared_ptr<Workers> workers;
   void settle() const {
     if (measuring) measuring->settle();
   }

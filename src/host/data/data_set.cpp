@@ -365,7 +365,8 @@ DataSet DataSet::build(detail::TextBuffer text, std::string source, const std::o
   std::vector<std::string> headers;
   std::vector<std::string> names;
   std::vector<ColumnStats> stats;
-  Workers workers(options.threads);
+  content->workers = Workers::shared(options.threads);
+  Workers& workers = *content->workers;
   std::vector<detail::CaseRun> runs;
   // NUL bytes are looked for as the records are read, not in a pass of their
   // own; one anywhere in the file is reported before any other fault.

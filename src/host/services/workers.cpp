@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -22,6 +24,20 @@
 namespace mva::host {
 
 int Workers::cores() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
+
+std::shared_ptr<Workers> Workers::shared(int threads) {
+  static std::mutex lock;
+  static std::map<int, std::weak_ptr<Workers>> alive;
+  const int count = threads > 0 ? threads : cores();
+  const std::lock_guard<std::mutex> hold(lock);
+  std::weak_ptr<Workers>& slot = alive[count];
+  std::shared_ptr<Workers> workers = slot.lock();
+  if (!workers) {
+    workers = std::make_shared<Workers>(count);
+    slot = workers;
+  }
+  return workers;
+}
 
 Workers::Workers(int threads) : count_(threads > 0 ? threads : cores()) {
   if (count_ > cores()) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include <oneapi/tbb/global_control.h>
@@ -27,6 +28,14 @@ class Workers {
 
   // The machine's cores, as --threads takes them by default.
   static int cores();
+
+  // The workers of `threads` threads (0: the cores) that some holder keeps
+  // alive, or new ones. The load of a data set and the host that analyses
+  // it take theirs here, so that both run on one arena: a new arena gets
+  // the threads that worked in another only a while (a tenth of a second
+  // and more) after that one is done, and the first passes after the load
+  // would run on the calling thread alone until then.
+  static std::shared_ptr<Workers> shared(int threads);
 
  private:
   int count_;

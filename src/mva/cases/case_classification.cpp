@@ -29,33 +29,46 @@ void report_too_many(Context& cx, std::int64_t v) {
   host.BP_ERROR(host.BP_END_COMPSTRING(), MessageClass::Runtime, Severity::Error);
 }
 
-// The classification when no listed variable is categorical: whether each
-// case is complete is decided chunk by chunk on the host's workers; the
-// locations are then given in case order.
+// The classification when no listed variable is categorical, chunk by chunk
+// on the host's workers: each chunk marks and counts its incomplete cases;
+// the counts of the chunks before a chunk, added in chunk order, say where
+// its locations start, and each chunk then gives its incomplete cases their
+// locations in case order, as one walk over all the cases would.
 void classify_in_chunks(Context& cx, const std::vector<std::int64_t>& listed, const MissingCodeTable& code_of) {
   MvaCommon& c = cx.cmn;
   const std::int64_t ncases = c.NCASES;
+  const std::int64_t chunks = chunk_count(ncases);
   std::vector<char> incomplete(static_cast<std::size_t>(ncases) + 1, 0);
+  std::vector<std::int64_t> located(static_cast<std::size_t>(chunks) + 1, 0);  // before chunk k, once summed
   const ListedCells cells(code_of, cx.case_matrix(), listed);
-  cx.host.for_each_chunk(chunk_count(ncases), [&](std::int64_t chunk) {
+  cx.host.for_each_chunk(chunks, [&](std::int64_t chunk) {
     const CaseChunk range = case_chunk(chunk, ncases);
+    std::int64_t count = 0;
     for (std::int64_t L = range.first; L <= range.last; ++L) {
       for (std::size_t j = 0; j < cells.size(); ++j) {
         if (cells(L, j) != CellStatus::Valid) {
           incomplete[static_cast<std::size_t>(L)] = 1;
+          ++count;
           break;
         }
       }
     }
+    located[static_cast<std::size_t>(chunk) + 1] = count;
   });
-  for (std::int64_t L = 1; L <= ncases; ++L) {
-    if (incomplete[static_cast<std::size_t>(L)] == 0) {
-      ++c.NCOMPL;
-    } else {
-      ++c.NINCOM;
-      ISLOCM(cx, L, c.NINCOM);
+  for (std::size_t k = 1; k < located.size(); ++k) located[k] += located[k - 1];
+  c.NINCOM = located.back();
+  c.NCOMPL = ncases - c.NINCOM;
+  const WordArray locof = cx.words(c.a.LOCOF), caseat = cx.words(c.a.CASEAT);
+  cx.host.for_each_chunk(chunks, [&](std::int64_t chunk) {
+    const CaseChunk range = case_chunk(chunk, ncases);
+    std::int64_t loc = located[static_cast<std::size_t>(chunk)];
+    for (std::int64_t L = range.first; L <= range.last; ++L) {
+      if (incomplete[static_cast<std::size_t>(L)] == 0) continue;
+      ++loc;
+      locof(L) = loc;
+      caseat(loc) = L;
     }
-  }
+  });
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "mva/cases/case_classification.h"
 #include "mva/cases/categories.h"
+#include "mva/frame/case_chunks.h"
 
 namespace mva {
 
@@ -47,7 +48,7 @@ class CaseCopy {
     // Usually every variable of the range has the next column: one block.
     block_ = static_cast<std::int64_t>(moves_.size()) == range.last - range.first + 1 &&
              std::all_of(moves_.begin(), moves_.end(),
-                         [&](const Move& m) { return m.column == m.variable - range.first + 1; });
+                         [&](const CaseBlock::Move& m) { return m.column == m.slot - range.first + 1; });
   }
 
   // Copies the case in `buffer` into `row`, its row of the case matrix.
@@ -58,16 +59,15 @@ class CaseCopy {
       for (std::size_t k = 0; k < moves_.size(); ++k) to[k] = from[k];
       return;
     }
-    for (const Move& m : moves_) row(m.column) = buffer(m.variable);
+    for (const CaseBlock::Move& m : moves_) row(m.column) = buffer(m.slot);
   }
 
+  // The same moves for the host, into the rows of `width` cells from `row` on.
+  CaseBlock block(const RealArray& row, std::int64_t width) const { return {row.data(), width, moves_}; }
+
  private:
-  struct Move {
-    std::int64_t variable;
-    std::int64_t column;
-  };
   std::int64_t first_;
-  std::vector<Move> moves_;
+  std::vector<CaseBlock::Move> moves_;
   bool block_ = false;
 };
 
@@ -102,6 +102,12 @@ bool read_cases(Context& cx) {
       if (!overflow && c.NCASES > c.MAXCAS) overflow = true;
       if (!overflow) {
         copy(buffer, cx.case_matrix().row(c.NCASES));
+        // Without a weight every case is taken: the host may store the
+        // next ones straight into the rows that follow.
+        if (weight < 1 && c.NCASES < c.MAXCAS) {
+          c.NCASES +=
+              host.OBSERV_BLOCK(cx.ws, c.MAXCAS - c.NCASES, copy.block(cx.case_matrix().row(c.NCASES + 1), c.NV));
+        }
       }
     }
     host.OBSERV(cx.ws);
@@ -165,12 +171,22 @@ void DATA(Context& cx) {
   }
   host.LRINIV(cx.ws, a.CATVAL, *category_cells, kEmptyCategory);
 
+  // Every case starts without a location and in its own place of the case
+  // order: chunk by chunk on the host's workers, a wave of chunks at a time
+  // so that an interruption and the count of cases are seen between waves.
   const WordArray locof = cx.words(a.LOCOF), corder = cx.words(a.CORDER);
-  for (std::int64_t L = 1; L <= c.NCASES; ++L) {
+  const std::int64_t chunks = chunk_count(c.NCASES);
+  for (std::int64_t wave = 0; wave < chunks; wave += kChunksPerWave) {
     host.ATNJMP();
-    host.CASCTR(L);
-    locof(L) = 0;
-    corder(L) = L;
+    const std::int64_t in_wave = std::min(kChunksPerWave, chunks - wave);
+    host.for_each_chunk(in_wave, [&](std::int64_t k) {
+      const CaseChunk range = case_chunk(wave + k, c.NCASES);
+      for (std::int64_t L = range.first; L <= range.last; ++L) {
+        locof(L) = 0;
+        corder(L) = L;
+      }
+    });
+    host.CASCTR(case_chunk(wave + in_wave - 1, c.NCASES).last);
   }
   host.CASCTR(-1);
 

@@ -34,6 +34,19 @@ struct ListOptions {
                         // or "("); 2 an independent list (also ends at "(")
 };
 
+// Where OBSERV_BLOCK stores cases: case k of the block (0-based) puts the
+// cell of dictionary slot moves[i].slot (1-based, the cell OBSERV would put in
+// the case buffer) into rows[k * width + moves[i].column - 1].
+struct CaseBlock {
+  struct Move {
+    std::int64_t slot;
+    std::int64_t column;
+  };
+  double* rows = nullptr;
+  std::int64_t width = 0;
+  std::span<const Move> moves;
+};
+
 // The services of the host, one virtual call each. All results reach the
 // user through these calls; the procedure prints nothing itself.
 class Host {
@@ -113,6 +126,15 @@ class Host {
   // Delivers the next case into the case buffer, or says that the group or
   // the data has ended (group_ended, data_stopped).
   virtual void OBSERV(Workspace& ws) = 0;
+  // After a case that OBSERV delivered: stores up to `most` of the group's
+  // next cases straight into `block`, as OBSERV and a copy of each case
+  // would, and returns how many it stored. A host may store fewer than are
+  // left, or none (the default); OBSERV then goes on with the next case, or
+  // says that the group or the data has ended.
+  virtual std::int64_t OBSERV_BLOCK(Workspace& ws, std::int64_t most, const CaseBlock& block) {
+    (void)ws, (void)most, (void)block;
+    return 0;
+  }
   // Ends the procedure's pass over the active file.
   virtual void OBPEND(Workspace& ws) = 0;
   // Runs body(0) .. body(chunks - 1), each once, on the host's workers, and
