@@ -13,6 +13,7 @@
 #include "host/data/data_error.h"
 #include "host/data/data_set.h"
 #include "host/data/number_text.h"
+#include "host/services/workers.h"
 #include "support/program_run.h"
 
 namespace mva::host {
@@ -244,6 +245,52 @@ TEST(MemoryColumns, MeasuredBesideTheReadingAsAtOnce) {
   columns.back().texts.assign(kCases, std::string(static_cast<std::size_t>(kMaxStringWidth) + 1, 'x'));
   columns.back().no_value.assign(kCases, false);
   EXPECT_EQ(test::error_of([&] { static_cast<void>(DataSet::from_columns(columns, kCases, beside)); }), message);
+}
+
+// Cases read in a block, on one thread or on workers, are the cases next()
+// reads one by one, cell for cell and bit for bit (NaN the system-missing
+// value, -0 as +0), whatever cells a block takes and in whatever order; an
+// infinite value anywhere in a block gives the measuring's error.
+TEST(MemoryColumns, CasesReadInABlockAreTheCasesReadOneByOne) {
+  constexpr std::size_t kCases = 10007;
+  std::vector<double> block(kCases * 3);  // strided columns a, b, c
+  for (std::size_t i = 0; i < block.size(); ++i) {
+    block[i] = i % 11 == 0 ? NAN : i % 13 == 0 ? -0.0 : static_cast<double>(i % 97) / 8 - 3;
+  }
+  std::vector<MemoryColumn> columns(3);
+  for (std::size_t c = 0; c < 3; ++c) {
+    columns[c].header = std::string(1, static_cast<char>('a' + c));
+    columns[c].numbers = block.data() + c;
+    columns[c].stride = 3;
+  }
+  const auto bits = [](const std::vector<double>& cells) {
+    return std::string(reinterpret_cast<const char*>(cells.data()), cells.size() * sizeof(double));
+  };
+  const std::vector<CaseReader::BlockMove> moves = {{2, 0}, {0, 1}};  // c, then a
+  const DataOptions beside = measuring(2, 7 * sizeof(double));        // measured while the cases are read
+  Workers two(2);
+  for (Workers* workers : {static_cast<Workers*>(nullptr), &two}) {
+    const DataSet data = DataSet::from_columns(columns, kCases, beside);
+    std::vector<double> one_by_one, cells(3);
+    for (CaseReader reader = data.reader(); reader.next(cells.data()) != CaseReader::Next::EndOfData;) {
+      one_by_one.insert(one_by_one.end(), {cells[2], cells[0]});
+    }
+    CaseReader reader = data.reader();
+    ASSERT_EQ(reader.next(cells.data()), CaseReader::Next::Case);
+    std::vector<double> rows(kCases * 2);
+    rows[0] = cells[2], rows[1] = cells[0];
+    ASSERT_EQ(reader.read_block(kCases, rows.data() + 2, 2, moves, cells.data(), workers), kCases - 1);
+    EXPECT_EQ(bits(rows), bits(one_by_one));
+    EXPECT_EQ(reader.case_number(), kCases);
+    EXPECT_EQ(reader.next(cells.data()), CaseReader::Next::EndOfData);
+  }
+  block[9000 * 3] = -INFINITY;
+  const DataSet infinite = DataSet::from_columns(columns, kCases, beside);
+  std::vector<double> cells(3), rows(kCases * 2);
+  CaseReader reader = infinite.reader();
+  ASSERT_EQ(reader.next(cells.data()), CaseReader::Next::Case);
+  EXPECT_EQ(test::error_of([&] { reader.read_block(kCases, rows.data(), 2, moves, cells.data(), &two); }),
+            "<data>, column \"a\" (a), case 9001: an infinite value; a value must be a finite number or missing (NaN)");
 }
 
 }  // namespace

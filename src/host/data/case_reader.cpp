@@ -5,6 +5,7 @@
 #include "host/data/case_reader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -136,33 +137,51 @@ bool CaseReader::read_record(double* into) {
 std::int64_t CaseReader::read_block(std::int64_t most, double* rows, std::size_t width,
                                     const std::vector<BlockMove>& moves, double* buffer, Workers* workers) {
   const std::int64_t left = content_->cases - record_;
-  if (layout_ != Layout::Plain || !split_cells_.empty() || exhausted_ || left < kBlockLeast) return 0;
+  if (layout_ == Layout::Mixed || !split_cells_.empty() || exhausted_ || left < kBlockLeast) return 0;
   // At most up to the next giving back, so that the columns' pages leave as
   // the rows fill.
   const std::int64_t count = std::min({most, left, kGiveBackCases - (record_ & (kGiveBackCases - 1))});
   if (count < 1) return 0;
-  std::vector<const double*> from(moves.size());
+  std::vector<Single> from(moves.size());
   for (std::size_t i = 0; i < moves.size(); ++i) {
     const auto single =
         std::find_if(singles_.begin(), singles_.end(), [&](const Single& s) { return s.into == moves[i].slot; });
     if (single == singles_.end()) throw std::logic_error("a case block names a cell the cases do not have");
-    from[i] = single->cells + record_;
+    // A file's cells lie one after another; `into` is the cell of the row.
+    const std::ptrdiff_t stride = layout_ == Layout::Plain ? 1 : single->stride;
+    from[i] = {single->cells + record_ * stride, stride, moves[i].column};
   }
-  // Pieces of a fixed number of cases; each writes rows of its own.
+  // Pieces of a fixed number of cases; each writes rows of its own. A
+  // front end's numbers are converted as read() converts them, and a piece
+  // that meets an infinite value says so.
   constexpr std::int64_t kPieceCases = 8192;
   const auto pieces = static_cast<std::size_t>((count + kPieceCases - 1) / kPieceCases);
+  std::atomic<bool> infinite = false;
   const auto piece = [&](std::size_t p) {
     const auto first = static_cast<std::int64_t>(p) * kPieceCases;
     const std::int64_t last = std::min(count, first + kPieceCases);
+    if (layout_ == Layout::Plain) {
+      for (std::int64_t k = first; k < last; ++k) {
+        double* const row = rows + static_cast<std::size_t>(k) * width;
+        for (const Single& move : from) row[move.into] = move.cells[k];
+      }
+      return;
+    }
+    bool met = false;
     for (std::int64_t k = first; k < last; ++k) {
       double* const row = rows + static_cast<std::size_t>(k) * width;
-      for (std::size_t i = 0; i < moves.size(); ++i) row[moves[i].column] = from[i][k];
+      for (const Single& move : from) met |= take_raw(move.cells[k * move.stride], row[move.into]);
     }
+    if (met) infinite = true;
   };
   if (workers != nullptr && workers->count() > 1) {
     workers->for_each(pieces, piece);
   } else {
     for (std::size_t p = 0; p < pieces; ++p) piece(p);
+  }
+  if (infinite) {
+    content_->settle();
+    throw std::logic_error("an infinite value that the measuring of the columns did not find");
   }
   record_ += count - 1;
   read_record(buffer);  // the last case, into the buffer as next() leaves it

@@ -68,8 +68,8 @@ class CaseReader {
   // Reads up to `most` of the next cases at once, as many calls of next()
   // that return Case would, and stores case k of them (0-based) into
   // rows[k * width + column] by `moves`; the last one also goes whole into
-  // `buffer`, as next() leaves it. Only a file's numbers without split
-  // variables are read so, and only when at least kBlockLeast cases are
+  // `buffer`, as next() leaves it. Only numbers alone (a file's, or a
+  // front end's columns) without split variables are read so, and only when at least kBlockLeast cases are
   // left (fewer take next() alone); otherwise nothing is read and 0 is
   // returned. The rows are filled piece by piece on `workers` (this thread
   // alone when null).

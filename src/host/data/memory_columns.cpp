@@ -149,7 +149,8 @@ DataSet DataSet::from_columns(const std::vector<MemoryColumn>& columns, std::int
   // before it shows a print format or hands on an infinite value, and at
   // the end of a run): the run's first pass over the columns and the
   // measuring then share the time they take to read them from memory.
-  Workers workers(options.threads);
+  content->workers = Workers::shared(options.threads);  // kept for the host that analyses the cases
+  Workers& workers = *content->workers;
   const std::size_t tile = options.chunk_bytes / sizeof(double);
   const bool beside = workers.count() > 1 && count > kMeasureBesideTiles * (tile > 0 ? tile : kMeasureTileCases);
   const auto settle = [source = content->source, headers, names,
