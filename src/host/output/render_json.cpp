@@ -17,6 +17,7 @@
 #include <cstring>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -377,8 +378,10 @@ void append_category(std::string& out, const PivotTable& table, const Dimension&
 // string of their own: each category's member of "at" and of "path" (with
 // the text before and the separator after it), and each distinct value's
 // number and text with the end of the cell. A case table has millions of
-// cells: each is written by making room for all its pieces at once and
-// copying them in, without building any text of its own.
+// cells: each is copied piece by piece into a buffer of the writer's own,
+// which is handed on as it fills. Every piece and the buffer have room to
+// spare past their ends, so that a piece is copied in whole 32-byte steps
+// and nothing is filled before it is written.
 class CellWriter {
  public:
   // For cells at nesting depth `depth` of tables with these dimension names
@@ -399,6 +402,7 @@ class CellWriter {
       return piece;
     };
     separator_ = line(",\n", 0, "");
+    separator_piece_ = fixed_.keep(0, separator_);
     open_ = line("{\n", 1, "\"at\": {\n");
     to_path_ = line("", 1, "},\n") + line("", 1, "\"path\": {\n");
     to_value_ = line("", 1, "},\n") + line("", 1, "\"value\": ");
@@ -416,9 +420,9 @@ class CellWriter {
     }
   }
 
-  // Appends one cell of the part begun last, after the separator from the
-  // cell before when `separated`.
-  void write(std::string& out, const TableCell& cell, bool separated) {
+  // Adds one cell of the part begun last to the writer's buffer, after the
+  // separator from the cell before when `separated`.
+  void write(const TableCell& cell, bool separated) {
     assert(cell.at.size() > 0 && cell.at.size() == keys_.size());
     const std::size_t dims = cell.at.size();
     for (std::size_t d = 0; d < dims; ++d) {
@@ -430,20 +434,49 @@ class CellWriter {
     const bool noted = !cell.footnotes.empty();
     if (noted) value.remove_suffix(close_.size());
     parts_[2 * dims] = value;
-    std::size_t size = separated ? separator_.size() : 0;
+    std::size_t size = separated ? separator_piece_.size() : 0;
     for (const std::string_view part : parts_) size += part.size();
-    std::size_t at = out.size();
-    out.resize(at + size);
-    char* p = out.data();
-    if (separated) at = copy(p, at, separator_);
-    for (const std::string_view part : parts_) at = copy(p, at, part);
+    room(size);
+    char* p = buffer_.get() + used_;
+    if (separated) p = copy(p, separator_piece_);
+    for (const std::string_view part : parts_) p = copy(p, part);
+    used_ = static_cast<std::size_t>(p - buffer_.get());
     if (noted) {
       ordered_json markers;
       add_markers(markers, *table_, cell.footnotes);
-      out += to_footnotes_;
-      append_json(out, markers["footnotes"], depth_ + 1);
-      out += close_;
+      std::string tail = to_footnotes_;
+      append_json(tail, markers["footnotes"], depth_ + 1);
+      tail += close_;
+      room(tail.size());
+      std::memcpy(buffer_.get() + used_, tail.data(), tail.size());
+      used_ += tail.size();
     }
+  }
+
+  // Hands on the buffered cells once there are enough of them: to `write`
+  // after what `out` holds, or appended to `out` when there is no `write`.
+  // As spill() does, line ends at the very end wait for what follows.
+  void spill(std::string& out, const Write& write) {
+    if (used_ < kSpillBytes) return;
+    std::size_t safe = used_;
+    while (safe > 0 && buffer_[safe - 1] == '\n') --safe;
+    if (!write || safe == 0) {
+      finish(out);
+      return;
+    }
+    if (!out.empty()) {
+      write(out);
+      out.clear();
+    }
+    write(std::string_view(buffer_.get(), safe));
+    std::memmove(buffer_.get(), buffer_.get() + safe, used_ - safe);
+    used_ -= safe;
+  }
+
+  // Appends what is still buffered to `out`.
+  void finish(std::string& out) {
+    out.append(buffer_.get(), used_);
+    used_ = 0;
   }
 
  private:
@@ -462,17 +495,38 @@ class CellWriter {
       if (k >= where.size()) return {};
       return std::string_view(chars.data() + where[k].first, where[k].second);
     }
+    // Keeps `piece` as piece k, with kSlack bytes after it that copy() may read.
     std::string_view keep(std::size_t k, const std::string& piece) {
       if (where.size() <= k) where.resize(k + 1, {0, 0});
       where[k] = {chars.size(), piece.size()};
       chars += piece;
+      chars.append(kSlack, '\0');
       return find(k);
     }
   };
 
-  static std::size_t copy(char* out, std::size_t at, std::string_view piece) {
-    std::memcpy(out + at, piece.data(), piece.size());
-    return at + piece.size();
+  static constexpr std::size_t kStep = 32;
+  static constexpr std::size_t kSlack = kStep;
+  // Hand the buffer on from this size: small enough to stay in the
+  // processor's cache while it is filled.
+  static constexpr std::size_t kSpillBytes = std::size_t{1} << 18;
+
+  // Copies a kept piece to `to` in whole steps, which may write up to a step
+  // past its end; returns the end of the copy.
+  static char* copy(char* to, std::string_view piece) {
+    for (std::size_t k = 0; k < piece.size(); k += kStep) std::memcpy(to + k, piece.data() + k, kStep);
+    return to + piece.size();
+  }
+
+  // Makes room in the buffer for `size` more bytes and the slack of a copy.
+  void room(std::size_t size) {
+    const std::size_t need = used_ + size + kSlack;
+    if (need <= capacity_) return;
+    const std::size_t capacity = std::max(need, std::max(2 * capacity_, kSpillBytes + 4096));
+    std::unique_ptr<char[]> grown(new char[capacity]);
+    if (used_ > 0) std::memcpy(grown.get(), buffer_.get(), used_);
+    buffer_ = std::move(grown);
+    capacity_ = capacity;
   }
 
   // The member of category c of dimension d in "at" or "path", made on first use.
@@ -523,6 +577,10 @@ class CellWriter {
   std::string separator_, open_, to_path_, to_value_, to_text_, to_footnotes_, close_;  // the text between the parts
   std::vector<Pieces> at_, path_;                                                       // by dimension, by category
   Pieces value_;                                                                        // by distinct value
+  Pieces fixed_;                      // the separator between cells, as a kept piece
+  std::string_view separator_piece_;  // in fixed_
+  std::unique_ptr<char[]> buffer_;    // the cells not yet handed on
+  std::size_t used_ = 0, capacity_ = 0;
   std::vector<std::string_view> parts_;  // the pieces of the cell being written
   std::string scratch_;                  // the piece being made
   std::vector<int> chain_;               // the categories of a path being made, innermost first
@@ -593,14 +651,16 @@ void write_table(std::string& out, const PivotTable& table, const std::string* p
       // The writer puts the separator between cells itself.
       if (first || !distinct) cells.element();
       if (distinct) {
-        writer.write(out, cell, !first);
+        writer.write(cell, !first);
+        writer.spill(out, write);
       } else {
         append_json(out, cell_json(part, cell, names), depth + 2);
+        spill(out, write);
       }
       first = false;
-      spill(out, write);
     }
   });
+  writer.finish(out);
   cells.close();
   object.member("footnotes");
   append_json(out, footnotes_json(table), depth + 1);
