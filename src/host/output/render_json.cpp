@@ -409,6 +409,12 @@ class CellWriter {
     to_text_ = line(",\n", 1, "\"text\": ");
     to_footnotes_ = line(",\n", 1, "\"footnotes\": ");
     close_ = line("\n", 0, "}");
+    for (std::size_t d = 0; d < keys_.size(); ++d) {
+      at_starts_.push_back((d == 0 ? open_ : std::string()) + keys_[d]);
+      path_starts_.push_back((d == 0 ? to_path_ : std::string()) + keys_[d] + line("[\n", 3, ""));
+    }
+    path_between_ = line(",\n", 3, "");
+    path_end_ = line("\n", 2, "]");
   }
 
   // Starts a part of the table: its own case categories, the same values.
@@ -497,9 +503,14 @@ class CellWriter {
     }
     // Keeps `piece` as piece k, with kSlack bytes after it that copy() may read.
     std::string_view keep(std::size_t k, const std::string& piece) {
-      if (where.size() <= k) where.resize(k + 1, {0, 0});
-      where[k] = {chars.size(), piece.size()};
+      const std::size_t start = chars.size();
       chars += piece;
+      return keep_made(k, start);
+    }
+    // Keeps what was added to `chars` from `start` on as piece k.
+    std::string_view keep_made(std::size_t k, std::size_t start) {
+      if (where.size() <= k) where.resize(k + 1, {0, 0});
+      where[k] = {start, chars.size() - start};
       chars.append(kSlack, '\0');
       return find(k);
     }
@@ -536,27 +547,24 @@ class CellWriter {
   }
   [[gnu::noinline]] std::string_view make_piece(Pieces& pieces, std::size_t d, int c, bool path) {
     const Dimension& dim = table_->dimensions[d];
-    std::string& p = scratch_;  // keeps its room from piece to piece
-    p.clear();
-    if (d == 0) p += path ? to_path_ : open_;
-    p += keys_[d];
+    // Made in place at the end of the kept pieces, from texts made once.
+    std::string& p = pieces.chars;
+    const std::size_t start = p.size();
     if (path) {
       // The names from the outermost group down, as append_strings lays them out.
       chain_.clear();
       for (int k = c; k >= 0; k = dim.categories[static_cast<std::size_t>(k)].parent) chain_.push_back(k);
-      p += "[\n";
+      p += path_starts_[d];
       for (std::size_t k = chain_.size(); k-- > 0;) {
-        append_indent(p, depth_ + 3);
         append_string(p, category_name(dim.categories[static_cast<std::size_t>(chain_[k])]));
-        p += k > 0 ? ",\n" : "\n";
+        p += k > 0 ? path_between_ : path_end_;
       }
-      append_indent(p, depth_ + 2);
-      p += ']';
     } else {
+      p += at_starts_[d];
       append_string(p, category_name(dim.categories[static_cast<std::size_t>(c)]));
     }
     p += d + 1 < keys_.size() ? ",\n" : "\n";
-    return pieces.keep(static_cast<std::size_t>(c), p);
+    return pieces.keep_made(static_cast<std::size_t>(c), start);
   }
 
   // The number and text of the cell's value with what stands around them,
@@ -581,9 +589,10 @@ class CellWriter {
   std::string_view separator_piece_;  // in fixed_
   std::unique_ptr<char[]> buffer_;    // the cells not yet handed on
   std::size_t used_ = 0, capacity_ = 0;
-  std::vector<std::string_view> parts_;  // the pieces of the cell being written
-  std::string scratch_;                  // the piece being made
-  std::vector<int> chain_;               // the categories of a path being made, innermost first
+  std::vector<std::string_view> parts_;               // the pieces of the cell being written
+  std::vector<std::string> at_starts_, path_starts_;  // by dimension: the text before its member's name(s)
+  std::string path_between_, path_end_;               // between the names of a path and after the last
+  std::vector<int> chain_;                            // the categories of a path being made, innermost first
 };
 
 // The "dimensions" member of a streamed table: the case dimension's
