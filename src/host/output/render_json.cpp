@@ -380,7 +380,7 @@ void append_category(std::string& out, const PivotTable& table, const Dimension&
 // number and text with the end of the cell. A case table has millions of
 // cells: each is copied piece by piece into a buffer of the writer's own,
 // which is handed on as it fills. Every piece and the buffer have room to
-// spare past their ends, so that a piece is copied in whole 32-byte steps
+// spare past their ends, so that a piece is copied in whole 64-byte steps
 // and nothing is filled before it is written.
 class CellWriter {
  public:
@@ -402,7 +402,6 @@ class CellWriter {
       return piece;
     };
     separator_ = line(",\n", 0, "");
-    separator_piece_ = fixed_.keep(0, separator_);
     open_ = line("{\n", 1, "\"at\": {\n");
     to_path_ = line("", 1, "},\n") + line("", 1, "\"path\": {\n");
     to_value_ = line("", 1, "},\n") + line("", 1, "\"value\": ");
@@ -410,7 +409,9 @@ class CellWriter {
     to_footnotes_ = line(",\n", 1, "\"footnotes\": ");
     close_ = line("\n", 0, "}");
     for (std::size_t d = 0; d < keys_.size(); ++d) {
-      at_starts_.push_back((d == 0 ? open_ : std::string()) + keys_[d]);
+      // The first member of "at" comes with the start of the cell and the
+      // separator before it, cut off for the first cell.
+      at_starts_.push_back((d == 0 ? separator_ + open_ : std::string()) + keys_[d]);
       path_starts_.push_back((d == 0 ? to_path_ : std::string()) + keys_[d] + line("[\n", 3, ""));
     }
     path_between_ = line(",\n", 3, "");
@@ -440,11 +441,11 @@ class CellWriter {
     const bool noted = !cell.footnotes.empty();
     if (noted) value.remove_suffix(close_.size());
     parts_[2 * dims] = value;
-    std::size_t size = separated ? separator_piece_.size() : 0;
+    if (!separated) parts_[0].remove_prefix(separator_.size());
+    std::size_t size = 0;
     for (const std::string_view part : parts_) size += part.size();
     room(size);
     char* p = buffer_.get() + used_;
-    if (separated) p = copy(p, separator_piece_);
     for (const std::string_view part : parts_) p = copy(p, part);
     used_ = static_cast<std::size_t>(p - buffer_.get());
     if (noted) {
@@ -516,7 +517,7 @@ class CellWriter {
     }
   };
 
-  static constexpr std::size_t kStep = 32;
+  static constexpr std::size_t kStep = 64;
   static constexpr std::size_t kSlack = kStep;
   // Hand the buffer on from this size: small enough to stay in the
   // processor's cache while it is filled.
@@ -585,9 +586,7 @@ class CellWriter {
   std::string separator_, open_, to_path_, to_value_, to_text_, to_footnotes_, close_;  // the text between the parts
   std::vector<Pieces> at_, path_;                                                       // by dimension, by category
   Pieces value_;                                                                        // by distinct value
-  Pieces fixed_;                      // the separator between cells, as a kept piece
-  std::string_view separator_piece_;  // in fixed_
-  std::unique_ptr<char[]> buffer_;    // the cells not yet handed on
+  std::unique_ptr<char[]> buffer_;                                                      // the cells not yet handed on
   std::size_t used_ = 0, capacity_ = 0;
   std::vector<std::string_view> parts_;               // the pieces of the cell being written
   std::vector<std::string> at_starts_, path_starts_;  // by dimension: the text before its member's name(s)
