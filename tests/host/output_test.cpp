@@ -329,6 +329,16 @@ TEST(OutputDocument, LabelsMetAgainFindTheirCategory) {
   EXPECT_EQ(display(t.cells[3].value), "2");
   EXPECT_EQ(t.dimensions[0].categories.at(1).label.kind, Text::Kind::Literal);
   EXPECT_EQ(t.cells.value_count(), 3u);
+  // Under a group that holds nothing yet, its own label first: shown as the
+  // group is, and found again, as is a label that shows the same text.
+  doc.begin_group(5, count(7), stats);
+  for (const Text& label : {count(7), lit("7"), count(7)}) doc.cell(5, count(8), label);
+  doc.cell(5, count(8), var(7, "7"));  // names a variable: a category of its own
+  doc.end_group(5, stats);
+  const Dimension& d = dimension(t, "UOUT_ STATISTICS");
+  EXPECT_EQ(tree(d), "A{9 9} B{9 9} 7{7 7}");
+  for (const Category& c : d.categories) EXPECT_EQ(c.text, display(c.label));
+  EXPECT_EQ(t.cells.size(), 6u);
 }
 
 TEST(OutputDocument, ItemsKeepTheirOrderAndPlaceAndRepeatsAreFolded) {

@@ -656,10 +656,16 @@ int OutputDocument::find_shown(const Dimension& dimension, int parent, std::int6
 }
 
 int OutputDocument::find_or_add_shown(Dimension& dimension, const Text& label, int parent) {
-  std::string shown = display(label);
+  // A group's own label under it (a case's number under the group of that
+  // case) shows as the group does; under a group that holds nothing yet,
+  // every label is new.
+  const Category* group = parent >= 0 ? &dimension.categories[static_cast<std::size_t>(parent)] : nullptr;
+  std::string shown = group != nullptr && same_text(group->label, label) ? group->text : display(label);
   const std::int64_t variable = variable_of(label);
-  const int found = find_shown(dimension, parent, variable, shown);
-  if (found >= 0) return found;
+  if (group == nullptr || !group->children.empty()) {
+    const int found = find_shown(dimension, parent, variable, shown);
+    if (found >= 0) return found;
+  }
   const int index = static_cast<int>(dimension.categories.size());
   const auto hash_of = [&](std::size_t k) {
     const Category& c = dimension.categories[k];

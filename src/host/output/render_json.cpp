@@ -17,6 +17,7 @@
 #include <cstring>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -377,8 +378,10 @@ void append_category(std::string& out, const PivotTable& table, const Dimension&
 // string of their own: each category's member of "at" and of "path" (with
 // the text before and the separator after it), and each distinct value's
 // number and text with the end of the cell. A case table has millions of
-// cells: each is written by making room for all its pieces at once and
-// copying them in, without building any text of its own.
+// cells: each is copied piece by piece into a buffer of the writer's own,
+// which is handed on as it fills. Every piece and the buffer have room to
+// spare past their ends, so that a piece is copied in whole 64-byte steps
+// and nothing is filled before it is written.
 class CellWriter {
  public:
   // For cells at nesting depth `depth` of tables with these dimension names
@@ -405,6 +408,14 @@ class CellWriter {
     to_text_ = line(",\n", 1, "\"text\": ");
     to_footnotes_ = line(",\n", 1, "\"footnotes\": ");
     close_ = line("\n", 0, "}");
+    for (std::size_t d = 0; d < keys_.size(); ++d) {
+      // The first member of "at" comes with the start of the cell and the
+      // separator before it, cut off for the first cell.
+      at_starts_.push_back((d == 0 ? separator_ + open_ : std::string()) + keys_[d]);
+      path_starts_.push_back((d == 0 ? to_path_ : std::string()) + keys_[d] + line("[\n", 3, ""));
+    }
+    path_between_ = line(",\n", 3, "");
+    path_end_ = line("\n", 2, "]");
   }
 
   // Starts a part of the table: its own case categories, the same values.
@@ -416,9 +427,9 @@ class CellWriter {
     }
   }
 
-  // Appends one cell of the part begun last, after the separator from the
-  // cell before when `separated`.
-  void write(std::string& out, const TableCell& cell, bool separated) {
+  // Adds one cell of the part begun last to the writer's buffer, after the
+  // separator from the cell before when `separated`.
+  void write(const TableCell& cell, bool separated) {
     assert(cell.at.size() > 0 && cell.at.size() == keys_.size());
     const std::size_t dims = cell.at.size();
     for (std::size_t d = 0; d < dims; ++d) {
@@ -430,20 +441,49 @@ class CellWriter {
     const bool noted = !cell.footnotes.empty();
     if (noted) value.remove_suffix(close_.size());
     parts_[2 * dims] = value;
-    std::size_t size = separated ? separator_.size() : 0;
+    if (!separated) parts_[0].remove_prefix(separator_.size());
+    std::size_t size = 0;
     for (const std::string_view part : parts_) size += part.size();
-    std::size_t at = out.size();
-    out.resize(at + size);
-    char* p = out.data();
-    if (separated) at = copy(p, at, separator_);
-    for (const std::string_view part : parts_) at = copy(p, at, part);
+    room(size);
+    char* p = buffer_.get() + used_;
+    for (const std::string_view part : parts_) p = copy(p, part);
+    used_ = static_cast<std::size_t>(p - buffer_.get());
     if (noted) {
       ordered_json markers;
       add_markers(markers, *table_, cell.footnotes);
-      out += to_footnotes_;
-      append_json(out, markers["footnotes"], depth_ + 1);
-      out += close_;
+      std::string tail = to_footnotes_;
+      append_json(tail, markers["footnotes"], depth_ + 1);
+      tail += close_;
+      room(tail.size());
+      std::memcpy(buffer_.get() + used_, tail.data(), tail.size());
+      used_ += tail.size();
     }
+  }
+
+  // Hands on the buffered cells once there are enough of them: to `write`
+  // after what `out` holds, or appended to `out` when there is no `write`.
+  // As spill() does, line ends at the very end wait for what follows.
+  void spill(std::string& out, const Write& write) {
+    if (used_ < kSpillBytes) return;
+    std::size_t safe = used_;
+    while (safe > 0 && buffer_[safe - 1] == '\n') --safe;
+    if (!write || safe == 0) {
+      finish(out);
+      return;
+    }
+    if (!out.empty()) {
+      write(out);
+      out.clear();
+    }
+    write(std::string_view(buffer_.get(), safe));
+    std::memmove(buffer_.get(), buffer_.get() + safe, used_ - safe);
+    used_ -= safe;
+  }
+
+  // Appends what is still buffered to `out`.
+  void finish(std::string& out) {
+    out.append(buffer_.get(), used_);
+    used_ = 0;
   }
 
  private:
@@ -462,17 +502,43 @@ class CellWriter {
       if (k >= where.size()) return {};
       return std::string_view(chars.data() + where[k].first, where[k].second);
     }
+    // Keeps `piece` as piece k, with kSlack bytes after it that copy() may read.
     std::string_view keep(std::size_t k, const std::string& piece) {
-      if (where.size() <= k) where.resize(k + 1, {0, 0});
-      where[k] = {chars.size(), piece.size()};
+      const std::size_t start = chars.size();
       chars += piece;
+      return keep_made(k, start);
+    }
+    // Keeps what was added to `chars` from `start` on as piece k.
+    std::string_view keep_made(std::size_t k, std::size_t start) {
+      if (where.size() <= k) where.resize(k + 1, {0, 0});
+      where[k] = {start, chars.size() - start};
+      chars.append(kSlack, '\0');
       return find(k);
     }
   };
 
-  static std::size_t copy(char* out, std::size_t at, std::string_view piece) {
-    std::memcpy(out + at, piece.data(), piece.size());
-    return at + piece.size();
+  static constexpr std::size_t kStep = 64;
+  static constexpr std::size_t kSlack = kStep;
+  // Hand the buffer on from this size: small enough to stay in the
+  // processor's cache while it is filled.
+  static constexpr std::size_t kSpillBytes = std::size_t{1} << 18;
+
+  // Copies a kept piece to `to` in whole steps, which may write up to a step
+  // past its end; returns the end of the copy.
+  static char* copy(char* to, std::string_view piece) {
+    for (std::size_t k = 0; k < piece.size(); k += kStep) std::memcpy(to + k, piece.data() + k, kStep);
+    return to + piece.size();
+  }
+
+  // Makes room in the buffer for `size` more bytes and the slack of a copy.
+  void room(std::size_t size) {
+    const std::size_t need = used_ + size + kSlack;
+    if (need <= capacity_) return;
+    const std::size_t capacity = std::max(need, std::max(2 * capacity_, kSpillBytes + 4096));
+    std::unique_ptr<char[]> grown(new char[capacity]);
+    if (used_ > 0) std::memcpy(grown.get(), buffer_.get(), used_);
+    buffer_ = std::move(grown);
+    capacity_ = capacity;
   }
 
   // The member of category c of dimension d in "at" or "path", made on first use.
@@ -482,27 +548,24 @@ class CellWriter {
   }
   [[gnu::noinline]] std::string_view make_piece(Pieces& pieces, std::size_t d, int c, bool path) {
     const Dimension& dim = table_->dimensions[d];
-    std::string& p = scratch_;  // keeps its room from piece to piece
-    p.clear();
-    if (d == 0) p += path ? to_path_ : open_;
-    p += keys_[d];
+    // Made in place at the end of the kept pieces, from texts made once.
+    std::string& p = pieces.chars;
+    const std::size_t start = p.size();
     if (path) {
       // The names from the outermost group down, as append_strings lays them out.
       chain_.clear();
       for (int k = c; k >= 0; k = dim.categories[static_cast<std::size_t>(k)].parent) chain_.push_back(k);
-      p += "[\n";
+      p += path_starts_[d];
       for (std::size_t k = chain_.size(); k-- > 0;) {
-        append_indent(p, depth_ + 3);
         append_string(p, category_name(dim.categories[static_cast<std::size_t>(chain_[k])]));
-        p += k > 0 ? ",\n" : "\n";
+        p += k > 0 ? path_between_ : path_end_;
       }
-      append_indent(p, depth_ + 2);
-      p += ']';
     } else {
+      p += at_starts_[d];
       append_string(p, category_name(dim.categories[static_cast<std::size_t>(c)]));
     }
     p += d + 1 < keys_.size() ? ",\n" : "\n";
-    return pieces.keep(static_cast<std::size_t>(c), p);
+    return pieces.keep_made(static_cast<std::size_t>(c), start);
   }
 
   // The number and text of the cell's value with what stands around them,
@@ -523,9 +586,12 @@ class CellWriter {
   std::string separator_, open_, to_path_, to_value_, to_text_, to_footnotes_, close_;  // the text between the parts
   std::vector<Pieces> at_, path_;                                                       // by dimension, by category
   Pieces value_;                                                                        // by distinct value
-  std::vector<std::string_view> parts_;  // the pieces of the cell being written
-  std::string scratch_;                  // the piece being made
-  std::vector<int> chain_;               // the categories of a path being made, innermost first
+  std::unique_ptr<char[]> buffer_;                                                      // the cells not yet handed on
+  std::size_t used_ = 0, capacity_ = 0;
+  std::vector<std::string_view> parts_;               // the pieces of the cell being written
+  std::vector<std::string> at_starts_, path_starts_;  // by dimension: the text before its member's name(s)
+  std::string path_between_, path_end_;               // between the names of a path and after the last
+  std::vector<int> chain_;                            // the categories of a path being made, innermost first
 };
 
 // The "dimensions" member of a streamed table: the case dimension's
@@ -593,14 +659,16 @@ void write_table(std::string& out, const PivotTable& table, const std::string* p
       // The writer puts the separator between cells itself.
       if (first || !distinct) cells.element();
       if (distinct) {
-        writer.write(out, cell, !first);
+        writer.write(cell, !first);
+        writer.spill(out, write);
       } else {
         append_json(out, cell_json(part, cell, names), depth + 2);
+        spill(out, write);
       }
       first = false;
-      spill(out, write);
     }
   });
+  writer.finish(out);
   cells.close();
   object.member("footnotes");
   append_json(out, footnotes_json(table), depth + 1);
