@@ -168,6 +168,14 @@ Document run(const py::list& columns, std::int64_t cases, const std::string& com
   if (options.contains("workspace")) host_options.workspace_bytes = options["workspace"].cast<std::int64_t>();
   if (options.contains("max_cells")) host_options.max_cells = options["max_cells"].cast<std::int64_t>();
 
+  // The workers stay from one run to the next (the last thread count's):
+  // the threads of a new pool join it only a while after the last pool has
+  // gone, and a run's first passes would have one thread until then. Set
+  // while the interpreter's lock is held; never freed, as the interpreter
+  // never unloads the module.
+  static auto* const kept = new std::shared_ptr<host::Workers>();
+  *kept = host::Workers::shared(host_options.threads);
+
   std::optional<Document> document;
   const InterruptScope interrupts(in_main_thread());
   data_options.interrupted = [] { return host::ReferenceHost::interrupted(); };
