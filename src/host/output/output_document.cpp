@@ -733,42 +733,23 @@ void OutputDocument::ungroup(int number) {
 }
 
 void OutputDocument::cell(int number, const Text& value, const Text& category) {
-  PivotTable& table = open_table(number, "CELL_IN_CATEGORY");
-  if (table.cell_dimension < 0) fault(number, "CELL_IN_CATEGORY", "no cell dimension has been named");
-  std::vector<int>& at = table.scratch_at_;
-  at.resize(table.dimensions.size());
-  int column = -1;  // the category in the cell dimension
-  for (std::size_t d = 0; d < table.dimensions.size(); ++d) {
-    Dimension& dim = table.dimensions[d];
-    if (static_cast<int>(d) == table.cell_dimension) {
-      const int parent = dim.open_groups_.empty() ? -1 : dim.open_groups_.back();
-      dim.current_ = find_or_add(dim, category, parent);
-      table.last_dimension_ = static_cast<int>(d);
-      table.last_category_ = dim.current_;
-      at[d] = column = dim.current_;
-    } else if (dim.positioned && dim.current_ >= 0) {
-      at[d] = dim.current_;
-    } else {
-      at[d] = blank_category(dim);
-    }
-  }
-  // A column mostly repeats a value: the one it was given last is tried first.
-  std::vector<CellStore::Hints>& hints = table.value_hint_;
-  if (hints.size() <= static_cast<std::size_t>(column)) {
-    hints.resize(static_cast<std::size_t>(column) + 1, CellStore::kNoHints);
-  }
-  const std::size_t i = table.cells.put(at, value, &hints[static_cast<std::size_t>(column)]);
-  table.last_cell_ = static_cast<int>(i);
+  const Text* const given[] = {&value};
+  store_cells(number, given, std::span<const Text>(&category, 1), "CELL_IN_CATEGORY");
 }
 
 void OutputDocument::cells(int number, std::span<const Text* const> values, std::span<const Text> categories) {
-  if (values.size() != categories.size())
+  if (values.size() != categories.size()) {
     fault(number, "CELLS_IN_CATEGORIES", "values and categories differ in number");
-  if (values.empty()) return;
-  PivotTable& table = open_table(number, "CELLS_IN_CATEGORIES");
-  if (table.cell_dimension < 0) fault(number, "CELLS_IN_CATEGORIES", "no cell dimension has been named");
-  // The other dimensions stand where cell() would find them for each cell:
-  // nothing in between changes them.
+  }
+  if (!values.empty()) store_cells(number, values, categories, "CELLS_IN_CATEGORIES");
+}
+
+void OutputDocument::store_cells(int number, std::span<const Text* const> values, std::span<const Text> categories,
+                                 std::string_view call) {
+  PivotTable& table = open_table(number, call);
+  if (table.cell_dimension < 0) fault(number, call, "no cell dimension has been named");
+  // The other dimensions stand where each cell finds them: nothing in
+  // between changes them.
   std::vector<int>& at = table.scratch_at_;
   at.resize(table.dimensions.size());
   const auto column_dimension = static_cast<std::size_t>(table.cell_dimension);
@@ -779,6 +760,7 @@ void OutputDocument::cells(int number, std::span<const Text* const> values, std:
   }
   Dimension& columns = table.dimensions[column_dimension];
   const int parent = columns.open_groups_.empty() ? -1 : columns.open_groups_.back();
+  // A column mostly repeats a value: the one it was given last is tried first.
   std::vector<CellStore::Hints>& hints = table.value_hint_;
   std::size_t i = 0;
   for (std::size_t k = 0; k < values.size(); ++k) {

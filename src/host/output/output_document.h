@@ -405,6 +405,10 @@ class OutputDocument {
   // find_or_add() when the category after the one found last is not it.
   [[gnu::noinline]] int find_or_add_missed(Dimension& dimension, const Text& label, int parent);
   int find_or_add_shown(Dimension& dimension, const Text& label, int parent);  // the same, by its identity
+  // Stores values[k] in categories[k] of the cell dimension of table
+  // `number` (as `call` of the host), for k in turn.
+  void store_cells(int number, std::span<const Text* const> values, std::span<const Text> categories,
+                   std::string_view call);
   // The category under `parent` that names `variable` (0 for none) and shows
   // `shown`; -1 when there is none.
   static int find_shown(const Dimension& dimension, int parent, std::int64_t variable, std::string_view shown);
