@@ -250,13 +250,23 @@ TEST(MemoryColumns, MeasuredBesideTheReadingAsAtOnce) {
 // Cases read in a block, on one thread or on workers, are the cases next()
 // reads one by one, cell for cell and bit for bit (NaN the system-missing
 // value, -0 as +0), whatever cells a block takes and in whatever order; an
-// infinite value anywhere in a block gives the measuring's error.
+// infinite value anywhere in a block gives the measuring's error. The
+// block measures the columns it reads, with the case read before it, and
+// the print formats are those of the columns measured at once: the
+// decimals come early in each piece of the block, and the widest values
+// in the case before it, in a block's piece and in a column it does not
+// read.
 TEST(MemoryColumns, CasesReadInABlockAreTheCasesReadOneByOne) {
   constexpr std::size_t kCases = 10007;
   std::vector<double> block(kCases * 3);  // strided columns a, b, c
   for (std::size_t i = 0; i < block.size(); ++i) {
     block[i] = i % 11 == 0 ? NAN : i % 13 == 0 ? -0.0 : static_cast<double>(i % 97) / 8 - 3;
   }
+  for (const std::size_t i : {3, 8200}) std::fill_n(block.begin() + static_cast<std::ptrdiff_t>(i * 3), 3, 0.123456);
+  block[0] = 54321.5;           // a, read before the block
+  block[5000 * 3] = -765.25;    // a, the block's first piece
+  block[9000 * 3 + 2] = 98765;  // c, its second piece
+  block[700 * 3 + 1] = -99999;  // b, read by no block
   std::vector<MemoryColumn> columns(3);
   for (std::size_t c = 0; c < 3; ++c) {
     columns[c].header = std::string(1, static_cast<char>('a' + c));
@@ -268,21 +278,23 @@ TEST(MemoryColumns, CasesReadInABlockAreTheCasesReadOneByOne) {
   };
   const std::vector<CaseReader::BlockMove> moves = {{2, 0}, {0, 1}};  // c, then a
   const DataOptions beside = measuring(2, 7 * sizeof(double));        // measured while the cases are read
+  const std::string at_once = test::data_text(DataSet::from_columns(columns, kCases, measuring(1, 0)), true);
   Workers two(2);
   for (Workers* workers : {static_cast<Workers*>(nullptr), &two}) {
     const DataSet data = DataSet::from_columns(columns, kCases, beside);
-    std::vector<double> one_by_one, cells(3);
-    for (CaseReader reader = data.reader(); reader.next(cells.data()) != CaseReader::Next::EndOfData;) {
-      one_by_one.insert(one_by_one.end(), {cells[2], cells[0]});
-    }
+    std::vector<double> cells(3), rows(kCases * 2);
     CaseReader reader = data.reader();
     ASSERT_EQ(reader.next(cells.data()), CaseReader::Next::Case);
-    std::vector<double> rows(kCases * 2);
     rows[0] = cells[2], rows[1] = cells[0];
     ASSERT_EQ(reader.read_block(kCases, rows.data() + 2, 2, moves, cells.data(), workers), kCases - 1);
-    EXPECT_EQ(bits(rows), bits(one_by_one));
     EXPECT_EQ(reader.case_number(), kCases);
     EXPECT_EQ(reader.next(cells.data()), CaseReader::Next::EndOfData);
+    EXPECT_EQ(test::data_text(data, true), at_once);
+    std::vector<double> one_by_one;
+    for (reader.rewind(); reader.next(cells.data()) != CaseReader::Next::EndOfData;) {
+      one_by_one.insert(one_by_one.end(), {cells[2], cells[0]});
+    }
+    EXPECT_EQ(bits(rows), bits(one_by_one));
   }
   block[9000 * 3] = -INFINITY;
   const DataSet infinite = DataSet::from_columns(columns, kCases, beside);

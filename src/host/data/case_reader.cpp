@@ -16,12 +16,17 @@
 
 #include "host/data/data_content.h"
 #include "host/data/data_set.h"
+#include "host/data/number_columns.h"
 #include "host/data/number_text.h"
 #include "host/services/workers.h"
 
 namespace mva::host {
 
 namespace {
+
+// How many cases before a block, read one by one and not yet measured, the
+// block measures too (a front end's columns).
+constexpr std::size_t kMeasureBehind = 4096;
 
 // Cases read between two givings back of the columns' pages (2 MiB of each
 // column, a huge page).
@@ -124,7 +129,7 @@ bool CaseReader::read_record(double* into) {
   }
   if (infinite) {
     // No procedure sees an infinite value: the measuring of the columns,
-    // still going on beside the run, names the first one in column order.
+    // ended here, names the first one in column order.
     content_->settle();
     throw std::logic_error("an infinite value that the measuring of the columns did not find");
   }
@@ -132,6 +137,49 @@ bool CaseReader::read_record(double* into) {
   ++record_;
   if (giving_back_ && (record_ & (kGiveBackCases - 1)) == 0) give_back(record_);
   return true;
+}
+
+bool CaseReader::copy_raw(const std::vector<Single>& from, std::int64_t first, std::int64_t last, double* rows,
+                          std::size_t width, const std::vector<Measured>& measured, detail::NumberColumn* parts) {
+  bool met = false;
+  if (measured.empty()) {
+    for (std::int64_t k = first; k < last; ++k) {
+      double* const row = rows + static_cast<std::size_t>(k) * width;
+      for (const Single& move : from) met |= take_raw(move.cells[k * move.stride], row[move.into]);
+    }
+    return met;
+  }
+  // Measured as measure_cases measures: the leading values one by one
+  // until the decimals are found, then the largest and the smallest of all
+  // (NaN left out, as a select leaves it) from the registers the copy
+  // loads them into, so that the values are read from memory once.
+  const auto first_case = static_cast<std::size_t>(first), last_case = static_cast<std::size_t>(last);
+  for (std::size_t j = 0; j < measured.size(); ++j) {
+    const Single& move = from[measured[j].move];
+    detail::measure_leading(move.cells, move.stride, first_case, last_case, parts[j]);
+  }
+  std::vector<double> high(from.size(), -std::numeric_limits<double>::infinity());
+  std::vector<double> low(from.size(), std::numeric_limits<double>::infinity());
+  for (std::int64_t k = first; k < last; ++k) {
+    double* const row = rows + static_cast<std::size_t>(k) * width;
+    for (std::size_t i = 0; i < from.size(); ++i) {
+      const double value = from[i].cells[k * from[i].stride];
+      met |= take_raw(value, row[from[i].into]);
+      high[i] = value > high[i] ? value : high[i];
+      low[i] = value < low[i] ? value : low[i];
+    }
+  }
+  for (std::size_t j = 0; j < measured.size(); ++j) {
+    const Single& move = from[measured[j].move];
+    detail::NumberWidths& widths = parts[j].widths;
+    widths.highest = std::max(widths.highest, high[measured[j].move]);
+    widths.lowest = std::min(widths.lowest, low[measured[j].move]);
+    if (met) {
+      parts[j].first_infinite =
+          std::min(parts[j].first_infinite, detail::first_infinite_in(move.cells, move.stride, first_case, last_case));
+    }
+  }
+  return met;
 }
 
 std::int64_t CaseReader::read_block(std::int64_t most, double* rows, std::size_t width,
@@ -142,7 +190,12 @@ std::int64_t CaseReader::read_block(std::int64_t most, double* rows, std::size_t
   // the rows fill.
   const std::int64_t count = std::min({most, left, kGiveBackCases - (record_ & (kGiveBackCases - 1))});
   if (count < 1) return 0;
+  // A front end's columns whose measuring goes on as the run reads them
+  // are measured here when their measuring has come up to these cases, or
+  // nearly (the first cases of a pass are read one by one).
+  detail::MeasuringNumbers* const measuring = layout_ == Layout::Raw ? content_->measuring.get() : nullptr;
   std::vector<Single> from(moves.size());
+  std::vector<Measured> measured;
   for (std::size_t i = 0; i < moves.size(); ++i) {
     const auto single =
         std::find_if(singles_.begin(), singles_.end(), [&](const Single& s) { return s.into == moves[i].slot; });
@@ -150,12 +203,18 @@ std::int64_t CaseReader::read_block(std::int64_t most, double* rows, std::size_t
     // A file's cells lie one after another; `into` is the cell of the row.
     const std::ptrdiff_t stride = layout_ == Layout::Plain ? 1 : single->stride;
     from[i] = {single->cells + record_ * stride, stride, moves[i].column};
+    if (measuring == nullptr) continue;
+    const auto column = static_cast<std::size_t>(single - singles_.begin());
+    const std::size_t upto = measuring->measured_upto(column);
+    if (upto <= static_cast<std::size_t>(record_) && static_cast<std::size_t>(record_) - upto < kMeasureBehind) {
+      measured.push_back({i, column, upto});
+    }
   }
-  // Pieces of a fixed number of cases; each writes rows of its own. A
-  // front end's numbers are converted as read() converts them, and a piece
-  // that meets an infinite value says so.
+  // Pieces of a fixed number of cases; each writes rows of its own, and
+  // a piece of a front end's numbers that meets an infinite value says so.
   constexpr std::int64_t kPieceCases = 8192;
   const auto pieces = static_cast<std::size_t>((count + kPieceCases - 1) / kPieceCases);
+  std::vector<detail::NumberColumn> parts(pieces * measured.size());  // parts[p * measured + j]
   std::atomic<bool> infinite = false;
   const auto piece = [&](std::size_t p) {
     const auto first = static_cast<std::int64_t>(p) * kPieceCases;
@@ -165,19 +224,27 @@ std::int64_t CaseReader::read_block(std::int64_t most, double* rows, std::size_t
         double* const row = rows + static_cast<std::size_t>(k) * width;
         for (const Single& move : from) row[move.into] = move.cells[k];
       }
-      return;
+    } else if (copy_raw(from, first, last, rows, width, measured, parts.data() + p * measured.size())) {
+      infinite = true;
     }
-    bool met = false;
-    for (std::int64_t k = first; k < last; ++k) {
-      double* const row = rows + static_cast<std::size_t>(k) * width;
-      for (const Single& move : from) met |= take_raw(move.cells[k * move.stride], row[move.into]);
-    }
-    if (met) infinite = true;
   };
   if (workers != nullptr && workers->count() > 1) {
     workers->for_each(pieces, piece);
   } else {
     for (std::size_t p = 0; p < pieces; ++p) piece(p);
+  }
+  for (std::size_t j = 0; j < measured.size(); ++j) {
+    detail::NumberColumn block;
+    for (std::size_t p = 0; p < pieces; ++p) detail::absorb(block, parts[p * measured.size() + j]);
+    if (block.first_infinite != detail::NumberColumn::kNoCase) {
+      block.first_infinite += static_cast<std::size_t>(record_);
+    }
+    // With the cases read one by one before the block and not measured yet.
+    const Single& column = singles_[measured[j].column];
+    detail::NumberColumn whole;
+    detail::measure_cases(column.cells, column.stride, measured[j].upto, static_cast<std::size_t>(record_), whole);
+    detail::absorb(whole, block);
+    measuring->add(measured[j].column, measured[j].upto, static_cast<std::size_t>(record_ + count), whole);
   }
   if (infinite) {
     content_->settle();

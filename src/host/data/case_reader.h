@@ -16,7 +16,8 @@ namespace mva::host {
 
 namespace detail {
 struct DataContent;
-}
+struct NumberColumn;
+}  // namespace detail
 class Workers;
 
 // Delivers cases into a buffer of dictionary().size() cells, one 8-byte cell
@@ -127,6 +128,21 @@ class CaseReader {
     std::size_t into;
   };
   std::vector<Single> singles_;
+  // A column of a block whose measuring the block does: its move, its
+  // column, and the first case of it not yet measured.
+  struct Measured {
+    std::size_t move;
+    std::size_t column;
+    std::size_t upto;
+  };
+  // Copies cases `first` to before `last` of a block, taken by `from`,
+  // into its rows (case k at rows + k * width), converted as next()
+  // converts a front end's numbers; true when one of them is infinite.
+  // The columns `measured` are measured meanwhile, parts[j] taking what
+  // the cases say of measured[j] (case numbers counted from the block's
+  // first).
+  static bool copy_raw(const std::vector<Single>& from, std::int64_t first, std::int64_t last, double* rows,
+                       std::size_t width, const std::vector<Measured>& measured, detail::NumberColumn* parts);
   enum class Layout { Plain, Raw, Mixed } layout_ = Layout::Mixed;
   // Copies the cells of one column of case `record` (0-based) into `into`;
   // true when a value taken from a front end's column is infinite.

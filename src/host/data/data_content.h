@@ -148,7 +148,7 @@ struct DataContent {
   std::int64_t first_line = 2;
   std::vector<std::int64_t> lines;
 
-  // The measuring of columns in memory that goes on beside the run
+  // The measuring of columns in memory that goes on as the run reads them
   // (DataSet::from_columns); null for data measured as they were read. The
   // print formats of those columns are set, and an infinite value refused,
   // by settle(), which does nothing for other data or once done.

@@ -94,18 +94,19 @@ class DataSet {
   // dictionary path do not). Throws DataError naming the column (and case)
   // of a problem: no columns, an infinite value, a text too long.
   // With more than one thread (options.threads) and many cases, the
-  // numeric columns are measured on a thread of their own while the data
-  // set is used: their print formats are known, and an infinite value is
+  // numeric columns are measured as the case readers copy blocks of cases
+  // out of them, and what no reader measured is measured by settle(): their
+  // print formats are known, and an infinite value is
   // refused, only once settle() has been called (a case reader calls it
   // before it hands on an infinite value and when it reaches the end of
   // the data; the host before it shows a print format; the front end at
   // the end of the run). The numbers must stay in place until then.
   static DataSet from_columns(const std::vector<MemoryColumn>& columns, std::int64_t cases, const DataOptions& options);
 
-  // Waits for the measuring of columns in memory that goes on beside the
-  // run, sets their print formats and throws the DataError of the first
-  // infinite value (the same one each time it is called); nothing for
-  // other data.
+  // Ends the measuring of columns in memory that goes on as the run reads
+  // them (measuring what is left), sets their print formats and throws the
+  // DataError of the first infinite value (the same one each time it is
+  // called); nothing for other data.
   void settle() const;
 
   const Dictionary& dictionary() const;

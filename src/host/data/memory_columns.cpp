@@ -31,9 +31,9 @@ using detail::DataContent;
 
 // Cases of a tile the columns are measured in (as measure_numbers takes
 // them by default), and how many tiles the cases must fill for the
-// measuring to go on beside the run rather than before it.
+// measuring to be folded into the run rather than done before it.
 constexpr std::size_t kMeasureTileCases = 4096;
-constexpr std::size_t kMeasureBesideTiles = 16;
+constexpr std::size_t kMeasureFoldedTiles = 16;
 
 // The print format a numeric column has until its measuring is settled.
 constexpr PrintFormat kFormatToCome{kFormatF, 8, 2};
@@ -144,23 +144,23 @@ DataSet DataSet::from_columns(const std::vector<MemoryColumn>& columns, std::int
 
   // The numeric columns are checked and measured where they lie, on the
   // workers; the first infinite value in column order is the one told.
-  // With more than one worker and many cases, the measuring goes on on a
-  // thread of its own while the data set is used (the host settles it
-  // before it shows a print format or hands on an infinite value, and at
-  // the end of a run): the run's first pass over the columns and the
-  // measuring then share the time they take to read them from memory.
+  // With more than one worker and many cases, the measuring is folded into
+  // the run's reading of the columns (the host settles it before it shows a
+  // print format or hands on an infinite value, and at the end of a run):
+  // the values are then read from memory once, for the run's copy of the
+  // cases and for the measuring together.
   content->workers = Workers::shared(options.threads);  // kept for the host that analyses the cases
   Workers& workers = *content->workers;
   const std::size_t tile = options.chunk_bytes / sizeof(double);
-  const bool beside = workers.count() > 1 && count > kMeasureBesideTiles * (tile > 0 ? tile : kMeasureTileCases);
+  const bool folded = workers.count() > 1 && count > kMeasureFoldedTiles * (tile > 0 ? tile : kMeasureTileCases);
   const auto settle = [source = content->source, headers, names,
                        data = content.get()](const std::vector<detail::NumberColumn>& measured) {
     refuse_first_infinite(source, headers, names, measured);
     set_formats(*data, measured);
   };
   std::vector<detail::NumberColumn> measured;
-  if (beside) {
-    content->measuring = std::make_unique<detail::MeasuringNumbers>(columns, count, tile, settle);
+  if (folded) {
+    content->measuring = std::make_unique<detail::MeasuringNumbers>(columns, count, tile, content->workers, settle);
   } else {
     measured = detail::measure_numbers(columns, count, tile, workers);
     refuse_first_infinite(content->source, headers, names, measured);
@@ -175,7 +175,7 @@ DataSet DataSet::from_columns(const std::vector<MemoryColumn>& columns, std::int
         // Read in place; the case reader converts each value as it reads it.
         plan.raw = true;
         plan.stride = column.stride;
-        v = content->dictionary.add_numeric(names[c], beside ? kFormatToCome : measured[c].widths.format());
+        v = content->dictionary.add_numeric(names[c], folded ? kFormatToCome : measured[c].widths.format());
         content->cells.push_back(detail::ColumnCells(const_cast<double*>(column.numbers), detail::FreeCells{0, true}));
       } else {
         const int width = string_width(*content, column, names[c], count);

@@ -96,19 +96,14 @@ std::pair<double, double> extremes(const double* values, std::ptrdiff_t stride, 
   return {std::max({h0, h1, h2, h3}), std::min({l0, l1, l2, l3})};
 }
 
-// Measures the cases from `first` to before `last` of a numeric column into
-// `measured`. Every value is looked at until the decimals reach the most a
-// format is inferred with; after that only the largest and the smallest
-// value are left to find, and an infinite value shows as one of them, when
-// its case is looked up.
-void measure_cases(const MemoryColumn& column, std::size_t first, std::size_t last, NumberColumn& measured) {
-  const double* values = column.numbers;
-  const std::ptrdiff_t stride = column.stride;
-  const auto at = [values, stride](std::size_t i) { return values[static_cast<std::ptrdiff_t>(i) * stride]; };
+}  // namespace
+
+std::size_t measure_leading(const double* values, std::ptrdiff_t stride, std::size_t first, std::size_t last,
+                            NumberColumn& measured) {
   NumberWidths& widths = measured.widths;
   std::size_t i = first;
   for (; i < last && widths.decimals < kMaxInferredDecimals; ++i) {
-    const double value = at(i);
+    const double value = values[static_cast<std::ptrdiff_t>(i) * stride];
     if (std::isnan(value)) continue;
     if (std::isinf(value)) {
       measured.first_infinite = std::min(measured.first_infinite, i);
@@ -118,24 +113,34 @@ void measure_cases(const MemoryColumn& column, std::size_t first, std::size_t la
     widths.lowest = std::min(widths.lowest, value);
     while (widths.decimals < kMaxInferredDecimals && !written_with(value, widths.decimals)) ++widths.decimals;
   }
-  if (i == last) return;
-  const std::size_t rest = i;
+  return i;
+}
+
+std::size_t first_infinite_in(const double* values, std::ptrdiff_t stride, std::size_t first, std::size_t last) {
+  for (std::size_t i = first; i < last; ++i) {
+    if (std::isinf(values[static_cast<std::ptrdiff_t>(i) * stride])) return i;
+  }
+  return NumberColumn::kNoCase;
+}
+
+// Every value is looked at until the decimals reach the most a format is
+// inferred with; after that only the largest and the smallest value are
+// left to find, and an infinite value shows as one of them, when its case
+// is looked up.
+void measure_cases(const double* values, std::ptrdiff_t stride, std::size_t first, std::size_t last,
+                   NumberColumn& measured) {
+  const std::size_t rest = measure_leading(values, stride, first, last, measured);
+  if (rest == last) return;
+  NumberWidths& widths = measured.widths;
   const auto [highest, lowest] = stride == 1
                                      ? extremes<true>(values, stride, rest, last, widths.highest, widths.lowest)
                                      : extremes<false>(values, stride, rest, last, widths.highest, widths.lowest);
   widths.highest = highest;
   widths.lowest = lowest;
   if ((highest == kInfinity || lowest == -kInfinity) && measured.first_infinite == NumberColumn::kNoCase) {
-    for (i = rest; i < last; ++i) {
-      if (std::isinf(at(i))) {
-        measured.first_infinite = i;
-        break;
-      }
-    }
+    measured.first_infinite = first_infinite_in(values, stride, rest, last);
   }
 }
-
-}  // namespace
 
 PrintFormat NumberWidths::format() const {
   const double largest_positive = highest > 0 ? highest : 0;  // the largest magnitude of a value >= 0
@@ -167,41 +172,52 @@ std::vector<NumberColumn> measure_numbers(const std::vector<MemoryColumn>& colum
     for (std::size_t from = first; from < last; from += tile) {
       const std::size_t to = std::min(last, from + tile);
       for (std::size_t c = g * kGroupColumns; c < end_column; ++c) {
-        if (columns[c].numbers != nullptr) measure_cases(columns[c], from, to, partial[r * width + c]);
+        if (columns[c].numbers != nullptr) {
+          measure_cases(columns[c].numbers, columns[c].stride, from, to, partial[r * width + c]);
+        }
       }
     }
   });
 
   std::vector<NumberColumn> measured(width);
   for (std::size_t r = 0; r < chunks; ++r) {
-    for (std::size_t c = 0; c < width; ++c) {
-      const NumberColumn& part = partial[r * width + c];
-      NumberColumn& whole = measured[c];
-      whole.widths.decimals = std::max(whole.widths.decimals, part.widths.decimals);
-      whole.widths.highest = std::max(whole.widths.highest, part.widths.highest);
-      whole.widths.lowest = std::min(whole.widths.lowest, part.widths.lowest);
-      whole.first_infinite = std::min(whole.first_infinite, part.first_infinite);
-    }
+    for (std::size_t c = 0; c < width; ++c) absorb(measured[c], partial[r * width + c]);
   }
   return measured;
 }
 
-MeasuringNumbers::MeasuringNumbers(const std::vector<MemoryColumn>& columns, std::size_t cases, std::size_t tile_cases,
-                                   Apply apply)
-    : apply_(std::move(apply)) {
-  std::vector<MemoryColumn> numbers(columns.size());
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    numbers[c].numbers = columns[c].numbers;
-    numbers[c].stride = columns[c].stride;
-  }
-  measured_ = std::async(std::launch::async, [numbers = std::move(numbers), cases, tile_cases] {
-    Workers one(1);
-    return measure_numbers(numbers, cases, tile_cases, one);
-  });
+void absorb(NumberColumn& whole, const NumberColumn& part) {
+  whole.widths.decimals = std::max(whole.widths.decimals, part.widths.decimals);
+  whole.widths.highest = std::max(whole.widths.highest, part.widths.highest);
+  whole.widths.lowest = std::min(whole.widths.lowest, part.widths.lowest);
+  whole.first_infinite = std::min(whole.first_infinite, part.first_infinite);
 }
 
-MeasuringNumbers::~MeasuringNumbers() {
-  if (measured_.valid()) measured_.wait();
+MeasuringNumbers::MeasuringNumbers(const std::vector<MemoryColumn>& columns, std::size_t cases, std::size_t tile_cases,
+                                   std::shared_ptr<Workers> workers, Apply apply)
+    : columns_(columns.size()),
+      cases_(cases),
+      tile_cases_(tile_cases),
+      workers_(std::move(workers)),
+      measured_(columns.size()),
+      upto_(columns.size(), 0),
+      apply_(std::move(apply)) {
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    columns_[c].numbers = columns[c].numbers;
+    columns_[c].stride = columns[c].stride;
+  }
+}
+
+std::size_t MeasuringNumbers::measured_upto(std::size_t column) {
+  const std::lock_guard lock(mutex_);
+  return settled_ || columns_.at(column).numbers == nullptr ? cases_ : upto_[column];
+}
+
+void MeasuringNumbers::add(std::size_t column, std::size_t first, std::size_t last, const NumberColumn& part) {
+  const std::lock_guard lock(mutex_);
+  if (settled_ || columns_.at(column).numbers == nullptr || upto_[column] != first || last > cases_) return;
+  absorb(measured_[column], part);
+  upto_[column] = last;
 }
 
 void MeasuringNumbers::settle() {
@@ -209,7 +225,31 @@ void MeasuringNumbers::settle() {
   if (!settled_) {
     settled_ = true;
     try {
-      apply_(measured_.get());
+      // The cases no reader measured: the columns from the same case on
+      // are measured together, so that columns interleaved in one block are
+      // read from memory once.
+      std::vector<std::size_t> starts;
+      for (std::size_t c = 0; c < columns_.size(); ++c) {
+        if (columns_[c].numbers != nullptr && upto_[c] < cases_) starts.push_back(upto_[c]);
+      }
+      std::sort(starts.begin(), starts.end());
+      starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+      for (const std::size_t start : starts) {
+        std::vector<MemoryColumn> rest(columns_.size());
+        for (std::size_t c = 0; c < columns_.size(); ++c) {
+          if (columns_[c].numbers == nullptr || upto_[c] != start) continue;
+          rest[c].numbers = columns_[c].numbers + static_cast<std::ptrdiff_t>(start) * columns_[c].stride;
+          rest[c].stride = columns_[c].stride;
+        }
+        std::vector<NumberColumn> found = measure_numbers(rest, cases_ - start, tile_cases_, *workers_);
+        for (std::size_t c = 0; c < columns_.size(); ++c) {
+          if (rest[c].numbers == nullptr) continue;
+          if (found[c].first_infinite != NumberColumn::kNoCase) found[c].first_infinite += start;
+          absorb(measured_[c], found[c]);
+          upto_[c] = cases_;
+        }
+      }
+      apply_(measured_);
     } catch (...) {
       failure_ = std::current_exception();
     }

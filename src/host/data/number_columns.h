@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <exception>
 #include <functional>
-#include <future>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -40,6 +40,26 @@ struct NumberColumn {
   std::size_t first_infinite = kNoCase;
 };
 
+// Measures cases `first` to before `last` (0-based) of a column of numbers
+// `stride` doubles apart into `measured`, on top of what it holds.
+void measure_cases(const double* values, std::ptrdiff_t stride, std::size_t first, std::size_t last,
+                   NumberColumn& measured);
+
+// The first part of measure_cases: measures the values from `first` on
+// until the decimals reach the most a format is inferred with, or up to
+// `last`, and returns the case it stopped at. What is left to find of the
+// cases after it is their largest and smallest value, NaN left out, and
+// their first infinite value.
+std::size_t measure_leading(const double* values, std::ptrdiff_t stride, std::size_t first, std::size_t last,
+                            NumberColumn& measured);
+// The first case from `first` to before `last` holding an infinite value;
+// NumberColumn::kNoCase when none does.
+std::size_t first_infinite_in(const double* values, std::ptrdiff_t stride, std::size_t first, std::size_t last);
+
+// Puts what `part` says of some cases of a column into what `whole` says
+// of others: the result is what measuring both at once gives.
+void absorb(NumberColumn& whole, const NumberColumn& part);
+
 // Measures the numeric columns (those with numbers) of `columns` over
 // `cases` cases on `workers`; the entry of a string column is left as it
 // is. `tile_cases` (0 for the usual) is how many cases are measured across
@@ -50,31 +70,51 @@ struct NumberColumn {
 std::vector<NumberColumn> measure_numbers(const std::vector<MemoryColumn>& columns, std::size_t cases,
                                           std::size_t tile_cases, Workers& workers);
 
-// The measuring of numeric columns, done on a thread of its own while a run
-// goes on: the columns are then read from memory by the run's first pass and
-// by the measuring at the same time, on two cores, instead of one pass after
-// the other. What the measuring finds is taken by `apply` (which sets the
-// print formats, or throws the error of an infinite value) when settle() is
-// first called; until then the print formats are not known, and the cases
-// holding an infinite value are not known either. settle() waits for the
-// measuring if it has not ended; it may be called from any thread, any
-// number of times, and throws what `apply` threw each time.
+// The measuring of numeric columns folded into a run's reading of them: a
+// case reader that copies a block of cases out of the columns measures
+// them as it goes (the values are then read from memory once, not once for
+// the copy and once more for the measuring), and gives what it found with
+// add(). What no reader measured, columns the run did not read or cases
+// read one at a time, is measured when settle() is first called, on the
+// workers. What the measuring finds is then taken by `apply` (which sets
+// the print formats, or throws the error of an infinite value); until then
+// the print formats are not known, and the cases holding an infinite value
+// are not known either. The result does not depend on what the readers
+// measured: a column's cases are measured once each, in whatever pieces,
+// and the pieces put together give what measuring them at once gives.
+// Every call may come from any thread; settle() may be called any number
+// of times, and throws what `apply` threw each time.
 class MeasuringNumbers {
  public:
   using Apply = std::function<void(const std::vector<NumberColumn>&)>;
-  // Starts measuring `columns` (their numbers, as measure_numbers does;
-  // only the pointers and strides are kept, and the values must stay in
-  // place until the measuring has ended).
-  MeasuringNumbers(const std::vector<MemoryColumn>& columns, std::size_t cases, std::size_t tile_cases, Apply apply);
+  // Only the pointers and strides of `columns` are kept; their values must
+  // stay in place until settle() has been called.
+  MeasuringNumbers(const std::vector<MemoryColumn>& columns, std::size_t cases, std::size_t tile_cases,
+                   std::shared_ptr<Workers> workers, Apply apply);
   MeasuringNumbers(const MeasuringNumbers&) = delete;
   MeasuringNumbers& operator=(const MeasuringNumbers&) = delete;
-  ~MeasuringNumbers();  // waits for the measuring to end
+
+  // The first case (0-based) of column `column` still to be measured: the
+  // cases before it are measured. The number of cases for a column that is
+  // not numeric, or once settled.
+  std::size_t measured_upto(std::size_t column);
+  // What cases `first` to before `last` of `column` say; taken only when
+  // `first` is where its measuring is (measured_upto), and not once
+  // settled.
+  void add(std::size_t column, std::size_t first, std::size_t last, const NumberColumn& part);
 
   void settle();
 
  private:
   std::mutex mutex_;
-  std::future<std::vector<NumberColumn>> measured_;
+  std::vector<MemoryColumn> columns_;  // numbers and strides alone
+  std::size_t cases_;
+  std::size_t tile_cases_;
+  std::shared_ptr<Workers> workers_;
+  // What the cases measured so far say of each column, and how many of its
+  // first cases they are.
+  std::vector<NumberColumn> measured_;
+  std::vector<std::size_t> upto_;
   Apply apply_;
   bool settled_ = false;
   std::exception_ptr failure_;
