@@ -46,6 +46,52 @@ inline bool take_raw(double value, double& cell) {
   return std::isinf(value);
 }
 
+// Copies cases `first` to before `last` of a front end's column (values
+// `stride` doubles apart) into `cells`, one every `width` doubles, each
+// taken as take_raw takes it; true when one is infinite. With kMeasure,
+// `high` and `low` also take the largest and the smallest value (NaN left
+// out), two running extremes each, so that neither waits on the last.
+// The values a tile ahead are asked for early, one cache line of a
+// contiguous column at a time, up to case `ahead_end`: a column is read in
+// short runs, one a tile, too short for the processor to see the stream by
+// itself.
+constexpr std::int64_t kPrefetchEvery = 8;
+constexpr std::int64_t kPrefetchAhead = 512;
+template <bool kMeasure>
+bool copy_column(const double* values, std::ptrdiff_t stride, std::int64_t first, std::int64_t last,
+                 std::int64_t ahead_end, double* cells, std::size_t width, double& high, double& low) {
+  bool met = false;
+  double h0 = high, h1 = high, l0 = low, l1 = low;
+  std::int64_t k = first;
+  for (; k + 2 <= last; k += 2, cells += 2 * width) {
+    const double v0 = values[k * stride], v1 = values[(k + 1) * stride];
+    if ((k & (kPrefetchEvery - 1)) == 0 && k + kPrefetchAhead < ahead_end) {
+      __builtin_prefetch(values + (k + kPrefetchAhead) * stride);
+    }
+    met |= take_raw(v0, cells[0]);
+    met |= take_raw(v1, cells[width]);
+    if constexpr (kMeasure) {
+      h0 = v0 > h0 ? v0 : h0;
+      h1 = v1 > h1 ? v1 : h1;
+      l0 = v0 < l0 ? v0 : l0;
+      l1 = v1 < l1 ? v1 : l1;
+    }
+  }
+  if (k < last) {
+    const double v = values[k * stride];
+    met |= take_raw(v, cells[0]);
+    if constexpr (kMeasure) {
+      h0 = v > h0 ? v : h0;
+      l0 = v < l0 ? v : l0;
+    }
+  }
+  if constexpr (kMeasure) {
+    high = std::max(h0, h1);
+    low = std::min(l0, l1);
+  }
+  return met;
+}
+
 }  // namespace
 
 CaseReader::CaseReader(std::shared_ptr<const detail::DataContent> content) : content_(std::move(content)) {
@@ -141,18 +187,10 @@ bool CaseReader::read_record(double* into) {
 
 bool CaseReader::copy_raw(const std::vector<Single>& from, std::int64_t first, std::int64_t last, double* rows,
                           std::size_t width, const std::vector<Measured>& measured, detail::NumberColumn* parts) {
-  bool met = false;
-  if (measured.empty()) {
-    for (std::int64_t k = first; k < last; ++k) {
-      double* const row = rows + static_cast<std::size_t>(k) * width;
-      for (const Single& move : from) met |= take_raw(move.cells[k * move.stride], row[move.into]);
-    }
-    return met;
-  }
   // Measured as measure_cases measures: the leading values one by one
   // until the decimals are found, then the largest and the smallest of all
-  // (NaN left out, as a select leaves it) from the registers the copy
-  // loads them into, so that the values are read from memory once.
+  // (NaN left out, as a select leaves it) as the copy loads them, so that
+  // the values are read from memory once.
   const auto first_case = static_cast<std::size_t>(first), last_case = static_cast<std::size_t>(last);
   for (std::size_t j = 0; j < measured.size(); ++j) {
     const Single& move = from[measured[j].move];
@@ -160,13 +198,19 @@ bool CaseReader::copy_raw(const std::vector<Single>& from, std::int64_t first, s
   }
   std::vector<double> high(from.size(), -std::numeric_limits<double>::infinity());
   std::vector<double> low(from.size(), std::numeric_limits<double>::infinity());
-  for (std::int64_t k = first; k < last; ++k) {
-    double* const row = rows + static_cast<std::size_t>(k) * width;
+  // Column by column over tiles of cases: each column's values are read in
+  // order, and the rows of a tile stay in the cache while every column is
+  // put into them.
+  constexpr std::int64_t kTileCases = 256;
+  bool met = false;
+  for (std::int64_t tile = first; tile < last; tile += kTileCases) {
+    const std::int64_t end = std::min(last, tile + kTileCases);
     for (std::size_t i = 0; i < from.size(); ++i) {
-      const double value = from[i].cells[k * from[i].stride];
-      met |= take_raw(value, row[from[i].into]);
-      high[i] = value > high[i] ? value : high[i];
-      low[i] = value < low[i] ? value : low[i];
+      const Single& move = from[i];
+      double* const cells = rows + static_cast<std::size_t>(tile) * width + move.into;
+      met |= measured.empty()
+                 ? copy_column<false>(move.cells, move.stride, tile, end, last, cells, width, high[i], low[i])
+                 : copy_column<true>(move.cells, move.stride, tile, end, last, cells, width, high[i], low[i]);
     }
   }
   for (std::size_t j = 0; j < measured.size(); ++j) {
