@@ -203,11 +203,12 @@ def test_any_number_of_threads_and_any_layout_take_the_columns_alike(airquality)
         mva.run(airquality, command, threads=0)
 
 
-def test_columns_measured_beside_the_run_as_before_it(tmp_path):
-    # With several threads and this many cases the columns are measured
-    # while the run reads them: the tables, the saved file's formats and the
-    # error of an infinite value are those of one thread, which measures
-    # them first, whether the run reads the infinite values or not.
+def test_columns_measured_as_the_run_reads_them_as_before_it(tmp_path):
+    # With several threads and this many cases the columns are measured as
+    # the run reads them (the rest at its end): the tables, the saved file's
+    # formats and the error of an infinite value are those of one thread,
+    # which measures them first, whether the run reads the infinite values
+    # or not.
     rng = np.random.default_rng(5)
     values = np.round(rng.normal(size=(70000, 3)) * [1, 10, 100], 2)
     values[rng.random(values.shape) < 0.1] = np.nan
