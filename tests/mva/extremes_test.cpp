@@ -43,7 +43,9 @@ const DataSet kSets[] = {{"example", {1, 2, 3, 4, 100}},
                          {"on_limits", {1, 0, 4, 0, 1, -1, 0, -4, -1, 0}}};
 
 // EXTR over one split group whose columns are the data sets (shorter ones
-// padded with missing cells), plus a categorical column k and a column
+// padded with missing cells: the first with a user-missing value, which
+// neither rule may count, the others blank), plus a categorical column k
+// and a column
 // `none` with no valid value, after the data pass and the moments. With
 // `short_of_memory` the workspace has no room for its work arrays. Gives the
 // limits and counts by dictionary variable, the rule used and the messages.
@@ -59,10 +61,12 @@ Group extremes(bool short_of_memory) {
   csv += "k,none\n";
   for (std::size_t row = 0; row < 13; ++row) {
     for (const DataSet& set : kSets)
-      csv += (row < set.values.size() ? host::format_number(set.values[row], {}) : "") + ",";
+      csv += (row < set.values.size() ? host::format_number(set.values[row], {}) : &set == kSets ? "999" : "") + ",";
     csv += (row % 3 == 0 ? "" : std::to_string(row % 4)) + ",\n";
   }
-  ParseFixture fx({csv, {}});
+  TestData data{csv, {}};
+  data.dictionary = R"({"variables": [{"name": "example", "missing": {"values": [999]}}]})";
+  ParseFixture fx(data);
   EXPECT_TRUE(fx.pass(command + " k none /CATEGORICAL=k."));
   fx.moments();
   Context& cx = fx.cx();

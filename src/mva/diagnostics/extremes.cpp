@@ -82,7 +82,13 @@ void by_two_sd(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWM
     const MissingCodeTable missing(cx);
     const CaseMatrix cases = cx.case_matrix();
     const std::int64_t ncases = cx.cmn.NCASES, chunks = chunk_count(ncases);
-    // Low and high counts of each counted variable, per chunk.
+    // A variable whose cells are valid unless system-missing is read from
+    // its column alone (0: asked of the table).
+    std::vector<std::int64_t> plain;
+    for (const Counted* x : counted) plain.push_back(missing.plain_column(x->v));
+    const double sysmis = missing.sysmis();
+    // Low and high counts of each counted variable, per chunk. The interval
+    // is not empty, so no value is counted both low and high.
     std::vector<std::int64_t> counts(static_cast<std::size_t>(chunks) * counted.size() * 2, 0);
     cx.host.for_each_chunk(chunks, [&](std::int64_t chunk) {
       std::int64_t* const n = counts.data() + static_cast<std::size_t>(chunk) * counted.size() * 2;
@@ -90,13 +96,16 @@ void by_two_sd(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWM
       for (std::int64_t L = range.first; L <= range.last; ++L) {
         for (std::size_t i = 0; i < counted.size(); ++i) {
           const Counted& x = *counted[i];
-          if (missing(L, x.v) != CellStatus::Valid) continue;
-          const double value = cell_of(cases, x.col, L);
-          if (value <= x.e.lower) {
-            ++n[2 * i];
-          } else if (value >= x.e.upper) {
-            ++n[2 * i + 1];
+          double value = 0;
+          if (plain[i] != 0) {
+            value = cases(L, plain[i]);
+            if (value == sysmis) continue;
+          } else {
+            if (missing(L, x.v) != CellStatus::Valid) continue;
+            value = cell_of(cases, x.col, L);
           }
+          n[2 * i] += value <= x.e.lower ? 1 : 0;
+          n[2 * i + 1] += value >= x.e.upper ? 1 : 0;
         }
       }
     });
