@@ -55,69 +55,76 @@ void by_quartiles(Context& cx, WordArray VCOLS, std::int64_t length, RealArray v
   }
 }
 
+// A variable of the mean +- 2 SD rule: its limits, and its counts of values
+// at or beyond them.
+struct TwoSd {
+  std::int64_t v = 0;    // dictionary index
+  std::int64_t col = 0;  // case-matrix column (0: none)
+  Extremes e;
+};
+
+// Adds to the counts of each variable of `counted` (each with an interval)
+// its valid values at or beyond its limits, in one pass over the stored
+// cases, row by row, so that the case matrix is read once whatever the
+// number of variables; the chunks of cases are counted on the host's
+// workers and their counts added in chunk order.
+void count_beyond(Context& cx, const std::vector<TwoSd*>& counted) {
+  const MissingCodeTable missing(cx);
+  const CaseMatrix cases = cx.case_matrix();
+  const std::int64_t ncases = cx.cmn.NCASES, chunks = chunk_count(ncases);
+  // A variable whose cells are valid unless system-missing is read from
+  // its column alone (0: asked of the table).
+  std::vector<std::int64_t> plain;
+  for (const TwoSd* x : counted) plain.push_back(missing.plain_column(x->v));
+  const double sysmis = missing.sysmis();
+  // Low and high counts of each variable, per chunk. The interval is not
+  // empty, so no value is counted both low and high.
+  std::vector<std::int64_t> counts(static_cast<std::size_t>(chunks) * counted.size() * 2, 0);
+  cx.host.for_each_chunk(chunks, [&](std::int64_t chunk) {
+    std::int64_t* const n = counts.data() + static_cast<std::size_t>(chunk) * counted.size() * 2;
+    const CaseChunk range = case_chunk(chunk, ncases);
+    for (std::int64_t L = range.first; L <= range.last; ++L) {
+      for (std::size_t i = 0; i < counted.size(); ++i) {
+        const TwoSd& x = *counted[i];
+        double value = 0;
+        if (plain[i] != 0) {
+          value = cases(L, plain[i]);
+          if (value == sysmis) continue;
+        } else {
+          if (missing(L, x.v) != CellStatus::Valid) continue;
+          value = cell_of(cases, x.col, L);
+        }
+        n[2 * i] += value <= x.e.lower ? 1 : 0;
+        n[2 * i + 1] += value >= x.e.upper ? 1 : 0;
+      }
+    }
+  });
+  for (std::int64_t chunk = 0; chunk < chunks; ++chunk) {
+    const std::int64_t* const n = counts.data() + static_cast<std::size_t>(chunk) * counted.size() * 2;
+    for (std::size_t i = 0; i < counted.size(); ++i) {
+      counted[i]->e.low += n[2 * i];
+      counted[i]->e.high += n[2 * i + 1];
+    }
+  }
+}
+
 // The mean +- 2 SD rule for every variable of the list, categorical ones
-// included (their pairwise moments are 0, so they get no interval). The
-// values are counted in one pass over the stored cases, row by row, so that
-// the case matrix is read once whatever the number of variables; the chunks
-// of cases are counted on the host's workers and their counts added.
+// included (their pairwise moments are 0, so they get no interval).
 void by_two_sd(Context& cx, WordArray VCOLS, std::int64_t length, RealSquare PWMEAN, RealSquare PWVAR,
                const ExtremeArrays& out) {
-  struct Counted {
-    std::int64_t v = 0;    // dictionary index
-    std::int64_t col = 0;  // case-matrix column (0: none)
-    Extremes e;
-  };
-  std::vector<Counted> list;
+  std::vector<TwoSd> list;
   for (std::int64_t k = 1; k <= length; ++k) {
     const std::int64_t c = VCOLS(k);
     const std::int64_t v = IANVAR(cx, c);
     if (v < 1) continue;
     list.push_back({v, cx.words(cx.cmn.a.COLOF)(v), two_sd_limits(PWMEAN(c, c), PWVAR(c, c))});
   }
-  std::vector<Counted*> counted;  // the variables with an interval
-  for (Counted& x : list) {
+  std::vector<TwoSd*> counted;  // the variables with an interval
+  for (TwoSd& x : list) {
     if (x.e.low >= 0) counted.push_back(&x);
   }
-  if (!counted.empty()) {
-    const MissingCodeTable missing(cx);
-    const CaseMatrix cases = cx.case_matrix();
-    const std::int64_t ncases = cx.cmn.NCASES, chunks = chunk_count(ncases);
-    // A variable whose cells are valid unless system-missing is read from
-    // its column alone (0: asked of the table).
-    std::vector<std::int64_t> plain;
-    for (const Counted* x : counted) plain.push_back(missing.plain_column(x->v));
-    const double sysmis = missing.sysmis();
-    // Low and high counts of each counted variable, per chunk. The interval
-    // is not empty, so no value is counted both low and high.
-    std::vector<std::int64_t> counts(static_cast<std::size_t>(chunks) * counted.size() * 2, 0);
-    cx.host.for_each_chunk(chunks, [&](std::int64_t chunk) {
-      std::int64_t* const n = counts.data() + static_cast<std::size_t>(chunk) * counted.size() * 2;
-      const CaseChunk range = case_chunk(chunk, ncases);
-      for (std::int64_t L = range.first; L <= range.last; ++L) {
-        for (std::size_t i = 0; i < counted.size(); ++i) {
-          const Counted& x = *counted[i];
-          double value = 0;
-          if (plain[i] != 0) {
-            value = cases(L, plain[i]);
-            if (value == sysmis) continue;
-          } else {
-            if (missing(L, x.v) != CellStatus::Valid) continue;
-            value = cell_of(cases, x.col, L);
-          }
-          n[2 * i] += value <= x.e.lower ? 1 : 0;
-          n[2 * i + 1] += value >= x.e.upper ? 1 : 0;
-        }
-      }
-    });
-    for (std::int64_t chunk = 0; chunk < chunks; ++chunk) {
-      const std::int64_t* const n = counts.data() + static_cast<std::size_t>(chunk) * counted.size() * 2;
-      for (std::size_t i = 0; i < counted.size(); ++i) {
-        counted[i]->e.low += n[2 * i];
-        counted[i]->e.high += n[2 * i + 1];
-      }
-    }
-  }
-  for (const Counted& x : list) store(out, x.v, x.e);
+  if (!counted.empty()) count_beyond(cx, counted);
+  for (const TwoSd& x : list) store(out, x.v, x.e);
 }
 
 }  // namespace
