@@ -23,6 +23,9 @@ namespace mva {
 
 namespace {
 
+// Cases whose records are written at once.
+constexpr std::int64_t kRecordBlockCases = 65536;
+
 // Replaces each missing dependent value of the case in x by its regression
 // on the independent columns swept in (status below -0.5).
 void predict_missing(const EmPlan& plan, const EmArrays& a, const std::vector<char>& missing, const RealArray& x) {
@@ -58,28 +61,42 @@ bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
     for (std::int64_t j = 1; j <= k; ++j) a.S(k, j) = scale > 0.0 ? a.cp(k, j) / scale : 0.0;
   }
   const MissingCodeTable codes(cx);
-  CaseRecordWriter records(cx, handle, kEm, kDataFile);
+  const CaseRecordWriter records(cx, handle, kEm, kDataFile);
   std::vector<char> observed(static_cast<std::size_t>(p), 0), missing(static_cast<std::size_t>(p), 0);
   bool first_sweep = true;
-  for (std::int64_t L = 1; L <= c.NCASES; ++L) {
-    host.ATNJMP();
-    host.CASCTR(L);
-    const RealArray row = plan.cases.row(L);
-    for (std::int64_t k = 1; k <= p; ++k) x(plan.columns[static_cast<std::size_t>(k - 1)].variable) = row(k);
-    if (IQLOCM(cx, L) > 0) {
-      for (std::int64_t k = 1; k <= p; ++k) {
-        const EmColumn& col = plan.columns[static_cast<std::size_t>(k - 1)];
-        const std::size_t i = static_cast<std::size_t>(k - 1);
-        missing[i] = codes(L, col.variable) != CellStatus::Valid;
-        observed[i] = col.independent && !missing[i];
-        a.status(k) += observed[i];
+  // The cases are completed in case order, each sweep starting from the
+  // last one's; their records are laid out a block at a time, and each
+  // block is written by one call, which lets the host format it on its
+  // workers.
+  const std::size_t cells = records.cells();
+  std::vector<double> block;
+  for (std::int64_t first = 1; first <= c.NCASES; first += kRecordBlockCases) {
+    const std::int64_t last = std::min(c.NCASES, first + kRecordBlockCases - 1);
+    block.resize(static_cast<std::size_t>(last - first + 1) * cells);
+    for (std::int64_t L = first; L <= last; ++L) {
+      host.ATNJMP();
+      host.CASCTR(L);
+      const RealArray row = plan.cases.row(L);
+      for (std::int64_t k = 1; k <= p; ++k) x(plan.columns[static_cast<std::size_t>(k - 1)].variable) = row(k);
+      if (IQLOCM(cx, L) > 0) {
+        for (std::int64_t k = 1; k <= p; ++k) {
+          const EmColumn& col = plan.columns[static_cast<std::size_t>(k - 1)];
+          const std::size_t i = static_cast<std::size_t>(k - 1);
+          missing[i] = codes(L, col.variable) != CellStatus::Valid;
+          observed[i] = col.independent && !missing[i];
+          a.status(k) += observed[i];
+        }
+        SWEEP(p, a.S, a.status, a.work, a.refdiag, p, first_sweep ? model.tolerance : -model.tolerance, 0.0,
+              plan.ncases);
+        first_sweep = false;
+        for (std::int64_t k = 1; k <= p; ++k) a.status(k) -= observed[static_cast<std::size_t>(k - 1)];
+        predict_missing(plan, a, missing, x);
       }
-      SWEEP(p, a.S, a.status, a.work, a.refdiag, p, first_sweep ? model.tolerance : -model.tolerance, 0.0, plan.ncases);
-      first_sweep = false;
-      for (std::int64_t k = 1; k <= p; ++k) a.status(k) -= observed[static_cast<std::size_t>(k - 1)];
-      predict_missing(plan, a, missing, x);
+      records.fill(L, x, std::span(block).subspan(static_cast<std::size_t>(L - first) * cells, cells));
     }
-    if (records.write(L, x) > 0) {
+    std::int64_t error = 0;
+    host.DSWRCASES(handle, last - first + 1, block, error);
+    if (error > 0) {
       host.BP_ERROR(host.BP_CSTRING("_EMA_ I/O ERROR"), MessageClass::Runtime, Severity::Error);
       return false;
     }
