@@ -12,7 +12,8 @@ package's in-memory path with the program:
 Each is run RUNS times (default 5), the three interleaved so that a change
 in the machine's load touches all of them; the medians of the elapsed and
 the CPU seconds (user + system, all threads) are printed, and whether (c)
-took at most (b) - (a). Also printed: (d) mva.run with the same
+took at most (b) - (a), compared both by the medians and round by round
+(each round runs the three one after the other). Also printed: (d) mva.run with the same
 column-less command, the in-memory path's fixed cost (taking in the
 columns, no pass over the cases).
 
@@ -125,6 +126,12 @@ def main():
     (a, a_cpu), (b, b_cpu), (c, c_cpu) = medians("a"), medians("b"), medians("c")
     print(f"(b) - (a): {b - a:.3f} s elapsed, {b_cpu - a_cpu:.3f} s CPU; (c) takes at most that: "
           f"{'yes' if c <= b - a else 'no'} (elapsed), {'yes' if c_cpu <= b_cpu - a_cpu else 'no'} (CPU)")
+    # The three of one round ran within a second of each other: the margin
+    # of each round, (b) - (a) - (c), moves less with the machine's speed.
+    margins = sorted(b_[0] - a_[0] - c_[0] for a_, b_, c_ in zip(times["a"], times["b"], times["c"]))
+    print(f"(b) - (a) - (c) round by round: median {statistics.median(margins):+.3f} s elapsed "
+          f"(from {margins[0]:+.3f} to {margins[-1]:+.3f}); rounds with (c) at most (b) - (a): "
+          f"{sum(m >= 0 for m in margins)} of {len(margins)}")
 
 
 if __name__ == "__main__":
