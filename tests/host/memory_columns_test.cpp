@@ -106,7 +106,7 @@ TEST(MemoryColumns, NumbersAsTheirTextsReadFromAFile) {
         SCOPED_TRACE(
             fmt::format("layout {}, {} threads, {} bytes a tile", layout, options.threads, options.chunk_bytes));
         const DataSet memory = DataSet::from_columns(columns, kCases, options);
-        // On several threads these columns are measured beside the reading:
+        // On several threads these columns are measured as they are read:
         // a pass over the cases settles the formats, as a run's first does.
         std::vector<double> cells(kColumns);
         for (CaseReader reader = memory.reader(); reader.next(cells.data()) != CaseReader::Next::EndOfData;) {}
@@ -190,7 +190,7 @@ TEST(MemoryColumns, ProblemsNameTheColumnAndCase) {
   EXPECT_THROW(static_cast<void>(DataSet::from_columns({}, 0, {})), DataError);
 }
 
-// Columns measured beside the reading (several threads, many tiles) against
+// Columns measured as they are read (several threads, many tiles) against
 // the same columns measured at once (one thread): the same formats, even
 // when the decimals and the widest value come in the last tile, and the
 // same error for the first infinite value in column order, even when a
@@ -198,7 +198,7 @@ TEST(MemoryColumns, ProblemsNameTheColumnAndCase) {
 // infinite value: it throws that error at the latest when it reaches the
 // first one; settle() throws it without any reading, and so does
 // from_columns when another problem of the columns is found after it.
-TEST(MemoryColumns, MeasuredBesideTheReadingAsAtOnce) {
+TEST(MemoryColumns, MeasuredAsReadAsAtOnce) {
   constexpr std::size_t kCases = 400;
   std::vector<double> block(kCases * 3);  // strided columns a, b, c
   for (std::size_t i = 0; i < kCases; ++i) {
@@ -213,10 +213,10 @@ TEST(MemoryColumns, MeasuredBesideTheReadingAsAtOnce) {
     columns[c].numbers = block.data() + c;
     columns[c].stride = 3;
   }
-  DataOptions at_once = measuring(1, 0), beside = measuring(2, 7 * sizeof(double));
-  at_once.data_path = beside.data_path = "frame";
+  DataOptions at_once = measuring(1, 0), as_read = measuring(2, 7 * sizeof(double));
+  at_once.data_path = as_read.data_path = "frame";
   const DataSet reference = DataSet::from_columns(columns, kCases, at_once);
-  const DataSet measured = DataSet::from_columns(columns, kCases, beside);
+  const DataSet measured = DataSet::from_columns(columns, kCases, as_read);
   measured.settle();
   EXPECT_EQ(test::data_text(measured, true), test::data_text(reference, true));
 
@@ -227,7 +227,7 @@ TEST(MemoryColumns, MeasuredBesideTheReadingAsAtOnce) {
   EXPECT_EQ(message,
             "frame, column \"b\" (b), case 398: an infinite value; a value must be a finite number or "
             "missing (NaN)");
-  const DataSet infinite = DataSet::from_columns(columns, kCases, beside);
+  const DataSet infinite = DataSet::from_columns(columns, kCases, as_read);
   std::vector<double> cells(3);
   CaseReader reader = infinite.reader();
   EXPECT_EQ(test::error_of([&] {
@@ -238,13 +238,13 @@ TEST(MemoryColumns, MeasuredBesideTheReadingAsAtOnce) {
             message);
   EXPECT_LE(reader.case_number(), 200);
   EXPECT_EQ(test::error_of([&] { infinite.settle(); }), message);
-  EXPECT_EQ(test::error_of([&] { DataSet::from_columns(columns, kCases, beside).settle(); }), message);
+  EXPECT_EQ(test::error_of([&] { DataSet::from_columns(columns, kCases, as_read).settle(); }), message);
 
   columns.push_back(MemoryColumn{});
   columns.back().header = "t";
   columns.back().texts.assign(kCases, std::string(static_cast<std::size_t>(kMaxStringWidth) + 1, 'x'));
   columns.back().no_value.assign(kCases, false);
-  EXPECT_EQ(test::error_of([&] { static_cast<void>(DataSet::from_columns(columns, kCases, beside)); }), message);
+  EXPECT_EQ(test::error_of([&] { static_cast<void>(DataSet::from_columns(columns, kCases, as_read)); }), message);
 }
 
 // Cases read in a block, on one thread or on workers, are the cases next()
@@ -277,11 +277,11 @@ TEST(MemoryColumns, CasesReadInABlockAreTheCasesReadOneByOne) {
     return std::string(reinterpret_cast<const char*>(cells.data()), cells.size() * sizeof(double));
   };
   const std::vector<CaseReader::BlockMove> moves = {{2, 0}, {0, 1}};  // c, then a
-  const DataOptions beside = measuring(2, 7 * sizeof(double));        // measured while the cases are read
+  const DataOptions as_read = measuring(2, 7 * sizeof(double));       // measured while the cases are read
   const std::string at_once = test::data_text(DataSet::from_columns(columns, kCases, measuring(1, 0)), true);
   Workers two(2);
   for (Workers* workers : {static_cast<Workers*>(nullptr), &two}) {
-    const DataSet data = DataSet::from_columns(columns, kCases, beside);
+    const DataSet data = DataSet::from_columns(columns, kCases, as_read);
     std::vector<double> cells(3), rows(kCases * 2);
     CaseReader reader = data.reader();
     ASSERT_EQ(reader.next(cells.data()), CaseReader::Next::Case);
@@ -297,7 +297,7 @@ TEST(MemoryColumns, CasesReadInABlockAreTheCasesReadOneByOne) {
     EXPECT_EQ(bits(rows), bits(one_by_one));
   }
   block[9000 * 3] = -INFINITY;
-  const DataSet infinite = DataSet::from_columns(columns, kCases, beside);
+  const DataSet infinite = DataSet::from_columns(columns, kCases, as_read);
   std::vector<double> cells(3), rows(kCases * 2);
   CaseReader reader = infinite.reader();
   ASSERT_EQ(reader.next(cells.data()), CaseReader::Next::Case);
