@@ -51,10 +51,10 @@ inline bool take_raw(double value, double& cell) {
 // taken as take_raw takes it; true when one is infinite. With kMeasure,
 // `high` and `low` also take the largest and the smallest value (NaN left
 // out), two running extremes each, so that neither waits on the last.
-// The values a tile ahead are asked for early, one cache line of a
-// contiguous column at a time, up to case `ahead_end`: a column is read in
-// short runs, one a tile, too short for the processor to see the stream by
-// itself.
+// The values two tiles ahead (of copy_raw's 256 cases) are asked for
+// early, one cache line of a contiguous column at a time, up to case
+// `ahead_end`: a column is read in short runs, one a tile, too short for
+// the processor to see the stream by itself.
 constexpr std::int64_t kPrefetchEvery = 8;
 constexpr std::int64_t kPrefetchAhead = 512;
 template <bool kMeasure>
