@@ -61,7 +61,7 @@ bool write_completed_data(Context& cx, const EmPlan& plan, const EmModel& model,
     for (std::int64_t j = 1; j <= k; ++j) a.S(k, j) = scale > 0.0 ? a.cp(k, j) / scale : 0.0;
   }
   const MissingCodeTable codes(cx);
-  const CaseRecordWriter records(cx, handle, kEm, kDataFile);
+  const CaseRecordWriter records(cx, kEm, kDataFile);
   std::vector<char> observed(static_cast<std::size_t>(p), 0), missing(static_cast<std::size_t>(p), 0);
   bool first_sweep = true;
   // The cases are completed in case order, each sweep starting from the

@@ -151,7 +151,7 @@ void REG(Context& cx, const ListwiseSums& sums, RealArray EMWRK1, RealArray EMWR
   pass.handle = SFGETH(c, kRegression);
   std::optional<CaseRecordWriter> records;
   if (pass.kind == kDataFile || pass.kind == kIndicatorFile) {
-    records.emplace(cx, pass.handle, kRegression, pass.kind);
+    records.emplace(cx, kRegression, pass.kind);
     pass.records = &*records;
   }
   pass.running = &running;

@@ -45,8 +45,8 @@ std::int64_t write_record(Context& cx, FileHandle handle) {
   return error;
 }
 
-CaseRecordWriter::CaseRecordWriter(Context& cx, FileHandle handle, int method, FileKind kind)
-    : cx_(cx), handle_(handle), indicator_(kind == kIndicatorFile), codes_(cx) {
+CaseRecordWriter::CaseRecordWriter(Context& cx, int method, FileKind kind)
+    : cx_(cx), indicator_(kind == kIndicatorFile), codes_(cx) {
   const WordArray vwidth = cx.words(cx.cmn.a.VWIDTH);
   for (std::int64_t v = 1; v <= cx.cmn.NVAR; ++v) {
     const std::int64_t column = ICOL2(cx, v);
@@ -61,14 +61,12 @@ CaseRecordWriter::CaseRecordWriter(Context& cx, FileHandle handle, int method, F
     }
   }
   if (!indicator_) dependents_.clear();
-  std::size_t cells = 0;
-  for (const Source& s : sources_) cells += s.column < 0 ? s.split.size() : 1;
-  if (indicator_) cells += dependents_.size() + 1;
-  cells_.resize(cells);
+  for (const Source& s : sources_) cells_ += s.column < 0 ? s.split.size() : 1;
+  if (indicator_) cells_ += dependents_.size() + 1;
 }
 
 void CaseRecordWriter::fill(std::int64_t L, RealArray completed, std::span<double> into) const {
-  MVA_ASSERT(into.size() == cells_.size());
+  MVA_ASSERT(into.size() == cells_);
   const CaseMatrix cases = cx_.case_matrix();
   auto cell = into.begin();
   for (const Source& s : sources_) {
@@ -84,12 +82,6 @@ void CaseRecordWriter::fill(std::int64_t L, RealArray completed, std::span<doubl
     for (const std::int64_t v : dependents_) *cell++ = codes_(L, v) == CellStatus::Valid ? 1.0 : 0.0;
     *cell = IQLOCM(cx_, L) == 0 ? 1.0 : 0.0;
   }
-}
-
-std::int64_t CaseRecordWriter::write(std::int64_t L, RealArray completed) {
-  fill(L, completed, cells_);
-  if (!cells_.empty()) cx_.host.OBMOVE(handle_, 1, cells_);
-  return write_record(cx_, handle_);
 }
 
 std::int64_t write_imputed_value(Context& cx, FileHandle handle, std::int64_t L, std::int64_t v, double value) {

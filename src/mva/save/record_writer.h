@@ -2,10 +2,11 @@
 // order of the file's dictionary (see saved_dictionary.h): the walk over the
 // active file's dictionary that builds it is written here once, for the
 // completed data of EM and of regression imputation, the indicator file, the
-// imputed-value file and the rows of a statistics matrix. Each record is
-// moved into the host's buffer of the file (OBMOVE) and written (DSWRCASE);
-// the writers return the host's error number so that the caller gives its
-// own I/O message.
+// imputed-value file and the rows of a statistics matrix. A record of an
+// imputed value or of a matrix is moved into the host's buffer of the file
+// (OBMOVE) and written (DSWRCASE), and the writers return the host's error
+// number so that the caller gives its own I/O message; the records of the
+// cases are laid out here and written by the caller in blocks (DSWRCASES).
 #pragma once
 
 #include <cstdint>
@@ -40,16 +41,13 @@ std::int64_t write_record(Context& cx, FileHandle handle);
 // nothing. An INDICATOR file adds, for each dependent in dictionary order, 1
 // when its value is present in the case and 0 when it is missing, then 1 for
 // a complete case and 0 for another. Where each cell comes from is worked out
-// once, and a record is moved into the host's buffer in one call.
+// once; the records are laid out by the caller and written in blocks.
 class CaseRecordWriter {
  public:
-  CaseRecordWriter(Context& cx, FileHandle handle, int method, FileKind kind);
-
-  // Writes the record of stored case L: 0, or the host's error number.
-  std::int64_t write(std::int64_t L, RealArray completed);
+  CaseRecordWriter(Context& cx, int method, FileKind kind);
 
   // Cells of a record.
-  std::size_t cells() const { return cells_.size(); }
+  std::size_t cells() const { return cells_; }
   // Lays out the record of stored case L in `into` (cells() cells). It reads
   // only the case matrix and `completed`, so records may be laid out on
   // several threads at once; they are written with the host's DSWRCASES.
@@ -65,12 +63,11 @@ class CaseRecordWriter {
   };
 
   Context& cx_;
-  FileHandle handle_;
   bool indicator_;
   std::vector<Source> sources_;
   std::vector<std::int64_t> dependents_;  // dependents in dictionary order, for the indicators
   MissingCodeTable codes_;
-  std::vector<double> cells_;  // the record being built, cells() long
+  std::size_t cells_ = 0;
 };
 
 // Writes the record of one imputed value of an IMPUTES file: the split
